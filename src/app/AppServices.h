@@ -1,0 +1,15 @@
+#pragma once
+
+class Database;
+class SettingsStore;
+class MessageService;
+class ModalRunner;
+
+// The program's connections to the outside world, created once in main() (tests make their own):
+// the database, the settings store, and the seams for message boxes and modal windows.
+struct AppServices {
+    Database& database;
+    SettingsStore& settings;
+    MessageService& messages;
+    ModalRunner& modals;
+};

@@ -1,0 +1,62 @@
+#include "app/Program.h"
+
+#include "app/AppServices.h"
+#include "app/LunarisError.h"
+#include "app/LunarisState.h"
+#include "app/SingleInstance.h"
+#include "app/frmLunaris.h"
+#include "settings/SettingsStore.h"
+#include "store/Database.h"
+#include "ui/MessageService.h"
+#include "ui/ModalRunner.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+#include <memory>
+
+int Main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Lunaris"));
+    QApplication::setOrganizationName(SettingsStore::FamilyApp);
+
+    // German texts on Qt's own buttons ("Ja", "Nein", "Abbrechen").
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
+
+    // Relative file names (database, help) resolve in the program folder, wherever we were started from.
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
+
+    LunarisState state;
+    state.DatabaseFile = QStringLiteral("Kavemo.mdb");
+    state.HelpFile = QStringLiteral("hilfe/inhalt.html");
+    state.DatabaseConnect = QString();
+    state.MaxChairs = 10;
+
+    SingleInstance instance;
+    if (!instance.acquire())
+        return 0;
+
+    SettingsStore settings;
+    QtMessageService messages;
+    ExecModalRunner modals;
+
+    std::unique_ptr<Database> database;
+    try {
+        database = std::make_unique<Database>(QDir::current().absoluteFilePath(state.DatabaseFile));
+    } catch (const LunarisError& e) {
+        messages.inform(nullptr, QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description()),
+                        QStringLiteral("Lunaris"), QMessageBox::Critical);
+        return 1;
+    }
+
+    AppServices services{*database, settings, messages, modals};
+    frmLunaris window(state, services);
+    window.show();
+    return QApplication::exec();
+}

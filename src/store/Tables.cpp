@@ -1,0 +1,162 @@
+#include "store/Tables.h"
+
+#include "app/LunarisError.h"
+#include "store/Database.h"
+
+namespace {
+constexpr int TypeMismatch = 13;
+
+Treatment treatmentFrom(const QSqlQuery& q)
+{
+    return Treatment{q.value(0).toString(), q.value(1).toString(), q.value(2), q.value(3),
+                     q.value(4),            q.value(5),            q.value(6), q.value(7)};
+}
+
+const QString kTreatmentColumns = QStringLiteral("BEH, TEXT, DAUER, DR_START, DR_DAUER, DR_START2, DR_DAUER2, HON");
+
+QList<TemplateRow> templateRows(QSqlQuery query)
+{
+    QList<TemplateRow> rows;
+    while (query.next())
+        rows.append({query.value(0).toString(), query.value(1), query.value(2), query.value(3)});
+    return rows;
+}
+} // namespace
+
+double number(const QVariant& field)
+{
+    if (field.isNull())
+        throw LunarisError(LunarisError::InvalidNull, QStringLiteral("Unzulässige Verwendung von Null"));
+    bool ok = false;
+    const double value = field.toDouble(&ok);
+    if (!ok)
+        throw LunarisError(TypeMismatch, QStringLiteral("Typen unverträglich"));
+    return value;
+}
+
+int wholeNumber(const QVariant& field)
+{
+    const double value = number(field);
+    if (value < -32768.0 || value > 32767.0)
+        throw LunarisError(LunarisError::Overflow, QStringLiteral("Überlauf"));
+    return static_cast<int>(value);
+}
+
+QString textOf(const QVariant& field)
+{
+    if (field.isNull())
+        throw LunarisError(LunarisError::InvalidNull, QStringLiteral("Unzulässige Verwendung von Null"));
+    return field.toString();
+}
+
+QStringList ChairTable::names() const
+{
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT STUHL FROM Stuhl ORDER BY rowid"));
+    QStringList names;
+    while (q.next())
+        names.append(q.value(0).toString());
+    return names;
+}
+
+int ChairTable::count() const
+{
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT COUNT(*) FROM Stuhl"));
+    return q.next() ? q.value(0).toInt() : 0;
+}
+
+QStringList TreatmentTable::codes() const
+{
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT BEH FROM Behand ORDER BY rowid"));
+    QStringList codes;
+    while (q.next())
+        codes.append(q.value(0).toString());
+    return codes;
+}
+
+std::optional<Treatment> TreatmentTable::find(const QString& code) const
+{
+    QSqlQuery q =
+        m_db.run(QStringLiteral("SELECT %1 FROM Behand WHERE BEH = ? ORDER BY rowid LIMIT 1").arg(kTreatmentColumns),
+                 {code});
+    if (!q.next())
+        return std::nullopt;
+    return treatmentFrom(q);
+}
+
+QList<Treatment> TreatmentTable::all() const
+{
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT %1 FROM Behand ORDER BY rowid").arg(kTreatmentColumns));
+    QList<Treatment> treatments;
+    while (q.next())
+        treatments.append(treatmentFrom(q));
+    return treatments;
+}
+
+QStringList IdealtagTable::names() const
+{
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT IDEALTAG FROM Idealtag ORDER BY rowid"));
+    QStringList names;
+    while (q.next())
+        names.append(q.value(0).toString());
+    return names;
+}
+
+bool IdealtagTable::contains(const QString& name) const
+{
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT 1 FROM Idealtag WHERE IDEALTAG = ? LIMIT 1"), {name});
+    return q.next();
+}
+
+void IdealtagTable::add(const QString& name) const
+{
+    m_db.run(QStringLiteral("INSERT INTO Idealtag (IDEALTAG) VALUES (?)"), {name});
+}
+
+void IdealtagTable::remove(const QString& name) const
+{
+    m_db.run(QStringLiteral("DELETE FROM Idealtag WHERE IDEALTAG = ?"), {name});
+}
+
+QList<TemplateRow> IdealDayStore::blocksOf(const QString& day, const QString& chair) const
+{
+    return templateRows(m_db.run(QStringLiteral("SELECT STUHL, BEH, STARTZEIT, ENDZEIT FROM Template "
+                                                "WHERE IDEALTAG = ? AND STUHL = ? ORDER BY rowid"),
+                                 {day, chair}));
+}
+
+QList<TemplateRow> IdealDayStore::blocksOfDay(const QString& day) const
+{
+    return templateRows(m_db.run(
+        QStringLiteral("SELECT STUHL, BEH, STARTZEIT, ENDZEIT FROM Template WHERE IDEALTAG = ? ORDER BY rowid"), {day}));
+}
+
+void IdealDayStore::replaceDay(const QString& day, const QList<TemplateRow>& rows) const
+{
+    m_db.inTransaction([&] {
+        m_db.run(QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ?"), {day});
+        QSqlQuery insert(m_db.connection());
+        if (!insert.prepare(QStringLiteral(
+                "INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) VALUES (?, ?, ?, ?, ?)")))
+            throw databaseFailure(insert.lastError());
+        for (const TemplateRow& row : rows) {
+            insert.addBindValue(day);
+            insert.addBindValue(row.chair);
+            insert.addBindValue(row.code);
+            insert.addBindValue(row.startTime);
+            insert.addBindValue(row.endTime);
+            if (!insert.exec())
+                throw databaseFailure(insert.lastError());
+        }
+        m_db.run(QStringLiteral("INSERT INTO Idealtag (IDEALTAG) SELECT ? WHERE NOT EXISTS "
+                                "(SELECT 1 FROM Idealtag WHERE IDEALTAG = ?)"),
+                 {day, day});
+    });
+}
+
+void IdealDayStore::deleteDay(const QString& day) const
+{
+    m_db.inTransaction([&] {
+        m_db.run(QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ?"), {day});
+        m_db.run(QStringLiteral("DELETE FROM Idealtag WHERE IDEALTAG = ?"), {day});
+    });
+}

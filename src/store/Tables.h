@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <optional>
+
+class Database;
+
+// One row of table Behand. Numeric fields are kept raw: files written by other programs may hold
+// NULL or text there, and each reader decides what that means (see wholeNumber / number).
+struct Treatment {
+    QString code; // BEH
+    QString text; // TEXT
+    QVariant dauer, drStart, drDauer, drStart2, drDauer2, hon;
+};
+
+// A numeric field as a whole number; throws LunarisError 94 for NULL and 13 for a non-number.
+int wholeNumber(const QVariant& field);
+// A numeric field as a number; throws like wholeNumber.
+double number(const QVariant& field);
+// A text field; throws LunarisError 94 for NULL.
+QString textOf(const QVariant& field);
+
+// One row of table Template. Fields read from the file stay raw for the same reason as above.
+struct TemplateRow {
+    QString chair; // STUHL
+    QVariant code; // BEH
+    QVariant startTime; // STARTZEIT
+    QVariant endTime;   // ENDZEIT
+};
+
+// Table Stuhl: the chairs, in table order (column n is the n-th row).
+class ChairTable {
+public:
+    explicit ChairTable(const Database& db) : m_db(db) {}
+    QStringList names() const;
+    int count() const;
+
+private:
+    const Database& m_db;
+};
+
+// Table Behand: the treatments.
+class TreatmentTable {
+public:
+    explicit TreatmentTable(const Database& db) : m_db(db) {}
+    QStringList codes() const;                           // in table order
+    std::optional<Treatment> find(const QString& code) const; // the first row with this code
+    QList<Treatment> all() const;                        // in table order
+
+private:
+    const Database& m_db;
+};
+
+// Table Idealtag: the names of the stored ideal days.
+class IdealtagTable {
+public:
+    explicit IdealtagTable(const Database& db) : m_db(db) {}
+    QStringList names() const; // in table order
+    bool contains(const QString& name) const;
+    void add(const QString& name) const;
+    void remove(const QString& name) const;
+
+private:
+    const Database& m_db;
+};
+
+// Table Template: the blocks of the stored ideal days.
+class IdealDayStore {
+public:
+    explicit IdealDayStore(const Database& db) : m_db(db) {}
+    QList<TemplateRow> blocksOf(const QString& day, const QString& chair) const;
+    QList<TemplateRow> blocksOfDay(const QString& day) const;
+    // Replaces every stored block of the day by rows, and registers the name in Idealtag when it is
+    // not there yet; one transaction, so a failure leaves the stored day as it was.
+    void replaceDay(const QString& day, const QList<TemplateRow>& rows) const;
+    // Removes every block of the day and its name in Idealtag; one transaction.
+    void deleteDay(const QString& day) const;
+
+private:
+    const Database& m_db;
+};

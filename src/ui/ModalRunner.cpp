@@ -1,0 +1,8 @@
+#include "ui/ModalRunner.h"
+
+#include <QDialog>
+
+int ExecModalRunner::run(QDialog& dialog)
+{
+    return dialog.exec();
+}

@@ -1,0 +1,29 @@
+#include "ScriptedMessages.h"
+
+#include <QtTest>
+
+QMessageBox::StandardButton ScriptedMessages::show(const MessageRequest& request)
+{
+    m_shown.append(request);
+    if (m_answers.isEmpty()) {
+        QTest::qFail(qPrintable(QStringLiteral("Unexpected message box: [%1] %2").arg(request.title, request.text)),
+                     __FILE__, __LINE__);
+        return QMessageBox::NoButton;
+    }
+    return m_answers.takeFirst();
+}
+
+MessageRequest ScriptedMessages::last() const
+{
+    if (m_shown.isEmpty()) {
+        QTest::qFail("No message box was shown", __FILE__, __LINE__);
+        return {};
+    }
+    return m_shown.last();
+}
+
+void ScriptedMessages::clear()
+{
+    m_shown.clear();
+    m_answers.clear();
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QStandardPaths>
+#include <QTranslator>
+#include <QtTest>
+
+// Like QTEST_MAIN, with what every test of this program needs: a German locale, German texts on
+// Qt's buttons, and the test mode of QStandardPaths so the user's own files are never touched.
+#define LUNARIS_TEST_MAIN(TestClass)                                                                                   \
+    int main(int argc, char** argv)                                                                                    \
+    {                                                                                                                  \
+        QApplication app(argc, argv);                                                                                  \
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));                                              \
+        QStandardPaths::setTestModeEnabled(true);                                                                      \
+        QTranslator qtTranslator;                                                                                      \
+        if (qtTranslator.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),                   \
+                              QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))               \
+            QApplication::installTranslator(&qtTranslator);                                                            \
+        TestClass test;                                                                                                \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
+        return QTest::qExec(&test, argc, argv);                                                                        \
+    }

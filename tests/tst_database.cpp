@@ -1,0 +1,295 @@
+#include "TempDatabase.h"
+#include "TestMain.h"
+#include "app/LunarisError.h"
+#include "store/Database.h"
+#include "store/Tables.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QSqlRecord>
+
+namespace {
+QByteArray fileHash(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+} // namespace
+
+class TestDatabase : public QObject {
+    Q_OBJECT
+private slots:
+    void missingFileIsCreatedWithTheSchema();
+    void rowsComeBackInInsertionOrder();
+    void oddNamesRoundTrip_data();
+    void oddNamesRoundTrip();
+    void duplicatesAreRefusedInGerman_data();
+    void duplicatesAreRefusedInGerman();
+    void numericFieldsRefuseText();
+    void replaceDayReplacesOnlyThatDay();
+    void failedReplaceLeavesTheDayAsItWas();
+    void deleteDayRemovesBlocksAndName();
+    void foreignFilesAreRefusedAndLeftAlone_data();
+    void foreignFilesAreRefusedAndLeftAlone();
+    void olderSchemaStillWorks();
+    void fieldConversions_data();
+    void fieldConversions();
+};
+
+void TestDatabase::missingFileIsCreatedWithTheSchema()
+{
+    TempDatabase temp;
+    const QSqlDatabase db = temp.database().connection();
+    QCOMPARE(QStringList(db.tables()).size(), 4);
+    const QList<QPair<QString, QStringList>> expected = {
+        {"Template", {"IDEALTAG", "STUHL", "BEH", "STARTZEIT", "ENDZEIT"}},
+        {"Idealtag", {"IDEALTAG"}},
+        {"Behand", {"BEH", "TEXT", "DAUER", "DR_START", "DR_DAUER", "DR_START2", "DR_DAUER2", "HON"}},
+        {"Stuhl", {"STUHL", "TEXT"}},
+    };
+    for (const auto& [table, fields] : expected) {
+        const QSqlRecord record = db.record(table);
+        QStringList names;
+        for (int i = 0; i < record.count(); ++i)
+            names.append(record.fieldName(i));
+        QCOMPARE(names, fields);
+    }
+    // A new treatment's numbers default to 0.
+    temp.exec("INSERT INTO Behand (BEH) VALUES ('X')");
+    QCOMPARE(temp.rows("SELECT DAUER, DR_START, DR_DAUER, DR_START2, DR_DAUER2, HON FROM Behand"),
+             QStringList{"0|0|0|0|0|0"});
+}
+
+void TestDatabase::rowsComeBackInInsertionOrder()
+{
+    TempDatabase temp;
+    for (const QString name : {"Zeta", "Alpha", "Mitte"}) {
+        temp.addChair(name);
+        temp.addDayName(name + " Tag");
+    }
+    QCOMPARE(ChairTable(temp.database()).names(), QStringList({"Zeta", "Alpha", "Mitte"}));
+    QCOMPARE(ChairTable(temp.database()).count(), 3);
+    QCOMPARE(IdealtagTable(temp.database()).names(), QStringList({"Zeta Tag", "Alpha Tag", "Mitte Tag"}));
+}
+
+void TestDatabase::oddNamesRoundTrip_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("apostrophe") << "Dr. O'Neil's Montag";
+    QTest::newRow("double quote") << "Der \"lange\" Tag";
+    QTest::newRow("semicolon and SQL") << "x'; DROP TABLE Template; --";
+    QTest::newRow("umlauts") << "Größter Übungstag ß";
+    QTest::newRow("percent and underscore") << "50%_voll";
+}
+
+void TestDatabase::oddNamesRoundTrip()
+{
+    QFETCH(QString, name);
+    TempDatabase temp;
+    temp.addChair(name);
+    temp.addTreatment(name.left(6), 30);
+    IdealDayStore store(temp.database());
+    store.replaceDay(name, {{name, name.left(6), "08:00", "08:30"}});
+    store.replaceDay("Anderer", {{name, "X", "09:00", "09:10"}});
+
+    QCOMPARE(ChairTable(temp.database()).names(), QStringList{name});
+    QVERIFY(TreatmentTable(temp.database()).find(name.left(6)).has_value());
+    QVERIFY(IdealtagTable(temp.database()).contains(name));
+    const QList<TemplateRow> rows = store.blocksOf(name, name);
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0].code.toString(), name.left(6));
+    QCOMPARE(rows[0].startTime.toString(), QString("08:00"));
+
+    store.deleteDay(name);
+    QVERIFY(store.blocksOfDay(name).isEmpty());
+    QVERIFY(!IdealtagTable(temp.database()).contains(name));
+    QCOMPARE(store.blocksOfDay("Anderer").size(), 1);
+}
+
+void TestDatabase::duplicatesAreRefusedInGerman_data()
+{
+    QTest::addColumn<QString>("insert");
+    QTest::addColumn<QString>("description");
+    QTest::newRow("chair") << "INSERT INTO Stuhl (STUHL) VALUES ('Stuhl 1')"
+                           << "Ein Stuhl mit diesem Namen ist bereits vorhanden.";
+    QTest::newRow("treatment") << "INSERT INTO Behand (BEH) VALUES ('KONT')"
+                               << "Eine Behandlung mit diesem Kürzel ist bereits vorhanden.";
+    QTest::newRow("day name") << "INSERT INTO Idealtag (IDEALTAG) VALUES ('Montag')"
+                              << "Ein Idealtag mit diesem Namen ist bereits vorhanden.";
+}
+
+void TestDatabase::duplicatesAreRefusedInGerman()
+{
+    QFETCH(QString, insert);
+    QFETCH(QString, description);
+    TempDatabase temp;
+    temp.addChair("Stuhl 1");
+    temp.addTreatment("KONT", 10);
+    temp.addDayName("Montag");
+    try {
+        temp.database().run(insert);
+        QFAIL("the duplicate was stored");
+    } catch (const LunarisError& e) {
+        QCOMPARE(e.description(), description);
+    }
+}
+
+void TestDatabase::numericFieldsRefuseText()
+{
+    TempDatabase temp;
+    try {
+        temp.database().run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"X", "abc"});
+        QFAIL("text was stored in a numeric field");
+    } catch (const LunarisError& e) {
+        QCOMPARE(e.description(), QString("Im Feld DAUER ist nur eine ganze Zahl erlaubt."));
+    }
+    try {
+        temp.database().run("INSERT INTO Behand (BEH, HON) VALUES (?, ?)", {"Y", "12,5x"});
+        QFAIL("text was stored in the fee");
+    } catch (const LunarisError& e) {
+        QCOMPARE(e.description(), QString("Im Feld HON ist nur eine Zahl erlaubt."));
+    }
+    // Digits typed as text are numbers.
+    temp.database().run("INSERT INTO Behand (BEH, DAUER, HON) VALUES (?, ?, ?)", {"Z", "30", "12.5"});
+    QCOMPARE(temp.rows("SELECT typeof(DAUER), HON FROM Behand"), QStringList{"integer|12.5"});
+}
+
+void TestDatabase::replaceDayReplacesOnlyThatDay()
+{
+    TempDatabase temp;
+    temp.addBlock("Montag", "S1", "A", "08:00", "08:10");
+    temp.addBlock("Montag", "Alt", "B", "09:00", "09:10"); // a chair that no longer exists
+    temp.addBlock("Dienstag", "S1", "C", "10:00", "10:10");
+    IdealDayStore store(temp.database());
+    store.replaceDay("Montag", {{"S1", "D", "11:00", "11:30"}, {"S2", "E", "12:00", "12:10"}});
+    QCOMPARE(temp.rows("SELECT IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT FROM Template ORDER BY rowid"),
+             QStringList({"Dienstag|S1|C|10:00|10:10", "Montag|S1|D|11:00|11:30", "Montag|S2|E|12:00|12:10"}));
+    // The name is registered once, however often the day is saved.
+    store.replaceDay("Montag", {});
+    QCOMPARE(temp.rows("SELECT IDEALTAG FROM Idealtag"), QStringList{"Montag"});
+    QVERIFY(store.blocksOfDay("Montag").isEmpty());
+}
+
+void TestDatabase::failedReplaceLeavesTheDayAsItWas()
+{
+    TempDatabase temp;
+    temp.addBlock("Montag", "S1", "A", "08:00", "08:10");
+    temp.addBlock("Montag", "S2", "B", "09:00", "09:10");
+    // A trigger makes the third insert fail, after the old rows were deleted and two new ones written.
+    temp.exec("CREATE TRIGGER fail_third BEFORE INSERT ON Template WHEN NEW.BEH = 'BOOM' "
+              "BEGIN SELECT RAISE(ABORT, 'kaputt'); END");
+    IdealDayStore store(temp.database());
+    QVERIFY_THROWS_EXCEPTION(LunarisError, store.replaceDay("Montag", {{"S1", "X", "10:00", "10:10"},
+                                                                       {"S1", "Y", "11:00", "11:10"},
+                                                                       {"S1", "BOOM", "12:00", "12:10"}}));
+    QCOMPARE(temp.rows("SELECT IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT FROM Template ORDER BY rowid"),
+             QStringList({"Montag|S1|A|08:00|08:10", "Montag|S2|B|09:00|09:10"}));
+    QVERIFY(temp.rows("SELECT * FROM Idealtag").isEmpty());
+    // The connection is usable afterwards.
+    store.replaceDay("Montag", {{"S1", "Z", "13:00", "13:10"}});
+    QCOMPARE(store.blocksOfDay("Montag").size(), 1);
+}
+
+void TestDatabase::deleteDayRemovesBlocksAndName()
+{
+    TempDatabase temp;
+    temp.addDayName("Montag");
+    temp.addDayName("Dienstag");
+    temp.addBlock("Montag", "S1", "A", "08:00", "08:10");
+    temp.addBlock("Dienstag", "S1", "A", "08:00", "08:10");
+    temp.addChair("S1");
+    temp.addTreatment("A", 10);
+    IdealDayStore(temp.database()).deleteDay("Montag");
+    QCOMPARE(temp.rows("SELECT IDEALTAG FROM Template"), QStringList{"Dienstag"});
+    QCOMPARE(temp.rows("SELECT IDEALTAG FROM Idealtag"), QStringList{"Dienstag"});
+    QCOMPARE(temp.rows("SELECT COUNT(*) FROM Stuhl"), QStringList{"1"});
+    QCOMPARE(temp.rows("SELECT COUNT(*) FROM Behand"), QStringList{"1"});
+}
+
+void TestDatabase::foreignFilesAreRefusedAndLeftAlone_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("zero bytes") << QByteArray() << "ist keine Datenbank dieses Programms";
+    QTest::newRow("text file") << QByteArray("Termine 2026\nMontag;08:00\n") << "ist keine Datenbank dieses Programms";
+    QTest::newRow("access file") << QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20)
+                                 << "ist keine Datenbank dieses Programms";
+}
+
+void TestDatabase::foreignFilesAreRefusedAndLeftAlone()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Kavemo.mdb");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+    const QByteArray before = fileHash(path);
+    try {
+        Database db(path, "foreign");
+        QFAIL("a foreign file was opened");
+    } catch (const LunarisError& e) {
+        QVERIFY2(e.description().contains(expected), qPrintable(e.description()));
+        QVERIFY(e.description().contains(path));
+    }
+    QCOMPARE(fileHash(path), before);
+    QCOMPARE(QFileInfo(path).size(), qint64(content.size()));
+}
+
+void TestDatabase::olderSchemaStillWorks()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Kavemo.mdb");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "old");
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        for (const char* sql : {"CREATE TABLE Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT)",
+                                "CREATE TABLE Idealtag (IDEALTAG)", "CREATE TABLE Stuhl (STUHL, TEXT)",
+                                "CREATE TABLE Behand (BEH, TEXT, DAUER, DR_START, DR_DAUER, DR_START2, DR_DAUER2, HON)",
+                                "INSERT INTO Template VALUES ('Montag', 'S1', 'A', '08:00', '08:30')",
+                                "INSERT INTO Stuhl VALUES ('S1', '')"})
+            QVERIFY(QSqlQuery(db).exec(sql));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("old");
+    Database db(path, "older");
+    IdealDayStore store(db);
+    QCOMPARE(store.blocksOf("Montag", "S1").size(), 1);
+    store.replaceDay("Montag", {{"S1", "B", "09:00", "09:30"}});
+    QCOMPARE(store.blocksOfDay("Montag").at(0).code.toString(), QString("B"));
+    QCOMPARE(ChairTable(db).names(), QStringList{"S1"});
+}
+
+void TestDatabase::fieldConversions_data()
+{
+    QTest::addColumn<QVariant>("field");
+    QTest::addColumn<int>("failure"); // 0: converts
+    QTest::addColumn<int>("expected");
+    QTest::newRow("number") << QVariant(25) << 0 << 25;
+    QTest::newRow("digits as text") << QVariant("30") << 0 << 30;
+    QTest::newRow("NULL") << QVariant() << 94 << 0;
+    QTest::newRow("text") << QVariant("abc") << 13 << 0;
+    QTest::newRow("beyond 16 bits") << QVariant(40000) << 6 << 0;
+}
+
+void TestDatabase::fieldConversions()
+{
+    QFETCH(QVariant, field);
+    QFETCH(int, failure);
+    QFETCH(int, expected);
+    try {
+        const int value = wholeNumber(field);
+        QCOMPARE(failure, 0);
+        QCOMPARE(value, expected);
+    } catch (const LunarisError& e) {
+        QCOMPARE(e.number(), failure);
+    }
+}
+
+LUNARIS_TEST_MAIN(TestDatabase)
+#include "tst_database.moc"
