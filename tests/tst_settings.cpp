@@ -22,9 +22,12 @@ void TestSettings::defaultOnlyForMissingKey_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("expected");
     QTest::newRow("missing key gives the reader's default") << false << QString() << "08:00";
-    QTest::newRow("stored empty text stays empty") << true << "" << "";
-    QTest::newRow("stored value") << true << "07:30" << "07:30";
-    QTest::newRow("text with comma") << true << "Hauptstr. 1, Berlin" << "Hauptstr. 1, Berlin";
+    QTest::newRow("stored empty text stays empty") << true << ""
+                                                   << "";
+    QTest::newRow("stored value") << true << "07:30"
+                                  << "07:30";
+    QTest::newRow("text with comma") << true << "Hauptstr. 1, Berlin"
+                                     << "Hauptstr. 1, Berlin";
 }
 
 void TestSettings::defaultOnlyForMissingKey()

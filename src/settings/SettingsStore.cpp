@@ -30,8 +30,9 @@ void SettingsStore::saveSetting(const QString& application, const QString& secti
                                 const QString& value)
 {
     if (application == FamilyApp)
-        throw LunarisError(PathAccessError,
-                           QStringLiteral("Einstellungen unter „Kavemo“ werden von diesem Programm nicht geschrieben."));
+        throw LunarisError(
+            PathAccessError,
+            QStringLiteral("Einstellungen unter „Kavemo“ werden von diesem Programm nicht geschrieben."));
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, FamilyApp, application);
     settings.setValue(settingsKey(section, key), value);
     settings.sync();

@@ -190,8 +190,9 @@ void Database::create()
         connection().close();
         if (QFileInfo(m_filePath).size() == 0)
             QFile::remove(m_filePath);
-        throw LunarisError(e.number(), QStringLiteral("Die Datenbank „%1“ konnte nicht angelegt werden: %2")
-                                           .arg(m_filePath, e.description()));
+        throw LunarisError(
+            e.number(),
+            QStringLiteral("Die Datenbank „%1“ konnte nicht angelegt werden: %2").arg(m_filePath, e.description()));
     }
 }
 

@@ -8,8 +8,14 @@ constexpr int TypeMismatch = 13;
 
 Treatment treatmentFrom(const QSqlQuery& q)
 {
-    return Treatment{q.value(0).toString(), q.value(1).toString(), q.value(2), q.value(3),
-                     q.value(4),            q.value(5),            q.value(6), q.value(7)};
+    return Treatment{q.value(0).toString(),
+                     q.value(1).toString(),
+                     q.value(2),
+                     q.value(3),
+                     q.value(4),
+                     q.value(5),
+                     q.value(6),
+                     q.value(7)};
 }
 
 const QString kTreatmentColumns = QStringLiteral("BEH, TEXT, DAUER, DR_START, DR_DAUER, DR_START2, DR_DAUER2, HON");
@@ -75,9 +81,8 @@ QStringList TreatmentTable::codes() const
 
 std::optional<Treatment> TreatmentTable::find(const QString& code) const
 {
-    QSqlQuery q =
-        m_db.run(QStringLiteral("SELECT %1 FROM Behand WHERE BEH = ? ORDER BY rowid LIMIT 1").arg(kTreatmentColumns),
-                 {code});
+    QSqlQuery q = m_db.run(
+        QStringLiteral("SELECT %1 FROM Behand WHERE BEH = ? ORDER BY rowid LIMIT 1").arg(kTreatmentColumns), {code});
     if (!q.next())
         return std::nullopt;
     return treatmentFrom(q);
@@ -127,7 +132,8 @@ QList<TemplateRow> IdealDayStore::blocksOf(const QString& day, const QString& ch
 QList<TemplateRow> IdealDayStore::blocksOfDay(const QString& day) const
 {
     return templateRows(m_db.run(
-        QStringLiteral("SELECT STUHL, BEH, STARTZEIT, ENDZEIT FROM Template WHERE IDEALTAG = ? ORDER BY rowid"), {day}));
+        QStringLiteral("SELECT STUHL, BEH, STARTZEIT, ENDZEIT FROM Template WHERE IDEALTAG = ? ORDER BY rowid"),
+        {day}));
 }
 
 void IdealDayStore::replaceDay(const QString& day, const QList<TemplateRow>& rows) const

@@ -26,8 +26,8 @@ QString textOf(const QVariant& field);
 
 // One row of table Template. Fields read from the file stay raw for the same reason as above.
 struct TemplateRow {
-    QString chair; // STUHL
-    QVariant code; // BEH
+    QString chair;      // STUHL
+    QVariant code;      // BEH
     QVariant startTime; // STARTZEIT
     QVariant endTime;   // ENDZEIT
 };
@@ -47,9 +47,9 @@ private:
 class TreatmentTable {
 public:
     explicit TreatmentTable(const Database& db) : m_db(db) {}
-    QStringList codes() const;                           // in table order
+    QStringList codes() const;                                // in table order
     std::optional<Treatment> find(const QString& code) const; // the first row with this code
-    QList<Treatment> all() const;                        // in table order
+    QList<Treatment> all() const;                             // in table order
 
 private:
     const Database& m_db;

@@ -12,8 +12,7 @@ TempSettings::~TempSettings()
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString());
 }
 
-void TempSettings::write(const QString& application, const QString& section, const QString& key,
-                         const QString& value)
+void TempSettings::write(const QString& application, const QString& section, const QString& key, const QString& value)
 {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavemo"), application);
     settings.setValue(section + QLatin1Char('/') + key, value);

@@ -13,11 +13,11 @@
     int main(int argc, char** argv)                                                                                    \
     {                                                                                                                  \
         QApplication app(argc, argv);                                                                                  \
-        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));                                              \
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));                                               \
         QStandardPaths::setTestModeEnabled(true);                                                                      \
         QTranslator qtTranslator;                                                                                      \
-        if (qtTranslator.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),                   \
-                              QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))               \
+        if (qtTranslator.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),                    \
+                              QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))                \
             QApplication::installTranslator(&qtTranslator);                                                            \
         TestClass test;                                                                                                \
         QTEST_SET_MAIN_SOURCE_PATH                                                                                     \

@@ -1,0 +1,44 @@
+#include "dayview/ClockTime.h"
+
+namespace ClockTime {
+
+namespace {
+constexpr int MinutesPerDay = 24 * 60;
+
+int digit(QChar c)
+{
+    return c.isDigit() ? c.digitValue() : -1;
+}
+} // namespace
+
+std::optional<int> minutesOf(const QString& text)
+{
+    if (text.size() != 5 || text.at(2) != QLatin1Char(':'))
+        return std::nullopt;
+    const int h1 = digit(text.at(0)), h2 = digit(text.at(1)), m1 = digit(text.at(3)), m2 = digit(text.at(4));
+    if (h1 < 0 || h2 < 0 || m1 < 0 || m2 < 0)
+        return std::nullopt;
+    const int hours = h1 * 10 + h2;
+    const int minutes = m1 * 10 + m2;
+    if (hours > 23 || minutes > 59)
+        return std::nullopt;
+    return hours * 60 + minutes;
+}
+
+bool isValid(const QString& text)
+{
+    return minutesOf(text).has_value();
+}
+
+QString fromMinutes(int minutes)
+{
+    const int inDay = ((minutes % MinutesPerDay) + MinutesPerDay) % MinutesPerDay;
+    return QStringLiteral("%1:%2").arg(inDay / 60, 2, 10, QLatin1Char('0')).arg(inDay % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString addMinutes(const QString& text, int minutes)
+{
+    return fromMinutes(minutesOf(text).value_or(0) + minutes);
+}
+
+} // namespace ClockTime

@@ -1,0 +1,246 @@
+#include "dayview/DayView.h"
+
+#include "app/LunarisError.h"
+#include "dayview/ClockTime.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+namespace {
+QFont headerFont(const QFont& base)
+{
+    QFont font = base;
+    font.setBold(true);
+    font.setPointSizeF(9.0);
+    return font;
+}
+
+QFont smallFont(const QFont& base)
+{
+    QFont font = base;
+    font.setPointSizeF(6.75);
+    return font;
+}
+} // namespace
+
+DayView::DayView(int index, QWidget* parent) : QWidget(parent), m_index(index), m_scrollBar(new QScrollBar(this))
+{
+    m_scrollBar->setOrientation(Qt::Vertical);
+    connect(m_scrollBar, &QScrollBar::valueChanged, this, [this](int value) { setFirstRow(value); });
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    updateScrollRange();
+}
+
+void DayView::setSlotSize(int code)
+{
+    m_model.setSlotSize(code);
+    updateScrollRange();
+    update();
+}
+
+void DayView::setDayEnd(const QString& time)
+{
+    m_model.setDayEnd(time);
+    updateScrollRange();
+    update();
+}
+
+void DayView::setDayStart(const QString& time)
+{
+    m_model.setDayStart(time);
+    updateScrollRange();
+    update();
+}
+
+void DayView::setCaption(const QString& caption)
+{
+    m_model.setCaption(caption);
+    update();
+}
+
+void DayView::setColumnBackColor(const QColor& color)
+{
+    m_backColor = color;
+    update();
+}
+
+void DayView::setFirstRow(int row)
+{
+    if (row < 0 || row > std::max(0, rowCount() - 1))
+        throw LunarisError(LunarisError::DayViewRefused, QStringLiteral("Die Zeile %1 gibt es nicht.").arg(row));
+    if (row == m_firstRow)
+        return;
+    m_firstRow = row;
+    {
+        const QSignalBlocker blocker(m_scrollBar);
+        m_scrollBar->setValue(row);
+    }
+    update();
+    emit firstRowChange(m_index, row);
+}
+
+int DayView::headerHeight() const
+{
+    return QFontMetrics(headerFont(font())).height() + 6;
+}
+
+int DayView::rowHeight() const
+{
+    return QFontMetrics(smallFont(font())).height() + 4;
+}
+
+int DayView::timeGutterWidth() const
+{
+    return QFontMetrics(smallFont(font())).horizontalAdvance(QStringLiteral("00:00")) + 4;
+}
+
+int DayView::visibleRows() const
+{
+    return std::max(1, (height() - headerHeight()) / rowHeight());
+}
+
+void DayView::updateScrollRange()
+{
+    const QSignalBlocker blocker(m_scrollBar);
+    m_scrollBar->setRange(0, std::max(0, rowCount() - 1));
+    m_scrollBar->setPageStep(visibleRows());
+    m_scrollBar->setValue(m_firstRow);
+    if (m_firstRow > std::max(0, rowCount() - 1)) {
+        m_firstRow = 0;
+        m_scrollBar->setValue(0);
+    }
+}
+
+void DayView::resizeEvent(QResizeEvent*)
+{
+    const int width = m_scrollBar->sizeHint().width();
+    m_scrollBar->setGeometry(this->width() - width, headerHeight(), width, height() - headerHeight());
+    updateScrollRange();
+}
+
+QString DayView::timeAt(int x, int y) const
+{
+    if (x < 0 || x >= width() - m_scrollBar->width() || y < headerHeight() || y >= height())
+        return {};
+    const int row = m_firstRow + (y - headerHeight()) / rowHeight();
+    if (row >= rowCount())
+        return {};
+    return timeOfRow(row);
+}
+
+QPoint DayView::pointOfRow(int row) const
+{
+    const int visible = row - m_firstRow;
+    if (visible < 0 || visible >= visibleRows())
+        return {-1, -1};
+    return {(width() - m_scrollBar->width()) / 2, headerHeight() + visible * rowHeight() + rowHeight() / 2};
+}
+
+void DayView::add(const QString& startTime, const QString& endTime, const QString& text, const QColor& color)
+{
+    m_model.add(startTime, endTime, text, color);
+    update();
+}
+
+void DayView::remove(int index)
+{
+    m_model.remove(index);
+    update();
+}
+
+void DayView::clear()
+{
+    m_model.clear();
+    update();
+}
+
+void DayView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const int contentWidth = width() - m_scrollBar->width();
+    const int header = headerHeight();
+    const int rowH = rowHeight();
+    const int gutter = timeGutterWidth();
+    const QColor lineColor(200, 200, 200);
+
+    painter.fillRect(rect(), isEnabled() ? m_backColor : m_backColor.darker(105));
+
+    // Header.
+    painter.fillRect(QRect(0, 0, width(), header), palette().button());
+    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+    painter.setFont(headerFont(font()));
+    painter.drawText(QRect(2, 0, width() - 4, header), Qt::AlignCenter | Qt::TextSingleLine,
+                     painter.fontMetrics().elidedText(caption(), Qt::ElideRight, width() - 4));
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawLine(0, header - 1, width(), header - 1);
+
+    // Rows with their start times and thin row lines.
+    painter.setFont(smallFont(font()));
+    const int rows = rowCount();
+    const int visible = visibleRows() + 1;
+    for (int i = 0; i < visible && m_firstRow + i < rows; ++i) {
+        const int y = header + i * rowH;
+        painter.setPen(lineColor);
+        painter.drawLine(0, y + rowH - 1, contentWidth, y + rowH - 1);
+        painter.setPen(Qt::darkGray);
+        painter.drawText(QRect(2, y, gutter, rowH), Qt::AlignLeft | Qt::AlignVCenter, timeOfRow(m_firstRow + i));
+    }
+    painter.setPen(lineColor);
+    painter.drawLine(gutter, header, gutter, height());
+
+    // Blocks, each over the rows it covers.
+    const int dayStart = ClockTime::minutesOf(m_model.dayStart()).value_or(0);
+    const double pixelsPerMinute = double(rowH) / m_model.slotMinutes();
+    for (const DayBlock& block : m_model.blocks()) {
+        const auto start = ClockTime::minutesOf(block.startTime.trimmed());
+        const auto end = ClockTime::minutesOf(block.endTime.trimmed());
+        if (!start || !end)
+            continue;
+        const double top = header + (*start - dayStart) * pixelsPerMinute - m_firstRow * rowH;
+        const double bottom = header + (*end - dayStart) * pixelsPerMinute - m_firstRow * rowH;
+        const double clippedBottom = std::min(bottom, header + (rows - m_firstRow) * double(rowH));
+        QRectF area(gutter + 1, std::max<double>(top, header), contentWidth - gutter - 2,
+                    std::max(2.0, clippedBottom - std::max<double>(top, header)));
+        if (bottom < header || top >= height())
+            continue;
+        painter.fillRect(area, block.color);
+        painter.setPen(Qt::black);
+        painter.drawRect(area.adjusted(0, 0, -1, -1));
+        painter.drawText(area.adjusted(3, 0, -2, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, block.text);
+    }
+
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void DayView::mousePressEvent(QMouseEvent* event)
+{
+    int button = 0;
+    if (event->button() == Qt::LeftButton)
+        button = 1;
+    else if (event->button() == Qt::RightButton)
+        button = 2;
+    else if (event->button() == Qt::MiddleButton)
+        button = 4;
+    int shift = 0;
+    if (event->modifiers() & Qt::ShiftModifier)
+        shift |= 1;
+    if (event->modifiers() & Qt::ControlModifier)
+        shift |= 2;
+    if (event->modifiers() & Qt::AltModifier)
+        shift |= 4;
+    const QPoint p = event->position().toPoint();
+    emit columnClick(m_index, button, shift, p.x(), p.y());
+}
+
+void DayView::wheelEvent(QWheelEvent* event)
+{
+    const int steps = event->angleDelta().y() / 120;
+    if (steps == 0)
+        return;
+    const int row = std::clamp(m_firstRow - steps * 3, 0, std::max(0, rowCount() - 1));
+    setFirstRow(row);
+    event->accept();
+}
