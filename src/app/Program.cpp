@@ -57,6 +57,8 @@ int Main(int argc, char** argv)
 
     AppServices services{*database, settings, messages, modals};
     frmLunaris window(state, services);
+    if (!window.Form_Load())
+        return 1;
     window.show();
     return QApplication::exec();
 }

@@ -1,11 +1,549 @@
 #include "app/frmLunaris.h"
 
 #include "app/AppServices.h"
+#include "app/LunarisError.h"
 #include "app/LunarisState.h"
+#include "app/Steps.h"
+#include "dayview/ClockTime.h"
+#include "dayview/DayView.h"
+#include "editing/DoctorColumn.h"
+#include "settings/SettingsStore.h"
+#include "store/Database.h"
+#include "store/IdealDayLoader.h"
+#include "store/Tables.h"
+#include "ui/MessageService.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDate>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTime>
+#include <QTimer>
+#include <QToolBar>
+
+namespace {
+const QString kTitle = QStringLiteral("Lunaris");
+constexpr int MinimumScreenWidth = 800;
+
+int px(double twips)
+{
+    return qRound(twips / frmLunaris::TwipsPerPixel);
+}
+
+double twipsSetting(const SettingsStore& settings, const QString& key, double defaultTwips)
+{
+    bool ok = false;
+    const double value =
+        settings.getSetting(SettingsStore::ProgramApp, QStringLiteral("Settings"), key, QString::number(defaultTwips))
+            .toDouble(&ok);
+    return ok ? value : defaultTwips;
+}
+
+// Qt's style has no printer picture; without an icon theme we draw one.
+QIcon printerIcon()
+{
+    QPixmap pixmap(24, 24);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(60, 60, 60), 1.2));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(7.5, 2.5, 9, 7)); // paper going in
+    p.setBrush(QColor(150, 150, 160));
+    p.drawRoundedRect(QRectF(2.5, 8.5, 19, 9), 2, 2); // body
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(6.5, 14.5, 11, 7)); // printed page
+    p.setPen(QPen(QColor(90, 90, 90), 1));
+    p.drawLine(QPointF(8.5, 17), QPointF(15.5, 17));
+    p.drawLine(QPointF(8.5, 19), QPointF(13.5, 19));
+    return QIcon(pixmap);
+}
+
+QIcon toolIcon(const QWidget* widget, const char* themeName, QStyle::StandardPixmap fallback)
+{
+    return QIcon::fromTheme(QString::fromLatin1(themeName), widget->style()->standardIcon(fallback));
+}
+} // namespace
 
 frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_services(services)
 {
     setObjectName(QStringLiteral("frmLunaris"));
-    setWindowTitle(QStringLiteral("Lunaris"));
+    setWindowTitle(kTitle);
+    createMenus();
+    createToolBar();
+    createControls();
+    createStatusBar();
 }
+
+frmLunaris::~frmLunaris() = default;
+
+QAction* frmLunaris::addMenuItem(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
+                                 void (frmLunaris::*handler)())
+{
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcut(shortcut);
+    connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    return action;
+}
+
+void frmLunaris::createMenus()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&Datei"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    addMenuItem(file, "mnuFileNew", QStringLiteral("&Neu"), QKeySequence(QStringLiteral("Ctrl+N")),
+                &frmLunaris::mnuFileNew_Click);
+    addMenuItem(file, "mnuFileOpen", QStringLiteral("Ö&ffnen..."), QKeySequence(QStringLiteral("Ctrl+O")),
+                &frmLunaris::mnuFileOpen_Click);
+    m_mnuFileSave = addMenuItem(file, "mnuFileSave", QStringLiteral("&Speichern"),
+                                QKeySequence(QStringLiteral("Ctrl+S")), &frmLunaris::mnuFileSave_Click);
+    m_mnuFileSaveAs = addMenuItem(file, "mnuFileSaveAs", QStringLiteral("Speichern &unter..."), QKeySequence(),
+                                  &frmLunaris::mnuFileSaveAs_Click);
+    m_mnuFileDelete = addMenuItem(file, "mnuFileDelete", QStringLiteral("&Löschen"), QKeySequence(),
+                                  &frmLunaris::mnuFileDelete_Click);
+    m_mnuFilePrint = addMenuItem(file, "mnuFilePrint", QStringLiteral("&Drucken..."),
+                                 QKeySequence(QStringLiteral("Ctrl+P")), &frmLunaris::mnuFilePrint_Click);
+    file->addSeparator()->setObjectName(QStringLiteral("mnuFile6"));
+    addMenuItem(file, "mnuFileExit", QStringLiteral("&Beenden"), QKeySequence(QStringLiteral("Ctrl+E")),
+                &frmLunaris::mnuFileExit_Click);
+    for (QAction* saveOrPrint : {m_mnuFileSave, m_mnuFileSaveAs, m_mnuFileDelete, m_mnuFilePrint})
+        saveOrPrint->setEnabled(false);
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("Bearbeiten"));
+    edit->setObjectName(QStringLiteral("mnuEdit"));
+    addMenuItem(edit, "mnuBeh", QStringLiteral("Behandlungskürzel bearbeiten..."), QKeySequence(),
+                &frmLunaris::mnuBeh_Click);
+    addMenuItem(edit, "mnuStuhl", QStringLiteral("Stühle bearbeiten..."), QKeySequence(), &frmLunaris::mnuStuhl_Click);
+    edit->addSeparator()->setObjectName(QStringLiteral("mnuFile8"));
+    addMenuItem(edit, "mnuPref", QStringLiteral("Einstellungen bearbeiten..."), QKeySequence(),
+                &frmLunaris::mnuPref_Click);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&Ansicht"));
+    view->setObjectName(QStringLiteral("mnuView"));
+    m_mnuViewToolbar = addMenuItem(view, "mnuViewToolbar", QStringLiteral("&Symbolleiste"), QKeySequence(),
+                                   &frmLunaris::mnuViewToolbar_Click);
+    m_mnuViewStatusBar = addMenuItem(view, "mnuViewStatusBar", QStringLiteral("S&tatusleiste"), QKeySequence(),
+                                     &frmLunaris::mnuViewStatusBar_Click);
+    for (QAction* toggle : {m_mnuViewToolbar, m_mnuViewStatusBar}) {
+        toggle->setCheckable(true);
+        toggle->setChecked(true);
+        // The handler decides the tick itself.
+        disconnect(toggle, &QAction::triggered, this, nullptr);
+    }
+    connect(m_mnuViewToolbar, &QAction::triggered, this, [this] {
+        m_mnuViewToolbar->setChecked(!m_mnuViewToolbar->isChecked());
+        mnuViewToolbar_Click();
+    });
+    connect(m_mnuViewStatusBar, &QAction::triggered, this, [this] {
+        m_mnuViewStatusBar->setChecked(!m_mnuViewStatusBar->isChecked());
+        mnuViewStatusBar_Click();
+    });
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&?"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    addMenuItem(help, "mnuHelpContents", QStringLiteral("&Inhalt"), QKeySequence(), &frmLunaris::mnuHelpContents_Click);
+    addMenuItem(help, "mnuHelpSearch", QStringLiteral("&Suchen in der Hilfe..."), QKeySequence(),
+                &frmLunaris::mnuHelpSearch_Click);
+    help->addSeparator()->setObjectName(QStringLiteral("mnuHelpBar1"));
+    addMenuItem(help, "mnuHelpAbout", QStringLiteral("In&fo über Lunaris..."), QKeySequence(),
+                &frmLunaris::mnuHelpAbout_Click);
+}
+
+void frmLunaris::createToolBar()
+{
+    m_toolBar = addToolBar(QStringLiteral("Symbolleiste"));
+    m_toolBar->setObjectName(QStringLiteral("tbToolBar"));
+    m_toolBar->setMovable(false);
+    m_toolBar->setFloatable(false);
+    m_toolBar->toggleViewAction()->setEnabled(false);
+    auto addButton = [this](const QString& key, const QString& tip, const QIcon& icon) {
+        QAction* action = m_toolBar->addAction(icon, tip);
+        action->setObjectName(QStringLiteral("tbToolBar_") + key);
+        action->setData(key);
+        action->setToolTip(tip);
+        connect(action, &QAction::triggered, this, [this, key] { tbToolBar_ButtonClick(key); });
+        return action;
+    };
+    m_toolBar->addSeparator();
+    addButton(QStringLiteral("New"), QStringLiteral("Neu"), toolIcon(this, "document-new", QStyle::SP_FileIcon));
+    addButton(QStringLiteral("Open"), QStringLiteral("Öffnen"),
+              toolIcon(this, "document-open", QStyle::SP_DialogOpenButton));
+    m_tbSave = addButton(QStringLiteral("Save"), QStringLiteral("Speichern"),
+                         toolIcon(this, "document-save", QStyle::SP_DialogSaveButton));
+    m_toolBar->addSeparator();
+    m_tbPrint = addButton(QStringLiteral("Print"), QStringLiteral("Ducken"),
+                          QIcon::fromTheme(QStringLiteral("document-print"), printerIcon()));
+    m_tbSave->setEnabled(false);
+    m_tbPrint->setEnabled(false);
+}
+
+void frmLunaris::createControls()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    m_lblBehAuswahl = new QLabel(QStringLiteral("Auswahl:"), client);
+    m_lblBehAuswahl->setObjectName(QStringLiteral("lblBehAuswahl"));
+    m_lblHon = new QLabel(QStringLiteral("Honorar:"), client);
+    m_lblHon->setObjectName(QStringLiteral("lblHon"));
+    m_cmdZeit = new QPushButton(QStringLiteral("AM<>PM"), client);
+    m_cmdZeit->setObjectName(QStringLiteral("cmdZeit"));
+    m_DBComboBeh = new QComboBox(client);
+    m_DBComboBeh->setObjectName(QStringLiteral("DBComboBeh"));
+    m_txtHon = new QLineEdit(client);
+    m_txtHon->setObjectName(QStringLiteral("txtHon"));
+    m_txtHon->setReadOnly(true);
+    m_txtHon->setAlignment(Qt::AlignRight);
+    for (QWidget* hidden : std::initializer_list<QWidget*>{m_lblBehAuswahl, m_lblHon, m_DBComboBeh, m_txtHon})
+        hidden->hide();
+
+    for (int i = 0; i < ColumnCount; ++i) {
+        auto* column = new DayView(i, client);
+        column->setObjectName(QStringLiteral("SSDay1_%1").arg(i));
+        column->setCaption(i < 10 ? QString::number(i + 1) : DoctorColumn::Caption);
+        column->setDayStart(QStringLiteral("07:00"));
+        column->setDayEnd(QStringLiteral("18:00"));
+        if (i <= 7)
+            column->setToolTip(QStringLiteral("2) Eintragen durch Anklicken"));
+        // Design positions; the load and the resize lay them out for the real chair count.
+        column->setGeometry(px(240 + i * 1815), px(1560), px(i <= 7 ? 1815 : 2175), px(4080));
+        m_columns[i] = column;
+    }
+}
+
+void frmLunaris::createStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("sbStatusBar"));
+    m_statusPanel = new QLabel(QStringLiteral("Status"), bar);
+    m_statusPanel->setObjectName(QStringLiteral("sbStatusBar_Panel1"));
+    m_datePanel = new QLabel(bar);
+    m_datePanel->setObjectName(QStringLiteral("sbStatusBar_Panel2"));
+    m_timePanel = new QLabel(bar);
+    m_timePanel->setObjectName(QStringLiteral("sbStatusBar_Panel3"));
+    bar->addWidget(m_statusPanel, 1);
+    bar->addPermanentWidget(m_datePanel);
+    bar->addPermanentWidget(m_timePanel);
+    auto showClock = [this] {
+        const QDateTime now = QDateTime::currentDateTime();
+        m_datePanel->setText(QLocale().toString(now.date(), QStringLiteral("dd.MM.yyyy")));
+        m_timePanel->setText(now.time().toString(QStringLiteral("HH:mm")));
+    };
+    showClock();
+    auto* clock = new QTimer(this);
+    connect(clock, &QTimer::timeout, this, showClock);
+    clock->start(1000);
+}
+
+void frmLunaris::setStatusText(const QString& text)
+{
+    m_statusPanel->setText(text);
+}
+
+bool frmLunaris::Form_Load()
+{
+    const QScreen* current = screen() ? screen() : QGuiApplication::primaryScreen();
+    return Form_Load(current ? current->geometry().width() : MinimumScreenWidth);
+}
+
+bool frmLunaris::Form_Load(int screenWidthPixels)
+{
+    int chairRows = 0;
+    try {
+        chairRows = ChairTable(m_services.database).count();
+    } catch (const LunarisError& e) {
+        m_services.messages.inform(this, QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description()), kTitle,
+                                   QMessageBox::Critical);
+        return false;
+    }
+    // The window has columns for MaxChairs chairs; further chairs get none.
+    m_state.ChairCount = std::min(chairRows, m_state.MaxChairs);
+
+    if (screenWidthPixels < MinimumScreenWidth) {
+        m_services.messages.inform(
+            this, QStringLiteral("Bitte ändern Sie die Bildschirmauflösung auf\rmindestens 800 x 600 Pixel!"), kTitle,
+            QMessageBox::Critical);
+        return false;
+    }
+
+    readPracticeSettings();
+    for (int i = 0; i <= m_state.ChairCount; ++i) {
+        DayView* column = m_columns[i];
+        column->setSlotSize(m_state.SlotSetting);
+        column->setDayEnd(m_state.CloseTime);
+        column->setDayStart(m_state.OpenTime);
+    }
+    m_columns[m_state.ChairCount]->setColumnBackColor(QColor(224, 224, 224));
+    for (int i = m_state.ChairCount + 1; i <= m_state.MaxChairs; ++i)
+        m_columns[i]->hide();
+    restorePosition();
+    Form_Resize();
+    return true;
+}
+
+void frmLunaris::readPracticeSettings()
+{
+    const SettingsStore& settings = m_services.settings;
+    const QString section = QStringLiteral("Praxis");
+    const QString slot = settings.getSetting(SettingsStore::FamilyApp, section, QStringLiteral("Slot"), "1");
+    const QString open = settings.getSetting(SettingsStore::FamilyApp, section, QStringLiteral("OpenZeit"), "08:00");
+    const QString close = settings.getSetting(SettingsStore::FamilyApp, section, QStringLiteral("ZuZeit"), "18:00");
+
+    QStringList replaced;
+    // Only 10- and 15-minute rows exist.
+    m_state.SlotSetting = slot.trimmed() == QLatin1String("2") ? 2 : 1;
+    if (slot.trimmed() != QLatin1String("1") && slot.trimmed() != QLatin1String("2"))
+        replaced.append(QStringLiteral("Slot „%1“ ungültig, 10 Minuten verwendet").arg(slot));
+
+    const auto openMinutes = ClockTime::minutesOf(open);
+    const auto closeMinutes = ClockTime::minutesOf(close);
+    if (openMinutes && closeMinutes && *closeMinutes > *openMinutes) {
+        m_state.OpenTime = open;
+        m_state.CloseTime = close;
+    } else {
+        m_state.OpenTime = QStringLiteral("08:00");
+        m_state.CloseTime = QStringLiteral("18:00");
+        replaced.append(QStringLiteral("Öffnungszeiten „%1“–„%2“ ungültig, 08:00–18:00 verwendet").arg(open, close));
+    }
+    if (!replaced.isEmpty())
+        setStatusText(replaced.join(QStringLiteral("; ")));
+}
+
+void frmLunaris::restorePosition()
+{
+    const SettingsStore& settings = m_services.settings;
+    const double left = twipsSetting(settings, QStringLiteral("MainLeft"), 0);
+    const double top = twipsSetting(settings, QStringLiteral("MainTop"), 0);
+    const double width = twipsSetting(settings, QStringLiteral("MainWidth"), 12000);
+    const double height = twipsSetting(settings, QStringLiteral("MainHeight"), 8700);
+    move(px(left), px(top));
+    resize(std::max(1, px(width)), std::max(1, px(height)));
+}
+
+QSize frmLunaris::clientSizeTwips() const
+{
+    const int menuHeight = menuBar()->isVisible() ? menuBar()->height() : 0;
+    return {width() * TwipsPerPixel, (height() - menuHeight) * TwipsPerPixel};
+}
+
+void frmLunaris::Form_Resize()
+{
+    if (isMinimized())
+        return;
+    const QSize client = clientSizeTwips();
+    const double w = double(client.width() - 600) / (m_state.ChairCount + 1);
+    const int h = client.height() - 2700;
+    // The design places everything in the client area; the central widget starts below the tool bar.
+    const int offset = centralWidget()->y() - (menuBar()->isVisible() ? menuBar()->height() : 0);
+    double x = 240;
+    for (int i = 0; i <= m_state.ChairCount; ++i) {
+        const int left = px(x);
+        m_columns[i]->setGeometry(left, px(1560) - offset, px(x + w) - left, std::max(0, px(h)));
+        x += w;
+    }
+    m_lblBehAuswahl->setGeometry(px(5040), px(600) - offset, px(2295), px(240));
+    m_lblHon->setGeometry(px(7800), px(600) - offset, px(1200), px(240));
+    m_cmdZeit->setGeometry(px(960), px(840) - offset, px(2055), px(375));
+    m_DBComboBeh->setGeometry(px(5040), px(840) - offset, px(2295), px(375));
+    m_txtHon->setGeometry(px(7800), px(840) - offset, px(855), px(375));
+}
+
+void frmLunaris::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmLunaris::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
+}
+
+void frmLunaris::closeEvent(QCloseEvent* event)
+{
+    if (!m_unloaded) {
+        Form_QueryUnload();
+        Form_Unload();
+        m_unloaded = true;
+    }
+    event->accept();
+}
+
+void frmLunaris::Form_QueryUnload()
+{
+    if (m_state.Modified && m_services.messages.askYesNo(this, QStringLiteral("Möchten Sie noch Speichern?"), kTitle))
+        Speichern();
+}
+
+void frmLunaris::Form_Unload()
+{
+    // Other windows of the program (help), the most recently opened first.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (auto it = windows.crbegin(); it != windows.crend(); ++it)
+        if (*it != this && (*it)->isVisible())
+            (*it)->close();
+    if (isMinimized())
+        return;
+    const QRect frame = frameGeometry();
+    const QString section = QStringLiteral("Settings");
+    runStep([&] {
+        m_services.settings.saveSetting(SettingsStore::ProgramApp, section, QStringLiteral("MainLeft"),
+                                        QString::number(frame.x() * TwipsPerPixel));
+        m_services.settings.saveSetting(SettingsStore::ProgramApp, section, QStringLiteral("MainTop"),
+                                        QString::number(frame.y() * TwipsPerPixel));
+        m_services.settings.saveSetting(SettingsStore::ProgramApp, section, QStringLiteral("MainWidth"),
+                                        QString::number(width() * TwipsPerPixel));
+        m_services.settings.saveSetting(SettingsStore::ProgramApp, section, QStringLiteral("MainHeight"),
+                                        QString::number(height() * TwipsPerPixel));
+    });
+}
+
+QList<DayViewModel*> frmLunaris::chairModels() const
+{
+    QList<DayViewModel*> models;
+    for (int i = 0; i < m_state.ChairCount; ++i)
+        models.append(&m_columns[i]->model());
+    return models;
+}
+
+QList<const DayViewModel*> frmLunaris::printColumns() const
+{
+    QList<const DayViewModel*> models;
+    for (int i = 0; i <= m_state.ChairCount; ++i)
+        models.append(&m_columns[i]->model());
+    return models;
+}
+
+void frmLunaris::showDataError(int number)
+{
+    m_services.messages.inform(
+        this, QString::number(number) + QStringLiteral(" Fehler: Bitte Öffnungszeit und Datenbank überprüfen"),
+        QStringLiteral("Datenfehler"), QMessageBox::Warning);
+}
+
+void frmLunaris::Termin_load()
+{
+    if (m_state.DayOpen)
+        setWindowTitle(QStringLiteral("Template: ") + m_state.CurrentIdealtag);
+    DayView* doctor = m_columns[m_state.ChairCount];
+    doctor->clear();
+    try {
+        IdealDayLoader::load(m_services.database, chairModels(), m_state.CurrentIdealtag);
+    } catch (const LunarisError& e) {
+        for (int i = 0; i < m_state.ChairCount; ++i)
+            m_columns[i]->update();
+        showDataError(e.number());
+        return;
+    }
+    for (int i = 0; i < m_state.ChairCount; ++i)
+        m_columns[i]->update();
+    DR_Load();
+}
+
+void frmLunaris::DR_Load()
+{
+    DayView* doctor = m_columns[m_state.ChairCount];
+    QList<const DayViewModel*> chairs;
+    for (int i = 0; i < m_state.ChairCount; ++i)
+        chairs.append(&m_columns[i]->model());
+    try {
+        const auto treatments = DoctorColumn::byCode(TreatmentTable(m_services.database).all());
+        const qint64 fee = DoctorColumn::rebuild(chairs, doctor->model(), treatments);
+        m_txtHon->setText(QString::number(fee));
+    } catch (const LunarisError& e) {
+        doctor->update();
+        showDataError(e.number());
+        return;
+    }
+    doctor->update();
+}
+
+void frmLunaris::switchOn(bool deleteEnabled)
+{
+    for (int i = 0; i <= m_state.MaxChairs; ++i)
+        m_columns[i]->setEnabled(true);
+    for (QWidget* control : std::initializer_list<QWidget*>{m_DBComboBeh, m_lblBehAuswahl, m_lblHon, m_txtHon})
+        control->show();
+    m_mnuFileSave->setEnabled(true);
+    m_mnuFileSaveAs->setEnabled(true);
+    m_mnuFilePrint->setEnabled(true);
+    m_mnuFileDelete->setEnabled(deleteEnabled);
+    m_tbSave->setEnabled(true);
+    m_tbPrint->setEnabled(true);
+}
+
+void frmLunaris::tbToolBar_ButtonClick(const QString& key)
+{
+    if (key == QLatin1String("New"))
+        mnuFileNew_Click();
+    else if (key == QLatin1String("Open"))
+        mnuFileOpen_Click();
+    else if (key == QLatin1String("Save"))
+        mnuFileSave_Click();
+    else if (key == QLatin1String("Print"))
+        mnuFilePrint_Click();
+}
+
+void frmLunaris::mnuFileExit_Click()
+{
+    close(); // runs the close request and the unload
+}
+
+void frmLunaris::mnuViewToolbar_Click()
+{
+    const bool ticked = m_mnuViewToolbar->isChecked();
+    m_toolBar->setVisible(!ticked);
+    m_mnuViewToolbar->setChecked(!ticked);
+}
+
+void frmLunaris::mnuViewStatusBar_Click()
+{
+    const bool ticked = m_mnuViewStatusBar->isChecked();
+    statusBar()->setVisible(!ticked);
+    m_mnuViewStatusBar->setChecked(!ticked);
+}
+
+void frmLunaris::mnuHelpContents_Click()
+{
+    showHelp(false);
+}
+
+void frmLunaris::mnuHelpSearch_Click()
+{
+    showHelp(true);
+}
+
+void frmLunaris::showHelp(bool)
+{
+    if (m_state.HelpFile.isEmpty()) {
+        m_services.messages.inform(this,
+                                   QStringLiteral("Hilfe-Inhalt konnte nicht angezeigt werden. Dieser Anwendung ist "
+                                                  "keine Hilfedatei zugeordnet."),
+                                   windowTitle(), QMessageBox::Information);
+        return;
+    }
+}
+
+void frmLunaris::mnuFileNew_Click() {}
+void frmLunaris::mnuFileOpen_Click() {}
+void frmLunaris::mnuFileSave_Click() {}
+void frmLunaris::mnuFileSaveAs_Click() {}
+void frmLunaris::mnuFileDelete_Click() {}
+void frmLunaris::mnuFilePrint_Click() {}
+void frmLunaris::mnuBeh_Click() {}
+void frmLunaris::mnuStuhl_Click() {}
+void frmLunaris::mnuPref_Click() {}
+void frmLunaris::mnuHelpAbout_Click() {}
+void frmLunaris::Speichern() {}

@@ -2,16 +2,114 @@
 
 #include <QMainWindow>
 
-struct LunarisState;
-struct AppServices;
+#include <array>
 
-// The program's main window.
+class DayView;
+class DayViewModel;
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QToolBar;
+struct AppServices;
+struct LunarisState;
+
+// The program's main window: one day-view column per chair plus the doctor column, the treatment
+// list, the fee box, menus, tool bar and status bar. Positions are designed in twips (15 per pixel)
+// in the window's client area (below the menu bar).
 class frmLunaris : public QMainWindow {
     Q_OBJECT
 public:
+    static constexpr int TwipsPerPixel = 15;
+    static constexpr int ColumnCount = 11;
+
     frmLunaris(LunarisState& state, AppServices& services, QWidget* parent = nullptr);
+    ~frmLunaris() override;
+
+    // Opens the data, counts the chairs, prepares the columns and restores the position.
+    // Returns false when the program has to end (screen too narrow, chair table unreadable).
+    bool Form_Load();
+    bool Form_Load(int screenWidthPixels);
+
+    // Draws the day named CurrentIdealtag into the chair columns and rebuilds the doctor column.
+    void Termin_load();
+    // Rebuilds the doctor column and the fee total from the chair columns.
+    void DR_Load();
+    // Writes the open day's blocks under CurrentIdealtag (asks for a name first when it has none).
+    void Speichern();
+
+    DayView* SSDay1(int index) const { return m_columns.at(index); }
+    QList<DayViewModel*> chairModels() const;
+    QList<const DayViewModel*> printColumns() const;
+    // Window size without the menu bar, in twips: what the column layout is computed from.
+    QSize clientSizeTwips() const;
+
+    // Handlers of menu items and tool-bar buttons.
+    void mnuFileNew_Click();
+    void mnuFileOpen_Click();
+    void mnuFileSave_Click();
+    void mnuFileSaveAs_Click();
+    void mnuFileDelete_Click();
+    void mnuFilePrint_Click();
+    void mnuFileExit_Click();
+    void mnuBeh_Click();
+    void mnuStuhl_Click();
+    void mnuPref_Click();
+    void mnuViewToolbar_Click();
+    void mnuViewStatusBar_Click();
+    void mnuHelpContents_Click();
+    void mnuHelpSearch_Click();
+    void mnuHelpAbout_Click();
+    // Runs the command of the tool-bar button with this key ("New", "Open", "Save", "Print").
+    void tbToolBar_ButtonClick(const QString& key);
+
+    // Enables the day views and the commands once a day is created or opened.
+    void switchOn(bool deleteEnabled);
+    void setStatusText(const QString& text);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    void createMenus();
+    void createToolBar();
+    void createControls();
+    void createStatusBar();
+    QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
+                         void (frmLunaris::*handler)());
+    void Form_Resize();
+    void Form_QueryUnload();
+    void Form_Unload();
+    void readPracticeSettings();
+    void restorePosition();
+    void showDataError(int number);
+    void showHelp(bool index);
+
     LunarisState& m_state;
     AppServices& m_services;
+    bool m_unloaded = false;
+
+    std::array<DayView*, ColumnCount> m_columns{};
+    QToolBar* m_toolBar = nullptr;
+    QLabel* m_lblBehAuswahl = nullptr;
+    QLabel* m_lblHon = nullptr;
+    QPushButton* m_cmdZeit = nullptr;
+    QComboBox* m_DBComboBeh = nullptr;
+    QLineEdit* m_txtHon = nullptr;
+    QLabel* m_statusPanel = nullptr;
+    QLabel* m_datePanel = nullptr;
+    QLabel* m_timePanel = nullptr;
+
+    QAction* m_mnuFileSave = nullptr;
+    QAction* m_mnuFileSaveAs = nullptr;
+    QAction* m_mnuFileDelete = nullptr;
+    QAction* m_mnuFilePrint = nullptr;
+    QAction* m_mnuViewToolbar = nullptr;
+    QAction* m_mnuViewStatusBar = nullptr;
+    QAction* m_tbSave = nullptr;
+    QAction* m_tbPrint = nullptr;
 };

@@ -1,0 +1,112 @@
+#include "editing/DoctorColumn.h"
+
+#include "app/LunarisError.h"
+#include "app/Steps.h"
+#include "dayview/ClockTime.h"
+#include "dayview/DayViewModel.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+[[noreturn]] void outOfRange()
+{
+    throw LunarisError(LunarisError::OutOfRange, QStringLiteral("Index außerhalb des gültigen Bereichs"));
+}
+
+// Adds one doctor window of a block: `start` minutes after the block's start, `length` minutes long.
+void addWindow(DoctorDemand& demand, const DayViewModel& doctor, const QString& blockStart, int start, int length)
+{
+    if (length <= 0)
+        return; // nothing demanded; a negative length from foreign data must not hide other chairs' demand
+    const auto blockMinutes = ClockTime::minutesOf(blockStart.trimmed());
+    if (!blockMinutes)
+        return;
+    const QString windowStart = ClockTime::fromMinutes(*blockMinutes + start);
+    if (*blockMinutes + start >= 24 * 60 || *blockMinutes + start < 0)
+        return;
+    int row = -1;
+    // A window outside the day's rows adds nothing.
+    if (!runStepSkippingRefusal([&] { row = doctor.rowOfTime(windowStart); }))
+        return;
+    demand.spread(row, length);
+}
+} // namespace
+
+int& DoctorDemand::cell(int row)
+{
+    if (row < 0 || row >= Cells)
+        outOfRange();
+    return m_cells[row];
+}
+
+int DoctorDemand::at(int row) const
+{
+    if (row < 0 || row >= Cells)
+        outOfRange();
+    return m_cells[row];
+}
+
+void DoctorDemand::spread(int row, int minutes)
+{
+    const int rows = minutes / m_slotMinutes + 1;
+    const int rest = minutes - m_slotMinutes * (rows - 1);
+    auto add = [this](int r, int value) {
+        int& c = cell(r);
+        if (c > std::numeric_limits<qint16>::max() - value)
+            throw LunarisError(LunarisError::Overflow, QStringLiteral("Überlauf"));
+        c += value;
+    };
+    if (rows == 1) {
+        add(row, rest);
+        return;
+    }
+    add(row, m_slotMinutes);
+    add(row + rows - 1, rest);
+    for (int r = row + 1; r <= row + rows - 2; ++r)
+        add(r, m_slotMinutes);
+}
+
+QHash<QString, Treatment> DoctorColumn::byCode(const QList<Treatment>& treatments)
+{
+    QHash<QString, Treatment> result;
+    for (const Treatment& t : treatments)
+        if (!result.contains(t.code))
+            result.insert(t.code, t);
+    return result;
+}
+
+qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
+                             const QHash<QString, Treatment>& treatments)
+{
+    const int slotMinutes = doctor.slotMinutes();
+    doctor.setCaption(Caption);
+    doctor.clear();
+    DoctorDemand demand(slotMinutes);
+    qint64 fee = 0;
+
+    for (const DayViewModel* chair : chairs) {
+        for (const DayBlock& block : chair->blocks()) {
+            const auto found = treatments.constFind(block.text);
+            if (found == treatments.constEnd())
+                continue; // a code no longer in the treatment table demands nothing and costs nothing
+            const Treatment& t = *found;
+            fee += static_cast<qint64>(std::nearbyint(number(t.hon)));
+            addWindow(demand, doctor, block.startTime, wholeNumber(t.drStart), wholeNumber(t.drDauer));
+            addWindow(demand, doctor, block.startTime, wholeNumber(t.drStart2), wholeNumber(t.drDauer2));
+        }
+    }
+
+    const int rows = doctor.rowCount();
+    for (int r = 0; r < rows; ++r) {
+        const int minutes = demand.at(r);
+        if (minutes <= 0)
+            continue;
+        runStepSkippingRefusal([&] {
+            const QString start = doctor.timeOfRow(r);
+            doctor.add(start, ClockTime::addMinutes(start, 5), QString::number(minutes),
+                       minutes > slotMinutes ? Red : Green);
+        });
+    }
+    return fee;
+}

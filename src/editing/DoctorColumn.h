@@ -1,0 +1,46 @@
+#pragma once
+
+#include "store/Tables.h"
+
+#include <QColor>
+#include <QHash>
+#include <QList>
+
+#include <array>
+
+class DayViewModel;
+
+// The doctor's demand per row: a fixed table of 101 cells (rows 0 to 100). A row outside it is
+// failure 9, as is a window that reaches past row 100.
+class DoctorDemand {
+public:
+    static constexpr int Cells = 101;
+
+    explicit DoctorDemand(int slotMinutes) : m_slotMinutes(slotMinutes) {}
+
+    // Spreads a window of `minutes` from row `row` on: whole rows first, the remainder into the next row.
+    void spread(int row, int minutes);
+    int at(int row) const;
+
+private:
+    int& cell(int row);
+
+    int m_slotMinutes;
+    std::array<int, Cells> m_cells{};
+};
+
+// Rebuilds the doctor column from the blocks of the chair columns and sums the day's fee.
+class DoctorColumn {
+public:
+    static inline const QString Caption = QStringLiteral("Dr.-Zeit");
+    static inline const QColor Green = QColor(0, 255, 0);
+    static inline const QColor Red = QColor(255, 0, 0);
+
+    // The first row of each code, as a look-up by block text.
+    static QHash<QString, Treatment> byCode(const QList<Treatment>& treatments);
+
+    // Clears the doctor column and fills it row by row; returns the fee total. Throws LunarisError on
+    // a failure other than a refusal of a day view; what was added to the doctor column up to then stays.
+    static qint64 rebuild(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
+                          const QHash<QString, Treatment>& treatments);
+};

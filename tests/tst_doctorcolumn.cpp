@@ -1,0 +1,167 @@
+#include "TestMain.h"
+#include "app/LunarisError.h"
+#include "dayview/ClockTime.h"
+#include "dayview/DayViewModel.h"
+#include "editing/DoctorColumn.h"
+
+namespace {
+DayViewModel column(int slot, const QString& start = "08:00", const QString& end = "18:00")
+{
+    DayViewModel m;
+    m.setSlotSize(slot);
+    m.setDayEnd(end);
+    m.setDayStart(start);
+    return m;
+}
+
+Treatment treatment(const QString& code, QVariant drStart, QVariant drDauer, QVariant drStart2 = 0,
+                    QVariant drDauer2 = 0, QVariant hon = 0)
+{
+    return Treatment{code, QString(), 30, drStart, drDauer, drStart2, drDauer2, hon};
+}
+
+// The doctor column as "time=minutes/colour" entries.
+QStringList picture(const DayViewModel& doctor)
+{
+    QStringList rows;
+    for (const DayBlock& b : doctor.blocks())
+        rows.append(QStringLiteral("%1-%2=%3/%4")
+                        .arg(b.startTime, b.endTime, b.text, b.color == QColor(255, 0, 0) ? "rot" : "grün"));
+    return rows;
+}
+} // namespace
+
+class TestDoctorColumn : public QObject {
+    Q_OBJECT
+private slots:
+    void spreading_data();
+    void spreading();
+    void fees_data();
+    void fees();
+    void moreThan101Rows();
+    void failuresOfTheTreatmentTable_data();
+    void failuresOfTheTreatmentTable();
+};
+
+void TestDoctorColumn::spreading_data()
+{
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<QStringList>("blocks"); // "chair|start|code"
+    QTest::addColumn<QStringList>("expected");
+    const QStringList none;
+    QTest::newRow("10/25 from 08:00") << 1 << QStringList{"0|08:00|A"}
+                                      << QStringList{"08:10-08:15=10/grün", "08:20-08:25=10/grün",
+                                                     "08:30-08:35=5/grün"};
+    QTest::newRow("second chair makes 20 red")
+        << 1 << QStringList{"0|08:00|A", "1|08:10|B"}
+        << QStringList{"08:10-08:15=20/rot", "08:20-08:25=10/grün", "08:30-08:35=5/grün"};
+    QTest::newRow("exactly one row") << 1 << QStringList{"0|09:00|C"} << QStringList{"09:00-09:05=10/grün"};
+    QTest::newRow("window starting mid-row counts from the row start")
+        << 1 << QStringList{"0|09:05|C"} << QStringList{"09:00-09:05=10/grün"};
+    QTest::newRow("15-minute rows") << 2 << QStringList{"0|08:00|A"}
+                                    << QStringList{"08:00-08:05=15/grün", "08:15-08:20=10/grün"};
+    QTest::newRow("15-minute rows, 20 minutes in one row is red")
+        << 2 << QStringList{"0|08:00|C", "1|08:00|C"} << QStringList{"08:00-08:05=20/rot"};
+    QTest::newRow("second window") << 1 << QStringList{"0|10:00|D"}
+                                   << QStringList{"10:00-10:05=5/grün", "10:40-10:45=10/grün"};
+    QTest::newRow("zero-length window adds nothing") << 1 << QStringList{"0|10:00|Z"} << none;
+    QTest::newRow("window after the day's end adds nothing") << 1 << QStringList{"0|17:50|A"} << none;
+    QTest::newRow("window before the day's start adds nothing") << 1 << QStringList{"0|08:00|NEG"} << none;
+    QTest::newRow("code not in the table adds nothing") << 1 << QStringList{"0|08:00|FEHLT"} << none;
+    QTest::newRow("negative length adds nothing")
+        << 1 << QStringList{"0|08:00|MINUS", "1|08:00|C"} << QStringList{"08:00-08:05=10/grün"};
+}
+
+void TestDoctorColumn::spreading()
+{
+    QFETCH(int, slot);
+    QFETCH(QStringList, blocks);
+    QFETCH(QStringList, expected);
+    QList<DayViewModel> chairs = {column(slot), column(slot)};
+    for (const QString& b : blocks) {
+        const QStringList f = b.split('|');
+        chairs[f[0].toInt()].add(f[1], f[1], f[2], Qt::green);
+    }
+    DayViewModel doctor = column(slot);
+    const auto treatments = DoctorColumn::byCode({
+        treatment("A", 10, 25), treatment("B", 0, 10), treatment("C", 0, 10), treatment("D", 0, 5, 40, 10),
+        treatment("Z", 0, 0), treatment("NEG", -30, 10), treatment("MINUS", 0, -10),
+        treatment("A", 0, 60), // a second row with the same code is never used
+    });
+    DoctorColumn::rebuild({&chairs[0], &chairs[1]}, doctor, treatments);
+    QCOMPARE(doctor.caption(), QString("Dr.-Zeit"));
+    QCOMPARE(picture(doctor), expected);
+}
+
+void TestDoctorColumn::fees_data()
+{
+    QTest::addColumn<QVariantList>("fees");
+    QTest::addColumn<qint64>("total");
+    QTest::newRow("none") << QVariantList{} << qint64(0);
+    QTest::newRow("whole") << QVariantList{45, 62} << qint64(107);
+    QTest::newRow("halves to the even neighbour") << QVariantList{0.5, 1.5, 2.5, 62.5} << qint64(0 + 2 + 2 + 62);
+    QTest::newRow("other decimals round") << QVariantList{28.4, 28.6} << qint64(28 + 29);
+    QTest::newRow("past 16 bits") << QVariantList{30000, 30000, 30000} << qint64(90000);
+}
+
+void TestDoctorColumn::fees()
+{
+    QFETCH(QVariantList, fees);
+    QFETCH(qint64, total);
+    DayViewModel chair = column(1);
+    QList<Treatment> treatments;
+    for (int i = 0; i < fees.size(); ++i) {
+        const QString code = QStringLiteral("T%1").arg(i);
+        treatments.append(treatment(code, 0, 0, 0, 0, fees[i]));
+        chair.add(ClockTime::fromMinutes(8 * 60 + 10 * i), ClockTime::fromMinutes(8 * 60 + 10 * i + 10), code,
+                  Qt::green);
+    }
+    DayViewModel doctor = column(1);
+    QCOMPARE(DoctorColumn::rebuild({&chair}, doctor, DoctorColumn::byCode(treatments)), total);
+}
+
+void TestDoctorColumn::moreThan101Rows()
+{
+    // 06:00 to 23:00 in 10-minute rows: 102 rows, one more than the doctor table holds.
+    DayViewModel chair = column(1, "06:00", "23:00");
+    chair.add("06:00", "06:10", "X", Qt::green);
+    DayViewModel doctor = column(1, "06:00", "23:00");
+    try {
+        DoctorColumn::rebuild({&chair}, doctor, DoctorColumn::byCode({treatment("X", 0, 10)}));
+        QFAIL("the rebuild went past row 100");
+    } catch (const LunarisError& e) {
+        QCOMPARE(e.number(), 9);
+    }
+    // The rows before the failure are drawn.
+    QCOMPARE(picture(doctor), QStringList{"06:00-06:05=10/grün"});
+}
+
+void TestDoctorColumn::failuresOfTheTreatmentTable_data()
+{
+    QTest::addColumn<QVariant>("drDauer");
+    QTest::addColumn<QVariant>("hon");
+    QTest::addColumn<int>("failure");
+    QTest::newRow("empty doctor length") << QVariant() << QVariant(10) << 94;
+    QTest::newRow("empty fee") << QVariant(10) << QVariant() << 94;
+    QTest::newRow("text in a number field") << QVariant("zehn") << QVariant(10) << 13;
+    QTest::newRow("a window past row 100") << QVariant(3000) << QVariant(10) << 9;
+}
+
+void TestDoctorColumn::failuresOfTheTreatmentTable()
+{
+    QFETCH(QVariant, drDauer);
+    QFETCH(QVariant, hon);
+    QFETCH(int, failure);
+    DayViewModel chair = column(1);
+    chair.add("08:00", "08:30", "X", Qt::green);
+    DayViewModel doctor = column(1);
+    try {
+        DoctorColumn::rebuild({&chair}, doctor, DoctorColumn::byCode({treatment("X", 0, drDauer, 0, 0, hon)}));
+        QFAIL("no failure");
+    } catch (const LunarisError& e) {
+        QCOMPARE(e.number(), failure);
+    }
+}
+
+LUNARIS_TEST_MAIN(TestDoctorColumn)
+#include "tst_doctorcolumn.moc"

@@ -1,0 +1,465 @@
+#include "TestContext.h"
+#include "TestMain.h"
+#include "app/frmLunaris.h"
+#include "dayview/DayView.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+
+namespace {
+// A context with chairs, as the window finds it at start.
+struct Fixture {
+    explicit Fixture(int chairs)
+    {
+        for (int i = 1; i <= chairs; ++i)
+            ctx.tempDatabase.addChair(QStringLiteral("Stuhl %1").arg(i));
+    }
+    TestContext ctx;
+};
+
+void setClientSizeTwips(frmLunaris& window, int width, int height)
+{
+    window.resize(width / 15, height / 15 + window.menuBar()->height());
+}
+
+QStringList blocksOf(const DayView* view)
+{
+    QStringList result;
+    for (const DayBlock& b : view->model().blocks())
+        result.append(b.startTime + "-" + b.endTime + " " + b.text);
+    return result;
+}
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void menusAndToolBar();
+    void layoutFollowsTheClientSize();
+    void minimisedWindowIsNotLaidOut();
+    void columnsForTheChairCount_data();
+    void columnsForTheChairCount();
+    void firstStartUsesTheDefaults();
+    void practiceSettingsThatMakeNoSense_data();
+    void practiceSettingsThatMakeNoSense();
+    void positionIsStoredOnClose();
+    void minimisedCloseKeepsThePosition();
+    void narrowScreenEndsTheProgram();
+    void closeAsksOnlyWhenModified();
+    void viewToggles();
+    void helpWithoutFile();
+    void loadDrawsTheDay();
+    void loadSkipsRefusedRowsAndReportsOthers();
+    void loadAfterChairsWereDeleted();
+    void doctorColumnAndFeeOnScreen();
+};
+
+void TestMainWindow::menusAndToolBar()
+{
+    Fixture f(3);
+    frmLunaris window(f.ctx.state, f.ctx.services);
+    QVERIFY(window.Form_Load(1024));
+    const QList<std::tuple<QString, QString, QString, bool>> items = {
+        {"mnuFileNew", "&Neu", "Ctrl+N", true},
+        {"mnuFileOpen", "Ö&ffnen...", "Ctrl+O", true},
+        {"mnuFileSave", "&Speichern", "Ctrl+S", false},
+        {"mnuFileSaveAs", "Speichern &unter...", "", false},
+        {"mnuFileDelete", "&Löschen", "", false},
+        {"mnuFilePrint", "&Drucken...", "Ctrl+P", false},
+        {"mnuFileExit", "&Beenden", "Ctrl+E", true},
+        {"mnuBeh", "Behandlungskürzel bearbeiten...", "", true},
+        {"mnuStuhl", "Stühle bearbeiten...", "", true},
+        {"mnuPref", "Einstellungen bearbeiten...", "", true},
+        {"mnuViewToolbar", "&Symbolleiste", "", true},
+        {"mnuViewStatusBar", "S&tatusleiste", "", true},
+        {"mnuHelpContents", "&Inhalt", "", true},
+        {"mnuHelpSearch", "&Suchen in der Hilfe...", "", true},
+        {"mnuHelpAbout", "In&fo über Lunaris...", "", true},
+    };
+    for (const auto& [name, caption, shortcut, enabled] : items) {
+        const QAction* action = window.findChild<QAction*>(name);
+        QVERIFY2(action, qPrintable(name));
+        QCOMPARE(action->text(), caption);
+        QCOMPARE(action->shortcut().toString(), shortcut);
+        QCOMPARE(action->isEnabled(), enabled);
+    }
+    QStringList menus;
+    for (const QAction* menu : window.menuBar()->actions())
+        menus.append(menu->text());
+    QCOMPARE(menus, QStringList({"&Datei", "Bearbeiten", "&Ansicht", "&?"}));
+
+    const QToolBar* bar = window.findChild<QToolBar*>("tbToolBar");
+    QStringList buttons;
+    for (const QAction* a : bar->actions())
+        buttons.append(a->isSeparator()
+                           ? "-"
+                           : a->data().toString() + ":" + a->toolTip() + ":" + (a->isEnabled() ? "an" : "aus") +
+                                 (a->icon().isNull() ? ":ohne Bild" : ""));
+    QCOMPARE(buttons,
+             QStringList({"-", "New:Neu:an", "Open:Öffnen:an", "Save:Speichern:aus", "-", "Print:Ducken:aus"}));
+
+    for (const char* hidden : {"lblBehAuswahl", "lblHon", "DBComboBeh", "txtHon"})
+        QVERIFY(!window.findChild<QWidget*>(hidden)->isVisibleTo(&window));
+    QCOMPARE(window.findChild<QWidget*>("cmdZeit")->property("text").toString(), QString("AM<>PM"));
+    QCOMPARE(window.findChild<QLabel*>("sbStatusBar_Panel1")->text(), QString("Status"));
+    QCOMPARE(window.findChild<QLabel*>("sbStatusBar_Panel2")->text(), QDate::currentDate().toString("dd.MM.yyyy"));
+    QCOMPARE(window.windowTitle(), QString("Lunaris"));
+    QCOMPARE(window.SSDay1(0)->toolTip(), QString("2) Eintragen durch Anklicken"));
+    QCOMPARE(window.SSDay1(8)->toolTip(), QString());
+}
+
+void TestMainWindow::layoutFollowsTheClientSize()
+{
+    Fixture f(4);
+    frmLunaris window(f.ctx.state, f.ctx.services);
+    QVERIFY(window.Form_Load(1024));
+    window.show();
+    setClientSizeTwips(window, 12600, 8700);
+    QCOMPARE(window.clientSizeTwips(), QSize(12600, 8700));
+    const QList<int> lefts = {240, 2640, 5040, 7440, 9840};
+    for (int i = 0; i < 5; ++i) {
+        QCOMPARE(window.SSDay1(i)->x() * 15, lefts[i]);
+        QCOMPARE(window.SSDay1(i)->width() * 15, 2400);
+        QCOMPARE(window.SSDay1(i)->height() * 15, 6000);
+    }
+}
+
+void TestMainWindow::minimisedWindowIsNotLaidOut()
+{
+    Fixture f(4);
+    frmLunaris window(f.ctx.state, f.ctx.services);
+    QVERIFY(window.Form_Load(1024));
+    window.show();
+    setClientSizeTwips(window, 12600, 8700);
+    window.setWindowState(Qt::WindowMinimized);
+    setClientSizeTwips(window, 15600, 9750);
+    QCOMPARE(window.SSDay1(1)->x() * 15, 2640);
+    window.setWindowState(Qt::WindowNoState);
+    setClientSizeTwips(window, 15600, 9750);
+    QCOMPARE(window.SSDay1(1)->x() * 15, 240 + 3000);
+    QCOMPARE(window.SSDay1(1)->height() * 15, 7050);
+}
+
+void TestMainWindow::columnsForTheChairCount_data()
+{
+    QTest::addColumn<int>("chairs");
+    QTest::addColumn<int>("chairCount");
+    QTest::newRow("no chair: the doctor column alone") << 0 << 0;
+    QTest::newRow("3 chairs") << 3 << 3;
+    QTest::newRow("10 chairs: nothing hidden") << 10 << 10;
+    QTest::newRow("12 chairs: the first ten get columns") << 12 << 10;
+}
+
+void TestMainWindow::columnsForTheChairCount()
+{
+    QFETCH(int, chairs);
+    QFETCH(int, chairCount);
+    Fixture f(chairs);
+    frmLunaris window(f.ctx.state, f.ctx.services);
+    QVERIFY(window.Form_Load(1024));
+    QCOMPARE(f.ctx.state.ChairCount, chairCount);
+    for (int i = 0; i <= 10; ++i) {
+        QCOMPARE(window.SSDay1(i)->isVisibleTo(&window), i <= chairCount);
+        QCOMPARE(window.SSDay1(i)->columnBackColor(), i == chairCount ? QColor(224, 224, 224) : QColor(Qt::white));
+    }
+    QCOMPARE(window.SSDay1(chairCount)->rowCount(), 60);
+    QCOMPARE(window.SSDay1(std::min(chairCount + 1, 10))->rowCount(), chairCount == 10 ? 60 : 66); // 07:00-18:00
+}
+
+void TestMainWindow::firstStartUsesTheDefaults()
+{
+    Fixture f(2);
+    frmLunaris window(f.ctx.state, f.ctx.services);
+    QVERIFY(window.Form_Load(1024));
+    QCOMPARE(window.pos(), QPoint(0, 0));
+    QCOMPARE(window.size(), QSize(800, 580));
+    QCOMPARE(f.ctx.state.OpenTime, QString("08:00"));
+    QCOMPARE(f.ctx.state.CloseTime, QString("18:00"));
+    QCOMPARE(f.ctx.state.SlotSetting, 1);
+    QCOMPARE(window.SSDay1(0)->timeOfRow(0), QString("08:00"));
+    QCOMPARE(window.SSDay1(0)->rowCount(), 60);
+    QCOMPARE(window.SSDay1(2)->timeOfRow(1), QString("08:10"));
+}
+
+void TestMainWindow::practiceSettingsThatMakeNoSense_data()
+{
+    QTest::addColumn<QString>("slot");
+    QTest::addColumn<QString>("open");
+    QTest::addColumn<QString>("close");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<bool>("reported");
+    QTest::newRow("15-minute rows") << "2"
+                                    << "07:30"
+                                    << "12:00" << 18 << "07:30" << false;
+    QTest::newRow("slot x") << "x"
+                            << "08:00"
+                            << "18:00" << 60 << "08:00" << true;
+    QTest::newRow("slot 0") << "0"
+                            << "08:00"
+                            << "18:00" << 60 << "08:00" << true;
+    QTest::newRow("slot 3") << "3"
+                            << "08:00"
+                            << "18:00" << 60 << "08:00" << true;
+    QTest::newRow("slot -1") << "-1"
+                             << "08:00"
+                             << "18:00" << 60 << "08:00" << true;
+    QTest::newRow("slot empty") << ""
+                                << "08:00"
+                                << "18:00" << 60 << "08:00" << true;
+    QTest::newRow("open 8") << "1"
+                            << "8"
+                            << "18:00" << 60 << "08:00" << true;
+    QTest::newRow("open 25:00") << "1"
+                                << "25:00"
+                                << "18:00" << 60 << "08:00" << true;
+    QTest::newRow("open aa:bb") << "1"
+                                << "aa:bb"
+                                << "18:00" << 60 << "08:00" << true;
+    QTest::newRow("open empty") << "1"
+                                << ""
+                                << "18:00" << 60 << "08:00" << true;
+    QTest::newRow("close before open") << "1"
+                                       << "12:00"
+                                       << "09:00" << 60 << "08:00" << true;
+}
+
+void TestMainWindow::practiceSettingsThatMakeNoSense()
+{
+    QFETCH(QString, slot);
+    QFETCH(QString, open);
+    QFETCH(QString, close);
+    QFETCH(int, rows);
+    QFETCH(QString, first);
+    QFETCH(bool, reported);
+    Fixture f(1);
+    f.ctx.tempSettings.write("Kavemo", "Praxis", "Slot", slot);
+    f.ctx.tempSettings.write("Kavemo", "Praxis", "OpenZeit", open);
+    f.ctx.tempSettings.write("Kavemo", "Praxis", "ZuZeit", close);
+    // The program's own values are never used for the columns.
+    f.ctx.tempSettings.write("Lunaris", "Praxis", "Slot", "2");
+    f.ctx.tempSettings.write("Lunaris", "Praxis", "OpenZeit", "10:00");
+    frmLunaris window(f.ctx.state, f.ctx.services);
+    QVERIFY(window.Form_Load(1024));
+    QCOMPARE(window.SSDay1(0)->rowCount(), rows);
+    QCOMPARE(window.SSDay1(1)->timeOfRow(0), first);
+    const QString status = window.findChild<QLabel*>("sbStatusBar_Panel1")->text();
+    QCOMPARE(status != "Status", reported);
+    if (reported)
+        QVERIFY(status.contains("ungültig"));
+}
+
+void TestMainWindow::positionIsStoredOnClose()
+{
+    Fixture f(2);
+    f.ctx.tempSettings.write("Lunaris", "Settings", "MainLeft", "1500");
+    f.ctx.tempSettings.write("Lunaris", "Settings", "MainTop", "750");
+    f.ctx.tempSettings.write("Lunaris", "Settings", "MainWidth", "13500");
+    f.ctx.tempSettings.write("Lunaris", "Settings", "MainHeight", "9000");
+    {
+        frmLunaris window(f.ctx.state, f.ctx.services);
+        QVERIFY(window.Form_Load(1024));
+        QCOMPARE(window.size(), QSize(900, 600));
+        window.show();
+        window.resize(880, 620);
+        window.close();
+    }
+    QCOMPARE(f.ctx.tempSettings.read("Lunaris", "Settings", "MainWidth"), QString("13200"));
+    QCOMPARE(f.ctx.tempSettings.read("Lunaris", "Settings", "MainHeight"), QString("9300"));
+    QVERIFY(!f.ctx.tempSettings.read("Lunaris", "Settings", "MainLeft").isNull());
+    QVERIFY(f.ctx.tempSettings.read("Kavemo", "Settings", "MainWidth").isNull());
+}
+
+void TestMainWindow::minimisedCloseKeepsThePosition()
+{
+    Fixture f(2);
+    f.ctx.tempSettings.write("Lunaris", "Settings", "MainWidth", "13500");
+    frmLunaris window(f.ctx.state, f.ctx.services);
+    QVERIFY(window.Form_Load(1024));
+    window.show();
+    window.resize(700, 500);
+    window.setWindowState(Qt::WindowMinimized);
+    window.close();
+    QCOMPARE(f.ctx.tempSettings.read("Lunaris", "Settings", "MainWidth"), QString("13500"));
+    QVERIFY(f.ctx.tempSettings.read("Lunaris", "Settings", "MainHeight").isNull());
+}
+
+void TestMainWindow::narrowScreenEndsTheProgram()
+{
+    Fixture f(2);
+    frmLunaris window(f.ctx.state, f.ctx.services);
+    f.ctx.messages.answer(QMessageBox::Ok);
+    QVERIFY(!window.Form_Load(799));
+    const MessageRequest box = f.ctx.messages.last();
+    QCOMPARE(box.text, QString("Bitte ändern Sie die Bildschirmauflösung auf\rmindestens 800 x 600 Pixel!"));
+    QCOMPARE(box.title, QString("Lunaris"));
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+}
+
+void TestMainWindow::closeAsksOnlyWhenModified()
+{
+    Fixture f(2);
+    {
+        frmLunaris window(f.ctx.state, f.ctx.services);
+        QVERIFY(window.Form_Load(1024));
+        window.show();
+        window.close(); // not modified: no question (an unexpected box would fail the test)
+        QVERIFY(f.ctx.messages.shown().isEmpty());
+    }
+    {
+        f.ctx.state.Modified = true;
+        frmLunaris window(f.ctx.state, f.ctx.services);
+        QVERIFY(window.Form_Load(1024));
+        window.show();
+        f.ctx.messages.answer(QMessageBox::No);
+        window.findChild<QAction*>("mnuFileExit")->trigger();
+        QVERIFY(!window.isVisible());
+        const MessageRequest box = f.ctx.messages.last();
+        QCOMPARE(box.text, QString("Möchten Sie noch Speichern?"));
+        QCOMPARE(box.title, QString("Lunaris"));
+        QCOMPARE(box.icon, QMessageBox::Question);
+        QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No);
+    }
+}
+
+void TestMainWindow::viewToggles()
+{
+    Fixture f(2);
+    frmLunaris window(f.ctx.state, f.ctx.services);
+    QVERIFY(window.Form_Load(1024));
+    window.show();
+    QAction* toolbar = window.findChild<QAction*>("mnuViewToolbar");
+    QAction* status = window.findChild<QAction*>("mnuViewStatusBar");
+    toolbar->trigger();
+    QVERIFY(!toolbar->isChecked());
+    QVERIFY(!window.findChild<QToolBar*>("tbToolBar")->isVisible());
+    toolbar->trigger();
+    QVERIFY(toolbar->isChecked());
+    QVERIFY(window.findChild<QToolBar*>("tbToolBar")->isVisible());
+    status->trigger();
+    QVERIFY(!status->isChecked());
+    QVERIFY(!window.statusBar()->isVisible());
+}
+
+void TestMainWindow::helpWithoutFile()
+{
+    Fixture f(2);
+    f.ctx.state.HelpFile.clear();
+    frmLunaris window(f.ctx.state, f.ctx.services);
+    QVERIFY(window.Form_Load(1024));
+    f.ctx.messages.answer(QMessageBox::Ok);
+    window.findChild<QAction*>("mnuHelpContents")->trigger();
+    const MessageRequest box = f.ctx.messages.last();
+    QCOMPARE(box.text, QString("Hilfe-Inhalt konnte nicht angezeigt werden. Dieser Anwendung ist keine Hilfedatei "
+                               "zugeordnet."));
+    QCOMPARE(box.title, QString("Lunaris"));
+    QCOMPARE(box.icon, QMessageBox::Information);
+}
+
+void TestMainWindow::loadDrawsTheDay()
+{
+    Fixture f(3);
+    TempDatabase& db = f.ctx.tempDatabase;
+    db.addTreatment("KONT", 20, 10, 5, 0, 0, 18);
+    db.addTreatment("BOGEN", 30, 10, 10, 0, 0, 28.5);
+    db.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
+    db.addBlock("Montag", "Stuhl 1", "BOGEN", "09:00", "09:30");
+    db.addBlock("Montag", "Stuhl 3", "KONT", "08:00", "08:20");
+    db.addBlock("Montag", "Stuhl 9", "KONT", "10:00", "10:20"); // no such chair: never shown
+    db.addBlock("Dienstag", "Stuhl 2", "KONT", "11:00", "11:20");
+    frmLunaris window(f.ctx.state, f.ctx.services);
+    QVERIFY(window.Form_Load(1024));
+
+    // Not open yet: the caption stays.
+    window.Termin_load();
+    QCOMPARE(window.windowTitle(), QString("Lunaris"));
+
+    f.ctx.state.DayOpen = true;
+    f.ctx.state.CurrentIdealtag = "Montag";
+    for (int pass = 0; pass < 2; ++pass) { // a second load gives the same picture
+        window.Termin_load();
+        QCOMPARE(window.windowTitle(), QString("Template: Montag"));
+        QCOMPARE(window.SSDay1(0)->caption(), QString("Stuhl 1"));
+        QCOMPARE(window.SSDay1(1)->caption(), QString("Stuhl 2"));
+        QCOMPARE(blocksOf(window.SSDay1(0)), QStringList({"08:00-08:20 KONT", "09:00-09:30 BOGEN"}));
+        QCOMPARE(blocksOf(window.SSDay1(1)), QStringList());
+        QCOMPARE(blocksOf(window.SSDay1(2)), QStringList({"08:00-08:20 KONT"}));
+        QCOMPARE(window.SSDay1(0)->item(0).color, QColor(0, 255, 0));
+        QCOMPARE(blocksOf(window.SSDay1(3)), QStringList({"08:10-08:15 10", "09:10-09:15 10"}));
+        QCOMPARE(window.SSDay1(3)->item(0).color, QColor(0, 255, 0));            // two chairs, 5 + 5 minutes
+        QCOMPARE(window.findChild<QLineEdit*>("txtHon")->text(), QString("64")); // 18 + 28 + 18
+    }
+
+    // A day without rows clears every column; the doctor column is rebuilt empty.
+    f.ctx.state.CurrentIdealtag = "Leer";
+    window.Termin_load();
+    for (int i = 0; i <= 3; ++i)
+        QCOMPARE(window.SSDay1(i)->count(), 0);
+    QCOMPARE(window.findChild<QLineEdit*>("txtHon")->text(), QString("0"));
+}
+
+void TestMainWindow::loadSkipsRefusedRowsAndReportsOthers()
+{
+    Fixture f(2);
+    TempDatabase& db = f.ctx.tempDatabase;
+    db.addTreatment("A", 10, 0, 10);
+    db.addBlock("Montag", "Stuhl 1", "A", "07:00", "07:10"); // before the day: refused, skipped
+    db.addBlock("Montag", "Stuhl 1", "A", "8:00", "8:10");   // not a clock time: refused, skipped
+    db.addBlock("Montag", "Stuhl 1", "A", "09:00", "09:10");
+    db.addBlock("Montag", "Stuhl 2", "A", "10:00", "10:10");
+    db.addBlock("Montag", "Stuhl 2", QVariant(), "11:00", "11:10"); // empty field: the load ends
+    db.addBlock("Montag", "Stuhl 2", "A", "12:00", "12:10");
+    frmLunaris window(f.ctx.state, f.ctx.services);
+    QVERIFY(window.Form_Load(1024));
+    f.ctx.state.DayOpen = true;
+    f.ctx.state.CurrentIdealtag = "Montag";
+    f.ctx.messages.answer(QMessageBox::Ok);
+    window.Termin_load();
+    QCOMPARE(blocksOf(window.SSDay1(0)), QStringList({"09:00-09:10 A"}));
+    QCOMPARE(blocksOf(window.SSDay1(1)), QStringList({"10:00-10:10 A"}));
+    QCOMPARE(window.SSDay1(2)->count(), 0); // the doctor column is not rebuilt
+    QCOMPARE(f.ctx.messages.shown().size(), 1);
+    const MessageRequest box = f.ctx.messages.last();
+    QCOMPARE(box.text, QString("94 Fehler: Bitte Öffnungszeit und Datenbank überprüfen"));
+    QCOMPARE(box.title, QString("Datenfehler"));
+    QCOMPARE(box.icon, QMessageBox::Warning);
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+}
+
+void TestMainWindow::loadAfterChairsWereDeleted()
+{
+    Fixture f(3);
+    frmLunaris window(f.ctx.state, f.ctx.services);
+    QVERIFY(window.Form_Load(1024));
+    f.ctx.tempDatabase.exec("DELETE FROM Stuhl WHERE STUHL = 'Stuhl 3'");
+    f.ctx.state.DayOpen = true;
+    f.ctx.state.CurrentIdealtag = "Montag";
+    f.ctx.messages.answer(QMessageBox::Ok);
+    window.Termin_load();
+    QCOMPARE(f.ctx.messages.last().text, QString("3021 Fehler: Bitte Öffnungszeit und Datenbank überprüfen"));
+    QCOMPARE(window.SSDay1(1)->caption(), QString("Stuhl 2"));
+}
+
+void TestMainWindow::doctorColumnAndFeeOnScreen()
+{
+    Fixture f(2);
+    // A table as an older program wrote it, with an empty fee.
+    f.ctx.tempDatabase.exec("DROP TABLE Behand");
+    f.ctx.tempDatabase.exec("CREATE TABLE Behand (BEH, TEXT, DAUER, DR_START, DR_DAUER, DR_START2, DR_DAUER2, HON)");
+    f.ctx.tempDatabase.exec("INSERT INTO Behand VALUES ('X', '', 30, 0, 10, 0, 0, NULL)");
+    frmLunaris window(f.ctx.state, f.ctx.services);
+    QVERIFY(window.Form_Load(1024));
+    window.SSDay1(0)->add("08:00", "08:30", "X", Qt::green);
+    f.ctx.messages.answer(QMessageBox::Ok);
+    window.findChild<QLineEdit*>("txtHon")->setText("alt");
+    window.DR_Load();
+    QCOMPARE(f.ctx.messages.last().text, QString("94 Fehler: Bitte Öffnungszeit und Datenbank überprüfen"));
+    QCOMPARE(window.findChild<QLineEdit*>("txtHon")->text(), QString("alt")); // not updated
+}
+
+LUNARIS_TEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
