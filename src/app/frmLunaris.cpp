@@ -4,6 +4,8 @@
 #include "app/LunarisError.h"
 #include "app/LunarisState.h"
 #include "app/Steps.h"
+#include "commands/IdealDayCommands.h"
+#include "commands/frmSpeichern.h"
 #include "dayview/ClockTime.h"
 #include "dayview/DayView.h"
 #include "editing/DoctorColumn.h"
@@ -12,6 +14,7 @@
 #include "store/IdealDayLoader.h"
 #include "store/Tables.h"
 #include "ui/MessageService.h"
+#include "ui/ModalRunner.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -74,13 +77,14 @@ QIcon toolIcon(const QWidget* widget, const char* themeName, QStyle::StandardPix
 } // namespace
 
 frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* parent)
-    : QMainWindow(parent), m_state(state), m_services(services)
+    : QMainWindow(parent), m_state(state), m_services(services),
+      m_commands(std::make_unique<IdealDayCommands>(*this, state, services))
 {
     setObjectName(QStringLiteral("frmLunaris"));
     setWindowTitle(kTitle);
     createMenus();
-    createToolBar();
     createControls();
+    createToolBar();
     createStatusBar();
 }
 
@@ -160,11 +164,11 @@ void frmLunaris::createMenus()
 
 void frmLunaris::createToolBar()
 {
-    m_toolBar = addToolBar(QStringLiteral("Symbolleiste"));
+    // The tool bar lies in the client area along its top edge, as the design positions assume.
+    m_toolBar = new QToolBar(QStringLiteral("Symbolleiste"), centralWidget());
     m_toolBar->setObjectName(QStringLiteral("tbToolBar"));
     m_toolBar->setMovable(false);
     m_toolBar->setFloatable(false);
-    m_toolBar->toggleViewAction()->setEnabled(false);
     auto addButton = [this](const QString& key, const QString& tip, const QIcon& icon) {
         QAction* action = m_toolBar->addAction(icon, tip);
         action->setObjectName(QStringLiteral("tbToolBar_") + key);
@@ -191,6 +195,7 @@ void frmLunaris::createControls()
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
+    client->installEventFilter(this);
 
     m_lblBehAuswahl = new QLabel(QStringLiteral("Auswahl:"), client);
     m_lblBehAuswahl->setObjectName(QStringLiteral("lblBehAuswahl"));
@@ -332,8 +337,10 @@ void frmLunaris::restorePosition()
 
 QSize frmLunaris::clientSizeTwips() const
 {
-    const int menuHeight = menuBar()->isVisible() ? menuBar()->height() : 0;
-    return {width() * TwipsPerPixel, (height() - menuHeight) * TwipsPerPixel};
+    // The client area below the menu bar: the central widget and the status bar under it.
+    const QWidget* client = centralWidget();
+    const int statusHeight = statusBar()->isHidden() ? 0 : statusBar()->height();
+    return {client->width() * TwipsPerPixel, (client->height() + statusHeight) * TwipsPerPixel};
 }
 
 void frmLunaris::Form_Resize()
@@ -343,25 +350,26 @@ void frmLunaris::Form_Resize()
     const QSize client = clientSizeTwips();
     const double w = double(client.width() - 600) / (m_state.ChairCount + 1);
     const int h = client.height() - 2700;
-    // The design places everything in the client area; the central widget starts below the tool bar.
-    const int offset = centralWidget()->y() - (menuBar()->isVisible() ? menuBar()->height() : 0);
+    m_toolBar->setGeometry(0, 0, centralWidget()->width(), m_toolBar->sizeHint().height());
     double x = 240;
     for (int i = 0; i <= m_state.ChairCount; ++i) {
         const int left = px(x);
-        m_columns[i]->setGeometry(left, px(1560) - offset, px(x + w) - left, std::max(0, px(h)));
+        m_columns[i]->setGeometry(left, px(1560), px(x + w) - left, std::max(0, px(h)));
         x += w;
     }
-    m_lblBehAuswahl->setGeometry(px(5040), px(600) - offset, px(2295), px(240));
-    m_lblHon->setGeometry(px(7800), px(600) - offset, px(1200), px(240));
-    m_cmdZeit->setGeometry(px(960), px(840) - offset, px(2055), px(375));
-    m_DBComboBeh->setGeometry(px(5040), px(840) - offset, px(2295), px(375));
-    m_txtHon->setGeometry(px(7800), px(840) - offset, px(855), px(375));
+    m_lblBehAuswahl->setGeometry(px(5040), px(600), px(2295), px(240));
+    m_lblHon->setGeometry(px(7800), px(600), px(1200), px(240));
+    m_cmdZeit->setGeometry(px(960), px(840), px(2055), px(375));
+    m_DBComboBeh->setGeometry(px(5040), px(840), px(2295), px(375));
+    m_txtHon->setGeometry(px(7800), px(840), px(855), px(375));
 }
 
-void frmLunaris::resizeEvent(QResizeEvent* event)
+bool frmLunaris::eventFilter(QObject* watched, QEvent* event)
 {
-    QMainWindow::resizeEvent(event);
-    Form_Resize();
+    // The client area has its new size only once the window's layout has placed it.
+    if (watched == centralWidget() && event->type() == QEvent::Resize)
+        Form_Resize();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void frmLunaris::changeEvent(QEvent* event)
@@ -536,14 +544,59 @@ void frmLunaris::showHelp(bool)
     }
 }
 
-void frmLunaris::mnuFileNew_Click() {}
-void frmLunaris::mnuFileOpen_Click() {}
-void frmLunaris::mnuFileSave_Click() {}
-void frmLunaris::mnuFileSaveAs_Click() {}
-void frmLunaris::mnuFileDelete_Click() {}
+void frmLunaris::mnuFileNew_Click()
+{
+    m_commands->newDay();
+}
+
+void frmLunaris::mnuFileOpen_Click()
+{
+    m_commands->open();
+}
+
+void frmLunaris::mnuFileSave_Click()
+{
+    m_commands->save();
+}
+
+void frmLunaris::mnuFileSaveAs_Click()
+{
+    m_commands->saveAs();
+}
+
+void frmLunaris::mnuFileDelete_Click()
+{
+    m_commands->deleteDay();
+}
+
 void frmLunaris::mnuFilePrint_Click() {}
 void frmLunaris::mnuBeh_Click() {}
 void frmLunaris::mnuStuhl_Click() {}
 void frmLunaris::mnuPref_Click() {}
 void frmLunaris::mnuHelpAbout_Click() {}
-void frmLunaris::Speichern() {}
+void frmLunaris::Speichern()
+{
+    if (!m_state.DayOpen || !m_state.Modified)
+        return;
+    if (m_state.CurrentIdealtag.isEmpty()) {
+        frmSpeichern dialog(m_state, m_services, this);
+        m_services.modals.run(dialog);
+        if (m_state.CurrentIdealtag.isEmpty())
+            return;
+    }
+    QList<TemplateRow> rows;
+    for (int i = 0; i < m_state.ChairCount; ++i) {
+        const DayViewModel& column = m_columns[i]->model();
+        for (const DayBlock& block : column.blocks())
+            rows.append({column.caption(), block.text, block.startTime.trimmed(), block.endTime.trimmed()});
+    }
+    try {
+        // One transaction: a failure leaves the stored day exactly as it was.
+        IdealDayStore(m_services.database).replaceDay(m_state.CurrentIdealtag, rows);
+    } catch (const LunarisError&) {
+        m_services.messages.inform(this, QStringLiteral("Daten konnten nicht gespeichert werden"),
+                                   QStringLiteral("Speichern"), QMessageBox::Critical);
+        return;
+    }
+    m_state.Modified = false;
+}

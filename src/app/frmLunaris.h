@@ -3,8 +3,10 @@
 #include <QMainWindow>
 
 #include <array>
+#include <memory>
 
 class DayView;
+class IdealDayCommands;
 class DayViewModel;
 class QAction;
 class QComboBox;
@@ -70,7 +72,7 @@ public:
     void setStatusText(const QString& text);
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -92,6 +94,7 @@ private:
     LunarisState& m_state;
     AppServices& m_services;
     bool m_unloaded = false;
+    std::unique_ptr<IdealDayCommands> m_commands;
 
     std::array<DayView*, ColumnCount> m_columns{};
     QToolBar* m_toolBar = nullptr;

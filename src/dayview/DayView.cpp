@@ -200,7 +200,9 @@ void DayView::paintEvent(QPaintEvent*)
             continue;
         const double top = header + (*start - dayStart) * pixelsPerMinute - m_firstRow * rowH;
         const double bottom = header + (*end - dayStart) * pixelsPerMinute - m_firstRow * rowH;
-        const double clippedBottom = std::min(bottom, header + (rows - m_firstRow) * double(rowH));
+        // A block shorter than a row still gets a row's height, so its text stays legible.
+        const double clippedBottom =
+            std::min(std::max(bottom, top + rowH - 1), header + (rows - m_firstRow) * double(rowH));
         QRectF area(gutter + 1, std::max<double>(top, header), contentWidth - gutter - 2,
                     std::max(2.0, clippedBottom - std::max<double>(top, header)));
         if (bottom < header || top >= height())

@@ -1,0 +1,52 @@
+#include "commands/DayNameDialog.h"
+
+#include "app/AppServices.h"
+#include "app/Steps.h"
+#include "store/Tables.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+DayNameDialog::DayNameDialog(LunarisState& state, AppServices& services, QWidget* mainWindow, const QString& caption,
+                             const QString& nameLabel, const QString& nameBoxName)
+    : QDialog(mainWindow), m_state(state), m_services(services), m_mainWindow(mainWindow),
+      m_listLabel(new QLabel(QStringLiteral("Vorhanden:"), this)), m_list(new QListWidget(this)),
+      m_nameLabel(new QLabel(nameLabel, this)), m_nameBox(new QLineEdit(this)),
+      m_ok(new QPushButton(QStringLiteral("&OK"), this)), m_cancel(new QPushButton(QStringLiteral("&Abbrechen"), this))
+{
+    setWindowTitle(caption);
+    setModal(true);
+    m_listLabel->setObjectName(QStringLiteral("Label1_0"));
+    m_list->setObjectName(QStringLiteral("DBListIdealtag"));
+    m_nameLabel->setObjectName(QStringLiteral("Label1_1"));
+    m_nameBox->setObjectName(nameBoxName);
+    m_nameLabel->setBuddy(m_nameBox);
+    m_ok->setObjectName(QStringLiteral("cmdOK"));
+    m_cancel->setObjectName(QStringLiteral("cmdAbbrechen"));
+    m_cancel->setDefault(true);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(m_listLabel, 0, 0, 1, 3);
+    grid->addWidget(m_list, 1, 0, 1, 3);
+    grid->addWidget(m_nameLabel, 2, 0);
+    grid->addWidget(m_nameBox, 2, 1);
+    grid->addWidget(m_ok, 2, 2);
+    grid->addWidget(m_cancel, 3, 2);
+    grid->setColumnStretch(1, 1);
+    resize(380, 300);
+
+    connect(m_list, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { m_nameBox->setText(item->text()); });
+    connect(m_ok, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
+    connect(m_cancel, &QPushButton::clicked, this, [this] { cmdAbbrechen_Click(); });
+    Form_Load();
+}
+
+void DayNameDialog::Form_Load()
+{
+    // An unreadable table leaves the list empty; the name can still be typed.
+    runStep([this] { m_list->addItems(IdealtagTable(m_services.database).names()); });
+}

@@ -1,0 +1,92 @@
+#include "commands/IdealDayCommands.h"
+
+#include "app/AppServices.h"
+#include "app/LunarisError.h"
+#include "app/LunarisState.h"
+#include "app/frmLunaris.h"
+#include "commands/frmOpen.h"
+#include "store/Tables.h"
+#include "ui/MessageService.h"
+#include "ui/ModalRunner.h"
+
+namespace {
+const QString kTitle = QStringLiteral("Lunaris");
+}
+
+IdealDayCommands::IdealDayCommands(frmLunaris& window, LunarisState& state, AppServices& services)
+    : m_window(window), m_state(state), m_services(services)
+{
+}
+
+void IdealDayCommands::saveQuestion()
+{
+    if (m_state.Modified && m_services.messages.askYesNo(&m_window, QStringLiteral("Möchten Sie Speichern?"), kTitle))
+        m_window.Speichern();
+}
+
+void IdealDayCommands::newDay()
+{
+    newDayAfter(true);
+}
+
+void IdealDayCommands::newDayAfter(bool askToSave)
+{
+    if (askToSave)
+        saveQuestion();
+    m_state.DayOpen = true;
+    m_state.CurrentIdealtag.clear();
+    m_window.Termin_load();
+    m_window.switchOn(false);
+    m_window.setWindowTitle(m_window.windowTitle() + QStringLiteral(" [ Unbenannt ]"));
+}
+
+void IdealDayCommands::open()
+{
+    saveQuestion();
+    frmOpen dialog(m_state, m_services, &m_window);
+    // A cancelled dialog leaves the editor exactly as it was, unsaved edits included.
+    if (m_services.modals.run(dialog) != QDialog::Accepted)
+        return;
+    if (m_state.CurrentIdealtag.isEmpty())
+        return;
+    m_state.DayOpen = true;
+    m_window.Termin_load();
+    m_window.switchOn(true);
+}
+
+void IdealDayCommands::save()
+{
+    m_window.Speichern();
+}
+
+void IdealDayCommands::saveAs()
+{
+    m_state.CurrentIdealtag.clear();
+    m_state.Modified = true;
+    m_window.Speichern();
+}
+
+void IdealDayCommands::deleteDay()
+{
+    const QString name = m_state.CurrentIdealtag;
+    if (name.isEmpty())
+        return;
+    const QString title = QStringLiteral("Idealtag löschen");
+    if (!m_services.messages.askYesNo(&m_window,
+                                      QStringLiteral("Möchten Sie den ") + name + QStringLiteral(" löschen?"), title)) {
+        newDayAfter(true);
+        return;
+    }
+    try {
+        IdealDayStore(m_services.database).deleteDay(name);
+    } catch (const LunarisError& e) {
+        // Nothing was deleted (one transaction); the day stays in the editor.
+        m_services.messages.inform(&m_window,
+                                   QStringLiteral("Der Idealtag konnte nicht gelöscht werden.\r") + e.description(),
+                                   title, QMessageBox::Critical);
+        return;
+    }
+    // The deleted day's edits are not offered for saving: they would bring the day back.
+    m_state.Modified = false;
+    newDayAfter(false);
+}

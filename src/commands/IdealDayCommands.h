@@ -1,0 +1,27 @@
+#pragma once
+
+class frmLunaris;
+struct AppServices;
+struct LunarisState;
+
+// New, Open, Save, Save As and Delete of the "Datei" menu. They work on the shared state, load and
+// save through the main window, and switch the window into its editing state.
+class IdealDayCommands {
+public:
+    IdealDayCommands(frmLunaris& window, LunarisState& state, AppServices& services);
+
+    void newDay();
+    void open();
+    void save();
+    void saveAs();
+    void deleteDay();
+
+private:
+    // Offers to save a modified day before it is replaced.
+    void saveQuestion();
+    void newDayAfter(bool askToSave);
+
+    frmLunaris& m_window;
+    LunarisState& m_state;
+    AppServices& m_services;
+};

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "commands/DayNameDialog.h"
+
+// Chooses a stored day for Open. OK hands the name box's text back in CurrentIdealtag, unchecked;
+// Abbrechen leaves CurrentIdealtag alone.
+class frmOpen : public DayNameDialog {
+    Q_OBJECT
+public:
+    frmOpen(LunarisState& state, AppServices& services, QWidget* mainWindow);
+
+protected:
+    void cmdOK_Click() override;
+    void cmdAbbrechen_Click() override;
+};
