@@ -1,0 +1,506 @@
+#include "TestContext.h"
+#include "TestMain.h"
+#include "app/LunarisState.h"
+#include "app/frmLunaris.h"
+#include "dayview/DayView.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QToolBar>
+
+namespace {
+using Handler = ScriptedModalRunner::Handler;
+
+Handler typeAndClickOk(const QString& boxName, const QString& name)
+{
+    return [boxName, name](QDialog& d) {
+        d.findChild<QLineEdit*>(boxName)->setText(name);
+        QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    };
+}
+
+Handler saveAs(const QString& name)
+{
+    return typeAndClickOk("txtName", name);
+}
+
+Handler openName(const QString& name)
+{
+    return typeAndClickOk("txtIdealtag", name);
+}
+
+Handler cancel()
+{
+    return [](QDialog& d) { QTest::mouseClick(d.findChild<QPushButton*>("cmdAbbrechen"), Qt::LeftButton); };
+}
+
+struct Editor {
+    Editor()
+    {
+        for (const QString chair : {"Stuhl 1", "Stuhl 2", "Stuhl 3"})
+            ctx.tempDatabase.addChair(chair);
+        ctx.tempDatabase.addTreatment("KONT", 20, 10, 5, 0, 0, 18);
+        ctx.tempDatabase.addTreatment("BOGEN", 30, 0, 10, 0, 0, 28.5);
+        window = std::make_unique<frmLunaris>(ctx.state, ctx.services);
+        window->Form_Load(1024);
+        window->show();
+    }
+    QAction* action(const char* name) const { return window->findChild<QAction*>(name); }
+    QAction* toolButton(const char* key) const { return window->findChild<QAction*>(QString("tbToolBar_") + key); }
+    // Places a block as the click handler does: green, and the day counts as modified.
+    void place(int column, const QString& start, const QString& end, const QString& code)
+    {
+        window->SSDay1(column)->add(start, end, code, QColor(0, 255, 0));
+        window->DR_Load();
+        ctx.state.Modified = true;
+    }
+    QStringList stored(const QString& day)
+    {
+        return ctx.tempDatabase.rows("SELECT STUHL, BEH, STARTZEIT, ENDZEIT FROM Template WHERE IDEALTAG = ? "
+                                     "ORDER BY rowid",
+                                     {day});
+    }
+    QStringList names() { return ctx.tempDatabase.rows("SELECT IDEALTAG FROM Idealtag ORDER BY rowid"); }
+    QStringList onScreen(int column) const
+    {
+        QStringList result;
+        for (const DayBlock& b : window->SSDay1(column)->model().blocks())
+            result.append(b.startTime + "-" + b.endTime + " " + b.text);
+        return result;
+    }
+    void expectBox(const QString& text, const QString& title, QMessageBox::Icon icon,
+                   QMessageBox::StandardButtons buttons)
+    {
+        const MessageRequest box = ctx.messages.last();
+        QCOMPARE(box.text, text);
+        QCOMPARE(box.title, title);
+        QCOMPARE(box.icon, icon);
+        QCOMPARE(box.buttons, buttons);
+    }
+
+    TestContext ctx;
+    std::unique_ptr<frmLunaris> window;
+};
+} // namespace
+
+class TestCommands : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup();
+    void newRightAfterStart();
+    void saveQuestionOnNewAndOpen_data();
+    void saveQuestionOnNewAndOpen();
+    void saveWithoutChangesDoesNothing();
+    void saveOfAnUnnamedDay();
+    void saveAsKeepsTheOldRows();
+    void overwriteQuestion();
+    void saveAsDialogLayout();
+    void openDialog();
+    void openCancelledKeepsTheEdits();
+    void openAnUnlistedName();
+    void deleteDay_data();
+    void deleteDay();
+    void failedSaveKeepsTheStoredDay();
+    void namesWithApostrophes();
+    void endToEnd();
+
+private:
+    std::unique_ptr<Editor> m_editor;
+};
+
+void TestCommands::cleanup()
+{
+    if (m_editor) {
+        QCOMPARE(m_editor->ctx.messages.pendingAnswers(), 0);
+        QCOMPARE(m_editor->ctx.modals.pendingHandlers(), 0);
+    }
+    m_editor.reset();
+}
+
+void TestCommands::newRightAfterStart()
+{
+    m_editor = std::make_unique<Editor>();
+    Editor& e = *m_editor;
+    for (int pass = 0; pass < 2; ++pass) { // New twice gives the same caption
+        e.toolButton("New")->trigger();
+        QCOMPARE(e.window->windowTitle(), QString("Template:  [ Unbenannt ]"));
+    }
+    QVERIFY(e.ctx.state.DayOpen);
+    QVERIFY(e.ctx.messages.shown().isEmpty());
+    for (const char* name : {"mnuFileSave", "mnuFileSaveAs", "mnuFilePrint"})
+        QVERIFY2(e.action(name)->isEnabled(), name);
+    QVERIFY(!e.action("mnuFileDelete")->isEnabled());
+    QVERIFY(e.toolButton("Save")->isEnabled());
+    QVERIFY(e.toolButton("Print")->isEnabled());
+    for (const char* name : {"DBComboBeh", "lblBehAuswahl", "lblHon", "txtHon"})
+        QVERIFY2(e.window->findChild<QWidget*>(name)->isVisible(), name);
+    for (int i = 0; i <= 10; ++i)
+        QVERIFY(e.window->SSDay1(i)->isEnabled());
+    QCOMPARE(e.window->SSDay1(0)->caption(), QString("Stuhl 1"));
+    QCOMPARE(e.window->findChild<QLineEdit*>("txtHon")->text(), QString("0"));
+}
+
+void TestCommands::saveQuestionOnNewAndOpen_data()
+{
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("New, Yes") << false << true;
+    QTest::newRow("New, No") << false << false;
+    QTest::newRow("Open, Yes") << true << true;
+    QTest::newRow("Open, No") << true << false;
+}
+
+void TestCommands::saveQuestionOnNewAndOpen()
+{
+    QFETCH(bool, open);
+    QFETCH(bool, yes);
+    m_editor = std::make_unique<Editor>();
+    Editor& e = *m_editor;
+    e.action("mnuFileNew")->trigger();
+    e.place(0, "08:00", "08:20", "KONT");
+
+    e.ctx.messages.answer(yes ? QMessageBox::Yes : QMessageBox::No);
+    if (yes)
+        e.ctx.modals.handleNext(saveAs("Montag"));
+    if (open)
+        e.ctx.modals.handleNext(cancel());
+    e.action(open ? "mnuFileOpen" : "mnuFileNew")->trigger();
+    e.expectBox("Möchten Sie Speichern?", "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(e.stored("Montag"), yes ? QStringList{"Stuhl 1|KONT|08:00|08:20"} : QStringList{});
+    // Declined: the new empty day still counts as modified, so the next New asks again.
+    QCOMPARE(e.ctx.state.Modified, !yes);
+    if (!open && !yes) {
+        e.ctx.messages.answer(QMessageBox::No);
+        e.action("mnuFileNew")->trigger();
+        QCOMPARE(e.ctx.messages.shown().size(), 2);
+    }
+}
+
+void TestCommands::saveWithoutChangesDoesNothing()
+{
+    m_editor = std::make_unique<Editor>();
+    Editor& e = *m_editor;
+    e.action("mnuFileSave")->trigger(); // no day open: nothing
+    e.action("mnuFileNew")->trigger();
+    e.toolButton("Save")->trigger(); // not modified: no dialog, nothing written
+    QVERIFY(e.ctx.modals.shownDialogs().isEmpty());
+    QVERIFY(e.names().isEmpty());
+}
+
+void TestCommands::saveOfAnUnnamedDay()
+{
+    m_editor = std::make_unique<Editor>();
+    Editor& e = *m_editor;
+    e.action("mnuFileNew")->trigger();
+    e.place(1, "09:00", "09:30", "BOGEN");
+
+    e.ctx.modals.handleNext(cancel());
+    e.action("mnuFileSave")->trigger();
+    QCOMPARE(e.ctx.modals.shownDialogs(), QStringList{"frmSpeichern"});
+    QVERIFY(e.ctx.state.Modified);
+    QVERIFY(e.ctx.state.CurrentIdealtag.isEmpty());
+    QCOMPARE(e.ctx.tempDatabase.rows("SELECT COUNT(*) FROM Template"), QStringList{"0"});
+
+    e.ctx.modals.handleNext(saveAs("Dienstag"));
+    e.action("mnuFileSave")->trigger();
+    QVERIFY(!e.ctx.state.Modified);
+    QCOMPARE(e.ctx.state.CurrentIdealtag, QString("Dienstag"));
+    QCOMPARE(e.window->windowTitle(), QString("Template für [ Dienstag ]"));
+    QCOMPARE(e.stored("Dienstag"), QStringList{"Stuhl 2|BOGEN|09:00|09:30"});
+    QCOMPARE(e.names(), QStringList{"Dienstag"});
+    // Named now: a later save asks nothing.
+    e.place(0, "10:00", "10:20", "KONT");
+    e.action("mnuFileSave")->trigger();
+    QCOMPARE(e.ctx.modals.shownDialogs().size(), 2);
+    QCOMPARE(e.stored("Dienstag"), QStringList({"Stuhl 1|KONT|10:00|10:20", "Stuhl 2|BOGEN|09:00|09:30"}));
+}
+
+void TestCommands::saveAsKeepsTheOldRows()
+{
+    m_editor = std::make_unique<Editor>();
+    Editor& e = *m_editor;
+    e.ctx.tempDatabase.addDayName("Montag");
+    e.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
+    e.ctx.modals.handleNext(openName("Montag"));
+    e.action("mnuFileOpen")->trigger();
+    QVERIFY(!e.ctx.state.Modified);
+
+    // Save As shows the dialog even without changes.
+    e.ctx.modals.handleNext(saveAs("Montag Kopie"));
+    e.action("mnuFileSaveAs")->trigger();
+    QCOMPARE(e.stored("Montag Kopie"), QStringList{"Stuhl 1|KONT|08:00|08:20"});
+    QCOMPARE(e.stored("Montag"), QStringList{"Stuhl 1|KONT|08:00|08:20"});
+    QCOMPARE(e.names(), QStringList({"Montag", "Montag Kopie"}));
+
+    // Cancelled: nothing written, the day unnamed and modified, the caption keeps the former name.
+    e.ctx.modals.handleNext(cancel());
+    e.action("mnuFileSaveAs")->trigger();
+    QVERIFY(e.ctx.state.Modified);
+    QVERIFY(e.ctx.state.CurrentIdealtag.isEmpty());
+    QCOMPARE(e.window->windowTitle(), QString("Template für [ Montag Kopie ]"));
+}
+
+void TestCommands::overwriteQuestion()
+{
+    m_editor = std::make_unique<Editor>();
+    Editor& e = *m_editor;
+    e.ctx.tempDatabase.addDayName("Montag");
+    e.ctx.tempDatabase.addBlock("Montag", "Stuhl 3", "BOGEN", "11:00", "11:30");
+    e.action("mnuFileNew")->trigger();
+    e.place(0, "08:00", "08:20", "KONT");
+
+    e.ctx.modals.handleNext([&](QDialog& d) {
+        auto* box = d.findChild<QLineEdit*>("txtName");
+        auto* ok = d.findChild<QPushButton*>("cmdOK");
+        // An empty box: OK does nothing, the dialog stays open.
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QVERIFY(d.isVisible());
+        // A stored name, No: the box is emptied, the dialog stays open.
+        box->setText("Montag");
+        e.ctx.messages.answer(QMessageBox::No);
+        QTest::mouseClick(ok, Qt::LeftButton);
+        e.expectBox("Idealtag überschreiben?", "Speichern unter..", QMessageBox::Question,
+                    QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(box->text(), QString());
+        QVERIFY(d.isVisible());
+        // Yes: the stored day is replaced, no second name row.
+        box->setText("Montag");
+        e.ctx.messages.answer(QMessageBox::Yes);
+        QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    e.action("mnuFileSave")->trigger();
+    QCOMPARE(e.stored("Montag"), QStringList{"Stuhl 1|KONT|08:00|08:20"});
+    QCOMPARE(e.names(), QStringList{"Montag"});
+}
+
+void TestCommands::saveAsDialogLayout()
+{
+    m_editor = std::make_unique<Editor>();
+    Editor& e = *m_editor;
+    e.ctx.tempDatabase.addDayName("Zeta");
+    e.ctx.tempDatabase.addDayName("Alpha");
+    e.action("mnuFileNew")->trigger();
+    e.ctx.modals.handleNext([&](QDialog& d) {
+        QCOMPARE(d.windowTitle(), QString("Idealtag speichern unter..."));
+        QCOMPARE(d.findChild<QLabel*>("Label1_0")->text(), QString("Vorhanden:"));
+        QCOMPARE(d.findChild<QLabel*>("Label1_1")->text(), QString("Name:"));
+        auto* box = d.findChild<QLineEdit*>("txtName");
+        QCOMPARE(box->toolTip(), QString("Neuer Idealtag eingeben"));
+        auto* list = d.findChild<QListWidget*>("DBListIdealtag");
+        QCOMPARE(list->count(), 2);
+        QCOMPARE(list->item(0)->text(), QString("Zeta")); // table order, unsorted
+        auto* cancelButton = d.findChild<QPushButton*>("cmdAbbrechen");
+        QVERIFY(cancelButton->isDefault());
+        QVERIFY(!d.findChild<QPushButton*>("cmdOK")->isDefault());
+        QCOMPARE(d.focusWidget(), box);
+        QCOMPARE(box->nextInFocusChain(), cancelButton);
+        // Enter while typing cancels.
+        box->setText("Neu");
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    e.ctx.state.Modified = true;
+    e.action("mnuFileSave")->trigger();
+    QVERIFY(e.ctx.state.CurrentIdealtag.isEmpty());
+    QCOMPARE(e.names(), QStringList({"Zeta", "Alpha"}));
+}
+
+void TestCommands::openDialog()
+{
+    m_editor = std::make_unique<Editor>();
+    Editor& e = *m_editor;
+    e.ctx.tempDatabase.addDayName("Montag");
+    e.ctx.tempDatabase.addDayName("Dienstag");
+    e.ctx.tempDatabase.addBlock("Dienstag", "Stuhl 2", "KONT", "08:00", "08:20");
+    e.ctx.modals.handleNext([&](QDialog& d) {
+        QCOMPARE(d.windowTitle(), QString("Template öffnen"));
+        QCOMPARE(d.findChild<QLabel*>("Label1_1")->text(), QString("Dateiname:"));
+        auto* cancelButton = d.findChild<QPushButton*>("cmdAbbrechen");
+        QVERIFY(cancelButton->isDefault());
+        QCOMPARE(d.focusWidget(), cancelButton);
+        QCOMPARE(cancelButton->nextInFocusChain(), d.findChild<QPushButton*>("cmdOK"));
+        auto* list = d.findChild<QListWidget*>("DBListIdealtag");
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+        QCOMPARE(d.findChild<QLineEdit*>("txtIdealtag")->text(), QString("Dienstag"));
+        QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    });
+    e.toolButton("Open")->trigger();
+    QCOMPARE(e.window->windowTitle(), QString("Template: Dienstag"));
+    QCOMPARE(e.onScreen(1), QStringList{"08:00-08:20 KONT"});
+    QVERIFY(e.action("mnuFileDelete")->isEnabled());
+    QVERIFY(e.toolButton("Print")->isEnabled());
+
+    // OK with an empty box: nothing loaded, the blocks stay, the caption gets empty brackets.
+    e.ctx.modals.handleNext(openName(""));
+    e.action("mnuFileOpen")->trigger();
+    QCOMPARE(e.window->windowTitle(), QString("Template: Dienstag [  ]"));
+    QVERIFY(e.ctx.state.CurrentIdealtag.isEmpty());
+    QCOMPARE(e.onScreen(1), QStringList{"08:00-08:20 KONT"});
+}
+
+void TestCommands::openCancelledKeepsTheEdits()
+{
+    m_editor = std::make_unique<Editor>();
+    Editor& e = *m_editor;
+    e.ctx.tempDatabase.addDayName("Montag");
+    e.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
+    e.ctx.modals.handleNext(openName("Montag"));
+    e.action("mnuFileOpen")->trigger();
+    e.place(2, "12:00", "12:30", "BOGEN");
+
+    e.ctx.messages.answer(QMessageBox::No);
+    e.ctx.modals.handleNext(cancel());
+    e.action("mnuFileOpen")->trigger();
+    QCOMPARE(e.onScreen(2), QStringList{"12:00-12:30 BOGEN"});
+    QVERIFY(e.ctx.state.Modified);
+    QCOMPARE(e.ctx.state.CurrentIdealtag, QString("Montag"));
+}
+
+void TestCommands::openAnUnlistedName()
+{
+    m_editor = std::make_unique<Editor>();
+    Editor& e = *m_editor;
+    e.ctx.modals.handleNext(openName("Samstag"));
+    e.action("mnuFileOpen")->trigger();
+    QCOMPARE(e.window->windowTitle(), QString("Template: Samstag"));
+    QCOMPARE(e.onScreen(0), QStringList());
+    // Saved, the name is listed from then on.
+    e.place(0, "08:00", "08:20", "KONT");
+    e.action("mnuFileSave")->trigger();
+    QCOMPARE(e.names(), QStringList{"Samstag"});
+    QCOMPARE(e.stored("Samstag"), QStringList{"Stuhl 1|KONT|08:00|08:20"});
+}
+
+void TestCommands::deleteDay_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<bool>("blocks");
+    QTest::addColumn<bool>("listed");
+    QTest::newRow("Yes") << true << true << true;
+    QTest::newRow("No") << false << true << true;
+    QTest::newRow("a day without blocks") << true << false << true;
+    QTest::newRow("a day without a name row") << true << true << false;
+}
+
+void TestCommands::deleteDay()
+{
+    QFETCH(bool, yes);
+    QFETCH(bool, blocks);
+    QFETCH(bool, listed);
+    m_editor = std::make_unique<Editor>();
+    Editor& e = *m_editor;
+    if (listed)
+        e.ctx.tempDatabase.addDayName("Montag");
+    e.ctx.tempDatabase.addDayName("Dienstag");
+    if (blocks)
+        e.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
+    e.ctx.tempDatabase.addBlock("Dienstag", "Stuhl 1", "KONT", "08:00", "08:20");
+
+    e.action("mnuFileDelete")->trigger(); // nothing open, nothing named: nothing happens
+    e.ctx.modals.handleNext(openName("Montag"));
+    e.action("mnuFileOpen")->trigger();
+    e.place(1, "09:00", "09:20", "KONT"); // unsaved edit
+
+    e.ctx.messages.answer(yes ? QMessageBox::Yes : QMessageBox::No);
+    if (!yes)
+        e.ctx.messages.answer(QMessageBox::No); // New's save question
+    e.action("mnuFileDelete")->trigger();
+    const MessageRequest question = e.ctx.messages.shown().first();
+    QCOMPARE(question.text, QString("Möchten Sie den Montag löschen?"));
+    QCOMPARE(question.title, QString("Idealtag löschen"));
+    QCOMPARE(question.icon, QMessageBox::Question);
+    QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(e.ctx.messages.shown().size(), yes ? 1 : 2); // no save question after a deletion
+
+    QCOMPARE(e.window->windowTitle(), QString("Template:  [ Unbenannt ]"));
+    QVERIFY(!e.action("mnuFileDelete")->isEnabled());
+    QCOMPARE(e.onScreen(1), QStringList());
+    QCOMPARE(e.stored("Montag").isEmpty(), yes || !blocks);
+    QCOMPARE(e.names(),
+             yes ? QStringList{"Dienstag"} : (listed ? QStringList({"Montag", "Dienstag"}) : QStringList{"Dienstag"}));
+    QCOMPARE(e.stored("Dienstag").size(), 1);
+    QCOMPARE(e.ctx.tempDatabase.rows("SELECT COUNT(*) FROM Stuhl"), QStringList{"3"});
+}
+
+void TestCommands::failedSaveKeepsTheStoredDay()
+{
+    m_editor = std::make_unique<Editor>();
+    Editor& e = *m_editor;
+    e.ctx.tempDatabase.addDayName("Montag");
+    e.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
+    e.ctx.modals.handleNext(openName("Montag"));
+    e.action("mnuFileOpen")->trigger();
+    e.place(1, "09:00", "09:30", "BOGEN");
+    e.place(2, "10:00", "10:30", "BOGEN");
+    // The third row written fails, after the old rows were deleted and two new ones written.
+    e.ctx.tempDatabase.exec("CREATE TRIGGER fail BEFORE INSERT ON Template WHEN NEW.STUHL = 'Stuhl 3' "
+                            "BEGIN SELECT RAISE(ABORT, 'kaputt'); END");
+    e.ctx.messages.answer(QMessageBox::Ok);
+    e.action("mnuFileSave")->trigger();
+    e.expectBox("Daten konnten nicht gespeichert werden", "Speichern", QMessageBox::Critical, QMessageBox::Ok);
+    QVERIFY(e.ctx.state.Modified);
+    QCOMPARE(e.stored("Montag"), QStringList{"Stuhl 1|KONT|08:00|08:20"});
+    QCOMPARE(e.onScreen(2), QStringList{"10:00-10:30 BOGEN"});
+
+    e.ctx.tempDatabase.exec("DROP TRIGGER fail");
+    e.action("mnuFileSave")->trigger();
+    QVERIFY(!e.ctx.state.Modified);
+    QCOMPARE(e.stored("Montag").size(), 3);
+}
+
+void TestCommands::namesWithApostrophes()
+{
+    m_editor = std::make_unique<Editor>();
+    Editor& e = *m_editor;
+    const QString name = "Dr. O'Neil's Montag";
+    e.action("mnuFileNew")->trigger();
+    e.place(0, "08:00", "08:20", "KONT");
+    e.ctx.modals.handleNext(saveAs(name));
+    e.action("mnuFileSave")->trigger();
+    QCOMPARE(e.stored(name), QStringList{"Stuhl 1|KONT|08:00|08:20"});
+
+    e.action("mnuFileNew")->trigger();
+    e.ctx.modals.handleNext(openName(name));
+    e.action("mnuFileOpen")->trigger();
+    QCOMPARE(e.onScreen(0), QStringList{"08:00-08:20 KONT"});
+
+    e.ctx.messages.answer(QMessageBox::Yes);
+    e.action("mnuFileDelete")->trigger();
+    QVERIFY(e.stored(name).isEmpty());
+    QVERIFY(e.names().isEmpty());
+}
+
+void TestCommands::endToEnd()
+{
+    m_editor = std::make_unique<Editor>();
+    Editor& e = *m_editor;
+    e.action("mnuFileNew")->trigger();
+    e.place(0, "08:00", "08:20", "KONT");
+    e.place(0, "09:00", "09:30", "BOGEN");
+    e.place(2, "08:00", "08:20", "KONT");
+    const QString fee = e.window->findChild<QLineEdit*>("txtHon")->text();
+    const QStringList doctor = e.onScreen(3);
+    QCOMPARE(fee, QString("64"));
+    e.ctx.modals.handleNext(saveAs("Mittwoch"));
+    e.action("mnuFileSave")->trigger();
+
+    e.action("mnuFileNew")->trigger();
+    QCOMPARE(e.onScreen(0), QStringList());
+    e.ctx.modals.handleNext(openName("Mittwoch"));
+    e.action("mnuFileOpen")->trigger();
+    QCOMPARE(e.onScreen(0), QStringList({"08:00-08:20 KONT", "09:00-09:30 BOGEN"}));
+    QCOMPARE(e.onScreen(1), QStringList());
+    QCOMPARE(e.onScreen(2), QStringList{"08:00-08:20 KONT"});
+    QCOMPARE(e.window->SSDay1(1)->caption(), QString("Stuhl 2"));
+    QCOMPARE(e.onScreen(3), doctor);
+    QCOMPARE(e.window->findChild<QLineEdit*>("txtHon")->text(), fee);
+
+    e.ctx.messages.answer(QMessageBox::Yes);
+    e.action("mnuFileDelete")->trigger();
+    QCOMPARE(e.ctx.tempDatabase.rows("SELECT COUNT(*) FROM Template"), QStringList{"0"});
+    QVERIFY(e.names().isEmpty());
+}
+
+LUNARIS_TEST_MAIN(TestCommands)
+#include "tst_commands.moc"
