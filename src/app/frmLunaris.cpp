@@ -8,7 +8,10 @@
 #include "commands/frmSpeichern.h"
 #include "dayview/ClockTime.h"
 #include "dayview/DayView.h"
+#include "editing/BlockRules.h"
+#include "editing/ColumnClickHandler.h"
 #include "editing/DoctorColumn.h"
+#include "editing/EditingControls.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
 #include "store/IdealDayLoader.h"
@@ -78,7 +81,8 @@ QIcon toolIcon(const QWidget* widget, const char* themeName, QStyle::StandardPix
 
 frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_services(services),
-      m_commands(std::make_unique<IdealDayCommands>(*this, state, services))
+      m_commands(std::make_unique<IdealDayCommands>(*this, state, services)),
+      m_clicks(std::make_unique<ColumnClickHandler>(*this, state, services))
 {
     setObjectName(QStringLiteral("frmLunaris"));
     setWindowTitle(kTitle);
@@ -86,6 +90,12 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     createControls();
     createToolBar();
     createStatusBar();
+    m_editing = new EditingControls(*this, *m_DBComboBeh, *m_cmdZeit, state, services);
+    for (DayView* column : m_columns)
+        connect(column, &DayView::columnClick, this, [this](int index, int button, int shift, int x, int y) {
+            // No failure leaves an event handler.
+            runStep([&] { m_clicks->SSDay1_ColumnClick(index, button, shift, x, y); });
+        });
 }
 
 frmLunaris::~frmLunaris() = default;
@@ -293,6 +303,7 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
         m_columns[i]->hide();
     restorePosition();
     Form_Resize();
+    m_editing->refreshTreatments();
     return true;
 }
 
@@ -426,6 +437,14 @@ QList<DayViewModel*> frmLunaris::chairModels() const
     return models;
 }
 
+QList<const DayViewModel*> frmLunaris::chairColumns() const
+{
+    QList<const DayViewModel*> models;
+    for (int i = 0; i < m_state.ChairCount; ++i)
+        models.append(&m_columns[i]->model());
+    return models;
+}
+
 QList<const DayViewModel*> frmLunaris::printColumns() const
 {
     QList<const DayViewModel*> models;
@@ -463,9 +482,7 @@ void frmLunaris::Termin_load()
 void frmLunaris::DR_Load()
 {
     DayView* doctor = m_columns[m_state.ChairCount];
-    QList<const DayViewModel*> chairs;
-    for (int i = 0; i < m_state.ChairCount; ++i)
-        chairs.append(&m_columns[i]->model());
+    const QList<const DayViewModel*> chairs = chairColumns();
     try {
         const auto treatments = DoctorColumn::byCode(TreatmentTable(m_services.database).all());
         const qint64 fee = DoctorColumn::rebuild(chairs, doctor->model(), treatments);
@@ -478,8 +495,16 @@ void frmLunaris::DR_Load()
     doctor->update();
 }
 
+void frmLunaris::BlockInfo(const QString& text, int minutes)
+{
+    const int count = BlockRules::countOf(chairColumns(), text);
+    m_services.messages.inform(this, BlockRules::infoText(text, minutes, count), QStringLiteral("Info"),
+                               QMessageBox::Information);
+}
+
 void frmLunaris::switchOn(bool deleteEnabled)
 {
+    m_editing->refreshTreatments();
     for (int i = 0; i <= m_state.MaxChairs; ++i)
         m_columns[i]->setEnabled(true);
     for (QWidget* control : std::initializer_list<QWidget*>{m_DBComboBeh, m_lblBehAuswahl, m_lblHon, m_txtHon})

@@ -7,6 +7,8 @@
 
 class DayView;
 class IdealDayCommands;
+class ColumnClickHandler;
+class EditingControls;
 class DayViewModel;
 class QAction;
 class QComboBox;
@@ -39,11 +41,15 @@ public:
     void Termin_load();
     // Rebuilds the doctor column and the fee total from the chair columns.
     void DR_Load();
+    // Tells the treatment, length and count in the day of a block.
+    void BlockInfo(const QString& text, int minutes);
     // Writes the open day's blocks under CurrentIdealtag (asks for a name first when it has none).
     void Speichern();
 
     DayView* SSDay1(int index) const { return m_columns.at(index); }
     QList<DayViewModel*> chairModels() const;
+    QList<const DayViewModel*> chairColumns() const;
+    // The chair columns followed by the doctor column.
     QList<const DayViewModel*> printColumns() const;
     // Window size without the menu bar, in twips: what the column layout is computed from.
     QSize clientSizeTwips() const;
@@ -95,6 +101,8 @@ private:
     AppServices& m_services;
     bool m_unloaded = false;
     std::unique_ptr<IdealDayCommands> m_commands;
+    std::unique_ptr<ColumnClickHandler> m_clicks;
+    EditingControls* m_editing = nullptr;
 
     std::array<DayView*, ColumnCount> m_columns{};
     QToolBar* m_toolBar = nullptr;

@@ -1,0 +1,53 @@
+#include "editing/BlockRules.h"
+
+#include "dayview/ClockTime.h"
+#include "dayview/DayViewModel.h"
+
+namespace BlockRules {
+
+int blockAt(const DayViewModel& column, const QString& t)
+{
+    for (int i = 0; i < column.count(); ++i) {
+        const DayBlock& block = column.item(i);
+        if (block.startTime.trimmed() <= t && t < block.endTime.trimmed())
+            return i;
+    }
+    return -1;
+}
+
+std::optional<QString> endOfPlacement(const QString& t, int minutes)
+{
+    const auto start = ClockTime::minutesOf(t);
+    if (!start || *start + minutes >= 24 * 60 || *start + minutes < 0)
+        return std::nullopt;
+    return ClockTime::fromMinutes(*start + minutes);
+}
+
+int overlapping(const DayViewModel& column, const QString& t, const QString& e)
+{
+    for (int i = 0; i < column.count(); ++i) {
+        const QString s = column.item(i).startTime.trimmed();
+        const QString end = column.item(i).endTime.trimmed();
+        if ((s < e && e <= end) || (t < s && e > end))
+            return i;
+    }
+    return -1;
+}
+
+int countOf(const QList<const DayViewModel*>& chairs, const QString& text)
+{
+    int count = 0;
+    for (const DayViewModel* chair : chairs)
+        for (const DayBlock& block : chair->blocks())
+            if (block.text == text)
+                ++count;
+    return count;
+}
+
+QString infoText(const QString& text, int minutes, int count)
+{
+    return text + QStringLiteral(" dauert ") + QString::number(minutes) + QStringLiteral(" min.") + QLatin1Char('\r') +
+           QStringLiteral("Anzahl = ") + QString::number(count);
+}
+
+} // namespace BlockRules

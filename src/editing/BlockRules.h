@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+class DayViewModel;
+
+// The rules of placing blocks in a chair column. Times are compared as clock texts with blanks removed,
+// which is time order because the form is fixed.
+namespace BlockRules {
+
+// Index of the first block with start <= t < end, or -1.
+int blockAt(const DayViewModel& column, const QString& t);
+// End of a block of `minutes` starting at t; nothing when it would pass midnight.
+std::optional<QString> endOfPlacement(const QString& t, int minutes);
+// Index of the first block the span [t, e) would run into or enclose, or -1. Touching is allowed.
+int overlapping(const DayViewModel& column, const QString& t, const QString& e);
+// How often a block text occurs in the chair columns (exact, case-sensitive).
+int countOf(const QList<const DayViewModel*>& chairs, const QString& text);
+// The block information: "<code> dauert <n> min." CR "Anzahl = <count>".
+QString infoText(const QString& text, int minutes, int count);
+
+} // namespace BlockRules

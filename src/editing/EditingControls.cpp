@@ -1,0 +1,63 @@
+#include "editing/EditingControls.h"
+
+#include "app/AppServices.h"
+#include "app/LunarisState.h"
+#include "app/Steps.h"
+#include "app/frmLunaris.h"
+#include "dayview/DayView.h"
+#include "store/Tables.h"
+
+#include <QComboBox>
+#include <QPushButton>
+
+#include <cmath>
+
+EditingControls::EditingControls(frmLunaris& window, QComboBox& treatments, QPushButton& amPm, LunarisState& state,
+                                 AppServices& services)
+    : QObject(&window), m_window(window), m_treatments(treatments), m_state(state), m_services(services)
+{
+    connect(&m_treatments, &QComboBox::currentTextChanged, this, [this] { DBComboBeh_Change(); });
+    connect(&amPm, &QPushButton::clicked, this, [this] { cmdZeit_Click(); });
+    for (int i = 0; i < frmLunaris::ColumnCount; ++i)
+        connect(m_window.SSDay1(i), &DayView::firstRowChange, this,
+                [this](int index, int row) { SSDay1_FirstRowChange(index, row); });
+}
+
+void EditingControls::refreshTreatments()
+{
+    QStringList codes;
+    if (!runStep([&] { codes = TreatmentTable(m_services.database).codes(); }))
+        return;
+    const QSignalBlocker blocker(&m_treatments);
+    m_treatments.clear();
+    m_treatments.addItems(codes);
+    m_treatments.setCurrentIndex(m_state.CurrentBeh.isEmpty() ? -1 : int(codes.indexOf(m_state.CurrentBeh)));
+}
+
+void EditingControls::DBComboBeh_Change()
+{
+    m_state.CurrentBeh = m_treatments.currentText();
+    // Columns 0 to 9 whatever the chair count: with fewer chairs the doctor and hidden columns too.
+    for (int i = 0; i < m_state.MaxChairs; ++i)
+        m_window.SSDay1(i)->setToolTip(QLatin1Char(' ') + m_state.CurrentBeh + QLatin1Char(' '));
+}
+
+void EditingControls::cmdZeit_Click()
+{
+    runStep([this] {
+        DayView* first = m_window.SSDay1(0);
+        if (first->firstRow() != 0)
+            first->setFirstRow(0);
+        else // halves go to the even neighbour: 45 rows give 22
+            first->setFirstRow(int(std::nearbyint(first->rowCount() / 2.0)));
+    });
+}
+
+void EditingControls::SSDay1_FirstRowChange(int, int row)
+{
+    // Setting a column to the row it shows raises no event, so this ends after one pass.
+    runStep([&] {
+        for (int i = 0; i <= m_state.ChairCount; ++i)
+            m_window.SSDay1(i)->setFirstRow(row);
+    });
+}

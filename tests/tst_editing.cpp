@@ -1,0 +1,323 @@
+#include "TestContext.h"
+#include "TestMain.h"
+#include "app/LunarisState.h"
+#include "app/frmLunaris.h"
+#include "dayview/DayView.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+struct Editor {
+    explicit Editor(const QString& open = "08:00", const QString& close = "18:00", int chairs = 3)
+    {
+        ctx.tempSettings.write("Kavemo", "Praxis", "OpenZeit", open);
+        ctx.tempSettings.write("Kavemo", "Praxis", "ZuZeit", close);
+        for (int i = 1; i <= chairs; ++i)
+            ctx.tempDatabase.addChair(QStringLiteral("Stuhl %1").arg(i));
+        ctx.tempDatabase.addTreatment("KONT", 30, 0, 10, 0, 0, 20);
+        ctx.tempDatabase.addTreatment("LANG", 90, 0, 0, 0, 0, 100);
+        ctx.tempDatabase.addTreatment("NULL", 0, 0, 0, 0, 0, 5);
+        ctx.tempDatabase.addTreatment("kont", 10, 0, 0, 0, 0, 1);
+        start();
+    }
+    void start()
+    {
+        window = std::make_unique<frmLunaris>(ctx.state, ctx.services);
+        QVERIFY(window->Form_Load(1024));
+        window->show();
+        window->resize(1000, 700);
+    }
+    void newDay() { window->findChild<QAction*>("mnuFileNew")->trigger(); }
+    void choose(const QString& code)
+    {
+        auto* combo = window->findChild<QComboBox*>("DBComboBeh");
+        combo->setCurrentIndex(combo->findText(code));
+        QCOMPARE(ctx.state.CurrentBeh, code);
+    }
+    // A real mouse click on the row of a time, scrolled into view first.
+    void click(int column, const QString& time, Qt::MouseButton button = Qt::LeftButton)
+    {
+        DayView* view = window->SSDay1(column);
+        const int row = view->rowOfTime(time);
+        if (view->pointOfRow(row).y() < 0)
+            view->setFirstRow(row);
+        const QPoint p = view->pointOfRow(row);
+        QVERIFY(p.y() >= 0);
+        QCOMPARE(view->timeAt(p.x(), p.y()),
+                 time.left(4) + QString(time.at(4)).replace(QRegularExpression("[1-9]"), "0"));
+        QTest::mouseClick(view, button, {}, p);
+    }
+    QStringList blocks(int column) const
+    {
+        QStringList result;
+        for (const DayBlock& b : window->SSDay1(column)->model().blocks())
+            result.append(b.startTime + "-" + b.endTime + " " + b.text);
+        return result;
+    }
+    void expectBox(const QString& text, const QString& title, QMessageBox::Icon icon)
+    {
+        const MessageRequest box = ctx.messages.last();
+        QCOMPARE(box.text, text);
+        QCOMPARE(box.title, title);
+        QCOMPARE(box.icon, icon);
+        QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+
+    TestContext ctx;
+    std::unique_ptr<frmLunaris> window;
+};
+} // namespace
+
+class TestEditing : public QObject {
+    Q_OBJECT
+private slots:
+    void placing_data();
+    void placing();
+    void rightClick();
+    void clicksThatDoNothing();
+    void overlappingStoredBlocks();
+    void treatmentGoneFromTheTable();
+    void blockInfoCounts();
+    void treatmentTooltips();
+    void amPmAndScrollingTogether();
+    void theWholeRoad();
+};
+
+void TestEditing::placing_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("at");
+    QTest::addColumn<QStringList>("expected"); // column 0 afterwards
+    QTest::addColumn<QString>("box");          // empty: no box
+    const QStringList before{"08:00-08:30 KONT", "09:00-09:30 KONT"};
+    QTest::newRow("touching on both sides") << "KONT"
+                                            << "08:30" << (before + QStringList{"08:30-09:00 KONT"}) << "";
+    QTest::newRow("end inside the next block") << "KONT"
+                                               << "08:40" << before << "Termine überlappen!";
+    QTest::newRow("on a block: its information") << "KONT"
+                                                 << "08:10" << before << "KONT dauert 30 min.\rAnzahl = 2";
+    QTest::newRow("enclosing a block") << "LANG"
+                                       << "07:50" << before << "Termine überlappen!";
+    QTest::newRow("0 minutes at a block's end") << "NULL"
+                                                << "08:30" << before << "Termine überlappen!";
+    QTest::newRow("0 minutes elsewhere") << "NULL"
+                                         << "10:00" << (before + QStringList{"10:00-10:00 NULL"}) << "";
+    QTest::newRow("after the last block") << "LANG"
+                                          << "09:30" << (before + QStringList{"09:30-11:00 LANG"}) << "";
+    QTest::newRow("end carries into the hour") << "KONT"
+                                               << "11:50" << (before + QStringList{"11:50-12:20 KONT"}) << "";
+}
+
+void TestEditing::placing()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, at);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, box);
+    Editor e("07:00");
+    e.newDay();
+    e.window->SSDay1(0)->add("08:00", "08:30", "KONT", QColor(0, 255, 0));
+    e.window->SSDay1(0)->add("09:00", "09:30", "KONT", QColor(0, 255, 0));
+    e.choose(code);
+    if (!box.isEmpty())
+        e.ctx.messages.answer(QMessageBox::Ok);
+    e.click(0, at);
+    QCOMPARE(e.blocks(0), expected);
+    const bool placed = expected.size() > 2;
+    QCOMPARE(e.ctx.state.Modified, placed);
+    if (placed) {
+        QCOMPARE(e.window->SSDay1(0)->item(2).color, QColor(0, 255, 0));
+        QVERIFY(e.ctx.messages.shown().isEmpty());
+    } else {
+        const bool info = box.startsWith("KONT");
+        e.expectBox(box, info ? "Info" : "Lunaris", info ? QMessageBox::Information : QMessageBox::NoIcon);
+    }
+}
+
+void TestEditing::rightClick()
+{
+    Editor e;
+    e.newDay();
+    e.choose("KONT");
+    e.click(1, "08:00");
+    e.click(1, "09:00");
+    QCOMPARE(e.window->findChild<QLineEdit*>("txtHon")->text(), QString("40"));
+    e.ctx.state.Modified = false;
+
+    // On a free place nothing is removed, but the day is rebuilt and counts as changed.
+    e.window->findChild<QLineEdit*>("txtHon")->setText("alt");
+    e.click(1, "10:00", Qt::RightButton);
+    QCOMPARE(e.blocks(1).size(), 2);
+    QVERIFY(e.ctx.state.Modified);
+    QCOMPARE(e.window->findChild<QLineEdit*>("txtHon")->text(), QString("40"));
+
+    e.click(1, "08:20", Qt::RightButton);
+    QCOMPARE(e.blocks(1), QStringList{"09:00-09:30 KONT"});
+    QCOMPARE(e.window->findChild<QLineEdit*>("txtHon")->text(), QString("20"));
+    QCOMPARE(e.blocks(3), QStringList{"09:00-09:05 10"});
+}
+
+void TestEditing::clicksThatDoNothing()
+{
+    Editor e;
+    e.newDay();
+    e.window->SSDay1(0)->add("08:00", "08:30", "KONT", QColor(0, 255, 0));
+    e.window->DR_Load();
+    const QStringList doctor = e.blocks(3);
+
+    // No treatment chosen: a free place does nothing, a block still tells about itself.
+    e.click(0, "10:00");
+    QCOMPARE(e.blocks(0).size(), 1);
+    e.ctx.messages.answer(QMessageBox::Ok);
+    e.click(0, "08:20");
+    e.expectBox("KONT dauert 30 min.\rAnzahl = 1", "Info", QMessageBox::Information);
+
+    e.choose("KONT");
+    // The doctor column, with either button.
+    e.click(3, "08:00");
+    e.click(3, "08:00", Qt::RightButton);
+    QCOMPARE(e.blocks(3), doctor);
+    // The header.
+    QTest::mouseClick(e.window->SSDay1(1), Qt::LeftButton, {}, QPoint(20, 3));
+    QTest::mouseClick(e.window->SSDay1(1), Qt::RightButton, {}, QPoint(20, 3));
+    QCOMPARE(e.blocks(1), QStringList());
+    QVERIFY(!e.ctx.state.Modified);
+    QCOMPARE(e.ctx.messages.shown().size(), 1);
+}
+
+void TestEditing::overlappingStoredBlocks()
+{
+    Editor e;
+    e.ctx.tempDatabase.addBlock("Alt", "Stuhl 1", "KONT", "08:00", "08:30");
+    e.ctx.tempDatabase.addBlock("Alt", "Stuhl 1", "LANG", "08:10", "09:40");
+    e.ctx.modals.handleNext([](QDialog& d) {
+        d.findChild<QLineEdit*>("txtIdealtag")->setText("Alt");
+        QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    });
+    e.window->findChild<QAction*>("mnuFileOpen")->trigger();
+    e.ctx.messages.answer(QMessageBox::Ok);
+    e.click(0, "08:20");
+    e.expectBox("KONT dauert 30 min.\rAnzahl = 1", "Info", QMessageBox::Information);
+    e.click(0, "08:20", Qt::RightButton);
+    QCOMPARE(e.blocks(0), QStringList{"08:10-09:40 LANG"});
+}
+
+void TestEditing::treatmentGoneFromTheTable()
+{
+    Editor e("08:00", "23:50");
+    e.newDay();
+    e.choose("KONT");
+    // Past midnight: refused, nothing changes.
+    e.click(0, "23:40");
+    QCOMPARE(e.blocks(0), QStringList());
+    QVERIFY(!e.ctx.state.Modified);
+    // Deleted in the treatment editor while chosen: a click places nothing.
+    e.ctx.tempDatabase.exec("DELETE FROM Behand WHERE BEH = 'KONT'");
+    e.click(0, "10:00");
+    QCOMPARE(e.blocks(0), QStringList());
+    QVERIFY(!e.ctx.state.Modified);
+    // A changed duration counts from the next click on, without a restart.
+    e.ctx.tempDatabase.exec("UPDATE Behand SET DAUER = 40 WHERE BEH = 'LANG'");
+    e.choose("LANG");
+    e.click(0, "10:00");
+    QCOMPARE(e.blocks(0), QStringList{"10:00-10:40 LANG"});
+}
+
+void TestEditing::blockInfoCounts()
+{
+    Editor e;
+    e.newDay();
+    e.choose("KONT");
+    e.click(0, "08:00");
+    e.click(2, "08:00");
+    e.click(2, "09:00");
+    e.choose("kont");
+    e.click(1, "08:00");
+    e.ctx.messages.answer(QMessageBox::Ok);
+    e.click(2, "09:10");
+    e.expectBox("KONT dauert 30 min.\rAnzahl = 3", "Info", QMessageBox::Information);
+    e.ctx.messages.answer(QMessageBox::Ok);
+    e.click(1, "08:00");
+    e.expectBox("kont dauert 10 min.\rAnzahl = 1", "Info", QMessageBox::Information);
+}
+
+void TestEditing::treatmentTooltips()
+{
+    Editor e;
+    e.newDay();
+    auto* combo = e.window->findChild<QComboBox*>("DBComboBeh");
+    QCOMPARE(combo->count(), 4);
+    QCOMPARE(combo->itemText(0), QString("KONT"));
+    QVERIFY(e.ctx.state.CurrentBeh.isEmpty());
+    e.choose("LANG");
+    for (int i = 0; i <= 9; ++i) // chairs, the doctor column and hidden columns alike
+        QCOMPARE(e.window->SSDay1(i)->toolTip(), QString(" LANG "));
+    QCOMPARE(e.window->SSDay1(10)->toolTip(), QString());
+}
+
+void TestEditing::amPmAndScrollingTogether()
+{
+    Editor e("07:00", "18:00"); // 66 rows
+    e.newDay();
+    auto* amPm = e.window->findChild<QPushButton*>("cmdZeit");
+    QTest::mouseClick(amPm, Qt::LeftButton);
+    for (int i = 0; i <= 3; ++i)
+        QCOMPARE(e.window->SSDay1(i)->firstRow(), 33);
+    QCOMPARE(e.window->SSDay1(4)->firstRow(), 0); // hidden columns are not scrolled
+    QTest::mouseClick(amPm, Qt::LeftButton);
+    for (int i = 0; i <= 3; ++i)
+        QCOMPARE(e.window->SSDay1(i)->firstRow(), 0);
+
+    // Scrolling any one column, here with the wheel, moves all.
+    DayView* doctor = e.window->SSDay1(3);
+    QWheelEvent wheel(QPointF(20, 60), doctor->mapToGlobal(QPointF(20, 60)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(doctor, &wheel);
+    QVERIFY(doctor->firstRow() > 0);
+    for (int i = 0; i <= 2; ++i)
+        QCOMPARE(e.window->SSDay1(i)->firstRow(), doctor->firstRow());
+    QCOMPARE(e.window->SSDay1(7)->firstRow(), 0);
+}
+
+void TestEditing::theWholeRoad()
+{
+    Editor e;
+    e.newDay();
+    e.choose("KONT");
+    e.click(0, "08:00");
+    e.click(1, "08:00");
+    QCOMPARE(e.blocks(3), QStringList{"08:00-08:05 20"});
+    QCOMPARE(e.window->SSDay1(3)->item(0).color, QColor(255, 0, 0));
+    e.choose("LANG");
+    e.click(2, "10:00");
+    e.click(0, "09:00");
+    QCOMPARE(e.window->findChild<QLineEdit*>("txtHon")->text(), QString("240"));
+    e.ctx.modals.handleNext([](QDialog& d) {
+        d.findChild<QLineEdit*>("txtName")->setText("Donnerstag");
+        QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    });
+    e.window->findChild<QAction*>("mnuFileSave")->trigger();
+    e.window->close();
+
+    // Start again on the same database.
+    e.ctx.state = LunarisState();
+    e.ctx.state.MaxChairs = 10;
+    e.start();
+    e.ctx.modals.handleNext([](QDialog& d) {
+        d.findChild<QLineEdit*>("txtIdealtag")->setText("Donnerstag");
+        QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    });
+    e.window->findChild<QAction*>("mnuFileOpen")->trigger();
+    QCOMPARE(e.blocks(0), QStringList({"08:00-08:30 KONT", "09:00-10:30 LANG"}));
+    e.click(0, "09:30", Qt::RightButton);
+    e.window->findChild<QAction*>("mnuFileSave")->trigger();
+    QCOMPARE(e.ctx.tempDatabase.rows("SELECT STUHL, BEH, STARTZEIT, ENDZEIT FROM Template WHERE IDEALTAG = "
+                                     "'Donnerstag' ORDER BY rowid"),
+             QStringList({"Stuhl 1|KONT|08:00|08:30", "Stuhl 2|KONT|08:00|08:30", "Stuhl 3|LANG|10:00|11:30"}));
+    QVERIFY(!e.ctx.state.Modified);
+}
+
+LUNARIS_TEST_MAIN(TestEditing)
+#include "tst_editing.moc"
