@@ -1,0 +1,39 @@
+#pragma once
+
+#include "print/PrintLayout.h"
+
+#include <QFont>
+#include <QPainter>
+
+class QPagedPaintDevice;
+
+// Draws a laid-out print-out on a paged device (a printer, a PDF file) in the print font.
+// Millimetres are taken from the device's painting origin, so the caller gives the device full-page
+// painting (no margins) when positions are to be page positions.
+class PrintPainter {
+public:
+    // Page width in twips over 56.7, as the practice's offsets were measured against.
+    static constexpr double TwipsPerMillimetre = 56.7;
+
+    // The print font: the family, and the size in points when it is a positive number; otherwise the
+    // device's own size stays.
+    static QFont printFont(const QFont& deviceFont, const QString& family, const QString& sizeText);
+
+    explicit PrintPainter(QPagedPaintDevice& device);
+
+    // Starts the document in the print font; false when the device refuses (nothing is drawn then).
+    bool begin(const QString& fontName, const QString& fontSize);
+    // Line height, text widths and page size of the started document.
+    PrintMetrics metrics() const;
+    void draw(const QList<PrintPage>& pages);
+    // Ends the document, which hands it to the printer; false when that fails.
+    bool end();
+
+private:
+    double toMillimetres(double deviceUnits) const;
+    double toDeviceX(double millimetres) const;
+    double toDeviceY(double millimetres) const;
+
+    QPagedPaintDevice& m_device;
+    QPainter m_painter;
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class SettingsStore;
+
+// The printer values of the practice, as the family's other programs store them. They are read
+// afresh for every print-out and kept as text: each step converts what it needs when it needs it,
+// so a bad value spoils only the steps that use it.
+struct PrintSettings {
+    QString fontName = QStringLiteral("Arial");
+    QString fontSize = QStringLiteral("10");  // points
+    QString horOffset = QStringLiteral("0");  // millimetres
+    QString vertOffset = QStringLiteral("0"); // millimetres
+
+    // Reads the values stored under the family's name; the program's own printer fields (written by
+    // its settings dialog) are deliberately not used.
+    static PrintSettings read(const SettingsStore& settings);
+};
+
+// A printer value as a number: German ("2,5") or plain ("2.5") decimal text, blanks around it
+// allowed; nothing for any other text, including the empty one and values beyond single precision.
+std::optional<double> printNumber(const QString& text);

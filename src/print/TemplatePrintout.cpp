@@ -1,0 +1,85 @@
+#include "print/TemplatePrintout.h"
+
+#include "app/AppServices.h"
+#include "print/PrintLayout.h"
+#include "print/PrintPainter.h"
+#include "print/PrintSettings.h"
+#include "print/PrinterProvider.h"
+#include "ui/MessageService.h"
+
+#include <QGuiApplication>
+#include <QPrinter>
+
+namespace {
+// The busy pointer for as long as the command works; put back on every way out.
+class BusyPointer {
+public:
+    BusyPointer() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyPointer() { release(); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+
+    void release()
+    {
+        if (m_active)
+            QGuiApplication::restoreOverrideCursor();
+        m_active = false;
+    }
+
+private:
+    bool m_active = true;
+};
+} // namespace
+
+TemplatePrintout::TemplatePrintout(AppServices& services)
+    : m_services(services), m_ownPrinters(std::make_unique<SystemPrinterProvider>()), m_printers(*m_ownPrinters)
+{
+}
+
+TemplatePrintout::TemplatePrintout(AppServices& services, PrinterProvider& printers)
+    : m_services(services), m_printers(printers)
+{
+}
+
+TemplatePrintout::~TemplatePrintout() = default;
+
+void TemplatePrintout::print(QWidget* parent, const QString& dayName, const QList<const DayViewModel*>& columns)
+{
+    BusyPointer busy;
+    const PrintSettings settings = PrintSettings::read(m_services.settings);
+
+    QPrinter* printer = m_printers.defaultPrinter();
+    if (!printer) {
+        // Returning silently would look as if the day had been printed.
+        busy.release();
+        warn(parent, NoPrinterText);
+        return;
+    }
+
+    const QPageLayout::Orientation orientation = printer->pageLayout().orientation();
+    printer->setPageOrientation(QPageLayout::Landscape);
+    // Positions are measured from the corner of the sheet; the practice's offsets take care of
+    // printers that cannot print there.
+    printer->setFullPage(true);
+
+    bool printed = false;
+    {
+        PrintPainter painter(*printer);
+        if (painter.begin(settings.fontName, settings.fontSize)) {
+            const PrintLayout layout(dayName, columns, painter.metrics(), settings.horOffset, settings.vertOffset);
+            painter.draw(layout.pages());
+            printed = painter.end();
+        }
+    }
+    printer->setPageOrientation(orientation);
+
+    if (!printed) {
+        busy.release();
+        warn(parent, RefusedText);
+    }
+}
+
+void TemplatePrintout::warn(QWidget* parent, const QString& text)
+{
+    m_services.messages.show({text, Title, QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok, parent});
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+struct AppServices;
+class DayViewModel;
+class PrinterProvider;
+class QWidget;
+
+// The print command: prints the ideal day shown in the main window at once on the default printer,
+// landscape, as a table of its time rows with one column per chair and the doctor column. No printer
+// dialog, no preview; the practice's printer values are read afresh each time.
+class TemplatePrintout {
+public:
+    static inline const QString NoPrinterText = QStringLiteral("Es ist kein Standarddrucker eingerichtet.");
+    static inline const QString RefusedText = QStringLiteral("Der Drucker hat den Auftrag nicht angenommen.");
+    static inline const QString Title = QStringLiteral("Drucken");
+
+    // Prints on the system's default printer.
+    explicit TemplatePrintout(AppServices& services);
+    // Prints on what the provider gives (tests: a PDF file, or no printer).
+    TemplatePrintout(AppServices& services, PrinterProvider& printers);
+    ~TemplatePrintout();
+
+    // columns: the chair columns in order, followed by the doctor column.
+    void print(QWidget* parent, const QString& dayName, const QList<const DayViewModel*>& columns);
+
+private:
+    void warn(QWidget* parent, const QString& text);
+
+    AppServices& m_services;
+    std::unique_ptr<PrinterProvider> m_ownPrinters;
+    PrinterProvider& m_printers;
+};

@@ -1,0 +1,78 @@
+// Prints the demo practice's "Montag Standard" through the program's print command, for the test
+// with a real print queue (and for looking at the print-out): on the system's default printer, or
+// with --pdf FILE into a PDF file. Exits 0 when the command showed no message, 1 when it did.
+
+#include "StoredDay.h"
+#include "TempSettings.h"
+#include "app/AppServices.h"
+#include "print/PrinterProvider.h"
+#include "print/TemplatePrintout.h"
+#include "settings/SettingsStore.h"
+#include "store/Database.h"
+#include "ui/MessageService.h"
+#include "ui/ModalRunner.h"
+
+#include <QApplication>
+#include <QPrinter>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+// No one is there to answer a box: report it and go on.
+class ReportedMessages : public MessageService {
+public:
+    QMessageBox::StandardButton show(const MessageRequest& request) override
+    {
+        std::fprintf(stderr, "Meldung [%s]: %s\n", qPrintable(request.title), qPrintable(request.text));
+        ++count;
+        return QMessageBox::Ok;
+    }
+    int count = 0;
+};
+
+class PdfFilePrinter : public PrinterProvider {
+public:
+    explicit PdfFilePrinter(const QString& fileName) : m_printer(QPrinter::HighResolution)
+    {
+        m_printer.setOutputFormat(QPrinter::PdfFormat);
+        m_printer.setOutputFileName(fileName);
+        m_printer.setPageSize(QPageSize(QPageSize::A4));
+    }
+    QPrinter* defaultPrinter() override { return &m_printer; }
+
+private:
+    QPrinter m_printer;
+};
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const qsizetype pdfArg = args.indexOf(QStringLiteral("--pdf"));
+    const QString pdfFile = pdfArg > 0 && pdfArg + 1 < args.size() ? args[pdfArg + 1] : QString();
+
+    // The practice's printer values are the defaults: no settings of the machine are read.
+    TempSettings settingsFolder;
+    SettingsStore settings;
+    QTemporaryDir dataFolder;
+    Database database(dataFolder.filePath(QStringLiteral("Kavemo.mdb")), QStringLiteral("print-demo"));
+    runSqlScript(database, QStringLiteral(LUNARIS_DEMO_SQL));
+
+    StoredDay day(database, QStringLiteral("Montag Standard"));
+    // The doctor column as the main window would show it for the first blocks of the morning.
+    day.doctorColumn().add(QStringLiteral("08:00"), QStringLiteral("08:05"), QStringLiteral("20"), Qt::green);
+    day.doctorColumn().add(QStringLiteral("08:10"), QStringLiteral("08:15"), QStringLiteral("15"), Qt::red);
+
+    ReportedMessages messages;
+    ExecModalRunner modals;
+    AppServices services{database, settings, messages, modals};
+    if (pdfFile.isEmpty()) {
+        TemplatePrintout(services).print(nullptr, QStringLiteral("Montag Standard"), day.columns());
+    } else {
+        PdfFilePrinter printer(pdfFile);
+        TemplatePrintout(services, printer).print(nullptr, QStringLiteral("Montag Standard"), day.columns());
+    }
+    return messages.count == 0 ? 0 : 1;
+}

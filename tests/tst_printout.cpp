@@ -1,0 +1,252 @@
+#include "StoredDay.h"
+#include "TestContext.h"
+#include "TestMain.h"
+#include "print/PrintLayout.h"
+#include "print/PrintPainter.h"
+#include "print/PrintSettings.h"
+#include "print/PrinterProvider.h"
+#include "print/TemplatePrintout.h"
+
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTextDocumentFragment>
+
+namespace {
+constexpr double PointsPerMillimetre = 72 / 25.4;
+constexpr double Tolerance = 0.5; // mm
+
+// A "default printer" that writes a PDF file; notes the mouse pointer while the print-out asks for it.
+class PdfPrinters : public PrinterProvider {
+public:
+    explicit PdfPrinters(const QString& fileName) : m_printer(QPrinter::HighResolution)
+    {
+        m_printer.setOutputFormat(QPrinter::PdfFormat);
+        m_printer.setOutputFileName(fileName);
+        m_printer.setPageSize(QPageSize(QPageSize::A4));
+        m_printer.setPageOrientation(QPageLayout::Portrait);
+    }
+    QPrinter* defaultPrinter() override
+    {
+        const QCursor* cursor = QGuiApplication::overrideCursor();
+        pointerWhileAsked = cursor ? cursor->shape() : Qt::ArrowCursor;
+        return &m_printer;
+    }
+    QPrinter& printer() { return m_printer; }
+    Qt::CursorShape pointerWhileAsked = Qt::ArrowCursor;
+
+private:
+    QPrinter m_printer;
+};
+
+class NoPrinter : public PrinterProvider {
+public:
+    QPrinter* defaultPrinter() override { return nullptr; }
+};
+
+struct PdfWord {
+    double xMin, yMin, xMax, yMax; // mm
+    QString text;
+};
+struct PdfPage {
+    double width, height; // mm
+    QList<PdfWord> words;
+};
+
+// The words of a PDF with their boxes, as poppler's pdftotext finds them.
+QList<PdfPage> pdfWords(const QString& fileName)
+{
+    QProcess process;
+    process.start("pdftotext", {"-bbox", fileName, "-"});
+    if (!process.waitForFinished(30000) || process.exitCode() != 0)
+        return {};
+    const QString html = QString::fromUtf8(process.readAllStandardOutput());
+    static const QRegularExpression pageRe(R"re(<page width="([\d.]+)" height="([\d.]+)">)re");
+    static const QRegularExpression wordRe(
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
+    QList<PdfPage> pages;
+    for (const QString& chunk : html.split("</page>")) {
+        const auto page = pageRe.match(chunk);
+        if (!page.hasMatch())
+            continue;
+        PdfPage p{
+            page.captured(1).toDouble() / PointsPerMillimetre, page.captured(2).toDouble() / PointsPerMillimetre, {}};
+        for (auto it = wordRe.globalMatch(chunk); it.hasNext();) {
+            const auto w = it.next();
+            p.words.append(
+                PdfWord{w.captured(1).toDouble() / PointsPerMillimetre, w.captured(2).toDouble() / PointsPerMillimetre,
+                        w.captured(3).toDouble() / PointsPerMillimetre, w.captured(4).toDouble() / PointsPerMillimetre,
+                        QTextDocumentFragment::fromHtml(w.captured(5)).toPlainText()});
+        }
+        pages.append(p);
+    }
+    return pages;
+}
+
+// The layout a print-out on this printer makes: metrics measured on a twin printer set up alike.
+QList<PrintPage> expectedLayout(const QString& fileName, const PrintSettings& settings, const QString& dayName,
+                                const QList<const DayViewModel*>& columns)
+{
+    QPrinter twin(QPrinter::HighResolution);
+    twin.setOutputFormat(QPrinter::PdfFormat);
+    twin.setOutputFileName(fileName);
+    twin.setPageSize(QPageSize(QPageSize::A4));
+    twin.setPageOrientation(QPageLayout::Landscape);
+    twin.setFullPage(true);
+    PrintPainter painter(twin);
+    if (!painter.begin(settings.fontName, settings.fontSize))
+        return {};
+    const PrintLayout layout(dayName, columns, painter.metrics(), settings.horOffset, settings.vertOffset);
+    painter.end();
+    return layout.pages();
+}
+
+void storeDemoDay(TempDatabase& db)
+{
+    for (const char* chair : {"Stuhl 1", "Stuhl 2", "Stuhl 3", "Prophylaxe"})
+        db.addChair(chair);
+    const QList<QStringList> blocks{{"Stuhl 1", "ERST", "08:00", "08:30"},  {"Stuhl 1", "BRAC", "09:30", "11:00"},
+                                    {"Stuhl 2", "KONT", "08:00", "08:20"},  {"Stuhl 2", "BOGEN", "08:20", "08:50"},
+                                    {"Stuhl 3", "RETA", "09:00", "09:30"},  {"Prophylaxe", "PZR", "10:00", "10:40"},
+                                    {"Stuhl 3", "AKTIV", "17:40", "18:00"}, {"Stuhl 2", "LOSE", "08:05", "08:15"}};
+    for (const QStringList& b : blocks)
+        db.addBlock("Montag Standard", b[0], b[1], b[2], b[3]);
+}
+} // namespace
+
+class TestPrintout : public QObject {
+    Q_OBJECT
+private slots:
+    void pdfShowsTheLayout_data();
+    void pdfShowsTheLayout();
+    void settingsAreReadForEveryPrintout();
+    void noDefaultPrinter();
+    void printerRefusesTheJob();
+};
+
+void TestPrintout::pdfShowsTheLayout_data()
+{
+    QTest::addColumn<QStringList>("printer"); // Schriftart, Fontsize, Hor, Vert under "Kavemo"
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<int>("pages");
+    QTest::newRow("defaults, 10-minute rows: two pages") << QStringList{} << 1 << 2;
+    QTest::newRow("15-minute rows, small font: one page") << QStringList{"Arial", "8", "0", "0"} << 2 << 1;
+    QTest::newRow("offsets and another font") << QStringList{"DejaVu Serif", "11", "5", "10"} << 1 << 2;
+}
+
+void TestPrintout::pdfShowsTheLayout()
+{
+    QFETCH(QStringList, printer);
+    QFETCH(int, slot);
+    QFETCH(int, pages);
+    TestContext context;
+    const QStringList keys{"Schriftart", "Fontsize", "Hor", "Vert"};
+    for (int i = 0; i < printer.size(); ++i)
+        context.tempSettings.write("Kavemo", "Printer", keys[i], printer[i]);
+    storeDemoDay(context.tempDatabase);
+    StoredDay day(context.tempDatabase.database(), "Montag Standard", slot);
+    day.doctorColumn().add("08:00", "08:05", "20", Qt::green);
+    day.doctorColumn().add("09:30", "09:35", "40", Qt::red);
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("montag.pdf");
+    PdfPrinters printers(pdf);
+    TemplatePrintout(context.services, printers).print(nullptr, "Montag Standard", day.columns());
+
+    QCOMPARE(context.messages.shown().size(), 0);
+    QCOMPARE(printers.pointerWhileAsked, Qt::WaitCursor);
+    QVERIFY(!QGuiApplication::overrideCursor());
+    // The orientation the printer had is put back.
+    QCOMPARE(printers.printer().pageLayout().orientation(), QPageLayout::Portrait);
+
+    const QList<PrintPage> layout = expectedLayout(dir.filePath("twin.pdf"), PrintSettings::read(context.settings),
+                                                   "Montag Standard", day.columns());
+    const QList<PdfPage> rendered = pdfWords(pdf);
+    QCOMPARE(layout.size(), pages);
+    QCOMPARE(rendered.size(), pages);
+
+    int checked = 0;
+    for (int p = 0; p < pages; ++p) {
+        const PdfPage& page = rendered[p];
+        QVERIFY2(page.width > page.height, "landscape page");
+        QVERIFY(qAbs(page.width - 297) < 1);
+        for (const PrintText& text : layout[p].texts) {
+            // pdftotext cuts lines into words; the first word starts where the text starts.
+            const QString firstWord = text.text.split(' ').first();
+            const auto found = std::find_if(page.words.begin(), page.words.end(), [&](const PdfWord& w) {
+                return w.text == firstWord && qAbs(w.xMin - text.x) <= Tolerance && qAbs(w.yMin - text.y) <= Tolerance;
+            });
+            QVERIFY2(
+                found != page.words.end(),
+                qPrintable(QString("page %1: \"%2\" at %3/%4 mm").arg(p + 1).arg(text.text).arg(text.x).arg(text.y)));
+            ++checked;
+        }
+    }
+    QVERIFY(checked > 40);
+}
+
+void TestPrintout::settingsAreReadForEveryPrintout()
+{
+    TestContext context;
+    storeDemoDay(context.tempDatabase);
+    StoredDay day(context.tempDatabase.database(), "Montag Standard");
+    QTemporaryDir dir;
+    PdfPrinters printers(dir.filePath("first.pdf"));
+    TemplatePrintout printout(context.services, printers);
+    printout.print(nullptr, "Montag Standard", day.columns());
+    context.tempSettings.write("Kavemo", "Printer", "Hor", "20");
+    printers.printer().setOutputFileName(dir.filePath("second.pdf"));
+    printout.print(nullptr, "Montag Standard", day.columns());
+
+    for (const auto& [file, left] : {std::pair{"first.pdf", 0.0}, std::pair{"second.pdf", 20.0}}) {
+        const QList<PdfPage> pages = pdfWords(dir.filePath(file));
+        QVERIFY(!pages.isEmpty());
+        const auto name = std::find_if(pages.first().words.begin(), pages.first().words.end(),
+                                       [](const PdfWord& w) { return w.text == "Montag"; });
+        QVERIFY2(name != pages.first().words.end(), file);
+        QVERIFY2(qAbs(name->xMin - left) <= Tolerance, file);
+    }
+}
+
+void TestPrintout::noDefaultPrinter()
+{
+    TestContext context;
+    StoredDay day(context.tempDatabase.database(), "Montag");
+    NoPrinter printers;
+    context.messages.answer(QMessageBox::Ok);
+    TemplatePrintout(context.services, printers).print(nullptr, "Montag", day.columns());
+
+    QCOMPARE(context.messages.shown().size(), 1);
+    const MessageRequest box = context.messages.last();
+    QCOMPARE(box.text, QString("Es ist kein Standarddrucker eingerichtet."));
+    QCOMPARE(box.title, QString("Drucken"));
+    QCOMPARE(box.icon, QMessageBox::Warning);
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+void TestPrintout::printerRefusesTheJob()
+{
+    TestContext context;
+    context.tempDatabase.addChair("Stuhl 1");
+    StoredDay day(context.tempDatabase.database(), "Montag");
+    QTemporaryDir dir;
+    PdfPrinters printers(dir.filePath("no/such/folder/montag.pdf"));
+    context.messages.answer(QMessageBox::Ok);
+    QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
+    TemplatePrintout(context.services, printers).print(nullptr, "Montag", day.columns());
+
+    QCOMPARE(context.messages.shown().size(), 1);
+    const MessageRequest box = context.messages.last();
+    QCOMPARE(box.text, QString("Der Drucker hat den Auftrag nicht angenommen."));
+    QCOMPARE(box.title, QString("Drucken"));
+    QCOMPARE(box.icon, QMessageBox::Warning);
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QCOMPARE(printers.printer().pageLayout().orientation(), QPageLayout::Portrait);
+    QVERIFY(!QFile::exists(dir.filePath("no/such/folder/montag.pdf")));
+}
+
+LUNARIS_TEST_MAIN(TestPrintout)
+#include "tst_printout.moc"
