@@ -4,6 +4,7 @@ class Database;
 class SettingsStore;
 class MessageService;
 class ModalRunner;
+class PrinterProvider;
 
 // The program's connections to the outside world, created once in main() (tests make their own):
 // the database, the settings store, and the seams for message boxes and modal windows.
@@ -12,4 +13,6 @@ struct AppServices {
     SettingsStore& settings;
     MessageService& messages;
     ModalRunner& modals;
+    // Where print-outs go; null means the system's default printer.
+    PrinterProvider* printers = nullptr;
 };

@@ -12,6 +12,7 @@
 #include "editing/ColumnClickHandler.h"
 #include "editing/DoctorColumn.h"
 #include "editing/EditingControls.h"
+#include "print/TemplatePrintout.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
 #include "store/IdealDayLoader.h"
@@ -594,7 +595,13 @@ void frmLunaris::mnuFileDelete_Click()
     m_commands->deleteDay();
 }
 
-void frmLunaris::mnuFilePrint_Click() {}
+void frmLunaris::mnuFilePrint_Click()
+{
+    if (m_services.printers)
+        TemplatePrintout(m_services, *m_services.printers).print(this, m_state.CurrentIdealtag, printColumns());
+    else
+        TemplatePrintout(m_services).print(this, m_state.CurrentIdealtag, printColumns());
+}
 void frmLunaris::mnuBeh_Click() {}
 void frmLunaris::mnuStuhl_Click() {}
 void frmLunaris::mnuPref_Click() {}

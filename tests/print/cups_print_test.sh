@@ -127,7 +127,7 @@ timeout 30 pdftotext "$pdf" "$workdir/text.txt" || fail "pdftotext could not rea
 missing=0
 for expected in "Montag Standard" "Stuhl 1" "Stuhl 2" "Stuhl 3" "Prophylaxe" "Dr.-Zeit" \
     "08:00" "08:50" "12:30" "17:50" "18:00" \
-    "08:00 ERST" "09:30 BRAC" "08:20 BOGEN" "09:00 RETA" "10:00 PZR" "14:00 REP" "08:00 20"; do
+    "08:00 ERST" "09:30 BRAC" "08:20 BOGEN" "09:00 RETA" "10:00 PZR" "14:00 REP" "08:00 15" "08:10 25"; do
     if ! grep -qF -- "$expected" "$workdir/text.txt"; then
         say "missing in the print-out: \"$expected\""
         missing=1

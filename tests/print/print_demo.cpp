@@ -3,6 +3,8 @@
 // with --pdf FILE into a PDF file. Exits 0 when the command showed no message, 1 when it did.
 
 #include "StoredDay.h"
+#include "app/LunarisState.h"
+#include "app/frmLunaris.h"
 #include "TempSettings.h"
 #include "app/AppServices.h"
 #include "print/PrinterProvider.h"
@@ -12,11 +14,13 @@
 #include "ui/MessageService.h"
 #include "ui/ModalRunner.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QPrinter>
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 // No one is there to answer a box: report it and go on.
@@ -60,19 +64,23 @@ int main(int argc, char** argv)
     Database database(dataFolder.filePath(QStringLiteral("Kavemo.mdb")), QStringLiteral("print-demo"));
     runSqlScript(database, QStringLiteral(LUNARIS_DEMO_SQL));
 
-    StoredDay day(database, QStringLiteral("Montag Standard"));
-    // The doctor column as the main window would show it for the first blocks of the morning.
-    day.doctorColumn().add(QStringLiteral("08:00"), QStringLiteral("08:05"), QStringLiteral("20"), Qt::green);
-    day.doctorColumn().add(QStringLiteral("08:10"), QStringLiteral("08:15"), QStringLiteral("15"), Qt::red);
-
     ReportedMessages messages;
     ExecModalRunner modals;
-    AppServices services{database, settings, messages, modals};
-    if (pdfFile.isEmpty()) {
-        TemplatePrintout(services).print(nullptr, QStringLiteral("Montag Standard"), day.columns());
-    } else {
-        PdfFilePrinter printer(pdfFile);
-        TemplatePrintout(services, printer).print(nullptr, QStringLiteral("Montag Standard"), day.columns());
-    }
+    std::unique_ptr<PdfFilePrinter> pdfPrinter;
+    if (!pdfFile.isEmpty())
+        pdfPrinter = std::make_unique<PdfFilePrinter>(pdfFile);
+    AppServices services{database, settings, messages, modals, pdfPrinter.get()};
+
+    // The day drawn in the real main window, as Open leaves it, then its print command.
+    LunarisState state;
+    state.DatabaseFile = database.filePath();
+    frmLunaris window(state, services);
+    if (!window.Form_Load(1024))
+        return 2;
+    state.DayOpen = true;
+    state.CurrentIdealtag = QStringLiteral("Montag Standard");
+    window.Termin_load();
+    window.switchOn(true);
+    window.findChild<QAction*>(QStringLiteral("mnuFilePrint"))->trigger();
     return messages.count == 0 ? 0 : 1;
 }
