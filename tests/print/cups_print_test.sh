@@ -141,10 +141,10 @@ done
 timeout 30 pdftotext -f 1 -l 1 -bbox "$pdf" "$workdir/bbox.html" || fail "pdftotext -bbox failed"
 read -r width height < <(sed -n 's/.*<page width="\([0-9.]*\)" height="\([0-9.]*\)".*/\1 \2/p' "$workdir/bbox.html" | head -n 1)
 [[ -n "${width:-}" ]] || fail "no page in the PDF"
-landscape_x() { # word -> landscape x in points of its first occurrence
+landscape_x() { # word -> the smallest landscape x in points of its occurrences
     sed -n "s/.*<word xMin=\"\([0-9.]*\)\" yMin=\"\([0-9.]*\)\" xMax=\"\([0-9.]*\)\" yMax=\"\([0-9.]*\)\">$1<\/word>.*/\1 \4/p" \
-        "$workdir/bbox.html" | head -n 1 |
-        awk -v w="$width" -v h="$height" '{ if (w > h) print $1; else print h - $2 }'
+        "$workdir/bbox.html" |
+        awk -v w="$width" -v h="$height" '{ if (w > h) print $1; else print h - $2 }' | sort -n | head -n 1
 }
 doctor_x="$(landscape_x 'Dr.-Zeit')"
 time_x="$(landscape_x '08:00')"
