@@ -1,0 +1,15 @@
+#include "masterdata/InsertionOrderTableModel.h"
+
+bool InsertionOrderTableModel::selectAll()
+{
+    if (!select())
+        return false;
+    while (canFetchMore())
+        fetchMore();
+    return true;
+}
+
+QString InsertionOrderTableModel::orderByClause() const
+{
+    return QStringLiteral("ORDER BY rowid");
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "masterdata/RecordEditor.h"
+
+// The treatment editor: one row of table Behand at a time (code, text, duration, the two times the
+// doctor is needed, fee). Enter and Esc close it.
+class frmBehandT : public RecordEditor {
+    Q_OBJECT
+public:
+    frmBehandT(LunarisState& state, AppServices& services, QWidget* parent = nullptr);
+
+protected:
+    bool confirmDelete() override;
+};

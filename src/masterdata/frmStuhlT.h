@@ -1,0 +1,17 @@
+#pragma once
+
+#include "masterdata/RecordEditor.h"
+
+// The chair editor: one row of table Stuhl at a time. The main window builds its chair columns at
+// start-up, so a deletion or a save here sets ChairsChanged, and every later closing asks the
+// user to restart the program. Esc closes it, Enter does not.
+class frmStuhlT : public RecordEditor {
+    Q_OBJECT
+public:
+    frmStuhlT(LunarisState& state, AppServices& services, QWidget* parent = nullptr);
+
+protected:
+    void deleteFailed(const LunarisError& error) override;
+    void tableChanged() override;
+    void formUnload() override;
+};
