@@ -1,0 +1,110 @@
+#include "app/HelpWindow.h"
+
+#include "app/LunarisError.h"
+#include "app/ProgramIcon.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+namespace {
+// The contents page as an absolute path; a relative name is taken relative to the program folder
+// (the program makes its folder the working directory, but the help must not depend on that).
+QString contentsPath(const QString& contentsFile)
+{
+    if (contentsFile.isEmpty())
+        throw LunarisError(HelpWindow::FileNotFound,
+                           QStringLiteral("Dieser Anwendung ist keine Hilfedatei zugeordnet."));
+    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(contentsFile);
+}
+
+QString indexPath(const QString& contents)
+{
+    return QFileInfo(contents).dir().filePath(HelpWindow::IndexFileName);
+}
+} // namespace
+
+HelpWindow* HelpWindow::showHelp(QWidget* parent, const QString& contentsFile, Page page)
+{
+    const QString contents = contentsPath(contentsFile);
+    const QString file = page == Page::Contents ? contents : indexPath(contents);
+    if (!QFileInfo(file).isFile())
+        throw LunarisError(
+            FileNotFound,
+            QStringLiteral("Die Hilfedatei „%1“ wurde nicht gefunden.").arg(QDir::toNativeSeparators(file)));
+
+    HelpWindow* window = parent ? parent->findChild<HelpWindow*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+    if (!window) {
+        window = new HelpWindow(parent, contents);
+        if (!parent)
+            window->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    window->m_contentsFile = contents;
+    window->showFile(file);
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+HelpWindow::HelpWindow(QWidget* parent, const QString& contentsFile)
+    : QWidget(parent, Qt::Window), m_contentsFile(contentsFile), m_browser(new QTextBrowser(this)),
+      m_backButton(new QPushButton(QStringLiteral("&Zurück"), this)),
+      m_forwardButton(new QPushButton(QStringLiteral("&Vor"), this))
+{
+    setObjectName(QStringLiteral("HelpWindow"));
+    setWindowIcon(programIcon());
+    resize(640, 600);
+
+    m_browser->setObjectName(QStringLiteral("txtHilfe"));
+    m_browser->setOpenExternalLinks(true);
+
+    auto* contentsButton = new QPushButton(QStringLiteral("&Inhalt"), this);
+    contentsButton->setObjectName(QStringLiteral("cmdInhalt"));
+    auto* indexButton = new QPushButton(QStringLiteral("&Stichwörter"), this);
+    indexButton->setObjectName(QStringLiteral("cmdStichworte"));
+    m_backButton->setObjectName(QStringLiteral("cmdZurueck"));
+    m_forwardButton->setObjectName(QStringLiteral("cmdVor"));
+    m_backButton->setEnabled(false);
+    m_forwardButton->setEnabled(false);
+
+    connect(contentsButton, &QPushButton::clicked, this, [this] { showFile(m_contentsFile); });
+    connect(indexButton, &QPushButton::clicked, this, [this] { showFile(indexPath(m_contentsFile)); });
+    connect(m_backButton, &QPushButton::clicked, m_browser, &QTextBrowser::backward);
+    connect(m_forwardButton, &QPushButton::clicked, m_browser, &QTextBrowser::forward);
+    connect(m_browser, &QTextBrowser::backwardAvailable, m_backButton, &QPushButton::setEnabled);
+    connect(m_browser, &QTextBrowser::forwardAvailable, m_forwardButton, &QPushButton::setEnabled);
+    connect(m_browser, &QTextBrowser::sourceChanged, this, &HelpWindow::updateTitle);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(contentsButton);
+    buttons->addWidget(indexButton);
+    buttons->addSpacing(12);
+    buttons->addWidget(m_backButton);
+    buttons->addWidget(m_forwardButton);
+    buttons->addStretch();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(buttons);
+    layout->addWidget(m_browser);
+    updateTitle();
+}
+
+QString HelpWindow::currentFile() const
+{
+    return m_browser->source().toLocalFile();
+}
+
+void HelpWindow::showFile(const QString& file)
+{
+    m_browser->setSource(QUrl::fromLocalFile(file));
+}
+
+void HelpWindow::updateTitle()
+{
+    const QString title = m_browser->documentTitle();
+    setWindowTitle(title.isEmpty() ? QStringLiteral("Lunaris-Hilfe") : QStringLiteral("Lunaris-Hilfe – %1").arg(title));
+}
