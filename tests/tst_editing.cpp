@@ -83,6 +83,8 @@ private slots:
     void treatmentTooltips();
     void amPmAndScrollingTogether();
     void theWholeRoad();
+    void treatmentEditorChangesTheNextPlacement();
+    void menuItemsOpenTheirWindows();
 };
 
 void TestEditing::placing_data()
@@ -317,6 +319,53 @@ void TestEditing::theWholeRoad()
                                      "'Donnerstag' ORDER BY rowid"),
              QStringList({"Stuhl 1|KONT|08:00|08:30", "Stuhl 2|KONT|08:00|08:30", "Stuhl 3|LANG|10:00|11:30"}));
     QVERIFY(!e.ctx.state.Modified);
+}
+
+void TestEditing::treatmentEditorChangesTheNextPlacement()
+{
+    Editor e;
+    e.newDay();
+    e.choose("KONT");
+    e.click(0, "08:00");
+    QCOMPARE(e.blocks(0), QStringList{"08:00-08:30 KONT"});
+    // In the treatment editor: KONT is the first record; its length becomes 45 and is saved.
+    e.ctx.modals.handleNext([](QDialog& d) {
+        QCOMPARE(d.findChild<QLineEdit*>("txtFields0")->text(), QString("KONT"));
+        auto* length = d.findChild<QLineEdit*>("txtFields2");
+        length->selectAll();
+        QTest::keyClicks(length, "45");
+        QTest::mouseClick(d.findChild<QPushButton*>("cmdUpdate"), Qt::LeftButton);
+        QTest::mouseClick(d.findChild<QPushButton*>(QString::fromUtf8("cmdSchließen")), Qt::LeftButton);
+    });
+    e.window->findChild<QAction*>("mnuBeh")->trigger();
+    e.click(1, "08:00");
+    QCOMPARE(e.blocks(1), QStringList{"08:00-08:45 KONT"});
+    QCOMPARE(e.blocks(0), QStringList{"08:00-08:30 KONT"}); // placed blocks keep their times
+}
+
+void TestEditing::menuItemsOpenTheirWindows()
+{
+    Editor e;
+    const QList<std::pair<const char*, const char*>> items = {{"mnuBeh", "frmBehandT"},
+                                                              {"mnuStuhl", "frmStuhlT"},
+                                                              {"mnuPref", "frmEinstellungenT"},
+                                                              {"mnuHelpAbout", "frmAbout"}};
+    QStringList expected;
+    for (const auto& [item, dialog] : items) {
+        e.ctx.modals.handleNext([](QDialog& d) { d.reject(); });
+        e.window->findChild<QAction*>(item)->trigger();
+        expected.append(dialog);
+    }
+    QCOMPARE(e.ctx.modals.shownDialogs(), expected);
+
+    // A help file that is not there: its description under the program's title.
+    e.ctx.state.HelpFile = e.ctx.tempDatabase.folder() + "/fehlt.html";
+    e.ctx.messages.answer(QMessageBox::Ok);
+    e.window->findChild<QAction*>("mnuHelpSearch")->trigger();
+    const MessageRequest box = e.ctx.messages.last();
+    QVERIFY2(box.text.startsWith("Die Hilfedatei") && box.text.contains("stichworte.html"), qPrintable(box.text));
+    QCOMPARE(box.title, QString("Lunaris"));
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
 }
 
 LUNARIS_TEST_MAIN(TestEditing)

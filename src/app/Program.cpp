@@ -3,6 +3,7 @@
 #include "app/AppServices.h"
 #include "app/LunarisError.h"
 #include "app/LunarisState.h"
+#include "app/ProgramIcon.h"
 #include "app/SingleInstance.h"
 #include "app/frmLunaris.h"
 #include "settings/SettingsStore.h"
@@ -22,6 +23,9 @@ int Main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lunaris"));
     QApplication::setOrganizationName(SettingsStore::FamilyApp);
+    QApplication::setWindowIcon(programIcon());
+    // Lets the desktop match the window to the installed menu entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("lunaris"));
 
     // German texts on Qt's own buttons ("Ja", "Nein", "Abbrechen").
     QTranslator qtTranslator;

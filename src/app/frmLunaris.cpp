@@ -1,8 +1,11 @@
 #include "app/frmLunaris.h"
 
+#include "about/frmAbout.h"
 #include "app/AppServices.h"
+#include "app/HelpWindow.h"
 #include "app/LunarisError.h"
 #include "app/LunarisState.h"
+#include "app/ProgramIcon.h"
 #include "app/Steps.h"
 #include "commands/IdealDayCommands.h"
 #include "commands/frmSpeichern.h"
@@ -12,8 +15,11 @@
 #include "editing/ColumnClickHandler.h"
 #include "editing/DoctorColumn.h"
 #include "editing/EditingControls.h"
+#include "masterdata/frmBehandT.h"
+#include "masterdata/frmStuhlT.h"
 #include "print/TemplatePrintout.h"
 #include "settings/SettingsStore.h"
+#include "settings/frmEinstellungenT.h"
 #include "store/Database.h"
 #include "store/IdealDayLoader.h"
 #include "store/Tables.h"
@@ -87,6 +93,7 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
 {
     setObjectName(QStringLiteral("frmLunaris"));
     setWindowTitle(kTitle);
+    setWindowIcon(programIcon());
     createMenus();
     createControls();
     createToolBar();
@@ -559,7 +566,7 @@ void frmLunaris::mnuHelpSearch_Click()
     showHelp(true);
 }
 
-void frmLunaris::showHelp(bool)
+void frmLunaris::showHelp(bool index)
 {
     if (m_state.HelpFile.isEmpty()) {
         m_services.messages.inform(this,
@@ -567,6 +574,11 @@ void frmLunaris::showHelp(bool)
                                                   "keine Hilfedatei zugeordnet."),
                                    windowTitle(), QMessageBox::Information);
         return;
+    }
+    try {
+        HelpWindow::showHelp(this, m_state.HelpFile, index ? HelpWindow::Page::Index : HelpWindow::Page::Contents);
+    } catch (const LunarisError& e) {
+        m_services.messages.inform(this, e.description(), kTitle, QMessageBox::NoIcon);
     }
 }
 
@@ -602,10 +614,31 @@ void frmLunaris::mnuFilePrint_Click()
     else
         TemplatePrintout(m_services).print(this, m_state.CurrentIdealtag, printColumns());
 }
-void frmLunaris::mnuBeh_Click() {}
-void frmLunaris::mnuStuhl_Click() {}
-void frmLunaris::mnuPref_Click() {}
-void frmLunaris::mnuHelpAbout_Click() {}
+void frmLunaris::mnuBeh_Click()
+{
+    frmBehandT editor(m_state, m_services, this);
+    m_services.modals.run(editor);
+    // The list offers the codes as they are now.
+    m_editing->refreshTreatments();
+}
+
+void frmLunaris::mnuStuhl_Click()
+{
+    frmStuhlT editor(m_state, m_services, this);
+    m_services.modals.run(editor);
+}
+
+void frmLunaris::mnuPref_Click()
+{
+    frmEinstellungenT dialog(m_services, this);
+    m_services.modals.run(dialog);
+}
+
+void frmLunaris::mnuHelpAbout_Click()
+{
+    frmAbout box(this);
+    m_services.modals.run(box);
+}
 void frmLunaris::Speichern()
 {
     if (!m_state.DayOpen || !m_state.Modified)
