@@ -185,7 +185,7 @@ void DayView::paintEvent(QPaintEvent*)
         painter.setPen(lineColor);
         painter.drawLine(0, y + rowH - 1, contentWidth, y + rowH - 1);
         painter.setPen(Qt::darkGray);
-        painter.drawText(QRect(2, y, gutter, rowH), Qt::AlignLeft | Qt::AlignVCenter, timeOfRow(m_firstRow + i));
+        m_smallTexts.draw(painter, QRect(2, y, gutter, rowH), Qt::AlignVCenter, timeOfRow(m_firstRow + i));
     }
     painter.setPen(lineColor);
     painter.drawLine(gutter, header, gutter, height());
@@ -210,7 +210,7 @@ void DayView::paintEvent(QPaintEvent*)
         painter.fillRect(area, block.color);
         painter.setPen(Qt::black);
         painter.drawRect(area.adjusted(0, 0, -1, -1));
-        painter.drawText(area.adjusted(3, 0, -2, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, block.text);
+        m_smallTexts.draw(painter, area.adjusted(3, 0, -2, 0), Qt::AlignTop, block.text);
     }
 
     painter.setPen(palette().color(QPalette::Dark));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dayview/CachedTextPainter.h"
 #include "dayview/DayViewModel.h"
 
 #include <QWidget>
@@ -69,4 +70,6 @@ private:
     QColor m_backColor = Qt::white;
     int m_firstRow = 0;
     QScrollBar* m_scrollBar;
+    // The row times and block texts, in the small font.
+    CachedTextPainter m_smallTexts;
 };

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QFont>
+#include <QHash>
+#include <QStaticText>
+
+class QPainter;
+class QRectF;
+
+// Draws single-line texts exactly as QPainter::drawText(rect, Qt::AlignLeft | vertical |
+// Qt::TextSingleLine, text) does, but lays each text out only once. A day view paints the same row
+// times and block texts frame after frame, and laying them out again was most of a frame's work.
+class CachedTextPainter {
+public:
+    // vertical: Qt::AlignTop or Qt::AlignVCenter. The text is clipped to rect when it does not fit.
+    void draw(QPainter& painter, const QRectF& rect, Qt::Alignment vertical, const QString& text);
+
+private:
+    struct LaidOut {
+        QStaticText text;
+        qreal width = 0;
+    };
+
+    QHash<QString, LaidOut> m_texts;
+    QFont m_font; // the font the texts were laid out in
+    qreal m_height = 0;
+};
