@@ -33,7 +33,12 @@ bool isValid(const QString& text)
 QString fromMinutes(int minutes)
 {
     const int inDay = ((minutes % MinutesPerDay) + MinutesPerDay) % MinutesPerDay;
-    return QStringLiteral("%1:%2").arg(inDay / 60, 2, 10, QLatin1Char('0')).arg(inDay % 60, 2, 10, QLatin1Char('0'));
+    const int hours = inDay / 60;
+    const int rest = inDay % 60;
+    // Written out digit by digit: the doctor column makes a time of each of its windows in every rebuild.
+    const QChar text[5] = {QChar(u'0' + hours / 10), QChar(u'0' + hours % 10), QLatin1Char(':'),
+                           QChar(u'0' + rest / 10), QChar(u'0' + rest % 10)};
+    return QString(text, 5);
 }
 
 QString addMinutes(const QString& text, int minutes)
