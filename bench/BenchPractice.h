@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The largest day the program supports and the practice around it: 10 chairs, 08:00–18:00 in
+// 10-minute rows, every row of every chair filled with a 10-minute block whose treatment has two
+// doctor windows (600 blocks), and a number of other stored days of the same size.
+namespace BenchPractice {
+
+inline const QString DayName = QStringLiteral("Großer Tag");
+constexpr int Chairs = 10;
+constexpr int Rows = 60;
+constexpr int BlocksPerDay = Chairs * Rows;
+constexpr int Treatments = 12;
+
+QStringList chairNames();
+QString treatmentCode(int n);
+QString otherDayName(int n);
+// The fee total the day's blocks add up to (each fee rounded half to even, as the rebuild does).
+qint64 dayFeeTotal();
+
+// Writes a new practice database: chairs, treatments, and the day among `otherDays` further stored
+// days (half of them stored before it, half after it).
+void create(const QString& filePath, int otherDays);
+// A copy of a practice database without the index on Template, as an older file would be.
+void copyWithoutIndex(const QString& from, const QString& to);
+// The practice settings of the day (10-minute rows, 08:00–18:00) in the settings store in use.
+void writeSettings();
+
+} // namespace BenchPractice

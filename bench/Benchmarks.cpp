@@ -1,0 +1,391 @@
+#include "Benchmarks.h"
+
+#include "BenchEnvironment.h"
+#include "BenchPractice.h"
+#include "NaiveDay.h"
+#include "app/frmLunaris.h"
+#include "dayview/DayView.h"
+#include "editing/BlockRules.h"
+#include "store/Database.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include <chrono>
+#include <functional>
+#include <stdexcept>
+
+#ifdef LUNARIS_BENCH_COLD_START
+#include "ColdStart.h"
+#endif
+
+namespace {
+using Clock = std::chrono::steady_clock;
+using Index = BenchSession::TemplateIndex;
+constexpr int Repetitions = 9;
+constexpr double MinSeconds = 0.3;
+// The clicks go to a row that is visible without scrolling.
+constexpr int ClickColumn = 3;
+constexpr int ClickRow = 5;
+
+std::string name(const char* action, int otherDays, bool naive)
+{
+    return std::string(action) + "/" + std::to_string(otherDays) + "_days/" + (naive ? "naive" : "program");
+}
+
+std::string name(const char* action, bool naive)
+{
+    return std::string(action) + "/" + (naive ? "naive" : "program");
+}
+
+void setTime(benchmark::State& state, Clock::time_point start)
+{
+    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+}
+
+// Runs a benchmark body, which returns the window it worked on (if any). A failure or an unexpected
+// message box ends the benchmark with the reason instead of a figure for work that was not done.
+void guarded(benchmark::State& state, const std::function<BenchSession*()>& body)
+{
+    BenchSession* session = nullptr;
+    try {
+        session = body();
+    } catch (const std::exception& e) {
+        state.SkipWithError(describeFailure(e).toStdString().c_str());
+        return;
+    }
+    if (session && !session->messages().shown().isEmpty()) {
+        const std::string shown = session->messages().shown().join(QStringLiteral(" / ")).toStdString();
+        session->messages().clear();
+        state.SkipWithError(("unexpected message: " + shown).c_str());
+    }
+}
+
+void require(bool condition, const char* what)
+{
+    if (!condition)
+        throw std::runtime_error(what);
+}
+
+// What the doctor column and the fee box show, to compare the naive rebuild with the program's.
+QStringList doctorPicture(BenchSession& s)
+{
+    QStringList picture{s.feeText()};
+    for (const DayBlock& b : s.window().SSDay1(s.state().ChairCount)->model().blocks())
+        picture.append(b.startTime + b.endTime + b.text + b.color.name());
+    return picture;
+}
+
+void requireFullDay(BenchSession& s)
+{
+    require(s.chairBlocks() == BenchPractice::BlocksPerDay, "the day lost blocks");
+    require(s.doctorBlocks() == BenchPractice::Rows, "the doctor column is not complete");
+    require(s.feeText() == QString::number(BenchPractice::dayFeeTotal()), "the fee total is wrong");
+}
+
+void openDay(benchmark::State& state, BenchEnvironment& env, int otherDays, bool naive)
+{
+    guarded(state, [&] {
+        BenchSession& s = env.session(otherDays, naive ? Index::Dropped : Index::Kept);
+        for (auto _ : state) {
+            const auto start = Clock::now();
+            if (naive)
+                NaiveDay::Termin_load(s);
+            else
+                s.window().Termin_load();
+            s.paintWindow();
+            setTime(state, start);
+        }
+        requireFullDay(s);
+        return &s;
+    });
+}
+
+void drLoad(benchmark::State& state, BenchEnvironment& env, bool naive)
+{
+    guarded(state, [&] {
+        BenchSession& s = env.session(BenchEnvironment::ManyDays, Index::Kept);
+        s.window().DR_Load();
+        const QStringList programPicture = doctorPicture(s);
+        NaiveDay::DR_Load(s);
+        require(doctorPicture(s) == programPicture, "the naive rebuild shows a different doctor column");
+        for (auto _ : state) {
+            const auto start = Clock::now();
+            if (naive)
+                NaiveDay::DR_Load(s);
+            else
+                s.window().DR_Load();
+            setTime(state, start);
+        }
+        requireFullDay(s);
+        return &s;
+    });
+}
+
+// Counts the paint events of a widget, to prove that a frame really drew the changed columns.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) : m_widget(widget) { widget->installEventFilter(this); }
+    ~PaintCounter() override { m_widget->removeEventFilter(this); }
+    int count() const { return m_count; }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++m_count;
+        return false;
+    }
+
+private:
+    QWidget* m_widget;
+    int m_count = 0;
+};
+
+// One click and the frame after it: the event loop paints what the click marked dirty.
+void click(BenchSession& s, bool naive, Qt::MouseButton button)
+{
+    DayView* view = s.window().SSDay1(ClickColumn);
+    if (naive)
+        NaiveDay::click(s, ClickColumn, button == Qt::LeftButton ? 1 : 2, ClickRow);
+    else
+        QTest::mouseClick(view, button, {}, view->pointOfRow(ClickRow));
+    s.paintPending();
+}
+
+void clickBenchmark(benchmark::State& state, BenchEnvironment& env, bool naive, Qt::MouseButton measured)
+{
+    guarded(state, [&] {
+        BenchSession& s = env.session(BenchEnvironment::ManyDays, Index::Kept);
+        DayView* view = s.window().SSDay1(ClickColumn);
+        require(view->pointOfRow(ClickRow).y() >= 0, "the clicked row is not visible");
+        // The placement puts back the treatment the removal takes away, so the day stays as it was.
+        const int clicked = BlockRules::blockAt(view->model(), view->timeOfRow(ClickRow));
+        require(clicked >= 0, "the clicked row holds no block");
+        auto* treatments = s.window().findChild<QComboBox*>(QStringLiteral("DBComboBeh"));
+        treatments->setCurrentIndex(treatments->findText(view->item(clicked).text));
+        require(s.state().CurrentBeh == view->item(clicked).text, "the treatment list did not choose the treatment");
+        const Qt::MouseButton other = measured == Qt::LeftButton ? Qt::RightButton : Qt::LeftButton;
+        // The day is full: a placement needs the place cleared first, a removal needs it filled again after.
+        const Qt::MouseButton first = measured == Qt::LeftButton ? other : measured;
+        const Qt::MouseButton second = measured == Qt::LeftButton ? measured : other;
+        {
+            const PaintCounter chairPaints(view);
+            const PaintCounter doctorPaints(s.window().SSDay1(s.state().ChairCount));
+            click(s, naive, first);
+            click(s, naive, second);
+            require(chairPaints.count() == 2 && doctorPaints.count() == 2,
+                    "a click's frame did not repaint the columns");
+        }
+        for (auto _ : state) {
+            if (first == measured) {
+                const auto start = Clock::now();
+                click(s, naive, first);
+                setTime(state, start);
+                click(s, naive, second);
+            } else {
+                click(s, naive, first);
+                const auto start = Clock::now();
+                click(s, naive, second);
+                setTime(state, start);
+            }
+        }
+        require(s.state().Modified, "the clicks did not mark the day modified");
+        requireFullDay(s);
+        s.state().Modified = false;
+        return &s;
+    });
+}
+
+void save(benchmark::State& state, BenchEnvironment& env, int otherDays, bool naive)
+{
+    guarded(state, [&] {
+        BenchSession& s = env.session(otherDays, naive ? Index::Dropped : Index::Kept);
+        for (auto _ : state) {
+            s.state().Modified = true;
+            const auto start = Clock::now();
+            s.window().Speichern();
+            setTime(state, start);
+        }
+        require(!s.state().Modified, "Speichern did not save");
+        QSqlQuery rows = s.database().run(QStringLiteral("SELECT COUNT(*) FROM Template WHERE IDEALTAG = ?"),
+                                          {BenchPractice::DayName});
+        require(rows.next() && rows.value(0).toInt() == BenchPractice::BlocksPerDay, "the stored day is incomplete");
+        return &s;
+    });
+}
+
+void print(benchmark::State& state, BenchEnvironment& env)
+{
+    guarded(state, [&] {
+        BenchSession& s = env.session(BenchEnvironment::ManyDays, Index::Kept);
+        QAction* print = s.window().findChild<QAction*>(QStringLiteral("mnuFilePrint"));
+        require(print && print->isEnabled(), "the print command is not available");
+        for (auto _ : state) {
+            QFile::remove(env.pdfFile());
+            const auto start = Clock::now();
+            print->trigger();
+            setTime(state, start);
+        }
+        require(QFileInfo(env.pdfFile()).size() > 10000, "no print-out was written");
+        return &s;
+    });
+}
+
+void openDialog(benchmark::State& state, BenchEnvironment& env)
+{
+    guarded(state, [&] {
+        BenchSession& s = env.session(BenchEnvironment::ManyDays, Index::Kept);
+        QAction* open = s.window().findChild<QAction*>(QStringLiteral("mnuFileOpen"));
+        int listed = 0;
+        // The dialog is shown and drawn with its list, then cancelled: the day stays as it is.
+        s.dialogs().setHandler([&listed](QDialog& dialog) {
+            BenchSession::showExposed(dialog);
+            listed = dialog.findChild<QListWidget*>(QStringLiteral("DBListIdealtag"))->count();
+            dialog.findChild<QPushButton*>(QStringLiteral("cmdAbbrechen"))->click();
+            return dialog.result();
+        });
+        s.state().Modified = false;
+        for (auto _ : state) {
+            const auto start = Clock::now();
+            open->trigger();
+            setTime(state, start);
+        }
+        s.dialogs().setHandler({});
+        require(listed == BenchEnvironment::ManyDays + 1, "the dialog did not list every stored day");
+        return &s;
+    });
+}
+
+#ifdef LUNARIS_BENCH_COLD_START
+// A program folder as installed: the program and the practice database beside it.
+QString programFolder(BenchEnvironment& env, const QString& name, const QString& database)
+{
+    const QDir folder(env.folder(name));
+    folder.mkpath(QStringLiteral("."));
+    const QString program = folder.filePath(QStringLiteral("lunaris"));
+    if (!QFileInfo::exists(program))
+        require(QFile::copy(QStringLiteral(LUNARIS_EXE), program), "cannot copy the program");
+    QFile::remove(folder.filePath(QStringLiteral("Kavemo.mdb")));
+    require(QFile::copy(database, folder.filePath(QStringLiteral("Kavemo.mdb"))), "cannot copy the database");
+    return program;
+}
+
+ColdStart coldStarter(BenchEnvironment& env, const QString& program)
+{
+    const QString runtime = env.folder(QStringLiteral("xdg-runtime"));
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QDir().mkpath(env.folder(QStringLiteral("xdg-config")));
+    return ColdStart(program, QStringLiteral(LUNARIS_BENCH_LAUNCH), env.folder(QStringLiteral("xdg-config")), runtime);
+}
+
+void coldStart(benchmark::State& state, BenchEnvironment& env, bool withoutIndex)
+{
+    guarded(state, [&]() -> BenchSession* {
+        const QString database = env.practiceFile(BenchEnvironment::ManyDays);
+        QString source = database;
+        if (withoutIndex) {
+            source = env.folder(QStringLiteral("praxis-alt.mdb"));
+            if (!QFileInfo::exists(source))
+                BenchPractice::copyWithoutIndex(database, source);
+        }
+        const QString folder = withoutIndex ? QStringLiteral("programm-alt") : QStringLiteral("programm");
+        const QString program = programFolder(env, folder, source);
+        const ColdStart starter = coldStarter(env, program);
+        for (auto _ : state) {
+            if (withoutIndex)
+                programFolder(env, folder, source); // every start meets the old file afresh
+            QString error;
+            const auto result = starter.run(error);
+            if (!result) {
+                state.SkipWithError(error.toStdString().c_str());
+                break;
+            }
+            state.SetIterationTime(result->secondsToShown);
+            state.counters["peak_MiB"] = result->peakMebibytes;
+        }
+        return nullptr;
+    });
+}
+#endif
+
+benchmark::internal::Benchmark* timed(benchmark::internal::Benchmark* b)
+{
+    return b->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Repetitions(Repetitions)
+        ->MinTime(MinSeconds)
+        ->DisplayAggregatesOnly(true);
+}
+} // namespace
+
+void registerBenchmarks(BenchEnvironment& env)
+{
+    using benchmark::RegisterBenchmark;
+    for (const bool naive : {false, true})
+        for (const int days : {BenchEnvironment::ManyDays, BenchEnvironment::FewDays})
+            timed(RegisterBenchmark(name("open_day", days, naive).c_str(),
+                                    [&env, days, naive](benchmark::State& s) { openDay(s, env, days, naive); }));
+    for (const bool naive : {false, true})
+        timed(RegisterBenchmark(name("DR_Load", naive).c_str(),
+                                [&env, naive](benchmark::State& s) { drLoad(s, env, naive); }));
+    for (const bool naive : {false, true}) {
+        timed(RegisterBenchmark(name("click_place", naive).c_str(),
+                                [&env, naive](benchmark::State& s) { clickBenchmark(s, env, naive, Qt::LeftButton); }));
+        timed(RegisterBenchmark(name("click_remove", naive).c_str(), [&env, naive](benchmark::State& s) {
+            clickBenchmark(s, env, naive, Qt::RightButton);
+        }));
+    }
+    for (const bool naive : {false, true})
+        for (const int days : {BenchEnvironment::ManyDays, BenchEnvironment::FewDays})
+            timed(RegisterBenchmark(name("Speichern", days, naive).c_str(),
+                                    [&env, days, naive](benchmark::State& s) { save(s, env, days, naive); }));
+    timed(RegisterBenchmark("print_pdf/program", [&env](benchmark::State& s) { print(s, env); }));
+    timed(RegisterBenchmark("open_dialog/program", [&env](benchmark::State& s) { openDialog(s, env); }));
+#ifdef LUNARIS_BENCH_COLD_START
+    RegisterBenchmark("cold_start/program", [&env](benchmark::State& s) { coldStart(s, env, false); })
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1)
+        ->Repetitions(15)
+        ->DisplayAggregatesOnly(true);
+    RegisterBenchmark("cold_start/first_start_without_index", [&env](benchmark::State& s) { coldStart(s, env, true); })
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1)
+        ->Repetitions(3)
+        ->DisplayAggregatesOnly(true);
+#endif
+}
+
+std::vector<SummaryLine> summaryLines()
+{
+    const auto days = [](const char* action, int n, bool naive) { return name(action, n, naive); };
+    return {
+        {"1. Opening the day: Termin_load with DR_Load, window repainted", days("open_day", 1000, false),
+         days("open_day", 1000, true), 16, 0, "1,000 other days"},
+        {"1. Opening the day", days("open_day", 10, false), days("open_day", 10, true), 16, 0, "10 other days"},
+        {"2. DR_Load alone", name("DR_Load", false), name("DR_Load", true), 2, 0, ""},
+        {"3. Placement click with rebuild and repaint", name("click_place", false), name("click_place", true), 4, 0,
+         ""},
+        {"3. Removal click with rebuild and repaint", name("click_remove", false), name("click_remove", true), 4, 0,
+         ""},
+        {"4. Speichern of the whole day", days("Speichern", 1000, false), days("Speichern", 1000, true), 30, 0,
+         "1,000 other days"},
+        {"4. Speichern of the whole day", days("Speichern", 10, false), days("Speichern", 10, true), 30, 0,
+         "10 other days"},
+        {"5. Print-out laid out and rendered to PDF", "print_pdf/program", "", 100, 0, ""},
+        {"6. Open dialog listing 1,001 names", "open_dialog/program", "", 20, 0, ""},
+        {"7. Cold start to the main window shown", "cold_start/program", "", 300, 100, ""},
+        {"7. First start on a file without the index (builds it once)", "cold_start/first_start_without_index", "", 0,
+         0, ""},
+    };
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+// One line of the closing table: an action of the user, the program's way and the naive way.
+struct SummaryLine {
+    std::string action;
+    std::string program;     // benchmark name of the program's way
+    std::string naive;       // benchmark name of the naive way; empty when there is none
+    double targetMs = 0;     // 0: no target
+    double targetPeakMB = 0; // peak memory of the process (counter "peak_MiB"); 0: none
+    std::string note;
+};
+
+// Prints Google Benchmark's usual table, then the medians of the lines given (program, naive,
+// their ratio, the target) as a Markdown table, ready for bench/README.md.
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+    explicit SummaryReporter(std::vector<SummaryLine> lines);
+
+    void ReportRuns(const std::vector<Run>& reports) override;
+    void Finalize() override;
+
+private:
+    struct Median {
+        double ms = 0;
+        std::map<std::string, double> counters;
+    };
+    std::string cell(const std::string& name) const;
+
+    std::vector<SummaryLine> m_lines;
+    std::map<std::string, Median> m_medians;
+    std::map<std::string, std::string> m_errors;
+};
