@@ -108,6 +108,8 @@ void TestMainWindow::menusAndToolBar()
     QCOMPARE(window.findChild<QLabel*>("sbStatusBar_Panel2")->text(), QDate::currentDate().toString("dd.MM.yyyy"));
     QCOMPARE(window.windowTitle(), QString("Lunaris"));
     QCOMPARE(window.SSDay1(0)->toolTip(), QString("2) Eintragen durch Anklicken"));
+    for (int i = 0; i <= 10; ++i)
+        QVERIFY(!window.SSDay1(i)->isEnabled()); // until New or Open
     QCOMPARE(window.SSDay1(8)->toolTip(), QString());
 }
 

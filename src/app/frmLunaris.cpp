@@ -238,6 +238,8 @@ void frmLunaris::createControls()
         column->setDayEnd(QStringLiteral("18:00"));
         if (i <= 7)
             column->setToolTip(QStringLiteral("2) Eintragen durch Anklicken"));
+        // Nothing can be edited until New or Open switches the editor on.
+        column->setEnabled(false);
         // Design positions; the load and the resize lay them out for the real chair count.
         column->setGeometry(px(240 + i * 1815), px(1560), px(i <= 7 ? 1815 : 2175), px(4080));
         m_columns[i] = column;
