@@ -475,7 +475,7 @@ void frmLunaris::Termin_load()
     DayView* doctor = m_columns[m_state.ChairCount];
     doctor->clear();
     try {
-        IdealDayLoader::load(m_services.database, chairModels(), m_state.CurrentIdealtag);
+        IdealDayLoader::load(m_services.database, chairModels(), m_state.CurrentIdealtag, m_rowsOnScreen);
     } catch (const LunarisError& e) {
         for (int i = 0; i < m_state.ChairCount; ++i)
             m_columns[i]->update();
@@ -657,7 +657,7 @@ void frmLunaris::Speichern()
     }
     try {
         // One transaction: a failure leaves the stored day exactly as it was.
-        IdealDayStore(m_services.database).replaceDay(m_state.CurrentIdealtag, rows);
+        m_rowsOnScreen = IdealDayStore(m_services.database).replaceDay(m_state.CurrentIdealtag, rows, m_rowsOnScreen);
     } catch (const LunarisError&) {
         m_services.messages.inform(this, QStringLiteral("Daten konnten nicht gespeichert werden"),
                                    QStringLiteral("Speichern"), QMessageBox::Critical);
