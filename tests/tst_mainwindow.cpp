@@ -108,6 +108,8 @@ void TestMainWindow::menusAndToolBar()
     QCOMPARE(window.findChild<QLabel*>("sbStatusBar_Panel2")->text(), QDate::currentDate().toString("dd.MM.yyyy"));
     QCOMPARE(window.windowTitle(), QString("Lunaris"));
     QCOMPARE(window.SSDay1(0)->toolTip(), QString("2) Eintragen durch Anklicken"));
+    for (int i = 0; i <= 10; ++i)
+        QVERIFY(!window.SSDay1(i)->isEnabled()); // until New or Open
     QCOMPARE(window.SSDay1(8)->toolTip(), QString());
 }
 
@@ -257,12 +259,12 @@ void TestMainWindow::positionIsStoredOnClose()
     Fixture f(2);
     f.ctx.tempSettings.write("Lunaris", "Settings", "MainLeft", "1500");
     f.ctx.tempSettings.write("Lunaris", "Settings", "MainTop", "750");
-    f.ctx.tempSettings.write("Lunaris", "Settings", "MainWidth", "13500");
+    f.ctx.tempSettings.write("Lunaris", "Settings", "MainWidth", "11250");
     f.ctx.tempSettings.write("Lunaris", "Settings", "MainHeight", "9000");
     {
         frmLunaris window(f.ctx.state, f.ctx.services);
         QVERIFY(window.Form_Load(1024));
-        QCOMPARE(window.size(), QSize(900, 600));
+        QCOMPARE(window.size(), QSize(750, 600)); // within the test screen
         window.show();
         window.resize(880, 620);
         window.close();

@@ -42,22 +42,30 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 const QString kTitle = QStringLiteral("Lunaris");
 constexpr int MinimumScreenWidth = 800;
+constexpr double DefaultWidthTwips = 12000;
+constexpr double DefaultHeightTwips = 8700;
 
 int px(double twips)
 {
     return qRound(twips / frmLunaris::TwipsPerPixel);
 }
 
+// A window value in twips; text that is no number, or no finite one, gives the default. Values
+// are bounded so that no arithmetic on them can overflow; the screen bounds them further.
 double twipsSetting(const SettingsStore& settings, const QString& key, double defaultTwips)
 {
+    constexpr double Bound = 1e7;
     bool ok = false;
     const double value =
         settings.getSetting(SettingsStore::ProgramApp, QStringLiteral("Settings"), key, QString::number(defaultTwips))
             .toDouble(&ok);
-    return ok ? value : defaultTwips;
+    return ok && std::isfinite(value) ? std::clamp(value, -Bound, Bound) : defaultTwips;
 }
 
 // Qt's style has no printer picture; without an icon theme we draw one.
@@ -238,6 +246,8 @@ void frmLunaris::createControls()
         column->setDayEnd(QStringLiteral("18:00"));
         if (i <= 7)
             column->setToolTip(QStringLiteral("2) Eintragen durch Anklicken"));
+        // Nothing can be edited until New or Open switches the editor on.
+        column->setEnabled(false);
         // Design positions; the load and the resize lay them out for the real chair count.
         column->setGeometry(px(240 + i * 1815), px(1560), px(i <= 7 ? 1815 : 2175), px(4080));
         m_columns[i] = column;
@@ -348,10 +358,24 @@ void frmLunaris::restorePosition()
     const SettingsStore& settings = m_services.settings;
     const double left = twipsSetting(settings, QStringLiteral("MainLeft"), 0);
     const double top = twipsSetting(settings, QStringLiteral("MainTop"), 0);
-    const double width = twipsSetting(settings, QStringLiteral("MainWidth"), 12000);
-    const double height = twipsSetting(settings, QStringLiteral("MainHeight"), 8700);
-    move(px(left), px(top));
-    resize(std::max(1, px(width)), std::max(1, px(height)));
+    const double width = twipsSetting(settings, QStringLiteral("MainWidth"), DefaultWidthTwips);
+    const double height = twipsSetting(settings, QStringLiteral("MainHeight"), DefaultHeightTwips);
+    // The values may come from another screen, or be nonsense: a window too small to work in gets
+    // the first-start size, and the window is fitted into the screen its corner lies on.
+    QSize size(px(width < DefaultWidthTwips / 2 ? DefaultWidthTwips : width),
+               px(height < DefaultHeightTwips / 2 ? DefaultHeightTwips : height));
+    QPoint corner(px(left), px(top));
+    const QScreen* target = QGuiApplication::screenAt(corner);
+    if (!target)
+        target = QGuiApplication::primaryScreen();
+    if (target) {
+        const QRect area = target->availableGeometry();
+        size = size.boundedTo(area.size());
+        corner.setX(std::clamp(corner.x(), area.left(), area.left() + area.width() - size.width()));
+        corner.setY(std::clamp(corner.y(), area.top(), area.top() + area.height() - size.height()));
+    }
+    move(corner);
+    resize(size);
 }
 
 QSize frmLunaris::clientSizeTwips() const
@@ -475,7 +499,7 @@ void frmLunaris::Termin_load()
     DayView* doctor = m_columns[m_state.ChairCount];
     doctor->clear();
     try {
-        IdealDayLoader::load(m_services.database, chairModels(), m_state.CurrentIdealtag);
+        IdealDayLoader::load(m_services.database, chairModels(), m_state.CurrentIdealtag, m_rowsOnScreen);
     } catch (const LunarisError& e) {
         for (int i = 0; i < m_state.ChairCount; ++i)
             m_columns[i]->update();
@@ -657,7 +681,7 @@ void frmLunaris::Speichern()
     }
     try {
         // One transaction: a failure leaves the stored day exactly as it was.
-        IdealDayStore(m_services.database).replaceDay(m_state.CurrentIdealtag, rows);
+        m_rowsOnScreen = IdealDayStore(m_services.database).replaceDay(m_state.CurrentIdealtag, rows, m_rowsOnScreen);
     } catch (const LunarisError&) {
         m_services.messages.inform(this, QStringLiteral("Daten konnten nicht gespeichert werden"),
                                    QStringLiteral("Speichern"), QMessageBox::Critical);

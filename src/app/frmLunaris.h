@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Tables.h"
+
 #include <QMainWindow>
 
 #include <array>
@@ -105,6 +107,9 @@ private:
     EditingControls* m_editing = nullptr;
 
     std::array<DayView*, ColumnCount> m_columns{};
+    // The stored rows of the open day that are on screen: a save replaces these and leaves the
+    // rows the load could not show.
+    RowsOnScreen m_rowsOnScreen;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_lblBehAuswahl = nullptr;
     QLabel* m_lblHon = nullptr;

@@ -3,12 +3,19 @@
 #include "app/AppServices.h"
 #include "app/Steps.h"
 #include "store/Tables.h"
+#include "ui/MessageService.h"
 
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+
+namespace {
+const QString BlanksOnlyText = QStringLiteral("Der Name besteht nur aus Leerzeichen. Bitte geben Sie einen Namen ein.");
+// %1: the name; its quotes show where the blanks are.
+const QString OuterBlanksText = QStringLiteral("Der Name „%1“ darf nicht mit einem Leerzeichen beginnen oder enden.");
+} // namespace
 
 DayNameDialog::DayNameDialog(LunarisState& state, AppServices& services, QWidget* mainWindow, const QString& caption,
                              const QString& nameLabel, const QString& nameBoxName)
@@ -49,4 +56,14 @@ void DayNameDialog::Form_Load()
 {
     // An unreadable table leaves the list empty; the name can still be typed.
     runStep([this] { m_list->addItems(IdealtagTable(m_services.database).names()); });
+}
+
+bool DayNameDialog::acceptNewName(const QString& name)
+{
+    const QString trimmed = name.trimmed();
+    if (trimmed == name)
+        return true;
+    m_services.messages.inform(this, trimmed.isEmpty() ? BlanksOnlyText : OuterBlanksText.arg(name),
+                               QStringLiteral("Lunaris"), QMessageBox::Warning);
+    return false;
 }

@@ -26,6 +26,10 @@ protected:
 
     // Fills the list with the stored day names, in table order.
     void Form_Load();
+    // Whether a typed name may become a new day. A name that is blanks only, or begins or ends with
+    // a blank, would look like another name in the list (or like none); it is refused with a message.
+    // The dialog stays open with the name in the box, to be corrected.
+    bool acceptNewName(const QString& name);
     virtual void cmdOK_Click() = 0;
     virtual void cmdAbbrechen_Click() = 0;
 

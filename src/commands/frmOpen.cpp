@@ -1,6 +1,9 @@
 #include "commands/frmOpen.h"
 
+#include "app/AppServices.h"
 #include "app/LunarisState.h"
+#include "app/Steps.h"
+#include "store/Tables.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -19,7 +22,15 @@ frmOpen::frmOpen(LunarisState& state, AppServices& services, QWidget* mainWindow
 
 void frmOpen::cmdOK_Click()
 {
-    m_state.CurrentIdealtag = nameBox()->text();
+    const QString name = nameBox()->text();
+    // A name that is not stored opens an empty day, which a save then stores under that name; a
+    // stored one is opened as it is, whatever program stored it. An empty box gives no name.
+    bool acceptable = true;
+    if (!name.isEmpty())
+        runStep([&] { acceptable = IdealtagTable(m_services.database).contains(name) || acceptNewName(name); });
+    if (!acceptable)
+        return;
+    m_state.CurrentIdealtag = name;
     if (m_mainWindow)
         m_mainWindow->setWindowTitle(m_mainWindow->windowTitle() + QStringLiteral(" [ ") + m_state.CurrentIdealtag +
                                      QStringLiteral(" ]"));

@@ -31,6 +31,8 @@ void frmSpeichern::cmdOK_Click()
     runStep([&] {
         const IdealtagTable names(m_services.database);
         if (!names.contains(name)) {
+            if (!acceptNewName(name))
+                return;
             names.add(name);
         } else if (!m_services.messages.askYesNo(this, QStringLiteral("Idealtag überschreiben?"),
                                                  QStringLiteral("Speichern unter.."))) {

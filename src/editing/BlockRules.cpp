@@ -18,7 +18,8 @@ int blockAt(const DayViewModel& column, const QString& t)
 std::optional<QString> endOfPlacement(const QString& t, int minutes)
 {
     const auto start = ClockTime::minutesOf(t);
-    if (!start || *start + minutes >= 24 * 60 || *start + minutes < 0)
+    // A negative length (from a table another program filled) gives no block, nor an overlap.
+    if (!start || minutes < 0 || *start + minutes >= 24 * 60)
         return std::nullopt;
     return ClockTime::fromMinutes(*start + minutes);
 }

@@ -13,7 +13,7 @@ namespace BlockRules {
 
 // Index of the first block with start <= t < end, or -1.
 int blockAt(const DayViewModel& column, const QString& t);
-// End of a block of `minutes` starting at t; nothing when it would pass midnight.
+// End of a block of `minutes` starting at t; nothing for a negative length or one passing midnight.
 std::optional<QString> endOfPlacement(const QString& t, int minutes);
 // Index of the first block the span [t, e) would run into or enclose, or -1. Touching is allowed.
 int overlapping(const DayViewModel& column, const QString& t, const QString& e);

@@ -31,6 +31,17 @@ void addWindow(DoctorDemand& demand, const DayViewModel& doctor, const QString& 
         return;
     demand.spread(row, length);
 }
+
+// Adds one fee, rounded to whole units (halves to the even neighbour). A total beyond what is
+// counted exactly is an overflow, as is a fee no whole number can hold.
+qint64 addFee(qint64 total, double fee)
+{
+    constexpr double ExactLimit = 9007199254740992.0; // 2^53
+    const double rounded = std::nearbyint(fee);
+    if (std::abs(rounded) > ExactLimit || std::abs(double(total) + rounded) > ExactLimit)
+        throw LunarisError(LunarisError::Overflow, QStringLiteral("Überlauf"));
+    return total + static_cast<qint64>(rounded);
+}
 } // namespace
 
 int& DoctorDemand::cell(int row)
@@ -91,7 +102,7 @@ qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewMo
             if (found == treatments.constEnd())
                 continue; // a code no longer in the treatment table demands nothing and costs nothing
             const Treatment& t = *found;
-            fee += static_cast<qint64>(std::nearbyint(number(t.hon)));
+            fee = addFee(fee, number(t.hon));
             addWindow(demand, doctor, block.startTime, wholeNumber(t.drStart), wholeNumber(t.drDauer));
             addWindow(demand, doctor, block.startTime, wholeNumber(t.drStart2), wholeNumber(t.drDauer2));
         }

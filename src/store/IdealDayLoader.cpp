@@ -5,26 +5,42 @@
 #include "dayview/DayViewModel.h"
 #include "store/Tables.h"
 
+#include <QSet>
+
 namespace {
 constexpr int NoCurrentRecord = 3021;
 }
 
-void IdealDayLoader::load(const Database& database, const QList<DayViewModel*>& chairColumns, const QString& day)
+void IdealDayLoader::load(const Database& database, const QList<DayViewModel*>& chairColumns, const QString& day,
+                          RowsOnScreen& shown)
 {
-    const QStringList chairs = ChairTable(database).names();
-    const IdealDayStore store(database);
+    shown = RowsOnScreen{day, {}};
+    for (DayViewModel* column : chairColumns)
+        column->clear();
+    const QVariantList chairs = ChairTable(database).storedNames();
+    const QList<StoredBlock> stored = IdealDayStore(database).storedBlocksOfDay(day);
+
+    QSet<QString> loadedChairs;
     for (int i = 0; i < chairColumns.size(); ++i) {
         DayViewModel& column = *chairColumns[i];
-        column.clear();
         // Chairs deleted during the run leave columns without a chair row.
         if (i >= chairs.size())
             throw LunarisError(NoCurrentRecord, QStringLiteral("Kein aktueller Datensatz."));
-        column.setCaption(chairs[i]);
-        for (const TemplateRow& row : store.blocksOf(day, chairs[i])) {
-            const QString start = textOf(row.startTime);
-            const QString end = textOf(row.endTime);
-            const QString code = textOf(row.code);
-            runStepSkippingRefusal([&] { column.add(start, end, code, BlockColor); });
+        const QString chair = textOf(chairs[i]);
+        column.setCaption(chair);
+        // Two chairs of the same name: the first of their columns shows the rows. Showing them in
+        // both would store them twice with every save.
+        if (loadedChairs.contains(chair))
+            continue;
+        loadedChairs.insert(chair);
+        for (const StoredBlock& block : stored) {
+            if (block.row.chair != chair)
+                continue;
+            const QString start = textOf(block.row.startTime);
+            const QString end = textOf(block.row.endTime);
+            const QString code = textOf(block.row.code);
+            if (runStepSkippingRefusal([&] { column.add(start, end, code, BlockColor); }))
+                shown.rowIds.insert(block.rowId);
         }
     }
 }

@@ -6,14 +6,19 @@
 
 class Database;
 class DayViewModel;
+struct RowsOnScreen;
 
 // Draws a stored ideal day into the chair columns, chair by chair.
 class IdealDayLoader {
 public:
     static inline const QColor BlockColor = QColor(0, 255, 0);
 
-    // Each chair column is cleared, gets its chair's name as caption and the day's blocks of that chair.
-    // A block a column refuses is left out; any other failure ends the load at once (and is thrown):
-    // the columns already loaded keep their blocks, the others keep what they showed.
-    static void load(const Database& database, const QList<DayViewModel*>& chairColumns, const QString& day);
+    // Every chair column is cleared; each gets its chair's name as caption and the day's blocks of
+    // that chair. A block a column refuses is left out; any other failure ends the load at once (and
+    // is thrown): the columns already loaded keep their blocks and the others stay empty, so that no
+    // other day's blocks can be saved under this day's name.
+    // shown is kept up to date while loading, so it is right also after a failure: the stored rows
+    // now on screen, which are all that a save of this day may replace.
+    static void load(const Database& database, const QList<DayViewModel*>& chairColumns, const QString& day,
+                     RowsOnScreen& shown);
 };

@@ -3,6 +3,8 @@
 #include "app/LunarisError.h"
 #include "store/Database.h"
 
+#include <cmath>
+
 namespace {
 constexpr int TypeMismatch = 13;
 
@@ -35,7 +37,8 @@ double number(const QVariant& field)
         throw LunarisError(LunarisError::InvalidNull, QStringLiteral("Unzulässige Verwendung von Null"));
     bool ok = false;
     const double value = field.toDouble(&ok);
-    if (!ok)
+    // Text such as "nan" or "inf" converts, but is no number to calculate with.
+    if (!ok || !std::isfinite(value))
         throw LunarisError(TypeMismatch, QStringLiteral("Typen unverträglich"));
     return value;
 }
@@ -57,10 +60,18 @@ QString textOf(const QVariant& field)
 
 QStringList ChairTable::names() const
 {
-    QSqlQuery q = m_db.run(QStringLiteral("SELECT STUHL FROM Stuhl ORDER BY rowid"));
     QStringList names;
+    for (const QVariant& name : storedNames())
+        names.append(name.toString());
+    return names;
+}
+
+QVariantList ChairTable::storedNames() const
+{
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT STUHL FROM Stuhl ORDER BY rowid"));
+    QVariantList names;
     while (q.next())
-        names.append(q.value(0).toString());
+        names.append(q.value(0));
     return names;
 }
 
@@ -99,7 +110,9 @@ QList<Treatment> TreatmentTable::all() const
 
 QStringList IdealtagTable::names() const
 {
-    QSqlQuery q = m_db.run(QStringLiteral("SELECT IDEALTAG FROM Idealtag ORDER BY rowid"));
+    // A row without a name (another program may leave one) cannot be opened; listing it as an
+    // empty line would only puzzle.
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT IDEALTAG FROM Idealtag WHERE IDEALTAG IS NOT NULL ORDER BY rowid"));
     QStringList names;
     while (q.next())
         names.append(q.value(0).toString());
@@ -136,10 +149,31 @@ QList<TemplateRow> IdealDayStore::blocksOfDay(const QString& day) const
         {day}));
 }
 
-void IdealDayStore::replaceDay(const QString& day, const QList<TemplateRow>& rows) const
+QList<StoredBlock> IdealDayStore::storedBlocksOfDay(const QString& day) const
 {
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT rowid, STUHL, BEH, STARTZEIT, ENDZEIT FROM Template "
+                                          "WHERE IDEALTAG = ? ORDER BY rowid"),
+                           {day});
+    QList<StoredBlock> blocks;
+    while (q.next())
+        blocks.append({q.value(0).toLongLong(), {q.value(1).toString(), q.value(2), q.value(3), q.value(4)}});
+    return blocks;
+}
+
+RowsOnScreen IdealDayStore::replaceDay(const QString& day, const QList<TemplateRow>& rows,
+                                       const RowsOnScreen& onScreen) const
+{
+    RowsOnScreen written{day, {}};
     m_db.inTransaction([&] {
-        m_db.run(QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ?"), {day});
+        if (onScreen.day == day) {
+            m_db.run(QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ? AND STUHL <> '' AND STUHL NOT IN "
+                                    "(SELECT STUHL FROM Stuhl WHERE STUHL IS NOT NULL)"),
+                     {day});
+            for (const qint64 rowId : onScreen.rowIds)
+                m_db.run(QStringLiteral("DELETE FROM Template WHERE rowid = ? AND IDEALTAG = ?"), {rowId, day});
+        } else {
+            m_db.run(QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ?"), {day});
+        }
         QSqlQuery insert(m_db.connection());
         if (!insert.prepare(QStringLiteral(
                 "INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) VALUES (?, ?, ?, ?, ?)")))
@@ -152,11 +186,13 @@ void IdealDayStore::replaceDay(const QString& day, const QList<TemplateRow>& row
             insert.addBindValue(row.endTime);
             if (!insert.exec())
                 throw databaseFailure(insert.lastError());
+            written.rowIds.insert(insert.lastInsertId().toLongLong());
         }
         m_db.run(QStringLiteral("INSERT INTO Idealtag (IDEALTAG) SELECT ? WHERE NOT EXISTS "
                                 "(SELECT 1 FROM Idealtag WHERE IDEALTAG = ?)"),
                  {day, day});
     });
+    return written;
 }
 
 void IdealDayStore::deleteDay(const QString& day) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -17,7 +18,8 @@ struct Treatment {
     QVariant dauer, drStart, drDauer, drStart2, drDauer2, hon;
 };
 
-// A numeric field as a whole number; throws LunarisError 94 for NULL and 13 for a non-number.
+// A numeric field as a whole number; throws LunarisError 94 for NULL and 13 for a non-number
+// (infinity and NaN included).
 int wholeNumber(const QVariant& field);
 // A numeric field as a number; throws like wholeNumber.
 double number(const QVariant& field);
@@ -32,11 +34,25 @@ struct TemplateRow {
     QVariant endTime;   // ENDZEIT
 };
 
+// A row of table Template as it is stored, with its place in the table.
+struct StoredBlock {
+    qint64 rowId;
+    TemplateRow row;
+};
+
+// The stored rows of one day that the user sees: shown by the load, or written by the last save.
+struct RowsOnScreen {
+    QString day;
+    QSet<qint64> rowIds;
+};
+
 // Table Stuhl: the chairs, in table order (column n is the n-th row).
 class ChairTable {
 public:
     explicit ChairTable(const Database& db) : m_db(db) {}
     QStringList names() const;
+    // STUHL of every row as stored: a NULL stays NULL (no caption can be made of it).
+    QVariantList storedNames() const;
     int count() const;
 
 private:
@@ -59,7 +75,7 @@ private:
 class IdealtagTable {
 public:
     explicit IdealtagTable(const Database& db) : m_db(db) {}
-    QStringList names() const; // in table order
+    QStringList names() const; // in table order; rows without a name are left out
     bool contains(const QString& name) const;
     void add(const QString& name) const;
     void remove(const QString& name) const;
@@ -74,9 +90,13 @@ public:
     explicit IdealDayStore(const Database& db) : m_db(db) {}
     QList<TemplateRow> blocksOf(const QString& day, const QString& chair) const;
     QList<TemplateRow> blocksOfDay(const QString& day) const;
-    // Replaces every stored block of the day by rows, and registers the name in Idealtag when it is
-    // not there yet; one transaction, so a failure leaves the stored day as it was.
-    void replaceDay(const QString& day, const QList<TemplateRow>& rows) const;
+    QList<StoredBlock> storedBlocksOfDay(const QString& day) const; // in table order
+    // Replaces the stored blocks of the day by rows, and registers the name in Idealtag when it is
+    // not there yet; one transaction, so a failure leaves the stored day as it was. Returns the rows
+    // written. When onScreen belongs to this day, only its rows are replaced (and rows of chairs no
+    // longer in table Stuhl dropped): rows the load could not show were never seen and stay.
+    RowsOnScreen replaceDay(const QString& day, const QList<TemplateRow>& rows,
+                            const RowsOnScreen& onScreen = {}) const;
     // Removes every block of the day and its name in Idealtag; one transaction.
     void deleteDay(const QString& day) const;
 
