@@ -74,9 +74,20 @@ void Termin_load(BenchSession& session)
     const LunarisState& state = session.state();
     window.setWindowTitle(QStringLiteral("Template: ") + state.CurrentIdealtag);
     window.SSDay1(state.ChairCount)->clear();
-    IdealDayLoader::load(session.database(), window.chairModels(), state.CurrentIdealtag);
-    for (int i = 0; i < state.ChairCount; ++i)
-        window.SSDay1(i)->update();
+    const QStringList chairs = ChairTable(session.database()).names();
+    const IdealDayStore store(session.database());
+    // Chair by chair, each with a query of its own.
+    for (int i = 0; i < state.ChairCount; ++i) {
+        DayView* column = window.SSDay1(i);
+        column->model().clear();
+        column->model().setCaption(chairs.at(i));
+        for (const TemplateRow& row : store.blocksOf(state.CurrentIdealtag, chairs.at(i)))
+            runStepSkippingRefusal([&] {
+                column->model().add(textOf(row.startTime), textOf(row.endTime), textOf(row.code),
+                                    IdealDayLoader::BlockColor);
+            });
+        column->update();
+    }
     DR_Load(session);
 }
 
