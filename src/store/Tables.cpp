@@ -169,8 +169,15 @@ RowsOnScreen IdealDayStore::replaceDay(const QString& day, const QList<TemplateR
             m_db.run(QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ? AND STUHL <> '' AND STUHL NOT IN "
                                     "(SELECT STUHL FROM Stuhl WHERE STUHL IS NOT NULL)"),
                      {day});
-            for (const qint64 rowId : onScreen.rowIds)
-                m_db.run(QStringLiteral("DELETE FROM Template WHERE rowid = ? AND IDEALTAG = ?"), {rowId, day});
+            QSqlQuery remove(m_db.connection());
+            if (!remove.prepare(QStringLiteral("DELETE FROM Template WHERE rowid = ? AND IDEALTAG = ?")))
+                throw databaseFailure(remove.lastError());
+            for (const qint64 rowId : onScreen.rowIds) {
+                remove.addBindValue(rowId);
+                remove.addBindValue(day);
+                if (!remove.exec())
+                    throw databaseFailure(remove.lastError());
+            }
         } else {
             m_db.run(QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ?"), {day});
         }
