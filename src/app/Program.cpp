@@ -18,6 +18,17 @@
 
 #include <memory>
 
+std::unique_ptr<Database> openPracticeDatabase(const QString& filePath, MessageService& messages, int busyTimeoutMs)
+{
+    try {
+        return std::make_unique<Database>(filePath, QStringLiteral("lunaris"), busyTimeoutMs);
+    } catch (const LunarisError& e) {
+        messages.inform(nullptr, QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description()),
+                        QStringLiteral("Lunaris"), QMessageBox::Critical);
+        return nullptr;
+    }
+}
+
 int Main(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -50,14 +61,10 @@ int Main(int argc, char** argv)
     QtMessageService messages;
     ExecModalRunner modals;
 
-    std::unique_ptr<Database> database;
-    try {
-        database = std::make_unique<Database>(QDir::current().absoluteFilePath(state.DatabaseFile));
-    } catch (const LunarisError& e) {
-        messages.inform(nullptr, QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description()),
-                        QStringLiteral("Lunaris"), QMessageBox::Critical);
+    const std::unique_ptr<Database> database =
+        openPracticeDatabase(QDir::current().absoluteFilePath(state.DatabaseFile), messages);
+    if (!database)
         return 1;
-    }
 
     AppServices services{*database, settings, messages, modals};
     frmLunaris window(state, services);

@@ -1,5 +1,18 @@
 #pragma once
 
+#include "store/Database.h"
+
+#include <QString>
+
+#include <memory>
+
+class MessageService;
+
 // The program's start-up: fixes the process-wide facts, refuses a second instance, opens the
 // database and shows the main window. Returns the process's exit status.
 int Main(int argc, char** argv);
+
+// Opens the practice database for the start-up. A file that cannot be used is reported as
+// "Fehler: <number> <description>" and null comes back: the program ends without touching the file.
+std::unique_ptr<Database> openPracticeDatabase(const QString& filePath, MessageService& messages,
+                                               int busyTimeoutMs = Database::BusyTimeoutMs);

@@ -6,13 +6,54 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSqlRecord>
 
 namespace {
 constexpr int CannotOpen = 3044;
+constexpr int InUse = 3045;
+constexpr int Damaged = 3049;
 constexpr int NotADatabase = 3343;
 constexpr int MissingTable = 3078;
 constexpr int MissingField = 3265;
+constexpr auto kTemplateIndex = "Template_IDEALTAG_STUHL";
+
+// SQLite's primary result code (the low byte of an extended code).
+int primaryCode(const QSqlError& error)
+{
+    return error.nativeErrorCode().toInt() & 0xff;
+}
+
+LunarisError damagedFile(const QString& filePath)
+{
+    return LunarisError(Damaged, QStringLiteral("Die Datenbank „%1“ ist beschädigt. Sie wird nicht verändert; "
+                                                "bitte spielen Sie eine Sicherung ein.")
+                                     .arg(filePath));
+}
+
+// The first read of a file that passed the header check: what went wrong, for the start-up message.
+LunarisError readFailure(const QString& filePath, const QSqlError& error)
+{
+    switch (primaryCode(error)) {
+    case 5: // SQLITE_BUSY
+    case 6: // SQLITE_LOCKED
+        return LunarisError(InUse, QStringLiteral("Die Datenbank „%1“ wird gerade von einem anderen Programm benutzt. "
+                                                  "Bitte versuchen Sie es später noch einmal.")
+                                       .arg(filePath));
+    case 11: // SQLITE_CORRUPT
+    case 26: // SQLITE_NOTADB
+        return damagedFile(filePath);
+    default:
+        return LunarisError(CannotOpen, QStringLiteral("Die Datenbank „%1“ kann nicht gelesen werden: %2")
+                                            .arg(filePath, describeDatabaseError(error)));
+    }
+}
+
+// A file marked read-only stays as it is, also for a user (such as an administrator) whom the system
+// would let write anyway.
+bool markedReadOnly(const QString& filePath)
+{
+    const QFileInfo info(filePath);
+    return !info.isWritable() || !info.permissions().testFlag(QFileDevice::WriteOwner);
+}
 
 struct TableFields {
     const char* table;
@@ -70,6 +111,9 @@ QString describeDatabaseError(const QSqlError& error)
         return QStringLiteral("Die Datenbank wird gerade von einem anderen Programm benutzt.");
     case 8: // SQLITE_READONLY
         return QStringLiteral("Die Datenbank ist schreibgeschützt.");
+    case 14: // SQLITE_CANTOPEN: the file, or the journal beside it in the folder
+        return QStringLiteral("Die Datenbank oder ihre Hilfsdatei im selben Ordner kann nicht geöffnet werden "
+                              "(fehlende Schreibrechte?).");
     case 10: // SQLITE_IOERR
     case 13: // SQLITE_FULL
         return QStringLiteral("Die Datenbank konnte nicht geschrieben werden (Schreibfehler oder Datenträger voll).");
@@ -98,19 +142,32 @@ LunarisError databaseFailure(const QSqlError& error)
     return LunarisError(ok && code != 0 ? code : 3000, description);
 }
 
-Database::Database(const QString& filePath, const QString& connectionName)
-    : m_filePath(filePath), m_connectionName(connectionName)
+Database::Database(const QString& filePath, const QString& connectionName, int busyTimeoutMs)
+    : m_filePath(filePath), m_connectionName(connectionName), m_busyTimeoutMs(busyTimeoutMs)
 {
-    if (QFileInfo::exists(m_filePath)) {
-        checkIsDatabaseFile();
-        open();
-        checkSchema();
-    } else {
+    if (!QFileInfo::exists(m_filePath)) {
         create();
+        return;
+    }
+    checkIsDatabaseFile();
+    m_readOnly = markedReadOnly(m_filePath);
+    try {
+        open();
+        checkReadable();
+        checkSchema();
+        addMissingIndex();
+    } catch (...) {
+        close();
+        throw;
     }
 }
 
 Database::~Database()
+{
+    close();
+}
+
+void Database::close()
 {
     {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
@@ -141,38 +198,92 @@ void Database::open()
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(m_filePath);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
+    QStringList options{QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs)};
+    if (m_readOnly)
+        options.append(QStringLiteral("QSQLITE_OPEN_READONLY"));
+    db.setConnectOptions(options.join(QLatin1Char(';')));
     if (!db.open())
         throw LunarisError(CannotOpen, QStringLiteral("Die Datenbank „%1“ kann nicht geöffnet werden: %2")
                                            .arg(m_filePath, describeDatabaseError(db.lastError())));
 }
 
+void Database::setBusyTimeout(int milliseconds)
+{
+    m_busyTimeoutMs = milliseconds;
+    // A pragma takes no bound values; the number is ours, not the user's.
+    QSqlQuery(connection()).exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(milliseconds));
+}
+
+void Database::checkReadable() const
+{
+    // The first read of the contents: another program's lock is waited for here (up to the busy timeout),
+    // and a damaged file (cut short, overwritten in part) is found before anything is written to it.
+    QSqlQuery check(connection());
+    check.setForwardOnly(true);
+    if (!check.exec(QStringLiteral("PRAGMA quick_check")))
+        throw readFailure(m_filePath, check.lastError());
+    QStringList findings;
+    while (check.next())
+        findings.append(check.value(0).toString());
+    if (check.lastError().isValid())
+        throw readFailure(m_filePath, check.lastError());
+    if (findings != QStringList{QStringLiteral("ok")})
+        throw damagedFile(m_filePath);
+}
+
 void Database::checkSchema() const
 {
-    const QSqlDatabase db = connection();
-    const QStringList tables = db.tables();
+    QStringList tables;
+    for (QSqlQuery q = run(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")); q.next();)
+        tables.append(q.value(0).toString());
     for (const TableFields& required : requiredSchema()) {
         const QString table = QString::fromLatin1(required.table);
-        if (!tables.contains(table))
+        // Names in SQL are case-insensitive, so a table or field spelt otherwise still serves.
+        if (!tables.contains(table, Qt::CaseInsensitive))
             throw LunarisError(MissingTable, QStringLiteral("In der Datenbank „%1“ fehlt die Tabelle „%2“. "
                                                             "Die Datei wird nicht verändert.")
                                                  .arg(m_filePath, table));
-        const QSqlRecord record = db.record(table);
+        QStringList fields;
+        for (QSqlQuery q = run(QStringLiteral("SELECT name FROM pragma_table_info(?)"), {table}); q.next();)
+            fields.append(q.value(0).toString());
         for (const QString& field : required.fields)
-            if (!record.contains(field))
+            if (!fields.contains(field, Qt::CaseInsensitive))
                 throw LunarisError(MissingField,
                                    QStringLiteral("In der Datenbank „%1“ fehlt das Feld „%2“ in der Tabelle „%3“. "
                                                   "Die Datei wird nicht verändert.")
                                        .arg(m_filePath, field, table));
     }
+}
+
+void Database::addMissingIndex() const
+{
     // An older file lacks the index that keeps loading a day independent of the number of stored days.
-    // Adding it changes no data; a read-only file simply goes without.
-    QSqlQuery(QStringLiteral("CREATE INDEX IF NOT EXISTS Template_IDEALTAG_STUHL ON Template (IDEALTAG, STUHL)"), db);
+    // Adding it changes no stored value, so a writable file that passed every check gets it; a read-only
+    // file goes without. It is not worth a wait: under another program's lock it is simply left for later.
+    if (m_readOnly ||
+        run(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?"), {kTemplateIndex}).next())
+        return;
+    QSqlQuery add(connection());
+    add.exec(QStringLiteral("PRAGMA busy_timeout = 0"));
+    add.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON Template (IDEALTAG, STUHL)").arg(kTemplateIndex));
+    add.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(m_busyTimeoutMs));
 }
 
 void Database::create()
 {
-    open();
+    try {
+        open();
+    } catch (const LunarisError&) {
+        close();
+        // SQLite only tells that it cannot open the file; the usual reason is a folder the user may not write to.
+        const QString folder = QFileInfo(m_filePath).absolutePath();
+        if (!QFileInfo(folder).isWritable())
+            throw LunarisError(CannotOpen,
+                               QStringLiteral("Die Datenbank „%1“ konnte nicht angelegt werden: Der Ordner „%2“ "
+                                              "ist schreibgeschützt.")
+                                   .arg(m_filePath, folder));
+        throw;
+    }
     try {
         inTransaction([this] {
             const QStringList statements = QString::fromUtf8(kSchemaSql).split(QLatin1Char(';'), Qt::SkipEmptyParts);
@@ -187,7 +298,7 @@ void Database::create()
         });
     } catch (const LunarisError& e) {
         // Leave no empty file behind: the next start would take it for a foreign file.
-        connection().close();
+        close();
         if (QFileInfo(m_filePath).size() == 0)
             QFile::remove(m_filePath);
         throw LunarisError(

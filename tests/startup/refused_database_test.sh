@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Starts the real program on a display (Xvfb) with a database it must refuse: a text file and a
+# database cut short. Each time its message box must appear, OK (Return) must end the program with
+# status 1, and the program folder must be exactly as before, byte for byte.
+#
+# Needs xvfb-run, xdotool and sqlite3 (scripts/install-deps installs them); without them it reports
+# a skip with exit status 77. Every wait is bounded.
+set -uo pipefail
+
+program="${1:?usage: refused_database_test.sh PATH_TO_lunaris PATH_TO_schema.sql}"
+schema="${2:?usage: refused_database_test.sh PATH_TO_lunaris PATH_TO_schema.sql}"
+
+say() { echo "refused_database_test: $*"; }
+fail() {
+    say "FAIL: $*"
+    exit 1
+}
+
+for tool in xvfb-run xdotool sqlite3; do
+    command -v "$tool" >/dev/null || {
+        say "SKIP: $tool is missing"
+        exit 77
+    }
+done
+
+# A display of our own for the whole run.
+if [[ -z "${LUNARIS_REFUSED_DB_DISPLAY:-}" ]]; then
+    exec env LUNARIS_REFUSED_DB_DISPLAY=1 timeout 300 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
+unset QT_QPA_PLATFORM
+
+workdir="$(mktemp -d)"
+pid=""
+cleanup() {
+    [[ -n "$pid" ]] && kill -9 "$pid" 2>/dev/null
+    rm -rf "$workdir"
+}
+trap cleanup EXIT
+
+snapshot() { (cd "$1" && ls -A && sha256sum Kavemo.mdb); }
+
+check_case() { # name, then a command that writes Kavemo.mdb into the folder given as $1
+    local name="$1" folder="$workdir/$1/programm"
+    shift
+    mkdir -p "$folder" "$workdir/$name/config" "$workdir/$name/runtime"
+    chmod 700 "$workdir/$name/runtime"
+    cp "$program" "$folder/lunaris"
+    "$@" "$folder" || fail "$name: could not write the file"
+    local before
+    before="$(snapshot "$folder")"
+
+    XDG_CONFIG_HOME="$workdir/$name/config" XDG_RUNTIME_DIR="$workdir/$name/runtime" \
+        "$folder/lunaris" 2>"$workdir/$name/stderr" &
+    pid=$!
+    local box
+    box="$(timeout 60 xdotool search --sync --onlyvisible --name '^Lunaris$' | head -n 1)"
+    [[ -n "$box" ]] || fail "$name: no window titled \"Lunaris\" within 60 s"
+    timeout 10 xdotool windowfocus --sync "$box" && timeout 10 xdotool key Return ||
+        fail "$name: could not press Return in the message box"
+    for _ in $(seq 300); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$pid" 2>/dev/null && fail "$name: the program still runs 30 s after OK (a main window instead of the message?)"
+    wait "$pid"
+    local status=$?
+    pid=""
+    ((status == 1)) || fail "$name: exit status $status, expected 1"
+    if grep -E "ERROR: (Address|Leak)Sanitizer|runtime error" "$workdir/$name/stderr"; then
+        fail "$name: a sanitizer reported an error"
+    fi
+    [[ "$(snapshot "$folder")" == "$before" ]] || fail "$name: the program folder changed"
+    say "$name: message shown, program ended, file unchanged"
+}
+
+text_file() { printf 'Termine 2026\nMontag;08:00\n' >"$1/Kavemo.mdb"; }
+cut_short() {
+    sqlite3 "$1/Kavemo.mdb" <"$schema" &&
+        sqlite3 "$1/Kavemo.mdb" "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 3000)
+            INSERT INTO Template SELECT 'Tag ' || x, 'Stuhl 1', 'KONT', '08:00', '08:20' FROM n;" &&
+        truncate -s "$(($(stat -c %s "$1/Kavemo.mdb") / 3))" "$1/Kavemo.mdb"
+}
+
+check_case text-file text_file
+check_case cut-short cut_short
+say "PASS"
+exit 0
