@@ -22,6 +22,7 @@ class TestDatabase : public QObject {
     Q_OBJECT
 private slots:
     void missingFileIsCreatedWithTheSchema();
+    void killedFirstStartLeavesNothingInTheWay();
     void rowsComeBackInInsertionOrder();
     void oddNamesRoundTrip_data();
     void oddNamesRoundTrip();
@@ -60,6 +61,24 @@ void TestDatabase::missingFileIsCreatedWithTheSchema()
     temp.exec("INSERT INTO Behand (BEH) VALUES ('X')");
     QCOMPARE(temp.rows("SELECT DAUER, DR_START, DR_DAUER, DR_START2, DR_DAUER2, HON FROM Behand"),
              QStringList{"0|0|0|0|0|0"});
+}
+
+void TestDatabase::killedFirstStartLeavesNothingInTheWay()
+{
+    // A first start killed while building the file leaves only the temporary file behind.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Kavemo.mdb");
+    QFile leftover(path + ".neu");
+    QVERIFY(leftover.open(QIODevice::WriteOnly));
+    leftover.write("SQLite format 3", 15);
+    leftover.close();
+    {
+        Database db(path, "after-crash");
+        IdealDayStore(db).replaceDay("Montag", {{"S1", "A", "08:00", "08:10"}});
+    }
+    QVERIFY(!QFileInfo::exists(path + ".neu"));
+    Database reopened(path, "reopened");
+    QCOMPARE(IdealDayStore(reopened).blocksOfDay("Montag").size(), 1);
 }
 
 void TestDatabase::rowsComeBackInInsertionOrder()

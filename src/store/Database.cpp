@@ -271,6 +271,23 @@ void Database::addMissingIndex() const
 
 void Database::create()
 {
+    // The file is built under a temporary name and renamed once complete: a program killed during
+    // its first start must not leave a half-made file that every later start would refuse.
+    const QString finalPath = m_filePath;
+    m_filePath = finalPath + QStringLiteral(".neu");
+    QFile::remove(m_filePath); // left over from such a killed start
+    try {
+        buildNewFile(finalPath);
+    } catch (...) {
+        m_filePath = finalPath;
+        throw;
+    }
+    m_filePath = finalPath;
+    open();
+}
+
+void Database::buildNewFile(const QString& finalPath)
+{
     try {
         open();
     } catch (const LunarisError&) {
@@ -281,7 +298,7 @@ void Database::create()
             throw LunarisError(CannotOpen,
                                QStringLiteral("Die Datenbank „%1“ konnte nicht angelegt werden: Der Ordner „%2“ "
                                               "ist schreibgeschützt.")
-                                   .arg(m_filePath, folder));
+                                   .arg(finalPath, folder));
         throw;
     }
     try {
@@ -297,13 +314,17 @@ void Database::create()
             }
         });
     } catch (const LunarisError& e) {
-        // Leave no empty file behind: the next start would take it for a foreign file.
         close();
-        if (QFileInfo(m_filePath).size() == 0)
-            QFile::remove(m_filePath);
+        QFile::remove(m_filePath); // the unfinished temporary file
         throw LunarisError(
             e.number(),
-            QStringLiteral("Die Datenbank „%1“ konnte nicht angelegt werden: %2").arg(m_filePath, e.description()));
+            QStringLiteral("Die Datenbank „%1“ konnte nicht angelegt werden: %2").arg(finalPath, e.description()));
+    }
+    close();
+    if (!QFile::rename(m_filePath, finalPath)) {
+        QFile::remove(m_filePath);
+        throw LunarisError(CannotOpen,
+                           QStringLiteral("Die Datenbank „%1“ konnte nicht angelegt werden.").arg(finalPath));
     }
 }
 

@@ -40,6 +40,7 @@ public:
 
 private:
     void create();
+    void buildNewFile(const QString& finalPath);
     void checkIsDatabaseFile() const;
     void open();
     void close();
