@@ -341,7 +341,7 @@ void TestBadData::oddChairTables_data()
     for (int i = 1; i <= 12; ++i)
         twelve.append(QString("Stuhl %1").arg(i));
     QTest::newRow("empty chair name") << QVariantList{"Stuhl 1", QVariant(), "Stuhl 3"}
-                                      << QStringList{"Stuhl 1", "2", "3"}
+                                      << QStringList{"Stuhl 1", "", "Stuhl 3"}
                                       << QList<QStringList>{{"08:00-08:20 KONT", "09:00-09:30 BOGEN"}, {}, {}} << 94
                                       << "";
     QTest::newRow("duplicate chair name")

@@ -168,6 +168,9 @@ void TestMainWindow::columnsForTheChairCount()
         QCOMPARE(window.SSDay1(i)->columnBackColor(), i == chairCount ? QColor(224, 224, 224) : QColor(Qt::white));
     }
     QCOMPARE(window.SSDay1(chairCount)->rowCount(), 60);
+    QCOMPARE(window.SSDay1(chairCount)->caption(), QString("Dr.-Zeit"));
+    if (chairCount > 0)
+        QCOMPARE(window.SSDay1(0)->caption(), QString("Stuhl 1"));
     QCOMPARE(window.SSDay1(std::min(chairCount + 1, 10))->rowCount(), chairCount == 10 ? 60 : 66); // 07:00-18:00
 }
 

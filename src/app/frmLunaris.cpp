@@ -291,16 +291,16 @@ bool frmLunaris::Form_Load()
 
 bool frmLunaris::Form_Load(int screenWidthPixels)
 {
-    int chairRows = 0;
+    QStringList chairs;
     try {
-        chairRows = ChairTable(m_services.database).count();
+        chairs = ChairTable(m_services.database).names();
     } catch (const LunarisError& e) {
         m_services.messages.inform(this, QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description()), kTitle,
                                    QMessageBox::Critical);
         return false;
     }
     // The window has columns for MaxChairs chairs; further chairs get none.
-    m_state.ChairCount = std::min(chairRows, m_state.MaxChairs);
+    m_state.ChairCount = std::min(int(chairs.size()), m_state.MaxChairs);
 
     if (screenWidthPixels < MinimumScreenWidth) {
         m_services.messages.inform(
@@ -316,6 +316,10 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
         column->setDayEnd(m_state.CloseTime);
         column->setDayStart(m_state.OpenTime);
     }
+    // The headers say which chair is which before a day is opened.
+    for (int i = 0; i < m_state.ChairCount; ++i)
+        m_columns[i]->setCaption(chairs[i]);
+    m_columns[m_state.ChairCount]->setCaption(DoctorColumn::Caption);
     m_columns[m_state.ChairCount]->setColumnBackColor(QColor(224, 224, 224));
     for (int i = m_state.ChairCount + 1; i <= m_state.MaxChairs; ++i)
         m_columns[i]->hide();
