@@ -166,17 +166,7 @@ void frmLunaris::createMenus()
     for (QAction* toggle : {m_mnuViewToolbar, m_mnuViewStatusBar}) {
         toggle->setCheckable(true);
         toggle->setChecked(true);
-        // The handler decides the tick itself.
-        disconnect(toggle, &QAction::triggered, this, nullptr);
     }
-    connect(m_mnuViewToolbar, &QAction::triggered, this, [this] {
-        m_mnuViewToolbar->setChecked(!m_mnuViewToolbar->isChecked());
-        mnuViewToolbar_Click();
-    });
-    connect(m_mnuViewStatusBar, &QAction::triggered, this, [this] {
-        m_mnuViewStatusBar->setChecked(!m_mnuViewStatusBar->isChecked());
-        mnuViewStatusBar_Click();
-    });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&?"));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -570,18 +560,19 @@ void frmLunaris::mnuFileExit_Click()
     close(); // runs the close request and the unload
 }
 
+// The tick follows the bar: ticked while it is shown. (The action has already flipped its own tick.)
 void frmLunaris::mnuViewToolbar_Click()
 {
-    const bool ticked = m_mnuViewToolbar->isChecked();
-    m_toolBar->setVisible(!ticked);
-    m_mnuViewToolbar->setChecked(!ticked);
+    const bool wasShown = !m_toolBar->isHidden();
+    m_toolBar->setVisible(!wasShown);
+    m_mnuViewToolbar->setChecked(!wasShown);
 }
 
 void frmLunaris::mnuViewStatusBar_Click()
 {
-    const bool ticked = m_mnuViewStatusBar->isChecked();
-    statusBar()->setVisible(!ticked);
-    m_mnuViewStatusBar->setChecked(!ticked);
+    const bool wasShown = !statusBar()->isHidden();
+    statusBar()->setVisible(!wasShown);
+    m_mnuViewStatusBar->setChecked(!wasShown);
 }
 
 void frmLunaris::mnuHelpContents_Click()
