@@ -1,84 +1,31 @@
 // Bad input from the user and from the settings: odd day names through Save As, Open and Delete,
 // and settings values that make no sense under both application names.
-#include "PdfOutput.h"
-#include "TestContext.h"
+#include "MainWindowFixture.h"
+#include "NameDialogs.h"
 #include "TestMain.h"
-#include "app/frmLunaris.h"
 #include "dayview/DayView.h"
 
-#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
-#include <QTemporaryDir>
 
 namespace {
 using Handler = ScriptedModalRunner::Handler;
 
-// A practice with three chairs and two treatments, and its main window once started.
-struct Practice {
-    Practice()
+// A practice with three chairs and two treatments; each test starts the window itself.
+struct Practice : MainWindowFixture {
+    Practice() : MainWindowFixture(3)
     {
-        for (const QString chair : {"Stuhl 1", "Stuhl 2", "Stuhl 3"})
-            ctx.tempDatabase.addChair(chair);
         ctx.tempDatabase.addTreatment("KONT", 20, 0, 10, 0, 0, 18);
         ctx.tempDatabase.addTreatment("BOGEN", 30, 0, 10, 0, 0, 28);
     }
-    void start()
-    {
-        window = std::make_unique<frmLunaris>(ctx.state, ctx.services);
-        QVERIFY(window->Form_Load(1024));
-        window->show();
-    }
-    QAction* action(const char* name) const { return window->findChild<QAction*>(name); }
-    // Places a block as the click handler does.
-    void place(int column, const QString& start, const QString& end, const QString& code)
-    {
-        window->SSDay1(column)->add(start, end, code, QColor(0, 255, 0));
-        window->DR_Load();
-        ctx.state.Modified = true;
-    }
-    // A real mouse click on the row of a time in a chair column, scrolled into view first.
-    void click(int column, const QString& time)
-    {
-        DayView* view = window->SSDay1(column);
-        const int row = view->rowOfTime(time);
-        view->setFirstRow(row);
-        const QPoint p = view->pointOfRow(row);
-        QVERIFY(p.y() >= 0);
-        QTest::mouseClick(view, Qt::LeftButton, {}, p);
-    }
-    QStringList onScreen(int column) const
-    {
-        QStringList result;
-        for (const DayBlock& b : window->SSDay1(column)->model().blocks())
-            result.append(b.startTime + "-" + b.endTime + " " + b.text);
-        return result;
-    }
-    QStringList stored(const QString& day)
-    {
-        return ctx.tempDatabase.rows("SELECT STUHL, BEH, STARTZEIT, ENDZEIT FROM Template WHERE IDEALTAG = ? "
-                                     "ORDER BY rowid",
-                                     {day});
-    }
+    // Every stored row of both tables, by table and rowid.
     QStringList allRows()
     {
         return ctx.tempDatabase.rows("SELECT 'T', rowid, * FROM Template UNION ALL "
                                      "SELECT 'I', rowid, IDEALTAG, '', '', '', '' FROM Idealtag ORDER BY 1, 2");
     }
-    void expectBox(const QString& text, const QString& title, QMessageBox::Icon icon,
-                   QMessageBox::StandardButtons buttons)
-    {
-        const MessageRequest box = ctx.messages.last();
-        QCOMPARE(box.text, text);
-        QCOMPARE(box.title, title);
-        QCOMPARE(box.icon, icon);
-        QCOMPARE(box.buttons, buttons);
-    }
-
-    TestContext ctx;
-    std::unique_ptr<frmLunaris> window;
 };
 
 QListWidgetItem* listed(QDialog& dialog, const QString& name)
@@ -114,14 +61,6 @@ Handler pickFromList(const QString& name)
     };
 }
 
-Handler typeAndOk(const char* box, const QString& name)
-{
-    return [box, name](QDialog& d) {
-        d.findChild<QLineEdit*>(box)->setText(name);
-        QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
-    };
-}
-
 // 200 characters.
 const QString TwoHundred = QString("Ein sehr langer Name für einen Idealtag, ").repeated(5).left(199) + "!";
 } // namespace
@@ -143,10 +82,8 @@ private:
 
 void TestBadInput::cleanup()
 {
-    if (m_practice) {
-        QCOMPARE(m_practice->ctx.messages.pendingAnswers(), 0);
-        QCOMPARE(m_practice->ctx.modals.pendingHandlers(), 0);
-    }
+    if (m_practice)
+        m_practice->expectNothingPending();
     m_practice.reset();
 }
 
@@ -201,7 +138,7 @@ void TestBadInput::namesThroughSaveOpenAndDelete()
         // Refused in the Save-As dialog: the message, and the dialog stays open with the name to correct.
         p.ctx.modals.handleNext([&](QDialog& d) {
             p.ctx.messages.answer(QMessageBox::Ok);
-            typeAndOk("txtName", name)(d);
+            saveAs(name)(d);
             p.expectBox(refusal, "Lunaris", QMessageBox::Warning, QMessageBox::Ok);
             QVERIFY(d.isVisible());
             QCOMPARE(d.findChild<QLineEdit*>("txtName")->text(), name);
@@ -214,7 +151,7 @@ void TestBadInput::namesThroughSaveOpenAndDelete()
         p.ctx.messages.answer(QMessageBox::No); // the save question
         p.ctx.modals.handleNext([&](QDialog& d) {
             p.ctx.messages.answer(QMessageBox::Ok);
-            typeAndOk("txtIdealtag", name)(d);
+            openName(name)(d);
             p.expectBox(refusal, "Lunaris", QMessageBox::Warning, QMessageBox::Ok);
             QVERIFY(d.isVisible());
             QTest::mouseClick(d.findChild<QPushButton*>("cmdAbbrechen"), Qt::LeftButton);
@@ -226,7 +163,7 @@ void TestBadInput::namesThroughSaveOpenAndDelete()
     }
 
     // Save As: stored and registered exactly as typed.
-    p.ctx.modals.handleNext(typeAndOk("txtName", name));
+    p.ctx.modals.handleNext(saveAs(name));
     p.action("mnuFileSave")->trigger();
     QVERIFY(p.ctx.messages.shown().isEmpty());
     QCOMPARE(p.ctx.state.CurrentIdealtag, name);
@@ -246,7 +183,7 @@ void TestBadInput::namesThroughSaveOpenAndDelete()
 
     // Saved under the name once more from Save As: the overwrite question, no second name row.
     p.ctx.messages.answer(QMessageBox::Yes);
-    p.ctx.modals.handleNext(typeAndOk("txtName", name));
+    p.ctx.modals.handleNext(saveAs(name));
     p.action("mnuFileSaveAs")->trigger();
     p.expectBox("Idealtag überschreiben?", "Speichern unter..", QMessageBox::Question,
                 QMessageBox::Yes | QMessageBox::No);
@@ -301,19 +238,19 @@ void TestBadInput::namesStoredByAnotherProgram()
 
     // Typed by hand into Save As, a stored name is an overwrite, not a new look-alike.
     p.ctx.messages.answer(QMessageBox::Yes);
-    p.ctx.modals.handleNext(typeAndOk("txtName", name));
+    p.ctx.modals.handleNext(saveAs(name));
     p.action("mnuFileSaveAs")->trigger();
     p.expectBox("Idealtag überschreiben?", "Speichern unter..", QMessageBox::Question,
                 QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(p.ctx.state.CurrentIdealtag, name);
 
-    p.ctx.modals.handleNext(typeAndOk("txtIdealtag", name));
+    p.ctx.modals.handleNext(openName(name));
     p.action("mnuFileOpen")->trigger();
     p.ctx.messages.answer(QMessageBox::Yes);
     p.action("mnuFileDelete")->trigger();
     QVERIFY(p.stored(name).isEmpty());
     QCOMPARE(p.stored("Montag"), montag);
-    QCOMPARE(p.ctx.tempDatabase.rows("SELECT IDEALTAG FROM Idealtag ORDER BY rowid"), QStringList({"Montag", "NULL"}));
+    QCOMPARE(p.dayNames(), QStringList({"Montag", "NULL"}));
 }
 
 void TestBadInput::badSettingsStillGiveAUsableDay_data()
@@ -379,8 +316,7 @@ void TestBadInput::badSettingsStillGiveAUsableDay()
 
     // A usable day: a block placed by a real click at the first row, the doctor column rebuilt.
     p.action("mnuFileNew")->trigger();
-    auto* combo = p.window->findChild<QComboBox*>("DBComboBeh");
-    combo->setCurrentIndex(combo->findText("KONT"));
+    p.choose("KONT");
     const QString first = p.window->SSDay1(0)->timeOfRow(0);
     p.click(0, first);
     QCOMPARE(p.window->SSDay1(0)->count(), 1);
@@ -390,11 +326,7 @@ void TestBadInput::badSettingsStillGiveAUsableDay()
     QCOMPARE(p.window->findChild<QLineEdit*>("txtHon")->text(), QString("18"));
 
     // Printed: every row of the day and the block, whatever the printer values.
-    QTemporaryDir dir;
-    PdfFilePrinters printers(dir.filePath("tag.pdf"));
-    p.ctx.services.printers = &printers;
-    p.action("mnuFilePrint")->trigger();
-    const QString printed = pdfText(dir.filePath("tag.pdf"));
+    const QString printed = p.printed();
     QVERIFY2(printed.contains(first + " KONT"), qPrintable(printed.left(500)));
     for (int row = 0; row < p.window->SSDay1(0)->rowCount(); ++row)
         QVERIFY2(printed.contains(p.window->SSDay1(0)->timeOfRow(row)), qPrintable(QString::number(row)));

@@ -1,93 +1,29 @@
-#include "TestContext.h"
+#include "MainWindowFixture.h"
+#include "NameDialogs.h"
 #include "TestMain.h"
-#include "app/LunarisState.h"
-#include "app/frmLunaris.h"
 #include "dayview/DayView.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QToolBar>
 
 namespace {
-using Handler = ScriptedModalRunner::Handler;
-
-Handler typeAndClickOk(const QString& boxName, const QString& name)
-{
-    return [boxName, name](QDialog& d) {
-        d.findChild<QLineEdit*>(boxName)->setText(name);
-        QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
-    };
-}
-
-Handler saveAs(const QString& name)
-{
-    return typeAndClickOk("txtName", name);
-}
-
-Handler openName(const QString& name)
-{
-    return typeAndClickOk("txtIdealtag", name);
-}
-
-Handler cancel()
-{
-    return [](QDialog& d) { QTest::mouseClick(d.findChild<QPushButton*>("cmdAbbrechen"), Qt::LeftButton); };
-}
-
-struct Editor {
-    Editor()
+// Three chairs and two treatments, the window started.
+struct Editor : MainWindowFixture {
+    Editor() : MainWindowFixture(3)
     {
-        for (const QString chair : {"Stuhl 1", "Stuhl 2", "Stuhl 3"})
-            ctx.tempDatabase.addChair(chair);
         ctx.tempDatabase.addTreatment("KONT", 20, 10, 5, 0, 0, 18);
         ctx.tempDatabase.addTreatment("BOGEN", 30, 0, 10, 0, 0, 28.5);
-        window = std::make_unique<frmLunaris>(ctx.state, ctx.services);
-        window->Form_Load(1024);
-        window->show();
+        start();
     }
-    QAction* action(const char* name) const { return window->findChild<QAction*>(name); }
-    QAction* toolButton(const char* key) const { return window->findChild<QAction*>(QString("tbToolBar_") + key); }
-    // Places a block as the click handler does: green, and the day counts as modified.
-    void place(int column, const QString& start, const QString& end, const QString& code)
-    {
-        window->SSDay1(column)->add(start, end, code, QColor(0, 255, 0));
-        window->DR_Load();
-        ctx.state.Modified = true;
-    }
-    QStringList stored(const QString& day)
-    {
-        return ctx.tempDatabase.rows("SELECT STUHL, BEH, STARTZEIT, ENDZEIT FROM Template WHERE IDEALTAG = ? "
-                                     "ORDER BY rowid",
-                                     {day});
-    }
-    QStringList names() { return ctx.tempDatabase.rows("SELECT IDEALTAG FROM Idealtag ORDER BY rowid"); }
-    QStringList onScreen(int column) const
-    {
-        QStringList result;
-        for (const DayBlock& b : window->SSDay1(column)->model().blocks())
-            result.append(b.startTime + "-" + b.endTime + " " + b.text);
-        return result;
-    }
-    void expectBox(const QString& text, const QString& title, QMessageBox::Icon icon,
-                   QMessageBox::StandardButtons buttons)
-    {
-        const MessageRequest box = ctx.messages.last();
-        QCOMPARE(box.text, text);
-        QCOMPARE(box.title, title);
-        QCOMPARE(box.icon, icon);
-        QCOMPARE(box.buttons, buttons);
-    }
-
-    TestContext ctx;
-    std::unique_ptr<frmLunaris> window;
 };
 } // namespace
 
 class TestCommands : public QObject {
     Q_OBJECT
 private slots:
+    void init();
     void cleanup();
     void newRightAfterStart();
     void saveQuestionOnNewAndOpen_data();
@@ -110,18 +46,20 @@ private:
     std::unique_ptr<Editor> m_editor;
 };
 
+void TestCommands::init()
+{
+    m_editor = std::make_unique<Editor>();
+}
+
 void TestCommands::cleanup()
 {
-    if (m_editor) {
-        QCOMPARE(m_editor->ctx.messages.pendingAnswers(), 0);
-        QCOMPARE(m_editor->ctx.modals.pendingHandlers(), 0);
-    }
+    if (m_editor)
+        m_editor->expectNothingPending();
     m_editor.reset();
 }
 
 void TestCommands::newRightAfterStart()
 {
-    m_editor = std::make_unique<Editor>();
     Editor& e = *m_editor;
     for (int pass = 0; pass < 2; ++pass) { // New twice gives the same caption
         e.toolButton("New")->trigger();
@@ -156,7 +94,6 @@ void TestCommands::saveQuestionOnNewAndOpen()
 {
     QFETCH(bool, open);
     QFETCH(bool, yes);
-    m_editor = std::make_unique<Editor>();
     Editor& e = *m_editor;
     e.action("mnuFileNew")->trigger();
     e.place(0, "08:00", "08:20", "KONT");
@@ -165,7 +102,7 @@ void TestCommands::saveQuestionOnNewAndOpen()
     if (yes)
         e.ctx.modals.handleNext(saveAs("Montag"));
     if (open)
-        e.ctx.modals.handleNext(cancel());
+        e.ctx.modals.handleNext(clickCancel());
     e.action(open ? "mnuFileOpen" : "mnuFileNew")->trigger();
     e.expectBox("Möchten Sie Speichern?", "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(e.stored("Montag"), yes ? QStringList{"Stuhl 1|KONT|08:00|08:20"} : QStringList{});
@@ -180,23 +117,21 @@ void TestCommands::saveQuestionOnNewAndOpen()
 
 void TestCommands::saveWithoutChangesDoesNothing()
 {
-    m_editor = std::make_unique<Editor>();
     Editor& e = *m_editor;
     e.action("mnuFileSave")->trigger(); // no day open: nothing
     e.action("mnuFileNew")->trigger();
     e.toolButton("Save")->trigger(); // not modified: no dialog, nothing written
     QVERIFY(e.ctx.modals.shownDialogs().isEmpty());
-    QVERIFY(e.names().isEmpty());
+    QVERIFY(e.dayNames().isEmpty());
 }
 
 void TestCommands::saveOfAnUnnamedDay()
 {
-    m_editor = std::make_unique<Editor>();
     Editor& e = *m_editor;
     e.action("mnuFileNew")->trigger();
     e.place(1, "09:00", "09:30", "BOGEN");
 
-    e.ctx.modals.handleNext(cancel());
+    e.ctx.modals.handleNext(clickCancel());
     e.action("mnuFileSave")->trigger();
     QCOMPARE(e.ctx.modals.shownDialogs(), QStringList{"frmSpeichern"});
     QVERIFY(e.ctx.state.Modified);
@@ -209,7 +144,7 @@ void TestCommands::saveOfAnUnnamedDay()
     QCOMPARE(e.ctx.state.CurrentIdealtag, QString("Dienstag"));
     QCOMPARE(e.window->windowTitle(), QString("Template für [ Dienstag ]"));
     QCOMPARE(e.stored("Dienstag"), QStringList{"Stuhl 2|BOGEN|09:00|09:30"});
-    QCOMPARE(e.names(), QStringList{"Dienstag"});
+    QCOMPARE(e.dayNames(), QStringList{"Dienstag"});
     // Named now: a later save asks nothing.
     e.place(0, "10:00", "10:20", "KONT");
     e.action("mnuFileSave")->trigger();
@@ -219,7 +154,6 @@ void TestCommands::saveOfAnUnnamedDay()
 
 void TestCommands::saveAsKeepsTheOldRows()
 {
-    m_editor = std::make_unique<Editor>();
     Editor& e = *m_editor;
     e.ctx.tempDatabase.addDayName("Montag");
     e.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
@@ -232,10 +166,10 @@ void TestCommands::saveAsKeepsTheOldRows()
     e.action("mnuFileSaveAs")->trigger();
     QCOMPARE(e.stored("Montag Kopie"), QStringList{"Stuhl 1|KONT|08:00|08:20"});
     QCOMPARE(e.stored("Montag"), QStringList{"Stuhl 1|KONT|08:00|08:20"});
-    QCOMPARE(e.names(), QStringList({"Montag", "Montag Kopie"}));
+    QCOMPARE(e.dayNames(), QStringList({"Montag", "Montag Kopie"}));
 
     // Cancelled: nothing written, the day unnamed and modified, the caption keeps the former name.
-    e.ctx.modals.handleNext(cancel());
+    e.ctx.modals.handleNext(clickCancel());
     e.action("mnuFileSaveAs")->trigger();
     QVERIFY(e.ctx.state.Modified);
     QVERIFY(e.ctx.state.CurrentIdealtag.isEmpty());
@@ -244,7 +178,6 @@ void TestCommands::saveAsKeepsTheOldRows()
 
 void TestCommands::overwriteQuestion()
 {
-    m_editor = std::make_unique<Editor>();
     Editor& e = *m_editor;
     e.ctx.tempDatabase.addDayName("Montag");
     e.ctx.tempDatabase.addBlock("Montag", "Stuhl 3", "BOGEN", "11:00", "11:30");
@@ -272,12 +205,11 @@ void TestCommands::overwriteQuestion()
     });
     e.action("mnuFileSave")->trigger();
     QCOMPARE(e.stored("Montag"), QStringList{"Stuhl 1|KONT|08:00|08:20"});
-    QCOMPARE(e.names(), QStringList{"Montag"});
+    QCOMPARE(e.dayNames(), QStringList{"Montag"});
 }
 
 void TestCommands::saveAsDialogLayout()
 {
-    m_editor = std::make_unique<Editor>();
     Editor& e = *m_editor;
     e.ctx.tempDatabase.addDayName("Zeta");
     e.ctx.tempDatabase.addDayName("Alpha");
@@ -303,12 +235,11 @@ void TestCommands::saveAsDialogLayout()
     e.ctx.state.Modified = true;
     e.action("mnuFileSave")->trigger();
     QVERIFY(e.ctx.state.CurrentIdealtag.isEmpty());
-    QCOMPARE(e.names(), QStringList({"Zeta", "Alpha"}));
+    QCOMPARE(e.dayNames(), QStringList({"Zeta", "Alpha"}));
 }
 
 void TestCommands::openDialog()
 {
-    m_editor = std::make_unique<Editor>();
     Editor& e = *m_editor;
     e.ctx.tempDatabase.addDayName("Montag");
     e.ctx.tempDatabase.addDayName("Dienstag");
@@ -341,7 +272,6 @@ void TestCommands::openDialog()
 
 void TestCommands::openCancelledKeepsTheEdits()
 {
-    m_editor = std::make_unique<Editor>();
     Editor& e = *m_editor;
     e.ctx.tempDatabase.addDayName("Montag");
     e.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
@@ -350,7 +280,7 @@ void TestCommands::openCancelledKeepsTheEdits()
     e.place(2, "12:00", "12:30", "BOGEN");
 
     e.ctx.messages.answer(QMessageBox::No);
-    e.ctx.modals.handleNext(cancel());
+    e.ctx.modals.handleNext(clickCancel());
     e.action("mnuFileOpen")->trigger();
     QCOMPARE(e.onScreen(2), QStringList{"12:00-12:30 BOGEN"});
     QVERIFY(e.ctx.state.Modified);
@@ -359,7 +289,6 @@ void TestCommands::openCancelledKeepsTheEdits()
 
 void TestCommands::openAnUnlistedName()
 {
-    m_editor = std::make_unique<Editor>();
     Editor& e = *m_editor;
     e.ctx.modals.handleNext(openName("Samstag"));
     e.action("mnuFileOpen")->trigger();
@@ -368,7 +297,7 @@ void TestCommands::openAnUnlistedName()
     // Saved, the name is listed from then on.
     e.place(0, "08:00", "08:20", "KONT");
     e.action("mnuFileSave")->trigger();
-    QCOMPARE(e.names(), QStringList{"Samstag"});
+    QCOMPARE(e.dayNames(), QStringList{"Samstag"});
     QCOMPARE(e.stored("Samstag"), QStringList{"Stuhl 1|KONT|08:00|08:20"});
 }
 
@@ -388,7 +317,6 @@ void TestCommands::deleteDay()
     QFETCH(bool, yes);
     QFETCH(bool, blocks);
     QFETCH(bool, listed);
-    m_editor = std::make_unique<Editor>();
     Editor& e = *m_editor;
     if (listed)
         e.ctx.tempDatabase.addDayName("Montag");
@@ -417,7 +345,7 @@ void TestCommands::deleteDay()
     QVERIFY(!e.action("mnuFileDelete")->isEnabled());
     QCOMPARE(e.onScreen(1), QStringList());
     QCOMPARE(e.stored("Montag").isEmpty(), yes || !blocks);
-    QCOMPARE(e.names(),
+    QCOMPARE(e.dayNames(),
              yes ? QStringList{"Dienstag"} : (listed ? QStringList({"Montag", "Dienstag"}) : QStringList{"Dienstag"}));
     QCOMPARE(e.stored("Dienstag").size(), 1);
     QCOMPARE(e.ctx.tempDatabase.rows("SELECT COUNT(*) FROM Stuhl"), QStringList{"3"});
@@ -425,7 +353,6 @@ void TestCommands::deleteDay()
 
 void TestCommands::failedSaveKeepsTheStoredDay()
 {
-    m_editor = std::make_unique<Editor>();
     Editor& e = *m_editor;
     e.ctx.tempDatabase.addDayName("Montag");
     e.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
@@ -451,7 +378,6 @@ void TestCommands::failedSaveKeepsTheStoredDay()
 
 void TestCommands::namesWithApostrophes()
 {
-    m_editor = std::make_unique<Editor>();
     Editor& e = *m_editor;
     const QString name = "Dr. O'Neil's Montag";
     e.action("mnuFileNew")->trigger();
@@ -468,12 +394,11 @@ void TestCommands::namesWithApostrophes()
     e.ctx.messages.answer(QMessageBox::Yes);
     e.action("mnuFileDelete")->trigger();
     QVERIFY(e.stored(name).isEmpty());
-    QVERIFY(e.names().isEmpty());
+    QVERIFY(e.dayNames().isEmpty());
 }
 
 void TestCommands::endToEnd()
 {
-    m_editor = std::make_unique<Editor>();
     Editor& e = *m_editor;
     e.action("mnuFileNew")->trigger();
     e.place(0, "08:00", "08:20", "KONT");
@@ -499,7 +424,7 @@ void TestCommands::endToEnd()
     e.ctx.messages.answer(QMessageBox::Yes);
     e.action("mnuFileDelete")->trigger();
     QCOMPARE(e.ctx.tempDatabase.rows("SELECT COUNT(*) FROM Template"), QStringList{"0"});
-    QVERIFY(e.names().isEmpty());
+    QVERIFY(e.dayNames().isEmpty());
 }
 
 LUNARIS_TEST_MAIN(TestCommands)

@@ -1,7 +1,7 @@
-#include "TestContext.h"
+#include "MainWindowFixture.h"
+#include "NameDialogs.h"
 #include "TestMain.h"
 #include "app/LunarisState.h"
-#include "app/frmLunaris.h"
 #include "dayview/DayView.h"
 
 #include <QComboBox>
@@ -9,64 +9,20 @@
 #include <QPushButton>
 
 namespace {
-struct Editor {
+// A practice open from `open` to `close`, with treatments of 30, 90 and 0 minutes and two codes
+// that differ only in case; the window started at 1000 x 700 pixels.
+struct Editor : MainWindowFixture {
     explicit Editor(const QString& open = "08:00", const QString& close = "18:00", int chairs = 3)
+        : MainWindowFixture(chairs, QSize(1000, 700))
     {
         ctx.tempSettings.write("Kavemo", "Praxis", "OpenZeit", open);
         ctx.tempSettings.write("Kavemo", "Praxis", "ZuZeit", close);
-        for (int i = 1; i <= chairs; ++i)
-            ctx.tempDatabase.addChair(QStringLiteral("Stuhl %1").arg(i));
         ctx.tempDatabase.addTreatment("KONT", 30, 0, 10, 0, 0, 20);
         ctx.tempDatabase.addTreatment("LANG", 90, 0, 0, 0, 0, 100);
         ctx.tempDatabase.addTreatment("NULL", 0, 0, 0, 0, 0, 5);
         ctx.tempDatabase.addTreatment("kont", 10, 0, 0, 0, 0, 1);
         start();
     }
-    void start()
-    {
-        window = std::make_unique<frmLunaris>(ctx.state, ctx.services);
-        QVERIFY(window->Form_Load(1024));
-        window->show();
-        window->resize(1000, 700);
-    }
-    void newDay() { window->findChild<QAction*>("mnuFileNew")->trigger(); }
-    void choose(const QString& code)
-    {
-        auto* combo = window->findChild<QComboBox*>("DBComboBeh");
-        combo->setCurrentIndex(combo->findText(code));
-        QCOMPARE(ctx.state.CurrentBeh, code);
-    }
-    // A real mouse click on the row of a time, scrolled into view first.
-    void click(int column, const QString& time, Qt::MouseButton button = Qt::LeftButton)
-    {
-        DayView* view = window->SSDay1(column);
-        const int row = view->rowOfTime(time);
-        if (view->pointOfRow(row).y() < 0)
-            view->setFirstRow(row);
-        const QPoint p = view->pointOfRow(row);
-        QVERIFY(p.y() >= 0);
-        QCOMPARE(view->timeAt(p.x(), p.y()),
-                 time.left(4) + QString(time.at(4)).replace(QRegularExpression("[1-9]"), "0"));
-        QTest::mouseClick(view, button, {}, p);
-    }
-    QStringList blocks(int column) const
-    {
-        QStringList result;
-        for (const DayBlock& b : window->SSDay1(column)->model().blocks())
-            result.append(b.startTime + "-" + b.endTime + " " + b.text);
-        return result;
-    }
-    void expectBox(const QString& text, const QString& title, QMessageBox::Icon icon)
-    {
-        const MessageRequest box = ctx.messages.last();
-        QCOMPARE(box.text, text);
-        QCOMPARE(box.title, title);
-        QCOMPARE(box.icon, icon);
-        QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    }
-
-    TestContext ctx;
-    std::unique_ptr<frmLunaris> window;
 };
 } // namespace
 
@@ -126,7 +82,7 @@ void TestEditing::placing()
     if (!box.isEmpty())
         e.ctx.messages.answer(QMessageBox::Ok);
     e.click(0, at);
-    QCOMPARE(e.blocks(0), expected);
+    QCOMPARE(e.onScreen(0), expected);
     const bool placed = expected.size() > 2;
     QCOMPARE(e.ctx.state.Modified, placed);
     if (placed) {
@@ -151,14 +107,14 @@ void TestEditing::rightClick()
     // On a free place nothing is removed, but the day is rebuilt and counts as changed.
     e.window->findChild<QLineEdit*>("txtHon")->setText("alt");
     e.click(1, "10:00", Qt::RightButton);
-    QCOMPARE(e.blocks(1).size(), 2);
+    QCOMPARE(e.onScreen(1).size(), 2);
     QVERIFY(e.ctx.state.Modified);
     QCOMPARE(e.window->findChild<QLineEdit*>("txtHon")->text(), QString("40"));
 
     e.click(1, "08:20", Qt::RightButton);
-    QCOMPARE(e.blocks(1), QStringList{"09:00-09:30 KONT"});
+    QCOMPARE(e.onScreen(1), QStringList{"09:00-09:30 KONT"});
     QCOMPARE(e.window->findChild<QLineEdit*>("txtHon")->text(), QString("20"));
-    QCOMPARE(e.blocks(3), QStringList{"09:00-09:05 10"});
+    QCOMPARE(e.onScreen(3), QStringList{"09:00-09:05 10"});
 }
 
 void TestEditing::clicksThatDoNothing()
@@ -167,11 +123,11 @@ void TestEditing::clicksThatDoNothing()
     e.newDay();
     e.window->SSDay1(0)->add("08:00", "08:30", "KONT", QColor(0, 255, 0));
     e.window->DR_Load();
-    const QStringList doctor = e.blocks(3);
+    const QStringList doctor = e.onScreen(3);
 
     // No treatment chosen: a free place does nothing, a block still tells about itself.
     e.click(0, "10:00");
-    QCOMPARE(e.blocks(0).size(), 1);
+    QCOMPARE(e.onScreen(0).size(), 1);
     e.ctx.messages.answer(QMessageBox::Ok);
     e.click(0, "08:20");
     e.expectBox("KONT dauert 30 min.\rAnzahl = 1", "Info", QMessageBox::Information);
@@ -180,11 +136,11 @@ void TestEditing::clicksThatDoNothing()
     // The doctor column, with either button.
     e.click(3, "08:00");
     e.click(3, "08:00", Qt::RightButton);
-    QCOMPARE(e.blocks(3), doctor);
+    QCOMPARE(e.onScreen(3), doctor);
     // The header.
     QTest::mouseClick(e.window->SSDay1(1), Qt::LeftButton, {}, QPoint(20, 3));
     QTest::mouseClick(e.window->SSDay1(1), Qt::RightButton, {}, QPoint(20, 3));
-    QCOMPARE(e.blocks(1), QStringList());
+    QCOMPARE(e.onScreen(1), QStringList());
     QVERIFY(!e.ctx.state.Modified);
     QCOMPARE(e.ctx.messages.shown().size(), 1);
 }
@@ -194,16 +150,13 @@ void TestEditing::overlappingStoredBlocks()
     Editor e;
     e.ctx.tempDatabase.addBlock("Alt", "Stuhl 1", "KONT", "08:00", "08:30");
     e.ctx.tempDatabase.addBlock("Alt", "Stuhl 1", "LANG", "08:10", "09:40");
-    e.ctx.modals.handleNext([](QDialog& d) {
-        d.findChild<QLineEdit*>("txtIdealtag")->setText("Alt");
-        QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
-    });
-    e.window->findChild<QAction*>("mnuFileOpen")->trigger();
+    e.ctx.modals.handleNext(openName("Alt"));
+    e.action("mnuFileOpen")->trigger();
     e.ctx.messages.answer(QMessageBox::Ok);
     e.click(0, "08:20");
     e.expectBox("KONT dauert 30 min.\rAnzahl = 1", "Info", QMessageBox::Information);
     e.click(0, "08:20", Qt::RightButton);
-    QCOMPARE(e.blocks(0), QStringList{"08:10-09:40 LANG"});
+    QCOMPARE(e.onScreen(0), QStringList{"08:10-09:40 LANG"});
 }
 
 void TestEditing::treatmentGoneFromTheTable()
@@ -213,18 +166,18 @@ void TestEditing::treatmentGoneFromTheTable()
     e.choose("KONT");
     // Past midnight: refused, nothing changes.
     e.click(0, "23:40");
-    QCOMPARE(e.blocks(0), QStringList());
+    QCOMPARE(e.onScreen(0), QStringList());
     QVERIFY(!e.ctx.state.Modified);
     // Deleted in the treatment editor while chosen: a click places nothing.
     e.ctx.tempDatabase.exec("DELETE FROM Behand WHERE BEH = 'KONT'");
     e.click(0, "10:00");
-    QCOMPARE(e.blocks(0), QStringList());
+    QCOMPARE(e.onScreen(0), QStringList());
     QVERIFY(!e.ctx.state.Modified);
     // A changed duration counts from the next click on, without a restart.
     e.ctx.tempDatabase.exec("UPDATE Behand SET DAUER = 40 WHERE BEH = 'LANG'");
     e.choose("LANG");
     e.click(0, "10:00");
-    QCOMPARE(e.blocks(0), QStringList{"10:00-10:40 LANG"});
+    QCOMPARE(e.onScreen(0), QStringList{"10:00-10:40 LANG"});
 }
 
 void TestEditing::blockInfoCounts()
@@ -290,33 +243,26 @@ void TestEditing::theWholeRoad()
     e.choose("KONT");
     e.click(0, "08:00");
     e.click(1, "08:00");
-    QCOMPARE(e.blocks(3), QStringList{"08:00-08:05 20"});
+    QCOMPARE(e.onScreen(3), QStringList{"08:00-08:05 20"});
     QCOMPARE(e.window->SSDay1(3)->item(0).color, QColor(255, 0, 0));
     e.choose("LANG");
     e.click(2, "10:00");
     e.click(0, "09:00");
     QCOMPARE(e.window->findChild<QLineEdit*>("txtHon")->text(), QString("240"));
-    e.ctx.modals.handleNext([](QDialog& d) {
-        d.findChild<QLineEdit*>("txtName")->setText("Donnerstag");
-        QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
-    });
-    e.window->findChild<QAction*>("mnuFileSave")->trigger();
+    e.ctx.modals.handleNext(saveAs("Donnerstag"));
+    e.action("mnuFileSave")->trigger();
     e.window->close();
 
     // Start again on the same database.
     e.ctx.state = LunarisState();
     e.ctx.state.MaxChairs = 10;
     e.start();
-    e.ctx.modals.handleNext([](QDialog& d) {
-        d.findChild<QLineEdit*>("txtIdealtag")->setText("Donnerstag");
-        QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
-    });
-    e.window->findChild<QAction*>("mnuFileOpen")->trigger();
-    QCOMPARE(e.blocks(0), QStringList({"08:00-08:30 KONT", "09:00-10:30 LANG"}));
+    e.ctx.modals.handleNext(openName("Donnerstag"));
+    e.action("mnuFileOpen")->trigger();
+    QCOMPARE(e.onScreen(0), QStringList({"08:00-08:30 KONT", "09:00-10:30 LANG"}));
     e.click(0, "09:30", Qt::RightButton);
-    e.window->findChild<QAction*>("mnuFileSave")->trigger();
-    QCOMPARE(e.ctx.tempDatabase.rows("SELECT STUHL, BEH, STARTZEIT, ENDZEIT FROM Template WHERE IDEALTAG = "
-                                     "'Donnerstag' ORDER BY rowid"),
+    e.action("mnuFileSave")->trigger();
+    QCOMPARE(e.stored("Donnerstag"),
              QStringList({"Stuhl 1|KONT|08:00|08:30", "Stuhl 2|KONT|08:00|08:30", "Stuhl 3|LANG|10:00|11:30"}));
     QVERIFY(!e.ctx.state.Modified);
 }
@@ -327,7 +273,7 @@ void TestEditing::treatmentEditorChangesTheNextPlacement()
     e.newDay();
     e.choose("KONT");
     e.click(0, "08:00");
-    QCOMPARE(e.blocks(0), QStringList{"08:00-08:30 KONT"});
+    QCOMPARE(e.onScreen(0), QStringList{"08:00-08:30 KONT"});
     // In the treatment editor: KONT is the first record; its length becomes 45 and is saved.
     e.ctx.modals.handleNext([](QDialog& d) {
         QCOMPARE(d.findChild<QLineEdit*>("txtFields0")->text(), QString("KONT"));
@@ -337,10 +283,10 @@ void TestEditing::treatmentEditorChangesTheNextPlacement()
         QTest::mouseClick(d.findChild<QPushButton*>("cmdUpdate"), Qt::LeftButton);
         QTest::mouseClick(d.findChild<QPushButton*>(QString::fromUtf8("cmdSchließen")), Qt::LeftButton);
     });
-    e.window->findChild<QAction*>("mnuBeh")->trigger();
+    e.action("mnuBeh")->trigger();
     e.click(1, "08:00");
-    QCOMPARE(e.blocks(1), QStringList{"08:00-08:45 KONT"});
-    QCOMPARE(e.blocks(0), QStringList{"08:00-08:30 KONT"}); // placed blocks keep their times
+    QCOMPARE(e.onScreen(1), QStringList{"08:00-08:45 KONT"});
+    QCOMPARE(e.onScreen(0), QStringList{"08:00-08:30 KONT"}); // placed blocks keep their times
 }
 
 void TestEditing::menuItemsOpenTheirWindows()
@@ -353,7 +299,7 @@ void TestEditing::menuItemsOpenTheirWindows()
     QStringList expected;
     for (const auto& [item, dialog] : items) {
         e.ctx.modals.handleNext([](QDialog& d) { d.reject(); });
-        e.window->findChild<QAction*>(item)->trigger();
+        e.action(item)->trigger();
         expected.append(dialog);
     }
     QCOMPARE(e.ctx.modals.shownDialogs(), expected);
@@ -361,7 +307,7 @@ void TestEditing::menuItemsOpenTheirWindows()
     // A help file that is not there: its description under the program's title.
     e.ctx.state.HelpFile = e.ctx.tempDatabase.folder() + "/fehlt.html";
     e.ctx.messages.answer(QMessageBox::Ok);
-    e.window->findChild<QAction*>("mnuHelpSearch")->trigger();
+    e.action("mnuHelpSearch")->trigger();
     const MessageRequest box = e.ctx.messages.last();
     QVERIFY2(box.text.startsWith("Die Hilfedatei") && box.text.contains("stichworte.html"), qPrintable(box.text));
     QCOMPARE(box.title, QString("Lunaris"));

@@ -1,6 +1,5 @@
-#include "TestContext.h"
+#include "MainWindowFixture.h"
 #include "TestMain.h"
-#include "app/frmLunaris.h"
 #include "dayview/DayView.h"
 
 #include <QLabel>
@@ -10,27 +9,9 @@
 #include <QToolBar>
 
 namespace {
-// A context with chairs, as the window finds it at start.
-struct Fixture {
-    explicit Fixture(int chairs)
-    {
-        for (int i = 1; i <= chairs; ++i)
-            ctx.tempDatabase.addChair(QStringLiteral("Stuhl %1").arg(i));
-    }
-    TestContext ctx;
-};
-
 void setClientSizeTwips(frmLunaris& window, int width, int height)
 {
     window.resize(width / 15, height / 15 + window.menuBar()->height());
-}
-
-QStringList blocksOf(const DayView* view)
-{
-    QStringList result;
-    for (const DayBlock& b : view->model().blocks())
-        result.append(b.startTime + "-" + b.endTime + " " + b.text);
-    return result;
 }
 } // namespace
 
@@ -59,7 +40,7 @@ private slots:
 
 void TestMainWindow::menusAndToolBar()
 {
-    Fixture f(3);
+    MainWindowFixture f(3);
     frmLunaris window(f.ctx.state, f.ctx.services);
     QVERIFY(window.Form_Load(1024));
     const QList<std::tuple<QString, QString, QString, bool>> items = {
@@ -115,7 +96,7 @@ void TestMainWindow::menusAndToolBar()
 
 void TestMainWindow::layoutFollowsTheClientSize()
 {
-    Fixture f(4);
+    MainWindowFixture f(4);
     frmLunaris window(f.ctx.state, f.ctx.services);
     QVERIFY(window.Form_Load(1024));
     window.show();
@@ -131,7 +112,7 @@ void TestMainWindow::layoutFollowsTheClientSize()
 
 void TestMainWindow::minimisedWindowIsNotLaidOut()
 {
-    Fixture f(4);
+    MainWindowFixture f(4);
     frmLunaris window(f.ctx.state, f.ctx.services);
     QVERIFY(window.Form_Load(1024));
     window.show();
@@ -159,7 +140,7 @@ void TestMainWindow::columnsForTheChairCount()
 {
     QFETCH(int, chairs);
     QFETCH(int, chairCount);
-    Fixture f(chairs);
+    MainWindowFixture f(chairs);
     frmLunaris window(f.ctx.state, f.ctx.services);
     QVERIFY(window.Form_Load(1024));
     QCOMPARE(f.ctx.state.ChairCount, chairCount);
@@ -176,7 +157,7 @@ void TestMainWindow::columnsForTheChairCount()
 
 void TestMainWindow::firstStartUsesTheDefaults()
 {
-    Fixture f(2);
+    MainWindowFixture f(2);
     frmLunaris window(f.ctx.state, f.ctx.services);
     QVERIFY(window.Form_Load(1024));
     QCOMPARE(window.pos(), QPoint(0, 0));
@@ -240,7 +221,7 @@ void TestMainWindow::practiceSettingsThatMakeNoSense()
     QFETCH(int, rows);
     QFETCH(QString, first);
     QFETCH(bool, reported);
-    Fixture f(1);
+    MainWindowFixture f(1);
     f.ctx.tempSettings.write("Kavemo", "Praxis", "Slot", slot);
     f.ctx.tempSettings.write("Kavemo", "Praxis", "OpenZeit", open);
     f.ctx.tempSettings.write("Kavemo", "Praxis", "ZuZeit", close);
@@ -259,7 +240,7 @@ void TestMainWindow::practiceSettingsThatMakeNoSense()
 
 void TestMainWindow::positionIsStoredOnClose()
 {
-    Fixture f(2);
+    MainWindowFixture f(2);
     f.ctx.tempSettings.write("Lunaris", "Settings", "MainLeft", "1500");
     f.ctx.tempSettings.write("Lunaris", "Settings", "MainTop", "750");
     f.ctx.tempSettings.write("Lunaris", "Settings", "MainWidth", "11250");
@@ -280,7 +261,7 @@ void TestMainWindow::positionIsStoredOnClose()
 
 void TestMainWindow::minimisedCloseKeepsThePosition()
 {
-    Fixture f(2);
+    MainWindowFixture f(2);
     f.ctx.tempSettings.write("Lunaris", "Settings", "MainWidth", "13500");
     frmLunaris window(f.ctx.state, f.ctx.services);
     QVERIFY(window.Form_Load(1024));
@@ -294,20 +275,17 @@ void TestMainWindow::minimisedCloseKeepsThePosition()
 
 void TestMainWindow::narrowScreenEndsTheProgram()
 {
-    Fixture f(2);
+    MainWindowFixture f(2);
     frmLunaris window(f.ctx.state, f.ctx.services);
     f.ctx.messages.answer(QMessageBox::Ok);
     QVERIFY(!window.Form_Load(799));
-    const MessageRequest box = f.ctx.messages.last();
-    QCOMPARE(box.text, QString("Bitte ändern Sie die Bildschirmauflösung auf\rmindestens 800 x 600 Pixel!"));
-    QCOMPARE(box.title, QString("Lunaris"));
-    QCOMPARE(box.icon, QMessageBox::Critical);
-    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    compareBox(f.ctx.messages.last(), "Bitte ändern Sie die Bildschirmauflösung auf\rmindestens 800 x 600 Pixel!",
+               "Lunaris", QMessageBox::Critical, QMessageBox::Ok);
 }
 
 void TestMainWindow::closeAsksOnlyWhenModified()
 {
-    Fixture f(2);
+    MainWindowFixture f(2);
     {
         frmLunaris window(f.ctx.state, f.ctx.services);
         QVERIFY(window.Form_Load(1024));
@@ -323,17 +301,14 @@ void TestMainWindow::closeAsksOnlyWhenModified()
         f.ctx.messages.answer(QMessageBox::No);
         window.findChild<QAction*>("mnuFileExit")->trigger();
         QVERIFY(!window.isVisible());
-        const MessageRequest box = f.ctx.messages.last();
-        QCOMPARE(box.text, QString("Möchten Sie noch Speichern?"));
-        QCOMPARE(box.title, QString("Lunaris"));
-        QCOMPARE(box.icon, QMessageBox::Question);
-        QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No);
+        compareBox(f.ctx.messages.last(), "Möchten Sie noch Speichern?", "Lunaris", QMessageBox::Question,
+                   QMessageBox::Yes | QMessageBox::No);
     }
 }
 
 void TestMainWindow::viewToggles()
 {
-    Fixture f(2);
+    MainWindowFixture f(2);
     frmLunaris window(f.ctx.state, f.ctx.services);
     QVERIFY(window.Form_Load(1024));
     window.show();
@@ -352,7 +327,7 @@ void TestMainWindow::viewToggles()
 
 void TestMainWindow::helpWithoutFile()
 {
-    Fixture f(2);
+    MainWindowFixture f(2);
     f.ctx.state.HelpFile.clear();
     frmLunaris window(f.ctx.state, f.ctx.services);
     QVERIFY(window.Form_Load(1024));
@@ -367,7 +342,7 @@ void TestMainWindow::helpWithoutFile()
 
 void TestMainWindow::loadDrawsTheDay()
 {
-    Fixture f(3);
+    MainWindowFixture f(3);
     TempDatabase& db = f.ctx.tempDatabase;
     db.addTreatment("KONT", 20, 10, 5, 0, 0, 18);
     db.addTreatment("BOGEN", 30, 10, 10, 0, 0, 28.5);
@@ -390,11 +365,11 @@ void TestMainWindow::loadDrawsTheDay()
         QCOMPARE(window.windowTitle(), QString("Template: Montag"));
         QCOMPARE(window.SSDay1(0)->caption(), QString("Stuhl 1"));
         QCOMPARE(window.SSDay1(1)->caption(), QString("Stuhl 2"));
-        QCOMPARE(blocksOf(window.SSDay1(0)), QStringList({"08:00-08:20 KONT", "09:00-09:30 BOGEN"}));
-        QCOMPARE(blocksOf(window.SSDay1(1)), QStringList());
-        QCOMPARE(blocksOf(window.SSDay1(2)), QStringList({"08:00-08:20 KONT"}));
+        QCOMPARE(blocksOn(*window.SSDay1(0)), QStringList({"08:00-08:20 KONT", "09:00-09:30 BOGEN"}));
+        QCOMPARE(blocksOn(*window.SSDay1(1)), QStringList());
+        QCOMPARE(blocksOn(*window.SSDay1(2)), QStringList({"08:00-08:20 KONT"}));
         QCOMPARE(window.SSDay1(0)->item(0).color, QColor(0, 255, 0));
-        QCOMPARE(blocksOf(window.SSDay1(3)), QStringList({"08:10-08:15 10", "09:10-09:15 10"}));
+        QCOMPARE(blocksOn(*window.SSDay1(3)), QStringList({"08:10-08:15 10", "09:10-09:15 10"}));
         QCOMPARE(window.SSDay1(3)->item(0).color, QColor(0, 255, 0));            // two chairs, 5 + 5 minutes
         QCOMPARE(window.findChild<QLineEdit*>("txtHon")->text(), QString("64")); // 18 + 28 + 18
     }
@@ -409,7 +384,7 @@ void TestMainWindow::loadDrawsTheDay()
 
 void TestMainWindow::loadSkipsRefusedRowsAndReportsOthers()
 {
-    Fixture f(2);
+    MainWindowFixture f(2);
     TempDatabase& db = f.ctx.tempDatabase;
     db.addTreatment("A", 10, 0, 10);
     db.addBlock("Montag", "Stuhl 1", "A", "07:00", "07:10"); // before the day: refused, skipped
@@ -424,20 +399,17 @@ void TestMainWindow::loadSkipsRefusedRowsAndReportsOthers()
     f.ctx.state.CurrentIdealtag = "Montag";
     f.ctx.messages.answer(QMessageBox::Ok);
     window.Termin_load();
-    QCOMPARE(blocksOf(window.SSDay1(0)), QStringList({"09:00-09:10 A"}));
-    QCOMPARE(blocksOf(window.SSDay1(1)), QStringList({"10:00-10:10 A"}));
+    QCOMPARE(blocksOn(*window.SSDay1(0)), QStringList({"09:00-09:10 A"}));
+    QCOMPARE(blocksOn(*window.SSDay1(1)), QStringList({"10:00-10:10 A"}));
     QCOMPARE(window.SSDay1(2)->count(), 0); // the doctor column is not rebuilt
     QCOMPARE(f.ctx.messages.shown().size(), 1);
-    const MessageRequest box = f.ctx.messages.last();
-    QCOMPARE(box.text, QString("94 Fehler: Bitte Öffnungszeit und Datenbank überprüfen"));
-    QCOMPARE(box.title, QString("Datenfehler"));
-    QCOMPARE(box.icon, QMessageBox::Warning);
-    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    compareBox(f.ctx.messages.last(), "94 Fehler: Bitte Öffnungszeit und Datenbank überprüfen", "Datenfehler",
+               QMessageBox::Warning, QMessageBox::Ok);
 }
 
 void TestMainWindow::loadAfterChairsWereDeleted()
 {
-    Fixture f(3);
+    MainWindowFixture f(3);
     frmLunaris window(f.ctx.state, f.ctx.services);
     QVERIFY(window.Form_Load(1024));
     f.ctx.tempDatabase.exec("DELETE FROM Stuhl WHERE STUHL = 'Stuhl 3'");
@@ -451,7 +423,7 @@ void TestMainWindow::loadAfterChairsWereDeleted()
 
 void TestMainWindow::doctorColumnAndFeeOnScreen()
 {
-    Fixture f(2);
+    MainWindowFixture f(2);
     // A table as an older program wrote it, with an empty fee.
     f.ctx.tempDatabase.exec("DROP TABLE Behand");
     f.ctx.tempDatabase.exec("CREATE TABLE Behand (BEH, TEXT, DAUER, DR_START, DR_DAUER, DR_START2, DR_DAUER2, HON)");
