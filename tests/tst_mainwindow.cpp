@@ -338,6 +338,7 @@ void TestMainWindow::helpWithoutFile()
                                "zugeordnet."));
     QCOMPARE(box.title, QString("Lunaris"));
     QCOMPARE(box.icon, QMessageBox::Information);
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
 }
 
 void TestMainWindow::loadDrawsTheDay()
