@@ -3,7 +3,6 @@
 #include "BenchSession.h"
 #include "app/Steps.h"
 #include "app/frmLunaris.h"
-#include "dayview/ClockTime.h"
 #include "dayview/DayView.h"
 #include "editing/BlockRules.h"
 #include "editing/DoctorColumn.h"
@@ -12,58 +11,20 @@
 
 #include <QLineEdit>
 
-#include <cmath>
-
-namespace {
-void addWindow(DoctorDemand& demand, const DayViewModel& doctor, const QString& blockStart, int start, int length)
-{
-    if (length <= 0)
-        return;
-    const auto blockMinutes = ClockTime::minutesOf(blockStart.trimmed());
-    if (!blockMinutes || *blockMinutes + start >= 24 * 60 || *blockMinutes + start < 0)
-        return;
-    const QString windowStart = ClockTime::fromMinutes(*blockMinutes + start);
-    int row = -1;
-    if (!runStepSkippingRefusal([&] { row = doctor.rowOfTime(windowStart); }))
-        return;
-    demand.spread(row, length);
-}
-} // namespace
-
 namespace NaiveDay {
 
 void DR_Load(BenchSession& session)
 {
     frmLunaris& window = session.window();
     DayView* doctorView = window.SSDay1(session.state().ChairCount);
-    DayViewModel& doctor = doctorView->model();
     const TreatmentTable treatments(session.database());
-    const int slotMinutes = doctor.slotMinutes();
-    doctor.setCaption(DoctorColumn::Caption);
-    doctor.clear();
-    DoctorDemand demand(slotMinutes);
-    qint64 fee = 0;
-    for (const DayViewModel* chair : window.chairColumns()) {
-        for (const DayBlock& block : chair->blocks()) {
-            // The treatment table is asked again for every block.
-            const auto found = treatments.find(block.text);
-            if (!found)
-                continue;
-            fee += static_cast<qint64>(std::nearbyint(number(found->hon)));
-            addWindow(demand, doctor, block.startTime, wholeNumber(found->drStart), wholeNumber(found->drDauer));
-            addWindow(demand, doctor, block.startTime, wholeNumber(found->drStart2), wholeNumber(found->drDauer2));
-        }
-    }
-    for (int r = 0; r < doctor.rowCount(); ++r) {
-        const int minutes = demand.at(r);
-        if (minutes <= 0)
-            continue;
-        runStepSkippingRefusal([&] {
-            const QString start = doctor.timeOfRow(r);
-            doctor.add(start, ClockTime::addMinutes(start, 5), QString::number(minutes),
-                       minutes > slotMinutes ? DoctorColumn::Red : DoctorColumn::Green);
+    // The treatment table is asked again for every block.
+    std::optional<Treatment> current;
+    const qint64 fee =
+        DoctorColumn::rebuild(window.chairColumns(), doctorView->model(), [&](const QString& code) -> const Treatment* {
+            current = treatments.find(code);
+            return current ? &*current : nullptr;
         });
-    }
     window.findChild<QLineEdit*>(QStringLiteral("txtHon"))->setText(QString::number(fee));
     doctorView->update();
 }

@@ -90,6 +90,15 @@ QHash<QString, Treatment> DoctorColumn::byCode(const QList<Treatment>& treatment
 qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
                              const QHash<QString, Treatment>& treatments)
 {
+    return rebuild(chairs, doctor, [&treatments](const QString& code) -> const Treatment* {
+        const auto found = treatments.constFind(code);
+        return found == treatments.constEnd() ? nullptr : &*found;
+    });
+}
+
+qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
+                             const TreatmentLookup& lookup)
+{
     const int slotMinutes = doctor.slotMinutes();
     doctor.setCaption(Caption);
     doctor.clear();
@@ -98,8 +107,8 @@ qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewMo
 
     for (const DayViewModel* chair : chairs) {
         for (const DayBlock& block : chair->blocks()) {
-            const auto found = treatments.constFind(block.text);
-            if (found == treatments.constEnd())
+            const Treatment* found = lookup(block.text);
+            if (!found)
                 continue; // a code no longer in the treatment table demands nothing and costs nothing
             const Treatment& t = *found;
             fee = addFee(fee, number(t.hon));

@@ -7,6 +7,7 @@
 #include <QList>
 
 #include <array>
+#include <functional>
 
 class DayViewModel;
 
@@ -43,4 +44,10 @@ public:
     // a failure other than a refusal of a day view; what was added to the doctor column up to then stays.
     static qint64 rebuild(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
                           const QHash<QString, Treatment>& treatments);
+
+    // The same with any look-up of a block's treatment: null when the code is not in the table; the
+    // treatment only has to stay valid until the next look-up.
+    using TreatmentLookup = std::function<const Treatment*(const QString& code)>;
+    static qint64 rebuild(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
+                          const TreatmentLookup& lookup);
 };
