@@ -1,3 +1,4 @@
+#include "MainWindowFixture.h"
 #include "TestContext.h"
 #include "TestMain.h"
 #include "masterdata/RecordNavigator.h"
@@ -85,15 +86,6 @@ void type(QLineEdit* target, const QString& text)
         QTest::keyClick(target, Qt::Key_Backspace);
     else
         QTest::keyClicks(target, text);
-}
-
-void verifyBox(const MessageRequest& box, const QString& text, const QString& title, QMessageBox::Icon icon,
-               QMessageBox::StandardButtons buttons)
-{
-    QCOMPARE(box.text, text);
-    QCOMPARE(box.title, title);
-    QCOMPARE(box.icon, icon);
-    QCOMPARE(box.buttons, buttons);
 }
 
 const QString kRestart = QStringLiteral("Das Programm muss neu gestartet werden\rdamit die Änderungen wirksam werden.");
@@ -249,7 +241,7 @@ void TestMasterData::changeThenNextAsks()
     type(box(*editor, facts.textBox), "Neuer Text");
     ctx.messages.answer(yes ? QMessageBox::Yes : QMessageBox::No);
     click(*editor, "cmdNext");
-    verifyBox(ctx.messages.last(), "Möchten Sie die Änderungen speichern?", facts.caption, QMessageBox::Question,
+    compareBox(ctx.messages.last(), "Möchten Sie die Änderungen speichern?", facts.caption, QMessageBox::Question,
               QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(caption(*editor), QStringLiteral("Datensatz: 2"));
     const QStringList after = stored(ctx, table);
@@ -448,7 +440,7 @@ void TestMasterData::refusedEntries()
 
     ctx.messages.answer(QMessageBox::Ok);
     click(*editor, "cmdUpdate");
-    verifyBox(ctx.messages.last(), message, "Fehler", QMessageBox::NoIcon, QMessageBox::Ok);
+    compareBox(ctx.messages.last(), message, "Fehler", QMessageBox::NoIcon, QMessageBox::Ok);
     QCOMPARE(box(*editor, field)->text(), entry);
     QCOMPARE(stored(ctx, table), before);
     QVERIFY(!ctx.state.ChairsChanged);
@@ -457,7 +449,7 @@ void TestMasterData::refusedEntries()
     ctx.messages.answer(QMessageBox::Yes);
     ctx.messages.answer(QMessageBox::Ok);
     click(*editor, "cmdNext");
-    verifyBox(ctx.messages.last(), "Bitte überprüfen Sie die Daten!", "Fehler", QMessageBox::NoIcon, QMessageBox::Ok);
+    compareBox(ctx.messages.last(), "Bitte überprüfen Sie die Daten!", "Fehler", QMessageBox::NoIcon, QMessageBox::Ok);
     QCOMPARE(caption(*editor), QStringLiteral("Datensatz: 1"));
     QCOMPARE(box(*editor, field)->text(), entry);
 
@@ -612,7 +604,7 @@ void TestMasterData::deleteRecord()
     click(*editor, "cmdDelete");
     if (answer) {
         const MessageRequest question = ctx.messages.last();
-        verifyBox(question, "Wollen Sie wirklich löschen?", "Löschen", QMessageBox::Question,
+        compareBox(question, "Wollen Sie wirklich löschen?", "Löschen", QMessageBox::Question,
                   QMessageBox::Yes | QMessageBox::No);
         QCOMPARE(question.defaultButton, QMessageBox::No);
     }
@@ -709,10 +701,10 @@ void TestMasterData::restartMessage()
         ctx.messages.answer(QMessageBox::Ok);
     });
     QVERIFY(ctx.state.ChairsChanged);
-    verifyBox(ctx.messages.last(), kRestart, "Bitte neu starten", QMessageBox::Warning, QMessageBox::Ok);
+    compareBox(ctx.messages.last(), kRestart, "Bitte neu starten", QMessageBox::Warning, QMessageBox::Ok);
     runChairEditor([&](QDialog&) { ctx.messages.answer(QMessageBox::Ok); });
     QCOMPARE(ctx.messages.shown().size(), 4);
-    verifyBox(ctx.messages.last(), kRestart, "Bitte neu starten", QMessageBox::Warning, QMessageBox::Ok);
+    compareBox(ctx.messages.last(), kRestart, "Bitte neu starten", QMessageBox::Warning, QMessageBox::Ok);
     QCOMPARE(ctx.modals.shownDialogs(), QStringList(4, QStringLiteral("frmStuhlT")));
 
     // The window's close box takes the same way.
@@ -732,7 +724,7 @@ void TestMasterData::addWithoutTable()
     QCOMPARE(caption(*editor), QStringLiteral("Datensatz: 0"));
     ctx.messages.answer(QMessageBox::Ok);
     click(*editor, "cmdAdd");
-    verifyBox(ctx.messages.last(), "Fehler: 3078 Die Tabelle „Behand“ kann nicht gelesen werden.", "Lunaris",
+    compareBox(ctx.messages.last(), "Fehler: 3078 Die Tabelle „Behand“ kann nicht gelesen werden.", "Lunaris",
               QMessageBox::NoIcon, QMessageBox::Ok);
     QCOMPARE(caption(*editor), QStringLiteral("Datensatz: 0"));
 }
