@@ -36,12 +36,14 @@ public:
     }
 
     // Starts the program for a user with this home folder, where the runtime folder the session
-    // names is none of this user's (as after "su"). An ordinary user is "nobody".
+    // names is none of this user's (as after "su") and none can be made in the temporary folder
+    // either. An ordinary user is "nobody".
     void startWithoutRuntimeFolder(QProcess& process, const QString& home, bool ordinaryUser) const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("XDG_RUNTIME_DIR", m_root.filePath("no-runtime-folder"));
+        env.insert("TMPDIR", m_root.filePath("tmp"));
         env.insert("HOME", home);
         env.insert("XDG_CONFIG_HOME", home + "/.config");
         env.remove("XDG_CACHE_HOME");
@@ -52,12 +54,18 @@ public:
         else
             process.start(executable(), {});
     }
-    // Lets an ordinary user run the program and create the database in its folder.
+    // Lets an ordinary user run the program and create the database in its folder. Where a runtime
+    // folder would be, there are files.
     void openToEveryone() const
     {
-        QFile(m_root.filePath("no-runtime-folder")).open(QIODevice::WriteOnly); // a file, not a folder
+        QDir(m_root.path()).mkpath("tmp");
+        for (const char* blocked : {"no-runtime-folder", "tmp/runtime-root", "tmp/runtime-nobody"}) {
+            QFile file(m_root.filePath(blocked));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
         QFile::setPermissions(root(), QFileDevice::Permissions(0x7555));
         QFile::setPermissions(folder(), QFileDevice::Permissions(0x7777));
+        QFile::setPermissions(m_root.filePath("tmp"), QFileDevice::Permissions(0x7777));
     }
 
 private:
