@@ -440,7 +440,7 @@ void TestSettingsDialog::plannerValuesAreNamed_data()
                                            << "";
     QTest::newRow("printer values") << QStringList{"Printer/Schriftart=Times", "Printer/Fontsize=12", "Printer/Hor=5",
                                                    "Printer/Vert=3"}
-                                    << "" << prefix + "Times 12, Position 5 / 3";
+                                    << "" << prefix + "Times 12, Position 5/3";
     QTest::newRow("one printer value, as stored")
         << QStringList{"Printer/Vert=<b>3</b>"} << "" << prefix + "Position vertikal <b>3</b>";
 }

@@ -163,7 +163,7 @@ void frmEinstellungenT::buildPraxisPage()
                                   QStringLiteral("Slot"), QStringLiteral("1"));
     txtSlot->setToolTip(QStringLiteral("1=10 min, 2=15 min"));
 
-    m_lblVorgabe[0] = addLabel(frame, QStringLiteral("lblVorgabe0"), QString(), twipsRect(240, 3960, 4695, 330));
+    m_lblVorgabe[0] = addLabel(frame, QStringLiteral("lblVorgabe0"), QString(), twipsRect(240, 3960, 4935, 330));
 }
 
 void frmEinstellungenT::buildProgrammPage()
@@ -197,7 +197,7 @@ void frmEinstellungenT::buildProgrammPage()
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral(".{0,2}")), m_txtFontsize));
 
     // Between the backup folder and the printer fields it speaks of.
-    m_lblVorgabe[1] = addLabel(frame, QStringLiteral("lblVorgabe1"), QString(), twipsRect(240, 1560, 4695, 600));
+    m_lblVorgabe[1] = addLabel(frame, QStringLiteral("lblVorgabe1"), QString(), twipsRect(240, 1560, 4935, 600));
     m_lblVorgabe[1]->setWordWrap(true);
 }
 
@@ -276,7 +276,7 @@ void frmEinstellungenT::showFamilyValues()
         else if (size)
             printer << QStringLiteral("Schriftgröße ") + *size;
         if (hor && vert)
-            printer << QStringLiteral("Position ") + *hor + QStringLiteral(" / ") + *vert;
+            printer << QStringLiteral("Position ") + *hor + QLatin1Char('/') + *vert;
         else if (hor)
             printer << QStringLiteral("Position horizontal ") + *hor;
         else if (vert)
