@@ -10,10 +10,10 @@
 #include "commands/IdealDayCommands.h"
 #include "commands/frmSpeichern.h"
 #include "dayview/DayView.h"
-#include "editing/BlockRules.h"
 #include "editing/ColumnClickHandler.h"
 #include "editing/DoctorColumn.h"
 #include "editing/EditingControls.h"
+#include "editing/OpenDay.h"
 #include "masterdata/frmBehandT.h"
 #include "masterdata/frmStuhlT.h"
 #include "print/TemplatePrintout.h"
@@ -97,9 +97,8 @@ QIcon toolIcon(const QWidget* widget, const char* themeName, QStyle::StandardPix
 } // namespace
 
 frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* parent)
-    : QMainWindow(parent), m_state(state), m_services(services),
-      m_commands(std::make_unique<IdealDayCommands>(*this, state, services)),
-      m_clicks(std::make_unique<ColumnClickHandler>(*this, state, services))
+    : QMainWindow(parent), m_state(state), m_services(services), m_day(std::make_unique<OpenDay>(state)),
+      m_commands(std::make_unique<IdealDayCommands>(*this, state, services))
 {
     setObjectName(QStringLiteral("frmLunaris"));
     setWindowTitle(kTitle);
@@ -108,7 +107,15 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     createControls();
     createToolBar();
     createStatusBar();
-    m_editing = new EditingControls(*this, *m_DBComboBeh, *m_cmdZeit, state, services);
+    const QList<DayView*> columns(m_columns.cbegin(), m_columns.cend());
+    m_clicks = std::make_unique<ColumnClickHandler>(*m_day, columns, *this, state, services);
+    m_editing = new EditingControls(this, columns, *m_DBComboBeh, *m_cmdZeit, state, services);
+    // Every change of the blocks is drawn, and the doctor column and the fee follow it.
+    connect(m_day.get(), &OpenDay::blocksChanged, this, [this] {
+        for (int i = 0; i < m_state.ChairCount; ++i)
+            m_columns[i]->update();
+        DR_Load();
+    });
     for (DayView* column : m_columns)
         connect(column, &DayView::columnClick, this, [this](int index, int button, int shift, int x, int y) {
             // No failure leaves an event handler.
@@ -152,6 +159,7 @@ void frmLunaris::createMenus()
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("Bearbeiten"));
     edit->setObjectName(QStringLiteral("mnuEdit"));
+    createUndoActions(edit);
     addMenuItem(edit, "mnuBeh", QStringLiteral("Behandlungskürzel bearbeiten..."), QKeySequence(),
                 &frmLunaris::mnuBeh_Click);
     addMenuItem(edit, "mnuStuhl", QStringLiteral("Stühle bearbeiten..."), QKeySequence(), &frmLunaris::mnuStuhl_Click);
@@ -180,6 +188,32 @@ void frmLunaris::createMenus()
                 &frmLunaris::mnuHelpAbout_Click);
 }
 
+void frmLunaris::createUndoActions(QMenu* edit)
+{
+    QUndoStack& history = m_day->history();
+    m_mnuEditUndo = edit->addAction(QString());
+    m_mnuEditUndo->setObjectName(QStringLiteral("mnuEditUndo"));
+    m_mnuEditUndo->setShortcut(QKeySequence(QStringLiteral("Ctrl+Z")));
+    m_mnuEditRedo = edit->addAction(QString());
+    m_mnuEditRedo->setObjectName(QStringLiteral("mnuEditRedo"));
+    m_mnuEditRedo->setShortcuts({QKeySequence(QStringLiteral("Ctrl+Y")), QKeySequence(QStringLiteral("Ctrl+Shift+Z"))});
+    edit->addSeparator()->setObjectName(QStringLiteral("mnuEditBar1"));
+    connect(m_mnuEditUndo, &QAction::triggered, &history, &QUndoStack::undo);
+    connect(m_mnuEditRedo, &QAction::triggered, &history, &QUndoStack::redo);
+    // The items name the step they take back or make again.
+    auto name = [](QAction* action, const QString& caption, const QString& step, bool enabled) {
+        action->setText(step.isEmpty() ? caption : caption + QStringLiteral(": ") + step);
+        action->setEnabled(enabled);
+    };
+    auto follow = [this, &history, name] {
+        name(m_mnuEditUndo, QStringLiteral("&Rückgängig"), history.undoText(), history.canUndo());
+        name(m_mnuEditRedo, QStringLiteral("&Wiederherstellen"), history.redoText(), history.canRedo());
+    };
+    connect(&history, &QUndoStack::indexChanged, this, follow);
+    connect(&history, &QUndoStack::cleanChanged, this, follow);
+    follow();
+}
+
 void frmLunaris::createToolBar()
 {
     // The tool bar lies in the client area along its top edge, as the design positions assume.
@@ -206,6 +240,23 @@ void frmLunaris::createToolBar()
                           QIcon::fromTheme(QStringLiteral("document-print"), printerIcon()));
     m_tbSave->setEnabled(false);
     m_tbPrint->setEnabled(false);
+    m_toolBar->addSeparator();
+    // Undo and redo share the menu items' state and captions.
+    for (QAction* step : {m_mnuEditUndo, m_mnuEditRedo}) {
+        const bool undo = step == m_mnuEditUndo;
+        QAction* button = m_toolBar->addAction(
+            toolIcon(this, undo ? "edit-undo" : "edit-redo", undo ? QStyle::SP_ArrowBack : QStyle::SP_ArrowForward),
+            undo ? QStringLiteral("Rückgängig") : QStringLiteral("Wiederherstellen"));
+        button->setObjectName(undo ? QStringLiteral("tbToolBar_Undo") : QStringLiteral("tbToolBar_Redo"));
+        button->setData(undo ? QStringLiteral("Undo") : QStringLiteral("Redo"));
+        auto follow = [button, step] {
+            button->setEnabled(step->isEnabled());
+            button->setToolTip(QString(step->text()).remove(QLatin1Char('&')));
+        };
+        connect(step, &QAction::changed, button, follow);
+        connect(button, &QAction::triggered, step, &QAction::trigger);
+        follow();
+    }
 }
 
 void frmLunaris::createControls()
@@ -231,7 +282,7 @@ void frmLunaris::createControls()
         hidden->hide();
 
     for (int i = 0; i < ColumnCount; ++i) {
-        auto* column = new DayView(i, client);
+        auto* column = new DayView(i, m_day->column(i), client);
         column->setObjectName(QStringLiteral("SSDay1_%1").arg(i));
         column->setCaption(i < 10 ? QString::number(i + 1) : DoctorColumn::Caption);
         column->setDayStart(QStringLiteral("07:00"));
@@ -474,26 +525,17 @@ void frmLunaris::Form_Unload()
 
 QList<DayViewModel*> frmLunaris::chairModels() const
 {
-    QList<DayViewModel*> models;
-    for (int i = 0; i < m_state.ChairCount; ++i)
-        models.append(&m_columns[i]->model());
-    return models;
+    return m_day->chairModels();
 }
 
 QList<const DayViewModel*> frmLunaris::chairColumns() const
 {
-    QList<const DayViewModel*> models;
-    for (int i = 0; i < m_state.ChairCount; ++i)
-        models.append(&m_columns[i]->model());
-    return models;
+    return std::as_const(*m_day).chairs();
 }
 
 QList<const DayViewModel*> frmLunaris::printColumns() const
 {
-    QList<const DayViewModel*> models;
-    for (int i = 0; i <= m_state.ChairCount; ++i)
-        models.append(&m_columns[i]->model());
-    return models;
+    return std::as_const(*m_day).columnsWithDoctor();
 }
 
 void frmLunaris::showDataError(int number)
@@ -509,8 +551,10 @@ void frmLunaris::Termin_load()
         setWindowTitle(QStringLiteral("Template: ") + captionText(m_state.CurrentIdealtag));
     DayView* doctor = m_columns[m_state.ChairCount];
     doctor->clear();
+    // Another day: the steps of the previous one cannot be taken back here.
+    m_day->forgetHistory();
     try {
-        IdealDayLoader::load(m_services.database, chairModels(), m_state.CurrentIdealtag, m_rowsOnScreen);
+        IdealDayLoader::load(m_services.database, chairModels(), m_state.CurrentIdealtag, m_day->rowsOnScreen());
     } catch (const LunarisError& e) {
         for (int i = 0; i < m_state.ChairCount; ++i)
             m_columns[i]->update();
@@ -540,9 +584,7 @@ void frmLunaris::DR_Load()
 
 void frmLunaris::BlockInfo(const QString& text, int minutes)
 {
-    const int count = BlockRules::countOf(chairColumns(), text);
-    m_services.messages.inform(this, BlockRules::infoText(text, minutes, count), QStringLiteral("Info"),
-                               QMessageBox::Information);
+    m_clicks->BlockInfo(text, minutes);
 }
 
 void frmLunaris::switchOn(bool deleteEnabled)
@@ -693,12 +735,13 @@ bool frmLunaris::Speichern()
     }
     try {
         // One transaction: a failure leaves the stored day exactly as it was.
-        m_rowsOnScreen = IdealDayStore(m_services.database).replaceDay(m_state.CurrentIdealtag, rows, m_rowsOnScreen);
+        RowsOnScreen& onScreen = m_day->rowsOnScreen();
+        onScreen = IdealDayStore(m_services.database).replaceDay(m_state.CurrentIdealtag, rows, onScreen);
     } catch (const LunarisError&) {
         m_services.messages.inform(this, QStringLiteral("Daten konnten nicht gespeichert werden"),
                                    QStringLiteral("Speichern"), QMessageBox::Critical);
         return false;
     }
-    m_state.Modified = false;
+    m_day->markSaved();
     return true;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/Tables.h"
+#include "commands/DayEditorWindow.h"
 
 #include <QMainWindow>
 #include <QMargins>
@@ -13,6 +13,7 @@ class IdealDayCommands;
 class ColumnClickHandler;
 class EditingControls;
 class DayViewModel;
+class OpenDay;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -26,7 +27,7 @@ struct LunarisState;
 // The program's main window: one day-view column per chair plus the doctor column, the treatment
 // list, the fee box, menus, tool bar and status bar. Positions are designed in twips (15 per pixel)
 // in the window's client area (below the menu bar).
-class frmLunaris : public QMainWindow {
+class frmLunaris : public QMainWindow, public DayEditorWindow {
     Q_OBJECT
 public:
     static constexpr int TwipsPerPixel = 15;
@@ -41,14 +42,17 @@ public:
     bool Form_Load(int screenWidthPixels);
 
     // Draws the day named CurrentIdealtag into the chair columns and rebuilds the doctor column.
-    void Termin_load();
+    void Termin_load() override;
     // Rebuilds the doctor column and the fee total from the chair columns.
     void DR_Load();
     // Tells the treatment, length and count in the day of a block.
     void BlockInfo(const QString& text, int minutes);
     // Writes the open day's blocks under CurrentIdealtag (asks for a name first when it has none).
     // False when there was something to save and it was not saved (name dialog cancelled, save failed).
-    bool Speichern();
+    bool Speichern() override;
+    QWidget* editorWindow() override { return this; }
+    // The day in the editor, which the columns show.
+    OpenDay& openDay() { return *m_day; }
 
     DayView* SSDay1(int index) const { return m_columns.at(index); }
     QList<DayViewModel*> chairModels() const;
@@ -79,7 +83,7 @@ public:
     void tbToolBar_ButtonClick(const QString& key);
 
     // Enables the day views and the commands once a day is created or opened.
-    void switchOn(bool deleteEnabled);
+    void switchOn(bool deleteEnabled) override;
     void setStatusText(const QString& text);
 
 protected:
@@ -91,6 +95,7 @@ protected:
 
 private:
     void createMenus();
+    void createUndoActions(QMenu* edit);
     void createToolBar();
     void createControls();
     void createStatusBar();
@@ -114,14 +119,12 @@ private:
     QRect m_outerGeometry;
     QMargins m_appliedFrame;
     bool m_outerGeometryPending = false;
+    std::unique_ptr<OpenDay> m_day;
     std::unique_ptr<IdealDayCommands> m_commands;
     std::unique_ptr<ColumnClickHandler> m_clicks;
     EditingControls* m_editing = nullptr;
 
     std::array<DayView*, ColumnCount> m_columns{};
-    // The stored rows of the open day that are on screen: a save replaces these and leaves the
-    // rows the load could not show.
-    RowsOnScreen m_rowsOnScreen;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_lblBehAuswahl = nullptr;
     QLabel* m_lblHon = nullptr;
@@ -140,4 +143,6 @@ private:
     QAction* m_mnuViewStatusBar = nullptr;
     QAction* m_tbSave = nullptr;
     QAction* m_tbPrint = nullptr;
+    QAction* m_mnuEditUndo = nullptr;
+    QAction* m_mnuEditRedo = nullptr;
 };

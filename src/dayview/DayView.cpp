@@ -27,7 +27,20 @@ QFont smallFont(const QFont& base)
 }
 } // namespace
 
-DayView::DayView(int index, QWidget* parent) : QWidget(parent), m_index(index), m_scrollBar(new QScrollBar(this))
+DayView::DayView(int index, QWidget* parent)
+    : QWidget(parent), m_index(index), m_ownModel(std::make_unique<DayViewModel>()), m_model(*m_ownModel),
+      m_scrollBar(new QScrollBar(this))
+{
+    init();
+}
+
+DayView::DayView(int index, DayViewModel& model, QWidget* parent)
+    : QWidget(parent), m_index(index), m_model(model), m_scrollBar(new QScrollBar(this))
+{
+    init();
+}
+
+void DayView::init()
 {
     m_scrollBar->setOrientation(Qt::Vertical);
     connect(m_scrollBar, &QScrollBar::valueChanged, this, [this](int value) { setFirstRow(value); });

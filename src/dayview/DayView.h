@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+#include <memory>
+
 class QScrollBar;
 
 // One column of the main window: a bold header with the caption, the rows of the time range with
@@ -14,6 +16,8 @@ class DayView : public QWidget {
     Q_OBJECT
 public:
     explicit DayView(int index, QWidget* parent = nullptr);
+    // A view of a column that lives elsewhere (the open day's); the model must outlive the view.
+    DayView(int index, DayViewModel& model, QWidget* parent = nullptr);
 
     int index() const { return m_index; }
     DayViewModel& model() { return m_model; }
@@ -65,12 +69,15 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void init();
     void updateScrollRange();
     int visibleRows() const;
     int timeGutterWidth() const;
 
     int m_index;
-    DayViewModel m_model;
+    // Set only when the view has no model given to it.
+    std::unique_ptr<DayViewModel> m_ownModel;
+    DayViewModel& m_model;
     QColor m_backColor = Qt::white;
     int m_firstRow = 0;
     // Wheel movement not yet worth a whole notch, in eighths of a degree.

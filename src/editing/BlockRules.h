@@ -11,12 +11,12 @@ class DayViewModel;
 // which is time order because the form is fixed.
 namespace BlockRules {
 
-// Index of the first block with start <= t < end, or -1.
-int blockAt(const DayViewModel& column, const QString& t);
+// Index of the first block with start <= t < end, or -1; the block `ignore` (one being moved) does not count.
+int blockAt(const DayViewModel& column, const QString& t, int ignore = -1);
 // End of a block of `minutes` starting at t; nothing for a negative length or one passing midnight.
 std::optional<QString> endOfPlacement(const QString& t, int minutes);
 // Index of the first block the span [t, e) would run into or enclose, or -1. Touching is allowed.
-int overlapping(const DayViewModel& column, const QString& t, const QString& e);
+int overlapping(const DayViewModel& column, const QString& t, const QString& e, int ignore = -1);
 // How often a block text occurs in the chair columns (exact, case-sensitive).
 int countOf(const QList<const DayViewModel*>& chairs, const QString& text);
 // The block information: "<code> dauert <n> min." CR "Anzahl = <count>".

@@ -3,29 +3,36 @@
 #include "app/AppServices.h"
 #include "app/LunarisState.h"
 #include "app/Steps.h"
-#include "app/frmLunaris.h"
 #include "dayview/DayView.h"
 #include "editing/BlockRules.h"
+#include "editing/OpenDay.h"
 #include "store/Tables.h"
 #include "ui/MessageService.h"
 
 namespace {
-const QColor kBlockColor(0, 255, 0);
 constexpr int LeftButton = 1;
 constexpr int RightButton = 2;
 } // namespace
 
-ColumnClickHandler::ColumnClickHandler(frmLunaris& window, LunarisState& state, AppServices& services)
-    : m_window(window), m_state(state), m_services(services)
+ColumnClickHandler::ColumnClickHandler(OpenDay& day, QList<DayView*> columns, QWidget& window, LunarisState& state,
+                                       AppServices& services)
+    : m_day(day), m_columns(std::move(columns)), m_window(window), m_state(state), m_services(services)
 {
 }
 
 void ColumnClickHandler::SSDay1_ColumnClick(int index, int button, int, int x, int y)
 {
+    if (index < 0 || index >= m_state.ChairCount)
+        return;
+    clickAt(index, button, m_columns.at(index)->timeAt(x, y));
+}
+
+void ColumnClickHandler::clickAt(int index, int button, const QString& time)
+{
     // The doctor column and the hidden columns are read-only for the user.
     if (index < 0 || index >= m_state.ChairCount)
         return;
-    const QString t = m_window.SSDay1(index)->timeAt(x, y).trimmed();
+    const QString t = time.trimmed();
     if (t.isEmpty())
         return;
     if (button == LeftButton)
@@ -36,11 +43,10 @@ void ColumnClickHandler::SSDay1_ColumnClick(int index, int button, int, int x, i
 
 void ColumnClickHandler::place(int index, const QString& t)
 {
-    DayView* column = m_window.SSDay1(index);
-    const int hit = BlockRules::blockAt(column->model(), t);
+    const int hit = m_day.blockAt(index, t);
     if (hit >= 0) {
-        const DayBlock& block = column->item(hit);
-        m_window.BlockInfo(block.text, block.minutes());
+        const DayBlock& block = m_day.column(index).item(hit);
+        BlockInfo(block.text, block.minutes());
         return;
     }
     if (m_state.CurrentBeh.isEmpty())
@@ -54,28 +60,33 @@ void ColumnClickHandler::place(int index, const QString& t)
     });
     if (!duration)
         return;
-    const auto e = BlockRules::endOfPlacement(t, *duration);
-    if (!e)
-        return; // the clock text cannot express an end past midnight
+    OpenDay::Refusal refusal = OpenDay::Refusal::None;
+    // A start the column refuses places nothing.
+    if (!runStep([&] { refusal = m_day.place(index, t, m_state.CurrentBeh, *duration); }))
+        return;
+    // An end past midnight cannot be written as a clock text: nothing is placed, silently.
+    if (refusal == OpenDay::Refusal::Overlap)
+        showOverlap();
+}
 
-    if (BlockRules::overlapping(column->model(), t, *e) >= 0) {
-        m_services.messages.inform(&m_window, QStringLiteral("Termine überlappen!"), QStringLiteral("Lunaris"),
-                                   QMessageBox::NoIcon);
-        return;
-    }
-    if (!runStep([&] { column->add(t, *e, m_state.CurrentBeh, kBlockColor); }))
-        return;
-    m_window.DR_Load();
-    m_state.Modified = true;
+void ColumnClickHandler::showOverlap()
+{
+    m_services.messages.inform(&m_window, QStringLiteral("Termine überlappen!"), QStringLiteral("Lunaris"),
+                               QMessageBox::NoIcon);
 }
 
 void ColumnClickHandler::remove(int index, const QString& t)
 {
-    DayView* column = m_window.SSDay1(index);
-    const int hit = BlockRules::blockAt(column->model(), t);
-    if (hit >= 0)
-        runStep([&] { column->remove(hit); });
+    bool removed = false;
+    runStep([&] { removed = m_day.removeAt(index, t); });
     // Also without a block under the click: the rebuild runs and the day counts as changed.
-    m_window.DR_Load();
-    m_state.Modified = true;
+    if (!removed)
+        m_day.touch();
+}
+
+void ColumnClickHandler::BlockInfo(const QString& text, int minutes)
+{
+    const int count = BlockRules::countOf(m_day.chairs(), text);
+    m_services.messages.inform(&m_window, BlockRules::infoText(text, minutes, count), QStringLiteral("Info"),
+                               QMessageBox::Information);
 }
