@@ -132,6 +132,16 @@ QString describeDatabaseError(const QSqlError& error)
     return QStringLiteral("Datenbankfehler: %1").arg(driverText.isEmpty() ? error.driverText() : driverText);
 }
 
+bool readNext(QSqlQuery& query)
+{
+    if (query.next())
+        return true;
+    // next() also ends a result on a read error (an I/O error, a damaged page half-way).
+    if (query.lastError().isValid())
+        throw databaseFailure(query.lastError());
+    return false;
+}
+
 LunarisError databaseFailure(const QSqlError& error)
 {
     bool ok = false;
@@ -234,7 +244,7 @@ void Database::checkReadable() const
 void Database::checkSchema() const
 {
     QStringList tables;
-    for (QSqlQuery q = run(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")); q.next();)
+    for (QSqlQuery q = run(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")); readNext(q);)
         tables.append(q.value(0).toString());
     for (const TableFields& required : requiredSchema()) {
         const QString table = QString::fromLatin1(required.table);
@@ -244,7 +254,7 @@ void Database::checkSchema() const
                                                             "Die Datei wird nicht verändert.")
                                                  .arg(m_filePath, table));
         QStringList fields;
-        for (QSqlQuery q = run(QStringLiteral("SELECT name FROM pragma_table_info(?)"), {table}); q.next();)
+        for (QSqlQuery q = run(QStringLiteral("SELECT name FROM pragma_table_info(?)"), {table}); readNext(q);)
             fields.append(q.value(0).toString());
         for (const QString& field : required.fields)
             if (!fields.contains(field, Qt::CaseInsensitive))
