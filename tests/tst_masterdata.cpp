@@ -418,8 +418,10 @@ void TestMasterData::refusedEntries_data()
                                        << "Im Feld DAUER ist nur eine ganze Zahl erlaubt.";
     QTest::newRow("empty DAUER") << "Behand" << 2 << ""
                                  << "Das Feld DAUER darf nicht leer sein.";
-    QTest::newRow("decimal comma in HON") << "Behand" << 7 << "2,5"
-                                          << "Im Feld HON ist nur eine Zahl erlaubt.";
+    QTest::newRow("letters in HON") << "Behand" << 7 << "2,5x"
+                                    << "Im Feld HON ist nur eine Zahl erlaubt.";
+    QTest::newRow("decimal comma in DAUER") << "Behand" << 2 << "2,5"
+                                            << "Im Feld DAUER ist nur eine ganze Zahl erlaubt.";
     QTest::newRow("duplicate code") << "Behand" << 0 << "BEFU"
                                     << "Eine Behandlung mit diesem Kürzel ist bereits vorhanden.";
     QTest::newRow("duplicate chair") << "Stuhl" << 1 << "Stuhl 2"
@@ -473,8 +475,9 @@ void TestMasterData::maxLengths_data()
     QTest::addColumn<int>("maxLength");
     QTest::newRow("BEH") << "Behand" << 0 << 6;
     QTest::newRow("TEXT of a treatment") << "Behand" << 1 << 30;
-    for (int field = 2; field <= 7; ++field)
+    for (int field = 2; field <= 6; ++field)
         QTest::newRow(qPrintable(QStringLiteral("treatment box %1").arg(field))) << "Behand" << field << 3;
+    QTest::newRow("HON, a fee with cents") << "Behand" << 7 << 6; // "999,99"
     QTest::newRow("STUHL") << "Stuhl" << 1 << 15;
     QTest::newRow("TEXT of a chair") << "Stuhl" << 2 << 30;
 }
@@ -501,16 +504,16 @@ void TestMasterData::longerStoredValueIsKept()
     auto editor = openEditor(ctx, "Behand");
     click(*editor, "cmdNext");
     QCOMPARE(box(*editor, 0)->text(), QStringLiteral("BEFUND1"));
-    QCOMPARE(box(*editor, 7)->text(), QStringLiteral("62.5"));
+    QCOMPARE(box(*editor, 7)->text(), QStringLiteral("62,5"));
     type(box(*editor, 1), "Befund neu");
     click(*editor, "cmdUpdate");
     QCOMPARE(stored(ctx, "Behand").at(1), QStringLiteral("BEFUND1|Befund neu|40|10|15|30|5|62.5"));
     // Typing is still held to the box's limit, or to the stored length where that is longer.
-    QTest::keyClicks(box(*editor, 7), "9");
-    QCOMPARE(box(*editor, 7)->text(), QStringLiteral("62.5"));
+    QTest::keyClicks(box(*editor, 0), "9");
+    QCOMPARE(box(*editor, 0)->text(), QStringLiteral("BEFUND1"));
     click(*editor, "cmdNext");
-    type(box(*editor, 7), "1234");
-    QCOMPARE(box(*editor, 7)->text(), QStringLiteral("123"));
+    type(box(*editor, 2), "1234");
+    QCOMPARE(box(*editor, 2)->text(), QStringLiteral("123"));
 }
 
 void TestMasterData::enterAndEscape_data()

@@ -89,9 +89,7 @@ QString constraintDescription(const QString& driverText)
     static const QRegularExpression notNull(QStringLiteral("NOT NULL constraint failed: \\w+\\.(\\w+)"));
     static const QRegularExpression unique(QStringLiteral("UNIQUE constraint failed: \\w+\\.(\\w+)"));
     if (const auto m = check.match(driverText); m.hasMatch()) {
-        if (m.captured(2) == QLatin1String("ganzzahl"))
-            return QStringLiteral("Im Feld %1 ist nur eine ganze Zahl erlaubt.").arg(m.captured(1));
-        return QStringLiteral("Im Feld %1 ist nur eine Zahl erlaubt.").arg(m.captured(1));
+        return numberRuleDescription(m.captured(1), m.captured(2) == QLatin1String("ganzzahl"));
     }
     if (const auto m = notNull.match(driverText); m.hasMatch())
         return QStringLiteral("Das Feld %1 darf nicht leer sein.").arg(m.captured(1));
@@ -100,6 +98,12 @@ QString constraintDescription(const QString& driverText)
     return {};
 }
 } // namespace
+
+QString numberRuleDescription(const QString& field, bool wholeNumber)
+{
+    return wholeNumber ? QStringLiteral("Im Feld %1 ist nur eine ganze Zahl erlaubt.").arg(field)
+                       : QStringLiteral("Im Feld %1 ist nur eine Zahl erlaubt.").arg(field);
+}
 
 QString describeDatabaseError(const QSqlError& error)
 {
