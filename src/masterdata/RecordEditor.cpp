@@ -12,8 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QSqlField>
-#include <QSqlRecord>
 
 #include <algorithm>
 
