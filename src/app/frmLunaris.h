@@ -109,6 +109,8 @@ private:
     void restorePosition();
     void applyOuterGeometry();
     void showDataError(int number);
+    void showUnshownCount();
+    void showStatus();
     void showHelp(bool index);
 
     LunarisState& m_state;
@@ -125,6 +127,9 @@ private:
     EditingControls* m_editing = nullptr;
 
     std::array<DayView*, ColumnCount> m_columns{};
+    // The first status panel: how many stored entries are not shown, and the settings notice.
+    QString m_unshownNotice;
+    QString m_statusNotice;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_lblBehAuswahl = nullptr;
     QLabel* m_lblHon = nullptr;

@@ -97,7 +97,9 @@ int OpenDay::blockAt(int chair, const QString& t) const
 bool OpenDay::overlaps(int chair, const QString& t, const QString& e, int ignore) const
 {
     const DayViewModel& blocks = column(chair);
-    return BlockRules::overlapping(blocks, t, e, ignore) >= 0;
+    // Stored rows the screen does not show still occupy their time: a save keeps them.
+    return BlockRules::overlapping(blocks, t, e, ignore) >= 0 ||
+           BlockRules::overlapsUnshown(m_rowsOnScreen.unshown, blocks.caption(), t, e);
 }
 
 OpenDay::Refusal OpenDay::place(int chair, const QString& t, const QString& code, int minutes)

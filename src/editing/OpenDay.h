@@ -64,7 +64,8 @@ public:
     // Moves (or copies) block `index` of chair `from` to start at t in chair `to`, keeping its length.
     Refusal moveBlock(int from, int index, int to, const QString& t, bool copy);
     // Whether the span [t, e) in a chair would overlap a block (other than `ignore`) the way the
-    // placement rules refuse: t inside a block, e inside one or at its end, or enclosing one.
+    // placement rules refuse: e inside a block or at its end, or enclosing one; or overlap a stored
+    // row of the chair that the screen does not show.
     bool overlaps(int chair, const QString& t, const QString& e, int ignore = -1) const;
 
     // For the edits on the history: the blocks themselves.
