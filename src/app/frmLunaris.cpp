@@ -117,6 +117,9 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
         DR_Load();
     });
     for (DayView* column : m_columns)
+        connect(column, &DayView::columnKey, this,
+                [this](int index, int key, int row) { runStep([&] { m_clicks->SSDay1_ColumnKey(index, key, row); }); });
+    for (DayView* column : m_columns)
         connect(column, &DayView::columnClick, this, [this](int index, int button, int shift, int x, int y) {
             // No failure leaves an event handler.
             runStep([&] { m_clicks->SSDay1_ColumnClick(index, button, shift, x, y); });
@@ -368,6 +371,14 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
     m_columns[m_state.ChairCount]->setColumnBackColor(QColor(224, 224, 224));
     for (int i = m_state.ChairCount + 1; i <= m_state.MaxChairs; ++i)
         m_columns[i]->hide();
+    // The chair columns take the focus after the treatment list, left to right; the doctor column
+    // is read-only and takes none.
+    QWidget* previous = m_DBComboBeh;
+    for (int i = 0; i < m_state.ChairCount; ++i) {
+        m_columns[i]->setFocusPolicy(Qt::StrongFocus);
+        setTabOrder(previous, m_columns[i]);
+        previous = m_columns[i];
+    }
     restorePosition();
     Form_Resize();
     m_editing->refreshTreatments();

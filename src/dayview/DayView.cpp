@@ -3,6 +3,7 @@
 #include "app/LunarisError.h"
 #include "dayview/ClockTime.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -235,6 +236,99 @@ void DayView::paintEvent(QPaintEvent*)
 
     painter.setPen(palette().color(QPalette::Dark));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    paintCursor(painter);
+}
+
+void DayView::paintCursor(QPainter& painter)
+{
+    const QPoint middle = pointOfRow(m_cursorRow);
+    if (!hasFocus() || middle.y() < 0)
+        return;
+    const int top = middle.y() - rowHeight() / 2;
+    const QRect row(1, top, width() - m_scrollBar->width() - 2, rowHeight());
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(row.adjusted(1, 1, -1, -1));
+}
+
+void DayView::setCursorRow(int row)
+{
+    m_cursorRow = std::clamp(row, 0, std::max(0, rowCount() - 1));
+    if (m_cursorRow < m_firstRow)
+        setFirstRow(m_cursorRow);
+    else if (m_cursorRow >= m_firstRow + visibleRows())
+        setFirstRow(std::max(0, m_cursorRow - visibleRows() + 1));
+    update();
+}
+
+void DayView::keyPressEvent(QKeyEvent* event)
+{
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    auto editingKey = [this](Key key) { emit columnKey(m_index, key, m_cursorRow); };
+    switch (event->key()) {
+    case Qt::Key_Up:
+        setCursorRow(m_cursorRow - 1);
+        break;
+    case Qt::Key_Down:
+        setCursorRow(m_cursorRow + 1);
+        break;
+    case Qt::Key_PageUp:
+        setCursorRow(m_cursorRow - visibleRows());
+        break;
+    case Qt::Key_PageDown:
+        setCursorRow(m_cursorRow + visibleRows());
+        break;
+    case Qt::Key_Home:
+        setCursorRow(0);
+        break;
+    case Qt::Key_End:
+        setCursorRow(rowCount() - 1);
+        break;
+    case Qt::Key_Left:
+        editingKey(LeftKey);
+        break;
+    case Qt::Key_Right:
+        editingKey(RightKey);
+        break;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        editingKey(PlaceKey);
+        break;
+    case Qt::Key_Delete:
+        editingKey(RemoveKey);
+        break;
+    case Qt::Key_Menu:
+        editingKey(InfoKey);
+        break;
+    case Qt::Key_F10:
+        if (!shift)
+            return QWidget::keyPressEvent(event);
+        editingKey(InfoKey);
+        break;
+    case Qt::Key_C:
+    case Qt::Key_V:
+        if (!ctrl)
+            return QWidget::keyPressEvent(event);
+        editingKey(event->key() == Qt::Key_C ? CopyKey : PasteKey);
+        break;
+    default:
+        return QWidget::keyPressEvent(event);
+    }
+    event->accept();
+}
+
+void DayView::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void DayView::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void DayView::mousePressEvent(QMouseEvent* event)

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class QPainter;
 class QScrollBar;
 
 // One column of the main window: a bold header with the caption, the rows of the time range with
@@ -50,6 +51,14 @@ public:
     void remove(int index);
     void clear();
 
+    // The keyboard's row in this column (shown as a focus frame while the column has the focus).
+    int cursorRow() const { return m_cursorRow; }
+    // Moves the cursor to the row (kept inside the day) and scrolls it into view.
+    void setCursorRow(int row);
+
+    // Editing keys on the cursor row, given to the editor with the columnKey signal.
+    enum Key { PlaceKey, RemoveKey, InfoKey, CopyKey, PasteKey, LeftKey, RightKey };
+
     // The header's font: the widget's font, bold, 9.75 points.
     QFont captionFont() const;
     int headerHeight() const;
@@ -59,6 +68,8 @@ signals:
     // A mouse button was pressed on the column; button 1 left, 2 right.
     void columnClick(int index, int button, int shift, int x, int y);
     void firstRowChange(int index, int row);
+    // An editing key (Key) was pressed while the cursor was on the row.
+    void columnKey(int index, int key, int row);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -67,9 +78,13 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void init();
+    void paintCursor(QPainter& painter);
     void updateScrollRange();
     int visibleRows() const;
     int timeGutterWidth() const;
@@ -80,6 +95,7 @@ private:
     DayViewModel& m_model;
     QColor m_backColor = Qt::white;
     int m_firstRow = 0;
+    int m_cursorRow = 0;
     // Wheel movement not yet worth a whole notch, in eighths of a degree.
     int m_wheelDelta = 0;
     QScrollBar* m_scrollBar;

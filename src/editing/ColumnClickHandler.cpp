@@ -41,6 +41,51 @@ void ColumnClickHandler::clickAt(int index, int button, const QString& time)
         remove(index, t);
 }
 
+void ColumnClickHandler::SSDay1_ColumnKey(int index, int key, int row)
+{
+    if (index < 0 || index >= m_state.ChairCount)
+        return;
+    QString t;
+    if (!runStep([&] { t = m_columns.at(index)->timeOfRow(row); }))
+        return;
+    const int hit = m_day.blockAt(index, t);
+    switch (key) {
+    case DayView::PlaceKey:
+        clickAt(index, LeftButton, t);
+        break;
+    case DayView::RemoveKey:
+        clickAt(index, RightButton, t);
+        break;
+    case DayView::InfoKey:
+        if (hit >= 0)
+            BlockInfo(m_day.column(index).item(hit).text, m_day.column(index).item(hit).minutes());
+        break;
+    case DayView::CopyKey:
+        if (hit >= 0)
+            m_copied = m_day.column(index).item(hit);
+        break;
+    case DayView::PasteKey: {
+        if (!m_copied)
+            break;
+        OpenDay::Refusal refusal = OpenDay::Refusal::None;
+        if (runStep([&] { refusal = m_day.pasteBlock(*m_copied, index, t); }) && refusal != OpenDay::Refusal::None)
+            showOverlap();
+        break;
+    }
+    case DayView::LeftKey:
+    case DayView::RightKey: {
+        const int neighbour = index + (key == DayView::LeftKey ? -1 : 1);
+        if (neighbour < 0 || neighbour >= m_state.ChairCount)
+            break;
+        m_columns.at(neighbour)->setCursorRow(row);
+        m_columns.at(neighbour)->setFocus(Qt::OtherFocusReason);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
 void ColumnClickHandler::place(int index, const QString& t)
 {
     const int hit = m_day.blockAt(index, t);

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "dayview/DayViewModel.h"
+
 #include <QList>
 #include <QString>
+
+#include <optional>
 
 class DayView;
 class OpenDay;
@@ -21,6 +25,8 @@ public:
     void SSDay1_ColumnClick(int index, int button, int shift, int x, int y);
     // The same on a row time instead of a point (the keyboard's cursor row).
     void clickAt(int index, int button, const QString& t);
+    // An editing key on the cursor row of a column (DayView::Key): the same rules and messages as the mouse.
+    void SSDay1_ColumnKey(int index, int key, int row);
     // Tells the treatment, length and count in the day of a block.
     void BlockInfo(const QString& text, int minutes);
     // "Termine überlappen!"
@@ -35,4 +41,6 @@ private:
     QWidget& m_window;
     LunarisState& m_state;
     AppServices& m_services;
+    // The block Ctrl+C took, for Ctrl+V.
+    std::optional<DayBlock> m_copied;
 };

@@ -126,23 +126,33 @@ bool OpenDay::removeAt(int chair, const QString& t)
 
 OpenDay::Refusal OpenDay::moveBlock(int from, int index, int to, const QString& t, bool copy)
 {
+    if (copy)
+        return pasteBlock(column(from).item(index), to, t);
     const DayBlock& block = column(from).item(index);
     const auto e = BlockRules::endOfPlacement(t, block.minutes());
     if (!e)
         return Refusal::PastMidnight;
-    // A block may move over the place it leaves; a copy may not.
-    const int ignore = !copy && from == to ? index : -1;
+    // A block may move over the place it leaves.
+    const int ignore = from == to ? index : -1;
     if (BlockRules::blockAt(column(to), t, ignore) >= 0 || overlaps(to, t, *e, ignore))
         return Refusal::Overlap;
     column(to).rowOfTime(t);
-    if (copy) {
-        const QString text = QStringLiteral("%1 nach %2 um %3 kopiert")
-                                 .arg(block.text, column(to).caption(), t)
-                                 .replace(QLatin1Char('&'), QStringLiteral("&&"));
-        m_history.push(new PlaceBlockEdit(*this, to, DayBlock{t, *e, block.text, kBlockColor}, text));
-    } else {
-        m_history.push(new MoveBlockEdit(*this, from, index, to, t, *e));
-    }
+    m_history.push(new MoveBlockEdit(*this, from, index, to, t, *e));
+    return Refusal::None;
+}
+
+OpenDay::Refusal OpenDay::pasteBlock(const DayBlock& block, int to, const QString& t)
+{
+    const auto e = BlockRules::endOfPlacement(t, block.minutes());
+    if (!e)
+        return Refusal::PastMidnight;
+    if (blockAt(to, t) >= 0 || overlaps(to, t, *e))
+        return Refusal::Overlap;
+    column(to).rowOfTime(t);
+    const QString text = QStringLiteral("%1 nach %2 um %3 kopiert")
+                             .arg(block.text, column(to).caption(), t)
+                             .replace(QLatin1Char('&'), QStringLiteral("&&"));
+    m_history.push(new PlaceBlockEdit(*this, to, DayBlock{t, *e, block.text, kBlockColor}, text));
     return Refusal::None;
 }
 
