@@ -116,6 +116,16 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
             m_columns[i]->update();
         DR_Load();
     });
+    for (DayView* column : m_columns) {
+        connect(column, &DayView::blockDragMove, this, [this](int index, int block, QPoint topEdge, bool copy) {
+            runStep([&] { m_clicks->SSDay1_BlockDragMove(index, block, topEdge, copy); });
+        });
+        connect(column, &DayView::blockDrop, this, [this](int index, int block, QPoint topEdge, bool copy) {
+            runStep([&] { m_clicks->SSDay1_BlockDrop(index, block, topEdge, copy); });
+        });
+        connect(column, &DayView::blockDragCancel, this,
+                [this] { runStep([&] { m_clicks->SSDay1_BlockDragCancel(); }); });
+    }
     for (DayView* column : m_columns)
         connect(column, &DayView::columnKey, this,
                 [this](int index, int key, int row) { runStep([&] { m_clicks->SSDay1_ColumnKey(index, key, row); }); });
@@ -376,6 +386,7 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
     QWidget* previous = m_DBComboBeh;
     for (int i = 0; i < m_state.ChairCount; ++i) {
         m_columns[i]->setFocusPolicy(Qt::StrongFocus);
+        m_columns[i]->setDragEnabled(true);
         setTabOrder(previous, m_columns[i]);
         previous = m_columns[i];
     }

@@ -3,6 +3,7 @@
 #include "app/LunarisError.h"
 #include "dayview/ClockTime.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -237,6 +238,7 @@ void DayView::paintEvent(QPaintEvent*)
     painter.setPen(palette().color(QPalette::Dark));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
     paintCursor(painter);
+    paintDropOutline(painter);
 }
 
 void DayView::paintCursor(QPainter& painter)
@@ -267,6 +269,14 @@ void DayView::keyPressEvent(QKeyEvent* event)
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     auto editingKey = [this](Key key) { emit columnKey(m_index, key, m_cursorRow); };
     switch (event->key()) {
+    case Qt::Key_Escape:
+        if (!m_dragging)
+            return QWidget::keyPressEvent(event);
+        // The drag ends here; the release that follows is no click.
+        m_dragging = false;
+        m_pressedBlock = -1;
+        emit blockDragCancel(m_index);
+        break;
     case Qt::Key_Up:
         setCursorRow(m_cursorRow - 1);
         break;
@@ -333,6 +343,29 @@ void DayView::focusOutEvent(QFocusEvent* event)
 
 void DayView::mousePressEvent(QMouseEvent* event)
 {
+    const QPoint p = event->position().toPoint();
+    if (m_dragEnabled && event->button() == Qt::LeftButton) {
+        const QString t = timeAt(p.x(), p.y());
+        const int block = t.isEmpty() ? -1 : blockAtTime(t);
+        if (block >= 0) {
+            // Click or drag: the release or the movement decides.
+            const auto start = ClockTime::minutesOf(m_model.item(block).startTime.trimmed());
+            const int dayStart = ClockTime::minutesOf(m_model.dayStart()).value_or(0);
+            const double top = headerHeight() +
+                               (start.value_or(dayStart) - dayStart) * double(rowHeight()) / m_model.slotMinutes() -
+                               m_firstRow * rowHeight();
+            m_pressedBlock = block;
+            m_pressPoint = p;
+            m_grabOffset = p.y() - int(top);
+            m_dragging = false;
+            return;
+        }
+    }
+    emitClick(event, p);
+}
+
+void DayView::emitClick(QMouseEvent* event, const QPoint& p)
+{
     int button = 0;
     if (event->button() == Qt::LeftButton)
         button = 1;
@@ -347,8 +380,74 @@ void DayView::mousePressEvent(QMouseEvent* event)
         shift |= 2;
     if (event->modifiers() & Qt::AltModifier)
         shift |= 4;
-    const QPoint p = event->position().toPoint();
     emit columnClick(m_index, button, shift, p.x(), p.y());
+}
+
+int DayView::blockAtTime(const QString& t) const
+{
+    for (int i = 0; i < m_model.count(); ++i) {
+        const DayBlock& block = m_model.item(i);
+        if (block.startTime.trimmed() <= t && t < block.endTime.trimmed())
+            return i;
+    }
+    return -1;
+}
+
+QPoint DayView::dragTopEdge(const QPoint& cursor) const
+{
+    return mapToGlobal(QPoint(cursor.x(), cursor.y() - m_grabOffset));
+}
+
+void DayView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_pressedBlock < 0 || !(event->buttons() & Qt::LeftButton))
+        return QWidget::mouseMoveEvent(event);
+    const QPoint p = event->position().toPoint();
+    if (!m_dragging && (p - m_pressPoint).manhattanLength() < QApplication::startDragDistance())
+        return;
+    m_dragging = true;
+    emit blockDragMove(m_index, m_pressedBlock, dragTopEdge(p), event->modifiers() & Qt::ControlModifier);
+}
+
+void DayView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (m_pressedBlock < 0 || event->button() != Qt::LeftButton)
+        return QWidget::mouseReleaseEvent(event);
+    const int block = std::exchange(m_pressedBlock, -1);
+    if (!std::exchange(m_dragging, false)) {
+        // Pressed and released without a drag: the column click on the block, at the pressed point.
+        emitClick(event, m_pressPoint);
+        return;
+    }
+    emit blockDrop(m_index, block, dragTopEdge(event->position().toPoint()), event->modifiers() & Qt::ControlModifier);
+}
+
+void DayView::showDropOutline(int row, int rows, bool refused)
+{
+    m_outlineRow = row;
+    m_outlineRows = std::max(1, rows);
+    m_outlineRefused = refused;
+    update();
+}
+
+void DayView::clearDropOutline()
+{
+    if (m_outlineRows == 0)
+        return;
+    m_outlineRows = 0;
+    update();
+}
+
+void DayView::paintDropOutline(QPainter& painter)
+{
+    if (m_outlineRows == 0)
+        return;
+    const int top = headerHeight() + (m_outlineRow - m_firstRow) * rowHeight();
+    const QRect area(timeGutterWidth() + 1, top, width() - m_scrollBar->width() - timeGutterWidth() - 2,
+                     m_outlineRows * rowHeight());
+    painter.setPen(QPen(m_outlineRefused ? QColor(255, 0, 0) : palette().color(QPalette::Highlight), 2, Qt::DashLine));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(area.adjusted(1, 1, -1, -1));
 }
 
 void DayView::mouseDoubleClickEvent(QMouseEvent* event)

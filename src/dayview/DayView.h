@@ -56,6 +56,14 @@ public:
     // Moves the cursor to the row (kept inside the day) and scrolls it into view.
     void setCursorRow(int row);
 
+    // Blocks of this column can be dragged (chair columns): a left press on a block waits for the
+    // release (the click) or for a movement beyond the drag distance (a drag).
+    void setDragEnabled(bool enabled) { m_dragEnabled = enabled; }
+    // The place a dragged block would land: `rows` rows from `row`, red when it would be refused.
+    void showDropOutline(int row, int rows, bool refused);
+    void clearDropOutline();
+    bool hasDropOutline() const { return m_outlineRows > 0; }
+
     // Editing keys on the cursor row, given to the editor with the columnKey signal.
     enum Key { PlaceKey, RemoveKey, InfoKey, CopyKey, PasteKey, LeftKey, RightKey };
 
@@ -68,6 +76,10 @@ signals:
     // A mouse button was pressed on the column; button 1 left, 2 right.
     void columnClick(int index, int button, int shift, int x, int y);
     void firstRowChange(int index, int row);
+    // A block is dragged: the point (global) is where its top edge is now; copy while Ctrl is held.
+    void blockDragMove(int index, int block, QPoint topEdge, bool copy);
+    void blockDrop(int index, int block, QPoint topEdge, bool copy);
+    void blockDragCancel(int index);
     // An editing key (Key) was pressed while the cursor was on the row.
     void columnKey(int index, int key, int row);
 
@@ -76,6 +88,8 @@ protected:
     bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -85,6 +99,11 @@ protected:
 private:
     void init();
     void paintCursor(QPainter& painter);
+    void paintDropOutline(QPainter& painter);
+    // Index of the block under a time of this column, or -1.
+    int blockAtTime(const QString& t) const;
+    void emitClick(QMouseEvent* event, const QPoint& p);
+    QPoint dragTopEdge(const QPoint& cursor) const;
     void updateScrollRange();
     int visibleRows() const;
     int timeGutterWidth() const;
@@ -96,6 +115,15 @@ private:
     QColor m_backColor = Qt::white;
     int m_firstRow = 0;
     int m_cursorRow = 0;
+    bool m_dragEnabled = false;
+    // A left press on a block: which one, where, and how far below the block's top edge; -1: none.
+    int m_pressedBlock = -1;
+    QPoint m_pressPoint;
+    int m_grabOffset = 0;
+    bool m_dragging = false;
+    int m_outlineRow = 0;
+    int m_outlineRows = 0;
+    bool m_outlineRefused = false;
     // Wheel movement not yet worth a whole notch, in eighths of a degree.
     int m_wheelDelta = 0;
     QScrollBar* m_scrollBar;

@@ -86,6 +86,56 @@ void ColumnClickHandler::SSDay1_ColumnKey(int index, int key, int row)
     }
 }
 
+std::pair<int, QString> ColumnClickHandler::dropTarget(QPoint global) const
+{
+    for (int i = 0; i <= m_state.ChairCount && i < m_columns.size(); ++i) {
+        const DayView* column = m_columns.at(i);
+        const QPoint local = column->mapFromGlobal(global);
+        if (column->isVisible() && local.x() >= 0 && local.x() < column->width())
+            return {i, column->timeAt(local.x(), local.y()).trimmed()};
+    }
+    return {-1, QString()};
+}
+
+void ColumnClickHandler::clearOutlines()
+{
+    for (DayView* column : m_columns)
+        column->clearDropOutline();
+}
+
+void ColumnClickHandler::SSDay1_BlockDragMove(int index, int block, QPoint topEdge, bool copy)
+{
+    clearOutlines();
+    const auto [to, t] = dropTarget(topEdge);
+    // The doctor column is dragged over, never dropped into.
+    if (to < 0 || to >= m_state.ChairCount || t.isEmpty())
+        return;
+    const DayView* target = m_columns.at(to);
+    const int rows =
+        (m_day.column(index).item(block).minutes() + target->model().slotMinutes() - 1) / target->model().slotMinutes();
+    const bool refused = m_day.moveRefusal(index, block, to, t, copy) != OpenDay::Refusal::None;
+    m_columns.at(to)->showDropOutline(target->rowOfTime(t), rows, refused);
+}
+
+void ColumnClickHandler::SSDay1_BlockDrop(int index, int block, QPoint topEdge, bool copy)
+{
+    clearOutlines();
+    const auto [to, t] = dropTarget(topEdge);
+    if (to < 0 || to >= m_state.ChairCount || t.isEmpty())
+        return;
+    // Dropped where it was: nothing moved.
+    if (!copy && to == index && m_day.column(index).item(block).startTime.trimmed() == t)
+        return;
+    OpenDay::Refusal refusal = OpenDay::Refusal::None;
+    if (runStep([&] { refusal = m_day.moveBlock(index, block, to, t, copy); }) && refusal != OpenDay::Refusal::None)
+        showOverlap();
+}
+
+void ColumnClickHandler::SSDay1_BlockDragCancel()
+{
+    clearOutlines();
+}
+
 void ColumnClickHandler::place(int index, const QString& t)
 {
     const int hit = m_day.blockAt(index, t);

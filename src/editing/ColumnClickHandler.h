@@ -3,9 +3,11 @@
 #include "dayview/DayViewModel.h"
 
 #include <QList>
+#include <QPoint>
 #include <QString>
 
 #include <optional>
+#include <utility>
 
 class DayView;
 class OpenDay;
@@ -27,12 +29,19 @@ public:
     void clickAt(int index, int button, const QString& t);
     // An editing key on the cursor row of a column (DayView::Key): the same rules and messages as the mouse.
     void SSDay1_ColumnKey(int index, int key, int row);
+    // A dragged block: its outline follows, a drop moves (or with Ctrl copies) it, Esc cancels.
+    void SSDay1_BlockDragMove(int index, int block, QPoint topEdge, bool copy);
+    void SSDay1_BlockDrop(int index, int block, QPoint topEdge, bool copy);
+    void SSDay1_BlockDragCancel();
     // Tells the treatment, length and count in the day of a block.
     void BlockInfo(const QString& text, int minutes);
     // "Termine überlappen!"
     void showOverlap();
 
 private:
+    // The column (chairs and the doctor column) and row time under a global point; -1 for none.
+    std::pair<int, QString> dropTarget(QPoint global) const;
+    void clearOutlines();
     void place(int index, const QString& t);
     void remove(int index, const QString& t);
 

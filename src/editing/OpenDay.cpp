@@ -124,20 +124,29 @@ bool OpenDay::removeAt(int chair, const QString& t)
     return true;
 }
 
-OpenDay::Refusal OpenDay::moveBlock(int from, int index, int to, const QString& t, bool copy)
+OpenDay::Refusal OpenDay::moveRefusal(int from, int index, int to, const QString& t, bool copy) const
 {
-    if (copy)
-        return pasteBlock(column(from).item(index), to, t);
     const DayBlock& block = column(from).item(index);
     const auto e = BlockRules::endOfPlacement(t, block.minutes());
     if (!e)
         return Refusal::PastMidnight;
-    // A block may move over the place it leaves.
-    const int ignore = from == to ? index : -1;
+    // A block may move over the place it leaves; a copy may not.
+    const int ignore = !copy && from == to ? index : -1;
     if (BlockRules::blockAt(column(to), t, ignore) >= 0 || overlaps(to, t, *e, ignore))
         return Refusal::Overlap;
+    return Refusal::None;
+}
+
+OpenDay::Refusal OpenDay::moveBlock(int from, int index, int to, const QString& t, bool copy)
+{
+    if (copy)
+        return pasteBlock(column(from).item(index), to, t);
+    const Refusal refusal = moveRefusal(from, index, to, t, false);
+    if (refusal != Refusal::None)
+        return refusal;
     column(to).rowOfTime(t);
-    m_history.push(new MoveBlockEdit(*this, from, index, to, t, *e));
+    const DayBlock& block = column(from).item(index);
+    m_history.push(new MoveBlockEdit(*this, from, index, to, t, *BlockRules::endOfPlacement(t, block.minutes())));
     return Refusal::None;
 }
 

@@ -63,6 +63,8 @@ public:
     bool removeAt(int chair, const QString& t);
     // Moves (or copies) block `index` of chair `from` to start at t in chair `to`, keeping its length.
     Refusal moveBlock(int from, int index, int to, const QString& t, bool copy);
+    // What moveBlock would answer, without moving anything (the outline of a drag).
+    Refusal moveRefusal(int from, int index, int to, const QString& t, bool copy) const;
     // Places a copy of a block (its code and length) at t in chair `to`.
     Refusal pasteBlock(const DayBlock& block, int to, const QString& t);
     // Whether the span [t, e) in a chair would overlap a block (other than `ignore`) the way the
