@@ -15,7 +15,8 @@
 
 namespace {
 constexpr double PointsPerMillimetre = 72 / 25.4;
-constexpr double Tolerance = 0.5; // mm
+constexpr double Tolerance = 0.5;                   // mm
+const QMarginsF PrinterMargins(6.5, 4.5, 5.5, 7.5); // mm; left and top differ so a swap shows
 
 // A "default printer" that writes a PDF file; notes the mouse pointer while the print-out asks for it.
 class PdfPrinters : public PrinterProvider {
@@ -26,6 +27,8 @@ public:
         m_printer.setOutputFileName(fileName);
         m_printer.setPageSize(QPageSize(QPageSize::A4));
         m_printer.setPageOrientation(QPageLayout::Portrait);
+        // A real printer cannot print up to the edge of the sheet.
+        m_printer.setPageMargins(PrinterMargins, QPageLayout::Millimeter);
     }
     QPrinter* defaultPrinter() override
     {
@@ -84,7 +87,8 @@ QList<PdfPage> pdfWords(const QString& fileName)
     return pages;
 }
 
-// The layout a print-out on this printer makes: metrics measured on a twin printer set up alike.
+// The layout a print-out on this printer makes, with its positions moved from the printable area's
+// corner to the sheet's: metrics measured on a twin printer set up alike.
 QList<PrintPage> expectedLayout(const QString& fileName, const PrintSettings& settings, const QString& dayName,
                                 const QList<const DayViewModel*>& columns)
 {
@@ -93,13 +97,20 @@ QList<PrintPage> expectedLayout(const QString& fileName, const PrintSettings& se
     twin.setOutputFileName(fileName);
     twin.setPageSize(QPageSize(QPageSize::A4));
     twin.setPageOrientation(QPageLayout::Landscape);
-    twin.setFullPage(true);
+    twin.setPageMargins(PrinterMargins, QPageLayout::Millimeter);
     PrintPainter painter(twin);
     if (!painter.begin(settings.fontName, settings.fontSize))
         return {};
     const PrintLayout layout(dayName, columns, painter.metrics(), settings.horOffset, settings.vertOffset);
     painter.end();
-    return layout.pages();
+    const QPointF origin = twin.pageLayout().paintRect(QPageLayout::Millimeter).topLeft();
+    QList<PrintPage> pages = layout.pages();
+    for (PrintPage& page : pages)
+        for (PrintText& text : page.texts) {
+            text.x += origin.x();
+            text.y += origin.y();
+        }
+    return pages;
 }
 
 void storeDemoDay(TempDatabase& db)
@@ -199,7 +210,8 @@ void TestPrintout::settingsAreReadForEveryPrintout()
     printers.printer().setOutputFileName(dir.filePath("second.pdf"));
     printout.print(nullptr, "Montag Standard", day.columns());
 
-    for (const auto& [file, left] : {std::pair{"first.pdf", 0.0}, std::pair{"second.pdf", 20.0}}) {
+    const double margin = PrinterMargins.left();
+    for (const auto& [file, left] : {std::pair{"first.pdf", margin}, std::pair{"second.pdf", margin + 20.0}}) {
         const QList<PdfPage> pages = pdfWords(dir.filePath(file));
         QVERIFY(!pages.isEmpty());
         const auto name = std::find_if(pages.first().words.begin(), pages.first().words.end(),

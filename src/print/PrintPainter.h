@@ -8,8 +8,7 @@
 class QPagedPaintDevice;
 
 // Draws a laid-out print-out on a paged device (a printer, a PDF file) in the print font.
-// Millimetres are taken from the device's painting origin, so the caller gives the device full-page
-// painting (no margins) when positions are to be page positions.
+// Millimetres are taken from the device's painting origin: the top left corner of the printable area.
 class PrintPainter {
 public:
     // Page width in twips over 56.7, as the practice's offsets were measured against.

@@ -58,9 +58,9 @@ void TemplatePrintout::print(QWidget* parent, const QString& dayName, const QLis
 
     const QPageLayout::Orientation orientation = printer->pageLayout().orientation();
     printer->setPageOrientation(QPageLayout::Landscape);
-    // Positions are measured from the corner of the sheet; the practice's offsets take care of
-    // printers that cannot print there.
-    printer->setFullPage(true);
+    // Positions are measured from the corner of the printable area, as practices calibrate their
+    // offsets against it.
+    printer->setFullPage(false);
 
     bool printed = false;
     {
