@@ -11,12 +11,15 @@
 #include "commands/frmSpeichern.h"
 #include "dayview/ClockTime.h"
 #include "dayview/DayView.h"
+#include "editing/AnalysisPanel.h"
 #include "editing/BlockRules.h"
 #include "editing/ColumnClickHandler.h"
 #include "editing/DoctorColumn.h"
 #include "editing/EditingControls.h"
 #include "masterdata/frmBehandT.h"
 #include "masterdata/frmStuhlT.h"
+#include "print/PdfExport.h"
+#include "print/PrintPreview.h"
 #include "print/TemplatePrintout.h"
 #include "settings/SettingsStore.h"
 #include "settings/frmEinstellungenT.h"
@@ -30,6 +33,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDate>
+#include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -88,6 +92,8 @@ QIcon printerIcon()
     return QIcon(pixmap);
 }
 
+const QHash<QString, Treatment> NoTreatments;
+
 QIcon toolIcon(const QWidget* widget, const char* themeName, QStyle::StandardPixmap fallback)
 {
     return QIcon::fromTheme(QString::fromLatin1(themeName), widget->style()->standardIcon(fallback));
@@ -106,6 +112,7 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     createControls();
     createToolBar();
     createStatusBar();
+    createAnalysisDock();
     m_editing = new EditingControls(*this, *m_DBComboBeh, *m_cmdZeit, state, services);
     for (DayView* column : m_columns)
         connect(column, &DayView::columnClick, this, [this](int index, int button, int shift, int x, int y) {
@@ -114,7 +121,10 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
         });
 }
 
-frmLunaris::~frmLunaris() = default;
+frmLunaris::~frmLunaris()
+{
+    m_keepAnalysisPlace = true;
+}
 
 QAction* frmLunaris::addMenuItem(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
                                  void (frmLunaris::*handler)())
@@ -142,10 +152,15 @@ void frmLunaris::createMenus()
                                   &frmLunaris::mnuFileDelete_Click);
     m_mnuFilePrint = addMenuItem(file, "mnuFilePrint", QStringLiteral("&Drucken..."),
                                  QKeySequence(QStringLiteral("Ctrl+P")), &frmLunaris::mnuFilePrint_Click);
+    m_mnuFilePreview = addMenuItem(file, "mnuFilePreview", QStringLiteral("Seitena&nsicht..."), QKeySequence(),
+                                   &frmLunaris::mnuFilePreview_Click);
+    m_mnuFilePdf = addMenuItem(file, "mnuFilePdf", QStringLiteral("Als &PDF exportieren..."), QKeySequence(),
+                               &frmLunaris::mnuFilePdf_Click);
     file->addSeparator()->setObjectName(QStringLiteral("mnuFile6"));
     addMenuItem(file, "mnuFileExit", QStringLiteral("&Beenden"), QKeySequence(QStringLiteral("Ctrl+E")),
                 &frmLunaris::mnuFileExit_Click);
-    for (QAction* saveOrPrint : {m_mnuFileSave, m_mnuFileSaveAs, m_mnuFileDelete, m_mnuFilePrint})
+    for (QAction* saveOrPrint :
+         {m_mnuFileSave, m_mnuFileSaveAs, m_mnuFileDelete, m_mnuFilePrint, m_mnuFilePreview, m_mnuFilePdf})
         saveOrPrint->setEnabled(false);
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("Bearbeiten"));
@@ -167,6 +182,9 @@ void frmLunaris::createMenus()
         toggle->setCheckable(true);
         toggle->setChecked(true);
     }
+    m_mnuViewAnalysis = addMenuItem(view, "mnuViewAnalysis", QStringLiteral("&Auswertung"), QKeySequence(),
+                                    &frmLunaris::mnuViewAnalysis_Click);
+    m_mnuViewAnalysis->setCheckable(true);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&?"));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -314,6 +332,7 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
     for (int i = m_state.ChairCount + 1; i <= m_state.MaxChairs; ++i)
         m_columns[i]->hide();
     restorePosition();
+    restoreAnalysisDock();
     Form_Resize();
     m_editing->refreshTreatments();
     return true;
@@ -423,6 +442,7 @@ void frmLunaris::closeEvent(QCloseEvent* event)
         Form_Unload();
         m_unloaded = true;
     }
+    m_keepAnalysisPlace = true;
     event->accept();
 }
 
@@ -497,9 +517,12 @@ void frmLunaris::Termin_load()
     } catch (const LunarisError& e) {
         for (int i = 0; i < m_state.ChairCount; ++i)
             m_columns[i]->update();
+        readUnshownEntries();
+        refreshAnalysis(nullptr);
         showDataError(e.number());
         return;
     }
+    readUnshownEntries();
     for (int i = 0; i < m_state.ChairCount; ++i)
         m_columns[i]->update();
     DR_Load();
@@ -509,16 +532,153 @@ void frmLunaris::DR_Load()
 {
     DayView* doctor = m_columns[m_state.ChairCount];
     const QList<const DayViewModel*> chairs = chairColumns();
+    std::optional<QHash<QString, Treatment>> treatments;
     try {
-        const auto treatments = DoctorColumn::byCode(TreatmentTable(m_services.database).all());
-        const qint64 fee = DoctorColumn::rebuild(chairs, doctor->model(), treatments);
+        treatments = DoctorColumn::byCode(TreatmentTable(m_services.database).all());
+        const qint64 fee = DoctorColumn::rebuild(chairs, doctor->model(), *treatments);
         m_txtHon->setText(QString::number(fee));
     } catch (const LunarisError& e) {
         doctor->update();
+        refreshAnalysis(treatments ? &*treatments : nullptr);
         showDataError(e.number());
         return;
     }
     doctor->update();
+    refreshAnalysis(&*treatments);
+}
+
+DayHours frmLunaris::dayHours() const
+{
+    const DayViewModel& doctor = m_columns[m_state.ChairCount]->model();
+    return {doctor.dayStart(), doctor.dayEnd(), doctor.slotSize()};
+}
+
+DayAnalysis frmLunaris::analysis(const QHash<QString, Treatment>& treatments) const
+{
+    return DayAnalysis::of(chairColumns(), dayHours(), DoctorColumn::lookupIn(treatments), m_unshown);
+}
+
+void frmLunaris::refreshAnalysis(const QHash<QString, Treatment>* treatments)
+{
+    // A hidden panel is brought up to date when it is shown.
+    if (m_analysisDock->isHidden())
+        return;
+    if (treatments) {
+        m_analysisPanel->showAnalysis(analysis(*treatments));
+        return;
+    }
+    DayAnalysis failed;
+    failed.failure = QStringLiteral("Die Behandlungen konnten nicht gelesen werden.");
+    m_analysisPanel->showAnalysis(failed);
+}
+
+void frmLunaris::readUnshownEntries()
+{
+    m_unshown.clear();
+    if (m_state.CurrentIdealtag.isEmpty())
+        return;
+    // Only for the warnings: a failing read leaves them out.
+    runStep([&] {
+        const QList<StoredBlock> stored = IdealDayStore(m_services.database).storedBlocksOfDay(m_state.CurrentIdealtag);
+        for (const StoredBlock& block : stored)
+            if (!m_rowsOnScreen.rowIds.contains(block.rowId))
+                m_unshown.append({block.row.chair, block.row.startTime.toString(), block.row.code.toString()});
+    });
+}
+
+void frmLunaris::createAnalysisDock()
+{
+    m_analysisDock = new QDockWidget(QStringLiteral("Auswertung"), this);
+    m_analysisDock->setObjectName(QStringLiteral("dockAuswertung"));
+    m_analysisDock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
+    m_analysisPanel = new AnalysisPanel(m_analysisDock);
+    m_analysisDock->setWidget(m_analysisPanel);
+    addDockWidget(Qt::BottomDockWidgetArea, m_analysisDock);
+    m_analysisDock->hide();
+    connect(m_analysisDock, &QDockWidget::dockLocationChanged, this, [this](Qt::DockWidgetArea area) {
+        // The window's end takes the panel out of every area; that is no choice of the user's.
+        if (area == Qt::NoDockWidgetArea)
+            return;
+        m_analysisPanel->setOrientation(
+            area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea ? Qt::Vertical : Qt::Horizontal);
+        saveAnalysisDock();
+    });
+    // The close box of the panel: the tick follows, and the choice is kept.
+    connect(m_analysisDock->toggleViewAction(), &QAction::toggled, this, [this](bool shown) {
+        m_mnuViewAnalysis->setChecked(shown);
+        saveAnalysisDock();
+    });
+}
+
+namespace {
+const QString AnalysisSection = QStringLiteral("Settings");
+const QString AnalysisVisibleKey = QStringLiteral("AuswertungSichtbar");
+const QString AnalysisAreaKey = QStringLiteral("AuswertungOrt");
+
+QString areaName(Qt::DockWidgetArea area)
+{
+    switch (area) {
+    case Qt::LeftDockWidgetArea:
+        return QStringLiteral("links");
+    case Qt::RightDockWidgetArea:
+        return QStringLiteral("rechts");
+    case Qt::TopDockWidgetArea:
+        return QStringLiteral("oben");
+    default:
+        return QStringLiteral("unten");
+    }
+}
+
+Qt::DockWidgetArea areaOf(const QString& name)
+{
+    for (Qt::DockWidgetArea area : {Qt::LeftDockWidgetArea, Qt::RightDockWidgetArea, Qt::TopDockWidgetArea})
+        if (name.trimmed() == areaName(area))
+            return area;
+    return Qt::BottomDockWidgetArea;
+}
+} // namespace
+
+void frmLunaris::restoreAnalysisDock()
+{
+    const SettingsStore& settings = m_services.settings;
+    const Qt::DockWidgetArea area = areaOf(settings.getSetting(SettingsStore::ProgramApp, AnalysisSection,
+                                                               AnalysisAreaKey, areaName(Qt::BottomDockWidgetArea)));
+    const bool shown =
+        settings.getSetting(SettingsStore::ProgramApp, AnalysisSection, AnalysisVisibleKey, QStringLiteral("0"))
+            .trimmed() == QLatin1String("1");
+    m_keepAnalysisPlace = true;
+    addDockWidget(area, m_analysisDock);
+    m_analysisDock->setVisible(shown);
+    m_mnuViewAnalysis->setChecked(shown);
+    m_keepAnalysisPlace = false;
+    if (shown)
+        refreshAnalysis(&NoTreatments);
+}
+
+void frmLunaris::saveAnalysisDock()
+{
+    if (m_keepAnalysisPlace)
+        return;
+    runStep([&] {
+        m_services.settings.saveSetting(SettingsStore::ProgramApp, AnalysisSection, AnalysisVisibleKey,
+                                        m_analysisDock->isHidden() ? QStringLiteral("0") : QStringLiteral("1"));
+        m_services.settings.saveSetting(SettingsStore::ProgramApp, AnalysisSection, AnalysisAreaKey,
+                                        areaName(dockWidgetArea(m_analysisDock)));
+    });
+}
+
+void frmLunaris::mnuViewAnalysis_Click()
+{
+    const bool show = m_analysisDock->isHidden();
+    m_analysisDock->setVisible(show);
+    m_mnuViewAnalysis->setChecked(show);
+    if (!show)
+        return;
+    // The panel shows the day as it is now; before New or Open the columns are empty.
+    if (m_state.DayOpen)
+        DR_Load();
+    else
+        refreshAnalysis(&NoTreatments);
 }
 
 void frmLunaris::BlockInfo(const QString& text, int minutes)
@@ -538,6 +698,8 @@ void frmLunaris::switchOn(bool deleteEnabled)
     m_mnuFileSave->setEnabled(true);
     m_mnuFileSaveAs->setEnabled(true);
     m_mnuFilePrint->setEnabled(true);
+    m_mnuFilePreview->setEnabled(true);
+    m_mnuFilePdf->setEnabled(true);
     m_mnuFileDelete->setEnabled(deleteEnabled);
     m_tbSave->setEnabled(true);
     m_tbPrint->setEnabled(true);
@@ -633,6 +795,16 @@ void frmLunaris::mnuFilePrint_Click()
     else
         TemplatePrintout(m_services).print(this, m_state.CurrentIdealtag, printColumns());
 }
+void frmLunaris::mnuFilePreview_Click()
+{
+    PrintPreview(m_services, m_services.printers).show(this, m_state.CurrentIdealtag, printColumns());
+}
+
+void frmLunaris::mnuFilePdf_Click()
+{
+    PdfExport(m_services).exportDay(this, m_state.CurrentIdealtag, printColumns());
+}
+
 void frmLunaris::mnuBeh_Click()
 {
     frmBehandT editor(m_state, m_services, this);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editing/DayAnalysis.h"
 #include "store/Tables.h"
 
 #include <QMainWindow>
@@ -7,6 +8,7 @@
 #include <array>
 #include <memory>
 
+class AnalysisPanel;
 class DayView;
 class IdealDayCommands;
 class ColumnClickHandler;
@@ -14,6 +16,7 @@ class EditingControls;
 class DayViewModel;
 class QAction;
 class QComboBox;
+class QDockWidget;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -63,12 +66,15 @@ public:
     void mnuFileSaveAs_Click();
     void mnuFileDelete_Click();
     void mnuFilePrint_Click();
+    void mnuFilePreview_Click();
+    void mnuFilePdf_Click();
     void mnuFileExit_Click();
     void mnuBeh_Click();
     void mnuStuhl_Click();
     void mnuPref_Click();
     void mnuViewToolbar_Click();
     void mnuViewStatusBar_Click();
+    void mnuViewAnalysis_Click();
     void mnuHelpContents_Click();
     void mnuHelpSearch_Click();
     void mnuHelpAbout_Click();
@@ -78,6 +84,10 @@ public:
     // Enables the day views and the commands once a day is created or opened.
     void switchOn(bool deleteEnabled);
     void setStatusText(const QString& text);
+    // The practice's hours and row length as the columns have them.
+    DayHours dayHours() const;
+    // The analysis of the day on screen, as the Auswertung panel shows it.
+    DayAnalysis analysis(const QHash<QString, Treatment>& treatments) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -98,10 +108,19 @@ private:
     void restorePosition();
     void showDataError(int number);
     void showHelp(bool index);
+    void createAnalysisDock();
+    void restoreAnalysisDock();
+    void saveAnalysisDock();
+    // Shows the analysis when the panel is visible; null treatments: the table could not be read.
+    void refreshAnalysis(const QHash<QString, Treatment>* treatments);
+    void readUnshownEntries();
 
     LunarisState& m_state;
     AppServices& m_services;
     bool m_unloaded = false;
+    // While set, the panel's visibility and place are not written: during the restore, and once the
+    // window closes (closing hides the panel without the user asking for it).
+    bool m_keepAnalysisPlace = false;
     std::unique_ptr<IdealDayCommands> m_commands;
     std::unique_ptr<ColumnClickHandler> m_clicks;
     EditingControls* m_editing = nullptr;
@@ -119,11 +138,18 @@ private:
     QLabel* m_statusPanel = nullptr;
     QLabel* m_datePanel = nullptr;
     QLabel* m_timePanel = nullptr;
+    QDockWidget* m_analysisDock = nullptr;
+    AnalysisPanel* m_analysisPanel = nullptr;
+    // Stored rows of the open day that no column shows, for the panel's warnings.
+    QList<UnshownEntry> m_unshown;
 
     QAction* m_mnuFileSave = nullptr;
     QAction* m_mnuFileSaveAs = nullptr;
     QAction* m_mnuFileDelete = nullptr;
     QAction* m_mnuFilePrint = nullptr;
+    QAction* m_mnuFilePreview = nullptr;
+    QAction* m_mnuFilePdf = nullptr;
+    QAction* m_mnuViewAnalysis = nullptr;
     QAction* m_mnuViewToolbar = nullptr;
     QAction* m_mnuViewStatusBar = nullptr;
     QAction* m_tbSave = nullptr;

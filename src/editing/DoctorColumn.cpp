@@ -90,10 +90,15 @@ QHash<QString, Treatment> DoctorColumn::byCode(const QList<Treatment>& treatment
 qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
                              const QHash<QString, Treatment>& treatments)
 {
-    return rebuild(chairs, doctor, [&treatments](const QString& code) -> const Treatment* {
+    return rebuild(chairs, doctor, lookupIn(treatments));
+}
+
+DoctorColumn::TreatmentLookup DoctorColumn::lookupIn(const QHash<QString, Treatment>& treatments)
+{
+    return [&treatments](const QString& code) -> const Treatment* {
         const auto found = treatments.constFind(code);
         return found == treatments.constEnd() ? nullptr : &*found;
-    });
+    };
 }
 
 qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
@@ -102,24 +107,11 @@ qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewMo
     const int slotMinutes = doctor.slotMinutes();
     doctor.setCaption(Caption);
     doctor.clear();
-    DoctorDemand demand(slotMinutes);
-    qint64 fee = 0;
-
-    for (const DayViewModel* chair : chairs) {
-        for (const DayBlock& block : chair->blocks()) {
-            const Treatment* found = lookup(block.text);
-            if (!found)
-                continue; // a code no longer in the treatment table demands nothing and costs nothing
-            const Treatment& t = *found;
-            fee = addFee(fee, number(t.hon));
-            addWindow(demand, doctor, block.startTime, wholeNumber(t.drStart), wholeNumber(t.drDauer));
-            addWindow(demand, doctor, block.startTime, wholeNumber(t.drStart2), wholeNumber(t.drDauer2));
-        }
-    }
+    const DoctorLoad load = compute(chairs, doctor, lookup);
 
     const int rows = doctor.rowCount();
     for (int r = 0; r < rows; ++r) {
-        const int minutes = demand.at(r);
+        const int minutes = load.demand.at(r);
         if (minutes <= 0)
             continue;
         runStepSkippingRefusal([&] {
@@ -128,5 +120,23 @@ qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewMo
                        minutes > slotMinutes ? Red : Green);
         });
     }
-    return fee;
+    return load.fee;
+}
+
+DoctorLoad DoctorColumn::compute(const QList<const DayViewModel*>& chairs, const DayViewModel& rows,
+                                 const TreatmentLookup& lookup)
+{
+    DoctorLoad load{DoctorDemand(rows.slotMinutes()), 0};
+    for (const DayViewModel* chair : chairs) {
+        for (const DayBlock& block : chair->blocks()) {
+            const Treatment* found = lookup(block.text);
+            if (!found)
+                continue; // a code no longer in the treatment table demands nothing and costs nothing
+            const Treatment& t = *found;
+            load.fee = addFee(load.fee, number(t.hon));
+            addWindow(load.demand, rows, block.startTime, wholeNumber(t.drStart), wholeNumber(t.drDauer));
+            addWindow(load.demand, rows, block.startTime, wholeNumber(t.drStart2), wholeNumber(t.drDauer2));
+        }
+    }
+    return load;
 }

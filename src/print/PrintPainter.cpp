@@ -86,3 +86,14 @@ double PrintPainter::toDeviceY(double millimetres) const
 {
     return millimetres * m_device.logicalDpiY() / MillimetresPerInch;
 }
+
+bool paintPrintout(QPagedPaintDevice& device, const PrintSettings& settings, const QString& dayName,
+                   const QList<const DayViewModel*>& columns)
+{
+    PrintPainter painter(device);
+    if (!painter.begin(settings.fontName, settings.fontSize))
+        return false;
+    const PrintLayout layout(dayName, columns, painter.metrics(), settings.horOffset, settings.vertOffset);
+    painter.draw(layout.pages());
+    return painter.end();
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "print/PrintLayout.h"
+#include "print/PrintSettings.h"
 
 #include <QFont>
 #include <QPainter>
@@ -36,3 +37,8 @@ private:
     QPagedPaintDevice& m_device;
     QPainter m_painter;
 };
+
+// The print-out of a day on any paged device, in the device's own orientation and page size: laid
+// out with the device's metrics and drawn, page by page. False when the device refuses the document.
+bool paintPrintout(QPagedPaintDevice& device, const PrintSettings& settings, const QString& dayName,
+                   const QList<const DayViewModel*>& columns);

@@ -1,7 +1,6 @@
 #include "print/TemplatePrintout.h"
 
 #include "app/AppServices.h"
-#include "print/PrintLayout.h"
 #include "print/PrintPainter.h"
 #include "print/PrintSettings.h"
 #include "print/PrinterProvider.h"
@@ -62,15 +61,7 @@ void TemplatePrintout::print(QWidget* parent, const QString& dayName, const QLis
     // offsets against it.
     printer->setFullPage(false);
 
-    bool printed = false;
-    {
-        PrintPainter painter(*printer);
-        if (painter.begin(settings.fontName, settings.fontSize)) {
-            const PrintLayout layout(dayName, columns, painter.metrics(), settings.horOffset, settings.vertOffset);
-            painter.draw(layout.pages());
-            printed = painter.end();
-        }
-    }
+    const bool printed = paintPrintout(*printer, settings, dayName, columns);
     printer->setPageOrientation(orientation);
 
     if (!printed) {
