@@ -1,14 +1,20 @@
 #include "MainWindowFixture.h"
 #include "NameDialogs.h"
 #include "TestMain.h"
+#include "dayview/DayView.h"
 #include "dayview/DayViewModel.h"
 #include "editing/DayAnalysis.h"
+#include "editing/TreatmentColors.h"
 
+#include <QColorDialog>
 #include <QDockWidget>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QTableWidget>
+#include <QToolTip>
 
 namespace {
 Treatment treatment(const QString& code, int drStart, int drDauer, double hon)
@@ -59,6 +65,7 @@ private slots:
     void figures();
     void panelFollowsTheDay();
     void panelPlaceIsKept();
+    void coloursPerTreatment();
 };
 
 void TestAnalysis::figures_data()
@@ -235,6 +242,81 @@ void TestAnalysis::panelPlaceIsKept()
     f.window.reset();
     f.start();
     QVERIFY(f.window->findChild<QDockWidget*>("dockAuswertung")->isHidden());
+}
+
+namespace {
+// The colour inside a row of a column, right of the time gutter and below the block's text.
+QColor colourAt(DayView& view, const QString& time)
+{
+    const QPoint p = view.pointOfRow(view.rowOfTime(time));
+    return view.grab().toImage().pixelColor(p.x() + view.width() / 5, p.y());
+}
+} // namespace
+
+void TestAnalysis::coloursPerTreatment()
+{
+    MainWindowFixture f(2);
+    f.ctx.tempDatabase.addTreatment("ERST", 30, 0, 20, 0, 0, 45);
+    f.ctx.tempDatabase.addTreatment("BEFU", 30, 0, 10, 0, 0, 60);
+    f.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "ERST", "08:00", "08:30");
+    f.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "WEG", "09:00", "09:30");
+    f.ctx.tempDatabase.addBlock("Montag", "Stuhl 2", "BEFU", "08:00", "08:30");
+    f.ctx.tempDatabase.addDayName("Montag");
+    f.start();
+
+    // The colour is chosen in the treatment editor, for the code of the current record.
+    QAction* colours = f.action("mnuViewColors");
+    QCOMPARE(colours->text(), QString("&Farben je Behandlung"));
+    QVERIFY(!colours->isChecked());
+    f.ctx.modals.handleNext([&](QDialog& editor) {
+        QCOMPARE(editor.findChild<QLineEdit*>("txtFields0")->text(), QString("ERST"));
+        f.ctx.modals.handleNext([](QDialog& d) {
+            auto* dialog = qobject_cast<QColorDialog*>(&d);
+            QVERIFY(dialog);
+            QCOMPARE(dialog->windowTitle(), QString("Farbe für „ERST“"));
+            dialog->setCurrentColor(QColor("#203080"));
+            d.accept();
+        });
+        QTest::mouseClick(editor.findChild<QPushButton*>("cmdFarbe"), Qt::LeftButton);
+        editor.reject();
+    });
+    f.action("mnuBeh")->trigger();
+    QCOMPARE(f.ctx.tempSettings.read("Lunaris", "Farben", "ERST"), QString("#203080"));
+
+    f.ctx.modals.handleNext(openName("Montag"));
+    f.action("mnuFileOpen")->trigger();
+    DayView* chair1 = f.window->SSDay1(0);
+    DayView* chair2 = f.window->SSDay1(1);
+    // Unticked: the specified green; a treatment no longer in the table is hatched grey either way.
+    QCOMPARE(colourAt(*chair1, "08:10"), QColor(0, 255, 0));
+    QCOMPARE(colourAt(*chair2, "08:10"), QColor(0, 255, 0));
+    const QList<QColor> hatched{QColor(210, 210, 210), QColor(120, 120, 120)};
+    QVERIFY(hatched.contains(colourAt(*chair1, "09:10")));
+
+    colours->trigger();
+    QVERIFY(colours->isChecked());
+    QCOMPARE(f.ctx.tempSettings.read("Lunaris", "Settings", "FarbenJeBehandlung"), QString("1"));
+    QCOMPARE(colourAt(*chair1, "08:10"), QColor("#203080"));
+    QCOMPARE(colourAt(*chair2, "08:10"), QColor(0, 255, 0)); // no colour chosen for BEFU
+    QVERIFY(hatched.contains(colourAt(*chair1, "09:10")));
+    QCOMPARE(TreatmentColors::textColorOn(QColor("#203080")), QColor(Qt::white));
+    QCOMPARE(TreatmentColors::textColorOn(QColor(0, 255, 0)), QColor(Qt::black));
+
+    // The hatched block says why.
+    const QPoint p = chair1->pointOfRow(chair1->rowOfTime("09:10"));
+    QHelpEvent help(QEvent::ToolTip, p, chair1->mapToGlobal(p));
+    QApplication::sendEvent(chair1, &help);
+    QCOMPARE(QToolTip::text(), QString("Die Behandlung „WEG“ gibt es nicht mehr."));
+
+    // The panel's legend lists the day's coloured treatments.
+    f.action("mnuViewAnalysis")->trigger();
+    auto* legend = f.window->findChild<QListWidget*>("lstLegende");
+    QVERIFY(!legend->isHidden());
+    QCOMPARE(legend->count(), 1);
+    QCOMPARE(legend->item(0)->text(), QString("ERST"));
+    colours->trigger();
+    QVERIFY(legend->isHidden());
+    f.expectNothingPending();
 }
 
 LUNARIS_TEST_MAIN(TestAnalysis)

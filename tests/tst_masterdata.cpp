@@ -171,7 +171,7 @@ void TestMasterData::formLayoutAndFocusOrder_data()
     QTest::newRow("treatments") << "Behand" << QList<QList<int>>{{0}, {1}, {2, 7}, {3, 4}, {5, 6}}
                                 << QStringList{"txtFields0", "txtFields1", "txtFields2", "txtFields7",
                                                "txtFields3", "txtFields4", "txtFields5", "txtFields6"} +
-                                       buttons;
+                                       buttons + QStringList{"cmdFarbe"};
     QTest::newRow("chairs") << "Stuhl" << QList<QList<int>>{{1}, {2}}
                             << QStringList{"txtFields1", "txtFields2"} + buttons;
 }
@@ -242,7 +242,7 @@ void TestMasterData::changeThenNextAsks()
     ctx.messages.answer(yes ? QMessageBox::Yes : QMessageBox::No);
     click(*editor, "cmdNext");
     compareBox(ctx.messages.last(), "Möchten Sie die Änderungen speichern?", facts.caption, QMessageBox::Question,
-              QMessageBox::Yes | QMessageBox::No);
+               QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(caption(*editor), QStringLiteral("Datensatz: 2"));
     const QStringList after = stored(ctx, table);
     QCOMPARE(after.mid(1), before.mid(1));
@@ -605,7 +605,7 @@ void TestMasterData::deleteRecord()
     if (answer) {
         const MessageRequest question = ctx.messages.last();
         compareBox(question, "Wollen Sie wirklich löschen?", "Löschen", QMessageBox::Question,
-                  QMessageBox::Yes | QMessageBox::No);
+                   QMessageBox::Yes | QMessageBox::No);
         QCOMPARE(question.defaultButton, QMessageBox::No);
     }
     QCOMPARE(ctx.messages.shown().size(), answer ? 1 : 0);
@@ -725,7 +725,7 @@ void TestMasterData::addWithoutTable()
     ctx.messages.answer(QMessageBox::Ok);
     click(*editor, "cmdAdd");
     compareBox(ctx.messages.last(), "Fehler: 3078 Die Tabelle „Behand“ kann nicht gelesen werden.", "Lunaris",
-              QMessageBox::NoIcon, QMessageBox::Ok);
+               QMessageBox::NoIcon, QMessageBox::Ok);
     QCOMPARE(caption(*editor), QStringLiteral("Datensatz: 0"));
 }
 

@@ -16,6 +16,7 @@
 #include "editing/ColumnClickHandler.h"
 #include "editing/DoctorColumn.h"
 #include "editing/EditingControls.h"
+#include "editing/TreatmentColors.h"
 #include "masterdata/frmBehandT.h"
 #include "masterdata/frmStuhlT.h"
 #include "print/PdfExport.h"
@@ -103,7 +104,8 @@ QIcon toolIcon(const QWidget* widget, const char* themeName, QStyle::StandardPix
 frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_services(services),
       m_commands(std::make_unique<IdealDayCommands>(*this, state, services)),
-      m_clicks(std::make_unique<ColumnClickHandler>(*this, state, services))
+      m_clicks(std::make_unique<ColumnClickHandler>(*this, state, services)),
+      m_colors(std::make_unique<TreatmentColors>(services.settings))
 {
     setObjectName(QStringLiteral("frmLunaris"));
     setWindowTitle(kTitle);
@@ -185,6 +187,13 @@ void frmLunaris::createMenus()
     m_mnuViewAnalysis = addMenuItem(view, "mnuViewAnalysis", QStringLiteral("&Auswertung"), QKeySequence(),
                                     &frmLunaris::mnuViewAnalysis_Click);
     m_mnuViewAnalysis->setCheckable(true);
+    m_mnuViewColors = addMenuItem(view, "mnuViewColors", QStringLiteral("&Farben je Behandlung"), QKeySequence(),
+                                  &frmLunaris::mnuViewColors_Click);
+    m_mnuViewColors->setCheckable(true);
+    m_mnuViewColors->setChecked(m_services.settings
+                                    .getSetting(SettingsStore::ProgramApp, QStringLiteral("Settings"),
+                                                QStringLiteral("FarbenJeBehandlung"), QStringLiteral("0"))
+                                    .trimmed() == QLatin1String("1"));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&?"));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -325,8 +334,10 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
         column->setDayStart(m_state.OpenTime);
     }
     // The headers say which chair is which before a day is opened.
-    for (int i = 0; i < m_state.ChairCount; ++i)
+    for (int i = 0; i < m_state.ChairCount; ++i) {
         m_columns[i]->setCaption(chairs[i]);
+        m_columns[i]->setBlockLook([this](const QString& code) { return blockLook(code); });
+    }
     m_columns[m_state.ChairCount]->setCaption(DoctorColumn::Caption);
     m_columns[m_state.ChairCount]->setColumnBackColor(QColor(224, 224, 224));
     for (int i = m_state.ChairCount + 1; i <= m_state.MaxChairs; ++i)
@@ -535,6 +546,7 @@ void frmLunaris::DR_Load()
     std::optional<QHash<QString, Treatment>> treatments;
     try {
         treatments = DoctorColumn::byCode(TreatmentTable(m_services.database).all());
+        setKnownCodes(QSet<QString>(treatments->keyBegin(), treatments->keyEnd()));
         const qint64 fee = DoctorColumn::rebuild(chairs, doctor->model(), *treatments);
         m_txtHon->setText(QString::number(fee));
     } catch (const LunarisError& e) {
@@ -563,6 +575,7 @@ void frmLunaris::refreshAnalysis(const QHash<QString, Treatment>* treatments)
     // A hidden panel is brought up to date when it is shown.
     if (m_analysisDock->isHidden())
         return;
+    m_analysisPanel->setLegend(legend());
     if (treatments) {
         m_analysisPanel->showAnalysis(analysis(*treatments));
         return;
@@ -570,6 +583,25 @@ void frmLunaris::refreshAnalysis(const QHash<QString, Treatment>* treatments)
     DayAnalysis failed;
     failed.failure = QStringLiteral("Die Behandlungen konnten nicht gelesen werden.");
     m_analysisPanel->showAnalysis(failed);
+}
+
+QList<QPair<QString, QColor>> frmLunaris::legend() const
+{
+    // The treatments of the day that have a colour, in the order they first appear.
+    QList<QPair<QString, QColor>> entries;
+    if (!m_mnuViewColors->isChecked())
+        return entries;
+    QSet<QString> seen;
+    for (const DayViewModel* chair : chairColumns())
+        for (const DayBlock& block : chair->blocks()) {
+            if (seen.contains(block.text))
+                continue;
+            seen.insert(block.text);
+            const QColor color = m_colors->colorOf(block.text);
+            if (color.isValid() && !blockLook(block.text).missing)
+                entries.append({block.text, color});
+        }
+    return entries;
 }
 
 void frmLunaris::readUnshownEntries()
@@ -584,6 +616,50 @@ void frmLunaris::readUnshownEntries()
             if (!m_rowsOnScreen.rowIds.contains(block.rowId))
                 m_unshown.append({block.row.chair, block.row.startTime.toString(), block.row.code.toString()});
     });
+}
+
+void frmLunaris::setKnownCodes(const QSet<QString>& codes)
+{
+    if (m_knownCodes == codes)
+        return;
+    m_knownCodes = codes;
+    repaintChairs();
+}
+
+BlockLook frmLunaris::blockLook(const QString& code) const
+{
+    BlockLook look;
+    if (m_knownCodes && !m_knownCodes->contains(code)) {
+        look.missing = true;
+        return look;
+    }
+    if (m_mnuViewColors->isChecked()) {
+        const QColor color = m_colors->colorOf(code);
+        if (color.isValid()) {
+            look.fill = color;
+            look.text = TreatmentColors::textColorOn(color);
+        }
+    }
+    return look;
+}
+
+void frmLunaris::repaintChairs()
+{
+    for (int i = 0; i < m_state.ChairCount; ++i)
+        m_columns[i]->update();
+}
+
+void frmLunaris::mnuViewColors_Click()
+{
+    // The action has flipped its own tick.
+    runStep([&] {
+        m_services.settings.saveSetting(SettingsStore::ProgramApp, QStringLiteral("Settings"),
+                                        QStringLiteral("FarbenJeBehandlung"),
+                                        m_mnuViewColors->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    });
+    repaintChairs();
+    if (!m_analysisDock->isHidden())
+        m_analysisPanel->setLegend(legend());
 }
 
 void frmLunaris::createAnalysisDock()
@@ -809,8 +885,16 @@ void frmLunaris::mnuBeh_Click()
 {
     frmBehandT editor(m_state, m_services, this);
     m_services.modals.run(editor);
-    // The list offers the codes as they are now.
+    // The list offers the codes as they are now; colours and deleted codes show at once.
     m_editing->refreshTreatments();
+    m_colors->reload();
+    runStep([&] {
+        const QStringList codes = TreatmentTable(m_services.database).codes();
+        setKnownCodes(QSet<QString>(codes.cbegin(), codes.cend()));
+    });
+    repaintChairs();
+    if (!m_analysisDock->isHidden())
+        m_analysisPanel->setLegend(legend());
 }
 
 void frmLunaris::mnuStuhl_Click()

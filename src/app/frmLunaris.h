@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dayview/DayView.h"
 #include "editing/DayAnalysis.h"
 #include "store/Tables.h"
 
@@ -7,8 +8,10 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class AnalysisPanel;
+class TreatmentColors;
 class DayView;
 class IdealDayCommands;
 class ColumnClickHandler;
@@ -75,6 +78,7 @@ public:
     void mnuViewToolbar_Click();
     void mnuViewStatusBar_Click();
     void mnuViewAnalysis_Click();
+    void mnuViewColors_Click();
     void mnuHelpContents_Click();
     void mnuHelpSearch_Click();
     void mnuHelpAbout_Click();
@@ -114,6 +118,12 @@ private:
     // Shows the analysis when the panel is visible; null treatments: the table could not be read.
     void refreshAnalysis(const QHash<QString, Treatment>* treatments);
     void readUnshownEntries();
+    // Remembers which codes the treatment table holds; repaints the chairs when that changed.
+    void setKnownCodes(const QSet<QString>& codes);
+    BlockLook blockLook(const QString& code) const;
+    void repaintChairs();
+    // The colours of the day's treatments, when colours are on.
+    QList<QPair<QString, QColor>> legend() const;
 
     LunarisState& m_state;
     AppServices& m_services;
@@ -142,6 +152,9 @@ private:
     AnalysisPanel* m_analysisPanel = nullptr;
     // Stored rows of the open day that no column shows, for the panel's warnings.
     QList<UnshownEntry> m_unshown;
+    std::unique_ptr<TreatmentColors> m_colors;
+    // The codes of table Behand as last read; until then no block counts as missing.
+    std::optional<QSet<QString>> m_knownCodes;
 
     QAction* m_mnuFileSave = nullptr;
     QAction* m_mnuFileSaveAs = nullptr;
@@ -150,6 +163,7 @@ private:
     QAction* m_mnuFilePreview = nullptr;
     QAction* m_mnuFilePdf = nullptr;
     QAction* m_mnuViewAnalysis = nullptr;
+    QAction* m_mnuViewColors = nullptr;
     QAction* m_mnuViewToolbar = nullptr;
     QAction* m_mnuViewStatusBar = nullptr;
     QAction* m_tbSave = nullptr;

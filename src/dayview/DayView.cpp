@@ -3,9 +3,11 @@
 #include "app/LunarisError.h"
 #include "dayview/ClockTime.h"
 
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QWheelEvent>
 
 namespace {
@@ -156,8 +158,33 @@ void DayView::clear()
     update();
 }
 
+void DayView::setBlockLook(std::function<BlockLook(const QString& code)> look)
+{
+    m_look = std::move(look);
+    update();
+}
+
+QString DayView::missingTip(const QString& code)
+{
+    return QStringLiteral("Die Behandlung „%1“ gibt es nicht mehr.").arg(code);
+}
+
+bool DayView::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const QPoint pos = static_cast<QHelpEvent*>(event)->pos();
+        for (const auto& [area, code] : std::as_const(m_missingAreas))
+            if (area.contains(pos)) {
+                QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), missingTip(code), this);
+                return true;
+            }
+    }
+    return QWidget::event(event);
+}
+
 void DayView::paintEvent(QPaintEvent*)
 {
+    m_missingAreas.clear();
     QPainter painter(this);
     const int contentWidth = width() - m_scrollBar->width();
     const int header = headerHeight();
@@ -207,9 +234,17 @@ void DayView::paintEvent(QPaintEvent*)
                     std::max(2.0, clippedBottom - std::max<double>(top, header)));
         if (bottom < header || top >= height())
             continue;
-        painter.fillRect(area, block.color);
+        const BlockLook look = m_look ? m_look(block.text) : BlockLook{};
+        if (look.missing) {
+            painter.fillRect(area, QColor(210, 210, 210));
+            painter.fillRect(area, QBrush(QColor(120, 120, 120), Qt::BDiagPattern));
+            m_missingAreas.append({area, block.text});
+        } else {
+            painter.fillRect(area, look.fill.isValid() ? look.fill : block.color);
+        }
         painter.setPen(Qt::black);
         painter.drawRect(area.adjusted(0, 0, -1, -1));
+        painter.setPen(look.text);
         m_smallTexts.draw(painter, area.adjusted(3, 0, -2, 0), Qt::AlignTop, block.text);
     }
 

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
+#include <QPixmap>
 #include <QTableWidget>
 
 namespace {
@@ -55,12 +56,31 @@ AnalysisPanel::AnalysisPanel(QWidget* parent) : QWidget(parent)
     m_warnings->setAccessibleName(QStringLiteral("Warnungen"));
     m_warnings->setWordWrap(true);
 
+    m_legend = new QListWidget(this);
+    m_legend->setObjectName(QStringLiteral("lstLegende"));
+    m_legend->setAccessibleName(QStringLiteral("Farben je Behandlung"));
+    m_legend->setMaximumWidth(120);
+    m_legend->hide();
+
     m_layout = new QBoxLayout(QBoxLayout::LeftToRight, this);
     m_layout->setContentsMargins(4, 4, 4, 4);
     m_layout->addWidget(m_chairs, 4);
     m_layout->addWidget(m_figures, 0);
     m_layout->addWidget(m_chart, 4);
     m_layout->addWidget(m_warnings, 3);
+    m_layout->addWidget(m_legend, 1);
+}
+
+void AnalysisPanel::setLegend(const QList<QPair<QString, QColor>>& entries)
+{
+    m_legend->clear();
+    for (const auto& [code, color] : entries) {
+        QPixmap swatch(12, 12);
+        swatch.fill(color);
+        auto* item = new QListWidgetItem(QIcon(swatch), code, m_legend);
+        item->setData(Qt::AccessibleTextRole, QStringLiteral("%1: Farbe %2").arg(code, color.name()));
+    }
+    m_legend->setVisible(!entries.isEmpty());
 }
 
 QLabel* AnalysisPanel::addFigure(const QString& objectName, const QString& caption)
@@ -98,13 +118,18 @@ void AnalysisPanel::showAnalysis(const DayAnalysis& a)
         static const QStringList headers{QStringLiteral("Blöcke"), QStringLiteral("Minuten"),
                                          QStringLiteral("Auslastung"), QStringLiteral("Honorar")};
         for (int col = 0; col < cells.size(); ++col) {
-            auto* item = new QTableWidgetItem(cells[col]);
-            if (col > 0) {
-                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            // Items are kept from one rebuild to the next; only their texts change.
+            QTableWidgetItem* item = m_chairs->item(r, col);
+            if (!item) {
+                item = new QTableWidgetItem;
+                if (col > 0)
+                    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+                m_chairs->setItem(r, col, item);
+            }
+            item->setText(cells[col]);
+            if (col > 0)
                 item->setData(Qt::AccessibleTextRole,
                               QStringLiteral("%1 %2: %3").arg(c.chair, headers[col - 1], cells[col]));
-            }
-            m_chairs->setItem(r, col, item);
         }
     }
 

@@ -18,6 +18,8 @@ public:
     explicit AnalysisPanel(QWidget* parent = nullptr);
 
     void showAnalysis(const DayAnalysis& analysis);
+    // The colours of the treatments; hidden when empty.
+    void setLegend(const QList<QPair<QString, QColor>>& entries);
     // Side by side under or above the columns, one below the other beside them.
     void setOrientation(Qt::Orientation orientation);
 
@@ -40,4 +42,5 @@ private:
     QLabel* m_peak = nullptr;
     DoctorLoadChart* m_chart = nullptr;
     QListWidget* m_warnings = nullptr;
+    QListWidget* m_legend = nullptr;
 };

@@ -67,10 +67,10 @@ DayAnalysis DayAnalysis::of(const QList<const DayViewModel*>& chairs, const DayH
                        QStringLiteral("Der gespeicherte Eintrag „%1“ kann nicht angezeigt werden.").arg(entry.code))});
 
     try {
-        for (int c = 0; c < chairs.size(); ++c)
-            result.chairs[c].fee = DoctorColumn::compute({chairs[c]}, rows, lookup).fee;
         const DoctorLoad load = DoctorColumn::compute(chairs, rows, lookup);
         result.totalFee = load.fee;
+        for (int c = 0; c < chairs.size(); ++c)
+            result.chairs[c].fee = load.chairFees[c];
         const int rowCount = rows.rowCount();
         for (int r = 0; r < rowCount; ++r) {
             const int minutes = load.demand.at(r);

@@ -126,14 +126,17 @@ qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewMo
 DoctorLoad DoctorColumn::compute(const QList<const DayViewModel*>& chairs, const DayViewModel& rows,
                                  const TreatmentLookup& lookup)
 {
-    DoctorLoad load{DoctorDemand(rows.slotMinutes()), 0};
+    DoctorLoad load{DoctorDemand(rows.slotMinutes()), 0, {}};
     for (const DayViewModel* chair : chairs) {
+        qint64& chairFee = load.chairFees.emplace_back(0);
         for (const DayBlock& block : chair->blocks()) {
             const Treatment* found = lookup(block.text);
             if (!found)
                 continue; // a code no longer in the treatment table demands nothing and costs nothing
             const Treatment& t = *found;
-            load.fee = addFee(load.fee, number(t.hon));
+            const double hon = number(t.hon);
+            load.fee = addFee(load.fee, hon);
+            chairFee = addFee(chairFee, hon);
             addWindow(load.demand, rows, block.startTime, wholeNumber(t.drStart), wholeNumber(t.drDauer));
             addWindow(load.demand, rows, block.startTime, wholeNumber(t.drStart2), wholeNumber(t.drDauer2));
         }

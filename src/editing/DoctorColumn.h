@@ -34,6 +34,7 @@ private:
 struct DoctorLoad {
     DoctorDemand demand;
     qint64 fee = 0;
+    QList<qint64> chairFees; // the same sum for each chair alone, in the order of the chairs
 };
 
 // Rebuilds the doctor column from the blocks of the chair columns and sums the day's fee.
