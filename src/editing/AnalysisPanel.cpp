@@ -133,6 +133,9 @@ void AnalysisPanel::showAnalysis(const DayAnalysis& a)
         }
     }
 
+    // The whole table stays readable when the legend takes its room.
+    m_chairs->setMinimumWidth(m_chairs->horizontalHeader()->length() + 2 * m_chairs->frameWidth());
+
     setFigure(m_totalFee, number(double(a.totalFee), 0));
     setFigure(m_feePerHour, number(a.feePerOpeningHour, 2));
     setFigure(m_demanded, minutesText(a.doctorMinutesDemanded));
