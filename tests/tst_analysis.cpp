@@ -225,8 +225,14 @@ void TestAnalysis::panelPlaceIsKept()
     f.action("mnuViewAnalysis")->trigger();
     QCOMPARE(f.ctx.tempSettings.read("Lunaris", "Settings", "AuswertungSichtbar"), QString("1"));
     QCOMPARE(f.ctx.tempSettings.read("Lunaris", "Settings", "AuswertungOrt"), QString("unten"));
+    // The columns make room for the panel: they end above it, and beside it.
+    QApplication::processEvents();
+    for (int i = 0; i <= 2; ++i)
+        QVERIFY(f.window->SSDay1(i)->geometry().bottom() < f.window->centralWidget()->height());
     f.window->addDockWidget(Qt::RightDockWidgetArea, dock);
     QCOMPARE(f.ctx.tempSettings.read("Lunaris", "Settings", "AuswertungOrt"), QString("rechts"));
+    QApplication::processEvents();
+    QVERIFY(f.window->SSDay1(2)->geometry().right() < f.window->centralWidget()->width());
 
     f.window.reset();
     f.start();

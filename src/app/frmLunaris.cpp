@@ -421,12 +421,23 @@ QSize frmLunaris::outerSizeTwips() const
     return frameGeometry().size() * TwipsPerPixel;
 }
 
+QSize frmLunaris::analysisRoomTwips() const
+{
+    if (!m_analysisDock || m_analysisDock->isHidden())
+        return {};
+    // What the panel and its separator take off the client area, as the window's layout placed them.
+    const int bars = menuBar()->height() + (statusBar()->isHidden() ? 0 : statusBar()->height());
+    const QSize room(width() - centralWidget()->width(), height() - bars - centralWidget()->height());
+    return room.expandedTo(QSize(0, 0)) * TwipsPerPixel;
+}
+
 void frmLunaris::Form_Resize()
 {
     if (isMinimized())
         return;
-    // From the outer size: the 2700 twips left over cover title, menu, tool and status bars.
-    const QSize outer = outerSizeTwips();
+    // From the outer size: the 2700 twips left over cover title, menu, tool and status bars. The
+    // Auswertung panel, when shown, takes its room from the columns.
+    const QSize outer = outerSizeTwips() - analysisRoomTwips();
     const double w = double(outer.width() - 600) / (m_state.ChairCount + 1);
     const int h = outer.height() - 2700;
     m_toolBar->setGeometry(0, 0, centralWidget()->width(), m_toolBar->sizeHint().height());

@@ -117,6 +117,8 @@ private:
     void readPracticeSettings();
     void restorePosition();
     void applyOuterGeometry();
+    // The room the shown Auswertung panel takes beside or below the columns, in twips.
+    QSize analysisRoomTwips() const;
     void showDataError(int number);
     void showHelp(bool index);
     void createAnalysisDock();
