@@ -300,7 +300,8 @@ void frmLunaris::createStatusBar()
 
 void frmLunaris::setStatusText(const QString& text)
 {
-    m_statusPanel->setText(text);
+    m_statusNotice = text;
+    showStatus();
 }
 
 bool frmLunaris::Form_Load()
@@ -551,11 +552,13 @@ void frmLunaris::Termin_load()
         setWindowTitle(QStringLiteral("Template: ") + captionText(m_state.CurrentIdealtag));
     DayView* doctor = m_columns[m_state.ChairCount];
     doctor->clear();
+    int rowFailure = 0;
     try {
-        IdealDayLoader::load(m_services.database, chairModels(), m_state.CurrentIdealtag, m_rowsOnScreen);
+        rowFailure = IdealDayLoader::load(m_services.database, chairModels(), m_state.CurrentIdealtag, m_rowsOnScreen);
     } catch (const LunarisError& e) {
         for (int i = 0; i < m_state.ChairCount; ++i)
             m_columns[i]->update();
+        showUnshownCount();
         readUnshownEntries();
         refreshAnalysis(nullptr);
         showDataError(e.number());
@@ -564,17 +567,54 @@ void frmLunaris::Termin_load()
     readUnshownEntries();
     for (int i = 0; i < m_state.ChairCount; ++i)
         m_columns[i]->update();
+    showUnshownCount();
+    // Rows that could not be shown are reported once for the whole load.
+    if (rowFailure)
+        showDataError(rowFailure);
     DR_Load();
+}
+
+bool frmLunaris::overlapsUnshownRow(int column, const QString& t, const QString& e) const
+{
+    return BlockRules::overlapsUnshown(m_rowsOnScreen.unshown, m_columns[column]->caption(), t, e);
+}
+
+void frmLunaris::showUnshownCount()
+{
+    const qsizetype count = m_rowsOnScreen.unshown.size();
+    if (count == 0)
+        m_unshownNotice.clear();
+    else if (count == 1)
+        m_unshownNotice = QStringLiteral("1 gespeicherter Eintrag nicht angezeigt");
+    else
+        m_unshownNotice = QStringLiteral("%1 gespeicherte Einträge nicht angezeigt").arg(count);
+    showStatus();
+}
+
+void frmLunaris::showStatus()
+{
+    QStringList notices;
+    for (const QString& notice : {m_unshownNotice, m_statusNotice})
+        if (!notice.isEmpty())
+            notices.append(notice);
+    m_statusPanel->setText(notices.isEmpty() ? QStringLiteral("Status") : notices.join(QStringLiteral("; ")));
 }
 
 void frmLunaris::DR_Load()
 {
     DayView* doctor = m_columns[m_state.ChairCount];
     const QList<const DayViewModel*> chairs = chairColumns();
+    // The column is emptied before anything is read, so a failed read leaves no stale demand.
+    doctor->clear();
     std::optional<QHash<QString, Treatment>> treatments;
     try {
-        treatments = DoctorColumn::byCode(TreatmentTable(m_services.database).all());
-        setKnownCodes(QSet<QString>(treatments->keyBegin(), treatments->keyEnd()));
+        // A day without blocks needs no treatment.
+        const bool anyBlock =
+            std::any_of(chairs.cbegin(), chairs.cend(), [](const DayViewModel* chair) { return chair->count() > 0; });
+        treatments =
+            anyBlock ? DoctorColumn::byCode(TreatmentTable(m_services.database).all()) : QHash<QString, Treatment>();
+        if (anyBlock)
+            setKnownCodes(QSet<QString>(treatments->keyBegin(), treatments->keyEnd()));
         const qint64 fee = DoctorColumn::rebuild(chairs, doctor->model(), *treatments);
         m_txtHon->setText(QString::number(fee));
     } catch (const LunarisError& e) {
@@ -635,15 +675,8 @@ QList<QPair<QString, QColor>> frmLunaris::legend() const
 void frmLunaris::readUnshownEntries()
 {
     m_unshown.clear();
-    if (m_state.CurrentIdealtag.isEmpty())
-        return;
-    // Only for the warnings: a failing read leaves them out.
-    runStep([&] {
-        const QList<StoredBlock> stored = IdealDayStore(m_services.database).storedBlocksOfDay(m_state.CurrentIdealtag);
-        for (const StoredBlock& block : stored)
-            if (!m_rowsOnScreen.rowIds.contains(block.rowId))
-                m_unshown.append({block.row.chair, block.row.startTime.toString(), block.row.code.toString()});
-    });
+    for (const StoredBlock& block : std::as_const(m_rowsOnScreen.unshown))
+        m_unshown.append({block.row.chair, block.row.startTime.toString(), block.row.code.toString()});
 }
 
 void frmLunaris::setKnownCodes(const QSet<QString>& codes)
@@ -966,6 +999,7 @@ bool frmLunaris::Speichern()
                                    QStringLiteral("Speichern"), QMessageBox::Critical);
         return false;
     }
+    showUnshownCount();
     m_state.Modified = false;
     return true;
 }

@@ -95,6 +95,9 @@ public:
     DayHours dayHours() const;
     // The analysis of the day on screen, as the Auswertung panel shows it.
     DayAnalysis analysis(const QHash<QString, Treatment>& treatments) const;
+    // Whether a placement [t, e) in a chair column would overlap a stored row of its chair that the
+    // screen does not show (such rows stay stored with every save).
+    bool overlapsUnshownRow(int column, const QString& t, const QString& e) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -120,6 +123,8 @@ private:
     // The room the shown Auswertung panel takes beside or below the columns, in twips.
     QSize analysisRoomTwips() const;
     void showDataError(int number);
+    void showUnshownCount();
+    void showStatus();
     void showHelp(bool index);
     void createAnalysisDock();
     void restoreAnalysisDock();
@@ -153,6 +158,9 @@ private:
     // The stored rows of the open day that are on screen: a save replaces these and leaves the
     // rows the load could not show.
     RowsOnScreen m_rowsOnScreen;
+    // The first status panel: how many stored entries are not shown, and the settings notice.
+    QString m_unshownNotice;
+    QString m_statusNotice;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_lblBehAuswahl = nullptr;
     QLabel* m_lblHon = nullptr;

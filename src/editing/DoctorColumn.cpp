@@ -137,8 +137,13 @@ DoctorLoad DoctorColumn::compute(const QList<const DayViewModel*>& chairs, const
             const double hon = number(t.hon);
             load.fee = addFee(load.fee, hon);
             chairFee = addFee(chairFee, hon);
-            addWindow(load.demand, rows, block.startTime, wholeNumber(t.drStart), wholeNumber(t.drDauer));
-            addWindow(load.demand, rows, block.startTime, wholeNumber(t.drStart2), wholeNumber(t.drDauer2));
+            // One field after the other, so that of two bad fields the same one is always reported.
+            const int drStart = wholeNumber(t.drStart);
+            const int drDauer = wholeNumber(t.drDauer);
+            addWindow(load.demand, rows, block.startTime, drStart, drDauer);
+            const int drStart2 = wholeNumber(t.drStart2);
+            const int drDauer2 = wholeNumber(t.drDauer2);
+            addWindow(load.demand, rows, block.startTime, drStart2, drDauer2);
         }
     }
     return load;
