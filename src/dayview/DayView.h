@@ -5,10 +5,18 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QPainter;
 class QScrollBar;
+
+// How a block is drawn, decided by its text (the treatment code).
+struct BlockLook {
+    QColor fill; // invalid: the block's own colour
+    QColor text = Qt::black;
+    bool missing = false; // the treatment no longer exists: hatched grey, with a tooltip saying so
+};
 
 // One column of the main window: a bold header with the caption, the rows of the time range with
 // their start times in a small font, and the blocks as filled rectangles over their rows.
@@ -66,6 +74,11 @@ public:
 
     // Editing keys on the cursor row, given to the editor with the columnKey signal.
     enum Key { PlaceKey, RemoveKey, InfoKey, CopyKey, PasteKey, LeftKey, RightKey };
+
+    // Decides the look of each block; without one every block shows its own colour.
+    void setBlockLook(std::function<BlockLook(const QString& code)> look);
+    // The tooltip of a missing treatment's block.
+    static QString missingTip(const QString& code);
 
     // The header's font: the widget's font, bold, 9.75 points.
     QFont captionFont() const;
@@ -129,4 +142,7 @@ private:
     QScrollBar* m_scrollBar;
     // The row times and block texts, in the small font.
     CachedTextPainter m_smallTexts;
+    std::function<BlockLook(const QString& code)> m_look;
+    // Where the last paint drew blocks of missing treatments, for their tooltips.
+    QList<QPair<QRectF, QString>> m_missingAreas;
 };
