@@ -408,6 +408,7 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
     }
     m_columns[m_state.ChairCount]->setCaption(DoctorColumn::Caption);
     m_columns[m_state.ChairCount]->setColumnBackColor(QColor(224, 224, 224));
+    m_columns[m_state.ChairCount]->setDemandColumn(true);
     for (int i = m_state.ChairCount + 1; i <= m_state.MaxChairs; ++i)
         m_columns[i]->hide();
     // The chair columns take the focus after the treatment list, left to right; the doctor column

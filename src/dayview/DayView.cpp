@@ -2,7 +2,9 @@
 
 #include "app/LunarisError.h"
 #include "dayview/ClockTime.h"
+#include "dayview/DayViewAccessible.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -45,6 +47,12 @@ DayView::DayView(int index, DayViewModel& model, QWidget* parent)
 
 void DayView::init()
 {
+    // Idempotent: the factory is only added once per process.
+    static const bool accessible = [] {
+        QAccessible::installFactory(&DayViewAccessible::factory);
+        return true;
+    }();
+    Q_UNUSED(accessible)
     m_scrollBar->setOrientation(Qt::Vertical);
     connect(m_scrollBar, &QScrollBar::valueChanged, this, [this](int value) { setFirstRow(value); });
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -282,6 +290,44 @@ void DayView::setCursorRow(int row)
     else if (m_cursorRow >= m_firstRow + visibleRows())
         setFirstRow(std::max(0, m_cursorRow - visibleRows() + 1));
     update();
+    announceCursor();
+}
+
+void DayView::announceCursor()
+{
+    if (!hasFocus() || !QAccessible::isActive())
+        return;
+    if (QAccessibleInterface* column = QAccessible::queryAccessibleInterface(this))
+        if (QAccessibleInterface* row = column->child(m_cursorRow)) {
+            QAccessibleEvent focus(row, QAccessible::Focus);
+            QAccessible::updateAccessibility(&focus);
+        }
+}
+
+QRect DayView::rowRect(int row) const
+{
+    const QPoint middle = pointOfRow(row);
+    if (middle.y() < 0)
+        return {};
+    return QRect(0, middle.y() - rowHeight() / 2, width() - m_scrollBar->width(), rowHeight());
+}
+
+QString DayView::accessibleRowText(int row) const
+{
+    const QString time = timeOfRow(row);
+    const QString next = timeOfRow(row + 1);
+    QString text = time;
+    for (const DayBlock& block : m_model.blocks()) {
+        const QString start = block.startTime.trimmed();
+        if (start < time || start >= next)
+            continue;
+        if (m_demandColumn)
+            text += QStringLiteral(" ") + block.text + QStringLiteral(" Minuten") +
+                    (block.color == QColor(255, 0, 0) ? QStringLiteral(" überlastet") : QString());
+        else
+            text += QStringLiteral(" ") + block.text + QStringLiteral(" bis ") + block.endTime.trimmed();
+    }
+    return text;
 }
 
 void DayView::keyPressEvent(QKeyEvent* event)
@@ -354,6 +400,7 @@ void DayView::focusInEvent(QFocusEvent* event)
 {
     QWidget::focusInEvent(event);
     update();
+    announceCursor();
 }
 
 void DayView::focusOutEvent(QFocusEvent* event)

@@ -72,6 +72,14 @@ public:
     void clearDropOutline();
     bool hasDropOutline() const { return m_outlineRows > 0; }
 
+    // The column's blocks are minute counts of a demand (the doctor column): screen readers hear
+    // "08:10 20 Minuten", with "überlastet" for a red one.
+    void setDemandColumn(bool demand) { m_demandColumn = demand; }
+    // What a screen reader says for a row: its time, and the block that starts in it.
+    QString accessibleRowText(int row) const;
+    // The row's area in the widget; invalid when it is not in view.
+    QRect rowRect(int row) const;
+
     // Editing keys on the cursor row, given to the editor with the columnKey signal.
     enum Key { PlaceKey, RemoveKey, InfoKey, CopyKey, PasteKey, LeftKey, RightKey };
 
@@ -112,6 +120,8 @@ protected:
 private:
     void init();
     void paintCursor(QPainter& painter);
+    // Tells screen readers that the cursor row has the focus.
+    void announceCursor();
     void paintDropOutline(QPainter& painter);
     // Index of the block under a time of this column, or -1.
     int blockAtTime(const QString& t) const;
@@ -129,6 +139,7 @@ private:
     int m_firstRow = 0;
     int m_cursorRow = 0;
     bool m_dragEnabled = false;
+    bool m_demandColumn = false;
     // A left press on a block: which one, where, and how far below the block's top edge; -1: none.
     int m_pressedBlock = -1;
     QPoint m_pressPoint;
