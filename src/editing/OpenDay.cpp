@@ -41,8 +41,8 @@ bool OpenDay::isModified() const
 
 void OpenDay::touch()
 {
-    emit blocksChanged();
     m_state.Modified = true;
+    emit blocksChanged();
 }
 
 void OpenDay::markSaved()
