@@ -7,6 +7,7 @@
 #include "app/SingleInstance.h"
 #include "app/frmLunaris.h"
 #include "settings/SettingsStore.h"
+#include "store/ConnectionSetting.h"
 #include "store/Database.h"
 #include "ui/MessageService.h"
 #include "ui/ModalRunner.h"
@@ -27,6 +28,26 @@ std::unique_ptr<Database> openPracticeDatabase(const QString& filePath, MessageS
                         QStringLiteral("Lunaris"), QMessageBox::Critical);
         return nullptr;
     }
+}
+
+bool acceptConnectSetting(const QString& connect, MessageService& messages)
+{
+    if (connect.isEmpty())
+        return true;
+    try {
+        ConnectionSetting::parse(connect);
+    } catch (const LunarisError& e) {
+        messages.inform(nullptr, QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description()),
+                        QStringLiteral("Lunaris"), QMessageBox::Critical);
+        return false;
+    }
+    // The server backend is not part of this build yet: a server setting must not fall back to the file.
+    messages.inform(nullptr,
+                    QStringLiteral("Fehler: 3151 Die Einstellung „%1/%2“ nennt einen PostgreSQL-Server. Diese "
+                                   "Version kann nur mit der Datei Kavemo.mdb im Programmordner arbeiten.")
+                        .arg(ConnectionSetting::Section, ConnectionSetting::Key),
+                    QStringLiteral("Lunaris"), QMessageBox::Critical);
+    return false;
 }
 
 int Main(int argc, char** argv)
@@ -50,7 +71,6 @@ int Main(int argc, char** argv)
     LunarisState state;
     state.DatabaseFile = QStringLiteral("Kavemo.mdb");
     state.HelpFile = QStringLiteral("hilfe/inhalt.html");
-    state.DatabaseConnect = QString();
     state.MaxChairs = 10;
 
     SingleInstance instance;
@@ -60,6 +80,10 @@ int Main(int argc, char** argv)
     SettingsStore settings;
     QtMessageService messages;
     ExecModalRunner modals;
+
+    state.DatabaseConnect = ConnectionSetting::read(settings);
+    if (!acceptConnectSetting(state.DatabaseConnect, messages))
+        return 1;
 
     const std::unique_ptr<Database> database =
         openPracticeDatabase(QDir::current().absoluteFilePath(state.DatabaseFile), messages);

@@ -19,6 +19,7 @@
 #include "masterdata/frmStuhlT.h"
 #include "print/TemplatePrintout.h"
 #include "settings/SettingsStore.h"
+#include "settings/frmDatenbank.h"
 #include "settings/frmEinstellungenT.h"
 #include "store/Database.h"
 #include "store/IdealDayLoader.h"
@@ -156,6 +157,7 @@ void frmLunaris::createMenus()
     edit->addSeparator()->setObjectName(QStringLiteral("mnuFile8"));
     addMenuItem(edit, "mnuPref", QStringLiteral("Einstellungen bearbeiten..."), QKeySequence(),
                 &frmLunaris::mnuPref_Click);
+    addMenuItem(edit, "mnuDatenbank", QStringLiteral("Datenbank..."), QKeySequence(), &frmLunaris::mnuDatenbank_Click);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&Ansicht"));
     view->setObjectName(QStringLiteral("mnuView"));
@@ -650,6 +652,12 @@ void frmLunaris::mnuStuhl_Click()
 void frmLunaris::mnuPref_Click()
 {
     frmEinstellungenT dialog(m_services, this);
+    m_services.modals.run(dialog);
+}
+
+void frmLunaris::mnuDatenbank_Click()
+{
+    frmDatenbank dialog(m_services, m_state.DatabaseConnect, this);
     m_services.modals.run(dialog);
 }
 

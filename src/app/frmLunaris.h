@@ -67,6 +67,7 @@ public:
     void mnuBeh_Click();
     void mnuStuhl_Click();
     void mnuPref_Click();
+    void mnuDatenbank_Click();
     void mnuViewToolbar_Click();
     void mnuViewStatusBar_Click();
     void mnuHelpContents_Click();

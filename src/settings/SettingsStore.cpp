@@ -26,6 +26,12 @@ QString SettingsStore::getSetting(const QString& application, const QString& sec
     return value.toString();
 }
 
+bool SettingsStore::hasSetting(const QString& application, const QString& section, const QString& key) const
+{
+    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, FamilyApp, application);
+    return settings.contains(settingsKey(section, key));
+}
+
 void SettingsStore::saveSetting(const QString& application, const QString& section, const QString& key,
                                 const QString& value)
 {

@@ -15,6 +15,9 @@ public:
     virtual QString getSetting(const QString& application, const QString& section, const QString& key,
                                const QString& defaultValue) const;
 
+    // True when the key exists, also with an empty text.
+    virtual bool hasSetting(const QString& application, const QString& section, const QString& key) const;
+
     // Stores the value; throws LunarisError when it cannot be written. Values under the family's
     // name belong to the other programs of the family and are never written from here.
     virtual void saveSetting(const QString& application, const QString& section, const QString& key,
