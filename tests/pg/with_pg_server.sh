@@ -19,7 +19,7 @@ run_test() {
 }
 
 if [[ -z "$bin" ]]; then
-    export LUNARIS_PG_SKIP="PostgreSQL ist nicht installiert (Paket postgresql, scripts/install-deps)"
+    export LUNARIS_PG_SKIP="PostgreSQL is not installed (package postgresql, scripts/install-deps)"
     run_test "$@"
     exit $?
 fi
@@ -28,7 +28,7 @@ fi
 as_server_user=()
 if [[ $(id -u) -eq 0 ]]; then
     if ! id postgres >/dev/null 2>&1; then
-        export LUNARIS_PG_SKIP="als root gestartet, aber es gibt keinen Benutzer postgres"
+        export LUNARIS_PG_SKIP="running as root, but there is no user postgres to run the server"
         run_test "$@"
         exit $?
     fi
@@ -63,7 +63,7 @@ printf '%s\n' "$password" >"$dir/pw"
 if ! "${as_server_user[@]}" "$bin/initdb" -D "$dir/data" -U lunaris --auth-local=trust --auth-host=scram-sha-256 \
     --pwfile="$dir/pw" -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1; then
     cat "$dir/initdb.log" >&2
-    export LUNARIS_PG_SKIP="initdb ist fehlgeschlagen (siehe Ausgabe)"
+    export LUNARIS_PG_SKIP="initdb failed (see the output)"
     run_test "$@"
     exit $?
 fi
@@ -81,7 +81,7 @@ for _ in 1 2 3 4 5; do
 done
 if [[ -z "$started" ]]; then
     cat "$dir/log" >&2
-    export LUNARIS_PG_SKIP="der PostgreSQL-Testserver ließ sich nicht starten (siehe Ausgabe)"
+    export LUNARIS_PG_SKIP="the PostgreSQL test server did not start (see the output)"
     run_test "$@"
     exit $?
 fi

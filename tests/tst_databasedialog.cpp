@@ -1,0 +1,315 @@
+#include "MainWindowFixture.h"
+#include "TestContext.h"
+#include "TestMain.h"
+#include "TestServer.h"
+#include "settings/frmDatenbank.h"
+#include "store/PasswordFile.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+
+namespace {
+QLineEdit* field(QWidget& dialog, const char* name)
+{
+    auto* box = dialog.findChild<QLineEdit*>(QLatin1String(name));
+    if (!box)
+        qFatal("no field %s", name);
+    return box;
+}
+
+QRadioButton* option(QWidget& dialog, const char* name)
+{
+    return dialog.findChild<QRadioButton*>(QLatin1String(name));
+}
+
+void click(QWidget& dialog, const char* name)
+{
+    dialog.findChild<QPushButton*>(QLatin1String(name))->click();
+}
+
+QString fileText(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+const QString Restart = QStringLiteral("Das Programm muss neu gestartet werden\rdamit die Änderungen wirksam werden.");
+} // namespace
+
+class TestDatabaseDialog : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void openedFromTheEditMenu();
+    void showsTheStoredSetting_data();
+    void showsTheStoredSetting();
+    void okWritesSettingAndPassword_data();
+    void okWritesSettingAndPassword();
+    void okRefusesIncompleteServer_data();
+    void okRefusesIncompleteServer();
+    void connectionTest_data();
+    void connectionTest();
+
+private:
+    // Runs the dialog through the modal seam and lets drive() act on it; leaves it like Cancel.
+    template <class Drive> int runDialog(TestContext& ctx, const QString& running, Drive drive)
+    {
+        frmDatenbank dialog(ctx.services, running);
+        ctx.modals.handleNext([&](QDialog& shown) {
+            drive(shown);
+            if (shown.isVisible())
+                shown.reject();
+        });
+        return ctx.modals.run(dialog);
+    }
+
+    QTemporaryDir m_home;
+};
+
+void TestDatabaseDialog::init()
+{
+    // Never the user's own password file.
+    qputenv("PGPASSFILE", m_home.filePath("pgpass").toUtf8());
+    QFile::remove(m_home.filePath("pgpass"));
+}
+
+void TestDatabaseDialog::openedFromTheEditMenu()
+{
+    MainWindowFixture f(2);
+    f.start();
+    QStringList items;
+    for (const QAction* item : f.window->findChild<QMenu*>("mnuEdit")->actions())
+        items.append(item->isSeparator() ? "-" : item->text());
+    QCOMPARE(items, QStringList({"Behandlungskürzel bearbeiten...", "Stühle bearbeiten...", "-",
+                                 "Einstellungen bearbeiten...", "Datenbank..."}));
+    QString title;
+    QStringList choices;
+    f.ctx.modals.handleNext([&](QDialog& shown) {
+        title = shown.windowTitle();
+        choices = {option(shown, "optDatei")->text(), option(shown, "optServer")->text(),
+                   shown.findChild<QPushButton*>("cmdTest")->text()};
+        shown.reject();
+    });
+    f.action("mnuDatenbank")->trigger();
+    QCOMPARE(f.ctx.modals.shownDialogs().last(), "frmDatenbank");
+    QCOMPARE(title, "Datenbank");
+    QCOMPARE(choices, QStringList({"Datei Kavemo.mdb im Programmordner", "PostgreSQL-Server", "Verbindung testen"}));
+}
+
+void TestDatabaseDialog::showsTheStoredSetting_data()
+{
+    QTest::addColumn<QString>("application");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("server");
+    QTest::addColumn<QStringList>("fields"); // Server, Port, Datenbank, Benutzer
+    QTest::newRow("nothing stored") << ""
+                                    << "" << false << QStringList{"", "5432", "", ""};
+    QTest::newRow("program's server") << "Lunaris"
+                                      << "postgresql://praxis@db.praxis:6543/kavemo?sslmode=require" << true
+                                      << QStringList{"db.praxis", "6543", "kavemo", "praxis"};
+    QTest::newRow("family's server") << "Kavemo"
+                                     << "postgresql://planer@10.0.0.2/termine" << true
+                                     << QStringList{"10.0.0.2", "5432", "termine", "planer"};
+    QTest::newRow("unusable text") << "Lunaris"
+                                   << "odbc://x" << true << QStringList{"", "5432", "", ""};
+}
+
+void TestDatabaseDialog::showsTheStoredSetting()
+{
+    QFETCH(QString, application);
+    QFETCH(QString, stored);
+    QFETCH(bool, server);
+    TestContext ctx;
+    if (!application.isEmpty())
+        ctx.tempSettings.write(application, "Datenbank", "Verbindung", stored);
+    runDialog(ctx, stored, [&](QDialog& d) {
+        QCOMPARE(option(d, "optServer")->isChecked(), server);
+        QCOMPARE(option(d, "optDatei")->isChecked(), !server);
+        QStringList shown;
+        for (const char* name : {"txtServer", "txtPort", "txtDatenbank", "txtBenutzer"}) {
+            shown.append(field(d, name)->text());
+            QCOMPARE(field(d, name)->isEnabled(), server);
+        }
+        QTEST(shown, "fields");
+        QCOMPARE(field(d, "txtPasswort")->text(), QString());
+        QCOMPARE(field(d, "txtPasswort")->echoMode(), QLineEdit::Password);
+        // The choice switches the server's fields on and off.
+        option(d, server ? "optDatei" : "optServer")->click();
+        QCOMPARE(field(d, "txtServer")->isEnabled(), !server);
+    });
+}
+
+void TestDatabaseDialog::okWritesSettingAndPassword_data()
+{
+    QTest::addColumn<QString>("running");
+    QTest::addColumn<bool>("server");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("passwordFile");
+    QTest::addColumn<bool>("restart");
+    const QString uri = "postgresql://dr%20m%C3%BCller@db.praxis:6543/kavemo%20s%C3%BCd";
+    QTest::newRow("to the server, with password")
+        << "" << true << "ge:heim" << uri << "db.praxis:6543:kavemo süd:dr müller:ge\\:heim\n"
+        << true;
+    QTest::newRow("to the server, password kept") << "" << true << "" << uri << "" << true;
+    QTest::newRow("same server again") << uri << true << "" << uri << "" << false;
+    QTest::newRow("back to the file") << uri << false << "ignored"
+                                      << ""
+                                      << "" << true;
+    QTest::newRow("file stays file") << "" << false << ""
+                                     << ""
+                                     << "" << false;
+}
+
+void TestDatabaseDialog::okWritesSettingAndPassword()
+{
+    QFETCH(QString, running);
+    QFETCH(bool, server);
+    QFETCH(QString, password);
+    QFETCH(bool, restart);
+    TestContext ctx;
+    ctx.tempSettings.write("Lunaris", "Datenbank", "Verbindung", running);
+    if (restart)
+        ctx.messages.answer(QMessageBox::Ok);
+    const int result = runDialog(ctx, running, [&](QDialog& d) {
+        option(d, server ? "optServer" : "optDatei")->click();
+        field(d, "txtServer")->setText("db.praxis");
+        field(d, "txtPort")->setText("6543");
+        field(d, "txtDatenbank")->setText("kavemo süd");
+        field(d, "txtBenutzer")->setText("dr müller");
+        field(d, "txtPasswort")->setText(password);
+        click(d, "cmdOK");
+    });
+    QCOMPARE(result, int(QDialog::Accepted));
+    QTEST(ctx.tempSettings.read("Lunaris", "Datenbank", "Verbindung"), "written");
+    QTEST(fileText(m_home.filePath("pgpass")), "passwordFile");
+    if (!password.isEmpty())
+        QVERIFY(!fileText(ctx.tempSettings.folder() + "/Kavemo/Lunaris.conf").contains(password));
+    if (restart)
+        compareBox(ctx.messages.last(), Restart, "Bitte neu starten", QMessageBox::Warning);
+    else
+        QVERIFY(ctx.messages.shown().isEmpty());
+}
+
+void TestDatabaseDialog::okRefusesIncompleteServer_data()
+{
+    QTest::addColumn<QStringList>("fields"); // Server, Port, Datenbank, Benutzer
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no server") << QStringList{" ", "5432", "kavemo", "praxis"} << "Bitte geben Sie den Server an.";
+    QTest::newRow("no port") << QStringList{"h", "", "kavemo", "praxis"}
+                             << "Der Port muss eine Zahl von 1 bis 65535 sein.";
+    QTest::newRow("port zero") << QStringList{"h", "0", "kavemo", "praxis"}
+                               << "Der Port muss eine Zahl von 1 bis 65535 sein.";
+    QTest::newRow("no database") << QStringList{"h", "5432", "", "praxis"}
+                                 << "Bitte geben Sie den Namen der Datenbank an.";
+    QTest::newRow("no user") << QStringList{"h", "5432", "kavemo", ""} << "Bitte geben Sie den Benutzer an.";
+}
+
+void TestDatabaseDialog::okRefusesIncompleteServer()
+{
+    QFETCH(QStringList, fields);
+    QFETCH(QString, message);
+    TestContext ctx;
+    for (const char* button : {"cmdOK", "cmdTest"}) {
+        ctx.messages.answer(QMessageBox::Ok);
+        runDialog(ctx, "", [&](QDialog& d) {
+            option(d, "optServer")->click();
+            int i = 0;
+            for (const char* name : {"txtServer", "txtPort", "txtDatenbank", "txtBenutzer"})
+                field(d, name)->setText(fields[i++]);
+            field(d, "txtPasswort")->setText("geheim");
+            click(d, button);
+            QVERIFY(d.isVisible());
+        });
+        compareBox(ctx.messages.last(), message, "Datenbank", QMessageBox::Warning);
+    }
+    QCOMPARE(ctx.tempSettings.read("Lunaris", "Datenbank", "Verbindung"), QString());
+    QVERIFY(!QFile::exists(m_home.filePath("pgpass")));
+}
+
+void TestDatabaseDialog::connectionTest_data()
+{
+    QTest::addColumn<QString>("database");
+    QTest::addColumn<QString>("typed");      // the password field
+    QTest::addColumn<QString>("stored");     // the password file's password for the login
+    QTest::addColumn<bool>("closedPort");    // a port where no server listens
+    QTest::addColumn<QString>("message");    // %1 the server "127.0.0.1:port"
+    QTest::addColumn<QString>("serverSays"); // a part of the server's own words, after the German reason
+    const QString right = "lunaris-test";
+    const QString failed = "Die Verbindung zum Server „%1“ ist fehlgeschlagen: ";
+    QTest::newRow("typed password") << "kavemo" << right << "" << false
+                                    << "Die Verbindung zum Server „%1“, Datenbank „kavemo“, wurde hergestellt."
+                                    << "";
+    QTest::newRow("password from the file")
+        << "kavemo"
+        << "" << right << false << "Die Verbindung zum Server „%1“, Datenbank „kavemo“, wurde hergestellt."
+        << "";
+    QTest::newRow("wrong password") << "kavemo"
+                                    << "falsch"
+                                    << "" << false
+                                    << failed + "Der Server hat das Passwort für den Benutzer „lunaris“ abgelehnt."
+                                    << "password authentication failed for user \"lunaris\"";
+    QTest::newRow("no password") << "kavemo"
+                                 << ""
+                                 << "" << false
+                                 << failed + "Der Server verlangt ein Passwort für den Benutzer „lunaris“, es ist "
+                                             "aber keins hinterlegt."
+                                 << "no password supplied";
+    QTest::newRow("wrong database") << "kavmo" << right << "" << false
+                                    << failed + "Die Datenbank „kavmo“ gibt es auf dem Server nicht."
+                                    << "database \"kavmo\" does not exist";
+    QTest::newRow("no server there") << "kavemo" << right << "" << true << failed + "Der Server ist nicht erreichbar."
+                                     << "Connection refused";
+}
+
+void TestDatabaseDialog::connectionTest()
+{
+    SKIP_WITHOUT_SERVER();
+    QFETCH(QString, database);
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    QFETCH(bool, closedPort);
+    QFETCH(QString, message);
+    QFETCH(QString, serverSays);
+    TestServer::createDatabase("kavemo");
+    ServerAddress address = TestServer::tcpAddress(database);
+    if (closedPort)
+        address.port = 1;
+    if (!stored.isEmpty())
+        PasswordFile().store(address.host, address.port, address.database, address.user, stored);
+    const QString passwordFileBefore = fileText(m_home.filePath("pgpass"));
+
+    TestContext ctx;
+    ctx.messages.answer(QMessageBox::Ok);
+    runDialog(ctx, "", [&](QDialog& d) {
+        option(d, "optServer")->click();
+        field(d, "txtServer")->setText(address.host);
+        field(d, "txtPort")->setText(QString::number(address.port));
+        field(d, "txtDatenbank")->setText(address.database);
+        field(d, "txtBenutzer")->setText(address.user);
+        field(d, "txtPasswort")->setText(typed);
+        click(d, "cmdTest");
+        QVERIFY(d.isVisible());
+    });
+    const MessageRequest box = ctx.messages.last();
+    const QString expected = message.arg(address.displayName());
+    if (serverSays.isEmpty()) {
+        compareBox(box, expected, "Datenbank", QMessageBox::Information);
+    } else {
+        // The server's own words follow in brackets; their exact wording is the server's.
+        QVERIFY2(box.text.startsWith(expected + "\r(Meldung: ") && box.text.endsWith(')') &&
+                     box.text.contains(serverSays),
+                 qPrintable(box.text));
+        compareBox(box, box.text, "Datenbank", QMessageBox::Warning);
+    }
+    // A test writes nothing: no setting, no password.
+    QCOMPARE(ctx.tempSettings.read("Lunaris", "Datenbank", "Verbindung"), QString());
+    QCOMPARE(fileText(m_home.filePath("pgpass")), passwordFileBefore);
+}
+
+LUNARIS_TEST_MAIN(TestDatabaseDialog)
+#include "tst_databasedialog.moc"
