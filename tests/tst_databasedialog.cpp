@@ -2,8 +2,16 @@
 #include "TestContext.h"
 #include "TestMain.h"
 #include "TestServer.h"
+#include "app/LunarisError.h"
 #include "settings/frmDatenbank.h"
 #include "store/PasswordFile.h"
+#include "store/ServerConnection.h"
+#include "store/ServerSchema.h"
+
+#include <QCryptographicHash>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTime>
 
 #include <QFile>
 #include <QLineEdit>
@@ -37,6 +45,42 @@ QString fileText(const QString& path)
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
+// The values of a query on the server, row by row, each row joined with '|'.
+QStringList serverRows(const QString& sql)
+{
+    const QString name = QStringLiteral("lunaris-test-rows");
+    QStringList rows;
+    {
+        QSqlDatabase db = ServerConnection::open(TestServer::tcpAddress("kavemo"), name, TestServer::password());
+        QSqlQuery q(db);
+        if (!q.exec(sql))
+            qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+        while (q.next()) {
+            QStringList values;
+            for (int i = 0; i < q.record().count(); ++i)
+                values.append(q.isNull(i) ? QStringLiteral("NULL") : q.value(i).toString());
+            rows.append(values.join('|'));
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return rows;
+}
+
+void serverExec(const QString& sql)
+{
+    serverRows(sql + QStringLiteral("; SELECT 1"));
+}
+
+QByteArray fileHash(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+const QString Tables = QStringLiteral(
+    "SELECT table_name FROM information_schema.tables WHERE table_schema = 'public' ORDER BY table_name");
+
 const QString Restart = QStringLiteral("Das Programm muss neu gestartet werden\rdamit die Änderungen wirksam werden.");
 } // namespace
 
@@ -53,12 +97,15 @@ private slots:
     void okRefusesIncompleteServer();
     void connectionTest_data();
     void connectionTest();
+    void serverTablesCreatedUsedOrRefused_data();
+    void serverTablesCreatedUsedOrRefused();
+    void transferCopiesThePracticeOnce();
 
 private:
     // Runs the dialog through the modal seam and lets drive() act on it; leaves it like Cancel.
     template <class Drive> int runDialog(TestContext& ctx, const QString& running, Drive drive)
     {
-        frmDatenbank dialog(ctx.services, running);
+        frmDatenbank dialog(ctx.services, running, m_practiceFile);
         ctx.modals.handleNext([&](QDialog& shown) {
             drive(shown);
             if (shown.isVisible())
@@ -68,6 +115,7 @@ private:
     }
 
     QTemporaryDir m_home;
+    QString m_practiceFile = m_home.filePath("Kavemo.mdb");
 };
 
 void TestDatabaseDialog::init()
@@ -309,6 +357,143 @@ void TestDatabaseDialog::connectionTest()
     // A test writes nothing: no setting, no password.
     QCOMPARE(ctx.tempSettings.read("Lunaris", "Datenbank", "Verbindung"), QString());
     QCOMPARE(fileText(m_home.filePath("pgpass")), passwordFileBefore);
+}
+
+void TestDatabaseDialog::serverTablesCreatedUsedOrRefused_data()
+{
+    QTest::addColumn<QString>("before"); // statements run on the empty database first
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("empty database: tables made") << ""
+                                                 << "";
+    QTest::newRow("all tables: used as they are")
+        << R"(CREATE TABLE "Template" ("IDEALTAG" text, "STUHL" text, "BEH" text, "STARTZEIT" text, "ENDZEIT" text);
+              CREATE TABLE "Idealtag" ("IDEALTAG" text); CREATE TABLE "Stuhl" ("STUHL" text, "TEXT" text);
+              CREATE TABLE "Behand" ("BEH" text, "TEXT" text, "DAUER" int, "DR_START" int, "DR_DAUER" int,
+                                     "DR_START2" int, "DR_DAUER2" int, "HON" numeric);
+              INSERT INTO "Stuhl" VALUES ('Stuhl 1', 'vom Planer'))"
+        << "";
+    QTest::newRow("some tables: refused")
+        << R"(CREATE TABLE "Idealtag" ("IDEALTAG" text); CREATE TABLE "Stuhl" ("STUHL" text, "TEXT" text))"
+        << "Fehler: 3078 In der Datenbank „kavemo auf %1“ fehlt die Tabelle „Template“. Die Datenbank wird nicht "
+           "verändert.";
+    QTest::newRow("a field missing: refused")
+        << R"(CREATE TABLE "Template" ("IDEALTAG" text, "STUHL" text, "BEH" text, "STARTZEIT" text, "ENDZEIT" text);
+              CREATE TABLE "Idealtag" ("IDEALTAG" text); CREATE TABLE "Stuhl" ("STUHL" text);
+              CREATE TABLE "Behand" ("BEH" text, "TEXT" text, "DAUER" int, "DR_START" int, "DR_DAUER" int,
+                                     "DR_START2" int, "DR_DAUER2" int, "HON" numeric))"
+        << "Fehler: 3265 In der Datenbank „kavemo auf %1“ fehlt das Feld „TEXT“ in der Tabelle „Stuhl“. Die "
+           "Datenbank wird nicht verändert.";
+}
+
+void TestDatabaseDialog::serverTablesCreatedUsedOrRefused()
+{
+    SKIP_WITHOUT_SERVER();
+    QFETCH(QString, before);
+    QFETCH(QString, refusal);
+    TestServer::createDatabase("kavemo");
+    if (!before.isEmpty())
+        serverExec(before);
+    const QStringList tablesBefore = serverRows(Tables);
+    const ServerAddress address = TestServer::tcpAddress("kavemo");
+    const QString name = "lunaris-test-schema";
+    QString failure;
+    {
+        QSqlDatabase db = ServerConnection::open(address, name, TestServer::password());
+        QVERIFY(db.isOpen());
+        try {
+            ServerSchema::ensure(db, "kavemo auf " + address.displayName());
+        } catch (const LunarisError& e) {
+            failure = QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description());
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    QCOMPARE(failure, refusal.isEmpty() ? QString() : refusal.arg(address.displayName()));
+    if (before.isEmpty()) {
+        QCOMPARE(serverRows(Tables), QStringList({"Behand", "Idealtag", "Stuhl", "Template"}));
+        QCOMPARE(serverRows(R"(SELECT indexdef FROM pg_indexes WHERE indexname = 'Template_IDEALTAG_STUHL')"),
+                 QStringList({R"(CREATE INDEX "Template_IDEALTAG_STUHL" ON public."Template" USING btree ()"
+                              R"("IDEALTAG", "STUHL"))"}));
+        // Numbers keep their defaults, names stay unique, as in the file.
+        serverExec(R"(INSERT INTO "Behand" ("BEH") VALUES ('KONT'))");
+        QCOMPARE(serverRows(R"(SELECT "ID", "BEH", "DAUER", "HON" FROM "Behand")"), QStringList({"1|KONT|0|0"}));
+    } else {
+        QCOMPARE(serverRows(Tables), tablesBefore);
+    }
+}
+
+void TestDatabaseDialog::transferCopiesThePracticeOnce()
+{
+    SKIP_WITHOUT_SERVER();
+    TestServer::createDatabase("kavemo");
+    {
+        TempDatabase source;
+        source.addChair("Stuhl 1", "Fenster");
+        source.addChair("Stuhl 'B'", QString());
+        source.addTreatment("KONT", 20, 0, 10, 0, 0, 45.5, "Kontrolle");
+        source.addTreatment("BÜ", 30);
+        source.addDayName("Montag");
+        source.addDayName("Dienstag");
+        for (int i = 0; i < 1203; ++i) // more than one batch of rows
+            source.addBlock(i % 2 ? "Montag" : "Dienstag", "Stuhl 1", "KONT",
+                            QTime(7, 0).addSecs(60 * i).toString("hh:mm"), "x");
+        source.addBlock("Montag", "Stuhl 'B'", QVariant(), " 08:00", "08:20 ");
+        source.close();
+        QFile::remove(m_practiceFile);
+        QVERIFY(QFile::copy(source.path(), m_practiceFile));
+    }
+    const QByteArray before = fileHash(m_practiceFile);
+    const ServerAddress address = TestServer::tcpAddress("kavemo");
+    const QString expected =
+        QStringLiteral("Die Daten aus „%1“ wurden in die Datenbank „kavemo“ auf dem Server „%2“ übertragen.\r"
+                       "Template: 1204 Zeilen\rIdealtag: 2 Zeilen\rBehand: 2 Zeilen\rStuhl: 2 Zeilen")
+            .arg(m_practiceFile, address.displayName());
+    const QString refused = QStringLiteral("Die Daten wurden nicht übertragen.\rDie Tabelle „Template“ in der "
+                                           "Datenbank „kavemo auf %1“ enthält schon 1204 Zeilen. Es wurde nichts "
+                                           "übertragen.")
+                                .arg(address.displayName());
+    TestContext ctx;
+    for (const bool first : {true, false}) {
+        ctx.messages.answer(QMessageBox::Ok);
+        runDialog(ctx, "", [&](QDialog& d) {
+            option(d, "optServer")->click();
+            field(d, "txtServer")->setText(address.host);
+            field(d, "txtPort")->setText(QString::number(address.port));
+            field(d, "txtDatenbank")->setText(address.database);
+            field(d, "txtBenutzer")->setText(address.user);
+            field(d, "txtPasswort")->setText(TestServer::password());
+            click(d, "cmdUebertragen");
+        });
+        if (first)
+            compareBox(ctx.messages.last(), expected, "Datenbank", QMessageBox::Information);
+        else // the second time the server already holds the practice
+            compareBox(ctx.messages.last(), refused, "Datenbank", QMessageBox::Warning);
+    }
+    QCOMPARE(fileHash(m_practiceFile), before);
+    QCOMPARE(serverRows(R"(SELECT "STUHL", "TEXT" FROM "Stuhl" ORDER BY "ID")"),
+             QStringList({"Stuhl 1|Fenster", "Stuhl 'B'|NULL"}));
+    QCOMPARE(serverRows(R"(SELECT "BEH", "TEXT", "DAUER", "DR_DAUER", "HON" FROM "Behand" ORDER BY "ID")"),
+             QStringList({"KONT|Kontrolle|20|10|45.5", "BÜ|NULL|30|0|0"}));
+    QCOMPARE(serverRows(R"(SELECT "IDEALTAG" FROM "Idealtag" ORDER BY "ID")"), QStringList({"Montag", "Dienstag"}));
+    const QStringList blocks =
+        serverRows(R"(SELECT "IDEALTAG", "STUHL", "BEH", "STARTZEIT", "ENDZEIT" FROM "Template" ORDER BY "ID")");
+    QCOMPARE(blocks.size(), 1204);
+    QCOMPARE(blocks.first(), "Dienstag|Stuhl 1|KONT|07:00|x");
+    QCOMPARE(blocks[1201], "Montag|Stuhl 1|KONT|03:01|x"); // the 1202nd row, in the second batch
+    QCOMPARE(blocks.last(), "Montag|Stuhl 'B'|NULL| 08:00|08:20 ");
+    // A missing file: nothing to copy.
+    QFile::remove(m_practiceFile);
+    ctx.messages.answer(QMessageBox::Ok);
+    runDialog(ctx, "", [&](QDialog& d) {
+        option(d, "optServer")->click();
+        field(d, "txtServer")->setText(address.host);
+        field(d, "txtDatenbank")->setText(address.database);
+        field(d, "txtBenutzer")->setText(address.user);
+        click(d, "cmdUebertragen");
+    });
+    compareBox(ctx.messages.last(),
+               QStringLiteral("Die Daten wurden nicht übertragen.\rDie Datei „%1“ gibt es nicht.").arg(m_practiceFile),
+               "Datenbank", QMessageBox::Warning);
+    QVERIFY(!QFile::exists(m_practiceFile));
 }
 
 LUNARIS_TEST_MAIN(TestDatabaseDialog)

@@ -31,6 +31,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDate>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -657,7 +658,8 @@ void frmLunaris::mnuPref_Click()
 
 void frmLunaris::mnuDatenbank_Click()
 {
-    frmDatenbank dialog(m_services, m_state.DatabaseConnect, this);
+    frmDatenbank dialog(m_services, m_state.DatabaseConnect, QDir::current().absoluteFilePath(m_state.DatabaseFile),
+                        this);
     m_services.modals.run(dialog);
 }
 

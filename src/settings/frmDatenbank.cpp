@@ -3,6 +3,7 @@
 #include "app/AppServices.h"
 #include "app/LunarisError.h"
 #include "store/PasswordFile.h"
+#include "store/PracticeTransfer.h"
 #include "store/ServerConnection.h"
 #include "ui/MessageService.h"
 
@@ -36,8 +37,9 @@ QPushButton* makeButton(const char* name, const QString& text)
 }
 } // namespace
 
-frmDatenbank::frmDatenbank(AppServices& services, const QString& runningConnect, QWidget* parent)
-    : QDialog(parent), m_services(services), m_runningConnect(runningConnect)
+frmDatenbank::frmDatenbank(AppServices& services, const QString& runningConnect, const QString& practiceFile,
+                           QWidget* parent)
+    : QDialog(parent), m_services(services), m_runningConnect(runningConnect), m_practiceFile(practiceFile)
 {
     setObjectName(QStringLiteral("frmDatenbank"));
     setWindowTitle(Title);
@@ -62,7 +64,11 @@ frmDatenbank::frmDatenbank(AppServices& services, const QString& runningConnect,
     hint->setObjectName(QStringLiteral("lblPasswort"));
     form->addRow(QString(), hint);
     m_cmdTest = makeButton("cmdTest", QStringLiteral("Verbindung testen"));
-    form->addRow(QString(), m_cmdTest);
+    m_cmdUebertragen = makeButton("cmdUebertragen", QStringLiteral("Daten übertragen..."));
+    auto* serverButtons = new QHBoxLayout;
+    serverButtons->addWidget(m_cmdTest);
+    serverButtons->addWidget(m_cmdUebertragen);
+    form->addRow(QString(), serverButtons);
 
     m_cmdOK = makeButton("cmdOK", QStringLiteral("&OK"));
     m_cmdAbbrechen = makeButton("cmdAbbrechen", QStringLiteral("&Abbrechen"));
@@ -82,6 +88,7 @@ frmDatenbank::frmDatenbank(AppServices& services, const QString& runningConnect,
 
     connect(m_optServer, &QRadioButton::toggled, this, &frmDatenbank::optionChanged);
     connect(m_cmdTest, &QPushButton::clicked, this, &frmDatenbank::cmdTest_Click);
+    connect(m_cmdUebertragen, &QPushButton::clicked, this, &frmDatenbank::cmdUebertragen_Click);
     connect(m_cmdOK, &QPushButton::clicked, this, &frmDatenbank::cmdOK_Click);
     connect(m_cmdAbbrechen, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -193,4 +200,30 @@ void frmDatenbank::cmdOK_Click()
                                                   "damit die Änderungen wirksam werden."),
                                    QStringLiteral("Bitte neu starten"), QMessageBox::Warning);
     accept();
+}
+
+void frmDatenbank::cmdUebertragen_Click()
+{
+    QString problem;
+    const std::optional<ServerAddress> address = typedServer(problem);
+    if (!address) {
+        warn(problem);
+        return;
+    }
+    QList<PracticeTransfer::TableCount> counts;
+    try {
+        counts = PracticeTransfer(m_practiceFile, *address, m_txtPasswort->text()).run();
+    } catch (const LunarisError& e) {
+        warn(QStringLiteral("Die Daten wurden nicht übertragen.\r%1").arg(e.description()));
+        return;
+    }
+    QStringList lines;
+    for (const PracticeTransfer::TableCount& count : counts)
+        lines.append(QStringLiteral("%1: %2 Zeilen").arg(count.table).arg(count.rows));
+    m_services.messages.inform(
+        this,
+        QStringLiteral("Die Daten aus „%1“ wurden in die Datenbank „%2“ auf dem Server „%3“ "
+                       "übertragen.\r%4")
+            .arg(m_practiceFile, address->database, address->displayName(), lines.join(QLatin1Char('\r'))),
+        Title, QMessageBox::Information);
 }

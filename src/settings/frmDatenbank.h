@@ -18,20 +18,24 @@ class QRadioButton;
 class frmDatenbank : public QDialog {
     Q_OBJECT
 public:
-    // runningConnect: the connection the running program uses, to tell whether a restart is needed.
-    frmDatenbank(AppServices& services, const QString& runningConnect, QWidget* parent = nullptr);
+    // runningConnect: the connection the running program uses, to tell whether a restart is needed;
+    // practiceFile: the database file beside the program, which "Daten übertragen..." copies.
+    frmDatenbank(AppServices& services, const QString& runningConnect, const QString& practiceFile,
+                 QWidget* parent = nullptr);
 
 private:
     void Form_Load();
     void optionChanged();
     void cmdTest_Click();
     void cmdOK_Click();
+    void cmdUebertragen_Click();
     // The server the fields name, or a German reason why they name none.
     std::optional<ServerAddress> typedServer(QString& problem) const;
     void warn(const QString& text);
 
     AppServices& m_services;
     QString m_runningConnect;
+    QString m_practiceFile;
     // Options of the stored URI (sslmode, ...) that the fields do not show; kept on OK.
     QList<QPair<QString, QString>> m_keptOptions;
     QRadioButton* m_optDatei;
@@ -42,6 +46,7 @@ private:
     QLineEdit* m_txtBenutzer;
     QLineEdit* m_txtPasswort;
     QPushButton* m_cmdTest;
+    QPushButton* m_cmdUebertragen;
     QPushButton* m_cmdOK;
     QPushButton* m_cmdAbbrechen;
 };
