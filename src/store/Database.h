@@ -7,6 +7,9 @@
 #include <QVariantList>
 
 #include <functional>
+#include <optional>
+
+#include "store/ConnectionSetting.h"
 
 class LunarisError;
 
@@ -21,11 +24,19 @@ public:
 
     explicit Database(const QString& filePath, const QString& connectionName = QStringLiteral("lunaris"),
                       int busyTimeoutMs = BusyTimeoutMs);
+    // The practice database on a PostgreSQL server. An empty database gets the tables; one with only
+    // some of them is refused unaltered; an unreachable server is reported with the reason.
+    explicit Database(const ServerAddress& server, const QString& connectionName = QStringLiteral("lunaris"));
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
+    // The file, or for a server "database auf host:port", as messages name it.
     const QString& filePath() const { return m_filePath; }
+    bool isServer() const { return m_server.has_value(); }
+    // The column that identifies a row and gives the insertion order: rowid in the file, an identity
+    // column on the server.
+    QString rowIdColumn() const;
     QSqlDatabase connection() const;
     // True when the file is opened for reading only: every write fails and the file stays as it is.
     bool isReadOnly() const { return m_readOnly; }
@@ -35,10 +46,14 @@ public:
     // Prepares, binds the values in order and runs one statement; throws LunarisError on failure.
     QSqlQuery run(const QString& sql, const QVariantList& values = {}) const;
 
-    // Runs work inside one write transaction: all of it is stored, or nothing when it throws.
+    // Runs work inside one write transaction: all of it is stored, or nothing when it throws. Write
+    // transactions of all workstations run one after the other.
     void inTransaction(const std::function<void()>& work) const;
 
 private:
+    void connectServer() const;
+    // After the connection to the server was lost, the next statement connects again.
+    void reconnectIfLost() const;
     void create();
     void buildNewFile(const QString& finalPath);
     void checkIsDatabaseFile() const;
@@ -52,6 +67,8 @@ private:
     QString m_connectionName;
     int m_busyTimeoutMs;
     bool m_readOnly = false;
+    std::optional<ServerAddress> m_server;
+    mutable bool m_serverLost = false;
 };
 
 // A failure of the data layer with its German description.

@@ -2,6 +2,7 @@
 
 #include "store/ServerConnection.h"
 
+#include <QProcess>
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -63,4 +64,25 @@ void TestServer::createDatabase(const QString& name)
         db.close();
     }
     QSqlDatabase::removeDatabase(connection);
+}
+
+namespace {
+void serverControl(const QString& command)
+{
+    QProcess process;
+    process.start(QStringLiteral("bash"),
+                  {QStringLiteral("-c"), qEnvironmentVariable("LUNARIS_PG_CTL") + QLatin1Char(' ') + command});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        qFatal("pg_ctl %s: %s", qPrintable(command), process.readAllStandardError().constData());
+}
+} // namespace
+
+void TestServer::crash()
+{
+    serverControl(QStringLiteral("-m immediate stop"));
+}
+
+void TestServer::restart()
+{
+    serverControl(QStringLiteral("start"));
 }

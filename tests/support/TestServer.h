@@ -16,6 +16,9 @@ int port();
 ServerAddress tcpAddress(const QString& database);
 // A new, empty database with this name (an existing one is dropped first).
 void createDatabase(const QString& name);
+// Stops the server at once, as a crash or a pulled cable would, and starts it again.
+void crash();
+void restart();
 } // namespace TestServer
 
 // Skips the running test (or data row) when there is no server.
