@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 
 namespace {
 constexpr int CannotOpen = 3044;
@@ -236,6 +237,49 @@ Database::Database(const ServerAddress& server, const QString& connectionName)
     }
 }
 
+QString Database::sql(const QString& statement) const
+{
+    if (!isServer())
+        return statement;
+    // Exact spellings only: the table Idealtag and its field IDEALTAG differ just in case.
+    static const QSet<QString> names = {
+        QStringLiteral("Template"), QStringLiteral("Idealtag"),  QStringLiteral("Behand"),
+        QStringLiteral("Stuhl"),    QStringLiteral("IDEALTAG"),  QStringLiteral("STUHL"),
+        QStringLiteral("BEH"),      QStringLiteral("STARTZEIT"), QStringLiteral("ENDZEIT"),
+        QStringLiteral("TEXT"),     QStringLiteral("DAUER"),     QStringLiteral("DR_START"),
+        QStringLiteral("DR_DAUER"), QStringLiteral("DR_START2"), QStringLiteral("DR_DAUER2"),
+        QStringLiteral("HON")};
+    QString result;
+    result.reserve(statement.size() + 32);
+    for (qsizetype i = 0; i < statement.size();) {
+        const QChar c = statement.at(i);
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            // A literal or an already quoted name stays as it is.
+            const qsizetype end = statement.indexOf(c, i + 1);
+            const qsizetype next = end < 0 ? statement.size() : end + 1;
+            result += QStringView(statement).mid(i, next - i);
+            i = next;
+        } else if (c.isLetter() || c == QLatin1Char('_')) {
+            qsizetype end = i;
+            while (end < statement.size() &&
+                   (statement.at(end).isLetterOrNumber() || statement.at(end) == QLatin1Char('_')))
+                ++end;
+            const QString word = statement.mid(i, end - i);
+            if (word == QLatin1String("rowid"))
+                result += rowIdColumn();
+            else if (names.contains(word))
+                result += ServerSchema::quoted(word);
+            else
+                result += word;
+            i = end;
+        } else {
+            result += c;
+            ++i;
+        }
+    }
+    return result;
+}
+
 QString Database::rowIdColumn() const
 {
     return isServer() ? ServerSchema::quoted(ServerSchema::RowIdColumn) : QStringLiteral("rowid");
@@ -446,11 +490,11 @@ QSqlQuery Database::run(const QString& sql, const QVariantList& values) const
     };
     // The server prepares only queries and row changes: a statement without values runs directly.
     if (isServer() && values.isEmpty()) {
-        if (!query.exec(sql))
+        if (!query.exec(this->sql(sql)))
             throw fail(query.lastError());
         return query;
     }
-    if (!query.prepare(sql))
+    if (!query.prepare(this->sql(sql)))
         throw fail(query.lastError());
     for (const QVariant& value : values)
         query.addBindValue(value);

@@ -43,6 +43,11 @@ public:
     // Changes how long statements wait for another program's lock.
     void setBusyTimeout(int milliseconds);
 
+    // The statement as this backend reads it. Statements name tables and fields unquoted, as the file
+    // spells them, and rows by rowid; on the server, where unquoted names fold to lower case, the
+    // program's table and field names are quoted and rowid becomes the identity column.
+    QString sql(const QString& statement) const;
+
     // Prepares, binds the values in order and runs one statement; throws LunarisError on failure.
     QSqlQuery run(const QString& sql, const QVariantList& values = {}) const;
 

@@ -170,7 +170,7 @@ RowsOnScreen IdealDayStore::replaceDay(const QString& day, const QList<TemplateR
                                     "(SELECT STUHL FROM Stuhl WHERE STUHL IS NOT NULL)"),
                      {day});
             QSqlQuery remove(m_db.connection());
-            if (!remove.prepare(QStringLiteral("DELETE FROM Template WHERE rowid = ? AND IDEALTAG = ?")))
+            if (!remove.prepare(m_db.sql(QStringLiteral("DELETE FROM Template WHERE rowid = ? AND IDEALTAG = ?"))))
                 throw databaseFailure(remove.lastError());
             for (const qint64 rowId : onScreen.rowIds) {
                 remove.addBindValue(rowId);
@@ -182,8 +182,8 @@ RowsOnScreen IdealDayStore::replaceDay(const QString& day, const QList<TemplateR
             m_db.run(QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ?"), {day});
         }
         QSqlQuery insert(m_db.connection());
-        if (!insert.prepare(QStringLiteral(
-                "INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) VALUES (?, ?, ?, ?, ?)")))
+        if (!insert.prepare(m_db.sql(QStringLiteral("INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) "
+                                                    "VALUES (?, ?, ?, ?, ?) RETURNING rowid"))))
             throw databaseFailure(insert.lastError());
         for (const TemplateRow& row : rows) {
             insert.addBindValue(day);
@@ -191,9 +191,9 @@ RowsOnScreen IdealDayStore::replaceDay(const QString& day, const QList<TemplateR
             insert.addBindValue(row.code);
             insert.addBindValue(row.startTime);
             insert.addBindValue(row.endTime);
-            if (!insert.exec())
+            if (!insert.exec() || !insert.next())
                 throw databaseFailure(insert.lastError());
-            written.rowIds.insert(insert.lastInsertId().toLongLong());
+            written.rowIds.insert(insert.value(0).toLongLong());
         }
         m_db.run(QStringLiteral("INSERT INTO Idealtag (IDEALTAG) SELECT ? WHERE NOT EXISTS "
                                 "(SELECT 1 FROM Idealtag WHERE IDEALTAG = ?)"),
