@@ -357,7 +357,7 @@ void TestBadInput::badSettingsStillGiveAUsableDay()
     p.ctx.state.Modified = false;
     p.window->close();
     const int width = p.ctx.tempSettings.read("Lunaris", "Settings", "MainWidth").toInt();
-    QCOMPARE(width, p.window->width() * 15);
+    QCOMPARE(width, p.window->frameGeometry().width() * 15);
     QVERIFY(p.ctx.tempSettings.read("Lunaris", "Settings", "MainLeft").toInt() >= screen.left() * 15);
 }
 

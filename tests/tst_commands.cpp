@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QWindow>
 
 namespace {
 // Three chairs and two treatments, the window started.
@@ -34,6 +35,9 @@ private slots:
     void overwriteQuestion();
     void saveAsDialogLayout();
     void openDialog();
+    void listChoiceWithTheKeyboard_data();
+    void listChoiceWithTheKeyboard();
+    void dayNamesAreShownAsTyped();
     void openCancelledKeepsTheEdits();
     void openAnUnlistedName();
     void deleteDay_data();
@@ -82,36 +86,58 @@ void TestCommands::newRightAfterStart()
 
 void TestCommands::saveQuestionOnNewAndOpen_data()
 {
-    QTest::addColumn<bool>("open");
-    QTest::addColumn<bool>("yes");
-    QTest::newRow("New, Yes") << false << true;
-    QTest::newRow("New, No") << false << false;
-    QTest::newRow("Open, Yes") << true << true;
-    QTest::newRow("Open, No") << true << false;
+    QTest::addColumn<QString>("command"); // Neu, Öffnen or Beenden
+    // "Nein"; "Ja" and a name; "Ja", then the name dialog cancelled; "Ja", then the save fails.
+    QTest::addColumn<QString>("answer");
+    for (const char* command : {"Neu", "Öffnen", "Beenden"})
+        for (const char* answer : {"Nein", "Ja", "Ja, abgebrochen", "Ja, Fehler"})
+            QTest::addRow("%s, %s", command, answer) << QString::fromUtf8(command) << QString(answer);
 }
 
 void TestCommands::saveQuestionOnNewAndOpen()
 {
-    QFETCH(bool, open);
-    QFETCH(bool, yes);
+    QFETCH(QString, command);
+    QFETCH(QString, answer);
     Editor& e = *m_editor;
     e.action("mnuFileNew")->trigger();
     e.place(0, "08:00", "08:20", "KONT");
+    const bool yes = answer != "Nein";
+    const bool saved = answer == "Ja";
+    if (answer == "Ja, Fehler")
+        e.ctx.tempDatabase.exec("CREATE TRIGGER fail BEFORE INSERT ON Template BEGIN SELECT RAISE(ABORT, 'x'); END");
 
     e.ctx.messages.answer(yes ? QMessageBox::Yes : QMessageBox::No);
     if (yes)
-        e.ctx.modals.handleNext(saveAs("Montag"));
-    if (open)
+        e.ctx.modals.handleNext(answer == "Ja, abgebrochen" ? clickCancel() : saveAs("Montag"));
+    if (answer == "Ja, Fehler")
+        e.ctx.messages.answer(QMessageBox::Ok);
+    // The command goes on unless the user wanted the day saved and it was not.
+    const bool goesOn = !yes || saved;
+    if (command == "Öffnen" && goesOn)
         e.ctx.modals.handleNext(clickCancel());
-    e.action(open ? "mnuFileOpen" : "mnuFileNew")->trigger();
-    e.expectBox("Möchten Sie Speichern?", "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
-    QCOMPARE(e.stored("Montag"), yes ? QStringList{"Stuhl 1|KONT|08:00|08:20"} : QStringList{});
+    e.action(command == "Neu" ? "mnuFileNew" : command == "Öffnen" ? "mnuFileOpen" : "mnuFileExit")->trigger();
+
+    compareBox(e.ctx.messages.shown().first(),
+               command == "Beenden" ? "Möchten Sie noch Speichern?" : "Möchten Sie Speichern?", "Lunaris",
+               QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    if (answer == "Ja, Fehler")
+        e.expectBox("Daten konnten nicht gespeichert werden", "Speichern", QMessageBox::Critical);
+    QCOMPARE(e.stored("Montag"), saved ? QStringList{"Stuhl 1|KONT|08:00|08:20"} : QStringList{});
     // Declined: the new empty day still counts as modified, so the next New asks again.
-    QCOMPARE(e.ctx.state.Modified, !yes);
-    if (!open && !yes) {
+    QCOMPARE(e.ctx.state.Modified, !saved);
+    QCOMPARE(e.ctx.modals.shownDialogs().contains("frmOpen"), command == "Öffnen" && goesOn);
+    QCOMPARE(e.window->isVisible(), command != "Beenden" || !goesOn);
+    QCOMPARE(e.onScreen(0).isEmpty(), command == "Neu" && goesOn);
+    if (command == "Neu" && !yes) {
         e.ctx.messages.answer(QMessageBox::No);
         e.action("mnuFileNew")->trigger();
         QCOMPARE(e.ctx.messages.shown().size(), 2);
+    }
+    if (command == "Beenden" && !goesOn) {
+        // The next close asks again; "Nein" closes.
+        e.ctx.messages.answer(QMessageBox::No);
+        e.window->close();
+        QVERIFY(!e.window->isVisible());
     }
 }
 
@@ -168,12 +194,25 @@ void TestCommands::saveAsKeepsTheOldRows()
     QCOMPARE(e.stored("Montag"), QStringList{"Stuhl 1|KONT|08:00|08:20"});
     QCOMPARE(e.dayNames(), QStringList({"Montag", "Montag Kopie"}));
 
-    // Cancelled: nothing written, the day unnamed and modified, the caption keeps the former name.
+    // Cancelled: nothing written; the day keeps its name, the one in the caption.
     e.ctx.modals.handleNext(clickCancel());
     e.action("mnuFileSaveAs")->trigger();
-    QVERIFY(e.ctx.state.Modified);
-    QVERIFY(e.ctx.state.CurrentIdealtag.isEmpty());
+    QCOMPARE(e.ctx.state.CurrentIdealtag, QString("Montag Kopie"));
     QCOMPARE(e.window->windowTitle(), QString("Template für [ Montag Kopie ]"));
+    // So Save writes under that name without asking, and Delete asks about that day.
+    e.place(1, "09:00", "09:20", "KONT");
+    e.action("mnuFileSave")->trigger();
+    QCOMPARE(e.ctx.modals.shownDialogs().size(), 3);
+    QCOMPARE(e.stored("Montag Kopie"), QStringList({"Stuhl 1|KONT|08:00|08:20", "Stuhl 2|KONT|09:00|09:20"}));
+    QVERIFY(!e.ctx.state.Modified);
+    e.ctx.modals.handleNext(openName("Montag Kopie"));
+    e.action("mnuFileOpen")->trigger();
+    e.ctx.modals.handleNext(clickCancel());
+    e.action("mnuFileSaveAs")->trigger();
+    e.ctx.messages.answer(QMessageBox::No);
+    e.ctx.messages.answer(QMessageBox::No); // New's save question
+    e.action("mnuFileDelete")->trigger();
+    QCOMPARE(e.ctx.messages.shown().first().text, QString("Möchten Sie den Montag Kopie löschen?"));
 }
 
 void TestCommands::overwriteQuestion()
@@ -262,12 +301,84 @@ void TestCommands::openDialog()
     QVERIFY(e.action("mnuFileDelete")->isEnabled());
     QVERIFY(e.toolButton("Print")->isEnabled());
 
-    // OK with an empty box: nothing loaded, the blocks stay, the caption gets empty brackets.
-    e.ctx.modals.handleNext(openName(""));
+    // OK with an empty box does nothing, as in the Save-As dialog: the dialog stays open, and
+    // Abbrechen leaves the day, its name and the caption as they were.
+    for (int pass = 0; pass < 2; ++pass) {
+        e.ctx.modals.handleNext([](QDialog& d) {
+            d.findChild<QLineEdit*>("txtIdealtag")->clear();
+            QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+            QVERIFY(d.isVisible());
+            QTest::mouseClick(d.findChild<QPushButton*>("cmdAbbrechen"), Qt::LeftButton);
+        });
+        e.action("mnuFileOpen")->trigger();
+        QCOMPARE(e.window->windowTitle(), QString("Template: Dienstag"));
+        QCOMPARE(e.ctx.state.CurrentIdealtag, QString("Dienstag"));
+        QCOMPARE(e.onScreen(1), QStringList{"08:00-08:20 KONT"});
+    }
+}
+
+void TestCommands::listChoiceWithTheKeyboard_data()
+{
+    QTest::addColumn<bool>("open"); // the Open dialog, else Save As
+    QTest::newRow("Open") << true;
+    QTest::newRow("Save As") << false;
+}
+
+void TestCommands::listChoiceWithTheKeyboard()
+{
+    QFETCH(bool, open);
+    Editor& e = *m_editor;
+    for (const char* name : {"Montag", "Dienstag", "Mittwoch"})
+        e.ctx.tempDatabase.addDayName(name);
+    e.ctx.tempDatabase.addBlock("Dienstag", "Stuhl 2", "KONT", "08:00", "08:20");
+    e.action("mnuFileNew")->trigger();
+    e.ctx.modals.handleNext([&](QDialog& d) {
+        auto* box = d.findChild<QLineEdit*>(open ? "txtIdealtag" : "txtName");
+        auto* list = d.findChild<QListWidget*>("DBListIdealtag");
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        box->setText("getippt");
+        // Tab to the list, as a user does: reaching it marks an entry but leaves the typed name.
+        for (int i = 0; i < 4 && d.focusWidget() != list; ++i)
+            QTest::keyClick(d.focusWidget(), Qt::Key_Tab);
+        QCOMPARE(d.focusWidget(), list);
+        QCOMPARE(box->text(), QString("getippt"));
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(box->text(), QString("Dienstag"));
+        QTest::keyClick(list, Qt::Key_End);
+        QCOMPARE(box->text(), QString("Mittwoch"));
+        QTest::keyClick(list, Qt::Key_Up);
+        QCOMPARE(box->text(), QString("Dienstag"));
+        QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    });
+    if (!open)
+        e.ctx.messages.answer(QMessageBox::Yes); // overwrite "Dienstag"
+    e.ctx.state.Modified = !open;
+    e.action(open ? "mnuFileOpen" : "mnuFileSaveAs")->trigger();
+    QCOMPARE(e.ctx.state.CurrentIdealtag, QString("Dienstag"));
+    if (open)
+        QCOMPARE(e.onScreen(1), QStringList{"08:00-08:20 KONT"});
+    else
+        QCOMPARE(e.window->windowTitle(), QString("Template für [ Dienstag ]"));
+}
+
+void TestCommands::dayNamesAreShownAsTyped()
+{
+    Editor& e = *m_editor;
+    const QString name = "Tag [*] <b>fett</b>";
+    e.action("mnuFileNew")->trigger();
+    e.place(0, "08:00", "08:20", "KONT");
+    e.ctx.modals.handleNext(saveAs(name));
+    e.action("mnuFileSave")->trigger();
+    // What the window system shows as the caption, not only what was set.
+    QCOMPARE(e.window->windowHandle()->title(), "Template für [ " + name + " ]");
+    e.ctx.modals.handleNext([&](QDialog& d) {
+        auto* list = d.findChild<QListWidget*>("DBListIdealtag");
+        QCOMPARE(list->item(0)->text(), name);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+        QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    });
     e.action("mnuFileOpen")->trigger();
-    QCOMPARE(e.window->windowTitle(), QString("Template: Dienstag [  ]"));
-    QVERIFY(e.ctx.state.CurrentIdealtag.isEmpty());
-    QCOMPARE(e.onScreen(1), QStringList{"08:00-08:20 KONT"});
+    QCOMPARE(e.window->windowHandle()->title(), "Template: " + name);
 }
 
 void TestCommands::openCancelledKeepsTheEdits()

@@ -38,6 +38,7 @@ private slots:
     void blocksComeBackAsAdded();
     void timeAtAndFirstRow();
     void clicksReportButtonAndPoint();
+    void fonts();
 };
 
 void TestDayView::clockTimes_data()
@@ -178,6 +179,13 @@ void TestDayView::timeAtAndFirstRow()
     // Below the last row there is no time.
     view.setFirstRow(59);
     QCOMPARE(view.timeAt(10, view.headerHeight() + view.rowHeight() + 1), QString());
+}
+
+void TestDayView::fonts()
+{
+    DayView view(0);
+    QCOMPARE(view.captionFont().pointSizeF(), 9.75);
+    QVERIFY(view.captionFont().bold());
 }
 
 void TestDayView::clicksReportButtonAndPoint()

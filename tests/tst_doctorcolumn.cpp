@@ -102,6 +102,10 @@ void TestDoctorColumn::fees_data()
     QTest::newRow("halves to the even neighbour") << QVariantList{0.5, 1.5, 2.5, 62.5} << qint64(0 + 2 + 2 + 62);
     QTest::newRow("other decimals round") << QVariantList{28.4, 28.6} << qint64(28 + 29);
     QTest::newRow("past 16 bits") << QVariantList{30000, 30000, 30000} << qint64(90000);
+    // The running sum is rounded after each addition, in the order the blocks are read.
+    QTest::newRow("ERST then BEFU: 107.5 rounds to 108") << QVariantList{45, 62.5} << qint64(108);
+    QTest::newRow("BEFU then ERST: 62 + 45") << QVariantList{62.5, 45} << qint64(107);
+    QTest::newRow("two halves on an odd total") << QVariantList{1, 28.5, 28.5} << qint64(58);
 }
 
 void TestDoctorColumn::fees()

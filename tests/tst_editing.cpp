@@ -7,6 +7,9 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTextDocument>
+#include <QToolTip>
+#include <QWindow>
 
 namespace {
 // A practice open from `open` to `close`, with treatments of 30, 90 and 0 minutes and two codes
@@ -38,6 +41,11 @@ private slots:
     void blockInfoCounts();
     void treatmentTooltips();
     void amPmAndScrollingTogether();
+    void doubleClickIsOneClick_data();
+    void doubleClickIsOneClick();
+    void wheelStepsAddUp_data();
+    void wheelStepsAddUp();
+    void treatmentCodesAreShownAsTyped();
     void theWholeRoad();
     void treatmentEditorChangesTheNextPlacement();
     void menuItemsOpenTheirWindows();
@@ -234,6 +242,76 @@ void TestEditing::amPmAndScrollingTogether()
     for (int i = 0; i <= 2; ++i)
         QCOMPARE(e.window->SSDay1(i)->firstRow(), doctor->firstRow());
     QCOMPARE(e.window->SSDay1(7)->firstRow(), 0);
+}
+
+void TestEditing::doubleClickIsOneClick_data()
+{
+    QTest::addColumn<QString>("at");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("on a free row: placed once, no information") << "10:00" << QStringList{"10:00-10:30 KONT"};
+    QTest::newRow("on a block's second row: no second placement") << "08:10" << QStringList{"08:00-08:30 KONT"};
+}
+
+void TestEditing::doubleClickIsOneClick()
+{
+    QFETCH(QString, at);
+    QFETCH(QStringList, expected);
+    Editor e;
+    e.newDay();
+    e.choose("KONT");
+    if (at == "08:10")
+        e.click(0, "08:00");
+    DayView* view = e.window->SSDay1(0);
+    const QPoint p = view->pointOfRow(view->rowOfTime(at));
+    if (at == "08:10")
+        e.ctx.messages.answer(QMessageBox::Ok); // the one click on a block tells about it
+    // Through the window system, which makes the second press a double click.
+    QTest::mouseDClick(e.window->windowHandle(), Qt::LeftButton, {}, view->mapTo(e.window.get(), p));
+    QCOMPARE(e.onScreen(0), expected);
+    QCOMPARE(e.ctx.messages.shown().size(), at == "08:10" ? 1 : 0);
+}
+
+void TestEditing::wheelStepsAddUp_data()
+{
+    QTest::addColumn<QList<int>>("deltas"); // eighths of a degree; 120 is one notch
+    QTest::addColumn<int>("firstRow");
+    QTest::newRow("one notch: three rows") << QList<int>{-120} << 3;
+    QTest::newRow("a touchpad's three thirds") << QList<int>{-40, -40, -40} << 3;
+    QTest::newRow("two thirds: not yet") << QList<int>{-40, -40} << 0;
+    QTest::newRow("remainders carry on") << QList<int>{-150, -90} << 6;
+    QTest::newRow("back up") << QList<int>{-240, 60, 60} << 3;
+}
+
+void TestEditing::wheelStepsAddUp()
+{
+    QFETCH(QList<int>, deltas);
+    QFETCH(int, firstRow);
+    Editor e("07:00", "18:00");
+    e.newDay();
+    DayView* view = e.window->SSDay1(1);
+    for (int delta : deltas) {
+        QWheelEvent wheel(QPointF(20, 60), view->mapToGlobal(QPointF(20, 60)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view, &wheel);
+    }
+    for (int i = 0; i <= 3; ++i)
+        QCOMPARE(e.window->SSDay1(i)->firstRow(), firstRow);
+}
+
+void TestEditing::treatmentCodesAreShownAsTyped()
+{
+    Editor e;
+    e.ctx.tempDatabase.addTreatment("<b>F</b>", 30, 0, 0, 0, 0, 1);
+    e.newDay();
+    e.choose("<b>F</b>");
+    DayView* view = e.window->SSDay1(0);
+    QHelpEvent help(QEvent::ToolTip, QPoint(20, 60), view->mapToGlobal(QPoint(20, 60)));
+    QApplication::sendEvent(view, &help);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QTextDocument shown;
+    shown.setHtml(QToolTip::text());
+    QCOMPARE(shown.toPlainText(), QString(" <b>F</b> "));
+    QToolTip::hideText();
 }
 
 void TestEditing::theWholeRoad()

@@ -7,11 +7,13 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QWindow>
 
 namespace {
-void setClientSizeTwips(frmLunaris& window, int width, int height)
+// Sizes the shown window so that its outer bounds, frame and title bar included, are this large.
+void setOuterSizeTwips(frmLunaris& window, int width, int height)
 {
-    window.resize(width / 15, height / 15 + window.menuBar()->height());
+    window.resize(QSize(width / 15, height / 15).shrunkBy(window.windowHandle()->frameMargins()));
 }
 } // namespace
 
@@ -19,13 +21,15 @@ class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
     void menusAndToolBar();
-    void layoutFollowsTheClientSize();
+    void layoutFollowsTheOuterSize();
     void minimisedWindowIsNotLaidOut();
     void columnsForTheChairCount_data();
     void columnsForTheChairCount();
     void firstStartUsesTheDefaults();
     void practiceSettingsThatMakeNoSense_data();
     void practiceSettingsThatMakeNoSense();
+    void practiceSettingsKeyByKey_data();
+    void practiceSettingsKeyByKey();
     void positionIsStoredOnClose();
     void minimisedCloseKeepsThePosition();
     void narrowScreenEndsTheProgram();
@@ -95,14 +99,15 @@ void TestMainWindow::menusAndToolBar()
     QCOMPARE(window.SSDay1(8)->toolTip(), QString());
 }
 
-void TestMainWindow::layoutFollowsTheClientSize()
+void TestMainWindow::layoutFollowsTheOuterSize()
 {
     MainWindowFixture f(4);
     frmLunaris window(f.ctx.state, f.ctx.services);
     QVERIFY(window.Form_Load(1024));
     window.show();
-    setClientSizeTwips(window, 12600, 8700);
-    QCOMPARE(window.clientSizeTwips(), QSize(12600, 8700));
+    setOuterSizeTwips(window, 12600, 8700);
+    QCOMPARE(window.frameGeometry().size() * 15, QSize(12600, 8700));
+    QCOMPARE(window.outerSizeTwips(), QSize(12600, 8700));
     const QList<int> lefts = {240, 2640, 5040, 7440, 9840};
     for (int i = 0; i < 5; ++i) {
         QCOMPARE(window.SSDay1(i)->x() * 15, lefts[i]);
@@ -117,12 +122,12 @@ void TestMainWindow::minimisedWindowIsNotLaidOut()
     frmLunaris window(f.ctx.state, f.ctx.services);
     QVERIFY(window.Form_Load(1024));
     window.show();
-    setClientSizeTwips(window, 12600, 8700);
+    setOuterSizeTwips(window, 12600, 8700);
     window.setWindowState(Qt::WindowMinimized);
-    setClientSizeTwips(window, 15600, 9750);
+    setOuterSizeTwips(window, 15600, 9750);
     QCOMPARE(window.SSDay1(1)->x() * 15, 2640);
     window.setWindowState(Qt::WindowNoState);
-    setClientSizeTwips(window, 15600, 9750);
+    setOuterSizeTwips(window, 15600, 9750);
     QCOMPARE(window.SSDay1(1)->x() * 15, 240 + 3000);
     QCOMPARE(window.SSDay1(1)->height() * 15, 7050);
 }
@@ -161,8 +166,10 @@ void TestMainWindow::firstStartUsesTheDefaults()
     MainWindowFixture f(2);
     frmLunaris window(f.ctx.state, f.ctx.services);
     QVERIFY(window.Form_Load(1024));
-    QCOMPARE(window.pos(), QPoint(0, 0));
-    QCOMPARE(window.size(), QSize(800, 580));
+    window.show();
+    // 12000 x 8700 twips outside, frame and title bar included.
+    QCOMPARE(window.frameGeometry(), QRect(0, 0, 800, 580));
+    QCOMPARE(window.SSDay1(0)->height() * 15, 6000);
     QCOMPARE(f.ctx.state.OpenTime, QString("08:00"));
     QCOMPARE(f.ctx.state.CloseTime, QString("18:00"));
     QCOMPARE(f.ctx.state.SlotSetting, 1);
@@ -226,7 +233,7 @@ void TestMainWindow::practiceSettingsThatMakeNoSense()
     f.ctx.tempSettings.write("Kavemo", "Praxis", "Slot", slot);
     f.ctx.tempSettings.write("Kavemo", "Praxis", "OpenZeit", open);
     f.ctx.tempSettings.write("Kavemo", "Praxis", "ZuZeit", close);
-    // The program's own values are never used for the columns.
+    // Where the family holds a value, the program's own is not used, also when the family's is bad.
     f.ctx.tempSettings.write("Lunaris", "Praxis", "Slot", "2");
     f.ctx.tempSettings.write("Lunaris", "Praxis", "OpenZeit", "10:00");
     frmLunaris window(f.ctx.state, f.ctx.services);
@@ -239,6 +246,61 @@ void TestMainWindow::practiceSettingsThatMakeNoSense()
         QVERIFY(status.contains("ungültig"));
 }
 
+void TestMainWindow::practiceSettingsKeyByKey_data()
+{
+    QTest::addColumn<QStringList>("kavemo");  // "key=value" under "Kavemo", section Praxis
+    QTest::addColumn<QStringList>("lunaris"); // the same under "Lunaris"
+    QTest::addColumn<QString>("range");       // first and last row: "08:00-17:50"
+    QTest::addColumn<QString>("status");
+    const QStringList none;
+    QTest::newRow("empty store") << none << none << "08:00-17:50"
+                                 << "Status";
+    QTest::newRow("one bad time replaces only itself")
+        << QStringList{"OpenZeit=07:00", "ZuZeit=aa"} << none << "07:00-17:50"
+        << "Schlußzeit „aa“ ungültig, 18:00 verwendet";
+    QTest::newRow("bad opening time") << QStringList{"OpenZeit=7", "ZuZeit=19:00"} << none << "08:00-18:50"
+                                      << "Öffnungszeit „7“ ungültig, 08:00 verwendet";
+    QTest::newRow("the replacement makes no range")
+        << QStringList{"OpenZeit=19:00", "ZuZeit=aa"} << none << "08:00-17:50"
+        << "Öffnungszeiten „19:00“–„aa“ ungültig, 08:00–18:00 verwendet";
+    QTest::newRow("slot 02") << QStringList{"Slot=02"} << none << "08:00-17:45"
+                             << "Status";
+    QTest::newRow("slot +2") << QStringList{"Slot=+2"} << none << "08:00-17:45"
+                             << "Status";
+    QTest::newRow("slot 2.0 is no whole number") << QStringList{"Slot=2.0"} << none << "08:00-17:50"
+                                                 << "Slot „2.0“ ungültig, 10 Minuten verwendet";
+    QTest::newRow("the program's own values where the family holds none")
+        << none << QStringList{"Slot=2", "OpenZeit=07:00", "ZuZeit=12:00"} << "07:00-11:45"
+        << "Status";
+    QTest::newRow("key by key, the family's first")
+        << QStringList{"OpenZeit=09:00"} << QStringList{"OpenZeit=07:00", "ZuZeit=12:00"} << "09:00-11:50"
+        << "Status";
+    QTest::newRow("the program's own bad value") << none << QStringList{"Slot=<b>3</b>"} << "08:00-17:50"
+                                                 << "Slot „<b>3</b>“ ungültig, 10 Minuten verwendet";
+}
+
+void TestMainWindow::practiceSettingsKeyByKey()
+{
+    QFETCH(QStringList, kavemo);
+    QFETCH(QStringList, lunaris);
+    QFETCH(QString, range);
+    QFETCH(QString, status);
+    MainWindowFixture f(1);
+    for (const QString& entry : kavemo)
+        f.ctx.tempSettings.write("Kavemo", "Praxis", entry.section('=', 0, 0), entry.section('=', 1));
+    for (const QString& entry : lunaris)
+        f.ctx.tempSettings.write("Lunaris", "Praxis", entry.section('=', 0, 0), entry.section('=', 1));
+    frmLunaris window(f.ctx.state, f.ctx.services);
+    QVERIFY(window.Form_Load(1024));
+    const DayView* column = window.SSDay1(0);
+    QCOMPARE(column->timeOfRow(0) + "-" + column->timeOfRow(column->rowCount() - 1), range);
+    const QLabel* panel = window.findChild<QLabel*>("sbStatusBar_Panel1");
+    QCOMPARE(panel->text(), status);
+    QCOMPARE(panel->textFormat(), Qt::PlainText);
+    // Nothing is ever written under the family's name.
+    QCOMPARE(f.ctx.tempSettings.read("Kavemo", "Praxis", "Slot").isNull(), !kavemo.join(' ').contains("Slot="));
+}
+
 void TestMainWindow::positionIsStoredOnClose()
 {
     MainWindowFixture f(2);
@@ -249,14 +311,17 @@ void TestMainWindow::positionIsStoredOnClose()
     {
         frmLunaris window(f.ctx.state, f.ctx.services);
         QVERIFY(window.Form_Load(1024));
-        QCOMPARE(window.size(), QSize(750, 600)); // within the test screen
         window.show();
-        window.resize(880, 620);
+        // The stored values are the outer bounds, fitted into the 800-pixel test screen.
+        QCOMPARE(window.frameGeometry(), QRect(50, 50, 750, 600)); // moved left to fit
+        setOuterSizeTwips(window, 13200, 9300);
+        window.move(30, 40);
         window.close();
     }
     QCOMPARE(f.ctx.tempSettings.read("Lunaris", "Settings", "MainWidth"), QString("13200"));
     QCOMPARE(f.ctx.tempSettings.read("Lunaris", "Settings", "MainHeight"), QString("9300"));
-    QVERIFY(!f.ctx.tempSettings.read("Lunaris", "Settings", "MainLeft").isNull());
+    QCOMPARE(f.ctx.tempSettings.read("Lunaris", "Settings", "MainLeft"), QString("450"));
+    QCOMPARE(f.ctx.tempSettings.read("Lunaris", "Settings", "MainTop"), QString("600"));
     QVERIFY(f.ctx.tempSettings.read("Kavemo", "Settings", "MainWidth").isNull());
 }
 

@@ -424,8 +424,10 @@ void TestPrintLayout::settingsComeFromTheFamily_data()
     QTest::addColumn<QStringList>("lunaris"); // the same under the program's own name
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("empty store: defaults") << QStringList{} << QStringList{} << QStringList{"Arial", "10", "0", "0"};
-    QTest::newRow("program's own values ignored")
-        << QStringList{} << QStringList{"Courier", "6", "5", "7"} << QStringList{"Arial", "10", "0", "0"};
+    QTest::newRow("the program's own values where the family holds none")
+        << QStringList{} << QStringList{"Courier", "6", "5", "7"} << QStringList{"Courier", "6", "5", "7"};
+    QTest::newRow("key by key: the family's font, the program's size and offsets")
+        << QStringList{"Times"} << QStringList{"Courier", "6", "5", "7"} << QStringList{"Times", "6", "5", "7"};
     QTest::newRow("family's values used")
         << QStringList{"Times", "12", "5", "10"} << QStringList{"Courier", "6", "1", "2"}
         << QStringList{"Times", "12", "5", "10"};

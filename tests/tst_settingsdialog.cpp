@@ -95,6 +95,10 @@ private slots:
     void closingWithoutOkWritesNothing();
     void failedWriteIsReportedAndDialogStays();
     void failedWriteOfRealStoreIsReported();
+    void enterAlwaysCancels_data();
+    void enterAlwaysCancels();
+    void plannerValuesAreNamed_data();
+    void plannerValuesAreNamed();
     void tabsSwitchFrames();
     void tabOrder();
     void controlsStandWhereDesigned();
@@ -389,6 +393,85 @@ void TestSettingsDialog::failedWriteOfRealStoreIsReported()
              qPrintable(context.messages.last().text));
 }
 
+void TestSettingsDialog::enterAlwaysCancels_data()
+{
+    QTest::addColumn<QString>("focus"); // where the focus is when Enter is pressed
+    QTest::newRow("after a click on the tab Programm") << "tab";
+    QTest::newRow("on OK") << "cmdOK";
+    QTest::newRow("on the folder button") << "cmdPfad";
+    QTest::newRow("on Ändern") << "cmdSchrift";
+    QTest::newRow("on a check box") << "CheckDay2";
+}
+
+void TestSettingsDialog::enterAlwaysCancels()
+{
+    QFETCH(QString, focus);
+    DialogFixture f;
+    const int result = f.run([&](frmEinstellungenT& d) {
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        auto* tabs = d.findChild<QTabBar*>("TabStrip1");
+        if (focus == "tab" || focus.startsWith("cmdPfad") || focus.startsWith("cmdSchrift"))
+            QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+        if (focus != "tab") {
+            // Reached with Tab, as a user does.
+            for (int i = 0; i < 30 && d.focusWidget()->objectName() != focus; ++i)
+                QTest::keyClick(d.focusWidget(), Qt::Key_Tab);
+            QCOMPARE(d.focusWidget()->objectName(), focus);
+        }
+        QTest::keyClick(d.focusWidget(), Qt::Key_Return);
+        QVERIFY(!d.isVisible());
+    });
+    QCOMPARE(result, int(QDialog::Rejected));
+    QVERIFY(f.store.writes.isEmpty());
+}
+
+void TestSettingsDialog::plannerValuesAreNamed_data()
+{
+    QTest::addColumn<QStringList>("kavemo"); // "section/key=value"
+    QTest::addColumn<QString>("praxis");     // the line on the page "Praxis"; empty: none shown
+    QTest::addColumn<QString>("programm");
+    const QString prefix = "Vom Terminplaner vorgegeben: ";
+    QTest::newRow("nothing from the planner") << QStringList{} << ""
+                                              << "";
+    QTest::newRow("hours and slot") << QStringList{"Praxis/OpenZeit=07:30", "Praxis/ZuZeit=19:00", "Praxis/Slot=2"}
+                                    << prefix + "07:30–19:00, Slot 2"
+                                    << "";
+    QTest::newRow("only the closing time") << QStringList{"Praxis/ZuZeit=19:00"} << prefix + "Schlußzeit 19:00"
+                                           << "";
+    QTest::newRow("printer values") << QStringList{"Printer/Schriftart=Times", "Printer/Fontsize=12", "Printer/Hor=5",
+                                                   "Printer/Vert=3"}
+                                    << "" << prefix + "Times 12, Position 5/3";
+    QTest::newRow("one printer value, as stored")
+        << QStringList{"Printer/Vert=<b>3</b>"} << "" << prefix + "Position vertikal <b>3</b>";
+}
+
+void TestSettingsDialog::plannerValuesAreNamed()
+{
+    QFETCH(QStringList, kavemo);
+    QFETCH(QString, praxis);
+    QFETCH(QString, programm);
+    DialogFixture f;
+    for (const QString& entry : kavemo)
+        f.context.tempSettings.write("Kavemo", entry.section('/', 0, 0), entry.section('/', 1).section('=', 0, 0),
+                                     entry.section('=', 1));
+    f.run([&](frmEinstellungenT& d) {
+        const QString expected[2] = {praxis, programm};
+        for (int page = 0; page < 2; ++page) {
+            auto* label = d.findChild<QLabel*>(QStringLiteral("lblVorgabe%1").arg(page));
+            QCOMPARE(label->isVisibleTo(label->parentWidget()), !expected[page].isEmpty());
+            QCOMPARE(label->text(), expected[page]);
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+        }
+        // The fields still show the program's own values.
+        QCOMPARE(box(d, "txtOpenZeit")->text(), QString("08:00"));
+        QTest::mouseClick(button(d, "cmdOK"), Qt::LeftButton);
+    });
+    // OK writes the program's own values only.
+    for (const QString& write : std::as_const(f.store.writes))
+        QVERIFY2(write.startsWith("Lunaris|"), qPrintable(write));
+    QCOMPARE(f.store.writes.size(), 19);
+}
+
 void TestSettingsDialog::tabsSwitchFrames()
 {
     DialogFixture f;
@@ -443,6 +526,7 @@ void TestSettingsDialog::controlsStandWhereDesigned()
     QCOMPARE(box(dialog, "txtZuZeit")->geometry(), QRect(272, 136, 57, 24));
     QCOMPARE(box(dialog, "txtFontsize")->geometry(), QRect(304, 248, 25, 24));
     QCOMPARE(button(dialog, "cmdPfad")->geometry(), QRect(304, 64, 25, 25));
+    QCOMPARE(dialog.findChild<QLabel*>("lblBackup")->geometry(), QRect(16, 56, 121, 41));
     QCOMPARE(day(dialog, 1)->pos(), QPoint(208, 200)); // Sunday below Wednesday
     QCOMPARE(day(dialog, 7)->pos(), QPoint(160, 200));
     QCOMPARE(box(dialog, "txtSlot")->toolTip(), QString("1=10 min, 2=15 min"));
@@ -474,11 +558,24 @@ void TestSettingsDialog::labelsAndBoxesAreNotCutOff()
             } else if (qobject_cast<QCheckBox*>(control)) {
                 QVERIFY2(control->sizeHint().width() <= control->width(), name);
             }
-            // Labels stand beside their boxes: nothing overlaps anything else.
-            for (QWidget* other : controls)
-                if (other != control)
-                    QVERIFY2(!control->geometry().intersects(other->geometry()),
-                             qPrintable(control->objectName() + " / " + other->objectName()));
+            // Labels stand beside their boxes: nothing overlaps anything else. The backup label is
+            // designed to reach under its box; its text has to wrap before the box begins.
+            for (QWidget* other : controls) {
+                if (other == control)
+                    continue;
+                if (control->objectName() == "lblBackup" && other->objectName() == "txtBackup") {
+                    auto* label = static_cast<QLabel*>(control);
+                    const int uncovered = other->x() - label->x();
+                    QVERIFY(label->heightForWidth(uncovered) <= label->height());
+                    for (const QString& word : label->text().split(' '))
+                        QVERIFY2(label->fontMetrics().horizontalAdvance(word) < uncovered, qPrintable(word));
+                    continue;
+                }
+                if (control->objectName() == "txtBackup" && other->objectName() == "lblBackup")
+                    continue;
+                QVERIFY2(!control->geometry().intersects(other->geometry()),
+                         qPrintable(control->objectName() + " / " + other->objectName()));
+            }
         }
     }
 }

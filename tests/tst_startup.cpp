@@ -4,6 +4,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 // Runs the real program as a user would start it: its own program folder, its own per-user folders.
 class ProgramFolder {
 public:
@@ -31,6 +35,39 @@ public:
         process.start(executable(), {});
     }
 
+    // Starts the program for a user with this home folder, where the runtime folder the session
+    // names is none of this user's (as after "su") and none can be made in the temporary folder
+    // either. An ordinary user is "nobody".
+    void startWithoutRuntimeFolder(QProcess& process, const QString& home, bool ordinaryUser) const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_RUNTIME_DIR", m_root.filePath("no-runtime-folder"));
+        env.insert("TMPDIR", m_root.filePath("tmp"));
+        env.insert("HOME", home);
+        env.insert("XDG_CONFIG_HOME", home + "/.config");
+        env.remove("XDG_CACHE_HOME");
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(folder());
+        if (ordinaryUser)
+            process.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", executable()});
+        else
+            process.start(executable(), {});
+    }
+    // Lets an ordinary user run the program and create the database in its folder. Where a runtime
+    // folder would be, there are files.
+    void openToEveryone() const
+    {
+        QDir(m_root.path()).mkpath("tmp");
+        for (const char* blocked : {"no-runtime-folder", "tmp/runtime-root", "tmp/runtime-nobody"}) {
+            QFile file(m_root.filePath(blocked));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QFile::setPermissions(root(), QFileDevice::Permissions(0x7555));
+        QFile::setPermissions(folder(), QFileDevice::Permissions(0x7777));
+        QFile::setPermissions(m_root.filePath("tmp"), QFileDevice::Permissions(0x7777));
+    }
+
 private:
     QTemporaryDir m_root;
 };
@@ -40,6 +77,8 @@ class TestStartup : public QObject {
 private slots:
     void usesTheDatabaseInItsOwnFolder();
     void secondInstanceEndsAtOnce();
+    void guardIsPerUserWithoutRuntimeFolder_data();
+    void guardIsPerUserWithoutRuntimeFolder();
 };
 
 void TestStartup::usesTheDatabaseInItsOwnFolder()
@@ -79,6 +118,52 @@ void TestStartup::secondInstanceEndsAtOnce()
     QVERIFY(!third.waitForFinished(1500));
     third.kill();
     third.waitForFinished();
+}
+
+void TestStartup::guardIsPerUserWithoutRuntimeFolder_data()
+{
+    QTest::addColumn<bool>("otherUser");
+    QTest::newRow("another user starts beside the first") << true;
+    QTest::newRow("the same user's second start ends") << false;
+}
+
+void TestStartup::guardIsPerUserWithoutRuntimeFolder()
+{
+    QFETCH(bool, otherUser);
+#ifdef Q_OS_UNIX
+    if (::geteuid() != 0)
+        QSKIP("starting the program as a second user needs root");
+#else
+    QSKIP("the per-user runtime folder exists on this platform");
+#endif
+    ProgramFolder program;
+    program.openToEveryone();
+    QTemporaryDir homes;
+    QFile::setPermissions(homes.path(), QFileDevice::Permissions(0x7555));
+    QVERIFY(QDir(homes.path()).mkpath("first") && QDir(homes.path()).mkpath("second"));
+    QFile::setPermissions(homes.filePath("first"), QFileDevice::Permissions(0x7777));
+
+    // The ordinary user starts first, so nothing the administrator creates is in its way.
+    QProcess first;
+    program.startWithoutRuntimeFolder(first, homes.filePath("first"), otherUser);
+    QVERIFY(first.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(program.folder() + "/Kavemo.mdb").size() > 0, 20000);
+    QVERIFY2(!first.waitForFinished(1500), first.readAllStandardError().constData());
+
+    QProcess second;
+    program.startWithoutRuntimeFolder(second, homes.filePath(otherUser ? "second" : "first"), false);
+    QVERIFY(second.waitForStarted());
+    if (otherUser) {
+        QVERIFY2(!second.waitForFinished(3000), "a running copy of another user ended this user's start");
+        QCOMPARE(first.state(), QProcess::Running);
+    } else {
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitCode(), 0);
+    }
+    for (QProcess* process : {&second, &first}) {
+        process->kill();
+        process->waitForFinished();
+    }
 }
 
 LUNARIS_TEST_MAIN(TestStartup)

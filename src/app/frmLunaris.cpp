@@ -9,7 +9,6 @@
 #include "app/Steps.h"
 #include "commands/IdealDayCommands.h"
 #include "commands/frmSpeichern.h"
-#include "dayview/ClockTime.h"
 #include "dayview/DayView.h"
 #include "editing/BlockRules.h"
 #include "editing/ColumnClickHandler.h"
@@ -18,12 +17,14 @@
 #include "masterdata/frmBehandT.h"
 #include "masterdata/frmStuhlT.h"
 #include "print/TemplatePrintout.h"
+#include "settings/PracticeSettings.h"
 #include "settings/SettingsStore.h"
 #include "settings/frmDatenbank.h"
 #include "settings/frmEinstellungenT.h"
 #include "store/Database.h"
 #include "store/IdealDayLoader.h"
 #include "store/Tables.h"
+#include "ui/CaptionText.h"
 #include "ui/MessageService.h"
 #include "ui/ModalRunner.h"
 
@@ -43,6 +44,7 @@
 #include <QTime>
 #include <QTimer>
 #include <QToolBar>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -252,6 +254,7 @@ void frmLunaris::createStatusBar()
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("sbStatusBar"));
     m_statusPanel = new QLabel(QStringLiteral("Status"), bar);
+    m_statusPanel->setTextFormat(Qt::PlainText); // it quotes setting values
     m_statusPanel->setObjectName(QStringLiteral("sbStatusBar_Panel1"));
     m_datePanel = new QLabel(bar);
     m_datePanel->setObjectName(QStringLiteral("sbStatusBar_Panel2"));
@@ -324,30 +327,12 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
 
 void frmLunaris::readPracticeSettings()
 {
-    const SettingsStore& settings = m_services.settings;
-    const QString section = QStringLiteral("Praxis");
-    const QString slot = settings.getSetting(SettingsStore::FamilyApp, section, QStringLiteral("Slot"), "1");
-    const QString open = settings.getSetting(SettingsStore::FamilyApp, section, QStringLiteral("OpenZeit"), "08:00");
-    const QString close = settings.getSetting(SettingsStore::FamilyApp, section, QStringLiteral("ZuZeit"), "18:00");
-
-    QStringList replaced;
-    // Only 10- and 15-minute rows exist.
-    m_state.SlotSetting = slot.trimmed() == QLatin1String("2") ? 2 : 1;
-    if (slot.trimmed() != QLatin1String("1") && slot.trimmed() != QLatin1String("2"))
-        replaced.append(QStringLiteral("Slot „%1“ ungültig, 10 Minuten verwendet").arg(slot));
-
-    const auto openMinutes = ClockTime::minutesOf(open);
-    const auto closeMinutes = ClockTime::minutesOf(close);
-    if (openMinutes && closeMinutes && *closeMinutes > *openMinutes) {
-        m_state.OpenTime = open;
-        m_state.CloseTime = close;
-    } else {
-        m_state.OpenTime = QStringLiteral("08:00");
-        m_state.CloseTime = QStringLiteral("18:00");
-        replaced.append(QStringLiteral("Öffnungszeiten „%1“–„%2“ ungültig, 08:00–18:00 verwendet").arg(open, close));
-    }
-    if (!replaced.isEmpty())
-        setStatusText(replaced.join(QStringLiteral("; ")));
+    const PracticeSettings practice = PracticeSettings::read(m_services.settings);
+    m_state.SlotSetting = practice.slotSetting;
+    m_state.OpenTime = practice.openTime;
+    m_state.CloseTime = practice.closeTime;
+    if (!practice.replaced.isEmpty())
+        setStatusText(practice.replaced.join(QStringLiteral("; ")));
 }
 
 void frmLunaris::restorePosition()
@@ -371,25 +356,52 @@ void frmLunaris::restorePosition()
         corner.setX(std::clamp(corner.x(), area.left(), area.left() + area.width() - size.width()));
         corner.setY(std::clamp(corner.y(), area.top(), area.top() + area.height() - size.height()));
     }
-    move(corner);
-    resize(size);
+    m_outerGeometry = QRect(corner, size);
+    m_outerGeometryPending = true;
+    applyOuterGeometry();
 }
 
-QSize frmLunaris::clientSizeTwips() const
+void frmLunaris::applyOuterGeometry()
 {
-    // The client area below the menu bar: the central widget and the status bar under it.
-    const QWidget* client = centralWidget();
-    const int statusHeight = statusBar()->isHidden() ? 0 : statusBar()->height();
-    return {client->width() * TwipsPerPixel, (client->height() + statusHeight) * TwipsPerPixel};
+    // The stored values are the window's outer bounds, frame and title bar included. Qt places a
+    // window by its frame but sizes it by its inside, so the frame comes off the size once the
+    // window system has told it (at the latest when the window is shown; with some window managers
+    // only after the first move).
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    move(m_outerGeometry.topLeft());
+    resize(m_outerGeometry.size().shrunkBy(frame));
+    m_appliedFrame = frame;
+    if (!frame.isNull())
+        m_outerGeometryPending = false;
+}
+
+void frmLunaris::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_outerGeometryPending && windowHandle() && windowHandle()->frameMargins() != m_appliedFrame)
+        applyOuterGeometry();
+}
+
+void frmLunaris::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    if (m_outerGeometryPending && windowHandle() && windowHandle()->frameMargins() != m_appliedFrame)
+        applyOuterGeometry();
+}
+
+QSize frmLunaris::outerSizeTwips() const
+{
+    return frameGeometry().size() * TwipsPerPixel;
 }
 
 void frmLunaris::Form_Resize()
 {
     if (isMinimized())
         return;
-    const QSize client = clientSizeTwips();
-    const double w = double(client.width() - 600) / (m_state.ChairCount + 1);
-    const int h = client.height() - 2700;
+    // From the outer size: the 2700 twips left over cover title, menu, tool and status bars.
+    const QSize outer = outerSizeTwips();
+    const double w = double(outer.width() - 600) / (m_state.ChairCount + 1);
+    const int h = outer.height() - 2700;
     m_toolBar->setGeometry(0, 0, centralWidget()->width(), m_toolBar->sizeHint().height());
     double x = 240;
     for (int i = 0; i <= m_state.ChairCount; ++i) {
@@ -422,17 +434,21 @@ void frmLunaris::changeEvent(QEvent* event)
 void frmLunaris::closeEvent(QCloseEvent* event)
 {
     if (!m_unloaded) {
-        Form_QueryUnload();
+        if (!Form_QueryUnload()) {
+            event->ignore();
+            return;
+        }
         Form_Unload();
         m_unloaded = true;
     }
     event->accept();
 }
 
-void frmLunaris::Form_QueryUnload()
+bool frmLunaris::Form_QueryUnload()
 {
     if (m_state.Modified && m_services.messages.askYesNo(this, QStringLiteral("Möchten Sie noch Speichern?"), kTitle))
-        Speichern();
+        return Speichern();
+    return true;
 }
 
 void frmLunaris::Form_Unload()
@@ -444,6 +460,7 @@ void frmLunaris::Form_Unload()
             (*it)->close();
     if (isMinimized())
         return;
+    // The outer bounds, frame and title bar included, as the window is placed by them at the next start.
     const QRect frame = frameGeometry();
     const QString section = QStringLiteral("Settings");
     runStep([&] {
@@ -452,9 +469,9 @@ void frmLunaris::Form_Unload()
         m_services.settings.saveSetting(SettingsStore::ProgramApp, section, QStringLiteral("MainTop"),
                                         QString::number(frame.y() * TwipsPerPixel));
         m_services.settings.saveSetting(SettingsStore::ProgramApp, section, QStringLiteral("MainWidth"),
-                                        QString::number(width() * TwipsPerPixel));
+                                        QString::number(frame.width() * TwipsPerPixel));
         m_services.settings.saveSetting(SettingsStore::ProgramApp, section, QStringLiteral("MainHeight"),
-                                        QString::number(height() * TwipsPerPixel));
+                                        QString::number(frame.height() * TwipsPerPixel));
     });
 }
 
@@ -492,7 +509,7 @@ void frmLunaris::showDataError(int number)
 void frmLunaris::Termin_load()
 {
     if (m_state.DayOpen)
-        setWindowTitle(QStringLiteral("Template: ") + m_state.CurrentIdealtag);
+        setWindowTitle(QStringLiteral("Template: ") + captionText(m_state.CurrentIdealtag));
     DayView* doctor = m_columns[m_state.ChairCount];
     doctor->clear();
     try {
@@ -668,15 +685,15 @@ void frmLunaris::mnuHelpAbout_Click()
     frmAbout box(this);
     m_services.modals.run(box);
 }
-void frmLunaris::Speichern()
+bool frmLunaris::Speichern()
 {
     if (!m_state.DayOpen || !m_state.Modified)
-        return;
+        return true;
     if (m_state.CurrentIdealtag.isEmpty()) {
         frmSpeichern dialog(m_state, m_services, this);
         m_services.modals.run(dialog);
         if (m_state.CurrentIdealtag.isEmpty())
-            return;
+            return false;
     }
     QList<TemplateRow> rows;
     for (int i = 0; i < m_state.ChairCount; ++i) {
@@ -690,7 +707,8 @@ void frmLunaris::Speichern()
     } catch (const LunarisError&) {
         m_services.messages.inform(this, QStringLiteral("Daten konnten nicht gespeichert werden"),
                                    QStringLiteral("Speichern"), QMessageBox::Critical);
-        return;
+        return false;
     }
     m_state.Modified = false;
+    return true;
 }

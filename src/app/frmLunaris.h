@@ -3,6 +3,7 @@
 #include "store/Tables.h"
 
 #include <QMainWindow>
+#include <QMargins>
 
 #include <array>
 #include <memory>
@@ -46,15 +47,17 @@ public:
     // Tells the treatment, length and count in the day of a block.
     void BlockInfo(const QString& text, int minutes);
     // Writes the open day's blocks under CurrentIdealtag (asks for a name first when it has none).
-    void Speichern();
+    // False when there was something to save and it was not saved (name dialog cancelled, save failed).
+    bool Speichern();
 
     DayView* SSDay1(int index) const { return m_columns.at(index); }
     QList<DayViewModel*> chairModels() const;
     QList<const DayViewModel*> chairColumns() const;
     // The chair columns followed by the doctor column.
     QList<const DayViewModel*> printColumns() const;
-    // Window size without the menu bar, in twips: what the column layout is computed from.
-    QSize clientSizeTwips() const;
+    // The window's outer size, frame and title bar included, in twips: what the column layout is
+    // computed from.
+    QSize outerSizeTwips() const;
 
     // Handlers of menu items and tool-bar buttons.
     void mnuFileNew_Click();
@@ -84,6 +87,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     void createMenus();
@@ -93,16 +98,23 @@ private:
     QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
                          void (frmLunaris::*handler)());
     void Form_Resize();
-    void Form_QueryUnload();
+    // False when the window has to stay open: the user wanted to save and the day was not saved.
+    bool Form_QueryUnload();
     void Form_Unload();
     void readPracticeSettings();
     void restorePosition();
+    void applyOuterGeometry();
     void showDataError(int number);
     void showHelp(bool index);
 
     LunarisState& m_state;
     AppServices& m_services;
     bool m_unloaded = false;
+    // Where the window goes, outer bounds in pixels, and the frame taken off its size so far; pending
+    // until the window system has told the frame.
+    QRect m_outerGeometry;
+    QMargins m_appliedFrame;
+    bool m_outerGeometryPending = false;
     std::unique_ptr<IdealDayCommands> m_commands;
     std::unique_ptr<ColumnClickHandler> m_clicks;
     EditingControls* m_editing = nullptr;

@@ -47,6 +47,13 @@ DayNameDialog::DayNameDialog(LunarisState& state, AppServices& services, QWidget
 
     connect(m_list, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { m_nameBox->setText(item->text()); });
+    // Choosing with the arrow keys selects as a click does. (Tabbing into the list only marks an
+    // entry, without selecting it, and leaves a typed name alone.)
+    connect(m_list, &QListWidget::itemSelectionChanged, this, [this] {
+        const QList<QListWidgetItem*> chosen = m_list->selectedItems();
+        if (!chosen.isEmpty())
+            m_nameBox->setText(chosen.first()->text());
+    });
     connect(m_ok, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(m_cancel, &QPushButton::clicked, this, [this] { cmdAbbrechen_Click(); });
     Form_Load();

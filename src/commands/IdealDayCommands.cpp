@@ -18,10 +18,11 @@ IdealDayCommands::IdealDayCommands(frmLunaris& window, LunarisState& state, AppS
 {
 }
 
-void IdealDayCommands::saveQuestion()
+bool IdealDayCommands::saveQuestion()
 {
     if (m_state.Modified && m_services.messages.askYesNo(&m_window, QStringLiteral("Möchten Sie Speichern?"), kTitle))
-        m_window.Speichern();
+        return m_window.Speichern();
+    return true;
 }
 
 void IdealDayCommands::newDay()
@@ -31,8 +32,8 @@ void IdealDayCommands::newDay()
 
 void IdealDayCommands::newDayAfter(bool askToSave)
 {
-    if (askToSave)
-        saveQuestion();
+    if (askToSave && !saveQuestion())
+        return;
     m_state.DayOpen = true;
     m_state.CurrentIdealtag.clear();
     m_window.Termin_load();
@@ -42,7 +43,8 @@ void IdealDayCommands::newDayAfter(bool askToSave)
 
 void IdealDayCommands::open()
 {
-    saveQuestion();
+    if (!saveQuestion())
+        return;
     frmOpen dialog(m_state, m_services, &m_window);
     // A cancelled dialog leaves the editor exactly as it was, unsaved edits included.
     if (m_services.modals.run(dialog) != QDialog::Accepted)
@@ -61,9 +63,14 @@ void IdealDayCommands::save()
 
 void IdealDayCommands::saveAs()
 {
+    const QString formerName = m_state.CurrentIdealtag;
     m_state.CurrentIdealtag.clear();
     m_state.Modified = true;
     m_window.Speichern();
+    // A cancelled name dialog leaves the day its name (still in the caption), so that Save and
+    // Delete keep working on it.
+    if (m_state.CurrentIdealtag.isEmpty())
+        m_state.CurrentIdealtag = formerName;
 }
 
 void IdealDayCommands::deleteDay()

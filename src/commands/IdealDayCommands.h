@@ -17,8 +17,9 @@ public:
     void deleteDay();
 
 private:
-    // Offers to save a modified day before it is replaced.
-    void saveQuestion();
+    // Offers to save a modified day before it is replaced. False when the user answered Ja and the
+    // day was not saved: the command stops there, so the work is not lost.
+    bool saveQuestion();
     void newDayAfter(bool askToSave);
 
     frmLunaris& m_window;

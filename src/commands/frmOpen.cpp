@@ -4,6 +4,7 @@
 #include "app/LunarisState.h"
 #include "app/Steps.h"
 #include "store/Tables.h"
+#include "ui/CaptionText.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -23,17 +24,19 @@ frmOpen::frmOpen(LunarisState& state, AppServices& services, QWidget* mainWindow
 void frmOpen::cmdOK_Click()
 {
     const QString name = nameBox()->text();
+    // An empty box names no day: nothing happens, as in the Save-As dialog.
+    if (name.isEmpty())
+        return;
     // A name that is not stored opens an empty day, which a save then stores under that name; a
-    // stored one is opened as it is, whatever program stored it. An empty box gives no name.
+    // stored one is opened as it is, whatever program stored it.
     bool acceptable = true;
-    if (!name.isEmpty())
-        runStep([&] { acceptable = IdealtagTable(m_services.database).contains(name) || acceptNewName(name); });
+    runStep([&] { acceptable = IdealtagTable(m_services.database).contains(name) || acceptNewName(name); });
     if (!acceptable)
         return;
     m_state.CurrentIdealtag = name;
     if (m_mainWindow)
-        m_mainWindow->setWindowTitle(m_mainWindow->windowTitle() + QStringLiteral(" [ ") + m_state.CurrentIdealtag +
-                                     QStringLiteral(" ]"));
+        m_mainWindow->setWindowTitle(m_mainWindow->windowTitle() + QStringLiteral(" [ ") +
+                                     captionText(m_state.CurrentIdealtag) + QStringLiteral(" ]"));
     accept();
 }
 

@@ -2,8 +2,8 @@
 
 #include "commands/DayNameDialog.h"
 
-// Chooses a stored day for Open. OK hands the name box's text back in CurrentIdealtag, unchecked;
-// Abbrechen leaves CurrentIdealtag alone.
+// Chooses a stored day for Open. OK hands the name box's text back in CurrentIdealtag (an empty box
+// does nothing); Abbrechen leaves CurrentIdealtag alone.
 class frmOpen : public DayNameDialog {
     Q_OBJECT
 public:

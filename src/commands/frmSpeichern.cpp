@@ -4,6 +4,7 @@
 #include "app/LunarisState.h"
 #include "app/Steps.h"
 #include "store/Tables.h"
+#include "ui/CaptionText.h"
 #include "ui/MessageService.h"
 
 #include <QLineEdit>
@@ -41,7 +42,7 @@ void frmSpeichern::cmdOK_Click()
         }
         m_state.CurrentIdealtag = name;
         if (m_mainWindow)
-            m_mainWindow->setWindowTitle(QStringLiteral("Template für [ ") + name + QStringLiteral(" ]"));
+            m_mainWindow->setWindowTitle(QStringLiteral("Template für [ ") + captionText(name) + QStringLiteral(" ]"));
         accept();
     });
 }

@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTextDocument>
+#include <QToolTip>
 #include <QWheelEvent>
 
 namespace {
@@ -13,7 +15,7 @@ QFont headerFont(const QFont& base)
 {
     QFont font = base;
     font.setBold(true);
-    font.setPointSizeF(9.0);
+    font.setPointSizeF(9.75);
     return font;
 }
 
@@ -81,9 +83,14 @@ void DayView::setFirstRow(int row)
     emit firstRowChange(m_index, row);
 }
 
+QFont DayView::captionFont() const
+{
+    return headerFont(font());
+}
+
 int DayView::headerHeight() const
 {
-    return QFontMetrics(headerFont(font())).height() + 6;
+    return QFontMetrics(captionFont()).height() + 6;
 }
 
 int DayView::rowHeight() const
@@ -170,7 +177,7 @@ void DayView::paintEvent(QPaintEvent*)
     // Header.
     painter.fillRect(QRect(0, 0, width(), header), palette().button());
     painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-    painter.setFont(headerFont(font()));
+    painter.setFont(captionFont());
     painter.drawText(QRect(2, 0, width() - 4, header), Qt::AlignCenter | Qt::TextSingleLine,
                      painter.fontMetrics().elidedText(caption(), Qt::ElideRight, width() - 4));
     painter.setPen(palette().color(QPalette::Mid));
@@ -237,12 +244,32 @@ void DayView::mousePressEvent(QMouseEvent* event)
     emit columnClick(m_index, button, shift, p.x(), p.y());
 }
 
+void DayView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // The press that began the double click was the column click; the second one is not another.
+    event->accept();
+}
+
 void DayView::wheelEvent(QWheelEvent* event)
 {
-    const int steps = event->angleDelta().y() / 120;
+    // Touchpads and fine wheels send parts of a notch (120 units); they add up to whole notches.
+    m_wheelDelta += event->angleDelta().y();
+    const int steps = m_wheelDelta / 120;
+    m_wheelDelta -= steps * 120;
+    event->accept();
     if (steps == 0)
         return;
     const int row = std::clamp(m_firstRow - steps * 3, 0, std::max(0, rowCount() - 1));
     setFirstRow(row);
-    event->accept();
+}
+
+bool DayView::event(QEvent* event)
+{
+    // The tooltip names the chosen treatment, a text from the data: shown as it is, never as markup.
+    if (event->type() == QEvent::ToolTip && Qt::mightBeRichText(toolTip())) {
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(),
+                           Qt::convertFromPlainText(toolTip(), Qt::WhiteSpacePre), this);
+        return true;
+    }
+    return QWidget::event(event);
 }

@@ -46,6 +46,8 @@ public:
     void remove(int index);
     void clear();
 
+    // The header's font: the widget's font, bold, 9.75 points.
+    QFont captionFont() const;
     int headerHeight() const;
     int rowHeight() const;
 
@@ -56,7 +58,9 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -69,6 +73,8 @@ private:
     DayViewModel m_model;
     QColor m_backColor = Qt::white;
     int m_firstRow = 0;
+    // Wheel movement not yet worth a whole notch, in eighths of a degree.
+    int m_wheelDelta = 0;
     QScrollBar* m_scrollBar;
     // The row times and block texts, in the small font.
     CachedTextPainter m_smallTexts;

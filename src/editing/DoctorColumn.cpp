@@ -32,15 +32,15 @@ void addWindow(DoctorDemand& demand, const DayViewModel& doctor, const QString& 
     demand.spread(row, length);
 }
 
-// Adds one fee, rounded to whole units (halves to the even neighbour). A total beyond what is
-// counted exactly is an overflow, as is a fee no whole number can hold.
+// Adds one fee to the total and rounds the sum to whole units (halves to the even neighbour), so
+// 45 then 62.5 make 108. A total beyond what is counted exactly is an overflow.
 qint64 addFee(qint64 total, double fee)
 {
     constexpr double ExactLimit = 9007199254740992.0; // 2^53
-    const double rounded = std::nearbyint(fee);
-    if (std::abs(rounded) > ExactLimit || std::abs(double(total) + rounded) > ExactLimit)
+    const double sum = std::nearbyint(double(total) + fee);
+    if (!(std::abs(sum) <= ExactLimit))
         throw LunarisError(LunarisError::Overflow, QStringLiteral("Überlauf"));
-    return total + static_cast<qint64>(rounded);
+    return static_cast<qint64>(sum);
 }
 } // namespace
 

@@ -9,14 +9,13 @@
 
 PrintSettings PrintSettings::read(const SettingsStore& settings)
 {
-    const QString& app = SettingsStore::FamilyApp;
     const QString section = QStringLiteral("Printer");
     const PrintSettings defaults;
     PrintSettings values;
-    values.fontName = settings.getSetting(app, section, QStringLiteral("Schriftart"), defaults.fontName);
-    values.fontSize = settings.getSetting(app, section, QStringLiteral("Fontsize"), defaults.fontSize);
-    values.horOffset = settings.getSetting(app, section, QStringLiteral("Hor"), defaults.horOffset);
-    values.vertOffset = settings.getSetting(app, section, QStringLiteral("Vert"), defaults.vertOffset);
+    values.fontName = settings.getSharedSetting(section, QStringLiteral("Schriftart"), defaults.fontName);
+    values.fontSize = settings.getSharedSetting(section, QStringLiteral("Fontsize"), defaults.fontSize);
+    values.horOffset = settings.getSharedSetting(section, QStringLiteral("Hor"), defaults.horOffset);
+    values.vertOffset = settings.getSharedSetting(section, QStringLiteral("Vert"), defaults.vertOffset);
     return values;
 }
 

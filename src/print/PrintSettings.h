@@ -6,17 +6,16 @@
 
 class SettingsStore;
 
-// The printer values of the practice, as the family's other programs store them. They are read
-// afresh for every print-out and kept as text: each step converts what it needs when it needs it,
-// so a bad value spoils only the steps that use it.
+// The printer values of the practice: each as the family's other programs store it, else as this
+// program's settings dialog stored it, else the default. They are read afresh for every print-out
+// and kept as text: each step converts what it needs when it needs it, so a bad value spoils only
+// the steps that use it.
 struct PrintSettings {
     QString fontName = QStringLiteral("Arial");
     QString fontSize = QStringLiteral("10");  // points
     QString horOffset = QStringLiteral("0");  // millimetres
     QString vertOffset = QStringLiteral("0"); // millimetres
 
-    // Reads the values stored under the family's name; the program's own printer fields (written by
-    // its settings dialog) are deliberately not used.
     static PrintSettings read(const SettingsStore& settings);
 };
 

@@ -16,20 +16,27 @@ QString settingsKey(const QString& section, const QString& key)
 QString SettingsStore::getSetting(const QString& application, const QString& section, const QString& key,
                                   const QString& defaultValue) const
 {
+    return storedSetting(application, section, key).value_or(defaultValue);
+}
+
+std::optional<QString> SettingsStore::storedSetting(const QString& application, const QString& section,
+                                                    const QString& key) const
+{
     const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, FamilyApp, application);
     const QVariant value = settings.value(settingsKey(section, key));
     if (!value.isValid())
-        return defaultValue;
+        return std::nullopt;
     // An unquoted text with commas, written by another program, reads back as a list.
     if (value.userType() == QMetaType::QStringList)
         return value.toStringList().join(QLatin1String(", "));
     return value.toString();
 }
 
-bool SettingsStore::hasSetting(const QString& application, const QString& section, const QString& key) const
+QString SettingsStore::getSharedSetting(const QString& section, const QString& key, const QString& defaultValue) const
 {
-    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, FamilyApp, application);
-    return settings.contains(settingsKey(section, key));
+    if (const auto family = storedSetting(FamilyApp, section, key))
+        return *family;
+    return getSetting(ProgramApp, section, key, defaultValue);
 }
 
 void SettingsStore::saveSetting(const QString& application, const QString& section, const QString& key,

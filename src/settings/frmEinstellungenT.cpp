@@ -99,7 +99,10 @@ frmEinstellungenT::frmEinstellungenT(AppServices& services, QWidget* parent) : Q
     m_cmdOK = addButton(this, QStringLiteral("cmdOK"), QStringLiteral("&OK"), twipsRect(360, 5520, 1335, 375));
     m_cmdAbbrechen =
         addButton(this, QStringLiteral("cmdAbbrechen"), QStringLiteral("&Abbrechen"), twipsRect(4440, 5520, 1335, 375));
-    // Enter in a field and Esc both cancel; OK has to be clicked or reached with the focus.
+    // Enter and Esc cancel wherever the focus is. A button that takes the focus must not become the
+    // default: a click on the other tab hides the focused field and Qt moves the focus on, to OK.
+    for (QPushButton* other : {m_cmdOK, m_cmdPfad, m_cmdSchrift})
+        other->setAutoDefault(false);
     m_cmdAbbrechen->setDefault(true);
 
     connect(m_tabStrip, &QTabBar::currentChanged, this, &frmEinstellungenT::TabStrip1_Click);
@@ -159,13 +162,16 @@ void frmEinstellungenT::buildPraxisPage()
     QLineEdit* txtSlot = addField(frame, QStringLiteral("txtSlot"), {4560, 3480, 375, 360}, Praxis,
                                   QStringLiteral("Slot"), QStringLiteral("1"));
     txtSlot->setToolTip(QStringLiteral("1=10 min, 2=15 min"));
+
+    m_lblVorgabe[0] = addLabel(frame, QStringLiteral("lblVorgabe0"), QString(), twipsRect(240, 3960, 4935, 330));
 }
 
 void frmEinstellungenT::buildProgrammPage()
 {
     QFrame* frame = m_frames[1];
+    // As designed, the label reaches under the box; its text wraps before the box begins.
     QLabel* lblBackup = addLabel(frame, QStringLiteral("lblBackup"), QStringLiteral("Daten- Sicherungspfad:"),
-                                 twipsRect(240, 840, 1500, 615));
+                                 twipsRect(240, 840, 1815, 615));
     lblBackup->setWordWrap(true);
     // One pixel narrower than 2775 twips, so that the button "..." does not cover the box's right edge.
     m_txtBackup = addField(frame, QStringLiteral("txtBackup"), {1800, 960, 2760, 360}, Programm,
@@ -189,6 +195,10 @@ void frmEinstellungenT::buildProgrammPage()
     // (a validator limits typing only, where a maximum length would also cut values set by the program).
     m_txtFontsize->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral(".{0,2}")), m_txtFontsize));
+
+    // Between the backup folder and the printer fields it speaks of.
+    m_lblVorgabe[1] = addLabel(frame, QStringLiteral("lblVorgabe1"), QString(), twipsRect(240, 1560, 4935, 600));
+    m_lblVorgabe[1]->setWordWrap(true);
 }
 
 void frmEinstellungenT::setTabOrder()
@@ -228,8 +238,60 @@ void frmEinstellungenT::Form_Load()
             m_checkDay[day]->setChecked(isNumber && flag == 1);
         });
     }
+    showFamilyValues();
     m_tabStrip->setCurrentIndex(0);
     TabStrip1_Click(0);
+}
+
+void frmEinstellungenT::showFamilyValues()
+{
+    const SettingsStore& store = m_services.settings;
+    auto family = [&](const QString& section, const char* key) {
+        return store.storedSetting(SettingsStore::FamilyApp, section, QLatin1String(key));
+    };
+    QStringList praxis;
+    runStep([&] {
+        const auto open = family(Praxis, "OpenZeit");
+        const auto close = family(Praxis, "ZuZeit");
+        const auto slot = family(Praxis, "Slot");
+        if (open && close)
+            praxis << *open + QStringLiteral("–") + *close;
+        else if (open)
+            praxis << QStringLiteral("Öffnungszeit ") + *open;
+        else if (close)
+            praxis << QStringLiteral("Schlußzeit ") + *close;
+        if (slot)
+            praxis << QStringLiteral("Slot ") + *slot;
+    });
+    QStringList printer;
+    runStep([&] {
+        const auto font = family(Printer, "Schriftart");
+        const auto size = family(Printer, "Fontsize");
+        const auto hor = family(Printer, "Hor");
+        const auto vert = family(Printer, "Vert");
+        if (font && size)
+            printer << *font + QStringLiteral(" ") + *size;
+        else if (font)
+            printer << QStringLiteral("Schriftart ") + *font;
+        else if (size)
+            printer << QStringLiteral("Schriftgröße ") + *size;
+        if (hor && vert)
+            printer << QStringLiteral("Position ") + *hor + QLatin1Char('/') + *vert;
+        else if (hor)
+            printer << QStringLiteral("Position horizontal ") + *hor;
+        else if (vert)
+            printer << QStringLiteral("Position vertikal ") + *vert;
+    });
+    const QStringList* lines[2] = {&praxis, &printer};
+    for (int page = 0; page < 2; ++page) {
+        QLabel* label = m_lblVorgabe[page];
+        // The values come from another program: shown as they are, never as markup.
+        label->setTextFormat(Qt::PlainText);
+        label->setText(lines[page]->isEmpty()
+                           ? QString()
+                           : QStringLiteral("Vom Terminplaner vorgegeben: ") + lines[page]->join(QStringLiteral(", ")));
+        label->setVisible(!lines[page]->isEmpty());
+    }
 }
 
 void frmEinstellungenT::TabStrip1_Click(int index)

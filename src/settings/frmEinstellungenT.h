@@ -6,6 +6,7 @@
 struct AppServices;
 class QCheckBox;
 class QFrame;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabBar;
@@ -31,6 +32,9 @@ private:
     void buildProgrammPage();
     void setTabOrder();
     void Form_Load();
+    // Says under the fields which hours, slot and printer values the family's planner holds: those
+    // are the ones in effect, whatever the dialog stores.
+    void showFamilyValues();
     void TabStrip1_Click(int index);
     void cmdPfad_Click();
     void cmdSchrift_Click();
@@ -54,4 +58,6 @@ private:
     QPushButton* m_cmdSchrift = nullptr;
     QPushButton* m_cmdOK = nullptr;
     QPushButton* m_cmdAbbrechen = nullptr;
+    // The line naming the planner's values, one per page.
+    QLabel* m_lblVorgabe[2] = {};
 };

@@ -53,8 +53,8 @@ QString ServerAddress::option(const QString& key) const
 QString ConnectionSetting::read(const SettingsStore& settings)
 {
     for (const QString& application : {SettingsStore::ProgramApp, SettingsStore::FamilyApp})
-        if (settings.hasSetting(application, Section, Key))
-            return settings.getSetting(application, Section, Key, QString()).trimmed();
+        if (const std::optional<QString> value = settings.storedSetting(application, Section, Key))
+            return value->trimmed();
     return {};
 }
 

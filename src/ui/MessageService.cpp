@@ -1,5 +1,40 @@
 #include "ui/MessageService.h"
 
+#include <QCloseEvent>
+#include <QKeyEvent>
+
+#include <bitset>
+#include <memory>
+
+namespace {
+// A box that asks a question without offering a way out (Ja/Nein) has to be answered: Esc and the
+// close box do nothing. Qt would otherwise make "Nein" the escape button, so Esc would answer "Nein".
+class AnswerRequiredBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->matches(QKeySequence::Cancel)) {
+            event->accept();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+    // A click on a button closes the box without a close event; this one comes from the close box
+    // or the window system.
+    void closeEvent(QCloseEvent* event) override { event->ignore(); }
+};
+
+// Only a Cancel button, or the single button of a plain message, is a way out of a box.
+bool hasWayOut(QMessageBox::StandardButtons buttons)
+{
+    const auto count = std::bitset<32>(buttons.toInt()).count();
+    return count <= 1 || buttons.testFlag(QMessageBox::Cancel);
+}
+} // namespace
+
 void MessageService::inform(QWidget* parent, const QString& text, const QString& title, QMessageBox::Icon icon)
 {
     show({text, title, icon, QMessageBox::Ok, QMessageBox::Ok, parent});
@@ -17,8 +52,13 @@ QMessageBox::StandardButton QtMessageService::show(const MessageRequest& request
     // Texts carry a single CR as line break, which the label would not break on.
     QString text = request.text;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QMessageBox box(request.icon, request.title, text, request.buttons, request.parent);
+    std::unique_ptr<QMessageBox> box =
+        hasWayOut(request.buttons)
+            ? std::make_unique<QMessageBox>(request.icon, request.title, text, request.buttons, request.parent)
+            : std::make_unique<AnswerRequiredBox>(request.icon, request.title, text, request.buttons, request.parent);
+    // Names and codes come from the data; a "<b>" in them is shown as typed.
+    box->setTextFormat(Qt::PlainText);
     if (request.defaultButton != QMessageBox::NoButton)
-        box.setDefaultButton(request.defaultButton);
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+        box->setDefaultButton(request.defaultButton);
+    return static_cast<QMessageBox::StandardButton>(box->exec());
 }

@@ -1,0 +1,112 @@
+#include "TestMain.h"
+#include "ui/MessageService.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
+#include <QWindow>
+
+#include <functional>
+
+namespace {
+// Shows a box through the program's own message seam (a real QMessageBox, run modally) and lets
+// `drive` act on it as a user would once it is on screen. Returns the answer the seam gave.
+QMessageBox::StandardButton showAndDrive(const MessageRequest& request, std::function<void(QMessageBox&)> drive)
+{
+    QtMessageService service;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        poll.stop();
+        drive(*box);
+    });
+    poll.start();
+    return service.show(request);
+}
+
+// Sends what the window system sends for the close box (or Alt+F4).
+void closeBox(QMessageBox& box)
+{
+    box.windowHandle()->close();
+    QCoreApplication::processEvents();
+}
+
+void pressEscape(QMessageBox& box)
+{
+    QTest::keyClick(&box, Qt::Key_Escape);
+    QCoreApplication::processEvents();
+}
+} // namespace
+
+class TestMessages : public QObject {
+    Q_OBJECT
+private slots:
+    void questionsHaveToBeAnswered_data();
+    void questionsHaveToBeAnswered();
+    void plainMessagesCloseWithEsc();
+    void dataIsShownAsPlainText();
+};
+
+void TestMessages::questionsHaveToBeAnswered_data()
+{
+    QTest::addColumn<bool>("escape"); // Esc, else the close box
+    QTest::addColumn<int>("answer");
+    QTest::newRow("Esc, then Ja") << true << int(QMessageBox::Yes);
+    QTest::newRow("Esc, then Nein") << true << int(QMessageBox::No);
+    QTest::newRow("close box, then Ja") << false << int(QMessageBox::Yes);
+    QTest::newRow("close box, then Nein") << false << int(QMessageBox::No);
+}
+
+void TestMessages::questionsHaveToBeAnswered()
+{
+    QFETCH(bool, escape);
+    QFETCH(int, answer);
+    bool stillOpen = false;
+    const MessageRequest question{"Möchten Sie Speichern?", "Lunaris", QMessageBox::Question,
+                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes};
+    const auto result = showAndDrive(question, [&](QMessageBox& box) {
+        QCOMPARE(box.buttons().size(), 2);
+        QCOMPARE(box.button(QMessageBox::Yes)->text(), QString("&Ja"));
+        escape ? pressEscape(box) : closeBox(box);
+        stillOpen = box.isVisible();
+        // The escape must not have been taken as an answer either.
+        escape ? pressEscape(box) : closeBox(box);
+        stillOpen = stillOpen && box.isVisible();
+        QTest::mouseClick(box.button(QMessageBox::StandardButton(answer)), Qt::LeftButton);
+    });
+    QVERIFY(stillOpen);
+    QCOMPARE(int(result), answer);
+}
+
+void TestMessages::plainMessagesCloseWithEsc()
+{
+    const MessageRequest message{"Termine überlappen!", "Lunaris", QMessageBox::NoIcon, QMessageBox::Ok,
+                                 QMessageBox::Ok};
+    QCOMPARE(showAndDrive(message, pressEscape), QMessageBox::Ok);
+    QCOMPARE(showAndDrive(message, closeBox), QMessageBox::Ok);
+}
+
+void TestMessages::dataIsShownAsPlainText()
+{
+    // A day name with markup, in a question; a CR still breaks the line.
+    const QString text = "Möchten Sie den Tag <b>fett</b> &amp; <i>mehr</i>\rlöschen?";
+    QString shown;
+    Qt::TextFormat format = Qt::AutoText;
+    showAndDrive({text, "Idealtag löschen", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No},
+                 [&](QMessageBox& box) {
+                     format = box.textFormat();
+                     for (const QLabel* label : box.findChildren<QLabel*>())
+                         if (label->text().contains("fett"))
+                             shown = label->text();
+                     QTest::mouseClick(box.button(QMessageBox::No), Qt::LeftButton);
+                 });
+    QCOMPARE(format, Qt::PlainText);
+    QCOMPARE(shown, QString("Möchten Sie den Tag <b>fett</b> &amp; <i>mehr</i>\nlöschen?"));
+}
+
+LUNARIS_TEST_MAIN(TestMessages)
+#include "tst_messages.moc"
