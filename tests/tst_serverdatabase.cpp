@@ -3,9 +3,27 @@
 #include "app/LunarisError.h"
 #include "store/Database.h"
 #include "store/PasswordFile.h"
+#include "store/ServerConnection.h"
 
 #include <QTemporaryDir>
 
+#include "MainWindowFixture.h"
+#include "ScriptedMessages.h"
+#include "ScriptedModalRunner.h"
+#include "TempSettings.h"
+#include "app/AppServices.h"
+#include "app/LunarisState.h"
+#include "app/Program.h"
+#include "masterdata/frmBehandT.h"
+#include "masterdata/frmStuhlT.h"
+#include "settings/SettingsStore.h"
+#include "store/Tables.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
 #include <QSqlQuery>
 
 namespace {
@@ -39,6 +57,9 @@ private slots:
     void describesServerErrors_data();
     void describesServerErrors();
     void reconnectsAfterTheServerWasGone();
+    void startRefusedWhenTheServerIsAway();
+    void programStartsOnTheServer();
+    void masterDataEditorsOnTheServer();
 };
 
 void TestServerDatabase::init()
@@ -137,6 +158,112 @@ void TestServerDatabase::reconnectsAfterTheServerWasGone()
     QVERIFY(!failureOf([&] { db.inTransaction([&] { db.run(R"(DELETE FROM "Stuhl")"); }); }).isEmpty());
     TestServer::restart();
     QCOMPARE(chairs(db), QStringList({"Stuhl 1", "Stuhl 2"}));
+}
+
+void TestServerDatabase::startRefusedWhenTheServerIsAway()
+{
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.port = 1;
+    ScriptedMessages messages;
+    messages.answer(QMessageBox::Ok);
+    QVERIFY(!openPracticeDatabase(address, messages));
+    const MessageRequest box = messages.last();
+    QVERIFY2(box.text.startsWith("Fehler: 3151 Die Verbindung zum Server „127.0.0.1:1“ ist fehlgeschlagen: Der Server "
+                                 "ist nicht erreichbar.\r(Meldung: "),
+             qPrintable(box.text));
+    compareBox(box, box.text, "Lunaris", QMessageBox::Critical);
+    QVERIFY(!QSqlDatabase::contains("lunaris"));
+}
+
+void TestServerDatabase::programStartsOnTheServer()
+{
+    // The real program, set to the server; its password comes from the password file.
+    QTemporaryDir root;
+    QDir(root.path()).mkpath("programm");
+    QDir(root.path()).mkpath("config/Kavemo");
+    QDir(root.path()).mkpath("runtime");
+    QFile::setPermissions(root.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(QFile::copy(LUNARIS_EXE, root.filePath("programm/lunaris")));
+    const ServerAddress address = TestServer::tcpAddress("kavemo");
+    QSettings(root.filePath("config/Kavemo/Lunaris.conf"), QSettings::IniFormat)
+        .setValue("Datenbank/Verbindung", address.uri());
+    PasswordFile(root.filePath("pgpass"))
+        .store(address.host, address.port, address.database, address.user, TestServer::password());
+
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_CONFIG_HOME", root.filePath("config"));
+    env.insert("XDG_RUNTIME_DIR", root.filePath("runtime"));
+    env.insert("PGPASSFILE", root.filePath("pgpass"));
+    program.setProcessEnvironment(env);
+    program.start(root.filePath("programm/lunaris"), {});
+    QVERIFY(program.waitForStarted());
+    // It logs in and stays connected; the empty database got the tables at that first connection.
+    ServerAddress overSocket = address;
+    overSocket.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
+    QSqlDatabase check = ServerConnection::open(overSocket, "check");
+    const auto count = [&](const QString& sql) {
+        QSqlQuery q(check);
+        return q.exec(sql) && q.next() ? q.value(0).toInt() : -1;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(count("SELECT COUNT(*) FROM pg_stat_activity WHERE application_name = 'Lunaris' AND "
+                                    "client_addr IS NOT NULL"),
+                              1, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(count("SELECT COUNT(*) FROM information_schema.tables WHERE table_schema = 'public'"), 4,
+                              20000);
+    QCOMPARE(program.state(), QProcess::Running);
+    QCOMPARE(QDir(root.filePath("programm")).entryList(QDir::Files), QStringList({"lunaris"})); // no file made
+    program.kill();
+    program.waitForFinished();
+    check.close();
+    check = QSqlDatabase();
+    QSqlDatabase::removeDatabase("check");
+}
+
+void TestServerDatabase::masterDataEditorsOnTheServer()
+{
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
+    Database db(address);
+    for (const char* chair : {"Stuhl 2", "Stuhl 1"})
+        db.run("INSERT INTO Stuhl (STUHL, TEXT) VALUES (?, ?)", {chair, "Fenster"});
+    TempSettings tempSettings;
+    SettingsStore settings;
+    ScriptedMessages messages;
+    ScriptedModalRunner modals;
+    AppServices services{db, settings, messages, modals};
+    LunarisState state;
+    {
+        frmStuhlT editor(state, services);
+        editor.show();
+        const auto box = [&](int i) { return editor.findChild<QLineEdit*>(QStringLiteral("txtFields%1").arg(i)); };
+        QCOMPARE(box(1)->text(), "Stuhl 2"); // the first stored row
+        box(2)->setText("Wand");
+        editor.findChild<QPushButton*>("cmdUpdate")->click();
+        editor.findChild<QPushButton*>("cmdAdd")->click();
+        box(1)->setText("Stuhl 3");
+        editor.findChild<QPushButton*>("cmdUpdate")->click();
+        QVERIFY(messages.shown().isEmpty());
+    }
+    QStringList rows;
+    for (QSqlQuery q = db.run("SELECT STUHL, TEXT FROM Stuhl ORDER BY rowid"); q.next();)
+        rows.append(q.value(0).toString() + "|" + q.value(1).toString());
+    QCOMPARE(rows, QStringList({"Stuhl 2|Wand", "Stuhl 1|Fenster", "Stuhl 3|"}));
+    {
+        frmBehandT editor(state, services);
+        editor.show();
+        const auto box = [&](int i) { return editor.findChild<QLineEdit*>(QStringLiteral("txtFields%1").arg(i)); };
+        editor.findChild<QPushButton*>("cmdAdd")->click();
+        QCOMPARE(box(2)->text(), "0"); // the table's default
+        box(0)->setText("KONT");
+        box(2)->setText("20");
+        editor.findChild<QPushButton*>("cmdUpdate")->click();
+        QVERIFY(messages.shown().isEmpty());
+    }
+    const std::optional<Treatment> kont = TreatmentTable(db).find("KONT");
+    QVERIFY(kont);
+    QCOMPARE(wholeNumber(kont->dauer), 20);
 }
 
 LUNARIS_TEST_MAIN(TestServerDatabase)

@@ -41,13 +41,18 @@ bool acceptConnectSetting(const QString& connect, MessageService& messages)
                         QStringLiteral("Lunaris"), QMessageBox::Critical);
         return false;
     }
-    // The server backend is not part of this build yet: a server setting must not fall back to the file.
-    messages.inform(nullptr,
-                    QStringLiteral("Fehler: 3151 Die Einstellung „%1/%2“ nennt einen PostgreSQL-Server. Diese "
-                                   "Version kann nur mit der Datei Kavemo.mdb im Programmordner arbeiten.")
-                        .arg(ConnectionSetting::Section, ConnectionSetting::Key),
-                    QStringLiteral("Lunaris"), QMessageBox::Critical);
-    return false;
+    return true;
+}
+
+std::unique_ptr<Database> openPracticeDatabase(const ServerAddress& server, MessageService& messages)
+{
+    try {
+        return std::make_unique<Database>(server);
+    } catch (const LunarisError& e) {
+        messages.inform(nullptr, QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description()),
+                        QStringLiteral("Lunaris"), QMessageBox::Critical);
+        return nullptr;
+    }
 }
 
 int Main(int argc, char** argv)
@@ -86,7 +91,9 @@ int Main(int argc, char** argv)
         return 1;
 
     const std::unique_ptr<Database> database =
-        openPracticeDatabase(QDir::current().absoluteFilePath(state.DatabaseFile), messages);
+        state.DatabaseConnect.isEmpty()
+            ? openPracticeDatabase(QDir::current().absoluteFilePath(state.DatabaseFile), messages)
+            : openPracticeDatabase(ConnectionSetting::parse(state.DatabaseConnect), messages);
     if (!database)
         return 1;
 

@@ -11,5 +11,5 @@ bool InsertionOrderTableModel::selectAll()
 
 QString InsertionOrderTableModel::orderByClause() const
 {
-    return QStringLiteral("ORDER BY rowid");
+    return QStringLiteral("ORDER BY ") + m_rowIdColumn;
 }

@@ -11,7 +11,12 @@ public:
     // Reads every row at once: the positions the editor shows count from the whole table, and the
     // read is finished, so no lock stays on the file.
     bool selectAll();
+    // The column that gives the insertion order (Database::rowIdColumn).
+    void setRowIdColumn(const QString& column) { m_rowIdColumn = column; }
 
 protected:
     QString orderByClause() const override;
+
+private:
+    QString m_rowIdColumn = QStringLiteral("rowid");
 };

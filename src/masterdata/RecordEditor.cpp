@@ -153,7 +153,9 @@ void RecordEditor::formLoad()
         move(screen->availableGeometry().topLeft());
 
     // A step that fails is skipped: without its table the editor opens empty.
-    m_model.setTable(m_setup.table);
+    // On the server the table's name is quoted, or it would fold to lower case.
+    m_model.setTable(m_services.database.sql(m_setup.table));
+    m_model.setRowIdColumn(m_services.database.rowIdColumn());
     m_model.setEditStrategy(QSqlTableModel::OnManualSubmit);
     connect(&m_model, &QSqlTableModel::primeInsert, this, [this](int, QSqlRecord& record) {
         // A new record shows the table's defaults in its numeric fields, as a new row would get them.
