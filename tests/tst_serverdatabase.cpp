@@ -14,6 +14,8 @@
 #include "app/AppServices.h"
 #include "app/LunarisState.h"
 #include "app/Program.h"
+#include "app/frmLunaris.h"
+#include "dayview/DayView.h"
 #include "masterdata/frmBehandT.h"
 #include "masterdata/frmStuhlT.h"
 #include "settings/SettingsStore.h"
@@ -60,6 +62,7 @@ private slots:
     void startRefusedWhenTheServerIsAway();
     void programStartsOnTheServer();
     void masterDataEditorsOnTheServer();
+    void saveFailsWhileTheServerIsAwayAndWorksAfter();
 };
 
 void TestServerDatabase::init()
@@ -264,6 +267,43 @@ void TestServerDatabase::masterDataEditorsOnTheServer()
     const std::optional<Treatment> kont = TreatmentTable(db).find("KONT");
     QVERIFY(kont);
     QCOMPARE(wholeNumber(kont->dauer), 20);
+}
+
+void TestServerDatabase::saveFailsWhileTheServerIsAwayAndWorksAfter()
+{
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
+    Database db(address);
+    db.run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 1"});
+    db.run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 20});
+    TempSettings tempSettings;
+    SettingsStore settings;
+    ScriptedMessages messages;
+    ScriptedModalRunner modals;
+    AppServices services{db, settings, messages, modals};
+    LunarisState state;
+    frmLunaris window(state, services);
+    QVERIFY(window.Form_Load(1024));
+    window.mnuFileNew_Click();
+    state.CurrentIdealtag = "Montag";
+    window.SSDay1(0)->add("08:00", "08:20", "KONT", QColor(0, 255, 0));
+    state.Modified = true;
+
+    TestServer::crash();
+    messages.answer(QMessageBox::Ok);
+    QVERIFY(!window.Speichern());
+    const MessageRequest box = messages.last();
+    QVERIFY2(box.text.startsWith("Daten konnten nicht gespeichert werden\r"
+                                 "Die Verbindung zum Datenbankserver ist unterbrochen ("),
+             qPrintable(box.text));
+    compareBox(box, box.text, "Speichern", QMessageBox::Critical);
+    QVERIFY(state.Modified);
+    QCOMPARE(blocksOn(*window.SSDay1(0)), QStringList({"08:00-08:20 KONT"}));
+
+    TestServer::restart();
+    QVERIFY(window.Speichern()); // no restart of the program
+    QVERIFY(!state.Modified);
+    QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), 1);
 }
 
 LUNARIS_TEST_MAIN(TestServerDatabase)

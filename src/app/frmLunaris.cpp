@@ -704,9 +704,12 @@ bool frmLunaris::Speichern()
     try {
         // One transaction: a failure leaves the stored day exactly as it was.
         m_rowsOnScreen = IdealDayStore(m_services.database).replaceDay(m_state.CurrentIdealtag, rows, m_rowsOnScreen);
-    } catch (const LunarisError&) {
-        m_services.messages.inform(this, QStringLiteral("Daten konnten nicht gespeichert werden"),
-                                   QStringLiteral("Speichern"), QMessageBox::Critical);
+    } catch (const LunarisError& e) {
+        QString text = QStringLiteral("Daten konnten nicht gespeichert werden");
+        // A database server that cannot be reached is worth naming: the user can wait for it and save again.
+        if (e.number() == Database::ServerUnreachable)
+            text += QLatin1Char('\r') + e.description();
+        m_services.messages.inform(this, text, QStringLiteral("Speichern"), QMessageBox::Critical);
         return false;
     }
     m_state.Modified = false;

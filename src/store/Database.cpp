@@ -18,7 +18,7 @@ constexpr int NotADatabase = 3343;
 constexpr int MissingTable = 3078;
 constexpr int MissingField = 3265;
 constexpr auto kTemplateIndex = "Template_IDEALTAG_STUHL";
-constexpr int ServerUnreachable = 3151;
+constexpr int ServerUnreachable = Database::ServerUnreachable;
 
 // SQLite's primary result code (the low byte of an extended code).
 int primaryCode(const QSqlError& error)

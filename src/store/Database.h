@@ -21,6 +21,8 @@ class Database {
 public:
     // Milliseconds a statement waits for a lock held by another program before it gives up.
     static constexpr int BusyTimeoutMs = 5000;
+    // The number of a failure to reach the database server (at login or when the connection broke).
+    static constexpr int ServerUnreachable = 3151;
 
     explicit Database(const QString& filePath, const QString& connectionName = QStringLiteral("lunaris"),
                       int busyTimeoutMs = BusyTimeoutMs);
