@@ -1,6 +1,15 @@
+#include "MainWindowFixture.h"
+#include "ScriptedMessages.h"
+#include "ScriptedModalRunner.h"
+#include "TempSettings.h"
 #include "TestMain.h"
 #include "TestServer.h"
+#include "app/AppServices.h"
 #include "app/LunarisError.h"
+#include "app/LunarisState.h"
+#include "app/frmLunaris.h"
+#include "dayview/DayView.h"
+#include "settings/SettingsStore.h"
 #include "store/Database.h"
 #include "store/ServerConnection.h"
 #include "store/Tables.h"
@@ -85,6 +94,10 @@ private slots:
     void badContentsRefused();
     void saveFailsWhileAnotherWriterHoldsTheLock_data() { addBackendRows(); }
     void saveFailsWhileAnotherWriterHoldsTheLock();
+    void saveAsksWhenTheDayChangedElsewhere_data();
+    void saveAsksWhenTheDayChangedElsewhere();
+    void windowAsksBeforeOverwriting_data() { addBackendRows(); }
+    void windowAsksBeforeOverwriting();
 };
 
 void TestStoreBackends::init()
@@ -204,6 +217,108 @@ void TestStoreBackends::saveFailsWhileAnotherWriterHoldsTheLock()
     QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 1|KONT|08:00|08:20"}));
     store.replaceDay("Montag", {}); // the lock is gone: saving works again
     QCOMPARE(b.stored("Montag"), QStringList());
+}
+
+void TestStoreBackends::saveAsksWhenTheDayChangedElsewhere_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("change"); // what another workstation did after this one's last save
+    QTest::addColumn<bool>("asked");
+    for (const QString backend : {"file", "server"}) {
+        QTest::newRow(qPrintable(backend + ": nothing")) << backend << "" << false;
+        QTest::newRow(qPrintable(backend + ": row added"))
+            << backend
+            << "INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) VALUES "
+               "('Montag', 'Stuhl 2', 'BÜ', '09:00', '09:30')"
+            << true;
+        QTest::newRow(qPrintable(backend + ": time changed"))
+            << backend << "UPDATE Template SET ENDZEIT = '08:30' WHERE IDEALTAG = 'Montag'" << true;
+        QTest::newRow(qPrintable(backend + ": day deleted"))
+            << backend << "DELETE FROM Template WHERE IDEALTAG = 'Montag'" << true;
+        QTest::newRow(qPrintable(backend + ": other day changed"))
+            << backend << "DELETE FROM Template WHERE IDEALTAG = 'Dienstag'" << false;
+    }
+}
+
+void TestStoreBackends::saveAsksWhenTheDayChangedElsewhere()
+{
+    QFETCH(QString, backend);
+    QFETCH(QString, change);
+    QFETCH(bool, asked);
+    Backend b(backend);
+    const IdealDayStore store(*b.db);
+    store.replaceDay("Dienstag", {{"Stuhl 1", "KONT", "10:00", "10:20"}});
+    int questions = 0;
+    const auto answer = [&](bool yes) {
+        return [&questions, yes] {
+            ++questions;
+            return yes;
+        };
+    };
+    const std::optional<RowsOnScreen> mine =
+        store.saveDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:20"}}, {}, answer(false));
+    QVERIFY(mine);
+    QCOMPARE(questions, 0); // a new day: nothing to compare with
+    if (!change.isEmpty())
+        b.db->run(change);
+    const QStringList theirs = b.stored("Montag");
+
+    const QList<TemplateRow> edited = {{"Stuhl 1", "KONT", "11:00", "11:20"}};
+    const std::optional<RowsOnScreen> declined = store.saveDay("Montag", edited, *mine, answer(false));
+    QCOMPARE(questions, asked ? 1 : 0);
+    if (asked) {
+        QVERIFY(!declined);
+        QCOMPARE(b.stored("Montag"), theirs);                          // Nein: the other workstation's rows stay
+        QVERIFY(store.saveDay("Montag", edited, *mine, answer(true))); // Ja: replaced
+        QCOMPARE(questions, 2);
+    }
+    QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 1|KONT|11:00|11:20"}));
+}
+
+void TestStoreBackends::windowAsksBeforeOverwriting()
+{
+    QFETCH(QString, backend);
+    Backend b(backend);
+    b.db->run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 1"});
+    b.db->run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 20});
+    IdealDayStore(*b.db).replaceDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:20"}});
+    TempSettings tempSettings;
+    SettingsStore settings;
+    ScriptedMessages messages;
+    ScriptedModalRunner modals;
+    AppServices services{*b.db, settings, messages, modals};
+    LunarisState state;
+    frmLunaris window(state, services);
+    QVERIFY(window.Form_Load(1024));
+    state.DayOpen = true;
+    state.CurrentIdealtag = "Montag";
+    window.Termin_load();
+    window.SSDay1(0)->add("09:00", "09:20", "KONT", QColor(0, 255, 0));
+    state.Modified = true;
+    // Another workstation saves the day meanwhile.
+    IdealDayStore(*b.db).replaceDay("Montag", {{"Stuhl 1", "KONT", "12:00", "12:20"}});
+
+    messages.answer(QMessageBox::No);
+    QVERIFY(!window.Speichern());
+    compareBox(messages.last(),
+               "Der Idealtag „Montag“ wurde inzwischen an einem anderen Arbeitsplatz geändert.\r"
+               "Möchten Sie ihn trotzdem überschreiben?",
+               "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(messages.last().defaultButton, QMessageBox::No);
+    QVERIFY(state.Modified);
+    QCOMPARE(blocksOn(*window.SSDay1(0)), QStringList({"08:00-08:20 KONT", "09:00-09:20 KONT"}));
+    QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 1|KONT|12:00|12:20"}));
+
+    messages.answer(QMessageBox::Yes);
+    QVERIFY(window.Speichern());
+    QVERIFY(!state.Modified);
+    QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 1|KONT|08:00|08:20", "Stuhl 1|KONT|09:00|09:20"}));
+    // Saved by this window and unchanged since: the next save asks nothing.
+    window.SSDay1(0)->add("10:00", "10:20", "KONT", QColor(0, 255, 0));
+    state.Modified = true;
+    QVERIFY(window.Speichern());
+    QCOMPARE(messages.shown().size(), 2);
+    QCOMPARE(b.stored("Montag").size(), 3);
 }
 
 LUNARIS_TEST_MAIN(TestStoreBackends)

@@ -742,7 +742,20 @@ bool frmLunaris::Speichern()
     }
     try {
         // One transaction: a failure leaves the stored day exactly as it was.
-        m_rowsOnScreen = IdealDayStore(m_services.database).replaceDay(m_state.CurrentIdealtag, rows, m_rowsOnScreen);
+        const QString day = m_state.CurrentIdealtag;
+        const std::optional<RowsOnScreen> written =
+            IdealDayStore(m_services.database).saveDay(day, rows, m_rowsOnScreen, [&] {
+                return m_services.messages.askYesNo(
+                    this,
+                    QStringLiteral("Der Idealtag „%1“ wurde inzwischen an einem anderen Arbeitsplatz geändert.\r"
+                                   "Möchten Sie ihn trotzdem überschreiben?")
+                        .arg(day),
+                    QStringLiteral("Lunaris"), QMessageBox::No);
+            });
+        // Not overwritten: the edits stay on screen, unsaved, for Save As another name.
+        if (!written)
+            return false;
+        m_rowsOnScreen = *written;
     } catch (const LunarisError& e) {
         QString text = QStringLiteral("Daten konnten nicht gespeichert werden");
         // A database server that cannot be reached is worth naming: the user can wait for it and save again.

@@ -91,8 +91,9 @@ QString RecordTable::unchangedSince(const StoredRecord& read, QVariantList& valu
     values.append(read.rowId);
     for (int i = 0; i < m_fields.size(); ++i) {
         // The server has no IS with a value; its long form means the same (NULL equals NULL).
-        condition += (m_db.isServer() ? QStringLiteral(" AND %1 IS NOT DISTINCT FROM ?") : QStringLiteral(" AND %1 IS ?"))
-                         .arg(m_fields.at(i).name);
+        condition +=
+            (m_db.isServer() ? QStringLiteral(" AND %1 IS NOT DISTINCT FROM ?") : QStringLiteral(" AND %1 IS ?"))
+                .arg(m_fields.at(i).name);
         values.append(read.values.value(i));
     }
     return condition;
