@@ -68,10 +68,11 @@ QString otherDayName(int n)
 
 qint64 dayFeeTotal()
 {
+    // The running sum is rounded after each addition (halves to even), in the doctor column's order.
     qint64 total = 0;
     for (int c = 0; c < Chairs; ++c)
         for (int r = 0; r < Rows; ++r)
-            total += static_cast<qint64>(std::nearbyint(treatment(codeOf(c, r)).hon));
+            total = static_cast<qint64>(std::nearbyint(double(total) + treatment(codeOf(c, r)).hon));
     return total;
 }
 

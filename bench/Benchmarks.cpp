@@ -5,7 +5,9 @@
 #include "NaiveDay.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"
+#include "editing/AnalysisPanel.h"
 #include "editing/BlockRules.h"
+#include "editing/DoctorColumn.h"
 #include "store/Database.h"
 
 #include <QAction>
@@ -14,7 +16,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QListWidget>
+#include <QLocale>
 #include <QPushButton>
 #include <QTest>
 
@@ -124,6 +128,30 @@ void drLoad(benchmark::State& state, BenchEnvironment& env, bool naive)
                 s.window().DR_Load();
             setTime(state, start);
         }
+        requireFullDay(s);
+        return &s;
+    });
+}
+
+// The Auswertung panel's rebuild beside DR_Load: the analysis of the whole day from the treatments
+// DR_Load has read, and the panel's widgets filled with it.
+void analysisPanel(benchmark::State& state, BenchEnvironment& env)
+{
+    guarded(state, [&] {
+        BenchSession& s = env.session(BenchEnvironment::ManyDays, Index::Kept);
+        s.window().DR_Load();
+        const auto treatments = DoctorColumn::byCode(TreatmentTable(s.database()).all());
+        auto* panel = s.window().findChild<AnalysisPanel*>();
+        require(panel, "no analysis panel");
+        for (auto _ : state) {
+            const auto start = Clock::now();
+            panel->showAnalysis(s.window().analysis(treatments));
+            setTime(state, start);
+        }
+        // The panel writes German digit groups ("36.000"), the fee box plain digits.
+        const QString total = panel->findChild<QLabel*>(QStringLiteral("lblHonorarGesamt"))->text();
+        require(QLocale(QLocale::German, QLocale::Germany).toLongLong(total) == s.feeText().toLongLong(),
+                "the panel's total is not the fee box's");
         requireFullDay(s);
         return &s;
     });
@@ -337,6 +365,7 @@ void registerBenchmarks(BenchEnvironment& env)
     for (const bool naive : {false, true})
         timed(RegisterBenchmark(name("DR_Load", naive).c_str(),
                                 [&env, naive](benchmark::State& s) { drLoad(s, env, naive); }));
+    timed(RegisterBenchmark("analysis_panel/program", [&env](benchmark::State& s) { analysisPanel(s, env); }));
     for (const bool naive : {false, true}) {
         timed(RegisterBenchmark(name("click_place", naive).c_str(),
                                 [&env, naive](benchmark::State& s) { clickBenchmark(s, env, naive, Qt::LeftButton); }));
@@ -374,6 +403,7 @@ std::vector<SummaryLine> summaryLines()
          days("open_day", 1000, true), 16, 0, "1,000 other days"},
         {"1. Opening the day", days("open_day", 10, false), days("open_day", 10, true), 16, 0, "10 other days"},
         {"2. DR_Load alone", name("DR_Load", false), name("DR_Load", true), 2, 0, ""},
+        {"2. Auswertung panel rebuilt (analysis and widgets)", "analysis_panel/program", "", 1, 0, ""},
         {"3. Placement click with rebuild and repaint", name("click_place", false), name("click_place", true), 4, 0,
          ""},
         {"3. Removal click with rebuild and repaint", name("click_remove", false), name("click_remove", true), 4, 0,
