@@ -7,6 +7,9 @@
 #include <QVariantList>
 
 #include <functional>
+#include <optional>
+
+#include "store/ConnectionSetting.h"
 
 class LunarisError;
 
@@ -18,27 +21,46 @@ class Database {
 public:
     // Milliseconds a statement waits for a lock held by another program before it gives up.
     static constexpr int BusyTimeoutMs = 5000;
+    // The number of a failure to reach the database server (at login or when the connection broke).
+    static constexpr int ServerUnreachable = 3151;
 
     explicit Database(const QString& filePath, const QString& connectionName = QStringLiteral("lunaris"),
                       int busyTimeoutMs = BusyTimeoutMs);
+    // The practice database on a PostgreSQL server. An empty database gets the tables; one with only
+    // some of them is refused unaltered; an unreachable server is reported with the reason.
+    explicit Database(const ServerAddress& server, const QString& connectionName = QStringLiteral("lunaris"));
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
+    // The file, or for a server "database auf host:port", as messages name it.
     const QString& filePath() const { return m_filePath; }
+    bool isServer() const { return m_server.has_value(); }
+    // The column that identifies a row and gives the insertion order: rowid in the file, an identity
+    // column on the server.
+    QString rowIdColumn() const;
     QSqlDatabase connection() const;
     // True when the file is opened for reading only: every write fails and the file stays as it is.
     bool isReadOnly() const { return m_readOnly; }
     // Changes how long statements wait for another program's lock.
     void setBusyTimeout(int milliseconds);
 
+    // The statement as this backend reads it. Statements name tables and fields unquoted, as the file
+    // spells them, and rows by rowid; on the server, where unquoted names fold to lower case, the
+    // program's table and field names are quoted and rowid becomes the identity column.
+    QString sql(const QString& statement) const;
+
     // Prepares, binds the values in order and runs one statement; throws LunarisError on failure.
     QSqlQuery run(const QString& sql, const QVariantList& values = {}) const;
 
-    // Runs work inside one write transaction: all of it is stored, or nothing when it throws.
+    // Runs work inside one write transaction: all of it is stored, or nothing when it throws. Write
+    // transactions of all workstations run one after the other.
     void inTransaction(const std::function<void()>& work) const;
 
 private:
+    void connectServer() const;
+    // After the connection to the server was lost, the next statement connects again.
+    void reconnectIfLost() const;
     void create();
     void buildNewFile(const QString& finalPath);
     void checkIsDatabaseFile() const;
@@ -52,6 +74,8 @@ private:
     QString m_connectionName;
     int m_busyTimeoutMs;
     bool m_readOnly = false;
+    std::optional<ServerAddress> m_server;
+    mutable bool m_serverLost = false;
 };
 
 // A failure of the data layer with its German description.
