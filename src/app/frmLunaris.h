@@ -9,6 +9,7 @@
 #include <memory>
 
 class DayView;
+class LunarisError;
 class IdealDayCommands;
 class ColumnClickHandler;
 class EditingControls;
@@ -78,6 +79,10 @@ public:
     // Runs the command of the tool-bar button with this key ("New", "Open", "Save", "Print").
     void tbToolBar_ButtonClick(const QString& key);
 
+    // Waits for the background check of the whole database file (busy pointer, status text). False
+    // when the file must not be written: the check found damage, and the message naming the file was shown.
+    bool databaseWritable();
+
     // Enables the day views and the commands once a day is created or opened.
     void switchOn(bool deleteEnabled);
     void setStatusText(const QString& text);
@@ -104,11 +109,17 @@ private:
     void restorePosition();
     void applyOuterGeometry();
     void showDataError(int number);
+    void showDatabaseFailure(const LunarisError& failure);
+    void showCheckWait(bool waiting);
+    void integrityCheckFinished();
     void showHelp(bool index);
 
     LunarisState& m_state;
     AppServices& m_services;
     bool m_unloaded = false;
+    // A write waits for the database check: the window cannot close meanwhile.
+    bool m_waitingForCheck = false;
+    QString m_statusBeforeCheck;
     // Where the window goes, outer bounds in pixels, and the frame taken off its size so far; pending
     // until the window system has told the frame.
     QRect m_outerGeometry;

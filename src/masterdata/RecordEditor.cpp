@@ -234,6 +234,7 @@ void RecordEditor::cmdDelete_Click()
     try {
         if (m_row < 0)
             throw LunarisError(NoCurrentRecord, kNoCurrentRecord);
+        m_services.database.awaitWritable();
         const int row = m_row;
         if (!m_model.removeRow(row) || !m_model.submitAll()) {
             const LunarisError failure = databaseFailure(m_model.lastError());
@@ -314,6 +315,12 @@ bool RecordEditor::storeEntries(QString& description)
 {
     if (m_row < 0) {
         description = kNoCurrentRecord;
+        return false;
+    }
+    try {
+        m_services.database.awaitWritable();
+    } catch (const LunarisError& e) {
+        description = e.description();
         return false;
     }
     const bool wasNew = isNewRecord();
