@@ -7,6 +7,9 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QSqlRecord>
+#include <QtEndian>
+
+#include <functional>
 
 namespace {
 QByteArray fileHash(const QString& path)
@@ -37,6 +40,8 @@ private slots:
     void olderSchemaStillWorks();
     void fieldConversions_data();
     void fieldConversions();
+    void readErrorsHalfWayAreFailures_data();
+    void readErrorsHalfWayAreFailures();
 };
 
 void TestDatabase::missingFileIsCreatedWithTheSchema()
@@ -312,3 +317,59 @@ void TestDatabase::fieldConversions()
 
 LUNARIS_TEST_MAIN(TestDatabase)
 #include "tst_database.moc"
+
+void TestDatabase::readErrorsHalfWayAreFailures_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::newRow("the rows of a day") << "Template";
+    QTest::newRow("the chairs") << "Stuhl";
+    QTest::newRow("the treatments") << "Behand";
+    QTest::newRow("the day names") << "Idealtag";
+}
+
+// A page of the table goes bad while the file is open (a failing disk, another program's damage): the
+// read that reaches it fails, after the rows before it were read, and must not end as a short result.
+void TestDatabase::readErrorsHalfWayAreFailures()
+{
+    QFETCH(QString, table);
+    TempDatabase temp;
+    const QString padding(150, QLatin1Char('x'));
+    temp.exec("BEGIN");
+    for (int i = 0; i < 400; ++i) {
+        const QString name = QStringLiteral("%1 %2").arg(i, 4, 10, QLatin1Char('0')).arg(padding);
+        if (table == "Template")
+            temp.addBlock("Montag", "Stuhl 1", name, "08:00", "08:10");
+        else if (table == "Stuhl")
+            temp.addChair(name);
+        else if (table == "Behand")
+            temp.addTreatment(name, 10);
+        else
+            temp.addDayName(name);
+    }
+    temp.exec("COMMIT");
+    const Database& db = temp.database();
+    const QStringList leaves =
+        temp.rows("SELECT pageno FROM dbstat WHERE name = ? AND pagetype = 'leaf' ORDER BY pageno", {table});
+    QVERIFY(leaves.size() > 10);
+    const int pageSize = temp.rows("PRAGMA page_size").value(0).toInt();
+    {
+        QFile file(temp.path());
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.seek(qint64(leaves.at(leaves.size() / 2).toInt() - 1) * pageSize));
+        file.write(QByteArray(pageSize, char(0x0d)));
+        // A new change counter makes the open connection drop the pages it holds.
+        QVERIFY(file.seek(24));
+        const QByteArray counter = file.read(4);
+        QVERIFY(file.seek(24));
+        char next[4];
+        qToBigEndian<quint32>(qFromBigEndian<quint32>(counter.constData()) + 1, next);
+        file.write(next, 4);
+    }
+    const QMap<QString, std::function<void()>> reads{
+        {"Template", [&] { IdealDayStore(db).storedBlocksOfDay("Montag"); }},
+        {"Stuhl", [&] { ChairTable(db).storedNames(); }},
+        {"Behand", [&] { TreatmentTable(db).all(); }},
+        {"Idealtag", [&] { IdealtagTable(db).names(); }},
+    };
+    QVERIFY_THROWS_EXCEPTION(LunarisError, reads.value(table)());
+}

@@ -457,8 +457,9 @@ void TestMainWindow::loadSkipsRefusedRowsAndReportsOthers()
     db.addBlock("Montag", "Stuhl 1", "A", "8:00", "8:10");   // not a clock time: refused, skipped
     db.addBlock("Montag", "Stuhl 1", "A", "09:00", "09:10");
     db.addBlock("Montag", "Stuhl 2", "A", "10:00", "10:10");
-    db.addBlock("Montag", "Stuhl 2", QVariant(), "11:00", "11:10"); // empty field: the load ends
+    db.addBlock("Montag", "Stuhl 2", QVariant(), "11:00", "11:10"); // empty field: left out, reported
     db.addBlock("Montag", "Stuhl 2", "A", "12:00", "12:10");
+    db.addBlock("Montag", "Stuhl 2", "A", "13:00", QVariant()); // a second one: still one box
     frmLunaris window(f.ctx.state, f.ctx.services);
     QVERIFY(window.Form_Load(1024));
     f.ctx.state.DayOpen = true;
@@ -466,11 +467,13 @@ void TestMainWindow::loadSkipsRefusedRowsAndReportsOthers()
     f.ctx.messages.answer(QMessageBox::Ok);
     window.Termin_load();
     QCOMPARE(blocksOn(*window.SSDay1(0)), QStringList({"09:00-09:10 A"}));
-    QCOMPARE(blocksOn(*window.SSDay1(1)), QStringList({"10:00-10:10 A"}));
-    QCOMPARE(window.SSDay1(2)->count(), 0); // the doctor column is not rebuilt
+    QCOMPARE(blocksOn(*window.SSDay1(1)), QStringList({"10:00-10:10 A", "12:00-12:10 A"}));
+    QCOMPARE(window.SSDay1(2)->count(), 3); // the doctor column is rebuilt from what is shown
     QCOMPARE(f.ctx.messages.shown().size(), 1);
     compareBox(f.ctx.messages.last(), "94 Fehler: Bitte Öffnungszeit und Datenbank überprüfen", "Datenfehler",
                QMessageBox::Warning, QMessageBox::Ok);
+    QCOMPARE(window.findChild<QLabel*>("sbStatusBar_Panel1")->text(),
+             QString("4 gespeicherte Einträge nicht angezeigt"));
 }
 
 void TestMainWindow::loadAfterChairsWereDeleted()

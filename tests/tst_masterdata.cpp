@@ -88,6 +88,25 @@ void type(QLineEdit* target, const QString& text)
         QTest::keyClicks(target, text);
 }
 
+// The tables as the family's planner keeps them: no key, no rules on the fields.
+void plannerTables(TestContext& ctx)
+{
+    ctx.tempDatabase.exec("DROP TABLE Stuhl");
+    ctx.tempDatabase.exec("CREATE TABLE Stuhl (STUHL, TEXT)");
+    ctx.tempDatabase.exec("DROP TABLE Behand");
+    ctx.tempDatabase.exec("CREATE TABLE Behand (BEH, TEXT, DAUER, DR_START, DR_DAUER, DR_START2, DR_DAUER2, HON)");
+}
+
+void mouseClick(QDialog& editor, const QString& name)
+{
+    auto* button = editor.findChild<QAbstractButton*>(name);
+    QVERIFY2(button, qPrintable(name));
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+const QString kChangedElsewhere = QStringLiteral(
+    "Der Datensatz wurde inzwischen von einem anderen Programm geändert oder gelöscht. Er wird neu gelesen.");
+
 const QString kRestart = QStringLiteral("Das Programm muss neu gestartet werden\rdamit die Änderungen wirksam werden.");
 } // namespace
 
@@ -121,6 +140,12 @@ private slots:
     void deleteFailures();
     void restartMessage();
     void addWithoutTable();
+    void decimalNumbers_data();
+    void decimalNumbers();
+    void recordsByIdentity_data();
+    void recordsByIdentity();
+    void chairInUse_data();
+    void chairInUse();
 };
 
 void TestMasterData::opensOnFirstRecord_data()
@@ -242,7 +267,7 @@ void TestMasterData::changeThenNextAsks()
     ctx.messages.answer(yes ? QMessageBox::Yes : QMessageBox::No);
     click(*editor, "cmdNext");
     compareBox(ctx.messages.last(), "Möchten Sie die Änderungen speichern?", facts.caption, QMessageBox::Question,
-              QMessageBox::Yes | QMessageBox::No);
+               QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(caption(*editor), QStringLiteral("Datensatz: 2"));
     const QStringList after = stored(ctx, table);
     QCOMPARE(after.mid(1), before.mid(1));
@@ -418,8 +443,10 @@ void TestMasterData::refusedEntries_data()
                                        << "Im Feld DAUER ist nur eine ganze Zahl erlaubt.";
     QTest::newRow("empty DAUER") << "Behand" << 2 << ""
                                  << "Das Feld DAUER darf nicht leer sein.";
-    QTest::newRow("decimal comma in HON") << "Behand" << 7 << "2,5"
-                                          << "Im Feld HON ist nur eine Zahl erlaubt.";
+    QTest::newRow("letters in HON") << "Behand" << 7 << "2,5x"
+                                    << "Im Feld HON ist nur eine Zahl erlaubt.";
+    QTest::newRow("decimal comma in DAUER") << "Behand" << 2 << "2,5"
+                                            << "Im Feld DAUER ist nur eine ganze Zahl erlaubt.";
     QTest::newRow("duplicate code") << "Behand" << 0 << "BEFU"
                                     << "Eine Behandlung mit diesem Kürzel ist bereits vorhanden.";
     QTest::newRow("duplicate chair") << "Stuhl" << 1 << "Stuhl 2"
@@ -473,8 +500,9 @@ void TestMasterData::maxLengths_data()
     QTest::addColumn<int>("maxLength");
     QTest::newRow("BEH") << "Behand" << 0 << 6;
     QTest::newRow("TEXT of a treatment") << "Behand" << 1 << 30;
-    for (int field = 2; field <= 7; ++field)
+    for (int field = 2; field <= 6; ++field)
         QTest::newRow(qPrintable(QStringLiteral("treatment box %1").arg(field))) << "Behand" << field << 3;
+    QTest::newRow("HON, a fee with cents") << "Behand" << 7 << 6; // "999,99"
     QTest::newRow("STUHL") << "Stuhl" << 1 << 15;
     QTest::newRow("TEXT of a chair") << "Stuhl" << 2 << 30;
 }
@@ -501,16 +529,16 @@ void TestMasterData::longerStoredValueIsKept()
     auto editor = openEditor(ctx, "Behand");
     click(*editor, "cmdNext");
     QCOMPARE(box(*editor, 0)->text(), QStringLiteral("BEFUND1"));
-    QCOMPARE(box(*editor, 7)->text(), QStringLiteral("62.5"));
+    QCOMPARE(box(*editor, 7)->text(), QStringLiteral("62,5"));
     type(box(*editor, 1), "Befund neu");
     click(*editor, "cmdUpdate");
     QCOMPARE(stored(ctx, "Behand").at(1), QStringLiteral("BEFUND1|Befund neu|40|10|15|30|5|62.5"));
     // Typing is still held to the box's limit, or to the stored length where that is longer.
-    QTest::keyClicks(box(*editor, 7), "9");
-    QCOMPARE(box(*editor, 7)->text(), QStringLiteral("62.5"));
+    QTest::keyClicks(box(*editor, 0), "9");
+    QCOMPARE(box(*editor, 0)->text(), QStringLiteral("BEFUND1"));
     click(*editor, "cmdNext");
-    type(box(*editor, 7), "1234");
-    QCOMPARE(box(*editor, 7)->text(), QStringLiteral("123"));
+    type(box(*editor, 2), "1234");
+    QCOMPARE(box(*editor, 2)->text(), QStringLiteral("123"));
 }
 
 void TestMasterData::enterAndEscape_data()
@@ -605,7 +633,7 @@ void TestMasterData::deleteRecord()
     if (answer) {
         const MessageRequest question = ctx.messages.last();
         compareBox(question, "Wollen Sie wirklich löschen?", "Löschen", QMessageBox::Question,
-                  QMessageBox::Yes | QMessageBox::No);
+                   QMessageBox::Yes | QMessageBox::No);
         QCOMPARE(question.defaultButton, QMessageBox::No);
     }
     QCOMPARE(ctx.messages.shown().size(), answer ? 1 : 0);
@@ -725,8 +753,243 @@ void TestMasterData::addWithoutTable()
     ctx.messages.answer(QMessageBox::Ok);
     click(*editor, "cmdAdd");
     compareBox(ctx.messages.last(), "Fehler: 3078 Die Tabelle „Behand“ kann nicht gelesen werden.", "Lunaris",
-              QMessageBox::NoIcon, QMessageBox::Ok);
+               QMessageBox::NoIcon, QMessageBox::Ok);
     QCOMPARE(caption(*editor), QStringLiteral("Datensatz: 0"));
+}
+
+void TestMasterData::decimalNumbers_data()
+{
+    QTest::addColumn<bool>("planner"); // the planner's tables, without rules on the fields
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("stored"); // "type|value" of the field; empty: refused
+    QTest::addColumn<QString>("shown");  // the box after saving, or the message of the refusal
+    for (const bool planner : {false, true}) {
+        const char* file = planner ? "planner's file" : "own file";
+        QTest::addRow("%s: fee with a comma", file) << planner << 7 << "62,5"
+                                                    << "real|62.5"
+                                                    << "62,5";
+        QTest::addRow("%s: fee with a point", file) << planner << 7 << "62.5"
+                                                    << "real|62.5"
+                                                    << "62,5";
+        QTest::addRow("%s: whole fee", file) << planner << 7 << "45"
+                                             << "integer|45"
+                                             << "45";
+        QTest::addRow("%s: fee in words", file) << planner << 7 << "zehn"
+                                                << ""
+                                                << "Im Feld HON ist nur eine Zahl erlaubt.";
+        QTest::addRow("%s: fee with two commas", file) << planner << 7 << "1,2,3"
+                                                       << ""
+                                                       << "Im Feld HON ist nur eine Zahl erlaubt.";
+        QTest::addRow("%s: duration with a comma", file) << planner << 2 << "2,5"
+                                                         << ""
+                                                         << "Im Feld DAUER ist nur eine ganze Zahl erlaubt.";
+        QTest::addRow("%s: doctor start in words", file) << planner << 3 << "abc"
+                                                         << ""
+                                                         << "Im Feld DR_START ist nur eine ganze Zahl erlaubt.";
+        QTest::addRow("%s: whole duration", file) << planner << 2 << "+35"
+                                                  << "integer|35"
+                                                  << "35";
+    }
+}
+
+void TestMasterData::decimalNumbers()
+{
+    QFETCH(bool, planner);
+    QFETCH(int, field);
+    QFETCH(QString, entry);
+    QFETCH(QString, stored);
+    QFETCH(QString, shown);
+    TestContext ctx;
+    if (planner)
+        plannerTables(ctx);
+    seed(ctx, "Behand");
+    const QMap<int, QString> names{{2, "DAUER"}, {3, "DR_START"}, {7, "HON"}};
+    const QString query = QStringLiteral("SELECT typeof(%1), %1 FROM Behand WHERE rowid = 2").arg(names.value(field));
+    const QStringList before = ctx.tempDatabase.rows(query);
+    auto editor = openEditor(ctx, "Behand");
+    mouseClick(*editor, "cmdNext");
+    type(box(*editor, field), entry);
+    if (stored.isEmpty())
+        ctx.messages.answer(QMessageBox::Ok);
+    mouseClick(*editor, "cmdUpdate");
+    if (stored.isEmpty()) {
+        compareBox(ctx.messages.last(), shown, "Fehler", QMessageBox::NoIcon, QMessageBox::Ok);
+        QCOMPARE(ctx.tempDatabase.rows(query), before);
+        QCOMPARE(box(*editor, field)->text(), entry);
+    } else {
+        QVERIFY(ctx.messages.shown().isEmpty());
+        QCOMPARE(ctx.tempDatabase.rows(query), QStringList{stored});
+        QCOMPARE(box(*editor, field)->text(), shown);
+        // The look-ups of the main window read it as a number.
+        QCOMPARE(number(TreatmentTable(ctx.services.database).find("BEFU")->hon),
+                 field == 7 ? stored.section('|', 1).toDouble() : 62.5);
+    }
+}
+
+void TestMasterData::recordsByIdentity_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<QString>("elsewhere"); // what another program does after the editor read the table
+    QTest::addColumn<QStringList>("after"); // the table afterwards, "name|text" by rowid
+    QTest::addColumn<QString>("onScreen");  // the text box afterwards
+    QTest::newRow("saving the second of two alike chairs") << "Stuhl"
+                                                           << "save"
+                                                           << "" << QStringList{"A|x", "A|neu", "B|y"} << "neu";
+    QTest::newRow("saving the second of two alike treatments") << "Behand"
+                                                               << "save"
+                                                               << "" << QStringList{"A|x", "A|neu", "B|y"} << "neu";
+    QTest::newRow("deleting the second of two alike chairs") << "Stuhl"
+                                                             << "delete"
+                                                             << "" << QStringList{"A|x", "B|y"} << "y";
+    QTest::newRow("deleting the second of two alike treatments") << "Behand"
+                                                                 << "delete"
+                                                                 << "" << QStringList{"A|x", "B|y"} << "y";
+    const QString change = "UPDATE %1 SET TEXT = 'fremd' WHERE rowid = 2";
+    const QString remove = "DELETE FROM %1 WHERE rowid = 2";
+    QTest::newRow("saving a chair changed elsewhere")
+        << "Stuhl"
+        << "save" << change << QStringList{"A|x", "A|fremd", "B|y"} << "fremd";
+    QTest::newRow("saving a treatment changed elsewhere")
+        << "Behand"
+        << "save" << change << QStringList{"A|x", "A|fremd", "B|y"} << "fremd";
+    QTest::newRow("moving on from a chair changed elsewhere")
+        << "Stuhl"
+        << "next" << change << QStringList{"A|x", "A|fremd", "B|y"} << "fremd";
+    QTest::newRow("saving a chair deleted elsewhere") << "Stuhl"
+                                                      << "save" << remove << QStringList{"A|x", "B|y"} << "y";
+    QTest::newRow("deleting a chair changed elsewhere")
+        << "Stuhl"
+        << "delete" << change << QStringList{"A|x", "A|fremd", "B|y"} << "fremd";
+}
+
+// Tables without a key may hold two rows alike: exactly the current one is written or deleted, and a
+// record another program changed since it was read is not overwritten unseen.
+void TestMasterData::recordsByIdentity()
+{
+    QFETCH(QString, table);
+    QFETCH(QString, step);
+    QFETCH(QString, elsewhere);
+    QFETCH(QStringList, after);
+    QFETCH(QString, onScreen);
+    TestContext ctx;
+    plannerTables(ctx);
+    const EditorFacts facts = factsOf(table);
+    for (const char* row : {"A|x", "A|x", "B|y"})
+        ctx.tempDatabase.exec(QStringLiteral("INSERT INTO %1 (%2, TEXT) VALUES (?, ?)").arg(table, facts.nameField),
+                              {QString(row).section('|', 0, 0), QString(row).section('|', 1)});
+    auto editor = openEditor(ctx, table);
+    mouseClick(*editor, "cmdNext");
+    if (step != "delete")
+        type(box(*editor, facts.textBox), "neu");
+    if (!elsewhere.isEmpty())
+        ctx.tempDatabase.exec(elsewhere.arg(table));
+    if (step == "delete" && table == "Behand")
+        ctx.messages.answer(QMessageBox::Yes);
+    if (step == "next")
+        ctx.messages.answer(QMessageBox::Yes);
+    if (!elsewhere.isEmpty())
+        ctx.messages.answer(QMessageBox::Ok);
+    mouseClick(*editor, step == "save" ? "cmdUpdate" : step == "next" ? "cmdNext" : "cmdDelete");
+    QCOMPARE(ctx.messages.pendingAnswers(), 0);
+    if (!elsewhere.isEmpty())
+        compareBox(ctx.messages.last(), kChangedElsewhere, "Fehler", QMessageBox::NoIcon, QMessageBox::Ok);
+    QCOMPARE(
+        ctx.tempDatabase.rows(QStringLiteral("SELECT %1, TEXT FROM %2 ORDER BY rowid").arg(facts.nameField, table)),
+        after);
+    QCOMPARE(box(*editor, facts.textBox)->text(), onScreen);
+    // The record on screen is the one read again: saving it now writes without a complaint.
+    if (!elsewhere.isEmpty() && onScreen == "fremd") {
+        type(box(*editor, facts.textBox), "danach");
+        mouseClick(*editor, "cmdUpdate");
+        QCOMPARE(ctx.tempDatabase.rows(QStringLiteral("SELECT TEXT FROM %1 WHERE rowid = 2").arg(table)),
+                 QStringList{"danach"});
+    }
+}
+
+void TestMasterData::chairInUse_data()
+{
+    QTest::addColumn<QString>("step");          // "rename" or "delete"
+    QTest::addColumn<int>("answer");            // to the question; 0: no question
+    QTest::addColumn<bool>("templateRefuses");  // a rule of the table Template refuses the change
+    QTest::addColumn<QStringList>("chairs");    // table Stuhl afterwards
+    QTest::addColumn<QStringList>("templates"); // the chairs of the Template rows afterwards
+    const QStringList old{"Stuhl 1|Montag", "Prophylaxe|Montag", "Prophylaxe|Montag", "Prophylaxe|Dienstag"};
+    const QStringList renamed{"Stuhl 1|Montag", "Prophylaxeraum|Montag", "Prophylaxeraum|Montag",
+                              "Prophylaxeraum|Dienstag"};
+    QTest::newRow("rename, Ja") << "rename" << int(QMessageBox::Yes) << false
+                                << QStringList{"Stuhl 1", "Prophylaxeraum", "Stuhl 3"} << renamed;
+    QTest::newRow("rename, Nein") << "rename" << int(QMessageBox::No) << false
+                                  << QStringList{"Stuhl 1", "Prophylaxeraum", "Stuhl 3"} << old;
+    QTest::newRow("rename, Ja, the days cannot be changed")
+        << "rename" << int(QMessageBox::Yes) << true << QStringList{"Stuhl 1", "Prophylaxe", "Stuhl 3"} << old;
+    QTest::newRow("delete, Ja") << "delete" << int(QMessageBox::Yes) << false << QStringList{"Stuhl 1", "Stuhl 3"}
+                                << QStringList{"Stuhl 1|Montag"};
+    QTest::newRow("delete, Nein") << "delete" << int(QMessageBox::No) << false << QStringList{"Stuhl 1", "Stuhl 3"}
+                                  << old;
+    QTest::newRow("delete, Ja, the days cannot be changed")
+        << "delete" << int(QMessageBox::Yes) << true << QStringList{"Stuhl 1", "Prophylaxe", "Stuhl 3"} << old;
+    QTest::newRow("rename an unused chair")
+        << "rename unused" << 0 << false << QStringList{"Stuhl 1", "Prophylaxe", "Neu 3"} << old;
+}
+
+void TestMasterData::chairInUse()
+{
+    QFETCH(QString, step);
+    QFETCH(int, answer);
+    QFETCH(bool, templateRefuses);
+    QFETCH(QStringList, chairs);
+    QFETCH(QStringList, templates);
+    TestContext ctx;
+    TempDatabase& db = ctx.tempDatabase;
+    for (const char* chair : {"Stuhl 1", "Prophylaxe", "Stuhl 3"})
+        db.addChair(chair);
+    db.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
+    db.addBlock("Montag", "Prophylaxe", "KONT", "09:00", "09:20");
+    db.addBlock("Montag", "Prophylaxe", "KONT", "10:00", "10:20");
+    db.addBlock("Dienstag", "Prophylaxe", "KONT", "09:00", "09:20");
+    if (templateRefuses)
+        db.exec(QStringLiteral("CREATE TRIGGER keep BEFORE %1 ON Template BEGIN SELECT RAISE(ABORT, 'gesperrt'); END")
+                    .arg(step == "delete" ? "DELETE" : "UPDATE"));
+    auto editor = openEditor(ctx, "Stuhl");
+    mouseClick(*editor, "cmdNext");
+    if (step == "rename unused") {
+        mouseClick(*editor, "cmdNext");
+        type(box(*editor, 1), "Neu 3");
+    } else if (step == "rename") {
+        type(box(*editor, 1), "Prophylaxeraum");
+    }
+    if (answer)
+        ctx.messages.answer(QMessageBox::StandardButton(answer));
+    if (templateRefuses && answer == QMessageBox::Yes)
+        ctx.messages.answer(QMessageBox::Ok);
+    mouseClick(*editor, step == "delete" ? "cmdDelete" : "cmdUpdate");
+    QCOMPARE(ctx.messages.pendingAnswers(), 0);
+    if (answer) {
+        const MessageRequest question = ctx.messages.shown().first();
+        const QString used = "Der Stuhl „Prophylaxe“ wird in 2 Idealtagen verwendet. ";
+        compareBox(question,
+                   used + (step == "delete" ? "Sollen diese Einträge ebenfalls gelöscht werden?"
+                                            : "Sollen diese Einträge auf „Prophylaxeraum“ umbenannt werden?"),
+                   "Stühle", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+        // Deleting the days' rows is the step that cannot be undone.
+        QCOMPARE(question.defaultButton, step == "delete" ? QMessageBox::No : QMessageBox::Yes);
+    } else {
+        QVERIFY(ctx.messages.shown().isEmpty());
+    }
+    if (templateRefuses) {
+        // The chair and its days change together or not at all; the failure is reported as any other.
+        const MessageRequest failure = ctx.messages.last();
+        QVERIFY2(failure.text.endsWith("Die Daten verletzen eine Regel der Tabelle."), qPrintable(failure.text));
+        QCOMPARE(failure.text.startsWith("Fehler: "), step == "delete");
+        QCOMPARE(failure.title, step == "delete" ? QString("Lunaris") : QString("Fehler"));
+        QCOMPARE(failure.icon, QMessageBox::NoIcon);
+        QCOMPARE(failure.buttons, QMessageBox::Ok);
+    }
+    QCOMPARE(db.rows("SELECT STUHL FROM Stuhl ORDER BY rowid"), chairs);
+    QCOMPARE(db.rows("SELECT STUHL, IDEALTAG FROM Template ORDER BY rowid"), templates);
+    QCOMPARE(ctx.state.ChairsChanged, !templateRefuses);
 }
 
 LUNARIS_TEST_MAIN(TestMasterData)

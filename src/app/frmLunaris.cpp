@@ -328,7 +328,8 @@ void frmLunaris::createStatusBar()
 
 void frmLunaris::setStatusText(const QString& text)
 {
-    m_statusPanel->setText(text);
+    m_statusNotice = text;
+    showStatus();
 }
 
 bool frmLunaris::Form_Load()
@@ -568,25 +569,63 @@ void frmLunaris::Termin_load()
         setWindowTitle(QStringLiteral("Template: ") + captionText(m_state.CurrentIdealtag));
     DayView* doctor = m_columns[m_state.ChairCount];
     doctor->clear();
+    int rowFailure = 0;
     try {
-        IdealDayLoader::load(m_services.database, chairModels(), m_state.CurrentIdealtag, m_rowsOnScreen);
+        rowFailure = IdealDayLoader::load(m_services.database, chairModels(), m_state.CurrentIdealtag, m_rowsOnScreen);
     } catch (const LunarisError& e) {
         for (int i = 0; i < m_state.ChairCount; ++i)
             m_columns[i]->update();
+        showUnshownCount();
         showDataError(e.number());
         return;
     }
     for (int i = 0; i < m_state.ChairCount; ++i)
         m_columns[i]->update();
+    showUnshownCount();
+    // Rows that could not be shown are reported once for the whole load.
+    if (rowFailure)
+        showDataError(rowFailure);
     DR_Load();
+}
+
+bool frmLunaris::overlapsUnshownRow(int column, const QString& t, const QString& e) const
+{
+    return BlockRules::overlapsUnshown(m_rowsOnScreen.unshown, m_columns[column]->caption(), t, e);
+}
+
+void frmLunaris::showUnshownCount()
+{
+    const qsizetype count = m_rowsOnScreen.unshown.size();
+    if (count == 0)
+        m_unshownNotice.clear();
+    else if (count == 1)
+        m_unshownNotice = QStringLiteral("1 gespeicherter Eintrag nicht angezeigt");
+    else
+        m_unshownNotice = QStringLiteral("%1 gespeicherte Einträge nicht angezeigt").arg(count);
+    showStatus();
+}
+
+void frmLunaris::showStatus()
+{
+    QStringList notices;
+    for (const QString& notice : {m_unshownNotice, m_statusNotice})
+        if (!notice.isEmpty())
+            notices.append(notice);
+    m_statusPanel->setText(notices.isEmpty() ? QStringLiteral("Status") : notices.join(QStringLiteral("; ")));
 }
 
 void frmLunaris::DR_Load()
 {
     DayView* doctor = m_columns[m_state.ChairCount];
     const QList<const DayViewModel*> chairs = chairColumns();
+    // The column is emptied before anything is read, so a failed read leaves no stale demand.
+    doctor->clear();
     try {
-        const auto treatments = DoctorColumn::byCode(TreatmentTable(m_services.database).all());
+        // A day without blocks needs no treatment.
+        const bool anyBlock =
+            std::any_of(chairs.cbegin(), chairs.cend(), [](const DayViewModel* chair) { return chair->count() > 0; });
+        const auto treatments =
+            anyBlock ? DoctorColumn::byCode(TreatmentTable(m_services.database).all()) : QHash<QString, Treatment>();
         const qint64 fee = DoctorColumn::rebuild(chairs, doctor->model(), treatments);
         m_txtHon->setText(QString::number(fee));
     } catch (const LunarisError& e) {
@@ -760,6 +799,7 @@ bool frmLunaris::Speichern()
                                    QStringLiteral("Speichern"), QMessageBox::Critical);
         return false;
     }
+    showUnshownCount();
     m_state.Modified = false;
     return true;
 }

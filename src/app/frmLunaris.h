@@ -86,6 +86,9 @@ public:
     // Enables the day views and the commands once a day is created or opened.
     void switchOn(bool deleteEnabled);
     void setStatusText(const QString& text);
+    // Whether a placement [t, e) in a chair column would overlap a stored row of its chair that the
+    // screen does not show (such rows stay stored with every save).
+    bool overlapsUnshownRow(int column, const QString& t, const QString& e) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -112,6 +115,8 @@ private:
     void showDatabaseFailure(const LunarisError& failure);
     void showCheckWait(bool waiting);
     void integrityCheckFinished();
+    void showUnshownCount();
+    void showStatus();
     void showHelp(bool index);
 
     LunarisState& m_state;
@@ -133,6 +138,9 @@ private:
     // The stored rows of the open day that are on screen: a save replaces these and leaves the
     // rows the load could not show.
     RowsOnScreen m_rowsOnScreen;
+    // The first status panel: how many stored entries are not shown, and the settings notice.
+    QString m_unshownNotice;
+    QString m_statusNotice;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_lblBehAuswahl = nullptr;
     QLabel* m_lblHon = nullptr;

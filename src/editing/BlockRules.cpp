@@ -2,6 +2,9 @@
 
 #include "dayview/ClockTime.h"
 #include "dayview/DayViewModel.h"
+#include "store/Tables.h"
+
+#include <QRegularExpression>
 
 namespace BlockRules {
 
@@ -33,6 +36,39 @@ int overlapping(const DayViewModel& column, const QString& t, const QString& e)
             return i;
     }
     return -1;
+}
+
+namespace {
+// Minutes of a stored time, also of "8:00" (which the day view refuses to show).
+std::optional<int> storedMinutes(const QVariant& field)
+{
+    static const QRegularExpression clock(QStringLiteral("^\\s*(\\d{1,2}):(\\d{2})\\s*$"));
+    if (field.isNull())
+        return std::nullopt;
+    const auto match = clock.match(field.toString());
+    if (!match.hasMatch())
+        return std::nullopt;
+    return match.captured(1).toInt() * 60 + match.captured(2).toInt();
+}
+} // namespace
+
+bool overlapsUnshown(const QList<StoredBlock>& unshown, const QString& chair, const QString& t, const QString& e)
+{
+    const auto start = ClockTime::minutesOf(t);
+    const auto end = ClockTime::minutesOf(e);
+    if (!start || !end)
+        return false;
+    for (const StoredBlock& block : unshown) {
+        if (block.row.chair != chair)
+            continue;
+        const auto s = storedMinutes(block.row.startTime);
+        const auto blockEnd = storedMinutes(block.row.endTime);
+        if (!s || !blockEnd)
+            continue;
+        if ((*s <= *start && *start < *blockEnd) || (*s < *end && *end <= *blockEnd) || (*start<*s&& * end> * blockEnd))
+            return true;
+    }
+    return false;
 }
 
 int countOf(const QList<const DayViewModel*>& chairs, const QString& text)

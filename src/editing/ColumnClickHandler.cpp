@@ -58,7 +58,8 @@ void ColumnClickHandler::place(int index, const QString& t)
     if (!e)
         return; // the clock text cannot express an end past midnight
 
-    if (BlockRules::overlapping(column->model(), t, *e) >= 0) {
+    // Stored rows the screen does not show still occupy their time: a save keeps them.
+    if (BlockRules::overlapping(column->model(), t, *e) >= 0 || m_window.overlapsUnshownRow(index, t, *e)) {
         m_services.messages.inform(&m_window, QStringLiteral("Termine überlappen!"), QStringLiteral("Lunaris"),
                                    QMessageBox::NoIcon);
         return;

@@ -112,8 +112,13 @@ qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewMo
                 continue; // a code no longer in the treatment table demands nothing and costs nothing
             const Treatment& t = *found;
             fee = addFee(fee, number(t.hon));
-            addWindow(demand, doctor, block.startTime, wholeNumber(t.drStart), wholeNumber(t.drDauer));
-            addWindow(demand, doctor, block.startTime, wholeNumber(t.drStart2), wholeNumber(t.drDauer2));
+            // One field after the other, so that of two bad fields the same one is always reported.
+            const int drStart = wholeNumber(t.drStart);
+            const int drDauer = wholeNumber(t.drDauer);
+            addWindow(demand, doctor, block.startTime, drStart, drDauer);
+            const int drStart2 = wholeNumber(t.drStart2);
+            const int drDauer2 = wholeNumber(t.drDauer2);
+            addWindow(demand, doctor, block.startTime, drStart2, drDauer2);
         }
     }
 

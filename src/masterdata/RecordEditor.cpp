@@ -12,8 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QSqlField>
-#include <QSqlRecord>
 
 #include <algorithm>
 
@@ -26,6 +24,18 @@ const QString kCheckData = QStringLiteral("Bitte überprüfen Sie die Daten!");
 const QString kErrorTitle = QStringLiteral("Fehler");
 const QString kNoCurrentRecord = QStringLiteral("Kein aktueller Datensatz.");
 
+QList<RecordField> recordFields(const QList<BoundField>& fields)
+{
+    QList<RecordField> result;
+    for (const BoundField& field : fields) {
+        auto kind = RecordField::Kind::Text;
+        if (field.numeric)
+            kind = field.fraction ? RecordField::Kind::Number : RecordField::Kind::WholeNumber;
+        result.append({field.field, kind});
+    }
+    return result;
+}
+
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& text)
 {
     auto* button = new QPushButton(text, parent);
@@ -36,7 +46,7 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& tex
 
 RecordEditor::RecordEditor(RecordEditorSetup setup, LunarisState& state, AppServices& services, QWidget* parent)
     : QDialog(parent), m_state(state), m_services(services), m_setup(std::move(setup)),
-      m_model(nullptr, services.database.connection())
+      m_model(RecordTable(services.database, m_setup.table, recordFields(m_setup.fields)))
 {
     setObjectName(m_setup.objectName);
     setWindowTitle(m_setup.caption);
@@ -153,29 +163,25 @@ void RecordEditor::formLoad()
         move(screen->availableGeometry().topLeft());
 
     // A step that fails is skipped: without its table the editor opens empty.
-    m_model.setTable(m_setup.table);
-    m_model.setEditStrategy(QSqlTableModel::OnManualSubmit);
-    connect(&m_model, &QSqlTableModel::primeInsert, this, [this](int, QSqlRecord& record) {
-        // A new record shows the table's defaults in its numeric fields, as a new row would get them.
-        for (const BoundField& field : m_setup.fields) {
-            const int column = record.indexOf(field.field);
-            if (!field.numeric || column < 0)
-                continue;
-            const QVariant defaultValue = record.field(column).defaultValue();
-            bool isNumber = false;
-            defaultValue.toString().toDouble(&isNumber);
-            if (isNumber)
-                record.setValue(column, defaultValue);
-        }
-    });
     m_mapper.setModel(&m_model);
     m_mapper.setItemDelegate(&m_delegate);
     m_mapper.setSubmitPolicy(QDataWidgetMapper::ManualSubmit);
-    for (const BoundField& field : m_setup.fields)
-        if (const int column = m_model.fieldIndex(field.field); column >= 0)
-            m_mapper.addMapping(m_boxes.value(field.index), column);
-    m_model.selectAll();
+    for (int column = 0; column < m_setup.fields.size(); ++column)
+        m_mapper.addMapping(m_boxes.value(m_setup.fields.at(column).index), column);
+    try {
+        m_model.selectAll();
+    } catch (const LunarisError&) {
+    }
     showRow(m_model.rowCount() > 0 ? 0 : -1);
+}
+
+void RecordEditor::select()
+{
+    try {
+        m_model.selectAll();
+    } catch (const LunarisError&) {
+        reportErrorEvent();
+    }
 }
 
 void RecordEditor::done(int result)
@@ -205,12 +211,10 @@ void RecordEditor::cmdAdd_Click()
     if (validate() == Validation::Abandoned)
         return;
     try {
-        if (m_model.record().isEmpty())
+        if (!m_model.hasTable())
             throw LunarisError(MissingTable,
                                QStringLiteral("Die Tabelle „%1“ kann nicht gelesen werden.").arg(m_setup.table));
-        const int row = m_model.rowCount();
-        if (!m_model.insertRow(row))
-            throw databaseFailure(m_model.lastError());
+        const int row = m_model.appendNew();
         m_rowBeforeAdd = m_row;
         m_newRow = row;
         showRow(row);
@@ -234,15 +238,18 @@ void RecordEditor::cmdDelete_Click()
     try {
         if (m_row < 0)
             throw LunarisError(NoCurrentRecord, kNoCurrentRecord);
-        m_services.database.awaitWritable();
         const int row = m_row;
-        if (!m_model.removeRow(row) || !m_model.submitAll()) {
-            const LunarisError failure = databaseFailure(m_model.lastError());
-            m_model.revertAll();
-            showRow(row);
-            throw failure;
+        const qint64 rowId = m_model.read(row).rowId;
+        try {
+            m_model.remove(row, alongsideDelete(m_model.read(row).values));
+        } catch (const LunarisError& e) {
+            if (e.number() != RecordTable::ChangedElsewhere)
+                throw;
+            m_services.messages.inform(this, e.description(), kErrorTitle, QMessageBox::NoIcon);
+            reread(rowId, row);
+            return;
         }
-        m_model.selectAll();
+        select();
         // The next record becomes current, or the new last one; none when the table is now empty.
         showRow(qMin(row, m_model.rowCount() - 1));
     } catch (const LunarisError& e) {
@@ -258,15 +265,15 @@ void RecordEditor::cmdRefresh_Click()
     m_model.revertAll();
     m_newRow = -1;
     m_dirty = false;
-    if (!m_model.selectAll())
-        reportErrorEvent();
+    select();
     showRow(m_model.rowCount() > 0 ? 0 : -1);
 }
 
 void RecordEditor::cmdUpdate_Click()
 {
     QString description;
-    if (!storeEntries(description)) {
+    bool changedElsewhere = false;
+    if (!storeEntries(description, changedElsewhere)) {
         m_services.messages.inform(this, description.isEmpty() ? m_setup.writeFallback : description, kErrorTitle,
                                    QMessageBox::NoIcon);
         return;
@@ -301,8 +308,13 @@ RecordEditor::Validation RecordEditor::validate()
 {
     if (m_dirty && m_services.messages.askYesNo(this, kSaveQuestion, m_setup.caption)) {
         QString description;
-        if (!storeEntries(description)) {
-            reportErrorEvent();
+        bool changedElsewhere = false;
+        if (!storeEntries(description, changedElsewhere)) {
+            // A record another program changed is read again: the user is told why.
+            if (changedElsewhere)
+                m_services.messages.inform(this, description, kErrorTitle, QMessageBox::NoIcon);
+            else
+                reportErrorEvent();
             return Validation::Abandoned;
         }
         return Validation::Written;
@@ -311,30 +323,40 @@ RecordEditor::Validation RecordEditor::validate()
     return Validation::Discarded;
 }
 
-bool RecordEditor::storeEntries(QString& description)
+bool RecordEditor::storeEntries(QString& description, bool& changedElsewhere)
 {
     if (m_row < 0) {
         description = kNoCurrentRecord;
         return false;
     }
+    const int row = m_row;
+    const qint64 readId = m_model.read(row).rowId;
+    m_mapper.submit();
+    qint64 rowId = -1;
     try {
-        m_services.database.awaitWritable();
+        std::function<void()> alongside;
+        if (m_model.isStored(row))
+            alongside = alongsideWrite(m_model.read(row).values, m_model.valuesToStore(row));
+        rowId = m_model.store(row, alongside);
     } catch (const LunarisError& e) {
         description = e.description();
-        return false;
-    }
-    const bool wasNew = isNewRecord();
-    const int row = m_row;
-    m_mapper.submit();
-    if (!m_model.submitAll()) {
-        description = describeDatabaseError(m_model.lastError());
+        changedElsewhere = e.number() == RecordTable::ChangedElsewhere;
+        if (changedElsewhere)
+            reread(readId, row);
         return false;
     }
     m_newRow = -1;
-    m_model.selectAll();
-    // Rows are listed in the order they were stored, so a new record is the last one.
-    showRow(wasNew ? m_model.rowCount() - 1 : row);
+    select();
+    showRow(m_model.rowOf(rowId));
     return true;
+}
+
+void RecordEditor::reread(qint64 rowId, int fallback)
+{
+    m_newRow = -1;
+    select();
+    const int row = m_model.rowOf(rowId);
+    showRow(row >= 0 ? row : qMin(fallback, m_model.rowCount() - 1));
 }
 
 void RecordEditor::discardEntries()

@@ -1,13 +1,15 @@
 #pragma once
 
 #include "masterdata/BoundFieldDelegate.h"
-#include "masterdata/InsertionOrderTableModel.h"
+#include "masterdata/RecordModel.h"
 
 #include <QDataWidgetMapper>
 #include <QDialog>
 #include <QList>
 #include <QMap>
 #include <QString>
+
+#include <functional>
 
 class LunarisError;
 class QGridLayout;
@@ -25,7 +27,8 @@ struct BoundField {
     int maxLength;   // characters the user may type
     QString toolTip; // empty: none
     bool numeric = false;
-    bool wide = false; // a long text: the box spans the width of the field area
+    bool wide = false;     // a long text: the box spans the width of the field area
+    bool fraction = false; // a numeric field that takes fractions (typed with a comma or a point)
 };
 
 // What tells one record editor from the other.
@@ -61,6 +64,10 @@ protected:
     virtual bool confirmDelete() { return true; }
     // A deletion failed after it was confirmed.
     virtual void deleteFailed(const LunarisError&) {}
+    // Asked before a stored record is written or deleted (values in field order); what is returned is
+    // done in the same transaction. Questions belong here, before the transaction starts.
+    virtual std::function<void()> alongsideWrite(const QVariantList&, const QVariantList&) { return {}; }
+    virtual std::function<void()> alongsideDelete(const QVariantList&) { return {}; }
     // A record was deleted or written with "Speichern".
     virtual void tableChanged() {}
     // The editor is closing, after the entries were saved or dropped.
@@ -87,8 +94,12 @@ private:
 
     Validation validate();
     // Writes the boxes into the current record and stores it; on failure returns false with the
-    // data layer's description, and the entries stay in the boxes.
-    bool storeEntries(QString& description);
+    // data layer's description, and the entries stay in the boxes, unless another program changed
+    // the record since it was read: then changedElsewhere is set and the record is read again.
+    bool storeEntries(QString& description, bool& changedElsewhere);
+    // Reads the table again and shows the record with this identity (or the row at fallback).
+    void reread(qint64 rowId, int fallback);
+    void select();
     void discardEntries();
     void showRow(int row);
     void reposition();
@@ -96,7 +107,7 @@ private:
     bool isNewRecord() const { return m_row >= 0 && m_row == m_newRow; }
 
     RecordEditorSetup m_setup;
-    InsertionOrderTableModel m_model;
+    RecordModel m_model;
     BoundFieldDelegate m_delegate;
     QDataWidgetMapper m_mapper;
     QMap<int, QLineEdit*> m_boxes; // txtFields by index

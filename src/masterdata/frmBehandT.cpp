@@ -14,7 +14,7 @@ RecordEditorSetup treatmentSetup()
         {0, QStringLiteral("BEH"), QStringLiteral("Kürzel:"), 6, {}},
         {1, QStringLiteral("TEXT"), QStringLiteral("Text:"), 30, {}, false, true},
         {2, QStringLiteral("DAUER"), QStringLiteral("Dauer (Min):"), 3, {}, true},
-        {7, QStringLiteral("HON"), QStringLiteral("Honorar:"), 3, {}, true},
+        {7, QStringLiteral("HON"), QStringLiteral("Honorar:"), 6, {}, true, false, true}, // "999,99"
         {3, QStringLiteral("DR_START"), QStringLiteral("Dr. Start 1:"), 3, QStringLiteral("Dr. kommt nach ... min."),
          true},
         {4, QStringLiteral("DR_DAUER"), QStringLiteral("Dr. Dauer 1:"), 3, QStringLiteral("Dr.-Zeit benötigt"), true},

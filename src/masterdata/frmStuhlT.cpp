@@ -2,6 +2,7 @@
 
 #include "app/AppServices.h"
 #include "app/LunarisState.h"
+#include "store/Tables.h"
 #include "ui/MessageService.h"
 
 namespace {
@@ -27,6 +28,51 @@ RecordEditorSetup chairSetup()
 frmStuhlT::frmStuhlT(LunarisState& state, AppServices& services, QWidget* parent)
     : RecordEditor(chairSetup(), state, services, parent)
 {
+}
+
+namespace {
+const QString kTitle = QStringLiteral("Stühle");
+
+QString usedIn(const QString& chair, int days)
+{
+    return QStringLiteral("Der Stuhl „%1“ wird in %2 %3 verwendet. ")
+        .arg(chair)
+        .arg(days)
+        .arg(days == 1 ? QStringLiteral("Idealtag") : QStringLiteral("Idealtagen"));
+}
+} // namespace
+
+std::function<void()> frmStuhlT::alongsideWrite(const QVariantList& before, const QVariantList& after)
+{
+    const QVariant from = before.value(0);
+    const QVariant to = after.value(0);
+    if (from.isNull() || from.toString() == to.toString())
+        return {};
+    const int days = IdealDayStore(m_services.database).daysUsingChair(from.toString());
+    if (days == 0 || !m_services.messages.askYesNo(
+                         this,
+                         usedIn(from.toString(), days) +
+                             QStringLiteral("Sollen diese Einträge auf „%1“ umbenannt werden?").arg(to.toString()),
+                         kTitle))
+        return {};
+    const Database& database = m_services.database;
+    return [&database, from, to] { IdealDayStore(database).renameChair(from.toString(), to.toString()); };
+}
+
+std::function<void()> frmStuhlT::alongsideDelete(const QVariantList& before)
+{
+    const QVariant chair = before.value(0);
+    if (chair.isNull())
+        return {};
+    const int days = IdealDayStore(m_services.database).daysUsingChair(chair.toString());
+    // Kept rows are shown again when a chair of that name comes back.
+    if (days == 0 ||
+        !m_services.messages.askYesNo(
+            this, usedIn(chair.toString(), days) + QStringLiteral("Sollen diese Einträge ebenfalls gelöscht werden?"),
+            kTitle, QMessageBox::No))
+        return {};
+    const Database& database = m_services.database;
+    return [&database, chair] { IdealDayStore(database).removeChair(chair.toString()); };
 }
 
 void frmStuhlT::deleteFailed(const LunarisError& error)

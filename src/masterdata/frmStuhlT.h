@@ -4,13 +4,16 @@
 
 // The chair editor: one row of table Stuhl at a time. The main window builds its chair columns at
 // start-up, so a deletion or a save here sets ChairsChanged, and every later closing asks the
-// user to restart the program. Esc closes it, Enter does not.
+// user to restart the program. Esc closes it, Enter does not. A chair that stored days use is
+// renamed or deleted together with their rows when the user agrees.
 class frmStuhlT : public RecordEditor {
     Q_OBJECT
 public:
     frmStuhlT(LunarisState& state, AppServices& services, QWidget* parent = nullptr);
 
 protected:
+    std::function<void()> alongsideWrite(const QVariantList& before, const QVariantList& after) override;
+    std::function<void()> alongsideDelete(const QVariantList& before) override;
     void deleteFailed(const LunarisError& error) override;
     void tableChanged() override;
     void formUnload() override;

@@ -98,9 +98,7 @@ QString constraintDescription(const QString& driverText)
     static const QRegularExpression notNull(QStringLiteral("NOT NULL constraint failed: \\w+\\.(\\w+)"));
     static const QRegularExpression unique(QStringLiteral("UNIQUE constraint failed: \\w+\\.(\\w+)"));
     if (const auto m = check.match(driverText); m.hasMatch()) {
-        if (m.captured(2) == QLatin1String("ganzzahl"))
-            return QStringLiteral("Im Feld %1 ist nur eine ganze Zahl erlaubt.").arg(m.captured(1));
-        return QStringLiteral("Im Feld %1 ist nur eine Zahl erlaubt.").arg(m.captured(1));
+        return numberRuleDescription(m.captured(1), m.captured(2) == QLatin1String("ganzzahl"));
     }
     if (const auto m = notNull.match(driverText); m.hasMatch())
         return QStringLiteral("Das Feld %1 darf nicht leer sein.").arg(m.captured(1));
@@ -109,6 +107,12 @@ QString constraintDescription(const QString& driverText)
     return {};
 }
 } // namespace
+
+QString numberRuleDescription(const QString& field, bool wholeNumber)
+{
+    return wholeNumber ? QStringLiteral("Im Feld %1 ist nur eine ganze Zahl erlaubt.").arg(field)
+                       : QStringLiteral("Im Feld %1 ist nur eine Zahl erlaubt.").arg(field);
+}
 
 QString describeDatabaseError(const QSqlError& error)
 {
@@ -139,6 +143,16 @@ QString describeDatabaseError(const QSqlError& error)
     if (driverText.isEmpty() && error.driverText().isEmpty())
         return {};
     return QStringLiteral("Datenbankfehler: %1").arg(driverText.isEmpty() ? error.driverText() : driverText);
+}
+
+bool readNext(QSqlQuery& query)
+{
+    if (query.next())
+        return true;
+    // next() also ends a result on a read error (an I/O error, a damaged page half-way).
+    if (query.lastError().isValid())
+        throw databaseFailure(query.lastError());
+    return false;
 }
 
 LunarisError databaseFailure(const QSqlError& error)
@@ -314,7 +328,7 @@ void Database::awaitWritable() const
 void Database::checkSchema() const
 {
     QStringList tables;
-    for (QSqlQuery q = run(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")); q.next();)
+    for (QSqlQuery q = run(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")); readNext(q);)
         tables.append(q.value(0).toString());
     for (const TableFields& required : requiredSchema()) {
         const QString table = QString::fromLatin1(required.table);
@@ -324,7 +338,7 @@ void Database::checkSchema() const
                                                             "Die Datei wird nicht verändert.")
                                                  .arg(m_filePath, table));
         QStringList fields;
-        for (QSqlQuery q = run(QStringLiteral("SELECT name FROM pragma_table_info(?)"), {table}); q.next();)
+        for (QSqlQuery q = run(QStringLiteral("SELECT name FROM pragma_table_info(?)"), {table}); readNext(q);)
             fields.append(q.value(0).toString());
         for (const QString& field : required.fields)
             if (!fields.contains(field, Qt::CaseInsensitive))

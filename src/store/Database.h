@@ -81,5 +81,9 @@ private:
 
 // A failure of the data layer with its German description.
 LunarisError databaseFailure(const QSqlError& error);
+// Moves to the next row of a result; false at its end. Throws LunarisError when reading the row failed.
+bool readNext(QSqlQuery& query);
+// What a number field's rule says when it refuses a value.
+QString numberRuleDescription(const QString& field, bool wholeNumber);
 // The German description of a data-layer error, as the editors show it.
 QString describeDatabaseError(const QSqlError& error);

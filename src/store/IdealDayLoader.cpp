@@ -9,38 +9,63 @@
 
 namespace {
 constexpr int NoCurrentRecord = 3021;
-}
 
-void IdealDayLoader::load(const Database& database, const QList<DayViewModel*>& chairColumns, const QString& day,
-                          RowsOnScreen& shown)
+// Every stored row of the day that is not on screen, whatever ended the load.
+void collectUnshown(const QList<StoredBlock>& stored, RowsOnScreen& shown)
 {
-    shown = RowsOnScreen{day, {}};
+    shown.unshown.clear();
+    for (const StoredBlock& block : stored)
+        if (!shown.rowIds.contains(block.rowId))
+            shown.unshown.append(block);
+}
+} // namespace
+
+int IdealDayLoader::load(const Database& database, const QList<DayViewModel*>& chairColumns, const QString& day,
+                         RowsOnScreen& shown)
+{
+    shown = RowsOnScreen{day, {}, {}};
     for (DayViewModel* column : chairColumns)
         column->clear();
     const QVariantList chairs = ChairTable(database).storedNames();
-    const QList<StoredBlock> stored = IdealDayStore(database).storedBlocksOfDay(day);
+    // A day without a name has no rows.
+    const QList<StoredBlock> stored =
+        day.isEmpty() ? QList<StoredBlock>() : IdealDayStore(database).storedBlocksOfDay(day);
 
+    int firstRowFailure = 0;
     QSet<QString> loadedChairs;
-    for (int i = 0; i < chairColumns.size(); ++i) {
-        DayViewModel& column = *chairColumns[i];
-        // Chairs deleted during the run leave columns without a chair row.
-        if (i >= chairs.size())
-            throw LunarisError(NoCurrentRecord, QStringLiteral("Kein aktueller Datensatz."));
-        const QString chair = textOf(chairs[i]);
-        column.setCaption(chair);
-        // Two chairs of the same name: the first of their columns shows the rows. Showing them in
-        // both would store them twice with every save.
-        if (loadedChairs.contains(chair))
-            continue;
-        loadedChairs.insert(chair);
-        for (const StoredBlock& block : stored) {
-            if (block.row.chair != chair)
+    try {
+        for (int i = 0; i < chairColumns.size(); ++i) {
+            DayViewModel& column = *chairColumns[i];
+            // Chairs deleted during the run leave columns without a chair row.
+            if (i >= chairs.size())
+                throw LunarisError(NoCurrentRecord, QStringLiteral("Kein aktueller Datensatz."));
+            const QString chair = textOf(chairs[i]);
+            column.setCaption(chair);
+            // Two chairs of the same name: the first of their columns shows the rows. Showing them in
+            // both would store them twice with every save.
+            if (loadedChairs.contains(chair))
                 continue;
-            const QString start = textOf(block.row.startTime);
-            const QString end = textOf(block.row.endTime);
-            const QString code = textOf(block.row.code);
-            if (runStepSkippingRefusal([&] { column.add(start, end, code, BlockColor); }))
-                shown.rowIds.insert(block.rowId);
+            loadedChairs.insert(chair);
+            for (const StoredBlock& block : stored) {
+                if (block.row.chair != chair)
+                    continue;
+                // A row that cannot be shown stays unseen (and stored); the next row is read.
+                try {
+                    const QString start = textOf(block.row.startTime);
+                    const QString end = textOf(block.row.endTime);
+                    const QString code = textOf(block.row.code);
+                    column.add(start, end, code, BlockColor);
+                    shown.rowIds.insert(block.rowId);
+                } catch (const LunarisError& e) {
+                    if (e.number() != LunarisError::DayViewRefused && firstRowFailure == 0)
+                        firstRowFailure = e.number();
+                }
+            }
         }
+    } catch (...) {
+        collectUnshown(stored, shown);
+        throw;
     }
+    collectUnshown(stored, shown);
+    return firstRowFailure;
 }

@@ -25,7 +25,7 @@ const QString kTreatmentColumns = QStringLiteral("BEH, TEXT, DAUER, DR_START, DR
 QList<TemplateRow> templateRows(QSqlQuery query)
 {
     QList<TemplateRow> rows;
-    while (query.next())
+    while (readNext(query))
         rows.append({query.value(0).toString(), query.value(1), query.value(2), query.value(3)});
     return rows;
 }
@@ -70,7 +70,7 @@ QVariantList ChairTable::storedNames() const
 {
     QSqlQuery q = m_db.run(QStringLiteral("SELECT STUHL FROM Stuhl ORDER BY rowid"));
     QVariantList names;
-    while (q.next())
+    while (readNext(q))
         names.append(q.value(0));
     return names;
 }
@@ -78,14 +78,14 @@ QVariantList ChairTable::storedNames() const
 int ChairTable::count() const
 {
     QSqlQuery q = m_db.run(QStringLiteral("SELECT COUNT(*) FROM Stuhl"));
-    return q.next() ? q.value(0).toInt() : 0;
+    return readNext(q) ? q.value(0).toInt() : 0;
 }
 
 QStringList TreatmentTable::codes() const
 {
     QSqlQuery q = m_db.run(QStringLiteral("SELECT BEH FROM Behand ORDER BY rowid"));
     QStringList codes;
-    while (q.next())
+    while (readNext(q))
         codes.append(q.value(0).toString());
     return codes;
 }
@@ -94,7 +94,7 @@ std::optional<Treatment> TreatmentTable::find(const QString& code) const
 {
     QSqlQuery q = m_db.run(
         QStringLiteral("SELECT %1 FROM Behand WHERE BEH = ? ORDER BY rowid LIMIT 1").arg(kTreatmentColumns), {code});
-    if (!q.next())
+    if (!readNext(q))
         return std::nullopt;
     return treatmentFrom(q);
 }
@@ -103,7 +103,7 @@ QList<Treatment> TreatmentTable::all() const
 {
     QSqlQuery q = m_db.run(QStringLiteral("SELECT %1 FROM Behand ORDER BY rowid").arg(kTreatmentColumns));
     QList<Treatment> treatments;
-    while (q.next())
+    while (readNext(q))
         treatments.append(treatmentFrom(q));
     return treatments;
 }
@@ -114,7 +114,7 @@ QStringList IdealtagTable::names() const
     // empty line would only puzzle.
     QSqlQuery q = m_db.run(QStringLiteral("SELECT IDEALTAG FROM Idealtag WHERE IDEALTAG IS NOT NULL ORDER BY rowid"));
     QStringList names;
-    while (q.next())
+    while (readNext(q))
         names.append(q.value(0).toString());
     return names;
 }
@@ -122,7 +122,7 @@ QStringList IdealtagTable::names() const
 bool IdealtagTable::contains(const QString& name) const
 {
     QSqlQuery q = m_db.run(QStringLiteral("SELECT 1 FROM Idealtag WHERE IDEALTAG = ? LIMIT 1"), {name});
-    return q.next();
+    return readNext(q);
 }
 
 void IdealtagTable::add(const QString& name) const
@@ -155,7 +155,7 @@ QList<StoredBlock> IdealDayStore::storedBlocksOfDay(const QString& day) const
                                           "WHERE IDEALTAG = ? ORDER BY rowid"),
                            {day});
     QList<StoredBlock> blocks;
-    while (q.next())
+    while (readNext(q))
         blocks.append({q.value(0).toLongLong(), {q.value(1).toString(), q.value(2), q.value(3), q.value(4)}});
     return blocks;
 }
@@ -163,12 +163,10 @@ QList<StoredBlock> IdealDayStore::storedBlocksOfDay(const QString& day) const
 RowsOnScreen IdealDayStore::replaceDay(const QString& day, const QList<TemplateRow>& rows,
                                        const RowsOnScreen& onScreen) const
 {
-    RowsOnScreen written{day, {}};
+    const bool sameDay = onScreen.day == day;
+    RowsOnScreen written{day, {}, sameDay ? onScreen.unshown : QList<StoredBlock>()};
     m_db.inTransaction([&] {
-        if (onScreen.day == day) {
-            m_db.run(QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ? AND STUHL <> '' AND STUHL NOT IN "
-                                    "(SELECT STUHL FROM Stuhl WHERE STUHL IS NOT NULL)"),
-                     {day});
+        if (sameDay) {
             QSqlQuery remove(m_db.connection());
             if (!remove.prepare(QStringLiteral("DELETE FROM Template WHERE rowid = ? AND IDEALTAG = ?")))
                 throw databaseFailure(remove.lastError());
@@ -200,6 +198,22 @@ RowsOnScreen IdealDayStore::replaceDay(const QString& day, const QList<TemplateR
                  {day, day});
     });
     return written;
+}
+
+int IdealDayStore::daysUsingChair(const QString& chair) const
+{
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT COUNT(DISTINCT IDEALTAG) FROM Template WHERE STUHL = ?"), {chair});
+    return readNext(q) ? q.value(0).toInt() : 0;
+}
+
+void IdealDayStore::renameChair(const QString& from, const QString& to) const
+{
+    m_db.run(QStringLiteral("UPDATE Template SET STUHL = ? WHERE STUHL = ?"), {to, from});
+}
+
+void IdealDayStore::removeChair(const QString& chair) const
+{
+    m_db.run(QStringLiteral("DELETE FROM Template WHERE STUHL = ?"), {chair});
 }
 
 void IdealDayStore::deleteDay(const QString& day) const

@@ -40,10 +40,12 @@ struct StoredBlock {
     TemplateRow row;
 };
 
-// The stored rows of one day that the user sees: shown by the load, or written by the last save.
+// The stored rows of one day as the screen knows them: those it shows (loaded, or written by the last
+// save) and those it could not show. A save replaces only the shown ones; the others stay as stored.
 struct RowsOnScreen {
     QString day;
     QSet<qint64> rowIds;
+    QList<StoredBlock> unshown;
 };
 
 // Table Stuhl: the chairs, in table order (column n is the n-th row).
@@ -93,12 +95,18 @@ public:
     QList<StoredBlock> storedBlocksOfDay(const QString& day) const; // in table order
     // Replaces the stored blocks of the day by rows, and registers the name in Idealtag when it is
     // not there yet; one transaction, so a failure leaves the stored day as it was. Returns the rows
-    // written. When onScreen belongs to this day, only its rows are replaced (and rows of chairs no
-    // longer in table Stuhl dropped): rows the load could not show were never seen and stay.
+    // written. When onScreen belongs to this day, only its shown rows are replaced: rows the load
+    // could not show (bad fields, chairs without a column) were never seen and stay.
     RowsOnScreen replaceDay(const QString& day, const QList<TemplateRow>& rows,
                             const RowsOnScreen& onScreen = {}) const;
     // Removes every block of the day and its name in Idealtag; one transaction.
     void deleteDay(const QString& day) const;
+
+    // How many stored days have rows in this chair.
+    int daysUsingChair(const QString& chair) const;
+    // Moves or removes the rows of a chair in every day; callers run these in the chair's own transaction.
+    void renameChair(const QString& from, const QString& to) const;
+    void removeChair(const QString& chair) const;
 
 private:
     const Database& m_db;
