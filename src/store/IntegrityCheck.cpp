@@ -34,7 +34,9 @@ void IntegrityCheck::start()
 
 void IntegrityCheck::startSoon()
 {
-    QTimer::singleShot(0, this, &IntegrityCheck::start);
+    // Half a second after the event loop has started: the window's first paint (fonts, icons, libraries
+    // read from the disk after a reboot) comes first. A write before then starts the check at once.
+    QTimer::singleShot(500, this, &IntegrityCheck::start);
 }
 
 void IntegrityCheck::waitForOutcome()

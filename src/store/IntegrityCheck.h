@@ -25,7 +25,7 @@ public:
 
     // Starts the check unless it is running or has passed or found damage; an unreadable file is read again.
     void start();
-    // Starts the check once the event loop gets to it, so that it does not compete with building the window.
+    // Starts the check shortly after the event loop has started, so that it does not compete with showing the window.
     void startSoon();
     // Starts the check if need be and waits for its outcome, handling the window system's other events
     // (painting, timers) but no input meanwhile.
