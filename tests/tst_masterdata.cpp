@@ -196,7 +196,7 @@ void TestMasterData::formLayoutAndFocusOrder_data()
     QTest::newRow("treatments") << "Behand" << QList<QList<int>>{{0}, {1}, {2, 7}, {3, 4}, {5, 6}}
                                 << QStringList{"txtFields0", "txtFields1", "txtFields2", "txtFields7",
                                                "txtFields3", "txtFields4", "txtFields5", "txtFields6"} +
-                                       buttons;
+                                       buttons + QStringList{"cmdFarbe"};
     QTest::newRow("chairs") << "Stuhl" << QList<QList<int>>{{1}, {2}}
                             << QStringList{"txtFields1", "txtFields2"} + buttons;
 }

@@ -1,12 +1,21 @@
+#include "MainWindowFixture.h"
+#include "PdfOutput.h"
 #include "StoredDay.h"
 #include "TestContext.h"
 #include "TestMain.h"
+#include "print/PdfExport.h"
 #include "print/PrintLayout.h"
 #include "print/PrintPainter.h"
+#include "print/PrintPreview.h"
 #include "print/PrintSettings.h"
 #include "print/PrinterProvider.h"
 #include "print/TemplatePrintout.h"
 
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -15,7 +24,8 @@
 
 namespace {
 constexpr double PointsPerMillimetre = 72 / 25.4;
-constexpr double Tolerance = 0.5; // mm
+constexpr double Tolerance = 0.5;                   // mm
+const QMarginsF PrinterMargins(6.5, 4.5, 5.5, 7.5); // mm; left and top differ so a swap shows
 
 // A "default printer" that writes a PDF file; notes the mouse pointer while the print-out asks for it.
 class PdfPrinters : public PrinterProvider {
@@ -26,6 +36,8 @@ public:
         m_printer.setOutputFileName(fileName);
         m_printer.setPageSize(QPageSize(QPageSize::A4));
         m_printer.setPageOrientation(QPageLayout::Portrait);
+        // A real printer cannot print up to the edge of the sheet.
+        m_printer.setPageMargins(PrinterMargins, QPageLayout::Millimeter);
     }
     QPrinter* defaultPrinter() override
     {
@@ -54,14 +66,26 @@ struct PdfPage {
     QList<PdfWord> words;
 };
 
-// The words of a PDF with their boxes, as poppler's pdftotext finds them.
-QList<PdfPage> pdfWords(const QString& fileName)
+QString pdfBoxes(const QString& fileName)
 {
     QProcess process;
     process.start("pdftotext", {"-bbox", fileName, "-"});
     if (!process.waitForFinished(30000) || process.exitCode() != 0)
         return {};
-    const QString html = QString::fromUtf8(process.readAllStandardOutput());
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The document title as pdftotext reports it.
+QString pdfTitle(const QString& fileName)
+{
+    static const QRegularExpression titleRe(QStringLiteral("<title>([^<]*)</title>"));
+    return QTextDocumentFragment::fromHtml(titleRe.match(pdfBoxes(fileName)).captured(1)).toPlainText();
+}
+
+// The words of a PDF with their boxes, as poppler's pdftotext finds them.
+QList<PdfPage> pdfWords(const QString& fileName)
+{
+    const QString html = pdfBoxes(fileName);
     static const QRegularExpression pageRe(R"re(<page width="([\d.]+)" height="([\d.]+)">)re");
     static const QRegularExpression wordRe(
         R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
@@ -84,22 +108,95 @@ QList<PdfPage> pdfWords(const QString& fileName)
     return pages;
 }
 
-// The layout a print-out on this printer makes: metrics measured on a twin printer set up alike.
+// The layout a print-out on this printer makes, with its positions moved from the printable area's
+// corner to the sheet's: metrics measured on a twin printer set up alike.
 QList<PrintPage> expectedLayout(const QString& fileName, const PrintSettings& settings, const QString& dayName,
-                                const QList<const DayViewModel*>& columns)
+                                const QList<const DayViewModel*>& columns, const QMarginsF& margins = PrinterMargins)
 {
     QPrinter twin(QPrinter::HighResolution);
     twin.setOutputFormat(QPrinter::PdfFormat);
     twin.setOutputFileName(fileName);
     twin.setPageSize(QPageSize(QPageSize::A4));
     twin.setPageOrientation(QPageLayout::Landscape);
-    twin.setFullPage(true);
+    twin.setPageMargins(margins, QPageLayout::Millimeter);
     PrintPainter painter(twin);
     if (!painter.begin(settings.fontName, settings.fontSize))
         return {};
     const PrintLayout layout(dayName, columns, painter.metrics(), settings.horOffset, settings.vertOffset);
     painter.end();
-    return layout.pages();
+    const QPointF origin = twin.pageLayout().paintRect(QPageLayout::Millimeter).topLeft();
+    QList<PrintPage> pages = layout.pages();
+    for (PrintPage& page : pages)
+        for (PrintText& text : page.texts) {
+            text.x += origin.x();
+            text.y += origin.y();
+        }
+    return pages;
+}
+
+// Every text of the layout is on its page of the PDF, where the layout puts it; returns the texts checked.
+int compareWithLayout(const QList<PrintPage>& layout, const QList<PdfPage>& rendered)
+{
+    if (layout.size() != rendered.size()) {
+        QTest::qFail(qPrintable(QString("%1 pages laid out, %2 in the PDF").arg(layout.size()).arg(rendered.size())),
+                     __FILE__, __LINE__);
+        return 0;
+    }
+    int checked = 0;
+    for (int p = 0; p < layout.size(); ++p) {
+        const PdfPage& page = rendered[p];
+        if (!(page.width > page.height) || qAbs(page.width - 297) > 1 || qAbs(page.height - 210) > 1) {
+            QTest::qFail("not an A4 landscape page", __FILE__, __LINE__);
+            return 0;
+        }
+        for (const PrintText& text : layout[p].texts) {
+            // pdftotext cuts lines into words; the first word starts where the text starts.
+            const QString firstWord = text.text.split(' ').first();
+            const auto found = std::find_if(page.words.begin(), page.words.end(), [&](const PdfWord& w) {
+                return w.text == firstWord && qAbs(w.xMin - text.x) <= Tolerance && qAbs(w.yMin - text.y) <= Tolerance;
+            });
+            if (found == page.words.end()) {
+                QTest::qFail(
+                    qPrintable(
+                        QString("page %1: \"%2\" at %3/%4 mm").arg(p + 1).arg(text.text).arg(text.x).arg(text.y)),
+                    __FILE__, __LINE__);
+                return 0;
+            }
+            ++checked;
+        }
+    }
+    return checked;
+}
+
+// The same words at the same places (within the tolerance) on the same number of pages.
+bool samePages(const QList<PdfPage>& a, const QList<PdfPage>& b)
+{
+    if (a.size() != b.size() || a.isEmpty())
+        return false;
+    for (int p = 0; p < a.size(); ++p) {
+        if (a[p].words.size() != b[p].words.size() || qAbs(a[p].width - b[p].width) > Tolerance ||
+            qAbs(a[p].height - b[p].height) > Tolerance)
+            return false;
+        for (int w = 0; w < a[p].words.size(); ++w) {
+            const PdfWord& x = a[p].words[w];
+            const PdfWord& y = b[p].words[w];
+            if (x.text != y.text || qAbs(x.xMin - y.xMin) > Tolerance || qAbs(x.yMin - y.yMin) > Tolerance)
+                return false;
+        }
+    }
+    return true;
+}
+
+// Picks a file in a save dialog and clicks its save button.
+void choose(QDialog& d, const QString& file)
+{
+    auto* dialog = qobject_cast<QFileDialog*>(&d);
+    QVERIFY(dialog);
+    dialog->setDirectory(QFileInfo(file).path());
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    QVERIFY(name);
+    name->setText(QFileInfo(file).fileName());
+    d.accept();
 }
 
 void storeDemoDay(TempDatabase& db)
@@ -123,6 +220,13 @@ private slots:
     void settingsAreReadForEveryPrintout();
     void noDefaultPrinter();
     void printerRefusesTheJob();
+    void previewShowsThePrintout_data();
+    void previewShowsThePrintout();
+    void pdfExport();
+    void pdfExportReplaces_data();
+    void pdfExportReplaces();
+    void pdfExportToAFolderWithoutWritePermission();
+    void menuItems();
 };
 
 void TestPrintout::pdfShowsTheLayout_data()
@@ -165,25 +269,7 @@ void TestPrintout::pdfShowsTheLayout()
     const QList<PdfPage> rendered = pdfWords(pdf);
     QCOMPARE(layout.size(), pages);
     QCOMPARE(rendered.size(), pages);
-
-    int checked = 0;
-    for (int p = 0; p < pages; ++p) {
-        const PdfPage& page = rendered[p];
-        QVERIFY2(page.width > page.height, "landscape page");
-        QVERIFY(qAbs(page.width - 297) < 1);
-        for (const PrintText& text : layout[p].texts) {
-            // pdftotext cuts lines into words; the first word starts where the text starts.
-            const QString firstWord = text.text.split(' ').first();
-            const auto found = std::find_if(page.words.begin(), page.words.end(), [&](const PdfWord& w) {
-                return w.text == firstWord && qAbs(w.xMin - text.x) <= Tolerance && qAbs(w.yMin - text.y) <= Tolerance;
-            });
-            QVERIFY2(
-                found != page.words.end(),
-                qPrintable(QString("page %1: \"%2\" at %3/%4 mm").arg(p + 1).arg(text.text).arg(text.x).arg(text.y)));
-            ++checked;
-        }
-    }
-    QVERIFY(checked > 40);
+    QVERIFY(compareWithLayout(layout, rendered) > 40);
 }
 
 void TestPrintout::settingsAreReadForEveryPrintout()
@@ -199,7 +285,8 @@ void TestPrintout::settingsAreReadForEveryPrintout()
     printers.printer().setOutputFileName(dir.filePath("second.pdf"));
     printout.print(nullptr, "Montag Standard", day.columns());
 
-    for (const auto& [file, left] : {std::pair{"first.pdf", 0.0}, std::pair{"second.pdf", 20.0}}) {
+    const double margin = PrinterMargins.left();
+    for (const auto& [file, left] : {std::pair{"first.pdf", margin}, std::pair{"second.pdf", margin + 20.0}}) {
         const QList<PdfPage> pages = pdfWords(dir.filePath(file));
         QVERIFY(!pages.isEmpty());
         const auto name = std::find_if(pages.first().words.begin(), pages.first().words.end(),
@@ -246,6 +333,189 @@ void TestPrintout::printerRefusesTheJob()
     QVERIFY(!QGuiApplication::overrideCursor());
     QCOMPARE(printers.printer().pageLayout().orientation(), QPageLayout::Portrait);
     QVERIFY(!QFile::exists(dir.filePath("no/such/folder/montag.pdf")));
+}
+
+void TestPrintout::previewShowsThePrintout_data()
+{
+    QTest::addColumn<bool>("defaultPrinter");
+    QTest::newRow("on the default printer's pages") << true;
+    QTest::newRow("no default printer: A4 landscape") << false;
+}
+
+void TestPrintout::previewShowsThePrintout()
+{
+    QFETCH(bool, defaultPrinter);
+    TestContext context;
+    storeDemoDay(context.tempDatabase);
+    StoredDay day(context.tempDatabase.database(), "Montag Standard");
+    day.doctorColumn().add("08:00", "08:05", "20", Qt::green);
+    QTemporaryDir dir;
+    PdfPrinters printers(dir.filePath("print.pdf"));
+    NoPrinter noPrinter;
+
+    // The print-out itself: on the printer, or without one the PDF export's A4 landscape pages.
+    const QString printed = dir.filePath("print.pdf");
+    if (defaultPrinter)
+        TemplatePrintout(context.services, printers).print(nullptr, "Montag Standard", day.columns());
+    else
+        QVERIFY(PdfExport(context.services).write(printed, "Montag Standard", day.columns()));
+    const QList<PdfPage> printedPages = pdfWords(printed);
+    QVERIFY(!printedPages.isEmpty());
+
+    // The preview's pages, printed from the preview into a PDF file.
+    const QString previewed = dir.filePath("preview.pdf");
+    int previewPages = 0;
+    QPageLayout previewLayout;
+    context.modals.handleNext([&](QDialog& d) {
+        auto* dialog = qobject_cast<QPrintPreviewDialog*>(&d);
+        QVERIFY(dialog);
+        QCOMPARE(dialog->windowTitle(), QString("Seitenansicht"));
+        auto* preview = dialog->findChild<QPrintPreviewWidget*>();
+        QVERIFY(preview);
+        previewPages = preview->pageCount();
+        previewLayout = dialog->printer()->pageLayout();
+        dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
+        dialog->printer()->setOutputFileName(previewed);
+        preview->print();
+        dialog->reject();
+    });
+    PrintPreview(context.services, defaultPrinter ? static_cast<PrinterProvider*>(&printers) : &noPrinter)
+        .show(nullptr, "Montag Standard", day.columns());
+    QCOMPARE(context.modals.shownDialogs(), QStringList{"frmSeitenansicht"});
+    QCOMPARE(context.messages.shown().size(), 0);
+
+    QCOMPARE(previewLayout.orientation(), QPageLayout::Landscape);
+    QCOMPARE(previewLayout.pageSize().id(), QPageSize::A4);
+    QCOMPARE(previewPages, int(printedPages.size()));
+    const QList<PdfPage> previewedPages = pdfWords(previewed);
+    QCOMPARE(previewedPages.size(), printedPages.size());
+    QVERIFY(samePages(previewedPages, printedPages));
+    // The printer is left as it was.
+    QCOMPARE(printers.printer().pageLayout().orientation(), QPageLayout::Portrait);
+}
+
+void TestPrintout::pdfExport()
+{
+    TestContext context;
+    context.tempSettings.write("Kavemo", "Printer", "Hor", "3");
+    storeDemoDay(context.tempDatabase);
+    StoredDay day(context.tempDatabase.database(), "Montag Standard");
+    day.doctorColumn().add("09:30", "09:35", "40", Qt::red);
+    NoPrinter noPrinter;
+    context.services.printers = &noPrinter;
+    QTemporaryDir dir;
+    const QString file = dir.filePath("export.pdf");
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!QFileInfo(documents).isDir())
+        documents = QDir::homePath();
+    context.modals.handleNext([&](QDialog& d) {
+        auto* dialog = qobject_cast<QFileDialog*>(&d);
+        QVERIFY(dialog);
+        QCOMPARE(dialog->windowTitle(), QString("Als PDF exportieren"));
+        QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
+        QCOMPARE(dialog->selectedFiles(), QStringList{QDir(documents).filePath("Montag Standard.pdf")});
+        choose(d, file);
+    });
+    PdfExport(context.services).exportDay(nullptr, "Montag Standard", day.columns());
+    QCOMPARE(context.messages.shown().size(), 0);
+
+    QCOMPARE(pdfTitle(file), QString("Montag Standard"));
+    const double m = PdfExport::MarginMillimetres;
+    const QList<PrintPage> layout = expectedLayout(dir.filePath("twin.pdf"), PrintSettings::read(context.settings),
+                                                   "Montag Standard", day.columns(), QMarginsF(m, m, m, m));
+    QVERIFY(compareWithLayout(layout, pdfWords(file)) > 40);
+    QCOMPARE(PdfExport::proposedFileName(""), QString("Idealtag.pdf"));
+    QCOMPARE(PdfExport::proposedFileName("Mo/Di: früh?"), QString("Mo_Di_ früh_.pdf"));
+}
+
+void TestPrintout::pdfExportReplaces_data()
+{
+    QTest::addColumn<QMessageBox::StandardButton>("answer");
+    QTest::newRow("Ja replaces the file") << QMessageBox::Yes;
+    QTest::newRow("Nein goes back to the dialog") << QMessageBox::No;
+}
+
+void TestPrintout::pdfExportReplaces()
+{
+    QFETCH(QMessageBox::StandardButton, answer);
+    TestContext context;
+    storeDemoDay(context.tempDatabase);
+    StoredDay day(context.tempDatabase.database(), "Montag Standard");
+    QTemporaryDir dir;
+    const QString file = dir.filePath("alt.pdf");
+    {
+        QFile old(file);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("alt");
+    }
+    context.modals.handleNext([&](QDialog& d) { choose(d, file); });
+    if (answer == QMessageBox::No)
+        context.modals.handleNext([&](QDialog& d) {
+            QCOMPARE(static_cast<QFileDialog*>(&d)->selectedFiles(), QStringList{file});
+            d.reject();
+        });
+    context.messages.answer(answer);
+    PdfExport(context.services).exportDay(nullptr, "", day.columns());
+
+    QCOMPARE(context.messages.shown().size(), 1);
+    compareBox(context.messages.last(), "Die Datei „alt.pdf“ ist bereits vorhanden.\nMöchten Sie sie ersetzen?",
+               "Als PDF exportieren", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(context.messages.last().defaultButton, QMessageBox::No);
+    QCOMPARE(context.modals.pendingHandlers(), 0);
+    if (answer == QMessageBox::Yes) {
+        QCOMPARE(pdfTitle(file), QString("Idealtag"));
+        QVERIFY(pdfText(file).contains("Stuhl 1"));
+    } else {
+        QFile old(file);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("alt"));
+    }
+}
+
+void TestPrintout::pdfExportToAFolderWithoutWritePermission()
+{
+    TestContext context;
+    storeDemoDay(context.tempDatabase);
+    StoredDay day(context.tempDatabase.database(), "Montag Standard");
+    // /proc takes no files, not even from the administrator.
+    const QString file = "/proc/Montag Standard.pdf";
+    context.modals.handleNext([&](QDialog& d) { choose(d, file); });
+    context.messages.answer(QMessageBox::Ok);
+    if (QFileInfo("/proc").isWritable())
+        QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
+    PdfExport(context.services).exportDay(nullptr, "Montag Standard", day.columns());
+
+    QCOMPARE(context.messages.shown().size(), 1);
+    compareBox(context.messages.last(),
+               "In den Ordner „/proc“ kann nicht geschrieben werden. Bitte wählen Sie einen anderen Ordner.",
+               "Als PDF exportieren", QMessageBox::Warning, QMessageBox::Ok);
+    QVERIFY(!QFile::exists(file));
+}
+
+void TestPrintout::menuItems()
+{
+    MainWindowFixture f(2);
+    f.start();
+    QStringList file;
+    for (QAction* a : f.window->findChild<QMenu*>("mnuFile")->actions())
+        file.append(a->isSeparator() ? "-" : a->text());
+    QCOMPARE(file.mid(5),
+             (QStringList{"&Drucken...", "Seitena&nsicht...", "Als &PDF exportieren...", "-", "&Beenden"}));
+    QVERIFY(!f.action("mnuFilePreview")->isEnabled());
+    QVERIFY(!f.action("mnuFilePdf")->isEnabled());
+    f.newDay();
+    QVERIFY(f.action("mnuFilePreview")->isEnabled());
+    QVERIFY(f.action("mnuFilePdf")->isEnabled());
+
+    // An unnamed day is proposed as "Idealtag.pdf"; cancelling writes nothing and asks nothing.
+    f.ctx.modals.handleNext([](QDialog& d) {
+        QCOMPARE(QFileInfo(static_cast<QFileDialog*>(&d)->selectedFiles().value(0)).fileName(),
+                 QString("Idealtag.pdf"));
+        d.reject();
+    });
+    f.action("mnuFilePdf")->trigger();
+    f.expectNothingPending();
+    QCOMPARE(f.ctx.messages.shown().size(), 0);
 }
 
 LUNARIS_TEST_MAIN(TestPrintout)

@@ -10,12 +10,16 @@
 #include "commands/IdealDayCommands.h"
 #include "commands/frmSpeichern.h"
 #include "dayview/DayView.h"
+#include "editing/AnalysisPanel.h"
 #include "editing/BlockRules.h"
 #include "editing/ColumnClickHandler.h"
 #include "editing/DoctorColumn.h"
 #include "editing/EditingControls.h"
+#include "editing/TreatmentColors.h"
 #include "masterdata/frmBehandT.h"
 #include "masterdata/frmStuhlT.h"
+#include "print/PdfExport.h"
+#include "print/PrintPreview.h"
 #include "print/TemplatePrintout.h"
 #include "settings/PracticeSettings.h"
 #include "settings/SettingsStore.h"
@@ -32,6 +36,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDate>
+#include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -91,6 +96,8 @@ QIcon printerIcon()
     return QIcon(pixmap);
 }
 
+const QHash<QString, Treatment> NoTreatments;
+
 QIcon toolIcon(const QWidget* widget, const char* themeName, QStyle::StandardPixmap fallback)
 {
     return QIcon::fromTheme(QString::fromLatin1(themeName), widget->style()->standardIcon(fallback));
@@ -100,7 +107,8 @@ QIcon toolIcon(const QWidget* widget, const char* themeName, QStyle::StandardPix
 frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_services(services),
       m_commands(std::make_unique<IdealDayCommands>(*this, state, services)),
-      m_clicks(std::make_unique<ColumnClickHandler>(*this, state, services))
+      m_clicks(std::make_unique<ColumnClickHandler>(*this, state, services)),
+      m_colors(std::make_unique<TreatmentColors>(services.settings))
 {
     setObjectName(QStringLiteral("frmLunaris"));
     setWindowTitle(kTitle);
@@ -109,6 +117,7 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     createControls();
     createToolBar();
     createStatusBar();
+    createAnalysisDock();
     m_editing = new EditingControls(*this, *m_DBComboBeh, *m_cmdZeit, state, services);
     for (DayView* column : m_columns)
         connect(column, &DayView::columnClick, this, [this](int index, int button, int shift, int x, int y) {
@@ -127,6 +136,7 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
 frmLunaris::~frmLunaris()
 {
     m_services.database.setWaitFeedback({});
+    m_keepAnalysisPlace = true;
 }
 
 void frmLunaris::integrityCheckFinished()
@@ -199,10 +209,15 @@ void frmLunaris::createMenus()
                                   &frmLunaris::mnuFileDelete_Click);
     m_mnuFilePrint = addMenuItem(file, "mnuFilePrint", QStringLiteral("&Drucken..."),
                                  QKeySequence(QStringLiteral("Ctrl+P")), &frmLunaris::mnuFilePrint_Click);
+    m_mnuFilePreview = addMenuItem(file, "mnuFilePreview", QStringLiteral("Seitena&nsicht..."), QKeySequence(),
+                                   &frmLunaris::mnuFilePreview_Click);
+    m_mnuFilePdf = addMenuItem(file, "mnuFilePdf", QStringLiteral("Als &PDF exportieren..."), QKeySequence(),
+                               &frmLunaris::mnuFilePdf_Click);
     file->addSeparator()->setObjectName(QStringLiteral("mnuFile6"));
     addMenuItem(file, "mnuFileExit", QStringLiteral("&Beenden"), QKeySequence(QStringLiteral("Ctrl+E")),
                 &frmLunaris::mnuFileExit_Click);
-    for (QAction* saveOrPrint : {m_mnuFileSave, m_mnuFileSaveAs, m_mnuFileDelete, m_mnuFilePrint})
+    for (QAction* saveOrPrint :
+         {m_mnuFileSave, m_mnuFileSaveAs, m_mnuFileDelete, m_mnuFilePrint, m_mnuFilePreview, m_mnuFilePdf})
         saveOrPrint->setEnabled(false);
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("Bearbeiten"));
@@ -224,6 +239,16 @@ void frmLunaris::createMenus()
         toggle->setCheckable(true);
         toggle->setChecked(true);
     }
+    m_mnuViewAnalysis = addMenuItem(view, "mnuViewAnalysis", QStringLiteral("&Auswertung"), QKeySequence(),
+                                    &frmLunaris::mnuViewAnalysis_Click);
+    m_mnuViewAnalysis->setCheckable(true);
+    m_mnuViewColors = addMenuItem(view, "mnuViewColors", QStringLiteral("&Farben je Behandlung"), QKeySequence(),
+                                  &frmLunaris::mnuViewColors_Click);
+    m_mnuViewColors->setCheckable(true);
+    m_mnuViewColors->setChecked(m_services.settings
+                                    .getSetting(SettingsStore::ProgramApp, QStringLiteral("Settings"),
+                                                QStringLiteral("FarbenJeBehandlung"), QStringLiteral("0"))
+                                    .trimmed() == QLatin1String("1"));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&?"));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -366,13 +391,16 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
         column->setDayStart(m_state.OpenTime);
     }
     // The headers say which chair is which before a day is opened.
-    for (int i = 0; i < m_state.ChairCount; ++i)
+    for (int i = 0; i < m_state.ChairCount; ++i) {
         m_columns[i]->setCaption(chairs[i]);
+        m_columns[i]->setBlockLook([this](const QString& code) { return blockLook(code); });
+    }
     m_columns[m_state.ChairCount]->setCaption(DoctorColumn::Caption);
     m_columns[m_state.ChairCount]->setColumnBackColor(QColor(224, 224, 224));
     for (int i = m_state.ChairCount + 1; i <= m_state.MaxChairs; ++i)
         m_columns[i]->hide();
     restorePosition();
+    restoreAnalysisDock();
     Form_Resize();
     m_editing->refreshTreatments();
     return true;
@@ -447,12 +475,23 @@ QSize frmLunaris::outerSizeTwips() const
     return frameGeometry().size() * TwipsPerPixel;
 }
 
+QSize frmLunaris::analysisRoomTwips() const
+{
+    if (!m_analysisDock || m_analysisDock->isHidden())
+        return {};
+    // What the panel and its separator take off the client area, as the window's layout placed them.
+    const int bars = menuBar()->height() + (statusBar()->isHidden() ? 0 : statusBar()->height());
+    const QSize room(width() - centralWidget()->width(), height() - bars - centralWidget()->height());
+    return room.expandedTo(QSize(0, 0)) * TwipsPerPixel;
+}
+
 void frmLunaris::Form_Resize()
 {
     if (isMinimized())
         return;
-    // From the outer size: the 2700 twips left over cover title, menu, tool and status bars.
-    const QSize outer = outerSizeTwips();
+    // From the outer size: the 2700 twips left over cover title, menu, tool and status bars. The
+    // Auswertung panel, when shown, takes its room from the columns.
+    const QSize outer = outerSizeTwips() - analysisRoomTwips();
     const double w = double(outer.width() - 600) / (m_state.ChairCount + 1);
     const int h = outer.height() - 2700;
     m_toolBar->setGeometry(0, 0, centralWidget()->width(), m_toolBar->sizeHint().height());
@@ -498,6 +537,7 @@ void frmLunaris::closeEvent(QCloseEvent* event)
         Form_Unload();
         m_unloaded = true;
     }
+    m_keepAnalysisPlace = true;
     event->accept();
 }
 
@@ -576,9 +616,12 @@ void frmLunaris::Termin_load()
         for (int i = 0; i < m_state.ChairCount; ++i)
             m_columns[i]->update();
         showUnshownCount();
+        readUnshownEntries();
+        refreshAnalysis(nullptr);
         showDataError(e.number());
         return;
     }
+    readUnshownEntries();
     for (int i = 0; i < m_state.ChairCount; ++i)
         m_columns[i]->update();
     showUnshownCount();
@@ -620,20 +663,216 @@ void frmLunaris::DR_Load()
     const QList<const DayViewModel*> chairs = chairColumns();
     // The column is emptied before anything is read, so a failed read leaves no stale demand.
     doctor->clear();
+    std::optional<QHash<QString, Treatment>> treatments;
     try {
         // A day without blocks needs no treatment.
         const bool anyBlock =
             std::any_of(chairs.cbegin(), chairs.cend(), [](const DayViewModel* chair) { return chair->count() > 0; });
-        const auto treatments =
+        treatments =
             anyBlock ? DoctorColumn::byCode(TreatmentTable(m_services.database).all()) : QHash<QString, Treatment>();
-        const qint64 fee = DoctorColumn::rebuild(chairs, doctor->model(), treatments);
+        if (anyBlock)
+            setKnownCodes(QSet<QString>(treatments->keyBegin(), treatments->keyEnd()));
+        const qint64 fee = DoctorColumn::rebuild(chairs, doctor->model(), *treatments);
         m_txtHon->setText(QString::number(fee));
     } catch (const LunarisError& e) {
         doctor->update();
+        refreshAnalysis(treatments ? &*treatments : nullptr);
         showDataError(e.number());
         return;
     }
     doctor->update();
+    refreshAnalysis(&*treatments);
+}
+
+DayHours frmLunaris::dayHours() const
+{
+    const DayViewModel& doctor = m_columns[m_state.ChairCount]->model();
+    return {doctor.dayStart(), doctor.dayEnd(), doctor.slotSize()};
+}
+
+DayAnalysis frmLunaris::analysis(const QHash<QString, Treatment>& treatments) const
+{
+    return DayAnalysis::of(chairColumns(), dayHours(), DoctorColumn::lookupIn(treatments), m_unshown);
+}
+
+void frmLunaris::refreshAnalysis(const QHash<QString, Treatment>* treatments)
+{
+    // A hidden panel is brought up to date when it is shown.
+    if (m_analysisDock->isHidden())
+        return;
+    m_analysisPanel->setLegend(legend());
+    if (treatments) {
+        m_analysisPanel->showAnalysis(analysis(*treatments));
+        return;
+    }
+    DayAnalysis failed;
+    failed.failure = QStringLiteral("Die Behandlungen konnten nicht gelesen werden.");
+    m_analysisPanel->showAnalysis(failed);
+}
+
+QList<QPair<QString, QColor>> frmLunaris::legend() const
+{
+    // The treatments of the day that have a colour, in the order they first appear.
+    QList<QPair<QString, QColor>> entries;
+    if (!m_mnuViewColors->isChecked())
+        return entries;
+    QSet<QString> seen;
+    for (const DayViewModel* chair : chairColumns())
+        for (const DayBlock& block : chair->blocks()) {
+            if (seen.contains(block.text))
+                continue;
+            seen.insert(block.text);
+            const QColor color = m_colors->colorOf(block.text);
+            if (color.isValid() && !blockLook(block.text).missing)
+                entries.append({block.text, color});
+        }
+    return entries;
+}
+
+void frmLunaris::readUnshownEntries()
+{
+    m_unshown.clear();
+    for (const StoredBlock& block : std::as_const(m_rowsOnScreen.unshown))
+        m_unshown.append({block.row.chair, block.row.startTime.toString(), block.row.code.toString()});
+}
+
+void frmLunaris::setKnownCodes(const QSet<QString>& codes)
+{
+    if (m_knownCodes == codes)
+        return;
+    m_knownCodes = codes;
+    repaintChairs();
+}
+
+BlockLook frmLunaris::blockLook(const QString& code) const
+{
+    BlockLook look;
+    if (m_knownCodes && !m_knownCodes->contains(code)) {
+        look.missing = true;
+        return look;
+    }
+    if (m_mnuViewColors->isChecked()) {
+        const QColor color = m_colors->colorOf(code);
+        if (color.isValid()) {
+            look.fill = color;
+            look.text = TreatmentColors::textColorOn(color);
+        }
+    }
+    return look;
+}
+
+void frmLunaris::repaintChairs()
+{
+    for (int i = 0; i < m_state.ChairCount; ++i)
+        m_columns[i]->update();
+}
+
+void frmLunaris::mnuViewColors_Click()
+{
+    // The action has flipped its own tick.
+    runStep([&] {
+        m_services.settings.saveSetting(SettingsStore::ProgramApp, QStringLiteral("Settings"),
+                                        QStringLiteral("FarbenJeBehandlung"),
+                                        m_mnuViewColors->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    });
+    repaintChairs();
+    if (!m_analysisDock->isHidden())
+        m_analysisPanel->setLegend(legend());
+}
+
+void frmLunaris::createAnalysisDock()
+{
+    m_analysisDock = new QDockWidget(QStringLiteral("Auswertung"), this);
+    m_analysisDock->setObjectName(QStringLiteral("dockAuswertung"));
+    m_analysisDock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
+    m_analysisPanel = new AnalysisPanel(m_analysisDock);
+    m_analysisDock->setWidget(m_analysisPanel);
+    addDockWidget(Qt::BottomDockWidgetArea, m_analysisDock);
+    m_analysisDock->hide();
+    connect(m_analysisDock, &QDockWidget::dockLocationChanged, this, [this](Qt::DockWidgetArea area) {
+        // The window's end takes the panel out of every area; that is no choice of the user's.
+        if (area == Qt::NoDockWidgetArea)
+            return;
+        m_analysisPanel->setOrientation(
+            area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea ? Qt::Vertical : Qt::Horizontal);
+        saveAnalysisDock();
+    });
+    // The close box of the panel: the tick follows, and the choice is kept.
+    connect(m_analysisDock->toggleViewAction(), &QAction::toggled, this, [this](bool shown) {
+        m_mnuViewAnalysis->setChecked(shown);
+        saveAnalysisDock();
+    });
+}
+
+namespace {
+const QString AnalysisSection = QStringLiteral("Settings");
+const QString AnalysisVisibleKey = QStringLiteral("AuswertungSichtbar");
+const QString AnalysisAreaKey = QStringLiteral("AuswertungOrt");
+
+QString areaName(Qt::DockWidgetArea area)
+{
+    switch (area) {
+    case Qt::LeftDockWidgetArea:
+        return QStringLiteral("links");
+    case Qt::RightDockWidgetArea:
+        return QStringLiteral("rechts");
+    case Qt::TopDockWidgetArea:
+        return QStringLiteral("oben");
+    default:
+        return QStringLiteral("unten");
+    }
+}
+
+Qt::DockWidgetArea areaOf(const QString& name)
+{
+    for (Qt::DockWidgetArea area : {Qt::LeftDockWidgetArea, Qt::RightDockWidgetArea, Qt::TopDockWidgetArea})
+        if (name.trimmed() == areaName(area))
+            return area;
+    return Qt::BottomDockWidgetArea;
+}
+} // namespace
+
+void frmLunaris::restoreAnalysisDock()
+{
+    const SettingsStore& settings = m_services.settings;
+    const Qt::DockWidgetArea area = areaOf(settings.getSetting(SettingsStore::ProgramApp, AnalysisSection,
+                                                               AnalysisAreaKey, areaName(Qt::BottomDockWidgetArea)));
+    const bool shown =
+        settings.getSetting(SettingsStore::ProgramApp, AnalysisSection, AnalysisVisibleKey, QStringLiteral("0"))
+            .trimmed() == QLatin1String("1");
+    m_keepAnalysisPlace = true;
+    addDockWidget(area, m_analysisDock);
+    m_analysisDock->setVisible(shown);
+    m_mnuViewAnalysis->setChecked(shown);
+    m_keepAnalysisPlace = false;
+    if (shown)
+        refreshAnalysis(&NoTreatments);
+}
+
+void frmLunaris::saveAnalysisDock()
+{
+    if (m_keepAnalysisPlace)
+        return;
+    runStep([&] {
+        m_services.settings.saveSetting(SettingsStore::ProgramApp, AnalysisSection, AnalysisVisibleKey,
+                                        m_analysisDock->isHidden() ? QStringLiteral("0") : QStringLiteral("1"));
+        m_services.settings.saveSetting(SettingsStore::ProgramApp, AnalysisSection, AnalysisAreaKey,
+                                        areaName(dockWidgetArea(m_analysisDock)));
+    });
+}
+
+void frmLunaris::mnuViewAnalysis_Click()
+{
+    const bool show = m_analysisDock->isHidden();
+    m_analysisDock->setVisible(show);
+    m_mnuViewAnalysis->setChecked(show);
+    if (!show)
+        return;
+    // The panel shows the day as it is now; before New or Open the columns are empty.
+    if (m_state.DayOpen)
+        DR_Load();
+    else
+        refreshAnalysis(&NoTreatments);
 }
 
 void frmLunaris::BlockInfo(const QString& text, int minutes)
@@ -653,6 +892,8 @@ void frmLunaris::switchOn(bool deleteEnabled)
     m_mnuFileSave->setEnabled(true);
     m_mnuFileSaveAs->setEnabled(true);
     m_mnuFilePrint->setEnabled(true);
+    m_mnuFilePreview->setEnabled(true);
+    m_mnuFilePdf->setEnabled(true);
     m_mnuFileDelete->setEnabled(deleteEnabled);
     m_tbSave->setEnabled(true);
     m_tbPrint->setEnabled(true);
@@ -748,12 +989,30 @@ void frmLunaris::mnuFilePrint_Click()
     else
         TemplatePrintout(m_services).print(this, m_state.CurrentIdealtag, printColumns());
 }
+void frmLunaris::mnuFilePreview_Click()
+{
+    PrintPreview(m_services, m_services.printers).show(this, m_state.CurrentIdealtag, printColumns());
+}
+
+void frmLunaris::mnuFilePdf_Click()
+{
+    PdfExport(m_services).exportDay(this, m_state.CurrentIdealtag, printColumns());
+}
+
 void frmLunaris::mnuBeh_Click()
 {
     frmBehandT editor(m_state, m_services, this);
     m_services.modals.run(editor);
-    // The list offers the codes as they are now.
+    // The list offers the codes as they are now; colours and deleted codes show at once.
     m_editing->refreshTreatments();
+    m_colors->reload();
+    runStep([&] {
+        const QStringList codes = TreatmentTable(m_services.database).codes();
+        setKnownCodes(QSet<QString>(codes.cbegin(), codes.cend()));
+    });
+    repaintChairs();
+    if (!m_analysisDock->isHidden())
+        m_analysisPanel->setLegend(legend());
 }
 
 void frmLunaris::mnuStuhl_Click()

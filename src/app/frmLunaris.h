@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dayview/DayView.h"
+#include "editing/DayAnalysis.h"
 #include "store/Tables.h"
 
 #include <QMainWindow>
@@ -7,7 +9,10 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
+class AnalysisPanel;
+class TreatmentColors;
 class DayView;
 class LunarisError;
 class IdealDayCommands;
@@ -16,6 +21,7 @@ class EditingControls;
 class DayViewModel;
 class QAction;
 class QComboBox;
+class QDockWidget;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -67,12 +73,16 @@ public:
     void mnuFileSaveAs_Click();
     void mnuFileDelete_Click();
     void mnuFilePrint_Click();
+    void mnuFilePreview_Click();
+    void mnuFilePdf_Click();
     void mnuFileExit_Click();
     void mnuBeh_Click();
     void mnuStuhl_Click();
     void mnuPref_Click();
     void mnuViewToolbar_Click();
     void mnuViewStatusBar_Click();
+    void mnuViewAnalysis_Click();
+    void mnuViewColors_Click();
     void mnuHelpContents_Click();
     void mnuHelpSearch_Click();
     void mnuHelpAbout_Click();
@@ -86,6 +96,10 @@ public:
     // Enables the day views and the commands once a day is created or opened.
     void switchOn(bool deleteEnabled);
     void setStatusText(const QString& text);
+    // The practice's hours and row length as the columns have them.
+    DayHours dayHours() const;
+    // The analysis of the day on screen, as the Auswertung panel shows it.
+    DayAnalysis analysis(const QHash<QString, Treatment>& treatments) const;
     // Whether a placement [t, e) in a chair column would overlap a stored row of its chair that the
     // screen does not show (such rows stay stored with every save).
     bool overlapsUnshownRow(int column, const QString& t, const QString& e) const;
@@ -111,6 +125,8 @@ private:
     void readPracticeSettings();
     void restorePosition();
     void applyOuterGeometry();
+    // The room the shown Auswertung panel takes beside or below the columns, in twips.
+    QSize analysisRoomTwips() const;
     void showDataError(int number);
     void showDatabaseFailure(const LunarisError& failure);
     void showCheckWait(bool waiting);
@@ -118,6 +134,18 @@ private:
     void showUnshownCount();
     void showStatus();
     void showHelp(bool index);
+    void createAnalysisDock();
+    void restoreAnalysisDock();
+    void saveAnalysisDock();
+    // Shows the analysis when the panel is visible; null treatments: the table could not be read.
+    void refreshAnalysis(const QHash<QString, Treatment>* treatments);
+    void readUnshownEntries();
+    // Remembers which codes the treatment table holds; repaints the chairs when that changed.
+    void setKnownCodes(const QSet<QString>& codes);
+    BlockLook blockLook(const QString& code) const;
+    void repaintChairs();
+    // The colours of the day's treatments, when colours are on.
+    QList<QPair<QString, QColor>> legend() const;
 
     LunarisState& m_state;
     AppServices& m_services;
@@ -125,6 +153,9 @@ private:
     // A write waits for the database check: the window cannot close meanwhile.
     bool m_waitingForCheck = false;
     QString m_statusBeforeCheck;
+    // While set, the panel's visibility and place are not written: during the restore, and once the
+    // window closes (closing hides the panel without the user asking for it).
+    bool m_keepAnalysisPlace = false;
     // Where the window goes, outer bounds in pixels, and the frame taken off its size so far; pending
     // until the window system has told the frame.
     QRect m_outerGeometry;
@@ -150,11 +181,22 @@ private:
     QLabel* m_statusPanel = nullptr;
     QLabel* m_datePanel = nullptr;
     QLabel* m_timePanel = nullptr;
+    QDockWidget* m_analysisDock = nullptr;
+    AnalysisPanel* m_analysisPanel = nullptr;
+    // Stored rows of the open day that no column shows, for the panel's warnings.
+    QList<UnshownEntry> m_unshown;
+    std::unique_ptr<TreatmentColors> m_colors;
+    // The codes of table Behand as last read; until then no block counts as missing.
+    std::optional<QSet<QString>> m_knownCodes;
 
     QAction* m_mnuFileSave = nullptr;
     QAction* m_mnuFileSaveAs = nullptr;
     QAction* m_mnuFileDelete = nullptr;
     QAction* m_mnuFilePrint = nullptr;
+    QAction* m_mnuFilePreview = nullptr;
+    QAction* m_mnuFilePdf = nullptr;
+    QAction* m_mnuViewAnalysis = nullptr;
+    QAction* m_mnuViewColors = nullptr;
     QAction* m_mnuViewToolbar = nullptr;
     QAction* m_mnuViewStatusBar = nullptr;
     QAction* m_tbSave = nullptr;

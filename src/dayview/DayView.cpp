@@ -3,6 +3,7 @@
 #include "app/LunarisError.h"
 #include "dayview/ClockTime.h"
 
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -163,8 +164,20 @@ void DayView::clear()
     update();
 }
 
+void DayView::setBlockLook(std::function<BlockLook(const QString& code)> look)
+{
+    m_look = std::move(look);
+    update();
+}
+
+QString DayView::missingTip(const QString& code)
+{
+    return QStringLiteral("Die Behandlung „%1“ gibt es nicht mehr.").arg(code);
+}
+
 void DayView::paintEvent(QPaintEvent*)
 {
+    m_missingAreas.clear();
     QPainter painter(this);
     const int contentWidth = width() - m_scrollBar->width();
     const int header = headerHeight();
@@ -214,9 +227,17 @@ void DayView::paintEvent(QPaintEvent*)
                     std::max(2.0, clippedBottom - std::max<double>(top, header)));
         if (bottom < header || top >= height())
             continue;
-        painter.fillRect(area, block.color);
+        const BlockLook look = m_look ? m_look(block.text) : BlockLook{};
+        if (look.missing) {
+            painter.fillRect(area, QColor(210, 210, 210));
+            painter.fillRect(area, QBrush(QColor(120, 120, 120), Qt::BDiagPattern));
+            m_missingAreas.append({area, block.text});
+        } else {
+            painter.fillRect(area, look.fill.isValid() ? look.fill : block.color);
+        }
         painter.setPen(Qt::black);
         painter.drawRect(area.adjusted(0, 0, -1, -1));
+        painter.setPen(look.text);
         m_smallTexts.draw(painter, area.adjusted(3, 0, -2, 0), Qt::AlignTop, block.text);
     }
 
@@ -265,11 +286,20 @@ void DayView::wheelEvent(QWheelEvent* event)
 
 bool DayView::event(QEvent* event)
 {
-    // The tooltip names the chosen treatment, a text from the data: shown as it is, never as markup.
-    if (event->type() == QEvent::ToolTip && Qt::mightBeRichText(toolTip())) {
-        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(),
-                           Qt::convertFromPlainText(toolTip(), Qt::WhiteSpacePre), this);
-        return true;
+    if (event->type() == QEvent::ToolTip) {
+        // Tooltips name treatments, texts from the data: shown as they are, never as markup.
+        const auto showPlain = [event, this](const QString& tip) {
+            QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(),
+                               Qt::mightBeRichText(tip) ? Qt::convertFromPlainText(tip, Qt::WhiteSpacePre) : tip, this);
+            return true;
+        };
+        // A block whose treatment is gone says so.
+        const QPoint pos = static_cast<QHelpEvent*>(event)->pos();
+        for (const auto& [area, code] : std::as_const(m_missingAreas))
+            if (area.contains(pos))
+                return showPlain(missingTip(code));
+        if (Qt::mightBeRichText(toolTip()))
+            return showPlain(toolTip());
     }
     return QWidget::event(event);
 }

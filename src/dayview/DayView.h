@@ -5,7 +5,16 @@
 
 #include <QWidget>
 
+#include <functional>
+
 class QScrollBar;
+
+// How a block is drawn, decided by its text (the treatment code).
+struct BlockLook {
+    QColor fill; // invalid: the block's own colour
+    QColor text = Qt::black;
+    bool missing = false; // the treatment no longer exists: hatched grey, with a tooltip saying so
+};
 
 // One column of the main window: a bold header with the caption, the rows of the time range with
 // their start times in a small font, and the blocks as filled rectangles over their rows.
@@ -46,6 +55,11 @@ public:
     void remove(int index);
     void clear();
 
+    // Decides the look of each block; without one every block shows its own colour.
+    void setBlockLook(std::function<BlockLook(const QString& code)> look);
+    // The tooltip of a missing treatment's block.
+    static QString missingTip(const QString& code);
+
     // The header's font: the widget's font, bold, 9.75 points.
     QFont captionFont() const;
     int headerHeight() const;
@@ -78,4 +92,7 @@ private:
     QScrollBar* m_scrollBar;
     // The row times and block texts, in the small font.
     CachedTextPainter m_smallTexts;
+    std::function<BlockLook(const QString& code)> m_look;
+    // Where the last paint drew blocks of missing treatments, for their tooltips.
+    QList<QPair<QRectF, QString>> m_missingAreas;
 };

@@ -90,10 +90,15 @@ QHash<QString, Treatment> DoctorColumn::byCode(const QList<Treatment>& treatment
 qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
                              const QHash<QString, Treatment>& treatments)
 {
-    return rebuild(chairs, doctor, [&treatments](const QString& code) -> const Treatment* {
+    return rebuild(chairs, doctor, lookupIn(treatments));
+}
+
+DoctorColumn::TreatmentLookup DoctorColumn::lookupIn(const QHash<QString, Treatment>& treatments)
+{
+    return [&treatments](const QString& code) -> const Treatment* {
         const auto found = treatments.constFind(code);
         return found == treatments.constEnd() ? nullptr : &*found;
-    });
+    };
 }
 
 qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
@@ -102,29 +107,11 @@ qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewMo
     const int slotMinutes = doctor.slotMinutes();
     doctor.setCaption(Caption);
     doctor.clear();
-    DoctorDemand demand(slotMinutes);
-    qint64 fee = 0;
-
-    for (const DayViewModel* chair : chairs) {
-        for (const DayBlock& block : chair->blocks()) {
-            const Treatment* found = lookup(block.text);
-            if (!found)
-                continue; // a code no longer in the treatment table demands nothing and costs nothing
-            const Treatment& t = *found;
-            fee = addFee(fee, number(t.hon));
-            // One field after the other, so that of two bad fields the same one is always reported.
-            const int drStart = wholeNumber(t.drStart);
-            const int drDauer = wholeNumber(t.drDauer);
-            addWindow(demand, doctor, block.startTime, drStart, drDauer);
-            const int drStart2 = wholeNumber(t.drStart2);
-            const int drDauer2 = wholeNumber(t.drDauer2);
-            addWindow(demand, doctor, block.startTime, drStart2, drDauer2);
-        }
-    }
+    const DoctorLoad load = compute(chairs, doctor, lookup);
 
     const int rows = doctor.rowCount();
     for (int r = 0; r < rows; ++r) {
-        const int minutes = demand.at(r);
+        const int minutes = load.demand.at(r);
         if (minutes <= 0)
             continue;
         runStepSkippingRefusal([&] {
@@ -133,5 +120,31 @@ qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewMo
                        minutes > slotMinutes ? Red : Green);
         });
     }
-    return fee;
+    return load.fee;
+}
+
+DoctorLoad DoctorColumn::compute(const QList<const DayViewModel*>& chairs, const DayViewModel& rows,
+                                 const TreatmentLookup& lookup)
+{
+    DoctorLoad load{DoctorDemand(rows.slotMinutes()), 0, {}};
+    for (const DayViewModel* chair : chairs) {
+        qint64& chairFee = load.chairFees.emplace_back(0);
+        for (const DayBlock& block : chair->blocks()) {
+            const Treatment* found = lookup(block.text);
+            if (!found)
+                continue; // a code no longer in the treatment table demands nothing and costs nothing
+            const Treatment& t = *found;
+            const double hon = number(t.hon);
+            load.fee = addFee(load.fee, hon);
+            chairFee = addFee(chairFee, hon);
+            // One field after the other, so that of two bad fields the same one is always reported.
+            const int drStart = wholeNumber(t.drStart);
+            const int drDauer = wholeNumber(t.drDauer);
+            addWindow(load.demand, rows, block.startTime, drStart, drDauer);
+            const int drStart2 = wholeNumber(t.drStart2);
+            const int drDauer2 = wholeNumber(t.drDauer2);
+            addWindow(load.demand, rows, block.startTime, drStart2, drDauer2);
+        }
+    }
+    return load;
 }

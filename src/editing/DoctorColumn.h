@@ -30,6 +30,13 @@ private:
     std::array<int, Cells> m_cells{};
 };
 
+// What the blocks of a day demand of the doctor, row by row, and what they earn.
+struct DoctorLoad {
+    DoctorDemand demand;
+    qint64 fee = 0;
+    QList<qint64> chairFees; // the same sum for each chair alone, in the order of the chairs
+};
+
 // Rebuilds the doctor column from the blocks of the chair columns and sums the day's fee.
 class DoctorColumn {
 public:
@@ -48,6 +55,13 @@ public:
     // The same with any look-up of a block's treatment: null when the code is not in the table; the
     // treatment only has to stay valid until the next look-up.
     using TreatmentLookup = std::function<const Treatment*(const QString& code)>;
+    // A look-up in a table made by byCode; the table must outlive the look-up.
+    static TreatmentLookup lookupIn(const QHash<QString, Treatment>& treatments);
     static qint64 rebuild(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
                           const TreatmentLookup& lookup);
+
+    // The demand per row of `rows` (a column with the day's hours and slot) and the fee total, without
+    // drawing: the one place where a day's fee is summed. Throws as rebuild does.
+    static DoctorLoad compute(const QList<const DayViewModel*>& chairs, const DayViewModel& rows,
+                              const TreatmentLookup& lookup);
 };

@@ -1,7 +1,15 @@
 #include "masterdata/frmBehandT.h"
 
 #include "app/AppServices.h"
+#include "app/LunarisError.h"
+#include "editing/TreatmentColors.h"
 #include "ui/MessageService.h"
+#include "ui/ModalRunner.h"
+
+#include <QColorDialog>
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QPushButton>
 
 namespace {
 RecordEditorSetup treatmentSetup()
@@ -35,6 +43,36 @@ RecordEditorSetup treatmentSetup()
 frmBehandT::frmBehandT(LunarisState& state, AppServices& services, QWidget* parent)
     : RecordEditor(treatmentSetup(), state, services, parent)
 {
+    auto* button = new QPushButton(QStringLiteral("Farbe..."), this);
+    button->setObjectName(QStringLiteral("cmdFarbe"));
+    button->setAutoDefault(false);
+    button->setToolTip(QStringLiteral("Farbe der Blöcke dieser Behandlung (Ansicht → Farben je Behandlung)"));
+    // Right of the fields, below "Schließen" and above "Speichern".
+    static_cast<QGridLayout*>(layout())->addWidget(button, 0, 3, Qt::AlignBottom);
+    setTabOrder(findChild<QPushButton*>(QStringLiteral("cmdSchließen")), button);
+    connect(button, &QPushButton::clicked, this, &frmBehandT::cmdFarbe_Click);
+}
+
+void frmBehandT::cmdFarbe_Click()
+{
+    const QString code = findChild<QLineEdit*>(QStringLiteral("txtFields0"))->text().trimmed();
+    if (code.isEmpty()) {
+        m_services.messages.inform(this, QStringLiteral("Bitte geben Sie zuerst ein Kürzel ein."),
+                                   QStringLiteral("Behandlungskürzel"), QMessageBox::Information);
+        return;
+    }
+    TreatmentColors colors(m_services.settings);
+    const QColor current = colors.colorOf(code);
+    QColorDialog dialog(current.isValid() ? current : QColor(0, 255, 0), this);
+    dialog.setObjectName(QStringLiteral("dlgFarbe"));
+    dialog.setWindowTitle(QStringLiteral("Farbe für „%1“").arg(code));
+    if (m_services.modals.run(dialog) != QDialog::Accepted)
+        return;
+    try {
+        colors.setColor(code, dialog.selectedColor());
+    } catch (const LunarisError& e) {
+        reportFailure(e);
+    }
 }
 
 bool frmBehandT::confirmDelete()

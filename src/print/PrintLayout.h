@@ -7,8 +7,8 @@
 
 class DayViewModel;
 
-// One text of the print-out; x and y in millimetres from the top left corner of the page, y being
-// the top of the text's line.
+// One text of the print-out; x and y in millimetres from the top left corner of the printable area,
+// y being the top of the text's line.
 struct PrintText {
     double x = 0;
     double y = 0;
@@ -32,7 +32,7 @@ struct PrintMetrics {
     double lineHeight = 0;
     // The right end of the rules.
     double pageWidth = 0;
-    // A line whose bottom would pass this height goes to the next page.
+    // A line whose bottom would pass this height (the printable area's) goes to the next page.
     double pageHeight = 0;
     // Width of a text in the print font; where a position cannot be set, the next text follows on.
     std::function<double(const QString&)> textWidth;

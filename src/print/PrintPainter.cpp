@@ -34,16 +34,15 @@ bool PrintPainter::begin(const QString& fontName, const QString& fontSize)
 PrintMetrics PrintPainter::metrics() const
 {
     const QFontMetricsF fontMetrics(m_painter.font(), &m_device);
-    QPageLayout layout = m_device.pageLayout();
-    layout.setUnits(QPageLayout::Point);
+    const QPageLayout layout = m_device.pageLayout();
     const QRectF page = layout.fullRectPoints();
-    // Lines that would run into the printer's unprintable bottom edge go to the next page.
-    const double bottom = page.height() - layout.minimumMargins().bottom();
+    // Lines that would run past the printable area go to the next page.
+    const QRectF printable = layout.paintRectPoints();
 
     PrintMetrics metrics;
     metrics.lineHeight = toMillimetres(fontMetrics.lineSpacing());
     metrics.pageWidth = page.width() * TwipsPerPoint / TwipsPerMillimetre;
-    metrics.pageHeight = bottom * MillimetresPerInch / PointsPerInch;
+    metrics.pageHeight = printable.height() * MillimetresPerInch / PointsPerInch;
     const double dpiX = m_device.logicalDpiX();
     metrics.textWidth = [fontMetrics, dpiX](const QString& text) {
         return fontMetrics.horizontalAdvance(text) * MillimetresPerInch / dpiX;
@@ -86,4 +85,15 @@ double PrintPainter::toDeviceX(double millimetres) const
 double PrintPainter::toDeviceY(double millimetres) const
 {
     return millimetres * m_device.logicalDpiY() / MillimetresPerInch;
+}
+
+bool paintPrintout(QPagedPaintDevice& device, const PrintSettings& settings, const QString& dayName,
+                   const QList<const DayViewModel*>& columns)
+{
+    PrintPainter painter(device);
+    if (!painter.begin(settings.fontName, settings.fontSize))
+        return false;
+    const PrintLayout layout(dayName, columns, painter.metrics(), settings.horOffset, settings.vertOffset);
+    painter.draw(layout.pages());
+    return painter.end();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "print/PrintLayout.h"
+#include "print/PrintSettings.h"
 
 #include <QFont>
 #include <QPainter>
@@ -8,8 +9,7 @@
 class QPagedPaintDevice;
 
 // Draws a laid-out print-out on a paged device (a printer, a PDF file) in the print font.
-// Millimetres are taken from the device's painting origin, so the caller gives the device full-page
-// painting (no margins) when positions are to be page positions.
+// Millimetres are taken from the device's painting origin: the top left corner of the printable area.
 class PrintPainter {
 public:
     // Page width in twips over 56.7, as the practice's offsets were measured against.
@@ -37,3 +37,8 @@ private:
     QPagedPaintDevice& m_device;
     QPainter m_painter;
 };
+
+// The print-out of a day on any paged device, in the device's own orientation and page size: laid
+// out with the device's metrics and drawn, page by page. False when the device refuses the document.
+bool paintPrintout(QPagedPaintDevice& device, const PrintSettings& settings, const QString& dayName,
+                   const QList<const DayViewModel*>& columns);

@@ -1,7 +1,6 @@
 #include "print/TemplatePrintout.h"
 
 #include "app/AppServices.h"
-#include "print/PrintLayout.h"
 #include "print/PrintPainter.h"
 #include "print/PrintSettings.h"
 #include "print/PrinterProvider.h"
@@ -58,19 +57,11 @@ void TemplatePrintout::print(QWidget* parent, const QString& dayName, const QLis
 
     const QPageLayout::Orientation orientation = printer->pageLayout().orientation();
     printer->setPageOrientation(QPageLayout::Landscape);
-    // Positions are measured from the corner of the sheet; the practice's offsets take care of
-    // printers that cannot print there.
-    printer->setFullPage(true);
+    // Positions are measured from the corner of the printable area, as practices calibrate their
+    // offsets against it.
+    printer->setFullPage(false);
 
-    bool printed = false;
-    {
-        PrintPainter painter(*printer);
-        if (painter.begin(settings.fontName, settings.fontSize)) {
-            const PrintLayout layout(dayName, columns, painter.metrics(), settings.horOffset, settings.vertOffset);
-            painter.draw(layout.pages());
-            printed = painter.end();
-        }
-    }
+    const bool printed = paintPrintout(*printer, settings, dayName, columns);
     printer->setPageOrientation(orientation);
 
     if (!printed) {

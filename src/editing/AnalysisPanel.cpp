@@ -1,0 +1,156 @@
+#include "editing/AnalysisPanel.h"
+
+#include "editing/DoctorLoadChart.h"
+
+#include <QBoxLayout>
+#include <QFormLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QLocale>
+#include <QPixmap>
+#include <QTableWidget>
+
+namespace {
+QString minutesText(int minutes)
+{
+    return QStringLiteral("%1 Min.").arg(AnalysisPanel::number(minutes, 0));
+}
+} // namespace
+
+QString AnalysisPanel::number(double value, int decimals)
+{
+    return QLocale(QLocale::German, QLocale::Germany).toString(value, 'f', decimals);
+}
+
+AnalysisPanel::AnalysisPanel(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("pnlAuswertung"));
+    setAccessibleName(QStringLiteral("Auswertung"));
+
+    m_chairs = new QTableWidget(0, 5, this);
+    m_chairs->setObjectName(QStringLiteral("tblStuehle"));
+    m_chairs->setAccessibleName(QStringLiteral("Stühle"));
+    m_chairs->setHorizontalHeaderLabels({QStringLiteral("Stuhl"), QStringLiteral("Blöcke"), QStringLiteral("Minuten"),
+                                         QStringLiteral("Auslastung"), QStringLiteral("Honorar")});
+    m_chairs->verticalHeader()->hide();
+    m_chairs->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_chairs->setSelectionMode(QAbstractItemView::NoSelection);
+    m_chairs->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+
+    m_figures = new QWidget(this);
+    auto* form = new QFormLayout(m_figures);
+    form->setContentsMargins(0, 0, 0, 0);
+    m_totalFee = addFigure(QStringLiteral("lblHonorarGesamt"), QStringLiteral("Honorar gesamt:"));
+    m_feePerHour = addFigure(QStringLiteral("lblHonorarJeStunde"), QStringLiteral("Honorar je Öffnungsstunde:"));
+    m_demanded = addFigure(QStringLiteral("lblArztzeitGefordert"), QStringLiteral("Arztzeit gefordert:"));
+    m_available = addFigure(QStringLiteral("lblArztzeitVerfuegbar"), QStringLiteral("Arztzeit verfügbar:"));
+    m_overloadedRows = addFigure(QStringLiteral("lblUeberlasteteZeilen"), QStringLiteral("Überlastete Zeilen:"));
+    m_overloadMinutes = addFigure(QStringLiteral("lblUeberlastung"), QStringLiteral("Überlastung:"));
+    m_peak = addFigure(QStringLiteral("lblSpitze"), QStringLiteral("Spitze:"));
+
+    m_chart = new DoctorLoadChart(this);
+
+    m_warnings = new QListWidget(this);
+    m_warnings->setObjectName(QStringLiteral("lstWarnungen"));
+    m_warnings->setAccessibleName(QStringLiteral("Warnungen"));
+    m_warnings->setWordWrap(true);
+
+    m_legend = new QListWidget(this);
+    m_legend->setObjectName(QStringLiteral("lstLegende"));
+    m_legend->setAccessibleName(QStringLiteral("Farben je Behandlung"));
+    m_legend->setMaximumWidth(120);
+    m_legend->hide();
+
+    m_layout = new QBoxLayout(QBoxLayout::LeftToRight, this);
+    m_layout->setContentsMargins(4, 4, 4, 4);
+    m_layout->addWidget(m_chairs, 4);
+    m_layout->addWidget(m_figures, 0);
+    m_layout->addWidget(m_chart, 4);
+    m_layout->addWidget(m_warnings, 3);
+    m_layout->addWidget(m_legend, 1);
+}
+
+void AnalysisPanel::setLegend(const QList<QPair<QString, QColor>>& entries)
+{
+    m_legend->clear();
+    for (const auto& [code, color] : entries) {
+        QPixmap swatch(12, 12);
+        swatch.fill(color);
+        auto* item = new QListWidgetItem(QIcon(swatch), code, m_legend);
+        item->setData(Qt::AccessibleTextRole, QStringLiteral("%1: Farbe %2").arg(code, color.name()));
+    }
+    m_legend->setVisible(!entries.isEmpty());
+}
+
+QLabel* AnalysisPanel::addFigure(const QString& objectName, const QString& caption)
+{
+    auto* form = static_cast<QFormLayout*>(m_figures->layout());
+    auto* value = new QLabel(m_figures);
+    value->setObjectName(objectName);
+    value->setProperty("caption", caption);
+    value->setTextFormat(Qt::PlainText);
+    value->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    auto* label = new QLabel(caption, m_figures);
+    label->setBuddy(value);
+    form->addRow(label, value);
+    return value;
+}
+
+void AnalysisPanel::setFigure(QLabel* label, const QString& value)
+{
+    label->setText(value);
+    label->setAccessibleName(label->property("caption").toString() + QLatin1Char(' ') + value);
+}
+
+void AnalysisPanel::setOrientation(Qt::Orientation orientation)
+{
+    m_layout->setDirection(orientation == Qt::Horizontal ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+}
+
+void AnalysisPanel::showAnalysis(const DayAnalysis& a)
+{
+    m_chairs->setRowCount(int(a.chairs.size()));
+    for (int r = 0; r < a.chairs.size(); ++r) {
+        const ChairFigures& c = a.chairs[r];
+        const QStringList cells{c.chair, number(c.blocks, 0), number(c.bookedMinutes, 0),
+                                number(c.utilisation, 1) + QStringLiteral(" %"), number(double(c.fee), 0)};
+        static const QStringList headers{QStringLiteral("Blöcke"), QStringLiteral("Minuten"),
+                                         QStringLiteral("Auslastung"), QStringLiteral("Honorar")};
+        for (int col = 0; col < cells.size(); ++col) {
+            // Items are kept from one rebuild to the next; only their texts change.
+            QTableWidgetItem* item = m_chairs->item(r, col);
+            if (!item) {
+                item = new QTableWidgetItem;
+                if (col > 0)
+                    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+                m_chairs->setItem(r, col, item);
+            }
+            item->setText(cells[col]);
+            if (col > 0)
+                item->setData(Qt::AccessibleTextRole,
+                              QStringLiteral("%1 %2: %3").arg(c.chair, headers[col - 1], cells[col]));
+        }
+    }
+
+    // The whole table stays readable when the legend takes its room.
+    m_chairs->setMinimumWidth(m_chairs->horizontalHeader()->length() + 2 * m_chairs->frameWidth());
+
+    setFigure(m_totalFee, number(double(a.totalFee), 0));
+    setFigure(m_feePerHour, number(a.feePerOpeningHour, 2));
+    setFigure(m_demanded, minutesText(a.doctorMinutesDemanded));
+    setFigure(m_available, minutesText(a.doctorMinutesAvailable));
+    setFigure(m_overloadedRows, number(a.overloadedRows, 0));
+    setFigure(m_overloadMinutes, minutesText(a.overloadMinutes));
+    setFigure(m_peak, a.peakTime.isEmpty() ? QStringLiteral("–")
+                                           : QStringLiteral("%1 um %2").arg(minutesText(a.peakMinutes), a.peakTime));
+    m_chart->setDemand(a.demand, a.slotMinutes);
+
+    m_warnings->clear();
+    if (!a.failure.isEmpty())
+        m_warnings->addItem(a.failure);
+    for (const AnalysisWarning& w : a.warnings)
+        m_warnings->addItem(w.text);
+    if (m_warnings->count() == 0)
+        m_warnings->addItem(QStringLiteral("Keine Warnungen."));
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "editing/DayAnalysis.h"
+
+#include <QWidget>
+
+// The doctor's demand per row over the day as bars against the row length: green up to the line, red
+// above it, the times on the axis.
+class DoctorLoadChart : public QWidget {
+    Q_OBJECT
+public:
+    explicit DoctorLoadChart(QWidget* parent = nullptr);
+
+    void setDemand(const QList<DemandRow>& rows, int slotMinutes);
+    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QList<DemandRow> m_rows;
+    int m_slotMinutes = 10;
+};
