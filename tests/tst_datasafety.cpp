@@ -675,7 +675,6 @@ void TestDataSafety::damageOutsideOwnTablesOpensForViewing()
     QCOMPARE(refused.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QVERIFY(ctx.state.Modified);
     QCOMPARE(ctx.state.CurrentIdealtag, QString("Montag"));
-    db.reset();
     QCOMPARE(fileHash(path), before);
     QCOMPARE(filesIn(folder.path()), QStringList{"Kavemo.mdb"});
 }
@@ -691,7 +690,7 @@ void TestDataSafety::saveWaitsForTheCheck()
     std::unique_ptr<Database> db = openPracticeDatabase(path, ctx.messages);
     QVERIFY(db);
     // The check starts once the event loop runs; until then the planner has taken its lock.
-    Helper planner({"lock", path, "exclusive", "1500"});
+    Helper planner({"lock", path, "exclusive", "3000"});
     QVERIFY(planner.waitFor("gesperrt"));
     QCOMPARE(db->integrityCheck()->outcome(), IntegrityCheck::Outcome::NotStarted);
 
