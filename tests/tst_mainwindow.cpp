@@ -58,6 +58,7 @@ void TestMainWindow::menusAndToolBar()
         {"mnuBeh", "Behandlungskürzel bearbeiten...", "", true},
         {"mnuStuhl", "Stühle bearbeiten...", "", true},
         {"mnuPref", "Einstellungen bearbeiten...", "", true},
+        {"mnuDatenbank", "Datenbank...", "", true},
         {"mnuViewToolbar", "&Symbolleiste", "", true},
         {"mnuViewStatusBar", "S&tatusleiste", "", true},
         {"mnuHelpContents", "&Inhalt", "", true},

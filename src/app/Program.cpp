@@ -7,6 +7,7 @@
 #include "app/SingleInstance.h"
 #include "app/frmLunaris.h"
 #include "settings/SettingsStore.h"
+#include "store/ConnectionSetting.h"
 #include "store/Database.h"
 #include "ui/MessageService.h"
 #include "ui/ModalRunner.h"
@@ -22,6 +23,31 @@ std::unique_ptr<Database> openPracticeDatabase(const QString& filePath, MessageS
 {
     try {
         return std::make_unique<Database>(filePath, QStringLiteral("lunaris"), busyTimeoutMs);
+    } catch (const LunarisError& e) {
+        messages.inform(nullptr, QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description()),
+                        QStringLiteral("Lunaris"), QMessageBox::Critical);
+        return nullptr;
+    }
+}
+
+bool acceptConnectSetting(const QString& connect, MessageService& messages)
+{
+    if (connect.isEmpty())
+        return true;
+    try {
+        ConnectionSetting::parse(connect);
+    } catch (const LunarisError& e) {
+        messages.inform(nullptr, QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description()),
+                        QStringLiteral("Lunaris"), QMessageBox::Critical);
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<Database> openPracticeDatabase(const ServerAddress& server, MessageService& messages)
+{
+    try {
+        return std::make_unique<Database>(server);
     } catch (const LunarisError& e) {
         messages.inform(nullptr, QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description()),
                         QStringLiteral("Lunaris"), QMessageBox::Critical);
@@ -50,7 +76,6 @@ int Main(int argc, char** argv)
     LunarisState state;
     state.DatabaseFile = QStringLiteral("Kavemo.mdb");
     state.HelpFile = QStringLiteral("hilfe/inhalt.html");
-    state.DatabaseConnect = QString();
     state.MaxChairs = 10;
 
     SingleInstance instance;
@@ -61,8 +86,14 @@ int Main(int argc, char** argv)
     QtMessageService messages;
     ExecModalRunner modals;
 
+    state.DatabaseConnect = ConnectionSetting::read(settings);
+    if (!acceptConnectSetting(state.DatabaseConnect, messages))
+        return 1;
+
     const std::unique_ptr<Database> database =
-        openPracticeDatabase(QDir::current().absoluteFilePath(state.DatabaseFile), messages);
+        state.DatabaseConnect.isEmpty()
+            ? openPracticeDatabase(QDir::current().absoluteFilePath(state.DatabaseFile), messages)
+            : openPracticeDatabase(ConnectionSetting::parse(state.DatabaseConnect), messages);
     if (!database)
         return 1;
 

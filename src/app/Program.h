@@ -16,3 +16,11 @@ int Main(int argc, char** argv);
 // "Fehler: <number> <description>" and null comes back: the program ends without touching the file.
 std::unique_ptr<Database> openPracticeDatabase(const QString& filePath, MessageService& messages,
                                                int busyTimeoutMs = Database::BusyTimeoutMs);
+
+// Opens the practice database on a server for the start-up; an unreachable server, a refused login or
+// a database that cannot be used is reported like a bad file, naming the server and the reason.
+std::unique_ptr<Database> openPracticeDatabase(const ServerAddress& server, MessageService& messages);
+
+// Checks the database setting read at start. Empty (the file) passes; anything that is not a usable
+// PostgreSQL URI is reported, naming the setting, and false comes back: the program ends, writing nothing.
+bool acceptConnectSetting(const QString& connect, MessageService& messages);

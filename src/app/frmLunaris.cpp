@@ -23,6 +23,7 @@
 #include "print/TemplatePrintout.h"
 #include "settings/PracticeSettings.h"
 #include "settings/SettingsStore.h"
+#include "settings/frmDatenbank.h"
 #include "settings/frmEinstellungenT.h"
 #include "store/Database.h"
 #include "store/IdealDayLoader.h"
@@ -36,6 +37,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDate>
+#include <QDir>
 #include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
@@ -228,6 +230,7 @@ void frmLunaris::createMenus()
     edit->addSeparator()->setObjectName(QStringLiteral("mnuFile8"));
     addMenuItem(edit, "mnuPref", QStringLiteral("Einstellungen bearbeiten..."), QKeySequence(),
                 &frmLunaris::mnuPref_Click);
+    addMenuItem(edit, "mnuDatenbank", QStringLiteral("Datenbank..."), QKeySequence(), &frmLunaris::mnuDatenbank_Click);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&Ansicht"));
     view->setObjectName(QStringLiteral("mnuView"));
@@ -1027,6 +1030,13 @@ void frmLunaris::mnuPref_Click()
     m_services.modals.run(dialog);
 }
 
+void frmLunaris::mnuDatenbank_Click()
+{
+    frmDatenbank dialog(m_services, m_state.DatabaseConnect, QDir::current().absoluteFilePath(m_state.DatabaseFile),
+                        this);
+    m_services.modals.run(dialog);
+}
+
 void frmLunaris::mnuHelpAbout_Click()
 {
     frmAbout box(this);
@@ -1052,10 +1062,26 @@ bool frmLunaris::Speichern()
     }
     try {
         // One transaction: a failure leaves the stored day exactly as it was.
-        m_rowsOnScreen = IdealDayStore(m_services.database).replaceDay(m_state.CurrentIdealtag, rows, m_rowsOnScreen);
-    } catch (const LunarisError&) {
-        m_services.messages.inform(this, QStringLiteral("Daten konnten nicht gespeichert werden"),
-                                   QStringLiteral("Speichern"), QMessageBox::Critical);
+        const QString day = m_state.CurrentIdealtag;
+        const std::optional<RowsOnScreen> written =
+            IdealDayStore(m_services.database).saveDay(day, rows, m_rowsOnScreen, [&] {
+                return m_services.messages.askYesNo(
+                    this,
+                    QStringLiteral("Der Idealtag „%1“ wurde inzwischen an einem anderen Arbeitsplatz geändert.\r"
+                                   "Möchten Sie ihn trotzdem überschreiben?")
+                        .arg(day),
+                    QStringLiteral("Lunaris"), QMessageBox::No);
+            });
+        // Not overwritten: the edits stay on screen, unsaved, for Save As another name.
+        if (!written)
+            return false;
+        m_rowsOnScreen = *written;
+    } catch (const LunarisError& e) {
+        QString text = QStringLiteral("Daten konnten nicht gespeichert werden");
+        // A database server that cannot be reached is worth naming: the user can wait for it and save again.
+        if (e.number() == Database::ServerUnreachable)
+            text += QLatin1Char('\r') + e.description();
+        m_services.messages.inform(this, text, QStringLiteral("Speichern"), QMessageBox::Critical);
         return false;
     }
     showUnshownCount();

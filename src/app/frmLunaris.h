@@ -79,6 +79,7 @@ public:
     void mnuBeh_Click();
     void mnuStuhl_Click();
     void mnuPref_Click();
+    void mnuDatenbank_Click();
     void mnuViewToolbar_Click();
     void mnuViewStatusBar_Click();
     void mnuViewAnalysis_Click();

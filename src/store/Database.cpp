@@ -3,11 +3,14 @@
 #include "app/LunarisError.h"
 #include "store/IntegrityCheck.h"
 #include "store/SchemaSql.h"
+#include "store/ServerConnection.h"
+#include "store/ServerSchema.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSet>
 
 namespace {
 constexpr int CannotOpen = 3044;
@@ -17,6 +20,7 @@ constexpr int NotADatabase = 3343;
 constexpr int MissingTable = 3078;
 constexpr int MissingField = 3265;
 constexpr auto kTemplateIndex = "Template_IDEALTAG_STUHL";
+constexpr int ServerUnreachable = Database::ServerUnreachable;
 
 // SQLite's primary result code (the low byte of an extended code).
 int primaryCode(const QSqlError& error)
@@ -106,6 +110,57 @@ QString constraintDescription(const QString& driverText)
         return uniqueDescription(m.captured(1));
     return {};
 }
+// The server's SQLSTATE is five characters; SQLite's result codes have at most four digits.
+bool isServerError(const QSqlError& error)
+{
+    return error.nativeErrorCode().size() == 5;
+}
+
+bool isConnectionLoss(const QSqlError& error)
+{
+    const QString code = error.nativeErrorCode();
+    if (code.startsWith(QLatin1String("08")) || code.startsWith(QLatin1String("57P")))
+        return true;
+    // libpq's own errors (the connection broke while waiting for an answer) carry no SQLSTATE.
+    const QString text = error.databaseText() + error.driverText();
+    return code.isEmpty() && (text.contains(QLatin1String("server closed the connection")) ||
+                              text.contains(QLatin1String("no connection to the server")) ||
+                              text.contains(QLatin1String("terminating connection")) ||
+                              text.contains(QLatin1String("could not send data to server")) ||
+                              text.contains(QLatin1String("could not receive data from server")));
+}
+
+QString describeServerError(const QSqlError& error)
+{
+    const QString code = error.nativeErrorCode();
+    const QString text = error.databaseText();
+    static const QRegularExpression unique(QStringLiteral("unique constraint \"(\\w+)_eindeutig\""));
+    static const QRegularExpression column(QStringLiteral("column \"(\\w+)\""));
+    if (code == QLatin1String("23505")) {
+        if (const auto m = unique.match(text); m.hasMatch())
+            return uniqueDescription(m.captured(1));
+        return QStringLiteral("Die Daten verletzen eine Regel der Tabelle.");
+    }
+    if (code == QLatin1String("23502")) {
+        if (const auto m = column.match(text); m.hasMatch())
+            return QStringLiteral("Das Feld %1 darf nicht leer sein.").arg(m.captured(1));
+        return QStringLiteral("Ein Pflichtfeld ist leer.");
+    }
+    if (code == QLatin1String("22P02"))
+        return text.contains(QLatin1String("type integer")) || text.contains(QLatin1String("type bigint")) ||
+                       text.contains(QLatin1String("type smallint"))
+                   ? QStringLiteral("In diesem Feld ist nur eine ganze Zahl erlaubt.")
+                   : QStringLiteral("In diesem Feld ist nur eine Zahl erlaubt.");
+    if (code == QLatin1String("22003"))
+        return QStringLiteral("Die Zahl ist für das Feld zu groß.");
+    if (code == QLatin1String("55P03") || code == QLatin1String("40P01"))
+        return QStringLiteral("Die Datenbank wird gerade von einem anderen Arbeitsplatz benutzt.");
+    if (code == QLatin1String("42501"))
+        return QStringLiteral("Der Benutzer darf diese Daten auf dem Server nicht ändern.");
+    if (code == QLatin1String("25006"))
+        return QStringLiteral("Die Datenbank ist schreibgeschützt.");
+    return QStringLiteral("Datenbankfehler: %1").arg(text.trimmed());
+}
 } // namespace
 
 QString numberRuleDescription(const QString& field, bool wholeNumber)
@@ -116,6 +171,11 @@ QString numberRuleDescription(const QString& field, bool wholeNumber)
 
 QString describeDatabaseError(const QSqlError& error)
 {
+    if (isConnectionLoss(error))
+        return QStringLiteral("Die Verbindung zum Datenbankserver ist unterbrochen (%1).")
+            .arg((error.databaseText().isEmpty() ? error.driverText() : error.databaseText()).trimmed());
+    if (isServerError(error))
+        return describeServerError(error);
     const QString driverText = error.databaseText();
     const int code = error.nativeErrorCode().toInt();
     switch (code & 0xff) {
@@ -157,6 +217,8 @@ bool readNext(QSqlQuery& query)
 
 LunarisError databaseFailure(const QSqlError& error)
 {
+    if (isConnectionLoss(error))
+        return LunarisError(ServerUnreachable, describeDatabaseError(error));
     bool ok = false;
     const int code = error.nativeErrorCode().toInt(&ok);
     QString description = describeDatabaseError(error);
@@ -184,6 +246,90 @@ Database::Database(const QString& filePath, const QString& connectionName, int b
         close();
         throw;
     }
+}
+
+Database::Database(const ServerAddress& server, const QString& connectionName)
+    : m_filePath(QStringLiteral("%1 auf %2").arg(server.database, server.displayName())),
+      m_connectionName(connectionName), m_busyTimeoutMs(BusyTimeoutMs), m_server(server)
+{
+    try {
+        connectServer();
+        ServerSchema::ensure(connection(), m_filePath);
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+QString Database::sql(const QString& statement) const
+{
+    if (!isServer())
+        return statement;
+    // Exact spellings only: the table Idealtag and its field IDEALTAG differ just in case.
+    static const QSet<QString> names = {
+        QStringLiteral("Template"), QStringLiteral("Idealtag"),  QStringLiteral("Behand"),
+        QStringLiteral("Stuhl"),    QStringLiteral("IDEALTAG"),  QStringLiteral("STUHL"),
+        QStringLiteral("BEH"),      QStringLiteral("STARTZEIT"), QStringLiteral("ENDZEIT"),
+        QStringLiteral("TEXT"),     QStringLiteral("DAUER"),     QStringLiteral("DR_START"),
+        QStringLiteral("DR_DAUER"), QStringLiteral("DR_START2"), QStringLiteral("DR_DAUER2"),
+        QStringLiteral("HON")};
+    QString result;
+    result.reserve(statement.size() + 32);
+    for (qsizetype i = 0; i < statement.size();) {
+        const QChar c = statement.at(i);
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            // A literal or an already quoted name stays as it is.
+            const qsizetype end = statement.indexOf(c, i + 1);
+            const qsizetype next = end < 0 ? statement.size() : end + 1;
+            result += QStringView(statement).mid(i, next - i);
+            i = next;
+        } else if (c.isLetter() || c == QLatin1Char('_')) {
+            qsizetype end = i;
+            while (end < statement.size() &&
+                   (statement.at(end).isLetterOrNumber() || statement.at(end) == QLatin1Char('_')))
+                ++end;
+            const QString word = statement.mid(i, end - i);
+            if (word == QLatin1String("rowid"))
+                result += rowIdColumn();
+            else if (names.contains(word))
+                result += ServerSchema::quoted(word);
+            else
+                result += word;
+            i = end;
+        } else {
+            result += c;
+            ++i;
+        }
+    }
+    return result;
+}
+
+QString Database::rowIdColumn() const
+{
+    return isServer() ? ServerSchema::quoted(ServerSchema::RowIdColumn) : QStringLiteral("rowid");
+}
+
+void Database::connectServer() const
+{
+    {
+        QSqlDatabase old = QSqlDatabase::database(m_connectionName, false);
+        if (old.isValid())
+            old.close();
+    }
+    QSqlDatabase::removeDatabase(m_connectionName);
+    QSqlDatabase db = ServerConnection::open(*m_server, m_connectionName);
+    if (!db.isOpen())
+        throw LunarisError(ServerUnreachable, ServerConnection::describeFailure(db.lastError(), *m_server));
+    // Another workstation's lock is waited for as long as on the file, then the statement fails.
+    QSqlQuery(db).exec(QStringLiteral("SET lock_timeout = %1").arg(m_busyTimeoutMs));
+}
+
+void Database::reconnectIfLost() const
+{
+    if (!m_serverLost)
+        return;
+    connectServer();
+    m_serverLost = false;
 }
 
 Database::~Database()
@@ -240,6 +386,10 @@ void Database::open()
 void Database::setBusyTimeout(int milliseconds)
 {
     m_busyTimeoutMs = milliseconds;
+    if (isServer()) {
+        QSqlQuery(connection()).exec(QStringLiteral("SET lock_timeout = %1").arg(milliseconds));
+        return;
+    }
     // A pragma takes no bound values; the number is ours, not the user's.
     QSqlQuery(connection()).exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(milliseconds));
 }
@@ -424,29 +574,55 @@ void Database::buildNewFile(const QString& finalPath)
 
 QSqlQuery Database::run(const QString& sql, const QVariantList& values) const
 {
+    reconnectIfLost();
     if (!m_writable && !onlyReads(sql))
         awaitWritable();
     QSqlQuery query(connection());
     query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        throw databaseFailure(query.lastError());
+    const auto fail = [this](const QSqlError& error) {
+        if (isServer() && isConnectionLoss(error))
+            m_serverLost = true;
+        return databaseFailure(error);
+    };
+    // The server prepares only queries and row changes: a statement without values runs directly.
+    if (isServer() && values.isEmpty()) {
+        if (!query.exec(this->sql(sql)))
+            throw fail(query.lastError());
+        return query;
+    }
+    if (!query.prepare(this->sql(sql)))
+        throw fail(query.lastError());
     for (const QVariant& value : values)
         query.addBindValue(value);
     if (!query.exec())
-        throw databaseFailure(query.lastError());
+        throw fail(query.lastError());
     return query;
 }
 
 void Database::inTransaction(const std::function<void()>& work) const
 {
-    // IMMEDIATE takes the write lock at once, so a sister program's lock is waited for before any change.
-    run(QStringLiteral("BEGIN IMMEDIATE"));
+    if (isServer()) {
+        run(QStringLiteral("BEGIN"));
+        // As on the file, one writer at a time: a save reads the day and writes it with no other save
+        // in between. Reading stays free for everyone.
+        try {
+            run(QStringLiteral(R"(LOCK TABLE "Template", "Idealtag" IN SHARE ROW EXCLUSIVE MODE)"));
+        } catch (...) {
+            QSqlQuery(connection()).exec(QStringLiteral("ROLLBACK"));
+            throw;
+        }
+    } else {
+        // IMMEDIATE takes the write lock at once, so a sister program's lock is waited for before any change.
+        run(QStringLiteral("BEGIN IMMEDIATE"));
+    }
     try {
         work();
         run(QStringLiteral("COMMIT"));
     } catch (...) {
         QSqlQuery rollback(connection());
-        rollback.exec(QStringLiteral("ROLLBACK"));
+        // A rollback that cannot reach the server tells that the connection is gone.
+        if (!rollback.exec(QStringLiteral("ROLLBACK")) && isServer() && isConnectionLoss(rollback.lastError()))
+            m_serverLost = true;
         throw;
     }
 }

@@ -8,6 +8,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+
+#include "store/ConnectionSetting.h"
 
 class IntegrityCheck;
 class LunarisError;
@@ -24,19 +27,34 @@ public:
     static constexpr int BusyTimeoutMs = 5000;
     // The failure number of a damaged file.
     static constexpr int DamagedFile = 3049;
+    // The number of a failure to reach the database server (at login or when the connection broke).
+    static constexpr int ServerUnreachable = 3151;
 
     explicit Database(const QString& filePath, const QString& connectionName = QStringLiteral("lunaris"),
                       int busyTimeoutMs = BusyTimeoutMs);
+    // The practice database on a PostgreSQL server. An empty database gets the tables; one with only
+    // some of them is refused unaltered; an unreachable server is reported with the reason.
+    explicit Database(const ServerAddress& server, const QString& connectionName = QStringLiteral("lunaris"));
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
+    // The file, or for a server "database auf host:port", as messages name it.
     const QString& filePath() const { return m_filePath; }
+    bool isServer() const { return m_server.has_value(); }
+    // The column that identifies a row and gives the insertion order: rowid in the file, an identity
+    // column on the server.
+    QString rowIdColumn() const;
     QSqlDatabase connection() const;
     // True when the file is opened for reading only: every write fails and the file stays as it is.
     bool isReadOnly() const { return m_readOnly; }
     // Changes how long statements wait for another program's lock.
     void setBusyTimeout(int milliseconds);
+
+    // The statement as this backend reads it. Statements name tables and fields unquoted, as the file
+    // spells them, and rows by rowid; on the server, where unquoted names fold to lower case, the
+    // program's table and field names are quoted and rowid becomes the identity column.
+    QString sql(const QString& statement) const;
 
     // Prepares, binds the values in order and runs one statement; throws LunarisError on failure.
     // A statement that may write waits for awaitWritable() first.
@@ -51,10 +69,14 @@ public:
     // Told true before awaitWritable() waits for the check and false after (busy pointer, status text).
     void setWaitFeedback(std::function<void(bool waiting)> feedback) { m_waitFeedback = std::move(feedback); }
 
-    // Runs work inside one write transaction: all of it is stored, or nothing when it throws.
+    // Runs work inside one write transaction: all of it is stored, or nothing when it throws. Write
+    // transactions of all workstations run one after the other.
     void inTransaction(const std::function<void()>& work) const;
 
 private:
+    void connectServer() const;
+    // After the connection to the server was lost, the next statement connects again.
+    void reconnectIfLost() const;
     void create();
     void buildNewFile(const QString& finalPath);
     void checkIsDatabaseFile() const;
@@ -77,6 +99,8 @@ private:
     // False until the whole file has passed its check; until then the connection refuses every write.
     mutable bool m_writable = true;
     std::function<void(bool)> m_waitFeedback;
+    std::optional<ServerAddress> m_server;
+    mutable bool m_serverLost = false;
 };
 
 // A failure of the data layer with its German description.

@@ -13,6 +13,7 @@ constexpr int NoCurrentRecord = 3021;
 // Every stored row of the day that is not on screen, whatever ended the load.
 void collectUnshown(const QList<StoredBlock>& stored, RowsOnScreen& shown)
 {
+    shown.stored = stored;
     shown.unshown.clear();
     for (const StoredBlock& block : stored)
         if (!shown.rowIds.contains(block.rowId))
@@ -23,7 +24,7 @@ void collectUnshown(const QList<StoredBlock>& stored, RowsOnScreen& shown)
 int IdealDayLoader::load(const Database& database, const QList<DayViewModel*>& chairColumns, const QString& day,
                          RowsOnScreen& shown)
 {
-    shown = RowsOnScreen{day, {}, {}};
+    shown = RowsOnScreen{day, {}, {}, {}};
     for (DayViewModel* column : chairColumns)
         column->clear();
     const QVariantList chairs = ChairTable(database).storedNames();

@@ -37,7 +37,7 @@ QList<StoredRecord> RecordTable::readAll() const
 
 QVariantList RecordTable::defaults() const
 {
-    const QSqlRecord columns = m_db.connection().record(m_table);
+    const QSqlRecord columns = m_db.connection().record(m_db.sql(m_table));
     QVariantList values;
     for (const RecordField& field : m_fields) {
         QVariant value;
@@ -90,7 +90,10 @@ QString RecordTable::unchangedSince(const StoredRecord& read, QVariantList& valu
     QString condition = QStringLiteral("rowid = ?");
     values.append(read.rowId);
     for (int i = 0; i < m_fields.size(); ++i) {
-        condition += QStringLiteral(" AND %1 IS ?").arg(m_fields.at(i).name);
+        // The server has no IS with a value; its long form means the same (NULL equals NULL).
+        condition +=
+            (m_db.isServer() ? QStringLiteral(" AND %1 IS NOT DISTINCT FROM ?") : QStringLiteral(" AND %1 IS ?"))
+                .arg(m_fields.at(i).name);
         values.append(read.values.value(i));
     }
     return condition;
@@ -108,9 +111,9 @@ qint64 RecordTable::insert(const QVariantList& values) const
     qint64 rowId = -1;
     m_db.inTransaction([&] {
         const QString marks = QStringList(m_fields.size(), QStringLiteral("?")).join(QStringLiteral(", "));
-        QSqlQuery q =
-            m_db.run(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(m_table, fieldList(), marks), values);
-        rowId = q.lastInsertId().toLongLong();
+        QSqlQuery q = m_db.run(
+            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING rowid").arg(m_table, fieldList(), marks), values);
+        rowId = readNext(q) ? q.value(0).toLongLong() : -1;
     });
     return rowId;
 }

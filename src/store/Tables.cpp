@@ -160,17 +160,60 @@ QList<StoredBlock> IdealDayStore::storedBlocksOfDay(const QString& day) const
     return blocks;
 }
 
+namespace {
+bool sameStoredRows(const QList<StoredBlock>& a, const QList<StoredBlock>& b)
+{
+    const auto same = [](const QVariant& x, const QVariant& y) {
+        return x.isNull() == y.isNull() && x.toString() == y.toString();
+    };
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const TemplateRow& x = a[i].row;
+        const TemplateRow& y = b[i].row;
+        if (a[i].rowId != b[i].rowId || x.chair != y.chair || !same(x.code, y.code) ||
+            !same(x.startTime, y.startTime) || !same(x.endTime, y.endTime))
+            return false;
+    }
+    return true;
+}
+} // namespace
+
 RowsOnScreen IdealDayStore::replaceDay(const QString& day, const QList<TemplateRow>& rows,
                                        const RowsOnScreen& onScreen) const
 {
+    return *saveDay(day, rows, onScreen, {});
+}
+
+std::optional<RowsOnScreen> IdealDayStore::saveDay(const QString& day, const QList<TemplateRow>& rows,
+                                                   const RowsOnScreen& onScreen,
+                                                   const std::function<bool()>& confirmOverwrite) const
+{
     const bool sameDay = onScreen.day == day;
-    RowsOnScreen written{day, {}, sameDay ? onScreen.unshown : QList<StoredBlock>()};
+    RowsOnScreen written{day, {}, sameDay ? onScreen.unshown : QList<StoredBlock>(), {}};
+    bool declined = false;
     m_db.inTransaction([&] {
+        QSet<qint64> replaced = onScreen.rowIds;
+        if (sameDay && confirmOverwrite) {
+            const QList<StoredBlock> now = storedBlocksOfDay(day);
+            if (!sameStoredRows(now, onScreen.stored)) {
+                if (!confirmOverwrite()) {
+                    declined = true;
+                    return;
+                }
+                // Overwriting replaces what the other saved as well; only rows this window could not show stay.
+                replaced.clear();
+                for (const StoredBlock& block : now)
+                    replaced.insert(block.rowId);
+                for (const StoredBlock& block : onScreen.unshown)
+                    replaced.remove(block.rowId);
+            }
+        }
         if (sameDay) {
             QSqlQuery remove(m_db.connection());
-            if (!remove.prepare(QStringLiteral("DELETE FROM Template WHERE rowid = ? AND IDEALTAG = ?")))
+            if (!remove.prepare(m_db.sql(QStringLiteral("DELETE FROM Template WHERE rowid = ? AND IDEALTAG = ?"))))
                 throw databaseFailure(remove.lastError());
-            for (const qint64 rowId : onScreen.rowIds) {
+            for (const qint64 rowId : replaced) {
                 remove.addBindValue(rowId);
                 remove.addBindValue(day);
                 if (!remove.exec())
@@ -180,8 +223,8 @@ RowsOnScreen IdealDayStore::replaceDay(const QString& day, const QList<TemplateR
             m_db.run(QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ?"), {day});
         }
         QSqlQuery insert(m_db.connection());
-        if (!insert.prepare(QStringLiteral(
-                "INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) VALUES (?, ?, ?, ?, ?)")))
+        if (!insert.prepare(m_db.sql(QStringLiteral("INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) "
+                                                    "VALUES (?, ?, ?, ?, ?) RETURNING rowid"))))
             throw databaseFailure(insert.lastError());
         for (const TemplateRow& row : rows) {
             insert.addBindValue(day);
@@ -189,14 +232,18 @@ RowsOnScreen IdealDayStore::replaceDay(const QString& day, const QList<TemplateR
             insert.addBindValue(row.code);
             insert.addBindValue(row.startTime);
             insert.addBindValue(row.endTime);
-            if (!insert.exec())
+            if (!insert.exec() || !insert.next())
                 throw databaseFailure(insert.lastError());
-            written.rowIds.insert(insert.lastInsertId().toLongLong());
+            written.rowIds.insert(insert.value(0).toLongLong());
         }
         m_db.run(QStringLiteral("INSERT INTO Idealtag (IDEALTAG) SELECT ? WHERE NOT EXISTS "
                                 "(SELECT 1 FROM Idealtag WHERE IDEALTAG = ?)"),
                  {day, day});
+        if (confirmOverwrite)
+            written.stored = storedBlocksOfDay(day);
     });
+    if (declined)
+        return std::nullopt;
     return written;
 }
 

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <optional>
 
 class Database;
@@ -46,6 +47,9 @@ struct RowsOnScreen {
     QString day;
     QSet<qint64> rowIds;
     QList<StoredBlock> unshown;
+    // Every stored row of the day as the window last read or wrote it: when the table holds other rows
+    // at the next save, someone else has saved the day meanwhile.
+    QList<StoredBlock> stored;
 };
 
 // Table Stuhl: the chairs, in table order (column n is the n-th row).
@@ -97,6 +101,13 @@ public:
     // not there yet; one transaction, so a failure leaves the stored day as it was. Returns the rows
     // written. When onScreen belongs to this day, only its shown rows are replaced: rows the load
     // could not show (bad fields, chairs without a column) were never seen and stay.
+    // Like replaceDay, but when the day is the one onScreen belongs to and its stored rows have changed
+    // since (another workstation, the planner), asks confirmOverwrite first, in the same transaction
+    // as the write so nothing can come in between. Nothing comes back, and nothing is written, when the
+    // answer is no.
+    std::optional<RowsOnScreen> saveDay(const QString& day, const QList<TemplateRow>& rows,
+                                        const RowsOnScreen& onScreen,
+                                        const std::function<bool()>& confirmOverwrite) const;
     RowsOnScreen replaceDay(const QString& day, const QList<TemplateRow>& rows,
                             const RowsOnScreen& onScreen = {}) const;
     // Removes every block of the day and its name in Idealtag; one transaction.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Starts the real program on a display (Xvfb) with a database it must refuse: a text file and a
-# database cut short. Each time its message box must appear, OK (Return) must end the program with
+# Starts the real program on a display (Xvfb) with a database it must refuse: a text file, a
+# database cut short, and a database setting that names no server. Each time its message box must appear, OK (Return) must end the program with
 # status 1, and the program folder must be exactly as before, byte for byte.
 #
 # Needs xvfb-run, xdotool and sqlite3 (scripts/install-deps installs them); without them it reports
@@ -81,7 +81,14 @@ cut_short() {
         truncate -s "$(($(stat -c %s "$1/Kavemo.mdb") / 3))" "$1/Kavemo.mdb"
 }
 
+# A good file, but the database setting names no usable server: refused before the file is opened.
+bad_setting() {
+    sqlite3 "$1/Kavemo.mdb" <"$schema" && mkdir -p "$1/../config/Kavemo" &&
+        printf '[Datenbank]\nVerbindung=odbc://praxis/kavemo\n' >"$1/../config/Kavemo/Lunaris.conf"
+}
+
 check_case text-file text_file
 check_case cut-short cut_short
+check_case bad-setting bad_setting
 say "PASS"
 exit 0

@@ -1,0 +1,229 @@
+#include "settings/frmDatenbank.h"
+
+#include "app/AppServices.h"
+#include "app/LunarisError.h"
+#include "store/PasswordFile.h"
+#include "store/PracticeTransfer.h"
+#include "store/ServerConnection.h"
+#include "ui/MessageService.h"
+
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace {
+const QString Title = QStringLiteral("Datenbank");
+
+QLineEdit* addField(QFormLayout* form, const char* name, const QString& label)
+{
+    auto* box = new QLineEdit;
+    box->setObjectName(QLatin1String(name));
+    form->addRow(label, box);
+    return box;
+}
+
+QPushButton* makeButton(const char* name, const QString& text)
+{
+    auto* button = new QPushButton(text);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoDefault(false);
+    return button;
+}
+} // namespace
+
+frmDatenbank::frmDatenbank(AppServices& services, const QString& runningConnect, const QString& practiceFile,
+                           QWidget* parent)
+    : QDialog(parent), m_services(services), m_runningConnect(runningConnect), m_practiceFile(practiceFile)
+{
+    setObjectName(QStringLiteral("frmDatenbank"));
+    setWindowTitle(Title);
+
+    m_optDatei = new QRadioButton(QStringLiteral("Datei Kavemo.mdb im Programmordner"));
+    m_optDatei->setObjectName(QStringLiteral("optDatei"));
+    m_optServer = new QRadioButton(QStringLiteral("PostgreSQL-Server"));
+    m_optServer->setObjectName(QStringLiteral("optServer"));
+
+    auto* serverBox = new QGroupBox;
+    serverBox->setObjectName(QStringLiteral("fraServer"));
+    auto* form = new QFormLayout(serverBox);
+    m_txtServer = addField(form, "txtServer", QStringLiteral("Server:"));
+    m_txtPort = addField(form, "txtPort", QStringLiteral("Port:"));
+    m_txtPort->setValidator(new QIntValidator(0, 65535, m_txtPort));
+    m_txtDatenbank = addField(form, "txtDatenbank", QStringLiteral("Datenbank:"));
+    m_txtBenutzer = addField(form, "txtBenutzer", QStringLiteral("Benutzer:"));
+    m_txtPasswort = addField(form, "txtPasswort", QStringLiteral("Passwort:"));
+    m_txtPasswort->setEchoMode(QLineEdit::Password);
+    auto* hint = new QLabel(QStringLiteral("Leer lassen, wenn das Passwort schon hinterlegt ist\n"
+                                           "oder der Server keins verlangt."));
+    hint->setObjectName(QStringLiteral("lblPasswort"));
+    form->addRow(QString(), hint);
+    m_cmdTest = makeButton("cmdTest", QStringLiteral("Verbindung testen"));
+    m_cmdUebertragen = makeButton("cmdUebertragen", QStringLiteral("Daten übertragen..."));
+    auto* serverButtons = new QHBoxLayout;
+    serverButtons->addWidget(m_cmdTest);
+    serverButtons->addWidget(m_cmdUebertragen);
+    form->addRow(QString(), serverButtons);
+
+    m_cmdOK = makeButton("cmdOK", QStringLiteral("&OK"));
+    m_cmdAbbrechen = makeButton("cmdAbbrechen", QStringLiteral("&Abbrechen"));
+    // Enter and Esc both cancel; OK has to be clicked.
+    m_cmdAbbrechen->setDefault(true);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_cmdOK);
+    buttons->addStretch();
+    buttons->addWidget(m_cmdAbbrechen);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_optDatei);
+    layout->addWidget(m_optServer);
+    layout->addWidget(serverBox);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(m_optServer, &QRadioButton::toggled, this, &frmDatenbank::optionChanged);
+    connect(m_cmdTest, &QPushButton::clicked, this, &frmDatenbank::cmdTest_Click);
+    connect(m_cmdUebertragen, &QPushButton::clicked, this, &frmDatenbank::cmdUebertragen_Click);
+    connect(m_cmdOK, &QPushButton::clicked, this, &frmDatenbank::cmdOK_Click);
+    connect(m_cmdAbbrechen, &QPushButton::clicked, this, &QDialog::reject);
+
+    Form_Load();
+}
+
+void frmDatenbank::Form_Load()
+{
+    m_txtPort->setText(QString::number(ServerAddress::DefaultPort));
+    const QString stored = ConnectionSetting::read(m_services.settings);
+    if (stored.isEmpty()) {
+        m_optDatei->setChecked(true);
+    } else {
+        m_optServer->setChecked(true);
+        try {
+            const ServerAddress address = ConnectionSetting::parse(stored);
+            m_txtServer->setText(address.host);
+            m_txtPort->setText(QString::number(address.port));
+            m_txtDatenbank->setText(address.database);
+            m_txtBenutzer->setText(address.user);
+            m_keptOptions = address.options;
+        } catch (const LunarisError&) {
+            // A setting that is no server address: the fields start empty, for the user to fill in.
+        }
+    }
+    optionChanged();
+}
+
+void frmDatenbank::optionChanged()
+{
+    const bool server = m_optServer->isChecked();
+    for (QWidget* field :
+         {static_cast<QWidget*>(m_txtServer), static_cast<QWidget*>(m_txtPort), static_cast<QWidget*>(m_txtDatenbank),
+          static_cast<QWidget*>(m_txtBenutzer), static_cast<QWidget*>(m_txtPasswort), static_cast<QWidget*>(m_cmdTest)})
+        field->setEnabled(server);
+}
+
+std::optional<ServerAddress> frmDatenbank::typedServer(QString& problem) const
+{
+    ServerAddress address;
+    address.host = m_txtServer->text().trimmed();
+    address.database = m_txtDatenbank->text().trimmed();
+    address.user = m_txtBenutzer->text().trimmed();
+    address.options = m_keptOptions;
+    bool isNumber = false;
+    address.port = m_txtPort->text().trimmed().toInt(&isNumber);
+    if (address.host.isEmpty())
+        problem = QStringLiteral("Bitte geben Sie den Server an.");
+    else if (!isNumber || address.port < 1 || address.port > 65535)
+        problem = QStringLiteral("Der Port muss eine Zahl von 1 bis 65535 sein.");
+    else if (address.database.isEmpty())
+        problem = QStringLiteral("Bitte geben Sie den Namen der Datenbank an.");
+    else if (address.user.isEmpty())
+        problem = QStringLiteral("Bitte geben Sie den Benutzer an.");
+    if (!problem.isEmpty())
+        return std::nullopt;
+    return address;
+}
+
+void frmDatenbank::warn(const QString& text)
+{
+    m_services.messages.inform(this, text, Title, QMessageBox::Warning);
+}
+
+void frmDatenbank::cmdTest_Click()
+{
+    QString problem;
+    const std::optional<ServerAddress> address = typedServer(problem);
+    if (!address) {
+        warn(problem);
+        return;
+    }
+    const ServerConnection::ProbeResult result = ServerConnection::probe(*address, m_txtPasswort->text());
+    m_services.messages.inform(this, result.message, Title,
+                               result.ok ? QMessageBox::Information : QMessageBox::Warning);
+}
+
+void frmDatenbank::cmdOK_Click()
+{
+    QString value;
+    if (m_optServer->isChecked()) {
+        QString problem;
+        const std::optional<ServerAddress> address = typedServer(problem);
+        if (!address) {
+            warn(problem);
+            return;
+        }
+        value = address->uri();
+        try {
+            if (!m_txtPasswort->text().isEmpty())
+                PasswordFile().store(address->host, address->port, address->database, address->user,
+                                     m_txtPasswort->text());
+        } catch (const LunarisError& e) {
+            m_services.messages.inform(this, QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description()),
+                                       Title, QMessageBox::Critical);
+            return;
+        }
+    }
+    try {
+        ConnectionSetting::write(m_services.settings, value);
+    } catch (const LunarisError& e) {
+        m_services.messages.inform(this, QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description()), Title,
+                                   QMessageBox::Critical);
+        return;
+    }
+    if (value != m_runningConnect)
+        m_services.messages.inform(this,
+                                   QStringLiteral("Das Programm muss neu gestartet werden\r"
+                                                  "damit die Änderungen wirksam werden."),
+                                   QStringLiteral("Bitte neu starten"), QMessageBox::Warning);
+    accept();
+}
+
+void frmDatenbank::cmdUebertragen_Click()
+{
+    QString problem;
+    const std::optional<ServerAddress> address = typedServer(problem);
+    if (!address) {
+        warn(problem);
+        return;
+    }
+    QList<PracticeTransfer::TableCount> counts;
+    try {
+        counts = PracticeTransfer(m_practiceFile, *address, m_txtPasswort->text()).run();
+    } catch (const LunarisError& e) {
+        warn(QStringLiteral("Die Daten wurden nicht übertragen.\r%1").arg(e.description()));
+        return;
+    }
+    QStringList lines;
+    for (const PracticeTransfer::TableCount& count : counts)
+        lines.append(QStringLiteral("%1: %2 Zeilen").arg(count.table).arg(count.rows));
+    m_services.messages.inform(
+        this,
+        QStringLiteral("Die Daten aus „%1“ wurden in die Datenbank „%2“ auf dem Server „%3“ "
+                       "übertragen.\r%4")
+            .arg(m_practiceFile, address->database, address->displayName(), lines.join(QLatin1Char('\r'))),
+        Title, QMessageBox::Information);
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "store/ConnectionSetting.h"
+
+#include <QDialog>
+
+#include <optional>
+
+struct AppServices;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+// The dialog "Datenbank": where the practice database lives, the file beside the program or a
+// PostgreSQL server. OK writes the setting Datenbank/Verbindung under the program's own name; a
+// password typed here goes into libpq's password file, never into the settings. The running program
+// keeps its database until the next start.
+class frmDatenbank : public QDialog {
+    Q_OBJECT
+public:
+    // runningConnect: the connection the running program uses, to tell whether a restart is needed;
+    // practiceFile: the database file beside the program, which "Daten übertragen..." copies.
+    frmDatenbank(AppServices& services, const QString& runningConnect, const QString& practiceFile,
+                 QWidget* parent = nullptr);
+
+private:
+    void Form_Load();
+    void optionChanged();
+    void cmdTest_Click();
+    void cmdOK_Click();
+    void cmdUebertragen_Click();
+    // The server the fields name, or a German reason why they name none.
+    std::optional<ServerAddress> typedServer(QString& problem) const;
+    void warn(const QString& text);
+
+    AppServices& m_services;
+    QString m_runningConnect;
+    QString m_practiceFile;
+    // Options of the stored URI (sslmode, ...) that the fields do not show; kept on OK.
+    QList<QPair<QString, QString>> m_keptOptions;
+    QRadioButton* m_optDatei;
+    QRadioButton* m_optServer;
+    QLineEdit* m_txtServer;
+    QLineEdit* m_txtPort;
+    QLineEdit* m_txtDatenbank;
+    QLineEdit* m_txtBenutzer;
+    QLineEdit* m_txtPasswort;
+    QPushButton* m_cmdTest;
+    QPushButton* m_cmdUebertragen;
+    QPushButton* m_cmdOK;
+    QPushButton* m_cmdAbbrechen;
+};

@@ -1,0 +1,194 @@
+#include "store/PracticeTransfer.h"
+
+#include "app/LunarisError.h"
+#include "store/Database.h"
+#include "store/ServerConnection.h"
+#include "store/ServerSchema.h"
+
+#include <QFileInfo>
+#include <QSqlQuery>
+#include <QUuid>
+#include <functional>
+
+namespace {
+constexpr int CannotOpen = 3044;
+constexpr int ConnectionFailed = 3151;
+constexpr int NotEmpty = 3022;
+constexpr int CountMismatch = 3197;
+// Rows per INSERT: one round trip for many rows, well below the server's limit of bound values.
+constexpr int RowsPerStatement = 500;
+
+struct Table {
+    const char* name;
+    QStringList fields;
+};
+
+const QList<Table>& tablesInOrder()
+{
+    static const QList<Table> tables = {
+        {"Template", {"IDEALTAG", "STUHL", "BEH", "STARTZEIT", "ENDZEIT"}},
+        {"Idealtag", {"IDEALTAG"}},
+        {"Behand", {"BEH", "TEXT", "DAUER", "DR_START", "DR_DAUER", "DR_START2", "DR_DAUER2", "HON"}},
+        {"Stuhl", {"STUHL", "TEXT"}},
+    };
+    return tables;
+}
+
+QString uniqueName(const char* purpose)
+{
+    return QStringLiteral("lunaris-%1-%2")
+        .arg(QLatin1String(purpose), QUuid::createUuid().toString(QUuid::WithoutBraces));
+}
+
+QSqlQuery exec(const QSqlDatabase& db, const QString& sql, const QVariantList& values,
+               const std::function<LunarisError(const QSqlError&)>& failure)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    // The server prepares only queries and row changes: a statement without values runs directly.
+    if (values.isEmpty()) {
+        if (!query.exec(sql))
+            throw failure(query.lastError());
+        return query;
+    }
+    if (!query.prepare(sql))
+        throw failure(query.lastError());
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        throw failure(query.lastError());
+    return query;
+}
+
+qint64 countRows(const QSqlDatabase& db, const QString& table,
+                 const std::function<LunarisError(const QSqlError&)>& failure)
+{
+    QSqlQuery q = exec(db, QStringLiteral("SELECT COUNT(*) FROM %1").arg(ServerSchema::quoted(table)), {}, failure);
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+// One connection for the length of the copy, removed again afterwards.
+class ScopedConnection {
+public:
+    explicit ScopedConnection(QString name) : m_name(std::move(name)) {}
+    ~ScopedConnection()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            if (db.isOpen())
+                db.close();
+        }
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    const QString& name() const { return m_name; }
+
+private:
+    QString m_name;
+};
+} // namespace
+
+PracticeTransfer::PracticeTransfer(QString filePath, ServerAddress server, QString password)
+    : m_filePath(std::move(filePath)), m_server(std::move(server)), m_password(std::move(password))
+{
+}
+
+QList<PracticeTransfer::TableCount> PracticeTransfer::run() const
+{
+    if (!QFileInfo(m_filePath).isFile())
+        throw LunarisError(CannotOpen, QStringLiteral("Die Datei „%1“ gibt es nicht.").arg(m_filePath));
+
+    const ScopedConnection fileConnection(uniqueName("quelle"));
+    QSqlDatabase file = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), fileConnection.name());
+    file.setDatabaseName(m_filePath);
+    file.setConnectOptions(
+        QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(Database::BusyTimeoutMs));
+    const auto fileFailure = [this](const QSqlError& error) {
+        return LunarisError(CannotOpen, QStringLiteral("Die Datei „%1“ kann nicht gelesen werden: %2")
+                                            .arg(m_filePath, describeDatabaseError(error)));
+    };
+    if (!file.open())
+        throw fileFailure(file.lastError());
+
+    const ScopedConnection serverConnection(uniqueName("ziel"));
+    QSqlDatabase server = ServerConnection::open(m_server, serverConnection.name(), m_password);
+    const auto serverFailure = [this](const QSqlError& error) {
+        return LunarisError(ConnectionFailed, ServerConnection::describeFailure(error, m_server));
+    };
+    if (!server.isOpen())
+        throw serverFailure(server.lastError());
+    const QString serverName = QStringLiteral("%1 auf %2").arg(m_server.database, m_server.displayName());
+    ServerSchema::ensure(server, serverName);
+
+    // The file is read in one transaction too, so the copy is of one consistent state.
+    if (!file.transaction())
+        throw fileFailure(file.lastError());
+    if (!server.transaction())
+        throw serverFailure(server.lastError());
+    QList<TableCount> counts;
+    try {
+        // No other workstation may write while the tables are checked and filled.
+        exec(server, QStringLiteral(R"(LOCK TABLE "Template", "Idealtag", "Behand", "Stuhl" IN EXCLUSIVE MODE)"), {},
+             serverFailure);
+        for (const Table& table : tablesInOrder()) {
+            const QString name = QString::fromLatin1(table.name);
+            if (const qint64 rows = countRows(server, name, serverFailure); rows > 0)
+                throw LunarisError(NotEmpty,
+                                   QStringLiteral("Die Tabelle „%1“ in der Datenbank „%2“ enthält schon %3 Zeilen. "
+                                                  "Es wurde nichts übertragen.")
+                                       .arg(name, serverName)
+                                       .arg(rows));
+        }
+        for (const Table& table : tablesInOrder()) {
+            const QString name = QString::fromLatin1(table.name);
+            QStringList quotedFields;
+            for (const QString& field : table.fields)
+                quotedFields.append(ServerSchema::quoted(field));
+            const QString rowMarks = QLatin1Char('(') +
+                                     QStringList(table.fields.size(), QStringLiteral("?")).join(QLatin1String(", ")) +
+                                     QLatin1Char(')');
+            const QString insertHead = QStringLiteral("INSERT INTO %1 (%2) VALUES ")
+                                           .arg(ServerSchema::quoted(name), quotedFields.join(QLatin1String(", ")));
+            QSqlQuery source = exec(file,
+                                    QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
+                                        .arg(quotedFields.join(QLatin1String(", ")), ServerSchema::quoted(name)),
+                                    {}, fileFailure);
+            qint64 copied = 0;
+            QVariantList values;
+            int rowsInBatch = 0;
+            const auto flush = [&] {
+                if (rowsInBatch == 0)
+                    return;
+                QStringList marks(rowsInBatch, rowMarks);
+                exec(server, insertHead + marks.join(QLatin1String(", ")), values, serverFailure);
+                values.clear();
+                rowsInBatch = 0;
+            };
+            while (source.next()) {
+                for (int i = 0; i < table.fields.size(); ++i)
+                    values.append(source.value(i));
+                ++copied;
+                if (++rowsInBatch == RowsPerStatement)
+                    flush();
+            }
+            if (source.lastError().isValid())
+                throw fileFailure(source.lastError());
+            flush();
+            const qint64 onServer = countRows(server, name, serverFailure);
+            if (onServer != copied)
+                throw LunarisError(CountMismatch, QStringLiteral("In der Tabelle „%1“ kamen %2 von %3 Zeilen an. "
+                                                                 "Es wurde nichts übertragen.")
+                                                      .arg(name)
+                                                      .arg(onServer)
+                                                      .arg(copied));
+            counts.append({name, onServer});
+        }
+        if (!server.commit())
+            throw serverFailure(server.lastError());
+    } catch (...) {
+        server.rollback();
+        file.rollback();
+        throw;
+    }
+    file.rollback(); // only read
+    return counts;
+}

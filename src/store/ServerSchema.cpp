@@ -1,0 +1,124 @@
+#include "store/ServerSchema.h"
+
+#include "app/LunarisError.h"
+#include "store/Database.h"
+
+#include <QSqlQuery>
+#include <QStringList>
+
+namespace {
+constexpr int MissingTable = 3078;
+constexpr int MissingField = 3265;
+
+struct TableDefinition {
+    QString name;
+    QStringList fields;
+    QString columns; // the column definitions after the identity column
+};
+
+const QList<TableDefinition>& tables()
+{
+    static const QList<TableDefinition> definitions = {
+        {QStringLiteral("Template"),
+         {"IDEALTAG", "STUHL", "BEH", "STARTZEIT", "ENDZEIT"},
+         QStringLiteral(R"("IDEALTAG" text, "STUHL" text, "BEH" text, "STARTZEIT" text, "ENDZEIT" text)")},
+        {QStringLiteral("Idealtag"),
+         {"IDEALTAG"},
+         QStringLiteral(R"("IDEALTAG" text CONSTRAINT "IDEALTAG_eindeutig" UNIQUE)")},
+        {QStringLiteral("Behand"),
+         {"BEH", "TEXT", "DAUER", "DR_START", "DR_DAUER", "DR_START2", "DR_DAUER2", "HON"},
+         QStringLiteral(R"("BEH" text CONSTRAINT "BEH_eindeutig" UNIQUE, "TEXT" text,)"
+                        R"( "DAUER" integer NOT NULL DEFAULT 0, "DR_START" integer NOT NULL DEFAULT 0,)"
+                        R"( "DR_DAUER" integer NOT NULL DEFAULT 0, "DR_START2" integer NOT NULL DEFAULT 0,)"
+                        R"( "DR_DAUER2" integer NOT NULL DEFAULT 0, "HON" numeric NOT NULL DEFAULT 0)")},
+        {QStringLiteral("Stuhl"),
+         {"STUHL", "TEXT"},
+         QStringLiteral(R"("STUHL" text CONSTRAINT "STUHL_eindeutig" UNIQUE, "TEXT" text)")},
+    };
+    return definitions;
+}
+
+QSqlQuery run(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {})
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    // The server prepares only queries and row changes: a statement without values runs directly.
+    if (values.isEmpty()) {
+        if (!query.exec(sql))
+            throw databaseFailure(query.lastError());
+        return query;
+    }
+    if (!query.prepare(sql))
+        throw databaseFailure(query.lastError());
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        throw databaseFailure(query.lastError());
+    return query;
+}
+
+QStringList namesFrom(QSqlQuery query)
+{
+    QStringList names;
+    while (query.next())
+        names.append(query.value(0).toString());
+    return names;
+}
+
+void create(const QSqlDatabase& db)
+{
+    QSqlDatabase connection = db;
+    if (!connection.transaction())
+        throw databaseFailure(connection.lastError());
+    try {
+        for (const TableDefinition& table : tables())
+            run(db, QStringLiteral("CREATE TABLE %1 (%2 bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, %3)")
+                        .arg(ServerSchema::quoted(table.name), ServerSchema::quoted(ServerSchema::RowIdColumn),
+                             table.columns));
+        run(db, QStringLiteral(R"(CREATE INDEX "Template_IDEALTAG_STUHL" ON "Template" ("IDEALTAG", "STUHL"))"));
+        if (!connection.commit())
+            throw databaseFailure(connection.lastError());
+    } catch (...) {
+        connection.rollback();
+        throw;
+    }
+}
+} // namespace
+
+QString ServerSchema::quoted(const QString& name)
+{
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+}
+
+void ServerSchema::ensure(const QSqlDatabase& db, const QString& serverName)
+{
+    QStringList wanted;
+    for (const TableDefinition& table : tables())
+        wanted.append(table.name);
+    const QStringList present =
+        namesFrom(run(db,
+                      QStringLiteral("SELECT table_name FROM information_schema.tables "
+                                     "WHERE table_schema = current_schema() AND table_name IN (?, ?, ?, ?)"),
+                      {wanted[0], wanted[1], wanted[2], wanted[3]}));
+    if (present.isEmpty()) {
+        create(db);
+        return;
+    }
+    for (const TableDefinition& table : tables()) {
+        if (!present.contains(table.name))
+            throw LunarisError(MissingTable, QStringLiteral("In der Datenbank „%1“ fehlt die Tabelle „%2“. "
+                                                            "Die Datenbank wird nicht verändert.")
+                                                 .arg(serverName, table.name));
+        const QStringList fields =
+            namesFrom(run(db,
+                          QStringLiteral("SELECT column_name FROM information_schema.columns "
+                                         "WHERE table_schema = current_schema() AND table_name = ?"),
+                          {table.name}));
+        for (const QString& field : table.fields)
+            if (!fields.contains(field))
+                throw LunarisError(MissingField,
+                                   QStringLiteral("In der Datenbank „%1“ fehlt das Feld „%2“ in der Tabelle „%3“. "
+                                                  "Die Datenbank wird nicht verändert.")
+                                       .arg(serverName, field, table.name));
+    }
+}

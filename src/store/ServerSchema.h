@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+// The four tables on a PostgreSQL server, with the same table and field names as in the file.
+// Names are quoted on the server, where unquoted names would fold to lower case.
+namespace ServerSchema {
+// The server has no rowid: each table gets this identity column, which gives the rows their identity
+// and insertion order. The family's other programs may ignore it.
+inline const QString RowIdColumn = QStringLiteral("ID");
+
+// Makes the database usable: an empty one (none of the four tables) gets the tables and the index,
+// in one transaction; one with all four is checked for the fields the program needs and used as it
+// is; one with only some of them is refused. A refused database is not altered. Throws LunarisError
+// with a German description naming the server database (serverName).
+void ensure(const QSqlDatabase& db, const QString& serverName);
+
+// "Name" quoted as an identifier.
+QString quoted(const QString& name);
+} // namespace ServerSchema

@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Runs one test program beside a private PostgreSQL server, and always removes the server again.
+# The server lives in a fresh folder: its Unix socket there, TCP on 127.0.0.1 at a free port.
+# Over TCP the role "lunaris" must give its password ("lunaris-test"); over the socket it is trusted.
+# The test learns where it is from LUNARIS_PG_SOCKET, LUNARIS_PG_PORT, LUNARIS_PG_USER,
+# LUNARIS_PG_PASSWORD and LUNARIS_PG_CTL. Without a usable server the test still runs, with
+# LUNARIS_PG_SKIP giving the reason, and skips its server cases.
+# Usage: with_pg_server.sh <test program> [arguments]
+set -uo pipefail
+
+bin=""
+for candidate in /usr/lib/postgresql/*/bin; do
+    [[ -x "$candidate/initdb" ]] && bin="$candidate"
+done
+
+run_test() {
+    # Leaves time for the clean-up below before CTest's own time-out would kill us.
+    timeout --kill-after=10 540 "$@"
+}
+
+if [[ -z "$bin" ]]; then
+    export LUNARIS_PG_SKIP="PostgreSQL is not installed (package postgresql, scripts/install-deps)"
+    run_test "$@"
+    exit $?
+fi
+
+# The server refuses to run as root: then it runs as the system user postgres.
+as_server_user=()
+if [[ $(id -u) -eq 0 ]]; then
+    if ! id postgres >/dev/null 2>&1; then
+        export LUNARIS_PG_SKIP="running as root, but there is no user postgres to run the server"
+        run_test "$@"
+        exit $?
+    fi
+    as_server_user=(runuser -u postgres --)
+fi
+
+# Not under a 0700 folder: the server user must reach the socket and the data.
+dir="$(mktemp -d /tmp/lunaris-pg.XXXXXX)"
+chmod 0755 "$dir"
+[[ ${#as_server_user[@]} -gt 0 ]] && chown postgres "$dir"
+
+stop_server() {
+    if [[ -f "$dir/data/postmaster.pid" ]]; then
+        "${as_server_user[@]}" "$bin/pg_ctl" -D "$dir/data" -m immediate -w stop >/dev/null 2>&1
+    fi
+    rm -rf "$dir"
+}
+trap stop_server EXIT
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# A port in use makes the start fail, and the next try takes another.
+free_port() {
+    echo $((20000 + (RANDOM * 32768 + RANDOM) % 30000))
+}
+
+password="lunaris-test"
+printf '%s\n' "$password" >"$dir/pw"
+[[ ${#as_server_user[@]} -gt 0 ]] && chown postgres "$dir/pw"
+
+if ! "${as_server_user[@]}" "$bin/initdb" -D "$dir/data" -U lunaris --auth-local=trust --auth-host=scram-sha-256 \
+    --pwfile="$dir/pw" -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1; then
+    cat "$dir/initdb.log" >&2
+    export LUNARIS_PG_SKIP="initdb failed (see the output)"
+    run_test "$@"
+    exit $?
+fi
+
+started=""
+for _ in 1 2 3 4 5; do
+    port="$(free_port)"
+    # Every statement is logged, so a test can count what reaches the server.
+    if "${as_server_user[@]}" "$bin/pg_ctl" -D "$dir/data" -l "$dir/log" -w -t 60 \
+        -o "-k $dir -p $port -c listen_addresses=127.0.0.1 -c fsync=off -c log_statement=all" start \
+        >/dev/null 2>&1; then
+        started=yes
+        break
+    fi
+done
+if [[ -z "$started" ]]; then
+    cat "$dir/log" >&2
+    export LUNARIS_PG_SKIP="the PostgreSQL test server did not start (see the output)"
+    run_test "$@"
+    exit $?
+fi
+
+export LUNARIS_PG_SOCKET="$dir" LUNARIS_PG_PORT="$port" LUNARIS_PG_USER=lunaris LUNARIS_PG_PASSWORD="$password"
+export LUNARIS_PG_LOG="$dir/log"
+# Lets a test stop and restart the server (a lost server during a session).
+export LUNARIS_PG_CTL="${as_server_user[*]} $bin/pg_ctl -D $dir/data -l $dir/log -w -o '-k $dir -p $port -c listen_addresses=127.0.0.1 -c fsync=off -c log_statement=all'"
+run_test "$@"

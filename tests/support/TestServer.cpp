@@ -1,0 +1,88 @@
+#include "TestServer.h"
+
+#include "store/ServerConnection.h"
+
+#include <QProcess>
+#include <QSqlQuery>
+#include <QtTest>
+
+QString TestServer::skipReason()
+{
+    if (!qEnvironmentVariableIsEmpty("LUNARIS_PG_SKIP"))
+        return qEnvironmentVariable("LUNARIS_PG_SKIP");
+    if (qEnvironmentVariableIsEmpty("LUNARIS_PG_SOCKET"))
+        return QStringLiteral("the test was not started through tests/pg/with_pg_server.sh (use ctest)");
+    if (!ServerConnection::driverAvailable())
+        return QStringLiteral("Qt's QPSQL driver is missing (package libqt6sql6-psql)");
+    return {};
+}
+
+QString TestServer::user()
+{
+    return qEnvironmentVariable("LUNARIS_PG_USER");
+}
+
+QString TestServer::password()
+{
+    return qEnvironmentVariable("LUNARIS_PG_PASSWORD");
+}
+
+int TestServer::port()
+{
+    return qEnvironmentVariableIntValue("LUNARIS_PG_PORT");
+}
+
+ServerAddress TestServer::tcpAddress(const QString& database)
+{
+    ServerAddress address;
+    address.host = QStringLiteral("127.0.0.1");
+    address.port = port();
+    address.database = database;
+    address.user = user();
+    return address;
+}
+
+void TestServer::createDatabase(const QString& name)
+{
+    ServerAddress admin;
+    admin.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
+    admin.port = port();
+    admin.database = QStringLiteral("postgres");
+    admin.user = user();
+    const QString connection = QStringLiteral("lunaris-test-admin");
+    {
+        QSqlDatabase db = ServerConnection::open(admin, connection);
+        if (!db.isOpen())
+            qFatal("test server: %s", qPrintable(db.lastError().text()));
+        // A name cannot be bound: it is quoted as an identifier.
+        const QString quoted =
+            QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(quoted)) ||
+            !query.exec(QStringLiteral("CREATE DATABASE %1").arg(quoted)))
+            qFatal("test server: %s", qPrintable(query.lastError().text()));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+}
+
+namespace {
+void serverControl(const QString& command)
+{
+    QProcess process;
+    process.start(QStringLiteral("bash"),
+                  {QStringLiteral("-c"), qEnvironmentVariable("LUNARIS_PG_CTL") + QLatin1Char(' ') + command});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        qFatal("pg_ctl %s: %s", qPrintable(command), process.readAllStandardError().constData());
+}
+} // namespace
+
+void TestServer::crash()
+{
+    serverControl(QStringLiteral("-m immediate stop"));
+}
+
+void TestServer::restart()
+{
+    serverControl(QStringLiteral("start"));
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "store/ConnectionSetting.h"
+
+#include <QString>
+
+// The private PostgreSQL server that tests/pg/with_pg_server.sh starts for one test program.
+// Over TCP (127.0.0.1) the role must give its password; over the Unix socket it is trusted.
+namespace TestServer {
+// Empty when the server runs; otherwise why the server cases are skipped.
+QString skipReason();
+QString user();
+QString password();
+int port();
+// The server over TCP, as a practice's workstation reaches it.
+ServerAddress tcpAddress(const QString& database);
+// A new, empty database with this name (an existing one is dropped first).
+void createDatabase(const QString& name);
+// Stops the server at once, as a crash or a pulled cable would, and starts it again.
+void crash();
+void restart();
+} // namespace TestServer
+
+// Skips the running test (or data row) when there is no server.
+#define SKIP_WITHOUT_SERVER()                                                                                          \
+    do {                                                                                                               \
+        if (const QString reason = TestServer::skipReason(); !reason.isEmpty())                                        \
+            QSKIP(qPrintable(QStringLiteral("no PostgreSQL test server: ") + reason));                                 \
+    } while (false)

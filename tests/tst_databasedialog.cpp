@@ -1,0 +1,500 @@
+#include "MainWindowFixture.h"
+#include "TestContext.h"
+#include "TestMain.h"
+#include "TestServer.h"
+#include "app/LunarisError.h"
+#include "settings/frmDatenbank.h"
+#include "store/PasswordFile.h"
+#include "store/ServerConnection.h"
+#include "store/ServerSchema.h"
+
+#include <QCryptographicHash>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTime>
+
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+
+namespace {
+QLineEdit* field(QWidget& dialog, const char* name)
+{
+    auto* box = dialog.findChild<QLineEdit*>(QLatin1String(name));
+    if (!box)
+        qFatal("no field %s", name);
+    return box;
+}
+
+QRadioButton* option(QWidget& dialog, const char* name)
+{
+    return dialog.findChild<QRadioButton*>(QLatin1String(name));
+}
+
+void click(QWidget& dialog, const char* name)
+{
+    dialog.findChild<QPushButton*>(QLatin1String(name))->click();
+}
+
+QString fileText(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// The values of a query on the server, row by row, each row joined with '|'.
+QStringList serverRows(const QString& sql)
+{
+    const QString name = QStringLiteral("lunaris-test-rows");
+    QStringList rows;
+    {
+        QSqlDatabase db = ServerConnection::open(TestServer::tcpAddress("kavemo"), name, TestServer::password());
+        QSqlQuery q(db);
+        if (!q.exec(sql))
+            qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+        while (q.next()) {
+            QStringList values;
+            for (int i = 0; i < q.record().count(); ++i)
+                values.append(q.isNull(i) ? QStringLiteral("NULL") : q.value(i).toString());
+            rows.append(values.join('|'));
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return rows;
+}
+
+void serverExec(const QString& sql)
+{
+    serverRows(sql + QStringLiteral("; SELECT 1"));
+}
+
+QByteArray fileHash(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+const QString Tables = QStringLiteral(
+    "SELECT table_name FROM information_schema.tables WHERE table_schema = 'public' ORDER BY table_name");
+
+const QString Restart = QStringLiteral("Das Programm muss neu gestartet werden\rdamit die Änderungen wirksam werden.");
+} // namespace
+
+class TestDatabaseDialog : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void openedFromTheEditMenu();
+    void showsTheStoredSetting_data();
+    void showsTheStoredSetting();
+    void okWritesSettingAndPassword_data();
+    void okWritesSettingAndPassword();
+    void okRefusesIncompleteServer_data();
+    void okRefusesIncompleteServer();
+    void connectionTest_data();
+    void connectionTest();
+    void serverTablesCreatedUsedOrRefused_data();
+    void serverTablesCreatedUsedOrRefused();
+    void transferCopiesThePracticeOnce();
+
+private:
+    // Runs the dialog through the modal seam and lets drive() act on it; leaves it like Cancel.
+    template <class Drive> int runDialog(TestContext& ctx, const QString& running, Drive drive)
+    {
+        frmDatenbank dialog(ctx.services, running, m_practiceFile);
+        ctx.modals.handleNext([&](QDialog& shown) {
+            drive(shown);
+            if (shown.isVisible())
+                shown.reject();
+        });
+        return ctx.modals.run(dialog);
+    }
+
+    QTemporaryDir m_home;
+    QString m_practiceFile = m_home.filePath("Kavemo.mdb");
+};
+
+void TestDatabaseDialog::init()
+{
+    // Never the user's own password file.
+    qputenv("PGPASSFILE", m_home.filePath("pgpass").toUtf8());
+    QFile::remove(m_home.filePath("pgpass"));
+}
+
+void TestDatabaseDialog::openedFromTheEditMenu()
+{
+    MainWindowFixture f(2);
+    f.start();
+    QStringList items;
+    for (const QAction* item : f.window->findChild<QMenu*>("mnuEdit")->actions())
+        items.append(item->isSeparator() ? "-" : item->text());
+    QCOMPARE(items, QStringList({"Behandlungskürzel bearbeiten...", "Stühle bearbeiten...", "-",
+                                 "Einstellungen bearbeiten...", "Datenbank..."}));
+    QString title;
+    QStringList choices;
+    f.ctx.modals.handleNext([&](QDialog& shown) {
+        title = shown.windowTitle();
+        choices = {option(shown, "optDatei")->text(), option(shown, "optServer")->text(),
+                   shown.findChild<QPushButton*>("cmdTest")->text()};
+        shown.reject();
+    });
+    f.action("mnuDatenbank")->trigger();
+    QCOMPARE(f.ctx.modals.shownDialogs().last(), "frmDatenbank");
+    QCOMPARE(title, "Datenbank");
+    QCOMPARE(choices, QStringList({"Datei Kavemo.mdb im Programmordner", "PostgreSQL-Server", "Verbindung testen"}));
+}
+
+void TestDatabaseDialog::showsTheStoredSetting_data()
+{
+    QTest::addColumn<QString>("application");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("server");
+    QTest::addColumn<QStringList>("fields"); // Server, Port, Datenbank, Benutzer
+    QTest::newRow("nothing stored") << ""
+                                    << "" << false << QStringList{"", "5432", "", ""};
+    QTest::newRow("program's server") << "Lunaris"
+                                      << "postgresql://praxis@db.praxis:6543/kavemo?sslmode=require" << true
+                                      << QStringList{"db.praxis", "6543", "kavemo", "praxis"};
+    QTest::newRow("family's server") << "Kavemo"
+                                     << "postgresql://planer@10.0.0.2/termine" << true
+                                     << QStringList{"10.0.0.2", "5432", "termine", "planer"};
+    QTest::newRow("unusable text") << "Lunaris"
+                                   << "odbc://x" << true << QStringList{"", "5432", "", ""};
+}
+
+void TestDatabaseDialog::showsTheStoredSetting()
+{
+    QFETCH(QString, application);
+    QFETCH(QString, stored);
+    QFETCH(bool, server);
+    TestContext ctx;
+    if (!application.isEmpty())
+        ctx.tempSettings.write(application, "Datenbank", "Verbindung", stored);
+    runDialog(ctx, stored, [&](QDialog& d) {
+        QCOMPARE(option(d, "optServer")->isChecked(), server);
+        QCOMPARE(option(d, "optDatei")->isChecked(), !server);
+        QStringList shown;
+        for (const char* name : {"txtServer", "txtPort", "txtDatenbank", "txtBenutzer"}) {
+            shown.append(field(d, name)->text());
+            QCOMPARE(field(d, name)->isEnabled(), server);
+        }
+        QTEST(shown, "fields");
+        QCOMPARE(field(d, "txtPasswort")->text(), QString());
+        QCOMPARE(field(d, "txtPasswort")->echoMode(), QLineEdit::Password);
+        // The choice switches the server's fields on and off.
+        option(d, server ? "optDatei" : "optServer")->click();
+        QCOMPARE(field(d, "txtServer")->isEnabled(), !server);
+    });
+}
+
+void TestDatabaseDialog::okWritesSettingAndPassword_data()
+{
+    QTest::addColumn<QString>("running");
+    QTest::addColumn<bool>("server");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("passwordFile");
+    QTest::addColumn<bool>("restart");
+    const QString uri = "postgresql://dr%20m%C3%BCller@db.praxis:6543/kavemo%20s%C3%BCd";
+    QTest::newRow("to the server, with password")
+        << "" << true << "ge:heim" << uri << "db.praxis:6543:kavemo süd:dr müller:ge\\:heim\n"
+        << true;
+    QTest::newRow("to the server, password kept") << "" << true << "" << uri << "" << true;
+    QTest::newRow("same server again") << uri << true << "" << uri << "" << false;
+    QTest::newRow("back to the file") << uri << false << "ignored"
+                                      << ""
+                                      << "" << true;
+    QTest::newRow("file stays file") << "" << false << ""
+                                     << ""
+                                     << "" << false;
+}
+
+void TestDatabaseDialog::okWritesSettingAndPassword()
+{
+    QFETCH(QString, running);
+    QFETCH(bool, server);
+    QFETCH(QString, password);
+    QFETCH(bool, restart);
+    TestContext ctx;
+    ctx.tempSettings.write("Lunaris", "Datenbank", "Verbindung", running);
+    if (restart)
+        ctx.messages.answer(QMessageBox::Ok);
+    const int result = runDialog(ctx, running, [&](QDialog& d) {
+        option(d, server ? "optServer" : "optDatei")->click();
+        field(d, "txtServer")->setText("db.praxis");
+        field(d, "txtPort")->setText("6543");
+        field(d, "txtDatenbank")->setText("kavemo süd");
+        field(d, "txtBenutzer")->setText("dr müller");
+        field(d, "txtPasswort")->setText(password);
+        click(d, "cmdOK");
+    });
+    QCOMPARE(result, int(QDialog::Accepted));
+    QTEST(ctx.tempSettings.read("Lunaris", "Datenbank", "Verbindung"), "written");
+    QTEST(fileText(m_home.filePath("pgpass")), "passwordFile");
+    if (!password.isEmpty())
+        QVERIFY(!fileText(ctx.tempSettings.folder() + "/Kavemo/Lunaris.conf").contains(password));
+    if (restart)
+        compareBox(ctx.messages.last(), Restart, "Bitte neu starten", QMessageBox::Warning);
+    else
+        QVERIFY(ctx.messages.shown().isEmpty());
+}
+
+void TestDatabaseDialog::okRefusesIncompleteServer_data()
+{
+    QTest::addColumn<QStringList>("fields"); // Server, Port, Datenbank, Benutzer
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no server") << QStringList{" ", "5432", "kavemo", "praxis"} << "Bitte geben Sie den Server an.";
+    QTest::newRow("no port") << QStringList{"h", "", "kavemo", "praxis"}
+                             << "Der Port muss eine Zahl von 1 bis 65535 sein.";
+    QTest::newRow("port zero") << QStringList{"h", "0", "kavemo", "praxis"}
+                               << "Der Port muss eine Zahl von 1 bis 65535 sein.";
+    QTest::newRow("no database") << QStringList{"h", "5432", "", "praxis"}
+                                 << "Bitte geben Sie den Namen der Datenbank an.";
+    QTest::newRow("no user") << QStringList{"h", "5432", "kavemo", ""} << "Bitte geben Sie den Benutzer an.";
+}
+
+void TestDatabaseDialog::okRefusesIncompleteServer()
+{
+    QFETCH(QStringList, fields);
+    QFETCH(QString, message);
+    TestContext ctx;
+    for (const char* button : {"cmdOK", "cmdTest"}) {
+        ctx.messages.answer(QMessageBox::Ok);
+        runDialog(ctx, "", [&](QDialog& d) {
+            option(d, "optServer")->click();
+            int i = 0;
+            for (const char* name : {"txtServer", "txtPort", "txtDatenbank", "txtBenutzer"})
+                field(d, name)->setText(fields[i++]);
+            field(d, "txtPasswort")->setText("geheim");
+            click(d, button);
+            QVERIFY(d.isVisible());
+        });
+        compareBox(ctx.messages.last(), message, "Datenbank", QMessageBox::Warning);
+    }
+    QCOMPARE(ctx.tempSettings.read("Lunaris", "Datenbank", "Verbindung"), QString());
+    QVERIFY(!QFile::exists(m_home.filePath("pgpass")));
+}
+
+void TestDatabaseDialog::connectionTest_data()
+{
+    QTest::addColumn<QString>("database");
+    QTest::addColumn<QString>("typed");      // the password field
+    QTest::addColumn<QString>("stored");     // the password file's password for the login
+    QTest::addColumn<bool>("closedPort");    // a port where no server listens
+    QTest::addColumn<QString>("message");    // %1 the server "127.0.0.1:port"
+    QTest::addColumn<QString>("serverSays"); // a part of the server's own words, after the German reason
+    const QString right = "lunaris-test";
+    const QString failed = "Die Verbindung zum Server „%1“ ist fehlgeschlagen: ";
+    QTest::newRow("typed password") << "kavemo" << right << "" << false
+                                    << "Die Verbindung zum Server „%1“, Datenbank „kavemo“, wurde hergestellt."
+                                    << "";
+    QTest::newRow("password from the file")
+        << "kavemo"
+        << "" << right << false << "Die Verbindung zum Server „%1“, Datenbank „kavemo“, wurde hergestellt."
+        << "";
+    QTest::newRow("wrong password") << "kavemo"
+                                    << "falsch"
+                                    << "" << false
+                                    << failed + "Der Server hat das Passwort für den Benutzer „lunaris“ abgelehnt."
+                                    << "password authentication failed for user \"lunaris\"";
+    QTest::newRow("no password") << "kavemo"
+                                 << ""
+                                 << "" << false
+                                 << failed + "Der Server verlangt ein Passwort für den Benutzer „lunaris“, es ist "
+                                             "aber keins hinterlegt."
+                                 << "no password supplied";
+    QTest::newRow("wrong database") << "kavmo" << right << "" << false
+                                    << failed + "Die Datenbank „kavmo“ gibt es auf dem Server nicht."
+                                    << "database \"kavmo\" does not exist";
+    QTest::newRow("no server there") << "kavemo" << right << "" << true << failed + "Der Server ist nicht erreichbar."
+                                     << "Connection refused";
+}
+
+void TestDatabaseDialog::connectionTest()
+{
+    SKIP_WITHOUT_SERVER();
+    QFETCH(QString, database);
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    QFETCH(bool, closedPort);
+    QFETCH(QString, message);
+    QFETCH(QString, serverSays);
+    TestServer::createDatabase("kavemo");
+    ServerAddress address = TestServer::tcpAddress(database);
+    if (closedPort)
+        address.port = 1;
+    if (!stored.isEmpty())
+        PasswordFile().store(address.host, address.port, address.database, address.user, stored);
+    const QString passwordFileBefore = fileText(m_home.filePath("pgpass"));
+
+    TestContext ctx;
+    ctx.messages.answer(QMessageBox::Ok);
+    runDialog(ctx, "", [&](QDialog& d) {
+        option(d, "optServer")->click();
+        field(d, "txtServer")->setText(address.host);
+        field(d, "txtPort")->setText(QString::number(address.port));
+        field(d, "txtDatenbank")->setText(address.database);
+        field(d, "txtBenutzer")->setText(address.user);
+        field(d, "txtPasswort")->setText(typed);
+        click(d, "cmdTest");
+        QVERIFY(d.isVisible());
+    });
+    const MessageRequest box = ctx.messages.last();
+    const QString expected = message.arg(address.displayName());
+    if (serverSays.isEmpty()) {
+        compareBox(box, expected, "Datenbank", QMessageBox::Information);
+    } else {
+        // The server's own words follow in brackets; their exact wording is the server's.
+        QVERIFY2(box.text.startsWith(expected + "\r(Meldung: ") && box.text.endsWith(')') &&
+                     box.text.contains(serverSays),
+                 qPrintable(box.text));
+        compareBox(box, box.text, "Datenbank", QMessageBox::Warning);
+    }
+    // A test writes nothing: no setting, no password.
+    QCOMPARE(ctx.tempSettings.read("Lunaris", "Datenbank", "Verbindung"), QString());
+    QCOMPARE(fileText(m_home.filePath("pgpass")), passwordFileBefore);
+}
+
+void TestDatabaseDialog::serverTablesCreatedUsedOrRefused_data()
+{
+    QTest::addColumn<QString>("before"); // statements run on the empty database first
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("empty database: tables made") << ""
+                                                 << "";
+    QTest::newRow("all tables: used as they are")
+        << R"(CREATE TABLE "Template" ("IDEALTAG" text, "STUHL" text, "BEH" text, "STARTZEIT" text, "ENDZEIT" text);
+              CREATE TABLE "Idealtag" ("IDEALTAG" text); CREATE TABLE "Stuhl" ("STUHL" text, "TEXT" text);
+              CREATE TABLE "Behand" ("BEH" text, "TEXT" text, "DAUER" int, "DR_START" int, "DR_DAUER" int,
+                                     "DR_START2" int, "DR_DAUER2" int, "HON" numeric);
+              INSERT INTO "Stuhl" VALUES ('Stuhl 1', 'vom Planer'))"
+        << "";
+    QTest::newRow("some tables: refused")
+        << R"(CREATE TABLE "Idealtag" ("IDEALTAG" text); CREATE TABLE "Stuhl" ("STUHL" text, "TEXT" text))"
+        << "Fehler: 3078 In der Datenbank „kavemo auf %1“ fehlt die Tabelle „Template“. Die Datenbank wird nicht "
+           "verändert.";
+    QTest::newRow("a field missing: refused")
+        << R"(CREATE TABLE "Template" ("IDEALTAG" text, "STUHL" text, "BEH" text, "STARTZEIT" text, "ENDZEIT" text);
+              CREATE TABLE "Idealtag" ("IDEALTAG" text); CREATE TABLE "Stuhl" ("STUHL" text);
+              CREATE TABLE "Behand" ("BEH" text, "TEXT" text, "DAUER" int, "DR_START" int, "DR_DAUER" int,
+                                     "DR_START2" int, "DR_DAUER2" int, "HON" numeric))"
+        << "Fehler: 3265 In der Datenbank „kavemo auf %1“ fehlt das Feld „TEXT“ in der Tabelle „Stuhl“. Die "
+           "Datenbank wird nicht verändert.";
+}
+
+void TestDatabaseDialog::serverTablesCreatedUsedOrRefused()
+{
+    SKIP_WITHOUT_SERVER();
+    QFETCH(QString, before);
+    QFETCH(QString, refusal);
+    TestServer::createDatabase("kavemo");
+    if (!before.isEmpty())
+        serverExec(before);
+    const QStringList tablesBefore = serverRows(Tables);
+    const ServerAddress address = TestServer::tcpAddress("kavemo");
+    const QString name = "lunaris-test-schema";
+    QString failure;
+    {
+        QSqlDatabase db = ServerConnection::open(address, name, TestServer::password());
+        QVERIFY(db.isOpen());
+        try {
+            ServerSchema::ensure(db, "kavemo auf " + address.displayName());
+        } catch (const LunarisError& e) {
+            failure = QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description());
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    QCOMPARE(failure, refusal.isEmpty() ? QString() : refusal.arg(address.displayName()));
+    if (before.isEmpty()) {
+        QCOMPARE(serverRows(Tables), QStringList({"Behand", "Idealtag", "Stuhl", "Template"}));
+        QCOMPARE(serverRows(R"(SELECT indexdef FROM pg_indexes WHERE indexname = 'Template_IDEALTAG_STUHL')"),
+                 QStringList({R"(CREATE INDEX "Template_IDEALTAG_STUHL" ON public."Template" USING btree ()"
+                              R"("IDEALTAG", "STUHL"))"}));
+        // Numbers keep their defaults, names stay unique, as in the file.
+        serverExec(R"(INSERT INTO "Behand" ("BEH") VALUES ('KONT'))");
+        QCOMPARE(serverRows(R"(SELECT "ID", "BEH", "DAUER", "HON" FROM "Behand")"), QStringList({"1|KONT|0|0"}));
+    } else {
+        QCOMPARE(serverRows(Tables), tablesBefore);
+    }
+}
+
+void TestDatabaseDialog::transferCopiesThePracticeOnce()
+{
+    SKIP_WITHOUT_SERVER();
+    TestServer::createDatabase("kavemo");
+    {
+        TempDatabase source;
+        source.addChair("Stuhl 1", "Fenster");
+        source.addChair("Stuhl 'B'", QString());
+        source.addTreatment("KONT", 20, 0, 10, 0, 0, 45.5, "Kontrolle");
+        source.addTreatment("BÜ", 30);
+        source.addDayName("Montag");
+        source.addDayName("Dienstag");
+        for (int i = 0; i < 1203; ++i) // more than one batch of rows
+            source.addBlock(i % 2 ? "Montag" : "Dienstag", "Stuhl 1", "KONT",
+                            QTime(7, 0).addSecs(60 * i).toString("hh:mm"), "x");
+        source.addBlock("Montag", "Stuhl 'B'", QVariant(), " 08:00", "08:20 ");
+        source.close();
+        QFile::remove(m_practiceFile);
+        QVERIFY(QFile::copy(source.path(), m_practiceFile));
+    }
+    const QByteArray before = fileHash(m_practiceFile);
+    const ServerAddress address = TestServer::tcpAddress("kavemo");
+    const QString expected =
+        QStringLiteral("Die Daten aus „%1“ wurden in die Datenbank „kavemo“ auf dem Server „%2“ übertragen.\r"
+                       "Template: 1204 Zeilen\rIdealtag: 2 Zeilen\rBehand: 2 Zeilen\rStuhl: 2 Zeilen")
+            .arg(m_practiceFile, address.displayName());
+    const QString refused = QStringLiteral("Die Daten wurden nicht übertragen.\rDie Tabelle „Template“ in der "
+                                           "Datenbank „kavemo auf %1“ enthält schon 1204 Zeilen. Es wurde nichts "
+                                           "übertragen.")
+                                .arg(address.displayName());
+    TestContext ctx;
+    for (const bool first : {true, false}) {
+        ctx.messages.answer(QMessageBox::Ok);
+        runDialog(ctx, "", [&](QDialog& d) {
+            option(d, "optServer")->click();
+            field(d, "txtServer")->setText(address.host);
+            field(d, "txtPort")->setText(QString::number(address.port));
+            field(d, "txtDatenbank")->setText(address.database);
+            field(d, "txtBenutzer")->setText(address.user);
+            field(d, "txtPasswort")->setText(TestServer::password());
+            click(d, "cmdUebertragen");
+        });
+        if (first)
+            compareBox(ctx.messages.last(), expected, "Datenbank", QMessageBox::Information);
+        else // the second time the server already holds the practice
+            compareBox(ctx.messages.last(), refused, "Datenbank", QMessageBox::Warning);
+    }
+    QCOMPARE(fileHash(m_practiceFile), before);
+    QCOMPARE(serverRows(R"(SELECT "STUHL", "TEXT" FROM "Stuhl" ORDER BY "ID")"),
+             QStringList({"Stuhl 1|Fenster", "Stuhl 'B'|NULL"}));
+    QCOMPARE(serverRows(R"(SELECT "BEH", "TEXT", "DAUER", "DR_DAUER", "HON" FROM "Behand" ORDER BY "ID")"),
+             QStringList({"KONT|Kontrolle|20|10|45.5", "BÜ|NULL|30|0|0"}));
+    QCOMPARE(serverRows(R"(SELECT "IDEALTAG" FROM "Idealtag" ORDER BY "ID")"), QStringList({"Montag", "Dienstag"}));
+    const QStringList blocks =
+        serverRows(R"(SELECT "IDEALTAG", "STUHL", "BEH", "STARTZEIT", "ENDZEIT" FROM "Template" ORDER BY "ID")");
+    QCOMPARE(blocks.size(), 1204);
+    QCOMPARE(blocks.first(), "Dienstag|Stuhl 1|KONT|07:00|x");
+    QCOMPARE(blocks[1201], "Montag|Stuhl 1|KONT|03:01|x"); // the 1202nd row, in the second batch
+    QCOMPARE(blocks.last(), "Montag|Stuhl 'B'|NULL| 08:00|08:20 ");
+    // A missing file: nothing to copy.
+    QFile::remove(m_practiceFile);
+    ctx.messages.answer(QMessageBox::Ok);
+    runDialog(ctx, "", [&](QDialog& d) {
+        option(d, "optServer")->click();
+        field(d, "txtServer")->setText(address.host);
+        field(d, "txtDatenbank")->setText(address.database);
+        field(d, "txtBenutzer")->setText(address.user);
+        click(d, "cmdUebertragen");
+    });
+    compareBox(ctx.messages.last(),
+               QStringLiteral("Die Daten wurden nicht übertragen.\rDie Datei „%1“ gibt es nicht.").arg(m_practiceFile),
+               "Datenbank", QMessageBox::Warning);
+    QVERIFY(!QFile::exists(m_practiceFile));
+}
+
+LUNARIS_TEST_MAIN(TestDatabaseDialog)
+#include "tst_databasedialog.moc"

@@ -1,0 +1,325 @@
+#include "MainWindowFixture.h"
+#include "ScriptedMessages.h"
+#include "ScriptedModalRunner.h"
+#include "TempSettings.h"
+#include "TestMain.h"
+#include "TestServer.h"
+#include "app/AppServices.h"
+#include "app/LunarisError.h"
+#include "app/LunarisState.h"
+#include "app/frmLunaris.h"
+#include "dayview/DayView.h"
+#include "settings/SettingsStore.h"
+#include "store/Database.h"
+#include "store/ServerConnection.h"
+#include "store/Tables.h"
+
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace {
+// The practice database on the backend a data row names: "file" (SQLite) or "server" (PostgreSQL).
+struct Backend {
+    explicit Backend(const QString& kind)
+    {
+        if (kind == QLatin1String("server")) {
+            TestServer::createDatabase("kavemo");
+            address = TestServer::tcpAddress("kavemo");
+            address.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
+            db = std::make_unique<Database>(address);
+        } else {
+            db = std::make_unique<Database>(dir.filePath("Kavemo.mdb"));
+        }
+    }
+    // A second connection, as another workstation or the planner has it, holding the write lock.
+    QSqlDatabase otherWriter()
+    {
+        QSqlDatabase other;
+        if (db->isServer()) {
+            other = ServerConnection::open(address, "other");
+            QSqlQuery(other).exec("BEGIN");
+            QSqlQuery(other).exec(R"(LOCK TABLE "Template", "Idealtag" IN SHARE ROW EXCLUSIVE MODE)");
+        } else {
+            other = QSqlDatabase::addDatabase("QSQLITE", "other");
+            other.setDatabaseName(dir.filePath("Kavemo.mdb"));
+            other.open();
+            QSqlQuery(other).exec("BEGIN IMMEDIATE");
+        }
+        return other;
+    }
+    QStringList stored(const QString& day) const
+    {
+        QStringList rows;
+        for (const TemplateRow& r : IdealDayStore(*db).blocksOfDay(day))
+            rows.append(
+                QStringList{r.chair, r.code.toString(), r.startTime.toString(), r.endTime.toString()}.join('|'));
+        return rows;
+    }
+
+    QTemporaryDir dir;
+    ServerAddress address;
+    std::unique_ptr<Database> db;
+};
+
+QString failureOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const LunarisError& e) {
+        return QStringLiteral("%1 %2").arg(e.number()).arg(e.description());
+    }
+    return {};
+}
+
+void addBackendRows()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::newRow("file") << "file";
+    QTest::newRow("server") << "server";
+}
+} // namespace
+
+// The store's table access, the same tests on the file and on the server.
+class TestStoreBackends : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void tablesInStoredOrder_data() { addBackendRows(); }
+    void tablesInStoredOrder();
+    void saveAndDeleteWithOddNames_data();
+    void saveAndDeleteWithOddNames();
+    void badContentsRefused_data();
+    void badContentsRefused();
+    void saveFailsWhileAnotherWriterHoldsTheLock_data() { addBackendRows(); }
+    void saveFailsWhileAnotherWriterHoldsTheLock();
+    void saveAsksWhenTheDayChangedElsewhere_data();
+    void saveAsksWhenTheDayChangedElsewhere();
+    void windowAsksBeforeOverwriting_data() { addBackendRows(); }
+    void windowAsksBeforeOverwriting();
+};
+
+void TestStoreBackends::init()
+{
+    if (QString(QTest::currentDataTag()).startsWith("server"))
+        SKIP_WITHOUT_SERVER();
+}
+
+void TestStoreBackends::tablesInStoredOrder()
+{
+    QFETCH(QString, backend);
+    Backend b(backend);
+    const Database& db = *b.db;
+    for (const char* chair : {"Stuhl 3", "Stuhl 1", "Stuhl 2"})
+        db.run("INSERT INTO Stuhl (STUHL, TEXT) VALUES (?, ?)", {chair, "Fenster"});
+    db.run("INSERT INTO Behand (BEH, TEXT, DAUER, DR_START, DR_DAUER, HON) VALUES (?, ?, ?, ?, ?, ?)",
+           {"KONT", "Kontrolle", 20, 0, 10, 45.5});
+    db.run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"O'BÜ", 30});
+    QCOMPARE(ChairTable(db).names(), QStringList({"Stuhl 3", "Stuhl 1", "Stuhl 2"}));
+    QCOMPARE(ChairTable(db).count(), 3);
+    QCOMPARE(TreatmentTable(db).codes(), QStringList({"KONT", "O'BÜ"}));
+    const std::optional<Treatment> found = TreatmentTable(db).find("O'BÜ");
+    QVERIFY(found);
+    QCOMPARE(wholeNumber(found->dauer), 30);
+    QCOMPARE(wholeNumber(found->drStart2), 0); // the default
+    QCOMPARE(number(TreatmentTable(db).all().first().hon), 45.5);
+    QVERIFY(!TreatmentTable(db).find("kont")); // codes are compared exactly
+
+    IdealtagTable days(db);
+    for (const char* day : {"Montag", "Dienstag", "Mittwoch"})
+        days.add(day);
+    days.remove("Dienstag");
+    QCOMPARE(days.names(), QStringList({"Montag", "Mittwoch"}));
+    QVERIFY(days.contains("Mittwoch"));
+    QVERIFY(!days.contains("mittwoch"));
+    QCOMPARE(failureOf([&] { days.add("Montag"); }),
+             backend == "file" ? "2067 Ein Idealtag mit diesem Namen ist bereits vorhanden."
+                               : "23505 Ein Idealtag mit diesem Namen ist bereits vorhanden.");
+}
+
+void TestStoreBackends::saveAndDeleteWithOddNames_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("day");
+    for (const QString backend : {"file", "server"})
+        for (const QString day : {"Montag", "O'Briens Tag", "Tag \"B\"", "Template", "? %; --", "Übermorgen"})
+            QTest::newRow(qPrintable(backend + ": " + day)) << backend << day;
+}
+
+void TestStoreBackends::saveAndDeleteWithOddNames()
+{
+    QFETCH(QString, backend);
+    QFETCH(QString, day);
+    Backend b(backend);
+    const IdealDayStore store(*b.db);
+    store.replaceDay("Anderer Tag", {{"Stuhl 1", "KONT", "08:00", "08:20"}});
+    const RowsOnScreen written =
+        store.replaceDay(day, {{"Stuhl 1", "KONT", "08:00", "08:20"}, {"Stuhl 2", "BÜ", "09:00", "09:30"}});
+    QCOMPARE(written.rowIds.size(), 2);
+    QCOMPARE(b.stored(day), QStringList({"Stuhl 1|KONT|08:00|08:20", "Stuhl 2|BÜ|09:00|09:30"}));
+    QCOMPARE(store.blocksOf(day, "Stuhl 2").size(), 1);
+    QVERIFY(IdealtagTable(*b.db).contains(day));
+
+    // The next save replaces what the window wrote.
+    store.replaceDay(day, {{"Stuhl 2", "KONT", "10:00", "10:20"}}, written);
+    QCOMPARE(b.stored(day), QStringList({"Stuhl 2|KONT|10:00|10:20"}));
+    QCOMPARE(IdealtagTable(*b.db).names(), QStringList({"Anderer Tag", day}));
+
+    store.deleteDay(day);
+    QCOMPARE(b.stored(day), QStringList());
+    QVERIFY(!IdealtagTable(*b.db).contains(day));
+    QCOMPARE(b.stored("Anderer Tag"), QStringList({"Stuhl 1|KONT|08:00|08:20"}));
+}
+
+void TestStoreBackends::badContentsRefused_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QVariant>("dauer");
+    QTest::addColumn<QString>("failure");
+    QTest::newRow("file: text") << "file" << QVariant("zwanzig")
+                                << "275 Im Feld DAUER ist nur eine ganze Zahl erlaubt.";
+    QTest::newRow("server: text") << "server" << QVariant("zwanzig")
+                                  << "3000 In diesem Feld ist nur eine ganze Zahl erlaubt.";
+    QTest::newRow("file: empty") << "file" << QVariant(QMetaType::fromType<int>())
+                                 << "1299 Das Feld DAUER darf nicht leer sein.";
+    QTest::newRow("server: empty") << "server" << QVariant(QMetaType::fromType<int>())
+                                   << "23502 Das Feld DAUER darf nicht leer sein.";
+}
+
+void TestStoreBackends::badContentsRefused()
+{
+    QFETCH(QString, backend);
+    QFETCH(QVariant, dauer);
+    Backend b(backend);
+    QTEST(failureOf([&] { b.db->run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"X", dauer}); }), "failure");
+    QCOMPARE(TreatmentTable(*b.db).codes(), QStringList());
+}
+
+void TestStoreBackends::saveFailsWhileAnotherWriterHoldsTheLock()
+{
+    QFETCH(QString, backend);
+    Backend b(backend);
+    const IdealDayStore store(*b.db);
+    store.replaceDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:20"}});
+    b.db->setBusyTimeout(200);
+    {
+        QSqlDatabase other = b.otherWriter();
+        const QString failure = failureOf([&] { store.replaceDay("Montag", {}); });
+        QVERIFY2(failure.endsWith(backend == "file"
+                                      ? "Die Datenbank wird gerade von einem anderen Programm benutzt."
+                                      : "Die Datenbank wird gerade von einem anderen Arbeitsplatz benutzt."),
+                 qPrintable(failure));
+        QSqlQuery(other).exec("ROLLBACK");
+        other.close();
+    }
+    QSqlDatabase::removeDatabase("other");
+    QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 1|KONT|08:00|08:20"}));
+    store.replaceDay("Montag", {}); // the lock is gone: saving works again
+    QCOMPARE(b.stored("Montag"), QStringList());
+}
+
+void TestStoreBackends::saveAsksWhenTheDayChangedElsewhere_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("change"); // what another workstation did after this one's last save
+    QTest::addColumn<bool>("asked");
+    for (const QString backend : {"file", "server"}) {
+        QTest::newRow(qPrintable(backend + ": nothing")) << backend << "" << false;
+        QTest::newRow(qPrintable(backend + ": row added"))
+            << backend
+            << "INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) VALUES "
+               "('Montag', 'Stuhl 2', 'BÜ', '09:00', '09:30')"
+            << true;
+        QTest::newRow(qPrintable(backend + ": time changed"))
+            << backend << "UPDATE Template SET ENDZEIT = '08:30' WHERE IDEALTAG = 'Montag'" << true;
+        QTest::newRow(qPrintable(backend + ": day deleted"))
+            << backend << "DELETE FROM Template WHERE IDEALTAG = 'Montag'" << true;
+        QTest::newRow(qPrintable(backend + ": other day changed"))
+            << backend << "DELETE FROM Template WHERE IDEALTAG = 'Dienstag'" << false;
+    }
+}
+
+void TestStoreBackends::saveAsksWhenTheDayChangedElsewhere()
+{
+    QFETCH(QString, backend);
+    QFETCH(QString, change);
+    QFETCH(bool, asked);
+    Backend b(backend);
+    const IdealDayStore store(*b.db);
+    store.replaceDay("Dienstag", {{"Stuhl 1", "KONT", "10:00", "10:20"}});
+    int questions = 0;
+    const auto answer = [&](bool yes) {
+        return [&questions, yes] {
+            ++questions;
+            return yes;
+        };
+    };
+    const std::optional<RowsOnScreen> mine =
+        store.saveDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:20"}}, {}, answer(false));
+    QVERIFY(mine);
+    QCOMPARE(questions, 0); // a new day: nothing to compare with
+    if (!change.isEmpty())
+        b.db->run(change);
+    const QStringList theirs = b.stored("Montag");
+
+    const QList<TemplateRow> edited = {{"Stuhl 1", "KONT", "11:00", "11:20"}};
+    const std::optional<RowsOnScreen> declined = store.saveDay("Montag", edited, *mine, answer(false));
+    QCOMPARE(questions, asked ? 1 : 0);
+    if (asked) {
+        QVERIFY(!declined);
+        QCOMPARE(b.stored("Montag"), theirs);                          // Nein: the other workstation's rows stay
+        QVERIFY(store.saveDay("Montag", edited, *mine, answer(true))); // Ja: replaced
+        QCOMPARE(questions, 2);
+    }
+    QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 1|KONT|11:00|11:20"}));
+}
+
+void TestStoreBackends::windowAsksBeforeOverwriting()
+{
+    QFETCH(QString, backend);
+    Backend b(backend);
+    b.db->run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 1"});
+    b.db->run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 20});
+    IdealDayStore(*b.db).replaceDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:20"}});
+    TempSettings tempSettings;
+    SettingsStore settings;
+    ScriptedMessages messages;
+    ScriptedModalRunner modals;
+    AppServices services{*b.db, settings, messages, modals};
+    LunarisState state;
+    frmLunaris window(state, services);
+    QVERIFY(window.Form_Load(1024));
+    state.DayOpen = true;
+    state.CurrentIdealtag = "Montag";
+    window.Termin_load();
+    window.SSDay1(0)->add("09:00", "09:20", "KONT", QColor(0, 255, 0));
+    state.Modified = true;
+    // Another workstation saves the day meanwhile.
+    IdealDayStore(*b.db).replaceDay("Montag", {{"Stuhl 1", "KONT", "12:00", "12:20"}});
+
+    messages.answer(QMessageBox::No);
+    QVERIFY(!window.Speichern());
+    compareBox(messages.last(),
+               "Der Idealtag „Montag“ wurde inzwischen an einem anderen Arbeitsplatz geändert.\r"
+               "Möchten Sie ihn trotzdem überschreiben?",
+               "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(messages.last().defaultButton, QMessageBox::No);
+    QVERIFY(state.Modified);
+    QCOMPARE(blocksOn(*window.SSDay1(0)), QStringList({"08:00-08:20 KONT", "09:00-09:20 KONT"}));
+    QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 1|KONT|12:00|12:20"}));
+
+    messages.answer(QMessageBox::Yes);
+    QVERIFY(window.Speichern());
+    QVERIFY(!state.Modified);
+    QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 1|KONT|08:00|08:20", "Stuhl 1|KONT|09:00|09:20"}));
+    // Saved by this window and unchanged since: the next save asks nothing.
+    window.SSDay1(0)->add("10:00", "10:20", "KONT", QColor(0, 255, 0));
+    state.Modified = true;
+    QVERIFY(window.Speichern());
+    QCOMPARE(messages.shown().size(), 2);
+    QCOMPARE(b.stored("Montag").size(), 3);
+}
+
+LUNARIS_TEST_MAIN(TestStoreBackends)
+#include "tst_storebackends.moc"
