@@ -159,6 +159,11 @@ frmLunaris::~frmLunaris()
 {
     m_services.database.setWaitFeedback({});
     m_keepAnalysisPlace = true;
+    // QWidget's destructor hides the panel, which would call back into this half-destroyed window.
+    if (m_analysisDock) {
+        disconnect(m_analysisDock, nullptr, this, nullptr);
+        disconnect(m_analysisDock->toggleViewAction(), nullptr, this, nullptr);
+    }
 }
 
 void frmLunaris::integrityCheckFinished()
