@@ -15,4 +15,6 @@ public:
     // False when there was something to save and it was not saved.
     virtual bool Speichern() = 0;
     virtual void switchOn(bool deleteEnabled) = 0;
+    // Waits for the running check of the database file; false (after its message) when nothing may be written.
+    virtual bool databaseWritable() = 0;
 };
