@@ -517,6 +517,23 @@ QSqlQuery Database::run(const QString& sql, const QVariantList& values) const
     return query;
 }
 
+int Database::maxBoundValues() const
+{
+    if (m_maxBoundValues > 0)
+        return m_maxBoundValues;
+    if (isServer()) {
+        m_maxBoundValues = 65535;
+        return m_maxBoundValues;
+    }
+    // The limit is a compile-time setting of the SQLite library Qt uses; its default rose with 3.32.
+    QSqlQuery q = run(QStringLiteral("SELECT sqlite_version()"));
+    const QStringList version = readNext(q) ? q.value(0).toString().split(QLatin1Char('.')) : QStringList();
+    const bool recent =
+        version.value(0).toInt() > 3 || (version.value(0).toInt() == 3 && version.value(1).toInt() >= 32);
+    m_maxBoundValues = recent ? 32766 : 999;
+    return m_maxBoundValues;
+}
+
 void Database::inTransaction(const std::function<void()>& work) const
 {
     if (isServer()) {

@@ -53,6 +53,9 @@ public:
     // Prepares, binds the values in order and runs one statement; throws LunarisError on failure.
     QSqlQuery run(const QString& sql, const QVariantList& values = {}) const;
 
+    // How many values one statement may bind: 65535 on the server, 32766 in SQLite 3.32 and later (999 before).
+    int maxBoundValues() const;
+
     // Runs work inside one write transaction: all of it is stored, or nothing when it throws. Write
     // transactions of all workstations run one after the other.
     void inTransaction(const std::function<void()>& work) const;
@@ -76,6 +79,7 @@ private:
     bool m_readOnly = false;
     std::optional<ServerAddress> m_server;
     mutable bool m_serverLost = false;
+    mutable int m_maxBoundValues = 0; // read from the engine at first use
 };
 
 // A failure of the data layer with its German description.
