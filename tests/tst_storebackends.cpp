@@ -162,6 +162,8 @@ private slots:
     void tablesInStoredOrder();
     void saveAndDeleteWithOddNames_data();
     void saveAndDeleteWithOddNames();
+    void saveBeyondOneStatement_data() { addBackendRows(); }
+    void saveBeyondOneStatement();
     void badContentsRefused_data();
     void badContentsRefused();
     void saveFailsWhileAnotherWriterHoldsTheLock_data() { addBackendRows(); }
@@ -243,6 +245,30 @@ void TestStoreBackends::saveAndDeleteWithOddNames()
     store.deleteDay(day);
     QCOMPARE(b.stored(day), QStringList());
     QVERIFY(!IdealtagTable(*b.db).contains(day));
+    QCOMPARE(b.stored("Anderer Tag"), QStringList({"Stuhl 1|KONT|08:00|08:20"}));
+}
+
+void TestStoreBackends::saveBeyondOneStatement()
+{
+    // More rows than one statement can bind values for: the save is split, the rows stay in their
+    // order, and the next save removes every one of them.
+    QFETCH(QString, backend);
+    Backend b(backend);
+    const IdealDayStore store(*b.db);
+    store.replaceDay("Anderer Tag", {{"Stuhl 1", "KONT", "08:00", "08:20"}});
+    const int count = b.db->maxBoundValues() + 1;
+    QList<TemplateRow> rows;
+    QStringList expected;
+    for (int i = 0; i < count; ++i) {
+        const QString chair = QStringLiteral("Stuhl %1").arg(i);
+        rows.append({chair, "KONT", "08:00", "08:10"});
+        expected.append(chair + "|KONT|08:00|08:10");
+    }
+    const RowsOnScreen written = store.replaceDay("Montag", rows);
+    QCOMPARE(written.rowIds.size(), count);
+    QCOMPARE(b.stored("Montag"), expected);
+    store.replaceDay("Montag", {{"Stuhl 2", "BÜ", "09:00", "09:30"}}, written);
+    QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 2|BÜ|09:00|09:30"}));
     QCOMPARE(b.stored("Anderer Tag"), QStringList({"Stuhl 1|KONT|08:00|08:20"}));
 }
 

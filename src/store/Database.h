@@ -53,7 +53,7 @@ public:
     // Prepares, binds the values in order and runs one statement; throws LunarisError on failure.
     QSqlQuery run(const QString& sql, const QVariantList& values = {}) const;
 
-    // How many values one statement may bind: 65535 on the server, 32766 in SQLite 3.32 and later (999 before).
+    // How many values the store binds in one statement: the server's limit there, few in the file.
     int maxBoundValues() const;
 
     // Runs work inside one write transaction: all of it is stored, or nothing when it throws. Write
@@ -79,7 +79,6 @@ private:
     bool m_readOnly = false;
     std::optional<ServerAddress> m_server;
     mutable bool m_serverLost = false;
-    mutable int m_maxBoundValues = 0; // read from the engine at first use
 };
 
 // A failure of the data layer with its German description.

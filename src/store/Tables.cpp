@@ -188,7 +188,7 @@ QString placeholders(qsizetype count, int perRow = 1)
 }
 
 // A server is usually across the network, where every statement costs a round trip: rows go in as
-// few statements as the backend's limit on bound values allows, so a save of the largest day sends
+// many at a time as Database::maxBoundValues allows, so on the server a save of the largest day sends
 // as many statements as one of a small day.
 void removeRows(const Database& db, const QString& day, const QList<qint64>& rowIds)
 {
