@@ -55,6 +55,8 @@ void TestMainWindow::menusAndToolBar()
         {"mnuFileDelete", "&Löschen", "", false},
         {"mnuFilePrint", "&Drucken...", "Ctrl+P", false},
         {"mnuFileExit", "&Beenden", "Ctrl+E", true},
+        {"mnuEditUndo", "&Rückgängig", "Ctrl+Z", false},
+        {"mnuEditRedo", "&Wiederherstellen", "Ctrl+Y", false},
         {"mnuBeh", "Behandlungskürzel bearbeiten...", "", true},
         {"mnuStuhl", "Stühle bearbeiten...", "", true},
         {"mnuPref", "Einstellungen bearbeiten...", "", true},
@@ -84,8 +86,8 @@ void TestMainWindow::menusAndToolBar()
                            ? "-"
                            : a->data().toString() + ":" + a->toolTip() + ":" + (a->isEnabled() ? "an" : "aus") +
                                  (a->icon().isNull() ? ":ohne Bild" : ""));
-    QCOMPARE(buttons,
-             QStringList({"-", "New:Neu:an", "Open:Öffnen:an", "Save:Speichern:aus", "-", "Print:Ducken:aus"}));
+    QCOMPARE(buttons, QStringList({"-", "New:Neu:an", "Open:Öffnen:an", "Save:Speichern:aus", "-", "Print:Ducken:aus",
+                                   "-", "Undo:Rückgängig:aus", "Redo:Wiederherstellen:aus"}));
 
     for (const char* hidden : {"lblBehAuswahl", "lblHon", "DBComboBeh", "txtHon"})
         QVERIFY(!window.findChild<QWidget*>(hidden)->isVisibleTo(&window));

@@ -11,10 +11,10 @@
 #include "commands/frmSpeichern.h"
 #include "dayview/DayView.h"
 #include "editing/AnalysisPanel.h"
-#include "editing/BlockRules.h"
 #include "editing/ColumnClickHandler.h"
 #include "editing/DoctorColumn.h"
 #include "editing/EditingControls.h"
+#include "editing/OpenDay.h"
 #include "editing/TreatmentColors.h"
 #include "masterdata/frmBehandT.h"
 #include "masterdata/frmStuhlT.h"
@@ -27,6 +27,7 @@
 #include "settings/frmEinstellungenT.h"
 #include "store/Database.h"
 #include "store/IdealDayLoader.h"
+#include "store/IntegrityCheck.h"
 #include "store/Tables.h"
 #include "ui/CaptionText.h"
 #include "ui/MessageService.h"
@@ -106,9 +107,8 @@ QIcon toolIcon(const QWidget* widget, const char* themeName, QStyle::StandardPix
 } // namespace
 
 frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* parent)
-    : QMainWindow(parent), m_state(state), m_services(services),
+    : QMainWindow(parent), m_state(state), m_services(services), m_day(std::make_unique<OpenDay>(state)),
       m_commands(std::make_unique<IdealDayCommands>(*this, state, services)),
-      m_clicks(std::make_unique<ColumnClickHandler>(*this, state, services)),
       m_colors(std::make_unique<TreatmentColors>(services.settings))
 {
     setObjectName(QStringLiteral("frmLunaris"));
@@ -119,17 +119,95 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     createToolBar();
     createStatusBar();
     createAnalysisDock();
-    m_editing = new EditingControls(*this, *m_DBComboBeh, *m_cmdZeit, state, services);
+    const QList<DayView*> columns(m_columns.cbegin(), m_columns.cend());
+    m_clicks = std::make_unique<ColumnClickHandler>(*m_day, columns, *this, state, services);
+    m_editing = new EditingControls(this, columns, *m_DBComboBeh, *m_cmdZeit, state, services);
+    // Every change of the blocks is drawn, and the doctor column and the fee follow it.
+    connect(m_day.get(), &OpenDay::blocksChanged, this, [this] {
+        for (int i = 0; i < m_state.ChairCount; ++i)
+            m_columns[i]->update();
+        DR_Load();
+    });
+    for (DayView* column : m_columns) {
+        connect(column, &DayView::blockDragMove, this, [this](int index, int block, QPoint topEdge, bool copy) {
+            runStep([&] { m_clicks->SSDay1_BlockDragMove(index, block, topEdge, copy); });
+        });
+        connect(column, &DayView::blockDrop, this, [this](int index, int block, QPoint topEdge, bool copy) {
+            runStep([&] { m_clicks->SSDay1_BlockDrop(index, block, topEdge, copy); });
+        });
+        connect(column, &DayView::blockDragCancel, this,
+                [this] { runStep([&] { m_clicks->SSDay1_BlockDragCancel(); }); });
+    }
+    for (DayView* column : m_columns)
+        connect(column, &DayView::columnKey, this,
+                [this](int index, int key, int row) { runStep([&] { m_clicks->SSDay1_ColumnKey(index, key, row); }); });
     for (DayView* column : m_columns)
         connect(column, &DayView::columnClick, this, [this](int index, int button, int shift, int x, int y) {
             // No failure leaves an event handler.
             runStep([&] { m_clicks->SSDay1_ColumnClick(index, button, shift, x, y); });
         });
+    m_services.database.setWaitFeedback([this](bool waiting) { showCheckWait(waiting); });
+    if (IntegrityCheck* check = m_services.database.integrityCheck()) {
+        if (check->outcome() == IntegrityCheck::Outcome::Damaged)
+            QTimer::singleShot(0, this, &frmLunaris::integrityCheckFinished);
+        else
+            connect(check, &IntegrityCheck::finished, this, &frmLunaris::integrityCheckFinished);
+    }
 }
 
 frmLunaris::~frmLunaris()
 {
+    m_services.database.setWaitFeedback({});
     m_keepAnalysisPlace = true;
+    // QWidget's destructor hides the panel, which would call back into this half-destroyed window.
+    if (m_analysisDock) {
+        disconnect(m_analysisDock, nullptr, this, nullptr);
+        disconnect(m_analysisDock->toggleViewAction(), nullptr, this, nullptr);
+    }
+}
+
+void frmLunaris::integrityCheckFinished()
+{
+    // A write that waits for the check reports the damage itself.
+    const IntegrityCheck* check = m_services.database.integrityCheck();
+    if (m_waitingForCheck || check->outcome() != IntegrityCheck::Outcome::Damaged)
+        return;
+    try {
+        m_services.database.awaitWritable();
+    } catch (const LunarisError& e) {
+        showDatabaseFailure(e);
+    }
+}
+
+void frmLunaris::showCheckWait(bool waiting)
+{
+    m_waitingForCheck = waiting;
+    if (waiting) {
+        m_statusBeforeCheck = m_statusPanel->text();
+        setStatusText(QStringLiteral("Datenbank wird geprüft ..."));
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        setStatusText(m_statusBeforeCheck);
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+bool frmLunaris::databaseWritable()
+{
+    try {
+        m_services.database.awaitWritable();
+        return true;
+    } catch (const LunarisError& e) {
+        showDatabaseFailure(e);
+        return false;
+    }
+}
+
+void frmLunaris::showDatabaseFailure(const LunarisError& failure)
+{
+    // As at the start: the number and the description, which names the file.
+    m_services.messages.inform(this, QStringLiteral("Fehler: %1 %2").arg(failure.number()).arg(failure.description()),
+                               kTitle, QMessageBox::Critical);
 }
 
 QAction* frmLunaris::addMenuItem(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
@@ -171,6 +249,7 @@ void frmLunaris::createMenus()
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("Bearbeiten"));
     edit->setObjectName(QStringLiteral("mnuEdit"));
+    createUndoActions(edit);
     addMenuItem(edit, "mnuBeh", QStringLiteral("Behandlungskürzel bearbeiten..."), QKeySequence(),
                 &frmLunaris::mnuBeh_Click);
     addMenuItem(edit, "mnuStuhl", QStringLiteral("Stühle bearbeiten..."), QKeySequence(), &frmLunaris::mnuStuhl_Click);
@@ -210,6 +289,32 @@ void frmLunaris::createMenus()
                 &frmLunaris::mnuHelpAbout_Click);
 }
 
+void frmLunaris::createUndoActions(QMenu* edit)
+{
+    QUndoStack& history = m_day->history();
+    m_mnuEditUndo = edit->addAction(QString());
+    m_mnuEditUndo->setObjectName(QStringLiteral("mnuEditUndo"));
+    m_mnuEditUndo->setShortcut(QKeySequence(QStringLiteral("Ctrl+Z")));
+    m_mnuEditRedo = edit->addAction(QString());
+    m_mnuEditRedo->setObjectName(QStringLiteral("mnuEditRedo"));
+    m_mnuEditRedo->setShortcuts({QKeySequence(QStringLiteral("Ctrl+Y")), QKeySequence(QStringLiteral("Ctrl+Shift+Z"))});
+    edit->addSeparator()->setObjectName(QStringLiteral("mnuEditBar1"));
+    connect(m_mnuEditUndo, &QAction::triggered, &history, &QUndoStack::undo);
+    connect(m_mnuEditRedo, &QAction::triggered, &history, &QUndoStack::redo);
+    // The items name the step they take back or make again.
+    auto name = [](QAction* action, const QString& caption, const QString& step, bool enabled) {
+        action->setText(step.isEmpty() ? caption : caption + QStringLiteral(": ") + step);
+        action->setEnabled(enabled);
+    };
+    auto follow = [this, &history, name] {
+        name(m_mnuEditUndo, QStringLiteral("&Rückgängig"), history.undoText(), history.canUndo());
+        name(m_mnuEditRedo, QStringLiteral("&Wiederherstellen"), history.redoText(), history.canRedo());
+    };
+    connect(&history, &QUndoStack::indexChanged, this, follow);
+    connect(&history, &QUndoStack::cleanChanged, this, follow);
+    follow();
+}
+
 void frmLunaris::createToolBar()
 {
     // The tool bar lies in the client area along its top edge, as the design positions assume.
@@ -236,6 +341,23 @@ void frmLunaris::createToolBar()
                           QIcon::fromTheme(QStringLiteral("document-print"), printerIcon()));
     m_tbSave->setEnabled(false);
     m_tbPrint->setEnabled(false);
+    m_toolBar->addSeparator();
+    // Undo and redo share the menu items' state and captions.
+    for (QAction* step : {m_mnuEditUndo, m_mnuEditRedo}) {
+        const bool undo = step == m_mnuEditUndo;
+        QAction* button = m_toolBar->addAction(
+            toolIcon(this, undo ? "edit-undo" : "edit-redo", undo ? QStyle::SP_ArrowBack : QStyle::SP_ArrowForward),
+            undo ? QStringLiteral("Rückgängig") : QStringLiteral("Wiederherstellen"));
+        button->setObjectName(undo ? QStringLiteral("tbToolBar_Undo") : QStringLiteral("tbToolBar_Redo"));
+        button->setData(undo ? QStringLiteral("Undo") : QStringLiteral("Redo"));
+        auto follow = [button, step] {
+            button->setEnabled(step->isEnabled());
+            button->setToolTip(QString(step->text()).remove(QLatin1Char('&')));
+        };
+        connect(step, &QAction::changed, button, follow);
+        connect(button, &QAction::triggered, step, &QAction::trigger);
+        follow();
+    }
 }
 
 void frmLunaris::createControls()
@@ -261,7 +383,7 @@ void frmLunaris::createControls()
         hidden->hide();
 
     for (int i = 0; i < ColumnCount; ++i) {
-        auto* column = new DayView(i, client);
+        auto* column = new DayView(i, m_day->column(i), client);
         column->setObjectName(QStringLiteral("SSDay1_%1").arg(i));
         column->setCaption(i < 10 ? QString::number(i + 1) : DoctorColumn::Caption);
         column->setDayStart(QStringLiteral("07:00"));
@@ -347,8 +469,18 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
     }
     m_columns[m_state.ChairCount]->setCaption(DoctorColumn::Caption);
     m_columns[m_state.ChairCount]->setColumnBackColor(QColor(224, 224, 224));
+    m_columns[m_state.ChairCount]->setDemandColumn(true);
     for (int i = m_state.ChairCount + 1; i <= m_state.MaxChairs; ++i)
         m_columns[i]->hide();
+    // The chair columns take the focus after the treatment list, left to right; the doctor column
+    // is read-only and takes none.
+    QWidget* previous = m_DBComboBeh;
+    for (int i = 0; i < m_state.ChairCount; ++i) {
+        m_columns[i]->setFocusPolicy(Qt::StrongFocus);
+        m_columns[i]->setDragEnabled(true);
+        setTabOrder(previous, m_columns[i]);
+        previous = m_columns[i];
+    }
     restorePosition();
     restoreAnalysisDock();
     Form_Resize();
@@ -475,6 +607,10 @@ void frmLunaris::changeEvent(QEvent* event)
 
 void frmLunaris::closeEvent(QCloseEvent* event)
 {
+    if (m_waitingForCheck) {
+        event->ignore();
+        return;
+    }
     if (!m_unloaded) {
         if (!Form_QueryUnload()) {
             event->ignore();
@@ -520,26 +656,17 @@ void frmLunaris::Form_Unload()
 
 QList<DayViewModel*> frmLunaris::chairModels() const
 {
-    QList<DayViewModel*> models;
-    for (int i = 0; i < m_state.ChairCount; ++i)
-        models.append(&m_columns[i]->model());
-    return models;
+    return m_day->chairModels();
 }
 
 QList<const DayViewModel*> frmLunaris::chairColumns() const
 {
-    QList<const DayViewModel*> models;
-    for (int i = 0; i < m_state.ChairCount; ++i)
-        models.append(&m_columns[i]->model());
-    return models;
+    return std::as_const(*m_day).chairs();
 }
 
 QList<const DayViewModel*> frmLunaris::printColumns() const
 {
-    QList<const DayViewModel*> models;
-    for (int i = 0; i <= m_state.ChairCount; ++i)
-        models.append(&m_columns[i]->model());
-    return models;
+    return std::as_const(*m_day).columnsWithDoctor();
 }
 
 void frmLunaris::showDataError(int number)
@@ -555,9 +682,12 @@ void frmLunaris::Termin_load()
         setWindowTitle(QStringLiteral("Template: ") + captionText(m_state.CurrentIdealtag));
     DayView* doctor = m_columns[m_state.ChairCount];
     doctor->clear();
+    // Another day: the steps of the previous one cannot be taken back here.
+    m_day->forgetHistory();
     int rowFailure = 0;
     try {
-        rowFailure = IdealDayLoader::load(m_services.database, chairModels(), m_state.CurrentIdealtag, m_rowsOnScreen);
+        rowFailure =
+            IdealDayLoader::load(m_services.database, chairModels(), m_state.CurrentIdealtag, m_day->rowsOnScreen());
     } catch (const LunarisError& e) {
         for (int i = 0; i < m_state.ChairCount; ++i)
             m_columns[i]->update();
@@ -577,14 +707,9 @@ void frmLunaris::Termin_load()
     DR_Load();
 }
 
-bool frmLunaris::overlapsUnshownRow(int column, const QString& t, const QString& e) const
-{
-    return BlockRules::overlapsUnshown(m_rowsOnScreen.unshown, m_columns[column]->caption(), t, e);
-}
-
 void frmLunaris::showUnshownCount()
 {
-    const qsizetype count = m_rowsOnScreen.unshown.size();
+    const qsizetype count = m_day->rowsOnScreen().unshown.size();
     if (count == 0)
         m_unshownNotice.clear();
     else if (count == 1)
@@ -678,7 +803,7 @@ QList<QPair<QString, QColor>> frmLunaris::legend() const
 void frmLunaris::readUnshownEntries()
 {
     m_unshown.clear();
-    for (const StoredBlock& block : std::as_const(m_rowsOnScreen.unshown))
+    for (const StoredBlock& block : std::as_const(m_day->rowsOnScreen().unshown))
         m_unshown.append({block.row.chair, block.row.startTime.toString(), block.row.code.toString()});
 }
 
@@ -823,9 +948,7 @@ void frmLunaris::mnuViewAnalysis_Click()
 
 void frmLunaris::BlockInfo(const QString& text, int minutes)
 {
-    const int count = BlockRules::countOf(chairColumns(), text);
-    m_services.messages.inform(this, BlockRules::infoText(text, minutes, count), QStringLiteral("Info"),
-                               QMessageBox::Information);
+    m_clicks->BlockInfo(text, minutes);
 }
 
 void frmLunaris::switchOn(bool deleteEnabled)
@@ -989,6 +1112,8 @@ bool frmLunaris::Speichern()
 {
     if (!m_state.DayOpen || !m_state.Modified)
         return true;
+    if (!databaseWritable())
+        return false;
     if (m_state.CurrentIdealtag.isEmpty()) {
         frmSpeichern dialog(m_state, m_services, this);
         m_services.modals.run(dialog);
@@ -1005,7 +1130,7 @@ bool frmLunaris::Speichern()
         // One transaction: a failure leaves the stored day exactly as it was.
         const QString day = m_state.CurrentIdealtag;
         const std::optional<RowsOnScreen> written =
-            IdealDayStore(m_services.database).saveDay(day, rows, m_rowsOnScreen, [&] {
+            IdealDayStore(m_services.database).saveDay(day, rows, m_day->rowsOnScreen(), [&] {
                 return m_services.messages.askYesNo(
                     this,
                     QStringLiteral("Der Idealtag „%1“ wurde inzwischen an einem anderen Arbeitsplatz geändert.\r"
@@ -1016,7 +1141,7 @@ bool frmLunaris::Speichern()
         // Not overwritten: the edits stay on screen, unsaved, for Save As another name.
         if (!written)
             return false;
-        m_rowsOnScreen = *written;
+        m_day->rowsOnScreen() = *written;
     } catch (const LunarisError& e) {
         QString text = QStringLiteral("Daten konnten nicht gespeichert werden");
         // A database server that cannot be reached is worth naming: the user can wait for it and save again.
@@ -1026,6 +1151,6 @@ bool frmLunaris::Speichern()
         return false;
     }
     showUnshownCount();
-    m_state.Modified = false;
+    m_day->markSaved();
     return true;
 }

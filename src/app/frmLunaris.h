@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/DayEditorWindow.h"
 #include "dayview/DayView.h"
 #include "editing/DayAnalysis.h"
 #include "store/Tables.h"
@@ -14,10 +15,12 @@
 class AnalysisPanel;
 class TreatmentColors;
 class DayView;
+class LunarisError;
 class IdealDayCommands;
 class ColumnClickHandler;
 class EditingControls;
 class DayViewModel;
+class OpenDay;
 class QAction;
 class QComboBox;
 class QDockWidget;
@@ -32,7 +35,7 @@ struct LunarisState;
 // The program's main window: one day-view column per chair plus the doctor column, the treatment
 // list, the fee box, menus, tool bar and status bar. Positions are designed in twips (15 per pixel)
 // in the window's client area (below the menu bar).
-class frmLunaris : public QMainWindow {
+class frmLunaris : public QMainWindow, public DayEditorWindow {
     Q_OBJECT
 public:
     static constexpr int TwipsPerPixel = 15;
@@ -47,14 +50,17 @@ public:
     bool Form_Load(int screenWidthPixels);
 
     // Draws the day named CurrentIdealtag into the chair columns and rebuilds the doctor column.
-    void Termin_load();
+    void Termin_load() override;
     // Rebuilds the doctor column and the fee total from the chair columns.
     void DR_Load();
     // Tells the treatment, length and count in the day of a block.
     void BlockInfo(const QString& text, int minutes);
     // Writes the open day's blocks under CurrentIdealtag (asks for a name first when it has none).
     // False when there was something to save and it was not saved (name dialog cancelled, save failed).
-    bool Speichern();
+    bool Speichern() override;
+    QWidget* editorWindow() override { return this; }
+    // The day in the editor, which the columns show.
+    OpenDay& openDay() { return *m_day; }
 
     DayView* SSDay1(int index) const { return m_columns.at(index); }
     QList<DayViewModel*> chairModels() const;
@@ -89,16 +95,17 @@ public:
     // Runs the command of the tool-bar button with this key ("New", "Open", "Save", "Print").
     void tbToolBar_ButtonClick(const QString& key);
 
+    // Waits for the background check of the whole database file (busy pointer, status text). False
+    // when the file must not be written: the check found damage, and the message naming the file was shown.
+    bool databaseWritable() override;
+
     // Enables the day views and the commands once a day is created or opened.
-    void switchOn(bool deleteEnabled);
+    void switchOn(bool deleteEnabled) override;
     void setStatusText(const QString& text);
     // The practice's hours and row length as the columns have them.
     DayHours dayHours() const;
     // The analysis of the day on screen, as the Auswertung panel shows it.
     DayAnalysis analysis(const QHash<QString, Treatment>& treatments) const;
-    // Whether a placement [t, e) in a chair column would overlap a stored row of its chair that the
-    // screen does not show (such rows stay stored with every save).
-    bool overlapsUnshownRow(int column, const QString& t, const QString& e) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -109,6 +116,7 @@ protected:
 
 private:
     void createMenus();
+    void createUndoActions(QMenu* edit);
     void createToolBar();
     void createControls();
     void createStatusBar();
@@ -124,6 +132,9 @@ private:
     // The room the shown Auswertung panel takes beside or below the columns, in twips.
     QSize analysisRoomTwips() const;
     void showDataError(int number);
+    void showDatabaseFailure(const LunarisError& failure);
+    void showCheckWait(bool waiting);
+    void integrityCheckFinished();
     void showUnshownCount();
     void showStatus();
     void showHelp(bool index);
@@ -143,6 +154,9 @@ private:
     LunarisState& m_state;
     AppServices& m_services;
     bool m_unloaded = false;
+    // A write waits for the database check: the window cannot close meanwhile.
+    bool m_waitingForCheck = false;
+    QString m_statusBeforeCheck;
     // While set, the panel's visibility and place are not written: during the restore, and once the
     // window closes (closing hides the panel without the user asking for it).
     bool m_keepAnalysisPlace = false;
@@ -151,14 +165,12 @@ private:
     QRect m_outerGeometry;
     QMargins m_appliedFrame;
     bool m_outerGeometryPending = false;
+    std::unique_ptr<OpenDay> m_day;
     std::unique_ptr<IdealDayCommands> m_commands;
     std::unique_ptr<ColumnClickHandler> m_clicks;
     EditingControls* m_editing = nullptr;
 
     std::array<DayView*, ColumnCount> m_columns{};
-    // The stored rows of the open day that are on screen: a save replaces these and leaves the
-    // rows the load could not show.
-    RowsOnScreen m_rowsOnScreen;
     // The first status panel: how many stored entries are not shown, and the settings notice.
     QString m_unshownNotice;
     QString m_statusNotice;
@@ -191,4 +203,6 @@ private:
     QAction* m_mnuViewStatusBar = nullptr;
     QAction* m_tbSave = nullptr;
     QAction* m_tbPrint = nullptr;
+    QAction* m_mnuEditUndo = nullptr;
+    QAction* m_mnuEditRedo = nullptr;
 };

@@ -3,7 +3,7 @@
 #include "app/AppServices.h"
 #include "app/LunarisError.h"
 #include "app/LunarisState.h"
-#include "app/frmLunaris.h"
+#include "commands/DayEditorWindow.h"
 #include "commands/frmOpen.h"
 #include "store/Tables.h"
 #include "ui/MessageService.h"
@@ -13,14 +13,15 @@ namespace {
 const QString kTitle = QStringLiteral("Lunaris");
 }
 
-IdealDayCommands::IdealDayCommands(frmLunaris& window, LunarisState& state, AppServices& services)
+IdealDayCommands::IdealDayCommands(DayEditorWindow& window, LunarisState& state, AppServices& services)
     : m_window(window), m_state(state), m_services(services)
 {
 }
 
 bool IdealDayCommands::saveQuestion()
 {
-    if (m_state.Modified && m_services.messages.askYesNo(&m_window, QStringLiteral("Möchten Sie Speichern?"), kTitle))
+    if (m_state.Modified &&
+        m_services.messages.askYesNo(m_window.editorWindow(), QStringLiteral("Möchten Sie Speichern?"), kTitle))
         return m_window.Speichern();
     return true;
 }
@@ -38,14 +39,15 @@ void IdealDayCommands::newDayAfter(bool askToSave)
     m_state.CurrentIdealtag.clear();
     m_window.Termin_load();
     m_window.switchOn(false);
-    m_window.setWindowTitle(m_window.windowTitle() + QStringLiteral(" [ Unbenannt ]"));
+    QWidget* window = m_window.editorWindow();
+    window->setWindowTitle(window->windowTitle() + QStringLiteral(" [ Unbenannt ]"));
 }
 
 void IdealDayCommands::open()
 {
     if (!saveQuestion())
         return;
-    frmOpen dialog(m_state, m_services, &m_window);
+    frmOpen dialog(m_state, m_services, m_window.editorWindow());
     // A cancelled dialog leaves the editor exactly as it was, unsaved edits included.
     if (m_services.modals.run(dialog) != QDialog::Accepted)
         return;
@@ -79,16 +81,18 @@ void IdealDayCommands::deleteDay()
     if (name.isEmpty())
         return;
     const QString title = QStringLiteral("Idealtag löschen");
-    if (!m_services.messages.askYesNo(&m_window,
+    if (!m_services.messages.askYesNo(m_window.editorWindow(),
                                       QStringLiteral("Möchten Sie den ") + name + QStringLiteral(" löschen?"), title)) {
         newDayAfter(true);
         return;
     }
+    if (!m_window.databaseWritable())
+        return;
     try {
         IdealDayStore(m_services.database).deleteDay(name);
     } catch (const LunarisError& e) {
         // Nothing was deleted (one transaction); the day stays in the editor.
-        m_services.messages.inform(&m_window,
+        m_services.messages.inform(m_window.editorWindow(),
                                    QStringLiteral("Der Idealtag konnte nicht gelöscht werden.\r") + e.description(),
                                    title, QMessageBox::Critical);
         return;

@@ -1,6 +1,6 @@
 #pragma once
 
-class frmLunaris;
+class DayEditorWindow;
 struct AppServices;
 struct LunarisState;
 
@@ -8,7 +8,7 @@ struct LunarisState;
 // save through the main window, and switch the window into its editing state.
 class IdealDayCommands {
 public:
-    IdealDayCommands(frmLunaris& window, LunarisState& state, AppServices& services);
+    IdealDayCommands(DayEditorWindow& window, LunarisState& state, AppServices& services);
 
     void newDay();
     void open();
@@ -22,7 +22,7 @@ private:
     bool saveQuestion();
     void newDayAfter(bool askToSave);
 
-    frmLunaris& m_window;
+    DayEditorWindow& m_window;
     LunarisState& m_state;
     AppServices& m_services;
 };

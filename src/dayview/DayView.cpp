@@ -2,8 +2,12 @@
 
 #include "app/LunarisError.h"
 #include "dayview/ClockTime.h"
+#include "dayview/DayViewAccessible.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -28,8 +32,27 @@ QFont smallFont(const QFont& base)
 }
 } // namespace
 
-DayView::DayView(int index, QWidget* parent) : QWidget(parent), m_index(index), m_scrollBar(new QScrollBar(this))
+DayView::DayView(int index, QWidget* parent)
+    : QWidget(parent), m_index(index), m_ownModel(std::make_unique<DayViewModel>()), m_model(*m_ownModel),
+      m_scrollBar(new QScrollBar(this))
 {
+    init();
+}
+
+DayView::DayView(int index, DayViewModel& model, QWidget* parent)
+    : QWidget(parent), m_index(index), m_model(model), m_scrollBar(new QScrollBar(this))
+{
+    init();
+}
+
+void DayView::init()
+{
+    // Idempotent: the factory is only added once per process.
+    static const bool accessible = [] {
+        QAccessible::installFactory(&DayViewAccessible::factory);
+        return true;
+    }();
+    Q_UNUSED(accessible)
     m_scrollBar->setOrientation(Qt::Vertical);
     connect(m_scrollBar, &QScrollBar::valueChanged, this, [this](int value) { setFirstRow(value); });
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -243,9 +266,173 @@ void DayView::paintEvent(QPaintEvent*)
 
     painter.setPen(palette().color(QPalette::Dark));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    paintCursor(painter);
+    paintDropOutline(painter);
+}
+
+void DayView::paintCursor(QPainter& painter)
+{
+    const QPoint middle = pointOfRow(m_cursorRow);
+    if (!hasFocus() || middle.y() < 0)
+        return;
+    const int top = middle.y() - rowHeight() / 2;
+    const QRect row(1, top, width() - m_scrollBar->width() - 2, rowHeight());
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(row.adjusted(1, 1, -1, -1));
+}
+
+void DayView::setCursorRow(int row)
+{
+    m_cursorRow = std::clamp(row, 0, std::max(0, rowCount() - 1));
+    if (m_cursorRow < m_firstRow)
+        setFirstRow(m_cursorRow);
+    else if (m_cursorRow >= m_firstRow + visibleRows())
+        setFirstRow(std::max(0, m_cursorRow - visibleRows() + 1));
+    update();
+    announceCursor();
+}
+
+void DayView::announceCursor()
+{
+    if (!hasFocus() || !QAccessible::isActive())
+        return;
+    if (QAccessibleInterface* column = QAccessible::queryAccessibleInterface(this))
+        if (QAccessibleInterface* row = column->child(m_cursorRow)) {
+            QAccessibleEvent focus(row, QAccessible::Focus);
+            QAccessible::updateAccessibility(&focus);
+        }
+}
+
+QRect DayView::rowRect(int row) const
+{
+    const QPoint middle = pointOfRow(row);
+    if (middle.y() < 0)
+        return {};
+    return QRect(0, middle.y() - rowHeight() / 2, width() - m_scrollBar->width(), rowHeight());
+}
+
+QString DayView::accessibleRowText(int row) const
+{
+    const QString time = timeOfRow(row);
+    const QString next = timeOfRow(row + 1);
+    QString text = time;
+    for (const DayBlock& block : m_model.blocks()) {
+        const QString start = block.startTime.trimmed();
+        if (start < time || start >= next)
+            continue;
+        if (m_demandColumn)
+            text += QStringLiteral(" ") + block.text + QStringLiteral(" Minuten") +
+                    (block.color == QColor(255, 0, 0) ? QStringLiteral(" überlastet") : QString());
+        else
+            text += QStringLiteral(" ") + block.text + QStringLiteral(" bis ") + block.endTime.trimmed();
+    }
+    return text;
+}
+
+void DayView::keyPressEvent(QKeyEvent* event)
+{
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    auto editingKey = [this](Key key) { emit columnKey(m_index, key, m_cursorRow); };
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        if (!m_dragging)
+            return QWidget::keyPressEvent(event);
+        // The drag ends here; the release that follows is no click.
+        m_dragging = false;
+        m_pressedBlock = -1;
+        emit blockDragCancel(m_index);
+        break;
+    case Qt::Key_Up:
+        setCursorRow(m_cursorRow - 1);
+        break;
+    case Qt::Key_Down:
+        setCursorRow(m_cursorRow + 1);
+        break;
+    case Qt::Key_PageUp:
+        setCursorRow(m_cursorRow - visibleRows());
+        break;
+    case Qt::Key_PageDown:
+        setCursorRow(m_cursorRow + visibleRows());
+        break;
+    case Qt::Key_Home:
+        setCursorRow(0);
+        break;
+    case Qt::Key_End:
+        setCursorRow(rowCount() - 1);
+        break;
+    case Qt::Key_Left:
+        editingKey(LeftKey);
+        break;
+    case Qt::Key_Right:
+        editingKey(RightKey);
+        break;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        editingKey(PlaceKey);
+        break;
+    case Qt::Key_Delete:
+        editingKey(RemoveKey);
+        break;
+    case Qt::Key_Menu:
+        editingKey(InfoKey);
+        break;
+    case Qt::Key_F10:
+        if (!shift)
+            return QWidget::keyPressEvent(event);
+        editingKey(InfoKey);
+        break;
+    case Qt::Key_C:
+    case Qt::Key_V:
+        if (!ctrl)
+            return QWidget::keyPressEvent(event);
+        editingKey(event->key() == Qt::Key_C ? CopyKey : PasteKey);
+        break;
+    default:
+        return QWidget::keyPressEvent(event);
+    }
+    event->accept();
+}
+
+void DayView::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    update();
+    announceCursor();
+}
+
+void DayView::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void DayView::mousePressEvent(QMouseEvent* event)
+{
+    const QPoint p = event->position().toPoint();
+    if (m_dragEnabled && event->button() == Qt::LeftButton) {
+        const QString t = timeAt(p.x(), p.y());
+        const int block = t.isEmpty() ? -1 : blockAtTime(t);
+        if (block >= 0) {
+            // Click or drag: the release or the movement decides.
+            const auto start = ClockTime::minutesOf(m_model.item(block).startTime.trimmed());
+            const int dayStart = ClockTime::minutesOf(m_model.dayStart()).value_or(0);
+            const double top = headerHeight() +
+                               (start.value_or(dayStart) - dayStart) * double(rowHeight()) / m_model.slotMinutes() -
+                               m_firstRow * rowHeight();
+            m_pressedBlock = block;
+            m_pressPoint = p;
+            m_grabOffset = p.y() - int(top);
+            m_dragging = false;
+            return;
+        }
+    }
+    emitClick(event, p);
+}
+
+void DayView::emitClick(QMouseEvent* event, const QPoint& p)
 {
     int button = 0;
     if (event->button() == Qt::LeftButton)
@@ -261,8 +448,74 @@ void DayView::mousePressEvent(QMouseEvent* event)
         shift |= 2;
     if (event->modifiers() & Qt::AltModifier)
         shift |= 4;
-    const QPoint p = event->position().toPoint();
     emit columnClick(m_index, button, shift, p.x(), p.y());
+}
+
+int DayView::blockAtTime(const QString& t) const
+{
+    for (int i = 0; i < m_model.count(); ++i) {
+        const DayBlock& block = m_model.item(i);
+        if (block.startTime.trimmed() <= t && t < block.endTime.trimmed())
+            return i;
+    }
+    return -1;
+}
+
+QPoint DayView::dragTopEdge(const QPoint& cursor) const
+{
+    return mapToGlobal(QPoint(cursor.x(), cursor.y() - m_grabOffset));
+}
+
+void DayView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_pressedBlock < 0 || !(event->buttons() & Qt::LeftButton))
+        return QWidget::mouseMoveEvent(event);
+    const QPoint p = event->position().toPoint();
+    if (!m_dragging && (p - m_pressPoint).manhattanLength() < QApplication::startDragDistance())
+        return;
+    m_dragging = true;
+    emit blockDragMove(m_index, m_pressedBlock, dragTopEdge(p), event->modifiers() & Qt::ControlModifier);
+}
+
+void DayView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (m_pressedBlock < 0 || event->button() != Qt::LeftButton)
+        return QWidget::mouseReleaseEvent(event);
+    const int block = std::exchange(m_pressedBlock, -1);
+    if (!std::exchange(m_dragging, false)) {
+        // Pressed and released without a drag: the column click on the block, at the pressed point.
+        emitClick(event, m_pressPoint);
+        return;
+    }
+    emit blockDrop(m_index, block, dragTopEdge(event->position().toPoint()), event->modifiers() & Qt::ControlModifier);
+}
+
+void DayView::showDropOutline(int row, int rows, bool refused)
+{
+    m_outlineRow = row;
+    m_outlineRows = std::max(1, rows);
+    m_outlineRefused = refused;
+    update();
+}
+
+void DayView::clearDropOutline()
+{
+    if (m_outlineRows == 0)
+        return;
+    m_outlineRows = 0;
+    update();
+}
+
+void DayView::paintDropOutline(QPainter& painter)
+{
+    if (m_outlineRows == 0)
+        return;
+    const int top = headerHeight() + (m_outlineRow - m_firstRow) * rowHeight();
+    const QRect area(timeGutterWidth() + 1, top, width() - m_scrollBar->width() - timeGutterWidth() - 2,
+                     m_outlineRows * rowHeight());
+    painter.setPen(QPen(m_outlineRefused ? QColor(255, 0, 0) : palette().color(QPalette::Highlight), 2, Qt::DashLine));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(area.adjusted(1, 1, -1, -1));
 }
 
 void DayView::mouseDoubleClickEvent(QMouseEvent* event)

@@ -6,7 +6,9 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
+class QPainter;
 class QScrollBar;
 
 // How a block is drawn, decided by its text (the treatment code).
@@ -23,6 +25,8 @@ class DayView : public QWidget {
     Q_OBJECT
 public:
     explicit DayView(int index, QWidget* parent = nullptr);
+    // A view of a column that lives elsewhere (the open day's); the model must outlive the view.
+    DayView(int index, DayViewModel& model, QWidget* parent = nullptr);
 
     int index() const { return m_index; }
     DayViewModel& model() { return m_model; }
@@ -55,6 +59,30 @@ public:
     void remove(int index);
     void clear();
 
+    // The keyboard's row in this column (shown as a focus frame while the column has the focus).
+    int cursorRow() const { return m_cursorRow; }
+    // Moves the cursor to the row (kept inside the day) and scrolls it into view.
+    void setCursorRow(int row);
+
+    // Blocks of this column can be dragged (chair columns): a left press on a block waits for the
+    // release (the click) or for a movement beyond the drag distance (a drag).
+    void setDragEnabled(bool enabled) { m_dragEnabled = enabled; }
+    // The place a dragged block would land: `rows` rows from `row`, red when it would be refused.
+    void showDropOutline(int row, int rows, bool refused);
+    void clearDropOutline();
+    bool hasDropOutline() const { return m_outlineRows > 0; }
+
+    // The column's blocks are minute counts of a demand (the doctor column): screen readers hear
+    // "08:10 20 Minuten", with "überlastet" for a red one.
+    void setDemandColumn(bool demand) { m_demandColumn = demand; }
+    // What a screen reader says for a row: its time, and the block that starts in it.
+    QString accessibleRowText(int row) const;
+    // The row's area in the widget; invalid when it is not in view.
+    QRect rowRect(int row) const;
+
+    // Editing keys on the cursor row, given to the editor with the columnKey signal.
+    enum Key { PlaceKey, RemoveKey, InfoKey, CopyKey, PasteKey, LeftKey, RightKey };
+
     // Decides the look of each block; without one every block shows its own colour.
     void setBlockLook(std::function<BlockLook(const QString& code)> look);
     // The tooltip of a missing treatment's block.
@@ -69,24 +97,57 @@ signals:
     // A mouse button was pressed on the column; button 1 left, 2 right.
     void columnClick(int index, int button, int shift, int x, int y);
     void firstRowChange(int index, int row);
+    // A block is dragged: the point (global) is where its top edge is now; copy while Ctrl is held.
+    void blockDragMove(int index, int block, QPoint topEdge, bool copy);
+    void blockDrop(int index, int block, QPoint topEdge, bool copy);
+    void blockDragCancel(int index);
+    // An editing key (Key) was pressed while the cursor was on the row.
+    void columnKey(int index, int key, int row);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    void init();
+    void paintCursor(QPainter& painter);
+    // Tells screen readers that the cursor row has the focus.
+    void announceCursor();
+    void paintDropOutline(QPainter& painter);
+    // Index of the block under a time of this column, or -1.
+    int blockAtTime(const QString& t) const;
+    void emitClick(QMouseEvent* event, const QPoint& p);
+    QPoint dragTopEdge(const QPoint& cursor) const;
     void updateScrollRange();
     int visibleRows() const;
     int timeGutterWidth() const;
 
     int m_index;
-    DayViewModel m_model;
+    // Set only when the view has no model given to it.
+    std::unique_ptr<DayViewModel> m_ownModel;
+    DayViewModel& m_model;
     QColor m_backColor = Qt::white;
     int m_firstRow = 0;
+    int m_cursorRow = 0;
+    bool m_dragEnabled = false;
+    bool m_demandColumn = false;
+    // A left press on a block: which one, where, and how far below the block's top edge; -1: none.
+    int m_pressedBlock = -1;
+    QPoint m_pressPoint;
+    int m_grabOffset = 0;
+    bool m_dragging = false;
+    int m_outlineRow = 0;
+    int m_outlineRows = 0;
+    bool m_outlineRefused = false;
     // Wheel movement not yet worth a whole notch, in eighths of a degree.
     int m_wheelDelta = 0;
     QScrollBar* m_scrollBar;

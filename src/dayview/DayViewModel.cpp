@@ -91,3 +91,10 @@ void DayViewModel::remove(int index)
     item(index);
     m_blocks.removeAt(index);
 }
+
+void DayViewModel::insert(int index, const DayBlock& block)
+{
+    if (index < 0 || index > count())
+        refuse(QStringLiteral("Den Block %1 gibt es nicht.").arg(index));
+    m_blocks.insert(index, block);
+}

@@ -45,6 +45,8 @@ public:
     // at or after the start. A block may end after the range.
     void add(const QString& startTime, const QString& endTime, const QString& text, const QColor& color);
     void remove(int index);
+    // Puts a block back at its former place (0 to count()), as undoing a removal does.
+    void insert(int index, const DayBlock& block);
     void clear() { m_blocks.clear(); }
 
 private:

@@ -8,9 +8,11 @@
 
 namespace BlockRules {
 
-int blockAt(const DayViewModel& column, const QString& t)
+int blockAt(const DayViewModel& column, const QString& t, int ignore)
 {
     for (int i = 0; i < column.count(); ++i) {
+        if (i == ignore)
+            continue;
         const DayBlock& block = column.item(i);
         if (block.startTime.trimmed() <= t && t < block.endTime.trimmed())
             return i;
@@ -27,9 +29,11 @@ std::optional<QString> endOfPlacement(const QString& t, int minutes)
     return ClockTime::fromMinutes(*start + minutes);
 }
 
-int overlapping(const DayViewModel& column, const QString& t, const QString& e)
+int overlapping(const DayViewModel& column, const QString& t, const QString& e, int ignore)
 {
     for (int i = 0; i < column.count(); ++i) {
+        if (i == ignore)
+            continue;
         const QString s = column.item(i).startTime.trimmed();
         const QString end = column.item(i).endTime.trimmed();
         if ((s < e && e <= end) || (t < s && e > end))

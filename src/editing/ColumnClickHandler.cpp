@@ -3,29 +3,36 @@
 #include "app/AppServices.h"
 #include "app/LunarisState.h"
 #include "app/Steps.h"
-#include "app/frmLunaris.h"
 #include "dayview/DayView.h"
 #include "editing/BlockRules.h"
+#include "editing/OpenDay.h"
 #include "store/Tables.h"
 #include "ui/MessageService.h"
 
 namespace {
-const QColor kBlockColor(0, 255, 0);
 constexpr int LeftButton = 1;
 constexpr int RightButton = 2;
 } // namespace
 
-ColumnClickHandler::ColumnClickHandler(frmLunaris& window, LunarisState& state, AppServices& services)
-    : m_window(window), m_state(state), m_services(services)
+ColumnClickHandler::ColumnClickHandler(OpenDay& day, QList<DayView*> columns, QWidget& window, LunarisState& state,
+                                       AppServices& services)
+    : m_day(day), m_columns(std::move(columns)), m_window(window), m_state(state), m_services(services)
 {
 }
 
 void ColumnClickHandler::SSDay1_ColumnClick(int index, int button, int, int x, int y)
 {
+    if (index < 0 || index >= m_state.ChairCount)
+        return;
+    clickAt(index, button, m_columns.at(index)->timeAt(x, y));
+}
+
+void ColumnClickHandler::clickAt(int index, int button, const QString& time)
+{
     // The doctor column and the hidden columns are read-only for the user.
     if (index < 0 || index >= m_state.ChairCount)
         return;
-    const QString t = m_window.SSDay1(index)->timeAt(x, y).trimmed();
+    const QString t = time.trimmed();
     if (t.isEmpty())
         return;
     if (button == LeftButton)
@@ -34,13 +41,107 @@ void ColumnClickHandler::SSDay1_ColumnClick(int index, int button, int, int x, i
         remove(index, t);
 }
 
+void ColumnClickHandler::SSDay1_ColumnKey(int index, int key, int row)
+{
+    if (index < 0 || index >= m_state.ChairCount)
+        return;
+    QString t;
+    if (!runStep([&] { t = m_columns.at(index)->timeOfRow(row); }))
+        return;
+    const int hit = m_day.blockAt(index, t);
+    switch (key) {
+    case DayView::PlaceKey:
+        clickAt(index, LeftButton, t);
+        break;
+    case DayView::RemoveKey:
+        clickAt(index, RightButton, t);
+        break;
+    case DayView::InfoKey:
+        if (hit >= 0)
+            BlockInfo(m_day.column(index).item(hit).text, m_day.column(index).item(hit).minutes());
+        break;
+    case DayView::CopyKey:
+        if (hit >= 0)
+            m_copied = m_day.column(index).item(hit);
+        break;
+    case DayView::PasteKey: {
+        if (!m_copied)
+            break;
+        OpenDay::Refusal refusal = OpenDay::Refusal::None;
+        if (runStep([&] { refusal = m_day.pasteBlock(*m_copied, index, t); }) && refusal != OpenDay::Refusal::None)
+            showOverlap();
+        break;
+    }
+    case DayView::LeftKey:
+    case DayView::RightKey: {
+        const int neighbour = index + (key == DayView::LeftKey ? -1 : 1);
+        if (neighbour < 0 || neighbour >= m_state.ChairCount)
+            break;
+        m_columns.at(neighbour)->setCursorRow(row);
+        m_columns.at(neighbour)->setFocus(Qt::OtherFocusReason);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+std::pair<int, QString> ColumnClickHandler::dropTarget(QPoint global) const
+{
+    for (int i = 0; i <= m_state.ChairCount && i < m_columns.size(); ++i) {
+        const DayView* column = m_columns.at(i);
+        const QPoint local = column->mapFromGlobal(global);
+        if (column->isVisible() && local.x() >= 0 && local.x() < column->width())
+            return {i, column->timeAt(local.x(), local.y()).trimmed()};
+    }
+    return {-1, QString()};
+}
+
+void ColumnClickHandler::clearOutlines()
+{
+    for (DayView* column : m_columns)
+        column->clearDropOutline();
+}
+
+void ColumnClickHandler::SSDay1_BlockDragMove(int index, int block, QPoint topEdge, bool copy)
+{
+    clearOutlines();
+    const auto [to, t] = dropTarget(topEdge);
+    // The doctor column is dragged over, never dropped into.
+    if (to < 0 || to >= m_state.ChairCount || t.isEmpty())
+        return;
+    const DayView* target = m_columns.at(to);
+    const int rows =
+        (m_day.column(index).item(block).minutes() + target->model().slotMinutes() - 1) / target->model().slotMinutes();
+    const bool refused = m_day.moveRefusal(index, block, to, t, copy) != OpenDay::Refusal::None;
+    m_columns.at(to)->showDropOutline(target->rowOfTime(t), rows, refused);
+}
+
+void ColumnClickHandler::SSDay1_BlockDrop(int index, int block, QPoint topEdge, bool copy)
+{
+    clearOutlines();
+    const auto [to, t] = dropTarget(topEdge);
+    if (to < 0 || to >= m_state.ChairCount || t.isEmpty())
+        return;
+    // Dropped where it was: nothing moved.
+    if (!copy && to == index && m_day.column(index).item(block).startTime.trimmed() == t)
+        return;
+    OpenDay::Refusal refusal = OpenDay::Refusal::None;
+    if (runStep([&] { refusal = m_day.moveBlock(index, block, to, t, copy); }) && refusal != OpenDay::Refusal::None)
+        showOverlap();
+}
+
+void ColumnClickHandler::SSDay1_BlockDragCancel()
+{
+    clearOutlines();
+}
+
 void ColumnClickHandler::place(int index, const QString& t)
 {
-    DayView* column = m_window.SSDay1(index);
-    const int hit = BlockRules::blockAt(column->model(), t);
+    const int hit = m_day.blockAt(index, t);
     if (hit >= 0) {
-        const DayBlock& block = column->item(hit);
-        m_window.BlockInfo(block.text, block.minutes());
+        const DayBlock& block = m_day.column(index).item(hit);
+        BlockInfo(block.text, block.minutes());
         return;
     }
     if (m_state.CurrentBeh.isEmpty())
@@ -54,29 +155,33 @@ void ColumnClickHandler::place(int index, const QString& t)
     });
     if (!duration)
         return;
-    const auto e = BlockRules::endOfPlacement(t, *duration);
-    if (!e)
-        return; // the clock text cannot express an end past midnight
+    OpenDay::Refusal refusal = OpenDay::Refusal::None;
+    // A start the column refuses places nothing.
+    if (!runStep([&] { refusal = m_day.place(index, t, m_state.CurrentBeh, *duration); }))
+        return;
+    // An end past midnight cannot be written as a clock text: nothing is placed, silently.
+    if (refusal == OpenDay::Refusal::Overlap)
+        showOverlap();
+}
 
-    // Stored rows the screen does not show still occupy their time: a save keeps them.
-    if (BlockRules::overlapping(column->model(), t, *e) >= 0 || m_window.overlapsUnshownRow(index, t, *e)) {
-        m_services.messages.inform(&m_window, QStringLiteral("Termine überlappen!"), QStringLiteral("Lunaris"),
-                                   QMessageBox::NoIcon);
-        return;
-    }
-    if (!runStep([&] { column->add(t, *e, m_state.CurrentBeh, kBlockColor); }))
-        return;
-    m_window.DR_Load();
-    m_state.Modified = true;
+void ColumnClickHandler::showOverlap()
+{
+    m_services.messages.inform(&m_window, QStringLiteral("Termine überlappen!"), QStringLiteral("Lunaris"),
+                               QMessageBox::NoIcon);
 }
 
 void ColumnClickHandler::remove(int index, const QString& t)
 {
-    DayView* column = m_window.SSDay1(index);
-    const int hit = BlockRules::blockAt(column->model(), t);
-    if (hit >= 0)
-        runStep([&] { column->remove(hit); });
+    bool removed = false;
+    runStep([&] { removed = m_day.removeAt(index, t); });
     // Also without a block under the click: the rebuild runs and the day counts as changed.
-    m_window.DR_Load();
-    m_state.Modified = true;
+    if (!removed)
+        m_day.touch();
+}
+
+void ColumnClickHandler::BlockInfo(const QString& text, int minutes)
+{
+    const int count = BlockRules::countOf(m_day.chairs(), text);
+    m_services.messages.inform(&m_window, BlockRules::infoText(text, minutes, count), QStringLiteral("Info"),
+                               QMessageBox::Information);
 }

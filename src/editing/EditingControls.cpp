@@ -3,7 +3,6 @@
 #include "app/AppServices.h"
 #include "app/LunarisState.h"
 #include "app/Steps.h"
-#include "app/frmLunaris.h"
 #include "dayview/DayView.h"
 #include "store/Tables.h"
 
@@ -12,14 +11,14 @@
 
 #include <cmath>
 
-EditingControls::EditingControls(frmLunaris& window, QComboBox& treatments, QPushButton& amPm, LunarisState& state,
-                                 AppServices& services)
-    : QObject(&window), m_window(window), m_treatments(treatments), m_state(state), m_services(services)
+EditingControls::EditingControls(QObject* parent, QList<DayView*> columns, QComboBox& treatments, QPushButton& amPm,
+                                 LunarisState& state, AppServices& services)
+    : QObject(parent), m_columns(std::move(columns)), m_treatments(treatments), m_state(state), m_services(services)
 {
     connect(&m_treatments, &QComboBox::currentTextChanged, this, [this] { DBComboBeh_Change(); });
     connect(&amPm, &QPushButton::clicked, this, [this] { cmdZeit_Click(); });
-    for (int i = 0; i < frmLunaris::ColumnCount; ++i)
-        connect(m_window.SSDay1(i), &DayView::firstRowChange, this,
+    for (DayView* column : m_columns)
+        connect(column, &DayView::firstRowChange, this,
                 [this](int index, int row) { SSDay1_FirstRowChange(index, row); });
 }
 
@@ -39,13 +38,13 @@ void EditingControls::DBComboBeh_Change()
     m_state.CurrentBeh = m_treatments.currentText();
     // Columns 0 to 9 whatever the chair count: with fewer chairs the doctor and hidden columns too.
     for (int i = 0; i < m_state.MaxChairs; ++i)
-        m_window.SSDay1(i)->setToolTip(QLatin1Char(' ') + m_state.CurrentBeh + QLatin1Char(' '));
+        m_columns.at(i)->setToolTip(QLatin1Char(' ') + m_state.CurrentBeh + QLatin1Char(' '));
 }
 
 void EditingControls::cmdZeit_Click()
 {
     runStep([this] {
-        DayView* first = m_window.SSDay1(0);
+        DayView* first = m_columns.at(0);
         if (first->firstRow() != 0)
             first->setFirstRow(0);
         else // halves go to the even neighbour: 45 rows give 22
@@ -58,6 +57,6 @@ void EditingControls::SSDay1_FirstRowChange(int, int row)
     // Setting a column to the row it shows raises no event, so this ends after one pass.
     runStep([&] {
         for (int i = 0; i <= m_state.ChairCount; ++i)
-            m_window.SSDay1(i)->setFirstRow(row);
+            m_columns.at(i)->setFirstRow(row);
     });
 }

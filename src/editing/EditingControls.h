@@ -1,8 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 
-class frmLunaris;
+class DayView;
 class QComboBox;
 class QPushButton;
 struct AppServices;
@@ -13,8 +14,9 @@ struct LunarisState;
 class EditingControls : public QObject {
     Q_OBJECT
 public:
-    EditingControls(frmLunaris& window, QComboBox& treatments, QPushButton& amPm, LunarisState& state,
-                    AppServices& services);
+    // columns: all eleven day views of the window, chairs first.
+    EditingControls(QObject* parent, QList<DayView*> columns, QComboBox& treatments, QPushButton& amPm,
+                    LunarisState& state, AppServices& services);
 
     // Reads the treatment codes into the list again, keeping the chosen one.
     void refreshTreatments();
@@ -23,7 +25,7 @@ public:
     void SSDay1_FirstRowChange(int index, int row);
 
 private:
-    frmLunaris& m_window;
+    QList<DayView*> m_columns;
     QComboBox& m_treatments;
     LunarisState& m_state;
     AppServices& m_services;

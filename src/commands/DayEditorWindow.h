@@ -1,0 +1,20 @@
+#pragma once
+
+class QWidget;
+
+// What the ideal-day commands need of the window that holds the open day: loading, saving and
+// switching the editor on. The main window implements it, so the commands do not depend on it.
+class DayEditorWindow {
+public:
+    virtual ~DayEditorWindow() = default;
+
+    // The window the commands' dialogs and message boxes belong to; its caption names the day.
+    virtual QWidget* editorWindow() = 0;
+    // Draws the day named CurrentIdealtag, with no history of edits.
+    virtual void Termin_load() = 0;
+    // False when there was something to save and it was not saved.
+    virtual bool Speichern() = 0;
+    virtual void switchOn(bool deleteEnabled) = 0;
+    // True when the database may be written now; otherwise the reason was shown.
+    virtual bool databaseWritable() = 0;
+};

@@ -1,0 +1,75 @@
+#include "editing/BlockEdits.h"
+
+#include "editing/OpenDay.h"
+
+namespace {
+// The menu shows the step's text after "Rückgängig: "; an ampersand in a code is no access key.
+QString stepText(const QString& code, const QString& preposition, const QString& chair, const QString& time,
+                 const QString& verb = QString())
+{
+    QString text = code + QLatin1Char(' ') + preposition + QLatin1Char(' ') + chair + QStringLiteral(" um ") + time;
+    if (!verb.isEmpty())
+        text += QLatin1Char(' ') + verb;
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+} // namespace
+
+PlaceBlockEdit::PlaceBlockEdit(OpenDay& day, int chair, const DayBlock& block, const QString& text)
+    : m_day(day), m_chair(chair), m_block(block)
+{
+    setText(text.isEmpty()
+                ? stepText(block.text, QStringLiteral("in"), day.column(chair).caption(), block.startTime.trimmed())
+                : text);
+}
+
+void PlaceBlockEdit::redo()
+{
+    m_index = m_day.column(m_chair).count();
+    m_day.insertBlock(m_chair, m_index, m_block);
+}
+
+void PlaceBlockEdit::undo()
+{
+    m_day.takeBlock(m_chair, m_index);
+}
+
+RemoveBlockEdit::RemoveBlockEdit(OpenDay& day, int chair, int index)
+    : m_day(day), m_chair(chair), m_index(index), m_block(day.column(chair).item(index))
+{
+    setText(stepText(m_block.text, QStringLiteral("in"), day.column(chair).caption(), m_block.startTime.trimmed(),
+                     QStringLiteral("entfernt")));
+}
+
+void RemoveBlockEdit::redo()
+{
+    m_block = m_day.takeBlock(m_chair, m_index);
+}
+
+void RemoveBlockEdit::undo()
+{
+    m_day.insertBlock(m_chair, m_index, m_block);
+}
+
+MoveBlockEdit::MoveBlockEdit(OpenDay& day, int from, int index, int to, const QString& start, const QString& end)
+    : m_day(day), m_from(from), m_index(index), m_to(to), m_start(start), m_end(end),
+      m_former(day.column(from).item(index))
+{
+    setText(
+        stepText(m_former.text, QStringLiteral("nach"), day.column(to).caption(), start, QStringLiteral("verschoben")));
+}
+
+void MoveBlockEdit::redo()
+{
+    m_former = m_day.takeBlock(m_from, m_index);
+    DayBlock moved = m_former;
+    moved.startTime = m_start;
+    moved.endTime = m_end;
+    m_placedAt = m_day.column(m_to).count();
+    m_day.insertBlock(m_to, m_placedAt, moved);
+}
+
+void MoveBlockEdit::undo()
+{
+    m_day.takeBlock(m_to, m_placedAt);
+    m_day.insertBlock(m_from, m_index, m_former);
+}

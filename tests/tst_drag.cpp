@@ -1,0 +1,156 @@
+#include "MainWindowFixture.h"
+#include "TestMain.h"
+#include "dayview/DayView.h"
+
+#include <QLineEdit>
+
+namespace {
+// Three chairs from 08:00 to 23:50 in 10-minute rows; chair 1 holds KONT at 08:00, chair 2 KONT at
+// 09:00, chair 1 LANG at 22:00.
+struct Editor : MainWindowFixture {
+    Editor() : MainWindowFixture(3, QSize(1000, 700))
+    {
+        ctx.tempSettings.write("Kavemo", "Praxis", "ZuZeit", "23:50");
+        ctx.tempDatabase.addTreatment("KONT", 30, 0, 10, 0, 0, 20);
+        ctx.tempDatabase.addTreatment("LANG", 90, 0, 0, 0, 0, 100);
+        start();
+        newDay();
+        choose("KONT");
+        click(0, "08:00");
+        click(1, "09:00");
+        choose("LANG");
+        click(0, "22:00");
+        window->SSDay1(0)->setFirstRow(0);
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    }
+    QStringList picture() const
+    {
+        QStringList all;
+        for (int c = 0; c <= 3; ++c)
+            all.append(QString::number(c) + ": " + onScreen(c).join(", "));
+        all.append("Honorar " + window->findChild<QLineEdit*>("txtHon")->text());
+        return all;
+    }
+};
+} // namespace
+
+class TestDrag : public QObject {
+    Q_OBJECT
+private slots:
+    void dragAndDrop_data();
+    void dragAndDrop();
+};
+
+void TestDrag::dragAndDrop_data()
+{
+    QTest::addColumn<QString>("from");   // time in chair 1
+    QTest::addColumn<int>("toColumn");   // column under the block's top edge at the drop
+    QTest::addColumn<QString>("to");     // row under the block's top edge
+    QTest::addColumn<bool>("ctrl");      // copy
+    QTest::addColumn<QString>("how");    // "drop" or "esc"
+    QTest::addColumn<QString>("chair1"); // chair 1 afterwards; the others follow from it
+    QTest::addColumn<QString>("chair2");
+    QTest::addColumn<QString>("outcome"); // step in the menu, "refused" (message) or "nothing"
+    QTest::newRow("move to another chair and row") << "08:10" << 2 << "10:00" << false << "drop"
+                                                   << "22:00-23:30 LANG"
+                                                   << "09:00-09:30 KONT"
+                                                   << "KONT nach Stuhl 3 um 10:00 verschoben";
+    QTest::newRow("move down its own chair, over its old place") << "08:20" << 0 << "08:20" << false << "drop"
+                                                                 << "22:00-23:30 LANG, 08:20-08:50 KONT"
+                                                                 << "09:00-09:30 KONT"
+                                                                 << "KONT nach Stuhl 1 um 08:20 verschoben";
+    QTest::newRow("copy with Ctrl") << "08:00" << 1 << "08:30" << true << "drop"
+                                    << "08:00-08:30 KONT, 22:00-23:30 LANG"
+                                    << "09:00-09:30 KONT, 08:30-09:00 KONT"
+                                    << "KONT nach Stuhl 2 um 08:30 kopiert";
+    QTest::newRow("overlap refused") << "08:00" << 1 << "08:40" << false << "drop"
+                                     << "08:00-08:30 KONT, 22:00-23:30 LANG"
+                                     << "09:00-09:30 KONT"
+                                     << "refused";
+    QTest::newRow("copy over itself refused") << "08:00" << 0 << "08:10" << true << "drop"
+                                              << "08:00-08:30 KONT, 22:00-23:30 LANG"
+                                              << "09:00-09:30 KONT"
+                                              << "refused";
+    QTest::newRow("past midnight refused") << "22:30" << 2 << "23:00" << false << "drop"
+                                           << "08:00-08:30 KONT, 22:00-23:30 LANG"
+                                           << "09:00-09:30 KONT"
+                                           << "refused";
+    QTest::newRow("onto the doctor column") << "08:00" << 3 << "10:00" << false << "drop"
+                                            << "08:00-08:30 KONT, 22:00-23:30 LANG"
+                                            << "09:00-09:30 KONT"
+                                            << "nothing";
+    QTest::newRow("cancelled with Esc") << "08:00" << 2 << "10:00" << false << "esc"
+                                        << "08:00-08:30 KONT, 22:00-23:30 LANG"
+                                        << "09:00-09:30 KONT"
+                                        << "nothing";
+}
+
+void TestDrag::dragAndDrop()
+{
+    QFETCH(QString, from);
+    QFETCH(int, toColumn);
+    QFETCH(QString, to);
+    QFETCH(bool, ctrl);
+    QFETCH(QString, how);
+    QFETCH(QString, chair1);
+    QFETCH(QString, chair2);
+    QFETCH(QString, outcome);
+    Editor e;
+    const QStringList before = e.picture();
+    const QString stepBefore = e.action("mnuEditUndo")->text();
+    DayView* source = e.window->SSDay1(0);
+    DayView* target = e.window->SSDay1(toColumn);
+    QString blockStart;
+    for (const DayBlock& b : source->model().blocks())
+        if (b.startTime <= from && from < b.endTime)
+            blockStart = b.startTime;
+    source->setFirstRow(std::min(source->rowOfTime(blockStart), target->rowOfTime(to)));
+
+    // Pressed inside the block, some rows below its top: the top edge decides where it lands.
+    const QPoint press = source->pointOfRow(source->rowOfTime(from));
+    const int below = press.y() - source->pointOfRow(source->rowOfTime(blockStart)).y();
+    const QPoint drop =
+        source->mapFromGlobal(target->mapToGlobal(target->pointOfRow(target->rowOfTime(to)) + QPoint(0, below + 1)));
+    const Qt::KeyboardModifiers modifiers = ctrl ? Qt::ControlModifier : Qt::NoModifier;
+    QTest::mousePress(source, Qt::LeftButton, modifiers, press);
+    QTest::mouseMove(source, press + QPoint(0, 1)); // not yet a drag
+    QVERIFY(!target->hasDropOutline());
+    QTest::mouseMove(source, drop);
+    QCOMPARE(target->hasDropOutline(), toColumn != 3); // outlined in a chair, never in the doctor column
+    if (how == "esc") {
+        QCOMPARE(QApplication::focusWidget(), source); // the press gave the column the focus
+        QTest::keyClick(source, Qt::Key_Escape);
+        QVERIFY(!target->hasDropOutline());
+    } else if (outcome == "refused") {
+        e.ctx.messages.answer(QMessageBox::Ok);
+    }
+    QTest::mouseRelease(source, Qt::LeftButton, modifiers, drop);
+    QVERIFY(!target->hasDropOutline());
+
+    QCOMPARE(e.onScreen(0).join(", "), chair1);
+    QCOMPARE(e.onScreen(1).join(", "), chair2);
+    if (outcome == "refused") {
+        e.expectBox("Termine überlappen!", "Lunaris", QMessageBox::NoIcon);
+        QCOMPARE(e.picture(), before);
+    } else if (outcome == "nothing") {
+        QVERIFY(e.ctx.messages.shown().isEmpty()); // a drag is no click: no information box
+        QCOMPARE(e.picture(), before);
+    } else {
+        // One step on the history: undo restores blocks, doctor column and fee.
+        QCOMPARE(e.action("mnuEditUndo")->text(), "&Rückgängig: " + outcome);
+        QVERIFY(e.picture() != before);
+        e.action("mnuEditUndo")->trigger();
+        QCOMPARE(e.picture(), before);
+    }
+    QCOMPARE(e.action("mnuEditUndo")->text(), stepBefore);
+
+    // A press and release without movement is still the click on the block.
+    e.ctx.messages.answer(QMessageBox::Ok);
+    e.click(0, "08:00");
+    e.expectBox("KONT dauert 30 min.\rAnzahl = 2", "Info", QMessageBox::Information);
+    e.expectNothingPending();
+}
+
+LUNARIS_TEST_MAIN(TestDrag)
+#include "tst_drag.moc"

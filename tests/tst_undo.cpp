@@ -1,0 +1,156 @@
+#include "MainWindowFixture.h"
+#include "NameDialogs.h"
+#include "TestMain.h"
+#include "dayview/DayView.h"
+
+#include <QLineEdit>
+#include <QMenu>
+
+namespace {
+// Three chairs, KONT (30 min, doctor 0+10, fee 20) and LANG (90 min, fee 100); a new day open.
+struct Editor : MainWindowFixture {
+    Editor() : MainWindowFixture(3, QSize(1000, 700))
+    {
+        ctx.tempDatabase.addTreatment("KONT", 30, 0, 10, 0, 0, 20);
+        ctx.tempDatabase.addTreatment("LANG", 90, 0, 0, 0, 0, 100);
+        start();
+        newDay();
+    }
+    // Everything an edit changes: the chairs' blocks, the doctor column, the fee and `Modified`.
+    QStringList picture() const
+    {
+        QStringList all;
+        for (int c = 0; c <= 3; ++c)
+            all.append(QString::number(c) + ": " + onScreen(c).join(", "));
+        all.append("Honorar " + window->findChild<QLineEdit*>("txtHon")->text());
+        all.append(ctx.state.Modified ? "geändert" : "ungeändert");
+        return all;
+    }
+    // Keys typed into the window, which is active again after a dialog has closed.
+    void keys(const QString& sequence)
+    {
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTest::keySequence(window.get(), QKeySequence(sequence));
+    }
+    QString undoText() const { return action("mnuEditUndo")->text(); }
+    QString redoText() const { return action("mnuEditRedo")->text(); }
+};
+} // namespace
+
+class TestUndo : public QObject {
+    Q_OBJECT
+private slots:
+    void undoAndRedoOfEachStep_data();
+    void undoAndRedoOfEachStep();
+    void historyAndTheSavedState();
+};
+
+void TestUndo::undoAndRedoOfEachStep_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("step"); // as the menu names it
+    QTest::newRow("placing") << "place"
+                             << "KONT in Stuhl 2 um 08:10";
+    QTest::newRow("removing") << "remove"
+                              << "KONT in Stuhl 1 um 08:00 entfernt";
+}
+
+void TestUndo::undoAndRedoOfEachStep()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, step);
+    Editor e;
+    QCOMPARE(e.undoText(), QString("&Rückgängig"));
+    QVERIFY(!e.action("mnuEditUndo")->isEnabled());
+    e.choose("KONT");
+    e.click(0, "08:00");
+    e.click(2, "09:00");
+    e.ctx.modals.handleNext(saveAs("Montag"));
+    e.action("mnuFileSave")->trigger();
+    const QStringList before = e.picture();
+    QCOMPARE(before.last(), QString("ungeändert"));
+
+    if (kind == "place")
+        e.click(1, "08:10", Qt::LeftButton);
+    else
+        e.click(0, "08:00", Qt::RightButton);
+    const QStringList after = e.picture();
+    QVERIFY(after != before);
+    QCOMPARE(after.last(), QString("geändert"));
+    QCOMPARE(e.undoText(), "&Rückgängig: " + step);
+    QCOMPARE(e.toolButton("Undo")->toolTip(), "Rückgängig: " + step);
+
+    e.keys("Ctrl+Z");
+    QCOMPARE(e.picture(), before); // blocks, doctor column, fee and the saved state
+    QCOMPARE(e.redoText(), "&Wiederherstellen: " + step);
+    QCOMPARE(e.undoText(), QString("&Rückgängig: KONT in Stuhl 3 um 09:00"));
+    e.keys("Ctrl+Y");
+    QCOMPARE(e.picture(), after);
+    e.toolButton("Undo")->trigger();
+    QCOMPARE(e.picture(), before);
+    e.keys("Ctrl+Shift+Z");
+    QCOMPARE(e.picture(), after);
+    e.toolButton("Redo")->trigger(); // nothing left to redo
+    QCOMPARE(e.picture(), after);
+    QVERIFY(!e.toolButton("Redo")->isEnabled());
+
+    // Back before the save: modified again, and the close asks.
+    e.keys("Ctrl+Z");
+    e.keys("Ctrl+Z");
+    QCOMPARE(e.onScreen(2), QStringList());
+    QVERIFY(e.ctx.state.Modified);
+    QVERIFY(e.ctx.messages.shown().isEmpty());
+}
+
+void TestUndo::historyAndTheSavedState()
+{
+    Editor e;
+    e.choose("LANG");
+    e.click(2, "10:00");
+    QVERIFY(e.action("mnuEditUndo")->isEnabled());
+
+    // Save keeps the history; undoing past the save marks the day modified, so New asks.
+    e.ctx.modals.handleNext(saveAs("Dienstag"));
+    e.action("mnuFileSave")->trigger();
+    QVERIFY(e.action("mnuEditUndo")->isEnabled());
+    e.action("mnuEditUndo")->trigger();
+    QVERIFY(e.ctx.state.Modified);
+    e.action("mnuEditRedo")->trigger();
+    QVERIFY(!e.ctx.state.Modified);
+    e.newDay(); // no question: back at the saved state
+    QVERIFY(e.ctx.messages.shown().isEmpty());
+    QVERIFY(!e.action("mnuEditUndo")->isEnabled());
+    QCOMPARE(e.undoText(), QString("&Rückgängig"));
+
+    // Open clears the history too; the refused placement left no step.
+    e.click(0, "08:30");
+    e.ctx.messages.answer(QMessageBox::Ok);
+    e.click(0, "08:00");
+    e.expectBox("Termine überlappen!", "Lunaris", QMessageBox::NoIcon);
+    QCOMPARE(e.undoText(), QString("&Rückgängig: LANG in Stuhl 1 um 08:30"));
+    e.ctx.messages.answer(QMessageBox::No);
+    e.ctx.modals.handleNext(openName("Dienstag"));
+    e.action("mnuFileOpen")->trigger();
+    e.expectBox("Möchten Sie Speichern?", "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    QVERIFY(!e.action("mnuEditUndo")->isEnabled());
+    QCOMPARE(e.onScreen(2), QStringList{"10:00-11:30 LANG"});
+    // The declined edits still count as modified (the load does not change that); no step leads
+    // back to a saved state.
+    QVERIFY(e.ctx.state.Modified);
+
+    // Delete clears it as well.
+    e.click(2, "10:00", Qt::RightButton);
+    QVERIFY(e.action("mnuEditUndo")->isEnabled());
+    e.ctx.messages.answer(QMessageBox::Yes);
+    e.action("mnuFileDelete")->trigger();
+    e.expectBox("Möchten Sie den Dienstag löschen?", "Idealtag löschen", QMessageBox::Question,
+                QMessageBox::Yes | QMessageBox::No);
+    QVERIFY(!e.action("mnuEditUndo")->isEnabled());
+    QVERIFY(!e.ctx.state.Modified);
+    QCOMPARE(e.onScreen(2), QStringList());
+    e.expectNothingPending();
+}
+
+LUNARIS_TEST_MAIN(TestUndo)
+#include "tst_undo.moc"
