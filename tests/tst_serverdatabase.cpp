@@ -7,6 +7,7 @@
 
 #include <QTemporaryDir>
 
+#include "BigDay.h"
 #include "MainWindowFixture.h"
 #include "ScriptedMessages.h"
 #include "ScriptedModalRunner.h"
@@ -46,6 +47,65 @@ QStringList chairs(const Database& db)
         names.append(q.value(0).toString());
     return names;
 }
+
+// What the server receives when a window opens, rebuilds and saves a day of this many blocks (ten chairs,
+// 10-minute blocks from 08:00 on, chair after chair).
+struct DayStatements {
+    QStringList open, rebuild, save;
+};
+
+void statementsForDay(int blocks, DayStatements& received)
+{
+    const QString name = QStringLiteral("tag%1").arg(blocks);
+    TestServer::createDatabase(name);
+    ServerAddress address = TestServer::tcpAddress(name);
+    address.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
+    Database db(address);
+    for (int chair = 1; chair <= 10; ++chair)
+        db.run("INSERT INTO Stuhl (STUHL) VALUES (?)", {QStringLiteral("Stuhl %1").arg(chair)});
+    db.run("INSERT INTO Behand (BEH, DAUER, DR_START, DR_DAUER) VALUES (?, ?, ?, ?)", {"ALT", 10, 0, 5});
+    const QList<BigDayBlock> chairDay = bigDayBlocks(0);
+    QList<TemplateRow> rows;
+    for (int i = 0; i < blocks; ++i) {
+        const BigDayBlock& block = chairDay[i % chairDay.size()];
+        rows.append({QStringLiteral("Stuhl %1").arg(i / chairDay.size() + 1), block.code, block.start, block.end});
+    }
+    IdealDayStore(db).replaceDay("Großer Tag", rows);
+
+    TempSettings tempSettings;
+    SettingsStore settings;
+    ScriptedMessages messages;
+    ScriptedModalRunner modals;
+    AppServices services{db, settings, messages, modals};
+    LunarisState state;
+    frmLunaris window(state, services);
+    QVERIFY(window.Form_Load(1024));
+    state.DayOpen = true;
+    state.CurrentIdealtag = "Großer Tag";
+    const qint64 pid = TestServer::backendPid(db.connection());
+    {
+        const TestServer::StatementLog log;
+        window.Termin_load();
+        received.open = log.statementsOf(pid);
+    }
+    int onScreen = 0;
+    for (int i = 0; i < state.ChairCount; ++i)
+        onScreen += window.SSDay1(i)->count();
+    QCOMPARE(onScreen, blocks);
+    {
+        const TestServer::StatementLog log;
+        window.DR_Load();
+        received.rebuild = log.statementsOf(pid);
+    }
+    state.Modified = true;
+    {
+        const TestServer::StatementLog log;
+        QVERIFY(window.Speichern());
+        received.save = log.statementsOf(pid);
+    }
+    QCOMPARE(IdealDayStore(db).blocksOfDay("Großer Tag").size(), blocks);
+    QCOMPARE(messages.shown().size(), 0);
+}
 } // namespace
 
 // The practice database on a PostgreSQL server: opening, refusing, errors in German, and a server
@@ -63,6 +123,7 @@ private slots:
     void programStartsOnTheServer();
     void masterDataEditorsOnTheServer();
     void saveFailsWhileTheServerIsAwayAndWorksAfter();
+    void statementsDoNotGrowWithTheDay();
 };
 
 void TestServerDatabase::init()
@@ -304,6 +365,28 @@ void TestServerDatabase::saveFailsWhileTheServerIsAwayAndWorksAfter()
     QVERIFY(window.Speichern()); // no restart of the program
     QVERIFY(!state.Modified);
     QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), 1);
+}
+
+void TestServerDatabase::statementsDoNotGrowWithTheDay()
+{
+    // Across a practice network every statement is a round trip: the largest day costs no more of them
+    // than a small one.
+    DayStatements small, largest;
+    statementsForDay(6, small);
+    QVERIFY(!QTest::currentTestFailed());
+    statementsForDay(600, largest);
+    QVERIFY(!QTest::currentTestFailed());
+    const auto compareCounts = [](const QStringList& a, const QStringList& b, const char* what) {
+        QVERIFY2(!a.isEmpty(), what); // the log is read
+        QVERIFY2(a.size() == b.size(), qPrintable(QStringLiteral("%1: %2 statements for 6 blocks, %3 for 600:\n%4")
+                                                      .arg(what)
+                                                      .arg(a.size())
+                                                      .arg(b.size())
+                                                      .arg(b.join('\n').left(4000))));
+    };
+    compareCounts(small.open, largest.open, "open");
+    compareCounts(small.rebuild, largest.rebuild, "DR_Load");
+    compareCounts(small.save, largest.save, "save");
 }
 
 LUNARIS_TEST_MAIN(TestServerDatabase)

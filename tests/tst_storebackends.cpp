@@ -11,9 +11,13 @@
 #include "dayview/DayView.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
+#include "store/PasswordFile.h"
 #include "store/ServerConnection.h"
 #include "store/Tables.h"
 
+#include <QDir>
+#include <QProcess>
+#include <QSettings>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -73,6 +77,74 @@ QString failureOf(const std::function<void()>& action)
     return {};
 }
 
+// A workstation of its own (home, settings, runtime folder, password file): the helper program with the
+// real main window, on the backend's database, driven line by line.
+class Workstation {
+public:
+    Workstation(const Backend& backend, const QString& name)
+    {
+        for (const char* folder : {"home", "config/Kavemo", "runtime"})
+            QDir(m_root.path()).mkpath(name + '/' + folder);
+        const QString root = m_root.filePath(name);
+        QFile::setPermissions(root + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", root + "/home");
+        env.insert("XDG_CONFIG_HOME", root + "/config");
+        env.insert("XDG_RUNTIME_DIR", root + "/runtime");
+        if (backend.db->isServer()) {
+            // Over the network, with the password in this workstation's own password file.
+            const ServerAddress server = TestServer::tcpAddress("kavemo");
+            QSettings(root + "/config/Kavemo/Lunaris.conf", QSettings::IniFormat)
+                .setValue("Datenbank/Verbindung", server.uri());
+            PasswordFile(root + "/home/.pgpass")
+                .store(server.host, server.port, server.database, server.user, TestServer::password());
+            env.insert("PGPASSFILE", root + "/home/.pgpass");
+        }
+        m_process.setProcessEnvironment(env);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(WORKSTATION_HELPER, {backend.dir.filePath("Kavemo.mdb")});
+    }
+    ~Workstation()
+    {
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(10000))
+            m_process.kill();
+        m_process.waitForFinished();
+    }
+    // Sends the command; the message boxes it showed, and its last line "FERTIG<tab>Modified<tab>blocks".
+    QStringList command(const QString& line)
+    {
+        m_process.write((line + '\n').toUtf8());
+        QStringList lines;
+        while (lines.isEmpty() || !lines.last().startsWith("FERTIG")) {
+            if (!m_process.canReadLine() && !m_process.waitForReadyRead(30000)) {
+                lines.append(QStringLiteral("keine Antwort auf „%1“").arg(line));
+                break;
+            }
+            while (m_process.canReadLine())
+                lines.append(QString::fromUtf8(m_process.readLine()).chopped(1));
+        }
+        return lines;
+    }
+
+private:
+    QTemporaryDir m_root;
+    QProcess m_process;
+};
+
+// A message box as the helper prints it.
+QString boxLine(const QString& title, QMessageBox::Icon icon, QMessageBox::StandardButtons buttons,
+                QMessageBox::StandardButton defaultButton, const QString& text)
+{
+    return QStringList{"MELDUNG",
+                       title,
+                       QString::number(int(icon)),
+                       QString::number(int(buttons)),
+                       QString::number(int(defaultButton)),
+                       text}
+        .join('\t');
+}
+
 void addBackendRows()
 {
     QTest::addColumn<QString>("backend");
@@ -90,6 +162,8 @@ private slots:
     void tablesInStoredOrder();
     void saveAndDeleteWithOddNames_data();
     void saveAndDeleteWithOddNames();
+    void saveBeyondOneStatement_data() { addBackendRows(); }
+    void saveBeyondOneStatement();
     void badContentsRefused_data();
     void badContentsRefused();
     void saveFailsWhileAnotherWriterHoldsTheLock_data() { addBackendRows(); }
@@ -98,6 +172,8 @@ private slots:
     void saveAsksWhenTheDayChangedElsewhere();
     void windowAsksBeforeOverwriting_data() { addBackendRows(); }
     void windowAsksBeforeOverwriting();
+    void twoWorkstationsSaveTheSameDay_data() { addBackendRows(); }
+    void twoWorkstationsSaveTheSameDay();
 };
 
 void TestStoreBackends::init()
@@ -169,6 +245,30 @@ void TestStoreBackends::saveAndDeleteWithOddNames()
     store.deleteDay(day);
     QCOMPARE(b.stored(day), QStringList());
     QVERIFY(!IdealtagTable(*b.db).contains(day));
+    QCOMPARE(b.stored("Anderer Tag"), QStringList({"Stuhl 1|KONT|08:00|08:20"}));
+}
+
+void TestStoreBackends::saveBeyondOneStatement()
+{
+    // More rows than one statement can bind values for: the save is split, the rows stay in their
+    // order, and the next save removes every one of them.
+    QFETCH(QString, backend);
+    Backend b(backend);
+    const IdealDayStore store(*b.db);
+    store.replaceDay("Anderer Tag", {{"Stuhl 1", "KONT", "08:00", "08:20"}});
+    const int count = b.db->maxBoundValues() + 1;
+    QList<TemplateRow> rows;
+    QStringList expected;
+    for (int i = 0; i < count; ++i) {
+        const QString chair = QStringLiteral("Stuhl %1").arg(i);
+        rows.append({chair, "KONT", "08:00", "08:10"});
+        expected.append(chair + "|KONT|08:00|08:10");
+    }
+    const RowsOnScreen written = store.replaceDay("Montag", rows);
+    QCOMPARE(written.rowIds.size(), count);
+    QCOMPARE(b.stored("Montag"), expected);
+    store.replaceDay("Montag", {{"Stuhl 2", "BÜ", "09:00", "09:30"}}, written);
+    QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 2|BÜ|09:00|09:30"}));
     QCOMPARE(b.stored("Anderer Tag"), QStringList({"Stuhl 1|KONT|08:00|08:20"}));
 }
 
@@ -319,6 +419,42 @@ void TestStoreBackends::windowAsksBeforeOverwriting()
     QVERIFY(window.Speichern());
     QCOMPARE(messages.shown().size(), 2);
     QCOMPARE(b.stored("Montag").size(), 3);
+}
+
+void TestStoreBackends::twoWorkstationsSaveTheSameDay()
+{
+    QFETCH(QString, backend);
+    Backend b(backend);
+    for (const char* chair : {"Stuhl 1", "Stuhl 2"})
+        b.db->run("INSERT INTO Stuhl (STUHL) VALUES (?)", {chair});
+    b.db->run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 20});
+    IdealDayStore(*b.db).replaceDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:20"}});
+    Workstation first(b, "empfang");
+    Workstation second(b, "behandlung");
+    QCOMPARE(first.command("oeffnen Montag"), QStringList({"FERTIG\t0\t1"}));
+    QCOMPARE(second.command("oeffnen Montag"), QStringList({"FERTIG\t0\t1"}));
+
+    first.command("block 0 09:00 09:20 KONT");
+    QCOMPARE(first.command("speichern"), QStringList({"FERTIG\t0\t2"})); // nobody saved in between
+    const QStringList firstRows = {"Stuhl 1|KONT|08:00|08:20", "Stuhl 1|KONT|09:00|09:20"};
+    QCOMPARE(b.stored("Montag"), firstRows);
+
+    second.command("block 1 10:00 10:20 KONT");
+    const QString question =
+        boxLine("Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+                "Der Idealtag „Montag“ wurde inzwischen an einem anderen Arbeitsplatz geändert.\r"
+                "Möchten Sie ihn trotzdem überschreiben?");
+    // Nein: nothing written, the edits stay unsaved.
+    QCOMPARE(second.command("speichern nein"), QStringList({question, "FERTIG\t1\t2"}));
+    QCOMPARE(b.stored("Montag"), firstRows);
+    // Ja: the second workstation's day replaces the first one's.
+    QCOMPARE(second.command("speichern ja"), QStringList({question, "FERTIG\t0\t2"}));
+    QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 1|KONT|08:00|08:20", "Stuhl 2|KONT|10:00|10:20"}));
+
+    // Now the first workstation's view is the stale one.
+    first.command("block 0 11:00 11:20 KONT");
+    QCOMPARE(first.command("speichern nein"), QStringList({question, "FERTIG\t1\t3"}));
+    QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 1|KONT|08:00|08:20", "Stuhl 2|KONT|10:00|10:20"}));
 }
 
 LUNARIS_TEST_MAIN(TestStoreBackends)

@@ -60,6 +60,9 @@ public:
     // A statement that may write waits for awaitWritable() first.
     QSqlQuery run(const QString& sql, const QVariantList& values = {}) const;
 
+    // How many values the store binds in one statement: the server's limit there, few in the file.
+    int maxBoundValues() const;
+
     // The background check of the whole file; null for a file this program has just created.
     IntegrityCheck* integrityCheck() const { return m_check.get(); }
     // Waits until the file may be written: the check of the whole file has passed. Throws LunarisError

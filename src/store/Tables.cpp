@@ -177,6 +177,54 @@ bool sameStoredRows(const QList<StoredBlock>& a, const QList<StoredBlock>& b)
     }
     return true;
 }
+
+// "?, ?, ?" for count values, or count / perRow groups "(?, ?), (?, ?)".
+QString placeholders(qsizetype count, int perRow = 1)
+{
+    const QString group =
+        perRow == 1 ? QStringLiteral("?")
+                    : QLatin1Char('(') + QStringList(perRow, QStringLiteral("?")).join(", ") + QLatin1Char(')');
+    return QStringList(count / perRow, group).join(QStringLiteral(", "));
+}
+
+// A server is usually across the network, where every statement costs a round trip: rows go in as
+// many at a time as Database::maxBoundValues allows, so on the server a save of the largest day sends
+// as many statements as one of a small day.
+void removeRows(const Database& db, const QString& day, const QList<qint64>& rowIds)
+{
+    const qsizetype perStatement = db.maxBoundValues() - 1; // one value is the day
+    for (qsizetype first = 0; first < rowIds.size(); first += perStatement) {
+        const QList<qint64> chunk = rowIds.mid(first, perStatement);
+        QVariantList values{day};
+        for (const qint64 rowId : chunk)
+            values.append(rowId);
+        db.run(
+            QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ? AND rowid IN (%1)").arg(placeholders(chunk.size())),
+            values);
+    }
+}
+
+// Inserts the rows in their order (which is the order they come back in) and returns their identities.
+QSet<qint64> insertRows(const Database& db, const QString& day, const QList<TemplateRow>& rows)
+{
+    constexpr int ValuesPerRow = 5;
+    const qsizetype perStatement = db.maxBoundValues() / ValuesPerRow;
+    QSet<qint64> rowIds;
+    for (qsizetype first = 0; first < rows.size(); first += perStatement) {
+        const QList<TemplateRow> chunk = rows.mid(first, perStatement);
+        QVariantList values;
+        values.reserve(chunk.size() * ValuesPerRow);
+        for (const TemplateRow& row : chunk)
+            values << day << row.chair << row.code << row.startTime << row.endTime;
+        QSqlQuery insert = db.run(QStringLiteral("INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) "
+                                                 "VALUES %1 RETURNING rowid")
+                                      .arg(placeholders(values.size(), ValuesPerRow)),
+                                  values);
+        while (readNext(insert))
+            rowIds.insert(insert.value(0).toLongLong());
+    }
+    return rowIds;
+}
 } // namespace
 
 RowsOnScreen IdealDayStore::replaceDay(const QString& day, const QList<TemplateRow>& rows,
@@ -209,33 +257,11 @@ std::optional<RowsOnScreen> IdealDayStore::saveDay(const QString& day, const QLi
                     replaced.remove(block.rowId);
             }
         }
-        if (sameDay) {
-            QSqlQuery remove(m_db.connection());
-            if (!remove.prepare(m_db.sql(QStringLiteral("DELETE FROM Template WHERE rowid = ? AND IDEALTAG = ?"))))
-                throw databaseFailure(remove.lastError());
-            for (const qint64 rowId : replaced) {
-                remove.addBindValue(rowId);
-                remove.addBindValue(day);
-                if (!remove.exec())
-                    throw databaseFailure(remove.lastError());
-            }
-        } else {
+        if (sameDay)
+            removeRows(m_db, day, QList<qint64>(replaced.cbegin(), replaced.cend()));
+        else
             m_db.run(QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ?"), {day});
-        }
-        QSqlQuery insert(m_db.connection());
-        if (!insert.prepare(m_db.sql(QStringLiteral("INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) "
-                                                    "VALUES (?, ?, ?, ?, ?) RETURNING rowid"))))
-            throw databaseFailure(insert.lastError());
-        for (const TemplateRow& row : rows) {
-            insert.addBindValue(day);
-            insert.addBindValue(row.chair);
-            insert.addBindValue(row.code);
-            insert.addBindValue(row.startTime);
-            insert.addBindValue(row.endTime);
-            if (!insert.exec() || !insert.next())
-                throw databaseFailure(insert.lastError());
-            written.rowIds.insert(insert.value(0).toLongLong());
-        }
+        written.rowIds = insertRows(m_db, day, rows);
         m_db.run(QStringLiteral("INSERT INTO Idealtag (IDEALTAG) SELECT ? WHERE NOT EXISTS "
                                 "(SELECT 1 FROM Idealtag WHERE IDEALTAG = ?)"),
                  {day, day});

@@ -2,6 +2,8 @@
 
 #include "store/ServerConnection.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlQuery>
 #include <QtTest>
@@ -85,4 +87,40 @@ void TestServer::crash()
 void TestServer::restart()
 {
     serverControl(QStringLiteral("start"));
+}
+
+namespace {
+QString logPath()
+{
+    return qEnvironmentVariable("LUNARIS_PG_LOG");
+}
+} // namespace
+
+TestServer::StatementLog::StatementLog() : m_start(QFileInfo(logPath()).size()) {}
+
+QStringList TestServer::StatementLog::statementsOf(qint64 backendPid) const
+{
+    QFile log(logPath());
+    if (!log.open(QIODevice::ReadOnly) || !log.seek(m_start))
+        qFatal("test server: cannot read the statement log %s", qPrintable(logPath()));
+    // Lines look like "2026-12-07 17:30:00.123 UTC [4711] LOG:  statement: SELECT ..." (or "execute <name>: ...").
+    const QString marker = QStringLiteral("[%1] LOG:  ").arg(backendPid);
+    QStringList statements;
+    for (const QString& line : QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'))) {
+        const qsizetype at = line.indexOf(marker);
+        if (at < 0)
+            continue;
+        const QString message = line.mid(at + marker.size());
+        if (message.startsWith(QLatin1String("statement: ")) || message.startsWith(QLatin1String("execute ")))
+            statements.append(message);
+    }
+    return statements;
+}
+
+qint64 TestServer::backendPid(const QSqlDatabase& connection)
+{
+    QSqlQuery query(connection);
+    if (!query.exec(QStringLiteral("SELECT pg_backend_pid()")) || !query.next())
+        qFatal("test server: %s", qPrintable(query.lastError().text()));
+    return query.value(0).toLongLong();
 }

@@ -2,7 +2,9 @@
 
 #include "store/ConnectionSetting.h"
 
+#include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 // The private PostgreSQL server that tests/pg/with_pg_server.sh starts for one test program.
 // Over TCP (127.0.0.1) the role must give its password; over the Unix socket it is trusted.
@@ -19,6 +21,19 @@ void createDatabase(const QString& name);
 // Stops the server at once, as a crash or a pulled cable would, and starts it again.
 void crash();
 void restart();
+
+// The statements the server logged (log_statement=all) since construction, for one connection.
+class StatementLog {
+public:
+    StatementLog();
+    // The statements the server process of that connection received, in order.
+    QStringList statementsOf(qint64 backendPid) const;
+
+private:
+    qint64 m_start = 0;
+};
+// The server process serving a connection, as the log names it.
+qint64 backendPid(const QSqlDatabase& connection);
 } // namespace TestServer
 
 // Skips the running test (or data row) when there is no server.

@@ -1,0 +1,107 @@
+// One workstation of a practice, for the several-workstations tests (tst_storebackends): the program's
+// database choice (the server its settings name, else the file given) and its main window, driven by
+// lines on standard input:
+//   oeffnen <day>                        Datei → Öffnen, the name typed into the dialog
+//   block <column> <start> <end> <code>  places a block as a click does
+//   speichern [ja|nein]                  Datei → Speichern; a question is answered as given
+// Every message box is printed as "MELDUNG<tab>title<tab>icon<tab>buttons<tab>default<tab>text"; each
+// command ends with "FERTIG<tab>Modified<tab>blocks on screen".
+#include "NameDialogs.h"
+#include "app/AppServices.h"
+#include "app/LunarisState.h"
+#include "app/Program.h"
+#include "app/frmLunaris.h"
+#include "dayview/DayView.h"
+#include "settings/SettingsStore.h"
+#include "store/ConnectionSetting.h"
+#include "ui/MessageService.h"
+#include "ui/ModalRunner.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QTextStream>
+
+#include <utility>
+
+namespace {
+void report(const QStringList& fields)
+{
+    static QTextStream out(stdout);
+    out << fields.join(QLatin1Char('\t')) << Qt::endl; // flushes: the test waits for each line
+}
+
+class AnsweringMessages : public MessageService {
+public:
+    QMessageBox::StandardButton show(const MessageRequest& request) override
+    {
+        report({QStringLiteral("MELDUNG"), request.title, QString::number(int(request.icon)),
+                QString::number(int(request.buttons)), QString::number(int(request.defaultButton)), request.text});
+        return request.buttons.testFlag(m_answer) ? m_answer : QMessageBox::Ok;
+    }
+    QMessageBox::StandardButton m_answer = QMessageBox::Ok;
+};
+
+// Runs the dialog with the queued handler, as a user would fill it in.
+class HandlerModals : public ModalRunner {
+public:
+    int run(QDialog& dialog) override
+    {
+        dialog.show();
+        if (m_next)
+            std::exchange(m_next, {})(dialog);
+        if (dialog.isVisible())
+            dialog.reject();
+        return dialog.result();
+    }
+    ScriptedModalRunner::Handler m_next;
+};
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const QString file = QApplication::arguments().value(1);
+    AnsweringMessages messages;
+    HandlerModals modals;
+    SettingsStore settings;
+    LunarisState state;
+    state.DatabaseConnect = ConnectionSetting::read(settings);
+    const std::unique_ptr<Database> database =
+        state.DatabaseConnect.isEmpty()
+            ? openPracticeDatabase(file, messages)
+            : openPracticeDatabase(ConnectionSetting::parse(state.DatabaseConnect), messages);
+    if (!database)
+        return 1;
+    AppServices services{*database, settings, messages, modals};
+    frmLunaris window(state, services);
+    if (!window.Form_Load(1024))
+        return 2;
+    const auto trigger = [&window](const char* action) { window.findChild<QAction*>(action)->trigger(); };
+
+    QTextStream in(stdin);
+    for (QString line = in.readLine(); !line.isNull(); line = in.readLine()) {
+        const QStringList words = line.split(QLatin1Char(' '));
+        const QString command = words.value(0);
+        if (command == QLatin1String("oeffnen")) {
+            modals.m_next = openName(words.mid(1).join(QLatin1Char(' ')));
+            trigger("mnuFileOpen");
+        } else if (command == QLatin1String("block") && words.size() == 5) {
+            window.SSDay1(words[1].toInt())->add(words[2], words[3], words[4], QColor(0, 255, 0));
+            window.DR_Load();
+            state.Modified = true;
+        } else if (command == QLatin1String("speichern")) {
+            messages.m_answer = words.value(1) == QLatin1String("ja")     ? QMessageBox::Yes
+                                : words.value(1) == QLatin1String("nein") ? QMessageBox::No
+                                                                          : QMessageBox::Ok;
+            trigger("mnuFileSave");
+        } else {
+            report({QStringLiteral("FEHLER"), line});
+            return 64;
+        }
+        int blocks = 0;
+        for (int i = 0; i < state.ChairCount; ++i)
+            blocks += window.SSDay1(i)->count();
+        report({QStringLiteral("FERTIG"), QString::number(state.Modified), QString::number(blocks)});
+    }
+    return 0;
+}
