@@ -123,8 +123,11 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     m_editing = new EditingControls(this, columns, *m_DBComboBeh, *m_cmdZeit, state, services);
     // Every change of the blocks is drawn, and the doctor column and the fee follow it.
     connect(m_day.get(), &OpenDay::blocksChanged, this, [this] {
-        for (int i = 0; i < m_state.ChairCount; ++i)
+        // A drag under way (Ctrl+Z while the button is held) would drop a block by a stale index.
+        for (int i = 0; i < m_state.ChairCount; ++i) {
+            m_columns[i]->cancelDrag();
             m_columns[i]->update();
+        }
         DR_Load();
     });
     for (DayView* column : m_columns) {
