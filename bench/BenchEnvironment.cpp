@@ -5,11 +5,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <stdexcept>
 
-BenchEnvironment::BenchEnvironment()
+BenchEnvironment::BenchEnvironment(bool quick) : m_quick(quick)
 {
     if (!m_dir.isValid())
         throw std::runtime_error("cannot create a temporary folder");
@@ -29,12 +30,45 @@ QString BenchEnvironment::practiceFile(int otherDays)
 {
     if (const auto found = m_files.find(otherDays); found != m_files.end())
         return found->second;
-    const QString path = folder(QStringLiteral("praxis-%1.mdb").arg(otherDays));
+    const QString path = cached(QStringLiteral("praxis-%1.mdb").arg(otherDays),
+                                [otherDays](const QString& file) { BenchPractice::create(file, otherDays); });
+    m_files[otherDays] = path;
+    return path;
+}
+
+QString BenchEnvironment::demoFile()
+{
+    return cached(QStringLiteral("demo.mdb"), [](const QString& file) { BenchPractice::createDemo(file); });
+}
+
+QString BenchEnvironment::plannerFile()
+{
+    const QString practice = practiceFile(manyDays());
+    return cached(QStringLiteral("praxis-%1-planer-%2.mdb").arg(manyDays()).arg(plannerRows()),
+                  [&](const QString& file) {
+                      if (!QFile::copy(practice, file))
+                          throw std::runtime_error("cannot copy the practice database");
+                      BenchPractice::addPlannerAppointments(file, plannerRows());
+                  });
+}
+
+QString BenchEnvironment::cached(const QString& name, const std::function<void(const QString&)>& build) const
+{
+    // The generator's version is part of the folder: files of an older generator are not used.
+    const QDir cache(QStringLiteral(LUNARIS_BENCH_CACHE "/v1"));
+    cache.mkpath(QStringLiteral("."));
+    const QString path = cache.filePath(name);
+    if (QFileInfo::exists(path))
+        return path;
+    // Built under another name and renamed when complete, so an interrupted run leaves no half file.
+    const QString building = path + QStringLiteral(".neu");
+    QFile::remove(building);
     QElapsedTimer timer;
     timer.start();
-    BenchPractice::create(path, otherDays);
-    std::fprintf(stderr, "(practice with %d other days built in %.1f s)\n", otherDays, timer.elapsed() / 1000.0);
-    m_files[otherDays] = path;
+    build(building);
+    if (!QFile::rename(building, path))
+        throw std::runtime_error("cannot keep the built file");
+    std::fprintf(stderr, "(%s built in %.1f s)\n", qPrintable(name), timer.elapsed() / 1000.0);
     return path;
 }
 
@@ -46,16 +80,12 @@ BenchSession& BenchEnvironment::session(int otherDays, BenchSession::TemplateInd
         found->second->messages().clear();
         return *found->second;
     }
-    QString path = practiceFile(otherDays);
+    // Each window works on a copy of its own: saves (and dropping the index) leave the kept file as built.
     const bool naive = index == BenchSession::TemplateIndex::Dropped;
-    if (naive) {
-        // The window works on a copy of its own, so dropping the index leaves the original alone.
-        const QString copy = folder(QStringLiteral("praxis-%1-ohne-index.mdb").arg(otherDays));
-        QFile::remove(copy);
-        if (!QFile::copy(path, copy))
-            throw std::runtime_error("cannot copy the practice database");
-        path = copy;
-    }
+    const QString path = folder(QStringLiteral("praxis-%1%2.mdb").arg(otherDays).arg(naive ? "-ohne-index" : ""));
+    QFile::remove(path);
+    if (!QFile::copy(practiceFile(otherDays), path))
+        throw std::runtime_error("cannot copy the practice database");
     const QString connection = QStringLiteral("bench-%1-%2").arg(otherDays).arg(naive ? "naive" : "program");
     auto session = std::make_unique<BenchSession>(path, connection, index, pdfFile());
     BenchSession& result = *session;

@@ -66,14 +66,22 @@ QString otherDayName(int n)
     return QStringLiteral("Tag %1").arg(n, 4, 10, QLatin1Char('0'));
 }
 
+qint64 feeTotal(const QStringList& codesInOrder)
+{
+    // The running sum rounded after each fee (halves to even), as the rebuild adds them.
+    qint64 total = 0;
+    for (const QString& code : codesInOrder)
+        total = static_cast<qint64>(std::nearbyint(double(total) + treatment(code.mid(3).toInt() - 1).hon));
+    return total;
+}
+
 qint64 dayFeeTotal()
 {
-    // The running sum is rounded after each addition (halves to even), in the doctor column's order.
-    qint64 total = 0;
+    QStringList codes;
     for (int c = 0; c < Chairs; ++c)
         for (int r = 0; r < Rows; ++r)
-            total = static_cast<qint64>(std::nearbyint(double(total) + treatment(codeOf(c, r)).hon));
-    return total;
+            codes.append(treatmentCode(codeOf(c, r)));
+    return feeTotal(codes);
 }
 
 void create(const QString& filePath, int otherDays)
@@ -106,6 +114,41 @@ void create(const QString& filePath, int otherDays)
         db.run(QStringLiteral("INSERT INTO Idealtag (IDEALTAG) VALUES (?)"), {DayName});
         insertOtherDays(db, otherDays / 2 + 1, otherDays);
         db.run(QStringLiteral("DROP TABLE Muster"));
+    });
+}
+
+void createDemo(const QString& filePath)
+{
+    QFile sql(QStringLiteral(LUNARIS_DEMO_SQL));
+    if (!sql.open(QIODevice::ReadOnly))
+        throw std::runtime_error("cannot read the demo practice");
+    const Database db(filePath, QStringLiteral("bench-demo"));
+    // The demo's statements (its own transaction included) hold no semicolon inside their texts.
+    for (const QString& statement : QString::fromUtf8(sql.readAll()).split(QLatin1Char(';'))) {
+        QString code;
+        for (const QString& line : statement.split(QLatin1Char('\n')))
+            if (!line.trimmed().startsWith(QLatin1String("--")))
+                code += line + QLatin1Char('\n');
+        if (!code.trimmed().isEmpty())
+            db.run(code);
+    }
+}
+
+void addPlannerAppointments(const QString& filePath, int rows)
+{
+    const Database db(filePath, QStringLiteral("bench-planner"));
+    db.inTransaction([&] {
+        db.run(QStringLiteral("CREATE TABLE Termine (NR INTEGER PRIMARY KEY, DATUM TEXT, STUHL TEXT, PATIENT TEXT, "
+                              "BEH TEXT, STARTZEIT TEXT, ENDZEIT TEXT, BEMERKUNG TEXT)"));
+        // 600 appointments a day on 10 chairs, about 100 bytes each, as a planner writes them.
+        db.run(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < ?) "
+                              "INSERT INTO Termine (DATUM, STUHL, PATIENT, BEH, STARTZEIT, ENDZEIT, BEMERKUNG) "
+                              "SELECT date('2010-01-04', '+' || (i / 600) || ' days'), 'Stuhl ' || (i % 10 + 1), "
+                              "printf('Patient %07d', i * 7919 % 1000003), printf('KFO%02d', i % 12 + 1), "
+                              "printf('%02d:%02d', 8 + (i / 10 % 60) / 6, (i / 10 % 6) * 10), "
+                              "printf('%02d:%02d', 8 + (i / 10 % 60 + 1) / 6, ((i / 10 + 1) % 6) * 10), "
+                              "'Kontrolle, Bogen nachgebogen' FROM n"),
+               {rows});
     });
 }
 

@@ -51,6 +51,9 @@ BenchSession::BenchSession(const QString& databasePath, const QString& connectio
         throw std::runtime_error("the main window refused to load");
     showExposed(*m_window);
     openDay();
+    // The first write after the start waits for the check of the whole file (it runs in the background);
+    // the measured saves come after it.
+    m_database->awaitWritable();
 }
 
 BenchSession::~BenchSession()

@@ -76,12 +76,23 @@ void SummaryReporter::Finalize()
         const auto program = m_medians.find(line.program);
         const auto naive = line.naive.empty() ? m_medians.end() : m_medians.find(line.naive);
         std::string ratio = "—";
-        if (program != m_medians.end() && naive != m_medians.end() && program->second.ms > 0)
-            ratio = format("%.1f×", naive->second.ms / program->second.ms);
+        double baselineRatio = 0;
+        if (program != m_medians.end() && naive != m_medians.end() && program->second.ms > 0) {
+            if (line.baselineRatio != 0) {
+                baselineRatio = program->second.ms / naive->second.ms;
+                ratio = format("%.2f× of it", baselineRatio);
+            } else {
+                ratio = format("%.1f×", naive->second.ms / program->second.ms);
+            }
+        }
         std::string target = line.targetMs > 0 ? format("≤ %.0f ms", line.targetMs) : "—";
+        if (line.baselineRatio > 0)
+            target += format(", ratio ≤ %.1f", line.baselineRatio);
         std::string met = "—";
-        if (line.targetMs > 0 && program != m_medians.end()) {
+        if (m_targetsChecked && line.targetMs > 0 && program != m_medians.end()) {
             bool ok = program->second.ms <= line.targetMs;
+            if (line.baselineRatio > 0)
+                ok = ok && baselineRatio > 0 && baselineRatio <= line.baselineRatio;
             if (line.targetPeakMB > 0) {
                 target += format(", ≤ %.0f MB peak", line.targetPeakMB);
                 const auto peak = program->second.counters.find("peak_MiB");

@@ -14,6 +14,9 @@ struct SummaryLine {
     double targetMs = 0;     // 0: no target
     double targetPeakMB = 0; // peak memory of the process (counter "peak_MiB"); 0: none
     std::string note;
+    // Non-zero: the second benchmark is a baseline, the ratio is program / baseline, and a positive
+    // value is its target (a negative one: a figure without target).
+    double baselineRatio = 0;
 };
 
 // Prints Google Benchmark's usual table, then the medians of the lines given (program, naive,
@@ -24,6 +27,10 @@ public:
 
     void ReportRuns(const std::vector<Run>& reports) override;
     void Finalize() override;
+    // True when a benchmark failed one of its checks (or could not run).
+    bool anyFailed() const { return !m_errors.empty(); }
+    // The quick run checks no targets.
+    void setTargetsChecked(bool checked) { m_targetsChecked = checked; }
 
 private:
     struct Median {
@@ -35,4 +42,5 @@ private:
     std::vector<SummaryLine> m_lines;
     std::map<std::string, Median> m_medians;
     std::map<std::string, std::string> m_errors;
+    bool m_targetsChecked = true;
 };

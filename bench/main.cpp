@@ -11,7 +11,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 QtMessageHandler qtHandler = nullptr;
@@ -39,6 +41,15 @@ int main(int argc, char** argv)
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslator);
 
+    // --quick: every benchmark with its checks, a few iterations each, small files, no targets (CI).
+    bool quick = false;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--quick") == 0) {
+            quick = true;
+            std::copy(argv + i + 1, argv + argc, argv + i);
+            --argc;
+            break;
+        }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
@@ -48,15 +59,19 @@ int main(int argc, char** argv)
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     BenchPractice::writeSettings();
 
+    bool failed = false;
     try {
-        BenchEnvironment environment;
+        BenchEnvironment environment(quick);
         registerBenchmarks(environment);
-        SummaryReporter reporter(summaryLines());
+        SummaryReporter reporter(summaryLines(environment));
+        reporter.setTargetsChecked(!quick);
         benchmark::RunSpecifiedBenchmarks(&reporter);
+        failed = reporter.anyFailed();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "lunaris_bench: %s\n", e.what());
         return 1;
     }
     benchmark::Shutdown();
-    return 0;
+    // A benchmark whose checks failed reported no figure; the run fails with it.
+    return failed ? 1 : 0;
 }

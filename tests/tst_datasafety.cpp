@@ -1,10 +1,12 @@
 #include "BigDay.h"
 #include "TestContext.h"
 #include "TestMain.h"
+#include "app/AppServices.h"
 #include "app/Program.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"
 #include "store/Database.h"
+#include "store/IntegrityCheck.h"
 #include "store/Tables.h"
 
 #include <QCryptographicHash>
@@ -12,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -20,6 +23,7 @@
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -261,6 +265,9 @@ private slots:
     void saveUnderLock();
     void killDuringSave_data();
     void killDuringSave();
+    void damageOutsideOwnTablesOpensForViewing_data();
+    void damageOutsideOwnTablesOpensForViewing();
+    void saveWaitsForTheCheck();
 };
 
 void TestDataSafety::badFilesAreRefusedAndLeftAlone_data()
@@ -604,6 +611,122 @@ void TestDataSafety::killDuringSave()
     IdealDayStore(db).replaceDay("Montag", {{"Stuhl 2", "NEU", "12:00", "12:20"}});
     QCOMPARE(dayRows(path, "Montag"), QStringList{"Stuhl 2|NEU|12:00|12:20"});
     QCOMPARE(filesIn(folder.path()), QStringList{"Kavemo.mdb"});
+}
+
+void TestDataSafety::damageOutsideOwnTablesOpensForViewing_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("Speichern") << "mnuFileSave";
+    QTest::newRow("Löschen") << "mnuFileDelete";
+}
+
+// The planner's table shares the file and its free pages: damage there opens the window for viewing
+// and printing, and then every write is refused with the start-up message.
+void TestDataSafety::damageOutsideOwnTablesOpensForViewing()
+{
+    QFETCH(QString, command);
+    QTemporaryDir folder;
+    const QString path = folder.filePath("Kavemo.mdb");
+    writePractice(path);
+    {
+        Database db(path, "planner");
+        db.run("CREATE TABLE Termine (NR INTEGER PRIMARY KEY, DATUM TEXT, PATIENT TEXT)");
+        db.run("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
+               "INSERT INTO Termine (DATUM, PATIENT) SELECT date('2020-01-01', '+' || (i / 40) || ' days'), "
+               "printf('Patient %05d', i) FROM n");
+    }
+    const QStringList root = rowsOf(path, "SELECT rootpage FROM sqlite_master WHERE name = 'Termine'");
+    QCOMPARE(root.size(), 1);
+    writeBytes(path, QByteArray(4096, '\xA5'), (root.first().toLongLong() - 1) * 4096);
+    const QByteArray before = fileHash(path);
+    const QString damaged = QString("Fehler: 3049 Die Datenbank „%1“ ist beschädigt. Sie wird nicht verändert; "
+                                    "bitte spielen Sie eine Sicherung ein.")
+                                .arg(path);
+
+    TestContext ctx;
+    std::unique_ptr<Database> db = openPracticeDatabase(path, ctx.messages);
+    QVERIFY(db);
+    AppServices services{*db, ctx.settings, ctx.messages, ctx.modals};
+    frmLunaris window(ctx.state, services);
+    QVERIFY(window.Form_Load(1024));
+    window.show();
+    QVERIFY(ctx.messages.shown().isEmpty());
+    ctx.messages.answer(QMessageBox::Ok);
+    QTRY_COMPARE(ctx.messages.shown().size(), 1);
+    expectOneBox(ctx.messages, damaged, "Lunaris");
+
+    // The day can still be opened and printed.
+    ctx.modals.handleNext([](QDialog& d) {
+        d.findChild<QLineEdit*>("txtIdealtag")->setText("Montag");
+        QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    });
+    window.findChild<QAction*>("mnuFileOpen")->trigger();
+    QCOMPARE(window.SSDay1(0)->count() + window.SSDay1(1)->count(), 3);
+    window.SSDay1(1)->add("12:00", "12:20", "KONT", kGreen);
+    ctx.state.Modified = true;
+    if (command == QLatin1String("mnuFileDelete"))
+        ctx.messages.answer(QMessageBox::Yes);
+    ctx.messages.answer(QMessageBox::Ok);
+    window.findChild<QAction*>(command)->trigger();
+    const MessageRequest refused = ctx.messages.last();
+    QCOMPARE(refused.text, damaged);
+    QCOMPARE(refused.title, QString("Lunaris"));
+    QCOMPARE(refused.icon, QMessageBox::Critical);
+    QCOMPARE(refused.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QVERIFY(ctx.state.Modified);
+    QCOMPARE(ctx.state.CurrentIdealtag, QString("Montag"));
+    QCOMPARE(fileHash(path), before);
+    QCOMPARE(filesIn(folder.path()), QStringList{"Kavemo.mdb"});
+}
+
+// A save while the check of the whole file still runs (here held up by the planner's lock) waits for
+// it with the busy pointer and a status text, then saves.
+void TestDataSafety::saveWaitsForTheCheck()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("Kavemo.mdb");
+    writePractice(path);
+    TestContext ctx;
+    std::unique_ptr<Database> db = openPracticeDatabase(path, ctx.messages);
+    QVERIFY(db);
+    // The check starts once the event loop runs; until then the planner has taken its lock.
+    Helper planner({"lock", path, "exclusive", "3000"});
+    QVERIFY(planner.waitFor("gesperrt"));
+    QCOMPARE(db->integrityCheck()->outcome(), IntegrityCheck::Outcome::NotStarted);
+
+    // Reading is held up by the lock too, so the window is set up without reading.
+    AppServices services{*db, ctx.settings, ctx.messages, ctx.modals};
+    frmLunaris window(ctx.state, services);
+    ctx.state.ChairCount = 2;
+    window.SSDay1(0)->setCaption("Stuhl 1");
+    window.SSDay1(1)->setCaption("Stuhl 2");
+    window.SSDay1(1)->add("12:00", "12:20", "KONT", kGreen);
+    window.show();
+    ctx.state.DayOpen = true;
+    ctx.state.CurrentIdealtag = "Montag";
+    ctx.state.Modified = true;
+    auto* status = window.findChild<QLabel*>("sbStatusBar_Panel1");
+    const QString statusBefore = status->text();
+
+    QString statusWhileWaiting;
+    bool busyPointer = false;
+    bool checkRunning = false;
+    QTimer::singleShot(300, [&] {
+        statusWhileWaiting = status->text();
+        busyPointer = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        checkRunning = db->integrityCheck()->outcome() == IntegrityCheck::Outcome::Running;
+    });
+    QVERIFY(window.Speichern());
+    QVERIFY(checkRunning);
+    QCOMPARE(statusWhileWaiting, QString("Datenbank wird geprüft ..."));
+    QVERIFY(busyPointer);
+    QCOMPARE(status->text(), statusBefore);
+    QVERIFY(!QApplication::overrideCursor());
+    QCOMPARE(db->integrityCheck()->outcome(), IntegrityCheck::Outcome::Passed);
+    QVERIFY(!ctx.state.Modified);
+    QVERIFY(ctx.messages.shown().isEmpty());
+    QCOMPARE(dayRows(path, "Montag"), QStringList{"Stuhl 2|KONT|12:00|12:20"});
+    QCOMPARE(planner.finish(), 0);
 }
 
 LUNARIS_TEST_MAIN(TestDataSafety)

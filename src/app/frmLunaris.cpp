@@ -27,6 +27,7 @@
 #include "settings/frmEinstellungenT.h"
 #include "store/Database.h"
 #include "store/IdealDayLoader.h"
+#include "store/IntegrityCheck.h"
 #include "store/Tables.h"
 #include "ui/CaptionText.h"
 #include "ui/MessageService.h"
@@ -149,11 +150,68 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
             // No failure leaves an event handler.
             runStep([&] { m_clicks->SSDay1_ColumnClick(index, button, shift, x, y); });
         });
+    m_services.database.setWaitFeedback([this](bool waiting) { showCheckWait(waiting); });
+    if (IntegrityCheck* check = m_services.database.integrityCheck()) {
+        if (check->outcome() == IntegrityCheck::Outcome::Damaged)
+            QTimer::singleShot(0, this, &frmLunaris::integrityCheckFinished);
+        else
+            connect(check, &IntegrityCheck::finished, this, &frmLunaris::integrityCheckFinished);
+    }
 }
 
 frmLunaris::~frmLunaris()
 {
+    m_services.database.setWaitFeedback({});
     m_keepAnalysisPlace = true;
+    // QWidget's destructor hides the panel, which would call back into this half-destroyed window.
+    if (m_analysisDock) {
+        disconnect(m_analysisDock, nullptr, this, nullptr);
+        disconnect(m_analysisDock->toggleViewAction(), nullptr, this, nullptr);
+    }
+}
+
+void frmLunaris::integrityCheckFinished()
+{
+    // A write that waits for the check reports the damage itself.
+    const IntegrityCheck* check = m_services.database.integrityCheck();
+    if (m_waitingForCheck || check->outcome() != IntegrityCheck::Outcome::Damaged)
+        return;
+    try {
+        m_services.database.awaitWritable();
+    } catch (const LunarisError& e) {
+        showDatabaseFailure(e);
+    }
+}
+
+void frmLunaris::showCheckWait(bool waiting)
+{
+    m_waitingForCheck = waiting;
+    if (waiting) {
+        m_statusBeforeCheck = m_statusPanel->text();
+        setStatusText(QStringLiteral("Datenbank wird geprüft ..."));
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        setStatusText(m_statusBeforeCheck);
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+bool frmLunaris::databaseWritable()
+{
+    try {
+        m_services.database.awaitWritable();
+        return true;
+    } catch (const LunarisError& e) {
+        showDatabaseFailure(e);
+        return false;
+    }
+}
+
+void frmLunaris::showDatabaseFailure(const LunarisError& failure)
+{
+    // As at the start: the number and the description, which names the file.
+    m_services.messages.inform(this, QStringLiteral("Fehler: %1 %2").arg(failure.number()).arg(failure.description()),
+                               kTitle, QMessageBox::Critical);
 }
 
 QAction* frmLunaris::addMenuItem(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
@@ -554,6 +612,10 @@ void frmLunaris::changeEvent(QEvent* event)
 
 void frmLunaris::closeEvent(QCloseEvent* event)
 {
+    if (m_waitingForCheck) {
+        event->ignore();
+        return;
+    }
     if (!m_unloaded) {
         if (!Form_QueryUnload()) {
             event->ignore();
@@ -1078,6 +1140,8 @@ bool frmLunaris::Speichern()
 {
     if (!m_state.DayOpen || !m_state.Modified)
         return true;
+    if (!databaseWritable())
+        return false;
     if (m_state.CurrentIdealtag.isEmpty()) {
         frmSpeichern dialog(m_state, m_services, this);
         m_services.modals.run(dialog);

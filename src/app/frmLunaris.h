@@ -16,6 +16,7 @@
 class AnalysisPanel;
 class TreatmentColors;
 class DayView;
+class LunarisError;
 class IdealDayCommands;
 class ColumnClickHandler;
 class EditingControls;
@@ -95,6 +96,10 @@ public:
     // Runs the command of the tool-bar button with this key ("New", "Open", "Save", "Print").
     void tbToolBar_ButtonClick(const QString& key);
 
+    // Waits for the background check of the whole database file (busy pointer, status text). False
+    // when the file must not be written: the check found damage, and the message naming the file was shown.
+    bool databaseWritable();
+
     // Enables the day views and the commands once a day is created or opened.
     void switchOn(bool deleteEnabled) override;
     void setStatusText(const QString& text);
@@ -128,6 +133,9 @@ private:
     // The room the shown Auswertung panel takes beside or below the columns, in twips.
     QSize analysisRoomTwips() const;
     void showDataError(int number);
+    void showDatabaseFailure(const LunarisError& failure);
+    void showCheckWait(bool waiting);
+    void integrityCheckFinished();
     void showUnshownCount();
     void showStatus();
     void scrollToFirstBlock();
@@ -148,6 +156,9 @@ private:
     LunarisState& m_state;
     AppServices& m_services;
     bool m_unloaded = false;
+    // A write waits for the database check: the window cannot close meanwhile.
+    bool m_waitingForCheck = false;
+    QString m_statusBeforeCheck;
     // While set, the panel's visibility and place are not written: during the restore, and once the
     // window closes (closing hides the panel without the user asking for it).
     bool m_keepAnalysisPlace = false;

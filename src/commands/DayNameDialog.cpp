@@ -28,6 +28,9 @@ DayNameDialog::DayNameDialog(LunarisState& state, AppServices& services, QWidget
     setModal(true);
     m_listLabel->setObjectName(QStringLiteral("Label1_0"));
     m_list->setObjectName(QStringLiteral("DBListIdealtag"));
+    // A practice may store thousands of days: the list shows at once and measures the rest of the names
+    // (for its scroll range) in batches while the dialog is open.
+    m_list->setLayoutMode(QListView::Batched);
     m_nameLabel->setObjectName(QStringLiteral("Label1_1"));
     m_nameBox->setObjectName(nameBoxName);
     m_nameLabel->setBuddy(m_nameBox);

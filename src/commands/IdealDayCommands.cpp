@@ -86,6 +86,8 @@ void IdealDayCommands::deleteDay()
         newDayAfter(true);
         return;
     }
+    if (!m_window.databaseWritable())
+        return;
     try {
         IdealDayStore(m_services.database).deleteDay(name);
     } catch (const LunarisError& e) {

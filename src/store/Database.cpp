@@ -1,6 +1,7 @@
 #include "store/Database.h"
 
 #include "app/LunarisError.h"
+#include "store/IntegrityCheck.h"
 #include "store/SchemaSql.h"
 #include "store/ServerConnection.h"
 #include "store/ServerSchema.h"
@@ -8,12 +9,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSet>
 
 namespace {
 constexpr int CannotOpen = 3044;
 constexpr int InUse = 3045;
-constexpr int Damaged = 3049;
+constexpr int Damaged = Database::DamagedFile;
 constexpr int NotADatabase = 3343;
 constexpr int MissingTable = 3078;
 constexpr int MissingField = 3265;
@@ -73,6 +75,13 @@ const QList<TableFields>& requiredSchema()
         {"Stuhl", {"STUHL", "TEXT"}},
     };
     return schema;
+}
+
+// Statements that only read; anything else may write and has to wait for the file's check.
+bool onlyReads(const QString& sql)
+{
+    const QString start = sql.trimmed().left(6).toUpper();
+    return start == QLatin1String("SELECT") || start == QLatin1String("PRAGMA");
 }
 
 QString uniqueDescription(const QString& field)
@@ -231,7 +240,8 @@ Database::Database(const QString& filePath, const QString& connectionName, int b
         open();
         checkReadable();
         checkSchema();
-        addMissingIndex();
+        checkOwnTables();
+        startIntegrityCheck();
     } catch (...) {
         close();
         throw;
@@ -324,6 +334,12 @@ void Database::reconnectIfLost() const
 
 Database::~Database()
 {
+    if (m_check) {
+        // A check never started runs now, so that an older file still gets its index once it passed.
+        m_check->finishNow();
+        settleIntegrityCheck();
+        m_check.reset();
+    }
     close();
 }
 
@@ -381,10 +397,16 @@ void Database::setBusyTimeout(int milliseconds)
 void Database::checkReadable() const
 {
     // The first read of the contents: another program's lock is waited for here (up to the busy timeout),
-    // and a damaged file (cut short, overwritten in part) is found before anything is written to it.
+    // and a damaged table list is found before anything else is read.
+    checkTable(QStringLiteral("sqlite_master"));
+}
+
+void Database::checkTable(const QString& table) const
+{
+    // A table name is ours, never the user's; a pragma takes no bound values.
     QSqlQuery check(connection());
     check.setForwardOnly(true);
-    if (!check.exec(QStringLiteral("PRAGMA quick_check")))
+    if (!check.exec(QStringLiteral("PRAGMA quick_check(%1)").arg(table)))
         throw readFailure(m_filePath, check.lastError());
     QStringList findings;
     while (check.next())
@@ -393,6 +415,64 @@ void Database::checkReadable() const
         throw readFailure(m_filePath, check.lastError());
     if (findings != QStringList{QStringLiteral("ok")})
         throw damagedFile(m_filePath);
+}
+
+void Database::checkOwnTables() const
+{
+    // Damage in the program's own tables and their indexes is refused before the window appears. The
+    // rest of the file belongs to the planner and can be large; it is checked in the background.
+    for (const TableFields& table : requiredSchema())
+        checkTable(QString::fromLatin1(table.table));
+}
+
+void Database::startIntegrityCheck()
+{
+    m_check =
+        std::make_unique<IntegrityCheck>(m_filePath, m_connectionName + QStringLiteral("-pruefung"), m_busyTimeoutMs);
+    // Damage elsewhere in the file could spread through a write (the tables share the file's free pages),
+    // so the connection refuses writes until the whole file has passed.
+    m_writable = false;
+    QSqlQuery(connection()).exec(QStringLiteral("PRAGMA query_only = 1"));
+    QObject::connect(m_check.get(), &IntegrityCheck::finished, m_check.get(), [this] { settleIntegrityCheck(); });
+    m_check->startSoon();
+}
+
+void Database::settleIntegrityCheck() const
+{
+    if (m_writable || !m_check || m_check->outcome() != IntegrityCheck::Outcome::Passed)
+        return;
+    QSqlQuery(connection()).exec(QStringLiteral("PRAGMA query_only = 0"));
+    m_writable = true;
+    addMissingIndex();
+}
+
+void Database::awaitWritable() const
+{
+    if (m_writable || !m_check)
+        return;
+    // An unreadable file (a lock held too long) is read once more before the write gives up.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (m_check->outcome() != IntegrityCheck::Outcome::Passed &&
+            m_check->outcome() != IntegrityCheck::Outcome::Damaged) {
+            if (m_waitFeedback)
+                m_waitFeedback(true);
+            const auto done = qScopeGuard([this] {
+                if (m_waitFeedback)
+                    m_waitFeedback(false);
+            });
+            m_check->waitForOutcome();
+        }
+        switch (m_check->outcome()) {
+        case IntegrityCheck::Outcome::Passed:
+            settleIntegrityCheck();
+            return;
+        case IntegrityCheck::Outcome::Damaged:
+            throw damagedFile(m_filePath);
+        default:
+            break;
+        }
+    }
+    throw readFailure(m_filePath, m_check->error());
 }
 
 void Database::checkSchema() const
@@ -495,6 +575,8 @@ void Database::buildNewFile(const QString& finalPath)
 QSqlQuery Database::run(const QString& sql, const QVariantList& values) const
 {
     reconnectIfLost();
+    if (!m_writable && !onlyReads(sql))
+        awaitWritable();
     QSqlQuery query(connection());
     query.setForwardOnly(true);
     const auto fail = [this](const QSqlError& error) {

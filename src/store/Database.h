@@ -7,20 +7,26 @@
 #include <QVariantList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "store/ConnectionSetting.h"
 
+class IntegrityCheck;
 class LunarisError;
 
 // The practice database file, shared with the family's appointment planner.
 // Opening a missing file creates it with the schema; a file that is not a usable database (foreign,
 // damaged, incomplete, or locked by another program for longer than the busy timeout) is refused
 // with a German message and never written to. A file marked read-only is opened for reading only.
+// Opening checks Lunaris's own tables; the rest of the file is checked in the background
+// (integrityCheck()), and nothing is written before that check has passed.
 class Database {
 public:
     // Milliseconds a statement waits for a lock held by another program before it gives up.
     static constexpr int BusyTimeoutMs = 5000;
+    // The failure number of a damaged file.
+    static constexpr int DamagedFile = 3049;
     // The number of a failure to reach the database server (at login or when the connection broke).
     static constexpr int ServerUnreachable = 3151;
 
@@ -51,7 +57,17 @@ public:
     QString sql(const QString& statement) const;
 
     // Prepares, binds the values in order and runs one statement; throws LunarisError on failure.
+    // A statement that may write waits for awaitWritable() first.
     QSqlQuery run(const QString& sql, const QVariantList& values = {}) const;
+
+    // The background check of the whole file; null for a file this program has just created.
+    IntegrityCheck* integrityCheck() const { return m_check.get(); }
+    // Waits until the file may be written: the check of the whole file has passed. Throws LunarisError
+    // with the damage message when it found damage anywhere (the file then stays as it is), or with the
+    // reason when the file could not be read twice in a row.
+    void awaitWritable() const;
+    // Told true before awaitWritable() waits for the check and false after (busy pointer, status text).
+    void setWaitFeedback(std::function<void(bool waiting)> feedback) { m_waitFeedback = std::move(feedback); }
 
     // Runs work inside one write transaction: all of it is stored, or nothing when it throws. Write
     // transactions of all workstations run one after the other.
@@ -68,12 +84,21 @@ private:
     void close();
     void checkReadable() const;
     void checkSchema() const;
+    void checkTable(const QString& table) const;
+    void checkOwnTables() const;
+    void startIntegrityCheck();
+    // Once the whole file has passed: writes are allowed, and an older file gets its index.
+    void settleIntegrityCheck() const;
     void addMissingIndex() const;
 
     QString m_filePath;
     QString m_connectionName;
     int m_busyTimeoutMs;
     bool m_readOnly = false;
+    std::unique_ptr<IntegrityCheck> m_check;
+    // False until the whole file has passed its check; until then the connection refuses every write.
+    mutable bool m_writable = true;
+    std::function<void(bool)> m_waitFeedback;
     std::optional<ServerAddress> m_server;
     mutable bool m_serverLost = false;
 };
