@@ -15,4 +15,6 @@ public:
     // False when there was something to save and it was not saved.
     virtual bool Speichern() = 0;
     virtual void switchOn(bool deleteEnabled) = 0;
+    // False when the database file must not be written (the reason was shown).
+    virtual bool databaseWritable() = 0;
 };
