@@ -187,7 +187,10 @@ void TestBadData::badTemplateRows()
     QCOMPARE(sorted(p.stored("Montag")), sorted(expected));
     QCOMPARE(sorted(p.stored("Anderer")), QStringList{"Stuhl 3|BOGEN|14:00|14:30"});
     QCOMPARE(p.ctx.messages.shown().size(), boxes);
-    QCOMPARE(status->text(), shown.isEmpty() ? QString("1 gespeicherter Eintrag nicht angezeigt") : QString("Status"));
+    // Saved: the time of the save comes first ("Gespeichert HH:MM"), the unshown count after it.
+    QVERIFY2(status->text().startsWith("Gespeichert "), qPrintable(status->text()));
+    QCOMPARE(status->text().mid(QString("Gespeichert HH:MM").size()),
+             shown.isEmpty() ? QString(" – 1 gespeicherter Eintrag nicht angezeigt") : QString());
 }
 
 void TestBadData::badTreatmentFields_data()

@@ -40,6 +40,8 @@ class TestDrag : public QObject {
 private slots:
     void dragAndDrop_data();
     void dragAndDrop();
+    void undoDuringDrag_data();
+    void undoDuringDrag();
 };
 
 void TestDrag::dragAndDrop_data()
@@ -150,6 +152,44 @@ void TestDrag::dragAndDrop()
     e.click(0, "08:00");
     e.expectBox("KONT dauert 30 min.\rAnzahl = 2", "Info", QMessageBox::Information);
     e.expectNothingPending();
+}
+
+void TestDrag::undoDuringDrag_data()
+{
+    QTest::addColumn<QString>("from"); // the dragged block's time in chair 1
+    QTest::addColumn<QString>("chair1");
+    // LANG, the last step, is undone under the held button; its index names no block any more.
+    QTest::newRow("the dragged block is undone") << "22:30"
+                                                 << "08:00-08:30 KONT";
+    // KONT keeps its index, but the drag started on a day that no longer is.
+    QTest::newRow("another block is undone") << "08:00"
+                                             << "08:00-08:30 KONT";
+}
+
+void TestDrag::undoDuringDrag()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, chair1);
+    Editor e;
+    DayView* source = e.window->SSDay1(0);
+    DayView* target = e.window->SSDay1(2);
+    source->setFirstRow(std::max(0, source->rowOfTime(from) - 1));
+    const QPoint pressAt = source->pointOfRow(source->rowOfTime(from));
+    const QPoint drop = source->mapFromGlobal(target->mapToGlobal(target->pointOfRow(source->rowOfTime(from) + 2)));
+    QTest::mousePress(source, Qt::LeftButton, Qt::NoModifier, pressAt);
+    QTest::mouseMove(source, drop);
+    QVERIFY(target->hasDropOutline());
+    QTest::keyClick(source, Qt::Key_Z, Qt::ControlModifier); // the window's shortcut, the button still held
+    QVERIFY(!target->hasDropOutline());
+    QTest::mouseRelease(source, Qt::LeftButton, Qt::NoModifier, drop);
+
+    // Nothing dropped, no message, no click: only the undo happened.
+    QCOMPARE(e.onScreen(0).join(", "), chair1);
+    QCOMPARE(e.onScreen(1).join(", "), "09:00-09:30 KONT");
+    QCOMPARE(e.onScreen(2).join(", "), "");
+    QCOMPARE(e.action("mnuEditUndo")->text(), "&Rückgängig: KONT in Stuhl 2 um 09:00");
+    e.expectNothingPending();
+    QVERIFY(e.ctx.messages.shown().isEmpty());
 }
 
 LUNARIS_TEST_MAIN(TestDrag)

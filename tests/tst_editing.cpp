@@ -3,6 +3,7 @@
 #include "TestMain.h"
 #include "app/LunarisState.h"
 #include "dayview/DayView.h"
+#include "editing/TreatmentRowDelegate.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -32,6 +33,8 @@ struct Editor : MainWindowFixture {
 class TestEditing : public QObject {
     Q_OBJECT
 private slots:
+    void treatmentDropDown_data();
+    void treatmentDropDown();
     void placing_data();
     void placing();
     void rightClick();
@@ -390,6 +393,32 @@ void TestEditing::menuItemsOpenTheirWindows()
     QVERIFY2(box.text.startsWith("Die Hilfedatei") && box.text.contains("stichworte.html"), qPrintable(box.text));
     QCOMPARE(box.title, QString("Lunaris"));
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+}
+
+void TestEditing::treatmentDropDown_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QVariant>("fee");
+    QTest::addColumn<QString>("row");
+    QTest::newRow("all fields") << "Kontrolle" << QVariant(25.5) << "KONT – Kontrolle, 20 min, 25,50 €";
+    QTest::newRow("no text, a large fee") << "" << QVariant(1234) << "KONT, 20 min, 1.234,00 €";
+    QTest::newRow("no fee") << "Kontrolle" << QVariant(0) << "KONT – Kontrolle, 20 min, 0,00 €";
+}
+
+void TestEditing::treatmentDropDown()
+{
+    QFETCH(QString, text);
+    QFETCH(QVariant, fee);
+    QFETCH(QString, row);
+    MainWindowFixture f(2);
+    f.ctx.tempDatabase.addTreatment("KONT", 20, 0, 0, 0, 0, fee, text);
+    f.start();
+    auto* combo = f.window->findChild<QComboBox*>("DBComboBeh");
+    QVERIFY(dynamic_cast<TreatmentRowDelegate*>(combo->itemDelegate()));
+    QCOMPARE(combo->itemData(0, TreatmentRowDelegate::RowTextRole).toString(), row);
+    f.choose("KONT");
+    QCOMPARE(combo->currentText(), QString("KONT")); // the chosen entry shows its code
+    QCOMPARE(f.ctx.state.CurrentBeh, QString("KONT"));
 }
 
 LUNARIS_TEST_MAIN(TestEditing)

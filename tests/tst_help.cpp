@@ -76,6 +76,12 @@ void TestHelp::opensContentsAndIndexInOneWindow()
 
     // The main window is still usable while the help is open.
     QVERIFY(!QApplication::activeModalWidget());
+
+    // Esc closes it.
+    help->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(help));
+    QTest::keyClick(help->findChild<QTextBrowser*>(), Qt::Key_Escape);
+    QVERIFY(!help->isVisible());
 }
 
 void TestHelp::relativeNameIsTakenFromProgramFolder()

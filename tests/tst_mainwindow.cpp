@@ -63,7 +63,7 @@ void TestMainWindow::menusAndToolBar()
         {"mnuDatenbank", "Datenbank...", "", true},
         {"mnuViewToolbar", "&Symbolleiste", "", true},
         {"mnuViewStatusBar", "S&tatusleiste", "", true},
-        {"mnuHelpContents", "&Inhalt", "", true},
+        {"mnuHelpContents", "&Inhalt", "F1", true},
         {"mnuHelpSearch", "&Suchen in der Hilfe...", "", true},
         {"mnuHelpAbout", "In&fo über Lunaris...", "", true},
     };
@@ -407,6 +407,17 @@ void TestMainWindow::helpWithoutFile()
     QCOMPARE(box.title, QString("Lunaris"));
     QCOMPARE(box.icon, QMessageBox::Information);
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+
+    // F1 is the same menu item.
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    f.ctx.messages.answer(QMessageBox::Ok);
+    QTest::keyClick(&window, Qt::Key_F1);
+    QCOMPARE(f.ctx.messages.shown().size(), 2);
+    compareBox(f.ctx.messages.last(),
+               "Hilfe-Inhalt konnte nicht angezeigt werden. Dieser Anwendung ist keine Hilfedatei zugeordnet.",
+               "Lunaris", QMessageBox::Information, QMessageBox::Ok);
 }
 
 void TestMainWindow::loadDrawsTheDay()
@@ -477,6 +488,15 @@ void TestMainWindow::loadSkipsRefusedRowsAndReportsOthers()
                QMessageBox::Warning, QMessageBox::Ok);
     QCOMPARE(window.findChild<QLabel*>("sbStatusBar_Panel1")->text(),
              QString("4 gespeicherte Einträge nicht angezeigt"));
+
+    // Loaded over edits whose saving was declined: still unsaved, and the count stays beside it.
+    f.ctx.state.Modified = true;
+    f.ctx.messages.answer(QMessageBox::Ok);
+    window.Termin_load();
+    compareBox(f.ctx.messages.last(), "94 Fehler: Bitte Öffnungszeit und Datenbank überprüfen", "Datenfehler",
+               QMessageBox::Warning, QMessageBox::Ok);
+    QCOMPARE(window.findChild<QLabel*>("sbStatusBar_Panel1")->text(),
+             QString("Nicht gespeichert – 4 gespeicherte Einträge nicht angezeigt"));
 }
 
 void TestMainWindow::loadAfterChairsWereDeleted()

@@ -3,6 +3,7 @@
 #include "TestMain.h"
 #include "dayview/DayView.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 
@@ -33,6 +34,7 @@ struct Editor : MainWindowFixture {
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
         QTest::keySequence(window.get(), QKeySequence(sequence));
     }
+    QString status() const { return window->findChild<QLabel*>("sbStatusBar_Panel1")->text(); }
     QString undoText() const { return action("mnuEditUndo")->text(); }
     QString redoText() const { return action("mnuEditRedo")->text(); }
 };
@@ -107,18 +109,26 @@ void TestUndo::historyAndTheSavedState()
 {
     Editor e;
     e.choose("LANG");
+    QCOMPARE(e.status(), QString("Status"));
     e.click(2, "10:00");
     QVERIFY(e.action("mnuEditUndo")->isEnabled());
+    QCOMPARE(e.status(), QString("Nicht gespeichert"));
 
     // Save keeps the history; undoing past the save marks the day modified, so New asks.
     e.ctx.modals.handleNext(saveAs("Dienstag"));
+    const QString before = QTime::currentTime().toString("HH:mm");
     e.action("mnuFileSave")->trigger();
+    const QStringList savedAt{"Gespeichert " + before, "Gespeichert " + QTime::currentTime().toString("HH:mm")};
+    QVERIFY2(savedAt.contains(e.status()), qPrintable(e.status()));
     QVERIFY(e.action("mnuEditUndo")->isEnabled());
     e.action("mnuEditUndo")->trigger();
     QVERIFY(e.ctx.state.Modified);
+    QCOMPARE(e.status(), QString("Nicht gespeichert"));
     e.action("mnuEditRedo")->trigger();
     QVERIFY(!e.ctx.state.Modified);
-    e.newDay(); // no question: back at the saved state
+    QVERIFY(savedAt.contains(e.status()));
+    e.newDay();                              // no question: back at the saved state
+    QCOMPARE(e.status(), QString("Status")); // another day: nothing saved of it yet
     QVERIFY(e.ctx.messages.shown().isEmpty());
     QVERIFY(!e.action("mnuEditUndo")->isEnabled());
     QCOMPARE(e.undoText(), QString("&Rückgängig"));
@@ -131,10 +141,15 @@ void TestUndo::historyAndTheSavedState()
     QCOMPARE(e.undoText(), QString("&Rückgängig: LANG in Stuhl 1 um 08:30"));
     e.ctx.messages.answer(QMessageBox::No);
     e.ctx.modals.handleNext(openName("Dienstag"));
+    e.window->SSDay1(0)->setFirstRow(0);
     e.action("mnuFileOpen")->trigger();
     e.expectBox("Möchten Sie Speichern?", "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
     QVERIFY(!e.action("mnuEditUndo")->isEnabled());
     QCOMPARE(e.onScreen(2), QStringList{"10:00-11:30 LANG"});
+    // Opened at its first block, all columns together.
+    QCOMPARE(e.window->SSDay1(1)->firstRow(), e.window->SSDay1(1)->rowOfTime("10:00"));
+    QCOMPARE(e.window->SSDay1(3)->firstRow(), e.window->SSDay1(1)->rowOfTime("10:00"));
+    QCOMPARE(e.status(), QString("Nicht gespeichert"));
     // The declined edits still count as modified (the load does not change that); no step leads
     // back to a saved state.
     QVERIFY(e.ctx.state.Modified);
@@ -148,6 +163,8 @@ void TestUndo::historyAndTheSavedState()
                 QMessageBox::Yes | QMessageBox::No);
     QVERIFY(!e.action("mnuEditUndo")->isEnabled());
     QVERIFY(!e.ctx.state.Modified);
+    QCOMPARE(e.status(), QString("Status"));
+    QCOMPARE(e.window->SSDay1(0)->firstRow(), 0); // a day without blocks opens at its first row
     QCOMPARE(e.onScreen(2), QStringList());
     e.expectNothingPending();
 }

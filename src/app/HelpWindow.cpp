@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -58,6 +59,10 @@ HelpWindow::HelpWindow(QWidget* parent, const QString& contentsFile)
     setObjectName(QStringLiteral("HelpWindow"));
     setWindowIcon(programIcon());
     resize(640, 600);
+
+    // Esc closes it, as any secondary window.
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
 
     m_browser->setObjectName(QStringLiteral("txtHilfe"));
     m_browser->setOpenExternalLinks(true);

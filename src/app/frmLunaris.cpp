@@ -124,8 +124,12 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     m_editing = new EditingControls(this, columns, *m_DBComboBeh, *m_cmdZeit, state, services);
     // Every change of the blocks is drawn, and the doctor column and the fee follow it.
     connect(m_day.get(), &OpenDay::blocksChanged, this, [this] {
-        for (int i = 0; i < m_state.ChairCount; ++i)
+        // A drag under way (Ctrl+Z while the button is held) would drop a block by a stale index.
+        for (int i = 0; i < m_state.ChairCount; ++i) {
+            m_columns[i]->cancelDrag();
             m_columns[i]->update();
+        }
+        showStatus();
         DR_Load();
     });
     for (DayView* column : m_columns) {
@@ -183,7 +187,8 @@ void frmLunaris::showCheckWait(bool waiting)
 {
     m_waitingForCheck = waiting;
     if (waiting) {
-        m_statusBeforeCheck = m_statusPanel->text();
+        // The notice alone: the panel's text also carries the saved state, which showStatus adds itself.
+        m_statusBeforeCheck = m_statusNotice;
         setStatusText(QStringLiteral("Datenbank wird geprüft ..."));
         QApplication::setOverrideCursor(Qt::WaitCursor);
     } else {
@@ -281,7 +286,8 @@ void frmLunaris::createMenus()
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&?"));
     help->setObjectName(QStringLiteral("mnuHelp"));
-    addMenuItem(help, "mnuHelpContents", QStringLiteral("&Inhalt"), QKeySequence(), &frmLunaris::mnuHelpContents_Click);
+    addMenuItem(help, "mnuHelpContents", QStringLiteral("&Inhalt"), QKeySequence(Qt::Key_F1),
+                &frmLunaris::mnuHelpContents_Click);
     addMenuItem(help, "mnuHelpSearch", QStringLiteral("&Suchen in der Hilfe..."), QKeySequence(),
                 &frmLunaris::mnuHelpSearch_Click);
     help->addSeparator()->setObjectName(QStringLiteral("mnuHelpBar1"));
@@ -684,6 +690,7 @@ void frmLunaris::Termin_load()
     doctor->clear();
     // Another day: the steps of the previous one cannot be taken back here.
     m_day->forgetHistory();
+    m_savedAt = QTime();
     int rowFailure = 0;
     try {
         rowFailure =
@@ -701,10 +708,24 @@ void frmLunaris::Termin_load()
     for (int i = 0; i < m_state.ChairCount; ++i)
         m_columns[i]->update();
     showUnshownCount();
+    scrollToFirstBlock();
     // Rows that could not be shown are reported once for the whole load.
     if (rowFailure)
         showDataError(rowFailure);
     DR_Load();
+}
+
+void frmLunaris::scrollToFirstBlock()
+{
+    // The previous day's position means nothing for this one; the other columns follow the first.
+    QString first;
+    for (int i = 0; i < m_state.ChairCount; ++i)
+        for (const DayBlock& block : m_columns[i]->model().blocks())
+            if (first.isEmpty() || block.startTime.trimmed() < first)
+                first = block.startTime.trimmed();
+    DayView* column = m_columns[0];
+    const int row = first.isEmpty() ? 0 : column->rowOfTime(first);
+    column->setFirstRow(std::clamp(row, 0, std::max(0, column->rowCount() - 1)));
 }
 
 void frmLunaris::showUnshownCount()
@@ -725,7 +746,15 @@ void frmLunaris::showStatus()
     for (const QString& notice : {m_unshownNotice, m_statusNotice})
         if (!notice.isEmpty())
             notices.append(notice);
-    m_statusPanel->setText(notices.isEmpty() ? QStringLiteral("Status") : notices.join(QStringLiteral("; ")));
+    QString text = notices.join(QStringLiteral("; "));
+    QString saved;
+    if (m_state.Modified)
+        saved = QStringLiteral("Nicht gespeichert");
+    else if (m_savedAt.isValid())
+        saved = QStringLiteral("Gespeichert ") + m_savedAt.toString(QStringLiteral("HH:mm"));
+    if (!saved.isEmpty())
+        text = text.isEmpty() ? saved : saved + QStringLiteral(" – ") + text;
+    m_statusPanel->setText(text.isEmpty() ? QStringLiteral("Status") : text);
 }
 
 void frmLunaris::DR_Load()
@@ -1150,7 +1179,8 @@ bool frmLunaris::Speichern()
         m_services.messages.inform(this, text, QStringLiteral("Speichern"), QMessageBox::Critical);
         return false;
     }
-    showUnshownCount();
     m_day->markSaved();
+    m_savedAt = QTime::currentTime();
+    showUnshownCount();
     return true;
 }

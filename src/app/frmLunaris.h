@@ -7,6 +7,7 @@
 
 #include <QMainWindow>
 #include <QMargins>
+#include <QTime>
 
 #include <array>
 #include <memory>
@@ -137,6 +138,7 @@ private:
     void integrityCheckFinished();
     void showUnshownCount();
     void showStatus();
+    void scrollToFirstBlock();
     void showHelp(bool index);
     void createAnalysisDock();
     void restoreAnalysisDock();
@@ -174,6 +176,8 @@ private:
     // The first status panel: how many stored entries are not shown, and the settings notice.
     QString m_unshownNotice;
     QString m_statusNotice;
+    // When the open day was last saved in this session; invalid: not yet.
+    QTime m_savedAt;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_lblBehAuswahl = nullptr;
     QLabel* m_lblHon = nullptr;

@@ -339,10 +339,7 @@ void DayView::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Escape:
         if (!m_dragging)
             return QWidget::keyPressEvent(event);
-        // The drag ends here; the release that follows is no click.
-        m_dragging = false;
-        m_pressedBlock = -1;
-        emit blockDragCancel(m_index);
+        cancelDrag();
         break;
     case Qt::Key_Up:
         setCursorRow(m_cursorRow - 1);
@@ -459,6 +456,13 @@ int DayView::blockAtTime(const QString& t) const
             return i;
     }
     return -1;
+}
+
+void DayView::cancelDrag()
+{
+    m_pressedBlock = -1;
+    if (std::exchange(m_dragging, false))
+        emit blockDragCancel(m_index);
 }
 
 QPoint DayView::dragTopEdge(const QPoint& cursor) const

@@ -67,6 +67,9 @@ public:
     // Blocks of this column can be dragged (chair columns): a left press on a block waits for the
     // release (the click) or for a movement beyond the drag distance (a drag).
     void setDragEnabled(bool enabled) { m_dragEnabled = enabled; }
+    // Forgets a pressed or dragged block (its index is stale once the blocks changed); the release
+    // that follows is neither a click nor a drop.
+    void cancelDrag();
     // The place a dragged block would land: `rows` rows from `row`, red when it would be refused.
     void showDropOutline(int row, int rows, bool refused);
     void clearDropOutline();

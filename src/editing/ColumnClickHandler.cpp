@@ -108,7 +108,7 @@ void ColumnClickHandler::SSDay1_BlockDragMove(int index, int block, QPoint topEd
     clearOutlines();
     const auto [to, t] = dropTarget(topEdge);
     // The doctor column is dragged over, never dropped into.
-    if (to < 0 || to >= m_state.ChairCount || t.isEmpty())
+    if (to < 0 || to >= m_state.ChairCount || t.isEmpty() || !hasBlock(index, block))
         return;
     const DayView* target = m_columns.at(to);
     const int rows =
@@ -121,7 +121,7 @@ void ColumnClickHandler::SSDay1_BlockDrop(int index, int block, QPoint topEdge, 
 {
     clearOutlines();
     const auto [to, t] = dropTarget(topEdge);
-    if (to < 0 || to >= m_state.ChairCount || t.isEmpty())
+    if (to < 0 || to >= m_state.ChairCount || t.isEmpty() || !hasBlock(index, block))
         return;
     // Dropped where it was: nothing moved.
     if (!copy && to == index && m_day.column(index).item(block).startTime.trimmed() == t)
@@ -129,6 +129,11 @@ void ColumnClickHandler::SSDay1_BlockDrop(int index, int block, QPoint topEdge, 
     OpenDay::Refusal refusal = OpenDay::Refusal::None;
     if (runStep([&] { refusal = m_day.moveBlock(index, block, to, t, copy); }) && refusal != OpenDay::Refusal::None)
         showOverlap();
+}
+
+bool ColumnClickHandler::hasBlock(int index, int block) const
+{
+    return index >= 0 && index < m_state.ChairCount && block >= 0 && block < m_day.column(index).count();
 }
 
 void ColumnClickHandler::SSDay1_BlockDragCancel()

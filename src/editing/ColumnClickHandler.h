@@ -42,6 +42,8 @@ private:
     // The column (chairs and the doctor column) and row time under a global point; -1 for none.
     std::pair<int, QString> dropTarget(QPoint global) const;
     void clearOutlines();
+    // The block index a drag reported still names a block of that chair.
+    bool hasBlock(int index, int block) const;
     void place(int index, const QString& t);
     void remove(int index, const QString& t);
 

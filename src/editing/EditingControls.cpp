@@ -1,5 +1,7 @@
 #include "editing/EditingControls.h"
 
+#include "editing/TreatmentRowDelegate.h"
+
 #include "app/AppServices.h"
 #include "app/LunarisState.h"
 #include "app/Steps.h"
@@ -15,6 +17,7 @@ EditingControls::EditingControls(QObject* parent, QList<DayView*> columns, QComb
                                  LunarisState& state, AppServices& services)
     : QObject(parent), m_columns(std::move(columns)), m_treatments(treatments), m_state(state), m_services(services)
 {
+    m_treatments.setItemDelegate(new TreatmentRowDelegate(&m_treatments));
     connect(&m_treatments, &QComboBox::currentTextChanged, this, [this] { DBComboBeh_Change(); });
     connect(&amPm, &QPushButton::clicked, this, [this] { cmdZeit_Click(); });
     for (DayView* column : m_columns)
@@ -24,12 +27,18 @@ EditingControls::EditingControls(QObject* parent, QList<DayView*> columns, QComb
 
 void EditingControls::refreshTreatments()
 {
-    QStringList codes;
-    if (!runStep([&] { codes = TreatmentTable(m_services.database).codes(); }))
+    QList<Treatment> treatments;
+    if (!runStep([&] { treatments = TreatmentTable(m_services.database).all(); }))
         return;
     const QSignalBlocker blocker(&m_treatments);
     m_treatments.clear();
-    m_treatments.addItems(codes);
+    QStringList codes;
+    for (const Treatment& treatment : treatments) {
+        codes.append(treatment.code);
+        m_treatments.addItem(treatment.code);
+        m_treatments.setItemData(m_treatments.count() - 1, TreatmentRowDelegate::rowText(treatment),
+                                 TreatmentRowDelegate::RowTextRole);
+    }
     m_treatments.setCurrentIndex(m_state.CurrentBeh.isEmpty() ? -1 : int(codes.indexOf(m_state.CurrentBeh)));
 }
 
