@@ -1,3 +1,4 @@
+#include "FailureOf.h"
 #include "MainWindowFixture.h"
 #include "ScriptedMessages.h"
 #include "ScriptedModalRunner.h"
@@ -5,7 +6,6 @@
 #include "TestMain.h"
 #include "TestServer.h"
 #include "app/AppServices.h"
-#include "app/LunarisError.h"
 #include "app/LunarisState.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"
@@ -66,16 +66,6 @@ struct Backend {
     ServerAddress address;
     std::unique_ptr<Database> db;
 };
-
-QString failureOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const LunarisError& e) {
-        return QStringLiteral("%1 %2").arg(e.number()).arg(e.description());
-    }
-    return {};
-}
 
 // A workstation of its own (home, settings, runtime folder, password file): the helper program with the
 // real main window, on the backend's database, driven line by line.
