@@ -156,8 +156,8 @@ private slots:
     void saveBeyondOneStatement();
     void badContentsRefused_data();
     void badContentsRefused();
-    void saveFailsWhileAnotherWriterHoldsTheLock_data() { addBackendRows(); }
-    void saveFailsWhileAnotherWriterHoldsTheLock();
+    void saveAndDeleteFailWhileAnotherWriterHoldsTheLock_data();
+    void saveAndDeleteFailWhileAnotherWriterHoldsTheLock();
     void saveAsksWhenTheDayChangedElsewhere_data();
     void saveAsksWhenTheDayChangedElsewhere();
     void windowAsksBeforeOverwriting_data() { addBackendRows(); }
@@ -265,37 +265,68 @@ void TestStoreBackends::saveBeyondOneStatement()
 void TestStoreBackends::badContentsRefused_data()
 {
     QTest::addColumn<QString>("backend");
-    QTest::addColumn<QVariant>("dauer");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QVariant>("value");
     QTest::addColumn<QString>("failure");
-    QTest::newRow("file: text") << "file" << QVariant("zwanzig")
+    QTest::newRow("file: text") << "file"
+                                << "DAUER" << QVariant("zwanzig")
                                 << "275 Im Feld DAUER ist nur eine ganze Zahl erlaubt.";
-    QTest::newRow("server: text") << "server" << QVariant("zwanzig")
+    QTest::newRow("server: text") << "server"
+                                  << "DAUER" << QVariant("zwanzig")
                                   << "3000 In diesem Feld ist nur eine ganze Zahl erlaubt.";
-    QTest::newRow("file: empty") << "file" << QVariant(QMetaType::fromType<int>())
+    QTest::newRow("file: empty") << "file"
+                                 << "DAUER" << QVariant(QMetaType::fromType<int>())
                                  << "1299 Das Feld DAUER darf nicht leer sein.";
-    QTest::newRow("server: empty") << "server" << QVariant(QMetaType::fromType<int>())
+    QTest::newRow("server: empty") << "server"
+                                   << "DAUER" << QVariant(QMetaType::fromType<int>())
                                    << "23502 Das Feld DAUER darf nicht leer sein.";
+    QTest::newRow("file: fee as text") << "file"
+                                       << "HON" << QVariant("12,5x") << "275 Im Feld HON ist nur eine Zahl erlaubt.";
+    QTest::newRow("server: fee as text") << "server"
+                                         << "HON" << QVariant("12,5x")
+                                         << "3000 In diesem Feld ist nur eine Zahl erlaubt.";
 }
 
 void TestStoreBackends::badContentsRefused()
 {
     QFETCH(QString, backend);
-    QFETCH(QVariant, dauer);
+    QFETCH(QString, field);
+    QFETCH(QVariant, value);
     Backend b(backend);
-    QTEST(failureOf([&] { b.db->run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"X", dauer}); }), "failure");
+    QTEST(failureOf([&] {
+              b.db->run("INSERT INTO Behand (BEH, " + field + ") VALUES (?, ?)", {"X", value});
+          }),
+          "failure");
     QCOMPARE(TreatmentTable(*b.db).codes(), QStringList());
 }
 
-void TestStoreBackends::saveFailsWhileAnotherWriterHoldsTheLock()
+void TestStoreBackends::saveAndDeleteFailWhileAnotherWriterHoldsTheLock_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<bool>("deleting");
+    for (const QString backend : {"file", "server"}) {
+        QTest::newRow(qPrintable(backend + ": save")) << backend << false;
+        QTest::newRow(qPrintable(backend + ": delete")) << backend << true;
+    }
+}
+
+void TestStoreBackends::saveAndDeleteFailWhileAnotherWriterHoldsTheLock()
 {
     QFETCH(QString, backend);
+    QFETCH(bool, deleting);
     Backend b(backend);
     const IdealDayStore store(*b.db);
     store.replaceDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:20"}});
+    const auto write = [&] {
+        if (deleting)
+            store.deleteDay("Montag");
+        else
+            store.replaceDay("Montag", {});
+    };
     b.db->setBusyTimeout(200);
     {
         QSqlDatabase other = b.otherWriter();
-        const QString failure = failureOf([&] { store.replaceDay("Montag", {}); });
+        const QString failure = failureOf(write);
         QVERIFY2(failure.endsWith(backend == "file"
                                       ? "Die Datenbank wird gerade von einem anderen Programm benutzt."
                                       : "Die Datenbank wird gerade von einem anderen Arbeitsplatz benutzt."),
@@ -305,8 +336,10 @@ void TestStoreBackends::saveFailsWhileAnotherWriterHoldsTheLock()
     }
     QSqlDatabase::removeDatabase("other");
     QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 1|KONT|08:00|08:20"}));
-    store.replaceDay("Montag", {}); // the lock is gone: saving works again
+    QVERIFY(IdealtagTable(*b.db).contains("Montag"));
+    write(); // the lock is gone: writing works again
     QCOMPARE(b.stored("Montag"), QStringList());
+    QCOMPARE(IdealtagTable(*b.db).contains("Montag"), !deleting);
 }
 
 void TestStoreBackends::saveAsksWhenTheDayChangedElsewhere_data()
