@@ -43,7 +43,9 @@ BenchServer::~BenchServer()
 void BenchServer::start()
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LUNARIS_PG_OPTIONS"), QString());
+    // The server's own settings, unless the caller gives others (e.g. "-c log_statement=all").
+    if (!environment.contains(QStringLiteral("LUNARIS_PG_OPTIONS")))
+        environment.insert(QStringLiteral("LUNARIS_PG_OPTIONS"), QString());
     environment.insert(QStringLiteral("LUNARIS_PG_TIME_LIMIT"), QStringLiteral("0"));
     m_script.setProcessEnvironment(environment);
     m_script.setProcessChannelMode(QProcess::ForwardedErrorChannel);
