@@ -154,6 +154,8 @@ private slots:
     void saveAndDeleteWithOddNames();
     void saveBeyondOneStatement_data() { addBackendRows(); }
     void saveBeyondOneStatement();
+    void failedSaveLeavesTheDayAsItWas_data() { addBackendRows(); }
+    void failedSaveLeavesTheDayAsItWas();
     void badContentsRefused_data();
     void badContentsRefused();
     void saveAndDeleteFailWhileAnotherWriterHoldsTheLock_data();
@@ -260,6 +262,39 @@ void TestStoreBackends::saveBeyondOneStatement()
     store.replaceDay("Montag", {{"Stuhl 2", "BÜ", "09:00", "09:30"}}, written);
     QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 2|BÜ|09:00|09:30"}));
     QCOMPARE(b.stored("Anderer Tag"), QStringList({"Stuhl 1|KONT|08:00|08:20"}));
+}
+
+void TestStoreBackends::failedSaveLeavesTheDayAsItWas()
+{
+    // A row refused in the middle of a save, after the day's old rows were deleted: nothing of it stays.
+    QFETCH(QString, backend);
+    Backend b(backend);
+    const IdealDayStore store(*b.db);
+    const RowsOnScreen written =
+        store.replaceDay("Montag", {{"Stuhl 1", "A", "08:00", "08:10"}, {"Stuhl 2", "B", "09:00", "09:10"}});
+    QSqlQuery trigger(b.db->connection());
+    for (const QString& sql :
+         backend == "file" ? QStringList{"CREATE TRIGGER fail_boom BEFORE INSERT ON Template WHEN NEW.BEH = 'BOOM' "
+                                         "BEGIN SELECT RAISE(ABORT, 'kaputt'); END"}
+                           : QStringList{R"(CREATE FUNCTION boom() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN
+                                IF NEW."BEH" = 'BOOM' THEN RAISE EXCEPTION 'kaputt'; END IF; RETURN NEW; END $$)",
+                                         R"(CREATE TRIGGER fail_boom BEFORE INSERT ON "Template" FOR EACH ROW
+                                EXECUTE FUNCTION boom())"})
+        QVERIFY2(trigger.exec(sql), qPrintable(trigger.lastError().text()));
+    const QString failure = failureOf([&] {
+        store.replaceDay("Montag",
+                         {{"Stuhl 1", "X", "10:00", "10:10"},
+                          {"Stuhl 1", "BOOM", "11:00", "11:10"},
+                          {"Stuhl 1", "Y", "12:00", "12:10"}},
+                         written);
+    });
+    QVERIFY2(failure.startsWith(backend == "file" ? "1811 Die Daten verletzen eine Regel der Tabelle."
+                                                  : "3000 Datenbankfehler: ERROR:  kaputt"),
+             qPrintable(failure));
+    QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 1|A|08:00|08:10", "Stuhl 2|B|09:00|09:10"}));
+    // The connection is usable afterwards, and the window's rows are still the ones it replaces.
+    store.replaceDay("Montag", {{"Stuhl 1", "Z", "13:00", "13:10"}}, written);
+    QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 1|Z|13:00|13:10"}));
 }
 
 void TestStoreBackends::badContentsRefused_data()
