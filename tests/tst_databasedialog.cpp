@@ -2,12 +2,10 @@
 #include "TestContext.h"
 #include "TestMain.h"
 #include "TestServer.h"
-#include "app/LunarisError.h"
 #include "app/Program.h"
 #include "settings/frmDatenbank.h"
 #include "store/PasswordFile.h"
 #include "store/ServerConnection.h"
-#include "store/ServerSchema.h"
 
 #include <QCryptographicHash>
 #include <QSqlQuery>
