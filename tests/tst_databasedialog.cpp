@@ -390,7 +390,7 @@ void TestDatabaseDialog::serverTablesCreatedUsedOrRefused_data()
            "„Stuhl“ die Identitätsspalte „ID“ (fortlaufend nummeriert), an der Lunaris die Zeilen und ihre "
            "Reihenfolge erkennt. Die Datenbank wird nicht verändert.";
     QTest::newRow("an ID that is not numbered: refused")
-        << plannerTables.arg(identity, R"("ID" bigint,)")
+        << plannerTables.arg(identity, R"("ID" bigint DEFAULT 0,)")
         << "Fehler: 3265 In der Datenbank „kavemo auf %1“ fehlt der Tabelle „Stuhl“ die Identitätsspalte „ID“ "
            "(fortlaufend nummeriert), an der Lunaris die Zeilen und ihre Reihenfolge erkennt. Die Datenbank wird "
            "nicht verändert.";

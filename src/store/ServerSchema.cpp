@@ -114,7 +114,7 @@ void ServerSchema::ensure(const QSqlDatabase& db, const QString& serverName)
                                                  .arg(serverName, table.name));
         QSqlQuery columns = run(
             db,
-            QStringLiteral("SELECT column_name, is_identity = 'YES' OR column_default IS NOT NULL "
+            QStringLiteral("SELECT column_name, is_identity = 'YES' OR column_default LIKE 'nextval(%' "
                            "FROM information_schema.columns WHERE table_schema = current_schema() AND table_name = ?"),
             {table.name});
         QStringList fields;
