@@ -445,6 +445,10 @@ void Database::confirmOwnTables() const
     m_ownTablesCheck->finishNow();
     switch (m_ownTablesCheck->outcome()) {
     case IntegrityCheck::Outcome::Passed:
+        if (m_check && m_check->outcome() == IntegrityCheck::Outcome::NotStarted && !m_checkScheduled) {
+            m_check->startSoon();
+            m_checkScheduled = true;
+        }
         return;
     case IntegrityCheck::Outcome::Damaged:
         throw damagedFile(m_filePath);
@@ -467,7 +471,8 @@ void Database::startIntegrityCheck()
     m_writable = false;
     QSqlQuery(connection()).exec(QStringLiteral("PRAGMA query_only = 1"));
     QObject::connect(m_check.get(), &IntegrityCheck::finished, m_check.get(), [this] { settleIntegrityCheck(); });
-    m_check->startSoon();
+    // It is scheduled once the program's own tables have passed (confirmOwnTables()): a refusal at the
+    // start shows its message in an event loop, and the check must not report the same damage again.
 }
 
 void Database::settleIntegrityCheck() const

@@ -112,6 +112,7 @@ private:
     bool m_readOnly = false;
     std::unique_ptr<IntegrityCheck> m_ownTablesCheck; // Template and its index, at the start
     std::unique_ptr<IntegrityCheck> m_check;
+    mutable bool m_checkScheduled = false;
     // False until the whole file has passed its check; until then the connection refuses every write.
     mutable bool m_writable = true;
     std::function<void(bool)> m_waitFeedback;
