@@ -3,7 +3,7 @@
 # planner's lock, and starts it again as soon as its window has gone: the new start must show its
 # window, not end unseen because the closing one still holds the single-instance guard.
 #
-# Needs xvfb-run, xdotool, xwininfo and sqlite3 (scripts/install-deps installs them); without them it
+# Needs xvfb-run, xdotool and sqlite3 (scripts/install-deps installs them); without them it
 # reports a skip with exit status 77. Every wait is bounded.
 set -uo pipefail
 
@@ -16,7 +16,7 @@ fail() {
     exit 1
 }
 
-for tool in xvfb-run xdotool xwininfo sqlite3; do
+for tool in xvfb-run xdotool sqlite3; do
     command -v "$tool" >/dev/null || {
         say "SKIP: $tool is missing"
         exit 77
@@ -60,11 +60,12 @@ pids+=("$planner")
 sleep 1
 
 timeout 10 xdotool windowfocus --sync "$window" && timeout 10 xdotool key ctrl+e || fail "could not press Ctrl+E"
+shown() { xdotool search --onlyvisible --pid "$first" --name '^Lunaris$' >/dev/null 2>&1; }
 for _ in $(seq 500); do
-    xwininfo -id "$window" 2>/dev/null | grep -q IsViewable || break
+    shown || break
     sleep 0.01
 done
-xwininfo -id "$window" 2>/dev/null | grep -q IsViewable && fail "the first window is still there 5 s after Ctrl+E"
+shown && fail "the first window is still there 5 s after Ctrl+E"
 
 "$folder/lunaris" 2>"$workdir/second.stderr" &
 second=$!
