@@ -34,6 +34,8 @@ private slots:
     void theTreeOfADay_data();
     void theTreeOfADay();
     void theCursorIsTheFocus();
+    void theControlsBesideTheColumnsAreNamed_data();
+    void theControlsBesideTheColumnsAreNamed();
 };
 
 void TestAccessibility::theTreeOfADay_data()
@@ -105,6 +107,35 @@ void TestAccessibility::theCursorIsTheFocus()
     QCOMPARE(nameOf(list->focusChild()), QString("(keins)")); // the focus went to the next chair
     QCOMPARE(nameOf(QAccessible::queryAccessibleInterface(e.window->SSDay1(1))->focusChild()),
              QString("08:10 KONT bis 08:40"));
+}
+
+void TestAccessibility::theControlsBesideTheColumnsAreNamed_data()
+{
+    QTest::addColumn<QString>("control"); // object name
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QString>("label"); // what a screen reader names it by (the label related to it)
+    QTest::addColumn<QString>("value"); // and what it reads as its content
+    QTest::newRow("treatment list") << "DBComboBeh" << int(QAccessible::ComboBox) << "Auswahl:"
+                                    << "KONT";
+    QTest::newRow("fee box") << "txtHon" << int(QAccessible::EditableText) << "Honorar:"
+                             << "60";
+}
+
+void TestAccessibility::theControlsBesideTheColumnsAreNamed()
+{
+    QFETCH(QString, control);
+    QFETCH(int, role);
+    QFETCH(QString, label);
+    QFETCH(QString, value);
+    Editor e;
+    QAccessibleInterface* item = QAccessible::queryAccessibleInterface(e.window->findChild<QWidget*>(control));
+    QVERIFY(item);
+    QCOMPARE(int(item->role()), role);
+    QStringList labels;
+    for (const auto& [other, relation] : item->relations(QAccessible::Label))
+        labels.append(other->text(QAccessible::Name));
+    QCOMPARE(labels, QStringList{label});
+    QCOMPARE(item->text(QAccessible::Value), value);
 }
 
 LUNARIS_TEST_MAIN(TestAccessibility)

@@ -386,6 +386,9 @@ void frmLunaris::createControls()
     m_txtHon->setObjectName(QStringLiteral("txtHon"));
     m_txtHon->setReadOnly(true);
     m_txtHon->setAlignment(Qt::AlignRight);
+    // Screen readers name the list and the fee box by their labels.
+    m_lblBehAuswahl->setBuddy(m_DBComboBeh);
+    m_lblHon->setBuddy(m_txtHon);
     for (QWidget* hidden : std::initializer_list<QWidget*>{m_lblBehAuswahl, m_lblHon, m_DBComboBeh, m_txtHon})
         hidden->hide();
 
