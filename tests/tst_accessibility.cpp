@@ -111,31 +111,59 @@ void TestAccessibility::theCursorIsTheFocus()
 
 void TestAccessibility::theControlsBesideTheColumnsAreNamed_data()
 {
+    QTest::addColumn<QString>("command"); // the menu item that opens the dialog holding it; empty: the main window
     QTest::addColumn<QString>("control"); // object name
     QTest::addColumn<int>("role");
-    QTest::addColumn<QString>("label"); // what a screen reader names it by (the label related to it)
-    QTest::addColumn<QString>("value"); // and what it reads as its content
-    QTest::newRow("treatment list") << "DBComboBeh" << int(QAccessible::ComboBox) << "Auswahl:"
+    // What a screen reader names it by: the label related to it, else its own name.
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("value"); // and what it reads as its content (none for a list of names)
+    QTest::newRow("treatment list") << ""
+                                    << "DBComboBeh" << int(QAccessible::ComboBox) << "Auswahl:"
                                     << "KONT";
-    QTest::newRow("fee box") << "txtHon" << int(QAccessible::EditableText) << "Honorar:"
+    QTest::newRow("fee box") << ""
+                             << "txtHon" << int(QAccessible::EditableText) << "Honorar:"
                              << "60";
+    QTest::newRow("stored days of the Open dialog")
+        << "mnuFileOpen"
+        << "DBListIdealtag" << int(QAccessible::List) << "Vorhanden:" << QString();
 }
 
 void TestAccessibility::theControlsBesideTheColumnsAreNamed()
 {
+    QFETCH(QString, command);
     QFETCH(QString, control);
     QFETCH(int, role);
     QFETCH(QString, label);
     QFETCH(QString, value);
     Editor e;
-    QAccessibleInterface* item = QAccessible::queryAccessibleInterface(e.window->findChild<QWidget*>(control));
-    QVERIFY(item);
-    QCOMPARE(int(item->role()), role);
-    QStringList labels;
-    for (const auto& [other, relation] : item->relations(QAccessible::Label))
-        labels.append(other->text(QAccessible::Name));
-    QCOMPARE(labels, QStringList{label});
-    QCOMPARE(item->text(QAccessible::Value), value);
+    bool checked = false;
+    const auto check = [&](QWidget* holder) {
+        QAccessibleInterface* item = QAccessible::queryAccessibleInterface(holder->findChild<QWidget*>(control));
+        QVERIFY(item);
+        QCOMPARE(int(item->role()), role);
+        QStringList labels;
+        for (const auto& [other, relation] : item->relations(QAccessible::Label))
+            labels.append(other->text(QAccessible::Name));
+        if (labels.isEmpty())
+            labels.append(item->text(QAccessible::Name));
+        QCOMPARE(labels, QStringList{label});
+        if (!value.isNull())
+            QCOMPARE(item->text(QAccessible::Value), value);
+        checked = true;
+    };
+    if (command.isEmpty()) {
+        check(e.window.get());
+    } else {
+        // The day has unsaved blocks: not saved, the dialog comes.
+        e.ctx.messages.answer(QMessageBox::No);
+        e.ctx.modals.handleNext([&](QDialog& dialog) {
+            check(&dialog);
+            dialog.reject();
+        });
+        e.action(command.toLatin1().constData())->trigger();
+        e.expectBox("Möchten Sie Speichern?", "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    }
+    QVERIFY(checked);
 }
 
 LUNARIS_TEST_MAIN(TestAccessibility)
