@@ -2,6 +2,7 @@
 
 #include "BenchEnvironment.h"
 #include "BenchPractice.h"
+#include "EditingBenchmarks.h"
 #include "NaiveDay.h"
 #include "ServerBenchmarks.h"
 #include "app/frmLunaris.h"
@@ -451,6 +452,7 @@ void registerBenchmarks(BenchEnvironment& env)
                   [clicked, naive](benchmark::State& s) { clickBenchmark(s, clicked, naive, Qt::RightButton); }),
               quick);
     }
+    registerEditingBenchmarks(env, [quick](benchmark::internal::Benchmark* b) { timed(b, quick); });
     for (const bool naive : {false, true})
         for (const int days : {many, int(BenchEnvironment::FewDays), huge})
             if (!naive || days != huge)
@@ -507,6 +509,8 @@ std::vector<SummaryLine> summaryLines(const BenchEnvironment& env)
          ""},
         serverSummaryLine("click_place", "3. Placement click with rebuild and repaint", 4, env),
         serverSummaryLine("click_remove", "3. Removal click with rebuild and repaint", 4, env),
+        {"3. Drag moving a block to another chair, with rebuild and repaint", "drag_move/program", "", 4, 0, ""},
+        {"3. Undo (Ctrl+Z) of a removal, with rebuild and repaint", "undo/program", "", 4, 0, ""},
         {"4. Speichern of the whole day", days("Speichern", many, false), days("Speichern", many, true), 30, 0,
          manyNote},
         {"4. Speichern of the whole day", days("Speichern", 10, false), days("Speichern", 10, true), 30, 0,

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace {
 [[noreturn]] void outOfRange()
@@ -14,20 +15,39 @@ namespace {
     throw LunarisError(LunarisError::OutOfRange, QStringLiteral("Index außerhalb des gültigen Bereichs"));
 }
 
+// The doctor column's rows, read once per rebuild: the row of a minute of the day is counted, not
+// looked up through its clock text (a rebuild of a full day places a thousand windows).
+struct Rows {
+    explicit Rows(const DayViewModel& doctor)
+        : first(ClockTime::minutesOf(doctor.dayStart())), slotMinutes(doctor.slotMinutes()), count(doctor.rowCount())
+    {
+    }
+    // The row the minute lies in (as the column's rowOfTime counts it), or -1 outside the day's rows.
+    int of(int minutes) const
+    {
+        if (!first || minutes < *first)
+            return -1;
+        const int row = (minutes - *first) / slotMinutes;
+        return row < count ? row : -1;
+    }
+    std::optional<int> first;
+    int slotMinutes;
+    int count;
+};
+
 // Adds one doctor window of a block: `start` minutes after the block's start, `length` minutes long.
-void addWindow(DoctorDemand& demand, const DayViewModel& doctor, const QString& blockStart, int start, int length)
+void addWindow(DoctorDemand& demand, const Rows& rows, const QString& blockStart, int start, int length)
 {
     if (length <= 0)
         return; // nothing demanded; a negative length from foreign data must not hide other chairs' demand
     const auto blockMinutes = ClockTime::minutesOf(blockStart.trimmed());
     if (!blockMinutes)
         return;
-    const QString windowStart = ClockTime::fromMinutes(*blockMinutes + start);
     if (*blockMinutes + start >= 24 * 60 || *blockMinutes + start < 0)
         return;
-    int row = -1;
     // A window outside the day's rows adds nothing.
-    if (!runStepSkippingRefusal([&] { row = doctor.rowOfTime(windowStart); }))
+    const int row = rows.of(*blockMinutes + start);
+    if (row < 0)
         return;
     demand.spread(row, length);
 }
@@ -127,6 +147,7 @@ DoctorLoad DoctorColumn::compute(const QList<const DayViewModel*>& chairs, const
                                  const TreatmentLookup& lookup)
 {
     DoctorLoad load{DoctorDemand(rows.slotMinutes()), 0, {}};
+    const Rows grid(rows);
     for (const DayViewModel* chair : chairs) {
         qint64& chairFee = load.chairFees.emplace_back(0);
         for (const DayBlock& block : chair->blocks()) {
@@ -140,10 +161,10 @@ DoctorLoad DoctorColumn::compute(const QList<const DayViewModel*>& chairs, const
             // One field after the other, so that of two bad fields the same one is always reported.
             const int drStart = wholeNumber(t.drStart);
             const int drDauer = wholeNumber(t.drDauer);
-            addWindow(load.demand, rows, block.startTime, drStart, drDauer);
+            addWindow(load.demand, grid, block.startTime, drStart, drDauer);
             const int drStart2 = wholeNumber(t.drStart2);
             const int drDauer2 = wholeNumber(t.drDauer2);
-            addWindow(load.demand, rows, block.startTime, drStart2, drDauer2);
+            addWindow(load.demand, grid, block.startTime, drStart2, drDauer2);
         }
     }
     return load;
