@@ -1,6 +1,7 @@
 #include "BenchEnvironment.h"
 
 #include "BenchPractice.h"
+#include "BenchServer.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -19,6 +20,7 @@ BenchEnvironment::BenchEnvironment(bool quick) : m_quick(quick)
 BenchEnvironment::~BenchEnvironment()
 {
     m_sessions.clear();
+    m_server.reset();
 }
 
 QString BenchEnvironment::folder(const QString& name) const
@@ -91,4 +93,11 @@ BenchSession& BenchEnvironment::session(int otherDays, BenchSession::TemplateInd
     BenchSession& result = *session;
     m_sessions[key] = std::move(session);
     return result;
+}
+
+BenchSession& BenchEnvironment::serverSession(int otherDays)
+{
+    if (!m_server)
+        m_server = std::make_unique<BenchServer>(m_dir.path());
+    return m_server->session(otherDays, practiceFile(otherDays), pdfFile());
 }

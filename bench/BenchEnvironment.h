@@ -8,6 +8,8 @@
 #include <memory>
 #include <utility>
 
+class BenchServer;
+
 // The files and windows the benchmarks share, made on first use (outside the measured loops) and
 // kept for the whole run: practice databases with 10, 1,000 and 10,000 other stored days (each also
 // as a copy without the Template index), the demo practice, a file that also holds the planner's
@@ -33,6 +35,8 @@ public:
     // The practice with manyDays() other days and the planner's appointments in the same file.
     QString plannerFile();
     BenchSession& session(int otherDays, BenchSession::TemplateIndex index);
+    // The same practice on a private PostgreSQL server, started on first use.
+    BenchSession& serverSession(int otherDays);
     QString folder(const QString& name) const;
     QString pdfFile() const { return folder(QStringLiteral("druck.pdf")); }
 
@@ -44,4 +48,5 @@ private:
     QTemporaryDir m_dir;
     std::map<int, QString> m_files;
     std::map<std::pair<int, BenchSession::TemplateIndex>, std::unique_ptr<BenchSession>> m_sessions;
+    std::unique_ptr<BenchServer> m_server;
 };

@@ -36,15 +36,27 @@ PdfPrinter::PdfPrinter(const QString& fileName) : m_printer(QPrinter::HighResolu
     m_printer.setPageSize(QPageSize(QPageSize::A4));
 }
 
-BenchSession::BenchSession(const QString& databasePath, const QString& connectionName, TemplateIndex index,
-                           const QString& pdfPath)
-    : m_database(std::make_unique<Database>(databasePath, connectionName)),
-      m_printer(pdfPath), m_services{*m_database, m_settings, m_messages, m_dialogs, &m_printer}
+std::unique_ptr<Database> BenchSession::openFile(const QString& path, const QString& connectionName,
+                                                 TemplateIndex index)
 {
+    auto database = std::make_unique<Database>(path, connectionName);
     // Opening puts a missing index back in place, so the naive copy loses it only now.
     if (index == TemplateIndex::Dropped)
-        m_database->run(QStringLiteral("DROP INDEX Template_IDEALTAG_STUHL"));
-    m_state.DatabaseFile = databasePath;
+        database->run(QStringLiteral("DROP INDEX Template_IDEALTAG_STUHL"));
+    return database;
+}
+
+BenchSession::BenchSession(const QString& databasePath, const QString& connectionName, TemplateIndex index,
+                           const QString& pdfPath)
+    : BenchSession(openFile(databasePath, connectionName, index), pdfPath)
+{
+}
+
+BenchSession::BenchSession(std::unique_ptr<Database> database, const QString& pdfPath)
+    : m_database(std::move(database)),
+      m_printer(pdfPath), m_services{*m_database, m_settings, m_messages, m_dialogs, &m_printer}
+{
+    m_state.DatabaseFile = m_database->filePath();
     m_state.MaxChairs = 10;
     m_window = std::make_unique<frmLunaris>(m_state, m_services);
     if (!m_window->Form_Load(1024))

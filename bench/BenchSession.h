@@ -57,6 +57,8 @@ public:
 
     BenchSession(const QString& databasePath, const QString& connectionName, TemplateIndex index,
                  const QString& pdfPath);
+    // The window on a database already open (the practice on a server).
+    BenchSession(std::unique_ptr<Database> database, const QString& pdfPath);
     ~BenchSession();
     BenchSession(const BenchSession&) = delete;
     BenchSession& operator=(const BenchSession&) = delete;
@@ -82,6 +84,8 @@ public:
     void openDay();
 
 private:
+    static std::unique_ptr<Database> openFile(const QString& path, const QString& connectionName, TemplateIndex index);
+
     std::unique_ptr<Database> m_database;
     SettingsStore m_settings;
     RecordingMessages m_messages;

@@ -4,6 +4,7 @@
 #include "BenchPractice.h"
 #include "EditingBenchmarks.h"
 #include "NaiveDay.h"
+#include "ServerBenchmarks.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"
 #include "editing/AnalysisPanel.h"
@@ -104,10 +105,19 @@ void requireFullDay(BenchSession& s)
     require(s.feeText() == QString::number(BenchPractice::feeTotal(codes)), "the fee total is wrong");
 }
 
-void openDay(benchmark::State& state, BenchEnvironment& env, int otherDays, bool naive)
+// The window on the practice file; the naive way works on the copy without the index.
+SessionSource fileWindow(BenchEnvironment& env, int otherDays, bool naive)
+{
+    return [&env, otherDays, naive]() -> BenchSession& {
+        return env.session(otherDays, naive ? Index::Dropped : Index::Kept);
+    };
+}
+} // namespace
+
+void openDay(benchmark::State& state, const SessionSource& session, bool naive)
 {
     guarded(state, [&] {
-        BenchSession& s = env.session(otherDays, naive ? Index::Dropped : Index::Kept);
+        BenchSession& s = session();
         for (auto _ : state) {
             const auto start = Clock::now();
             if (naive)
@@ -122,6 +132,7 @@ void openDay(benchmark::State& state, BenchEnvironment& env, int otherDays, bool
     });
 }
 
+namespace {
 void drLoad(benchmark::State& state, BenchEnvironment& env, bool naive)
 {
     guarded(state, [&] {
@@ -198,10 +209,12 @@ void click(BenchSession& s, bool naive, Qt::MouseButton button)
     s.paintPending();
 }
 
-void clickBenchmark(benchmark::State& state, BenchEnvironment& env, bool naive, Qt::MouseButton measured)
+} // namespace
+
+void clickBenchmark(benchmark::State& state, const SessionSource& session, bool naive, Qt::MouseButton measured)
 {
     guarded(state, [&] {
-        BenchSession& s = env.session(env.manyDays(), Index::Kept);
+        BenchSession& s = session();
         DayView* view = s.window().SSDay1(ClickColumn);
         require(view->pointOfRow(ClickRow).y() >= 0, "the clicked row is not visible");
         // The placement puts back the treatment the removal takes away, so the day stays as it was.
@@ -242,10 +255,10 @@ void clickBenchmark(benchmark::State& state, BenchEnvironment& env, bool naive, 
     });
 }
 
-void save(benchmark::State& state, BenchEnvironment& env, int otherDays, bool naive)
+void save(benchmark::State& state, const SessionSource& session)
 {
     guarded(state, [&] {
-        BenchSession& s = env.session(otherDays, naive ? Index::Dropped : Index::Kept);
+        BenchSession& s = session();
         for (auto _ : state) {
             s.state().Modified = true;
             const auto start = Clock::now();
@@ -260,6 +273,7 @@ void save(benchmark::State& state, BenchEnvironment& env, int otherDays, bool na
     });
 }
 
+namespace {
 void print(benchmark::State& state, BenchEnvironment& env)
 {
     guarded(state, [&] {
@@ -386,6 +400,8 @@ void coldStart(benchmark::State& state, BenchEnvironment& env, StartFile file, b
 }
 #endif
 
+} // namespace
+
 benchmark::internal::Benchmark* timed(benchmark::internal::Benchmark* b, bool quick)
 {
     b->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -394,6 +410,7 @@ benchmark::internal::Benchmark* timed(benchmark::internal::Benchmark* b, bool qu
     return b->Repetitions(Repetitions)->MinTime(MinSeconds)->DisplayAggregatesOnly(true);
 }
 
+namespace {
 // Real starts take long; the median of `repetitions` starts.
 void starts(benchmark::internal::Benchmark* b, bool quick, int repetitions)
 {
@@ -415,27 +432,33 @@ void registerBenchmarks(BenchEnvironment& env)
         for (const int days : {many, int(BenchEnvironment::FewDays), huge})
             if (!naive || days != huge)
                 timed(RegisterBenchmark(name("open_day", days, naive).c_str(),
-                                        [&env, days, naive](benchmark::State& s) { openDay(s, env, days, naive); }),
+                                        [&env, days, naive](benchmark::State& s) {
+                                            openDay(s, fileWindow(env, days, naive), naive);
+                                        }),
                       quick);
     for (const bool naive : {false, true})
         timed(RegisterBenchmark(name("DR_Load", naive).c_str(),
                                 [&env, naive](benchmark::State& s) { drLoad(s, env, naive); }),
               quick);
     timed(RegisterBenchmark("analysis_panel/program", [&env](benchmark::State& s) { analysisPanel(s, env); }), quick);
+    const SessionSource clicked = fileWindow(env, env.manyDays(), false);
     for (const bool naive : {false, true}) {
-        timed(RegisterBenchmark(name("click_place", naive).c_str(),
-                                [&env, naive](benchmark::State& s) { clickBenchmark(s, env, naive, Qt::LeftButton); }),
+        timed(RegisterBenchmark(
+                  name("click_place", naive).c_str(),
+                  [clicked, naive](benchmark::State& s) { clickBenchmark(s, clicked, naive, Qt::LeftButton); }),
               quick);
-        timed(RegisterBenchmark(name("click_remove", naive).c_str(),
-                                [&env, naive](benchmark::State& s) { clickBenchmark(s, env, naive, Qt::RightButton); }),
+        timed(RegisterBenchmark(
+                  name("click_remove", naive).c_str(),
+                  [clicked, naive](benchmark::State& s) { clickBenchmark(s, clicked, naive, Qt::RightButton); }),
               quick);
     }
     registerEditingBenchmarks(env, [quick](benchmark::internal::Benchmark* b) { timed(b, quick); });
     for (const bool naive : {false, true})
         for (const int days : {many, int(BenchEnvironment::FewDays), huge})
             if (!naive || days != huge)
-                timed(RegisterBenchmark(name("Speichern", days, naive).c_str(),
-                                        [&env, days, naive](benchmark::State& s) { save(s, env, days, naive); }),
+                timed(RegisterBenchmark(
+                          name("Speichern", days, naive).c_str(),
+                          [&env, days, naive](benchmark::State& s) { save(s, fileWindow(env, days, naive)); }),
                       quick);
     timed(RegisterBenchmark("print_pdf/program", [&env](benchmark::State& s) { print(s, env); }), quick);
     for (const int days : {many, huge})
@@ -459,6 +482,7 @@ void registerBenchmarks(BenchEnvironment& env)
                                          [&env, file = file](benchmark::State& s) { coldStart(s, env, file, true); }),
                        quick, 5);
 #endif
+    registerServerBenchmarks(env);
 }
 
 std::vector<SummaryLine> summaryLines(const BenchEnvironment& env)
@@ -476,12 +500,15 @@ std::vector<SummaryLine> summaryLines(const BenchEnvironment& env)
          days("open_day", many, true), 16, 0, manyNote},
         {"1. Opening the day", days("open_day", 10, false), days("open_day", 10, true), 16, 0, "10 other days"},
         {"1. Opening the day", days("open_day", huge, false), "", 16, 0, hugeNote},
+        serverSummaryLine("open_day", "1. Opening the day", 16, env),
         {"2. DR_Load alone", name("DR_Load", false), name("DR_Load", true), 2, 0, ""},
         {"2. Auswertung panel rebuilt (analysis and widgets)", "analysis_panel/program", "", 1, 0, ""},
         {"3. Placement click with rebuild and repaint", name("click_place", false), name("click_place", true), 4, 0,
          ""},
         {"3. Removal click with rebuild and repaint", name("click_remove", false), name("click_remove", true), 4, 0,
          ""},
+        serverSummaryLine("click_place", "3. Placement click with rebuild and repaint", 4, env),
+        serverSummaryLine("click_remove", "3. Removal click with rebuild and repaint", 4, env),
         {"3. Drag moving a block to another chair, with rebuild and repaint", "drag_move/program", "", 4, 0, ""},
         {"3. Undo (Ctrl+Z) of a removal, with rebuild and repaint", "undo/program", "", 4, 0, ""},
         {"4. Speichern of the whole day", days("Speichern", many, false), days("Speichern", many, true), 30, 0,
@@ -489,6 +516,7 @@ std::vector<SummaryLine> summaryLines(const BenchEnvironment& env)
         {"4. Speichern of the whole day", days("Speichern", 10, false), days("Speichern", 10, true), 30, 0,
          "10 other days"},
         {"4. Speichern of the whole day", days("Speichern", huge, false), "", 30, 0, hugeNote},
+        serverSummaryLine("Speichern", "4. Speichern of the whole day", 30, env),
         {"5. Print-out laid out and rendered to PDF", "print_pdf/program", "", 100, 0, ""},
         {"6. Open dialog listing every stored day", days("open_dialog", many, false), "", 20, 0, manyNote},
         {"6. Open dialog listing every stored day", days("open_dialog", huge, false), "", 20, 0, hugeNote},

@@ -2,11 +2,25 @@
 
 #include "SummaryReporter.h"
 
+#include <Qt>
+
+#include <functional>
 #include <vector>
 
 class BenchEnvironment;
+class BenchSession;
 
 // Registers every benchmark with Google Benchmark; they share the environment's files and windows.
 void registerBenchmarks(BenchEnvironment& environment);
 // The lines of the closing table, in the order of the list.
 std::vector<SummaryLine> summaryLines(const BenchEnvironment& environment);
+
+// The window a benchmark works on, made (outside the measured loop) when the benchmark starts.
+using SessionSource = std::function<BenchSession&()>;
+// The measured actions with their checks (no message box, no lost block, the right fee, a complete
+// save), on a window of either backend. `naive`: the naive way on the same window.
+void openDay(benchmark::State& state, const SessionSource& session, bool naive);
+void clickBenchmark(benchmark::State& state, const SessionSource& session, bool naive, Qt::MouseButton measured);
+void save(benchmark::State& state, const SessionSource& session);
+// Median of repetitions of a measured time, or a few iterations in the quick run.
+benchmark::internal::Benchmark* timed(benchmark::internal::Benchmark* b, bool quick);

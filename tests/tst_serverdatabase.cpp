@@ -1,6 +1,5 @@
 #include "TestMain.h"
 #include "TestServer.h"
-#include "app/LunarisError.h"
 #include "store/Database.h"
 #include "store/PasswordFile.h"
 #include "store/ServerConnection.h"
@@ -8,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include "BigDay.h"
+#include "FailureOf.h"
 #include "MainWindowFixture.h"
 #include "ScriptedMessages.h"
 #include "ScriptedModalRunner.h"
@@ -30,16 +30,6 @@
 #include <QSqlQuery>
 
 namespace {
-QString failureOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const LunarisError& e) {
-        return QStringLiteral("%1 %2").arg(e.number()).arg(e.description());
-    }
-    return {};
-}
-
 QStringList chairs(const Database& db)
 {
     QStringList names;

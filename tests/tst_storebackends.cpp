@@ -1,3 +1,4 @@
+#include "FailureOf.h"
 #include "MainWindowFixture.h"
 #include "ScriptedMessages.h"
 #include "ScriptedModalRunner.h"
@@ -5,7 +6,6 @@
 #include "TestMain.h"
 #include "TestServer.h"
 #include "app/AppServices.h"
-#include "app/LunarisError.h"
 #include "app/LunarisState.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"
@@ -66,16 +66,6 @@ struct Backend {
     ServerAddress address;
     std::unique_ptr<Database> db;
 };
-
-QString failureOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const LunarisError& e) {
-        return QStringLiteral("%1 %2").arg(e.number()).arg(e.description());
-    }
-    return {};
-}
 
 // A workstation of its own (home, settings, runtime folder, password file): the helper program with the
 // real main window, on the backend's database, driven line by line.
@@ -164,10 +154,12 @@ private slots:
     void saveAndDeleteWithOddNames();
     void saveBeyondOneStatement_data() { addBackendRows(); }
     void saveBeyondOneStatement();
+    void failedSaveLeavesTheDayAsItWas_data() { addBackendRows(); }
+    void failedSaveLeavesTheDayAsItWas();
     void badContentsRefused_data();
     void badContentsRefused();
-    void saveFailsWhileAnotherWriterHoldsTheLock_data() { addBackendRows(); }
-    void saveFailsWhileAnotherWriterHoldsTheLock();
+    void saveAndDeleteFailWhileAnotherWriterHoldsTheLock_data();
+    void saveAndDeleteFailWhileAnotherWriterHoldsTheLock();
     void saveAsksWhenTheDayChangedElsewhere_data();
     void saveAsksWhenTheDayChangedElsewhere();
     void windowAsksBeforeOverwriting_data() { addBackendRows(); }
@@ -272,40 +264,104 @@ void TestStoreBackends::saveBeyondOneStatement()
     QCOMPARE(b.stored("Anderer Tag"), QStringList({"Stuhl 1|KONT|08:00|08:20"}));
 }
 
+void TestStoreBackends::failedSaveLeavesTheDayAsItWas()
+{
+    // A row refused in the middle of a save, after the day's old rows were deleted: nothing of it stays.
+    QFETCH(QString, backend);
+    Backend b(backend);
+    const IdealDayStore store(*b.db);
+    const RowsOnScreen written =
+        store.replaceDay("Montag", {{"Stuhl 1", "A", "08:00", "08:10"}, {"Stuhl 2", "B", "09:00", "09:10"}});
+    QSqlQuery trigger(b.db->connection());
+    for (const QString& sql :
+         backend == "file" ? QStringList{"CREATE TRIGGER fail_boom BEFORE INSERT ON Template WHEN NEW.BEH = 'BOOM' "
+                                         "BEGIN SELECT RAISE(ABORT, 'kaputt'); END"}
+                           : QStringList{R"(CREATE FUNCTION boom() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN
+                                IF NEW."BEH" = 'BOOM' THEN RAISE EXCEPTION 'kaputt'; END IF; RETURN NEW; END $$)",
+                                         R"(CREATE TRIGGER fail_boom BEFORE INSERT ON "Template" FOR EACH ROW
+                                EXECUTE FUNCTION boom())"})
+        QVERIFY2(trigger.exec(sql), qPrintable(trigger.lastError().text()));
+    const QString failure = failureOf([&] {
+        store.replaceDay("Montag",
+                         {{"Stuhl 1", "X", "10:00", "10:10"},
+                          {"Stuhl 1", "BOOM", "11:00", "11:10"},
+                          {"Stuhl 1", "Y", "12:00", "12:10"}},
+                         written);
+    });
+    QVERIFY2(failure.startsWith(backend == "file" ? "1811 Die Daten verletzen eine Regel der Tabelle."
+                                                  : "3000 Datenbankfehler: ERROR:  kaputt"),
+             qPrintable(failure));
+    QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 1|A|08:00|08:10", "Stuhl 2|B|09:00|09:10"}));
+    // The connection is usable afterwards, and the window's rows are still the ones it replaces.
+    store.replaceDay("Montag", {{"Stuhl 1", "Z", "13:00", "13:10"}}, written);
+    QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 1|Z|13:00|13:10"}));
+}
+
 void TestStoreBackends::badContentsRefused_data()
 {
     QTest::addColumn<QString>("backend");
-    QTest::addColumn<QVariant>("dauer");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QVariant>("value");
     QTest::addColumn<QString>("failure");
-    QTest::newRow("file: text") << "file" << QVariant("zwanzig")
+    QTest::newRow("file: text") << "file"
+                                << "DAUER" << QVariant("zwanzig")
                                 << "275 Im Feld DAUER ist nur eine ganze Zahl erlaubt.";
-    QTest::newRow("server: text") << "server" << QVariant("zwanzig")
+    QTest::newRow("server: text") << "server"
+                                  << "DAUER" << QVariant("zwanzig")
                                   << "3000 In diesem Feld ist nur eine ganze Zahl erlaubt.";
-    QTest::newRow("file: empty") << "file" << QVariant(QMetaType::fromType<int>())
+    QTest::newRow("file: empty") << "file"
+                                 << "DAUER" << QVariant(QMetaType::fromType<int>())
                                  << "1299 Das Feld DAUER darf nicht leer sein.";
-    QTest::newRow("server: empty") << "server" << QVariant(QMetaType::fromType<int>())
+    QTest::newRow("server: empty") << "server"
+                                   << "DAUER" << QVariant(QMetaType::fromType<int>())
                                    << "23502 Das Feld DAUER darf nicht leer sein.";
+    QTest::newRow("file: fee as text") << "file"
+                                       << "HON" << QVariant("12,5x") << "275 Im Feld HON ist nur eine Zahl erlaubt.";
+    QTest::newRow("server: fee as text") << "server"
+                                         << "HON" << QVariant("12,5x")
+                                         << "3000 In diesem Feld ist nur eine Zahl erlaubt.";
 }
 
 void TestStoreBackends::badContentsRefused()
 {
     QFETCH(QString, backend);
-    QFETCH(QVariant, dauer);
+    QFETCH(QString, field);
+    QFETCH(QVariant, value);
     Backend b(backend);
-    QTEST(failureOf([&] { b.db->run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"X", dauer}); }), "failure");
+    QTEST(failureOf([&] {
+              b.db->run("INSERT INTO Behand (BEH, " + field + ") VALUES (?, ?)", {"X", value});
+          }),
+          "failure");
     QCOMPARE(TreatmentTable(*b.db).codes(), QStringList());
 }
 
-void TestStoreBackends::saveFailsWhileAnotherWriterHoldsTheLock()
+void TestStoreBackends::saveAndDeleteFailWhileAnotherWriterHoldsTheLock_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<bool>("deleting");
+    for (const QString backend : {"file", "server"}) {
+        QTest::newRow(qPrintable(backend + ": save")) << backend << false;
+        QTest::newRow(qPrintable(backend + ": delete")) << backend << true;
+    }
+}
+
+void TestStoreBackends::saveAndDeleteFailWhileAnotherWriterHoldsTheLock()
 {
     QFETCH(QString, backend);
+    QFETCH(bool, deleting);
     Backend b(backend);
     const IdealDayStore store(*b.db);
     store.replaceDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:20"}});
+    const auto write = [&] {
+        if (deleting)
+            store.deleteDay("Montag");
+        else
+            store.replaceDay("Montag", {});
+    };
     b.db->setBusyTimeout(200);
     {
         QSqlDatabase other = b.otherWriter();
-        const QString failure = failureOf([&] { store.replaceDay("Montag", {}); });
+        const QString failure = failureOf(write);
         QVERIFY2(failure.endsWith(backend == "file"
                                       ? "Die Datenbank wird gerade von einem anderen Programm benutzt."
                                       : "Die Datenbank wird gerade von einem anderen Arbeitsplatz benutzt."),
@@ -315,8 +371,10 @@ void TestStoreBackends::saveFailsWhileAnotherWriterHoldsTheLock()
     }
     QSqlDatabase::removeDatabase("other");
     QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 1|KONT|08:00|08:20"}));
-    store.replaceDay("Montag", {}); // the lock is gone: saving works again
+    QVERIFY(IdealtagTable(*b.db).contains("Montag"));
+    write(); // the lock is gone: writing works again
     QCOMPARE(b.stored("Montag"), QStringList());
+    QCOMPARE(IdealtagTable(*b.db).contains("Montag"), !deleting);
 }
 
 void TestStoreBackends::saveAsksWhenTheDayChangedElsewhere_data()

@@ -104,21 +104,44 @@ void ServerSchema::ensure(const QSqlDatabase& db, const QString& serverName)
         create(db);
         return;
     }
+    // Tables made by another program of the family may lack the identity column; without it saving
+    // would lose the order of the rows and could not tell the window's rows from others.
+    QStringList withoutRowId;
     for (const TableDefinition& table : tables()) {
         if (!present.contains(table.name))
             throw LunarisError(MissingTable, QStringLiteral("In der Datenbank „%1“ fehlt die Tabelle „%2“. "
                                                             "Die Datenbank wird nicht verändert.")
                                                  .arg(serverName, table.name));
-        const QStringList fields =
-            namesFrom(run(db,
-                          QStringLiteral("SELECT column_name FROM information_schema.columns "
-                                         "WHERE table_schema = current_schema() AND table_name = ?"),
-                          {table.name}));
+        QSqlQuery columns = run(
+            db,
+            QStringLiteral("SELECT column_name, is_identity = 'YES' OR column_default LIKE 'nextval(%' "
+                           "FROM information_schema.columns WHERE table_schema = current_schema() AND table_name = ?"),
+            {table.name});
+        QStringList fields;
+        bool numbersItsRows = false;
+        while (columns.next()) {
+            fields.append(columns.value(0).toString());
+            if (fields.last() == RowIdColumn)
+                numbersItsRows = columns.value(1).toBool();
+        }
         for (const QString& field : table.fields)
             if (!fields.contains(field))
                 throw LunarisError(MissingField,
                                    QStringLiteral("In der Datenbank „%1“ fehlt das Feld „%2“ in der Tabelle „%3“. "
                                                   "Die Datenbank wird nicht verändert.")
                                        .arg(serverName, field, table.name));
+        if (!numbersItsRows)
+            withoutRowId.append(QStringLiteral("„%1“").arg(table.name));
     }
+    if (withoutRowId.isEmpty())
+        return;
+    const QString tableNames =
+        withoutRowId.size() == 1
+            ? QStringLiteral("der Tabelle %1").arg(withoutRowId.first())
+            : QStringLiteral("den Tabellen %1 und %2")
+                  .arg(withoutRowId.mid(0, withoutRowId.size() - 1).join(QLatin1String(", ")), withoutRowId.last());
+    throw LunarisError(MissingField, QStringLiteral("In der Datenbank „%1“ fehlt %2 die Identitätsspalte „%3“ "
+                                                    "(fortlaufend nummeriert), an der Lunaris die Zeilen und ihre "
+                                                    "Reihenfolge erkennt. Die Datenbank wird nicht verändert.")
+                                         .arg(serverName, tableNames, RowIdColumn));
 }

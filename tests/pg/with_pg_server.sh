@@ -5,8 +5,15 @@
 # The test learns where it is from LUNARIS_PG_SOCKET, LUNARIS_PG_PORT, LUNARIS_PG_USER,
 # LUNARIS_PG_PASSWORD and LUNARIS_PG_CTL. Without a usable server the test still runs, with
 # LUNARIS_PG_SKIP giving the reason, and skips its server cases.
+# LUNARIS_PG_OPTIONS replaces the server settings the tests use (no fsync, every statement logged, so a
+# test can count them); the benchmarks pass none, to measure a server as a practice runs it.
+# LUNARIS_PG_TIME_LIMIT: seconds the program may run (540 unless given; 0: no limit).
 # Usage: with_pg_server.sh <test program> [arguments]
 set -uo pipefail
+
+tests_options="-c fsync=off -c log_statement=all"
+server_options="${LUNARIS_PG_OPTIONS-$tests_options}"
+time_limit="${LUNARIS_PG_TIME_LIMIT:-540}"
 
 bin=""
 for candidate in /usr/lib/postgresql/*/bin; do
@@ -15,7 +22,11 @@ done
 
 run_test() {
     # Leaves time for the clean-up below before CTest's own time-out would kill us.
-    timeout --kill-after=10 540 "$@"
+    if [[ "$time_limit" == 0 ]]; then
+        "$@"
+    else
+        timeout --kill-after=10 "$time_limit" "$@"
+    fi
 }
 
 if [[ -z "$bin" ]]; then
@@ -73,7 +84,7 @@ for _ in 1 2 3 4 5; do
     port="$(free_port)"
     # Every statement is logged, so a test can count what reaches the server.
     if "${as_server_user[@]}" "$bin/pg_ctl" -D "$dir/data" -l "$dir/log" -w -t 60 \
-        -o "-k $dir -p $port -c listen_addresses=127.0.0.1 -c fsync=off -c log_statement=all" start \
+        -o "-k $dir -p $port -c listen_addresses=127.0.0.1 $server_options" start \
         >/dev/null 2>&1; then
         started=yes
         break
@@ -89,5 +100,5 @@ fi
 export LUNARIS_PG_SOCKET="$dir" LUNARIS_PG_PORT="$port" LUNARIS_PG_USER=lunaris LUNARIS_PG_PASSWORD="$password"
 export LUNARIS_PG_LOG="$dir/log"
 # Lets a test stop and restart the server (a lost server during a session).
-export LUNARIS_PG_CTL="${as_server_user[*]} $bin/pg_ctl -D $dir/data -l $dir/log -w -o '-k $dir -p $port -c listen_addresses=127.0.0.1 -c fsync=off -c log_statement=all'"
+export LUNARIS_PG_CTL="${as_server_user[*]} $bin/pg_ctl -D $dir/data -l $dir/log -w -o '-k $dir -p $port -c listen_addresses=127.0.0.1 $server_options'"
 run_test "$@"
