@@ -127,7 +127,7 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
         // A drag under way (Ctrl+Z while the button is held) would drop a block by a stale index.
         for (int i = 0; i < m_state.ChairCount; ++i) {
             m_columns[i]->cancelDrag();
-            m_columns[i]->update();
+            m_columns[i]->showChangedBlocks();
         }
         showStatus();
         DR_Load();
@@ -697,7 +697,7 @@ void frmLunaris::Termin_load()
             IdealDayLoader::load(m_services.database, chairModels(), m_state.CurrentIdealtag, m_day->rowsOnScreen());
     } catch (const LunarisError& e) {
         for (int i = 0; i < m_state.ChairCount; ++i)
-            m_columns[i]->update();
+            m_columns[i]->showAllBlocks();
         showUnshownCount();
         readUnshownEntries();
         refreshAnalysis(nullptr);
@@ -706,7 +706,7 @@ void frmLunaris::Termin_load()
     }
     readUnshownEntries();
     for (int i = 0; i < m_state.ChairCount; ++i)
-        m_columns[i]->update();
+        m_columns[i]->showAllBlocks();
     showUnshownCount();
     scrollToFirstBlock();
     // Rows that could not be shown are reported once for the whole load.
@@ -761,8 +761,9 @@ void frmLunaris::DR_Load()
 {
     DayView* doctor = m_columns[m_state.ChairCount];
     const QList<const DayViewModel*> chairs = chairColumns();
-    // The column is emptied before anything is read, so a failed read leaves no stale demand.
-    doctor->clear();
+    // The column is emptied before anything is read, so a failed read leaves no stale demand. Only
+    // its rows that change are repainted.
+    doctor->model().clear();
     std::optional<QHash<QString, Treatment>> treatments;
     try {
         // A day without blocks needs no treatment.
@@ -775,12 +776,12 @@ void frmLunaris::DR_Load()
         const qint64 fee = DoctorColumn::rebuild(chairs, doctor->model(), *treatments);
         m_txtHon->setText(QString::number(fee));
     } catch (const LunarisError& e) {
-        doctor->update();
+        doctor->showChangedBlocks();
         refreshAnalysis(treatments ? &*treatments : nullptr);
         showDataError(e.number());
         return;
     }
-    doctor->update();
+    doctor->showChangedBlocks();
     refreshAnalysis(&*treatments);
 }
 
