@@ -29,6 +29,7 @@ struct Practice : MainWindowFixture {
         db.addBlock("Tag", "Stuhl 2", "KONT", "08:05", "08:35"); // off the rows
         db.addBlock("Tag", "Stuhl 2", "KIEFERORTHOPÄDISCHE KONTROLLE MIT ABDRUCK UND FOTOS", "09:00", "09:10");
         db.addBlock("Tag", "Stuhl 2", "NULL", "10:00", "10:00");
+        db.addBlock("Tag", "Stuhl 2", "LANG", "13:30", "15:00"); // across the column's lower edge
         db.addBlock("Tag", "Stuhl 3", "WEG", "08:10", "08:40"); // no longer a treatment
         db.addBlock("Tag", "Stuhl 3", "LANG", "09:00", "10:30");
         if (colours) {
@@ -102,6 +103,7 @@ enum class Step {
     ScrollAndPlace,
     RemoveOffTheRows,
     RemoveClipped,
+    RemoveAcrossTheEdge,
     RemoveGone
 };
 
@@ -114,6 +116,7 @@ int columnOf(Step step)
         return 2;
     case Step::RemoveOffTheRows:
     case Step::RemoveClipped:
+    case Step::RemoveAcrossTheEdge:
         return 1;
     default:
         return 0;
@@ -156,6 +159,9 @@ void take(Practice& p, Step step)
         break;
     case Step::RemoveClipped:
         p.click(column, "09:00", Qt::RightButton);
+        break;
+    case Step::RemoveAcrossTheEdge:
+        p.click(column, "13:30", Qt::RightButton);
         break;
     case Step::RemoveGone:
         p.click(column, "08:20", Qt::RightButton);
@@ -210,6 +216,7 @@ void TestDayPainting::partialFramesMatchAWholePaint_data()
     QTest::newRow("placement after scrolling") << Step::ScrollAndPlace << false;
     QTest::newRow("removal of a block off the rows") << Step::RemoveOffTheRows << false;
     QTest::newRow("removal of a text that does not fit") << Step::RemoveClipped << false;
+    QTest::newRow("removal of a block across the lower edge") << Step::RemoveAcrossTheEdge << false;
     QTest::newRow("removal of a treatment no longer in the table") << Step::RemoveGone << true;
 }
 

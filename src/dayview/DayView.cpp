@@ -296,6 +296,7 @@ DayViewPictures::GridKey DayView::gridKey() const
             palette().button(),
             palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText),
             palette().color(QPalette::Mid),
+            palette().color(QPalette::Dark),
             font()};
 }
 
@@ -327,6 +328,12 @@ void DayView::paintGrid(QPainter& painter, const Layout& at)
     painter.drawLine(at.gutter, at.header, at.gutter, height());
 }
 
+void DayView::paintBorder(QPainter& painter)
+{
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
 void DayView::paintBlock(QPainter& painter, const QRectF& area, const BlockLook& look, const QString& text)
 {
     if (look.missing) {
@@ -349,7 +356,10 @@ void DayView::paintEvent(QPaintEvent* event)
     const QRect dirty = event->rect();
     const bool pictures = m_paintPictures && m_pictures.prepare(painter, *this);
     if (pictures)
-        m_pictures.drawGrid(painter, dirty, gridKey(), [this, &at](QPainter& p) { paintGrid(p, at); });
+        m_pictures.drawGrid(painter, dirty, gridKey(), [this, &at](QPainter& p) {
+            paintGrid(p, at);
+            paintBorder(p);
+        });
     else
         paintGrid(painter, at);
 
@@ -376,8 +386,11 @@ void DayView::paintEvent(QPaintEvent* event)
             paint(painter, *area);
     }
 
-    painter.setPen(palette().color(QPalette::Dark));
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    // The border is in the picture; of its lines only the bottom one can lie under a block.
+    if (pictures)
+        m_pictures.copyGrid(painter, dirty & QRect(0, height() - 1, width(), 1));
+    else
+        paintBorder(painter);
     paintCursor(painter);
     paintDropOutline(painter);
 }

@@ -145,9 +145,11 @@ private:
     std::optional<QRectF> blockArea(const Layout& at, const DayBlock& block) const;
     // The pixels a block may touch, its text's included.
     QRect blockPixels(const Layout& at, const DayBlock& block) const;
-    // Background, header, rows with their times: the column without its blocks.
+    // Background, header, rows with their times: the column without its blocks and border.
     void paintGrid(QPainter& painter, const Layout& at);
     void paintBlock(QPainter& painter, const QRectF& area, const BlockLook& look, const QString& text);
+    // The frame around the whole column, drawn over the blocks.
+    void paintBorder(QPainter& painter);
     DayViewPictures::GridKey gridKey() const;
     void init();
     void paintCursor(QPainter& painter);

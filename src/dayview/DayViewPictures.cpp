@@ -82,11 +82,17 @@ void DayViewPictures::drawGrid(QPainter& painter, const QRect& dirty, const Grid
         copyState(painter, picture, QPoint());
         paint(picture);
     }
+    copyGrid(painter, dirty);
+}
+
+void DayViewPictures::copyGrid(QPainter& painter, const QRect& part)
+{
+    if (part.isEmpty() || m_grid.isNull())
+        return;
     // A copy, not a blend: the picture covers every pixel of the column.
     const QPainter::CompositionMode mode = painter.compositionMode();
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QRectF(dirty), m_grid,
-                      QRectF(QPointF(dirty.topLeft()) * m_ratio, QSizeF(dirty.size()) * m_ratio));
+    painter.drawImage(QRectF(part), m_grid, QRectF(QPointF(part.topLeft()) * m_ratio, QSizeF(part.size()) * m_ratio));
     painter.setCompositionMode(mode);
 }
 

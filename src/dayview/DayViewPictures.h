@@ -33,6 +33,7 @@ public:
         QBrush header;
         QColor headerText;
         QColor headerLine;
+        QColor border;
         QFont font;
         bool operator==(const GridKey&) const = default;
     };
@@ -46,6 +47,8 @@ public:
     bool prepare(QPainter& painter, const QPaintDevice& widget);
     // Copies the part `dirty` of the empty column, painting its picture first when the key changed.
     void drawGrid(QPainter& painter, const QRect& dirty, const GridKey& key, const PaintGrid& paint);
+    // Copies a part of the picture drawGrid last used (pixels drawn over since come back).
+    void copyGrid(QPainter& painter, const QRect& part);
     // Draws a block that leaves no pixel outside `area` (rounded), with an opaque fill.
     void drawBlock(QPainter& painter, const QRectF& area, const QColor& fill, const QColor& text, const QString& code,
                    const PaintBlock& paint);
