@@ -2,6 +2,7 @@
 
 #include "BenchEnvironment.h"
 #include "BenchPractice.h"
+#include "EditingBenchmarks.h"
 #include "NaiveDay.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"
@@ -429,6 +430,7 @@ void registerBenchmarks(BenchEnvironment& env)
                                 [&env, naive](benchmark::State& s) { clickBenchmark(s, env, naive, Qt::RightButton); }),
               quick);
     }
+    registerEditingBenchmarks(env, [quick](benchmark::internal::Benchmark* b) { timed(b, quick); });
     for (const bool naive : {false, true})
         for (const int days : {many, int(BenchEnvironment::FewDays), huge})
             if (!naive || days != huge)
@@ -481,6 +483,8 @@ std::vector<SummaryLine> summaryLines(const BenchEnvironment& env)
          ""},
         {"3. Removal click with rebuild and repaint", name("click_remove", false), name("click_remove", true), 1, 0,
          ""},
+        {"3. Drag moving a block to another chair, with rebuild and repaint", "drag_move/program", "", 4, 0, ""},
+        {"3. Undo (Ctrl+Z) of a removal, with rebuild and repaint", "undo/program", "", 4, 0, ""},
         {"4. Speichern of the whole day", days("Speichern", many, false), days("Speichern", many, true), 30, 0,
          manyNote},
         {"4. Speichern of the whole day", days("Speichern", 10, false), days("Speichern", 10, true), 30, 0,

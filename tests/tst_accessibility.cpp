@@ -34,6 +34,8 @@ private slots:
     void theTreeOfADay_data();
     void theTreeOfADay();
     void theCursorIsTheFocus();
+    void theControlsBesideTheColumnsAreNamed_data();
+    void theControlsBesideTheColumnsAreNamed();
 };
 
 void TestAccessibility::theTreeOfADay_data()
@@ -105,6 +107,63 @@ void TestAccessibility::theCursorIsTheFocus()
     QCOMPARE(nameOf(list->focusChild()), QString("(keins)")); // the focus went to the next chair
     QCOMPARE(nameOf(QAccessible::queryAccessibleInterface(e.window->SSDay1(1))->focusChild()),
              QString("08:10 KONT bis 08:40"));
+}
+
+void TestAccessibility::theControlsBesideTheColumnsAreNamed_data()
+{
+    QTest::addColumn<QString>("command"); // the menu item that opens the dialog holding it; empty: the main window
+    QTest::addColumn<QString>("control"); // object name
+    QTest::addColumn<int>("role");
+    // What a screen reader names it by: the label related to it, else its own name.
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("value"); // and what it reads as its content (none for a list of names)
+    QTest::newRow("treatment list") << ""
+                                    << "DBComboBeh" << int(QAccessible::ComboBox) << "Auswahl:"
+                                    << "KONT";
+    QTest::newRow("fee box") << ""
+                             << "txtHon" << int(QAccessible::EditableText) << "Honorar:"
+                             << "60";
+    QTest::newRow("stored days of the Open dialog")
+        << "mnuFileOpen"
+        << "DBListIdealtag" << int(QAccessible::List) << "Vorhanden:" << QString();
+}
+
+void TestAccessibility::theControlsBesideTheColumnsAreNamed()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, control);
+    QFETCH(int, role);
+    QFETCH(QString, label);
+    QFETCH(QString, value);
+    Editor e;
+    bool checked = false;
+    const auto check = [&](QWidget* holder) {
+        QAccessibleInterface* item = QAccessible::queryAccessibleInterface(holder->findChild<QWidget*>(control));
+        QVERIFY(item);
+        QCOMPARE(int(item->role()), role);
+        QStringList labels;
+        for (const auto& [other, relation] : item->relations(QAccessible::Label))
+            labels.append(other->text(QAccessible::Name));
+        if (labels.isEmpty())
+            labels.append(item->text(QAccessible::Name));
+        QCOMPARE(labels, QStringList{label});
+        if (!value.isNull())
+            QCOMPARE(item->text(QAccessible::Value), value);
+        checked = true;
+    };
+    if (command.isEmpty()) {
+        check(e.window.get());
+    } else {
+        // The day has unsaved blocks: not saved, the dialog comes.
+        e.ctx.messages.answer(QMessageBox::No);
+        e.ctx.modals.handleNext([&](QDialog& dialog) {
+            check(&dialog);
+            dialog.reject();
+        });
+        e.action(command.toLatin1().constData())->trigger();
+        e.expectBox("Möchten Sie Speichern?", "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    }
+    QVERIFY(checked);
 }
 
 LUNARIS_TEST_MAIN(TestAccessibility)

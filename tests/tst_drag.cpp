@@ -3,6 +3,7 @@
 #include "dayview/DayView.h"
 
 #include <QLineEdit>
+#include <QScreen>
 
 namespace {
 // Three chairs from 08:00 to 23:50 in 10-minute rows; chair 1 holds KONT at 08:00, chair 2 KONT at
@@ -42,6 +43,8 @@ private slots:
     void dragAndDrop();
     void undoDuringDrag_data();
     void undoDuringDrag();
+    void theOutlineLeavesNoTrace_data();
+    void theOutlineLeavesNoTrace();
 };
 
 void TestDrag::dragAndDrop_data()
@@ -190,6 +193,48 @@ void TestDrag::undoDuringDrag()
     QCOMPARE(e.action("mnuEditUndo")->text(), "&Rückgängig: KONT in Stuhl 2 um 09:00");
     e.expectNothingPending();
     QVERIFY(e.ctx.messages.shown().isEmpty());
+}
+
+void TestDrag::theOutlineLeavesNoTrace_data()
+{
+    QTest::addColumn<QList<int>>("rows"); // rows of chair 3 the block's top edge passes, one after the other
+    QTest::newRow("one row at a time, each outline over the last") << QList<int>{6, 7, 8, 9};
+    QTest::newRow("jumps") << QList<int>{2, 12, 4};
+    QTest::newRow("refused where it overlaps") << QList<int>{4, 1, 5};
+}
+
+// The outline redraws only its old and new places as it follows the mouse: what the window shows
+// (its backing store, not a fresh rendering) is the same as before once the drag is cancelled.
+void TestDrag::theOutlineLeavesNoTrace()
+{
+    QFETCH(QList<int>, rows);
+    Editor e;
+    DayView* source = e.window->SSDay1(0);
+    DayView* target = e.window->SSDay1(2);
+    e.choose("KONT");
+    e.click(2, "08:20"); // the refused row: KONT 08:20-08:50 in chair 3
+    QApplication::processEvents();
+    const auto shown = [&] {
+        const QImage window = e.window->screen()->grabWindow(e.window->winId()).toImage();
+        return window.copy(QRect(target->mapTo(e.window.get(), QPoint(0, 0)), target->size()));
+    };
+    // The press takes the focus (and its cursor frame) from chair 3.
+    const QPoint press = source->pointOfRow(0);
+    QTest::mousePress(source, Qt::LeftButton, Qt::NoModifier, press);
+    QApplication::processEvents();
+    const QImage before = shown();
+    for (const int row : rows) {
+        QTest::mouseMove(source, source->mapFromGlobal(target->mapToGlobal(target->pointOfRow(row))));
+        QVERIFY(target->hasDropOutline());
+        QApplication::processEvents();
+        QVERIFY(shown() != before);
+    }
+    QTest::keyClick(source, Qt::Key_Escape);
+    QApplication::processEvents();
+    QTest::mouseRelease(source, Qt::LeftButton, Qt::NoModifier, press);
+    QVERIFY(!target->hasDropOutline());
+    QCOMPARE(shown(), before);
+    e.expectNothingPending();
 }
 
 LUNARIS_TEST_MAIN(TestDrag)

@@ -2,6 +2,8 @@
 #include "app/LunarisState.h"
 #include "editing/OpenDay.h"
 
+#include <algorithm>
+
 namespace {
 // Two chairs, 08:00 to 18:00 in 10-minute rows; chair 1 holds KONT at 08:00 and 09:00.
 struct Day {
@@ -78,7 +80,12 @@ void TestOpenDay::editsAndTheirUndo()
     Day d;
     const QStringList before = d.blocks();
     int changes = 0;
-    QObject::connect(&d.day, &OpenDay::blocksChanged, [&] { ++changes; });
+    QList<int> changed; // the chairs each step names for drawing, sorted
+    QObject::connect(&d.day, &OpenDay::blocksChanged, [&](QList<int> chairs) {
+        ++changes;
+        std::sort(chairs.begin(), chairs.end());
+        changed = chairs;
+    });
 
     const QStringList f = edit.split(' ');
     OpenDay::Refusal result = OpenDay::Refusal::None;
@@ -100,14 +107,25 @@ void TestOpenDay::editsAndTheirUndo()
     QCOMPARE(changes, 1);
     QVERIFY(d.state.Modified);
     QCOMPARE(d.day.history().undoText(), step);
+    // Only the chairs a step changes are drawn again: the place or block it touches, for a move both
+    // chairs, for a copy the target only.
+    QList<int> chairs{f[f[0] == "copy" ? 3 : 1].toInt()};
+    if (f[0] == "move" && f[3] != f[1])
+        chairs.append(f[3].toInt());
+    std::sort(chairs.begin(), chairs.end());
+    QCOMPARE(changed, chairs);
 
+    changed.clear();
     d.day.history().undo();
     QCOMPARE(d.blocks(), before);
     QVERIFY(!d.state.Modified); // back at the saved state
     QCOMPARE(changes, 2);
+    QCOMPARE(changed, chairs);
+    changed.clear();
     d.day.history().redo();
     QCOMPARE(d.blocks(), after);
     QVERIFY(d.state.Modified);
+    QCOMPARE(changed, chairs);
 }
 
 void TestOpenDay::modifiedFollowsTheSavedState()

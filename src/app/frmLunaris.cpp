@@ -122,13 +122,15 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     const QList<DayView*> columns(m_columns.cbegin(), m_columns.cend());
     m_clicks = std::make_unique<ColumnClickHandler>(*m_day, columns, *this, state, services);
     m_editing = new EditingControls(this, columns, *m_DBComboBeh, *m_cmdZeit, state, services);
-    // Every change of the blocks is drawn, and the doctor column and the fee follow it.
-    connect(m_day.get(), &OpenDay::blocksChanged, this, [this] {
+    // Every change of the blocks is drawn, and the doctor column and the fee follow it. Only the rows
+    // that changed, in the chairs that changed, are drawn: a frame of every column costs several times
+    // a step's own work.
+    connect(m_day.get(), &OpenDay::blocksChanged, this, [this](const QList<int>& chairs) {
         // A drag under way (Ctrl+Z while the button is held) would drop a block by a stale index.
-        for (int i = 0; i < m_state.ChairCount; ++i) {
+        for (int i = 0; i < m_state.ChairCount; ++i)
             m_columns[i]->cancelDrag();
-            m_columns[i]->showChangedBlocks();
-        }
+        for (const int chair : chairs)
+            m_columns[chair]->showChangedBlocks();
         showStatus();
         DR_Load();
     });
@@ -385,6 +387,9 @@ void frmLunaris::createControls()
     m_txtHon->setObjectName(QStringLiteral("txtHon"));
     m_txtHon->setReadOnly(true);
     m_txtHon->setAlignment(Qt::AlignRight);
+    // Screen readers name the list and the fee box by their labels.
+    m_lblBehAuswahl->setBuddy(m_DBComboBeh);
+    m_lblHon->setBuddy(m_txtHon);
     for (QWidget* hidden : std::initializer_list<QWidget*>{m_lblBehAuswahl, m_lblHon, m_DBComboBeh, m_txtHon})
         hidden->hide();
 

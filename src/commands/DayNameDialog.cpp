@@ -34,6 +34,8 @@ DayNameDialog::DayNameDialog(LunarisState& state, AppServices& services, QWidget
     m_nameLabel->setObjectName(QStringLiteral("Label1_1"));
     m_nameBox->setObjectName(nameBoxName);
     m_nameLabel->setBuddy(m_nameBox);
+    // Screen readers name the list by its label (an item view takes no label relation from a buddy).
+    m_list->setAccessibleName(m_listLabel->text());
     m_ok->setObjectName(QStringLiteral("cmdOK"));
     m_cancel->setObjectName(QStringLiteral("cmdAbbrechen"));
     m_cancel->setDefault(true);

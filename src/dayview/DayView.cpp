@@ -628,27 +628,37 @@ void DayView::mouseReleaseEvent(QMouseEvent* event)
 
 void DayView::showDropOutline(int row, int rows, bool refused)
 {
+    // Only the outline's old and new places are drawn again: it follows every movement of the mouse.
+    const QRect before = outlineArea();
     m_outlineRow = row;
     m_outlineRows = std::max(1, rows);
     m_outlineRefused = refused;
-    update();
+    update(QRegion(before) + outlineArea());
 }
 
 void DayView::clearDropOutline()
 {
     if (m_outlineRows == 0)
         return;
+    const QRect before = outlineArea();
     m_outlineRows = 0;
-    update();
+    update(before);
+}
+
+QRect DayView::outlineArea() const
+{
+    if (m_outlineRows == 0)
+        return {};
+    const int top = headerHeight() + (m_outlineRow - m_firstRow) * rowHeight();
+    return QRect(timeGutterWidth() + 1, top, width() - m_scrollBar->width() - timeGutterWidth() - 2,
+                 m_outlineRows * rowHeight());
 }
 
 void DayView::paintDropOutline(QPainter& painter)
 {
     if (m_outlineRows == 0)
         return;
-    const int top = headerHeight() + (m_outlineRow - m_firstRow) * rowHeight();
-    const QRect area(timeGutterWidth() + 1, top, width() - m_scrollBar->width() - timeGutterWidth() - 2,
-                     m_outlineRows * rowHeight());
+    const QRect area = outlineArea();
     painter.setPen(QPen(m_outlineRefused ? QColor(255, 0, 0) : palette().color(QPalette::Highlight), 2, Qt::DashLine));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(area.adjusted(1, 1, -1, -1));

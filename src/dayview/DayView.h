@@ -157,6 +157,8 @@ private:
     // Tells screen readers that the cursor row has the focus.
     void announceCursor();
     void paintDropOutline(QPainter& painter);
+    // Where the drop outline is drawn (its pen stays inside); empty without one.
+    QRect outlineArea() const;
     // Index of the block under a time of this column, or -1.
     int blockAtTime(const QString& t) const;
     void emitClick(QMouseEvent* event, const QPoint& p);

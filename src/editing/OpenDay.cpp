@@ -4,6 +4,8 @@
 #include "editing/BlockEdits.h"
 #include "editing/BlockRules.h"
 
+#include <utility>
+
 namespace {
 const QColor kBlockColor(0, 255, 0);
 }
@@ -26,7 +28,7 @@ void OpenDay::followHistory()
         return;
     // Back at the state last saved the day is unmodified again; any other state is modified.
     m_state.Modified = !m_history.isClean();
-    emit blocksChanged();
+    emit blocksChanged(std::exchange(m_changedChairs, {}));
 }
 
 const QString& OpenDay::name() const
@@ -42,7 +44,7 @@ bool OpenDay::isModified() const
 void OpenDay::touch()
 {
     m_state.Modified = true;
-    emit blocksChanged();
+    emit blocksChanged({});
 }
 
 void OpenDay::markSaved()
@@ -56,9 +58,16 @@ void OpenDay::forgetHistory()
     m_forgetting = true;
     m_history.clear();
     m_forgetting = false;
+    m_changedChairs.clear();
     // A modified day whose saving was declined has no saved state to return to.
     if (m_state.Modified)
         m_history.resetClean();
+}
+
+void OpenDay::noteChanged(int chair)
+{
+    if (!m_changedChairs.contains(chair))
+        m_changedChairs.append(chair);
 }
 
 int OpenDay::chairCount() const
@@ -168,11 +177,13 @@ OpenDay::Refusal OpenDay::pasteBlock(const DayBlock& block, int to, const QStrin
 void OpenDay::insertBlock(int chair, int index, const DayBlock& block)
 {
     column(chair).insert(index, block);
+    noteChanged(chair);
 }
 
 DayBlock OpenDay::takeBlock(int chair, int index)
 {
     DayBlock block = column(chair).item(index);
     column(chair).remove(index);
+    noteChanged(chair);
     return block;
 }

@@ -77,15 +77,19 @@ public:
     DayBlock takeBlock(int chair, int index);
 
 signals:
-    // Blocks of a chair column changed: the doctor column and the fee follow.
-    void blocksChanged();
+    // A step was made, undone or redone: the chairs whose blocks it changed are drawn again (none for a
+    // step that only counts as a change), and the doctor column and the fee follow.
+    void blocksChanged(const QList<int>& chairs);
 
 private:
     void followHistory();
+    void noteChanged(int chair);
 
     LunarisState& m_state;
     std::array<DayViewModel, Columns> m_columns;
     RowsOnScreen m_rowsOnScreen;
     QUndoStack m_history;
     bool m_forgetting = false;
+    // The chairs the step being made, undone or redone changed so far.
+    QList<int> m_changedChairs;
 };
