@@ -30,7 +30,7 @@ struct Practice : MainWindowFixture {
         db.addBlock("Tag", "Stuhl 2", "KIEFERORTHOPÄDISCHE KONTROLLE MIT ABDRUCK UND FOTOS", "09:00", "09:10");
         db.addBlock("Tag", "Stuhl 2", "NULL", "10:00", "10:00");
         db.addBlock("Tag", "Stuhl 2", "LANG", "13:30", "15:00"); // across the column's lower edge
-        db.addBlock("Tag", "Stuhl 3", "WEG", "08:10", "08:40"); // no longer a treatment
+        db.addBlock("Tag", "Stuhl 3", "WEG", "08:10", "08:40");  // no longer a treatment
         db.addBlock("Tag", "Stuhl 3", "LANG", "09:00", "10:30");
         if (colours) {
             ctx.tempSettings.write("Lunaris", "Settings", "FarbenJeBehandlung", "1");
