@@ -2,11 +2,15 @@
 #include "TestMain.h"
 #include "app/LunarisError.h"
 #include "store/Database.h"
+#include "store/SqliteInterrupt.h"
 #include "store/Tables.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QMutex>
 #include <QSqlRecord>
+#include <QThread>
 #include <QtEndian>
 
 #include <functional>
@@ -42,6 +46,7 @@ private slots:
     void fieldConversions();
     void readErrorsHalfWayAreFailures_data();
     void readErrorsHalfWayAreFailures();
+    void stopReachesAStatementInAnotherThread();
 };
 
 void TestDatabase::missingFileIsCreatedWithTheSchema()
@@ -313,6 +318,53 @@ void TestDatabase::fieldConversions()
     } catch (const LunarisError& e) {
         QCOMPARE(e.number(), failure);
     }
+}
+
+// Closing the program stops the check of the whole file in its worker instead of waiting for it.
+void TestDatabase::stopReachesAStatementInAnotherThread()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("Qt's driver has SQLite built in here: a running check is waited for");
+#endif
+    QMutex mutex; // guards the three below
+    void* connection = nullptr;
+    QString version;
+    bool ended = false;
+    QSqlError error;
+    QThread* worker = QThread::create([&] {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("endless"));
+            db.setDatabaseName(QStringLiteral(":memory:"));
+            if (!db.open())
+                return; // "ended" stays false
+            {
+                const QMutexLocker lock(&mutex);
+                connection = SqliteInterrupt::engineConnection(db);
+                version = SqliteInterrupt::engineVersion(db);
+            }
+            // Counts to a million million: hours, unless stopped.
+            QSqlQuery endless(db);
+            endless.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                                        "WHERE i < 1000000000000) SELECT count(*) FROM n"));
+            const QMutexLocker lock(&mutex);
+            error = endless.lastError();
+            connection = nullptr;
+            ended = true;
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("endless"));
+    });
+    worker->start();
+    bool reached = false;
+    // A stop before the statement has begun is lost to the engine, so it is repeated until the worker ends.
+    while (!worker->wait(QDeadlineTimer(10))) {
+        const QMutexLocker lock(&mutex);
+        if (connection)
+            reached = SqliteInterrupt::interrupt(connection, version) || reached;
+    }
+    delete worker;
+    QVERIFY(ended);
+    QVERIFY(reached);
+    QCOMPARE(error.nativeErrorCode().toInt() & 0xff, 9); // SQLITE_INTERRUPT
 }
 
 LUNARIS_TEST_MAIN(TestDatabase)

@@ -159,6 +159,12 @@ void writeBadFile(const QString& path, const QString& kind)
         QFile::resize(path, QFileInfo(path).size() / 3);
     else if (kind == QLatin1String("damaged page"))
         writeBytes(path, QByteArray(4096, '\xA5'), 3 * 4096);
+    else if (kind.startsWith(QLatin1String("damaged root of "))) {
+        const QStringList root = rowsOf(
+            path, QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = '%1'").arg(kind.section(' ', 3)));
+        QCOMPARE(root.size(), 1);
+        writeBytes(path, QByteArray(4096, '\xA5'), (root.first().toLongLong() - 1) * 4096);
+    }
 }
 
 // A second process on the database (tests/helpers/datasafety_helper.cpp); killed if still running at the end.
@@ -269,6 +275,7 @@ private slots:
     void damageOutsideOwnTablesOpensForViewing_data();
     void damageOutsideOwnTablesOpensForViewing();
     void saveWaitsForTheCheck();
+    void closingStopsTheCheck();
 };
 
 void TestDataSafety::badFilesAreRefusedAndLeftAlone_data()
@@ -285,6 +292,9 @@ void TestDataSafety::badFilesAreRefusedAndLeftAlone_data()
     QTest::newRow("SQLite header, then garbage") << "sqlite header" << damaged;
     QTest::newRow("cut short") << "cut short" << damaged;
     QTest::newRow("a damaged page") << "damaged page" << damaged;
+    QTest::newRow("a damaged Template page") << "damaged root of Template" << damaged;
+    QTest::newRow("a damaged page of Template's index") << "damaged root of Template_IDEALTAG_STUHL" << damaged;
+    QTest::newRow("a damaged Stuhl page") << "damaged root of Stuhl" << damaged;
     QTest::newRow("table missing") << "no Behand"
                                    << "Fehler: 3078 In der Datenbank „%1“ fehlt die Tabelle „Behand“. Die Datei wird "
                                       "nicht verändert.";
@@ -303,24 +313,38 @@ void TestDataSafety::badFilesAreRefusedAndLeftAlone()
     const QByteArray before = fileHash(path);
     const QStringList files = filesIn(folder.path());
 
-    ScriptedMessages messages;
-    messages.answer(QMessageBox::Ok);
-    QVERIFY(!openPracticeDatabase(path, messages));
-    expectOneBox(messages, message.arg(path), "Lunaris");
-    QCOMPARE(fileHash(path), before);
-    QCOMPARE(filesIn(folder.path()), files);
-    // Nothing of the refused file stays open.
-    QVERIFY(!QSqlDatabase::contains("lunaris"));
+    // Opened as the program's start does it, the check of the stored days beside the building of the
+    // window, or all before the window is built.
+    for (const auto startCheck : {Database::StartCheck::Overlapped, Database::StartCheck::Complete}) {
+        ScriptedMessages messages;
+        messages.answer(QMessageBox::Ok);
+        std::unique_ptr<Database> db = openPracticeDatabase(path, messages, Database::BusyTimeoutMs, startCheck);
+        if (db) {
+            // Building the window and reading the message take their time: the check of the whole file
+            // must not start meanwhile and report the damage a second time.
+            QTest::qWait(1000);
+            QCOMPARE(db->integrityCheck()->outcome(), IntegrityCheck::Outcome::NotStarted);
+        }
+        QVERIFY(!db || !confirmPracticeDatabase(*db, messages));
+        db.reset();
+        expectOneBox(messages, message.arg(path), "Lunaris");
+        QCOMPARE(fileHash(path), before);
+        QCOMPARE(filesIn(folder.path()), files);
+        // Nothing of the refused file stays open.
+        QVERIFY(QSqlDatabase::connectionNames().isEmpty());
+    }
 }
 
 void TestDataSafety::openingChangesNoData_data()
 {
     QTest::addColumn<bool>("older");
     QTest::addColumn<bool>("readOnly");
-    QTest::newRow("current file") << false << false;
-    QTest::newRow("current file, read-only") << false << true;
-    QTest::newRow("older file") << true << false;
-    QTest::newRow("older file, read-only") << true << true;
+    QTest::addColumn<bool>("checked"); // the check of the whole file ran before closing
+    QTest::newRow("current file") << false << false << true;
+    QTest::newRow("current file, read-only") << false << true << true;
+    QTest::newRow("older file") << true << false << true;
+    QTest::newRow("older file, read-only") << true << true << true;
+    QTest::newRow("older file, closed before its check") << true << false << false;
 }
 
 // Opening, reading and closing writes nothing; the one change ever made without a save is the index an
@@ -329,6 +353,7 @@ void TestDataSafety::openingChangesNoData()
 {
     QFETCH(bool, older);
     QFETCH(bool, readOnly);
+    QFETCH(bool, checked);
     QTemporaryDir folder;
     const QString path = folder.filePath("Kavemo.mdb");
     older ? writeOlderPractice(path) : writePractice(path);
@@ -344,9 +369,14 @@ void TestDataSafety::openingChangesNoData()
         Database db(path, "opened");
         QCOMPARE(db.isReadOnly(), readOnly);
         QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").first().code.toString(), QString("KONT"));
+        if (checked) {
+            db.integrityCheck()->waitForOutcome();
+            QCOMPARE(db.integrityCheck()->outcome(), IntegrityCheck::Outcome::Passed);
+        }
     }
     QCOMPARE(rowsOf(path, everything), stored);
-    const bool indexAdded = older && !readOnly;
+    // Closing does not wait for the check: an older file gets its index at a later start then.
+    const bool indexAdded = older && !readOnly && checked;
     QCOMPARE(fileHash(path) != before, indexAdded);
     QCOMPARE(rowsOf(path, "SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'Template'"),
              older && !indexAdded ? QStringList{} : QStringList{"Template_IDEALTAG_STUHL"});
@@ -731,6 +761,27 @@ void TestDataSafety::saveWaitsForTheCheck()
     QVERIFY(ctx.messages.shown().isEmpty());
     QCOMPARE(dayRows(path, "Montag"), QStringList{"Stuhl 2|KONT|12:00|12:20"});
     QCOMPARE(planner.finish(), 0);
+}
+
+// Closing does not wait for the check of the whole file, also not while the planner's lock holds it up
+// (the wait allowed here is far longer than the lock): the file is closed unchanged, and an older file
+// gets its index at a later start.
+void TestDataSafety::closingStopsTheCheck()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("Kavemo.mdb");
+    writeOlderPractice(path);
+    const QByteArray before = fileHash(path);
+    std::unique_ptr<Database> db = std::make_unique<Database>(path, "closing", 120000);
+    Helper planner({"lock", path, "exclusive", "60000"});
+    QVERIFY(planner.waitFor("gesperrt"));
+    db->integrityCheck()->start();
+    db.reset();
+    QVERIFY2(planner.running(), "closing waited until the planner let go of its lock");
+    planner.kill();
+    QCOMPARE(fileHash(path), before);
+    QCOMPARE(filesIn(folder.path()), QStringList{"Kavemo.mdb"});
+    QVERIFY(QSqlDatabase::connectionNames().isEmpty());
 }
 
 LUNARIS_TEST_MAIN(TestDataSafety)

@@ -1,5 +1,9 @@
 #include "TestMain.h"
 
+#include "ScriptedMessages.h"
+#include "app/Program.h"
+#include "app/SingleInstance.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -79,6 +83,8 @@ private slots:
     void secondInstanceEndsAtOnce();
     void guardIsPerUserWithoutRuntimeFolder_data();
     void guardIsPerUserWithoutRuntimeFolder();
+    void startMeetsAnEndingInstance_data();
+    void startMeetsAnEndingInstance();
 };
 
 void TestStartup::usesTheDatabaseInItsOwnFolder()
@@ -163,6 +169,64 @@ void TestStartup::guardIsPerUserWithoutRuntimeFolder()
     for (QProcess* process : {&second, &first}) {
         process->kill();
         process->waitForFinished();
+    }
+}
+
+void TestStartup::startMeetsAnEndingInstance_data()
+{
+    QTest::addColumn<QString>("other"); // none, running, ending, ending too long, ended (its mark left)
+    QTest::addColumn<bool>("starts");
+    QTest::addColumn<QString>("message");
+    const QString tooLong = QStringLiteral("Lunaris wird gerade noch beendet. Bitte starten Sie das Programm in "
+                                           "einigen Sekunden noch einmal.");
+    QTest::newRow("no other instance") << "none" << true << "";
+    QTest::newRow("another instance runs: ends silently") << "running" << false << "";
+    QTest::newRow("another instance is ending: waits, then starts") << "ending" << true << "";
+    QTest::newRow("another instance is still ending after the wait") << "ending too long" << false << tooLong;
+    QTest::newRow("an instance ended while ending") << "ended" << true << "";
+}
+
+// A start in the moment another instance closes its database waits for it instead of ending unseen.
+void TestStartup::startMeetsAnEndingInstance()
+{
+    QFETCH(QString, other);
+    QFETCH(bool, starts);
+    QFETCH(QString, message);
+    QTemporaryDir folder;
+    auto first = std::make_unique<SingleInstance>(folder.path());
+    if (other != QLatin1String("none"))
+        QCOMPARE(first->acquire(), SingleInstance::Start::Alone);
+    if (other.startsWith(QLatin1String("end")))
+        first->announceClosing();
+    if (other == QLatin1String("ended"))
+        first.reset(); // crashed or ended: its mark stays behind
+
+    int pauses = 0;
+    // The ending instance lets go of the guard while the new start waits for it.
+    SingleInstance second(folder.path(), other == QLatin1String("ending too long") ? 0 : 60000, [&] {
+        ++pauses;
+        if (other == QLatin1String("ending"))
+            first.reset();
+    });
+    ScriptedMessages messages;
+    if (!message.isEmpty())
+        messages.answer(QMessageBox::Ok);
+    QCOMPARE(claimSingleInstance(second, messages), starts);
+    QCOMPARE(pauses, other == QLatin1String("ending") ? 1 : 0);
+    if (message.isEmpty()) {
+        QVERIFY(messages.shown().isEmpty());
+    } else {
+        QCOMPARE(messages.shown().size(), 1);
+        const MessageRequest& box = messages.shown().first();
+        QCOMPARE(box.text, message);
+        QCOMPARE(box.title, QString("Lunaris"));
+        QCOMPARE(box.icon, QMessageBox::Information);
+        QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+    // Whoever has the guard now: a third start finds it taken, by an instance that runs.
+    if (starts) {
+        SingleInstance third(folder.path(), 60000, [] { QFAIL("waited for an instance that runs"); });
+        QCOMPARE(third.acquire(), SingleInstance::Start::AlreadyRunning);
     }
 }
 

@@ -19,15 +19,46 @@
 
 #include <memory>
 
-std::unique_ptr<Database> openPracticeDatabase(const QString& filePath, MessageService& messages, int busyTimeoutMs)
+std::unique_ptr<Database> openPracticeDatabase(const QString& filePath, MessageService& messages, int busyTimeoutMs,
+                                               Database::StartCheck startCheck)
 {
     try {
-        return std::make_unique<Database>(filePath, QStringLiteral("lunaris"), busyTimeoutMs);
+        return std::make_unique<Database>(filePath, QStringLiteral("lunaris"), busyTimeoutMs, startCheck);
     } catch (const LunarisError& e) {
         messages.inform(nullptr, QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description()),
                         QStringLiteral("Lunaris"), QMessageBox::Critical);
         return nullptr;
     }
+}
+
+bool confirmPracticeDatabase(const Database& database, MessageService& messages)
+{
+    try {
+        database.confirmOwnTables();
+        return true;
+    } catch (const LunarisError& e) {
+        messages.inform(nullptr, QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description()),
+                        QStringLiteral("Lunaris"), QMessageBox::Critical);
+        return false;
+    }
+}
+
+bool claimSingleInstance(SingleInstance& instance, MessageService& messages)
+{
+    switch (instance.acquire()) {
+    case SingleInstance::Start::Alone:
+        return true;
+    case SingleInstance::Start::AlreadyRunning:
+        // The running instance is left alone, and nothing new appears.
+        return false;
+    case SingleInstance::Start::StillClosing:
+        break;
+    }
+    messages.inform(nullptr,
+                    QStringLiteral("Lunaris wird gerade noch beendet. Bitte starten Sie das Programm in einigen "
+                                   "Sekunden noch einmal."),
+                    QStringLiteral("Lunaris"), QMessageBox::Information);
+    return false;
 }
 
 bool acceptConnectSetting(const QString& connect, MessageService& messages)
@@ -78,12 +109,12 @@ int Main(int argc, char** argv)
     state.HelpFile = QStringLiteral("hilfe/inhalt.html");
     state.MaxChairs = 10;
 
+    QtMessageService messages;
     SingleInstance instance;
-    if (!instance.acquire())
+    if (!claimSingleInstance(instance, messages))
         return 0;
 
     SettingsStore settings;
-    QtMessageService messages;
     ExecModalRunner modals;
 
     state.DatabaseConnect = ConnectionSetting::read(settings);
@@ -92,7 +123,8 @@ int Main(int argc, char** argv)
 
     const std::unique_ptr<Database> database =
         state.DatabaseConnect.isEmpty()
-            ? openPracticeDatabase(QDir::current().absoluteFilePath(state.DatabaseFile), messages)
+            ? openPracticeDatabase(QDir::current().absoluteFilePath(state.DatabaseFile), messages,
+                                   Database::BusyTimeoutMs, Database::StartCheck::Overlapped)
             : openPracticeDatabase(ConnectionSetting::parse(state.DatabaseConnect), messages);
     if (!database)
         return 1;
@@ -101,6 +133,14 @@ int Main(int argc, char** argv)
     frmLunaris window(state, services);
     if (!window.Form_Load())
         return 1;
+    // The platform's window is made now, hidden, so that little is left to do once the check has passed.
+    window.winId();
+    // The window was built while the check of the stored days ran; damage there is refused before it appears.
+    if (!confirmPracticeDatabase(*database, messages))
+        return 1;
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // A start from now on waits until the database is closed and the guard released.
+    instance.announceClosing();
+    return status;
 }

@@ -1,10 +1,12 @@
 #include "app/SingleInstance.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
+#include <QThread>
 
-namespace {
-QString lockFilePath()
+QString SingleInstance::defaultFolder()
 {
     // The per-user runtime folder; where there is none (or it is not this user's, as after "su"),
     // the user's own cache folder. Never a folder all users share: another user's running copy
@@ -14,17 +16,44 @@ QString lockFilePath()
         folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
         QDir().mkpath(folder);
     }
-    return QDir(folder).filePath(QStringLiteral("Lunaris.lock"));
+    return folder;
 }
-} // namespace
 
-SingleInstance::SingleInstance() : m_lock(lockFilePath())
+SingleInstance::SingleInstance(const QString& folder, int closingWaitMs, std::function<void()> pause)
+    : m_closingMark(QDir(folder).filePath(QStringLiteral("Lunaris.endet"))),
+      m_lock(QDir(folder).filePath(QStringLiteral("Lunaris.lock"))), m_closingWaitMs(closingWaitMs),
+      m_pause(std::move(pause))
 {
     // A lock left by a crashed instance is taken over at once (Qt checks the owning process).
     m_lock.setStaleLockTime(0);
 }
 
-bool SingleInstance::acquire()
+SingleInstance::Start SingleInstance::acquire()
 {
-    return m_lock.tryLock(0);
+    const QDeadlineTimer deadline(m_closingWaitMs);
+    for (;;) {
+        if (m_lock.tryLock(0)) {
+            // The mark of an instance that ended (or crashed while ending) means nothing to the next start.
+            QFile::remove(m_closingMark);
+            return Start::Alone;
+        }
+        // The mark is only read while another instance holds the guard: it was written by that instance,
+        // or is an old one its start has not removed yet (then the next look no longer finds it).
+        if (!QFile::exists(m_closingMark))
+            return Start::AlreadyRunning;
+        if (deadline.hasExpired())
+            return Start::StillClosing;
+        if (m_pause)
+            m_pause();
+        else
+            QThread::msleep(20);
+    }
+}
+
+void SingleInstance::announceClosing()
+{
+    if (!m_lock.isLocked())
+        return;
+    QFile mark(m_closingMark);
+    mark.open(QIODevice::WriteOnly);
 }

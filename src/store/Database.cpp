@@ -227,7 +227,7 @@ LunarisError databaseFailure(const QSqlError& error)
     return LunarisError(ok && code != 0 ? code : 3000, description);
 }
 
-Database::Database(const QString& filePath, const QString& connectionName, int busyTimeoutMs)
+Database::Database(const QString& filePath, const QString& connectionName, int busyTimeoutMs, StartCheck startCheck)
     : m_filePath(filePath), m_connectionName(connectionName), m_busyTimeoutMs(busyTimeoutMs)
 {
     if (!QFileInfo::exists(m_filePath)) {
@@ -240,9 +240,11 @@ Database::Database(const QString& filePath, const QString& connectionName, int b
         open();
         checkReadable();
         checkSchema();
-        checkOwnTables();
         startIntegrityCheck();
+        checkOwnTables(startCheck);
     } catch (...) {
+        m_ownTablesCheck.reset();
+        m_check.reset();
         close();
         throw;
     }
@@ -334,9 +336,11 @@ void Database::reconnectIfLost() const
 
 Database::~Database()
 {
+    // Closing does not wait for a check: a running one is stopped, one never started stays so. An older
+    // file whose check has not passed yet gets its index at a later start.
+    m_ownTablesCheck.reset();
     if (m_check) {
-        // A check never started runs now, so that an older file still gets its index once it passed.
-        m_check->finishNow();
+        m_check->cancel();
         settleIntegrityCheck();
         m_check.reset();
     }
@@ -417,12 +421,45 @@ void Database::checkTable(const QString& table) const
         throw damagedFile(m_filePath);
 }
 
-void Database::checkOwnTables() const
+void Database::checkOwnTables(StartCheck startCheck)
 {
     // Damage in the program's own tables and their indexes is refused before the window appears. The
     // rest of the file belongs to the planner and can be large; it is checked in the background.
+    // Template holds every stored day (tens of megabytes in a large practice): its own worker reads it
+    // while this thread checks the small tables and, if the caller wishes, builds the window.
+    m_ownTablesCheck =
+        std::make_unique<IntegrityCheck>(m_filePath, m_connectionName + QStringLiteral("-start"), m_busyTimeoutMs,
+                                         QStringList{QStringLiteral("Template")}, QThread::NormalPriority);
+    m_ownTablesCheck->start();
     for (const TableFields& table : requiredSchema())
-        checkTable(QString::fromLatin1(table.table));
+        if (qstrcmp(table.table, "Template") != 0)
+            checkTable(QString::fromLatin1(table.table));
+    if (startCheck == StartCheck::Complete)
+        confirmOwnTables();
+}
+
+void Database::confirmOwnTables() const
+{
+    if (!m_ownTablesCheck)
+        return;
+    m_ownTablesCheck->finishNow();
+    switch (m_ownTablesCheck->outcome()) {
+    case IntegrityCheck::Outcome::Passed:
+        if (m_check && m_check->outcome() == IntegrityCheck::Outcome::NotStarted && !m_checkScheduled) {
+            m_check->startSoon();
+            m_checkScheduled = true;
+        }
+        return;
+    case IntegrityCheck::Outcome::Damaged:
+        throw damagedFile(m_filePath);
+    default:
+        throw readFailure(m_filePath, m_ownTablesCheck->error());
+    }
+}
+
+bool Database::ownTablesPassed() const
+{
+    return !m_ownTablesCheck || m_ownTablesCheck->outcome() == IntegrityCheck::Outcome::Passed;
 }
 
 void Database::startIntegrityCheck()
@@ -434,12 +471,13 @@ void Database::startIntegrityCheck()
     m_writable = false;
     QSqlQuery(connection()).exec(QStringLiteral("PRAGMA query_only = 1"));
     QObject::connect(m_check.get(), &IntegrityCheck::finished, m_check.get(), [this] { settleIntegrityCheck(); });
-    m_check->startSoon();
+    // It is scheduled once the program's own tables have passed (confirmOwnTables()): a refusal at the
+    // start shows its message in an event loop, and the check must not report the same damage again.
 }
 
 void Database::settleIntegrityCheck() const
 {
-    if (m_writable || !m_check || m_check->outcome() != IntegrityCheck::Outcome::Passed)
+    if (m_writable || !m_check || m_check->outcome() != IntegrityCheck::Outcome::Passed || !ownTablesPassed())
         return;
     QSqlQuery(connection()).exec(QStringLiteral("PRAGMA query_only = 0"));
     m_writable = true;
@@ -450,6 +488,7 @@ void Database::awaitWritable() const
 {
     if (m_writable || !m_check)
         return;
+    confirmOwnTables();
     // An unreadable file (a lock held too long) is read once more before the write gives up.
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (m_check->outcome() != IntegrityCheck::Outcome::Passed &&

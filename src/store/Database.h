@@ -19,8 +19,9 @@ class LunarisError;
 // Opening a missing file creates it with the schema; a file that is not a usable database (foreign,
 // damaged, incomplete, or locked by another program for longer than the busy timeout) is refused
 // with a German message and never written to. A file marked read-only is opened for reading only.
-// Opening checks Lunaris's own tables; the rest of the file is checked in the background
-// (integrityCheck()), and nothing is written before that check has passed.
+// Opening checks Lunaris's own tables (Template, the large one, possibly beside the building of the
+// window: confirmOwnTables()); the rest of the file is checked in the background (integrityCheck()),
+// and nothing is written before both checks have passed.
 class Database {
 public:
     // Milliseconds a statement waits for a lock held by another program before it gives up.
@@ -30,8 +31,13 @@ public:
     // The number of a failure to reach the database server (at login or when the connection broke).
     static constexpr int ServerUnreachable = 3151;
 
+    // When the check of Template, the program's one large table, is complete: before the constructor
+    // returns, or (Overlapped) in a worker of its own while the caller builds its window, until
+    // confirmOwnTables(). The other tables are checked before the constructor returns either way.
+    enum class StartCheck { Complete, Overlapped };
+
     explicit Database(const QString& filePath, const QString& connectionName = QStringLiteral("lunaris"),
-                      int busyTimeoutMs = BusyTimeoutMs);
+                      int busyTimeoutMs = BusyTimeoutMs, StartCheck startCheck = StartCheck::Complete);
     // The practice database on a PostgreSQL server. An empty database gets the tables; one with only
     // some of them is refused unaltered; an unreachable server is reported with the reason.
     explicit Database(const ServerAddress& server, const QString& connectionName = QStringLiteral("lunaris"));
@@ -63,6 +69,11 @@ public:
     // How many values the store binds in one statement: the server's limit there, few in the file.
     int maxBoundValues() const;
 
+    // Waits for the start's check of Template; throws LunarisError as the constructor does for damage
+    // found there (the same message each time it is called). Until it has passed nothing is written;
+    // reads meanwhile are meant for the small tables the window is built from.
+    void confirmOwnTables() const;
+
     // The background check of the whole file; null for a file this program has just created.
     IntegrityCheck* integrityCheck() const { return m_check.get(); }
     // Waits until the file may be written: the check of the whole file has passed. Throws LunarisError
@@ -88,7 +99,8 @@ private:
     void checkReadable() const;
     void checkSchema() const;
     void checkTable(const QString& table) const;
-    void checkOwnTables() const;
+    void checkOwnTables(StartCheck startCheck);
+    bool ownTablesPassed() const;
     void startIntegrityCheck();
     // Once the whole file has passed: writes are allowed, and an older file gets its index.
     void settleIntegrityCheck() const;
@@ -98,7 +110,9 @@ private:
     QString m_connectionName;
     int m_busyTimeoutMs;
     bool m_readOnly = false;
+    std::unique_ptr<IntegrityCheck> m_ownTablesCheck; // Template and its index, at the start
     std::unique_ptr<IntegrityCheck> m_check;
+    mutable bool m_checkScheduled = false;
     // False until the whole file has passed its check; until then the connection refuses every write.
     mutable bool m_writable = true;
     std::function<void(bool)> m_waitFeedback;

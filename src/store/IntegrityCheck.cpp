@@ -1,23 +1,32 @@
 #include "store/IntegrityCheck.h"
 
+#include "store/SqliteInterrupt.h"
+
+#include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QMutexLocker>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QStringList>
-#include <QThread>
 #include <QTimer>
 
-IntegrityCheck::IntegrityCheck(const QString& filePath, const QString& connectionName, int busyTimeoutMs)
-    : m_filePath(filePath), m_connectionName(connectionName), m_busyTimeoutMs(busyTimeoutMs)
+#include <algorithm>
+
+namespace {
+// A statement waits for another program's lock in slices of this many milliseconds, so that a stop is
+// heard between them: the engine's own wait for a lock cannot be interrupted.
+constexpr int LockWaitSliceMs = 100;
+} // namespace
+
+IntegrityCheck::IntegrityCheck(const QString& filePath, const QString& connectionName, int busyTimeoutMs,
+                               const QStringList& tables, QThread::Priority priority)
+    : m_filePath(filePath), m_connectionName(connectionName), m_busyTimeoutMs(busyTimeoutMs), m_tables(tables),
+      m_priority(priority)
 {
 }
 
 IntegrityCheck::~IntegrityCheck()
 {
-    if (m_worker) {
-        m_worker->wait();
-        delete m_worker;
-    }
+    cancel();
 }
 
 void IntegrityCheck::start()
@@ -25,11 +34,14 @@ void IntegrityCheck::start()
     if (m_outcome != Outcome::NotStarted && m_outcome != Outcome::Unreadable)
         return;
     m_outcome = Outcome::Running;
-    m_worker = QThread::create([this] { m_result = checkFile(m_filePath, m_connectionName, m_busyTimeoutMs); });
+    {
+        const QMutexLocker lock(&m_connectionMutex);
+        m_cancelled = false;
+    }
+    m_worker = QThread::create([this] { m_result = checkFile(); });
     // Queued to this object's thread: the outcome changes only there.
     connect(m_worker, &QThread::finished, this, &IntegrityCheck::takeResult);
-    // The user's work comes first; the check only uses what is left over.
-    m_worker->start(QThread::LowPriority);
+    m_worker->start(m_priority);
 }
 
 void IntegrityCheck::startSoon()
@@ -56,10 +68,32 @@ void IntegrityCheck::finishNow()
     takeResult();
 }
 
+void IntegrityCheck::cancel()
+{
+    if (!m_worker)
+        return;
+    // A stop that comes between two statements is lost to the engine: it is repeated until the worker ends.
+    do {
+        const QMutexLocker lock(&m_connectionMutex);
+        m_cancelled = true;
+        if (m_connection)
+            SqliteInterrupt::interrupt(m_connection, m_engineVersion);
+    } while (!m_worker->wait(QDeadlineTimer(10)));
+    takeResult();
+}
+
+bool IntegrityCheck::publishConnection(void* handle, const QString& engineVersion)
+{
+    const QMutexLocker lock(&m_connectionMutex);
+    m_connection = m_cancelled ? nullptr : handle;
+    m_engineVersion = engineVersion;
+    return !m_cancelled;
+}
+
 void IntegrityCheck::takeResult()
 {
     if (!m_worker)
-        return; // taken already (finishNow before the queued notice)
+        return; // taken already (finishNow or cancel before the queued notice)
     m_worker->wait();
     delete m_worker;
     m_worker = nullptr;
@@ -68,36 +102,66 @@ void IntegrityCheck::takeResult()
     emit finished();
 }
 
-IntegrityCheck::Result IntegrityCheck::checkFile(const QString& filePath, const QString& connectionName,
-                                                 int busyTimeoutMs)
+IntegrityCheck::Result IntegrityCheck::checkFile()
 {
     const auto failure = [](const QSqlError& error) {
         const int code = error.nativeErrorCode().toInt() & 0xff;
-        // SQLITE_CORRUPT, SQLITE_NOTADB: damage; anything else (a lock, a read error) may pass another time.
+        // SQLITE_CORRUPT, SQLITE_NOTADB: damage; anything else (a lock, a read error, a stop) may pass another time.
         return Result{code == 11 || code == 26 ? Outcome::Damaged : Outcome::Unreadable, error};
     };
     Result result;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
-        db.setDatabaseName(filePath);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+        db.setDatabaseName(m_filePath);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1")
+                                 .arg(std::min(m_busyTimeoutMs, LockWaitSliceMs)));
         if (!db.open()) {
             result = failure(db.lastError());
         } else {
             QSqlQuery check(db);
             check.setForwardOnly(true);
+            // Whole file, or each given table with its indexes. A table name is ours, never the user's.
+            QStringList pragmas;
+            for (const QString& table : m_tables)
+                pragmas.append(QStringLiteral("PRAGMA quick_check(%1)").arg(table));
+            if (pragmas.isEmpty())
+                pragmas.append(QStringLiteral("PRAGMA quick_check"));
+            const QString engineVersion = SqliteInterrupt::engineVersion(db);
+            const QDeadlineTimer lockWait(m_busyTimeoutMs);
+            bool cancelled = false;
             QStringList findings;
-            if (check.exec(QStringLiteral("PRAGMA quick_check"))) {
+            for (const QString& pragma : pragmas) {
+                bool ran = false;
+                for (;;) {
+                    cancelled = !publishConnection(SqliteInterrupt::engineConnection(db), engineVersion);
+                    if (cancelled)
+                        break;
+                    ran = check.exec(pragma);
+                    const bool locked = (check.lastError().nativeErrorCode().toInt() & 0xff) == 5; // SQLITE_BUSY
+                    if (ran || !locked || lockWait.hasExpired())
+                        break;
+                }
+                if (!ran)
+                    break;
+                QStringList found;
                 while (check.next())
-                    findings.append(check.value(0).toString());
+                    found.append(check.value(0).toString());
+                if (check.lastError().isValid())
+                    break;
+                if (found != QStringList{QStringLiteral("ok")})
+                    findings += found;
             }
-            if (check.lastError().isValid())
+            publishConnection(nullptr, engineVersion);
+            // A statement the stop reached fails with SQLITE_INTERRUPT, which counts as unreadable.
+            if (cancelled)
+                result = Result{Outcome::Unreadable, {}};
+            else if (check.lastError().isValid())
                 result = failure(check.lastError());
             else
-                result.outcome = findings == QStringList{QStringLiteral("ok")} ? Outcome::Passed : Outcome::Damaged;
+                result.outcome = findings.isEmpty() ? Outcome::Passed : Outcome::Damaged;
         }
         db.close();
     }
-    QSqlDatabase::removeDatabase(connectionName);
+    QSqlDatabase::removeDatabase(m_connectionName);
     return result;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts the real program on a display (Xvfb) with a database it must refuse: a text file, a
-# database cut short, and a database setting that names no server. Each time its message box must appear, OK (Return) must end the program with
+# database cut short, one with a damaged page of stored days, and a database setting that names no
+# server. Each time its message box must appear, OK (Return) must end the program with
 # status 1, and the program folder must be exactly as before, byte for byte.
 #
 # Needs xvfb-run, xdotool and sqlite3 (scripts/install-deps installs them); without them it reports
@@ -81,6 +82,19 @@ cut_short() {
         truncate -s "$(($(stat -c %s "$1/Kavemo.mdb") / 3))" "$1/Kavemo.mdb"
 }
 
+# A good file but for one page of Template (its first), which only the check of the stored days reads: the
+# program builds its window meanwhile, and must refuse before it shows it.
+damaged_template() {
+    sqlite3 "$1/Kavemo.mdb" <"$schema" &&
+        sqlite3 "$1/Kavemo.mdb" "INSERT INTO Stuhl VALUES ('Stuhl 1', ''); WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL
+            SELECT x + 1 FROM n WHERE x < 3000) INSERT INTO Template SELECT 'Tag ' || x, 'Stuhl 1', 'KONT', '08:00',
+            '08:20' FROM n;" &&
+        local root &&
+        root="$(sqlite3 "$1/Kavemo.mdb" "SELECT rootpage FROM sqlite_master WHERE name = 'Template'")" &&
+        head -c 4096 /dev/zero | tr '\0' '\245' |
+        dd of="$1/Kavemo.mdb" bs=4096 seek=$((root - 1)) conv=notrunc status=none
+}
+
 # A good file, but the database setting names no usable server: refused before the file is opened.
 bad_setting() {
     sqlite3 "$1/Kavemo.mdb" <"$schema" && mkdir -p "$1/../config/Kavemo" &&
@@ -89,6 +103,7 @@ bad_setting() {
 
 check_case text-file text_file
 check_case cut-short cut_short
+check_case damaged-template damaged_template
 check_case bad-setting bad_setting
 say "PASS"
 exit 0
