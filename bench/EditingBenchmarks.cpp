@@ -142,9 +142,13 @@ void dragMove(benchmark::State& state, BenchEnvironment& env)
             const PaintCounter targetPaints(target);
             const PaintCounter doctorPaints(s.window().SSDay1(s.state().ChairCount));
             const PaintCounter otherPaints(s.window().SSDay1(OtherChair));
+            const QList<DayBlock> doctorBefore = s.window().SSDay1(s.state().ChairCount)->model().blocks();
             drag(s);
-            // The target is drawn with the outline and again with the block, the doctor column after the drop.
-            require(sourcePaints.count() > 0 && targetPaints.count() >= 2 && doctorPaints.count() > 0,
+            // The target is drawn with the outline and again with the block, the doctor column after the drop
+            // where its demand changed (a block moved within its row demands the same).
+            const bool doctorChanged = s.window().SSDay1(s.state().ChairCount)->model().blocks() != doctorBefore;
+            require(sourcePaints.count() > 0 && targetPaints.count() >= 2 &&
+                        (!doctorChanged || doctorPaints.count() > 0),
                     "the drag's frames did not repaint the columns");
             require(otherPaints.count() == 0, "the drag repainted a chair it did not change");
         }

@@ -122,14 +122,15 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     const QList<DayView*> columns(m_columns.cbegin(), m_columns.cend());
     m_clicks = std::make_unique<ColumnClickHandler>(*m_day, columns, *this, state, services);
     m_editing = new EditingControls(this, columns, *m_DBComboBeh, *m_cmdZeit, state, services);
-    // Every change of the blocks is drawn, and the doctor column and the fee follow it. Only the chairs
-    // that changed are drawn: a frame of every column costs several times a step's own work.
+    // Every change of the blocks is drawn, and the doctor column and the fee follow it. Only the rows
+    // that changed, in the chairs that changed, are drawn: a frame of every column costs several times
+    // a step's own work.
     connect(m_day.get(), &OpenDay::blocksChanged, this, [this](const QList<int>& chairs) {
         // A drag under way (Ctrl+Z while the button is held) would drop a block by a stale index.
         for (int i = 0; i < m_state.ChairCount; ++i)
             m_columns[i]->cancelDrag();
         for (const int chair : chairs)
-            m_columns[chair]->update();
+            m_columns[chair]->showChangedBlocks();
         showStatus();
         DR_Load();
     });
@@ -701,7 +702,7 @@ void frmLunaris::Termin_load()
             IdealDayLoader::load(m_services.database, chairModels(), m_state.CurrentIdealtag, m_day->rowsOnScreen());
     } catch (const LunarisError& e) {
         for (int i = 0; i < m_state.ChairCount; ++i)
-            m_columns[i]->update();
+            m_columns[i]->showAllBlocks();
         showUnshownCount();
         readUnshownEntries();
         refreshAnalysis(nullptr);
@@ -710,7 +711,7 @@ void frmLunaris::Termin_load()
     }
     readUnshownEntries();
     for (int i = 0; i < m_state.ChairCount; ++i)
-        m_columns[i]->update();
+        m_columns[i]->showAllBlocks();
     showUnshownCount();
     scrollToFirstBlock();
     // Rows that could not be shown are reported once for the whole load.
@@ -765,8 +766,9 @@ void frmLunaris::DR_Load()
 {
     DayView* doctor = m_columns[m_state.ChairCount];
     const QList<const DayViewModel*> chairs = chairColumns();
-    // The column is emptied before anything is read, so a failed read leaves no stale demand.
-    doctor->clear();
+    // The column is emptied before anything is read, so a failed read leaves no stale demand. Only
+    // its rows that change are repainted.
+    doctor->model().clear();
     std::optional<QHash<QString, Treatment>> treatments;
     try {
         // A day without blocks needs no treatment.
@@ -779,12 +781,12 @@ void frmLunaris::DR_Load()
         const qint64 fee = DoctorColumn::rebuild(chairs, doctor->model(), *treatments);
         m_txtHon->setText(QString::number(fee));
     } catch (const LunarisError& e) {
-        doctor->update();
+        doctor->showChangedBlocks();
         refreshAnalysis(treatments ? &*treatments : nullptr);
         showDataError(e.number());
         return;
     }
-    doctor->update();
+    doctor->showChangedBlocks();
     refreshAnalysis(&*treatments);
 }
 

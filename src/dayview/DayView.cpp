@@ -6,9 +6,11 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTextDocument>
@@ -172,19 +174,19 @@ QPoint DayView::pointOfRow(int row) const
 void DayView::add(const QString& startTime, const QString& endTime, const QString& text, const QColor& color)
 {
     m_model.add(startTime, endTime, text, color);
-    update();
+    showAllBlocks();
 }
 
 void DayView::remove(int index)
 {
     m_model.remove(index);
-    update();
+    showAllBlocks();
 }
 
 void DayView::clear()
 {
     m_model.clear();
-    update();
+    showAllBlocks();
 }
 
 void DayView::setBlockLook(std::function<BlockLook(const QString& code)> look)
@@ -198,74 +200,197 @@ QString DayView::missingTip(const QString& code)
     return QStringLiteral("Die Behandlung „%1“ gibt es nicht mehr.").arg(code);
 }
 
-void DayView::paintEvent(QPaintEvent*)
+DayView::Layout DayView::layout() const
 {
-    m_missingAreas.clear();
-    QPainter painter(this);
-    const int contentWidth = width() - m_scrollBar->width();
-    const int header = headerHeight();
-    const int rowH = rowHeight();
-    const int gutter = timeGutterWidth();
-    const QColor lineColor(200, 200, 200);
+    Layout at;
+    at.header = headerHeight();
+    at.rowHeight = rowHeight();
+    at.gutter = timeGutterWidth();
+    at.contentWidth = width() - m_scrollBar->width();
+    at.rows = rowCount();
+    at.dayStart = ClockTime::minutesOf(m_model.dayStart()).value_or(0);
+    at.pixelsPerMinute = double(at.rowHeight) / m_model.slotMinutes();
+    return at;
+}
 
+std::optional<QRectF> DayView::blockArea(const Layout& at, const DayBlock& block) const
+{
+    const auto start = ClockTime::minutesOf(block.startTime.trimmed());
+    const auto end = ClockTime::minutesOf(block.endTime.trimmed());
+    if (!start || !end)
+        return std::nullopt;
+    const double top = at.header + (*start - at.dayStart) * at.pixelsPerMinute - m_firstRow * at.rowHeight;
+    const double bottom = at.header + (*end - at.dayStart) * at.pixelsPerMinute - m_firstRow * at.rowHeight;
+    if (bottom < at.header || top >= height())
+        return std::nullopt;
+    // A block shorter than a row still gets a row's height, so its text stays legible.
+    const double clippedBottom =
+        std::min(std::max(bottom, top + at.rowHeight - 1), at.header + (at.rows - m_firstRow) * double(at.rowHeight));
+    return QRectF(at.gutter + 1, std::max<double>(top, at.header), at.contentWidth - at.gutter - 2,
+                  std::max(2.0, clippedBottom - std::max<double>(top, at.header)));
+}
+
+QRect DayView::blockPixels(const Layout& at, const DayBlock& block) const
+{
+    const auto area = blockArea(at, block);
+    if (!area)
+        return {};
+    // A text that fits is not clipped, and its glyphs may reach a little past its area.
+    const QFontMetricsF metrics(smallFont(font()), this);
+    QString line = block.text;
+    line.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QRectF ink = metrics.boundingRect(line).translated(area->left() + 3, area->top() + metrics.ascent());
+    return area->united(ink).toAlignedRect().adjusted(-2, -2, 2, 2);
+}
+
+void DayView::showAllBlocks()
+{
+    m_shownBlocks = m_model.blocks();
+    m_shownCaption = caption();
+    update();
+}
+
+void DayView::showChangedBlocks()
+{
+    if (caption() != m_shownCaption)
+        return showAllBlocks();
+    const QList<DayBlock>& now = m_model.blocks();
+    const QList<DayBlock>& shown = m_shownBlocks;
+    // Blocks are drawn in list order. Outside the blocks between the common beginning and the common
+    // end of both lists, the same blocks are drawn in the same order, so those pixels stay.
+    qsizetype head = 0;
+    while (head < now.size() && head < shown.size() && now[head] == shown[head])
+        ++head;
+    qsizetype tail = 0;
+    while (tail < now.size() - head && tail < shown.size() - head &&
+           now[now.size() - 1 - tail] == shown[shown.size() - 1 - tail])
+        ++tail;
+    const Layout at = layout();
+    QRect changed;
+    for (const QList<DayBlock>* list : {&now, &shown})
+        for (qsizetype i = head; i < list->size() - tail; ++i)
+            changed |= blockPixels(at, list->at(i));
+    m_shownBlocks = now;
+    changed &= QRect(0, 0, at.contentWidth, height());
+    if (!changed.isEmpty())
+        update(changed);
+}
+
+void DayView::setPaintPictures(bool on)
+{
+    m_paintPictures = on;
+    m_pictures = DayViewPictures();
+    update();
+}
+
+DayViewPictures::GridKey DayView::gridKey() const
+{
+    return {size(),
+            m_firstRow,
+            rowCount(),
+            m_model.dayStart(),
+            m_model.slotMinutes(),
+            caption(),
+            isEnabled(),
+            m_backColor,
+            palette().button(),
+            palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText),
+            palette().color(QPalette::Mid),
+            palette().color(QPalette::Dark),
+            font()};
+}
+
+void DayView::paintGrid(QPainter& painter, const Layout& at)
+{
+    const QColor lineColor(200, 200, 200);
     painter.fillRect(rect(), isEnabled() ? m_backColor : m_backColor.darker(105));
 
     // Header.
-    painter.fillRect(QRect(0, 0, width(), header), palette().button());
+    painter.fillRect(QRect(0, 0, width(), at.header), palette().button());
     painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     painter.setFont(captionFont());
-    painter.drawText(QRect(2, 0, width() - 4, header), Qt::AlignCenter | Qt::TextSingleLine,
+    painter.drawText(QRect(2, 0, width() - 4, at.header), Qt::AlignCenter | Qt::TextSingleLine,
                      painter.fontMetrics().elidedText(caption(), Qt::ElideRight, width() - 4));
     painter.setPen(palette().color(QPalette::Mid));
-    painter.drawLine(0, header - 1, width(), header - 1);
+    painter.drawLine(0, at.header - 1, width(), at.header - 1);
 
     // Rows with their start times and thin row lines.
     painter.setFont(smallFont(font()));
-    const int rows = rowCount();
     const int visible = visibleRows() + 1;
-    for (int i = 0; i < visible && m_firstRow + i < rows; ++i) {
-        const int y = header + i * rowH;
+    for (int i = 0; i < visible && m_firstRow + i < at.rows; ++i) {
+        const int y = at.header + i * at.rowHeight;
         painter.setPen(lineColor);
-        painter.drawLine(0, y + rowH - 1, contentWidth, y + rowH - 1);
+        painter.drawLine(0, y + at.rowHeight - 1, at.contentWidth, y + at.rowHeight - 1);
         painter.setPen(Qt::darkGray);
-        m_smallTexts.draw(painter, QRect(2, y, gutter, rowH), Qt::AlignVCenter, timeOfRow(m_firstRow + i));
+        m_smallTexts.draw(painter, QRect(2, y, at.gutter, at.rowHeight), Qt::AlignVCenter, timeOfRow(m_firstRow + i));
     }
     painter.setPen(lineColor);
-    painter.drawLine(gutter, header, gutter, height());
+    painter.drawLine(at.gutter, at.header, at.gutter, height());
+}
 
-    // Blocks, each over the rows it covers.
-    const int dayStart = ClockTime::minutesOf(m_model.dayStart()).value_or(0);
-    const double pixelsPerMinute = double(rowH) / m_model.slotMinutes();
-    for (const DayBlock& block : m_model.blocks()) {
-        const auto start = ClockTime::minutesOf(block.startTime.trimmed());
-        const auto end = ClockTime::minutesOf(block.endTime.trimmed());
-        if (!start || !end)
-            continue;
-        const double top = header + (*start - dayStart) * pixelsPerMinute - m_firstRow * rowH;
-        const double bottom = header + (*end - dayStart) * pixelsPerMinute - m_firstRow * rowH;
-        // A block shorter than a row still gets a row's height, so its text stays legible.
-        const double clippedBottom =
-            std::min(std::max(bottom, top + rowH - 1), header + (rows - m_firstRow) * double(rowH));
-        QRectF area(gutter + 1, std::max<double>(top, header), contentWidth - gutter - 2,
-                    std::max(2.0, clippedBottom - std::max<double>(top, header)));
-        if (bottom < header || top >= height())
-            continue;
-        const BlockLook look = m_look ? m_look(block.text) : BlockLook{};
-        if (look.missing) {
-            painter.fillRect(area, QColor(210, 210, 210));
-            painter.fillRect(area, QBrush(QColor(120, 120, 120), Qt::BDiagPattern));
-            m_missingAreas.append({area, block.text});
-        } else {
-            painter.fillRect(area, look.fill.isValid() ? look.fill : block.color);
-        }
-        painter.setPen(Qt::black);
-        painter.drawRect(area.adjusted(0, 0, -1, -1));
-        painter.setPen(look.text);
-        m_smallTexts.draw(painter, area.adjusted(3, 0, -2, 0), Qt::AlignTop, block.text);
-    }
-
+void DayView::paintBorder(QPainter& painter)
+{
     painter.setPen(palette().color(QPalette::Dark));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void DayView::paintBlock(QPainter& painter, const QRectF& area, const BlockLook& look, const QString& text)
+{
+    if (look.missing) {
+        painter.fillRect(area, QColor(210, 210, 210));
+        painter.fillRect(area, QBrush(QColor(120, 120, 120), Qt::BDiagPattern));
+    } else {
+        painter.fillRect(area, look.fill);
+    }
+    painter.setPen(Qt::black);
+    painter.drawRect(area.adjusted(0, 0, -1, -1));
+    painter.setPen(look.text);
+    m_smallTexts.draw(painter, area.adjusted(3, 0, -2, 0), Qt::AlignTop, text);
+}
+
+void DayView::paintEvent(QPaintEvent* event)
+{
+    m_missingAreas.clear();
+    QPainter painter(this);
+    const Layout at = layout();
+    const QRect dirty = event->rect();
+    const bool pictures = m_paintPictures && m_pictures.prepare(painter, *this);
+    if (pictures)
+        m_pictures.drawGrid(painter, dirty, gridKey(), [this, &at](QPainter& p) {
+            paintGrid(p, at);
+            paintBorder(p);
+        });
+    else
+        paintGrid(painter, at);
+
+    // Blocks, each over the rows it covers; those away from the repainted part are left as they are.
+    painter.setFont(smallFont(font()));
+    painter.setPen(QColor(200, 200, 200));
+    const QRect near = dirty.adjusted(0, -at.rowHeight, 0, at.rowHeight);
+    for (const DayBlock& block : m_model.blocks()) {
+        const auto area = blockArea(at, block);
+        if (!area)
+            continue;
+        BlockLook look = m_look ? m_look(block.text) : BlockLook{};
+        if (!look.fill.isValid())
+            look.fill = block.color;
+        if (look.missing)
+            m_missingAreas.append({*area, block.text});
+        if (!area->intersects(near))
+            continue;
+        const auto paint = [&](QPainter& p, const QRectF& a) { paintBlock(p, a, look, block.text); };
+        if (pictures && !look.missing && look.fill.alpha() == 255 &&
+            m_smallTexts.staysInside(painter, area->adjusted(3, 0, -2, 0), Qt::AlignTop, block.text, *area))
+            m_pictures.drawBlock(painter, *area, look.fill, look.text, block.text, paint);
+        else
+            paint(painter, *area);
+    }
+
+    // The border is in the picture; of its lines only the bottom one can lie under a block.
+    if (pictures)
+        m_pictures.copyGrid(painter, dirty & QRect(0, height() - 1, width(), 1));
+    else
+        paintBorder(painter);
     paintCursor(painter);
     paintDropOutline(painter);
 }
@@ -393,17 +518,24 @@ void DayView::keyPressEvent(QKeyEvent* event)
     event->accept();
 }
 
-void DayView::focusInEvent(QFocusEvent* event)
+// QWidget's own handlers repaint the whole widget; the focus changes only the cursor row's frame.
+void DayView::focusInEvent(QFocusEvent*)
 {
-    QWidget::focusInEvent(event);
-    update();
+    updateCursorRow();
     announceCursor();
 }
 
-void DayView::focusOutEvent(QFocusEvent* event)
+void DayView::focusOutEvent(QFocusEvent*)
 {
-    QWidget::focusOutEvent(event);
-    update();
+    updateCursorRow();
+}
+
+void DayView::updateCursorRow()
+{
+    // The focus shows only as the frame around the cursor row (its pen reaches a pixel past the row).
+    const QRect row = rowRect(m_cursorRow);
+    if (row.isValid())
+        update(row.adjusted(0, -2, 0, 2));
 }
 
 void DayView::mousePressEvent(QMouseEvent* event)

@@ -2,11 +2,13 @@
 
 #include "dayview/CachedTextPainter.h"
 #include "dayview/DayViewModel.h"
+#include "dayview/DayViewPictures.h"
 
 #include <QWidget>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QPainter;
 class QScrollBar;
@@ -58,6 +60,13 @@ public:
     void add(const QString& startTime, const QString& endTime, const QString& text, const QColor& color);
     void remove(int index);
     void clear();
+    // The model's blocks were changed directly: repaint the whole column, or only the rows of the
+    // blocks that differ from what the column last showed (an edit of a few blocks).
+    void showAllBlocks();
+    void showChangedBlocks();
+    // Paints the empty column and the blocks from pictures kept between frames (on by default); off,
+    // every frame paints everything anew. The pixels are the same either way.
+    void setPaintPictures(bool on);
 
     // The keyboard's row in this column (shown as a focus frame while the column has the focus).
     int cursorRow() const { return m_cursorRow; }
@@ -121,8 +130,30 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    // Where things are, fixed for one frame.
+    struct Layout {
+        int header = 0;
+        int rowHeight = 0;
+        int gutter = 0;
+        int contentWidth = 0;
+        int rows = 0;
+        int dayStart = 0; // minutes
+        double pixelsPerMinute = 0;
+    };
+    Layout layout() const;
+    // The area a block is drawn over; nothing when it is not drawn (no clock times, out of view).
+    std::optional<QRectF> blockArea(const Layout& at, const DayBlock& block) const;
+    // The pixels a block may touch, its text's included.
+    QRect blockPixels(const Layout& at, const DayBlock& block) const;
+    // Background, header, rows with their times: the column without its blocks and border.
+    void paintGrid(QPainter& painter, const Layout& at);
+    void paintBlock(QPainter& painter, const QRectF& area, const BlockLook& look, const QString& text);
+    // The frame around the whole column, drawn over the blocks.
+    void paintBorder(QPainter& painter);
+    DayViewPictures::GridKey gridKey() const;
     void init();
     void paintCursor(QPainter& painter);
+    void updateCursorRow();
     // Tells screen readers that the cursor row has the focus.
     void announceCursor();
     void paintDropOutline(QPainter& painter);
@@ -161,4 +192,9 @@ private:
     std::function<BlockLook(const QString& code)> m_look;
     // Where the last paint drew blocks of missing treatments, for their tooltips.
     QList<QPair<QRectF, QString>> m_missingAreas;
+    // The blocks as the column last showed them, to find the rows an edit changed.
+    QList<DayBlock> m_shownBlocks;
+    QString m_shownCaption;
+    DayViewPictures m_pictures;
+    bool m_paintPictures = true;
 };

@@ -12,6 +12,7 @@ struct DayBlock {
     QColor color;
     // Length in minutes (end minus start).
     int minutes() const;
+    bool operator==(const DayBlock&) const = default;
 };
 
 // The contents of one day-view column without its look: the time range cut into equal rows, the

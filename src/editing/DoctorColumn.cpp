@@ -15,39 +15,32 @@ namespace {
     throw LunarisError(LunarisError::OutOfRange, QStringLiteral("Index außerhalb des gültigen Bereichs"));
 }
 
-// The doctor column's rows, read once per rebuild: the row of a minute of the day is counted, not
-// looked up through its clock text (a rebuild of a full day places a thousand windows).
-struct Rows {
-    explicit Rows(const DayViewModel& doctor)
-        : first(ClockTime::minutesOf(doctor.dayStart())), slotMinutes(doctor.slotMinutes()), count(doctor.rowCount())
+// The rows of a column in minutes, read once for all windows of a rebuild.
+struct RowGrid {
+    explicit RowGrid(const DayViewModel& rows)
+        : dayStart(ClockTime::minutesOf(rows.dayStart()).value_or(0)), slotMinutes(rows.slotMinutes()),
+          rowCount(rows.rowCount())
     {
     }
-    // The row the minute lies in (as the column's rowOfTime counts it), or -1 outside the day's rows.
-    int of(int minutes) const
-    {
-        if (!first || minutes < *first)
-            return -1;
-        const int row = (minutes - *first) / slotMinutes;
-        return row < count ? row : -1;
-    }
-    std::optional<int> first;
+    int dayStart;
     int slotMinutes;
-    int count;
+    int rowCount;
 };
 
-// Adds one doctor window of a block: `start` minutes after the block's start, `length` minutes long.
-void addWindow(DoctorDemand& demand, const Rows& rows, const QString& blockStart, int start, int length)
+// Adds one doctor window of a block that starts at `blockStart` (minutes): `start` minutes after it,
+// `length` minutes long.
+void addWindow(DoctorDemand& demand, const RowGrid& grid, int blockStart, int start, int length)
 {
     if (length <= 0)
         return; // nothing demanded; a negative length from foreign data must not hide other chairs' demand
-    const auto blockMinutes = ClockTime::minutesOf(blockStart.trimmed());
-    if (!blockMinutes)
-        return;
-    if (*blockMinutes + start >= 24 * 60 || *blockMinutes + start < 0)
+    const int windowStart = blockStart + start;
+    if (windowStart >= 24 * 60 || windowStart < 0)
         return;
     // A window outside the day's rows adds nothing.
-    const int row = rows.of(*blockMinutes + start);
-    if (row < 0)
+    if (windowStart < grid.dayStart)
+        return;
+    const int row = (windowStart - grid.dayStart) / grid.slotMinutes;
+    if (row >= grid.rowCount)
         return;
     demand.spread(row, length);
 }
@@ -110,7 +103,8 @@ QHash<QString, Treatment> DoctorColumn::byCode(const QList<Treatment>& treatment
 qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
                              const QHash<QString, Treatment>& treatments)
 {
-    return rebuild(chairs, doctor, lookupIn(treatments));
+    // The table answers the same for a code every time: its numbers are read once per code.
+    return rebuild(chairs, doctor, lookupIn(treatments), true);
 }
 
 DoctorColumn::TreatmentLookup DoctorColumn::lookupIn(const QHash<QString, Treatment>& treatments)
@@ -124,10 +118,16 @@ DoctorColumn::TreatmentLookup DoctorColumn::lookupIn(const QHash<QString, Treatm
 qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
                              const TreatmentLookup& lookup)
 {
+    return rebuild(chairs, doctor, lookup, false);
+}
+
+qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
+                             const TreatmentLookup& lookup, bool sameAnswers)
+{
     const int slotMinutes = doctor.slotMinutes();
     doctor.setCaption(Caption);
     doctor.clear();
-    const DoctorLoad load = compute(chairs, doctor, lookup);
+    const DoctorLoad load = compute(chairs, doctor, lookup, sameAnswers);
 
     const int rows = doctor.rowCount();
     for (int r = 0; r < rows; ++r) {
@@ -146,25 +146,59 @@ qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewMo
 DoctorLoad DoctorColumn::compute(const QList<const DayViewModel*>& chairs, const DayViewModel& rows,
                                  const TreatmentLookup& lookup)
 {
+    return compute(chairs, rows, lookup, false);
+}
+
+DoctorLoad DoctorColumn::compute(const QList<const DayViewModel*>& chairs, const DayViewModel& rows,
+                                 const TreatmentLookup& lookup, bool sameAnswers)
+{
+    // A treatment's numbers as read for its first block; nothing: the code is not in the table.
+    struct Numbers {
+        double hon;
+        int drStart, drDauer, drStart2, drDauer2;
+    };
+    QHash<QString, std::optional<Numbers>> known;
     DoctorLoad load{DoctorDemand(rows.slotMinutes()), 0, {}};
-    const Rows grid(rows);
+    const RowGrid grid(rows);
     for (const DayViewModel* chair : chairs) {
         qint64& chairFee = load.chairFees.emplace_back(0);
         for (const DayBlock& block : chair->blocks()) {
+            // A block without a clock time demands nothing (it still costs its fee).
+            const auto blockStart = ClockTime::minutesOf(block.startTime.trimmed());
+            const auto addWindow = [&](int start, int length) {
+                if (blockStart)
+                    ::addWindow(load.demand, grid, *blockStart, start, length);
+            };
+            if (const auto read = sameAnswers ? known.constFind(block.text) : known.constEnd();
+                read != known.constEnd()) {
+                if (!*read)
+                    continue;
+                load.fee = addFee(load.fee, (*read)->hon);
+                chairFee = addFee(chairFee, (*read)->hon);
+                addWindow((*read)->drStart, (*read)->drDauer);
+                addWindow((*read)->drStart2, (*read)->drDauer2);
+                continue;
+            }
             const Treatment* found = lookup(block.text);
-            if (!found)
+            if (!found) {
+                if (sameAnswers)
+                    known.insert(block.text, std::nullopt);
                 continue; // a code no longer in the treatment table demands nothing and costs nothing
+            }
             const Treatment& t = *found;
-            const double hon = number(t.hon);
-            load.fee = addFee(load.fee, hon);
-            chairFee = addFee(chairFee, hon);
+            Numbers n{};
+            n.hon = number(t.hon);
+            load.fee = addFee(load.fee, n.hon);
+            chairFee = addFee(chairFee, n.hon);
             // One field after the other, so that of two bad fields the same one is always reported.
-            const int drStart = wholeNumber(t.drStart);
-            const int drDauer = wholeNumber(t.drDauer);
-            addWindow(load.demand, grid, block.startTime, drStart, drDauer);
-            const int drStart2 = wholeNumber(t.drStart2);
-            const int drDauer2 = wholeNumber(t.drDauer2);
-            addWindow(load.demand, grid, block.startTime, drStart2, drDauer2);
+            n.drStart = wholeNumber(t.drStart);
+            n.drDauer = wholeNumber(t.drDauer);
+            addWindow(n.drStart, n.drDauer);
+            n.drStart2 = wholeNumber(t.drStart2);
+            n.drDauer2 = wholeNumber(t.drDauer2);
+            addWindow(n.drStart2, n.drDauer2);
+            if (sameAnswers)
+                known.insert(block.text, n);
         }
     }
     return load;

@@ -64,4 +64,12 @@ public:
     // drawing: the one place where a day's fee is summed. Throws as rebuild does.
     static DoctorLoad compute(const QList<const DayViewModel*>& chairs, const DayViewModel& rows,
                               const TreatmentLookup& lookup);
+
+private:
+    // sameAnswers: the look-up gives the same treatment for a code every time, so each code's
+    // numbers are read once.
+    static qint64 rebuild(const QList<const DayViewModel*>& chairs, DayViewModel& doctor, const TreatmentLookup& lookup,
+                          bool sameAnswers);
+    static DoctorLoad compute(const QList<const DayViewModel*>& chairs, const DayViewModel& rows,
+                              const TreatmentLookup& lookup, bool sameAnswers);
 };
