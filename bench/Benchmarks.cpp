@@ -1,5 +1,6 @@
 #include "Benchmarks.h"
 
+#include "BenchChecks.h"
 #include "BenchEnvironment.h"
 #include "BenchPractice.h"
 #include "EditingBenchmarks.h"
@@ -78,12 +79,6 @@ void guarded(benchmark::State& state, const std::function<BenchSession*()>& body
     }
 }
 
-void require(bool condition, const char* what)
-{
-    if (!condition)
-        throw std::runtime_error(what);
-}
-
 // What the doctor column and the fee box show, to compare the naive rebuild with the program's.
 QStringList doctorPicture(BenchSession& s)
 {
@@ -91,18 +86,6 @@ QStringList doctorPicture(BenchSession& s)
     for (const DayBlock& b : s.window().SSDay1(s.state().ChairCount)->model().blocks())
         picture.append(b.startTime + b.endTime + b.text + b.color.name());
     return picture;
-}
-
-void requireFullDay(BenchSession& s)
-{
-    require(s.chairBlocks() == BenchPractice::BlocksPerDay, "the day lost blocks");
-    require(s.doctorBlocks() == BenchPractice::Rows, "the doctor column is not complete");
-    // The total is rounded as it runs, so it depends on the order of the blocks (a click re-adds one at the end).
-    QStringList codes;
-    for (const DayViewModel* chair : s.window().chairColumns())
-        for (const DayBlock& block : chair->blocks())
-            codes.append(block.text);
-    require(s.feeText() == QString::number(BenchPractice::feeTotal(codes)), "the fee total is wrong");
 }
 
 // The window on the practice file; the naive way works on the copy without the index.
@@ -177,26 +160,6 @@ void analysisPanel(benchmark::State& state, BenchEnvironment& env)
         return &s;
     });
 }
-
-// Counts the paint events of a widget, to prove that a frame really drew the changed columns.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) : m_widget(widget) { widget->installEventFilter(this); }
-    ~PaintCounter() override { m_widget->removeEventFilter(this); }
-    int count() const { return m_count; }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++m_count;
-        return false;
-    }
-
-private:
-    QWidget* m_widget;
-    int m_count = 0;
-};
 
 // One click and the frame after it: the event loop paints what the click marked dirty.
 void click(BenchSession& s, bool naive, Qt::MouseButton button)

@@ -1,5 +1,6 @@
 #include "EditingBenchmarks.h"
 
+#include "BenchChecks.h"
 #include "BenchEnvironment.h"
 #include "BenchPractice.h"
 #include "app/frmLunaris.h"
@@ -23,32 +24,6 @@ constexpr int Row = 5;
 // A chair neither action changes: its column is not drawn again.
 constexpr int OtherChair = 0;
 
-void require(bool condition, const char* what)
-{
-    if (!condition)
-        throw std::runtime_error(what);
-}
-
-// Counts the paint events of a widget: the frame after the action must really draw the columns.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) : m_widget(widget) { widget->installEventFilter(this); }
-    ~PaintCounter() override { m_widget->removeEventFilter(this); }
-    int count() const { return m_count; }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++m_count;
-        return false;
-    }
-
-private:
-    QWidget* m_widget;
-    int m_count = 0;
-};
-
 // Fails the benchmark on an exception or on any message box (a refused drop, a failed step).
 template <typename Body> void guarded(benchmark::State& state, BenchEnvironment& env, Body body)
 {
@@ -71,24 +46,6 @@ QString blockAtRow(BenchSession& s, int chair)
     const DayView* view = s.window().SSDay1(chair);
     const int block = BlockRules::blockAt(view->model(), view->timeOfRow(Row));
     return block < 0 ? QString() : view->item(block).text;
-}
-
-// The fee box shows the fee of the blocks in their present order (the total is rounded as it runs).
-void requireFee(BenchSession& s)
-{
-    QStringList codes;
-    for (const DayViewModel* chair : s.window().chairColumns())
-        for (const DayBlock& block : chair->blocks())
-            codes.append(block.text);
-    require(s.feeText() == QString::number(BenchPractice::feeTotal(codes)), "the fee total is wrong");
-}
-
-// The day as it was opened: every block, and the right fee.
-void requireFullDay(BenchSession& s)
-{
-    require(s.chairBlocks() == BenchPractice::BlocksPerDay, "the day lost blocks");
-    require(s.doctorBlocks() == BenchPractice::Rows, "the doctor column is not complete");
-    requireFee(s);
 }
 
 QAction* undoAction(BenchSession& s)
