@@ -4,31 +4,15 @@
 # server. Each time its message box must appear, OK (Return) must end the program with
 # status 1, and the program folder must be exactly as before, byte for byte.
 #
-# Needs xvfb-run, xdotool and sqlite3 (scripts/install-deps installs them); without them it reports
-# a skip with exit status 77. Every wait is bounded.
+# Every wait is bounded.
 set -uo pipefail
 
 program="${1:?usage: refused_database_test.sh PATH_TO_lunaris PATH_TO_schema.sql}"
 schema="${2:?usage: refused_database_test.sh PATH_TO_lunaris PATH_TO_schema.sql}"
 
-say() { echo "refused_database_test: $*"; }
-fail() {
-    say "FAIL: $*"
-    exit 1
-}
-
-for tool in xvfb-run xdotool sqlite3; do
-    command -v "$tool" >/dev/null || {
-        say "SKIP: $tool is missing"
-        exit 77
-    }
-done
-
-# A display of our own for the whole run.
-if [[ -z "${LUNARIS_REFUSED_DB_DISPLAY:-}" ]]; then
-    exec env LUNARIS_REFUSED_DB_DISPLAY=1 timeout 300 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
-fi
-unset QT_QPA_PLATFORM
+test_name=refused_database_test
+# shellcheck source=on_display.sh
+source "$(dirname "$0")/on_display.sh"
 
 workdir="$(mktemp -d)"
 pid=""

@@ -3,30 +3,15 @@
 # planner's lock, and starts it again as soon as its window has gone: the new start must show its
 # window, not end unseen because the closing one still holds the single-instance guard.
 #
-# Needs xvfb-run, xdotool and sqlite3 (scripts/install-deps installs them); without them it
-# reports a skip with exit status 77. Every wait is bounded.
+# Every wait is bounded.
 set -uo pipefail
 
 program="${1:?usage: restart_test.sh PATH_TO_lunaris PATH_TO_schema.sql}"
 schema="${2:?usage: restart_test.sh PATH_TO_lunaris PATH_TO_schema.sql}"
 
-say() { echo "restart_test: $*"; }
-fail() {
-    say "FAIL: $*"
-    exit 1
-}
-
-for tool in xvfb-run xdotool sqlite3; do
-    command -v "$tool" >/dev/null || {
-        say "SKIP: $tool is missing"
-        exit 77
-    }
-done
-
-if [[ -z "${LUNARIS_RESTART_DISPLAY:-}" ]]; then
-    exec env LUNARIS_RESTART_DISPLAY=1 timeout 300 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
-fi
-unset QT_QPA_PLATFORM
+test_name=restart_test
+# shellcheck source=on_display.sh
+source "$(dirname "$0")/on_display.sh"
 
 workdir="$(mktemp -d)"
 pids=()
