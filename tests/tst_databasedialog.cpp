@@ -38,6 +38,17 @@ void click(QWidget& dialog, const char* name)
     dialog.findChild<QPushButton*>(QLatin1String(name))->click();
 }
 
+// Chooses the server and types its address and the password into the dialog.
+void typeServer(QWidget& dialog, const ServerAddress& address, const QString& password)
+{
+    option(dialog, "optServer")->click();
+    field(dialog, "txtServer")->setText(address.host);
+    field(dialog, "txtPort")->setText(QString::number(address.port));
+    field(dialog, "txtDatenbank")->setText(address.database);
+    field(dialog, "txtBenutzer")->setText(address.user);
+    field(dialog, "txtPasswort")->setText(password);
+}
+
 QString fileText(const QString& path)
 {
     QFile file(path);
@@ -333,12 +344,7 @@ void TestDatabaseDialog::connectionTest()
     TestContext ctx;
     ctx.messages.answer(QMessageBox::Ok);
     runDialog(ctx, "", [&](QDialog& d) {
-        option(d, "optServer")->click();
-        field(d, "txtServer")->setText(address.host);
-        field(d, "txtPort")->setText(QString::number(address.port));
-        field(d, "txtDatenbank")->setText(address.database);
-        field(d, "txtBenutzer")->setText(address.user);
-        field(d, "txtPasswort")->setText(typed);
+        typeServer(d, address, typed);
         click(d, "cmdTest");
         QVERIFY(d.isVisible());
     });
@@ -468,12 +474,7 @@ void TestDatabaseDialog::transferCopiesThePracticeOnce()
     for (const bool first : {true, false}) {
         ctx.messages.answer(QMessageBox::Ok);
         runDialog(ctx, "", [&](QDialog& d) {
-            option(d, "optServer")->click();
-            field(d, "txtServer")->setText(address.host);
-            field(d, "txtPort")->setText(QString::number(address.port));
-            field(d, "txtDatenbank")->setText(address.database);
-            field(d, "txtBenutzer")->setText(address.user);
-            field(d, "txtPasswort")->setText(TestServer::password());
+            typeServer(d, address, TestServer::password());
             click(d, "cmdUebertragen");
         });
         if (first)

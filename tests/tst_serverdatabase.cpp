@@ -30,6 +30,16 @@
 #include <QSqlQuery>
 
 namespace {
+// The program's services on a server database, with scripted message boxes and dialogs.
+struct ServerServices {
+    explicit ServerServices(Database& db) : services{db, settings, messages, modals} {}
+    TempSettings tempSettings;
+    SettingsStore settings;
+    ScriptedMessages messages;
+    ScriptedModalRunner modals;
+    AppServices services;
+    LunarisState state;
+};
 QStringList chairs(const Database& db)
 {
     QStringList names;
@@ -62,16 +72,11 @@ void statementsForDay(int blocks, DayStatements& received)
     }
     IdealDayStore(db).replaceDay("Großer Tag", rows);
 
-    TempSettings tempSettings;
-    SettingsStore settings;
-    ScriptedMessages messages;
-    ScriptedModalRunner modals;
-    AppServices services{db, settings, messages, modals};
-    LunarisState state;
-    frmLunaris window(state, services);
+    ServerServices app(db);
+    frmLunaris window(app.state, app.services);
     QVERIFY(window.Form_Load(1024));
-    state.DayOpen = true;
-    state.CurrentIdealtag = "Großer Tag";
+    app.state.DayOpen = true;
+    app.state.CurrentIdealtag = "Großer Tag";
     const qint64 pid = TestServer::backendPid(db.connection());
     {
         const TestServer::StatementLog log;
@@ -79,7 +84,7 @@ void statementsForDay(int blocks, DayStatements& received)
         received.open = log.statementsOf(pid);
     }
     int onScreen = 0;
-    for (int i = 0; i < state.ChairCount; ++i)
+    for (int i = 0; i < app.state.ChairCount; ++i)
         onScreen += window.SSDay1(i)->count();
     QCOMPARE(onScreen, blocks);
     {
@@ -87,14 +92,14 @@ void statementsForDay(int blocks, DayStatements& received)
         window.DR_Load();
         received.rebuild = log.statementsOf(pid);
     }
-    state.Modified = true;
+    app.state.Modified = true;
     {
         const TestServer::StatementLog log;
         QVERIFY(window.Speichern());
         received.save = log.statementsOf(pid);
     }
     QCOMPARE(IdealDayStore(db).blocksOfDay("Großer Tag").size(), blocks);
-    QCOMPARE(messages.shown().size(), 0);
+    QCOMPARE(app.messages.shown().size(), 0);
 }
 } // namespace
 
@@ -282,14 +287,9 @@ void TestServerDatabase::masterDataEditorsOnTheServer()
     Database db(address);
     for (const char* chair : {"Stuhl 2", "Stuhl 1"})
         db.run("INSERT INTO Stuhl (STUHL, TEXT) VALUES (?, ?)", {chair, "Fenster"});
-    TempSettings tempSettings;
-    SettingsStore settings;
-    ScriptedMessages messages;
-    ScriptedModalRunner modals;
-    AppServices services{db, settings, messages, modals};
-    LunarisState state;
+    ServerServices app(db);
     {
-        frmStuhlT editor(state, services);
+        frmStuhlT editor(app.state, app.services);
         editor.show();
         const auto box = [&](int i) { return editor.findChild<QLineEdit*>(QStringLiteral("txtFields%1").arg(i)); };
         QCOMPARE(box(1)->text(), "Stuhl 2"); // the first stored row
@@ -298,14 +298,14 @@ void TestServerDatabase::masterDataEditorsOnTheServer()
         editor.findChild<QPushButton*>("cmdAdd")->click();
         box(1)->setText("Stuhl 3");
         editor.findChild<QPushButton*>("cmdUpdate")->click();
-        QVERIFY(messages.shown().isEmpty());
+        QVERIFY(app.messages.shown().isEmpty());
     }
     QStringList rows;
     for (QSqlQuery q = db.run("SELECT STUHL, TEXT FROM Stuhl ORDER BY rowid"); q.next();)
         rows.append(q.value(0).toString() + "|" + q.value(1).toString());
     QCOMPARE(rows, QStringList({"Stuhl 2|Wand", "Stuhl 1|Fenster", "Stuhl 3|"}));
     {
-        frmBehandT editor(state, services);
+        frmBehandT editor(app.state, app.services);
         editor.show();
         const auto box = [&](int i) { return editor.findChild<QLineEdit*>(QStringLiteral("txtFields%1").arg(i)); };
         editor.findChild<QPushButton*>("cmdAdd")->click();
@@ -313,7 +313,7 @@ void TestServerDatabase::masterDataEditorsOnTheServer()
         box(0)->setText("KONT");
         box(2)->setText("20");
         editor.findChild<QPushButton*>("cmdUpdate")->click();
-        QVERIFY(messages.shown().isEmpty());
+        QVERIFY(app.messages.shown().isEmpty());
     }
     const std::optional<Treatment> kont = TreatmentTable(db).find("KONT");
     QVERIFY(kont);
@@ -327,33 +327,28 @@ void TestServerDatabase::saveFailsWhileTheServerIsAwayAndWorksAfter()
     Database db(address);
     db.run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 1"});
     db.run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 20});
-    TempSettings tempSettings;
-    SettingsStore settings;
-    ScriptedMessages messages;
-    ScriptedModalRunner modals;
-    AppServices services{db, settings, messages, modals};
-    LunarisState state;
-    frmLunaris window(state, services);
+    ServerServices app(db);
+    frmLunaris window(app.state, app.services);
     QVERIFY(window.Form_Load(1024));
     window.mnuFileNew_Click();
-    state.CurrentIdealtag = "Montag";
+    app.state.CurrentIdealtag = "Montag";
     window.SSDay1(0)->add("08:00", "08:20", "KONT", QColor(0, 255, 0));
-    state.Modified = true;
+    app.state.Modified = true;
 
     TestServer::crash();
-    messages.answer(QMessageBox::Ok);
+    app.messages.answer(QMessageBox::Ok);
     QVERIFY(!window.Speichern());
-    const MessageRequest box = messages.last();
+    const MessageRequest box = app.messages.last();
     QVERIFY2(box.text.startsWith("Daten konnten nicht gespeichert werden\r"
                                  "Die Verbindung zum Datenbankserver ist unterbrochen ("),
              qPrintable(box.text));
     compareBox(box, box.text, "Speichern", QMessageBox::Critical);
-    QVERIFY(state.Modified);
+    QVERIFY(app.state.Modified);
     QCOMPARE(blocksOn(*window.SSDay1(0)), QStringList({"08:00-08:20 KONT"}));
 
     TestServer::restart();
     QVERIFY(window.Speichern()); // no restart of the program
-    QVERIFY(!state.Modified);
+    QVERIFY(!app.state.Modified);
     QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), 1);
 }
 
