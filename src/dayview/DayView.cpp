@@ -245,9 +245,16 @@ QRect DayView::blockPixels(const Layout& at, const DayBlock& block) const
 
 void DayView::showAllBlocks()
 {
+    const bool captionChanged = caption() != m_shownCaption;
     m_shownBlocks = m_model.blocks();
     m_shownCaption = caption();
-    update();
+    // Blocks lie left of the scroll bar, which repaints itself when its range or value changes. One
+    // rectangle, not the column less the scroll bar: the raster engine copies the kept pictures into
+    // a rectangle directly, into any other shape on its fill threads, and waits for them.
+    if (captionChanged || m_scrollBar->isHidden())
+        update();
+    else
+        update(0, 0, layout().contentWidth, height());
 }
 
 void DayView::showChangedBlocks()
