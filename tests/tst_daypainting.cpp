@@ -108,7 +108,8 @@ enum class Step {
     RemoveClipped,
     RemoveAcrossTheEdge,
     RemoveGone,
-    OpenOtherDay
+    OpenOtherDay,
+    CursorDown
 };
 
 // The column a step edits (it has the keyboard focus before, as after a first click).
@@ -174,6 +175,10 @@ void take(Practice& p, Step step)
         p.ctx.state.CurrentIdealtag = "Anderer Tag";
         p.window->Termin_load();
         break;
+    case Step::CursorDown:
+        QTest::keyClick(p.window->SSDay1(column), Qt::Key_Down);
+        QTest::keyClick(p.window->SSDay1(column), Qt::Key_Down);
+        break;
     }
     QCoreApplication::processEvents();
 }
@@ -227,6 +232,7 @@ void TestDayPainting::partialFramesMatchAWholePaint_data()
     QTest::newRow("removal of a block across the lower edge") << Step::RemoveAcrossTheEdge << false;
     QTest::newRow("removal of a treatment no longer in the table") << Step::RemoveGone << true;
     QTest::newRow("another day opened") << Step::OpenOtherDay << false;
+    QTest::newRow("keyboard cursor moved") << Step::CursorDown << false;
 }
 
 // After an edit the window repaints only the changed rows, from pictures kept between frames. What it

@@ -416,12 +416,14 @@ void DayView::paintCursor(QPainter& painter)
 
 void DayView::setCursorRow(int row)
 {
+    // Only the old and the new frame are repainted, unless the column scrolls (then all of it is).
+    updateCursorRow();
     m_cursorRow = std::clamp(row, 0, std::max(0, rowCount() - 1));
     if (m_cursorRow < m_firstRow)
         setFirstRow(m_cursorRow);
     else if (m_cursorRow >= m_firstRow + visibleRows())
         setFirstRow(std::max(0, m_cursorRow - visibleRows() + 1));
-    update();
+    updateCursorRow();
     announceCursor();
 }
 
