@@ -2,6 +2,8 @@
 
 #include <QEvent>
 #include <QObject>
+#include <QPaintEvent>
+#include <QRegion>
 #include <QWidget>
 
 class BenchSession;
@@ -13,22 +15,27 @@ void requireFee(BenchSession& s);
 // The day as it was opened: every block, and the right fee.
 void requireFullDay(BenchSession& s);
 
-// Counts the paint events of a widget, to prove that a frame really drew the changed columns.
+// Counts the paint events of a widget and the area they covered, to prove that a frame really drew the
+// changed columns.
 class PaintCounter : public QObject {
 public:
     explicit PaintCounter(QWidget* widget) : m_widget(widget) { widget->installEventFilter(this); }
     ~PaintCounter() override { m_widget->removeEventFilter(this); }
     int count() const { return m_count; }
+    const QRegion& painted() const { return m_painted; }
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
-        if (event->type() == QEvent::Paint)
+        if (event->type() == QEvent::Paint) {
             ++m_count;
+            m_painted += static_cast<QPaintEvent*>(event)->region();
+        }
         return false;
     }
 
 private:
     QWidget* m_widget;
     int m_count = 0;
+    QRegion m_painted;
 };

@@ -32,6 +32,9 @@ struct Practice : MainWindowFixture {
         db.addBlock("Tag", "Stuhl 2", "LANG", "13:30", "15:00"); // across the column's lower edge
         db.addBlock("Tag", "Stuhl 3", "WEG", "08:10", "08:40");  // no longer a treatment
         db.addBlock("Tag", "Stuhl 3", "LANG", "09:00", "10:30");
+        db.addBlock("Anderer Tag", "Stuhl 1", "LANG", "08:00", "09:30");
+        db.addBlock("Anderer Tag", "Stuhl 2", "KONT", "08:30", "09:00");
+        db.addBlock("Anderer Tag", "Stuhl 3", "Ägypj", "12:00", "12:20");
         if (colours) {
             ctx.tempSettings.write("Lunaris", "Settings", "FarbenJeBehandlung", "1");
             ctx.tempSettings.write("Lunaris", "Farben", "KONT", "#203080");
@@ -104,7 +107,9 @@ enum class Step {
     RemoveOffTheRows,
     RemoveClipped,
     RemoveAcrossTheEdge,
-    RemoveGone
+    RemoveGone,
+    OpenOtherDay,
+    CursorDown
 };
 
 // The column a step edits (it has the keyboard focus before, as after a first click).
@@ -166,6 +171,14 @@ void take(Practice& p, Step step)
     case Step::RemoveGone:
         p.click(column, "08:20", Qt::RightButton);
         break;
+    case Step::OpenOtherDay:
+        p.ctx.state.CurrentIdealtag = "Anderer Tag";
+        p.window->Termin_load();
+        break;
+    case Step::CursorDown:
+        QTest::keyClick(p.window->SSDay1(column), Qt::Key_Down);
+        QTest::keyClick(p.window->SSDay1(column), Qt::Key_Down);
+        break;
     }
     QCoreApplication::processEvents();
 }
@@ -218,6 +231,8 @@ void TestDayPainting::partialFramesMatchAWholePaint_data()
     QTest::newRow("removal of a text that does not fit") << Step::RemoveClipped << false;
     QTest::newRow("removal of a block across the lower edge") << Step::RemoveAcrossTheEdge << false;
     QTest::newRow("removal of a treatment no longer in the table") << Step::RemoveGone << true;
+    QTest::newRow("another day opened") << Step::OpenOtherDay << false;
+    QTest::newRow("keyboard cursor moved") << Step::CursorDown << false;
 }
 
 // After an edit the window repaints only the changed rows, from pictures kept between frames. What it
@@ -238,12 +253,12 @@ void TestDayPainting::partialFramesMatchAWholePaint()
         for (int i = 0; i <= 3; ++i)
             paints.append(std::make_shared<PaintRecorder>(edited.window->SSDay1(i)));
         take(edited, step);
-        // Without scrolling, the frames drew only some rows of the columns.
+        // Without scrolling or another day, the frames drew only some rows of the columns.
         int frames = 0;
         for (int i = 0; i <= 3; ++i)
             for (const QRect& painted : paints[i]->painted()) {
                 ++frames;
-                if (step != Step::ScrollAndPlace)
+                if (step != Step::ScrollAndPlace && step != Step::OpenOtherDay)
                     QVERIFY2(painted.height() < edited.window->SSDay1(i)->height() / 2,
                              qPrintable(QStringLiteral("column %1 painted %2 rows high")
                                             .arg(i)

@@ -245,9 +245,16 @@ QRect DayView::blockPixels(const Layout& at, const DayBlock& block) const
 
 void DayView::showAllBlocks()
 {
+    const bool captionChanged = caption() != m_shownCaption;
     m_shownBlocks = m_model.blocks();
     m_shownCaption = caption();
-    update();
+    // Blocks lie left of the scroll bar, which repaints itself when its range or value changes. One
+    // rectangle, not the column less the scroll bar: the raster engine copies the kept pictures into
+    // a rectangle directly, into any other shape on its fill threads, and waits for them.
+    if (captionChanged || m_scrollBar->isHidden())
+        update();
+    else
+        update(0, 0, layout().contentWidth, height());
 }
 
 void DayView::showChangedBlocks()
@@ -409,12 +416,14 @@ void DayView::paintCursor(QPainter& painter)
 
 void DayView::setCursorRow(int row)
 {
+    // Only the old and the new frame are repainted, unless the column scrolls (then all of it is).
+    updateCursorRow();
     m_cursorRow = std::clamp(row, 0, std::max(0, rowCount() - 1));
     if (m_cursorRow < m_firstRow)
         setFirstRow(m_cursorRow);
     else if (m_cursorRow >= m_firstRow + visibleRows())
         setFirstRow(std::max(0, m_cursorRow - visibleRows() + 1));
-    update();
+    updateCursorRow();
     announceCursor();
 }
 
