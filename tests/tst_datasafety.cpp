@@ -129,6 +129,43 @@ void writeBytes(const QString& path, const QByteArray& bytes, qint64 offset = 0)
     file.write(bytes);
 }
 
+// Other stored days in Template up to the given last row, as years of use leave them; the row half-way
+// has the treatment "MITTE". One statement, without the program's code.
+void growTemplate(const QString& path, qint64 lastRow)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("grow"));
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery grow(db);
+        grow.prepare("WITH RECURSIVE n(i) AS (SELECT max(rowid) + 1 FROM Template UNION ALL SELECT i + 1 FROM n "
+                     "WHERE i < ?) INSERT INTO Template (rowid, IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) SELECT i, "
+                     "'Tag ' || (i / 600), 'Stuhl ' || (i % 2 + 1), CASE WHEN i = ? THEN 'MITTE' ELSE 'KONT' END, "
+                     "'08:00', '08:20' FROM n");
+        grow.addBindValue(lastRow);
+        grow.addBindValue(lastRow / 2);
+        QVERIFY2(grow.exec(), qPrintable(grow.lastError().text()));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("grow"));
+}
+
+// Overwrites the table leaf page that holds text: damage that only reading the whole table finds.
+void damageLeafHolding(const QString& path, const QByteArray& text)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    file.close();
+    const qsizetype pageSize = (uchar(bytes.at(16)) << 8) | uchar(bytes.at(17));
+    for (qsizetype page = pageSize; page < bytes.size(); page += pageSize) {
+        if (bytes.at(page) == '\x0D' && bytes.mid(page, pageSize).contains(text)) {
+            writeBytes(path, QByteArray(pageSize, '\xA5'), page);
+            return;
+        }
+    }
+    QFAIL("no table page holds the text");
+}
+
 // The bad file of a row, written at path.
 void writeBadFile(const QString& path, const QString& kind)
 {
@@ -140,6 +177,10 @@ void writeBadFile(const QString& path, const QString& kind)
         writeBytes(path, QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20) + QByteArray(2000, '\x7f'));
     } else if (kind == QLatin1String("sqlite header")) {
         writeBytes(path, QByteArray("SQLite format 3\0", 16) + QByteArray(4080, 'Z'));
+    } else if (kind.endsWith(QLatin1String("the limit"))) {
+        // Template as large as is still checked before the window, or one row larger.
+        writePractice(path);
+        growTemplate(path, Database::OwnCheckBeforeWindowRows + (kind.endsWith(QLatin1String("above the limit"))));
     } else {
         writePractice(path);
         Database db(path, QStringLiteral("bad"));
@@ -155,13 +196,16 @@ void writeBadFile(const QString& path, const QString& kind)
                                  QList<TemplateRow>(50, {"Stuhl 1", "KONT", "08:00", "08:20"}));
         }
     }
+    const QString damage = kind.section(QLatin1String(", "), 0, 0);
     if (kind == QLatin1String("cut short")) // as by an interrupted copy
         QFile::resize(path, QFileInfo(path).size() / 3);
     else if (kind == QLatin1String("damaged page"))
         writeBytes(path, QByteArray(4096, '\xA5'), 3 * 4096);
-    else if (kind.startsWith(QLatin1String("damaged root of "))) {
+    else if (damage == QLatin1String("damaged Template page"))
+        damageLeafHolding(path, "MITTE");
+    else if (damage.startsWith(QLatin1String("damaged root of "))) {
         const QStringList root = rowsOf(
-            path, QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = '%1'").arg(kind.section(' ', 3)));
+            path, QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = '%1'").arg(damage.section(' ', 3)));
         QCOMPARE(root.size(), 1);
         writeBytes(path, QByteArray(4096, '\xA5'), (root.first().toLongLong() - 1) * 4096);
     }
@@ -274,6 +318,7 @@ private slots:
     void killDuringSave();
     void damageOutsideOwnTablesOpensForViewing_data();
     void damageOutsideOwnTablesOpensForViewing();
+    void saveWaitsForTheCheck_data();
     void saveWaitsForTheCheck();
     void closingStopsTheCheck();
 };
@@ -295,6 +340,10 @@ void TestDataSafety::badFilesAreRefusedAndLeftAlone_data()
     QTest::newRow("a damaged Template page") << "damaged root of Template" << damaged;
     QTest::newRow("a damaged page of Template's index") << "damaged root of Template_IDEALTAG_STUHL" << damaged;
     QTest::newRow("a damaged Stuhl page") << "damaged root of Stuhl" << damaged;
+    // A Template up to the limit is read whole before the window; of a larger one, the last row's path.
+    QTest::newRow("a damaged Template page, Template at the limit") << "damaged Template page, at the limit" << damaged;
+    QTest::newRow("a damaged Template root, Template above the limit")
+        << "damaged root of Template, above the limit" << damaged;
     QTest::newRow("table missing") << "no Behand"
                                    << "Fehler: 3078 In der Datenbank „%1“ fehlt die Tabelle „Behand“. Die Datei wird "
                                       "nicht verändert.";
@@ -646,40 +695,54 @@ void TestDataSafety::killDuringSave()
 
 void TestDataSafety::damageOutsideOwnTablesOpensForViewing_data()
 {
+    QTest::addColumn<QString>("damage"); // a kind of writeBadFile, or the planner's table
     QTest::addColumn<QString>("command");
-    QTest::newRow("Speichern") << "mnuFileSave";
-    QTest::newRow("Löschen") << "mnuFileDelete";
+    QTest::newRow("planner's table, Speichern") << "planner"
+                                                << "mnuFileSave";
+    QTest::newRow("planner's table, Löschen") << "planner"
+                                              << "mnuFileDelete";
+    QTest::newRow("Template above the limit, Speichern") << "damaged Template page, above the limit"
+                                                         << "mnuFileSave";
 }
 
-// The planner's table shares the file and its free pages: damage there opens the window for viewing
-// and printing, and then every write is refused with the start-up message.
+// The planner's table shares the file and its free pages: damage there, or in a Template too large to
+// be checked before the window, opens the window for viewing and printing, and then every write is
+// refused with the start-up message.
 void TestDataSafety::damageOutsideOwnTablesOpensForViewing()
 {
+    QFETCH(QString, damage);
     QFETCH(QString, command);
     QTemporaryDir folder;
     const QString path = folder.filePath("Kavemo.mdb");
-    writePractice(path);
-    {
-        Database db(path, "planner");
-        db.run("CREATE TABLE Termine (NR INTEGER PRIMARY KEY, DATUM TEXT, PATIENT TEXT)");
-        db.run("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
-               "INSERT INTO Termine (DATUM, PATIENT) SELECT date('2020-01-01', '+' || (i / 40) || ' days'), "
-               "printf('Patient %05d', i) FROM n");
+    if (damage == QLatin1String("planner")) {
+        writePractice(path);
+        {
+            Database db(path, "planner");
+            db.run("CREATE TABLE Termine (NR INTEGER PRIMARY KEY, DATUM TEXT, PATIENT TEXT)");
+            db.run("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
+                   "INSERT INTO Termine (DATUM, PATIENT) SELECT date('2020-01-01', '+' || (i / 40) || ' days'), "
+                   "printf('Patient %05d', i) FROM n");
+        }
+        const QStringList root = rowsOf(path, "SELECT rootpage FROM sqlite_master WHERE name = 'Termine'");
+        QCOMPARE(root.size(), 1);
+        writeBytes(path, QByteArray(4096, '\xA5'), (root.first().toLongLong() - 1) * 4096);
+    } else {
+        writeBadFile(path, damage);
     }
-    const QStringList root = rowsOf(path, "SELECT rootpage FROM sqlite_master WHERE name = 'Termine'");
-    QCOMPARE(root.size(), 1);
-    writeBytes(path, QByteArray(4096, '\xA5'), (root.first().toLongLong() - 1) * 4096);
     const QByteArray before = fileHash(path);
     const QString damaged = QString("Fehler: 3049 Die Datenbank „%1“ ist beschädigt. Sie wird nicht verändert; "
                                     "bitte spielen Sie eine Sicherung ein.")
                                 .arg(path);
 
+    // As the program starts: the window is built, the start's check confirmed, the window shown.
     TestContext ctx;
-    std::unique_ptr<Database> db = openPracticeDatabase(path, ctx.messages);
+    std::unique_ptr<Database> db =
+        openPracticeDatabase(path, ctx.messages, Database::BusyTimeoutMs, Database::StartCheck::Overlapped);
     QVERIFY(db);
     AppServices services{*db, ctx.settings, ctx.messages, ctx.modals};
     frmLunaris window(ctx.state, services);
     QVERIFY(window.Form_Load(1024));
+    QVERIFY(confirmPracticeDatabase(*db, ctx.messages));
     window.show();
     QVERIFY(ctx.messages.shown().isEmpty());
     ctx.messages.answer(QMessageBox::Ok);
@@ -710,20 +773,37 @@ void TestDataSafety::damageOutsideOwnTablesOpensForViewing()
     QCOMPARE(filesIn(folder.path()), QStringList{"Kavemo.mdb"});
 }
 
+void TestDataSafety::saveWaitsForTheCheck_data()
+{
+    QTest::addColumn<bool>("largeTemplate");
+    QTest::newRow("small file") << false;
+    QTest::newRow("Template above the limit") << true;
+}
+
 // A save while the check of the whole file still runs (here held up by the planner's lock) waits for
 // it with the busy pointer and a status text, then saves.
 void TestDataSafety::saveWaitsForTheCheck()
 {
+    QFETCH(bool, largeTemplate);
     QTemporaryDir folder;
     const QString path = folder.filePath("Kavemo.mdb");
     writePractice(path);
+    if (largeTemplate)
+        growTemplate(path, Database::OwnCheckBeforeWindowRows + 1);
     TestContext ctx;
-    std::unique_ptr<Database> db = openPracticeDatabase(path, ctx.messages);
+    // A large Template's check begins once the window is about to be shown; until then the planner has
+    // taken its lock.
+    std::unique_ptr<Database> db =
+        openPracticeDatabase(path, ctx.messages, Database::BusyTimeoutMs,
+                             largeTemplate ? Database::StartCheck::Overlapped : Database::StartCheck::Complete);
     QVERIFY(db);
-    // The check starts once the event loop runs; until then the planner has taken its lock.
     Helper planner({"lock", path, "exclusive", "3000"});
     QVERIFY(planner.waitFor("gesperrt"));
     QCOMPARE(db->integrityCheck()->outcome(), IntegrityCheck::Outcome::NotStarted);
+    // Then it starts at once; otherwise once the event loop has run for half a second.
+    QVERIFY(confirmPracticeDatabase(*db, ctx.messages));
+    QCOMPARE(db->integrityCheck()->outcome(),
+             largeTemplate ? IntegrityCheck::Outcome::Running : IntegrityCheck::Outcome::NotStarted);
 
     // Reading is held up by the lock too, so the window is set up without reading.
     AppServices services{*db, ctx.settings, ctx.messages, ctx.modals};

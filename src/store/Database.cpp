@@ -425,12 +425,15 @@ void Database::checkOwnTables(StartCheck startCheck)
 {
     // Damage in the program's own tables and their indexes is refused before the window appears. The
     // rest of the file belongs to the planner and can be large; it is checked in the background.
-    // Template holds every stored day (tens of megabytes in a large practice): its own worker reads it
-    // while this thread checks the small tables and, if the caller wishes, builds the window.
-    m_ownTablesCheck =
-        std::make_unique<IntegrityCheck>(m_filePath, m_connectionName + QStringLiteral("-start"), m_busyTimeoutMs,
-                                         QStringList{QStringLiteral("Template")}, QThread::NormalPriority);
-    m_ownTablesCheck->start();
+    // Template holds every stored day: its own worker reads it while this thread checks the small tables
+    // and, if the caller wishes, builds the window. A Template larger than the window's building can
+    // hide is left to the background check, which then starts as soon as the window is shown.
+    if (templateRowsEstimate() <= OwnCheckBeforeWindowRows) {
+        m_ownTablesCheck =
+            std::make_unique<IntegrityCheck>(m_filePath, m_connectionName + QStringLiteral("-start"), m_busyTimeoutMs,
+                                             QStringList{QStringLiteral("Template")}, QThread::NormalPriority);
+        m_ownTablesCheck->start();
+    }
     for (const TableFields& table : requiredSchema())
         if (qstrcmp(table.table, "Template") != 0)
             checkTable(QString::fromLatin1(table.table));
@@ -438,10 +441,27 @@ void Database::checkOwnTables(StartCheck startCheck)
         confirmOwnTables();
 }
 
+qint64 Database::templateRowsEstimate() const
+{
+    // One descent of the b-tree to its last row. Rowids only grow, so after deletions this errs towards
+    // the background check. A page it cannot read is damage found before the window.
+    QSqlQuery last(connection());
+    last.setForwardOnly(true);
+    if (!last.exec(QStringLiteral("SELECT max(rowid) FROM Template")) || !last.next())
+        throw readFailure(m_filePath, last.lastError());
+    return last.value(0).toLongLong();
+}
+
 void Database::confirmOwnTables() const
 {
-    if (!m_ownTablesCheck)
+    if (!m_ownTablesCheck) {
+        // Template was too large to check before the window: the whole file's check covers it, at once.
+        if (m_check && m_check->outcome() == IntegrityCheck::Outcome::NotStarted && !m_checkScheduled) {
+            m_check->start();
+            m_checkScheduled = true;
+        }
         return;
+    }
     m_ownTablesCheck->finishNow();
     switch (m_ownTablesCheck->outcome()) {
     case IntegrityCheck::Outcome::Passed:

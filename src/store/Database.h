@@ -20,8 +20,9 @@ class LunarisError;
 // damaged, incomplete, or locked by another program for longer than the busy timeout) is refused
 // with a German message and never written to. A file marked read-only is opened for reading only.
 // Opening checks Lunaris's own tables (Template, the large one, possibly beside the building of the
-// window: confirmOwnTables()); the rest of the file is checked in the background (integrityCheck()),
-// and nothing is written before both checks have passed.
+// window: confirmOwnTables(); a very large Template only with the rest of the file); the rest of the
+// file is checked in the background (integrityCheck()), and nothing is written before both checks have
+// passed.
 class Database {
 public:
     // Milliseconds a statement waits for a lock held by another program before it gives up.
@@ -30,6 +31,9 @@ public:
     static constexpr int DamagedFile = 3049;
     // The number of a failure to reach the database server (at login or when the connection broke).
     static constexpr int ServerUnreachable = 3151;
+    // Up to this many Template rows (about 13 ms of checking, hidden by the building of the window)
+    // Template is checked before the window; a larger one only by the background check of the whole file.
+    static constexpr qint64 OwnCheckBeforeWindowRows = 100000;
 
     // When the check of Template, the program's one large table, is complete: before the constructor
     // returns, or (Overlapped) in a worker of its own while the caller builds its window, until
@@ -71,7 +75,8 @@ public:
 
     // Waits for the start's check of Template; throws LunarisError as the constructor does for damage
     // found there (the same message each time it is called). Until it has passed nothing is written;
-    // reads meanwhile are meant for the small tables the window is built from.
+    // reads meanwhile are meant for the small tables the window is built from. Starts the background
+    // check: half a second later, or at once when Template was too large to check before the window.
     void confirmOwnTables() const;
 
     // The background check of the whole file; null for a file this program has just created.
@@ -100,6 +105,7 @@ private:
     void checkSchema() const;
     void checkTable(const QString& table) const;
     void checkOwnTables(StartCheck startCheck);
+    qint64 templateRowsEstimate() const;
     bool ownTablesPassed() const;
     void startIntegrityCheck();
     // Once the whole file has passed: writes are allowed, and an older file gets its index.
@@ -110,7 +116,7 @@ private:
     QString m_connectionName;
     int m_busyTimeoutMs;
     bool m_readOnly = false;
-    std::unique_ptr<IntegrityCheck> m_ownTablesCheck; // Template and its index, at the start
+    std::unique_ptr<IntegrityCheck> m_ownTablesCheck; // Template and its index, at the start; null when too large
     std::unique_ptr<IntegrityCheck> m_check;
     mutable bool m_checkScheduled = false;
     // False until the whole file has passed its check; until then the connection refuses every write.
