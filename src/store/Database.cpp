@@ -427,7 +427,7 @@ void Database::checkOwnTables(StartCheck startCheck)
     // rest of the file belongs to the planner and can be large; it is checked in the background.
     // Template holds every stored day: its own worker reads it while this thread checks the small tables
     // and, if the caller wishes, builds the window. A Template larger than the window's building can
-    // hide is left to the background check, which then starts as soon as the window is shown.
+    // hide is left to the background check of the whole file.
     if (templateRowsEstimate() <= OwnCheckBeforeWindowRows) {
         m_ownTablesCheck =
             std::make_unique<IntegrityCheck>(m_filePath, m_connectionName + QStringLiteral("-start"), m_busyTimeoutMs,
@@ -454,26 +454,22 @@ qint64 Database::templateRowsEstimate() const
 
 void Database::confirmOwnTables() const
 {
-    if (!m_ownTablesCheck) {
-        // Template was too large to check before the window: the whole file's check covers it, at once.
-        if (m_check && m_check->outcome() == IntegrityCheck::Outcome::NotStarted && !m_checkScheduled) {
-            m_check->start();
-            m_checkScheduled = true;
+    if (m_ownTablesCheck) {
+        m_ownTablesCheck->finishNow();
+        switch (m_ownTablesCheck->outcome()) {
+        case IntegrityCheck::Outcome::Passed:
+            break;
+        case IntegrityCheck::Outcome::Damaged:
+            throw damagedFile(m_filePath);
+        default:
+            throw readFailure(m_filePath, m_ownTablesCheck->error());
         }
-        return;
     }
-    m_ownTablesCheck->finishNow();
-    switch (m_ownTablesCheck->outcome()) {
-    case IntegrityCheck::Outcome::Passed:
-        if (m_check && m_check->outcome() == IntegrityCheck::Outcome::NotStarted && !m_checkScheduled) {
-            m_check->startSoon();
-            m_checkScheduled = true;
-        }
-        return;
-    case IntegrityCheck::Outcome::Damaged:
-        throw damagedFile(m_filePath);
-    default:
-        throw readFailure(m_filePath, m_ownTablesCheck->error());
+    // The whole file (with a Template too large to check before the window) after the window's first
+    // paint; a write before then starts it at once and waits for it.
+    if (m_check && m_check->outcome() == IntegrityCheck::Outcome::NotStarted && !m_checkScheduled) {
+        m_check->startSoon();
+        m_checkScheduled = true;
     }
 }
 

@@ -75,8 +75,8 @@ public:
 
     // Waits for the start's check of Template; throws LunarisError as the constructor does for damage
     // found there (the same message each time it is called). Until it has passed nothing is written;
-    // reads meanwhile are meant for the small tables the window is built from. Starts the background
-    // check: half a second later, or at once when Template was too large to check before the window.
+    // reads meanwhile are meant for the small tables the window is built from. Schedules the background
+    // check of the whole file (half a second later; a write starts it at once).
     void confirmOwnTables() const;
 
     // The background check of the whole file; null for a file this program has just created.
