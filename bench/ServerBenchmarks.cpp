@@ -17,7 +17,7 @@ std::string serverBenchmark(const char* action, const BenchEnvironment& env)
 {
     std::string name = std::string("server/") + action;
     if (namesDays(action))
-        name += "/" + std::to_string(env.manyDays()) + "_days";
+        name.append("/").append(std::to_string(env.manyDays())).append("_days");
     return name;
 }
 
@@ -25,7 +25,9 @@ SummaryLine serverSummaryLine(const char* action, const std::string& what, doubl
 {
     std::string note = "PostgreSQL on 127.0.0.1";
     if (namesDays(action))
-        note += ", " + QLocale(QLocale::English).toString(env.manyDays()).toStdString() + " other days";
+        note.append(", ")
+            .append(QLocale(QLocale::English).toString(env.manyDays()).toStdString())
+            .append(" other days");
     return {what, serverBenchmark(action, env), "", targetMs, 0, note};
 }
 
