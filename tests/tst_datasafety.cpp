@@ -129,6 +129,15 @@ void writeBytes(const QString& path, const QByteArray& bytes, qint64 offset = 0)
     file.write(bytes);
 }
 
+// Overwrites the root page of a table or index, as a failing disk would.
+void damageRootOf(const QString& path, const QString& name)
+{
+    const QStringList root =
+        rowsOf(path, QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = '%1'").arg(name));
+    QCOMPARE(root.size(), 1);
+    writeBytes(path, QByteArray(4096, '\xA5'), (root.first().toLongLong() - 1) * 4096);
+}
+
 // Other stored days in Template up to the given last row, as years of use leave them; the row half-way
 // has the treatment "MITTE". One statement, without the program's code.
 void growTemplate(const QString& path, qint64 lastRow)
@@ -203,12 +212,8 @@ void writeBadFile(const QString& path, const QString& kind)
         writeBytes(path, QByteArray(4096, '\xA5'), 3 * 4096);
     else if (damage == QLatin1String("damaged Template page"))
         damageLeafHolding(path, "MITTE");
-    else if (damage.startsWith(QLatin1String("damaged root of "))) {
-        const QStringList root = rowsOf(
-            path, QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = '%1'").arg(damage.section(' ', 3)));
-        QCOMPARE(root.size(), 1);
-        writeBytes(path, QByteArray(4096, '\xA5'), (root.first().toLongLong() - 1) * 4096);
-    }
+    else if (damage.startsWith(QLatin1String("damaged root of ")))
+        damageRootOf(path, damage.section(' ', 3));
 }
 
 // A second process on the database (tests/helpers/datasafety_helper.cpp); killed if still running at the end.
@@ -723,9 +728,7 @@ void TestDataSafety::damageOutsideOwnTablesOpensForViewing()
                    "INSERT INTO Termine (DATUM, PATIENT) SELECT date('2020-01-01', '+' || (i / 40) || ' days'), "
                    "printf('Patient %05d', i) FROM n");
         }
-        const QStringList root = rowsOf(path, "SELECT rootpage FROM sqlite_master WHERE name = 'Termine'");
-        QCOMPARE(root.size(), 1);
-        writeBytes(path, QByteArray(4096, '\xA5'), (root.first().toLongLong() - 1) * 4096);
+        damageRootOf(path, "Termine");
     } else {
         writeBadFile(path, damage);
     }
