@@ -254,7 +254,7 @@ void DayView::showAllBlocks()
     if (captionChanged || m_scrollBar->isHidden())
         update();
     else
-        update(0, 0, layout().contentWidth, height());
+        update(0, 0, width() - m_scrollBar->width(), height());
 }
 
 void DayView::showChangedBlocks()
