@@ -1,7 +1,7 @@
 #include "BenchSession.h"
 
 #include "BenchPractice.h"
-#include "app/LunarisError.h"
+#include "kernel/LunarisError.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"
 #include "store/Database.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/AppServices.h"
-#include "app/LunarisState.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisState.h"
 #include "print/PrinterProvider.h"
 #include "settings/SettingsStore.h"
 #include "ui/MessageService.h"

@@ -1,7 +1,7 @@
 #include "NaiveDay.h"
 
 #include "BenchSession.h"
-#include "app/Steps.h"
+#include "kernel/Steps.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"
 #include "editing/BlockRules.h"

@@ -1,7 +1,7 @@
 #include "TestMain.h"
 #include "about/VersionText.h"
 #include "about/frmAbout.h"
-#include "app/ProgramIcon.h"
+#include "ui/ProgramIcon.h"
 
 #include <QFrame>
 #include <QLabel>

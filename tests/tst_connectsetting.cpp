@@ -1,7 +1,7 @@
 #include "MainWindowFixture.h"
 #include "TempSettings.h"
 #include "TestMain.h"
-#include "app/LunarisError.h"
+#include "kernel/LunarisError.h"
 #include "app/Program.h"
 #include "settings/SettingsStore.h"
 #include "store/ConnectionSetting.h"

@@ -1,6 +1,6 @@
 #include "TempDatabase.h"
 #include "TestMain.h"
-#include "app/LunarisError.h"
+#include "kernel/LunarisError.h"
 #include "store/Database.h"
 #include "store/SqliteInterrupt.h"
 #include "store/Tables.h"

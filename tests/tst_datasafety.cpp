@@ -1,7 +1,7 @@
 #include "BigDay.h"
 #include "TestContext.h"
 #include "TestMain.h"
-#include "app/AppServices.h"
+#include "kernel/AppServices.h"
 #include "app/Program.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"

@@ -1,6 +1,6 @@
 #include "MainWindowFixture.h"
 #include "TestMain.h"
-#include "app/LunarisState.h"
+#include "kernel/LunarisState.h"
 #include "dayview/DayView.h"
 
 #include <QImage>

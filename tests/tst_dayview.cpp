@@ -1,5 +1,5 @@
 #include "TestMain.h"
-#include "app/LunarisError.h"
+#include "kernel/LunarisError.h"
 #include "dayview/ClockTime.h"
 #include "dayview/DayView.h"
 

@@ -1,7 +1,7 @@
 #include "MainWindowFixture.h"
 #include "NameDialogs.h"
 #include "TestMain.h"
-#include "app/LunarisState.h"
+#include "kernel/LunarisState.h"
 #include "dayview/DayView.h"
 #include "editing/TreatmentRowDelegate.h"
 

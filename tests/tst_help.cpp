@@ -1,6 +1,6 @@
 #include "TestMain.h"
 #include "app/HelpWindow.h"
-#include "app/LunarisError.h"
+#include "kernel/LunarisError.h"
 
 #include <QPushButton>
 #include <QRegularExpression>

@@ -1,5 +1,5 @@
 #include "TestMain.h"
-#include "app/LunarisState.h"
+#include "kernel/LunarisState.h"
 #include "editing/OpenDay.h"
 
 #include <algorithm>

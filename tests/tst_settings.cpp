@@ -1,6 +1,6 @@
 #include "TempSettings.h"
 #include "TestMain.h"
-#include "app/LunarisError.h"
+#include "kernel/LunarisError.h"
 #include "settings/SettingsStore.h"
 
 #include <QFile>

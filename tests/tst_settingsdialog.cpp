@@ -1,6 +1,6 @@
 #include "TestContext.h"
 #include "TestMain.h"
-#include "app/LunarisError.h"
+#include "kernel/LunarisError.h"
 #include "settings/frmEinstellungenT.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "about/frmAbout.h"
 
 #include "about/VersionText.h"
-#include "app/ProgramIcon.h"
+#include "ui/ProgramIcon.h"
 
 #include <QFrame>
 #include <QGridLayout>

@@ -1,7 +1,7 @@
 #include "app/HelpWindow.h"
 
-#include "app/LunarisError.h"
-#include "app/ProgramIcon.h"
+#include "kernel/LunarisError.h"
+#include "ui/ProgramIcon.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 #include "app/Program.h"
 
-#include "app/AppServices.h"
-#include "app/LunarisError.h"
-#include "app/LunarisState.h"
-#include "app/ProgramIcon.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisError.h"
+#include "kernel/LunarisState.h"
+#include "ui/ProgramIcon.h"
 #include "app/SingleInstance.h"
 #include "app/frmLunaris.h"
 #include "settings/SettingsStore.h"

@@ -1,7 +1,7 @@
 #include "commands/DayNameDialog.h"
 
-#include "app/AppServices.h"
-#include "app/Steps.h"
+#include "kernel/AppServices.h"
+#include "kernel/Steps.h"
 #include "store/Tables.h"
 #include "ui/MessageService.h"
 

@@ -1,8 +1,8 @@
 #include "commands/IdealDayCommands.h"
 
-#include "app/AppServices.h"
-#include "app/LunarisError.h"
-#include "app/LunarisState.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisError.h"
+#include "kernel/LunarisState.h"
 #include "commands/DayEditorWindow.h"
 #include "commands/frmOpen.h"
 #include "store/Tables.h"

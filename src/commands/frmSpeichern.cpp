@@ -1,8 +1,8 @@
 #include "commands/frmSpeichern.h"
 
-#include "app/AppServices.h"
-#include "app/LunarisState.h"
-#include "app/Steps.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisState.h"
+#include "kernel/Steps.h"
 #include "store/Tables.h"
 #include "ui/CaptionText.h"
 #include "ui/MessageService.h"

@@ -1,6 +1,6 @@
 #include "dayview/DayView.h"
 
-#include "app/LunarisError.h"
+#include "kernel/LunarisError.h"
 #include "dayview/ClockTime.h"
 #include "dayview/DayViewAccessible.h"
 

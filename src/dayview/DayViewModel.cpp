@@ -1,6 +1,6 @@
 #include "dayview/DayViewModel.h"
 
-#include "app/LunarisError.h"
+#include "kernel/LunarisError.h"
 #include "dayview/ClockTime.h"
 
 namespace {

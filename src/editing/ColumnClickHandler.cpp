@@ -1,8 +1,8 @@
 #include "editing/ColumnClickHandler.h"
 
-#include "app/AppServices.h"
-#include "app/LunarisState.h"
-#include "app/Steps.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisState.h"
+#include "kernel/Steps.h"
 #include "dayview/DayView.h"
 #include "editing/BlockRules.h"
 #include "editing/OpenDay.h"

@@ -1,6 +1,6 @@
 #include "editing/DayAnalysis.h"
 
-#include "app/LunarisError.h"
+#include "kernel/LunarisError.h"
 #include "dayview/ClockTime.h"
 #include "dayview/DayViewModel.h"
 

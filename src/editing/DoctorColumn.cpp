@@ -1,7 +1,7 @@
 #include "editing/DoctorColumn.h"
 
-#include "app/LunarisError.h"
-#include "app/Steps.h"
+#include "kernel/LunarisError.h"
+#include "kernel/Steps.h"
 #include "dayview/ClockTime.h"
 #include "dayview/DayViewModel.h"
 

@@ -2,9 +2,9 @@
 
 #include "editing/TreatmentRowDelegate.h"
 
-#include "app/AppServices.h"
-#include "app/LunarisState.h"
-#include "app/Steps.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisState.h"
+#include "kernel/Steps.h"
 #include "dayview/DayView.h"
 #include "store/Tables.h"
 

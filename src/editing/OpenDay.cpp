@@ -1,6 +1,6 @@
 #include "editing/OpenDay.h"
 
-#include "app/LunarisState.h"
+#include "kernel/LunarisState.h"
 #include "editing/BlockEdits.h"
 #include "editing/BlockRules.h"
 

@@ -1,7 +1,7 @@
 #include "masterdata/RecordEditor.h"
 
-#include "app/AppServices.h"
-#include "app/LunarisError.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisError.h"
 #include "masterdata/RecordNavigator.h"
 #include "store/Database.h"
 #include "ui/MessageService.h"

@@ -1,7 +1,7 @@
 #include "masterdata/frmBehandT.h"
 
-#include "app/AppServices.h"
-#include "app/LunarisError.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisError.h"
 #include "editing/TreatmentColors.h"
 #include "ui/MessageService.h"
 #include "ui/ModalRunner.h"

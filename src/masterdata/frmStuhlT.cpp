@@ -1,7 +1,7 @@
 #include "masterdata/frmStuhlT.h"
 
-#include "app/AppServices.h"
-#include "app/LunarisState.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisState.h"
 #include "store/Tables.h"
 #include "ui/MessageService.h"
 

@@ -1,6 +1,6 @@
 #include "print/PdfExport.h"
 
-#include "app/AppServices.h"
+#include "kernel/AppServices.h"
 #include "print/PrintPainter.h"
 #include "print/PrintSettings.h"
 #include "ui/MessageService.h"

@@ -1,7 +1,7 @@
 #include "print/PrintLayout.h"
 
-#include "app/LunarisError.h"
-#include "app/Steps.h"
+#include "kernel/LunarisError.h"
+#include "kernel/Steps.h"
 #include "dayview/DayViewModel.h"
 #include "print/PrintSettings.h"
 

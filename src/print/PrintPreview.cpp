@@ -1,6 +1,6 @@
 #include "print/PrintPreview.h"
 
-#include "app/AppServices.h"
+#include "kernel/AppServices.h"
 #include "print/PdfExport.h"
 #include "print/PrintPainter.h"
 #include "print/PrintSettings.h"

@@ -1,6 +1,6 @@
 #include "print/TemplatePrintout.h"
 
-#include "app/AppServices.h"
+#include "kernel/AppServices.h"
 #include "print/PrintPainter.h"
 #include "print/PrintSettings.h"
 #include "print/PrinterProvider.h"

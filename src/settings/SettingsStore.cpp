@@ -1,6 +1,6 @@
 #include "settings/SettingsStore.h"
 
-#include "app/LunarisError.h"
+#include "kernel/LunarisError.h"
 
 #include <QSettings>
 

@@ -1,7 +1,7 @@
 #include "settings/frmDatenbank.h"
 
-#include "app/AppServices.h"
-#include "app/LunarisError.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisError.h"
 #include "store/PasswordFile.h"
 #include "store/PracticeTransfer.h"
 #include "store/ServerConnection.h"

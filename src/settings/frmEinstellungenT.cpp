@@ -1,8 +1,8 @@
 #include "settings/frmEinstellungenT.h"
 
-#include "app/AppServices.h"
-#include "app/LunarisError.h"
-#include "app/Steps.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisError.h"
+#include "kernel/Steps.h"
 #include "settings/SettingsStore.h"
 #include "ui/MessageService.h"
 #include "ui/ModalRunner.h"

@@ -1,6 +1,6 @@
 #include "store/ConnectionSetting.h"
 
-#include "app/LunarisError.h"
+#include "kernel/LunarisError.h"
 #include "settings/SettingsStore.h"
 
 #include <QUrl>

@@ -1,6 +1,6 @@
 #include "store/Database.h"
 
-#include "app/LunarisError.h"
+#include "kernel/LunarisError.h"
 #include "store/IntegrityCheck.h"
 #include "store/SchemaSql.h"
 #include "store/ServerConnection.h"

@@ -1,7 +1,7 @@
 #include "store/IdealDayLoader.h"
 
-#include "app/LunarisError.h"
-#include "app/Steps.h"
+#include "kernel/LunarisError.h"
+#include "kernel/Steps.h"
 #include "dayview/DayViewModel.h"
 #include "store/Tables.h"
 

@@ -1,6 +1,6 @@
 #include "store/PasswordFile.h"
 
-#include "app/LunarisError.h"
+#include "kernel/LunarisError.h"
 
 #include <QDir>
 #include <QFile>

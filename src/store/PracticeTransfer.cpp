@@ -1,6 +1,6 @@
 #include "store/PracticeTransfer.h"
 
-#include "app/LunarisError.h"
+#include "kernel/LunarisError.h"
 #include "store/Database.h"
 #include "store/ServerConnection.h"
 #include "store/ServerSchema.h"

@@ -1,6 +1,6 @@
 #include "store/RecordTable.h"
 
-#include "app/LunarisError.h"
+#include "kernel/LunarisError.h"
 #include "store/Database.h"
 
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
 #include "store/ServerSchema.h"
 
-#include "app/LunarisError.h"
+#include "kernel/LunarisError.h"
 #include "store/Database.h"
 
 #include <QSqlQuery>

@@ -1,6 +1,6 @@
 #include "store/Tables.h"
 
-#include "app/LunarisError.h"
+#include "kernel/LunarisError.h"
 #include "store/Database.h"
 
 #include <cmath>

@@ -6,8 +6,8 @@
 //                                      its two versions (round r writes version (r + 1) % 2); the tests kill it.
 // Every message box is printed as "MELDUNG<tab>title<tab>icon<tab>buttons<tab>text" and answered with OK.
 #include "BigDay.h"
-#include "app/AppServices.h"
-#include "app/LunarisState.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisState.h"
 #include "app/Program.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"

@@ -7,8 +7,8 @@
 // Every message box is printed as "MELDUNG<tab>title<tab>icon<tab>buttons<tab>default<tab>text"; each
 // command ends with "FERTIG<tab>Modified<tab>blocks on screen".
 #include "NameDialogs.h"
-#include "app/AppServices.h"
-#include "app/LunarisState.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisState.h"
 #include "app/Program.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"

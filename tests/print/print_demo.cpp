@@ -3,10 +3,10 @@
 // with --pdf FILE into a PDF file. Exits 0 when the command showed no message, 1 when it did.
 
 #include "StoredDay.h"
-#include "app/LunarisState.h"
+#include "kernel/LunarisState.h"
 #include "app/frmLunaris.h"
 #include "TempSettings.h"
-#include "app/AppServices.h"
+#include "kernel/AppServices.h"
 #include "print/PrinterProvider.h"
 #include "print/TemplatePrintout.h"
 #include "settings/SettingsStore.h"

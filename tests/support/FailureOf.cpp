@@ -1,6 +1,6 @@
 #include "FailureOf.h"
 
-#include "app/LunarisError.h"
+#include "kernel/LunarisError.h"
 
 QString failureOf(const std::function<void()>& action)
 {

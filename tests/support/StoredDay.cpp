@@ -1,6 +1,6 @@
 #include "StoredDay.h"
 
-#include "app/Steps.h"
+#include "kernel/Steps.h"
 #include "store/Database.h"
 
 #include <QFile>

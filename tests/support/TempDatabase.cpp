@@ -1,6 +1,6 @@
 #include "TempDatabase.h"
 
-#include "app/LunarisError.h"
+#include "kernel/LunarisError.h"
 
 #include <QSqlRecord>
 #include <QtTest>

@@ -4,8 +4,8 @@
 #include "ScriptedModalRunner.h"
 #include "TempDatabase.h"
 #include "TempSettings.h"
-#include "app/AppServices.h"
-#include "app/LunarisState.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisState.h"
 #include "settings/SettingsStore.h"
 
 // Everything a window needs, made for one test: temporary database and settings, scripted message

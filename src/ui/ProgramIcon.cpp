@@ -1,4 +1,4 @@
-#include "app/ProgramIcon.h"
+#include "ui/ProgramIcon.h"
 
 QIcon programIcon()
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/LunarisError.h"
+#include "kernel/LunarisError.h"
 
 #include <exception>
 
