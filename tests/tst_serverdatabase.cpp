@@ -8,21 +8,23 @@
 
 #include "BigDay.h"
 #include "FailureOf.h"
+#include "FaultProxy.h"
 #include "MainWindowFixture.h"
 #include "ScriptedMessages.h"
 #include "ScriptedModalRunner.h"
 #include "TempSettings.h"
-#include "kernel/AppServices.h"
-#include "kernel/LunarisState.h"
 #include "app/Program.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisState.h"
 #include "masterdata/frmBehandT.h"
 #include "masterdata/frmStuhlT.h"
 #include "settings/SettingsStore.h"
 #include "store/Tables.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -119,6 +121,8 @@ private slots:
     void masterDataEditorsOnTheServer();
     void saveFailsWhileTheServerIsAwayAndWorksAfter();
     void statementsDoNotGrowWithTheDay();
+    void faultProxyDelaysCountsAndCuts();
+    void deadPathFailsWithinFifteenSeconds();
 };
 
 void TestServerDatabase::init()
@@ -130,35 +134,68 @@ void TestServerDatabase::init()
 
 void TestServerDatabase::refusedAtOpen_data()
 {
+    QTest::addColumn<QString>("locale"); // of the server's and libpq's messages
+    QTest::addColumn<QString>("host");   // empty: the test server's
     QTest::addColumn<QString>("database");
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<int>("port");        // 0: the test server's
-    QTest::addColumn<QString>("message"); // %1 the server
-    const QString failed = "3151 Die Verbindung zum Server „%1“ ist fehlgeschlagen: ";
-    QTest::newRow("wrong password") << "kavemo"
-                                    << "falsch" << 0
-                                    << failed + "Der Server hat das Passwort für den Benutzer „lunaris“ abgelehnt.";
-    QTest::newRow("wrong database") << "kavmo" << TestServer::password() << 0
-                                    << failed + "Die Datenbank „kavmo“ gibt es auf dem Server nicht.";
-    QTest::newRow("no server") << "kavemo" << TestServer::password() << 1
-                               << failed + "Der Server ist nicht erreichbar.";
+    QTest::addColumn<QString>("password"); // stored in the password file; empty: no line
+    QTest::addColumn<int>("port");         // 0: the test server's
+    QTest::addColumn<QString>("reason");
+    for (const QString locale : {"C", "de_DE.UTF-8"}) {
+        const auto row = [&](const char* name) -> QTestData& {
+            return QTest::addRow("%s, %s", name, qPrintable(locale)) << locale;
+        };
+        row("wrong password") << ""
+                              << "kavemo"
+                              << "falsch" << 0
+                              << "Der Server hat die Anmeldung des Benutzers „lunaris“ abgelehnt (Passwort falsch, "
+                                 "Benutzer unbekannt oder von diesem Arbeitsplatz aus nicht zugelassen).";
+        row("no password stored") << ""
+                                  << "kavemo"
+                                  << "" << 0
+                                  << "Der Server verlangt ein Passwort für den Benutzer „lunaris“, es ist aber keins "
+                                     "hinterlegt.";
+        row("wrong database") << ""
+                              << "kavmo" << TestServer::password() << 0
+                              << "Die Datenbank „kavmo“ gibt es auf dem Server nicht.";
+        row("no server at the port") << ""
+                                     << "kavemo" << TestServer::password() << 1
+                                     << "Auf dem Rechner „127.0.0.1“ nimmt kein Datenbankserver Verbindungen an Port 1 "
+                                        "an.";
+        row("unknown host") << "praxis-server.invalid"
+                            << "kavemo" << TestServer::password() << 0
+                            << "Einen Rechner namens „praxis-server.invalid“ gibt es im Netz nicht (Name unbekannt).";
+    }
 }
 
 void TestServerDatabase::refusedAtOpen()
 {
+    QFETCH(QString, locale);
+    QFETCH(QString, host);
     QFETCH(QString, database);
     QFETCH(QString, password);
     QFETCH(int, port);
-    QFETCH(QString, message);
+    QFETCH(QString, reason);
+    TestServer::setMessageLocale(locale);
+    const auto back = qScopeGuard([] { TestServer::setMessageLocale({}); });
     ServerAddress address = TestServer::tcpAddress(database);
     if (port)
         address.port = port;
+    if (!host.isEmpty())
+        address.host = host;
     // The password reaches the login only through the password file.
     QTemporaryDir home;
-    PasswordFile(home.filePath("pgpass")).store(address.host, address.port, address.database, address.user, password);
+    if (!password.isEmpty())
+        PasswordFile(home.filePath("pgpass"))
+            .store(address.host, address.port, address.database, address.user, password);
     qputenv("PGPASSFILE", home.filePath("pgpass").toUtf8());
     const QString failure = failureOf([&] { Database db(address); });
-    QVERIFY2(failure.startsWith(message.arg(address.displayName())), qPrintable(failure));
+    const QString expected = QStringLiteral("3151 Die Verbindung zum Server „%1“ ist fehlgeschlagen: %2\r(Meldung: ")
+                                 .arg(address.displayName(), reason);
+    QVERIFY2(failure.startsWith(expected), qPrintable(failure));
+    // The server's own words follow in the locale's language, which decided nothing.
+    QVERIFY2((failure.contains("connection to server") || failure.contains("could not translate host name")) ==
+                 (locale == "C"),
+             qPrintable(failure));
     QVERIFY(!QSqlDatabase::contains("lunaris"));
 }
 
@@ -202,9 +239,10 @@ void TestServerDatabase::reconnectsAfterTheServerWasGone()
     QVERIFY2(lost.startsWith("3151 Die Verbindung zum Datenbankserver ist unterbrochen ("), qPrintable(lost));
     // Still down: each action fails, saying why, and nothing waits for long.
     const QString down = failureOf([&] { db.inTransaction([&] { db.run(R"(DELETE FROM "Stuhl")"); }); });
-    QVERIFY2(down.startsWith(QStringLiteral("3151 Die Verbindung zum Server „%1“ ist fehlgeschlagen: Der Server ist "
-                                            "nicht erreichbar.")
-                                 .arg(address.displayName())),
+    QVERIFY2(down.startsWith(QStringLiteral("3151 Die Verbindung zum Server „%1“ ist fehlgeschlagen: Auf diesem "
+                                            "Rechner läuft kein Datenbankserver an Port %2.")
+                                 .arg(address.displayName())
+                                 .arg(address.port)),
              qPrintable(down));
 
     TestServer::restart();
@@ -227,9 +265,10 @@ void TestServerDatabase::startRefusedWhenTheServerIsAway()
     messages.answer(QMessageBox::Ok);
     QVERIFY(!openPracticeDatabase(address, messages));
     const MessageRequest box = messages.last();
-    QVERIFY2(box.text.startsWith("Fehler: 3151 Die Verbindung zum Server „127.0.0.1:1“ ist fehlgeschlagen: Der Server "
-                                 "ist nicht erreichbar.\r(Meldung: "),
-             qPrintable(box.text));
+    QVERIFY2(
+        box.text.startsWith("Fehler: 3151 Die Verbindung zum Server „127.0.0.1:1“ ist fehlgeschlagen: Auf dem "
+                            "Rechner „127.0.0.1“ nimmt kein Datenbankserver Verbindungen an Port 1 an.\r(Meldung: "),
+        qPrintable(box.text));
     compareBox(box, box.text, "Lunaris", QMessageBox::Critical);
     QVERIFY(!QSqlDatabase::contains("lunaris"));
 }
@@ -372,6 +411,76 @@ void TestServerDatabase::statementsDoNotGrowWithTheDay()
     compareCounts(small.open, largest.open, "open");
     compareCounts(small.rebuild, largest.rebuild, "DR_Load");
     compareCounts(small.save, largest.save, "save");
+}
+
+void TestServerDatabase::faultProxyDelaysCountsAndCuts()
+{
+    FaultProxy proxy(QHostAddress::LocalHost, quint16(TestServer::port()));
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.port = proxy.port();
+    const QString name = "through-proxy";
+    {
+        QSqlDatabase db = ServerConnection::open(address, name, TestServer::password());
+        QVERIFY2(db.isOpen(), qPrintable(db.lastError().text()));
+        QCOMPARE(proxy.openConnections(), 1);
+        QSqlQuery query(db);
+        proxy.resetCounts();
+        QVERIFY(query.exec("SELECT 1"));
+        QCOMPARE(proxy.roundTrips(), 1);
+        {
+            // Prepared and run with a value: one round trip each, however the driver splits its messages.
+            QSqlQuery prepared(db);
+            QVERIFY(prepared.prepare("SELECT ?::int + 1"));
+            prepared.addBindValue(41);
+            QVERIFY(prepared.exec() && prepared.next());
+            QCOMPARE(prepared.value(0).toInt(), 42);
+            QCOMPARE(proxy.roundTrips(), 3);
+        }
+
+        proxy.setDelay(150, 100);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(query.exec("SELECT 1"));
+        QVERIFY2(clock.elapsed() >= 250, qPrintable(QString::number(clock.elapsed())));
+        proxy.setDelay(0, 0);
+
+        proxy.cutAll();
+        QCOMPARE(proxy.openConnections(), 0);
+        QVERIFY(!query.exec("SELECT 1"));
+        QCOMPARE(ServerConnection::classify(query.lastError()), ServerConnection::Failure::Unreachable);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+void TestServerDatabase::deadPathFailsWithinFifteenSeconds()
+{
+    // A switch or a WLAN that dies: the path accepts the connection and then swallows everything.
+    TestServer::setMessageLocale("de_DE.UTF-8");
+    const auto back = qScopeGuard([] { TestServer::setMessageLocale({}); });
+    FaultProxy proxy(QHostAddress::LocalHost, quint16(TestServer::port()));
+    proxy.setBlackHole(true);
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.port = proxy.port();
+    QTemporaryDir home;
+    PasswordFile(home.filePath("pgpass"))
+        .store(address.host, address.port, address.database, address.user, TestServer::password());
+    qputenv("PGPASSFILE", home.filePath("pgpass").toUtf8());
+    QElapsedTimer clock;
+    clock.start();
+    const QString failure = failureOf([&] { Database db(address); });
+    QVERIFY2(clock.elapsed() < 15000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(failure.startsWith(QStringLiteral("3151 Die Verbindung zum Server „%1“ ist fehlgeschlagen: Der Server "
+                                               "antwortet nicht (keine Antwort innerhalb von 10 Sekunden). Ist das "
+                                               "Netz unterbrochen?\r(Meldung: ")
+                                    .arg(address.displayName())),
+             qPrintable(failure));
+    QCOMPARE(proxy.connectionsAccepted(), 1);
+
+    // The path is back: the next start gets through.
+    proxy.setBlackHole(false);
+    Database db(address);
+    QVERIFY(db.isServer());
 }
 
 LUNARIS_TEST_MAIN(TestServerDatabase)
