@@ -265,6 +265,10 @@ void TestDatabaseDialog::okRefusesIncompleteServer_data()
     QTest::newRow("no database") << QStringList{"h", "5432", "", "praxis"}
                                  << "Bitte geben Sie den Namen der Datenbank an.";
     QTest::newRow("no user") << QStringList{"h", "5432", "kavemo", ""} << "Bitte geben Sie den Benutzer an.";
+    QTest::newRow("server name the connection text cannot hold")
+        << QStringList{"praxis server/2", "5432", "kavemo", "praxis"}
+        << "Der Servername „praxis server/2“ kann nicht verwendet werden. Erlaubt sind ein Name aus Buchstaben ohne "
+           "Umlaute, Ziffern, Punkt, Bindestrich und Unterstrich (zum Beispiel „PRAXIS-SERVER“) oder eine IP-Adresse.";
 }
 
 void TestDatabaseDialog::okRefusesIncompleteServer()
@@ -292,36 +296,38 @@ void TestDatabaseDialog::okRefusesIncompleteServer()
 void TestDatabaseDialog::connectionTest_data()
 {
     QTest::addColumn<QString>("database");
-    QTest::addColumn<QString>("typed");      // the password field
-    QTest::addColumn<QString>("stored");     // the password file's password for the login
-    QTest::addColumn<bool>("closedPort");    // a port where no server listens
-    QTest::addColumn<QString>("message");    // %1 the server "127.0.0.1:port"
-    QTest::addColumn<QString>("serverSays"); // a part of the server's own words, after the German reason
+    QTest::addColumn<QString>("typed");   // the password field
+    QTest::addColumn<QString>("stored");  // the password file's password for the login
+    QTest::addColumn<bool>("closedPort"); // a port where no server listens
+    QTest::addColumn<QString>("message"); // %1 the server "127.0.0.1:port"
+    QTest::addColumn<bool>("refused");    // the server's own words follow, in the locale's language
     const QString right = "lunaris-test";
     const QString failed = "Die Verbindung zum Server „%1“ ist fehlgeschlagen: ";
     QTest::newRow("typed password") << "kavemo" << right << "" << false
                                     << "Die Verbindung zum Server „%1“, Datenbank „kavemo“, wurde hergestellt."
-                                    << "";
+                                    << false;
     QTest::newRow("password from the file")
         << "kavemo"
-        << "" << right << false << "Die Verbindung zum Server „%1“, Datenbank „kavemo“, wurde hergestellt."
-        << "";
+        << "" << right << false << "Die Verbindung zum Server „%1“, Datenbank „kavemo“, wurde hergestellt." << false;
     QTest::newRow("wrong password") << "kavemo"
                                     << "falsch"
                                     << "" << false
-                                    << failed + "Der Server hat das Passwort für den Benutzer „lunaris“ abgelehnt."
-                                    << "password authentication failed for user \"lunaris\"";
+                                    << failed + "Der Server hat die Anmeldung des Benutzers „lunaris“ abgelehnt "
+                                                "(Passwort falsch, Benutzer unbekannt oder von diesem Arbeitsplatz "
+                                                "aus nicht zugelassen)."
+                                    << true;
     QTest::newRow("no password") << "kavemo"
                                  << ""
                                  << "" << false
                                  << failed + "Der Server verlangt ein Passwort für den Benutzer „lunaris“, es ist "
                                              "aber keins hinterlegt."
-                                 << "no password supplied";
+                                 << true;
     QTest::newRow("wrong database") << "kavmo" << right << "" << false
-                                    << failed + "Die Datenbank „kavmo“ gibt es auf dem Server nicht."
-                                    << "database \"kavmo\" does not exist";
-    QTest::newRow("no server there") << "kavemo" << right << "" << true << failed + "Der Server ist nicht erreichbar."
-                                     << "Connection refused";
+                                    << failed + "Die Datenbank „kavmo“ gibt es auf dem Server nicht." << true;
+    QTest::newRow("no server there") << "kavemo" << right << "" << true
+                                     << failed + "Auf dem Rechner „127.0.0.1“ nimmt kein Datenbankserver "
+                                                 "Verbindungen an Port 1 an."
+                                     << true;
 }
 
 void TestDatabaseDialog::connectionTest()
@@ -332,7 +338,7 @@ void TestDatabaseDialog::connectionTest()
     QFETCH(QString, stored);
     QFETCH(bool, closedPort);
     QFETCH(QString, message);
-    QFETCH(QString, serverSays);
+    QFETCH(bool, refused);
     TestServer::createDatabase("kavemo");
     ServerAddress address = TestServer::tcpAddress(database);
     if (closedPort)
@@ -350,13 +356,11 @@ void TestDatabaseDialog::connectionTest()
     });
     const MessageRequest box = ctx.messages.last();
     const QString expected = message.arg(address.displayName());
-    if (serverSays.isEmpty()) {
+    if (!refused) {
         compareBox(box, expected, "Datenbank", QMessageBox::Information);
     } else {
-        // The server's own words follow in brackets; their exact wording is the server's.
-        QVERIFY2(box.text.startsWith(expected + "\r(Meldung: ") && box.text.endsWith(')') &&
-                     box.text.contains(serverSays),
-                 qPrintable(box.text));
+        // The server's own words follow in brackets; their wording is the server's, in its language.
+        QVERIFY2(box.text.startsWith(expected + "\r(Meldung: ") && box.text.endsWith(')'), qPrintable(box.text));
         compareBox(box, box.text, "Datenbank", QMessageBox::Warning);
     }
     // A test writes nothing: no setting, no password.
@@ -419,12 +423,14 @@ void TestDatabaseDialog::serverTablesCreatedUsedOrRefused()
     // As at the program's start.
     ScriptedMessages messages;
     if (!refusal.isEmpty())
-        messages.answer(QMessageBox::Ok);
-    const bool opened = openPracticeDatabase(address, messages) != nullptr;
+        messages.answerChoice(2); // Beenden
+    const bool opened = openServerAtStart(address, messages, [] { return false; }).database != nullptr;
     QCOMPARE(opened, refusal.isEmpty());
     QCOMPARE(messages.shown().size(), refusal.isEmpty() ? 0 : 1);
-    if (!refusal.isEmpty())
-        compareBox(messages.last(), refusal.arg(address.displayName()), "Lunaris", QMessageBox::Critical);
+    if (!refusal.isEmpty()) {
+        QCOMPARE(messages.last().text, refusal.arg(address.displayName()));
+        QCOMPARE(messages.last().icon, QMessageBox::Critical);
+    }
     QVERIFY(!QSqlDatabase::contains("lunaris"));
     if (before.isEmpty()) {
         QCOMPARE(serverRows(Tables), QStringList({"Behand", "Idealtag", "Stuhl", "Template"}));

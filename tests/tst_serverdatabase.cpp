@@ -116,7 +116,8 @@ private slots:
     void describesServerErrors_data();
     void describesServerErrors();
     void reconnectsAfterTheServerWasGone();
-    void startRefusedWhenTheServerIsAway();
+    void startChoiceWhenTheServerFails_data();
+    void startChoiceWhenTheServerFails();
     void programStartsOnTheServer();
     void masterDataEditorsOnTheServer();
     void saveFailsWhileTheServerIsAwayAndWorksAfter();
@@ -257,20 +258,71 @@ void TestServerDatabase::reconnectsAfterTheServerWasGone()
     QCOMPARE(chairs(db), QStringList({"Stuhl 1", "Stuhl 2"}));
 }
 
-void TestServerDatabase::startRefusedWhenTheServerIsAway()
+void TestServerDatabase::startChoiceWhenTheServerFails_data()
 {
-    ServerAddress address = TestServer::tcpAddress("kavemo");
-    address.port = 1;
+    QTest::addColumn<int>("choice");
+    QTest::addColumn<QString>("database"); // in the setting at the start
+    QTest::addColumn<QString>("reason");   // %1 the port
+    QTest::addColumn<bool>("opened");
+    QTest::newRow("Erneut versuchen, the server is back")
+        << 0 << "kavemo"
+        << "Auf dem Rechner „127.0.0.1“ nimmt kein Datenbankserver Verbindungen an Port %1 an." << true;
+    QTest::newRow("Verbindung ändern..., OK tries at once")
+        << 1 << "kavmo"
+        << "Die Datenbank „kavmo“ gibt es auf dem Server nicht." << true;
+    QTest::newRow("Beenden") << 2 << "kavmo"
+                             << "Die Datenbank „kavmo“ gibt es auf dem Server nicht." << false;
+}
+
+void TestServerDatabase::startChoiceWhenTheServerFails()
+{
+    QFETCH(int, choice);
+    QFETCH(QString, database);
+    QFETCH(QString, reason);
+    QFETCH(bool, opened);
+    TempSettings temp;
+    SettingsStore settings;
     ScriptedMessages messages;
-    messages.answer(QMessageBox::Ok);
-    QVERIFY(!openPracticeDatabase(address, messages));
+    ScriptedModalRunner modals;
+    const ServerAddress address = TestServer::tcpAddress(database);
+    ConnectionSetting::write(settings, address.uri());
+    QTemporaryDir home;
+    qputenv("PGPASSFILE", home.filePath("pgpass").toUtf8());
+    PasswordFile().store(address.host, address.port, "*", address.user, TestServer::password());
+    if (choice == 0) {
+        // The server restarts while the question waits.
+        TestServer::crash();
+        messages.answerChoice(0, [] { TestServer::restart(); });
+    } else {
+        messages.answerChoice(choice);
+    }
+    if (choice == 1)
+        modals.handleNext([](QDialog& d) {
+            d.findChild<QLineEdit*>("txtDatenbank")->setText("kavemo");
+            d.findChild<QPushButton*>("cmdOK")->click();
+        });
+    LunarisState state;
+    state.DatabaseFile = "Kavemo.mdb";
+    const std::unique_ptr<Database> db = openStartDatabase(state, settings, messages, modals);
+    QCOMPARE(db != nullptr, opened);
+    // One box, and no other (the dialog asks for no restart: nothing runs yet).
+    QCOMPARE(messages.shown().size(), 1);
     const MessageRequest box = messages.last();
-    QVERIFY2(
-        box.text.startsWith("Fehler: 3151 Die Verbindung zum Server „127.0.0.1:1“ ist fehlgeschlagen: Auf dem "
-                            "Rechner „127.0.0.1“ nimmt kein Datenbankserver Verbindungen an Port 1 an.\r(Meldung: "),
-        qPrintable(box.text));
-    compareBox(box, box.text, "Lunaris", QMessageBox::Critical);
-    QVERIFY(!QSqlDatabase::contains("lunaris"));
+    QVERIFY2(box.text.startsWith(QStringLiteral("Fehler: 3151 Die Verbindung zum Server „%1“ ist fehlgeschlagen: %2\r"
+                                                "(Meldung: ")
+                                     .arg(address.displayName(), reason.arg(address.port))),
+             qPrintable(box.text));
+    QCOMPARE(box.title, "Lunaris");
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.choices, QStringList({"Erneut versuchen", "Verbindung ändern...", "Beenden"}));
+    QCOMPARE(box.defaultChoice, 0);
+    QCOMPARE(modals.shownDialogs(), choice == 1 ? QStringList{"frmDatenbank"} : QStringList{});
+    QCOMPARE(modals.pendingHandlers(), 0);
+    QCOMPARE(state.DatabaseConnect, ConnectionSetting::read(settings));
+    if (db)
+        QCOMPARE(db->serverAddress()->database, "kavemo");
+    else
+        QVERIFY(!QSqlDatabase::contains("lunaris"));
 }
 
 void TestServerDatabase::programStartsOnTheServer()

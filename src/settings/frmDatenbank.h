@@ -7,6 +7,8 @@
 #include <optional>
 
 struct AppServices;
+class MessageService;
+class SettingsStore;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -22,6 +24,10 @@ public:
     // practiceFile: the database file beside the program, which "Daten übertragen..." copies.
     frmDatenbank(AppServices& services, const QString& runningConnect, const QString& practiceFile,
                  QWidget* parent = nullptr);
+    // Before any database is open (a start whose connection failed): no running connection, so OK
+    // asks for no restart.
+    frmDatenbank(SettingsStore& settings, MessageService& messages, std::optional<QString> runningConnect,
+                 const QString& practiceFile, QWidget* parent = nullptr);
 
 private:
     void Form_Load();
@@ -33,8 +39,9 @@ private:
     std::optional<ServerAddress> typedServer(QString& problem) const;
     void warn(const QString& text);
 
-    AppServices& m_services;
-    QString m_runningConnect;
+    SettingsStore& m_settings;
+    MessageService& m_messages;
+    std::optional<QString> m_runningConnect;
     QString m_practiceFile;
     // Options of the stored URI (sslmode, ...) that the fields do not show; kept on OK.
     QList<QPair<QString, QString>> m_keptOptions;
