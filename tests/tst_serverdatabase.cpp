@@ -31,6 +31,9 @@
 #include <QSettings>
 #include <QSqlQuery>
 
+#include <memory>
+#include <vector>
+
 namespace {
 // The program's services on a server database, with scripted message boxes and dialogs.
 struct ServerServices {
@@ -122,6 +125,7 @@ private slots:
     void masterDataEditorsOnTheServer();
     void saveFailsWhileTheServerIsAwayAndWorksAfter();
     void statementsDoNotGrowWithTheDay();
+    void firstStartsTogetherOnAnEmptyServer();
     void faultProxyDelaysCountsAndCuts();
     void deadPathFailsWithinFifteenSeconds();
 };
@@ -463,6 +467,59 @@ void TestServerDatabase::statementsDoNotGrowWithTheDay()
     compareCounts(small.open, largest.open, "open");
     compareCounts(small.rebuild, largest.rebuild, "DR_Load");
     compareCounts(small.save, largest.save, "save");
+}
+
+void TestServerDatabase::firstStartsTogetherOnAnEmptyServer()
+{
+    // Three workstations of a new practice, started at one moment on an empty server database, over a
+    // slow network, so that their checks and creations overlap.
+    TestServer::createDatabase("leer");
+    FaultProxy network(QHostAddress::LocalHost, quint16(TestServer::port()));
+    network.setDelay(20, 20);
+    ServerAddress server = TestServer::tcpAddress("leer");
+    server.port = network.port();
+    QTemporaryDir root;
+    std::vector<std::unique_ptr<QProcess>> starts;
+    for (int i = 0; i < 3; ++i) {
+        const QString home = root.filePath(QString::number(i));
+        QDir().mkpath(home + "/config/Kavemo");
+        QSettings(home + "/config/Kavemo/Lunaris.conf", QSettings::IniFormat)
+            .setValue("Datenbank/Verbindung", server.uri());
+        PasswordFile(home + "/.pgpass")
+            .store(server.host, server.port, server.database, server.user, TestServer::password());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home);
+        env.insert("XDG_CONFIG_HOME", home + "/config");
+        env.insert("PGPASSFILE", home + "/.pgpass");
+        env.insert("WORKSTATION_WAIT_FOR_START", "1");
+        auto& start = starts.emplace_back(std::make_unique<QProcess>());
+        start->setProcessEnvironment(env);
+        start->start(WORKSTATION_HELPER, {root.filePath("unbenutzt.mdb")});
+        QVERIFY(start->waitForStarted());
+    }
+    for (auto& start : starts)
+        QVERIFY(start->waitForReadyRead(60000) && start->readLine() == "BEREIT\n");
+    for (auto& start : starts) {
+        // Into the pipe now, not when the event loop next runs for this process.
+        start->write("los\n");
+        QVERIFY(start->waitForBytesWritten());
+        start->closeWriteChannel();
+    }
+    for (auto& start : starts) {
+        QVERIFY(start->waitForFinished(60000));
+        const QString output = QString::fromUtf8(start->readAllStandardOutput());
+        QVERIFY2(!output.contains("MELDUNG"), qPrintable(output));
+        QCOMPARE(start->exitCode(), 0);
+    }
+    ServerAddress overSocket = TestServer::tcpAddress("leer");
+    overSocket.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
+    Database db(overSocket);
+    QStringList tables;
+    for (QSqlQuery q = db.run("SELECT table_name FROM information_schema.tables WHERE table_schema = "
+                              "current_schema() ORDER BY table_name");
+         q.next();)
+        tables.append(q.value(0).toString());
+    QCOMPARE(tables, QStringList({"Behand", "Idealtag", "Stuhl", "Template"}));
 }
 
 void TestServerDatabase::faultProxyDelaysCountsAndCuts()

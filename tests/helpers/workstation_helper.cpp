@@ -4,14 +4,15 @@
 //   oeffnen <day>                        Datei → Öffnen, the name typed into the dialog
 //   block <column> <start> <end> <code>  places a block as a click does
 //   speichern [ja|nein]                  Datei → Speichern; a question is answered as given
+// With WORKSTATION_WAIT_FOR_START set it says "BEREIT" and waits for a line before it opens the database.
 // Every message box is printed as "MELDUNG<tab>title<tab>icon<tab>buttons<tab>default<tab>text"; each
 // command ends with "FERTIG<tab>Modified<tab>blocks on screen".
 #include "NameDialogs.h"
-#include "kernel/AppServices.h"
-#include "kernel/LunarisState.h"
 #include "app/Program.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisState.h"
 #include "settings/SettingsStore.h"
 #include "store/ConnectionSetting.h"
 #include "ui/MessageService.h"
@@ -37,6 +38,13 @@ public:
         report({QStringLiteral("MELDUNG"), request.title, QString::number(int(request.icon)),
                 QString::number(int(request.buttons)), QString::number(int(request.defaultButton)), request.text});
         return request.buttons.testFlag(m_answer) ? m_answer : QMessageBox::Ok;
+    }
+    // A start whose connection failed: printed like a box, then "Beenden".
+    int choose(const MessageRequest& request) override
+    {
+        report({QStringLiteral("MELDUNG"), request.title, QString::number(int(request.icon)),
+                request.choices.join(QLatin1Char('|')), QString::number(request.defaultChoice), request.text});
+        return int(request.choices.size()) - 1;
     }
     QMessageBox::StandardButton m_answer = QMessageBox::Ok;
 };
@@ -66,10 +74,18 @@ int main(int argc, char** argv)
     SettingsStore settings;
     LunarisState state;
     state.DatabaseConnect = ConnectionSetting::read(settings);
+    // Several workstations started at one moment: each waits for a line before it opens the database.
+    QTextStream in(stdin);
+    if (qEnvironmentVariableIsSet("WORKSTATION_WAIT_FOR_START")) {
+        report({QStringLiteral("BEREIT")});
+        in.readLine();
+    }
     const std::unique_ptr<Database> database =
         state.DatabaseConnect.isEmpty()
             ? openPracticeDatabase(file, messages)
-            : openPracticeDatabase(ConnectionSetting::parse(state.DatabaseConnect), messages);
+            : openServerAtStart(ConnectionSetting::parse(state.DatabaseConnect), messages, [] {
+                  return false;
+              }).database;
     if (!database)
         return 1;
     AppServices services{*database, settings, messages, modals};
@@ -78,7 +94,6 @@ int main(int argc, char** argv)
         return 2;
     const auto trigger = [&window](const char* action) { window.findChild<QAction*>(action)->trigger(); };
 
-    QTextStream in(stdin);
     for (QString line = in.readLine(); !line.isNull(); line = in.readLine()) {
         const QStringList words = line.split(QLatin1Char(' '));
         const QString command = words.value(0);
