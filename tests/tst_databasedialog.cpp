@@ -1,4 +1,6 @@
+#include "FaultProxy.h"
 #include "MainWindowFixture.h"
+#include "TempDatabase.h"
 #include "TestContext.h"
 #include "TestMain.h"
 #include "TestServer.h"
@@ -13,6 +15,7 @@
 #include <QTime>
 
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -20,6 +23,8 @@
 #include <QTemporaryDir>
 
 namespace {
+const QString Copying = QStringLiteral("Die Daten werden auf den Server „%1“ übertragen...");
+
 QLineEdit* field(QWidget& dialog, const char* name)
 {
     auto* box = dialog.findChild<QLineEdit*>(QLatin1String(name));
@@ -47,6 +52,25 @@ void typeServer(QWidget& dialog, const ServerAddress& address, const QString& pa
     field(dialog, "txtDatenbank")->setText(address.database);
     field(dialog, "txtBenutzer")->setText(address.user);
     field(dialog, "txtPasswort")->setText(password);
+}
+
+// The progress window that a connection test or a copy shows while it runs in its worker: checked, and
+// left alone (or, with stop, "Abbrechen" clicked) until the job has ended and closed it.
+void awaitJob(ScriptedModalRunner& modals, const QString& label, bool stop = false)
+{
+    modals.handleNext([label, stop](QDialog& window) {
+        QCOMPARE(window.objectName(), "frmFortschritt");
+        QCOMPARE(window.windowTitle(), "Datenbank");
+        QCOMPARE(window.findChild<QLabel*>()->text(), label);
+        auto* cancel = window.findChild<QPushButton*>("cmdAbbrechen");
+        QCOMPARE(cancel->text(), "Abbrechen");
+        if (stop) {
+            cancel->click();
+            QCOMPARE(window.findChild<QLabel*>()->text(), "Wird abgebrochen...");
+        }
+        // The window's thread is free meanwhile: it closes the window when the job ends.
+        QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 60000);
+    });
 }
 
 QString fileText(const QString& path)
@@ -110,6 +134,9 @@ private slots:
     void serverTablesCreatedUsedOrRefused_data();
     void serverTablesCreatedUsedOrRefused();
     void transferCopiesThePracticeOnce();
+    void transferNamesTheRefusedRow();
+    void transferStoppedWritesNothing();
+    void connectionTestStoppedOnADeadPath();
 
 private:
     // Runs the dialog through the modal seam and lets drive() act on it; leaves it like Cancel.
@@ -351,6 +378,8 @@ void TestDatabaseDialog::connectionTest()
     ctx.messages.answer(QMessageBox::Ok);
     runDialog(ctx, "", [&](QDialog& d) {
         typeServer(d, address, typed);
+        awaitJob(ctx.modals,
+                 QStringLiteral("Die Verbindung zum Server „%1“ wird geprüft...").arg(address.displayName()));
         click(d, "cmdTest");
         QVERIFY(d.isVisible());
     });
@@ -481,6 +510,7 @@ void TestDatabaseDialog::transferCopiesThePracticeOnce()
         ctx.messages.answer(QMessageBox::Ok);
         runDialog(ctx, "", [&](QDialog& d) {
             typeServer(d, address, TestServer::password());
+            awaitJob(ctx.modals, Copying.arg(address.displayName()));
             click(d, "cmdUebertragen");
         });
         if (first)
@@ -508,12 +538,117 @@ void TestDatabaseDialog::transferCopiesThePracticeOnce()
         field(d, "txtServer")->setText(address.host);
         field(d, "txtDatenbank")->setText(address.database);
         field(d, "txtBenutzer")->setText(address.user);
+        awaitJob(ctx.modals, Copying.arg(address.host + ":5432"));
         click(d, "cmdUebertragen");
     });
     compareBox(ctx.messages.last(),
                QStringLiteral("Die Daten wurden nicht übertragen.\rDie Datei „%1“ gibt es nicht.").arg(m_practiceFile),
                "Datenbank", QMessageBox::Warning);
     QVERIFY(!QFile::exists(m_practiceFile));
+}
+
+void TestDatabaseDialog::transferNamesTheRefusedRow()
+{
+    SKIP_WITHOUT_SERVER();
+    TestServer::createDatabase("kavemo");
+    {
+        // A file of the planner's that holds what the server refuses: a duration that is no number, in the
+        // second batch of rows.
+        QSqlDatabase file = QSqlDatabase::addDatabase("QSQLITE", "planer");
+        file.setDatabaseName(m_practiceFile);
+        QVERIFY(file.open());
+        QSqlQuery q(file);
+        for (const char* sql : {"CREATE TABLE Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT)",
+                                "CREATE TABLE Idealtag (IDEALTAG)", "CREATE TABLE Stuhl (STUHL, TEXT)",
+                                "CREATE TABLE Behand (BEH, TEXT, DAUER, DR_START, DR_DAUER, DR_START2, DR_DAUER2, HON)",
+                                "INSERT INTO Stuhl VALUES ('Stuhl 1', NULL)"})
+            QVERIFY2(q.exec(sql), qPrintable(q.lastError().text()));
+        QVERIFY(file.transaction());
+        QVERIFY(q.prepare("INSERT INTO Behand VALUES (?, '', ?, 0, 0, 0, 0, 0)"));
+        for (int i = 1; i <= 600; ++i) {
+            q.addBindValue(QStringLiteral("B%1").arg(i));
+            q.addBindValue(i == 555 ? QVariant("zwanzig") : QVariant(10));
+            QVERIFY(q.exec());
+        }
+        QVERIFY(file.commit());
+        file.close();
+    }
+    QSqlDatabase::removeDatabase("planer");
+    const ServerAddress address = TestServer::tcpAddress("kavemo");
+    TestContext ctx;
+    ctx.messages.answer(QMessageBox::Ok);
+    runDialog(ctx, "", [&](QDialog& d) {
+        typeServer(d, address, TestServer::password());
+        awaitJob(ctx.modals, Copying.arg(address.displayName()));
+        click(d, "cmdUebertragen");
+    });
+    // The table, the row in the file's order, its values and the server's reason: no talk of a connection.
+    const MessageRequest box = ctx.messages.last();
+    const QString head = "Die Daten wurden nicht übertragen.\rDer Server hat die Zeile 555 der Tabelle „Behand“ "
+                         "abgelehnt (BEH „B555“, TEXT „“, DAUER „zwanzig“, DR_START „0“, DR_DAUER „0“, DR_START2 "
+                         "„0“, DR_DAUER2 „0“, HON „0“): ";
+    QVERIFY2(box.text.startsWith(head) && box.text.endsWith("\rEs wurde nichts übertragen.") &&
+                 box.text.size() > head.size() + 30,
+             qPrintable(box.text));
+    compareBox(box, box.text, "Datenbank", QMessageBox::Warning);
+    QCOMPARE(serverRows(R"(SELECT COUNT(*) FROM "Behand")"), QStringList({"0"}));
+    QCOMPARE(serverRows(R"(SELECT COUNT(*) FROM "Stuhl")"), QStringList({"0"}));
+}
+
+void TestDatabaseDialog::transferStoppedWritesNothing()
+{
+    SKIP_WITHOUT_SERVER();
+    TestServer::createDatabase("kavemo");
+    {
+        TempDatabase source;
+        source.addChair("Stuhl 1", "Fenster");
+        source.addDayName("Montag");
+        for (int i = 0; i < 10; ++i)
+            source.addBlock("Montag", "Stuhl 1", "KONT", QTime(7, 0).addSecs(60 * i).toString("hh:mm"), "x");
+        source.close();
+        QFile::remove(m_practiceFile);
+        QVERIFY(QFile::copy(source.path(), m_practiceFile));
+    }
+    // A slow network: the copy is still on its way when "Abbrechen" is clicked.
+    FaultProxy network(QHostAddress::LocalHost, quint16(TestServer::port()));
+    network.setDelay(50, 50);
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.port = network.port();
+    TestContext ctx;
+    ctx.messages.answer(QMessageBox::Ok);
+    runDialog(ctx, "", [&](QDialog& d) {
+        typeServer(d, address, TestServer::password());
+        awaitJob(ctx.modals, Copying.arg(address.displayName()), true);
+        click(d, "cmdUebertragen");
+        QVERIFY(d.isVisible());
+    });
+    compareBox(ctx.messages.last(), "Die Übertragung wurde abgebrochen. Es wurde nichts übertragen.", "Datenbank",
+               QMessageBox::Information);
+    QCOMPARE(ctx.messages.shown().size(), 1);
+    for (const char* table : {"Template", "Idealtag", "Behand", "Stuhl"})
+        QCOMPARE(serverRows(QStringLiteral(R"(SELECT COUNT(*) FROM "%1")").arg(table)), QStringList({"0"}));
+}
+
+void TestDatabaseDialog::connectionTestStoppedOnADeadPath()
+{
+    SKIP_WITHOUT_SERVER();
+    // A network that swallows everything; the stored setting's own connect timeout keeps the wait short.
+    FaultProxy network(QHostAddress::LocalHost, quint16(TestServer::port()));
+    network.setBlackHole(true);
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.port = network.port();
+    address.options = {{"connect_timeout", "2"}};
+    TestContext ctx;
+    ConnectionSetting::write(ctx.settings, address.uri());
+    runDialog(ctx, address.uri(), [&](QDialog& d) {
+        awaitJob(ctx.modals,
+                 QStringLiteral("Die Verbindung zum Server „%1“ wird geprüft...").arg(address.displayName()), true);
+        click(d, "cmdTest");
+        QVERIFY(d.isVisible());
+    });
+    // Stopped: no answer is shown for a test nobody waits for.
+    QVERIFY(ctx.messages.shown().isEmpty());
+    QCOMPARE(network.connectionsAccepted(), 1);
 }
 
 LUNARIS_TEST_MAIN(TestDatabaseDialog)

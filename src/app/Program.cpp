@@ -110,7 +110,7 @@ ServerStart openServerAtStart(const ServerAddress& server, MessageService& messa
 bool changeConnectionAtStart(SettingsStore& settings, MessageService& messages, ModalRunner& modals,
                              const QString& practiceFile)
 {
-    frmDatenbank dialog(settings, messages, std::nullopt, practiceFile);
+    frmDatenbank dialog(settings, messages, modals, std::nullopt, practiceFile);
     return modals.run(dialog) == QDialog::Accepted;
 }
 

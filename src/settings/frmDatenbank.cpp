@@ -5,6 +5,7 @@
 #include "store/PasswordFile.h"
 #include "store/PracticeTransfer.h"
 #include "store/ServerConnection.h"
+#include "ui/BackgroundWork.h"
 #include "ui/MessageService.h"
 
 #include <QFormLayout>
@@ -39,14 +40,14 @@ QPushButton* makeButton(const char* name, const QString& text)
 
 frmDatenbank::frmDatenbank(AppServices& services, const QString& runningConnect, const QString& practiceFile,
                            QWidget* parent)
-    : frmDatenbank(services.settings, services.messages, runningConnect, practiceFile, parent)
+    : frmDatenbank(services.settings, services.messages, services.modals, runningConnect, practiceFile, parent)
 {
 }
 
-frmDatenbank::frmDatenbank(SettingsStore& settings, MessageService& messages, std::optional<QString> runningConnect,
-                           const QString& practiceFile, QWidget* parent)
-    : QDialog(parent), m_settings(settings), m_messages(messages), m_runningConnect(std::move(runningConnect)),
-      m_practiceFile(practiceFile)
+frmDatenbank::frmDatenbank(SettingsStore& settings, MessageService& messages, ModalRunner& modals,
+                           std::optional<QString> runningConnect, const QString& practiceFile, QWidget* parent)
+    : QDialog(parent), m_settings(settings), m_messages(messages), m_modals(modals),
+      m_runningConnect(std::move(runningConnect)), m_practiceFile(practiceFile)
 {
     setObjectName(QStringLiteral("frmDatenbank"));
     setWindowTitle(Title);
@@ -170,7 +171,15 @@ void frmDatenbank::cmdTest_Click()
         warn(problem);
         return;
     }
-    const ServerConnection::ProbeResult result = ServerConnection::probe(*address, m_txtPasswort->text());
+    ServerConnection::ProbeResult result;
+    const QString password = m_txtPasswort->text();
+    const bool stopped =
+        runInBackground(m_modals, this, Title,
+                        QStringLiteral("Die Verbindung zum Server „%1“ wird geprüft...").arg(address->displayName()),
+                        [&](BackgroundJob&) { result = ServerConnection::probe(*address, password); });
+    // Stopped: the user no longer waits for the answer.
+    if (stopped)
+        return;
     m_messages.inform(this, result.message, Title, result.ok ? QMessageBox::Information : QMessageBox::Warning);
 }
 
@@ -219,10 +228,26 @@ void frmDatenbank::cmdUebertragen_Click()
         return;
     }
     QList<PracticeTransfer::TableCount> counts;
-    try {
-        counts = PracticeTransfer(m_practiceFile, *address, m_txtPasswort->text()).run();
-    } catch (const LunarisError& e) {
-        warn(QStringLiteral("Die Daten wurden nicht übertragen.\r%1").arg(e.description()));
+    std::optional<LunarisError> failure;
+    const PracticeTransfer transfer(m_practiceFile, *address, m_txtPasswort->text());
+    runInBackground(m_modals, this, Title,
+                    QStringLiteral("Die Daten werden auf den Server „%1“ übertragen...").arg(address->displayName()),
+                    [&](BackgroundJob& job) {
+                        try {
+                            counts = transfer.run([&job](qint64 done, qint64 total) {
+                                job.total = total;
+                                job.done = done;
+                                return !job.stopRequested;
+                            });
+                        } catch (const LunarisError& e) {
+                            failure = e;
+                        }
+                    });
+    if (failure) {
+        if (failure->number() == PracticeTransfer::CancelledNumber)
+            m_messages.inform(this, failure->description(), Title, QMessageBox::Information);
+        else
+            warn(QStringLiteral("Die Daten wurden nicht übertragen.\r%1").arg(failure->description()));
         return;
     }
     QStringList lines;
