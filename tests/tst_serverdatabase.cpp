@@ -12,6 +12,7 @@
 #include "MainWindowFixture.h"
 #include "ScriptedMessages.h"
 #include "ScriptedModalRunner.h"
+#include "TempDatabase.h"
 #include "TempSettings.h"
 #include "app/Program.h"
 #include "app/frmLunaris.h"
@@ -22,6 +23,7 @@
 #include "masterdata/frmStuhlT.h"
 #include "settings/SettingsStore.h"
 #include "store/Tables.h"
+#include "ui/ServerStatusPanel.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -30,6 +32,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSqlQuery>
+#include <QStatusBar>
 
 #include <memory>
 #include <vector>
@@ -126,6 +129,7 @@ private slots:
     void saveFailsWhileTheServerIsAwayAndWorksAfter();
     void statementsDoNotGrowWithTheDay();
     void firstStartsTogetherOnAnEmptyServer();
+    void statusPanelNamesTheServer();
     void faultProxyDelaysCountsAndCuts();
     void deadPathFailsWithinFifteenSeconds();
 };
@@ -520,6 +524,41 @@ void TestServerDatabase::firstStartsTogetherOnAnEmptyServer()
          q.next();)
         tables.append(q.value(0).toString());
     QCOMPARE(tables, QStringList({"Behand", "Idealtag", "Stuhl", "Template"}));
+}
+
+void TestServerDatabase::statusPanelNamesTheServer()
+{
+    {
+        // On the file the status bar stays as it was.
+        TempDatabase file;
+        ServerServices app(file.database());
+        frmLunaris window(app.state, app.services);
+        QVERIFY(!window.serverPanel());
+        QVERIFY(!window.statusBar()->findChild<ServerStatusPanel*>());
+    }
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.host = "PRAXIS-SERVER";
+    const QString host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
+    ServerAddress overSocket = TestServer::tcpAddress("kavemo");
+    overSocket.host = host;
+    Database db(overSocket);
+    ServerServices app(db);
+    frmLunaris window(app.state, app.services);
+    ServerStatusPanel* panel = window.statusBar()->findChild<ServerStatusPanel*>("sbStatusBar_Server");
+    QVERIFY(panel);
+    QCOMPARE(window.serverPanel(), panel);
+    const QString name = QStringLiteral("Server: %1/kavemo").arg(host);
+    QCOMPARE(panel->text(), name);
+    // Lost and back, as the database reports it.
+    panel->setConnected(false);
+    QCOMPARE(panel->text(), name + " – keine Verbindung");
+    QCOMPARE(panel->accessibleName(), panel->text());
+    QVERIFY(panel->autoFillBackground());
+    panel->setConnected(true);
+    QCOMPARE(panel->text(), name);
+    QVERIFY(!panel->autoFillBackground());
+    // A name as typed, capitals kept.
+    QCOMPARE(ServerStatusPanel(address.host, address.database).text(), "Server: PRAXIS-SERVER/kavemo");
 }
 
 void TestServerDatabase::faultProxyDelaysCountsAndCuts()
