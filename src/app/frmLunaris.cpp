@@ -1,12 +1,7 @@
 #include "app/frmLunaris.h"
 
 #include "about/frmAbout.h"
-#include "kernel/AppServices.h"
 #include "app/HelpWindow.h"
-#include "kernel/LunarisError.h"
-#include "kernel/LunarisState.h"
-#include "ui/ProgramIcon.h"
-#include "kernel/Steps.h"
 #include "commands/IdealDayCommands.h"
 #include "commands/frmSpeichern.h"
 #include "dayview/DayView.h"
@@ -16,6 +11,10 @@
 #include "editing/EditingControls.h"
 #include "editing/OpenDay.h"
 #include "editing/TreatmentColors.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisError.h"
+#include "kernel/LunarisState.h"
+#include "kernel/Steps.h"
 #include "masterdata/frmBehandT.h"
 #include "masterdata/frmStuhlT.h"
 #include "print/PdfExport.h"
@@ -32,6 +31,7 @@
 #include "ui/CaptionText.h"
 #include "ui/MessageService.h"
 #include "ui/ModalRunner.h"
+#include "ui/ProgramIcon.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -1143,17 +1143,42 @@ void frmLunaris::mnuHelpAbout_Click()
     frmAbout box(this);
     m_services.modals.run(box);
 }
+const RowsOnScreen& frmLunaris::rowsOnScreen() const
+{
+    return m_day->rowsOnScreen();
+}
+
 bool frmLunaris::Speichern()
 {
     if (!m_state.DayOpen || !m_state.Modified)
         return true;
     if (!databaseWritable())
         return false;
-    if (m_state.CurrentIdealtag.isEmpty()) {
+    const bool named = !m_state.CurrentIdealtag.isEmpty();
+    if (!named) {
         frmSpeichern dialog(m_state, m_services, this);
         m_services.modals.run(dialog);
         if (m_state.CurrentIdealtag.isEmpty())
             return false;
+    }
+    // A day whose stored rows could not be read: saving over it could delete rows nobody has seen.
+    const RowsOnScreen& onScreen = m_day->rowsOnScreen();
+    if (!onScreen.complete && onScreen.day == m_state.CurrentIdealtag) {
+        const QString text =
+            QStringLiteral("Der Idealtag „%1“ konnte nicht vollständig gelesen werden. Damit keine gespeicherten "
+                           "Blöcke verloren gehen, kann er erst nach erneutem Öffnen unter diesem Namen gespeichert "
+                           "werden.")
+                .arg(m_state.CurrentIdealtag);
+        if (!named) {
+            m_services.messages.inform(this, text, QStringLiteral("Speichern"), QMessageBox::Warning);
+            return false;
+        }
+        if (m_services.messages.askYesNo(this,
+                                         text + QStringLiteral("\rMöchten Sie ihn unter einem anderen Namen "
+                                                               "speichern?"),
+                                         QStringLiteral("Speichern")))
+            m_commands->saveAs();
+        return !m_state.Modified;
     }
     QList<TemplateRow> rows;
     for (int i = 0; i < m_state.ChairCount; ++i) {
@@ -1165,14 +1190,27 @@ bool frmLunaris::Speichern()
         // One transaction: a failure leaves the stored day exactly as it was.
         const QString day = m_state.CurrentIdealtag;
         const std::optional<RowsOnScreen> written =
-            IdealDayStore(m_services.database).saveDay(day, rows, m_day->rowsOnScreen(), [&] {
-                return m_services.messages.askYesNo(
-                    this,
-                    QStringLiteral("Der Idealtag „%1“ wurde inzwischen an einem anderen Arbeitsplatz geändert.\r"
-                                   "Möchten Sie ihn trotzdem überschreiben?")
-                        .arg(day),
-                    QStringLiteral("Lunaris"), QMessageBox::No);
-            });
+            IdealDayStore(m_services.database)
+                .saveDay(
+                    day, rows, m_day->rowsOnScreen(),
+                    [&] {
+                        return m_services.messages.askYesNo(
+                            this,
+                            QStringLiteral(
+                                "Der Idealtag „%1“ wurde inzwischen an einem anderen Arbeitsplatz geändert.\r"
+                                "Möchten Sie ihn trotzdem überschreiben?")
+                                .arg(day),
+                            QStringLiteral("Lunaris"), QMessageBox::No);
+                    },
+                    [&] {
+                        return m_services.messages.askYesNo(
+                            this,
+                            QStringLiteral(
+                                "Der Idealtag „%1“ wurde inzwischen an einem anderen Arbeitsplatz gelöscht.\r"
+                                "Möchten Sie ihn wieder anlegen?")
+                                .arg(day),
+                            QStringLiteral("Lunaris"));
+                    });
         // Not overwritten: the edits stay on screen, unsaved, for Save As another name.
         if (!written)
             return false;

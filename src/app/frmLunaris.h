@@ -99,6 +99,7 @@ public:
     // Waits for the background check of the whole database file (busy pointer, status text). False
     // when the file must not be written: the check found damage, and the message naming the file was shown.
     bool databaseWritable() override;
+    const RowsOnScreen& rowsOnScreen() const override;
 
     // Enables the day views and the commands once a day is created or opened.
     void switchOn(bool deleteEnabled) override;
