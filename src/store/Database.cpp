@@ -1,6 +1,7 @@
 #include "store/Database.h"
 
 #include "kernel/LunarisError.h"
+#include "store/ChangeWatcher.h"
 #include "store/DayVersions.h"
 #include "store/IntegrityCheck.h"
 #include "store/SchemaSql.h"
@@ -324,6 +325,7 @@ void Database::ensureOwnServerTables() const
     inTransaction([this] {
         run(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(OwnTablesLockKey));
         DayVersionTable::ensure(*this);
+        ChangeWatcher::ensureTriggers(*this);
     });
 }
 

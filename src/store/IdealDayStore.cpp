@@ -34,7 +34,6 @@ DayInStore IdealDayStore::storedDay(const QString& day) const
     return stored;
 }
 
-namespace {
 bool sameStoredRows(const QList<StoredBlock>& a, const QList<StoredBlock>& b)
 {
     const auto same = [](const QVariant& x, const QVariant& y) {
@@ -52,6 +51,7 @@ bool sameStoredRows(const QList<StoredBlock>& a, const QList<StoredBlock>& b)
     return true;
 }
 
+namespace {
 // "?, ?, ?" for count values, or count / perRow groups "(?, ?), (?, ?)".
 QString placeholders(qsizetype count, int perRow = 1)
 {

@@ -68,6 +68,9 @@ struct DayInStore {
     bool listed = false;
 };
 
+// Whether two lists of stored rows are the same rows with the same fields, in the same order.
+bool sameStoredRows(const QList<StoredBlock>& a, const QList<StoredBlock>& b);
+
 // Table Stuhl: the chairs, in table order (column n is the n-th row).
 class ChairTable {
 public:
