@@ -4,6 +4,7 @@
 #include "TestServer.h"
 #include "commands/frmVersionen.h"
 #include "dayview/DayView.h"
+#include "store/ChangeWatcher.h"
 #include "store/Database.h"
 #include "store/DayVersions.h"
 #include "store/Tables.h"
@@ -12,8 +13,11 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
-#include <QTableWidget>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QUndoStack>
@@ -96,6 +100,11 @@ private slots:
     void windowFollowsChangesElsewhere_data();
     void windowFollowsChangesElsewhere();
     void versionRestoredAsOneStep();
+    void openListFollowsDaysCreatedElsewhere();
+    void watcherTellsOnlyOthersChanges_data() { addBackendRows(); }
+    void watcherTellsOnlyOthersChanges();
+    void serverLostDuringTheQuestion_data();
+    void serverLostDuringTheQuestion();
 };
 
 void TestWorkstations::init()
@@ -128,8 +137,7 @@ void TestWorkstations::questionLeavesEveryoneFree()
     QCOMPARE(p.stored("Montag"), QStringList({"Stuhl 1|KONT|10:00"}));
     QCOMPARE(p.stored("Dienstag"), QStringList({"Stuhl 2|KONT|08:00"}));
     // Each save kept what it replaced, the newest first.
-    QCOMPARE(p.versionRows("Montag"),
-             QStringList({"Stuhl 1|KONT|11:00", "Stuhl 1|KONT|09:00", "Stuhl 1|KONT|08:00"}));
+    QCOMPARE(p.versionRows("Montag"), QStringList({"Stuhl 1|KONT|11:00", "Stuhl 1|KONT|09:00", "Stuhl 1|KONT|08:00"}));
     // The rows remembered after the save are the stored ones: the next save asks nothing.
     QVERIFY(here.saveDay("Montag", blocks("Stuhl 1", {"12:00"}), *saved, [] { return false; }));
 }
@@ -383,6 +391,75 @@ void TestWorkstations::versionRestoredAsOneStep()
     f.window->findChild<QAction*>("mnuEditUndo")->trigger();
     QCOMPARE(f.onScreen(0), QStringList({"08:00-08:20 KONT", "09:00-09:20 KONT"}));
     QVERIFY(!f.ctx.state.Modified);
+}
+
+void TestWorkstations::watcherTellsOnlyOthersChanges()
+{
+    QFETCH(QString, backend);
+    Practice p(backend);
+    ChangeWatcher watcher(*p.here);
+    QSignalSpy changes(&watcher, &ChangeWatcher::changed);
+    IdealDayStore(*p.here).replaceDay("Montag", blocks("Stuhl 1", {"08:00"}));
+    QTest::qWait(ChangeWatcher::PollMs + 300);
+    QCOMPARE(changes.count(), 0); // its own save
+    // The planner's way: a plain statement on another connection.
+    p.there->run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 9"});
+    QTRY_COMPARE_WITH_TIMEOUT(changes.count(), 1, 2000);
+    if (backend == "server") {
+        // A restarted server: the next statement connects again, and the new connection listens too.
+        TestServer::crash();
+        TestServer::restart();
+        ChairTable(*p.here).count();
+        changes.clear();
+        p.there->run("DELETE FROM Stuhl");
+        QTRY_VERIFY_WITH_TIMEOUT(changes.count() >= 1, 2000);
+    }
+}
+
+void TestWorkstations::openListFollowsDaysCreatedElsewhere()
+{
+    MainWindowFixture f(1);
+    f.ctx.tempDatabase.addDayName("Montag");
+    f.ctx.tempDatabase.addDayName("Dienstag");
+    f.start();
+    Database elsewhere(f.ctx.tempDatabase.path(), "anderer Arbeitsplatz");
+    f.ctx.modals.handleNext([&](QDialog& dialog) {
+        auto* list = dialog.findChild<QListWidget*>("DBListIdealtag");
+        auto* name = dialog.findChild<QLineEdit*>("txtIdealtag");
+        list->setCurrentRow(1);
+        name->setText("Mittw");
+        IdealDayStore(elsewhere).replaceDay("Mittwoch", {});
+        QTRY_COMPARE_WITH_TIMEOUT(list->count(), 3, 3000);
+        QCOMPARE(list->item(2)->text(), QString("Mittwoch"));
+        QCOMPARE(list->currentItem()->text(), QString("Dienstag")); // the choice and the typed name stay
+        QCOMPARE(name->text(), QString("Mittw"));
+        dialog.reject();
+    });
+    f.action("mnuFileOpen")->trigger();
+}
+
+void TestWorkstations::serverLostDuringTheQuestion_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Ja: connects again and writes") << true;
+    QTest::newRow("Nein: nothing to write, nothing said") << false;
+}
+
+void TestWorkstations::serverLostDuringTheQuestion()
+{
+    SKIP_WITHOUT_SERVER();
+    QFETCH(bool, yes);
+    Practice p("server");
+    const IdealDayStore here(*p.here);
+    const std::optional<RowsOnScreen> mine = here.saveDay("Montag", blocks("Stuhl 1", {"08:00"}), {}, {});
+    IdealDayStore(*p.there).replaceDay("Montag", blocks("Stuhl 1", {"09:00"}));
+    const std::optional<RowsOnScreen> saved = here.saveDay("Montag", blocks("Stuhl 1", {"10:00"}), *mine, [&] {
+        TestServer::crash();
+        TestServer::restart();
+        return yes;
+    });
+    QCOMPARE(bool(saved), yes);
+    QCOMPARE(p.stored("Montag"), QStringList({yes ? "Stuhl 1|KONT|10:00" : "Stuhl 1|KONT|09:00"}));
 }
 
 LUNARIS_TEST_MAIN(TestWorkstations)

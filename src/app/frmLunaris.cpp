@@ -5,11 +5,9 @@
 #include "commands/IdealDayCommands.h"
 #include "commands/frmSpeichern.h"
 #include "commands/frmVersionen.h"
-#include "editing/BlockEdits.h"
-#include "store/ChangeWatcher.h"
-#include "ui/NoticeBar.h"
 #include "dayview/DayView.h"
 #include "editing/AnalysisPanel.h"
+#include "editing/BlockEdits.h"
 #include "editing/ColumnClickHandler.h"
 #include "editing/DoctorColumn.h"
 #include "editing/EditingControls.h"
@@ -28,6 +26,7 @@
 #include "settings/SettingsStore.h"
 #include "settings/frmDatenbank.h"
 #include "settings/frmEinstellungenT.h"
+#include "store/ChangeWatcher.h"
 #include "store/Database.h"
 #include "store/IdealDayLoader.h"
 #include "store/IntegrityCheck.h"
@@ -35,6 +34,7 @@
 #include "ui/CaptionText.h"
 #include "ui/MessageService.h"
 #include "ui/ModalRunner.h"
+#include "ui/NoticeBar.h"
 #include "ui/ProgramIcon.h"
 
 #include <QApplication>
@@ -423,12 +423,11 @@ void frmLunaris::createChangedBar()
     connect(m_changedBar, &NoticeBar::visibilityChanged, this, [this] { Form_Resize(); });
     connect(m_changedBar, &NoticeBar::actionClicked, this, [this] {
         if (m_state.Modified &&
-            !m_services.messages.askYesNo(
-                this,
-                QStringLiteral("Ihre ungespeicherten Änderungen an „%1“ gehen verloren.\r"
-                               "Möchten Sie den Idealtag trotzdem neu laden?")
-                    .arg(m_state.CurrentIdealtag),
-                kTitle, QMessageBox::No))
+            !m_services.messages.askYesNo(this,
+                                          QStringLiteral("Ihre ungespeicherten Änderungen an „%1“ gehen verloren.\r"
+                                                         "Möchten Sie den Idealtag trotzdem neu laden?")
+                                              .arg(m_state.CurrentIdealtag),
+                                          kTitle, QMessageBox::No))
             return;
         m_changedBar->hide();
         reloadInPlace();

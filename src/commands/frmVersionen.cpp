@@ -93,9 +93,9 @@ void frmVersionen::fill(const QString& openDay)
         }
         const auto add = [&](QTreeWidgetItem* parent, const QList<DayVersion>& versions) {
             for (const DayVersion& version : versions) {
-                auto* item = new QTreeWidgetItem(parent, {timeText(version.time), version.host, version.user,
-                                                          QString::number(version.rows.size()),
-                                                          feeText(version.rows, fees)});
+                auto* item =
+                    new QTreeWidgetItem(parent, {timeText(version.time), version.host, version.user,
+                                                 QString::number(version.rows.size()), feeText(version.rows, fees)});
                 item->setData(0, VersionRole, int(m_versions.size()));
                 m_versions.append(version);
             }
@@ -115,9 +115,9 @@ void frmVersionen::fill(const QString& openDay)
             group->setExpanded(true);
         }
     } catch (const LunarisError& e) {
-        m_services.messages.inform(
-            this, QStringLiteral("Die Versionen konnten nicht gelesen werden.\r") + e.description(), windowTitle(),
-            QMessageBox::Warning);
+        m_services.messages.inform(this,
+                                   QStringLiteral("Die Versionen konnten nicht gelesen werden.\r") + e.description(),
+                                   windowTitle(), QMessageBox::Warning);
     }
     for (int column = 0; column < m_list->columnCount(); ++column)
         m_list->resizeColumnToContents(column);

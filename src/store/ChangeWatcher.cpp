@@ -68,7 +68,7 @@ void ChangeWatcher::ensureTriggers(const Database& database)
     if (readNext(existing) && existing.value(0).toInt() == 4)
         return;
     database.run(QStringLiteral("CREATE OR REPLACE FUNCTION lunaris_aenderung() RETURNS trigger LANGUAGE plpgsql "
-                                    "AS $f$ BEGIN PERFORM pg_notify('%1', TG_TABLE_NAME); RETURN NULL; END $f$")
+                                "AS $f$ BEGIN PERFORM pg_notify('%1', TG_TABLE_NAME); RETURN NULL; END $f$")
                      .arg(QLatin1String(Channel)));
     for (const char* table : {"Template", "Idealtag", "Behand", "Stuhl"})
         database.run(QStringLiteral("CREATE OR REPLACE TRIGGER lunaris_aenderung AFTER INSERT OR UPDATE OR DELETE "
