@@ -448,8 +448,10 @@ void TestServerDatabase::saveFailsWhileTheServerIsAwayAndWorksAfter()
     QVERIFY(!window.Speichern());
     const MessageRequest box = app.messages.last();
     QVERIFY2(box.text.startsWith(QStringLiteral("Daten konnten nicht gespeichert werden\rDie Verbindung zum Server "
-                                                "„%1“ ist fehlgeschlagen: Der Server ist nicht erreichbar.")
-                                     .arg(address.displayName())),
+                                                "„%1“ ist fehlgeschlagen: Auf diesem Rechner läuft kein "
+                                                "Datenbankserver an Port %2.")
+                                     .arg(address.displayName())
+                                     .arg(address.port)),
              qPrintable(box.text));
     compareBox(box, box.text, "Speichern", QMessageBox::Critical);
     QVERIFY(app.state.Modified);
@@ -533,7 +535,8 @@ void TestServerDatabase::firstStartsTogetherOnAnEmptyServer()
                               "current_schema() ORDER BY table_name");
          q.next();)
         tables.append(q.value(0).toString());
-    QCOMPARE(tables, QStringList({"Behand", "Idealtag", "Stuhl", "Template"}));
+    for (const char* table : {"Behand", "Idealtag", "Stuhl", "Template"})
+        QVERIFY2(tables.contains(table), qPrintable(tables.join(", ")));
 }
 
 void TestServerDatabase::statusPanelNamesTheServer()

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -152,7 +153,12 @@ QStringList TestServer::StatementLog::statementsOf(qint64 backendPid) const
         const qsizetype at = line.indexOf(marker);
         if (at < 0)
             continue;
-        const QString message = line.mid(at + marker.size());
+        QString message = line.mid(at + marker.size());
+        // A server speaking German logs "Anweisung: ..." and "führe <name> aus: ...".
+        static const QRegularExpression germanExecute(QStringLiteral("^führe (\\S+) aus: "));
+        if (message.startsWith(QLatin1String("Anweisung: ")))
+            message = QLatin1String("statement: ") + message.mid(11);
+        message.replace(germanExecute, QStringLiteral("execute \\1: "));
         if (message.startsWith(QLatin1String("statement: ")) || message.startsWith(QLatin1String("execute ")))
             statements.append(message);
     }
