@@ -1,8 +1,8 @@
 #include "dayview/DayView.h"
 
-#include "kernel/LunarisError.h"
 #include "dayview/ClockTime.h"
 #include "dayview/DayViewAccessible.h"
+#include "kernel/LunarisError.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -549,6 +549,8 @@ void DayView::updateCursorRow()
 
 void DayView::mousePressEvent(QMouseEvent* event)
 {
+    // A press whose release never came here (a dialog took the mouse) is over: this press is new.
+    cancelDrag();
     const QPoint p = event->position().toPoint();
     if (m_dragEnabled && event->button() == Qt::LeftButton) {
         const QString t = timeAt(p.x(), p.y());
