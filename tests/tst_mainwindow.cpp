@@ -1,6 +1,7 @@
 #include "MainWindowFixture.h"
 #include "TestMain.h"
 #include "dayview/DayView.h"
+#include "editing/OpenDay.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -489,14 +490,15 @@ void TestMainWindow::loadSkipsRefusedRowsAndReportsOthers()
     QCOMPARE(window.findChild<QLabel*>("sbStatusBar_Panel1")->text(),
              QString("4 gespeicherte Einträge nicht angezeigt"));
 
-    // Loaded over edits whose saving was declined: still unsaved, and the count stays beside it.
-    f.ctx.state.Modified = true;
+    // Loaded over edits whose saving was declined: the loaded day is as stored, the count stays.
+    window.openDay().markUnsaved();
     f.ctx.messages.answer(QMessageBox::Ok);
     window.Termin_load();
     compareBox(f.ctx.messages.last(), "94 Fehler: Bitte Öffnungszeit und Datenbank überprüfen", "Datenfehler",
                QMessageBox::Warning, QMessageBox::Ok);
+    QVERIFY(!f.ctx.state.Modified);
     QCOMPARE(window.findChild<QLabel*>("sbStatusBar_Panel1")->text(),
-             QString("Nicht gespeichert – 4 gespeicherte Einträge nicht angezeigt"));
+             QString("4 gespeicherte Einträge nicht angezeigt"));
 }
 
 void TestMainWindow::loadAfterChairsWereDeleted()

@@ -73,6 +73,8 @@ void OpenDay::forgetHistory()
 {
     m_forgetting = true;
     m_history.clear();
+    // Also after resetClean on an empty history, which clear() leaves as it is.
+    m_history.setClean();
     m_forgetting = false;
     m_changedChairs.clear();
     // The day now in the editor is the stored one (or a new, empty one).

@@ -71,6 +71,15 @@ constexpr DayBox DayBoxes[] = {
 };
 } // namespace
 
+namespace {
+// A printer value the print-out can use: a number, and for the font size one above 0.
+bool usablePrintNumber(const QString& key, const QString& value)
+{
+    const auto number = printNumber(value);
+    return number && (key != QLatin1String("Fontsize") || *number > 0);
+}
+} // namespace
+
 frmEinstellungenT::frmEinstellungenT(AppServices& services, QWidget* parent) : QDialog(parent), m_services(services)
 {
     setObjectName(QStringLiteral("frmEinstellungenT"));
@@ -246,8 +255,9 @@ void frmEinstellungenT::Form_Load()
             else if (practice && field.key == QLatin1String("Slot"))
                 field.box->setText(QString::number(practice->slotSetting));
             else if (const QString shared = store.getSharedSetting(field.section, field.key, field.defaultValue);
-                     field.section == Printer && field.key != QLatin1String("Schriftart") && !printNumber(shared))
-                field.box->setText(field.defaultValue); // the print-out uses its default for what is no number
+                     field.section == Printer && field.key != QLatin1String("Schriftart") &&
+                     !usablePrintNumber(field.key, shared))
+                field.box->setText(field.defaultValue); // the print-out uses its default for what it cannot use
             else
                 field.box->setText(shared);
         });
@@ -377,8 +387,7 @@ std::pair<QLineEdit*, QString> frmEinstellungenT::refusal() const
         return refuse(field("Hor"), QStringLiteral("Position Horizontal: Bitte eine Zahl (Millimeter) eingeben."));
     if (!printNumber(field("Vert")->text()))
         return refuse(field("Vert"), QStringLiteral("Position Vertikal: Bitte eine Zahl (Millimeter) eingeben."));
-    const auto size = printNumber(field("Fontsize")->text());
-    if (!size || *size <= 0)
+    if (!usablePrintNumber(QStringLiteral("Fontsize"), field("Fontsize")->text()))
         return refuse(field("Fontsize"), QStringLiteral("Schriftgröße: Bitte eine Zahl größer als 0 eingeben."));
     return {nullptr, QString()};
 }
