@@ -147,6 +147,8 @@ private slots:
     void recordsByIdentity();
     void chairInUse_data();
     void chairInUse();
+    void chairQuestionsAndNamesTwice_data();
+    void chairQuestionsAndNamesTwice();
     void openDayFollowsTheChairEditor_data();
     void openDayFollowsTheChairEditor();
 };
@@ -1004,6 +1006,48 @@ void TestMasterData::chairInUse()
     QCOMPARE(db.rows("SELECT STUHL FROM Stuhl ORDER BY rowid"), chairs);
     QCOMPARE(db.rows("SELECT STUHL, IDEALTAG FROM Template ORDER BY rowid"), templates);
     QCOMPARE(ctx.state.ChairsChanged, !templateRefuses);
+}
+
+void TestMasterData::chairQuestionsAndNamesTwice_data()
+{
+    QTest::addColumn<QStringList>("chairs");    // table Stuhl (without the uniqueness rule)
+    QTest::addColumn<int>("record");            // the one renamed, from 0
+    QTest::addColumn<QString>("question");      // empty: none
+    QTest::addColumn<QStringList>("templates"); // the chairs of the Template rows afterwards
+    QTest::newRow("a name holding %2 and %1")
+        << QStringList{"Stuhl %2 %1", "Stuhl 2"} << 0
+        << "Der Stuhl „Stuhl %2 %1“ wird in 1 Idealtag verwendet. Sollen diese Einträge auf „Neu“ umbenannt werden?"
+        << QStringList{"Neu"};
+    QTest::newRow("the first of two of one name: its rows") << QStringList{"X", "X"} << 0
+                                                            << "Der Stuhl „X“ wird in 1 Idealtag verwendet. Sollen "
+                                                               "diese Einträge auf „Neu“ umbenannt werden?"
+                                                            << QStringList{"Neu"};
+    QTest::newRow("the second of two of one name: none of the other's")
+        << QStringList{"X", "X"} << 1 << "" << QStringList{"X"};
+}
+
+void TestMasterData::chairQuestionsAndNamesTwice()
+{
+    QFETCH(QStringList, chairs);
+    QFETCH(int, record);
+    QFETCH(QString, question);
+    QFETCH(QStringList, templates);
+    TestContext ctx;
+    plannerTables(ctx);
+    for (const QString& chair : chairs)
+        ctx.tempDatabase.exec("INSERT INTO Stuhl (STUHL, TEXT) VALUES (?, '')", {chair});
+    ctx.tempDatabase.addBlock("Montag", chairs.first(), "KONT", "08:00", "08:20");
+    auto editor = openEditor(ctx, "Stuhl");
+    for (int i = 0; i < record; ++i)
+        mouseClick(*editor, "cmdNext");
+    type(box(*editor, 1), "Neu");
+    if (!question.isEmpty())
+        ctx.messages.answer(QMessageBox::Yes);
+    mouseClick(*editor, "cmdUpdate");
+    QCOMPARE(ctx.messages.shown().size(), question.isEmpty() ? 0 : 1);
+    if (!question.isEmpty())
+        compareBox(ctx.messages.last(), question, "Stühle", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(ctx.tempDatabase.rows("SELECT STUHL FROM Template ORDER BY rowid"), templates);
 }
 
 void TestMasterData::openDayFollowsTheChairEditor_data()
