@@ -163,6 +163,8 @@ bool OpenDay::followChairs(const ChairChanges& changes, const QStringList& chair
             m_columns[to].insert(m_columns[to].count(), block);
     }
     m_state.ChairCount = newCount;
+    // A save replaces rows of the chairs with a column only.
+    m_rowsOnScreen.chairs = QSet<QString>(chairs.cbegin(), chairs.cbegin() + newCount);
     // Stored rows whose chair has no column now are kept, unshown, by the next save.
     for (const StoredBlock& block : std::as_const(m_rowsOnScreen.stored))
         if (m_rowsOnScreen.rowIds.contains(block.rowId) && !shownChairs.contains(block.row.chair)) {
