@@ -161,7 +161,8 @@ void TestAccessibility::theControlsBesideTheColumnsAreNamed()
             dialog.reject();
         });
         e.action(command.toLatin1().constData())->trigger();
-        e.expectBox("Möchten Sie Speichern?", "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+        e.expectBox("Möchten Sie Speichern?", "Lunaris", QMessageBox::Question,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     }
     QVERIFY(checked);
 }

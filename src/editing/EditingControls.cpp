@@ -2,15 +2,18 @@
 
 #include "editing/TreatmentRowDelegate.h"
 
+#include "dayview/DayView.h"
 #include "kernel/AppServices.h"
 #include "kernel/LunarisState.h"
 #include "kernel/Steps.h"
-#include "dayview/DayView.h"
 #include "store/Tables.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QPushButton>
+#include <QStyle>
 
+#include <algorithm>
 #include <cmath>
 
 EditingControls::EditingControls(QObject* parent, QList<DayView*> columns, QComboBox& treatments, QPushButton& amPm,
@@ -40,6 +43,21 @@ void EditingControls::refreshTreatments()
                                  TreatmentRowDelegate::RowTextRole);
     }
     m_treatments.setCurrentIndex(m_state.CurrentBeh.isEmpty() ? -1 : int(codes.indexOf(m_state.CurrentBeh)));
+    fitListWidth();
+}
+
+void EditingControls::fitListWidth()
+{
+    // The list opens wider than the box when its rows need it, so that every row is read whole.
+    QAbstractItemView* list = m_treatments.view();
+    const QFontMetrics metrics(list->font());
+    int widest = 0;
+    for (int i = 0; i < m_treatments.count(); ++i)
+        widest = std::max(
+            widest, metrics.horizontalAdvance(m_treatments.itemData(i, TreatmentRowDelegate::RowTextRole).toString()));
+    const int margins = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1) +
+                        2 * list->frameWidth() + list->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8;
+    list->setMinimumWidth(widest + margins);
 }
 
 void EditingControls::DBComboBeh_Change()

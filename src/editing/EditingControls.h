@@ -25,6 +25,8 @@ public:
     void SSDay1_FirstRowChange(int index, int row);
 
 private:
+    // The drop-down's list as wide as its widest row.
+    void fitListWidth();
     QList<DayView*> m_columns;
     QComboBox& m_treatments;
     LunarisState& m_state;

@@ -18,7 +18,8 @@ QString TreatmentRowDelegate::rowText(const Treatment& treatment)
         parts.append(QString::number(int(minutes)) + QStringLiteral(" min"));
     const double fee = treatment.hon.toDouble(&ok);
     if (ok && !treatment.hon.isNull())
-        parts.append(QLocale().toString(fee, 'f', 2) + QStringLiteral(" €"));
+        // German amounts whatever the system's locale: the program speaks German.
+        parts.append(QLocale(QLocale::German, QLocale::Germany).toString(fee, 'f', 2) + QStringLiteral(" €"));
     return parts.join(QStringLiteral(", "));
 }
 
