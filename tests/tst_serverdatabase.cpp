@@ -569,12 +569,15 @@ void TestServerDatabase::statusPanelNamesTheServer()
     QCOMPARE(window.serverPanel(), panel);
     const QString name = QStringLiteral("Server: %1/kavemo").arg(host);
     QCOMPARE(panel->text(), name);
-    // Lost and back, as the database reports it.
-    panel->setConnected(false);
+    // Lost and back, as the database finds it.
+    QVERIFY(window.Form_Load(1024));
+    TestServer::crash();
+    QVERIFY(!failureOf([&] { ChairTable(db).count(); }).isEmpty());
     QCOMPARE(panel->text(), name + " – keine Verbindung");
     QCOMPARE(panel->accessibleName(), panel->text());
     QVERIFY(panel->autoFillBackground());
-    panel->setConnected(true);
+    TestServer::restart();
+    QCOMPARE(ChairTable(db).count(), 0);
     QCOMPARE(panel->text(), name);
     QVERIFY(!panel->autoFillBackground());
     // A name as typed, capitals kept.

@@ -179,7 +179,10 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
                                       [this](const QString& text) { setStatusText(text); }});
 }
 
-frmLunaris::~frmLunaris() = default;
+frmLunaris::~frmLunaris()
+{
+    m_services.database.setConnectionObserver({});
+}
 
 bool frmLunaris::databaseWritable()
 {
@@ -476,6 +479,8 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
     m_editing->refreshTreatments();
     m_watcher = new ChangeWatcher(m_services.database, this);
     connect(m_watcher, &ChangeWatcher::changed, this, &frmLunaris::followSharedChange);
+    if (m_serverPanel)
+        m_services.database.setConnectionObserver([this](bool connected) { m_serverPanel->setConnected(connected); });
     return true;
 }
 

@@ -140,8 +140,11 @@ QString describeServerError(const QSqlError& error)
 {
     const QString code = error.nativeErrorCode();
     const QString text = error.databaseText();
-    static const QRegularExpression unique(QStringLiteral("unique constraint \"(\\w+)_eindeutig\""));
-    static const QRegularExpression column(QStringLiteral("column \"(\\w+)\""));
+    // The server words its messages in its own language; only the names in them are ours to read:
+    // the rule's name ("STUHL_eindeutig") and the first quoted name ("…", »…« or „…“: the column).
+    static const QRegularExpression unique(QStringLiteral("\\b(\\w+)_eindeutig\\b"));
+    static const QRegularExpression column(QStringLiteral("[\"»„“](\\w+)[\"«“”]"));
+    static const QRegularExpression wholeNumberType(QStringLiteral("\\b(integer|bigint|smallint)\\b"));
     if (code == QLatin1String("23505")) {
         if (const auto m = unique.match(text); m.hasMatch())
             return uniqueDescription(m.captured(1));
@@ -153,8 +156,7 @@ QString describeServerError(const QSqlError& error)
         return QStringLiteral("Ein Pflichtfeld ist leer.");
     }
     if (code == QLatin1String("22P02"))
-        return text.contains(QLatin1String("type integer")) || text.contains(QLatin1String("type bigint")) ||
-                       text.contains(QLatin1String("type smallint"))
+        return wholeNumberType.match(text).hasMatch()
                    ? QStringLiteral("In diesem Feld ist nur eine ganze Zahl erlaubt.")
                    : QStringLiteral("In diesem Feld ist nur eine Zahl erlaubt.");
     if (code == QLatin1String("22003"))
