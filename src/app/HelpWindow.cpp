@@ -65,7 +65,14 @@ HelpWindow::HelpWindow(QWidget* parent, const QString& contentsFile)
     connect(close, &QShortcut::activated, this, &QWidget::close);
 
     m_browser->setObjectName(QStringLiteral("txtHilfe"));
+    m_browser->setAccessibleName(QStringLiteral("Hilfeseite"));
     m_browser->setOpenExternalLinks(true);
+    // Tab moves from link to link; a screen reader hears each one (Enter follows it).
+    connect(m_browser, &QTextBrowser::highlighted, this, [this](const QUrl& link) {
+        const QString text = m_browser->textCursor().selectedText().simplified();
+        if (!link.isEmpty() && !text.isEmpty())
+            m_announcer.announce(QStringLiteral("Verweis: ") + text);
+    });
 
     auto* contentsButton = new QPushButton(QStringLiteral("&Inhalt"), this);
     contentsButton->setObjectName(QStringLiteral("cmdInhalt"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Announcer.h"
+
 #include <QWidget>
 
 class QPushButton;
@@ -34,4 +36,5 @@ private:
     QTextBrowser* m_browser;
     QPushButton* m_backButton;
     QPushButton* m_forwardButton;
+    Announcer m_announcer;
 };

@@ -1,21 +1,21 @@
 #include "app/frmLunaris.h"
 
 #include "about/frmAbout.h"
-#include "kernel/AppServices.h"
 #include "app/HelpWindow.h"
-#include "kernel/LunarisError.h"
-#include "kernel/LunarisState.h"
-#include "ui/ProgramIcon.h"
-#include "kernel/Steps.h"
 #include "commands/IdealDayCommands.h"
 #include "commands/frmSpeichern.h"
 #include "dayview/DayView.h"
 #include "editing/AnalysisPanel.h"
 #include "editing/ColumnClickHandler.h"
 #include "editing/DoctorColumn.h"
+#include "editing/EditAnnouncements.h"
 #include "editing/EditingControls.h"
 #include "editing/OpenDay.h"
 #include "editing/TreatmentColors.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisError.h"
+#include "kernel/LunarisState.h"
+#include "kernel/Steps.h"
 #include "masterdata/frmBehandT.h"
 #include "masterdata/frmStuhlT.h"
 #include "print/PdfExport.h"
@@ -32,6 +32,7 @@
 #include "ui/CaptionText.h"
 #include "ui/MessageService.h"
 #include "ui/ModalRunner.h"
+#include "ui/ProgramIcon.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -134,6 +135,9 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
         showStatus();
         DR_Load();
     });
+    // Made after the redraw above, so a screen reader hears each step with the new doctor column and fee.
+    m_announcements = new EditAnnouncements(
+        *m_day, [this] { return m_txtHon->text(); }, this);
     for (DayView* column : m_columns) {
         connect(column, &DayView::blockDragMove, this, [this](int index, int block, QPoint topEdge, bool copy) {
             runStep([&] { m_clicks->SSDay1_BlockDragMove(index, block, topEdge, copy); });
@@ -347,6 +351,8 @@ void frmLunaris::createToolBar()
     m_toolBar->addSeparator();
     m_tbPrint = addButton(QStringLiteral("Print"), QStringLiteral("Ducken"),
                           QIcon::fromTheme(QStringLiteral("document-print"), printerIcon()));
+    // The tooltip stays as designed; a screen reader names the button by its text.
+    m_tbPrint->setText(QStringLiteral("Drucken"));
     m_tbSave->setEnabled(false);
     m_tbPrint->setEnabled(false);
     m_toolBar->addSeparator();
@@ -483,12 +489,12 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
     m_columns[m_state.ChairCount]->setDemandColumn(true);
     for (int i = m_state.ChairCount + 1; i <= m_state.MaxChairs; ++i)
         m_columns[i]->hide();
-    // The chair columns take the focus after the treatment list, left to right; the doctor column
-    // is read-only and takes none.
+    // The chair columns take the focus after the treatment list, left to right, then the doctor
+    // column, which can be read but not edited.
     QWidget* previous = m_DBComboBeh;
-    for (int i = 0; i < m_state.ChairCount; ++i) {
+    for (int i = 0; i <= m_state.ChairCount; ++i) {
         m_columns[i]->setFocusPolicy(Qt::StrongFocus);
-        m_columns[i]->setDragEnabled(true);
+        m_columns[i]->setDragEnabled(i < m_state.ChairCount);
         setTabOrder(previous, m_columns[i]);
         previous = m_columns[i];
     }
@@ -718,6 +724,7 @@ void frmLunaris::Termin_load()
     if (rowFailure)
         showDataError(rowFailure);
     DR_Load();
+    m_announcements->dayLoaded();
 }
 
 void frmLunaris::scrollToFirstBlock()

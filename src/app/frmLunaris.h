@@ -20,6 +20,7 @@ class LunarisError;
 class IdealDayCommands;
 class ColumnClickHandler;
 class EditingControls;
+class EditAnnouncements;
 class DayViewModel;
 class OpenDay;
 class QAction;
@@ -171,6 +172,7 @@ private:
     std::unique_ptr<IdealDayCommands> m_commands;
     std::unique_ptr<ColumnClickHandler> m_clicks;
     EditingControls* m_editing = nullptr;
+    EditAnnouncements* m_announcements = nullptr;
 
     std::array<DayView*, ColumnCount> m_columns{};
     // The first status panel: how many stored entries are not shown, and the settings notice.

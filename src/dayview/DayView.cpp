@@ -1,8 +1,8 @@
 #include "dayview/DayView.h"
 
-#include "kernel/LunarisError.h"
 #include "dayview/ClockTime.h"
 #include "dayview/DayViewAccessible.h"
+#include "kernel/LunarisError.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -425,6 +425,9 @@ void DayView::setCursorRow(int row)
         setFirstRow(std::max(0, m_cursorRow - visibleRows() + 1));
     updateCursorRow();
     announceCursor();
+    // The announcement was about the row the cursor left.
+    if (m_announcementRow >= 0 && m_announcementRow != m_cursorRow)
+        dropAnnouncement();
 }
 
 void DayView::announceCursor()
@@ -450,18 +453,70 @@ QString DayView::accessibleRowText(int row) const
 {
     const QString time = timeOfRow(row);
     const QString next = timeOfRow(row + 1);
-    QString text = time;
+    QStringList parts;
     for (const DayBlock& block : m_model.blocks()) {
         const QString start = block.startTime.trimmed();
-        if (start < time || start >= next)
-            continue;
-        if (m_demandColumn)
-            text += QStringLiteral(" ") + block.text + QStringLiteral(" Minuten") +
-                    (block.color == QColor(255, 0, 0) ? QStringLiteral(" überlastet") : QString());
-        else
-            text += QStringLiteral(" ") + block.text + QStringLiteral(" bis ") + block.endTime.trimmed();
+        const QString end = block.endTime.trimmed();
+        if (start >= time && start < next) {
+            if (m_demandColumn) {
+                const int minutes = block.text.toInt();
+                QString demand = QStringLiteral("Arzt %1 Minuten").arg(block.text);
+                if (minutes > m_model.slotMinutes())
+                    demand += QStringLiteral(", überlastet um %1").arg(minutes - m_model.slotMinutes());
+                parts.append(demand);
+                continue;
+            }
+            QString what = block.text;
+            const QString name = m_treatmentNames ? m_treatmentNames(block.text).trimmed() : QString();
+            if (!name.isEmpty())
+                what += QLatin1Char(' ') + name;
+            // A block that starts inside the row says when.
+            if (start != time)
+                what += QStringLiteral(" ab ") + start;
+            parts.append(QStringLiteral("%1 bis %2, %3 Minuten").arg(what, end).arg(block.minutes()));
+        } else if (!m_demandColumn && start < time && time < end) {
+            parts.append(QStringLiteral("belegt durch %1 seit %2").arg(block.text, start));
+        }
     }
-    return text;
+    if (parts.isEmpty())
+        parts.append(QStringLiteral("frei"));
+    return time + QLatin1Char(' ') + parts.join(QStringLiteral("; "));
+}
+
+QString DayView::accessibleRowDescription(int row) const
+{
+    return row == m_announcementRow ? m_announcement : caption();
+}
+
+void DayView::announce(const QString& text)
+{
+    // One standing at the cursor row is replaced with a single change: the screen reader speaks
+    // every change of its focus's description.
+    if (m_announcementRow != m_cursorRow)
+        dropAnnouncement();
+    m_announcement = text;
+    m_announcementRow = m_cursorRow;
+    describeRow(m_cursorRow);
+}
+
+void DayView::dropAnnouncement()
+{
+    const int row = std::exchange(m_announcementRow, -1);
+    m_announcement.clear();
+    // No longer the screen reader's focus: it only learns that the row is back to its caption.
+    if (row >= 0 && row < rowCount())
+        describeRow(row);
+}
+
+void DayView::describeRow(int row)
+{
+    if (!QAccessible::isActive())
+        return;
+    if (QAccessibleInterface* column = QAccessible::queryAccessibleInterface(this))
+        if (QAccessibleInterface* item = column->child(row)) {
+            QAccessibleEvent changed(item, QAccessible::DescriptionChanged);
+            QAccessible::updateAccessibility(&changed);
+        }
 }
 
 void DayView::keyPressEvent(QKeyEvent* event)
@@ -531,12 +586,15 @@ void DayView::keyPressEvent(QKeyEvent* event)
 void DayView::focusInEvent(QFocusEvent*)
 {
     updateCursorRow();
-    announceCursor();
+    // Qt tells screen readers that the column has the focus after this handler; the row follows,
+    // so the screen reader ends on it (and says the column's name on the way).
+    QMetaObject::invokeMethod(this, &DayView::announceCursor, Qt::QueuedConnection);
 }
 
 void DayView::focusOutEvent(QFocusEvent*)
 {
     updateCursorRow();
+    dropAnnouncement();
 }
 
 void DayView::updateCursorRow()

@@ -26,6 +26,9 @@ public:
     // "62,5": German decimals.
     static QString number(double value, int decimals);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QLabel* addFigure(const QString& objectName, const QString& caption);
     void setFigure(QLabel* label, const QString& value);

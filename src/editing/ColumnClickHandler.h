@@ -45,6 +45,9 @@ private:
     // The block index a drag reported still names a block of that chair.
     bool hasBlock(int index, int block) const;
     void place(int index, const QString& t);
+    // The doctor column is read-only: only Left leaves it; editing keys say why they do nothing.
+    void doctorColumnKey(int key, int row);
+    void moveCursorTo(int index, int row);
     void remove(int index, const QString& t);
 
     OpenDay& m_day;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 
@@ -25,8 +26,16 @@ public:
     void SSDay1_FirstRowChange(int index, int row);
 
 private:
+    // Screen readers hear the chosen treatment whole ("KONT – Kontrolle, 20 Minuten, 25,50 €"), as
+    // the list's description, when it changes and when the list gets the focus.
+    void describeChoice();
+    // The open drop-down is as wide as its longest row.
+    void fitPopup();
+
     QList<DayView*> m_columns;
     QComboBox& m_treatments;
     LunarisState& m_state;
     AppServices& m_services;
+    // The treatments' names by code, for the day views' rows.
+    QHash<QString, QString> m_names;
 };

@@ -1,8 +1,8 @@
 #include "editing/OpenDay.h"
 
-#include "kernel/LunarisState.h"
 #include "editing/BlockEdits.h"
 #include "editing/BlockRules.h"
+#include "kernel/LunarisState.h"
 
 #include <utility>
 
@@ -51,6 +51,7 @@ void OpenDay::markSaved()
 {
     m_history.setClean();
     m_state.Modified = false;
+    emit saved();
 }
 
 void OpenDay::forgetHistory()
