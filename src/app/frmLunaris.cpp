@@ -30,6 +30,7 @@
 #include "store/IntegrityCheck.h"
 #include "store/Tables.h"
 #include "ui/CaptionText.h"
+#include "ui/EarlyTextFocus.h"
 #include "ui/MessageService.h"
 #include "ui/ModalRunner.h"
 #include "ui/ProgramIcon.h"
@@ -138,6 +139,8 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     // Made after the redraw above, so a screen reader hears each step with the new doctor column and fee.
     m_announcements = new EditAnnouncements(
         *m_day, [this] { return m_txtHon->text(); }, this);
+    // Every text field of the program says its name when the focus reaches it.
+    qApp->installEventFilter(new EarlyTextFocus(this));
     for (DayView* column : m_columns) {
         connect(column, &DayView::blockDragMove, this, [this](int index, int block, QPoint topEdge, bool copy) {
             runStep([&] { m_clicks->SSDay1_BlockDragMove(index, block, topEdge, copy); });

@@ -425,9 +425,6 @@ void DayView::setCursorRow(int row)
         setFirstRow(std::max(0, m_cursorRow - visibleRows() + 1));
     updateCursorRow();
     announceCursor();
-    // The announcement was about the row the cursor left.
-    if (m_announcementRow >= 0 && m_announcementRow != m_cursorRow)
-        dropAnnouncement();
 }
 
 void DayView::announceCursor()
@@ -483,40 +480,9 @@ QString DayView::accessibleRowText(int row) const
     return time + QLatin1Char(' ') + parts.join(QStringLiteral("; "));
 }
 
-QString DayView::accessibleRowDescription(int row) const
+QString DayView::accessibleRowDescription(int) const
 {
-    return row == m_announcementRow ? m_announcement : caption();
-}
-
-void DayView::announce(const QString& text)
-{
-    // One standing at the cursor row is replaced with a single change: the screen reader speaks
-    // every change of its focus's description.
-    if (m_announcementRow != m_cursorRow)
-        dropAnnouncement();
-    m_announcement = text;
-    m_announcementRow = m_cursorRow;
-    describeRow(m_cursorRow);
-}
-
-void DayView::dropAnnouncement()
-{
-    const int row = std::exchange(m_announcementRow, -1);
-    m_announcement.clear();
-    // No longer the screen reader's focus: it only learns that the row is back to its caption.
-    if (row >= 0 && row < rowCount())
-        describeRow(row);
-}
-
-void DayView::describeRow(int row)
-{
-    if (!QAccessible::isActive())
-        return;
-    if (QAccessibleInterface* column = QAccessible::queryAccessibleInterface(this))
-        if (QAccessibleInterface* item = column->child(row)) {
-            QAccessibleEvent changed(item, QAccessible::DescriptionChanged);
-            QAccessible::updateAccessibility(&changed);
-        }
+    return caption();
 }
 
 void DayView::keyPressEvent(QKeyEvent* event)
@@ -594,7 +560,6 @@ void DayView::focusInEvent(QFocusEvent*)
 void DayView::focusOutEvent(QFocusEvent*)
 {
     updateCursorRow();
-    dropAnnouncement();
 }
 
 void DayView::updateCursorRow()

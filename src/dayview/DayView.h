@@ -3,7 +3,6 @@
 #include "dayview/CachedTextPainter.h"
 #include "dayview/DayViewModel.h"
 #include "dayview/DayViewPictures.h"
-#include "ui/Announcer.h"
 
 #include <QWidget>
 
@@ -24,7 +23,7 @@ struct BlockLook {
 // One column of the main window: a bold header with the caption, the rows of the time range with
 // their start times in a small font, and the blocks as filled rectangles over their rows.
 // Every operation that changes the contents repaints; refused requests throw LunarisError 32096.
-class DayView : public QWidget, public AnnouncementTarget {
+class DayView : public QWidget {
     Q_OBJECT
 public:
     explicit DayView(int index, QWidget* parent = nullptr);
@@ -92,13 +91,11 @@ public:
     // Kontrolle bis 09:30, 20 Minuten", "09:20 belegt durch KONT seit 09:10", "09:20 Arzt 25 Minuten,
     // überlastet um 15").
     QString accessibleRowText(int row) const;
-    // What a screen reader adds to a row: the announcement standing there, else the column's caption
-    // (which "where am I" then names).
+    // What a screen reader adds to a row: the column's caption, which "where am I" then names.
     QString accessibleRowDescription(int row) const;
     // The treatment's name for a code ("Kontrolle"); empty when unknown.
     void setTreatmentNames(std::function<QString(const QString& code)> names) { m_treatmentNames = std::move(names); }
-    // Speaks the text at the cursor row (as its description), once.
-    void announce(const QString& text) override;
+
     // The row's area in the widget; invalid when it is not in view.
     QRect rowRect(int row) const;
 
@@ -166,9 +163,7 @@ private:
     void updateCursorRow();
     // Tells screen readers that the cursor row has the focus.
     void announceCursor();
-    // The row's description changes (an announcement comes or goes).
-    void describeRow(int row);
-    void dropAnnouncement();
+
     void paintDropOutline(QPainter& painter);
     // Where the drop outline is drawn (its pen stays inside); empty without one.
     QRect outlineArea() const;
@@ -206,9 +201,7 @@ private:
     // Where the last paint drew blocks of missing treatments, for their tooltips.
     QList<QPair<QRectF, QString>> m_missingAreas;
     std::function<QString(const QString& code)> m_treatmentNames;
-    // The announcement standing at a row until the cursor leaves it; -1: none.
-    QString m_announcement;
-    int m_announcementRow = -1;
+
     // The blocks as the column last showed them, to find the rows an edit changed.
     QList<DayBlock> m_shownBlocks;
     QString m_shownCaption;

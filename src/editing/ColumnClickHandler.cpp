@@ -91,7 +91,6 @@ void ColumnClickHandler::SSDay1_ColumnKey(int index, int key, int row)
 
 void ColumnClickHandler::doctorColumnKey(int key, int row)
 {
-    DayView* doctor = m_columns.at(m_state.ChairCount);
     switch (key) {
     case DayView::LeftKey:
         moveCursorTo(m_state.ChairCount - 1, row);
@@ -100,7 +99,7 @@ void ColumnClickHandler::doctorColumnKey(int key, int row)
     case DayView::RemoveKey:
     case DayView::PasteKey:
         // Read-only: the screen reader hears why nothing happens.
-        doctor->announce(QStringLiteral("Die Arztzeit wird aus den Stühlen berechnet."));
+        m_announcer.announce(QStringLiteral("Die Arztzeit wird aus den Stühlen berechnet."));
         break;
     default:
         break;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dayview/DayViewModel.h"
+#include "ui/Announcer.h"
 
 #include <QList>
 #include <QPoint>
@@ -57,4 +58,5 @@ private:
     AppServices& m_services;
     // The block Ctrl+C took, for Ctrl+V.
     std::optional<DayBlock> m_copied;
+    Announcer m_announcer;
 };

@@ -79,6 +79,8 @@ void EditingControls::DBComboBeh_Change()
 {
     m_state.CurrentBeh = m_treatments.currentText();
     describeChoice();
+    if (m_treatments.hasFocus())
+        m_announcer.announce(m_treatments.accessibleDescription());
     // Columns 0 to 9 whatever the chair count: with fewer chairs the doctor and hidden columns too.
     for (int i = 0; i < m_state.MaxChairs; ++i)
         m_columns.at(i)->setToolTip(QLatin1Char(' ') + m_state.CurrentBeh + QLatin1Char(' '));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Announcer.h"
+
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -26,8 +28,8 @@ public:
     void SSDay1_FirstRowChange(int index, int row);
 
 private:
-    // Screen readers hear the chosen treatment whole ("KONT – Kontrolle, 20 Minuten, 25,50 €"), as
-    // the list's description, when it changes and when the list gets the focus.
+    // Screen readers hear the chosen treatment whole ("KONT – Kontrolle, 20 Minuten, 25,50 €"): as
+    // the list's description when it gets the focus, announced when it changes there.
     void describeChoice();
     // The open drop-down is as wide as its longest row.
     void fitPopup();
@@ -38,4 +40,5 @@ private:
     AppServices& m_services;
     // The treatments' names by code, for the day views' rows.
     QHash<QString, QString> m_names;
+    Announcer m_announcer;
 };

@@ -1,17 +1,54 @@
 #include "ui/Announcer.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
+
+namespace {
+// How many notifications stay readable after they appeared.
+constexpr int KeptNotifications = 8;
+
+// A text that appears in a window, for screen readers only.
+class NotificationAccessible : public QAccessibleInterface {
+public:
+    NotificationAccessible(QWidget* window, const QString& text) : m_window(window), m_text(text) {}
+
+    bool isValid() const override { return !m_window.isNull(); }
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return m_window ? m_window->windowHandle() : nullptr; }
+    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(m_window.data()); }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    QString text(QAccessible::Text t) const override { return t == QAccessible::Name ? m_text : QString(); }
+    void setText(QAccessible::Text, const QString&) override {}
+    QRect rect() const override { return {}; }
+    QAccessible::Role role() const override { return QAccessible::Notification; }
+    QAccessible::State state() const override { return {}; }
+
+private:
+    QPointer<QWidget> m_window;
+    QString m_text;
+};
+} // namespace
 
 Announcer::Announcer(QObject* parent) : QObject(parent)
 {
-    connect(qApp, &QApplication::focusChanged, this, &Announcer::focusChanged);
+    // A text that waits goes out once the focus has settled in a window.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now && !m_pending.isEmpty())
+            QTimer::singleShot(0, this, &Announcer::deliver);
+    });
 }
 
 Announcer::~Announcer()
 {
-    restoreDescription();
+    for (const unsigned id : std::as_const(m_shown))
+        QAccessible::deleteAccessibleInterface(id);
 }
 
 void Announcer::announce(const QString& text)
@@ -25,46 +62,17 @@ void Announcer::announce(const QString& text)
 void Announcer::deliver()
 {
     QWidget* focus = QApplication::focusWidget();
-    // A dialog that is closing still holds the focus: the text goes to where the focus returns.
     const QWidget* modal = QApplication::activeModalWidget();
-    if (!focus || !focus->isVisible() || !focus->isActiveWindow() ||
-        (modal && modal != focus && !modal->isAncestorOf(focus)))
+    if (m_pending.isEmpty() || !focus || !focus->isVisible() || !focus->isActiveWindow() ||
+        (modal && modal != focus->window()))
         return;
     const QString text = std::exchange(m_pending, QString());
-    if (auto* target = dynamic_cast<AnnouncementTarget*>(focus)) {
-        target->announce(text);
+    if (!QAccessible::isActive())
         return;
-    }
-    if (m_described != focus) {
-        restoreDescription();
-        m_described = focus;
-        m_descriptionBefore = focus->accessibleDescription();
-    }
-    // The same text again is a new announcement: the description changes twice.
-    if (focus->accessibleDescription() == text)
-        focus->setAccessibleDescription(QString());
-    focus->setAccessibleDescription(text);
-}
-
-void Announcer::focusChanged(QWidget* old, QWidget* now)
-{
-    // Once the focus has left it, the widget gets its own description back (the screen reader no
-    // longer listens to it).
-    if (old && old == m_described)
-        restoreDescription();
-    // After the widget has told the screen reader that it has the focus (a day view tells its row
-    // a moment later), the waiting text follows.
-    if (now && !m_pending.isEmpty())
-        QTimer::singleShot(0, this, [this] {
-            if (!m_pending.isEmpty())
-                QTimer::singleShot(0, this, &Announcer::deliver);
-        });
-}
-
-void Announcer::restoreDescription()
-{
-    if (QWidget* widget = m_described.data())
-        widget->setAccessibleDescription(m_descriptionBefore);
-    m_described = nullptr;
-    m_descriptionBefore.clear();
+    auto* notification = new NotificationAccessible(focus->window(), text);
+    m_shown.append(QAccessible::registerAccessibleInterface(notification));
+    QAccessibleEvent shown(notification, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
+    while (m_shown.size() > KeptNotifications)
+        QAccessible::deleteAccessibleInterface(m_shown.takeFirst());
 }

@@ -8,6 +8,7 @@ Writes WORK_DIR/transcript.txt: every step with what was spoken after it.
 """
 
 import os
+import re
 import shutil
 import sqlite3
 import subprocess
@@ -54,16 +55,17 @@ def wait_until(what, condition, timeout):
     raise AssertionError(f'Zeitüberschreitung: {what}')
 
 
+UTTERANCE = re.compile(r"SPEECH OUTPUT: '(.*?)' ?\{'established'", re.DOTALL)
+
+
 def speech_lines():
-    """Every utterance Orca sent to speech so far, in order."""
+    """Every utterance Orca sent to speech so far, in order (a text with line breaks as one)."""
     try:
         with open(debug_path, encoding='utf-8', errors='replace') as f:
             text = f.read()
     except FileNotFoundError:
         return []
-    prefix = "SPEECH OUTPUT: '"
-    return [line[line.index(prefix) + len(prefix):].rstrip().rstrip("'")
-            for line in text.splitlines() if prefix in line]
+    return [' '.join(u.split()) for u in UTTERANCE.findall(text)]
 
 
 def quiet(seconds=1.2, longest=20):
@@ -150,7 +152,7 @@ def start_orca(env):
                 f'sys.argv = ["orca", "-u", {prefs!r}, "--debug-file", target]\n'
                 'runpy.run_path("/usr/bin/orca", run_name="__main__")\n')
     start(['/usr/bin/python3', launcher], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    wait_until('Orca spricht', lambda: any(line.startswith('Screen reader on') for line in speech_lines()), 90)
+    wait_until('Orca spricht', lambda: any(line.startswith('Screen reader on') for line in speech_lines()), 180)
     quiet()
 
 
@@ -229,7 +231,9 @@ def main():
         capture_output=True).returncode == 0, 60)
     wid = subprocess.run(['xdotool', 'search', '--onlyvisible', '--name', '^Lunaris$'], env=env,
                          capture_output=True, text=True).stdout.split()[0]
-    xdotool('windowactivate', '--sync', wid)
+    # The window manager may still be starting on a busy machine: try again for a while.
+    wait_until('Fenster aktiv', lambda: subprocess.run(
+        ['xdotool', 'windowactivate', '--sync', wid], env=env, capture_output=True, timeout=60).returncode == 0, 60)
     quiet()
 
     import orca_steps

@@ -31,16 +31,16 @@ void AccessibleEvents::record(QAccessibleEvent* event)
     QAccessibleInterface* iface = event->accessibleInterface();
     if (!iface)
         return;
-    recorder->m_events.append({event->type(), iface->role(), iface->text(QAccessible::Name),
-                               iface->text(QAccessible::Description), bool(iface->state().focused)});
+    recorder->m_events.append(
+        {event->type(), iface->role(), iface->text(QAccessible::Name), iface->text(QAccessible::Description)});
 }
 
 QStringList AccessibleEvents::announcements() const
 {
     QStringList texts;
     for (const Event& event : m_events)
-        if (event.type == QAccessible::DescriptionChanged && event.focused && !event.description.isEmpty())
-            texts.append(event.description);
+        if (event.type == QAccessible::ObjectShow && event.role == QAccessible::Notification)
+            texts.append(event.name);
     return texts;
 }
 

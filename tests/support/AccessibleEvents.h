@@ -13,7 +13,6 @@ public:
         QAccessible::Role role;
         QString name;
         QString description;
-        bool focused; // the object had the focus: a screen reader speaks what changes on it
     };
 
     AccessibleEvents();
@@ -22,7 +21,7 @@ public:
     AccessibleEvents& operator=(const AccessibleEvents&) = delete;
 
     const QList<Event>& events() const { return m_events; }
-    // The texts of description changes of the focused object, in order: what a screen reader speaks.
+    // The texts of the notifications that appeared, in order: what a screen reader speaks at once.
     QStringList announcements() const;
     // The name of the object the last focus event was about.
     QString lastFocus() const;
