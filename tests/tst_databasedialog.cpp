@@ -427,13 +427,21 @@ void TestDatabaseDialog::serverTablesCreatedUsedOrRefused()
         compareBox(messages.last(), refusal.arg(address.displayName()), "Lunaris", QMessageBox::Critical);
     QVERIFY(!QSqlDatabase::contains("lunaris"));
     if (before.isEmpty()) {
-        QCOMPARE(serverRows(Tables), QStringList({"Behand", "Idealtag", "Stuhl", "Template"}));
+        QCOMPARE(serverRows(Tables), QStringList({"Behand", "Idealtag", "IdealtagVersion", "Stuhl", "Template"}));
         QCOMPARE(serverRows(R"(SELECT indexdef FROM pg_indexes WHERE indexname = 'Template_IDEALTAG_STUHL')"),
                  QStringList({R"(CREATE INDEX "Template_IDEALTAG_STUHL" ON public."Template" USING btree ()"
                               R"("IDEALTAG", "STUHL"))"}));
         // Numbers keep their defaults, names stay unique, as in the file.
         serverExec(R"(INSERT INTO "Behand" ("BEH") VALUES ('KONT'))");
         QCOMPARE(serverRows(R"(SELECT "ID", "BEH", "DAUER", "HON" FROM "Behand")"), QStringList({"1|KONT|0|0"}));
+    } else if (refusal.isEmpty()) {
+        // The family's tables stay as they are; Lunaris adds only its own.
+        QStringList expected = QStringList(tablesBefore) << "IdealtagVersion";
+        expected.sort();
+        QCOMPARE(serverRows(Tables), expected);
+        QStringList ownColumnsRemoved = serverRows(columns);
+        ownColumnsRemoved.removeIf([](const QString& row) { return row.startsWith("IdealtagVersion|"); });
+        QCOMPARE(ownColumnsRemoved, columnsBefore);
     } else {
         QCOMPARE(serverRows(Tables), tablesBefore);
         QCOMPARE(serverRows(columns), columnsBefore);

@@ -53,6 +53,7 @@ void TestMainWindow::menusAndToolBar()
         {"mnuFileSave", "&Speichern", "Ctrl+S", false},
         {"mnuFileSaveAs", "Speichern &unter...", "", false},
         {"mnuFileDelete", "&Löschen", "", false},
+        {"mnuFileVersions", "&Versionen...", "", true},
         {"mnuFilePrint", "&Drucken...", "Ctrl+P", false},
         {"mnuFileExit", "&Beenden", "Ctrl+E", true},
         {"mnuEditUndo", "&Rückgängig", "Ctrl+Z", false},

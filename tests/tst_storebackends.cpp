@@ -5,10 +5,10 @@
 #include "TempSettings.h"
 #include "TestMain.h"
 #include "TestServer.h"
-#include "kernel/AppServices.h"
-#include "kernel/LunarisState.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisState.h"
 #include "settings/SettingsStore.h"
 #include "store/Database.h"
 #include "store/PasswordFile.h"
@@ -166,6 +166,8 @@ private slots:
     void windowAsksBeforeOverwriting();
     void twoWorkstationsSaveTheSameDay_data() { addBackendRows(); }
     void twoWorkstationsSaveTheSameDay();
+    void workstationsFollowEachOther_data() { addBackendRows(); }
+    void workstationsFollowEachOther();
 };
 
 void TestStoreBackends::init()
@@ -513,6 +515,46 @@ void TestStoreBackends::twoWorkstationsSaveTheSameDay()
     first.command("block 0 11:00 11:20 KONT");
     QCOMPARE(first.command("speichern nein"), QStringList({question, "FERTIG\t1\t3"}));
     QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 1|KONT|08:00|08:20", "Stuhl 2|KONT|10:00|10:20"}));
+}
+
+void TestStoreBackends::workstationsFollowEachOther()
+{
+    QFETCH(QString, backend);
+    Backend b(backend);
+    for (const char* chair : {"Stuhl 1", "Stuhl 2"})
+        b.db->run("INSERT INTO Stuhl (STUHL) VALUES (?)", {chair});
+    b.db->run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 20});
+    IdealDayStore(*b.db).replaceDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:20"}});
+    Workstation first(b, "empfang");
+    Workstation second(b, "behandlung");
+    first.command("oeffnen Montag");
+    second.command("oeffnen Montag");
+    const auto reloaded = [](const QStringList& lines) {
+        return lines.size() == 2 && lines[0].startsWith("STATUS\tVon einem anderen Arbeitsplatz geändert – neu "
+                                                        "geladen ");
+    };
+
+    // The second saves: the first, unmodified, shows its rows within two seconds.
+    second.command("block 1 09:00 09:20 KONT");
+    second.command("speichern");
+    QStringList seen = first.command("warten 3000");
+    QVERIFY2(reloaded(seen), qPrintable(seen.join('\n')));
+    QCOMPARE(seen.last(), "FERTIG\t0\t2");
+
+    // The first has edits of its own: they stay, and the bar tells of the change.
+    first.command("block 0 10:00 10:20 KONT");
+    second.command("block 1 11:00 11:20 KONT");
+    second.command("speichern");
+    seen = first.command("warten 3000");
+    QCOMPARE(seen.mid(1),
+             QStringList({"HINWEIS\t„Montag“ wurde an einem anderen Arbeitsplatz geändert.", "FERTIG\t1\t3"}));
+
+    // The planner's way: a row written by a plain statement.
+    b.db->run("INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) VALUES (?, ?, ?, ?, ?)",
+              {"Montag", "Stuhl 2", "KONT", "12:00", "12:20"});
+    seen = second.command("warten 3000");
+    QVERIFY2(reloaded(seen), qPrintable(seen.join('\n')));
+    QCOMPARE(seen.last(), "FERTIG\t0\t4");
 }
 
 LUNARIS_TEST_MAIN(TestStoreBackends)

@@ -4,8 +4,10 @@
 #include "app/HelpWindow.h"
 #include "commands/IdealDayCommands.h"
 #include "commands/frmSpeichern.h"
+#include "commands/frmVersionen.h"
 #include "dayview/DayView.h"
 #include "editing/AnalysisPanel.h"
+#include "editing/BlockEdits.h"
 #include "editing/ColumnClickHandler.h"
 #include "editing/DoctorColumn.h"
 #include "editing/EditAnnouncements.h"
@@ -25,6 +27,7 @@
 #include "settings/SettingsStore.h"
 #include "settings/frmDatenbank.h"
 #include "settings/frmEinstellungenT.h"
+#include "store/ChangeWatcher.h"
 #include "store/Database.h"
 #include "store/IdealDayLoader.h"
 #include "store/IntegrityCheck.h"
@@ -33,6 +36,7 @@
 #include "ui/EarlyTextFocus.h"
 #include "ui/MessageService.h"
 #include "ui/ModalRunner.h"
+#include "ui/NoticeBar.h"
 #include "ui/ProgramIcon.h"
 
 #include <QApplication>
@@ -120,6 +124,7 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     createControls();
     createToolBar();
     createStatusBar();
+    createChangedBar();
     createAnalysisDock();
     const QList<DayView*> columns(m_columns.cbegin(), m_columns.cend());
     m_clicks = std::make_unique<ColumnClickHandler>(*m_day, columns, *this, state, services);
@@ -248,6 +253,8 @@ void frmLunaris::createMenus()
                                   &frmLunaris::mnuFileSaveAs_Click);
     m_mnuFileDelete = addMenuItem(file, "mnuFileDelete", QStringLiteral("&Löschen"), QKeySequence(),
                                   &frmLunaris::mnuFileDelete_Click);
+    m_mnuFileVersions = addMenuItem(file, "mnuFileVersions", QStringLiteral("&Versionen..."), QKeySequence(),
+                                    &frmLunaris::mnuFileVersions_Click);
     m_mnuFilePrint = addMenuItem(file, "mnuFilePrint", QStringLiteral("&Drucken..."),
                                  QKeySequence(QStringLiteral("Ctrl+P")), &frmLunaris::mnuFilePrint_Click);
     m_mnuFilePreview = addMenuItem(file, "mnuFilePreview", QStringLiteral("Seitena&nsicht..."), QKeySequence(),
@@ -418,6 +425,24 @@ void frmLunaris::createControls()
     }
 }
 
+void frmLunaris::createChangedBar()
+{
+    m_changedBar = new NoticeBar(QStringLiteral("Neu laden"), centralWidget());
+    m_changedBar->setObjectName(QStringLiteral("barGeaendert"));
+    connect(m_changedBar, &NoticeBar::visibilityChanged, this, [this] { Form_Resize(); });
+    connect(m_changedBar, &NoticeBar::actionClicked, this, [this] {
+        if (m_state.Modified &&
+            !m_services.messages.askYesNo(this,
+                                          QStringLiteral("Ihre ungespeicherten Änderungen an „%1“ gehen verloren.\r"
+                                                         "Möchten Sie den Idealtag trotzdem neu laden?")
+                                              .arg(m_state.CurrentIdealtag),
+                                          kTitle, QMessageBox::No))
+            return;
+        m_changedBar->hide();
+        reloadInPlace();
+    });
+}
+
 void frmLunaris::createStatusBar()
 {
     QStatusBar* bar = statusBar();
@@ -505,6 +530,8 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
     restoreAnalysisDock();
     Form_Resize();
     m_editing->refreshTreatments();
+    m_watcher = new ChangeWatcher(m_services.database, this);
+    connect(m_watcher, &ChangeWatcher::changed, this, &frmLunaris::followSharedChange);
     return true;
 }
 
@@ -597,10 +624,14 @@ void frmLunaris::Form_Resize()
     const double w = double(outer.width() - 600) / (m_state.ChairCount + 1);
     const int h = outer.height() - 2700;
     m_toolBar->setGeometry(0, 0, centralWidget()->width(), m_toolBar->sizeHint().height());
+    // The bar about a change elsewhere, when shown, takes its room from the top of the columns.
+    const int bar = m_changedBar && !m_changedBar->isHidden() ? m_changedBar->sizeHint().height() : 0;
+    if (bar)
+        m_changedBar->setGeometry(px(240), px(1560), px(240 + w * (m_state.ChairCount + 1)) - px(240), bar);
     double x = 240;
     for (int i = 0; i <= m_state.ChairCount; ++i) {
         const int left = px(x);
-        m_columns[i]->setGeometry(left, px(1560), px(x + w) - left, std::max(0, px(h)));
+        m_columns[i]->setGeometry(left, px(1560) + bar, px(x + w) - left, std::max(0, px(h) - bar));
         x += w;
     }
     m_lblBehAuswahl->setGeometry(px(5040), px(600), px(2295), px(240));
@@ -1153,17 +1184,42 @@ void frmLunaris::mnuHelpAbout_Click()
     frmAbout box(this);
     m_services.modals.run(box);
 }
+const RowsOnScreen& frmLunaris::rowsOnScreen() const
+{
+    return m_day->rowsOnScreen();
+}
+
 bool frmLunaris::Speichern()
 {
     if (!m_state.DayOpen || !m_state.Modified)
         return true;
     if (!databaseWritable())
         return false;
-    if (m_state.CurrentIdealtag.isEmpty()) {
+    const bool named = !m_state.CurrentIdealtag.isEmpty();
+    if (!named) {
         frmSpeichern dialog(m_state, m_services, this);
         m_services.modals.run(dialog);
         if (m_state.CurrentIdealtag.isEmpty())
             return false;
+    }
+    // A day whose stored rows could not be read: saving over it could delete rows nobody has seen.
+    const RowsOnScreen& onScreen = m_day->rowsOnScreen();
+    if (!onScreen.complete && onScreen.day == m_state.CurrentIdealtag) {
+        const QString text =
+            QStringLiteral("Der Idealtag „%1“ konnte nicht vollständig gelesen werden. Damit keine gespeicherten "
+                           "Blöcke verloren gehen, kann er erst nach erneutem Öffnen unter diesem Namen gespeichert "
+                           "werden.")
+                .arg(m_state.CurrentIdealtag);
+        if (!named) {
+            m_services.messages.inform(this, text, QStringLiteral("Speichern"), QMessageBox::Warning);
+            return false;
+        }
+        if (m_services.messages.askYesNo(this,
+                                         text + QStringLiteral("\rMöchten Sie ihn unter einem anderen Namen "
+                                                               "speichern?"),
+                                         QStringLiteral("Speichern")))
+            m_commands->saveAs();
+        return !m_state.Modified;
     }
     QList<TemplateRow> rows;
     for (int i = 0; i < m_state.ChairCount; ++i) {
@@ -1175,14 +1231,27 @@ bool frmLunaris::Speichern()
         // One transaction: a failure leaves the stored day exactly as it was.
         const QString day = m_state.CurrentIdealtag;
         const std::optional<RowsOnScreen> written =
-            IdealDayStore(m_services.database).saveDay(day, rows, m_day->rowsOnScreen(), [&] {
-                return m_services.messages.askYesNo(
-                    this,
-                    QStringLiteral("Der Idealtag „%1“ wurde inzwischen an einem anderen Arbeitsplatz geändert.\r"
-                                   "Möchten Sie ihn trotzdem überschreiben?")
-                        .arg(day),
-                    QStringLiteral("Lunaris"), QMessageBox::No);
-            });
+            IdealDayStore(m_services.database)
+                .saveDay(
+                    day, rows, m_day->rowsOnScreen(),
+                    [&] {
+                        return m_services.messages.askYesNo(
+                            this,
+                            QStringLiteral(
+                                "Der Idealtag „%1“ wurde inzwischen an einem anderen Arbeitsplatz geändert.\r"
+                                "Möchten Sie ihn trotzdem überschreiben?")
+                                .arg(day),
+                            QStringLiteral("Lunaris"), QMessageBox::No);
+                    },
+                    [&] {
+                        return m_services.messages.askYesNo(
+                            this,
+                            QStringLiteral(
+                                "Der Idealtag „%1“ wurde inzwischen an einem anderen Arbeitsplatz gelöscht.\r"
+                                "Möchten Sie ihn wieder anlegen?")
+                                .arg(day),
+                            QStringLiteral("Lunaris"));
+                    });
         // Not overwritten: the edits stay on screen, unsaved, for Save As another name.
         if (!written)
             return false;
@@ -1198,5 +1267,112 @@ bool frmLunaris::Speichern()
     m_day->markSaved();
     m_savedAt = QTime::currentTime();
     showUnshownCount();
+    m_announcements->daySaved();
     return true;
+}
+
+void frmLunaris::reloadInPlace()
+{
+    // The user keeps looking at the same hours.
+    const int firstRow = m_columns[0]->firstRow();
+    Termin_load();
+    m_day->markSaved();
+    m_columns[0]->setFirstRow(std::clamp(firstRow, 0, std::max(0, m_columns[0]->rowCount() - 1)));
+    showStatus();
+}
+
+void frmLunaris::followChairNames()
+{
+    QStringList names;
+    if (!runStep([&] { names = ChairTable(m_services.database).names(); }))
+        return;
+    const RowsOnScreen& shown = m_day->rowsOnScreen();
+    for (int i = 0; i < m_state.ChairCount && i < names.size(); ++i) {
+        const QString former = m_columns[i]->model().caption();
+        if (former == names[i])
+            continue;
+        // A chair renamed elsewhere: its column and the rows it remembers take the new name, so that
+        // the next save stores the blocks under it and sees no change of its own rows.
+        m_columns[i]->setCaption(names[i]);
+        RowsOnScreen& rows = m_day->rowsOnScreen();
+        for (QList<StoredBlock>* list : {&rows.stored, &rows.unshown})
+            for (StoredBlock& block : *list)
+                if (block.row.chair == former)
+                    block.row.chair = names[i];
+        if (rows.chairs.remove(former))
+            rows.chairs.insert(names[i]);
+    }
+    Q_UNUSED(shown)
+}
+
+void frmLunaris::followSharedChange()
+{
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* names = qobject_cast<DayNameDialog*>(window); names && names->isVisible())
+            names->refreshList();
+    // A modal window of this program (an editor) has the tables in hand; its own saves are followed when it closes.
+    if (QApplication::activeModalWidget())
+        return;
+    m_editing->refreshTreatments();
+    runStep([&] {
+        const QStringList codes = TreatmentTable(m_services.database).codes();
+        setKnownCodes(QSet<QString>(codes.cbegin(), codes.cend()));
+    });
+    followChairNames();
+    if (!m_state.DayOpen || m_state.CurrentIdealtag.isEmpty())
+        return;
+    DayInStore now;
+    if (!runStep([&] { now = IdealDayStore(m_services.database).storedDay(m_state.CurrentIdealtag); }))
+        return;
+    const RowsOnScreen& shown = m_day->rowsOnScreen();
+    if (shown.day == m_state.CurrentIdealtag && shown.complete && now.listed == shown.listed &&
+        sameStoredRows(now.blocks, shown.stored)) {
+        repaintChairs();
+        return;
+    }
+    if (!m_state.Modified) {
+        reloadInPlace();
+        setStatusText(QStringLiteral("Von einem anderen Arbeitsplatz geändert – neu geladen ") +
+                      QTime::currentTime().toString(QStringLiteral("HH:mm")));
+        return;
+    }
+    m_changedBar->showText(
+        QStringLiteral("„%1“ wurde an einem anderen Arbeitsplatz geändert.").arg(m_state.CurrentIdealtag));
+}
+
+void frmLunaris::mnuFileVersions_Click()
+{
+    frmVersionen dialog(m_services, m_state.DayOpen ? m_state.CurrentIdealtag : QString(), this);
+    if (m_services.modals.run(dialog) != QDialog::Accepted || !dialog.chosen())
+        return;
+    const DayVersion version = *dialog.chosen();
+    if (!m_state.DayOpen || version.day != m_state.CurrentIdealtag) {
+        // A deleted day comes back as a new day of its name, stored only by Speichern.
+        if (!m_commands->saveQuestion())
+            return;
+        m_state.DayOpen = true;
+        m_state.CurrentIdealtag = version.day;
+        Termin_load();
+        m_day->markSaved();
+        switchOn(false);
+    }
+    restoreVersion(version);
+}
+
+void frmLunaris::restoreVersion(const DayVersion& version)
+{
+    QList<QList<DayBlock>> blocks;
+    for (int chair = 0; chair < m_state.ChairCount; ++chair) {
+        // Rows the column refuses (times outside the day, fields without value) are left out, as at a load.
+        DayViewModel probe = m_day->column(chair);
+        probe.clear();
+        for (const TemplateRow& row : version.rows)
+            if (row.chair == probe.caption())
+                runStep([&] {
+                    probe.add(textOf(row.startTime), textOf(row.endTime), textOf(row.code), IdealDayLoader::BlockColor);
+                });
+        blocks.append(probe.blocks());
+    }
+    m_day->history().push(new ReplaceDayEdit(
+        *m_day, blocks, QStringLiteral("Version vom %1 wiederhergestellt").arg(frmVersionen::timeText(version.time))));
 }

@@ -19,6 +19,9 @@ class DayView;
 class LunarisError;
 class IdealDayCommands;
 class ColumnClickHandler;
+class ChangeWatcher;
+class NoticeBar;
+struct DayVersion;
 class EditingControls;
 class EditAnnouncements;
 class DayViewModel;
@@ -79,6 +82,7 @@ public:
     void mnuFileSave_Click();
     void mnuFileSaveAs_Click();
     void mnuFileDelete_Click();
+    void mnuFileVersions_Click();
     void mnuFilePrint_Click();
     void mnuFilePreview_Click();
     void mnuFilePdf_Click();
@@ -100,6 +104,12 @@ public:
     // Waits for the background check of the whole database file (busy pointer, status text). False
     // when the file must not be written: the check found damage, and the message naming the file was shown.
     bool databaseWritable() override;
+    const RowsOnScreen& rowsOnScreen() const override;
+    // Another workstation or the planner changed the shared tables: the open dialogs' lists, the
+    // treatments, the chair captions and the open day follow (reloaded when unmodified, else the bar).
+    void followSharedChange();
+    // The bar above the columns that tells of a change elsewhere to a day with unsaved edits.
+    NoticeBar* changedBar() const { return m_changedBar; }
 
     // Enables the day views and the commands once a day is created or opened.
     void switchOn(bool deleteEnabled) override;
@@ -117,11 +127,17 @@ protected:
     void moveEvent(QMoveEvent* event) override;
 
 private:
+    // Draws the open day again as stored, keeping the scroll position; its history starts anew.
+    void reloadInPlace();
+    void followChairNames();
+    // Puts a stored version into the editor as one undoable step.
+    void restoreVersion(const DayVersion& version);
     void createMenus();
     void createUndoActions(QMenu* edit);
     void createToolBar();
     void createControls();
     void createStatusBar();
+    void createChangedBar();
     QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
                          void (frmLunaris::*handler)());
     void Form_Resize();
@@ -200,6 +216,9 @@ private:
     QAction* m_mnuFileSave = nullptr;
     QAction* m_mnuFileSaveAs = nullptr;
     QAction* m_mnuFileDelete = nullptr;
+    QAction* m_mnuFileVersions = nullptr;
+    NoticeBar* m_changedBar = nullptr;
+    ChangeWatcher* m_watcher = nullptr;
     QAction* m_mnuFilePrint = nullptr;
     QAction* m_mnuFilePreview = nullptr;
     QAction* m_mnuFilePdf = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 class QWidget;
+struct RowsOnScreen;
 
 // What the ideal-day commands need of the window that holds the open day: loading, saving and
 // switching the editor on. The main window implements it, so the commands do not depend on it.
@@ -17,4 +18,6 @@ public:
     virtual void switchOn(bool deleteEnabled) = 0;
     // Waits for the running check of the database file; false (after its message) when nothing may be written.
     virtual bool databaseWritable() = 0;
+    // The stored rows of the open day as the window last read or wrote them.
+    virtual const RowsOnScreen& rowsOnScreen() const = 0;
 };

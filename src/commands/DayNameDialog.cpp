@@ -1,6 +1,7 @@
 #include "commands/DayNameDialog.h"
 
 #include "kernel/AppServices.h"
+#include "kernel/LunarisError.h"
 #include "kernel/Steps.h"
 #include "store/Tables.h"
 #include "ui/MessageService.h"
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 namespace {
 const QString BlanksOnlyText = QStringLiteral("Der Name besteht nur aus Leerzeichen. Bitte geben Sie einen Namen ein.");
@@ -66,8 +68,36 @@ DayNameDialog::DayNameDialog(LunarisState& state, AppServices& services, QWidget
 
 void DayNameDialog::Form_Load()
 {
-    // An unreadable table leaves the list empty; the name can still be typed.
-    runStep([this] { m_list->addItems(IdealtagTable(m_services.database).names()); });
+    // An unreadable table must not look like a practice without days: it is said, with the reason.
+    // The name can still be typed.
+    try {
+        m_list->addItems(IdealtagTable(m_services.database).names());
+    } catch (const LunarisError& e) {
+        m_services.messages.inform(
+            this, QStringLiteral("Die Liste der Idealtage konnte nicht gelesen werden.\r") + e.description(),
+            windowTitle(), QMessageBox::Warning);
+    }
+}
+
+void DayNameDialog::refreshList()
+{
+    // Another workstation stored or deleted a day: the list follows, keeping the chosen and the typed name.
+    QStringList names;
+    try {
+        names = IdealtagTable(m_services.database).names();
+    } catch (const LunarisError&) {
+        return; // the list stays as it was; its next refresh tries again
+    }
+    const QString typed = m_nameBox->text();
+    const QListWidgetItem* current = m_list->currentItem();
+    const QString chosen = current ? current->text() : QString();
+    const QSignalBlocker blockList(m_list);
+    m_list->clear();
+    m_list->addItems(names);
+    if (!chosen.isEmpty())
+        if (const QList<QListWidgetItem*> found = m_list->findItems(chosen, Qt::MatchExactly); !found.isEmpty())
+            m_list->setCurrentItem(found.first());
+    m_nameBox->setText(typed);
 }
 
 bool DayNameDialog::acceptNewName(const QString& name)

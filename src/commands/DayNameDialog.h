@@ -19,6 +19,8 @@ public:
     QLineEdit* nameBox() const { return m_nameBox; }
     QPushButton* okButton() const { return m_ok; }
     QPushButton* cancelButton() const { return m_cancel; }
+    // Reads the list of stored days again (another workstation changed it).
+    void refreshList();
 
 protected:
     DayNameDialog(LunarisState& state, AppServices& services, QWidget* mainWindow, const QString& caption,

@@ -1,10 +1,10 @@
 #include "commands/IdealDayCommands.h"
 
+#include "commands/DayEditorWindow.h"
+#include "commands/frmOpen.h"
 #include "kernel/AppServices.h"
 #include "kernel/LunarisError.h"
 #include "kernel/LunarisState.h"
-#include "commands/DayEditorWindow.h"
-#include "commands/frmOpen.h"
 #include "store/Tables.h"
 #include "ui/MessageService.h"
 #include "ui/ModalRunner.h"
@@ -89,7 +89,17 @@ void IdealDayCommands::deleteDay()
     if (!m_window.databaseWritable())
         return;
     try {
-        IdealDayStore(m_services.database).deleteDay(name);
+        const bool deleted = IdealDayStore(m_services.database).deleteDay(name, m_window.rowsOnScreen(), [&] {
+            return m_services.messages.askYesNo(
+                m_window.editorWindow(),
+                QStringLiteral("Der Idealtag „%1“ wurde inzwischen an einem anderen Arbeitsplatz geändert.\r"
+                               "Möchten Sie ihn trotzdem löschen?")
+                    .arg(name),
+                title, QMessageBox::No);
+        });
+        // Kept: the day stays in the editor as it is.
+        if (!deleted)
+            return;
     } catch (const LunarisError& e) {
         // Nothing was deleted (one transaction); the day stays in the editor.
         m_services.messages.inform(m_window.editorWindow(),

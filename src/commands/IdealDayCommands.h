@@ -15,11 +15,11 @@ public:
     void save();
     void saveAs();
     void deleteDay();
-
-private:
     // Offers to save a modified day before it is replaced. False when the user answered Ja and the
     // day was not saved: the command stops there, so the work is not lost.
     bool saveQuestion();
+
+private:
     void newDayAfter(bool askToSave);
 
     DayEditorWindow& m_window;

@@ -73,3 +73,32 @@ void MoveBlockEdit::undo()
     m_day.takeBlock(m_to, m_placedAt);
     m_day.insertBlock(m_from, m_index, m_former);
 }
+
+ReplaceDayEdit::ReplaceDayEdit(OpenDay& day, const QList<QList<DayBlock>>& after, const QString& text)
+    : m_day(day), m_after(after)
+{
+    for (int chair = 0; chair < day.chairCount(); ++chair)
+        m_before.append(day.column(chair).blocks());
+    setText(QString(text).replace(QLatin1Char('&'), QStringLiteral("&&")));
+}
+
+void ReplaceDayEdit::redo()
+{
+    show(m_after);
+}
+
+void ReplaceDayEdit::undo()
+{
+    show(m_before);
+}
+
+void ReplaceDayEdit::show(const QList<QList<DayBlock>>& blocks)
+{
+    for (int chair = 0; chair < m_day.chairCount(); ++chair) {
+        for (int i = m_day.column(chair).count() - 1; i >= 0; --i)
+            m_day.takeBlock(chair, i);
+        const QList<DayBlock> chairBlocks = blocks.value(chair);
+        for (int i = 0; i < chairBlocks.size(); ++i)
+            m_day.insertBlock(chair, i, chairBlocks[i]);
+    }
+}

@@ -54,3 +54,19 @@ private:
     DayBlock m_former;
     int m_placedAt = -1;
 };
+
+// Every chair's blocks replaced at once (a stored version brought back); undo puts the former back.
+class ReplaceDayEdit : public QUndoCommand {
+public:
+    // after[i]: the new blocks of chair i.
+    ReplaceDayEdit(OpenDay& day, const QList<QList<DayBlock>>& after, const QString& text);
+    void redo() override;
+    void undo() override;
+
+private:
+    void show(const QList<QList<DayBlock>>& blocks);
+
+    OpenDay& m_day;
+    QList<QList<DayBlock>> m_before;
+    QList<QList<DayBlock>> m_after;
+};

@@ -45,7 +45,6 @@ EditAnnouncements::EditAnnouncements(OpenDay& day, std::function<QString()> fee,
     : QObject(parent), m_day(day), m_fee(std::move(fee))
 {
     connect(&m_day, &OpenDay::blocksChanged, this, &EditAnnouncements::stepMade);
-    connect(&m_day, &OpenDay::saved, this, [this] { m_announcer.announce(QStringLiteral("Gespeichert")); });
     takeSnapshot();
 }
 
@@ -56,11 +55,19 @@ void EditAnnouncements::dayLoaded()
     for (const Chair& chair : std::as_const(m_chairs))
         blocks += chair.blocks.size();
     const QString count = blocks == 1 ? QStringLiteral("1 Termin") : QStringLiteral("%1 Termine").arg(blocks);
-    if (m_day.name().isEmpty())
+    const QString name = m_day.name();
+    const bool again = !name.isEmpty() && name == std::exchange(m_loadedName, name);
+    if (name.isEmpty())
         m_announcer.announce(QStringLiteral("Neuer Idealtag, %1").arg(blocks == 0 ? QStringLiteral("leer") : count));
     else
-        m_announcer.announce(
-            QStringLiteral("%1 geöffnet, %2, Honorar %3").arg(m_day.name(), count, m_fee ? m_fee() : QString()));
+        m_announcer.announce(QStringLiteral("%1 %2, %3, Honorar %4")
+                                 .arg(name, again ? QStringLiteral("neu geladen") : QStringLiteral("geöffnet"), count,
+                                      m_fee ? m_fee() : QString()));
+}
+
+void EditAnnouncements::daySaved()
+{
+    m_announcer.announce(QStringLiteral("Gespeichert"));
 }
 
 void EditAnnouncements::stepMade()

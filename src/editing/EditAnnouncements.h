@@ -14,7 +14,7 @@ class QUndoCommand;
 
 // What a screen reader hears after each step that changes the open day: what was placed, removed or
 // moved (undone or made again), the fee total after it, and doctor rows that became or stopped being
-// overloaded; "Gespeichert" after a save. Follows the open day's changes after the window has
+// overloaded; an opened day and a save. Follows the open day's changes after the window has
 // redrawn them, so the doctor column and the fee are those of the new state.
 class EditAnnouncements : public QObject {
     Q_OBJECT
@@ -27,6 +27,8 @@ public:
     Announcer& announcer() { return m_announcer; }
     // Another day (or the same one read again) is on screen: says so, and later steps are compared with it.
     void dayLoaded();
+    // "Gespeichert".
+    void daySaved();
 
     // One chair's blocks, named by the chair.
     struct Chair {
@@ -52,6 +54,8 @@ private:
     // The day as the last announcement left it.
     QList<Chair> m_chairs;
     QStringList m_overloaded;
+    // The day last loaded: loaded again, it is "neu geladen".
+    QString m_loadedName;
     // The history as it was, to tell a step undone or made again from a new one.
     int m_index = 0;
     QList<const QUndoCommand*> m_commands;

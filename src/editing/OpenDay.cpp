@@ -51,7 +51,6 @@ void OpenDay::markSaved()
 {
     m_history.setClean();
     m_state.Modified = false;
-    emit saved();
 }
 
 void OpenDay::forgetHistory()

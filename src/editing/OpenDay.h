@@ -80,8 +80,6 @@ signals:
     // A step was made, undone or redone: the chairs whose blocks it changed are drawn again (none for a
     // step that only counts as a change), and the doctor column and the fee follow.
     void blocksChanged(const QList<int>& chairs);
-    // The day was saved; undoing back to here leaves nothing to save.
-    void saved();
 
 private:
     void followHistory();

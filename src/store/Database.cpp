@@ -1,6 +1,8 @@
 #include "store/Database.h"
 
 #include "kernel/LunarisError.h"
+#include "store/ChangeWatcher.h"
+#include "store/DayVersions.h"
 #include "store/IntegrityCheck.h"
 #include "store/SchemaSql.h"
 #include "store/ServerConnection.h"
@@ -116,18 +118,22 @@ bool isServerError(const QSqlError& error)
     return error.nativeErrorCode().size() == 5;
 }
 
+// SQLSTATE class 08 (connection exception) and the server shutting down or restarting (57P01-57P03).
+// libpq's own failures (the connection broke while waiting for an answer) carry no SQLSTATE at all;
+// Database tells those apart, as only it knows the backend. Message texts follow the locale and are never read.
 bool isConnectionLoss(const QSqlError& error)
 {
     const QString code = error.nativeErrorCode();
-    if (code.startsWith(QLatin1String("08")) || code.startsWith(QLatin1String("57P")))
-        return true;
-    // libpq's own errors (the connection broke while waiting for an answer) carry no SQLSTATE.
-    const QString text = error.databaseText() + error.driverText();
-    return code.isEmpty() && (text.contains(QLatin1String("server closed the connection")) ||
-                              text.contains(QLatin1String("no connection to the server")) ||
-                              text.contains(QLatin1String("terminating connection")) ||
-                              text.contains(QLatin1String("could not send data to server")) ||
-                              text.contains(QLatin1String("could not receive data from server")));
+    return code.startsWith(QLatin1String("08")) || code == QLatin1String("57P01") || code == QLatin1String("57P02") ||
+           code == QLatin1String("57P03");
+}
+
+LunarisError lostConnectionFailure(const QSqlError& error)
+{
+    return LunarisError(
+        Database::ServerUnreachable,
+        QStringLiteral("Die Verbindung zum Datenbankserver ist unterbrochen (%1).")
+            .arg((error.databaseText().isEmpty() ? error.driverText() : error.databaseText()).trimmed()));
 }
 
 QString describeServerError(const QSqlError& error)
@@ -172,8 +178,7 @@ QString numberRuleDescription(const QString& field, bool wholeNumber)
 QString describeDatabaseError(const QSqlError& error)
 {
     if (isConnectionLoss(error))
-        return QStringLiteral("Die Verbindung zum Datenbankserver ist unterbrochen (%1).")
-            .arg((error.databaseText().isEmpty() ? error.driverText() : error.databaseText()).trimmed());
+        return lostConnectionFailure(error).description();
     if (isServerError(error))
         return describeServerError(error);
     const QString driverText = error.databaseText();
@@ -257,6 +262,7 @@ Database::Database(const ServerAddress& server, const QString& connectionName)
     try {
         connectServer();
         ServerSchema::ensure(connection(), m_filePath);
+        ensureOwnServerTables();
     } catch (...) {
         close();
         throw;
@@ -269,12 +275,14 @@ QString Database::sql(const QString& statement) const
         return statement;
     // Exact spellings only: the table Idealtag and its field IDEALTAG differ just in case.
     static const QSet<QString> names = {
-        QStringLiteral("Template"), QStringLiteral("Idealtag"),  QStringLiteral("Behand"),
-        QStringLiteral("Stuhl"),    QStringLiteral("IDEALTAG"),  QStringLiteral("STUHL"),
-        QStringLiteral("BEH"),      QStringLiteral("STARTZEIT"), QStringLiteral("ENDZEIT"),
-        QStringLiteral("TEXT"),     QStringLiteral("DAUER"),     QStringLiteral("DR_START"),
-        QStringLiteral("DR_DAUER"), QStringLiteral("DR_START2"), QStringLiteral("DR_DAUER2"),
-        QStringLiteral("HON")};
+        QStringLiteral("Template"),     QStringLiteral("Idealtag"),        QStringLiteral("Behand"),
+        QStringLiteral("Stuhl"),        QStringLiteral("IDEALTAG"),        QStringLiteral("STUHL"),
+        QStringLiteral("BEH"),          QStringLiteral("STARTZEIT"),       QStringLiteral("ENDZEIT"),
+        QStringLiteral("TEXT"),         QStringLiteral("DAUER"),           QStringLiteral("DR_START"),
+        QStringLiteral("DR_DAUER"),     QStringLiteral("DR_START2"),       QStringLiteral("DR_DAUER2"),
+        QStringLiteral("HON"),          QStringLiteral("IdealtagVersion"), QStringLiteral("ZEIT"),
+        QStringLiteral("ARBEITSPLATZ"), QStringLiteral("BENUTZER"),        QStringLiteral("ZEILEN"),
+        QStringLiteral("GELOESCHT")};
     QString result;
     result.reserve(statement.size() + 32);
     for (qsizetype i = 0; i < statement.size();) {
@@ -311,6 +319,16 @@ QString Database::rowIdColumn() const
     return isServer() ? ServerSchema::quoted(ServerSchema::RowIdColumn) : QStringLiteral("rowid");
 }
 
+void Database::ensureOwnServerTables() const
+{
+    // Two workstations starting together on a new server must not both create the tables.
+    inTransaction([this] {
+        run(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(OwnTablesLockKey));
+        DayVersionTable::ensure(*this);
+        ChangeWatcher::ensureTriggers(*this);
+    });
+}
+
 void Database::connectServer() const
 {
     {
@@ -322,8 +340,10 @@ void Database::connectServer() const
     QSqlDatabase db = ServerConnection::open(*m_server, m_connectionName);
     if (!db.isOpen())
         throw LunarisError(ServerUnreachable, ServerConnection::describeFailure(db.lastError(), *m_server));
-    // Another workstation's lock is waited for as long as on the file, then the statement fails.
+    // Another workstation's lock is waited for as long as on the file, then the statement fails; no
+    // statement runs longer than a user would wait for a window.
     QSqlQuery(db).exec(QStringLiteral("SET lock_timeout = %1").arg(m_busyTimeoutMs));
+    QSqlQuery(db).exec(QStringLiteral("SET statement_timeout = %1").arg(StatementTimeoutMs));
 }
 
 void Database::reconnectIfLost() const
@@ -331,7 +351,9 @@ void Database::reconnectIfLost() const
     if (!m_serverLost)
         return;
     connectServer();
-    m_serverLost = false;
+    setServerLost(false);
+    if (m_reconnected)
+        m_reconnected();
 }
 
 Database::~Database()
@@ -627,31 +649,54 @@ void Database::buildNewFile(const QString& finalPath)
     }
 }
 
+bool Database::lostConnection(const QSqlError& error) const
+{
+    // On the server a failure without SQLSTATE comes from libpq itself: the connection is gone.
+    return isServer() && (isConnectionLoss(error) || error.nativeErrorCode().isEmpty());
+}
+
+QSqlError Database::execute(QSqlQuery& query, const QString& sql, const QVariantList& values) const
+{
+    query.setForwardOnly(true);
+    // The server prepares only queries and row changes: a statement without values runs directly.
+    if (isServer() && values.isEmpty())
+        return query.exec(this->sql(sql)) ? QSqlError() : query.lastError();
+    if (!query.prepare(this->sql(sql)))
+        return query.lastError();
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    return query.exec() ? QSqlError() : query.lastError();
+}
+
 QSqlQuery Database::run(const QString& sql, const QVariantList& values) const
 {
     reconnectIfLost();
     if (!m_writable && !onlyReads(sql))
         awaitWritable();
+    if (!onlyReads(sql))
+        ++m_ownWrites;
     QSqlQuery query(connection());
-    query.setForwardOnly(true);
-    const auto fail = [this](const QSqlError& error) {
-        if (isServer() && isConnectionLoss(error))
-            m_serverLost = true;
-        return databaseFailure(error);
-    };
-    // The server prepares only queries and row changes: a statement without values runs directly.
-    if (isServer() && values.isEmpty()) {
-        if (!query.exec(this->sql(sql)))
-            throw fail(query.lastError());
+    QSqlError error = execute(query, sql, values);
+    if (!error.isValid())
         return query;
+    if (!lostConnection(error))
+        throw databaseFailure(error);
+    setServerLost(true);
+    // A server restarted while the program sat idle: the first statement finds the connection broken.
+    // Nothing was written on it, so outside a transaction the statement is tried once more on a new
+    // connection before anything is reported. Inside one, the whole transaction is gone with the connection.
+    if (m_transactionOpen)
+        throw lostConnectionFailure(error);
+    reconnectIfLost();
+    QSqlQuery again(connection());
+    error = execute(again, sql, values);
+    if (!error.isValid())
+        return again;
+    if (lostConnection(error)) {
+        setServerLost(true);
+        throw lostConnectionFailure(error);
     }
-    if (!query.prepare(this->sql(sql)))
-        throw fail(query.lastError());
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        throw fail(query.lastError());
-    return query;
+    throw databaseFailure(error);
 }
 
 int Database::maxBoundValues() const
@@ -668,26 +713,52 @@ void Database::inTransaction(const std::function<void()>& work) const
 {
     if (isServer()) {
         run(QStringLiteral("BEGIN"));
+        m_transactionOpen = true;
         // As on the file, one writer at a time: a save reads the day and writes it with no other save
         // in between. Reading stays free for everyone.
         try {
             run(QStringLiteral(R"(LOCK TABLE "Template", "Idealtag" IN SHARE ROW EXCLUSIVE MODE)"));
         } catch (...) {
+            m_transactionOpen = false;
             QSqlQuery(connection()).exec(QStringLiteral("ROLLBACK"));
             throw;
         }
     } else {
         // IMMEDIATE takes the write lock at once, so a sister program's lock is waited for before any change.
         run(QStringLiteral("BEGIN IMMEDIATE"));
+        m_transactionOpen = true;
     }
     try {
         work();
         run(QStringLiteral("COMMIT"));
+        m_transactionOpen = false;
     } catch (...) {
-        QSqlQuery rollback(connection());
-        // A rollback that cannot reach the server tells that the connection is gone.
-        if (!rollback.exec(QStringLiteral("ROLLBACK")) && isServer() && isConnectionLoss(rollback.lastError()))
-            m_serverLost = true;
+        m_transactionOpen = false;
+        if (!m_serverLost) {
+            QSqlQuery rollback(connection());
+            // A rollback that cannot reach the server tells that the connection is gone.
+            if (!rollback.exec(QStringLiteral("ROLLBACK")) && lostConnection(rollback.lastError()))
+                setServerLost(true);
+        }
         throw;
     }
+}
+
+ChangeStamp Database::changeStamp() const
+{
+    if (isServer())
+        return {};
+    QSqlQuery version(connection());
+    if (!version.exec(QStringLiteral("PRAGMA data_version")) || !version.next())
+        return {};
+    return {version.value(0).toLongLong(), m_ownWrites};
+}
+
+void Database::setServerLost(bool lost) const
+{
+    if (m_serverLost == lost)
+        return;
+    m_serverLost = lost;
+    if (m_connectionObserver)
+        m_connectionObserver(!lost);
 }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+#include "store/ChangeStamp.h"
 #include "store/ConnectionSetting.h"
 
 class IntegrityCheck;
@@ -31,6 +32,10 @@ public:
     static constexpr int DamagedFile = 3049;
     // The number of a failure to reach the database server (at login or when the connection broke).
     static constexpr int ServerUnreachable = 3151;
+    // Milliseconds a statement on the server may run before the server stops it.
+    static constexpr int StatementTimeoutMs = 15000;
+    // The advisory lock under which Lunaris's own tables are created on the server.
+    static constexpr qint64 OwnTablesLockKey = 0x4c756e61726973; // "Lunaris"
     // Up to this many Template rows (about 13 ms of checking, hidden by the building of the window)
     // Template is checked before the window; a larger one only by the background check of the whole file.
     static constexpr qint64 OwnCheckBeforeWindowRows = 100000;
@@ -92,8 +97,25 @@ public:
     // transactions of all workstations run one after the other.
     void inTransaction(const std::function<void()>& work) const;
 
+    // The file's change stamp now (see ChangeStamp); invalid on the server.
+    ChangeStamp changeStamp() const;
+
+    // Told false when the connection to the server was found lost and true when it is back (the status
+    // bar's server panel). Never called for the file.
+    void setConnectionObserver(std::function<void(bool connected)> observer)
+    {
+        m_connectionObserver = std::move(observer);
+    }
+    // Called after a new connection replaced a lost one (subscriptions are per connection).
+    void setReconnectedHandler(std::function<void()> handler) { m_reconnected = std::move(handler); }
+    bool connectionLost() const { return m_serverLost; }
+
 private:
     void connectServer() const;
+    void ensureOwnServerTables() const;
+    bool lostConnection(const QSqlError& error) const;
+    void setServerLost(bool lost) const;
+    QSqlError execute(QSqlQuery& query, const QString& sql, const QVariantList& values) const;
     // After the connection to the server was lost, the next statement connects again.
     void reconnectIfLost() const;
     void create();
@@ -124,6 +146,11 @@ private:
     std::function<void(bool)> m_waitFeedback;
     std::optional<ServerAddress> m_server;
     mutable bool m_serverLost = false;
+    mutable bool m_transactionOpen = false;
+    // Statements of this connection that may have written (the file's data version ignores them).
+    mutable qint64 m_ownWrites = 0;
+    std::function<void(bool)> m_connectionObserver;
+    std::function<void()> m_reconnected;
 };
 
 // A failure of the data layer with its German description.

@@ -1,8 +1,9 @@
 #include "store/IdealDayLoader.h"
 
+#include "dayview/DayViewModel.h"
 #include "kernel/LunarisError.h"
 #include "kernel/Steps.h"
-#include "dayview/DayViewModel.h"
+#include "store/Database.h"
 #include "store/Tables.h"
 
 #include <QSet>
@@ -24,13 +25,19 @@ void collectUnshown(const QList<StoredBlock>& stored, RowsOnScreen& shown)
 int IdealDayLoader::load(const Database& database, const QList<DayViewModel*>& chairColumns, const QString& day,
                          RowsOnScreen& shown)
 {
-    shown = RowsOnScreen{day, {}, {}, {}};
+    shown = RowsOnScreen();
+    shown.day = day;
+    // Until the stored rows are read, a save under this name could delete rows nobody saw.
+    shown.complete = day.isEmpty();
     for (DayViewModel* column : chairColumns)
         column->clear();
     const QVariantList chairs = ChairTable(database).storedNames();
     // A day without a name has no rows.
-    const QList<StoredBlock> stored =
-        day.isEmpty() ? QList<StoredBlock>() : IdealDayStore(database).storedBlocksOfDay(day);
+    const DayInStore storedDay = day.isEmpty() ? DayInStore() : IdealDayStore(database).storedDay(day);
+    const QList<StoredBlock>& stored = storedDay.blocks;
+    shown.listed = storedDay.listed;
+    shown.complete = true;
+    shown.stamp = database.changeStamp();
 
     int firstRowFailure = 0;
     QSet<QString> loadedChairs;
@@ -42,6 +49,7 @@ int IdealDayLoader::load(const Database& database, const QList<DayViewModel*>& c
                 throw LunarisError(NoCurrentRecord, QStringLiteral("Kein aktueller Datensatz."));
             const QString chair = textOf(chairs[i]);
             column.setCaption(chair);
+            shown.chairs.insert(chair);
             // Two chairs of the same name: the first of their columns shows the rows. Showing them in
             // both would store them twice with every save.
             if (loadedChairs.contains(chair))

@@ -9,6 +9,8 @@
 #include <functional>
 #include <optional>
 
+#include "store/ChangeStamp.h"
+
 class Database;
 
 // One row of table Behand. Numeric fields are kept raw: files written by other programs may hold
@@ -50,7 +52,24 @@ struct RowsOnScreen {
     // Every stored row of the day as the window last read or wrote it: when the table holds other rows
     // at the next save, someone else has saved the day meanwhile.
     QList<StoredBlock> stored;
+    // The day was listed in Idealtag then: gone at the next save means deleted elsewhere.
+    bool listed = false;
+    // False when the stored rows could not be read: a save under this name could delete rows never seen.
+    bool complete = true;
+    // The chairs that have a column here: rows of other chairs are never replaced by a save.
+    QSet<QString> chairs;
+    // Database::changeStamp() when `stored` was read or written; unchanged means no one wrote since.
+    ChangeStamp stamp;
 };
+
+// A stored day as it is now: its rows and whether Idealtag lists it.
+struct DayInStore {
+    QList<StoredBlock> blocks;
+    bool listed = false;
+};
+
+// Whether two lists of stored rows are the same rows with the same fields, in the same order.
+bool sameStoredRows(const QList<StoredBlock>& a, const QList<StoredBlock>& b);
 
 // Table Stuhl: the chairs, in table order (column n is the n-th row).
 class ChairTable {
@@ -97,6 +116,7 @@ public:
     QList<TemplateRow> blocksOf(const QString& day, const QString& chair) const;
     QList<TemplateRow> blocksOfDay(const QString& day) const;
     QList<StoredBlock> storedBlocksOfDay(const QString& day) const; // in table order
+    DayInStore storedDay(const QString& day) const;                 // one statement
     // Replaces the stored blocks of the day by rows, and registers the name in Idealtag when it is
     // not there yet; one transaction, so a failure leaves the stored day as it was. Returns the rows
     // written. When onScreen belongs to this day, only its shown rows are replaced: rows the load
@@ -105,13 +125,20 @@ public:
     // since (another workstation, the planner), asks confirmOverwrite first, in the same transaction
     // as the write so nothing can come in between. Nothing comes back, and nothing is written, when the
     // answer is no.
+    // The question is asked with no transaction open, so every other workstation can go on meanwhile;
+    // the write compares again and asks again if the day changed once more. confirmRecreate is asked
+    // when the day was deleted elsewhere since it was read (without it, the day is simply stored).
     std::optional<RowsOnScreen> saveDay(const QString& day, const QList<TemplateRow>& rows,
-                                        const RowsOnScreen& onScreen,
-                                        const std::function<bool()>& confirmOverwrite) const;
+                                        const RowsOnScreen& onScreen, const std::function<bool()>& confirmOverwrite,
+                                        const std::function<bool()>& confirmRecreate = {}) const;
     RowsOnScreen replaceDay(const QString& day, const QList<TemplateRow>& rows,
                             const RowsOnScreen& onScreen = {}) const;
-    // Removes every block of the day and its name in Idealtag; one transaction.
+    // Removes every block of the day and its name in Idealtag; one transaction, which keeps the
+    // removed day as a version.
     void deleteDay(const QString& day) const;
+    // As above, but when the day changed since onScreen was read, confirmChanged is asked first (outside
+    // any transaction). False when the answer was no: nothing deleted.
+    bool deleteDay(const QString& day, const RowsOnScreen& onScreen, const std::function<bool()>& confirmChanged) const;
 
     // How many stored days have rows in this chair.
     int daysUsingChair(const QString& chair) const;

@@ -41,8 +41,8 @@ def run(step, log):
     step('Speichern', 'ctrl+s', expect=['Gespeichert'])
 
     log('# Der Einstellungsdialog')
-    step('Menü Datei', 'alt+d', expect=['Datei'])
-    step('Menü Bearbeiten', 'Right', expect=['Bearbeiten'])
+    step('Menü Datei', 'alt+d', expect=['Neu'])
+    step('Menü Bearbeiten', 'Right', expect=['Rückgängig'])
     step('zu Einstellungen', 'Up Up', expect=['Einstellungen bearbeiten'])
     step('öffnen', 'Return', expect=['Einstellungen', 'Arzt:'])
     for label in ['Facharztbezeichnung', 'Adresse:', 'Ort:', 'Öffnungszeit:', 'Schlußzeit:']:

@@ -4,21 +4,27 @@
 //   oeffnen <day>                        Datei → Öffnen, the name typed into the dialog
 //   block <column> <start> <end> <code>  places a block as a click does
 //   speichern [ja|nein]                  Datei → Speichern; a question is answered as given
+//   warten <ms>                          lets the window work (follow other workstations) until what it
+//                                        shows changes, at most that long; then prints "STATUS<tab>text"
+//                                        of the first status panel and, if shown, "HINWEIS<tab>text" of the bar
 // Every message box is printed as "MELDUNG<tab>title<tab>icon<tab>buttons<tab>default<tab>text"; each
 // command ends with "FERTIG<tab>Modified<tab>blocks on screen".
 #include "NameDialogs.h"
-#include "kernel/AppServices.h"
-#include "kernel/LunarisState.h"
 #include "app/Program.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisState.h"
 #include "settings/SettingsStore.h"
 #include "store/ConnectionSetting.h"
 #include "ui/MessageService.h"
 #include "ui/ModalRunner.h"
+#include "ui/NoticeBar.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QLabel>
 #include <QTextStream>
 
 #include <utility>
@@ -94,6 +100,21 @@ int main(int argc, char** argv)
                                 : words.value(1) == QLatin1String("nein") ? QMessageBox::No
                                                                           : QMessageBox::Ok;
             trigger("mnuFileSave");
+        } else if (command == QLatin1String("warten") && words.size() == 2) {
+            const auto shown = [&] {
+                QStringList seen{window.findChild<QLabel*>(QStringLiteral("sbStatusBar_Panel1"))->text(),
+                                 window.changedBar()->isHidden() ? QString() : window.changedBar()->text()};
+                for (int i = 0; i < state.ChairCount; ++i)
+                    seen.append(QString::number(window.SSDay1(i)->count()));
+                return seen;
+            };
+            const QStringList before = shown();
+            QDeadlineTimer deadline(words[1].toInt());
+            while (!deadline.hasExpired() && shown() == before)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            report({QStringLiteral("STATUS"), shown().at(0)});
+            if (!window.changedBar()->isHidden())
+                report({QStringLiteral("HINWEIS"), window.changedBar()->text()});
         } else {
             report({QStringLiteral("FEHLER"), line});
             return 64;

@@ -1,0 +1,77 @@
+#include "store/ChangeWatcher.h"
+
+#include "kernel/LunarisError.h"
+#include "store/Database.h"
+
+#include <QSqlDriver>
+#include <QSqlQuery>
+
+namespace {
+// Several statements of one save arrive as several notifications.
+constexpr int SettleMs = 100;
+} // namespace
+
+ChangeWatcher::ChangeWatcher(Database& database, QObject* parent) : QObject(parent), m_database(database)
+{
+    // Notifications are per connection: a connection that replaced a lost one listens again, and what
+    // was missed meanwhile is looked at.
+    m_database.setReconnectedHandler([this] {
+        subscribe();
+        m_settle.start();
+    });
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(SettleMs);
+    connect(&m_settle, &QTimer::timeout, this, &ChangeWatcher::changed);
+    if (m_database.isServer()) {
+        subscribe();
+        return;
+    }
+    m_dataVersion = m_database.changeStamp().dataVersion;
+    m_poll.setInterval(PollMs);
+    connect(&m_poll, &QTimer::timeout, this, &ChangeWatcher::poll);
+    m_poll.start();
+}
+
+ChangeWatcher::~ChangeWatcher()
+{
+    m_database.setReconnectedHandler({});
+}
+
+void ChangeWatcher::subscribe()
+{
+    QSqlDriver* driver = m_database.connection().driver();
+    if (!driver || driver->subscribedToNotifications().contains(QLatin1String(Channel)))
+        return;
+    driver->subscribeToNotification(QLatin1String(Channel));
+    connect(driver, &QSqlDriver::notification, this,
+            [this](const QString&, QSqlDriver::NotificationSource source, const QVariant&) {
+                if (source != QSqlDriver::SelfSource)
+                    m_settle.start();
+            });
+}
+
+void ChangeWatcher::poll()
+{
+    const qint64 version = m_database.changeStamp().dataVersion;
+    if (version < 0 || version == m_dataVersion)
+        return;
+    m_dataVersion = version;
+    emit changed();
+}
+
+void ChangeWatcher::ensureTriggers(const Database& database)
+{
+    if (!database.isServer())
+        return;
+    QSqlQuery existing = database.run(
+        QStringLiteral("SELECT COUNT(*) FROM pg_trigger WHERE tgname = 'lunaris_aenderung' AND NOT tgisinternal"));
+    if (readNext(existing) && existing.value(0).toInt() == 4)
+        return;
+    database.run(QStringLiteral("CREATE OR REPLACE FUNCTION lunaris_aenderung() RETURNS trigger LANGUAGE plpgsql "
+                                "AS $f$ BEGIN PERFORM pg_notify('%1', TG_TABLE_NAME); RETURN NULL; END $f$")
+                     .arg(QLatin1String(Channel)));
+    for (const char* table : {"Template", "Idealtag", "Behand", "Stuhl"})
+        database.run(QStringLiteral("CREATE OR REPLACE TRIGGER lunaris_aenderung AFTER INSERT OR UPDATE OR DELETE "
+                                    "OR TRUNCATE ON \"%1\" FOR EACH STATEMENT EXECUTE FUNCTION lunaris_aenderung()")
+                         .arg(QLatin1String(table)));
+}

@@ -1,0 +1,120 @@
+#include "store/DayVersions.h"
+
+#include "store/Database.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlQuery>
+#include <QSysInfo>
+
+namespace {
+QString userName()
+{
+    const QString user = qEnvironmentVariable("USER");
+    return user.isEmpty() ? qEnvironmentVariable("USERNAME") : user;
+}
+
+QJsonValue jsonOf(const QVariant& field)
+{
+    return field.isNull() ? QJsonValue() : QJsonValue(field.toString());
+}
+
+QVariant fieldOf(const QJsonValue& value)
+{
+    return value.isNull() || value.isUndefined() ? QVariant(QMetaType::fromType<QString>())
+                                                 : QVariant(value.toString());
+}
+} // namespace
+
+void DayVersionTable::ensure(const Database& db)
+{
+    if (db.isServer()) {
+        db.run(QStringLiteral(R"(CREATE TABLE IF NOT EXISTS "IdealtagVersion" (
+            "ID" bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, "IDEALTAG" text NOT NULL, "ZEIT" text NOT NULL,
+            "ARBEITSPLATZ" text, "BENUTZER" text, "ZEILEN" text NOT NULL, "GELOESCHT" integer NOT NULL DEFAULT 0))"));
+        db.run(QStringLiteral(
+            R"(CREATE INDEX IF NOT EXISTS "IdealtagVersion_IDEALTAG" ON "IdealtagVersion" ("IDEALTAG"))"));
+        return;
+    }
+    db.run(QStringLiteral("CREATE TABLE IF NOT EXISTS IdealtagVersion (IDEALTAG TEXT NOT NULL, ZEIT TEXT NOT NULL, "
+                          "ARBEITSPLATZ TEXT, BENUTZER TEXT, ZEILEN TEXT NOT NULL, "
+                          "GELOESCHT INTEGER NOT NULL DEFAULT 0)"));
+    db.run(QStringLiteral("CREATE INDEX IF NOT EXISTS IdealtagVersion_IDEALTAG ON IdealtagVersion (IDEALTAG)"));
+}
+
+QString DayVersionTable::encode(const QList<StoredBlock>& rows)
+{
+    QJsonArray array;
+    for (const StoredBlock& block : rows)
+        array.append(QJsonObject{{QStringLiteral("STUHL"), block.row.chair},
+                                 {QStringLiteral("BEH"), jsonOf(block.row.code)},
+                                 {QStringLiteral("STARTZEIT"), jsonOf(block.row.startTime)},
+                                 {QStringLiteral("ENDZEIT"), jsonOf(block.row.endTime)}});
+    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+}
+
+QList<TemplateRow> DayVersionTable::decode(const QString& text)
+{
+    QList<TemplateRow> rows;
+    for (const QJsonValue& value : QJsonDocument::fromJson(text.toUtf8()).array()) {
+        const QJsonObject row = value.toObject();
+        rows.append({row.value(QStringLiteral("STUHL")).toString(), fieldOf(row.value(QStringLiteral("BEH"))),
+                     fieldOf(row.value(QStringLiteral("STARTZEIT"))), fieldOf(row.value(QStringLiteral("ENDZEIT")))});
+    }
+    return rows;
+}
+
+void DayVersionTable::keep(const QString& day, const QList<StoredBlock>& rows, bool deleted) const
+{
+    // A file of an older version, or one the planner made, gets the table with its first save.
+    if (!m_db.isServer())
+        ensure(m_db);
+    m_db.run(QStringLiteral("INSERT INTO IdealtagVersion (IDEALTAG, ZEIT, ARBEITSPLATZ, BENUTZER, ZEILEN, GELOESCHT) "
+                            "VALUES (?, ?, ?, ?, ?, ?)"),
+             {day, QDateTime::currentDateTime().toString(Qt::ISODateWithMs), QSysInfo::machineHostName(), userName(),
+              encode(rows), deleted ? 1 : 0});
+    // The oldest go once a day has more than Kept.
+    m_db.run(QStringLiteral("DELETE FROM IdealtagVersion WHERE IDEALTAG = ? AND rowid NOT IN "
+                            "(SELECT rowid FROM IdealtagVersion WHERE IDEALTAG = ? ORDER BY rowid DESC LIMIT %1)")
+                 .arg(Kept),
+             {day, day});
+}
+
+bool DayVersionTable::exists() const
+{
+    QSqlQuery q =
+        m_db.isServer()
+            ? m_db.run(QStringLiteral("SELECT 1 FROM information_schema.tables WHERE table_schema = "
+                                      "current_schema() AND table_name = 'IdealtagVersion'"))
+            : m_db.run(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'IdealtagVersion'"));
+    return readNext(q);
+}
+
+QList<DayVersion> DayVersionTable::versionsOf(const QString& day) const
+{
+    QList<DayVersion> versions;
+    if (!exists())
+        return versions;
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT rowid, ZEIT, ARBEITSPLATZ, BENUTZER, ZEILEN, GELOESCHT FROM "
+                                          "IdealtagVersion WHERE IDEALTAG = ? ORDER BY rowid DESC"),
+                           {day});
+    while (readNext(q))
+        versions.append({q.value(0).toLongLong(), day, QDateTime::fromString(q.value(1).toString(), Qt::ISODateWithMs),
+                         q.value(2).toString(), q.value(3).toString(), decode(q.value(4).toString()),
+                         q.value(5).toInt() != 0});
+    return versions;
+}
+
+QStringList DayVersionTable::deletedDays() const
+{
+    QStringList days;
+    if (!exists())
+        return days;
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT IDEALTAG, MAX(rowid) FROM IdealtagVersion WHERE IDEALTAG NOT IN "
+                                          "(SELECT IDEALTAG FROM Idealtag WHERE IDEALTAG IS NOT NULL) "
+                                          "GROUP BY IDEALTAG ORDER BY 2 DESC"));
+    while (readNext(q))
+        days.append(q.value(0).toString());
+    return days;
+}

@@ -1,0 +1,231 @@
+#include "store/Tables.h"
+
+#include "store/Database.h"
+#include "store/DayVersions.h"
+
+#include <algorithm>
+
+QList<StoredBlock> IdealDayStore::storedBlocksOfDay(const QString& day) const
+{
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT rowid, STUHL, BEH, STARTZEIT, ENDZEIT FROM Template "
+                                          "WHERE IDEALTAG = ? ORDER BY rowid"),
+                           {day});
+    QList<StoredBlock> blocks;
+    while (readNext(q))
+        blocks.append({q.value(0).toLongLong(), {q.value(1).toString(), q.value(2), q.value(3), q.value(4)}});
+    return blocks;
+}
+
+DayInStore IdealDayStore::storedDay(const QString& day) const
+{
+    // The rows and the listing in one statement: across a network each statement is a round trip.
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT 0, rowid, STUHL, BEH, STARTZEIT, ENDZEIT FROM Template WHERE "
+                                          "IDEALTAG = ? UNION ALL SELECT 1, NULL, NULL, NULL, NULL, NULL FROM "
+                                          "Idealtag WHERE IDEALTAG = ? ORDER BY 1, 2"),
+                           {day, day});
+    DayInStore stored;
+    while (readNext(q)) {
+        if (q.value(0).toInt() == 1)
+            stored.listed = true;
+        else
+            stored.blocks.append(
+                {q.value(1).toLongLong(), {q.value(2).toString(), q.value(3), q.value(4), q.value(5)}});
+    }
+    return stored;
+}
+
+bool sameStoredRows(const QList<StoredBlock>& a, const QList<StoredBlock>& b)
+{
+    const auto same = [](const QVariant& x, const QVariant& y) {
+        return x.isNull() == y.isNull() && x.toString() == y.toString();
+    };
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const TemplateRow& x = a[i].row;
+        const TemplateRow& y = b[i].row;
+        if (a[i].rowId != b[i].rowId || x.chair != y.chair || !same(x.code, y.code) ||
+            !same(x.startTime, y.startTime) || !same(x.endTime, y.endTime))
+            return false;
+    }
+    return true;
+}
+
+namespace {
+// "?, ?, ?" for count values, or count / perRow groups "(?, ?), (?, ?)".
+QString placeholders(qsizetype count, int perRow = 1)
+{
+    const QString group =
+        perRow == 1 ? QStringLiteral("?")
+                    : QLatin1Char('(') + QStringList(perRow, QStringLiteral("?")).join(", ") + QLatin1Char(')');
+    return QStringList(count / perRow, group).join(QStringLiteral(", "));
+}
+
+// A server is usually across the network, where every statement costs a round trip: rows go in as
+// many at a time as Database::maxBoundValues allows, so on the server a save of the largest day sends
+// as many statements as one of a small day.
+void removeRows(const Database& db, const QString& day, const QList<qint64>& rowIds)
+{
+    const qsizetype perStatement = db.maxBoundValues() - 1; // one value is the day
+    for (qsizetype first = 0; first < rowIds.size(); first += perStatement) {
+        const QList<qint64> chunk = rowIds.mid(first, perStatement);
+        QVariantList values{day};
+        for (const qint64 rowId : chunk)
+            values.append(rowId);
+        db.run(
+            QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ? AND rowid IN (%1)").arg(placeholders(chunk.size())),
+            values);
+    }
+}
+
+// Inserts the rows in their order (which is the order they come back in) and returns them as stored.
+QList<StoredBlock> insertRows(const Database& db, const QString& day, const QList<TemplateRow>& rows)
+{
+    constexpr int ValuesPerRow = 5;
+    const qsizetype perStatement = db.maxBoundValues() / ValuesPerRow;
+    QList<StoredBlock> inserted;
+    inserted.reserve(rows.size());
+    for (qsizetype first = 0; first < rows.size(); first += perStatement) {
+        const QList<TemplateRow> chunk = rows.mid(first, perStatement);
+        QVariantList values;
+        values.reserve(chunk.size() * ValuesPerRow);
+        for (const TemplateRow& row : chunk)
+            values << day << row.chair << row.code << row.startTime << row.endTime;
+        QSqlQuery insert = db.run(QStringLiteral("INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) "
+                                                 "VALUES %1 RETURNING rowid, STUHL, BEH, STARTZEIT, ENDZEIT")
+                                      .arg(placeholders(values.size(), ValuesPerRow)),
+                                  values);
+        while (readNext(insert))
+            inserted.append({insert.value(0).toLongLong(),
+                             {insert.value(1).toString(), insert.value(2), insert.value(3), insert.value(4)}});
+    }
+    return inserted;
+}
+
+bool byRowId(const StoredBlock& a, const StoredBlock& b)
+{
+    return a.rowId < b.rowId;
+}
+
+// The stored rows of the day that a save from this window replaces once the user agreed to overwrite
+// what another workstation stored: those in chairs the window shows, but for rows it could not show.
+QSet<qint64> replaceableRows(const QList<StoredBlock>& now, const RowsOnScreen& onScreen)
+{
+    QSet<qint64> unshown;
+    for (const StoredBlock& block : onScreen.unshown)
+        unshown.insert(block.rowId);
+    QSet<qint64> replaced;
+    for (const StoredBlock& block : now)
+        if (!unshown.contains(block.rowId) && (onScreen.chairs.isEmpty() || onScreen.chairs.contains(block.row.chair)))
+            replaced.insert(block.rowId);
+    return replaced;
+}
+} // namespace
+
+RowsOnScreen IdealDayStore::replaceDay(const QString& day, const QList<TemplateRow>& rows,
+                                       const RowsOnScreen& onScreen) const
+{
+    return *saveDay(day, rows, onScreen, {});
+}
+
+std::optional<RowsOnScreen> IdealDayStore::saveDay(const QString& day, const QList<TemplateRow>& rows,
+                                                   const RowsOnScreen& onScreen,
+                                                   const std::function<bool()>& confirmOverwrite,
+                                                   const std::function<bool()>& confirmRecreate) const
+{
+    const bool sameDay = onScreen.day == day;
+    const bool checking = sameDay && confirmOverwrite;
+    // What this save believes stored, and which of those rows it replaces.
+    QList<StoredBlock> expected = sameDay ? onScreen.stored : QList<StoredBlock>();
+    bool expectListed = sameDay && onScreen.listed;
+    ChangeStamp stamp = sameDay ? onScreen.stamp : ChangeStamp();
+    QSet<qint64> replaced = onScreen.rowIds;
+    enum class Conflict { None, Changed, Deleted };
+    for (;;) {
+        Conflict conflict = Conflict::None;
+        DayInStore now;
+        RowsOnScreen written;
+        m_db.inTransaction([&] {
+            // Nobody wrote to the file since the day was read: its rows are known without reading them.
+            const bool unchanged = sameDay && stamp.isValid() && m_db.changeStamp() == stamp;
+            now = unchanged ? DayInStore{expected, expectListed} : storedDay(day);
+            if (checking && !unchanged) {
+                if (expectListed && !now.listed && confirmRecreate) {
+                    conflict = Conflict::Deleted;
+                    return;
+                }
+                if (!sameStoredRows(now.blocks, expected)) {
+                    conflict = Conflict::Changed;
+                    return;
+                }
+            }
+            if (!now.blocks.isEmpty() || now.listed)
+                DayVersionTable(m_db).keep(day, now.blocks, false);
+            QList<StoredBlock> stays;
+            if (sameDay) {
+                removeRows(m_db, day, QList<qint64>(replaced.cbegin(), replaced.cend()));
+                for (const StoredBlock& block : std::as_const(now.blocks))
+                    if (!replaced.contains(block.rowId))
+                        stays.append(block);
+            } else {
+                m_db.run(QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ?"), {day});
+            }
+            const QList<StoredBlock> inserted = insertRows(m_db, day, rows);
+            if (!now.listed)
+                m_db.run(QStringLiteral("INSERT INTO Idealtag (IDEALTAG) SELECT ? WHERE NOT EXISTS "
+                                        "(SELECT 1 FROM Idealtag WHERE IDEALTAG = ?)"),
+                         {day, day});
+            written.day = day;
+            for (const StoredBlock& block : inserted)
+                written.rowIds.insert(block.rowId);
+            written.unshown = stays;
+            written.stored = stays + inserted;
+            std::sort(written.stored.begin(), written.stored.end(), byRowId);
+            written.listed = true;
+            written.chairs = onScreen.chairs;
+        });
+        if (conflict == Conflict::None) {
+            written.stamp = m_db.changeStamp();
+            return written;
+        }
+        // Asked with no transaction open: every other workstation can read and write meanwhile.
+        if (!(conflict == Conflict::Changed ? confirmOverwrite() : confirmRecreate()))
+            return std::nullopt;
+        // Agreed to replace the day as it is now; if it changes once more before the write, asked again.
+        expected = now.blocks;
+        expectListed = now.listed;
+        stamp = {};
+        replaced = replaceableRows(now.blocks, onScreen);
+    }
+}
+
+void IdealDayStore::deleteDay(const QString& day) const
+{
+    deleteDay(day, {}, {});
+}
+
+bool IdealDayStore::deleteDay(const QString& day, const RowsOnScreen& onScreen,
+                              const std::function<bool()>& confirmChanged) const
+{
+    const bool checking = onScreen.day == day && confirmChanged;
+    QList<StoredBlock> expected = onScreen.stored;
+    for (;;) {
+        bool changed = false;
+        m_db.inTransaction([&] {
+            const DayInStore now = storedDay(day);
+            if (checking && !sameStoredRows(now.blocks, expected) && (now.listed || !now.blocks.isEmpty())) {
+                changed = true;
+                expected = now.blocks;
+                return;
+            }
+            if (!now.blocks.isEmpty() || now.listed)
+                DayVersionTable(m_db).keep(day, now.blocks, true);
+            m_db.run(QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ?"), {day});
+            m_db.run(QStringLiteral("DELETE FROM Idealtag WHERE IDEALTAG = ?"), {day});
+        });
+        if (!changed)
+            return true;
+        if (!confirmChanged())
+            return false;
+    }
+}

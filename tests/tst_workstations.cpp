@@ -1,0 +1,466 @@
+#include "MainWindowFixture.h"
+#include "NameDialogs.h"
+#include "TestMain.h"
+#include "TestServer.h"
+#include "commands/frmVersionen.h"
+#include "dayview/DayView.h"
+#include "store/ChangeWatcher.h"
+#include "store/Database.h"
+#include "store/DayVersions.h"
+#include "store/Tables.h"
+#include "ui/NoticeBar.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QUndoStack>
+
+#include <memory>
+
+namespace {
+// Two workstations on one practice database: "file" (two connections to one SQLite file) or "server".
+struct Practice {
+    explicit Practice(const QString& kind)
+    {
+        if (kind == QLatin1String("server")) {
+            TestServer::createDatabase("kavemo");
+            ServerAddress address = TestServer::tcpAddress("kavemo");
+            address.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
+            here = std::make_unique<Database>(address, "hier");
+            there = std::make_unique<Database>(address, "dort");
+        } else {
+            here = std::make_unique<Database>(dir.filePath("Kavemo.mdb"), "hier");
+            there = std::make_unique<Database>(dir.filePath("Kavemo.mdb"), "dort");
+        }
+    }
+    QStringList stored(const QString& day) const
+    {
+        QStringList rows;
+        for (const TemplateRow& r : IdealDayStore(*here).blocksOfDay(day))
+            rows.append(r.chair + '|' + r.code.toString() + '|' + r.startTime.toString());
+        return rows;
+    }
+    QStringList versionRows(const QString& day) const
+    {
+        QStringList versions;
+        for (const DayVersion& v : DayVersionTable(*here).versionsOf(day)) {
+            QStringList rows;
+            for (const TemplateRow& r : v.rows)
+                rows.append(r.chair + '|' + r.code.toString() + '|' + r.startTime.toString());
+            versions.append((v.deleted ? "gelöscht: " : "") + rows.join(','));
+        }
+        return versions;
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<Database> here;
+    std::unique_ptr<Database> there;
+};
+
+QList<TemplateRow> blocks(const QString& chair, const QStringList& starts)
+{
+    QList<TemplateRow> rows;
+    for (const QString& start : starts)
+        rows.append({chair, "KONT", start, QTime::fromString(start, "hh:mm").addSecs(600).toString("hh:mm")});
+    return rows;
+}
+
+void addBackendRows()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::newRow("file") << "file";
+    QTest::newRow("server") << "server";
+}
+} // namespace
+
+// Several workstations on one practice database: nobody waits for another's question, nothing of
+// another's is lost unasked, every replaced day can be brought back, and every window follows the others.
+class TestWorkstations : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void questionLeavesEveryoneFree_data() { addBackendRows(); }
+    void questionLeavesEveryoneFree();
+    void overwriteKeepsRowsOfChairsNotShown_data() { addBackendRows(); }
+    void overwriteKeepsRowsOfChairsNotShown();
+    void deleteAndRecreateAskedAfterAChangeElsewhere_data();
+    void deleteAndRecreateAskedAfterAChangeElsewhere();
+    void versionsKeepAtMostAHundred();
+    void windowAsksBeforeDeletingOrRecreating_data();
+    void windowAsksBeforeDeletingOrRecreating();
+    void unreadDayIsNotSavedOver();
+    void unreadableDayListIsSaid();
+    void windowFollowsChangesElsewhere_data();
+    void windowFollowsChangesElsewhere();
+    void versionRestoredAsOneStep();
+    void openListFollowsDaysCreatedElsewhere();
+    void watcherTellsOnlyOthersChanges_data() { addBackendRows(); }
+    void watcherTellsOnlyOthersChanges();
+    void serverLostDuringTheQuestion_data();
+    void serverLostDuringTheQuestion();
+};
+
+void TestWorkstations::init()
+{
+    if (QString(QTest::currentDataTag()).startsWith("server"))
+        SKIP_WITHOUT_SERVER();
+}
+
+void TestWorkstations::questionLeavesEveryoneFree()
+{
+    QFETCH(QString, backend);
+    Practice p(backend);
+    const IdealDayStore here(*p.here), there(*p.there);
+    const std::optional<RowsOnScreen> mine = here.saveDay("Montag", blocks("Stuhl 1", {"08:00"}), {}, {});
+    QVERIFY(mine);
+    there.replaceDay("Montag", blocks("Stuhl 1", {"09:00"}));
+
+    // While this workstation's question is open, the other saves another day and this one, at once
+    // (a lock held meanwhile would make it wait 5 s and fail).
+    int questions = 0;
+    const std::optional<RowsOnScreen> saved = here.saveDay("Montag", blocks("Stuhl 1", {"10:00"}), *mine, [&] {
+        if (++questions == 1) {
+            there.replaceDay("Dienstag", blocks("Stuhl 2", {"08:00"}));
+            there.replaceDay("Montag", blocks("Stuhl 1", {"11:00"}));
+        }
+        return true;
+    });
+    QVERIFY(saved);
+    QCOMPARE(questions, 2); // asked again: the day changed once more while the first question was open
+    QCOMPARE(p.stored("Montag"), QStringList({"Stuhl 1|KONT|10:00"}));
+    QCOMPARE(p.stored("Dienstag"), QStringList({"Stuhl 2|KONT|08:00"}));
+    // Each save kept what it replaced, the newest first.
+    QCOMPARE(p.versionRows("Montag"), QStringList({"Stuhl 1|KONT|11:00", "Stuhl 1|KONT|09:00", "Stuhl 1|KONT|08:00"}));
+    // The rows remembered after the save are the stored ones: the next save asks nothing.
+    QVERIFY(here.saveDay("Montag", blocks("Stuhl 1", {"12:00"}), *saved, [] { return false; }));
+}
+
+void TestWorkstations::overwriteKeepsRowsOfChairsNotShown()
+{
+    QFETCH(QString, backend);
+    Practice p(backend);
+    const IdealDayStore here(*p.here), there(*p.there);
+    std::optional<RowsOnScreen> mine = here.saveDay("Montag", blocks("Stuhl 1", {"08:00"}), {}, {});
+    mine->chairs = {"Stuhl 1"}; // this window has a column for Stuhl 1 only
+    // The other workstation has an eleventh chair.
+    there.replaceDay("Montag", blocks("Stuhl 1", {"09:00"}) + blocks("Stuhl 11", {"09:00"}));
+    QVERIFY(here.saveDay("Montag", blocks("Stuhl 1", {"10:00"}), *mine, [] { return true; }));
+    QCOMPARE(p.stored("Montag"), QStringList({"Stuhl 11|KONT|09:00", "Stuhl 1|KONT|10:00"}));
+}
+
+void TestWorkstations::deleteAndRecreateAskedAfterAChangeElsewhere_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<bool>("deleteHere"); // else: deleted elsewhere, saved here
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<QStringList>("stored");
+    for (const char* backend : {"file", "server"}) {
+        const QString b = backend;
+        QTest::addRow("%s: delete, Ja", backend) << b << true << true << QStringList();
+        QTest::addRow("%s: delete, Nein", backend) << b << true << false << QStringList({"Stuhl 1|KONT|09:00"});
+        QTest::addRow("%s: recreate, Ja", backend) << b << false << true << QStringList({"Stuhl 1|KONT|10:00"});
+        QTest::addRow("%s: recreate, Nein", backend) << b << false << false << QStringList();
+    }
+}
+
+void TestWorkstations::deleteAndRecreateAskedAfterAChangeElsewhere()
+{
+    QFETCH(QString, backend);
+    QFETCH(bool, deleteHere);
+    QFETCH(bool, yes);
+    QFETCH(QStringList, stored);
+    Practice p(backend);
+    const IdealDayStore here(*p.here), there(*p.there);
+    const std::optional<RowsOnScreen> mine = here.saveDay("Montag", blocks("Stuhl 1", {"08:00"}), {}, {});
+    int questions = 0;
+    const auto answer = [&] {
+        ++questions;
+        return yes;
+    };
+    if (deleteHere) {
+        there.replaceDay("Montag", blocks("Stuhl 1", {"09:00"}));
+        QCOMPARE(here.deleteDay("Montag", *mine, answer), yes);
+        QCOMPARE(IdealtagTable(*p.here).contains("Montag"), !yes);
+    } else {
+        there.deleteDay("Montag");
+        const auto never = [] {
+            [] { QFAIL("asked whether to overwrite a deleted day"); }();
+            return false;
+        };
+        QCOMPARE(bool(here.saveDay("Montag", blocks("Stuhl 1", {"10:00"}), *mine, never, answer)), yes);
+        QCOMPARE(IdealtagTable(*p.here).contains("Montag"), yes);
+    }
+    QCOMPARE(questions, 1);
+    QCOMPARE(p.stored("Montag"), stored);
+    // The deleted day stays in the versions, marked as deleted.
+    QCOMPARE(p.versionRows("Montag").first(), deleteHere && yes ? QString("gelöscht: Stuhl 1|KONT|09:00")
+                                              : deleteHere      ? QString("Stuhl 1|KONT|08:00")
+                                                                : QString("gelöscht: Stuhl 1|KONT|08:00"));
+}
+
+void TestWorkstations::versionsKeepAtMostAHundred()
+{
+    Practice p("file");
+    const IdealDayStore store(*p.here);
+    RowsOnScreen shown;
+    for (int i = 0; i < DayVersionTable::Kept + 3; ++i)
+        shown = store.replaceDay("Montag", blocks("Stuhl 1", {QTime(8, 0).addSecs(60 * i).toString("hh:mm")}), shown);
+    const QStringList versions = p.versionRows("Montag");
+    QCOMPARE(versions.size(), DayVersionTable::Kept);
+    QCOMPARE(versions.first(), QString("Stuhl 1|KONT|09:41")); // the one the last save replaced
+    QCOMPARE(versions.last(), QString("Stuhl 1|KONT|08:02"));  // the two oldest are gone
+}
+
+void TestWorkstations::windowAsksBeforeDeletingOrRecreating_data()
+{
+    QTest::addColumn<bool>("deleteHere");
+    QTest::newRow("delete a day changed elsewhere") << true;
+    QTest::newRow("save a day deleted elsewhere") << false;
+}
+
+void TestWorkstations::windowAsksBeforeDeletingOrRecreating()
+{
+    QFETCH(bool, deleteHere);
+    MainWindowFixture f(1);
+    f.ctx.tempDatabase.addTreatment("KONT", 20);
+    f.ctx.tempDatabase.addDayName("Montag");
+    f.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
+    f.start();
+    f.ctx.modals.handleNext(openName("Montag"));
+    f.action("mnuFileOpen")->trigger();
+    Database elsewhere(f.ctx.tempDatabase.path(), "anderer Arbeitsplatz");
+    if (deleteHere) {
+        IdealDayStore(elsewhere).replaceDay("Montag", {{"Stuhl 1", "KONT", "09:00", "09:20"}});
+        f.ctx.messages.answer(QMessageBox::Yes); // Möchten Sie den Montag löschen?
+        f.ctx.messages.answer(QMessageBox::No);
+        f.action("mnuFileDelete")->trigger();
+        f.expectBox("Der Idealtag „Montag“ wurde inzwischen an einem anderen Arbeitsplatz geändert.\r"
+                    "Möchten Sie ihn trotzdem löschen?",
+                    "Idealtag löschen", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(f.ctx.messages.last().defaultButton, QMessageBox::No);
+        QCOMPARE(f.stored("Montag"), QStringList({"Stuhl 1|KONT|09:00|09:20"}));
+        QCOMPARE(f.onScreen(0), QStringList({"08:00-08:20 KONT"})); // still open
+    } else {
+        IdealDayStore(elsewhere).deleteDay("Montag");
+        f.place(0, "10:00", "10:20", "KONT");
+        f.ctx.messages.answer(QMessageBox::No);
+        f.action("mnuFileSave")->trigger();
+        f.expectBox("Der Idealtag „Montag“ wurde inzwischen an einem anderen Arbeitsplatz gelöscht.\r"
+                    "Möchten Sie ihn wieder anlegen?",
+                    "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+        QVERIFY(f.ctx.state.Modified);
+        QCOMPARE(f.dayNames(), QStringList());
+    }
+}
+
+void TestWorkstations::unreadDayIsNotSavedOver()
+{
+    MainWindowFixture f(1);
+    f.ctx.tempDatabase.addTreatment("KONT", 20);
+    f.ctx.tempDatabase.addDayName("Montag");
+    f.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
+    f.start();
+    // The day's rows cannot be read while it is opened (here: the table is briefly away).
+    f.ctx.tempDatabase.exec("ALTER TABLE Template RENAME TO Template_weg");
+    f.ctx.messages.answer(QMessageBox::Ok);
+    f.ctx.modals.handleNext(openName("Montag"));
+    f.action("mnuFileOpen")->trigger();
+    f.ctx.tempDatabase.exec("ALTER TABLE Template_weg RENAME TO Template");
+    f.place(0, "09:00", "09:20", "KONT");
+    f.ctx.messages.answer(QMessageBox::No);
+    f.action("mnuFileSave")->trigger();
+    f.expectBox("Der Idealtag „Montag“ konnte nicht vollständig gelesen werden. Damit keine gespeicherten Blöcke "
+                "verloren gehen, kann er erst nach erneutem Öffnen unter diesem Namen gespeichert werden.\r"
+                "Möchten Sie ihn unter einem anderen Namen speichern?",
+                "Speichern", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(f.stored("Montag"), QStringList({"Stuhl 1|KONT|08:00|08:20"}));
+    QVERIFY(f.ctx.state.Modified);
+    // Opened again, it saves as usual.
+    f.ctx.messages.answer(QMessageBox::No); // Möchten Sie Speichern?
+    f.ctx.modals.handleNext(openName("Montag"));
+    f.action("mnuFileOpen")->trigger();
+    f.place(0, "09:00", "09:20", "KONT");
+    f.action("mnuFileSave")->trigger();
+    QCOMPARE(f.stored("Montag"), QStringList({"Stuhl 1|KONT|08:00|08:20", "Stuhl 1|KONT|09:00|09:20"}));
+}
+
+void TestWorkstations::unreadableDayListIsSaid()
+{
+    MainWindowFixture f(1);
+    f.start();
+    f.ctx.tempDatabase.exec("ALTER TABLE Idealtag RENAME TO Idealtag_weg");
+    f.ctx.messages.answer(QMessageBox::Ok);
+    f.ctx.modals.handleNext([](QDialog& dialog) { dialog.reject(); });
+    f.action("mnuFileOpen")->trigger();
+    const MessageRequest box = f.ctx.messages.last();
+    QVERIFY2(box.text.startsWith("Die Liste der Idealtage konnte nicht gelesen werden.\r"), qPrintable(box.text));
+    QVERIFY(box.text.size() > 60); // with the reason
+    compareBox(box, box.text, "Template öffnen", QMessageBox::Warning);
+    f.ctx.tempDatabase.exec("ALTER TABLE Idealtag_weg RENAME TO Idealtag");
+}
+
+void TestWorkstations::windowFollowsChangesElsewhere_data()
+{
+    QTest::addColumn<bool>("modified");
+    QTest::newRow("unmodified: reloaded") << false;
+    QTest::newRow("modified: the bar") << true;
+}
+
+void TestWorkstations::windowFollowsChangesElsewhere()
+{
+    QFETCH(bool, modified);
+    MainWindowFixture f(2);
+    f.ctx.tempDatabase.addTreatment("KONT", 20);
+    f.ctx.tempDatabase.addDayName("Montag");
+    f.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
+    f.start();
+    f.ctx.modals.handleNext(openName("Montag"));
+    f.action("mnuFileOpen")->trigger();
+    if (modified)
+        f.place(1, "10:00", "10:20", "KONT");
+    Database elsewhere(f.ctx.tempDatabase.path(), "anderer Arbeitsplatz");
+    IdealDayStore(elsewhere).replaceDay("Montag", {{"Stuhl 1", "KONT", "09:00", "09:20"}});
+    elsewhere.run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"NEU", 30});
+    elsewhere.run("UPDATE Stuhl SET STUHL = ? WHERE STUHL = ?", {"Fenster", "Stuhl 2"});
+
+    auto* combo = f.window->findChild<QComboBox*>("DBComboBeh");
+    QTRY_COMPARE_WITH_TIMEOUT(combo->count(), 2, 3000); // within 2 s of the change, and the treatments follow
+    QCOMPARE(f.window->SSDay1(1)->caption(), QString("Fenster"));
+    NoticeBar* bar = f.window->changedBar();
+    if (!modified) {
+        QCOMPARE(f.onScreen(0), QStringList({"09:00-09:20 KONT"}));
+        QVERIFY(!f.ctx.state.Modified);
+        QVERIFY(bar->isHidden());
+        const QString status = f.window->findChild<QLabel*>("sbStatusBar_Panel1")->text();
+        QVERIFY2(status.contains("Von einem anderen Arbeitsplatz geändert – neu geladen "), qPrintable(status));
+        return;
+    }
+    QVERIFY(bar->isVisible());
+    QCOMPARE(bar->text(), QString("„Montag“ wurde an einem anderen Arbeitsplatz geändert."));
+    QCOMPARE(f.onScreen(0), QStringList({"08:00-08:20 KONT"})); // own edits untouched
+    // Neu laden asks first: Nein keeps the edits, Ja takes the stored day.
+    f.ctx.messages.answer(QMessageBox::No);
+    bar->actionButton()->click();
+    f.expectBox("Ihre ungespeicherten Änderungen an „Montag“ gehen verloren.\r"
+                "Möchten Sie den Idealtag trotzdem neu laden?",
+                "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(f.onScreen(1), QStringList({"10:00-10:20 KONT"}));
+    f.ctx.messages.answer(QMessageBox::Yes);
+    bar->actionButton()->click();
+    QCOMPARE(f.onScreen(0), QStringList({"09:00-09:20 KONT"}));
+    QCOMPARE(f.onScreen(1), QStringList());
+    QVERIFY(!f.ctx.state.Modified);
+    QVERIFY(bar->isHidden());
+}
+
+void TestWorkstations::versionRestoredAsOneStep()
+{
+    MainWindowFixture f(1);
+    f.ctx.tempDatabase.addTreatment("KONT", 20);
+    f.start();
+    f.ctx.modals.handleNext(openName("Montag"));
+    f.action("mnuFileOpen")->trigger();
+    f.place(0, "08:00", "08:20", "KONT");
+    f.action("mnuFileSave")->trigger();
+    f.place(0, "09:00", "09:20", "KONT");
+    f.action("mnuFileSave")->trigger();
+
+    // The version the second save replaced: only 08:00.
+    f.ctx.modals.handleNext([](QDialog& dialog) {
+        auto& versions = static_cast<frmVersionen&>(dialog);
+        QTreeWidgetItem* day = versions.list()->topLevelItem(0);
+        QCOMPARE(day->text(0), QString("„Montag“"));
+        QCOMPARE(day->childCount(), 1);
+        QCOMPARE(day->child(0)->text(3), QString("1"));
+        versions.list()->setCurrentItem(day->child(0));
+        QCOMPARE(versions.rows()->rowCount(), 1);
+        versions.restoreButton()->click();
+    });
+    f.action("mnuFileVersions")->trigger();
+    QCOMPARE(f.onScreen(0), QStringList({"08:00-08:20 KONT"}));
+    QVERIFY(f.ctx.state.Modified);
+    QVERIFY(f.window->findChild<QAction*>("mnuEditUndo")->text().startsWith("&Rückgängig: Version vom "));
+    QCOMPARE(f.stored("Montag").size(), 2); // nothing written until Speichern
+    f.window->findChild<QAction*>("mnuEditUndo")->trigger();
+    QCOMPARE(f.onScreen(0), QStringList({"08:00-08:20 KONT", "09:00-09:20 KONT"}));
+    QVERIFY(!f.ctx.state.Modified);
+}
+
+void TestWorkstations::watcherTellsOnlyOthersChanges()
+{
+    QFETCH(QString, backend);
+    Practice p(backend);
+    ChangeWatcher watcher(*p.here);
+    QSignalSpy changes(&watcher, &ChangeWatcher::changed);
+    IdealDayStore(*p.here).replaceDay("Montag", blocks("Stuhl 1", {"08:00"}));
+    QTest::qWait(ChangeWatcher::PollMs + 300);
+    QCOMPARE(changes.count(), 0); // its own save
+    // The planner's way: a plain statement on another connection.
+    p.there->run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 9"});
+    QTRY_COMPARE_WITH_TIMEOUT(changes.count(), 1, 2000);
+    if (backend == "server") {
+        // A restarted server: the next statement connects again, and the new connection listens too.
+        TestServer::crash();
+        TestServer::restart();
+        ChairTable(*p.here).count();
+        changes.clear();
+        p.there->run("DELETE FROM Stuhl");
+        QTRY_VERIFY_WITH_TIMEOUT(changes.count() >= 1, 2000);
+    }
+}
+
+void TestWorkstations::openListFollowsDaysCreatedElsewhere()
+{
+    MainWindowFixture f(1);
+    f.ctx.tempDatabase.addDayName("Montag");
+    f.ctx.tempDatabase.addDayName("Dienstag");
+    f.start();
+    Database elsewhere(f.ctx.tempDatabase.path(), "anderer Arbeitsplatz");
+    f.ctx.modals.handleNext([&](QDialog& dialog) {
+        auto* list = dialog.findChild<QListWidget*>("DBListIdealtag");
+        auto* name = dialog.findChild<QLineEdit*>("txtIdealtag");
+        list->setCurrentRow(1);
+        name->setText("Mittw");
+        IdealDayStore(elsewhere).replaceDay("Mittwoch", {});
+        QTRY_COMPARE_WITH_TIMEOUT(list->count(), 3, 3000);
+        QCOMPARE(list->item(2)->text(), QString("Mittwoch"));
+        QCOMPARE(list->currentItem()->text(), QString("Dienstag")); // the choice and the typed name stay
+        QCOMPARE(name->text(), QString("Mittw"));
+        dialog.reject();
+    });
+    f.action("mnuFileOpen")->trigger();
+}
+
+void TestWorkstations::serverLostDuringTheQuestion_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Ja: connects again and writes") << true;
+    QTest::newRow("Nein: nothing to write, nothing said") << false;
+}
+
+void TestWorkstations::serverLostDuringTheQuestion()
+{
+    SKIP_WITHOUT_SERVER();
+    QFETCH(bool, yes);
+    Practice p("server");
+    const IdealDayStore here(*p.here);
+    const std::optional<RowsOnScreen> mine = here.saveDay("Montag", blocks("Stuhl 1", {"08:00"}), {}, {});
+    IdealDayStore(*p.there).replaceDay("Montag", blocks("Stuhl 1", {"09:00"}));
+    const std::optional<RowsOnScreen> saved = here.saveDay("Montag", blocks("Stuhl 1", {"10:00"}), *mine, [&] {
+        TestServer::crash();
+        TestServer::restart();
+        return yes;
+    });
+    QCOMPARE(bool(saved), yes);
+    QCOMPARE(p.stored("Montag"), QStringList({yes ? "Stuhl 1|KONT|10:00" : "Stuhl 1|KONT|09:00"}));
+}
+
+LUNARIS_TEST_MAIN(TestWorkstations)
+#include "tst_workstations.moc"
