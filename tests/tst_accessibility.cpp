@@ -89,6 +89,7 @@ private slots:
     void enteringAColumnEndsOnItsRow();
     void everyStepIsAnnouncedOnce_data();
     void everyStepIsAnnouncedOnce();
+    void aSaveAndAnOpenAreAnnounced();
     void aStepIsDescribed_data();
     void aStepIsDescribed();
     void theTreatmentChoiceSpeaks();
@@ -229,6 +230,23 @@ void TestAccessibility::everyStepIsAnnouncedOnce()
     press(e, keys.mid(keys.size() - 1));
     QCOMPARE(events.announcements().join(" | "), said);
     e.expectNothingPending();
+}
+
+void TestAccessibility::aSaveAndAnOpenAreAnnounced()
+{
+    Editor e;
+    e.ctx.state.CurrentIdealtag = "Montag";
+    e.ctx.tempDatabase.addDayName("Montag");
+    e.enterFirstChair();
+    AccessibleEvents events;
+    e.key(Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(e.stored("Montag").size(), 3);
+    // The same day read again, then another one.
+    e.window->Termin_load();
+    e.ctx.state.CurrentIdealtag.clear();
+    e.window->Termin_load();
+    QCOMPARE(events.announcements(),
+             QStringList({"Gespeichert", "Montag neu geladen, 3 Termine, Honorar 60", "Neuer Idealtag, leer"}));
 }
 
 void TestAccessibility::aStepIsDescribed_data()

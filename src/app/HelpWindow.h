@@ -33,8 +33,9 @@ private:
     void updateTitle();
 
     QString m_contentsFile;
+    // Made before the page, which speaks its links through it.
+    Announcer m_announcer;
     QTextBrowser* m_browser;
     QPushButton* m_backButton;
     QPushButton* m_forwardButton;
-    Announcer m_announcer;
 };

@@ -67,6 +67,8 @@ void EditAnnouncements::dayLoaded()
 
 void EditAnnouncements::daySaved()
 {
+    // The day on screen is now the stored one of that name.
+    m_loadedName = m_day.name();
     m_announcer.announce(QStringLiteral("Gespeichert"));
 }
 

@@ -181,24 +181,21 @@ class Step:
     def __init__(self):
         self.failures = []
 
-    def __call__(self, title, keys, expect=(), absent=(), timeout=30):
+    def __call__(self, title, keys, expect=(), absent=(), timeout=30, retry=None):
+        """retry: keys that undo a half-done attempt; then the step is tried again (twice at most).
+        A busy machine may hold a key until the screen reader has let it pass."""
         before = len(speech_lines())
-        for key in keys.split():
-            xdotool('key', '--clearmodifiers', key)
-            time.sleep(0.15)
-
-        def said():
-            return speech_lines()[before:]
-
-        def heard_all():
-            text = ' | '.join(said())
-            return all(e in text for e in expect)
-
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline and not heard_all():
-            time.sleep(0.2)
+        for attempt in range(3 if retry else 1):
+            if attempt:
+                log(f'   (noch einmal, nach {retry})')
+                self.press(retry)
+                quiet()
+                before = len(speech_lines())
+            self.press(keys)
+            if self.wait_for(before, expect, timeout if not retry else 15):
+                break
         quiet()
-        lines = said()
+        lines = speech_lines()[before:]
         log(f'## {title}  [{keys}]')
         for line in lines:
             log(f'   „{line}“')
@@ -212,6 +209,22 @@ class Step:
             self.failures.append(f'{title}: gesprochen, aber falsch: {present}')
             log(f'   FALSCH: {present}')
         return lines
+
+    @staticmethod
+    def press(keys):
+        for key in keys.split():
+            xdotool('key', '--clearmodifiers', key)
+            time.sleep(0.15)
+
+    @staticmethod
+    def wait_for(before, expect, timeout):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            text = ' | '.join(speech_lines()[before:])
+            if all(e in text for e in expect):
+                return True
+            time.sleep(0.2)
+        return False
 
 
 def main():

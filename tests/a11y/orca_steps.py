@@ -41,7 +41,7 @@ def run(step, log):
     step('Speichern', 'ctrl+s', expect=['Gespeichert'])
 
     log('# Der Einstellungsdialog')
-    step('Menü Datei', 'alt+d', expect=['Neu'])
+    step('Menü Datei', 'alt+d', expect=['Neu'], retry='Escape')
     step('Menü Bearbeiten', 'Right', expect=['Rückgängig'])
     step('zu Einstellungen', 'Up Up', expect=['Einstellungen bearbeiten'])
     step('öffnen', 'Return', expect=['Einstellungen', 'Arzt:'])
