@@ -151,8 +151,19 @@ def start_orca(env):
                 'builtins.open = line_open\n'
                 f'sys.argv = ["orca", "-u", {prefs!r}, "--debug-file", target]\n'
                 'runpy.run_path("/usr/bin/orca", run_name="__main__")\n')
-    start(['/usr/bin/python3', launcher], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    wait_until('Orca spricht', lambda: any(line.startswith('Screen reader on') for line in speech_lines()), 180)
+    # Orca runs once per user: it ends at once when another Orca of this user runs (another run of
+    # this test, or the user's own screen reader, which must not be replaced).
+    def other_orca():
+        return subprocess.run(['pgrep', '-u', str(os.getuid()), '-x', 'orca'], capture_output=True).returncode == 0
+    try:
+        wait_until('kein anderes Orca dieses Benutzers', lambda: not other_orca(), 300)
+    except AssertionError:
+        raise AssertionError('ein anderes Orca dieses Benutzers läuft (pgrep -x orca); es wird nicht ersetzt')
+    orca = start(['/usr/bin/python3', launcher], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wait_until('Orca spricht', lambda: orca.poll() is not None or
+               any(line.startswith('Screen reader on') for line in speech_lines()), 180)
+    if orca.poll() is not None:
+        raise AssertionError(f'Orca endete beim Start (Status {orca.returncode})')
     quiet()
 
 
