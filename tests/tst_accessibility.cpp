@@ -376,7 +376,8 @@ void TestAccessibility::theControlsBesideTheColumnsAreNamed()
         });
         e.action(command.toLatin1().constData())->trigger();
         if (command == "mnuFileOpen")
-            e.expectBox("Möchten Sie Speichern?", "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+            e.expectBox("Möchten Sie Speichern?", "Lunaris", QMessageBox::Question,
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     }
     QVERIFY(checked);
 }

@@ -26,7 +26,7 @@ Treatment treatment(const QString& code, int drStart, int drDauer, double hon)
 QString dayFigures(const DayAnalysis& a)
 {
     return QStringLiteral("fee=%1 perHour=%2 demanded=%3 available=%4 overloaded=%5/%6 peak=%7@%8")
-        .arg(a.totalFee)
+        .arg(double(a.totalFeeCents) / 100, 0, 'f', 2)
         .arg(a.feePerOpeningHour, 0, 'f', 2)
         .arg(a.doctorMinutesDemanded)
         .arg(a.doctorMinutesAvailable)
@@ -45,7 +45,7 @@ QStringList chairFigures(const DayAnalysis& a)
                           .arg(c.blocks)
                           .arg(c.bookedMinutes)
                           .arg(c.utilisation, 0, 'f', 1)
-                          .arg(c.fee));
+                          .arg(double(c.feeCents) / 100, 0, 'f', 2));
     return result;
 }
 
@@ -64,6 +64,8 @@ private slots:
     void figures_data();
     void figures();
     void panelFollowsTheDay();
+    void warningsAreTheDayOnScreens_data();
+    void warningsAreTheDayOnScreens();
     void panelPlaceIsKept();
     void coloursPerTreatment();
 };
@@ -86,37 +88,43 @@ void TestAnalysis::figures_data()
                              .arg((m + 10) % 60, 2, 10, QChar('0')));
 
     QTest::newRow("empty day") << 1 << "18:00" << QStringList{}
-                               << "fee=0 perHour=0.00 demanded=0 available=600 overloaded=0/0 peak=0@"
-                               << QStringList{"Stuhl 1: 0 blocks 0 min 0.0 % fee 0",
-                                              "Stuhl 2: 0 blocks 0 min 0.0 % fee 0"}
+                               << "fee=0.00 perHour=0.00 demanded=0 available=600 overloaded=0/0 peak=0@"
+                               << QStringList{"Stuhl 1: 0 blocks 0 min 0.0 % fee 0.00",
+                                              "Stuhl 2: 0 blocks 0 min 0.0 % fee 0.00"}
                                << QStringList{};
     // 60 blocks of 20 each, a doctor window of 5 minutes in every row.
-    QTest::newRow("one chair full") << 1 << "18:00" << fullChair
-                                    << "fee=1200 perHour=120.00 demanded=300 available=600 overloaded=0/0 peak=5@08:00"
-                                    << QStringList{"Stuhl 1: 60 blocks 600 min 100.0 % fee 1200",
-                                                   "Stuhl 2: 0 blocks 0 min 0.0 % fee 0"}
-                                    << QStringList{};
+    QTest::newRow("one chair full")
+        << 1 << "18:00" << fullChair
+        << "fee=1200.00 perHour=120.00 demanded=300 available=600 overloaded=0/0 peak=5@08:00"
+        << QStringList{"Stuhl 1: 60 blocks 600 min 100.0 % fee 1200.00", "Stuhl 2: 0 blocks 0 min 0.0 % fee 0.00"}
+        << QStringList{};
     // The doctor column's example: 10 + 10 in the 08:10 row, 10 at 08:20, 5 at 08:30.
     QTest::newRow("overload of two chairs, 10-minute rows")
         << 1 << "18:00" << QStringList{"0|08:00|08:30|A", "1|08:10|08:30|B"}
-        << "fee=70 perHour=7.00 demanded=35 available=600 overloaded=1/10 peak=20@08:10"
-        << QStringList{"Stuhl 1: 1 blocks 30 min 5.0 % fee 45", "Stuhl 2: 1 blocks 20 min 3.3 % fee 25"}
+        << "fee=70.00 perHour=7.00 demanded=35 available=600 overloaded=1/10 peak=20@08:10"
+        << QStringList{"Stuhl 1: 1 blocks 30 min 5.0 % fee 45.00", "Stuhl 2: 1 blocks 20 min 3.3 % fee 25.00"}
         << QStringList{};
     // 15-minute rows: A's window of 25 from 08:15 fills 08:15 and puts 10 into 08:30; B adds 10 at 08:30.
     QTest::newRow("15-minute rows") << 2 << "12:00" << QStringList{"0|08:05|08:35|A", "1|08:30|08:50|B"}
-                                    << "fee=70 perHour=17.50 demanded=35 available=240 overloaded=1/5 peak=20@08:30"
-                                    << QStringList{"Stuhl 1: 1 blocks 30 min 12.5 % fee 45",
-                                                   "Stuhl 2: 1 blocks 20 min 8.3 % fee 25"}
+                                    << "fee=70.00 perHour=17.50 demanded=35 available=240 overloaded=1/5 peak=20@08:30"
+                                    << QStringList{"Stuhl 1: 1 blocks 30 min 12.5 % fee 45.00",
+                                                   "Stuhl 2: 1 blocks 20 min 8.3 % fee 25.00"}
                                     << QStringList{};
     QTest::newRow("a block past the closing time")
         << 1 << "12:00" << QStringList{"1|11:40|12:20|B"}
-        << "fee=25 perHour=6.25 demanded=10 available=240 overloaded=0/0 peak=10@11:40"
-        << QStringList{"Stuhl 1: 0 blocks 0 min 0.0 % fee 0", "Stuhl 2: 1 blocks 20 min 8.3 % fee 25"}
+        << "fee=25.00 perHour=6.25 demanded=10 available=240 overloaded=0/0 peak=10@11:40"
+        << QStringList{"Stuhl 1: 0 blocks 0 min 0.0 % fee 0.00", "Stuhl 2: 1 blocks 20 min 8.3 % fee 25.00"}
         << QStringList{"Stuhl 2, 11:40: „B“ endet um 12:20, nach der Schließzeit."};
+    // Stored blocks may overlap (another program wrote them): their common time is booked once.
+    QTest::newRow("overlapping stored blocks count their time once")
+        << 1 << "12:00" << QStringList{"0|08:00|12:00|B", "0|09:00|10:00|B", "0|11:30|12:30|B"}
+        << "fee=75.00 perHour=18.75 demanded=30 available=240 overloaded=0/0 peak=10@08:00"
+        << QStringList{"Stuhl 1: 3 blocks 240 min 100.0 % fee 75.00", "Stuhl 2: 0 blocks 0 min 0.0 % fee 0.00"}
+        << QStringList{"Stuhl 1, 11:30: „B“ endet um 12:30, nach der Schließzeit."};
     QTest::newRow("a treatment no longer in the table counts nothing")
         << 1 << "18:00" << QStringList{"0|09:00|09:30|WEG", "1|08:10|08:30|B"}
-        << "fee=25 perHour=2.50 demanded=10 available=600 overloaded=0/0 peak=10@08:10"
-        << QStringList{"Stuhl 1: 1 blocks 30 min 5.0 % fee 0", "Stuhl 2: 1 blocks 20 min 3.3 % fee 25"}
+        << "fee=25.00 perHour=2.50 demanded=10 available=600 overloaded=0/0 peak=10@08:10"
+        << QStringList{"Stuhl 1: 1 blocks 30 min 5.0 % fee 0.00", "Stuhl 2: 1 blocks 20 min 3.3 % fee 25.00"}
         << QStringList{"Stuhl 1, 09:00: Die Behandlung „WEG“ gibt es nicht mehr; sie zählt weder Honorar noch "
                        "Arztzeit."};
 }
@@ -154,7 +162,7 @@ void TestAnalysis::figures()
     QVERIFY(a.failure.isEmpty());
     // The total is the doctor column's.
     DayViewModel doctor = columns[0];
-    QCOMPARE(a.totalFee, DoctorColumn::rebuild(chairList, doctor, treatments));
+    QCOMPARE(DoctorColumn::wholeUnits(a.totalFeeCents), DoctorColumn::rebuild(chairList, doctor, treatments));
     QCOMPARE(a.demand.size(), doctor.rowCount());
 }
 
@@ -188,19 +196,22 @@ void TestAnalysis::panelFollowsTheDay()
     f.newDay();
     f.choose("ERST");
     f.click(0, "09:00");
-    QCOMPARE(total->text(), fee->text());
-    QCOMPARE(total->text(), QString("45"));
-    QCOMPARE(total->accessibleName(), QString("Honorar gesamt: 45"));
+    QCOMPARE(total->text(), QString("45,00 €"));
+    QCOMPARE(fee->text(), QString("45"));
+    QCOMPARE(total->accessibleName(), QString("Honorar gesamt: 45,00 €"));
     QCOMPARE(table->item(0, 3)->text(), QString("5,0 %"));
     f.choose("BEFU");
     f.click(1, "09:10");
-    QCOMPARE(total->text(), fee->text());
+    // The panel shows the exact sum; the box rounds it once, half to the even neighbour.
+    QCOMPARE(total->text(), QString("107,50 €"));
+    QCOMPARE(fee->text(), QString("108"));
+    QCOMPARE(table->item(1, 4)->text(), QString("62,50 €"));
     QCOMPARE(overloaded->text(), QString("1"));
     QCOMPARE(table->item(1, 2)->text(), QString("20"));
     QCOMPARE(table->item(1, 3)->text(), QString("3,3 %"));
     QCOMPARE(table->item(1, 3)->data(Qt::AccessibleTextRole).toString(), QString("Stuhl 2 Auslastung: 3,3 %"));
     f.click(1, "09:10", Qt::RightButton);
-    QCOMPARE(total->text(), QString("45"));
+    QCOMPARE(total->text(), QString("45,00 €"));
     QCOMPARE(overloaded->text(), QString("0"));
     QCOMPARE(warnings->item(0)->text(), QString("Keine Warnungen."));
 
@@ -209,11 +220,62 @@ void TestAnalysis::panelFollowsTheDay()
     f.ctx.modals.handleNext(openName("Montag"));
     f.action("mnuFileOpen")->trigger();
     QCOMPARE(f.onScreen(1), QStringList{"08:00-08:20 BEFU"});
-    QCOMPARE(total->text(), fee->text());
+    QCOMPARE(total->text(), QString("107,50 €"));
+    QCOMPARE(fee->text(), QString("108"));
     QCOMPARE(table->item(0, 1)->text(), QString("1"));
     QCOMPARE(overloaded->text(), QString("1"));
     QCOMPARE(warnings->item(0)->text(),
              QString("Stuhl 2, 07:00: Der gespeicherte Eintrag „ERST“ kann nicht angezeigt werden."));
+    f.expectNothingPending();
+}
+
+void TestAnalysis::warningsAreTheDayOnScreens_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<QString>("warning"); // the panel's first warning afterwards
+    QTest::newRow("Save As under a new name") << "save as"
+                                              << "Keine Warnungen.";
+    QTest::newRow("Open of a day without warnings") << "open"
+                                                    << "Keine Warnungen.";
+    QTest::newRow("a failed load names the day's rows") << "failed open"
+                                                        << "Der Idealtag konnte nicht gelesen werden (Fehler ";
+}
+
+void TestAnalysis::warningsAreTheDayOnScreens()
+{
+    QFETCH(QString, step);
+    QFETCH(QString, warning);
+    MainWindowFixture f(2);
+    f.ctx.tempDatabase.addTreatment("ERST", 30, 0, 20, 0, 0, 45);
+    f.ctx.tempDatabase.addDayName("Montag");
+    f.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "ERST", "08:00", "08:30");
+    f.ctx.tempDatabase.addBlock("Montag", "Stuhl 2", "ERST", "07:00", "07:30"); // before the opening: not shown
+    f.ctx.tempDatabase.addDayName("Dienstag");
+    f.ctx.tempDatabase.addBlock("Dienstag", "Stuhl 1", "ERST", "09:00", "09:30");
+    f.start();
+    f.action("mnuViewAnalysis")->trigger();
+    auto* warnings = f.window->findChild<QListWidget*>("lstWarnungen");
+    f.ctx.modals.handleNext(openName("Montag"));
+    f.action("mnuFileOpen")->trigger();
+    QCOMPARE(warnings->item(0)->text(),
+             QString("Stuhl 2, 07:00: Der gespeicherte Eintrag „ERST“ kann nicht angezeigt werden."));
+
+    if (step == "save as") {
+        f.ctx.modals.handleNext(saveAs("Mittwoch"));
+        f.action("mnuFileSaveAs")->trigger();
+        QCOMPARE(f.stored("Mittwoch"), QStringList{"Stuhl 1|ERST|08:00|08:30"});
+    } else {
+        if (step == "failed open") {
+            f.ctx.tempDatabase.exec("ALTER TABLE Template RENAME TO Vorlage");
+            f.ctx.messages.answer(QMessageBox::Ok);
+        }
+        f.ctx.modals.handleNext(openName("Dienstag"));
+        f.action("mnuFileOpen")->trigger();
+    }
+    QVERIFY2(warnings->item(0)->text().startsWith(warning), qPrintable(warnings->item(0)->text()));
+    QCOMPARE(warnings->count(), 1);
+    if (step == "failed open")
+        QVERIFY(f.ctx.messages.last().text.endsWith(" Fehler: Bitte Öffnungszeit und Datenbank überprüfen"));
     f.expectNothingPending();
 }
 

@@ -35,6 +35,8 @@ private slots:
     void overwriteQuestion();
     void saveAsDialogLayout();
     void openDialog();
+    void doubleClickIsClickAndOk_data();
+    void doubleClickIsClickAndOk();
     void listChoiceWithTheKeyboard_data();
     void listChoiceWithTheKeyboard();
     void dayNamesAreShownAsTyped();
@@ -117,21 +119,26 @@ void TestCommands::saveQuestionOnNewAndOpen()
         e.ctx.modals.handleNext(clickCancel());
     e.action(command == "Neu" ? "mnuFileNew" : command == "Öffnen" ? "mnuFileOpen" : "mnuFileExit")->trigger();
 
-    compareBox(e.ctx.messages.shown().first(),
-               command == "Beenden" ? "Möchten Sie noch Speichern?" : "Möchten Sie Speichern?", "Lunaris",
-               QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    if (command == "Beenden")
+        compareBox(e.ctx.messages.shown().first(), "Möchten Sie noch Speichern?", "Lunaris", QMessageBox::Question,
+                   QMessageBox::Yes | QMessageBox::No);
+    else
+        compareBox(e.ctx.messages.shown().first(), "Möchten Sie Speichern?", "Lunaris", QMessageBox::Question,
+                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == "Ja, Fehler")
         e.expectBox("Daten konnten nicht gespeichert werden", "Speichern", QMessageBox::Critical);
     QCOMPARE(e.stored("Montag"), saved ? QStringList{"Stuhl 1|KONT|08:00|08:20"} : QStringList{});
-    // Declined: the new empty day still counts as modified, so the next New asks again.
-    QCOMPARE(e.ctx.state.Modified, !saved);
+    // Declined: the edits are dropped with their day, and the new day is unmodified (the Open dialog
+    // is cancelled here, which keeps the edits).
+    QCOMPARE(e.ctx.state.Modified, command == "Neu" ? !goesOn : !saved);
     QCOMPARE(e.ctx.modals.shownDialogs().contains("frmOpen"), command == "Öffnen" && goesOn);
     QCOMPARE(e.window->isVisible(), command != "Beenden" || !goesOn);
     QCOMPARE(e.onScreen(0).isEmpty(), command == "Neu" && goesOn);
     if (command == "Neu" && !yes) {
-        e.ctx.messages.answer(QMessageBox::No);
+        // One "Nein" leaves no unsaved state behind: the next New of the unchanged day asks nothing.
         e.action("mnuFileNew")->trigger();
-        QCOMPARE(e.ctx.messages.shown().size(), 2);
+        QCOMPARE(e.ctx.messages.shown().size(), 1);
+        QCOMPARE(e.window->findChild<QLabel*>("sbStatusBar_Panel1")->text(), QString("Status"));
     }
     if (command == "Beenden" && !goesOn) {
         // The next close asks again; "Nein" closes.
@@ -314,6 +321,46 @@ void TestCommands::openDialog()
         QCOMPARE(e.window->windowTitle(), QString("Template: Dienstag"));
         QCOMPARE(e.ctx.state.CurrentIdealtag, QString("Dienstag"));
         QCOMPARE(e.onScreen(1), QStringList{"08:00-08:20 KONT"});
+    }
+}
+
+void TestCommands::doubleClickIsClickAndOk_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("Open") << "mnuFileOpen";
+    QTest::newRow("Save As") << "mnuFileSaveAs";
+}
+
+void TestCommands::doubleClickIsClickAndOk()
+{
+    QFETCH(QString, command);
+    Editor& e = *m_editor;
+    e.ctx.tempDatabase.addDayName("Montag");
+    e.ctx.tempDatabase.addDayName("Dienstag");
+    e.ctx.tempDatabase.addBlock("Dienstag", "Stuhl 2", "KONT", "08:00", "08:20");
+    e.action("mnuFileNew")->trigger();
+    e.place(0, "09:00", "09:20", "KONT");
+    const bool open = command == "mnuFileOpen";
+    if (open)
+        e.ctx.messages.answer(QMessageBox::No);
+    else
+        e.ctx.messages.answer(QMessageBox::Yes); // "Idealtag überschreiben?"
+    e.ctx.modals.handleNext([&](QDialog& d) {
+        auto* list = d.findChild<QListWidget*>("DBListIdealtag");
+        QVERIFY(list);
+        const QPoint at = list->visualItemRect(list->item(1)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+        QVERIFY(!d.isVisible());
+    });
+    e.action(command.toLatin1().constData())->trigger();
+    QCOMPARE(e.ctx.state.CurrentIdealtag, QString("Dienstag"));
+    if (open) {
+        QCOMPARE(e.onScreen(1), QStringList{"08:00-08:20 KONT"});
+    } else {
+        e.expectBox("Idealtag überschreiben?", "Speichern unter..", QMessageBox::Question,
+                    QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(e.stored("Dienstag"), QStringList{"Stuhl 1|KONT|09:00|09:20"});
     }
 }
 

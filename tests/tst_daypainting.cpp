@@ -1,11 +1,13 @@
 #include "MainWindowFixture.h"
 #include "TestMain.h"
-#include "kernel/LunarisState.h"
 #include "dayview/DayView.h"
+#include "dayview/DayViewPictures.h"
+#include "kernel/LunarisState.h"
 
 #include <QImage>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QScreen>
 
 #include <memory>
@@ -215,6 +217,8 @@ class TestDayPainting : public QObject {
 private slots:
     void partialFramesMatchAWholePaint_data();
     void partialFramesMatchAWholePaint();
+    void noPictureOfNothing_data();
+    void noPictureOfNothing();
 };
 
 void TestDayPainting::partialFramesMatchAWholePaint_data()
@@ -286,6 +290,49 @@ void TestDayPainting::partialFramesMatchAWholePaint()
     compareColumns(rendered, reference.renderedColumns(QImage::Format_RGB32), "painted whole");
     compareColumns(renderedWithAlpha, reference.renderedColumns(QImage::Format_ARGB32_Premultiplied),
                    "painted whole with alpha");
+}
+
+void TestDayPainting::noPictureOfNothing_data()
+{
+    QTest::addColumn<QSize>("grid");   // the column's size the grid picture would have
+    QTest::addColumn<QRectF>("block"); // a block's area
+    QTest::newRow("a column without height") << QSize(120, 0) << QRectF(10, 10, 50, 20);
+    QTest::newRow("a column without width") << QSize(0, 300) << QRectF(10, 10, 50, 20);
+    QTest::newRow("a block without area") << QSize(120, 300) << QRectF(10, 10, 0, 0);
+    QTest::newRow("a block of no number") << QSize(120, 300) << QRectF(10, qQNaN(), 50, 20);
+}
+
+// A painter on a null picture paints nothing and warns at every step: such a picture is never begun,
+// the column is painted directly instead.
+void TestDayPainting::noPictureOfNothing()
+{
+    QFETCH(QSize, grid);
+    QFETCH(QRectF, block);
+    QTest::failOnWarning(QRegularExpression("QPainter|Painter not active|null image"));
+    QImage frame(200, 400, QImage::Format_RGB32);
+    frame.fill(Qt::white);
+    QWidget widget;
+    QPainter painter(&frame);
+    DayViewPictures pictures;
+    QVERIFY(pictures.prepare(painter, widget));
+    DayViewPictures::GridKey key;
+    key.size = grid;
+    int gridPaints = 0;
+    pictures.drawGrid(painter, QRect(0, 0, 200, 400), key, [&](QPainter& p) {
+        QVERIFY(p.isActive());
+        p.fillRect(QRect(0, 0, 5, 5), Qt::red);
+        ++gridPaints;
+    });
+    QCOMPARE(gridPaints, 1);
+    int blockPaints = 0;
+    pictures.drawBlock(painter, block, Qt::green, Qt::black, "KONT", [&](QPainter& p, const QRectF&) {
+        QVERIFY(p.isActive());
+        ++blockPaints;
+    });
+    QCOMPARE(blockPaints, 1);
+    painter.end();
+    // The grid reached the frame, directly or through its picture.
+    QCOMPARE(frame.pixelColor(1, 1), QColor(Qt::red));
 }
 
 LUNARIS_TEST_MAIN(TestDayPainting)

@@ -1,8 +1,14 @@
+#include "StoredDay.h"
+#include "TempDatabase.h"
 #include "TestMain.h"
-#include "kernel/LunarisError.h"
 #include "dayview/ClockTime.h"
 #include "dayview/DayViewModel.h"
 #include "editing/DoctorColumn.h"
+#include "kernel/LunarisError.h"
+
+#include <QRandomGenerator>
+
+#include <algorithm>
 
 namespace {
 DayViewModel column(int slot, const QString& start = "08:00", const QString& end = "18:00")
@@ -38,6 +44,10 @@ private slots:
     void spreading();
     void fees_data();
     void fees();
+    void centsOfAFee_data();
+    void centsOfAFee();
+    void feeIsTheExactSumInAnyOrder_data();
+    void feeIsTheExactSumInAnyOrder();
     void moreThan101Rows();
     void failuresOfTheTreatmentTable_data();
     void failuresOfTheTreatmentTable();
@@ -99,13 +109,16 @@ void TestDoctorColumn::fees_data()
     QTest::addColumn<qint64>("total");
     QTest::newRow("none") << QVariantList{} << qint64(0);
     QTest::newRow("whole") << QVariantList{45, 62} << qint64(107);
-    QTest::newRow("halves to the even neighbour") << QVariantList{0.5, 1.5, 2.5, 62.5} << qint64(0 + 2 + 2 + 62);
-    QTest::newRow("other decimals round") << QVariantList{28.4, 28.6} << qint64(28 + 29);
     QTest::newRow("past 16 bits") << QVariantList{30000, 30000, 30000} << qint64(90000);
-    // The running sum is rounded after each addition, in the order the blocks are read.
-    QTest::newRow("ERST then BEFU: 107.5 rounds to 108") << QVariantList{45, 62.5} << qint64(108);
-    QTest::newRow("BEFU then ERST: 62 + 45") << QVariantList{62.5, 45} << qint64(107);
+    // The exact sum is rounded once, half to the even neighbour, whatever the order of the blocks.
+    QTest::newRow("halves add up exactly") << QVariantList{0.5, 1.5, 2.5, 62.5} << qint64(67);
+    QTest::newRow("other decimals") << QVariantList{28.4, 28.6} << qint64(57);
+    QTest::newRow("ERST then BEFU: 107.50 rounds to 108") << QVariantList{45, 62.5} << qint64(108);
+    QTest::newRow("BEFU then ERST: the same") << QVariantList{62.5, 45} << qint64(108);
     QTest::newRow("two halves on an odd total") << QVariantList{1, 28.5, 28.5} << qint64(58);
+    QTest::newRow("a 15.00 treatment adds 15") << QVariantList{28, 1380.5, 0.5, 15} << qint64(1424);
+    QTest::newRow("1408.50 stays even at 1408") << QVariantList{28.5, 1380} << qint64(1408);
+    QTest::newRow("cents that binary fractions miss") << QVariantList{0.1, 0.2, 0.2} << qint64(0);
 }
 
 void TestDoctorColumn::fees()
@@ -122,6 +135,112 @@ void TestDoctorColumn::fees()
     }
     DayViewModel doctor = column(1);
     QCOMPARE(DoctorColumn::rebuild({&chair}, doctor, DoctorColumn::byCode(treatments)), total);
+}
+
+void TestDoctorColumn::centsOfAFee_data()
+{
+    QTest::addColumn<double>("fee");
+    QTest::addColumn<qint64>("cents");
+    QTest::newRow("whole") << 45.0 << qint64(4500);
+    QTest::newRow("half") << 62.5 << qint64(6250);
+    QTest::newRow("0.1 is ten cents, not 10.000000000000000555") << 0.1 << qint64(10);
+    QTest::newRow("a third decimal half to even, down") << 0.125 << qint64(12);
+    QTest::newRow("a third decimal half to even, up") << 0.135 << qint64(14);
+    QTest::newRow("above half") << 0.1251 << qint64(13);
+    QTest::newRow("negative") << -28.5 << qint64(-2850);
+    QTest::newRow("large") << 4503599627370496.0 << qint64(450359962737049600);
+}
+
+void TestDoctorColumn::centsOfAFee()
+{
+    QFETCH(double, fee);
+    QFETCH(qint64, cents);
+    QCOMPARE(DoctorColumn::centsOf(fee), cents);
+}
+
+namespace {
+struct FeeBlock {
+    QString code;
+    qint64 cents;
+};
+
+// The blocks spread over `chairs` columns in the given order, at random rows (the fee does not look
+// at the times).
+QList<DayViewModel> dayOf(const QList<FeeBlock>& blocks, int chairs, QRandomGenerator& random)
+{
+    QList<DayViewModel> columns(chairs, column(1, "08:00", "23:50"));
+    for (const FeeBlock& b : blocks) {
+        const int start = 8 * 60 + 10 * int(random.bounded(94));
+        columns[int(random.bounded(chairs))].add(ClockTime::fromMinutes(start), ClockTime::fromMinutes(start + 10),
+                                                 b.code, Qt::green);
+    }
+    return columns;
+}
+} // namespace
+
+void TestDoctorColumn::feeIsTheExactSumInAnyOrder_data()
+{
+    QTest::addColumn<QString>("demoDay"); // empty: random blocks from the seed
+    QTest::addColumn<quint32>("seed");
+    QTest::newRow("demo Montag Standard") << QStringLiteral("Montag Standard") << 1u;
+    QTest::newRow("demo Freitag kurz") << QStringLiteral("Freitag kurz") << 2u;
+    for (quint32 seed = 1; seed <= 8; ++seed)
+        QTest::addRow("random day %u", seed) << QString() << seed;
+}
+
+void TestDoctorColumn::feeIsTheExactSumInAnyOrder()
+{
+    QFETCH(QString, demoDay);
+    QFETCH(quint32, seed);
+    QRandomGenerator random(seed);
+    QList<FeeBlock> blocks;
+    QHash<QString, Treatment> treatments;
+    if (!demoDay.isEmpty()) {
+        TempDatabase db;
+        runSqlScript(db.database(), QStringLiteral(LUNARIS_SOURCE_DIR "/resources/demo/demo.sql"));
+        for (const QString& row : db.rows("SELECT BEH, HON FROM Behand")) {
+            const QStringList f = row.split('|');
+            treatments.insert(f[0], treatment(f[0], 0, 0, 0, 0, f[1].toDouble()));
+        }
+        const StoredDay day(db.database(), demoDay);
+        for (const DayViewModel* chair : day.columns())
+            for (const DayBlock& b : chair->blocks())
+                blocks.append({b.text, qint64(std::llround(treatments[b.text].hon.toDouble() * 100))});
+    } else {
+        // Fees with cents, halves and whole units, as practices enter them.
+        for (int t = 0; t < 12; ++t) {
+            const QString code = QStringLiteral("T%1").arg(t);
+            const qint64 cents = qint64(random.bounded(30000)) * (t % 3 == 0 ? 1 : t % 3 == 1 ? 50 : 100) / 100;
+            treatments.insert(code, treatment(code, 0, 0, 0, 0, double(cents) / 100));
+        }
+        const int count = 1 + int(random.bounded(120));
+        for (int i = 0; i < count; ++i) {
+            const QString code = QStringLiteral("T%1").arg(random.bounded(12));
+            blocks.append({code, qint64(std::llround(treatments[code].hon.toDouble() * 100))});
+        }
+    }
+    qint64 exact = 0;
+    for (const FeeBlock& b : blocks)
+        exact += b.cents;
+    QVERIFY(exact > 0);
+    for (int order = 0; order < 6; ++order) {
+        if (order == 1)
+            std::reverse(blocks.begin(), blocks.end());
+        else if (order > 1)
+            std::shuffle(blocks.begin(), blocks.end(), random);
+        const QList<DayViewModel> columns = dayOf(blocks, 1 + int(random.bounded(10)), random);
+        QList<const DayViewModel*> chairs;
+        for (const DayViewModel& c : columns)
+            chairs.append(&c);
+        DayViewModel doctor = column(1, "08:00", "23:50");
+        const DoctorLoad load = DoctorColumn::compute(chairs, doctor, DoctorColumn::lookupIn(treatments));
+        QCOMPARE(load.feeCents, exact);
+        qint64 chairSum = 0;
+        for (const qint64 fee : load.chairFeeCents)
+            chairSum += fee;
+        QCOMPARE(chairSum, exact);
+        QCOMPARE(DoctorColumn::rebuild(chairs, doctor, treatments), DoctorColumn::wholeUnits(exact));
+    }
 }
 
 void TestDoctorColumn::moreThan101Rows()
@@ -149,6 +268,7 @@ void TestDoctorColumn::failuresOfTheTreatmentTable_data()
     QTest::newRow("empty fee") << QVariant(10) << QVariant() << 94;
     QTest::newRow("text in a number field") << QVariant("zehn") << QVariant(10) << 13;
     QTest::newRow("a window past row 100") << QVariant(3000) << QVariant(10) << 9;
+    QTest::newRow("a fee past 2^53") << QVariant(10) << QVariant(1e16) << 6;
 }
 
 void TestDoctorColumn::failuresOfTheTreatmentTable()

@@ -2,6 +2,7 @@
 #include "TestMain.h"
 #include "dayview/DayView.h"
 
+#include <QDialog>
 #include <QLineEdit>
 #include <QScreen>
 
@@ -43,6 +44,8 @@ private slots:
     void dragAndDrop();
     void undoDuringDrag_data();
     void undoDuringDrag();
+    void anyDialogEndsTheDrag_data();
+    void anyDialogEndsTheDrag();
     void theOutlineLeavesNoTrace_data();
     void theOutlineLeavesNoTrace();
 };
@@ -193,6 +196,50 @@ void TestDrag::undoDuringDrag()
     QCOMPARE(e.action("mnuEditUndo")->text(), "&Rückgängig: KONT in Stuhl 2 um 09:00");
     e.expectNothingPending();
     QVERIFY(e.ctx.messages.shown().isEmpty());
+}
+
+void TestDrag::anyDialogEndsTheDrag_data()
+{
+    QTest::addColumn<QString>("interruption");
+    QTest::addColumn<QString>("chair1"); // afterwards
+    const QString unchanged = "08:00-08:30 KONT, 22:00-23:30 LANG";
+    QTest::newRow("a modal dialog over the window") << "dialog" << unchanged;
+    QTest::newRow("the settings dialog, cancelled") << "settings" << unchanged;
+    QTest::newRow("New, answering Nein") << "new"
+                                         << "";
+    QTest::newRow("New, answering Abbrechen") << "new cancelled" << unchanged;
+}
+
+void TestDrag::anyDialogEndsTheDrag()
+{
+    QFETCH(QString, interruption);
+    QFETCH(QString, chair1);
+    Editor e;
+    DayView* source = e.window->SSDay1(0);
+    DayView* target = e.window->SSDay1(2);
+    const QPoint pressAt = source->pointOfRow(source->rowOfTime("08:00"));
+    const QPoint drop = source->mapFromGlobal(target->mapToGlobal(target->pointOfRow(source->rowOfTime("10:00"))));
+    QTest::mousePress(source, Qt::LeftButton, Qt::NoModifier, pressAt);
+    QTest::mouseMove(source, drop);
+    QVERIFY(target->hasDropOutline());
+    if (interruption == "dialog") {
+        QDialog dialog(e.window.get());
+        dialog.setWindowModality(Qt::ApplicationModal);
+        dialog.show();
+        dialog.reject();
+    } else if (interruption == "settings") {
+        e.ctx.modals.handleNext([](QDialog& d) { d.reject(); });
+        e.action("mnuPref")->trigger();
+    } else {
+        e.ctx.messages.answer(interruption == "new" ? QMessageBox::No : QMessageBox::Cancel);
+        e.action("mnuFileNew")->trigger();
+    }
+    QVERIFY(!target->hasDropOutline());
+    // The release the dialog took, arriving late, moves nothing; neither does the next click's release.
+    QTest::mouseRelease(source, Qt::LeftButton, Qt::NoModifier, drop);
+    QCOMPARE(e.onScreen(0).join(", "), chair1);
+    QCOMPARE(e.onScreen(2).join(", "), "");
+    e.expectNothingPending();
 }
 
 void TestDrag::theOutlineLeavesNoTrace_data()

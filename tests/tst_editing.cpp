@@ -1,11 +1,13 @@
 #include "MainWindowFixture.h"
 #include "NameDialogs.h"
 #include "TestMain.h"
-#include "kernel/LunarisState.h"
 #include "dayview/DayView.h"
 #include "editing/TreatmentRowDelegate.h"
+#include "kernel/LunarisState.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTextDocument>
@@ -37,6 +39,8 @@ private slots:
     void treatmentDropDown();
     void placing_data();
     void placing();
+    void placingPastTheClosingTime_data();
+    void placingPastTheClosingTime();
     void rightClick();
     void clicksThatDoNothing();
     void overlappingStoredBlocks();
@@ -51,6 +55,8 @@ private slots:
     void treatmentCodesAreShownAsTyped();
     void theWholeRoad();
     void treatmentEditorChangesTheNextPlacement();
+    void dayFollowsTheTreatmentEditor_data();
+    void dayFollowsTheTreatmentEditor();
     void menuItemsOpenTheirWindows();
 };
 
@@ -103,6 +109,41 @@ void TestEditing::placing()
         const bool info = box.startsWith("KONT");
         e.expectBox(box, info ? "Info" : "Lunaris", info ? QMessageBox::Information : QMessageBox::NoIcon);
     }
+}
+
+void TestEditing::placingPastTheClosingTime_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("at");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("ends at the closing time") << "KONT"
+                                              << "11:30"
+                                              << "Nicht gespeichert";
+    QTest::newRow("ends after it") << "KONT"
+                                   << "11:50"
+                                   << "Nicht gespeichert – Endet nach Praxisschluss (12:00)";
+    QTest::newRow("a long one from the last row") << "LANG"
+                                                  << "11:50"
+                                                  << "Nicht gespeichert – Endet nach Praxisschluss (12:00)";
+}
+
+void TestEditing::placingPastTheClosingTime()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, at);
+    QFETCH(QString, status);
+    Editor e("08:00", "12:00");
+    e.newDay();
+    e.choose(code);
+    e.click(0, at);
+    // Placed as a click places it, whatever the closing time.
+    QCOMPARE(e.onScreen(0).size(), 1);
+    QVERIFY(e.onScreen(0).first().startsWith(at));
+    auto* panel = e.window->findChild<QLabel*>("sbStatusBar_Panel1");
+    QCOMPARE(panel->text(), status);
+    e.action("mnuEditUndo")->trigger();
+    QCOMPARE(panel->text(), QString("Status"));
+    QVERIFY(e.ctx.messages.shown().isEmpty());
 }
 
 void TestEditing::rightClick()
@@ -370,6 +411,43 @@ void TestEditing::treatmentEditorChangesTheNextPlacement()
     QCOMPARE(e.onScreen(0), QStringList{"08:00-08:30 KONT"}); // placed blocks keep their times
 }
 
+void TestEditing::dayFollowsTheTreatmentEditor_data()
+{
+    QTest::addColumn<QString>("change"); // what the editor writes to table Behand
+    QTest::addColumn<QString>("fee");
+    QTest::addColumn<QStringList>("doctor");
+    QTest::newRow("nothing") << ""
+                             << "40" << QStringList{"08:00-08:05 10", "09:00-09:05 10"};
+    QTest::newRow("a fee") << "UPDATE Behand SET HON = 25.5 WHERE BEH = 'KONT'"
+                           << "51" << QStringList{"08:00-08:05 10", "09:00-09:05 10"};
+    QTest::newRow("a doctor window") << "UPDATE Behand SET DR_DAUER = 20 WHERE BEH = 'KONT'"
+                                     << "40"
+                                     << QStringList{"08:00-08:05 10", "08:10-08:15 10", "09:00-09:05 10",
+                                                    "09:10-09:15 10"};
+    QTest::newRow("the code deleted") << "DELETE FROM Behand WHERE BEH = 'KONT'"
+                                      << "0" << QStringList{};
+}
+
+void TestEditing::dayFollowsTheTreatmentEditor()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, fee);
+    QFETCH(QStringList, doctor);
+    Editor e;
+    e.newDay();
+    e.choose("KONT");
+    e.click(0, "08:00");
+    e.click(1, "09:00");
+    e.ctx.modals.handleNext([&](QDialog& d) {
+        if (!change.isEmpty())
+            e.ctx.tempDatabase.exec(change);
+        d.reject();
+    });
+    e.action("mnuBeh")->trigger();
+    QCOMPARE(e.window->findChild<QLineEdit*>("txtHon")->text(), fee);
+    QCOMPARE(e.onScreen(3), doctor);
+}
+
 void TestEditing::menuItemsOpenTheirWindows()
 {
     Editor e;
@@ -412,10 +490,26 @@ void TestEditing::treatmentDropDown()
     QFETCH(QString, row);
     MainWindowFixture f(2);
     f.ctx.tempDatabase.addTreatment("KONT", 20, 0, 0, 0, 0, fee, text);
+    f.ctx.tempDatabase.addTreatment("ERST", 45, 0, 0, 0, 0, 45, "Erstberatung");
+    // German amounts also on a system with another language.
+    const QLocale system;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     f.start();
+    QLocale::setDefault(system);
     auto* combo = f.window->findChild<QComboBox*>("DBComboBeh");
     QVERIFY(dynamic_cast<TreatmentRowDelegate*>(combo->itemDelegate()));
     QCOMPARE(combo->itemData(0, TreatmentRowDelegate::RowTextRole).toString(), row);
+    QCOMPARE(combo->itemData(1, TreatmentRowDelegate::RowTextRole).toString(),
+             QString("ERST – Erstberatung, 45 min, 45,00 €"));
+    // The open list shows every row whole, though the box is narrower.
+    combo->showPopup();
+    QAbstractItemView* list = combo->view();
+    for (int i = 0; i < combo->count(); ++i) {
+        const QString text = combo->itemData(i, TreatmentRowDelegate::RowTextRole).toString();
+        QVERIFY2(list->viewport()->width() > QFontMetrics(list->font()).horizontalAdvance(text), qPrintable(text));
+    }
+    QVERIFY(list->viewport()->width() > combo->width());
+    combo->hidePopup();
     f.choose("KONT");
     QCOMPARE(combo->currentText(), QString("KONT")); // the chosen entry shows its code
     QCOMPARE(f.ctx.state.CurrentBeh, QString("KONT"));

@@ -37,6 +37,8 @@ private slots:
     void everyLinkOfTheHelpPagesLeadsSomewhere();
     void everyPageIsReachableFromContentsAndIndex();
     void programFolderHoldsHelpAndIcon();
+    void pagesSayWhatTheProgramDoes_data();
+    void pagesSayWhatTheProgramDoes();
     void linksAreReachedByTabAndSpoken();
 };
 
@@ -210,6 +212,42 @@ void TestHelp::programFolderHoldsHelpAndIcon()
         QVERIFY2(readText(ProgramHelp + "/" + name) == readText(SourceHelp + "/" + name), qPrintable(name));
     // The icon lies beside the program too, for the desktop entry.
     QCOMPARE(readText(LUNARIS_PROGRAM_DIR "/lunaris.svg"), readText(LUNARIS_SOURCE_DIR "/resources/icons/lunaris.svg"));
+}
+
+void TestHelp::pagesSayWhatTheProgramDoes_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("says");
+    QTest::addColumn<QString>("saysNoMore"); // what the program used to do
+    QTest::newRow("settings take effect") << "einstellungen.html"
+                                          << "gelten <b>sofort nach „OK“</b>"
+                                          << "ändern sich dadurch nicht, auch nicht nach einem Neustart";
+    QTest::newRow("settings are checked") << "einstellungen.html"
+                                          << "Lunaris prüft die Werte, die es"
+                                          << "Lunaris prüft die Werte nicht";
+    QTest::newRow("printer values count") << "drucken.html"
+                                          << "gilt für den nächsten Ausdruck"
+                                          << "ändern den Ausdruck nicht";
+    QTest::newRow("a renamed chair carries its blocks") << "stammdaten.html"
+                                                        << "nimmt seine Blöcke mit"
+                                                        << "erst danach stimmen die Spalten wieder";
+    QTest::newRow("the fee is the exact sum") << "drzeit.html"
+                                              << "auf den Cent"
+                                              << "Block auf eine ganze Zahl gerundet";
+    QTest::newRow("the server set-up in German") << "server.html"
+                                                 << "<b>Daten übertragen...</b>"
+                                                 << "Several workstations";
+}
+
+void TestHelp::pagesSayWhatTheProgramDoes()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, says);
+    QFETCH(QString, saysNoMore);
+    // Lines are wrapped anywhere in the source: compare with single blanks.
+    const QString text = readText(SourceHelp + "/" + page).simplified();
+    QVERIFY2(text.contains(says), qPrintable(says));
+    QVERIFY2(!text.contains(saysNoMore), qPrintable(saysNoMore));
 }
 
 LUNARIS_TEST_MAIN(TestHelp)

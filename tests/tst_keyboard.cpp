@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 
 namespace {
 // Three chairs from 08:00 to 18:00 in 10-minute rows; KONT lasts 30 minutes.
@@ -33,6 +34,8 @@ private slots:
     void theWholePathWithoutAMouse();
     void cursorMovesAndScrolls_data();
     void cursorMovesAndScrolls();
+    void keysActOnAVisibleRow_data();
+    void keysActOnAVisibleRow();
 };
 
 void TestKeyboard::theWholePathWithoutAMouse()
@@ -143,6 +146,36 @@ void TestKeyboard::cursorMovesAndScrolls()
     QVERIFY(column->pointOfRow(expected).y() >= 0);
     for (int i = 0; i <= 3; ++i)
         QCOMPARE(e.window->SSDay1(i)->firstRow(), column->firstRow());
+}
+
+void TestKeyboard::keysActOnAVisibleRow_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("cursor"); // the row afterwards; the cursor started at row 2
+    QTest::addColumn<QStringList>("chair1");
+    QTest::newRow("Space places at the cursor, shown again")
+        << int(Qt::Key_Space) << 2 << QStringList{"08:20-08:50 KONT"};
+    QTest::newRow("Down moves on from the cursor, shown again") << int(Qt::Key_Down) << 3 << QStringList{};
+}
+
+void TestKeyboard::keysActOnAVisibleRow()
+{
+    QFETCH(int, key);
+    QFETCH(int, cursor);
+    QFETCH(QStringList, chair1);
+    Editor e;
+    e.window->findChild<QComboBox*>("DBComboBeh")->setCurrentText("KONT");
+    DayView* column = e.window->SSDay1(0);
+    column->setFocus(Qt::TabFocusReason);
+    column->setCursorRow(2);
+    // AM<>PM scrolls the cursor out of view.
+    e.window->findChild<QPushButton*>("cmdZeit")->click();
+    QVERIFY(column->firstRow() > 2);
+    column->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(column, Qt::Key(key));
+    QCOMPARE(column->cursorRow(), cursor);
+    QVERIFY(column->firstRow() <= cursor && column->rowRect(cursor).isValid());
+    QCOMPARE(e.onScreen(0), chair1);
 }
 
 LUNARIS_TEST_MAIN(TestKeyboard)

@@ -1,10 +1,14 @@
 #include "MainWindowFixture.h"
+#include "NameDialogs.h"
 #include "TestMain.h"
 #include "dayview/DayView.h"
+#include "editing/OpenDay.h"
 
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QWindow>
@@ -21,6 +25,8 @@ class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
     void menusAndToolBar();
+    void settingsTakeEffectAtOnce_data();
+    void settingsTakeEffectAtOnce();
     void layoutFollowsTheOuterSize();
     void minimisedWindowIsNotLaidOut();
     void columnsForTheChairCount_data();
@@ -490,14 +496,15 @@ void TestMainWindow::loadSkipsRefusedRowsAndReportsOthers()
     QCOMPARE(window.findChild<QLabel*>("sbStatusBar_Panel1")->text(),
              QString("4 gespeicherte Einträge nicht angezeigt"));
 
-    // Loaded over edits whose saving was declined: still unsaved, and the count stays beside it.
-    f.ctx.state.Modified = true;
+    // Loaded over edits whose saving was declined: the loaded day is as stored, the count stays.
+    window.openDay().markUnsaved();
     f.ctx.messages.answer(QMessageBox::Ok);
     window.Termin_load();
     compareBox(f.ctx.messages.last(), "94 Fehler: Bitte Öffnungszeit und Datenbank überprüfen", "Datenfehler",
                QMessageBox::Warning, QMessageBox::Ok);
+    QVERIFY(!f.ctx.state.Modified);
     QCOMPARE(window.findChild<QLabel*>("sbStatusBar_Panel1")->text(),
-             QString("Nicht gespeichert – 4 gespeicherte Einträge nicht angezeigt"));
+             QString("4 gespeicherte Einträge nicht angezeigt"));
 }
 
 void TestMainWindow::loadAfterChairsWereDeleted()
@@ -529,6 +536,67 @@ void TestMainWindow::doctorColumnAndFeeOnScreen()
     window.DR_Load();
     QCOMPARE(f.ctx.messages.last().text, QString("94 Fehler: Bitte Öffnungszeit und Datenbank überprüfen"));
     QCOMPARE(window.findChild<QLineEdit*>("txtHon")->text(), QString("alt")); // not updated
+}
+
+void TestMainWindow::settingsTakeEffectAtOnce_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("firstRow"); // of the columns afterwards
+    QTest::addColumn<QStringList>("chair1");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("fee");
+    QTest::newRow("15-minute rows") << "txtSlot"
+                                    << "2"
+                                    << "08:00" << QStringList{"08:00-08:20 KONT", "16:00-16:20 KONT"} << "Status"
+                                    << "36";
+    QTest::newRow("later opening: the morning block becomes an unshown row")
+        << "txtOpenZeit"
+        << "09:00"
+        << "09:00" << QStringList{"16:00-16:20 KONT"} << "1 gespeicherter Eintrag nicht angezeigt"
+        << "18";
+    QTest::newRow("earlier closing") << "txtZuZeit"
+                                     << "12:00"
+                                     << "08:00" << QStringList{"08:00-08:20 KONT"}
+                                     << "1 gespeicherter Eintrag nicht angezeigt"
+                                     << "18";
+}
+
+void TestMainWindow::settingsTakeEffectAtOnce()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, value);
+    QFETCH(QString, firstRow);
+    QFETCH(QStringList, chair1);
+    QFETCH(QString, status);
+    QFETCH(QString, fee);
+    MainWindowFixture f(2);
+    f.ctx.tempDatabase.addTreatment("KONT", 20, 0, 5, 0, 0, 18);
+    f.ctx.tempDatabase.addDayName("Montag");
+    f.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
+    f.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "16:00", "16:20");
+    f.start();
+    f.ctx.modals.handleNext(openName("Montag"));
+    f.action("mnuFileOpen")->trigger();
+
+    f.ctx.modals.handleNext([&](QDialog& d) {
+        d.findChild<QLineEdit*>("txtName")->setText("Dr. Zahn");
+        d.findChild<QLineEdit*>(box)->setText(value);
+        QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    });
+    f.action("mnuPref")->trigger();
+    for (int column = 0; column <= 2; ++column)
+        QCOMPARE(f.window->SSDay1(column)->timeOfRow(0), firstRow);
+    QCOMPARE(f.onScreen(0), chair1);
+    QCOMPARE(f.window->findChild<QLabel*>("sbStatusBar_Panel1")->text(), status);
+    QCOMPARE(f.window->findChild<QLineEdit*>("txtHon")->text(), fee);
+    QVERIFY(!f.ctx.state.Modified);
+    // A save keeps the row no column shows.
+    f.choose("KONT");
+    f.click(1, "10:00");
+    f.action("mnuFileSave")->trigger();
+    QCOMPARE(f.stored("Montag").size(), 3);
+    f.expectNothingPending();
 }
 
 LUNARIS_TEST_MAIN(TestMainWindow)

@@ -1,5 +1,6 @@
 #include "AccessibleEvents.h"
 #include "MainWindowFixture.h"
+#include "NameDialogs.h"
 #include "TestContext.h"
 #include "TestMain.h"
 #include "masterdata/RecordNavigator.h"
@@ -147,6 +148,10 @@ private slots:
     void recordsByIdentity();
     void chairInUse_data();
     void chairInUse();
+    void chairQuestionsAndNamesTwice_data();
+    void chairQuestionsAndNamesTwice();
+    void openDayFollowsTheChairEditor_data();
+    void openDayFollowsTheChairEditor();
 };
 
 void TestMasterData::opensOnFirstRecord_data()
@@ -603,6 +608,17 @@ void TestMasterData::enterAndEscape()
     QTest::keyClick(add, Qt::Key_Return);
     QVERIFY(third->isVisible());
     QCOMPARE(caption(*third), QStringLiteral("Datensatz: 0"));
+
+    // "Farbe..." too: Enter on it opens the colour dialog, and the editor stays.
+    if (table == "Behand") {
+        auto fourth = openEditor(ctx, table);
+        auto* colour = fourth->findChild<QPushButton*>("cmdFarbe");
+        colour->setFocus();
+        ctx.modals.handleNext([](QDialog& d) { d.reject(); });
+        QTest::keyClick(colour, Qt::Key_Return);
+        QVERIFY(fourth->isVisible());
+        QCOMPARE(ctx.modals.shownDialogs().count("dlgFarbe"), 1);
+    }
 }
 
 void TestMasterData::deleteRecord_data()
@@ -1010,6 +1026,120 @@ void TestMasterData::chairInUse()
     QCOMPARE(db.rows("SELECT STUHL FROM Stuhl ORDER BY rowid"), chairs);
     QCOMPARE(db.rows("SELECT STUHL, IDEALTAG FROM Template ORDER BY rowid"), templates);
     QCOMPARE(ctx.state.ChairsChanged, !templateRefuses);
+}
+
+void TestMasterData::chairQuestionsAndNamesTwice_data()
+{
+    QTest::addColumn<QStringList>("chairs");    // table Stuhl (without the uniqueness rule)
+    QTest::addColumn<int>("record");            // the one renamed, from 0
+    QTest::addColumn<QString>("question");      // empty: none
+    QTest::addColumn<QStringList>("templates"); // the chairs of the Template rows afterwards
+    QTest::newRow("a name holding %2 and %1")
+        << QStringList{"Stuhl %2 %1", "Stuhl 2"} << 0
+        << "Der Stuhl „Stuhl %2 %1“ wird in 1 Idealtag verwendet. Sollen diese Einträge auf „Neu“ umbenannt werden?"
+        << QStringList{"Neu"};
+    QTest::newRow("the first of two of one name: its rows") << QStringList{"X", "X"} << 0
+                                                            << "Der Stuhl „X“ wird in 1 Idealtag verwendet. Sollen "
+                                                               "diese Einträge auf „Neu“ umbenannt werden?"
+                                                            << QStringList{"Neu"};
+    QTest::newRow("the second of two of one name: none of the other's")
+        << QStringList{"X", "X"} << 1 << "" << QStringList{"X"};
+}
+
+void TestMasterData::chairQuestionsAndNamesTwice()
+{
+    QFETCH(QStringList, chairs);
+    QFETCH(int, record);
+    QFETCH(QString, question);
+    QFETCH(QStringList, templates);
+    TestContext ctx;
+    plannerTables(ctx);
+    for (const QString& chair : chairs)
+        ctx.tempDatabase.exec("INSERT INTO Stuhl (STUHL, TEXT) VALUES (?, '')", {chair});
+    ctx.tempDatabase.addBlock("Montag", chairs.first(), "KONT", "08:00", "08:20");
+    auto editor = openEditor(ctx, "Stuhl");
+    for (int i = 0; i < record; ++i)
+        mouseClick(*editor, "cmdNext");
+    type(box(*editor, 1), "Neu");
+    if (!question.isEmpty())
+        ctx.messages.answer(QMessageBox::Yes);
+    mouseClick(*editor, "cmdUpdate");
+    QCOMPARE(ctx.messages.shown().size(), question.isEmpty() ? 0 : 1);
+    if (!question.isEmpty())
+        compareBox(ctx.messages.last(), question, "Stühle", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(ctx.tempDatabase.rows("SELECT STUHL FROM Template ORDER BY rowid"), templates);
+}
+
+void TestMasterData::openDayFollowsTheChairEditor_data()
+{
+    QTest::addColumn<QString>("step"); // "rename" or "delete", of chair "Stuhl 1"
+    QTest::addColumn<int>("answer");   // to the question whether the stored days follow
+    QTest::addColumn<QStringList>("captions");
+    QTest::addColumn<QString>("status");     // the status panel after the editor closed
+    QTest::addColumn<QStringList>("stored"); // the day's rows after placing a block in the first column and saving
+    QTest::newRow("rename, Ja") << "rename" << int(QMessageBox::Yes) << QStringList{"Stuhl A", "Stuhl 2"} << "Status"
+                                << QStringList{"Stuhl A|KONT|08:00|08:20", "Stuhl A|KONT|09:00|09:20",
+                                               "Stuhl A|KONT|15:00|15:20", "Stuhl 2|KONT|08:00|08:20"};
+    QTest::newRow("rename, Nein: the blocks go under the new name with the next save")
+        << "rename" << int(QMessageBox::No) << QStringList{"Stuhl A", "Stuhl 2"} << "Nicht gespeichert"
+        << QStringList{"Stuhl A|KONT|08:00|08:20", "Stuhl A|KONT|09:00|09:20", "Stuhl A|KONT|15:00|15:20",
+                       "Stuhl 2|KONT|08:00|08:20"};
+    QTest::newRow("delete, Ja") << "delete" << int(QMessageBox::Yes) << QStringList{"Stuhl 2"} << "Status"
+                                << QStringList{"Stuhl 2|KONT|08:00|08:20", "Stuhl 2|KONT|15:00|15:20"};
+    QTest::newRow("delete, Nein: kept, not shown")
+        << "delete" << int(QMessageBox::No) << QStringList{"Stuhl 2"} << "2 gespeicherte Einträge nicht angezeigt"
+        << QStringList{"Stuhl 1|KONT|08:00|08:20", "Stuhl 1|KONT|09:00|09:20", "Stuhl 2|KONT|08:00|08:20",
+                       "Stuhl 2|KONT|15:00|15:20"};
+}
+
+void TestMasterData::openDayFollowsTheChairEditor()
+{
+    QFETCH(QString, step);
+    QFETCH(int, answer);
+    QFETCH(QStringList, captions);
+    QFETCH(QString, status);
+    QFETCH(QStringList, stored);
+    MainWindowFixture f(2);
+    f.ctx.tempDatabase.addTreatment("KONT", 20, 0, 5, 0, 0, 18);
+    f.ctx.tempDatabase.addDayName("Montag");
+    f.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
+    f.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "09:00", "09:20");
+    f.ctx.tempDatabase.addBlock("Montag", "Stuhl 2", "KONT", "08:00", "08:20");
+    f.start();
+    f.ctx.modals.handleNext(openName("Montag"));
+    f.action("mnuFileOpen")->trigger();
+
+    f.ctx.modals.handleNext([&](QDialog& editor) {
+        f.ctx.messages.answer(QMessageBox::StandardButton(answer));
+        if (step == "rename") {
+            type(box(editor, 1), "Stuhl A");
+            mouseClick(editor, "cmdUpdate");
+        } else {
+            mouseClick(editor, "cmdDelete");
+        }
+        f.ctx.messages.answer(QMessageBox::Ok); // the restart notice
+        mouseClick(editor, "cmdSchließen");
+    });
+    f.action("mnuStuhl")->trigger();
+    QCOMPARE(f.ctx.messages.pendingAnswers(), 0);
+
+    QStringList shown;
+    for (int i = 0; i <= f.ctx.state.ChairCount; ++i)
+        shown.append(f.window->SSDay1(i)->caption());
+    QCOMPARE(shown, captions + QStringList{"Dr.-Zeit"});
+    const QStringList renamedBlocks{"08:00-08:20 KONT", "09:00-09:20 KONT"};
+    QCOMPARE(f.onScreen(0), step == "rename" ? renamedBlocks : QStringList{"08:00-08:20 KONT"});
+    QCOMPARE(f.window->findChild<QLabel*>("sbStatusBar_Panel1")->text(), status);
+    QCOMPARE(f.window->findChild<QLineEdit*>("txtHon")->text(),
+             QString::number(18 * f.onScreen(0).size() + (step == "rename" ? 18 : 0)));
+
+    // The next save neither takes the own change for another workstation's nor writes under the old name.
+    f.choose("KONT");
+    f.click(0, "15:00");
+    f.action("mnuFileSave")->trigger();
+    QCOMPARE(f.ctx.messages.shown().size(), 2); // the question and the restart notice, nothing since
+    QCOMPARE(f.stored("Montag"), stored);
+    QVERIFY(!f.ctx.state.Modified);
 }
 
 LUNARIS_TEST_MAIN(TestMasterData)

@@ -1,6 +1,6 @@
 #include "TestMain.h"
-#include "kernel/LunarisState.h"
 #include "editing/OpenDay.h"
+#include "kernel/LunarisState.h"
 
 #include <algorithm>
 
@@ -142,12 +142,20 @@ void TestOpenDay::modifiedFollowsTheSavedState()
     history.redo();
     QVERIFY(!d.state.Modified);
 
-    // Another day after declining to save: still modified, and no earlier state counts as saved.
+    // Another day after declining to save: as stored, unmodified; undoing its first step comes back there.
     d.day.place(1, "09:00", "C", 10);
     d.day.forgetHistory();
-    QVERIFY(d.state.Modified);
+    QVERIFY(!d.state.Modified);
     QVERIFY(!history.canUndo());
     d.day.place(1, "10:00", "D", 10);
+    QVERIFY(d.state.Modified);
+    history.undo();
+    QVERIFY(!d.state.Modified);
+
+    // Marked unsaved (a cancelled Save As): no state counts as saved until the next save.
+    d.day.markUnsaved();
+    QVERIFY(d.state.Modified);
+    history.redo();
     history.undo();
     QVERIFY(d.state.Modified);
 

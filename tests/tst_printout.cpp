@@ -225,7 +225,8 @@ private slots:
     void pdfExport();
     void pdfExportReplaces_data();
     void pdfExportReplaces();
-    void pdfExportToAFolderWithoutWritePermission();
+    void pdfExportSaysWhatWentWrong_data();
+    void pdfExportSaysWhatWentWrong();
     void menuItems();
 };
 
@@ -472,24 +473,60 @@ void TestPrintout::pdfExportReplaces()
     }
 }
 
-void TestPrintout::pdfExportToAFolderWithoutWritePermission()
+void TestPrintout::pdfExportSaysWhatWentWrong_data()
 {
+    // "readonly": a file in a temporary folder without write permission; "full": one there that links
+    // to /dev/full.
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("message");
+    // /proc takes no files, not even from the administrator.
+    QTest::newRow("a folder without write permission")
+        << "/proc/Montag Standard.pdf"
+        << "In den Ordner „/proc“ kann nicht geschrieben werden. Bitte wählen Sie einen anderen Ordner.";
+    QTest::newRow("a read-only file") << "readonly"
+                                      << "Die Datei „alt.pdf“ ist schreibgeschützt. Bitte wählen Sie einen anderen "
+                                         "Namen.";
+    // Every write to /dev/full fails as on a full disk; the file chosen links to it.
+    QTest::newRow("a full disk") << "full"
+                                 << "Die Datei „voll.pdf“ konnte nicht geschrieben werden: Der Datenträger ist voll. "
+                                    "Bitte schaffen Sie Platz oder wählen Sie einen anderen Ort.";
+}
+
+void TestPrintout::pdfExportSaysWhatWentWrong()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, message);
     TestContext context;
     storeDemoDay(context.tempDatabase);
     StoredDay day(context.tempDatabase.database(), "Montag Standard");
-    // /proc takes no files, not even from the administrator.
-    const QString file = "/proc/Montag Standard.pdf";
+    QTemporaryDir dir;
+    if (file == "readonly") {
+        file = dir.filePath("alt.pdf");
+        QFile old(file);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("alt");
+        old.close();
+        QVERIFY(old.setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    } else if (file == "full") {
+        file = dir.filePath("voll.pdf");
+        QVERIFY(QFile::link("/dev/full", file));
+    }
     context.modals.handleNext([&](QDialog& d) { choose(d, file); });
+    const bool exists = QFileInfo::exists(file);
+    if (exists)
+        context.messages.answer(QMessageBox::Yes); // replace it
     context.messages.answer(QMessageBox::Ok);
-    if (QFileInfo("/proc").isWritable())
-        QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
     PdfExport(context.services).exportDay(nullptr, "Montag Standard", day.columns());
 
-    QCOMPARE(context.messages.shown().size(), 1);
-    compareBox(context.messages.last(),
-               "In den Ordner „/proc“ kann nicht geschrieben werden. Bitte wählen Sie einen anderen Ordner.",
-               "Als PDF exportieren", QMessageBox::Warning, QMessageBox::Ok);
-    QVERIFY(!QFile::exists(file));
+    QCOMPARE(context.messages.shown().size(), exists ? 2 : 1);
+    compareBox(context.messages.last(), message, "Als PDF exportieren", QMessageBox::Warning, QMessageBox::Ok);
+    if (file.startsWith("/proc"))
+        QVERIFY(!QFile::exists(file));
+    if (file.endsWith("alt.pdf")) {
+        QFile old(file);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("alt"));
+    }
 }
 
 void TestPrintout::menuItems()

@@ -1,6 +1,9 @@
+#include "MainWindowFixture.h"
 #include "TestContext.h"
 #include "TestMain.h"
 #include "kernel/LunarisError.h"
+#include "print/PrintSettings.h"
+#include "settings/PracticeSettings.h"
 #include "settings/frmEinstellungenT.h"
 
 #include <QCheckBox>
@@ -88,6 +91,10 @@ private slots:
     void storedValuesShownAsStored();
     void failingReadLeavesOnlyThatBoxEmpty();
     void okWithEmptyNameDoesNothing();
+    void okRefusesWhatCannotBeUsed_data();
+    void okRefusesWhatCannotBeUsed();
+    void okChangesNothingInEffect_data();
+    void okChangesNothingInEffect();
     void okWritesNineteenValuesAsTyped();
     void okStoresWorkingDays_data();
     void okStoresWorkingDays();
@@ -116,7 +123,8 @@ void TestSettingsDialog::emptyStoreShowsDefaults()
     f.run([&](frmEinstellungenT& d) {
         QCOMPARE(d.windowTitle(), QString("Einstellungen"));
         const QStringList expected{
-            "Name", "Facharztbezeichnung", "Adresse", "PLZ Ort", "08:00", "18:00", "1", "c:\\", "0", "0", "Arial", "6"};
+            "Name", "Facharztbezeichnung", "Adresse", "PLZ Ort", "08:00", "18:00", "1", "c:\\", "0", "0", "Arial",
+            "10"};
         QStringList shown;
         for (const char* name : TextBoxes)
             shown << box(d, name)->text();
@@ -195,7 +203,7 @@ void TestSettingsDialog::failingReadLeavesOnlyThatBoxEmpty()
         QCOMPARE(box(d, "txtAdresse")->text(), QString());
         QCOMPARE(box(d, "txtName")->text(), QString("Name"));
         QCOMPARE(box(d, "txtOrt")->text(), QString("PLZ Ort"));
-        QCOMPARE(box(d, "txtFontsize")->text(), QString("6"));
+        QCOMPARE(box(d, "txtFontsize")->text(), QString("10"));
         QVERIFY(day(d, 2)->isChecked());
         QVERIFY(!day(d, 3)->isChecked());
         QVERIFY(!day(d, 4)->isChecked());
@@ -203,6 +211,89 @@ void TestSettingsDialog::failingReadLeavesOnlyThatBoxEmpty()
         QVERIFY(day(d, 6)->isChecked());
     });
     QVERIFY(f.context.messages.shown().isEmpty());
+}
+
+void TestSettingsDialog::okChangesNothingInEffect_data()
+{
+    QTest::addColumn<QStringList>("stored"); // "application/section/key=value"
+    QTest::newRow("empty store: 10 pt, not 6") << QStringList{};
+    QTest::newRow("planner's values") << QStringList{"Kavemo/Printer/Fontsize=12", "Kavemo/Praxis/OpenZeit=07:30",
+                                                     "Kavemo/Praxis/Slot=2", "Kavemo/Printer/Hor=4"};
+    QTest::newRow("own values") << QStringList{"Lunaris/Printer/Fontsize=9", "Lunaris/Praxis/ZuZeit=17:00"};
+    QTest::newRow("an unusable slot of the planner's is not made the program's own")
+        << QStringList{"Kavemo/Praxis/Slot=7"};
+}
+
+void TestSettingsDialog::okChangesNothingInEffect()
+{
+    QFETCH(QStringList, stored);
+    DialogFixture f;
+    for (const QString& entry : stored)
+        f.context.tempSettings.write(entry.section('/', 0, 0), entry.section('/', 1, 1),
+                                     entry.section('/', 2).section('=', 0, 0), entry.section('=', 1));
+    auto inEffect = [&] {
+        const PrintSettings print = PrintSettings::read(f.store);
+        const PracticeSettings practice = PracticeSettings::read(f.store);
+        return QStringList{print.fontName,
+                           print.fontSize,
+                           print.horOffset,
+                           print.vertOffset,
+                           practice.openTime,
+                           practice.closeTime,
+                           QString::number(practice.slotSetting)};
+    };
+    const QStringList before = inEffect();
+    // Only the doctor's name is entered.
+    f.run([&](frmEinstellungenT& d) {
+        box(d, "txtName")->setText("Dr. Zahn");
+        QTest::mouseClick(button(d, "cmdOK"), Qt::LeftButton);
+    });
+    QCOMPARE(f.store.writes.size(), 19);
+    QCOMPARE(inEffect(), before);
+}
+
+void TestSettingsDialog::okRefusesWhatCannotBeUsed_data()
+{
+    QTest::addColumn<QString>("boxName");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("a dot in the opening time") << "txtOpenZeit"
+                                               << "08.00"
+                                               << "Öffnungszeit: Bitte eine Uhrzeit wie 08:00 eingeben.";
+    QTest::newRow("closing time 18.00") << "txtZuZeit"
+                                        << "18.00"
+                                        << "Schlußzeit: Bitte eine Uhrzeit wie 18:00 eingeben.";
+    QTest::newRow("closing before opening") << "txtZuZeit"
+                                            << "07:00"
+                                            << "Schlußzeit: Sie muss nach der Öffnungszeit liegen.";
+    QTest::newRow("slot 3") << "txtSlot"
+                            << "3"
+                            << "Slot: Bitte 1 (10 Minuten) oder 2 (15 Minuten) eingeben.";
+    QTest::newRow("no offset") << "txtHor"
+                               << "links"
+                               << "Position Horizontal: Bitte eine Zahl (Millimeter) eingeben.";
+    QTest::newRow("font size 0") << "txtFontsize"
+                                 << "0"
+                                 << "Schriftgröße: Bitte eine Zahl größer als 0 eingeben.";
+}
+
+void TestSettingsDialog::okRefusesWhatCannotBeUsed()
+{
+    QFETCH(QString, boxName);
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    DialogFixture f;
+    f.run([&](frmEinstellungenT& d) {
+        box(d, qPrintable(boxName))->setText(typed);
+        f.context.messages.answer(QMessageBox::Ok);
+        QTest::mouseClick(button(d, "cmdOK"), Qt::LeftButton);
+        compareBox(f.context.messages.last(), message, "Einstellungen", QMessageBox::Warning);
+        // The dialog stays, on the field's page, with the field to correct.
+        QVERIFY(d.isVisible());
+        QVERIFY(box(d, qPrintable(boxName))->isVisible());
+        QCOMPARE(d.focusWidget(), box(d, qPrintable(boxName)));
+    });
+    QVERIFY(f.store.writes.isEmpty());
 }
 
 void TestSettingsDialog::okWithEmptyNameDoesNothing()
@@ -227,9 +318,9 @@ void TestSettingsDialog::okWritesNineteenValuesAsTyped()
                                 "Kieferorthopädin",
                                 "Hauptstr. 1, Hof",
                                 "12345 Musterstadt",
-                                "8",
+                                "07:45",
                                 "17:30",
-                                "3",
+                                "2",
                                 "/srv/sicherung",
                                 "-2,5",
                                 "4",
@@ -249,7 +340,7 @@ void TestSettingsDialog::okWritesNineteenValuesAsTyped()
                                "Lunaris|Praxis|Name2|Kieferorthopädin",
                                "Lunaris|Praxis|Adresse|Hauptstr. 1, Hof",
                                "Lunaris|Praxis|Ort|12345 Musterstadt",
-                               "Lunaris|Praxis|OpenZeit|8",
+                               "Lunaris|Praxis|OpenZeit|07:45",
                                "Lunaris|Praxis|ZuZeit|17:30",
                                "Lunaris|Praxis|Arbeitstag1|1",
                                "Lunaris|Praxis|Arbeitstag2|1",
@@ -258,7 +349,7 @@ void TestSettingsDialog::okWritesNineteenValuesAsTyped()
                                "Lunaris|Praxis|Arbeitstag5|1",
                                "Lunaris|Praxis|Arbeitstag6|1",
                                "Lunaris|Praxis|Arbeitstag7|1",
-                               "Lunaris|Praxis|Slot|3",
+                               "Lunaris|Praxis|Slot|2",
                                "Lunaris|Programm|Backup|/srv/sicherung",
                                "Lunaris|Printer|Hor|-2,5",
                                "Lunaris|Printer|Vert|4",
@@ -280,8 +371,8 @@ void TestSettingsDialog::okWritesNineteenValuesAsTyped()
 
     // The next opening shows what was stored.
     f.run([&](frmEinstellungenT& d) {
-        QCOMPARE(box(d, "txtOpenZeit")->text(), QString("8"));
-        QCOMPARE(box(d, "txtSlot")->text(), QString("3"));
+        QCOMPARE(box(d, "txtOpenZeit")->text(), QString("07:45"));
+        QCOMPARE(box(d, "txtSlot")->text(), QString("2"));
         QCOMPARE(box(d, "txtAdresse")->text(), QString("Hauptstr. 1, Hof"));
         QCOMPARE(box(d, "txtHor")->text(), QString("-2,5"));
     });
@@ -462,8 +553,8 @@ void TestSettingsDialog::plannerValuesAreNamed()
             QCOMPARE(label->text(), expected[page]);
             QCOMPARE(label->textFormat(), Qt::PlainText);
         }
-        // The fields still show the program's own values.
-        QCOMPARE(box(d, "txtOpenZeit")->text(), QString("08:00"));
+        // Without values of the program's own, the fields show the ones in effect, the planner's.
+        QCOMPARE(box(d, "txtOpenZeit")->text(), kavemo.contains("Praxis/OpenZeit=07:30") ? "07:30" : "08:00");
         QTest::mouseClick(button(d, "cmdOK"), Qt::LeftButton);
     });
     // OK writes the program's own values only.

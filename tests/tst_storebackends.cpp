@@ -224,10 +224,14 @@ void TestStoreBackends::saveAndDeleteWithOddNames()
     Backend b(backend);
     const IdealDayStore store(*b.db);
     store.replaceDay("Anderer Tag", {{"Stuhl 1", "KONT", "08:00", "08:20"}});
-    const RowsOnScreen written =
-        store.replaceDay(day, {{"Stuhl 1", "KONT", "08:00", "08:20"}, {"Stuhl 2", "BÜ", "09:00", "09:30"}});
-    QCOMPARE(written.rowIds.size(), 2);
-    QCOMPARE(b.stored(day), QStringList({"Stuhl 1|KONT|08:00|08:20", "Stuhl 2|BÜ|09:00|09:30"}));
+    // The odd name also as a chair and a code (with a backslash), and a field without value.
+    const RowsOnScreen written = store.replaceDay(day, {{"Stuhl 1", "KONT", "08:00", "08:20"},
+                                                        {"Stuhl 2", "BÜ", "09:00", "09:30"},
+                                                        {day + "\\", day, "11:00", QVariant()}});
+    QCOMPARE(written.rowIds.size(), 3);
+    QCOMPARE(b.stored(day),
+             QStringList({"Stuhl 1|KONT|08:00|08:20", "Stuhl 2|BÜ|09:00|09:30", day + "\\|" + day + "|11:00|"}));
+    QVERIFY(IdealDayStore(*b.db).blocksOfDay(day).last().endTime.isNull());
     QCOMPARE(store.blocksOf(day, "Stuhl 2").size(), 1);
     QVERIFY(IdealtagTable(*b.db).contains(day));
 

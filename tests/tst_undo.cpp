@@ -46,6 +46,10 @@ private slots:
     void undoAndRedoOfEachStep_data();
     void undoAndRedoOfEachStep();
     void historyAndTheSavedState();
+    void toolTipsShowNamesAsTyped_data();
+    void toolTipsShowNamesAsTyped();
+    void theSavedStateComesFromTheHistory_data();
+    void theSavedStateComesFromTheHistory();
 };
 
 void TestUndo::undoAndRedoOfEachStep_data()
@@ -143,16 +147,16 @@ void TestUndo::historyAndTheSavedState()
     e.ctx.modals.handleNext(openName("Dienstag"));
     e.window->SSDay1(0)->setFirstRow(0);
     e.action("mnuFileOpen")->trigger();
-    e.expectBox("Möchten Sie Speichern?", "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    e.expectBox("Möchten Sie Speichern?", "Lunaris", QMessageBox::Question,
+                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     QVERIFY(!e.action("mnuEditUndo")->isEnabled());
     QCOMPARE(e.onScreen(2), QStringList{"10:00-11:30 LANG"});
     // Opened at its first block, all columns together.
     QCOMPARE(e.window->SSDay1(1)->firstRow(), e.window->SSDay1(1)->rowOfTime("10:00"));
     QCOMPARE(e.window->SSDay1(3)->firstRow(), e.window->SSDay1(1)->rowOfTime("10:00"));
-    QCOMPARE(e.status(), QString("Nicht gespeichert"));
-    // The declined edits still count as modified (the load does not change that); no step leads
-    // back to a saved state.
-    QVERIFY(e.ctx.state.Modified);
+    // The declined edits went with their day: the opened day is as stored.
+    QCOMPARE(e.status(), QString("Status"));
+    QVERIFY(!e.ctx.state.Modified);
 
     // Delete clears it as well.
     e.click(2, "10:00", Qt::RightButton);
@@ -166,6 +170,102 @@ void TestUndo::historyAndTheSavedState()
     QCOMPARE(e.status(), QString("Status"));
     QCOMPARE(e.window->SSDay1(0)->firstRow(), 0); // a day without blocks opens at its first row
     QCOMPARE(e.onScreen(2), QStringList());
+    e.expectNothingPending();
+}
+
+void TestUndo::toolTipsShowNamesAsTyped_data()
+{
+    QTest::addColumn<QString>("chair");
+    QTest::addColumn<QString>("tip");
+    QTest::newRow("an ampersand") << "Stuhl & Co"
+                                  << "Rückgängig: KONT in Stuhl & Co um 08:00";
+    QTest::newRow("two ampersands") << "A&&B"
+                                    << "Rückgängig: KONT in A&&B um 08:00";
+    QTest::newRow("markup") << "<b>Fenster</b>"
+                            << "<p style='white-space:pre'>Rückgängig: KONT in &lt;b&gt;Fenster&lt;/b&gt; um "
+                               "08:00</p>";
+}
+
+void TestUndo::toolTipsShowNamesAsTyped()
+{
+    QFETCH(QString, chair);
+    QFETCH(QString, tip);
+    Editor e;
+    e.ctx.tempDatabase.exec("UPDATE Stuhl SET STUHL = ? WHERE STUHL = 'Stuhl 1'", {chair});
+    e.window.reset();
+    e.start();
+    e.newDay();
+    e.choose("KONT");
+    e.click(0, "08:00");
+    QCOMPARE(e.toolButton("Undo")->toolTip(), tip);
+}
+
+void TestUndo::theSavedStateComesFromTheHistory_data()
+{
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QStringList>("chair3"); // afterwards
+    QTest::addColumn<QString>("status");
+    QTest::newRow("Nein to the save question, then New: nothing asked again")
+        << "edit|new:Nein|new" << QStringList{} << "Status";
+    QTest::newRow("Nein to the save question, then Open: nothing asked again")
+        << "edit|open:Nein|open" << QStringList{"10:00-11:30 LANG"} << "Status";
+    QTest::newRow("Abbrechen to the save question stops New")
+        << "edit|new:Abbrechen" << QStringList{"10:00-11:30 LANG"} << "Nicht gespeichert";
+    QTest::newRow("Abbrechen to the save question stops Open")
+        << "edit|open:Abbrechen" << QStringList{"10:00-11:30 LANG"} << "Nicht gespeichert";
+    QTest::newRow("after Delete, undoing back to the emptied day")
+        << "open|delete|edit|undo" << QStringList{} << "Status";
+    QTest::newRow("Save As cancelled") << "open|saveas cancelled" << QStringList{"10:00-11:30 LANG"}
+                                       << "Nicht gespeichert";
+}
+
+void TestUndo::theSavedStateComesFromTheHistory()
+{
+    QFETCH(QString, steps);
+    QFETCH(QStringList, chair3);
+    QFETCH(QString, status);
+    Editor e;
+    e.ctx.tempDatabase.addDayName("Dienstag");
+    e.ctx.tempDatabase.addBlock("Dienstag", "Stuhl 3", "LANG", "10:00", "11:30");
+    const QString question = "Möchten Sie Speichern?";
+    for (const QString& step : steps.split('|')) {
+        const QString answer = step.section(':', 1);
+        const qsizetype before = e.ctx.messages.shown().size();
+        if (answer == "Nein")
+            e.ctx.messages.answer(QMessageBox::No);
+        else if (answer == "Abbrechen")
+            e.ctx.messages.answer(QMessageBox::Cancel);
+        if (step == "edit") {
+            e.choose("LANG");
+            e.click(2, "10:00");
+        } else if (step.startsWith("new")) {
+            e.action("mnuFileNew")->trigger();
+        } else if (step.startsWith("open")) {
+            if (answer != "Abbrechen")
+                e.ctx.modals.handleNext(openName("Dienstag"));
+            e.action("mnuFileOpen")->trigger();
+        } else if (step == "delete") {
+            e.ctx.messages.answer(QMessageBox::Yes);
+            e.action("mnuFileDelete")->trigger();
+            e.expectBox("Möchten Sie den Dienstag löschen?", "Idealtag löschen", QMessageBox::Question,
+                        QMessageBox::Yes | QMessageBox::No);
+        } else if (step == "undo") {
+            e.action("mnuEditUndo")->trigger();
+        } else if (step == "saveas cancelled") {
+            e.ctx.modals.handleNext(clickCancel());
+            e.action("mnuFileSaveAs")->trigger();
+        }
+        if (!answer.isEmpty()) {
+            QCOMPARE(e.ctx.messages.shown().size(), before + 1);
+            e.expectBox(question, "Lunaris", QMessageBox::Question,
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        } else if (step != "delete") {
+            QCOMPARE(e.ctx.messages.shown().size(), before); // no question
+        }
+    }
+    QCOMPARE(e.onScreen(2), chair3);
+    QCOMPARE(e.status(), status);
+    QCOMPARE(e.ctx.state.Modified, status == "Nicht gespeichert");
     e.expectNothingPending();
 }
 

@@ -1,19 +1,21 @@
 #include "app/frmLunaris.h"
 
 #include "about/frmAbout.h"
+#include "app/AnalysisDock.h"
+#include "app/DatabaseCheckWait.h"
 #include "app/HelpWindow.h"
+#include "app/TreatmentLooks.h"
 #include "commands/IdealDayCommands.h"
 #include "commands/frmSpeichern.h"
 #include "commands/frmVersionen.h"
+#include "dayview/ClockTime.h"
 #include "dayview/DayView.h"
-#include "editing/AnalysisPanel.h"
 #include "editing/BlockEdits.h"
 #include "editing/ColumnClickHandler.h"
 #include "editing/DoctorColumn.h"
 #include "editing/EditAnnouncements.h"
 #include "editing/EditingControls.h"
 #include "editing/OpenDay.h"
-#include "editing/TreatmentColors.h"
 #include "kernel/AppServices.h"
 #include "kernel/LunarisError.h"
 #include "kernel/LunarisState.h"
@@ -30,7 +32,6 @@
 #include "store/ChangeWatcher.h"
 #include "store/Database.h"
 #include "store/IdealDayLoader.h"
-#include "store/IntegrityCheck.h"
 #include "store/Tables.h"
 #include "ui/CaptionText.h"
 #include "ui/EarlyTextFocus.h"
@@ -44,7 +45,6 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDir>
-#include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -53,6 +53,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTextDocument>
 #include <QTime>
 #include <QTimer>
 #include <QToolBar>
@@ -106,6 +107,21 @@ QIcon printerIcon()
 
 const QHash<QString, Treatment> NoTreatments;
 
+// A menu caption as a tooltip: the mnemonic marks gone ("&&" is a literal ampersand, as codes and
+// chair names may hold one), and text that Qt would take for markup shown as typed.
+QString plainToolTip(const QString& caption)
+{
+    QString text;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == QLatin1Char('&') && i + 1 < caption.size())
+            ++i;
+        text += caption[i];
+    }
+    if (Qt::mightBeRichText(text))
+        return QStringLiteral("<p style='white-space:pre'>%1</p>").arg(text.toHtmlEscaped());
+    return text;
+}
+
 QIcon toolIcon(const QWidget* widget, const char* themeName, QStyle::StandardPixmap fallback)
 {
     return QIcon::fromTheme(QString::fromLatin1(themeName), widget->style()->standardIcon(fallback));
@@ -115,7 +131,7 @@ QIcon toolIcon(const QWidget* widget, const char* themeName, QStyle::StandardPix
 frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_services(services), m_day(std::make_unique<OpenDay>(state)),
       m_commands(std::make_unique<IdealDayCommands>(*this, state, services)),
-      m_colors(std::make_unique<TreatmentColors>(services.settings))
+      m_looks(std::make_unique<TreatmentLooks>(services.settings))
 {
     setObjectName(QStringLiteral("frmLunaris"));
     setWindowTitle(kTitle);
@@ -134,8 +150,7 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     // a step's own work.
     connect(m_day.get(), &OpenDay::blocksChanged, this, [this](const QList<int>& chairs) {
         // A drag under way (Ctrl+Z while the button is held) would drop a block by a stale index.
-        for (int i = 0; i < m_state.ChairCount; ++i)
-            m_columns[i]->cancelDrag();
+        cancelDrags();
         for (const int chair : chairs)
             m_columns[chair]->showChangedBlocks();
         showStatus();
@@ -164,69 +179,17 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
             // No failure leaves an event handler.
             runStep([&] { m_clicks->SSDay1_ColumnClick(index, button, shift, x, y); });
         });
-    m_services.database.setWaitFeedback([this](bool waiting) { showCheckWait(waiting); });
-    if (IntegrityCheck* check = m_services.database.integrityCheck()) {
-        if (check->outcome() == IntegrityCheck::Outcome::Damaged)
-            QTimer::singleShot(0, this, &frmLunaris::integrityCheckFinished);
-        else
-            connect(check, &IntegrityCheck::finished, this, &frmLunaris::integrityCheckFinished);
-    }
+    m_checkWait = std::make_unique<DatabaseCheckWait>(
+        services.database, services.messages, *this,
+        DatabaseCheckWait::StatusText{[this] { return m_statusNotice; },
+                                      [this](const QString& text) { setStatusText(text); }});
 }
 
-frmLunaris::~frmLunaris()
-{
-    m_services.database.setWaitFeedback({});
-    m_keepAnalysisPlace = true;
-    // QWidget's destructor hides the panel, which would call back into this half-destroyed window.
-    if (m_analysisDock) {
-        disconnect(m_analysisDock, nullptr, this, nullptr);
-        disconnect(m_analysisDock->toggleViewAction(), nullptr, this, nullptr);
-    }
-}
-
-void frmLunaris::integrityCheckFinished()
-{
-    // A write that waits for the check reports the damage itself.
-    const IntegrityCheck* check = m_services.database.integrityCheck();
-    if (m_waitingForCheck || check->outcome() != IntegrityCheck::Outcome::Damaged)
-        return;
-    try {
-        m_services.database.awaitWritable();
-    } catch (const LunarisError& e) {
-        showDatabaseFailure(e);
-    }
-}
-
-void frmLunaris::showCheckWait(bool waiting)
-{
-    m_waitingForCheck = waiting;
-    if (waiting) {
-        // The notice alone: the panel's text also carries the saved state, which showStatus adds itself.
-        m_statusBeforeCheck = m_statusNotice;
-        setStatusText(QStringLiteral("Datenbank wird geprüft ..."));
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    } else {
-        setStatusText(m_statusBeforeCheck);
-        QApplication::restoreOverrideCursor();
-    }
-}
+frmLunaris::~frmLunaris() = default;
 
 bool frmLunaris::databaseWritable()
 {
-    try {
-        m_services.database.awaitWritable();
-        return true;
-    } catch (const LunarisError& e) {
-        showDatabaseFailure(e);
-        return false;
-    }
-}
-
-void frmLunaris::showDatabaseFailure(const LunarisError& failure)
-{
-    // As at the start: the number and the description, which names the file.
-    m_services.messages.inform(this, QStringLiteral("Fehler: %1 %2").arg(failure.number()).arg(failure.description()),
-                               kTitle, QMessageBox::Critical);
+    return m_checkWait->writable();
 }
 
 QAction* frmLunaris::addMenuItem(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
@@ -235,7 +198,10 @@ QAction* frmLunaris::addMenuItem(QMenu* menu, const char* name, const QString& c
     QAction* action = menu->addAction(caption);
     action->setObjectName(QString::fromLatin1(name));
     action->setShortcut(shortcut);
-    connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    connect(action, &QAction::triggered, this, [this, handler] {
+        cancelDrags();
+        (this->*handler)();
+    });
     return action;
 }
 
@@ -295,10 +261,7 @@ void frmLunaris::createMenus()
     m_mnuViewColors = addMenuItem(view, "mnuViewColors", QStringLiteral("&Farben je Behandlung"), QKeySequence(),
                                   &frmLunaris::mnuViewColors_Click);
     m_mnuViewColors->setCheckable(true);
-    m_mnuViewColors->setChecked(m_services.settings
-                                    .getSetting(SettingsStore::ProgramApp, QStringLiteral("Settings"),
-                                                QStringLiteral("FarbenJeBehandlung"), QStringLiteral("0"))
-                                    .trimmed() == QLatin1String("1"));
+    m_mnuViewColors->setChecked(m_looks->colorsShown());
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&?"));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -376,7 +339,7 @@ void frmLunaris::createToolBar()
         button->setData(undo ? QStringLiteral("Undo") : QStringLiteral("Redo"));
         auto follow = [button, step] {
             button->setEnabled(step->isEnabled());
-            button->setToolTip(QString(step->text()).remove(QLatin1Char('&')));
+            button->setToolTip(plainToolTip(step->text()));
         };
         connect(step, &QAction::changed, button, follow);
         connect(button, &QAction::triggered, step, &QAction::trigger);
@@ -507,32 +470,79 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
         column->setDayEnd(m_state.CloseTime);
         column->setDayStart(m_state.OpenTime);
     }
-    // The headers say which chair is which before a day is opened.
-    for (int i = 0; i < m_state.ChairCount; ++i) {
-        m_columns[i]->setCaption(chairs[i]);
-        m_columns[i]->setBlockLook([this](const QString& code) { return blockLook(code); });
-    }
-    m_columns[m_state.ChairCount]->setCaption(DoctorColumn::Caption);
-    m_columns[m_state.ChairCount]->setColumnBackColor(QColor(224, 224, 224));
-    m_columns[m_state.ChairCount]->setDemandColumn(true);
-    for (int i = m_state.ChairCount + 1; i <= m_state.MaxChairs; ++i)
-        m_columns[i]->hide();
-    // The chair columns take the focus after the treatment list, left to right, then the doctor
-    // column, which can be read but not edited.
-    QWidget* previous = m_DBComboBeh;
-    for (int i = 0; i <= m_state.ChairCount; ++i) {
-        m_columns[i]->setFocusPolicy(Qt::StrongFocus);
-        m_columns[i]->setDragEnabled(i < m_state.ChairCount);
-        setTabOrder(previous, m_columns[i]);
-        previous = m_columns[i];
-    }
+    layoutColumns(chairs);
     restorePosition();
-    restoreAnalysisDock();
+    m_analysisDock->restore();
+    m_mnuViewAnalysis->setChecked(m_analysisDock->isShown());
+    if (m_analysisDock->isShown())
+        refreshAnalysis(&NoTreatments);
     Form_Resize();
     m_editing->refreshTreatments();
     m_watcher = new ChangeWatcher(m_services.database, this);
     connect(m_watcher, &ChangeWatcher::changed, this, &frmLunaris::followSharedChange);
     return true;
+}
+
+void frmLunaris::layoutColumns(const QStringList& chairs)
+{
+    // The headers say which chair is which before a day is opened.
+    for (int i = 0; i <= m_state.MaxChairs; ++i) {
+        DayView* column = m_columns[i];
+        const bool chair = i < m_state.ChairCount;
+        const bool doctor = i == m_state.ChairCount;
+        if (chair) {
+            column->setCaption(chairs[i]);
+            column->setBlockLook([this](const QString& code) { return m_looks->blockLook(code); });
+        } else if (doctor) {
+            column->setCaption(DoctorColumn::Caption);
+            column->setBlockLook({});
+        }
+        column->setColumnBackColor(doctor ? QColor(224, 224, 224) : QColor(Qt::white));
+        column->setDemandColumn(doctor);
+        // The chair columns take the focus after the treatment list, left to right, then the doctor
+        // column, which can be read but not edited.
+        column->setFocusPolicy(chair || doctor ? Qt::StrongFocus : Qt::NoFocus);
+        column->setDragEnabled(chair);
+        column->setVisible(chair || doctor);
+    }
+    QWidget* previous = m_DBComboBeh;
+    for (int i = 0; i <= m_state.ChairCount; ++i) {
+        setTabOrder(previous, m_columns[i]);
+        previous = m_columns[i];
+    }
+}
+
+void frmLunaris::followChairTable(const ChairChanges& changes)
+{
+    QStringList chairs;
+    try {
+        chairs = ChairTable(m_services.database).names();
+    } catch (const LunarisError& e) {
+        showDataError(e.number());
+        return;
+    }
+    QStringList captions;
+    for (const DayViewModel* chair : chairColumns())
+        captions.append(chair->caption());
+    if (changes.isEmpty() && chairs.mid(0, m_state.MaxChairs) == captions)
+        return;
+    for (DayView* column : m_columns)
+        column->cancelDrag();
+    m_day->followChairs(changes, chairs);
+    for (int i = 0; i <= m_state.ChairCount; ++i) {
+        m_columns[i]->setSlotSize(m_state.SlotSetting);
+        m_columns[i]->setDayEnd(m_state.CloseTime);
+        m_columns[i]->setDayStart(m_state.OpenTime);
+    }
+    layoutColumns(chairs);
+    for (int i = 0; i <= m_state.ChairCount; ++i)
+        m_columns[i]->setEnabled(m_state.DayOpen);
+    Form_Resize();
+    for (int i = 0; i < m_state.ChairCount; ++i)
+        m_columns[i]->showAllBlocks();
+    readUnshownEntries();
+    showUnshownCount();
+    DR_Load();
 }
 
 void frmLunaris::readPracticeSettings()
@@ -606,7 +616,7 @@ QSize frmLunaris::outerSizeTwips() const
 
 QSize frmLunaris::analysisRoomTwips() const
 {
-    if (!m_analysisDock || m_analysisDock->isHidden())
+    if (!m_analysisDock || !m_analysisDock->isShown())
         return {};
     // What the panel and its separator take off the client area, as the window's layout placed them.
     const int bars = menuBar()->height() + (statusBar()->isHidden() ? 0 : statusBar()->height());
@@ -641,6 +651,20 @@ void frmLunaris::Form_Resize()
     m_txtHon->setGeometry(px(7800), px(840), px(855), px(375));
 }
 
+bool frmLunaris::event(QEvent* event)
+{
+    // A dialog or message over the window takes the mouse: the release of a drag would never come.
+    if (event->type() == QEvent::WindowBlocked)
+        cancelDrags();
+    return QMainWindow::event(event);
+}
+
+void frmLunaris::cancelDrags()
+{
+    for (DayView* column : m_columns)
+        column->cancelDrag();
+}
+
 bool frmLunaris::eventFilter(QObject* watched, QEvent* event)
 {
     // The client area has its new size only once the window's layout has placed it.
@@ -658,7 +682,7 @@ void frmLunaris::changeEvent(QEvent* event)
 
 void frmLunaris::closeEvent(QCloseEvent* event)
 {
-    if (m_waitingForCheck) {
+    if (m_checkWait->waiting()) {
         event->ignore();
         return;
     }
@@ -670,7 +694,7 @@ void frmLunaris::closeEvent(QCloseEvent* event)
         Form_Unload();
         m_unloaded = true;
     }
-    m_keepAnalysisPlace = true;
+    m_analysisDock->keepPlace();
     event->accept();
 }
 
@@ -743,9 +767,12 @@ void frmLunaris::Termin_load()
     } catch (const LunarisError& e) {
         for (int i = 0; i < m_state.ChairCount; ++i)
             m_columns[i]->showAllBlocks();
-        showUnshownCount();
         readUnshownEntries();
-        refreshAnalysis(nullptr);
+        showUnshownCount();
+        // The panel names what failed: the day's rows, not the treatments.
+        refreshAnalysis(nullptr, QStringLiteral("Der Idealtag konnte nicht gelesen werden (Fehler %1: %2).")
+                                     .arg(e.number())
+                                     .arg(e.description()));
         showDataError(e.number());
         return;
     }
@@ -786,10 +813,23 @@ void frmLunaris::showUnshownCount()
     showStatus();
 }
 
+QString frmLunaris::lateNotice() const
+{
+    // A block may run past the closing time (the rows end there, the block does not); the user hears it.
+    const auto close = ClockTime::minutesOf(m_state.CloseTime);
+    if (!close)
+        return {};
+    for (const DayViewModel* chair : chairColumns())
+        for (const DayBlock& block : chair->blocks())
+            if (ClockTime::minutesOf(block.endTime.trimmed()).value_or(0) > *close)
+                return QStringLiteral("Endet nach Praxisschluss (%1)").arg(m_state.CloseTime);
+    return {};
+}
+
 void frmLunaris::showStatus()
 {
     QStringList notices;
-    for (const QString& notice : {m_unshownNotice, m_statusNotice})
+    for (const QString& notice : {lateNotice(), m_unshownNotice, m_statusNotice})
         if (!notice.isEmpty())
             notices.append(notice);
     QString text = notices.join(QStringLiteral("; "));
@@ -842,38 +882,21 @@ DayAnalysis frmLunaris::analysis(const QHash<QString, Treatment>& treatments) co
     return DayAnalysis::of(chairColumns(), dayHours(), DoctorColumn::lookupIn(treatments), m_unshown);
 }
 
-void frmLunaris::refreshAnalysis(const QHash<QString, Treatment>* treatments)
+void frmLunaris::refreshAnalysis(const QHash<QString, Treatment>* treatments, const QString& failure)
 {
     // A hidden panel is brought up to date when it is shown.
-    if (m_analysisDock->isHidden())
+    if (!m_analysisDock->isShown())
         return;
-    m_analysisPanel->setLegend(legend());
-    if (treatments) {
-        m_analysisPanel->showAnalysis(analysis(*treatments));
-        return;
-    }
-    DayAnalysis failed;
-    failed.failure = QStringLiteral("Die Behandlungen konnten nicht gelesen werden.");
-    m_analysisPanel->showAnalysis(failed);
+    if (treatments && failure.isEmpty())
+        m_analysisDock->showAnalysis(analysis(*treatments), legend());
+    else
+        m_analysisDock->showFailure(
+            failure.isEmpty() ? QStringLiteral("Die Behandlungen konnten nicht gelesen werden.") : failure, legend());
 }
 
 QList<QPair<QString, QColor>> frmLunaris::legend() const
 {
-    // The treatments of the day that have a colour, in the order they first appear.
-    QList<QPair<QString, QColor>> entries;
-    if (!m_mnuViewColors->isChecked())
-        return entries;
-    QSet<QString> seen;
-    for (const DayViewModel* chair : chairColumns())
-        for (const DayBlock& block : chair->blocks()) {
-            if (seen.contains(block.text))
-                continue;
-            seen.insert(block.text);
-            const QColor color = m_colors->colorOf(block.text);
-            if (color.isValid() && !blockLook(block.text).missing)
-                entries.append({block.text, color});
-        }
-    return entries;
+    return m_looks->legend(chairColumns());
 }
 
 void frmLunaris::readUnshownEntries()
@@ -885,27 +908,8 @@ void frmLunaris::readUnshownEntries()
 
 void frmLunaris::setKnownCodes(const QSet<QString>& codes)
 {
-    if (m_knownCodes == codes)
-        return;
-    m_knownCodes = codes;
-    repaintChairs();
-}
-
-BlockLook frmLunaris::blockLook(const QString& code) const
-{
-    BlockLook look;
-    if (m_knownCodes && !m_knownCodes->contains(code)) {
-        look.missing = true;
-        return look;
-    }
-    if (m_mnuViewColors->isChecked()) {
-        const QColor color = m_colors->colorOf(code);
-        if (color.isValid()) {
-            look.fill = color;
-            look.text = TreatmentColors::textColorOn(color);
-        }
-    }
-    return look;
+    if (m_looks->setKnownCodes(codes))
+        repaintChairs();
 }
 
 void frmLunaris::repaintChairs()
@@ -917,101 +921,22 @@ void frmLunaris::repaintChairs()
 void frmLunaris::mnuViewColors_Click()
 {
     // The action has flipped its own tick.
-    runStep([&] {
-        m_services.settings.saveSetting(SettingsStore::ProgramApp, QStringLiteral("Settings"),
-                                        QStringLiteral("FarbenJeBehandlung"),
-                                        m_mnuViewColors->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    });
+    runStep([&] { m_looks->setColorsShown(m_mnuViewColors->isChecked()); });
     repaintChairs();
-    if (!m_analysisDock->isHidden())
-        m_analysisPanel->setLegend(legend());
+    if (m_analysisDock->isShown())
+        m_analysisDock->setLegend(legend());
 }
 
 void frmLunaris::createAnalysisDock()
 {
-    m_analysisDock = new QDockWidget(QStringLiteral("Auswertung"), this);
-    m_analysisDock->setObjectName(QStringLiteral("dockAuswertung"));
-    m_analysisDock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
-    m_analysisPanel = new AnalysisPanel(m_analysisDock);
-    m_analysisDock->setWidget(m_analysisPanel);
-    addDockWidget(Qt::BottomDockWidgetArea, m_analysisDock);
-    m_analysisDock->hide();
-    connect(m_analysisDock, &QDockWidget::dockLocationChanged, this, [this](Qt::DockWidgetArea area) {
-        // The window's end takes the panel out of every area; that is no choice of the user's.
-        if (area == Qt::NoDockWidgetArea)
-            return;
-        m_analysisPanel->setOrientation(
-            area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea ? Qt::Vertical : Qt::Horizontal);
-        saveAnalysisDock();
-    });
-    // The close box of the panel: the tick follows, and the choice is kept.
-    connect(m_analysisDock->toggleViewAction(), &QAction::toggled, this, [this](bool shown) {
-        m_mnuViewAnalysis->setChecked(shown);
-        saveAnalysisDock();
-    });
-}
-
-namespace {
-const QString AnalysisSection = QStringLiteral("Settings");
-const QString AnalysisVisibleKey = QStringLiteral("AuswertungSichtbar");
-const QString AnalysisAreaKey = QStringLiteral("AuswertungOrt");
-
-QString areaName(Qt::DockWidgetArea area)
-{
-    switch (area) {
-    case Qt::LeftDockWidgetArea:
-        return QStringLiteral("links");
-    case Qt::RightDockWidgetArea:
-        return QStringLiteral("rechts");
-    case Qt::TopDockWidgetArea:
-        return QStringLiteral("oben");
-    default:
-        return QStringLiteral("unten");
-    }
-}
-
-Qt::DockWidgetArea areaOf(const QString& name)
-{
-    for (Qt::DockWidgetArea area : {Qt::LeftDockWidgetArea, Qt::RightDockWidgetArea, Qt::TopDockWidgetArea})
-        if (name.trimmed() == areaName(area))
-            return area;
-    return Qt::BottomDockWidgetArea;
-}
-} // namespace
-
-void frmLunaris::restoreAnalysisDock()
-{
-    const SettingsStore& settings = m_services.settings;
-    const Qt::DockWidgetArea area = areaOf(settings.getSetting(SettingsStore::ProgramApp, AnalysisSection,
-                                                               AnalysisAreaKey, areaName(Qt::BottomDockWidgetArea)));
-    const bool shown =
-        settings.getSetting(SettingsStore::ProgramApp, AnalysisSection, AnalysisVisibleKey, QStringLiteral("0"))
-            .trimmed() == QLatin1String("1");
-    m_keepAnalysisPlace = true;
-    addDockWidget(area, m_analysisDock);
-    m_analysisDock->setVisible(shown);
-    m_mnuViewAnalysis->setChecked(shown);
-    m_keepAnalysisPlace = false;
-    if (shown)
-        refreshAnalysis(&NoTreatments);
-}
-
-void frmLunaris::saveAnalysisDock()
-{
-    if (m_keepAnalysisPlace)
-        return;
-    runStep([&] {
-        m_services.settings.saveSetting(SettingsStore::ProgramApp, AnalysisSection, AnalysisVisibleKey,
-                                        m_analysisDock->isHidden() ? QStringLiteral("0") : QStringLiteral("1"));
-        m_services.settings.saveSetting(SettingsStore::ProgramApp, AnalysisSection, AnalysisAreaKey,
-                                        areaName(dockWidgetArea(m_analysisDock)));
-    });
+    m_analysisDock = std::make_unique<AnalysisDock>(*this, m_services.settings);
+    connect(m_analysisDock.get(), &AnalysisDock::shownChanged, m_mnuViewAnalysis, &QAction::setChecked);
 }
 
 void frmLunaris::mnuViewAnalysis_Click()
 {
-    const bool show = m_analysisDock->isHidden();
-    m_analysisDock->setVisible(show);
+    const bool show = !m_analysisDock->isShown();
+    m_analysisDock->setShown(show);
     m_mnuViewAnalysis->setChecked(show);
     if (!show)
         return;
@@ -1046,6 +971,7 @@ void frmLunaris::switchOn(bool deleteEnabled)
 
 void frmLunaris::tbToolBar_ButtonClick(const QString& key)
 {
+    cancelDrags();
     if (key == QLatin1String("New"))
         mnuFileNew_Click();
     else if (key == QLatin1String("Open"))
@@ -1150,26 +1076,46 @@ void frmLunaris::mnuBeh_Click()
     m_services.modals.run(editor);
     // The list offers the codes as they are now; colours and deleted codes show at once.
     m_editing->refreshTreatments();
-    m_colors->reload();
+    m_looks->reloadColors();
     runStep([&] {
         const QStringList codes = TreatmentTable(m_services.database).codes();
         setKnownCodes(QSet<QString>(codes.cbegin(), codes.cend()));
     });
     repaintChairs();
-    if (!m_analysisDock->isHidden())
-        m_analysisPanel->setLegend(legend());
+    // Fees, lengths, doctor windows and deleted codes count at once: the doctor column, the fee and
+    // the panel are drawn again from the table as it is now.
+    DR_Load();
 }
 
 void frmLunaris::mnuStuhl_Click()
 {
     frmStuhlT editor(m_state, m_services, this);
     m_services.modals.run(editor);
+    // The open day follows renamed and deleted chairs at once.
+    followChairTable(editor.changes());
 }
 
 void frmLunaris::mnuPref_Click()
 {
     frmEinstellungenT dialog(m_services, this);
-    m_services.modals.run(dialog);
+    if (m_services.modals.run(dialog) != QDialog::Accepted)
+        return;
+    // The values take effect at once: the columns take the hours and the row length now in effect.
+    m_statusNotice.clear();
+    readPracticeSettings();
+    for (DayView* column : m_columns)
+        column->cancelDrag();
+    m_day->followHours(m_state.OpenTime, m_state.CloseTime, m_state.SlotSetting);
+    for (int i = 0; i <= m_state.MaxChairs; ++i) {
+        // The views' own set-up of their scroll range.
+        m_columns[i]->setSlotSize(m_state.SlotSetting);
+        m_columns[i]->setDayEnd(m_state.CloseTime);
+        m_columns[i]->setDayStart(m_state.OpenTime);
+        m_columns[i]->showAllBlocks();
+    }
+    readUnshownEntries();
+    showUnshownCount();
+    DR_Load();
 }
 
 void frmLunaris::mnuDatenbank_Click()
@@ -1184,6 +1130,12 @@ void frmLunaris::mnuHelpAbout_Click()
     frmAbout box(this);
     m_services.modals.run(box);
 }
+void frmLunaris::markUnsaved()
+{
+    m_day->markUnsaved();
+    showStatus();
+}
+
 const RowsOnScreen& frmLunaris::rowsOnScreen() const
 {
     return m_day->rowsOnScreen();
@@ -1266,7 +1218,11 @@ bool frmLunaris::Speichern()
     }
     m_day->markSaved();
     m_savedAt = QTime::currentTime();
+    // Save As may have replaced another day's rows: the panel's warnings are those of the day now stored.
+    readUnshownEntries();
     showUnshownCount();
+    if (m_analysisDock->isShown())
+        DR_Load();
     m_announcements->daySaved();
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "commands/DayEditorWindow.h"
 #include "dayview/DayView.h"
+#include "editing/ChairChange.h"
 #include "editing/DayAnalysis.h"
 #include "store/Tables.h"
 
@@ -13,8 +14,9 @@
 #include <memory>
 #include <optional>
 
-class AnalysisPanel;
-class TreatmentColors;
+class AnalysisDock;
+class DatabaseCheckWait;
+class TreatmentLooks;
 class DayView;
 class LunarisError;
 class IdealDayCommands;
@@ -63,6 +65,7 @@ public:
     // Writes the open day's blocks under CurrentIdealtag (asks for a name first when it has none).
     // False when there was something to save and it was not saved (name dialog cancelled, save failed).
     bool Speichern() override;
+    void markUnsaved() override;
     QWidget* editorWindow() override { return this; }
     // The day in the editor, which the columns show.
     OpenDay& openDay() { return *m_day; }
@@ -120,6 +123,7 @@ public:
     DayAnalysis analysis(const QHash<QString, Treatment>& treatments) const;
 
 protected:
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -141,31 +145,34 @@ private:
     QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
                          void (frmLunaris::*handler)());
     void Form_Resize();
+    // Ends a drag under way: outline gone, nothing moved (a dialog or a command came in between).
+    void cancelDrags();
     // False when the window has to stay open: the user wanted to save and the day was not saved.
     bool Form_QueryUnload();
     void Form_Unload();
     void readPracticeSettings();
+    // Captions, roles, visibility and tab order of the columns for the chairs of table Stuhl.
+    void layoutColumns(const QStringList& chairs);
+    // After the chair editor: the columns and the open day follow the table's chairs.
+    void followChairTable(const ChairChanges& changes);
     void restorePosition();
     void applyOuterGeometry();
     // The room the shown Auswertung panel takes beside or below the columns, in twips.
     QSize analysisRoomTwips() const;
     void showDataError(int number);
-    void showDatabaseFailure(const LunarisError& failure);
-    void showCheckWait(bool waiting);
-    void integrityCheckFinished();
     void showUnshownCount();
     void showStatus();
+    // "Endet nach Praxisschluss (18:00)" while a block ends after the closing time.
+    QString lateNotice() const;
     void scrollToFirstBlock();
     void showHelp(bool index);
     void createAnalysisDock();
-    void restoreAnalysisDock();
-    void saveAnalysisDock();
-    // Shows the analysis when the panel is visible; null treatments: the table could not be read.
-    void refreshAnalysis(const QHash<QString, Treatment>* treatments);
+    // Shows the analysis when the panel is visible; null treatments: the table could not be read; a
+    // failure text: what else went wrong.
+    void refreshAnalysis(const QHash<QString, Treatment>* treatments, const QString& failure = QString());
     void readUnshownEntries();
     // Remembers which codes the treatment table holds; repaints the chairs when that changed.
     void setKnownCodes(const QSet<QString>& codes);
-    BlockLook blockLook(const QString& code) const;
     void repaintChairs();
     // The colours of the day's treatments, when colours are on.
     QList<QPair<QString, QColor>> legend() const;
@@ -173,12 +180,6 @@ private:
     LunarisState& m_state;
     AppServices& m_services;
     bool m_unloaded = false;
-    // A write waits for the database check: the window cannot close meanwhile.
-    bool m_waitingForCheck = false;
-    QString m_statusBeforeCheck;
-    // While set, the panel's visibility and place are not written: during the restore, and once the
-    // window closes (closing hides the panel without the user asking for it).
-    bool m_keepAnalysisPlace = false;
     // Where the window goes, outer bounds in pixels, and the frame taken off its size so far; pending
     // until the window system has told the frame.
     QRect m_outerGeometry;
@@ -205,13 +206,11 @@ private:
     QLabel* m_statusPanel = nullptr;
     QLabel* m_datePanel = nullptr;
     QLabel* m_timePanel = nullptr;
-    QDockWidget* m_analysisDock = nullptr;
-    AnalysisPanel* m_analysisPanel = nullptr;
+    std::unique_ptr<AnalysisDock> m_analysisDock;
     // Stored rows of the open day that no column shows, for the panel's warnings.
     QList<UnshownEntry> m_unshown;
-    std::unique_ptr<TreatmentColors> m_colors;
-    // The codes of table Behand as last read; until then no block counts as missing.
-    std::optional<QSet<QString>> m_knownCodes;
+    std::unique_ptr<TreatmentLooks> m_looks;
+    std::unique_ptr<DatabaseCheckWait> m_checkWait;
 
     QAction* m_mnuFileSave = nullptr;
     QAction* m_mnuFileSaveAs = nullptr;

@@ -15,6 +15,8 @@ public:
     virtual void Termin_load() = 0;
     // False when there was something to save and it was not saved.
     virtual bool Speichern() = 0;
+    // The day counts as unsaved until the next save, whatever the history says.
+    virtual void markUnsaved() = 0;
     virtual void switchOn(bool deleteEnabled) = 0;
     // Waits for the running check of the database file; false (after its message) when nothing may be written.
     virtual bool databaseWritable() = 0;

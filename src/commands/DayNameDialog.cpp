@@ -61,6 +61,11 @@ DayNameDialog::DayNameDialog(LunarisState& state, AppServices& services, QWidget
         if (!chosen.isEmpty())
             m_nameBox->setText(chosen.first()->text());
     });
+    // A double click is the click followed by OK.
+    connect(m_list, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        m_nameBox->setText(item->text());
+        cmdOK_Click();
+    });
     connect(m_ok, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(m_cancel, &QPushButton::clicked, this, [this] { cmdAbbrechen_Click(); });
     Form_Load();

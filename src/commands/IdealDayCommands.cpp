@@ -20,10 +20,22 @@ IdealDayCommands::IdealDayCommands(DayEditorWindow& window, LunarisState& state,
 
 bool IdealDayCommands::saveQuestion()
 {
-    if (m_state.Modified &&
-        m_services.messages.askYesNo(m_window.editorWindow(), QStringLiteral("Möchten Sie Speichern?"), kTitle))
+    if (!m_state.Modified)
+        return true;
+    MessageRequest question{QStringLiteral("Möchten Sie Speichern?"),
+                            kTitle,
+                            QMessageBox::Question,
+                            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                            QMessageBox::Yes,
+                            m_window.editorWindow()};
+    switch (m_services.messages.show(question)) {
+    case QMessageBox::Yes:
         return m_window.Speichern();
-    return true;
+    case QMessageBox::No:
+        return true;
+    default: // Abbrechen or Esc: the command stops, nothing saved or discarded
+        return false;
+    }
 }
 
 void IdealDayCommands::newDay()
@@ -67,7 +79,7 @@ void IdealDayCommands::saveAs()
 {
     const QString formerName = m_state.CurrentIdealtag;
     m_state.CurrentIdealtag.clear();
-    m_state.Modified = true;
+    m_window.markUnsaved();
     m_window.Speichern();
     // A cancelled name dialog leaves the day its name (still in the caption), so that Save and
     // Delete keep working on it.
@@ -107,7 +119,7 @@ void IdealDayCommands::deleteDay()
                                    title, QMessageBox::Critical);
         return;
     }
-    // The deleted day's edits are not offered for saving: they would bring the day back.
-    m_state.Modified = false;
+    // The deleted day's edits are not offered for saving (they would bring the day back): the new,
+    // empty day has a history of its own.
     newDayAfter(false);
 }

@@ -15,8 +15,8 @@ public:
     void save();
     void saveAs();
     void deleteDay();
-    // Offers to save a modified day before it is replaced. False when the user answered Ja and the
-    // day was not saved: the command stops there, so the work is not lost.
+    // Offers to save a modified day before it is replaced. False when the user answered Abbrechen, or
+    // Ja and the day was not saved: the command stops there, so the work is not lost.
     bool saveQuestion();
 
 private:

@@ -5,9 +5,10 @@ namespace ClockTime {
 namespace {
 constexpr int MinutesPerDay = 24 * 60;
 
+// ASCII digits only: times are compared as text (the overlap rule), and "０８:００" sorts unlike "08:00".
 int digit(QChar c)
 {
-    return c.isDigit() ? c.digitValue() : -1;
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9') ? c.unicode() - u'0' : -1;
 }
 } // namespace
 

@@ -490,7 +490,16 @@ void DayView::keyPressEvent(QKeyEvent* event)
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     auto editingKey = [this](Key key) { emit columnKey(m_index, key, m_cursorRow); };
-    switch (event->key()) {
+    // Keys act on a row the user sees: a cursor that scrolling (wheel, AM<>PM, Open) left out of view
+    // comes back into it first.
+    const int key = event->key();
+    const bool acts = (key >= Qt::Key_Left && key <= Qt::Key_PageDown) || key == Qt::Key_Home || key == Qt::Key_End ||
+                      key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Delete ||
+                      key == Qt::Key_Menu || (key == Qt::Key_F10 && shift) ||
+                      ((key == Qt::Key_C || key == Qt::Key_V) && ctrl);
+    if (acts && (m_cursorRow < m_firstRow || m_cursorRow >= m_firstRow + visibleRows()))
+        setCursorRow(m_cursorRow);
+    switch (key) {
     case Qt::Key_Escape:
         if (!m_dragging)
             return QWidget::keyPressEvent(event);
@@ -572,6 +581,8 @@ void DayView::updateCursorRow()
 
 void DayView::mousePressEvent(QMouseEvent* event)
 {
+    // A press whose release never came here (a dialog took the mouse) is over: this press is new.
+    cancelDrag();
     const QPoint p = event->position().toPoint();
     if (m_dragEnabled && event->button() == Qt::LeftButton) {
         const QString t = timeAt(p.x(), p.y());

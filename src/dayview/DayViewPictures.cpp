@@ -72,12 +72,23 @@ void DayViewPictures::copyState(const QPainter& from, QPainter& to, QPoint shift
 
 void DayViewPictures::drawGrid(QPainter& painter, const QRect& dirty, const GridKey& key, const PaintGrid& paint)
 {
+    // No picture can be made of a column without area (a painter on a null image paints nothing and
+    // warns at every step): it is painted directly, as without pictures.
+    if (key.size.isEmpty()) {
+        m_grid = QImage();
+        paint(painter);
+        return;
+    }
     if (m_grid.isNull() || !(key == m_gridKey)) {
         // The blocks' texts are in a size of the column's font.
         if (key.font != m_gridKey.font)
             m_blocks.clear();
         m_gridKey = key;
         m_grid = newImage(key.size, m_format);
+        if (m_grid.isNull()) { // out of memory
+            paint(painter);
+            return;
+        }
         QPainter picture(&m_grid);
         copyState(painter, picture, QPoint());
         paint(picture);
@@ -101,6 +112,10 @@ void DayViewPictures::drawBlock(QPainter& painter, const QRectF& area, const QCo
 {
     // The picture is painted at the same place up to whole pixels, so every edge and glyph rounds alike.
     const QRect bounds = area.toAlignedRect().adjusted(-BlockMargin, -BlockMargin, BlockMargin, BlockMargin);
+    if (!area.isValid() || bounds.isEmpty()) {
+        paint(painter, area);
+        return;
+    }
     const BlockKey key{area.translated(-bounds.topLeft()), fill, text, code};
     auto found = m_blocks.constFind(key);
     if (found == m_blocks.constEnd()) {
@@ -108,6 +123,10 @@ void DayViewPictures::drawBlock(QPainter& painter, const QRectF& area, const QCo
             m_blocks.clear();
         // Transparent around the block: copying it leaves the pixels there as they are.
         QImage image = newImage(bounds.size(), QImage::Format_ARGB32_Premultiplied);
+        if (image.isNull()) { // out of memory
+            paint(painter, area);
+            return;
+        }
         image.fill(Qt::transparent);
         QPainter picture(&image);
         copyState(painter, picture, bounds.topLeft());

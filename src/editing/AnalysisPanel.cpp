@@ -120,6 +120,16 @@ bool AnalysisPanel::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+QString AnalysisPanel::amount(qint64 cents)
+{
+    // Exact digits: the chairs' amounts add up to the day's to the cent.
+    const qint64 magnitude = cents < 0 ? -cents : cents;
+    const QString units = QLocale(QLocale::German, QLocale::Germany).toString(magnitude / 100);
+    return QStringLiteral("%1%2,%3 €")
+        .arg(cents < 0 ? QStringLiteral("-") : QString(), units)
+        .arg(magnitude % 100, 2, 10, QLatin1Char('0'));
+}
+
 void AnalysisPanel::setFigure(QLabel* label, const QString& value)
 {
     label->setText(value);
@@ -137,7 +147,7 @@ void AnalysisPanel::showAnalysis(const DayAnalysis& a)
     for (int r = 0; r < a.chairs.size(); ++r) {
         const ChairFigures& c = a.chairs[r];
         const QStringList cells{c.chair, number(c.blocks, 0), number(c.bookedMinutes, 0),
-                                number(c.utilisation, 1) + QStringLiteral(" %"), number(double(c.fee), 0)};
+                                number(c.utilisation, 1) + QStringLiteral(" %"), amount(c.feeCents)};
         static const QStringList headers{QStringLiteral("Blöcke"), QStringLiteral("Minuten"),
                                          QStringLiteral("Auslastung"), QStringLiteral("Honorar")};
         for (int col = 0; col < cells.size(); ++col) {
@@ -159,7 +169,7 @@ void AnalysisPanel::showAnalysis(const DayAnalysis& a)
     // The whole table stays readable when the legend takes its room.
     m_chairs->setMinimumWidth(m_chairs->horizontalHeader()->length() + 2 * m_chairs->frameWidth());
 
-    setFigure(m_totalFee, number(double(a.totalFee), 0));
+    setFigure(m_totalFee, amount(a.totalFeeCents));
     setFigure(m_feePerHour, number(a.feePerOpeningHour, 2));
     setFigure(m_demanded, minutesText(a.doctorMinutesDemanded));
     setFigure(m_available, minutesText(a.doctorMinutesAvailable));

@@ -25,6 +25,8 @@ public:
 
     // "62,5": German decimals.
     static QString number(double value, int decimals);
+    // "1.409,50 €": an amount in cents, German format.
+    static QString amount(qint64 cents);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

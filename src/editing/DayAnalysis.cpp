@@ -1,8 +1,8 @@
 #include "editing/DayAnalysis.h"
 
-#include "kernel/LunarisError.h"
 #include "dayview/ClockTime.h"
 #include "dayview/DayViewModel.h"
+#include "kernel/LunarisError.h"
 
 #include <algorithm>
 
@@ -17,13 +17,17 @@ void countBlocks(DayAnalysis& result, const DayViewModel& chair, int open, int c
 {
     ChairFigures figures;
     figures.chair = chair.caption();
+    // The booked spans inside the opening hours; stored blocks may overlap, and their common time
+    // is booked once.
+    QList<std::pair<int, int>> spans;
     for (const DayBlock& block : chair.blocks()) {
         ++figures.blocks;
         const QString start = block.startTime.trimmed();
         const auto from = ClockTime::minutesOf(start);
         const auto to = ClockTime::minutesOf(block.endTime.trimmed());
         if (from && to) {
-            figures.bookedMinutes += std::max(0, std::min(*to, close) - std::max(*from, open));
+            if (std::min(*to, close) > std::max(*from, open))
+                spans.append({std::max(*from, open), std::min(*to, close)});
             if (*to > close)
                 result.warnings.append({figures.chair, start,
                                         warningOf(figures.chair, start,
@@ -37,6 +41,12 @@ void countBlocks(DayAnalysis& result, const DayViewModel& chair, int open, int c
                            QStringLiteral("Die Behandlung „%1“ gibt es nicht mehr; sie zählt weder Honorar noch "
                                           "Arztzeit.")
                                .arg(block.text))});
+    }
+    std::sort(spans.begin(), spans.end());
+    int coveredUntil = open;
+    for (const auto& [from, to] : spans) {
+        figures.bookedMinutes += std::max(0, to - std::max(from, coveredUntil));
+        coveredUntil = std::max(coveredUntil, to);
     }
     const int opening = close - open;
     figures.utilisation = opening > 0 ? 100.0 * figures.bookedMinutes / opening : 0;
@@ -68,9 +78,9 @@ DayAnalysis DayAnalysis::of(const QList<const DayViewModel*>& chairs, const DayH
 
     try {
         const DoctorLoad load = DoctorColumn::compute(chairs, rows, lookup);
-        result.totalFee = load.fee;
+        result.totalFeeCents = load.feeCents;
         for (int c = 0; c < chairs.size(); ++c)
-            result.chairs[c].fee = load.chairFees[c];
+            result.chairs[c].feeCents = load.chairFeeCents[c];
         const int rowCount = rows.rowCount();
         for (int r = 0; r < rowCount; ++r) {
             const int minutes = load.demand.at(r);
@@ -91,12 +101,12 @@ DayAnalysis DayAnalysis::of(const QList<const DayViewModel*>& chairs, const DayH
                              .arg(e.number())
                              .arg(e.description());
         for (ChairFigures& figures : result.chairs)
-            figures.fee = 0;
-        result.totalFee = 0;
+            figures.feeCents = 0;
+        result.totalFeeCents = 0;
         result.demand.clear();
         result.doctorMinutesDemanded = result.overloadedRows = result.overloadMinutes = result.peakMinutes = 0;
         result.peakTime.clear();
     }
-    result.feePerOpeningHour = result.openingMinutes > 0 ? result.totalFee * 60.0 / result.openingMinutes : 0;
+    result.feePerOpeningHour = result.openingMinutes > 0 ? result.totalFeeCents * 0.6 / result.openingMinutes : 0;
     return result;
 }

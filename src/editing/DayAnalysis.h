@@ -27,7 +27,7 @@ struct ChairFigures {
     // Minutes booked inside the opening hours; what runs past the closing time is not opening time.
     int bookedMinutes = 0;
     double utilisation = 0; // percent of the opening minutes
-    qint64 fee = 0;
+    qint64 feeCents = 0;
 };
 
 struct DemandRow {
@@ -48,7 +48,7 @@ struct DayAnalysis {
     QList<ChairFigures> chairs;
     int slotMinutes = 10;
     int openingMinutes = 0;
-    qint64 totalFee = 0;
+    qint64 totalFeeCents = 0; // the exact sum; "Honorar:" shows it rounded to whole units
     double feePerOpeningHour = 0;
     int doctorMinutesDemanded = 0;
     int doctorMinutesAvailable = 0;

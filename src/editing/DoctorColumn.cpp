@@ -1,9 +1,11 @@
 #include "editing/DoctorColumn.h"
 
-#include "kernel/LunarisError.h"
-#include "kernel/Steps.h"
 #include "dayview/ClockTime.h"
 #include "dayview/DayViewModel.h"
+#include "kernel/LunarisError.h"
+#include "kernel/Steps.h"
+
+#include <QLocale>
 
 #include <cmath>
 #include <limits>
@@ -45,15 +47,21 @@ void addWindow(DoctorDemand& demand, const RowGrid& grid, int blockStart, int st
     demand.spread(row, length);
 }
 
-// Adds one fee to the total and rounds the sum to whole units (halves to the even neighbour), so
-// 45 then 62.5 make 108. A total beyond what is counted exactly is an overflow.
-qint64 addFee(qint64 total, double fee)
+constexpr qint64 ExactUnits = qint64(1) << 53;
+
+[[noreturn]] void overflow()
 {
-    constexpr double ExactLimit = 9007199254740992.0; // 2^53
-    const double sum = std::nearbyint(double(total) + fee);
-    if (!(std::abs(sum) <= ExactLimit))
-        throw LunarisError(LunarisError::Overflow, QStringLiteral("Überlauf"));
-    return static_cast<qint64>(sum);
+    throw LunarisError(LunarisError::Overflow, QStringLiteral("Überlauf"));
+}
+
+// Adds one fee to a total in cents. The sum is exact; only a total beyond what a fee box can show
+// exactly is refused.
+qint64 addFee(qint64 totalCents, qint64 feeCents)
+{
+    qint64 sum = 0;
+    if (__builtin_add_overflow(totalCents, feeCents, &sum) || sum > ExactUnits * 100 || sum < -ExactUnits * 100)
+        overflow();
+    return sum;
 }
 } // namespace
 
@@ -89,6 +97,39 @@ void DoctorDemand::spread(int row, int minutes)
     add(row + rows - 1, rest);
     for (int r = row + 1; r <= row + rows - 2; ++r)
         add(r, m_slotMinutes);
+}
+
+qint64 DoctorColumn::centsOf(double fee)
+{
+    if (!std::isfinite(fee) || std::abs(fee) > double(ExactUnits))
+        overflow();
+    // The shortest decimal text that reads back as the same double: the digits that were stored.
+    const QString text = QString::number(std::abs(fee), 'f', QLocale::FloatingPointShortest);
+    const qsizetype point = text.indexOf(QLatin1Char('.'));
+    const QString whole = point < 0 ? text : text.left(point);
+    const QString decimals = point < 0 ? QString() : text.mid(point + 1);
+    qint64 cents = whole.toLongLong() * 100 + decimals.left(2).leftJustified(2, QLatin1Char('0')).toLongLong();
+    const QString rest = decimals.mid(2);
+    if (!rest.isEmpty()) {
+        // Half to the even neighbour, anything above half up. The text has no trailing zeros, so "5"
+        // alone is exactly half.
+        const bool exactlyHalf = rest == QLatin1String("5");
+        if (rest[0] > QLatin1Char('5') || (rest[0] == QLatin1Char('5') && !exactlyHalf) ||
+            (exactlyHalf && cents % 2 != 0))
+            ++cents;
+    }
+    return fee < 0 ? -cents : cents;
+}
+
+qint64 DoctorColumn::wholeUnits(qint64 cents)
+{
+    qint64 units = cents / 100;
+    const qint64 rest = cents % 100; // same sign as cents
+    if (rest > 50 || (rest == 50 && units % 2 != 0))
+        ++units;
+    else if (rest < -50 || (rest == -50 && units % 2 != 0))
+        --units;
+    return units;
 }
 
 QHash<QString, Treatment> DoctorColumn::byCode(const QList<Treatment>& treatments)
@@ -140,7 +181,7 @@ qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewMo
                        minutes > slotMinutes ? Red : Green);
         });
     }
-    return load.fee;
+    return wholeUnits(load.feeCents);
 }
 
 DoctorLoad DoctorColumn::compute(const QList<const DayViewModel*>& chairs, const DayViewModel& rows,
@@ -154,14 +195,14 @@ DoctorLoad DoctorColumn::compute(const QList<const DayViewModel*>& chairs, const
 {
     // A treatment's numbers as read for its first block; nothing: the code is not in the table.
     struct Numbers {
-        double hon;
+        qint64 honCents;
         int drStart, drDauer, drStart2, drDauer2;
     };
     QHash<QString, std::optional<Numbers>> known;
     DoctorLoad load{DoctorDemand(rows.slotMinutes()), 0, {}};
     const RowGrid grid(rows);
     for (const DayViewModel* chair : chairs) {
-        qint64& chairFee = load.chairFees.emplace_back(0);
+        qint64& chairFee = load.chairFeeCents.emplace_back(0);
         for (const DayBlock& block : chair->blocks()) {
             // A block without a clock time demands nothing (it still costs its fee).
             const auto blockStart = ClockTime::minutesOf(block.startTime.trimmed());
@@ -173,8 +214,8 @@ DoctorLoad DoctorColumn::compute(const QList<const DayViewModel*>& chairs, const
                 read != known.constEnd()) {
                 if (!*read)
                     continue;
-                load.fee = addFee(load.fee, (*read)->hon);
-                chairFee = addFee(chairFee, (*read)->hon);
+                load.feeCents = addFee(load.feeCents, (*read)->honCents);
+                chairFee = addFee(chairFee, (*read)->honCents);
                 addWindow((*read)->drStart, (*read)->drDauer);
                 addWindow((*read)->drStart2, (*read)->drDauer2);
                 continue;
@@ -187,9 +228,9 @@ DoctorLoad DoctorColumn::compute(const QList<const DayViewModel*>& chairs, const
             }
             const Treatment& t = *found;
             Numbers n{};
-            n.hon = number(t.hon);
-            load.fee = addFee(load.fee, n.hon);
-            chairFee = addFee(chairFee, n.hon);
+            n.honCents = centsOf(number(t.hon));
+            load.feeCents = addFee(load.feeCents, n.honCents);
+            chairFee = addFee(chairFee, n.honCents);
             // One field after the other, so that of two bad fields the same one is always reported.
             n.drStart = wholeNumber(t.drStart);
             n.drDauer = wholeNumber(t.drDauer);

@@ -30,11 +30,12 @@ private:
     std::array<int, Cells> m_cells{};
 };
 
-// What the blocks of a day demand of the doctor, row by row, and what they earn.
+// What the blocks of a day demand of the doctor, row by row, and what they earn, in cents: the exact
+// sum of the blocks' fees, whatever their order.
 struct DoctorLoad {
     DoctorDemand demand;
-    qint64 fee = 0;
-    QList<qint64> chairFees; // the same sum for each chair alone, in the order of the chairs
+    qint64 feeCents = 0;
+    QList<qint64> chairFeeCents; // the same sum for each chair alone, in the order of the chairs
 };
 
 // Rebuilds the doctor column from the blocks of the chair columns and sums the day's fee.
@@ -47,7 +48,13 @@ public:
     // The first row of each code, as a look-up by block text.
     static QHash<QString, Treatment> byCode(const QList<Treatment>& treatments);
 
-    // Clears the doctor column and fills it row by row; returns the fee total. Throws LunarisError on
+    // A fee field's value in cents, exactly as its decimal digits say (a third decimal rounds half to
+    // even). Beyond 2^53 whole units it is failure 6 (overflow).
+    static qint64 centsOf(double fee);
+    // Cents as whole units for the fee box: halves go to the even neighbour.
+    static qint64 wholeUnits(qint64 cents);
+
+    // Clears the doctor column and fills it row by row; returns the fee total in whole units. Throws LunarisError on
     // a failure other than a refusal of a day view; what was added to the doctor column up to then stays.
     static qint64 rebuild(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
                           const QHash<QString, Treatment>& treatments);
@@ -61,7 +68,8 @@ public:
                           const TreatmentLookup& lookup);
 
     // The demand per row of `rows` (a column with the day's hours and slot) and the fee total, without
-    // drawing: the one place where a day's fee is summed. Throws as rebuild does.
+    // drawing: the one place where a day's fee is summed. Throws as rebuild does, and failure 6 when the
+    // exact total passes 2^53 whole units.
     static DoctorLoad compute(const QList<const DayViewModel*>& chairs, const DayViewModel& rows,
                               const TreatmentLookup& lookup);
 

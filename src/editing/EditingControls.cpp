@@ -11,8 +11,9 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QPushButton>
-#include <QScrollBar>
+#include <QStyle>
 
+#include <algorithm>
 #include <cmath>
 
 EditingControls::EditingControls(QObject* parent, QList<DayView*> columns, QComboBox& treatments, QPushButton& amPm,
@@ -52,7 +53,21 @@ void EditingControls::refreshTreatments()
     }
     m_treatments.setCurrentIndex(m_state.CurrentBeh.isEmpty() ? -1 : int(codes.indexOf(m_state.CurrentBeh)));
     describeChoice();
-    fitPopup();
+    fitListWidth();
+}
+
+void EditingControls::fitListWidth()
+{
+    // The list opens wider than the box when its rows need it, so that every row is read whole.
+    QAbstractItemView* list = m_treatments.view();
+    const QFontMetrics metrics(list->font());
+    int widest = 0;
+    for (int i = 0; i < m_treatments.count(); ++i)
+        widest = std::max(
+            widest, metrics.horizontalAdvance(m_treatments.itemData(i, TreatmentRowDelegate::RowTextRole).toString()));
+    const int margins = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1) +
+                        2 * list->frameWidth() + list->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8;
+    list->setMinimumWidth(widest + margins);
 }
 
 void EditingControls::describeChoice()
@@ -60,19 +75,6 @@ void EditingControls::describeChoice()
     const int row = m_treatments.currentIndex();
     m_treatments.setAccessibleDescription(row < 0 ? QString()
                                                   : m_treatments.itemData(row, Qt::AccessibleTextRole).toString());
-}
-
-void EditingControls::fitPopup()
-{
-    const QFontMetrics metrics(m_treatments.view()->font());
-    int widest = 0;
-    for (int row = 0; row < m_treatments.count(); ++row)
-        widest = std::max(widest, metrics.horizontalAdvance(
-                                      m_treatments.itemData(row, TreatmentRowDelegate::RowTextRole).toString()));
-    // Room for the row's margins and a scroll bar.
-    const int margins = 4 * m_treatments.view()->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 16;
-    m_treatments.view()->setMinimumWidth(widest + margins +
-                                         m_treatments.view()->verticalScrollBar()->sizeHint().width());
 }
 
 void EditingControls::DBComboBeh_Change()

@@ -31,8 +31,8 @@ private:
     // Screen readers hear the chosen treatment whole ("KONT – Kontrolle, 20 Minuten, 25,50 €"): as
     // the list's description when it gets the focus, announced when it changes there.
     void describeChoice();
-    // The open drop-down is as wide as its longest row.
-    void fitPopup();
+    // The drop-down's list as wide as its widest row.
+    void fitListWidth();
 
     QList<DayView*> m_columns;
     QComboBox& m_treatments;

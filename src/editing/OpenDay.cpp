@@ -3,7 +3,11 @@
 #include "editing/BlockEdits.h"
 #include "editing/BlockRules.h"
 #include "kernel/LunarisState.h"
+#include "kernel/Steps.h"
 
+#include <QSet>
+
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -26,8 +30,7 @@ void OpenDay::followHistory()
 {
     if (m_forgetting)
         return;
-    // Back at the state last saved the day is unmodified again; any other state is modified.
-    m_state.Modified = !m_history.isClean();
+    followClean();
     emit blocksChanged(std::exchange(m_changedChairs, {}));
 }
 
@@ -38,30 +41,194 @@ const QString& OpenDay::name() const
 
 bool OpenDay::isModified() const
 {
-    return m_state.Modified;
+    return !m_history.isClean();
+}
+
+void OpenDay::followClean()
+{
+    // Back at the state last saved the day is unmodified again; any other state is modified. The
+    // shared flag only mirrors the history, which alone decides.
+    m_state.Modified = isModified();
 }
 
 void OpenDay::touch()
 {
-    m_state.Modified = true;
+    markUnsaved();
     emit blocksChanged({});
+}
+
+void OpenDay::markUnsaved()
+{
+    m_history.resetClean();
+    followClean();
 }
 
 void OpenDay::markSaved()
 {
     m_history.setClean();
-    m_state.Modified = false;
+    followClean();
 }
 
 void OpenDay::forgetHistory()
 {
     m_forgetting = true;
     m_history.clear();
+    // Also after resetClean on an empty history, which clear() leaves as it is.
+    m_history.setClean();
     m_forgetting = false;
     m_changedChairs.clear();
-    // A modified day whose saving was declined has no saved state to return to.
-    if (m_state.Modified)
-        m_history.resetClean();
+    // The day now in the editor is the stored one (or a new, empty one).
+    followClean();
+}
+
+namespace {
+// The chairs of the columns, by column, as the changes leave them: each column's chair under its
+// name now, in its place now; -1 for a column whose chair was deleted.
+QList<int> placesAfter(const QStringList& captions, const ChairChanges& changes, QStringList& names)
+{
+    names = captions;
+    QList<int> columnAt; // the column each table row came from
+    for (int i = 0; i < captions.size(); ++i)
+        columnAt.append(i);
+    for (const ChairChange& change : changes) {
+        // The change's own place; without one (or a stale one), the first chair of its name.
+        int row = change.row >= 0 && change.row < names.size() && names[change.row] == change.from
+                      ? change.row
+                      : int(names.indexOf(change.from));
+        if (row < 0)
+            continue;
+        if (change.to.isEmpty()) {
+            names.removeAt(row);
+            columnAt.removeAt(row);
+        } else {
+            names[row] = change.to;
+        }
+    }
+    QList<int> places(captions.size(), -1);
+    for (int row = 0; row < columnAt.size(); ++row)
+        places[columnAt[row]] = row;
+    return places;
+}
+} // namespace
+
+bool OpenDay::followChairs(const ChairChanges& changes, const QStringList& chairs)
+{
+    const int oldCount = chairCount();
+    QStringList captions;
+    for (int i = 0; i < oldCount; ++i)
+        captions.append(m_columns[i].caption());
+    QStringList namesAfter;
+    const QList<int> places = placesAfter(captions, changes, namesAfter);
+    QList<QList<DayBlock>> blocksOf;
+    for (int i = 0; i < oldCount; ++i)
+        blocksOf.append(m_columns[i].blocks());
+
+    // The remembered rows follow what the editor wrote to the table: renamed or deleted with the chair.
+    // Rows left under a deleted chair's name stay stored and are no longer shown.
+    auto followRow = [&](StoredBlock& block) {
+        for (const ChairChange& change : changes)
+            if (block.row.chair == change.from && change.storedRowsFollow)
+                block.row.chair = change.to;
+    };
+    for (StoredBlock& block : m_rowsOnScreen.stored)
+        followRow(block);
+    for (StoredBlock& block : m_rowsOnScreen.unshown)
+        followRow(block);
+    auto deletedWithChair = [&](const StoredBlock& block) { return block.row.chair.isEmpty(); };
+    for (const StoredBlock& block : std::as_const(m_rowsOnScreen.stored))
+        if (deletedWithChair(block))
+            m_rowsOnScreen.rowIds.remove(block.rowId);
+    m_rowsOnScreen.stored.removeIf(deletedWithChair);
+    m_rowsOnScreen.unshown.removeIf(deletedWithChair);
+
+    const int newCount = std::min(int(chairs.size()), m_state.MaxChairs);
+    QSet<QString> shownChairs;
+    bool moved = newCount != oldCount;
+    bool renamedOnly = true; // the screen now differs from the stored rows only where a rename did not follow
+    for (int i = 0; i < Columns; ++i) {
+        DayViewModel& column = m_columns[i];
+        column.clear();
+        column.setCaption(i < newCount ? chairs[i] : QString());
+    }
+    for (int from = 0; from < oldCount; ++from) {
+        const int to = places[from];
+        // A deleted chair, one beyond the columns now, or a row that is another chair now: its blocks go.
+        if (to < 0 || to >= newCount || namesAfter.value(to) != chairs[to]) {
+            moved = moved || !blocksOf[from].isEmpty();
+            continue;
+        }
+        moved = moved || to != from;
+        shownChairs.insert(chairs[to]);
+        for (const DayBlock& block : std::as_const(blocksOf[from]))
+            m_columns[to].insert(m_columns[to].count(), block);
+    }
+    m_state.ChairCount = newCount;
+    // A save replaces rows of the chairs with a column only.
+    m_rowsOnScreen.chairs = QSet<QString>(chairs.cbegin(), chairs.cbegin() + newCount);
+    // Stored rows whose chair has no column now are kept, unshown, by the next save.
+    for (const StoredBlock& block : std::as_const(m_rowsOnScreen.stored))
+        if (m_rowsOnScreen.rowIds.contains(block.rowId) && !shownChairs.contains(block.row.chair)) {
+            bool renamedOnScreen = false;
+            for (const ChairChange& change : changes)
+                if (!change.storedRowsFollow && !change.to.isEmpty() && block.row.chair == change.from)
+                    renamedOnScreen = shownChairs.contains(change.to);
+            if (renamedOnScreen) {
+                // Shown under the new name; the next save writes it there.
+                renamedOnly = false;
+                continue;
+            }
+            m_rowsOnScreen.rowIds.remove(block.rowId);
+            m_rowsOnScreen.unshown.append(block);
+        }
+    const bool wasModified = isModified();
+    if (moved)
+        forgetHistory();
+    if (wasModified || !renamedOnly)
+        markUnsaved();
+    return moved;
+}
+
+bool OpenDay::followHours(const QString& open, const QString& close, int slotSetting)
+{
+    bool dropped = false;
+    bool unsavedDropped = false;
+    for (int i = 0; i < Columns; ++i) {
+        DayViewModel& column = m_columns[i];
+        const QList<DayBlock> blocks = column.blocks();
+        column.clear();
+        column.setSlotSize(slotSetting);
+        column.setDayEnd(close);
+        column.setDayStart(open);
+        if (i >= chairCount())
+            continue;
+        for (const DayBlock& block : blocks) {
+            if (runStepSkippingRefusal([&] { column.add(block.startTime, block.endTime, block.text, block.color); }))
+                continue;
+            dropped = true;
+            // The stored row it came from, if it came from one, is kept unshown.
+            const auto stored =
+                std::find_if(m_rowsOnScreen.stored.cbegin(), m_rowsOnScreen.stored.cend(), [&](const StoredBlock& row) {
+                    return m_rowsOnScreen.rowIds.contains(row.rowId) && row.row.chair == column.caption() &&
+                           row.row.code.toString() == block.text &&
+                           row.row.startTime.toString().trimmed() == block.startTime.trimmed() &&
+                           row.row.endTime.toString().trimmed() == block.endTime.trimmed();
+                });
+            if (stored == m_rowsOnScreen.stored.cend()) {
+                unsavedDropped = true;
+                continue;
+            }
+            m_rowsOnScreen.rowIds.remove(stored->rowId);
+            m_rowsOnScreen.unshown.append(*stored);
+        }
+    }
+    if (dropped) {
+        // The steps on the history name blocks by their place in the column.
+        const bool wasModified = isModified();
+        forgetHistory();
+        if (wasModified || unsavedDropped)
+            markUnsaved();
+    }
+    return dropped;
 }
 
 void OpenDay::noteChanged(int chair)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dayview/DayViewModel.h"
+#include "editing/ChairChange.h"
 #include "store/Tables.h"
 
 #include <QObject>
@@ -36,9 +37,23 @@ public:
     void touch();
     // The columns equal the stored day now; undoing back to here clears `Modified`.
     void markSaved();
-    // Another day is in the editor (New, Open, Delete): no history. `Modified` keeps its value; while
-    // it is set no earlier state counts as saved.
+    // No state of the history counts as saved until the next save (Save As cancelled).
+    void markUnsaved();
+    // Another day is in the editor (New, Open, Delete), as stored: no history, not modified.
     void forgetHistory();
+
+    // The chair table changed under the open day (renames and deletions in the chair editor, `chairs`
+    // the table's names now): each column's blocks follow their chair to its new name and place, a
+    // deleted chair's blocks leave the screen (its stored rows stay unshown unless they were deleted
+    // with it), and the stored rows the day remembers follow what was written, so that the next save
+    // neither takes the own change for someone else's nor writes rows back under the old name.
+    // True when columns moved, came or went: the history is forgotten then.
+    bool followChairs(const ChairChanges& changes, const QStringList& chairs);
+
+    // The practice's hours or row length changed: every column takes them, the chairs keep the blocks
+    // that still start inside the day; a stored one that does not becomes an unshown row (kept by the
+    // next save), an unsaved one leaves the screen and the day stays modified. True when a block left.
+    bool followHours(const QString& open, const QString& close, int slotSetting);
 
     // Column i of the window: chairs 0 to chairCount() − 1, then the doctor column.
     DayViewModel& column(int index) { return m_columns.at(index); }
@@ -83,6 +98,8 @@ signals:
 
 private:
     void followHistory();
+    // `Modified` of the shared state follows the history's clean state.
+    void followClean();
     void noteChanged(int chair);
 
     LunarisState& m_state;

@@ -19,6 +19,7 @@ QString describe(const Treatment& treatment, const QString& minutesUnit)
         parts.append(QString::number(int(minutes)) + minutesUnit);
     const double fee = treatment.hon.toDouble(&ok);
     if (ok && !treatment.hon.isNull())
+        // German amounts whatever the system's locale: the program speaks German.
         parts.append(QLocale(QLocale::German, QLocale::Germany).toString(fee, 'f', 2) + QStringLiteral(" €"));
     return parts.join(QStringLiteral(", "));
 }

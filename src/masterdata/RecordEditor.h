@@ -75,6 +75,8 @@ protected:
     virtual void formUnload() {}
 
     void reportFailure(const LunarisError& error);
+    // The current record's row in table order; -1: none.
+    int currentRow() const { return m_row; }
 
     LunarisState& m_state;
     AppServices& m_services;

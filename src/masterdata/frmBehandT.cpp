@@ -1,8 +1,8 @@
 #include "masterdata/frmBehandT.h"
 
+#include "editing/TreatmentColors.h"
 #include "kernel/AppServices.h"
 #include "kernel/LunarisError.h"
-#include "editing/TreatmentColors.h"
 #include "ui/MessageService.h"
 #include "ui/ModalRunner.h"
 
@@ -45,7 +45,6 @@ frmBehandT::frmBehandT(LunarisState& state, AppServices& services, QWidget* pare
 {
     auto* button = new QPushButton(QStringLiteral("Farbe..."), this);
     button->setObjectName(QStringLiteral("cmdFarbe"));
-    button->setAutoDefault(false);
     button->setToolTip(QStringLiteral("Farbe der Blöcke dieser Behandlung (Ansicht → Farben je Behandlung)"));
     // Right of the fields, below "Schließen" and above "Speichern".
     static_cast<QGridLayout*>(layout())->addWidget(button, 0, 3, Qt::AlignBottom);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editing/ChairChange.h"
 #include "masterdata/RecordEditor.h"
 
 // The chair editor: one row of table Stuhl at a time. The main window builds its chair columns at
@@ -11,10 +12,23 @@ class frmStuhlT : public RecordEditor {
 public:
     frmStuhlT(LunarisState& state, AppServices& services, QWidget* parent = nullptr);
 
+    // The renames and deletions the table holds now, in the order they were made (a write that
+    // failed is not among them), so that the open day can follow them.
+    ChairChanges changes() const;
+
 protected:
     std::function<void()> alongsideWrite(const QVariantList& before, const QVariantList& after) override;
     std::function<void()> alongsideDelete(const QVariantList& before) override;
     void deleteFailed(const LunarisError& error) override;
     void tableChanged() override;
     void formUnload() override;
+
+private:
+    // Whether the current record is the chair whose column shows the stored rows of its name.
+    bool showsItsRows(const QString& chair) const;
+
+    QStringList namesNow() const;
+
+    // Each change with the number of chairs of its old name when it was made.
+    QList<std::pair<ChairChange, qsizetype>> m_changes;
 };

@@ -6,6 +6,7 @@
 #include "ui/MessageService.h"
 #include "ui/ModalRunner.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -37,13 +38,67 @@ void PdfExport::exportDay(QWidget* parent, const QString& dayName, const QList<c
     if (fileName.isEmpty())
         return;
     const QString folder = QFileInfo(fileName).absolutePath();
-    const QFileInfo folderInfo(folder);
-    if (!folderInfo.isDir() || !folderInfo.isWritable() || !write(fileName, dayName, columns))
-        m_services.messages.inform(parent,
-                                   QStringLiteral("In den Ordner „%1“ kann nicht geschrieben werden. Bitte wählen Sie "
-                                                  "einen anderen Ordner.")
-                                       .arg(QDir::toNativeSeparators(folder)),
-                                   Title, QMessageBox::Warning);
+    const QString file = QFileInfo(fileName).fileName();
+    QString problem;
+    switch (exportFailure(fileName, dayName, columns)) {
+    case Failure::None:
+        return;
+    case Failure::ReadOnlyFile:
+        problem =
+            QStringLiteral("Die Datei „%1“ ist schreibgeschützt. Bitte wählen Sie einen anderen Namen.").arg(file);
+        break;
+    case Failure::DiskFull:
+        problem = QStringLiteral("Die Datei „%1“ konnte nicht geschrieben werden: Der Datenträger ist voll. Bitte "
+                                 "schaffen Sie Platz oder wählen Sie einen anderen Ort.")
+                      .arg(file);
+        break;
+    case Failure::Folder:
+        problem = QStringLiteral("In den Ordner „%1“ kann nicht geschrieben werden. Bitte wählen Sie einen anderen "
+                                 "Ordner.")
+                      .arg(QDir::toNativeSeparators(folder));
+        break;
+    case Failure::Other:
+        problem = QStringLiteral("Die Datei „%1“ konnte nicht geschrieben werden.").arg(file);
+        break;
+    }
+    m_services.messages.inform(parent, problem, Title, QMessageBox::Warning);
+}
+
+namespace {
+// No write permission for anybody counts as read-only, also for the administrator, whom the system
+// would let write anyway.
+bool writable(const QFileInfo& info)
+{
+    constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    return info.isWritable() && (info.permissions() & anyWrite);
+}
+} // namespace
+
+PdfExport::Failure PdfExport::exportFailure(const QString& fileName, const QString& dayName,
+                                            const QList<const DayViewModel*>& columns)
+{
+    const QFileInfo info(fileName);
+    const QFileInfo folder(info.absolutePath());
+    if (info.exists() && !writable(info))
+        return Failure::ReadOnlyFile;
+    if (!info.exists() && (!folder.isDir() || !writable(folder)))
+        return Failure::Folder;
+    // The whole document first, so that a failure of the file leaves nothing half-painted behind.
+    QBuffer document;
+    document.open(QIODevice::WriteOnly);
+    if (!writeTo(document, dayName, columns))
+        return Failure::Other;
+    QFile out(fileName);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return info.exists() ? Failure::ReadOnlyFile : Failure::Folder;
+    if (out.write(document.data()) != document.size() || !out.flush()) {
+        // The error class, not its text: a full disk is a resource error.
+        const bool full = out.error() == QFileDevice::ResourceError;
+        out.close();
+        return full ? Failure::DiskFull : Failure::Other;
+    }
+    out.close();
+    return out.error() == QFileDevice::NoError ? Failure::None : Failure::Other;
 }
 
 QString PdfExport::chooseFile(QWidget* parent, const QString& dayName)
@@ -79,7 +134,14 @@ QString PdfExport::chooseFile(QWidget* parent, const QString& dayName)
 
 bool PdfExport::write(const QString& fileName, const QString& dayName, const QList<const DayViewModel*>& columns)
 {
-    QPdfWriter writer(fileName);
+    QFile file(fileName);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && writeTo(file, dayName, columns) && file.flush() &&
+           file.error() == QFileDevice::NoError;
+}
+
+bool PdfExport::writeTo(QIODevice& device, const QString& dayName, const QList<const DayViewModel*>& columns)
+{
+    QPdfWriter writer(&device);
     writer.setPageLayout(pageLayout());
     writer.setResolution(Resolution);
     writer.setTitle(dayName.isEmpty() ? QFileInfo(UnnamedFile).completeBaseName() : dayName);

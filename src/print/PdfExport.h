@@ -6,6 +6,7 @@
 
 struct AppServices;
 class DayViewModel;
+class QIODevice;
 class QWidget;
 
 // Als PDF exportieren: the print-out written as an A4 landscape PDF file, text as text, with the
@@ -30,6 +31,9 @@ public:
     bool write(const QString& fileName, const QString& dayName, const QList<const DayViewModel*>& columns);
 
 private:
+    enum class Failure { None, ReadOnlyFile, Folder, DiskFull, Other };
+    Failure exportFailure(const QString& fileName, const QString& dayName, const QList<const DayViewModel*>& columns);
+    bool writeTo(QIODevice& device, const QString& dayName, const QList<const DayViewModel*>& columns);
     // The file the user chose, confirmed where it exists; empty when the user cancelled.
     QString chooseFile(QWidget* parent, const QString& dayName);
 

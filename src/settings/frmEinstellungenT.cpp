@@ -1,8 +1,11 @@
 #include "settings/frmEinstellungenT.h"
 
+#include "dayview/ClockTime.h"
 #include "kernel/AppServices.h"
 #include "kernel/LunarisError.h"
 #include "kernel/Steps.h"
+#include "print/PrintSettings.h"
+#include "settings/PracticeSettings.h"
 #include "settings/SettingsStore.h"
 #include "ui/MessageService.h"
 #include "ui/ModalRunner.h"
@@ -20,6 +23,7 @@
 #include <QTabBar>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 // Positions and sizes are designed in twips; 15 twips are one pixel at 96 dots per inch.
@@ -66,6 +70,15 @@ constexpr DayBox DayBoxes[] = {
     {1, "So", 3120, 3000}, {2, "Mo", 1680, 2640}, {3, "Di", 2400, 2640}, {4, "Mi", 3120, 2640},
     {5, "Do", 3840, 2640}, {6, "Fr", 1680, 3000}, {7, "Sa", 2400, 3000},
 };
+} // namespace
+
+namespace {
+// A printer value the print-out can use: a number, and for the font size one above 0.
+bool usablePrintNumber(const QString& key, const QString& value)
+{
+    const auto number = printNumber(value);
+    return number && (key != QLatin1String("Fontsize") || *number > 0);
+}
 } // namespace
 
 frmEinstellungenT::frmEinstellungenT(AppServices& services, QWidget* parent) : QDialog(parent), m_services(services)
@@ -225,8 +238,9 @@ void frmEinstellungenT::buildProgrammPage()
                             QStringLiteral("Schriftart"), QStringLiteral("Arial"));
     m_cmdSchrift =
         addButton(frame, QStringLiteral("cmdSchrift"), QStringLiteral("Ändern"), twipsRect(2160, 3720, 975, 375));
+    // The print-out's own default size: OK without a change must not shrink it.
     m_txtFontsize = addField(frame, QStringLiteral("txtFontsize"), {4560, 3720, 375, 360}, Printer,
-                             QStringLiteral("Fontsize"), QStringLiteral("6"));
+                             QStringLiteral("Fontsize"), PrintSettings().fontSize);
     // At most two characters can be typed; a longer size from the font chooser or the store is kept
     // (a validator limits typing only, where a maximum length would also cut values set by the program).
     m_txtFontsize->setValidator(
@@ -257,11 +271,31 @@ void frmEinstellungenT::setTabOrder()
 
 void frmEinstellungenT::Form_Load()
 {
-    // Each value is read on its own: one that cannot be read leaves its box empty (or unticked).
+    // Each value is read on its own: one that cannot be read leaves its box empty (or unticked). A
+    // field without a value of the program's own shows the value in effect, so that OK writes back
+    // what is used and changes nothing the user did not change.
+    const SettingsStore& store = m_services.settings;
+    std::optional<PracticeSettings> practice;
+    runStep([&] { practice = PracticeSettings::read(store); });
     for (const SettingField& field : std::as_const(m_fields)) {
         runStep([&] {
-            field.box->setText(m_services.settings.getSetting(SettingsStore::ProgramApp, field.section, field.key,
-                                                              field.defaultValue));
+            if (store.storedSetting(SettingsStore::ProgramApp, field.section, field.key)) {
+                field.box->setText(
+                    store.getSetting(SettingsStore::ProgramApp, field.section, field.key, field.defaultValue));
+                return;
+            }
+            if (practice && field.key == QLatin1String("OpenZeit"))
+                field.box->setText(practice->openTime);
+            else if (practice && field.key == QLatin1String("ZuZeit"))
+                field.box->setText(practice->closeTime);
+            else if (practice && field.key == QLatin1String("Slot"))
+                field.box->setText(QString::number(practice->slotSetting));
+            else if (const QString shared = store.getSharedSetting(field.section, field.key, field.defaultValue);
+                     field.section == Printer && field.key != QLatin1String("Schriftart") &&
+                     !usablePrintNumber(field.key, shared))
+                field.box->setText(field.defaultValue); // the print-out uses its default for what it cannot use
+            else
+                field.box->setText(shared);
         });
     }
     for (int day = 1; day <= 7; ++day) {
@@ -365,10 +399,47 @@ void frmEinstellungenT::cmdSchrift_Click()
         m_txtFontsize->setText(QString::number(font.pointSizeF()));
 }
 
+std::pair<QLineEdit*, QString> frmEinstellungenT::refusal() const
+{
+    auto field = [this](const char* key) -> QLineEdit* {
+        for (const SettingField& f : m_fields)
+            if (f.key == QLatin1String(key))
+                return f.box;
+        return nullptr;
+    };
+    auto refuse = [](QLineEdit* box, const QString& text) { return std::make_pair(box, text); };
+    const QString open = field("OpenZeit")->text().trimmed();
+    const QString close = field("ZuZeit")->text().trimmed();
+    if (!ClockTime::isValid(open))
+        return refuse(field("OpenZeit"), QStringLiteral("Öffnungszeit: Bitte eine Uhrzeit wie 08:00 eingeben."));
+    if (!ClockTime::isValid(close))
+        return refuse(field("ZuZeit"), QStringLiteral("Schlußzeit: Bitte eine Uhrzeit wie 18:00 eingeben."));
+    if (*ClockTime::minutesOf(close) <= *ClockTime::minutesOf(open))
+        return refuse(field("ZuZeit"), QStringLiteral("Schlußzeit: Sie muss nach der Öffnungszeit liegen."));
+    const QString slot = field("Slot")->text().trimmed();
+    if (slot != QLatin1String("1") && slot != QLatin1String("2"))
+        return refuse(field("Slot"), QStringLiteral("Slot: Bitte 1 (10 Minuten) oder 2 (15 Minuten) eingeben."));
+    if (!printNumber(field("Hor")->text()))
+        return refuse(field("Hor"), QStringLiteral("Position Horizontal: Bitte eine Zahl (Millimeter) eingeben."));
+    if (!printNumber(field("Vert")->text()))
+        return refuse(field("Vert"), QStringLiteral("Position Vertikal: Bitte eine Zahl (Millimeter) eingeben."));
+    if (!usablePrintNumber(QStringLiteral("Fontsize"), field("Fontsize")->text()))
+        return refuse(field("Fontsize"), QStringLiteral("Schriftgröße: Bitte eine Zahl größer als 0 eingeben."));
+    return {nullptr, QString()};
+}
+
 void frmEinstellungenT::cmdOK_Click()
 {
     if (m_fields.first().box->text().isEmpty())
         return;
+    // Values are used at once: one that the program cannot use is refused, naming its field.
+    if (const auto [box, refused] = refusal(); box) {
+        m_services.messages.inform(this, refused, QStringLiteral("Einstellungen"), QMessageBox::Warning);
+        m_tabStrip->setCurrentIndex(m_frames[0]->isAncestorOf(box) ? 0 : 1);
+        box->setFocus();
+        box->selectAll();
+        return;
+    }
     try {
         writeSettings();
     } catch (const LunarisError& e) {

@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QList>
 
+#include <utility>
+
 struct AppServices;
 class QCheckBox;
 class QFrame;
@@ -40,6 +42,8 @@ private:
     void cmdPfad_Click();
     void cmdSchrift_Click();
     void cmdOK_Click();
+    // The first field whose value the program cannot use, and why; no field when all can be used.
+    std::pair<QLineEdit*, QString> refusal() const;
     void writeSettings();
 
     QLineEdit* addField(QFrame* frame, const QString& name, const QRect& twips, const QString& section,

@@ -331,6 +331,7 @@ void Database::ensureOwnServerTables() const
 
 void Database::connectServer() const
 {
+    m_prepared.clear();
     {
         QSqlDatabase old = QSqlDatabase::database(m_connectionName, false);
         if (old.isValid())
@@ -371,6 +372,7 @@ Database::~Database()
 
 void Database::close()
 {
+    m_prepared.clear();
     {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
         if (db.isOpen())
@@ -661,6 +663,30 @@ QSqlError Database::execute(QSqlQuery& query, const QString& sql, const QVariant
     // The server prepares only queries and row changes: a statement without values runs directly.
     if (isServer() && values.isEmpty())
         return query.exec(this->sql(sql)) ? QSqlError() : query.lastError();
+    if (isServer()) {
+        // Preparing and releasing a statement are round trips of their own: across a network each statement
+        // is prepared once per connection and kept (the few the program sends have fixed texts).
+        const QString text = this->sql(sql);
+        auto prepared = m_prepared.find(text);
+        if (prepared == m_prepared.end()) {
+            if (m_prepared.size() >= MaxPreparedStatements)
+                m_prepared.clear();
+            QSqlQuery fresh(connection());
+            fresh.setForwardOnly(true);
+            if (!fresh.prepare(text))
+                return fresh.lastError();
+            prepared = m_prepared.insert(text, fresh);
+        }
+        // The caller's query shares the kept statement (Qt 6 frowns on copying queries, but a shared
+        // prepared result is exactly what is wanted here; each result is read before its text is sent again).
+        QT_WARNING_PUSH
+        QT_WARNING_DISABLE_DEPRECATED
+        query = *prepared;
+        QT_WARNING_POP
+        for (int i = 0; i < values.size(); ++i)
+            query.bindValue(i, values[i]);
+        return query.exec() ? QSqlError() : query.lastError();
+    }
     if (!query.prepare(this->sql(sql)))
         return query.lastError();
     for (const QVariant& value : values)
@@ -720,7 +746,8 @@ void Database::inTransaction(const std::function<void()>& work) const
             run(QStringLiteral(R"(LOCK TABLE "Template", "Idealtag" IN SHARE ROW EXCLUSIVE MODE)"));
         } catch (...) {
             m_transactionOpen = false;
-            QSqlQuery(connection()).exec(QStringLiteral("ROLLBACK"));
+            if (!m_serverLost)
+                QSqlQuery(connection()).exec(QStringLiteral("ROLLBACK"));
             throw;
         }
     } else {

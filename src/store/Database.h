@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -149,6 +150,9 @@ private:
     mutable bool m_transactionOpen = false;
     // Statements of this connection that may have written (the file's data version ignores them).
     mutable qint64 m_ownWrites = 0;
+    // The server's statements, prepared once per connection, by their text.
+    static constexpr int MaxPreparedStatements = 64;
+    mutable QHash<QString, QSqlQuery> m_prepared;
     std::function<void(bool)> m_connectionObserver;
     std::function<void()> m_reconnected;
 };

@@ -43,6 +43,16 @@ void DayVersionTable::ensure(const Database& db)
     db.run(QStringLiteral("CREATE INDEX IF NOT EXISTS IdealtagVersion_IDEALTAG ON IdealtagVersion (IDEALTAG)"));
 }
 
+QVariantList DayVersionTable::versionValues(const QString& day, const QList<StoredBlock>& rows, bool deleted)
+{
+    return {day,
+            QDateTime::currentDateTime().toString(Qt::ISODateWithMs),
+            QSysInfo::machineHostName(),
+            userName(),
+            encode(rows),
+            deleted ? 1 : 0};
+}
+
 QString DayVersionTable::encode(const QList<StoredBlock>& rows)
 {
     QJsonArray array;
@@ -72,8 +82,7 @@ void DayVersionTable::keep(const QString& day, const QList<StoredBlock>& rows, b
         ensure(m_db);
     m_db.run(QStringLiteral("INSERT INTO IdealtagVersion (IDEALTAG, ZEIT, ARBEITSPLATZ, BENUTZER, ZEILEN, GELOESCHT) "
                             "VALUES (?, ?, ?, ?, ?, ?)"),
-             {day, QDateTime::currentDateTime().toString(Qt::ISODateWithMs), QSysInfo::machineHostName(), userName(),
-              encode(rows), deleted ? 1 : 0});
+             versionValues(day, rows, deleted));
     // The oldest go once a day has more than Kept.
     m_db.run(QStringLiteral("DELETE FROM IdealtagVersion WHERE IDEALTAG = ? AND rowid NOT IN "
                             "(SELECT rowid FROM IdealtagVersion WHERE IDEALTAG = ? ORDER BY rowid DESC LIMIT %1)")

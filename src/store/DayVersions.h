@@ -36,6 +36,8 @@ public:
     // Days that have versions but are no longer stored, in the order they were deleted (newest first).
     QStringList deletedDays() const;
 
+    // The values of a new row of the table, in its field order (IDEALTAG to GELOESCHT).
+    static QVariantList versionValues(const QString& day, const QList<StoredBlock>& rows, bool deleted);
     static QString encode(const QList<StoredBlock>& rows);
     static QList<TemplateRow> decode(const QString& text);
 

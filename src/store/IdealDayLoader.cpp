@@ -31,9 +31,10 @@ int IdealDayLoader::load(const Database& database, const QList<DayViewModel*>& c
     shown.complete = day.isEmpty();
     for (DayViewModel* column : chairColumns)
         column->clear();
-    const QVariantList chairs = ChairTable(database).storedNames();
     // A day without a name has no rows.
-    const DayInStore storedDay = day.isEmpty() ? DayInStore() : IdealDayStore(database).storedDay(day);
+    const DayInStore storedDay = day.isEmpty() ? DayInStore{{}, false, ChairTable(database).storedNames()}
+                                               : IdealDayStore(database).storedDayWithChairs(day);
+    const QVariantList& chairs = storedDay.chairs;
     const QList<StoredBlock>& stored = storedDay.blocks;
     shown.listed = storedDay.listed;
     shown.complete = true;

@@ -16,22 +16,43 @@ QList<StoredBlock> IdealDayStore::storedBlocksOfDay(const QString& day) const
     return blocks;
 }
 
-DayInStore IdealDayStore::storedDay(const QString& day) const
+namespace {
+DayInStore readDay(QSqlQuery q)
 {
-    // The rows and the listing in one statement: across a network each statement is a round trip.
-    QSqlQuery q = m_db.run(QStringLiteral("SELECT 0, rowid, STUHL, BEH, STARTZEIT, ENDZEIT FROM Template WHERE "
-                                          "IDEALTAG = ? UNION ALL SELECT 1, NULL, NULL, NULL, NULL, NULL FROM "
-                                          "Idealtag WHERE IDEALTAG = ? ORDER BY 1, 2"),
-                           {day, day});
     DayInStore stored;
     while (readNext(q)) {
-        if (q.value(0).toInt() == 1)
-            stored.listed = true;
-        else
+        switch (q.value(0).toInt()) {
+        case 0:
             stored.blocks.append(
                 {q.value(1).toLongLong(), {q.value(2).toString(), q.value(3), q.value(4), q.value(5)}});
+            break;
+        case 1:
+            stored.listed = true;
+            break;
+        default:
+            stored.chairs.append(q.value(2));
+        }
     }
     return stored;
+}
+
+// The rows of the day (kind 0) and its listing (kind 1): one statement, as across a network each
+// statement is a round trip.
+const QString DayStatement =
+    QStringLiteral("SELECT 0, rowid, STUHL, BEH, STARTZEIT, ENDZEIT FROM Template WHERE IDEALTAG = ? UNION ALL "
+                   "SELECT 1, NULL, NULL, NULL, NULL, NULL FROM Idealtag WHERE IDEALTAG = ?");
+} // namespace
+
+DayInStore IdealDayStore::storedDay(const QString& day) const
+{
+    return readDay(m_db.run(DayStatement + QStringLiteral(" ORDER BY 1, 2"), {day, day}));
+}
+
+DayInStore IdealDayStore::storedDayWithChairs(const QString& day) const
+{
+    return readDay(m_db.run(
+        DayStatement + QStringLiteral(" UNION ALL SELECT 2, rowid, STUHL, NULL, NULL, NULL FROM Stuhl ORDER BY 1, 2"),
+        {day, day}));
 }
 
 bool sameStoredRows(const QList<StoredBlock>& a, const QList<StoredBlock>& b)
@@ -102,6 +123,80 @@ QList<StoredBlock> insertRows(const Database& db, const QString& day, const QLis
     return inserted;
 }
 
+// The file has no round trips to save: one statement a step.
+QList<StoredBlock> writeInFile(const Database& db, const QString& day, const DayInStore& now, bool keepVersion,
+                               const QList<qint64>& removed, const QList<TemplateRow>& rows)
+{
+    if (keepVersion)
+        DayVersionTable(db).keep(day, now.blocks, false);
+    removeRows(db, day, removed);
+    const QList<StoredBlock> inserted = insertRows(db, day, rows);
+    if (!now.listed)
+        db.run(QStringLiteral("INSERT INTO Idealtag (IDEALTAG) SELECT ? WHERE NOT EXISTS "
+                              "(SELECT 1 FROM Idealtag WHERE IDEALTAG = ?)"),
+               {day, day});
+    return inserted;
+}
+
+// A PostgreSQL array literal of texts: {"a","b",NULL}.
+QString textArray(const QList<QVariant>& values)
+{
+    QStringList elements;
+    for (const QVariant& value : values) {
+        if (value.isNull()) {
+            elements.append(QStringLiteral("NULL"));
+            continue;
+        }
+        QString text = value.toString();
+        text.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
+        elements.append(QLatin1Char('"') + text + QLatin1Char('"'));
+    }
+    return QLatin1Char('{') + elements.join(QLatin1Char(',')) + QLatin1Char('}');
+}
+
+// Across a network every statement is a round trip: the version, the removal, the name and the rows go
+// in one statement, whatever the size of the day. Its text is fixed, so the server prepares it once.
+QList<StoredBlock> writeOnServer(const Database& db, const QString& day, const QList<StoredBlock>& former,
+                                 bool keepVersion, const QList<qint64>& removed, const QList<TemplateRow>& rows)
+{
+    QStringList ids;
+    for (const qint64 id : removed)
+        ids.append(QString::number(id));
+    QVariantList chairs, codes, starts, ends;
+    for (const TemplateRow& row : rows) {
+        chairs.append(row.chair);
+        codes.append(row.code);
+        starts.append(row.startTime);
+        ends.append(row.endTime);
+    }
+    QVariantList values = DayVersionTable::versionValues(day, former, false);
+    values << keepVersion << day << day << (keepVersion ? DayVersionTable::Kept - 1 : DayVersionTable::Kept) << day
+           << (QLatin1Char('{') + ids.join(QLatin1Char(',')) + QLatin1Char('}')) << day << day << day
+           << textArray(chairs) << textArray(codes) << textArray(starts) << textArray(ends);
+    QSqlQuery insert = db.run(
+        QStringLiteral(
+            "WITH version AS (INSERT INTO IdealtagVersion (IDEALTAG, ZEIT, ARBEITSPLATZ, BENUTZER, ZEILEN, GELOESCHT) "
+            "SELECT ?, ?, ?, ?, ?, ? WHERE CAST(? AS boolean)), "
+            "pruned AS (DELETE FROM IdealtagVersion WHERE IDEALTAG = ? AND rowid NOT IN (SELECT rowid FROM "
+            "IdealtagVersion WHERE IDEALTAG = ? ORDER BY rowid DESC LIMIT CAST(? AS integer))), "
+            "removed AS (DELETE FROM Template WHERE IDEALTAG = ? AND rowid = ANY(CAST(? AS bigint[]))), "
+            "listed AS (INSERT INTO Idealtag (IDEALTAG) SELECT ? WHERE NOT EXISTS "
+            "(SELECT 1 FROM Idealtag WHERE IDEALTAG = ?)) "
+            "INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) SELECT ?, r.s, r.b, r.st, r.e FROM "
+            "unnest(CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[])) WITH ORDINALITY AS "
+            "r(s, b, st, e, n) ORDER BY r.n "
+            "RETURNING rowid, STUHL, BEH, STARTZEIT, ENDZEIT"),
+        values);
+    QList<StoredBlock> inserted;
+    while (readNext(insert))
+        inserted.append({insert.value(0).toLongLong(),
+                         {insert.value(1).toString(), insert.value(2), insert.value(3), insert.value(4)}});
+    // RETURNING gives no order: the program keeps rows in their identity's order.
+    std::sort(inserted.begin(), inserted.end(),
+              [](const StoredBlock& a, const StoredBlock& b) { return a.rowId < b.rowId; });
+    return inserted;
+}
+
 bool byRowId(const StoredBlock& a, const StoredBlock& b)
 {
     return a.rowId < b.rowId;
@@ -148,7 +243,7 @@ std::optional<RowsOnScreen> IdealDayStore::saveDay(const QString& day, const QLi
         m_db.inTransaction([&] {
             // Nobody wrote to the file since the day was read: its rows are known without reading them.
             const bool unchanged = sameDay && stamp.isValid() && m_db.changeStamp() == stamp;
-            now = unchanged ? DayInStore{expected, expectListed} : storedDay(day);
+            now = unchanged ? DayInStore{expected, expectListed, {}} : storedDay(day);
             if (checking && !unchanged) {
                 if (expectListed && !now.listed && confirmRecreate) {
                     conflict = Conflict::Deleted;
@@ -159,22 +254,19 @@ std::optional<RowsOnScreen> IdealDayStore::saveDay(const QString& day, const QLi
                     return;
                 }
             }
-            if (!now.blocks.isEmpty() || now.listed)
-                DayVersionTable(m_db).keep(day, now.blocks, false);
+            // Saved under another name (Save As), every stored row of that name is replaced.
+            QList<qint64> removed;
             QList<StoredBlock> stays;
-            if (sameDay) {
-                removeRows(m_db, day, QList<qint64>(replaced.cbegin(), replaced.cend()));
-                for (const StoredBlock& block : std::as_const(now.blocks))
-                    if (!replaced.contains(block.rowId))
-                        stays.append(block);
-            } else {
-                m_db.run(QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ?"), {day});
+            for (const StoredBlock& block : std::as_const(now.blocks)) {
+                if (!sameDay || replaced.contains(block.rowId))
+                    removed.append(block.rowId);
+                else
+                    stays.append(block);
             }
-            const QList<StoredBlock> inserted = insertRows(m_db, day, rows);
-            if (!now.listed)
-                m_db.run(QStringLiteral("INSERT INTO Idealtag (IDEALTAG) SELECT ? WHERE NOT EXISTS "
-                                        "(SELECT 1 FROM Idealtag WHERE IDEALTAG = ?)"),
-                         {day, day});
+            const bool keepVersion = !now.blocks.isEmpty() || now.listed;
+            const QList<StoredBlock> inserted = m_db.isServer()
+                                                    ? writeOnServer(m_db, day, now.blocks, keepVersion, removed, rows)
+                                                    : writeInFile(m_db, day, now, keepVersion, removed, rows);
             written.day = day;
             for (const StoredBlock& block : inserted)
                 written.rowIds.insert(block.rowId);

@@ -66,6 +66,8 @@ struct RowsOnScreen {
 struct DayInStore {
     QList<StoredBlock> blocks;
     bool listed = false;
+    // STUHL of every row of table Stuhl in table order, when read with the day.
+    QVariantList chairs;
 };
 
 // Whether two lists of stored rows are the same rows with the same fields, in the same order.
@@ -117,6 +119,7 @@ public:
     QList<TemplateRow> blocksOfDay(const QString& day) const;
     QList<StoredBlock> storedBlocksOfDay(const QString& day) const; // in table order
     DayInStore storedDay(const QString& day) const;                 // one statement
+    DayInStore storedDayWithChairs(const QString& day) const;       // one statement, the chairs too
     // Replaces the stored blocks of the day by rows, and registers the name in Idealtag when it is
     // not there yet; one transaction, so a failure leaves the stored day as it was. Returns the rows
     // written. When onScreen belongs to this day, only its shown rows are replaced: rows the load
