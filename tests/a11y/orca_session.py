@@ -224,7 +224,18 @@ class Step:
     @staticmethod
     def press(keys):
         for key in keys.split():
-            xdotool('key', '--clearmodifiers', key)
+            *modifiers, last = key.split('+')
+            # Modifiers are held a while around the key: the program gets every key only after the
+            # screen reader has seen it, and on a busy machine a quick release can overtake the key.
+            for modifier in modifiers:
+                xdotool('keydown', modifier)
+            if modifiers:
+                time.sleep(0.4)
+            xdotool('key', last)
+            if modifiers:
+                time.sleep(0.4)
+            for modifier in reversed(modifiers):
+                xdotool('keyup', modifier)
             time.sleep(0.15)
 
     @staticmethod
@@ -255,9 +266,15 @@ def main():
         capture_output=True).returncode == 0, 60)
     wid = subprocess.run(['xdotool', 'search', '--onlyvisible', '--name', '^Lunaris$'], env=env,
                          capture_output=True, text=True).stdout.split()[0]
-    # The window manager may still be starting on a busy machine: try again for a while.
-    wait_until('Fenster aktiv', lambda: subprocess.run(
-        ['xdotool', 'windowactivate', '--sync', wid], env=env, capture_output=True, timeout=60).returncode == 0, 60)
+    # The window manager may still be starting on a busy machine: try again for a while, then give the
+    # window the keyboard directly (as without a window manager).
+    try:
+        wait_until('Fenster aktiv', lambda: subprocess.run(
+            ['xdotool', 'windowactivate', '--sync', wid], env=env, capture_output=True,
+            timeout=30).returncode == 0, 30)
+    except AssertionError:
+        log('(kein Fenstermanager antwortet: das Fenster bekommt die Tastatur direkt)')
+        xdotool('windowfocus', '--sync', wid)
     quiet()
 
     import orca_steps
