@@ -68,11 +68,13 @@ QString otherDayName(int n)
 
 qint64 feeTotal(const QStringList& codesInOrder)
 {
-    // The running sum rounded after each fee (halves to even), as the rebuild adds them.
-    qint64 total = 0;
+    // The exact sum in cents, rounded once to whole euros (halves to the even neighbour), whatever the order.
+    qint64 cents = 0;
     for (const QString& code : codesInOrder)
-        total = static_cast<qint64>(std::nearbyint(double(total) + treatment(code.mid(3).toInt() - 1).hon));
-    return total;
+        cents += std::llround(treatment(code.mid(3).toInt() - 1).hon * 100);
+    const qint64 euros = cents / 100;
+    const qint64 rest = cents % 100;
+    return rest > 50 || (rest == 50 && euros % 2 != 0) ? euros + 1 : euros;
 }
 
 qint64 dayFeeTotal()

@@ -83,6 +83,26 @@ void DayVersionTable::keep(const QString& day, const QList<StoredBlock>& rows, b
     m_db.run(QStringLiteral("INSERT INTO IdealtagVersion (IDEALTAG, ZEIT, ARBEITSPLATZ, BENUTZER, ZEILEN, GELOESCHT) "
                             "VALUES (?, ?, ?, ?, ?, ?)"),
              versionValues(day, rows, deleted));
+    prune(day);
+}
+
+void DayVersionTable::keepStored(const QString& day, bool deleted) const
+{
+    ensure(m_db);
+    QVariantList values = versionValues(day, {}, deleted);
+    values.removeAt(4); // the rows come from the table
+    values.append(day);
+    // The same text as encode() writes, made by SQLite from the stored rows in their order.
+    m_db.run(QStringLiteral("INSERT INTO IdealtagVersion (IDEALTAG, ZEIT, ARBEITSPLATZ, BENUTZER, GELOESCHT, ZEILEN) "
+                            "SELECT ?, ?, ?, ?, ?, json_group_array(json_object('BEH', BEH, 'ENDZEIT', ENDZEIT, "
+                            "'STARTZEIT', STARTZEIT, 'STUHL', STUHL)) FROM (SELECT * FROM Template WHERE IDEALTAG = ? "
+                            "ORDER BY rowid)"),
+             values);
+    prune(day);
+}
+
+void DayVersionTable::prune(const QString& day) const
+{
     // The oldest go once a day has more than Kept.
     m_db.run(QStringLiteral("DELETE FROM IdealtagVersion WHERE IDEALTAG = ? AND rowid NOT IN "
                             "(SELECT rowid FROM IdealtagVersion WHERE IDEALTAG = ? ORDER BY rowid DESC LIMIT %1)")

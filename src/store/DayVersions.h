@@ -31,6 +31,8 @@ public:
 
     // Keeps the rows as the day's version replaced now; runs inside the caller's transaction.
     void keep(const QString& day, const QList<StoredBlock>& rows, bool deleted) const;
+    // The same for the file, with the day's rows as they are stored now, copied by the database itself.
+    void keepStored(const QString& day, bool deleted) const;
     // The day's versions, the newest first; empty when the table does not exist (a read-only file).
     QList<DayVersion> versionsOf(const QString& day) const;
     // Days that have versions but are no longer stored, in the order they were deleted (newest first).
@@ -43,5 +45,6 @@ public:
 
 private:
     bool exists() const;
+    void prune(const QString& day) const;
     const Database& m_db;
 };

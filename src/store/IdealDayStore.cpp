@@ -128,8 +128,12 @@ QList<StoredBlock> writeInFile(const Database& db, const QString& day, const Day
                                const QList<qint64>& removed, const QList<TemplateRow>& rows)
 {
     if (keepVersion)
-        DayVersionTable(db).keep(day, now.blocks, false);
-    removeRows(db, day, removed);
+        DayVersionTable(db).keepStored(day, false);
+    // Usually every stored row of the day is replaced.
+    if (!removed.isEmpty() && removed.size() == now.blocks.size())
+        db.run(QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ?"), {day});
+    else
+        removeRows(db, day, removed);
     const QList<StoredBlock> inserted = insertRows(db, day, rows);
     if (!now.listed)
         db.run(QStringLiteral("INSERT INTO Idealtag (IDEALTAG) SELECT ? WHERE NOT EXISTS "
@@ -310,8 +314,10 @@ bool IdealDayStore::deleteDay(const QString& day, const RowsOnScreen& onScreen,
                 expected = now.blocks;
                 return;
             }
-            if (!now.blocks.isEmpty() || now.listed)
+            if ((!now.blocks.isEmpty() || now.listed) && m_db.isServer())
                 DayVersionTable(m_db).keep(day, now.blocks, true);
+            else if (!now.blocks.isEmpty() || now.listed)
+                DayVersionTable(m_db).keepStored(day, true);
             m_db.run(QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ?"), {day});
             m_db.run(QStringLiteral("DELETE FROM Idealtag WHERE IDEALTAG = ?"), {day});
         });
