@@ -1,13 +1,15 @@
 #include "MainWindowFixture.h"
 #include "TempSettings.h"
 #include "TestMain.h"
-#include "kernel/LunarisError.h"
 #include "app/Program.h"
+#include "kernel/LunarisError.h"
 #include "settings/SettingsStore.h"
 #include "store/ConnectionSetting.h"
 #include "store/PasswordFile.h"
+#include "store/ServerConnection.h"
 
 #include <QFile>
+#include <QSqlError>
 #include <QTemporaryDir>
 
 #include <filesystem>
@@ -32,6 +34,12 @@ private slots:
     void readsProgramThenFamilyValue();
     void startRefusesABadSetting();
     void passwordFileKeepsOtherLogins();
+    void passwordLineGoesWhereLibpqFindsIt_data();
+    void passwordLineGoesWhereLibpqFindsIt();
+    void refusesHostsTheUriCannotHold_data();
+    void refusesHostsTheUriCannotHold();
+    void failureClassFromSqlstate_data();
+    void failureClassFromSqlstate();
 };
 
 void TestConnectSetting::parsesServerUris_data()
@@ -58,6 +66,9 @@ void TestConnectSetting::parsesServerUris_data()
         << "postgresql://dr%20m%C3%BCller@h/praxis%20s%C3%BCd?sslmode=verify-full&connect_timeout=3"
         << "h" << 5432 << "praxis süd"
         << "dr müller" << Options{{"sslmode", "verify-full"}, {"connect_timeout", "3"}};
+    QTest::newRow("capitals kept") << "postgresql://praxis@PRAXIS-Server:5432/kavemo"
+                                   << "PRAXIS-Server" << 5432 << "kavemo"
+                                   << "praxis" << Options{};
     QTest::newRow("blanks around") << "  postgresql://u@h/d  "
                                    << "h" << 5432 << "d"
                                    << "u" << Options{};
@@ -72,8 +83,9 @@ void TestConnectSetting::parsesServerUris()
     QTEST(address.database, "database");
     QTEST(address.user, "user");
     QTEST(address.options, "options");
-    // What the dialog writes back names the same server.
+    // What the dialog writes back names the same server, spelt the same.
     QCOMPARE(ConnectionSetting::parse(address.uri()), address);
+    QVERIFY(ServerAddress::hostProblem(address.host).isEmpty());
 }
 
 void TestConnectSetting::refusesWhatIsNoServerUri_data()
@@ -170,12 +182,146 @@ void TestConnectSetting::passwordFileKeepsOtherLogins()
     file.store("server", 5432, "kavemo", "praxis", "neu:mit\\zeichen");
     file.store("server", 5433, "kavemo", "praxis", "anderer port");
     QVERIFY(raw.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(raw.readAll()), "# Praxis-Server\n"
+    QCOMPARE(QString::fromUtf8(raw.readAll()), "server:5432:kavemo:praxis:neu\\:mit\\\\zeichen\n"
+                                               "# Praxis-Server\n"
                                                "server:5432:kavemo:planer:p\\:w\n"
                                                "other:*:*:praxis:x\n"
-                                               "server:5432:kavemo:praxis:neu\\:mit\\\\zeichen\n"
                                                "server:5433:kavemo:praxis:anderer port\n");
     QCOMPARE(mode(path), fs::perms::owner_read | fs::perms::owner_write);
+}
+
+void TestConnectSetting::passwordLineGoesWhereLibpqFindsIt_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("host"); // of the login stored for port 5432, kavemo, praxis
+    QTest::addColumn<QString>("after");
+    QTest::newRow("new file") << ""
+                              << "PRAXIS-SERVER"
+                              << "PRAXIS-SERVER:5432:kavemo:praxis:neu\n";
+    QTest::newRow("capitals are another host")
+        << "praxis-server:5432:kavemo:praxis:alt\n"
+        << "PRAXIS-SERVER"
+        << "praxis-server:5432:kavemo:praxis:alt\nPRAXIS-SERVER:5432:kavemo:praxis:neu\n";
+    QTest::newRow("replaced where it stood") << "a:1:b:c:d\nPRAXIS-SERVER:5432:kavemo:praxis:alt\nz:1:b:c:d\n"
+                                             << "PRAXIS-SERVER"
+                                             << "a:1:b:c:d\nPRAXIS-SERVER:5432:kavemo:praxis:neu\nz:1:b:c:d\n";
+    QTest::newRow("a second copy goes")
+        << "PRAXIS-SERVER:5432:kavemo:praxis:alt\n*:*:*:*:w\nPRAXIS-SERVER:5432:kavemo:praxis:alt2\n"
+        << "PRAXIS-SERVER"
+        << "PRAXIS-SERVER:5432:kavemo:praxis:neu\n*:*:*:*:w\n";
+    QTest::newRow("before a wildcard that would serve it")
+        << "other:5432:kavemo:praxis:x\n*:5432:*:praxis:w\nlast:1:b:c:d\n"
+        << "server"
+        << "other:5432:kavemo:praxis:x\nserver:5432:kavemo:praxis:neu\n*:5432:*:praxis:w\nlast:1:b:c:d\n";
+    QTest::newRow("after a wildcard for others") << "*:5432:*:planer:w\n"
+                                                 << "server"
+                                                 << "*:5432:*:planer:w\nserver:5432:kavemo:praxis:neu\n";
+    QTest::newRow("an own line after the wildcard moves nowhere") << "*:*:*:*:w\nserver:5432:kavemo:praxis:alt\n"
+                                                                  << "server"
+                                                                  << "*:*:*:*:w\nserver:5432:kavemo:praxis:neu\n";
+}
+
+void TestConnectSetting::passwordLineGoesWhereLibpqFindsIt()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, host);
+    QFETCH(QString, after);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(".pgpass");
+    if (!before.isEmpty()) {
+        QFile raw(path);
+        QVERIFY(raw.open(QIODevice::WriteOnly));
+        raw.write(before.toUtf8());
+    }
+    const PasswordFile file(path);
+    file.store(host, 5432, "kavemo", "praxis", "neu");
+    QFile raw(path);
+    QVERIFY(raw.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(raw.readAll()), after);
+    // libpq's choice, which the examination of a failed login repeats.
+    const bool ownLineFirst = !after.startsWith("*:*:*:*:");
+    QCOMPARE(file.passwordFor(host, 5432, "kavemo", "praxis"), ownLineFirst ? "neu" : "w");
+}
+
+void TestConnectSetting::refusesHostsTheUriCannotHold_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<bool>("usable");
+    QTest::newRow("capitals and hyphen") << "PRAXIS-SERVER" << true;
+    QTest::newRow("domain") << "db.praxis-mueller.de" << true;
+    QTest::newRow("IPv4") << "192.168.178.20" << true;
+    QTest::newRow("IPv6") << "fe80::1" << true;
+    QTest::newRow("blank inside") << "praxis server" << false;
+    QTest::newRow("umlaut") << "praxis-müller" << false;
+    QTest::newRow("slash (a socket folder)") << "/var/run/postgresql" << false;
+    QTest::newRow("at sign") << "praxis@server" << false;
+    QTest::newRow("colon, not IPv6") << "server:5432" << false;
+}
+
+void TestConnectSetting::refusesHostsTheUriCannotHold()
+{
+    QFETCH(QString, host);
+    QFETCH(bool, usable);
+    const QString problem = ServerAddress::hostProblem(host);
+    QCOMPARE(problem.isEmpty(), usable);
+    if (usable) {
+        ServerAddress address{host, 5432, "kavemo", "praxis", {}};
+        QCOMPARE(ConnectionSetting::parse(address.uri()), address);
+    } else {
+        QVERIFY(problem.startsWith(QStringLiteral("Der Servername „%1“ kann nicht verwendet werden.").arg(host)));
+    }
+}
+
+void TestConnectSetting::failureClassFromSqlstate_data()
+{
+    using F = ServerConnection::Failure;
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<int>("type"); // QSqlError::ErrorType
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("failure"); // ServerConnection::Failure
+    QTest::addColumn<QString>("reason");
+    const int statement = QSqlError::StatementError;
+    const int connection = QSqlError::ConnectionError;
+    // The texts are German, as libpq and the server speak under de_DE.UTF-8: only the class decides.
+    QTest::newRow("28P01") << "28P01" << connection << "Passwort-Authentifizierung für Benutzer »praxis« fehlgeschlagen"
+                           << int(F::PasswordRefused)
+                           << "Der Server hat das Passwort für den Benutzer „praxis“ abgelehnt.";
+    QTest::newRow("28000") << "28000" << connection << "kein pg_hba.conf-Eintrag" << int(F::NotAdmitted)
+                           << "Der Server lässt die Anmeldung des Benutzers „praxis“ nicht zu.";
+    QTest::newRow("3D000") << "3D000" << connection << "Datenbank »kavemo« existiert nicht" << int(F::DatabaseMissing)
+                           << "Die Datenbank „kavemo“ gibt es auf dem Server nicht.";
+    QTest::newRow("42501") << "42501" << statement << "keine Berechtigung für Tabelle Template" << int(F::NoRight)
+                           << "Dem Benutzer „praxis“ fehlt auf dem Server das Recht dazu.";
+    QTest::newRow("08006") << "08006" << statement << "Verbindung unterbrochen" << int(F::Unreachable)
+                           << "Der Server ist nicht erreichbar.";
+    QTest::newRow("57P01") << "57P01" << statement << "Verbindung wird abgebrochen" << int(F::ServerGoingAway)
+                           << "Der Server wird gerade beendet oder gestartet.";
+    QTest::newRow("57014") << "57014" << statement << "storniere Anfrage wegen Zeitüberschreitung"
+                           << int(F::StatementTimeout)
+                           << "Der Server hat zu lange nicht geantwortet; der Vorgang wurde abgebrochen.";
+    QTest::newRow("55P03") << "55P03" << statement << "konnte Sperre nicht setzen" << int(F::Busy)
+                           << "Die Daten werden gerade von einem anderen Arbeitsplatz benutzt.";
+    QTest::newRow("53300") << "53300" << connection << "zu viele Verbindungen" << int(F::TooManyConnections)
+                           << "Der Server nimmt keine weiteren Verbindungen an (zu viele Verbindungen).";
+    QTest::newRow("no class, no connection") << "" << connection << "Server beendete die Verbindung unerwartet"
+                                             << int(F::Unreachable) << "Der Server ist nicht erreichbar.";
+    QTest::newRow("English text, other class")
+        << "22P02" << statement << "password authentication failed" << int(F::Other) << "";
+}
+
+void TestConnectSetting::failureClassFromSqlstate()
+{
+    QFETCH(QString, code);
+    QFETCH(int, type);
+    QFETCH(QString, text);
+    QFETCH(int, failure);
+    QFETCH(QString, reason);
+    const QSqlError error("QPSQL: Fehler", text, QSqlError::ErrorType(type), code);
+    QCOMPARE(int(ServerConnection::classify(error)), failure);
+    const ServerAddress address{"PRAXIS-SERVER", 5432, "kavemo", "praxis", {}};
+    const QString head = "Die Verbindung zum Server „PRAXIS-SERVER:5432“ ist fehlgeschlagen: ";
+    QCOMPARE(ServerConnection::describeFailure(error, address),
+             reason.isEmpty() ? head + text : head + reason + "\r(Meldung: " + text + ")");
 }
 
 LUNARIS_TEST_MAIN(TestConnectSetting)

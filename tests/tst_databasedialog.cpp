@@ -1,4 +1,6 @@
+#include "FaultProxy.h"
 #include "MainWindowFixture.h"
+#include "TempDatabase.h"
 #include "TestContext.h"
 #include "TestMain.h"
 #include "TestServer.h"
@@ -13,6 +15,7 @@
 #include <QTime>
 
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -20,6 +23,8 @@
 #include <QTemporaryDir>
 
 namespace {
+const QString Copying = QStringLiteral("Die Daten werden auf den Server „%1“ übertragen...");
+
 QLineEdit* field(QWidget& dialog, const char* name)
 {
     auto* box = dialog.findChild<QLineEdit*>(QLatin1String(name));
@@ -47,6 +52,25 @@ void typeServer(QWidget& dialog, const ServerAddress& address, const QString& pa
     field(dialog, "txtDatenbank")->setText(address.database);
     field(dialog, "txtBenutzer")->setText(address.user);
     field(dialog, "txtPasswort")->setText(password);
+}
+
+// The progress window that a connection test or a copy shows while it runs in its worker: checked, and
+// left alone (or, with stop, "Abbrechen" clicked) until the job has ended and closed it.
+void awaitJob(ScriptedModalRunner& modals, const QString& label, bool stop = false)
+{
+    modals.handleNext([label, stop](QDialog& window) {
+        QCOMPARE(window.objectName(), "frmFortschritt");
+        QCOMPARE(window.windowTitle(), "Datenbank");
+        QCOMPARE(window.findChild<QLabel*>()->text(), label);
+        auto* cancel = window.findChild<QPushButton*>("cmdAbbrechen");
+        QCOMPARE(cancel->text(), "Abbrechen");
+        if (stop) {
+            cancel->click();
+            QCOMPARE(window.findChild<QLabel*>()->text(), "Wird abgebrochen...");
+        }
+        // The window's thread is free meanwhile: it closes the window when the job ends.
+        QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 60000);
+    });
 }
 
 QString fileText(const QString& path)
@@ -110,6 +134,9 @@ private slots:
     void serverTablesCreatedUsedOrRefused_data();
     void serverTablesCreatedUsedOrRefused();
     void transferCopiesThePracticeOnce();
+    void transferNamesTheRefusedRow();
+    void transferStoppedWritesNothing();
+    void connectionTestStoppedOnADeadPath();
 
 private:
     // Runs the dialog through the modal seam and lets drive() act on it; leaves it like Cancel.
@@ -265,6 +292,10 @@ void TestDatabaseDialog::okRefusesIncompleteServer_data()
     QTest::newRow("no database") << QStringList{"h", "5432", "", "praxis"}
                                  << "Bitte geben Sie den Namen der Datenbank an.";
     QTest::newRow("no user") << QStringList{"h", "5432", "kavemo", ""} << "Bitte geben Sie den Benutzer an.";
+    QTest::newRow("server name the connection text cannot hold")
+        << QStringList{"praxis server/2", "5432", "kavemo", "praxis"}
+        << "Der Servername „praxis server/2“ kann nicht verwendet werden. Erlaubt sind ein Name aus Buchstaben ohne "
+           "Umlaute, Ziffern, Punkt, Bindestrich und Unterstrich (zum Beispiel „PRAXIS-SERVER“) oder eine IP-Adresse.";
 }
 
 void TestDatabaseDialog::okRefusesIncompleteServer()
@@ -292,36 +323,38 @@ void TestDatabaseDialog::okRefusesIncompleteServer()
 void TestDatabaseDialog::connectionTest_data()
 {
     QTest::addColumn<QString>("database");
-    QTest::addColumn<QString>("typed");      // the password field
-    QTest::addColumn<QString>("stored");     // the password file's password for the login
-    QTest::addColumn<bool>("closedPort");    // a port where no server listens
-    QTest::addColumn<QString>("message");    // %1 the server "127.0.0.1:port"
-    QTest::addColumn<QString>("serverSays"); // a part of the server's own words, after the German reason
+    QTest::addColumn<QString>("typed");   // the password field
+    QTest::addColumn<QString>("stored");  // the password file's password for the login
+    QTest::addColumn<bool>("closedPort"); // a port where no server listens
+    QTest::addColumn<QString>("message"); // %1 the server "127.0.0.1:port"
+    QTest::addColumn<bool>("refused");    // the server's own words follow, in the locale's language
     const QString right = "lunaris-test";
     const QString failed = "Die Verbindung zum Server „%1“ ist fehlgeschlagen: ";
     QTest::newRow("typed password") << "kavemo" << right << "" << false
                                     << "Die Verbindung zum Server „%1“, Datenbank „kavemo“, wurde hergestellt."
-                                    << "";
+                                    << false;
     QTest::newRow("password from the file")
         << "kavemo"
-        << "" << right << false << "Die Verbindung zum Server „%1“, Datenbank „kavemo“, wurde hergestellt."
-        << "";
+        << "" << right << false << "Die Verbindung zum Server „%1“, Datenbank „kavemo“, wurde hergestellt." << false;
     QTest::newRow("wrong password") << "kavemo"
                                     << "falsch"
                                     << "" << false
-                                    << failed + "Der Server hat das Passwort für den Benutzer „lunaris“ abgelehnt."
-                                    << "password authentication failed for user \"lunaris\"";
+                                    << failed + "Der Server hat die Anmeldung des Benutzers „lunaris“ abgelehnt "
+                                                "(Passwort falsch, Benutzer unbekannt oder von diesem Arbeitsplatz "
+                                                "aus nicht zugelassen)."
+                                    << true;
     QTest::newRow("no password") << "kavemo"
                                  << ""
                                  << "" << false
                                  << failed + "Der Server verlangt ein Passwort für den Benutzer „lunaris“, es ist "
                                              "aber keins hinterlegt."
-                                 << "no password supplied";
+                                 << true;
     QTest::newRow("wrong database") << "kavmo" << right << "" << false
-                                    << failed + "Die Datenbank „kavmo“ gibt es auf dem Server nicht."
-                                    << "database \"kavmo\" does not exist";
-    QTest::newRow("no server there") << "kavemo" << right << "" << true << failed + "Der Server ist nicht erreichbar."
-                                     << "Connection refused";
+                                    << failed + "Die Datenbank „kavmo“ gibt es auf dem Server nicht." << true;
+    QTest::newRow("no server there") << "kavemo" << right << "" << true
+                                     << failed + "Auf dem Rechner „127.0.0.1“ nimmt kein Datenbankserver "
+                                                 "Verbindungen an Port 1 an."
+                                     << true;
 }
 
 void TestDatabaseDialog::connectionTest()
@@ -332,7 +365,7 @@ void TestDatabaseDialog::connectionTest()
     QFETCH(QString, stored);
     QFETCH(bool, closedPort);
     QFETCH(QString, message);
-    QFETCH(QString, serverSays);
+    QFETCH(bool, refused);
     TestServer::createDatabase("kavemo");
     ServerAddress address = TestServer::tcpAddress(database);
     if (closedPort)
@@ -345,18 +378,18 @@ void TestDatabaseDialog::connectionTest()
     ctx.messages.answer(QMessageBox::Ok);
     runDialog(ctx, "", [&](QDialog& d) {
         typeServer(d, address, typed);
+        awaitJob(ctx.modals,
+                 QStringLiteral("Die Verbindung zum Server „%1“ wird geprüft...").arg(address.displayName()));
         click(d, "cmdTest");
         QVERIFY(d.isVisible());
     });
     const MessageRequest box = ctx.messages.last();
     const QString expected = message.arg(address.displayName());
-    if (serverSays.isEmpty()) {
+    if (!refused) {
         compareBox(box, expected, "Datenbank", QMessageBox::Information);
     } else {
-        // The server's own words follow in brackets; their exact wording is the server's.
-        QVERIFY2(box.text.startsWith(expected + "\r(Meldung: ") && box.text.endsWith(')') &&
-                     box.text.contains(serverSays),
-                 qPrintable(box.text));
+        // The server's own words follow in brackets; their wording is the server's, in its language.
+        QVERIFY2(box.text.startsWith(expected + "\r(Meldung: ") && box.text.endsWith(')'), qPrintable(box.text));
         compareBox(box, box.text, "Datenbank", QMessageBox::Warning);
     }
     // A test writes nothing: no setting, no password.
@@ -419,12 +452,14 @@ void TestDatabaseDialog::serverTablesCreatedUsedOrRefused()
     // As at the program's start.
     ScriptedMessages messages;
     if (!refusal.isEmpty())
-        messages.answer(QMessageBox::Ok);
-    const bool opened = openPracticeDatabase(address, messages) != nullptr;
+        messages.answerChoice(2); // Beenden
+    const bool opened = openServerAtStart(address, messages, [] { return false; }).database != nullptr;
     QCOMPARE(opened, refusal.isEmpty());
     QCOMPARE(messages.shown().size(), refusal.isEmpty() ? 0 : 1);
-    if (!refusal.isEmpty())
-        compareBox(messages.last(), refusal.arg(address.displayName()), "Lunaris", QMessageBox::Critical);
+    if (!refusal.isEmpty()) {
+        QCOMPARE(messages.last().text, refusal.arg(address.displayName()));
+        QCOMPARE(messages.last().icon, QMessageBox::Critical);
+    }
     QVERIFY(!QSqlDatabase::contains("lunaris"));
     if (before.isEmpty()) {
         QCOMPARE(serverRows(Tables), QStringList({"Behand", "Idealtag", "IdealtagVersion", "Stuhl", "Template"}));
@@ -483,6 +518,7 @@ void TestDatabaseDialog::transferCopiesThePracticeOnce()
         ctx.messages.answer(QMessageBox::Ok);
         runDialog(ctx, "", [&](QDialog& d) {
             typeServer(d, address, TestServer::password());
+            awaitJob(ctx.modals, Copying.arg(address.displayName()));
             click(d, "cmdUebertragen");
         });
         if (first)
@@ -510,12 +546,117 @@ void TestDatabaseDialog::transferCopiesThePracticeOnce()
         field(d, "txtServer")->setText(address.host);
         field(d, "txtDatenbank")->setText(address.database);
         field(d, "txtBenutzer")->setText(address.user);
+        awaitJob(ctx.modals, Copying.arg(address.host + ":5432"));
         click(d, "cmdUebertragen");
     });
     compareBox(ctx.messages.last(),
                QStringLiteral("Die Daten wurden nicht übertragen.\rDie Datei „%1“ gibt es nicht.").arg(m_practiceFile),
                "Datenbank", QMessageBox::Warning);
     QVERIFY(!QFile::exists(m_practiceFile));
+}
+
+void TestDatabaseDialog::transferNamesTheRefusedRow()
+{
+    SKIP_WITHOUT_SERVER();
+    TestServer::createDatabase("kavemo");
+    {
+        // A file of the planner's that holds what the server refuses: a duration that is no number, in the
+        // second batch of rows.
+        QSqlDatabase file = QSqlDatabase::addDatabase("QSQLITE", "planer");
+        file.setDatabaseName(m_practiceFile);
+        QVERIFY(file.open());
+        QSqlQuery q(file);
+        for (const char* sql : {"CREATE TABLE Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT)",
+                                "CREATE TABLE Idealtag (IDEALTAG)", "CREATE TABLE Stuhl (STUHL, TEXT)",
+                                "CREATE TABLE Behand (BEH, TEXT, DAUER, DR_START, DR_DAUER, DR_START2, DR_DAUER2, HON)",
+                                "INSERT INTO Stuhl VALUES ('Stuhl 1', NULL)"})
+            QVERIFY2(q.exec(sql), qPrintable(q.lastError().text()));
+        QVERIFY(file.transaction());
+        QVERIFY(q.prepare("INSERT INTO Behand VALUES (?, '', ?, 0, 0, 0, 0, 0)"));
+        for (int i = 1; i <= 600; ++i) {
+            q.addBindValue(QStringLiteral("B%1").arg(i));
+            q.addBindValue(i == 555 ? QVariant("zwanzig") : QVariant(10));
+            QVERIFY(q.exec());
+        }
+        QVERIFY(file.commit());
+        file.close();
+    }
+    QSqlDatabase::removeDatabase("planer");
+    const ServerAddress address = TestServer::tcpAddress("kavemo");
+    TestContext ctx;
+    ctx.messages.answer(QMessageBox::Ok);
+    runDialog(ctx, "", [&](QDialog& d) {
+        typeServer(d, address, TestServer::password());
+        awaitJob(ctx.modals, Copying.arg(address.displayName()));
+        click(d, "cmdUebertragen");
+    });
+    // The table, the row in the file's order, its values and the server's reason: no talk of a connection.
+    const MessageRequest box = ctx.messages.last();
+    const QString head = "Die Daten wurden nicht übertragen.\rDer Server hat die Zeile 555 der Tabelle „Behand“ "
+                         "abgelehnt (BEH „B555“, TEXT „“, DAUER „zwanzig“, DR_START „0“, DR_DAUER „0“, DR_START2 "
+                         "„0“, DR_DAUER2 „0“, HON „0“): ";
+    QVERIFY2(box.text.startsWith(head) && box.text.endsWith("\rEs wurde nichts übertragen.") &&
+                 box.text.size() > head.size() + 30,
+             qPrintable(box.text));
+    compareBox(box, box.text, "Datenbank", QMessageBox::Warning);
+    QCOMPARE(serverRows(R"(SELECT COUNT(*) FROM "Behand")"), QStringList({"0"}));
+    QCOMPARE(serverRows(R"(SELECT COUNT(*) FROM "Stuhl")"), QStringList({"0"}));
+}
+
+void TestDatabaseDialog::transferStoppedWritesNothing()
+{
+    SKIP_WITHOUT_SERVER();
+    TestServer::createDatabase("kavemo");
+    {
+        TempDatabase source;
+        source.addChair("Stuhl 1", "Fenster");
+        source.addDayName("Montag");
+        for (int i = 0; i < 10; ++i)
+            source.addBlock("Montag", "Stuhl 1", "KONT", QTime(7, 0).addSecs(60 * i).toString("hh:mm"), "x");
+        source.close();
+        QFile::remove(m_practiceFile);
+        QVERIFY(QFile::copy(source.path(), m_practiceFile));
+    }
+    // A slow network: the copy is still on its way when "Abbrechen" is clicked.
+    FaultProxy network(QHostAddress::LocalHost, quint16(TestServer::port()));
+    network.setDelay(50, 50);
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.port = network.port();
+    TestContext ctx;
+    ctx.messages.answer(QMessageBox::Ok);
+    runDialog(ctx, "", [&](QDialog& d) {
+        typeServer(d, address, TestServer::password());
+        awaitJob(ctx.modals, Copying.arg(address.displayName()), true);
+        click(d, "cmdUebertragen");
+        QVERIFY(d.isVisible());
+    });
+    compareBox(ctx.messages.last(), "Die Übertragung wurde abgebrochen. Es wurde nichts übertragen.", "Datenbank",
+               QMessageBox::Information);
+    QCOMPARE(ctx.messages.shown().size(), 1);
+    for (const char* table : {"Template", "Idealtag", "Behand", "Stuhl"})
+        QCOMPARE(serverRows(QStringLiteral(R"(SELECT COUNT(*) FROM "%1")").arg(table)), QStringList({"0"}));
+}
+
+void TestDatabaseDialog::connectionTestStoppedOnADeadPath()
+{
+    SKIP_WITHOUT_SERVER();
+    // A network that swallows everything; the stored setting's own connect timeout keeps the wait short.
+    FaultProxy network(QHostAddress::LocalHost, quint16(TestServer::port()));
+    network.setBlackHole(true);
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.port = network.port();
+    address.options = {{"connect_timeout", "2"}};
+    TestContext ctx;
+    ConnectionSetting::write(ctx.settings, address.uri());
+    runDialog(ctx, address.uri(), [&](QDialog& d) {
+        awaitJob(ctx.modals,
+                 QStringLiteral("Die Verbindung zum Server „%1“ wird geprüft...").arg(address.displayName()), true);
+        click(d, "cmdTest");
+        QVERIFY(d.isVisible());
+    });
+    // Stopped: no answer is shown for a test nobody waits for.
+    QVERIFY(ctx.messages.shown().isEmpty());
+    QCOMPARE(network.connectionsAccepted(), 1);
 }
 
 LUNARIS_TEST_MAIN(TestDatabaseDialog)

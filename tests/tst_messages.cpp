@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <QWindow>
 
@@ -12,9 +13,8 @@
 namespace {
 // Shows a box through the program's own message seam (a real QMessageBox, run modally) and lets
 // `drive` act on it as a user would once it is on screen. Returns the answer the seam gave.
-QMessageBox::StandardButton showAndDrive(const MessageRequest& request, std::function<void(QMessageBox&)> drive)
+template <class Show> auto driveWhileShown(Show show, std::function<void(QMessageBox&)> drive)
 {
-    QtMessageService service;
     QTimer poll;
     poll.setInterval(10);
     QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -25,7 +25,13 @@ QMessageBox::StandardButton showAndDrive(const MessageRequest& request, std::fun
         drive(*box);
     });
     poll.start();
-    return service.show(request);
+    return show();
+}
+
+QMessageBox::StandardButton showAndDrive(const MessageRequest& request, std::function<void(QMessageBox&)> drive)
+{
+    QtMessageService service;
+    return driveWhileShown([&] { return service.show(request); }, std::move(drive));
 }
 
 // Sends what the window system sends for the close box (or Alt+F4).
@@ -49,6 +55,8 @@ private slots:
     void questionsHaveToBeAnswered();
     void plainMessagesCloseWithEsc();
     void dataIsShownAsPlainText();
+    void choicesHaveTheirOwnButtons_data();
+    void choicesHaveTheirOwnButtons();
 };
 
 void TestMessages::questionsHaveToBeAnswered_data()
@@ -106,6 +114,45 @@ void TestMessages::dataIsShownAsPlainText()
                  });
     QCOMPARE(format, Qt::PlainText);
     QCOMPARE(shown, QString("Möchten Sie den Tag <b>fett</b> &amp; <i>mehr</i>\nlöschen?"));
+}
+
+void TestMessages::choicesHaveTheirOwnButtons_data()
+{
+    QTest::addColumn<int>("click"); // the button clicked; -1: Esc, -2: the close box
+    QTest::addColumn<int>("answer");
+    QTest::newRow("Erneut versuchen") << 0 << 0;
+    QTest::newRow("Verbindung ändern...") << 1 << 1;
+    QTest::newRow("Beenden") << 2 << 2;
+    QTest::newRow("Esc is the last choice") << -1 << 2;
+    QTest::newRow("the close box too") << -2 << 2;
+}
+
+void TestMessages::choicesHaveTheirOwnButtons()
+{
+    QFETCH(int, click);
+    QtMessageService service;
+    MessageRequest request{"Der Server ist nicht erreichbar.", "Lunaris", QMessageBox::Critical};
+    request.choices = {"Erneut versuchen", "Verbindung ändern...", "Beenden"};
+    QStringList texts;
+    QString defaultText;
+    const int answer = driveWhileShown([&] { return service.choose(request); },
+                                       [&](QMessageBox& box) {
+                                           for (QAbstractButton* button : box.buttons())
+                                               texts.append(button->text());
+                                           defaultText = box.defaultButton()->text();
+                                           if (click == -1)
+                                               pressEscape(box);
+                                           else if (click == -2)
+                                               closeBox(box);
+                                           else
+                                               for (QAbstractButton* button : box.buttons())
+                                                   if (button->text() == request.choices[click])
+                                                       QTest::mouseClick(button, Qt::LeftButton);
+                                       });
+    QTEST(answer, "answer");
+    texts.sort();
+    QCOMPARE(texts, QStringList({"Beenden", "Erneut versuchen", "Verbindung ändern..."}));
+    QCOMPARE(defaultText, "Erneut versuchen");
 }
 
 LUNARIS_TEST_MAIN(TestMessages)

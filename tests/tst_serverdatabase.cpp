@@ -8,9 +8,11 @@
 
 #include "BigDay.h"
 #include "FailureOf.h"
+#include "FaultProxy.h"
 #include "MainWindowFixture.h"
 #include "ScriptedMessages.h"
 #include "ScriptedModalRunner.h"
+#include "TempDatabase.h"
 #include "TempSettings.h"
 #include "app/Program.h"
 #include "app/frmLunaris.h"
@@ -21,13 +23,19 @@
 #include "masterdata/frmStuhlT.h"
 #include "settings/SettingsStore.h"
 #include "store/Tables.h"
+#include "ui/ServerStatusPanel.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QSqlQuery>
+#include <QStatusBar>
+
+#include <memory>
+#include <vector>
 
 namespace {
 // The program's services on a server database, with scripted message boxes and dialogs.
@@ -118,11 +126,16 @@ private slots:
     void describesServerErrors_data();
     void describesServerErrors();
     void reconnectsAfterTheServerWasGone();
-    void startRefusedWhenTheServerIsAway();
+    void startChoiceWhenTheServerFails_data();
+    void startChoiceWhenTheServerFails();
     void programStartsOnTheServer();
     void masterDataEditorsOnTheServer();
     void saveFailsWhileTheServerIsAwayAndWorksAfter();
     void statementsDoNotGrowWithTheDay();
+    void firstStartsTogetherOnAnEmptyServer();
+    void statusPanelNamesTheServer();
+    void faultProxyDelaysCountsAndCuts();
+    void deadPathFailsWithinFifteenSeconds();
 };
 
 void TestServerDatabase::init()
@@ -134,35 +147,68 @@ void TestServerDatabase::init()
 
 void TestServerDatabase::refusedAtOpen_data()
 {
+    QTest::addColumn<QString>("locale"); // of the server's and libpq's messages
+    QTest::addColumn<QString>("host");   // empty: the test server's
     QTest::addColumn<QString>("database");
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<int>("port");        // 0: the test server's
-    QTest::addColumn<QString>("message"); // %1 the server
-    const QString failed = "3151 Die Verbindung zum Server „%1“ ist fehlgeschlagen: ";
-    QTest::newRow("wrong password") << "kavemo"
-                                    << "falsch" << 0
-                                    << failed + "Der Server hat das Passwort für den Benutzer „lunaris“ abgelehnt.";
-    QTest::newRow("wrong database") << "kavmo" << TestServer::password() << 0
-                                    << failed + "Die Datenbank „kavmo“ gibt es auf dem Server nicht.";
-    QTest::newRow("no server") << "kavemo" << TestServer::password() << 1
-                               << failed + "Der Server ist nicht erreichbar.";
+    QTest::addColumn<QString>("password"); // stored in the password file; empty: no line
+    QTest::addColumn<int>("port");         // 0: the test server's
+    QTest::addColumn<QString>("reason");
+    for (const QString locale : {"C", "de_DE.UTF-8"}) {
+        const auto row = [&](const char* name) -> QTestData& {
+            return QTest::addRow("%s, %s", name, qPrintable(locale)) << locale;
+        };
+        row("wrong password") << ""
+                              << "kavemo"
+                              << "falsch" << 0
+                              << "Der Server hat die Anmeldung des Benutzers „lunaris“ abgelehnt (Passwort falsch, "
+                                 "Benutzer unbekannt oder von diesem Arbeitsplatz aus nicht zugelassen).";
+        row("no password stored") << ""
+                                  << "kavemo"
+                                  << "" << 0
+                                  << "Der Server verlangt ein Passwort für den Benutzer „lunaris“, es ist aber keins "
+                                     "hinterlegt.";
+        row("wrong database") << ""
+                              << "kavmo" << TestServer::password() << 0
+                              << "Die Datenbank „kavmo“ gibt es auf dem Server nicht.";
+        row("no server at the port") << ""
+                                     << "kavemo" << TestServer::password() << 1
+                                     << "Auf dem Rechner „127.0.0.1“ nimmt kein Datenbankserver Verbindungen an Port 1 "
+                                        "an.";
+        row("unknown host") << "praxis-server.invalid"
+                            << "kavemo" << TestServer::password() << 0
+                            << "Einen Rechner namens „praxis-server.invalid“ gibt es im Netz nicht (Name unbekannt).";
+    }
 }
 
 void TestServerDatabase::refusedAtOpen()
 {
+    QFETCH(QString, locale);
+    QFETCH(QString, host);
     QFETCH(QString, database);
     QFETCH(QString, password);
     QFETCH(int, port);
-    QFETCH(QString, message);
+    QFETCH(QString, reason);
+    TestServer::setMessageLocale(locale);
+    const auto back = qScopeGuard([] { TestServer::setMessageLocale({}); });
     ServerAddress address = TestServer::tcpAddress(database);
     if (port)
         address.port = port;
+    if (!host.isEmpty())
+        address.host = host;
     // The password reaches the login only through the password file.
     QTemporaryDir home;
-    PasswordFile(home.filePath("pgpass")).store(address.host, address.port, address.database, address.user, password);
+    if (!password.isEmpty())
+        PasswordFile(home.filePath("pgpass"))
+            .store(address.host, address.port, address.database, address.user, password);
     qputenv("PGPASSFILE", home.filePath("pgpass").toUtf8());
     const QString failure = failureOf([&] { Database db(address); });
-    QVERIFY2(failure.startsWith(message.arg(address.displayName())), qPrintable(failure));
+    const QString expected = QStringLiteral("3151 Die Verbindung zum Server „%1“ ist fehlgeschlagen: %2\r(Meldung: ")
+                                 .arg(address.displayName(), reason);
+    QVERIFY2(failure.startsWith(expected), qPrintable(failure));
+    // The server's own words follow in the locale's language, which decided nothing.
+    QVERIFY2((failure.contains("connection to server") || failure.contains("could not translate host name")) ==
+                 (locale == "C"),
+             qPrintable(failure));
     QVERIFY(!QSqlDatabase::contains("lunaris"));
 }
 
@@ -212,9 +258,10 @@ void TestServerDatabase::reconnectsAfterTheServerWasGone()
 
     TestServer::crash();
     // Down: each action fails at once, saying why.
-    const QString connectFailed = QStringLiteral("3151 Die Verbindung zum Server „%1“ ist fehlgeschlagen: Der Server "
-                                                 "ist nicht erreichbar.")
-                                      .arg(address.displayName());
+    const QString connectFailed = QStringLiteral("3151 Die Verbindung zum Server „%1“ ist fehlgeschlagen: Auf diesem "
+                                                 "Rechner läuft kein Datenbankserver an Port %2.")
+                                      .arg(address.displayName())
+                                      .arg(address.port);
     const QString lost = failureOf([&] { chairs(db); });
     QVERIFY2(lost.startsWith(connectFailed), qPrintable(lost));
     const QString down = failureOf([&] { db.inTransaction([&] { db.run(R"(DELETE FROM "Stuhl")"); }); });
@@ -232,19 +279,71 @@ void TestServerDatabase::reconnectsAfterTheServerWasGone()
     QCOMPARE(chairs(db), QStringList({"Stuhl 1", "Stuhl 2"}));
 }
 
-void TestServerDatabase::startRefusedWhenTheServerIsAway()
+void TestServerDatabase::startChoiceWhenTheServerFails_data()
 {
-    ServerAddress address = TestServer::tcpAddress("kavemo");
-    address.port = 1;
+    QTest::addColumn<int>("choice");
+    QTest::addColumn<QString>("database"); // in the setting at the start
+    QTest::addColumn<QString>("reason");   // %1 the port
+    QTest::addColumn<bool>("opened");
+    QTest::newRow("Erneut versuchen, the server is back")
+        << 0 << "kavemo"
+        << "Auf dem Rechner „127.0.0.1“ nimmt kein Datenbankserver Verbindungen an Port %1 an." << true;
+    QTest::newRow("Verbindung ändern..., OK tries at once")
+        << 1 << "kavmo"
+        << "Die Datenbank „kavmo“ gibt es auf dem Server nicht." << true;
+    QTest::newRow("Beenden") << 2 << "kavmo"
+                             << "Die Datenbank „kavmo“ gibt es auf dem Server nicht." << false;
+}
+
+void TestServerDatabase::startChoiceWhenTheServerFails()
+{
+    QFETCH(int, choice);
+    QFETCH(QString, database);
+    QFETCH(QString, reason);
+    QFETCH(bool, opened);
+    TempSettings temp;
+    SettingsStore settings;
     ScriptedMessages messages;
-    messages.answer(QMessageBox::Ok);
-    QVERIFY(!openPracticeDatabase(address, messages));
+    ScriptedModalRunner modals;
+    const ServerAddress address = TestServer::tcpAddress(database);
+    ConnectionSetting::write(settings, address.uri());
+    QTemporaryDir home;
+    qputenv("PGPASSFILE", home.filePath("pgpass").toUtf8());
+    PasswordFile().store(address.host, address.port, "*", address.user, TestServer::password());
+    if (choice == 0) {
+        // The server restarts while the question waits.
+        TestServer::crash();
+        messages.answerChoice(0, [] { TestServer::restart(); });
+    } else {
+        messages.answerChoice(choice);
+    }
+    if (choice == 1)
+        modals.handleNext([](QDialog& d) {
+            d.findChild<QLineEdit*>("txtDatenbank")->setText("kavemo");
+            d.findChild<QPushButton*>("cmdOK")->click();
+        });
+    LunarisState state;
+    state.DatabaseFile = "Kavemo.mdb";
+    const std::unique_ptr<Database> db = openStartDatabase(state, settings, messages, modals);
+    QCOMPARE(db != nullptr, opened);
+    // One box, and no other (the dialog asks for no restart: nothing runs yet).
+    QCOMPARE(messages.shown().size(), 1);
     const MessageRequest box = messages.last();
-    QVERIFY2(box.text.startsWith("Fehler: 3151 Die Verbindung zum Server „127.0.0.1:1“ ist fehlgeschlagen: Der Server "
-                                 "ist nicht erreichbar.\r(Meldung: "),
+    QVERIFY2(box.text.startsWith(QStringLiteral("Fehler: 3151 Die Verbindung zum Server „%1“ ist fehlgeschlagen: %2\r"
+                                                "(Meldung: ")
+                                     .arg(address.displayName(), reason.arg(address.port))),
              qPrintable(box.text));
-    compareBox(box, box.text, "Lunaris", QMessageBox::Critical);
-    QVERIFY(!QSqlDatabase::contains("lunaris"));
+    QCOMPARE(box.title, "Lunaris");
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.choices, QStringList({"Erneut versuchen", "Verbindung ändern...", "Beenden"}));
+    QCOMPARE(box.defaultChoice, 0);
+    QCOMPARE(modals.shownDialogs(), choice == 1 ? QStringList{"frmDatenbank"} : QStringList{});
+    QCOMPARE(modals.pendingHandlers(), 0);
+    QCOMPARE(state.DatabaseConnect, ConnectionSetting::read(settings));
+    if (db)
+        QCOMPARE(db->serverAddress()->database, "kavemo");
+    else
+        QVERIFY(!QSqlDatabase::contains("lunaris"));
 }
 
 void TestServerDatabase::programStartsOnTheServer()
@@ -353,8 +452,10 @@ void TestServerDatabase::saveFailsWhileTheServerIsAwayAndWorksAfter()
     QVERIFY(!window.Speichern());
     const MessageRequest box = app.messages.last();
     QVERIFY2(box.text.startsWith(QStringLiteral("Daten konnten nicht gespeichert werden\rDie Verbindung zum Server "
-                                                "„%1“ ist fehlgeschlagen: Der Server ist nicht erreichbar.")
-                                     .arg(address.displayName())),
+                                                "„%1“ ist fehlgeschlagen: Auf diesem Rechner läuft kein "
+                                                "Datenbankserver an Port %2.")
+                                     .arg(address.displayName())
+                                     .arg(address.port)),
              qPrintable(box.text));
     compareBox(box, box.text, "Speichern", QMessageBox::Critical);
     QVERIFY(app.state.Modified);
@@ -389,6 +490,165 @@ void TestServerDatabase::statementsDoNotGrowWithTheDay()
     // A workstation behind a VPN waits a round trip for each statement.
     QVERIFY2(largest.open.size() <= 2, qPrintable(largest.open.join('\n')));
     QVERIFY2(largest.save.size() <= 5, qPrintable(largest.save.join('\n').left(2000)));
+}
+
+void TestServerDatabase::firstStartsTogetherOnAnEmptyServer()
+{
+    // Three workstations of a new practice, started at one moment on an empty server database, over a
+    // slow network, so that their checks and creations overlap.
+    TestServer::createDatabase("leer");
+    FaultProxy network(QHostAddress::LocalHost, quint16(TestServer::port()));
+    network.setDelay(20, 20);
+    ServerAddress server = TestServer::tcpAddress("leer");
+    server.port = network.port();
+    QTemporaryDir root;
+    std::vector<std::unique_ptr<QProcess>> starts;
+    for (int i = 0; i < 3; ++i) {
+        const QString home = root.filePath(QString::number(i));
+        QDir().mkpath(home + "/config/Kavemo");
+        QSettings(home + "/config/Kavemo/Lunaris.conf", QSettings::IniFormat)
+            .setValue("Datenbank/Verbindung", server.uri());
+        PasswordFile(home + "/.pgpass")
+            .store(server.host, server.port, server.database, server.user, TestServer::password());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home);
+        env.insert("XDG_CONFIG_HOME", home + "/config");
+        env.insert("PGPASSFILE", home + "/.pgpass");
+        env.insert("WORKSTATION_WAIT_FOR_START", "1");
+        auto& start = starts.emplace_back(std::make_unique<QProcess>());
+        start->setProcessEnvironment(env);
+        start->start(WORKSTATION_HELPER, {root.filePath("unbenutzt.mdb")});
+        QVERIFY(start->waitForStarted());
+    }
+    for (auto& start : starts)
+        QVERIFY(start->waitForReadyRead(60000) && start->readLine() == "BEREIT\n");
+    for (auto& start : starts) {
+        // Into the pipe now, not when the event loop next runs for this process.
+        start->write("los\n");
+        QVERIFY(start->waitForBytesWritten());
+        start->closeWriteChannel();
+    }
+    for (auto& start : starts) {
+        QVERIFY(start->waitForFinished(60000));
+        const QString output = QString::fromUtf8(start->readAllStandardOutput());
+        QVERIFY2(!output.contains("MELDUNG"), qPrintable(output));
+        QCOMPARE(start->exitCode(), 0);
+    }
+    ServerAddress overSocket = TestServer::tcpAddress("leer");
+    overSocket.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
+    Database db(overSocket);
+    QStringList tables;
+    for (QSqlQuery q = db.run("SELECT table_name FROM information_schema.tables WHERE table_schema = "
+                              "current_schema() ORDER BY table_name");
+         q.next();)
+        tables.append(q.value(0).toString());
+    for (const char* table : {"Behand", "Idealtag", "Stuhl", "Template"})
+        QVERIFY2(tables.contains(table), qPrintable(tables.join(", ")));
+}
+
+void TestServerDatabase::statusPanelNamesTheServer()
+{
+    {
+        // On the file the status bar stays as it was.
+        TempDatabase file;
+        ServerServices app(file.database());
+        frmLunaris window(app.state, app.services);
+        QVERIFY(!window.serverPanel());
+        QVERIFY(!window.statusBar()->findChild<ServerStatusPanel*>());
+    }
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.host = "PRAXIS-SERVER";
+    const QString host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
+    ServerAddress overSocket = TestServer::tcpAddress("kavemo");
+    overSocket.host = host;
+    Database db(overSocket);
+    ServerServices app(db);
+    frmLunaris window(app.state, app.services);
+    ServerStatusPanel* panel = window.statusBar()->findChild<ServerStatusPanel*>("sbStatusBar_Server");
+    QVERIFY(panel);
+    QCOMPARE(window.serverPanel(), panel);
+    const QString name = QStringLiteral("Server: %1/kavemo").arg(host);
+    QCOMPARE(panel->text(), name);
+    // Lost and back, as the database reports it.
+    panel->setConnected(false);
+    QCOMPARE(panel->text(), name + " – keine Verbindung");
+    QCOMPARE(panel->accessibleName(), panel->text());
+    QVERIFY(panel->autoFillBackground());
+    panel->setConnected(true);
+    QCOMPARE(panel->text(), name);
+    QVERIFY(!panel->autoFillBackground());
+    // A name as typed, capitals kept.
+    QCOMPARE(ServerStatusPanel(address.host, address.database).text(), "Server: PRAXIS-SERVER/kavemo");
+}
+
+void TestServerDatabase::faultProxyDelaysCountsAndCuts()
+{
+    FaultProxy proxy(QHostAddress::LocalHost, quint16(TestServer::port()));
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.port = proxy.port();
+    const QString name = "through-proxy";
+    {
+        QSqlDatabase db = ServerConnection::open(address, name, TestServer::password());
+        QVERIFY2(db.isOpen(), qPrintable(db.lastError().text()));
+        QCOMPARE(proxy.openConnections(), 1);
+        QSqlQuery query(db);
+        proxy.resetCounts();
+        QVERIFY(query.exec("SELECT 1"));
+        QCOMPARE(proxy.roundTrips(), 1);
+        {
+            // Prepared and run with a value: one round trip each, however the driver splits its messages.
+            QSqlQuery prepared(db);
+            QVERIFY(prepared.prepare("SELECT ?::int + 1"));
+            prepared.addBindValue(41);
+            QVERIFY(prepared.exec() && prepared.next());
+            QCOMPARE(prepared.value(0).toInt(), 42);
+            QCOMPARE(proxy.roundTrips(), 3);
+        }
+
+        proxy.setDelay(150, 100);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(query.exec("SELECT 1"));
+        QVERIFY2(clock.elapsed() >= 250, qPrintable(QString::number(clock.elapsed())));
+        proxy.setDelay(0, 0);
+
+        proxy.cutAll();
+        QCOMPARE(proxy.openConnections(), 0);
+        QVERIFY(!query.exec("SELECT 1"));
+        QCOMPARE(ServerConnection::classify(query.lastError()), ServerConnection::Failure::Unreachable);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+void TestServerDatabase::deadPathFailsWithinFifteenSeconds()
+{
+    // A switch or a WLAN that dies: the path accepts the connection and then swallows everything.
+    TestServer::setMessageLocale("de_DE.UTF-8");
+    const auto back = qScopeGuard([] { TestServer::setMessageLocale({}); });
+    FaultProxy proxy(QHostAddress::LocalHost, quint16(TestServer::port()));
+    proxy.setBlackHole(true);
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.port = proxy.port();
+    QTemporaryDir home;
+    PasswordFile(home.filePath("pgpass"))
+        .store(address.host, address.port, address.database, address.user, TestServer::password());
+    qputenv("PGPASSFILE", home.filePath("pgpass").toUtf8());
+    QElapsedTimer clock;
+    clock.start();
+    const QString failure = failureOf([&] { Database db(address); });
+    QVERIFY2(clock.elapsed() < 15000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(failure.startsWith(QStringLiteral("3151 Die Verbindung zum Server „%1“ ist fehlgeschlagen: Der Server "
+                                               "antwortet nicht (keine Antwort innerhalb von 10 Sekunden). Ist das "
+                                               "Netz unterbrochen?\r(Meldung: ")
+                                    .arg(address.displayName())),
+             qPrintable(failure));
+    QCOMPARE(proxy.connectionsAccepted(), 1);
+
+    // The path is back: the next start gets through.
+    proxy.setBlackHole(false);
+    Database db(address);
+    QVERIFY(db.isServer());
 }
 
 LUNARIS_TEST_MAIN(TestServerDatabase)

@@ -1,22 +1,24 @@
 #include "app/Program.h"
 
+#include "app/SingleInstance.h"
+#include "app/frmLunaris.h"
 #include "kernel/AppServices.h"
 #include "kernel/LunarisError.h"
 #include "kernel/LunarisState.h"
-#include "ui/ProgramIcon.h"
-#include "app/SingleInstance.h"
-#include "app/frmLunaris.h"
 #include "settings/SettingsStore.h"
+#include "settings/frmDatenbank.h"
 #include "store/ConnectionSetting.h"
 #include "store/Database.h"
 #include "ui/MessageService.h"
 #include "ui/ModalRunner.h"
+#include "ui/ProgramIcon.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include <functional>
 #include <memory>
 
 std::unique_ptr<Database> openPracticeDatabase(const QString& filePath, MessageService& messages, int busyTimeoutMs,
@@ -75,14 +77,60 @@ bool acceptConnectSetting(const QString& connect, MessageService& messages)
     return true;
 }
 
-std::unique_ptr<Database> openPracticeDatabase(const ServerAddress& server, MessageService& messages)
+ServerStart openServerAtStart(const ServerAddress& server, MessageService& messages,
+                              const std::function<bool()>& changeConnection)
 {
-    try {
-        return std::make_unique<Database>(server);
-    } catch (const LunarisError& e) {
-        messages.inform(nullptr, QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description()),
-                        QStringLiteral("Lunaris"), QMessageBox::Critical);
-        return nullptr;
+    for (;;) {
+        QString failure;
+        try {
+            return {std::make_unique<Database>(server), false};
+        } catch (const LunarisError& e) {
+            failure = QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description());
+        }
+        // The user decides: the server may be back in a moment, the setting may be wrong, or it is time to stop.
+        MessageRequest box;
+        box.text = failure;
+        box.title = QStringLiteral("Lunaris");
+        box.icon = QMessageBox::Critical;
+        box.choices = {QStringLiteral("Erneut versuchen"), QStringLiteral("Verbindung ändern..."),
+                       QStringLiteral("Beenden")};
+        switch (messages.choose(box)) {
+        case 0:
+            continue;
+        case 1:
+            if (changeConnection())
+                return {nullptr, true};
+            continue;
+        default:
+            return {nullptr, false};
+        }
+    }
+}
+
+bool changeConnectionAtStart(SettingsStore& settings, MessageService& messages, ModalRunner& modals,
+                             const QString& practiceFile)
+{
+    frmDatenbank dialog(settings, messages, modals, std::nullopt, practiceFile);
+    return modals.run(dialog) == QDialog::Accepted;
+}
+
+std::unique_ptr<Database> openStartDatabase(LunarisState& state, SettingsStore& settings, MessageService& messages,
+                                            ModalRunner& modals)
+{
+    const QString practiceFile = QDir::current().absoluteFilePath(state.DatabaseFile);
+    for (;;) {
+        state.DatabaseConnect = ConnectionSetting::read(settings);
+        if (!acceptConnectSetting(state.DatabaseConnect, messages))
+            return nullptr;
+        if (state.DatabaseConnect.isEmpty())
+            return openPracticeDatabase(practiceFile, messages, Database::BusyTimeoutMs,
+                                        Database::StartCheck::Overlapped);
+        ServerStart start = openServerAtStart(ConnectionSetting::parse(state.DatabaseConnect), messages, [&] {
+            return changeConnectionAtStart(settings, messages, modals, practiceFile);
+        });
+        // A changed connection is tried at once, whichever database it names now.
+        if (!start.connectionChanged)
+            return std::move(start.database);
     }
 }
 
@@ -117,15 +165,7 @@ int Main(int argc, char** argv)
     SettingsStore settings;
     ExecModalRunner modals;
 
-    state.DatabaseConnect = ConnectionSetting::read(settings);
-    if (!acceptConnectSetting(state.DatabaseConnect, messages))
-        return 1;
-
-    const std::unique_ptr<Database> database =
-        state.DatabaseConnect.isEmpty()
-            ? openPracticeDatabase(QDir::current().absoluteFilePath(state.DatabaseFile), messages,
-                                   Database::BusyTimeoutMs, Database::StartCheck::Overlapped)
-            : openPracticeDatabase(ConnectionSetting::parse(state.DatabaseConnect), messages);
+    const std::unique_ptr<Database> database = openStartDatabase(state, settings, messages, modals);
     if (!database)
         return 1;
 

@@ -6,8 +6,13 @@
 
 #include <memory>
 
+#include <functional>
+
 class MessageService;
+class ModalRunner;
+class SettingsStore;
 class SingleInstance;
+struct LunarisState;
 
 // The program's start-up: fixes the process-wide facts, refuses a second instance, opens the
 // database and shows the main window. Returns the process's exit status.
@@ -25,9 +30,24 @@ std::unique_ptr<Database> openPracticeDatabase(const QString& filePath, MessageS
 // false comes back: the program ends without showing its window or touching the file.
 bool confirmPracticeDatabase(const Database& database, MessageService& messages);
 
-// Opens the practice database on a server for the start-up; an unreachable server, a refused login or
-// a database that cannot be used is reported like a bad file, naming the server and the reason.
-std::unique_ptr<Database> openPracticeDatabase(const ServerAddress& server, MessageService& messages);
+// A start on a server: the database, or none, and whether the user changed the connection meanwhile.
+struct ServerStart {
+    std::unique_ptr<Database> database;
+    bool connectionChanged = false;
+};
+// Opens the server database for the start. When that fails the user sees the server and the reason and
+// chooses: "Erneut versuchen" (again), "Verbindung ändern..." (changeConnection, which shows the
+// "Datenbank" dialog: OK there ends this with connectionChanged, for the caller to try the new setting at
+// once; Abbrechen asks again) or "Beenden" (no database: the program ends).
+ServerStart openServerAtStart(const ServerAddress& server, MessageService& messages,
+                              const std::function<bool()>& changeConnection);
+// The "Datenbank" dialog before any database is open; true when it was closed with OK.
+bool changeConnectionAtStart(SettingsStore& settings, MessageService& messages, ModalRunner& modals,
+                             const QString& practiceFile);
+// The database the setting names (read into state.DatabaseConnect), for the start: the file, or the
+// server with the choice above, as often as the user changes the connection. Null: the program ends.
+std::unique_ptr<Database> openStartDatabase(LunarisState& state, SettingsStore& settings, MessageService& messages,
+                                            ModalRunner& modals);
 
 // Checks the database setting read at start. Empty (the file) passes; anything that is not a usable
 // PostgreSQL URI is reported, naming the setting, and false comes back: the program ends, writing nothing.

@@ -39,6 +39,7 @@
 #include "ui/ModalRunner.h"
 #include "ui/NoticeBar.h"
 #include "ui/ProgramIcon.h"
+#include "ui/ServerStatusPanel.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -418,6 +419,10 @@ void frmLunaris::createStatusBar()
     m_timePanel = new QLabel(bar);
     m_timePanel->setObjectName(QStringLiteral("sbStatusBar_Panel3"));
     bar->addWidget(m_statusPanel, 1);
+    if (const auto& server = m_services.database.serverAddress()) {
+        m_serverPanel = new ServerStatusPanel(server->host, server->database, bar);
+        bar->addPermanentWidget(m_serverPanel);
+    }
     bar->addPermanentWidget(m_datePanel);
     bar->addPermanentWidget(m_timePanel);
     auto showClock = [this] {

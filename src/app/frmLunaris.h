@@ -42,6 +42,8 @@ struct LunarisState;
 // The program's main window: one day-view column per chair plus the doctor column, the treatment
 // list, the fee box, menus, tool bar and status bar. Positions are designed in twips (15 per pixel)
 // in the window's client area (below the menu bar).
+class ServerStatusPanel;
+
 class frmLunaris : public QMainWindow, public DayEditorWindow {
     Q_OBJECT
 public:
@@ -50,6 +52,8 @@ public:
 
     frmLunaris(LunarisState& state, AppServices& services, QWidget* parent = nullptr);
     ~frmLunaris() override;
+    // The status bar's server panel; null on the file.
+    ServerStatusPanel* serverPanel() const { return m_serverPanel; }
 
     // Opens the data, counts the chairs, prepares the columns and restores the position.
     // Returns false when the program has to end (screen too narrow, chair table unreadable).
@@ -206,6 +210,8 @@ private:
     QLabel* m_statusPanel = nullptr;
     QLabel* m_datePanel = nullptr;
     QLabel* m_timePanel = nullptr;
+    // On the server backend only: which server, and whether it is reachable.
+    ServerStatusPanel* m_serverPanel = nullptr;
     std::unique_ptr<AnalysisDock> m_analysisDock;
     // Stored rows of the open day that no column shows, for the panel's warnings.
     QList<UnshownEntry> m_unshown;

@@ -5,6 +5,7 @@
 #include "store/PasswordFile.h"
 #include "store/PracticeTransfer.h"
 #include "store/ServerConnection.h"
+#include "ui/BackgroundWork.h"
 #include "ui/MessageService.h"
 
 #include <QFormLayout>
@@ -39,7 +40,14 @@ QPushButton* makeButton(const char* name, const QString& text)
 
 frmDatenbank::frmDatenbank(AppServices& services, const QString& runningConnect, const QString& practiceFile,
                            QWidget* parent)
-    : QDialog(parent), m_services(services), m_runningConnect(runningConnect), m_practiceFile(practiceFile)
+    : frmDatenbank(services.settings, services.messages, services.modals, runningConnect, practiceFile, parent)
+{
+}
+
+frmDatenbank::frmDatenbank(SettingsStore& settings, MessageService& messages, ModalRunner& modals,
+                           std::optional<QString> runningConnect, const QString& practiceFile, QWidget* parent)
+    : QDialog(parent), m_settings(settings), m_messages(messages), m_modals(modals),
+      m_runningConnect(std::move(runningConnect)), m_practiceFile(practiceFile)
 {
     setObjectName(QStringLiteral("frmDatenbank"));
     setWindowTitle(Title);
@@ -98,7 +106,7 @@ frmDatenbank::frmDatenbank(AppServices& services, const QString& runningConnect,
 void frmDatenbank::Form_Load()
 {
     m_txtPort->setText(QString::number(ServerAddress::DefaultPort));
-    const QString stored = ConnectionSetting::read(m_services.settings);
+    const QString stored = ConnectionSetting::read(m_settings);
     if (stored.isEmpty()) {
         m_optDatei->setChecked(true);
     } else {
@@ -137,6 +145,8 @@ std::optional<ServerAddress> frmDatenbank::typedServer(QString& problem) const
     address.port = m_txtPort->text().trimmed().toInt(&isNumber);
     if (address.host.isEmpty())
         problem = QStringLiteral("Bitte geben Sie den Server an.");
+    else if (const QString hostProblem = ServerAddress::hostProblem(address.host); !hostProblem.isEmpty())
+        problem = hostProblem;
     else if (!isNumber || address.port < 1 || address.port > 65535)
         problem = QStringLiteral("Der Port muss eine Zahl von 1 bis 65535 sein.");
     else if (address.database.isEmpty())
@@ -150,7 +160,7 @@ std::optional<ServerAddress> frmDatenbank::typedServer(QString& problem) const
 
 void frmDatenbank::warn(const QString& text)
 {
-    m_services.messages.inform(this, text, Title, QMessageBox::Warning);
+    m_messages.inform(this, text, Title, QMessageBox::Warning);
 }
 
 void frmDatenbank::cmdTest_Click()
@@ -161,9 +171,16 @@ void frmDatenbank::cmdTest_Click()
         warn(problem);
         return;
     }
-    const ServerConnection::ProbeResult result = ServerConnection::probe(*address, m_txtPasswort->text());
-    m_services.messages.inform(this, result.message, Title,
-                               result.ok ? QMessageBox::Information : QMessageBox::Warning);
+    ServerConnection::ProbeResult result;
+    const QString password = m_txtPasswort->text();
+    const bool stopped =
+        runInBackground(m_modals, this, Title,
+                        QStringLiteral("Die Verbindung zum Server „%1“ wird geprüft...").arg(address->displayName()),
+                        [&](BackgroundJob&) { result = ServerConnection::probe(*address, password); });
+    // Stopped: the user no longer waits for the answer.
+    if (stopped)
+        return;
+    m_messages.inform(this, result.message, Title, result.ok ? QMessageBox::Information : QMessageBox::Warning);
 }
 
 void frmDatenbank::cmdOK_Click()
@@ -182,23 +199,23 @@ void frmDatenbank::cmdOK_Click()
                 PasswordFile().store(address->host, address->port, address->database, address->user,
                                      m_txtPasswort->text());
         } catch (const LunarisError& e) {
-            m_services.messages.inform(this, QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description()),
-                                       Title, QMessageBox::Critical);
+            m_messages.inform(this, QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description()), Title,
+                              QMessageBox::Critical);
             return;
         }
     }
     try {
-        ConnectionSetting::write(m_services.settings, value);
+        ConnectionSetting::write(m_settings, value);
     } catch (const LunarisError& e) {
-        m_services.messages.inform(this, QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description()), Title,
-                                   QMessageBox::Critical);
+        m_messages.inform(this, QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description()), Title,
+                          QMessageBox::Critical);
         return;
     }
-    if (value != m_runningConnect)
-        m_services.messages.inform(this,
-                                   QStringLiteral("Das Programm muss neu gestartet werden\r"
-                                                  "damit die Änderungen wirksam werden."),
-                                   QStringLiteral("Bitte neu starten"), QMessageBox::Warning);
+    if (m_runningConnect && value != *m_runningConnect)
+        m_messages.inform(this,
+                          QStringLiteral("Das Programm muss neu gestartet werden\r"
+                                         "damit die Änderungen wirksam werden."),
+                          QStringLiteral("Bitte neu starten"), QMessageBox::Warning);
     accept();
 }
 
@@ -211,16 +228,32 @@ void frmDatenbank::cmdUebertragen_Click()
         return;
     }
     QList<PracticeTransfer::TableCount> counts;
-    try {
-        counts = PracticeTransfer(m_practiceFile, *address, m_txtPasswort->text()).run();
-    } catch (const LunarisError& e) {
-        warn(QStringLiteral("Die Daten wurden nicht übertragen.\r%1").arg(e.description()));
+    std::optional<LunarisError> failure;
+    const PracticeTransfer transfer(m_practiceFile, *address, m_txtPasswort->text());
+    runInBackground(m_modals, this, Title,
+                    QStringLiteral("Die Daten werden auf den Server „%1“ übertragen...").arg(address->displayName()),
+                    [&](BackgroundJob& job) {
+                        try {
+                            counts = transfer.run([&job](qint64 done, qint64 total) {
+                                job.total = total;
+                                job.done = done;
+                                return !job.stopRequested;
+                            });
+                        } catch (const LunarisError& e) {
+                            failure = e;
+                        }
+                    });
+    if (failure) {
+        if (failure->number() == PracticeTransfer::CancelledNumber)
+            m_messages.inform(this, failure->description(), Title, QMessageBox::Information);
+        else
+            warn(QStringLiteral("Die Daten wurden nicht übertragen.\r%1").arg(failure->description()));
         return;
     }
     QStringList lines;
     for (const PracticeTransfer::TableCount& count : counts)
         lines.append(QStringLiteral("%1: %2 Zeilen").arg(count.table).arg(count.rows));
-    m_services.messages.inform(
+    m_messages.inform(
         this,
         QStringLiteral("Die Daten aus „%1“ wurden in die Datenbank „%2“ auf dem Server „%3“ "
                        "übertragen.\r%4")

@@ -7,14 +7,18 @@
 #include <optional>
 
 struct AppServices;
+class MessageService;
+class ModalRunner;
+class SettingsStore;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
 // The dialog "Datenbank": where the practice database lives, the file beside the program or a
-// PostgreSQL server. OK writes the setting Datenbank/Verbindung under the program's own name; a
-// password typed here goes into libpq's password file, never into the settings. The running program
-// keeps its database until the next start.
+// PostgreSQL server. "Verbindung testen" and "Daten übertragen..." run in a thread of their own behind a
+// progress window with "Abbrechen", so the window never freezes on a slow or dead network. OK writes the setting
+// Datenbank/Verbindung under the program's own name; a password typed here goes into libpq's password file, never into
+// the settings. The running program keeps its database until the next start.
 class frmDatenbank : public QDialog {
     Q_OBJECT
 public:
@@ -22,6 +26,10 @@ public:
     // practiceFile: the database file beside the program, which "Daten übertragen..." copies.
     frmDatenbank(AppServices& services, const QString& runningConnect, const QString& practiceFile,
                  QWidget* parent = nullptr);
+    // Before any database is open (a start whose connection failed): no running connection, so OK
+    // asks for no restart.
+    frmDatenbank(SettingsStore& settings, MessageService& messages, ModalRunner& modals,
+                 std::optional<QString> runningConnect, const QString& practiceFile, QWidget* parent = nullptr);
 
 private:
     void Form_Load();
@@ -33,8 +41,11 @@ private:
     std::optional<ServerAddress> typedServer(QString& problem) const;
     void warn(const QString& text);
 
-    AppServices& m_services;
-    QString m_runningConnect;
+    SettingsStore& m_settings;
+    MessageService& m_messages;
+    // Shows the progress window of the connection test and the copy, which run in a worker thread.
+    ModalRunner& m_modals;
+    std::optional<QString> m_runningConnect;
     QString m_practiceFile;
     // Options of the stored URI (sslmode, ...) that the fields do not show; kept on OK.
     QList<QPair<QString, QString>> m_keptOptions;

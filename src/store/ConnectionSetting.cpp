@@ -3,6 +3,8 @@
 #include "kernel/LunarisError.h"
 #include "settings/SettingsStore.h"
 
+#include <QHostAddress>
+#include <QRegularExpression>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -19,22 +21,54 @@ LunarisError refused(const QString& value, const QString& reason)
                        "postgresql://benutzer@server:5432/datenbank")
             .arg(ConnectionSetting::Section, ConnectionSetting::Key, value, reason));
 }
+
+bool isIpv6(const QString& host)
+{
+    return host.contains(QLatin1Char(':')) && QHostAddress(host).protocol() == QAbstractSocket::IPv6Protocol;
+}
+
+// The host as the text spells it: QUrl folds a name to lower case, but libpq's password file compares
+// the host as typed, case and all.
+QString hostAsWritten(const QString& value, const QString& folded)
+{
+    const qsizetype start = value.indexOf(QLatin1String("://")) + 3;
+    qsizetype end = start;
+    while (end < value.size() && !QStringView(u"/?#").contains(value.at(end)))
+        ++end;
+    QString authority = value.mid(start, end - start);
+    authority = authority.mid(authority.lastIndexOf(QLatin1Char('@')) + 1);
+    if (!authority.startsWith(QLatin1Char('[')))
+        authority = authority.left(authority.indexOf(QLatin1Char(':')));
+    const QString written = QUrl::fromPercentEncoding(authority.toUtf8());
+    return written.compare(folded, Qt::CaseInsensitive) == 0 ? written : folded;
+}
 } // namespace
+
+QString ServerAddress::hostProblem(const QString& host)
+{
+    static const QRegularExpression name(QStringLiteral("^[A-Za-z0-9._~-]+$"));
+    if (host.isEmpty() || name.match(host).hasMatch() || isIpv6(host))
+        return {};
+    return QStringLiteral("Der Servername „%1“ kann nicht verwendet werden. Erlaubt sind ein Name aus Buchstaben "
+                          "ohne Umlaute, Ziffern, Punkt, Bindestrich und Unterstrich (zum Beispiel „PRAXIS-SERVER“) "
+                          "oder eine IP-Adresse.")
+        .arg(host);
+}
 
 QString ServerAddress::uri() const
 {
-    QUrl url;
-    url.setScheme(QStringLiteral("postgresql"));
-    url.setUserName(user);
-    url.setHost(host);
-    url.setPort(port);
-    url.setPath(QLatin1Char('/') + database);
+    // Built by hand: QUrl would fold the host to lower case.
+    QString text = QStringLiteral("postgresql://");
+    if (!user.isEmpty())
+        text += QString::fromLatin1(QUrl::toPercentEncoding(user)) + QLatin1Char('@');
+    text += isIpv6(host) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
+    text += QStringLiteral(":%1/").arg(port) + QString::fromLatin1(QUrl::toPercentEncoding(database));
     if (!options.isEmpty()) {
         QUrlQuery query;
         query.setQueryItems(options);
-        url.setQuery(query);
+        text += QLatin1Char('?') + query.toString(QUrl::FullyEncoded);
     }
-    return url.toString(QUrl::FullyEncoded);
+    return text;
 }
 
 QString ServerAddress::displayName() const
@@ -74,7 +108,7 @@ ServerAddress ConnectionSetting::parse(const QString& value)
         throw refused(value, QStringLiteral("Sie enthält ein Passwort. Das Passwort gehört in die Passwortdatei "
                                             "(über Bearbeiten → Datenbank...), nie in die Einstellungen."));
     ServerAddress address;
-    address.host = url.host();
+    address.host = hostAsWritten(value, url.host());
     address.user = url.userName();
     address.port = url.port(ServerAddress::DefaultPort);
     if (address.port < 1)

@@ -11,7 +11,7 @@ class SettingsStore;
 struct ServerAddress {
     static constexpr int DefaultPort = 5432;
 
-    QString host; // empty: libpq's default (the local socket)
+    QString host; // as typed, case kept; empty: libpq's default (the local socket)
     int port = DefaultPort;
     QString database;
     QString user;                           // empty: libpq's default (the login name)
@@ -22,6 +22,8 @@ struct ServerAddress {
     // "host:port", as messages name the server.
     QString displayName() const;
     QString option(const QString& key) const;
+    // Why a typed server name cannot be written into the connection URI (German), or empty when it can.
+    static QString hostProblem(const QString& host);
     bool operator==(const ServerAddress&) const = default;
 };
 

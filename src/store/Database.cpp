@@ -338,9 +338,10 @@ void Database::connectServer() const
             old.close();
     }
     QSqlDatabase::removeDatabase(m_connectionName);
-    QSqlDatabase db = ServerConnection::open(*m_server, m_connectionName);
-    if (!db.isOpen())
-        throw LunarisError(ServerUnreachable, ServerConnection::describeFailure(db.lastError(), *m_server));
+    const ServerConnection::Login login = ServerConnection::login(*m_server, m_connectionName);
+    if (!login.ok())
+        throw LunarisError(ServerUnreachable, login.failure);
+    QSqlDatabase db = login.db;
     // Another workstation's lock is waited for as long as on the file, then the statement fails; no
     // statement runs longer than a user would wait for a window.
     QSqlQuery(db).exec(QStringLiteral("SET lock_timeout = %1").arg(m_busyTimeoutMs));

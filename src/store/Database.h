@@ -58,6 +58,8 @@ public:
     // The file, or for a server "database auf host:port", as messages name it.
     const QString& filePath() const { return m_filePath; }
     bool isServer() const { return m_server.has_value(); }
+    // The server this database is on; none for the file.
+    const std::optional<ServerAddress>& serverAddress() const { return m_server; }
     // The column that identifies a row and gives the insertion order: rowid in the file, an identity
     // column on the server.
     QString rowIdColumn() const;

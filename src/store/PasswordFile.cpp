@@ -18,12 +18,12 @@ QString escaped(QString field)
     return field.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char(':'), QLatin1String("\\:"));
 }
 
-// The first four fields of a line, unescaped; fewer for a comment or a malformed line.
-QStringList loginFields(const QString& line)
+// The fields of a line, unescaped: host, port, database, user and password.
+QStringList allFields(const QString& line)
 {
     QStringList fields;
     QString current;
-    for (qsizetype i = 0; i < line.size() && fields.size() < 4; ++i) {
+    for (qsizetype i = 0; i < line.size(); ++i) {
         const QChar c = line.at(i);
         if (c == QLatin1Char('\\') && i + 1 < line.size()) {
             current += line.at(++i);
@@ -34,7 +34,17 @@ QStringList loginFields(const QString& line)
             current += c;
         }
     }
+    fields.append(current);
     return fields;
+}
+
+// The first four fields of a line; fewer for a comment or a malformed line.
+QStringList loginFields(const QString& line)
+{
+    QStringList fields = allFields(line);
+    if (fields.size() < 5)
+        return fields.mid(0, fields.size() - 1);
+    return fields.mid(0, 4);
 }
 
 LunarisError cannotWrite(const QString& path, const QString& reason)
@@ -56,27 +66,84 @@ QString PasswordFile::defaultPath()
 #endif
 }
 
-void PasswordFile::store(const QString& host, int port, const QString& database, const QString& user,
-                         const QString& password) const
+namespace {
+QStringList loginOf(const QString& host, int port, const QString& database, const QString& user)
 {
-    const QStringList login{host.isEmpty() ? QStringLiteral("localhost") : host, QString::number(port), database, user};
-    QStringList lines;
+    // libpq looks up a login without a host (the local socket) under "localhost".
+    return {host.isEmpty() ? QStringLiteral("localhost") : host, QString::number(port), database, user};
+}
+
+// Whether a line of the file serves the login, as libpq decides it: field by field, "*" for any, case kept.
+bool serves(const QStringList& fields, const QStringList& login)
+{
+    if (fields.size() != 4)
+        return false;
+    for (int i = 0; i < 4; ++i)
+        if (fields[i] != QLatin1String("*") && fields[i] != login[i])
+            return false;
+    return true;
+}
+} // namespace
+
+QStringList PasswordFile::lines() const
+{
+    QStringList result;
     if (QFile existing(m_path); existing.exists()) {
         if (!existing.open(QIODevice::ReadOnly | QIODevice::Text))
             throw cannotWrite(m_path, existing.errorString());
-        lines = QString::fromUtf8(existing.readAll()).split(QLatin1Char('\n'));
-        if (!lines.isEmpty() && lines.last().isEmpty())
-            lines.removeLast();
+        result = QString::fromUtf8(existing.readAll()).split(QLatin1Char('\n'));
+        if (!result.isEmpty() && result.last().isEmpty())
+            result.removeLast();
     }
-    QStringList kept;
-    for (const QString& line : lines)
-        if (loginFields(line) != login)
-            kept.append(line);
+    return result;
+}
+
+std::optional<QString> PasswordFile::passwordFor(const QString& host, int port, const QString& database,
+                                                 const QString& user) const
+{
+    const QStringList login = loginOf(host, port, database, user);
+    try {
+        for (const QString& line : lines())
+            if (const QStringList fields = allFields(line); fields.size() >= 5 && serves(fields.mid(0, 4), login))
+                return fields[4];
+    } catch (const LunarisError&) {
+        // An unreadable file holds no password for libpq either.
+    }
+    return std::nullopt;
+}
+
+void PasswordFile::store(const QString& host, int port, const QString& database, const QString& user,
+                         const QString& password) const
+{
+    const QStringList login = loginOf(host, port, database, user);
     QStringList entry;
     for (const QString& field : login)
         entry.append(escaped(field));
     entry.append(escaped(password));
-    kept.append(entry.join(QLatin1Char(':')));
+    const QString newLine = entry.join(QLatin1Char(':'));
+
+    // libpq takes the first line that serves a login: the login's own line replaces an older one where
+    // it stood, and a new one goes before a line with "*" that would otherwise serve it first.
+    QStringList kept = lines();
+    qsizetype at = -1;
+    for (qsizetype i = 0; i < kept.size(); ++i) {
+        const QStringList fields = loginFields(kept[i]);
+        if (fields == login) {
+            if (at < 0) {
+                at = i;
+                kept[i] = newLine;
+            } else {
+                kept.removeAt(i--);
+            }
+        }
+    }
+    if (at < 0) {
+        qsizetype before = kept.size();
+        for (qsizetype i = 0; i < kept.size() && before == kept.size(); ++i)
+            if (serves(loginFields(kept[i]), login))
+                before = i;
+        kept.insert(before, newLine);
+    }
 
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     QSaveFile file(m_path);

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 // libpq's password file: one line "host:port:database:user:password" per server login, readable by
 // its owner only. Passwords of the program live here and never in its settings.
@@ -12,12 +15,22 @@ public:
     explicit PasswordFile(QString path = defaultPath()) : m_path(std::move(path)) {}
     const QString& path() const { return m_path; }
 
-    // Stores the password for the login: a line for the same host, port, database and user is replaced,
-    // every other line kept as it was. The file is (re)written with mode 0600, whole or not at all.
-    // Throws LunarisError with a German description when it cannot be written.
+    // Stores the password for the login (host as typed, case kept): a line for the same host, port,
+    // database and user is replaced where it stands; a new line goes before the first line with "*"
+    // that would serve the login, since libpq uses the first line that does. Every other line is kept. The file is
+    // (re)written with mode 0600, whole or not at all. Throws LunarisError with a German description when it cannot be
+    // written.
     void store(const QString& host, int port, const QString& database, const QString& user,
                const QString& password) const;
 
+    // The password libpq would take from here for the login: the first line that serves it (an
+    // unreadable file: none).
+    std::optional<QString> passwordFor(const QString& host, int port, const QString& database,
+                                       const QString& user) const;
+
 private:
+    // The file's lines, none when there is no file. Throws LunarisError when it cannot be read.
+    QStringList lines() const;
+
     QString m_path;
 };

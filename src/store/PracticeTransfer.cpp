@@ -15,6 +15,7 @@ constexpr int CannotOpen = 3044;
 constexpr int ConnectionFailed = 3151;
 constexpr int NotEmpty = 3022;
 constexpr int CountMismatch = 3197;
+constexpr int Cancelled = PracticeTransfer::CancelledNumber;
 // Rows per INSERT: one round trip for many rows, well below the server's limit of bound values.
 constexpr int RowsPerStatement = 500;
 
@@ -67,6 +68,38 @@ qint64 countRows(const QSqlDatabase& db, const QString& table,
     return q.next() ? q.value(0).toLongLong() : 0;
 }
 
+// Inserts the rows (values in field order, row after row) with one statement.
+bool insertRows(QSqlQuery& query, const QString& insertHead, const QString& rowMarks, int rows,
+                const QVariantList& values)
+{
+    query.setForwardOnly(true);
+    if (!query.prepare(insertHead + QStringList(rows, rowMarks).join(QLatin1String(", "))))
+        return false;
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    return query.exec();
+}
+
+// The server refused a row of the file: which one, with its values, and why.
+LunarisError refusedRow(const QString& table, const QStringList& fields, qint64 rowNumber, const QVariantList& values,
+                        const QSqlError& error)
+{
+    QStringList shown;
+    for (qsizetype i = 0; i < fields.size(); ++i)
+        shown.append(QStringLiteral("%1 „%2“").arg(fields[i], values.value(i).toString()));
+    const LunarisError reason = databaseFailure(error);
+    return LunarisError(reason.number(),
+                        QStringLiteral("Der Server hat die Zeile %1 der Tabelle „%2“ abgelehnt (%3): %4\r"
+                                       "Es wurde nichts übertragen.")
+                            .arg(rowNumber)
+                            .arg(table, shown.join(QLatin1String(", ")), reason.description()));
+}
+
+LunarisError cancelled()
+{
+    return LunarisError(Cancelled, QStringLiteral("Die Übertragung wurde abgebrochen. Es wurde nichts übertragen."));
+}
+
 // One connection for the length of the copy, removed again afterwards.
 class ScopedConnection {
 public:
@@ -92,7 +125,7 @@ PracticeTransfer::PracticeTransfer(QString filePath, ServerAddress server, QStri
 {
 }
 
-QList<PracticeTransfer::TableCount> PracticeTransfer::run() const
+QList<PracticeTransfer::TableCount> PracticeTransfer::run(const Progress& progress) const
 {
     if (!QFileInfo(m_filePath).isFile())
         throw LunarisError(CannotOpen, QStringLiteral("Die Datei „%1“ gibt es nicht.").arg(m_filePath));
@@ -110,12 +143,20 @@ QList<PracticeTransfer::TableCount> PracticeTransfer::run() const
         throw fileFailure(file.lastError());
 
     const ScopedConnection serverConnection(uniqueName("ziel"));
-    QSqlDatabase server = ServerConnection::open(m_server, serverConnection.name(), m_password);
+    const ServerConnection::Login login = ServerConnection::login(m_server, serverConnection.name(), m_password);
+    QSqlDatabase server = login.db;
+    if (!login.ok())
+        throw LunarisError(ConnectionFailed, login.failure);
+    // A lost connection is reported as such; anything else the server refused is named as its refusal.
     const auto serverFailure = [this](const QSqlError& error) {
-        return LunarisError(ConnectionFailed, ServerConnection::describeFailure(error, m_server));
+        switch (ServerConnection::classify(error)) {
+        case ServerConnection::Failure::Unreachable:
+        case ServerConnection::Failure::ServerGoingAway:
+            return LunarisError(ConnectionFailed, ServerConnection::describeFailure(error, m_server));
+        default:
+            return databaseFailure(error);
+        }
     };
-    if (!server.isOpen())
-        throw serverFailure(server.lastError());
     const QString serverName = QStringLiteral("%1 auf %2").arg(m_server.database, m_server.displayName());
     ServerSchema::ensure(server, serverName);
 
@@ -138,6 +179,13 @@ QList<PracticeTransfer::TableCount> PracticeTransfer::run() const
                                        .arg(name, serverName)
                                        .arg(rows));
         }
+        qint64 total = 0;
+        for (const Table& table : tablesInOrder())
+            total += countRows(file, QString::fromLatin1(table.name), fileFailure);
+        qint64 done = 0;
+        qint64 doneBefore = 0;
+        if (progress && !progress(0, total))
+            throw cancelled();
         for (const Table& table : tablesInOrder()) {
             const QString name = QString::fromLatin1(table.name);
             QStringList quotedFields;
@@ -158,10 +206,31 @@ QList<PracticeTransfer::TableCount> PracticeTransfer::run() const
             const auto flush = [&] {
                 if (rowsInBatch == 0)
                     return;
-                QStringList marks(rowsInBatch, rowMarks);
-                exec(server, insertHead + marks.join(QLatin1String(", ")), values, serverFailure);
+                // A savepoint, so that a refused batch can be taken back and its rows tried one by one.
+                exec(server, QStringLiteral("SAVEPOINT zeilen"), {}, serverFailure);
+                QSqlQuery insert(server);
+                if (!insertRows(insert, insertHead, rowMarks, rowsInBatch, values)) {
+                    const QSqlError error = insert.lastError();
+                    const LunarisError failure = serverFailure(error);
+                    if (failure.number() == ConnectionFailed || failure.number() == Database::ServerUnreachable)
+                        throw failure;
+                    exec(server, QStringLiteral("ROLLBACK TO SAVEPOINT zeilen"), {}, serverFailure);
+                    const int fields = int(table.fields.size());
+                    for (int row = 0; row < rowsInBatch; ++row) {
+                        const QVariantList rowValues = values.mid(row * fields, fields);
+                        QSqlQuery single(server);
+                        if (!insertRows(single, insertHead, rowMarks, 1, rowValues))
+                            throw refusedRow(name, table.fields, copied - rowsInBatch + row + 1, rowValues,
+                                             single.lastError());
+                    }
+                    throw failure;
+                }
+                exec(server, QStringLiteral("RELEASE SAVEPOINT zeilen"), {}, serverFailure);
                 values.clear();
                 rowsInBatch = 0;
+                done += RowsPerStatement;
+                if (progress && !progress(qMin(done, total), total))
+                    throw cancelled();
             };
             while (source.next()) {
                 for (int i = 0; i < table.fields.size(); ++i)
@@ -173,6 +242,10 @@ QList<PracticeTransfer::TableCount> PracticeTransfer::run() const
             if (source.lastError().isValid())
                 throw fileFailure(source.lastError());
             flush();
+            done = doneBefore + copied;
+            doneBefore = done;
+            if (progress && !progress(done, total))
+                throw cancelled();
             const qint64 onServer = countRows(server, name, serverFailure);
             if (onServer != copied)
                 throw LunarisError(CountMismatch, QStringLiteral("In der Tabelle „%1“ kamen %2 von %3 Zeilen an. "

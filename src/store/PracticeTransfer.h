@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 // Copies a practice from its database file to a PostgreSQL server database: the four tables in
 // one transaction, each in its stored order. The file is only read. A server whose tables already
 // hold rows is refused, and nothing is written.
@@ -18,9 +20,16 @@ public:
 
     PracticeTransfer(QString filePath, ServerAddress server, QString password = {});
 
+    // Told the rows copied so far and the rows in all; false stops the copy (nothing is written then).
+    using Progress = std::function<bool(qint64 done, qint64 total)>;
+    // The number of the failure when the copy was stopped through the progress.
+    static constexpr int CancelledNumber = 3059;
+
     // Runs the copy and returns the rows of each table, as counted on the server before the commit
-    // (they equal the file's, or nothing is written). Throws LunarisError with a German description.
-    QList<TableCount> run() const;
+    // (they equal the file's, or nothing is written). Throws LunarisError with a German description:
+    // a refused row is named with its table, its place in the file's order, its values and the reason.
+    // The connections are its own, made in the calling thread, so it may run in a worker thread.
+    QList<TableCount> run(const Progress& progress = {}) const;
 
 private:
     QString m_filePath;

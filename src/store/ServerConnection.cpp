@@ -1,9 +1,17 @@
 #include "store/ServerConnection.h"
 
+#include "store/PasswordFile.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSqlQuery>
+#include <QTcpSocket>
 #include <QUuid>
 
 namespace {
 const QString Driver = QStringLiteral("QPSQL");
+// How long the examination of a failed login waits for the host's port.
+constexpr int ReachabilityTimeoutMs = 3000;
 
 // A value for libpq's key=value connection text, quoted as libpq reads it.
 QString quoted(QString value)
@@ -12,26 +20,80 @@ QString quoted(QString value)
     return QLatin1Char('\'') + value + QLatin1Char('\'');
 }
 
-// libpq's and the server's reasons for the common failures, as the user should read them.
-QString germanReason(const QString& text, const ServerAddress& address)
+int connectTimeoutSeconds(const ServerAddress& address)
 {
-    const auto has = [&text](const char* part) { return text.contains(QLatin1String(part), Qt::CaseInsensitive); };
-    if (has("password authentication failed"))
-        return QStringLiteral("Der Server hat das Passwort für den Benutzer „%1“ abgelehnt.").arg(address.user);
-    if (has("no password supplied"))
-        return QStringLiteral("Der Server verlangt ein Passwort für den Benutzer „%1“, es ist aber keins hinterlegt.")
-            .arg(address.user);
-    if (has("database") && has("does not exist"))
-        return QStringLiteral("Die Datenbank „%1“ gibt es auf dem Server nicht.").arg(address.database);
-    if (has("role") && has("does not exist"))
-        return QStringLiteral("Den Benutzer „%1“ gibt es auf dem Server nicht.").arg(address.user);
-    if (has("no pg_hba.conf entry") || has("authentication failed"))
-        return QStringLiteral("Der Server lässt diese Anmeldung nicht zu.");
-    if (has("could not connect") || has("connection refused") || has("could not translate host name") ||
-        has("timeout expired") || has("no route to host") || has("server closed the connection") ||
-        has("terminating connection") || has("connection to server") || has("no connection to the server"))
-        return QStringLiteral("Der Server ist nicht erreichbar.");
-    return {};
+    bool ok = false;
+    const int seconds = address.option(QStringLiteral("connect_timeout")).toInt(&ok);
+    return ok && seconds > 0 ? qMax(seconds, 2) : ServerConnection::DefaultConnectTimeoutSeconds;
+}
+
+QString uniqueName(const char* purpose)
+{
+    return QStringLiteral("lunaris-%1-%2")
+        .arg(QLatin1String(purpose), QUuid::createUuid().toString(QUuid::WithoutBraces));
+}
+
+// Whether the host answers at the port, from the socket's own error, not from any message.
+ServerConnection::Failure reachability(const ServerAddress& address)
+{
+    using ServerConnection::Failure;
+    if (address.host.isEmpty() || address.host.startsWith(QLatin1Char('/'))) {
+        const QString folder = address.host.isEmpty() ? QStringLiteral("/var/run/postgresql") : address.host;
+        return QFileInfo::exists(QStringLiteral("%1/.s.PGSQL.%2").arg(folder).arg(address.port))
+                   ? Failure::Other
+                   : Failure::NoLocalService;
+    }
+    QTcpSocket socket;
+    socket.connectToHost(address.host, quint16(address.port));
+    if (socket.waitForConnected(ReachabilityTimeoutMs)) {
+        socket.abort();
+        return Failure::Other;
+    }
+    switch (socket.error()) {
+    case QAbstractSocket::HostNotFoundError:
+        return Failure::HostUnknown;
+    case QAbstractSocket::ConnectionRefusedError:
+        return Failure::NoService;
+    case QAbstractSocket::SocketTimeoutError:
+        return Failure::NoAnswer;
+    default:
+        return Failure::Unreachable;
+    }
+}
+
+// The host answers, but the login failed: the same login to the server's maintenance database tells a
+// missing database (or a missing right to it) from a refused login.
+ServerConnection::Failure loginDiagnosis(const ServerAddress& address, const QString& password)
+{
+    using ServerConnection::Failure;
+    // The password file's line names the practice database, not the maintenance one: the password is passed on.
+    const QString known =
+        password.isEmpty()
+            ? PasswordFile().passwordFor(address.host, address.port, address.database, address.user).value_or(QString())
+            : password;
+    ServerAddress maintenance = address;
+    maintenance.database =
+        address.database == QLatin1String("postgres") ? QStringLiteral("template1") : QStringLiteral("postgres");
+    Failure failure = known.isEmpty() ? Failure::PasswordMissing : Failure::LoginRefused;
+    const QString name = uniqueName("pruefung");
+    {
+        QSqlDatabase db = ServerConnection::open(maintenance, name, known);
+        if (db.isOpen()) {
+            {
+                QSqlQuery query(db);
+                query.prepare(QStringLiteral("SELECT has_database_privilege(datname, 'CONNECT') FROM pg_database "
+                                             "WHERE datname = ?"));
+                query.addBindValue(address.database);
+                if (query.exec())
+                    failure = !query.next()              ? Failure::DatabaseMissing
+                              : !query.value(0).toBool() ? Failure::NoConnectRight
+                                                         : Failure::Other;
+            }
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return failure;
 }
 } // namespace
 
@@ -52,9 +114,18 @@ QSqlDatabase ServerConnection::open(const ServerAddress& address, const QString&
     QStringList options;
     for (const auto& [key, value] : address.options)
         options.append(key + QLatin1Char('=') + quoted(value));
-    // An unreachable server must not leave the program hanging.
-    if (address.option(QStringLiteral("connect_timeout")).isEmpty())
-        options.append(QStringLiteral("connect_timeout=%1").arg(DefaultConnectTimeoutSeconds));
+    // Nothing waits without a bound: an unreachable server, a dead network path under an open connection.
+    // A value the URI gives wins.
+    const auto bound = [&](const char* key, int value) {
+        if (address.option(QLatin1String(key)).isEmpty())
+            options.append(QStringLiteral("%1=%2").arg(QLatin1String(key)).arg(value));
+    };
+    bound("connect_timeout", DefaultConnectTimeoutSeconds);
+    bound("keepalives", 1);
+    bound("keepalives_idle", KeepaliveIdleSeconds);
+    bound("keepalives_interval", KeepaliveIntervalSeconds);
+    bound("keepalives_count", KeepaliveCount);
+    bound("tcp_user_timeout", TcpUserTimeoutMs);
     if (address.option(QStringLiteral("application_name")).isEmpty())
         options.append(QStringLiteral("application_name=Lunaris"));
     db.setConnectOptions(options.join(QLatin1Char(';')));
@@ -62,16 +133,124 @@ QSqlDatabase ServerConnection::open(const ServerAddress& address, const QString&
     return db;
 }
 
+ServerConnection::Login ServerConnection::login(const ServerAddress& address, const QString& connectionName,
+                                                const QString& password)
+{
+    QElapsedTimer clock;
+    clock.start();
+    Login result{open(address, connectionName, password), {}};
+    if (result.db.isOpen())
+        return result;
+    const QSqlError error = result.db.lastError();
+    Failure failure = classify(error);
+    if (failure == Failure::Unreachable && driverAvailable()) {
+        // A login that ran into the connect timeout found a host that does not answer (a dead path).
+        if (clock.elapsed() >= connectTimeoutSeconds(address) * 1000 - 500)
+            failure = Failure::NoAnswer;
+        else if (failure = reachability(address); failure == Failure::Other)
+            failure = loginDiagnosis(address, password);
+    }
+    result.failure = describeFailure(failure, error, address);
+    return result;
+}
+
+ServerConnection::Failure ServerConnection::classify(const QSqlError& error)
+{
+    if (!driverAvailable())
+        return Failure::DriverMissing;
+    const QString code = error.nativeErrorCode();
+    if (code.size() != 5)
+        // libpq's own failures carry no SQLSTATE: no connection was made, or it broke.
+        return error.type() == QSqlError::ConnectionError || code.isEmpty() ? Failure::Unreachable : Failure::Other;
+    const QStringView sqlClass = QStringView(code).left(2);
+    if (sqlClass == u"08")
+        return Failure::Unreachable;
+    if (code == u"28P01")
+        return Failure::PasswordRefused;
+    if (sqlClass == u"28")
+        return Failure::NotAdmitted;
+    if (code == u"3D000")
+        return Failure::DatabaseMissing;
+    if (code == u"42501")
+        return Failure::NoRight;
+    if (code == u"53300")
+        return Failure::TooManyConnections;
+    if (code == u"57014")
+        return Failure::StatementTimeout;
+    if (code.startsWith(u"57P"))
+        return Failure::ServerGoingAway;
+    if (code == u"55P03" || sqlClass == u"40")
+        return Failure::Busy;
+    return Failure::Other;
+}
+
+QString ServerConnection::germanReason(Failure failure, const ServerAddress& address)
+{
+    const QString host = address.host.isEmpty() ? QStringLiteral("localhost") : address.host;
+    switch (failure) {
+    case Failure::Other:
+        return {};
+    case Failure::DriverMissing:
+        return QStringLiteral("Der Datenbanktreiber für PostgreSQL (QPSQL) ist nicht installiert.");
+    case Failure::HostUnknown:
+        return QStringLiteral("Einen Rechner namens „%1“ gibt es im Netz nicht (Name unbekannt).").arg(host);
+    case Failure::NoService:
+        return QStringLiteral("Auf dem Rechner „%1“ nimmt kein Datenbankserver Verbindungen an Port %2 an.")
+            .arg(host)
+            .arg(address.port);
+    case Failure::NoLocalService:
+        return QStringLiteral("Auf diesem Rechner läuft kein Datenbankserver an Port %1.").arg(address.port);
+    case Failure::NoAnswer:
+        return QStringLiteral("Der Server antwortet nicht (keine Antwort innerhalb von %1 Sekunden). "
+                              "Ist das Netz unterbrochen?")
+            .arg(connectTimeoutSeconds(address));
+    case Failure::Unreachable:
+        return QStringLiteral("Der Server ist nicht erreichbar.");
+    case Failure::PasswordMissing:
+        return QStringLiteral("Der Server verlangt ein Passwort für den Benutzer „%1“, es ist aber keins hinterlegt.")
+            .arg(address.user);
+    case Failure::LoginRefused:
+        return QStringLiteral("Der Server hat die Anmeldung des Benutzers „%1“ abgelehnt (Passwort falsch, Benutzer "
+                              "unbekannt oder von diesem Arbeitsplatz aus nicht zugelassen).")
+            .arg(address.user);
+    case Failure::PasswordRefused:
+        return QStringLiteral("Der Server hat das Passwort für den Benutzer „%1“ abgelehnt.").arg(address.user);
+    case Failure::NotAdmitted:
+        return QStringLiteral("Der Server lässt die Anmeldung des Benutzers „%1“ nicht zu.").arg(address.user);
+    case Failure::DatabaseMissing:
+        return QStringLiteral("Die Datenbank „%1“ gibt es auf dem Server nicht.").arg(address.database);
+    case Failure::NoConnectRight:
+        return QStringLiteral("Der Benutzer „%1“ darf sich nicht mit der Datenbank „%2“ verbinden.")
+            .arg(address.user, address.database);
+    case Failure::NoRight:
+        return QStringLiteral("Dem Benutzer „%1“ fehlt auf dem Server das Recht dazu.").arg(address.user);
+    case Failure::TooManyConnections:
+        return QStringLiteral("Der Server nimmt keine weiteren Verbindungen an (zu viele Verbindungen).");
+    case Failure::ServerGoingAway:
+        return QStringLiteral("Der Server wird gerade beendet oder gestartet.");
+    case Failure::StatementTimeout:
+        return QStringLiteral("Der Server hat zu lange nicht geantwortet; der Vorgang wurde abgebrochen.");
+    case Failure::Busy:
+        return QStringLiteral("Die Daten werden gerade von einem anderen Arbeitsplatz benutzt.");
+    }
+    return {};
+}
+
 QString ServerConnection::describeFailure(const QSqlError& error, const ServerAddress& address)
+{
+    return describeFailure(classify(error), error, address);
+}
+
+QString ServerConnection::describeFailure(Failure failure, const QSqlError& error, const ServerAddress& address)
 {
     QString serverText = error.databaseText().trimmed();
     if (serverText.isEmpty())
         serverText = error.driverText().trimmed();
     serverText.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    const QString reason = germanReason(serverText, address);
     const QString head = QStringLiteral("Die Verbindung zum Server „%1“ ist fehlgeschlagen").arg(address.displayName());
-    if (!driverAvailable())
-        return head + QStringLiteral(": Der Datenbanktreiber für PostgreSQL (QPSQL) ist nicht installiert.");
+    const QString reason = germanReason(failure, address);
+    if (failure == Failure::DriverMissing || serverText.isEmpty())
+        return head + QStringLiteral(": ") + (reason.isEmpty() ? QStringLiteral("Unbekannter Fehler.") : reason);
     if (reason.isEmpty())
         return head + QStringLiteral(": ") + serverText;
     return head + QStringLiteral(": ") + reason + QStringLiteral("\r(Meldung: ") + serverText + QLatin1Char(')');
@@ -79,16 +258,16 @@ QString ServerConnection::describeFailure(const QSqlError& error, const ServerAd
 
 ServerConnection::ProbeResult ServerConnection::probe(const ServerAddress& address, const QString& password)
 {
-    const QString name = QStringLiteral("lunaris-probe-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString name = uniqueName("probe");
     ProbeResult result;
     {
-        QSqlDatabase db = open(address, name, password);
-        result.ok = db.isOpen();
+        Login attempt = login(address, name, password);
+        result.ok = attempt.ok();
         result.message = result.ok
                              ? QStringLiteral("Die Verbindung zum Server „%1“, Datenbank „%2“, wurde hergestellt.")
                                    .arg(address.displayName(), address.database)
-                             : describeFailure(db.lastError(), address);
-        db.close();
+                             : attempt.failure;
+        attempt.db.close();
     }
     QSqlDatabase::removeDatabase(name);
     return result;

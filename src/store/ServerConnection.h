@@ -10,13 +10,58 @@
 namespace ServerConnection {
 // Seconds a login waits for an unreachable server when the URI sets no connect_timeout.
 constexpr int DefaultConnectTimeoutSeconds = 10;
+// A dead network path under an open connection: TCP asks after 5 s of silence, then every 2 s, and gives
+// up after 3 unanswered probes (11 s); data sent and not acknowledged for 10 s ends the connection too.
+// Both stay below 15 s, the longest a workstation may wait.
+constexpr int KeepaliveIdleSeconds = 5;
+constexpr int KeepaliveIntervalSeconds = 2;
+constexpr int KeepaliveCount = 3;
+constexpr int TcpUserTimeoutMs = 10000;
 
 // Adds a connection under the name and tries to open it. An empty password leaves it to libpq's
 // password file (or to authentication without one). The connection comes back open or with its error.
 QSqlDatabase open(const ServerAddress& address, const QString& connectionName, const QString& password = {});
 
+// A login: the connection (open, or closed with its error) and, when it failed, why, in German.
+struct Login {
+    QSqlDatabase db;
+    QString failure;
+    bool ok() const { return failure.isEmpty(); }
+};
+// Opens like open(); a failed login is then examined (is the host known, does it answer at the port,
+// does the login work for another database of the server, is there a password) to name the reason,
+// since the driver reports a failed login without the server's error class.
+Login login(const ServerAddress& address, const QString& connectionName, const QString& password = {});
+
+// Why something failed on the server, as the user should read it.
+enum class Failure {
+    Other,
+    DriverMissing,
+    HostUnknown,        // the name is not known in the network
+    NoService,          // the host refuses the port: no database server runs there
+    NoLocalService,     // no server at the local socket
+    NoAnswer,           // nothing came back within the connect timeout
+    Unreachable,        // the connection could not be made or was lost
+    PasswordMissing,    // the server wants a password and none is given or stored
+    LoginRefused,       // wrong password, unknown user, or not admitted from here
+    PasswordRefused,    // 28P01
+    NotAdmitted,        // 28000
+    DatabaseMissing,    // 3D000
+    NoConnectRight,     // the user may not connect to this database
+    NoRight,            // 42501
+    TooManyConnections, // 53300
+    ServerGoingAway,    // 57P01, 57P02, 57P03: shut down, crashed, starting
+    StatementTimeout,   // 57014
+    Busy,               // 55P03, 40P01, 40001: another workstation holds the rows
+};
+// The class of a failure from its SQLSTATE and the error's type, never from its text (libpq and the
+// server answer in the locale's language).
+Failure classify(const QSqlError& error);
+QString germanReason(Failure failure, const ServerAddress& address);
+
 // Why a login or statement failed, in German, with the server's own words after it.
 QString describeFailure(const QSqlError& error, const ServerAddress& address);
+QString describeFailure(Failure failure, const QSqlError& error, const ServerAddress& address);
 
 // Whether the driver for servers is installed.
 bool driverAvailable();

@@ -9,6 +9,8 @@
 namespace {
 constexpr int MissingTable = 3078;
 constexpr int MissingField = 3265;
+// The server-wide lock key of the tables' check and creation: "LUNARIS1" in ASCII.
+constexpr qint64 SchemaLockKey = 0x4C554E4152495331;
 
 struct TableDefinition {
     QString name;
@@ -67,22 +69,14 @@ QStringList namesFrom(QSqlQuery query)
 
 void create(const QSqlDatabase& db)
 {
-    QSqlDatabase connection = db;
-    if (!connection.transaction())
-        throw databaseFailure(connection.lastError());
-    try {
-        for (const TableDefinition& table : tables())
-            run(db, QStringLiteral("CREATE TABLE %1 (%2 bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, %3)")
-                        .arg(ServerSchema::quoted(table.name), ServerSchema::quoted(ServerSchema::RowIdColumn),
-                             table.columns));
-        run(db, QStringLiteral(R"(CREATE INDEX "Template_IDEALTAG_STUHL" ON "Template" ("IDEALTAG", "STUHL"))"));
-        if (!connection.commit())
-            throw databaseFailure(connection.lastError());
-    } catch (...) {
-        connection.rollback();
-        throw;
-    }
+    for (const TableDefinition& table : tables())
+        run(db,
+            QStringLiteral("CREATE TABLE %1 (%2 bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, %3)")
+                .arg(ServerSchema::quoted(table.name), ServerSchema::quoted(ServerSchema::RowIdColumn), table.columns));
+    run(db, QStringLiteral(R"(CREATE INDEX "Template_IDEALTAG_STUHL" ON "Template" ("IDEALTAG", "STUHL"))"));
 }
+
+void check(const QSqlDatabase& db, const QString& serverName);
 } // namespace
 
 QString ServerSchema::quoted(const QString& name)
@@ -92,6 +86,27 @@ QString ServerSchema::quoted(const QString& name)
 
 void ServerSchema::ensure(const QSqlDatabase& db, const QString& serverName)
 {
+    // Workstations started together on an empty server would each create the tables, and all but one
+    // would be refused: the check and the creation run under a lock of the server's, one start at a time.
+    // It ends with the transaction.
+    QSqlDatabase connection = db;
+    if (!connection.transaction())
+        throw databaseFailure(connection.lastError());
+    try {
+        run(db, QStringLiteral("SELECT pg_advisory_xact_lock(?)"), {SchemaLockKey});
+        check(db, serverName);
+        if (!connection.commit())
+            throw databaseFailure(connection.lastError());
+    } catch (...) {
+        connection.rollback();
+        throw;
+    }
+}
+
+namespace {
+void check(const QSqlDatabase& db, const QString& serverName)
+{
+    using ServerSchema::RowIdColumn;
     QStringList wanted;
     for (const TableDefinition& table : tables())
         wanted.append(table.name);
@@ -145,3 +160,4 @@ void ServerSchema::ensure(const QSqlDatabase& db, const QString& serverName)
                                                     "Reihenfolge erkennt. Die Datenbank wird nicht verändert.")
                                          .arg(serverName, tableNames, RowIdColumn));
 }
+} // namespace

@@ -10,10 +10,12 @@ namespace ServerSchema {
 // and insertion order. The family's other programs may ignore it.
 inline const QString RowIdColumn = QStringLiteral("ID");
 
-// Makes the database usable: an empty one (none of the four tables) gets the tables and the index,
-// in one transaction; one with all four is checked for the fields the program needs (the identity
-// column with its numbering included) and used as it is; one with only some of them is refused. A refused database is
-// not altered. Throws LunarisError with a German description naming the server database (serverName).
+// Makes the database usable: an empty one (none of the four tables) gets the tables and the index;
+// one with all four is checked for the fields the program needs (the identity column with its
+// numbering included) and used as it is; one with only some of them is refused. All in one transaction
+// under a server-wide advisory lock, so that workstations starting together create the tables once.
+// A refused database is not altered. Throws LunarisError with a German description naming the server
+// database (serverName).
 void ensure(const QSqlDatabase& db, const QString& serverName);
 
 // "Name" quoted as an identifier.

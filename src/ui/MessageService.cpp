@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QPushButton>
 
 #include <bitset>
 #include <memory>
@@ -33,6 +34,14 @@ bool hasWayOut(QMessageBox::StandardButtons buttons)
     const auto count = std::bitset<32>(buttons.toInt()).count();
     return count <= 1 || buttons.testFlag(QMessageBox::Cancel);
 }
+
+// Texts carry a single CR as line break, which the label would not break on.
+QString shownText(const QString& text)
+{
+    return QString(text)
+        .replace(QLatin1String("\r\n"), QLatin1String("\n"))
+        .replace(QLatin1Char('\r'), QLatin1Char('\n'));
+}
 } // namespace
 
 void MessageService::inform(QWidget* parent, const QString& text, const QString& title, QMessageBox::Icon icon)
@@ -47,11 +56,32 @@ bool MessageService::askYesNo(QWidget* parent, const QString& text, const QStrin
            QMessageBox::Yes;
 }
 
+int MessageService::choose(const MessageRequest&)
+{
+    return -1;
+}
+
+int QtMessageService::choose(const MessageRequest& request)
+{
+    QMessageBox box(request.icon, request.title, shownText(request.text), QMessageBox::NoButton, request.parent);
+    box.setTextFormat(Qt::PlainText);
+    QList<QAbstractButton*> buttons;
+    for (qsizetype i = 0; i < request.choices.size(); ++i) {
+        const bool wayOut = i == request.choices.size() - 1;
+        buttons.append(box.addButton(request.choices[i], wayOut ? QMessageBox::RejectRole : QMessageBox::ActionRole));
+    }
+    if (request.defaultChoice >= 0 && request.defaultChoice < buttons.size())
+        box.setDefaultButton(qobject_cast<QPushButton*>(buttons[request.defaultChoice]));
+    if (!buttons.isEmpty())
+        box.setEscapeButton(buttons.last());
+    box.exec();
+    const qsizetype chosen = buttons.indexOf(box.clickedButton());
+    return int(chosen < 0 ? buttons.size() - 1 : chosen);
+}
+
 QMessageBox::StandardButton QtMessageService::show(const MessageRequest& request)
 {
-    // Texts carry a single CR as line break, which the label would not break on.
-    QString text = request.text;
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    const QString text = shownText(request.text);
     std::unique_ptr<QMessageBox> box =
         hasWayOut(request.buttons)
             ? std::make_unique<QMessageBox>(request.icon, request.title, text, request.buttons, request.parent)

@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -13,6 +14,10 @@ struct MessageRequest {
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     QWidget* parent = nullptr;
+    // A box with buttons of its own texts instead of standard ones (see MessageService::choose):
+    // the index of the default one; the last one is the way out (Esc, the close box).
+    QStringList choices{};
+    int defaultChoice = 0;
 };
 
 // Every message box of the program goes through this seam; tests replace it with a scripted one.
@@ -21,6 +26,10 @@ public:
     virtual ~MessageService() = default;
     // Shows the box and returns the button that closed it.
     virtual QMessageBox::StandardButton show(const MessageRequest& request) = 0;
+
+    // Shows a box whose buttons carry the request's choices and returns the index of the one clicked
+    // (the last one when the box is closed otherwise). Unless replaced: none chosen, -1.
+    virtual int choose(const MessageRequest& request);
 
     // Shorthands for the two common shapes.
     void inform(QWidget* parent, const QString& text, const QString& title, QMessageBox::Icon icon);
@@ -32,4 +41,5 @@ public:
 class QtMessageService : public MessageService {
 public:
     QMessageBox::StandardButton show(const MessageRequest& request) override;
+    int choose(const MessageRequest& request) override;
 };

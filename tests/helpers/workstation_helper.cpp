@@ -7,6 +7,7 @@
 //   warten <ms>                          lets the window work (follow other workstations) until what it
 //                                        shows changes, at most that long; then prints "STATUS<tab>text"
 //                                        of the first status panel and, if shown, "HINWEIS<tab>text" of the bar
+// With WORKSTATION_WAIT_FOR_START set it says "BEREIT" and waits for a line before it opens the database.
 // Every message box is printed as "MELDUNG<tab>title<tab>icon<tab>buttons<tab>default<tab>text"; each
 // command ends with "FERTIG<tab>Modified<tab>blocks on screen".
 #include "NameDialogs.h"
@@ -44,6 +45,13 @@ public:
                 QString::number(int(request.buttons)), QString::number(int(request.defaultButton)), request.text});
         return request.buttons.testFlag(m_answer) ? m_answer : QMessageBox::Ok;
     }
+    // A start whose connection failed: printed like a box, then "Beenden".
+    int choose(const MessageRequest& request) override
+    {
+        report({QStringLiteral("MELDUNG"), request.title, QString::number(int(request.icon)),
+                request.choices.join(QLatin1Char('|')), QString::number(request.defaultChoice), request.text});
+        return int(request.choices.size()) - 1;
+    }
     QMessageBox::StandardButton m_answer = QMessageBox::Ok;
 };
 
@@ -72,10 +80,18 @@ int main(int argc, char** argv)
     SettingsStore settings;
     LunarisState state;
     state.DatabaseConnect = ConnectionSetting::read(settings);
+    // Several workstations started at one moment: each waits for a line before it opens the database.
+    QTextStream in(stdin);
+    if (qEnvironmentVariableIsSet("WORKSTATION_WAIT_FOR_START")) {
+        report({QStringLiteral("BEREIT")});
+        in.readLine();
+    }
     const std::unique_ptr<Database> database =
         state.DatabaseConnect.isEmpty()
             ? openPracticeDatabase(file, messages)
-            : openPracticeDatabase(ConnectionSetting::parse(state.DatabaseConnect), messages);
+            : openServerAtStart(ConnectionSetting::parse(state.DatabaseConnect), messages, [] {
+                  return false;
+              }).database;
     if (!database)
         return 1;
     AppServices services{*database, settings, messages, modals};
@@ -84,7 +100,6 @@ int main(int argc, char** argv)
         return 2;
     const auto trigger = [&window](const char* action) { window.findChild<QAction*>(action)->trigger(); };
 
-    QTextStream in(stdin);
     for (QString line = in.readLine(); !line.isNull(); line = in.readLine()) {
         const QStringList words = line.split(QLatin1Char(' '));
         const QString command = words.value(0);

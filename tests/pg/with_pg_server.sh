@@ -79,6 +79,13 @@ if ! "${as_server_user[@]}" "$bin/initdb" -D "$dir/data" -U lunaris --auth-local
     exit $?
 fi
 
+# The server speaks the caller's language, as a practice's server set up in German does. In its
+# configuration file, not on the command line, so that a test may change it (ALTER SYSTEM).
+message_locale="${LC_ALL:-${LC_MESSAGES:-${LANG:-C}}}"
+if locale -a 2>/dev/null | grep -qix "$(sed 's/utf-\?8$/utf8/I' <<<"$message_locale")"; then
+    echo "lc_messages = '$message_locale'" >>"$dir/data/postgresql.conf"
+fi
+
 started=""
 for _ in 1 2 3 4 5; do
     port="$(free_port)"

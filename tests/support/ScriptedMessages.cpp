@@ -13,6 +13,20 @@ QMessageBox::StandardButton ScriptedMessages::show(const MessageRequest& request
     return m_answers.takeFirst();
 }
 
+int ScriptedMessages::choose(const MessageRequest& request)
+{
+    m_shown.append(request);
+    if (m_choices.isEmpty()) {
+        QTest::qFail(qPrintable(QStringLiteral("Unexpected choice box: [%1] %2").arg(request.title, request.text)),
+                     __FILE__, __LINE__);
+        return -1;
+    }
+    const auto [index, meanwhile] = m_choices.takeFirst();
+    if (meanwhile)
+        meanwhile();
+    return index;
+}
+
 MessageRequest ScriptedMessages::last() const
 {
     if (m_shown.isEmpty()) {
@@ -26,4 +40,5 @@ void ScriptedMessages::clear()
 {
     m_shown.clear();
     m_answers.clear();
+    m_choices.clear();
 }

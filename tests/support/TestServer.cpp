@@ -5,8 +5,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QtTest>
+
+#include <clocale>
 
 QString TestServer::skipReason()
 {
@@ -68,6 +71,46 @@ void TestServer::createDatabase(const QString& name)
     QSqlDatabase::removeDatabase(connection);
 }
 
+void TestServer::setMessageLocale(const QString& wanted)
+{
+    const char* set = setlocale(LC_MESSAGES, wanted.toLatin1().constData());
+    if (!set)
+        qFatal("the locale %s is missing (scripts/install-deps generates it)", qPrintable(wanted));
+    const QString locale = QString::fromLatin1(set);
+    ServerAddress admin;
+    admin.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
+    admin.port = port();
+    admin.database = QStringLiteral("postgres");
+    admin.user = user();
+    const QString connection = QStringLiteral("lunaris-test-locale");
+    {
+        QSqlDatabase db = ServerConnection::open(admin, connection);
+        QSqlQuery query(db);
+        // ALTER SYSTEM takes no bound value; the locale names are the test's own.
+        if (!query.exec(QStringLiteral("ALTER SYSTEM SET lc_messages = '%1'").arg(locale)) ||
+            !query.exec(QStringLiteral("SELECT pg_reload_conf()")))
+            qFatal("test server: %s", qPrintable(query.lastError().text()));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    // The reload is a signal to the server: wait until a new connection speaks the locale.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QString current;
+        {
+            QSqlDatabase db = ServerConnection::open(admin, connection);
+            QSqlQuery query(db);
+            if (query.exec(QStringLiteral("SHOW lc_messages")) && query.next())
+                current = query.value(0).toString();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(connection);
+        if (current == locale)
+            return;
+        QTest::qWait(20);
+    }
+    qFatal("test server: lc_messages did not become %s", qPrintable(locale));
+}
+
 namespace {
 void serverControl(const QString& command)
 {
@@ -110,7 +153,12 @@ QStringList TestServer::StatementLog::statementsOf(qint64 backendPid) const
         const qsizetype at = line.indexOf(marker);
         if (at < 0)
             continue;
-        const QString message = line.mid(at + marker.size());
+        QString message = line.mid(at + marker.size());
+        // A server speaking German logs "Anweisung: ..." and "führe <name> aus: ...".
+        static const QRegularExpression germanExecute(QStringLiteral("^führe (\\S+) aus: "));
+        if (message.startsWith(QLatin1String("Anweisung: ")))
+            message = QLatin1String("statement: ") + message.mid(11);
+        message.replace(germanExecute, QStringLiteral("execute \\1: "));
         if (message.startsWith(QLatin1String("statement: ")) || message.startsWith(QLatin1String("execute ")))
             statements.append(message);
     }

@@ -18,6 +18,10 @@ int port();
 ServerAddress tcpAddress(const QString& database);
 // A new, empty database with this name (an existing one is dropped first).
 void createDatabase(const QString& name);
+// The language of the server's and libpq's messages from now on ("C", "de_DE.UTF-8"): the server's for
+// new connections, this process's for libpq; empty: the environment's again. The program must decide
+// nothing from either.
+void setMessageLocale(const QString& locale);
 // Stops the server at once, as a crash or a pulled cable would, and starts it again.
 void crash();
 void restart();

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QObject>
+#include <QThread>
+
+#include <atomic>
+#include <memory>
+
+class FaultRelay;
+
+// A TCP relay of the tests' own between the program and a server, for faults a real network has: a
+// slow path (each direction delayed), a cut (every relayed connection closed at once) and a dead path
+// (a black hole: connections are accepted and kept, nothing is forwarded until it is lifted, then the
+// held bytes go on in order). It runs in a thread of its own, so it keeps relaying while the test's
+// own thread waits in a blocking call of the database library. It also counts round trips: a burst
+// the client sends after it has received something (or as a connection's first) counts as one.
+//
+//     FaultProxy proxy(QHostAddress::LocalHost, TestServer::port());
+//     ServerAddress address = TestServer::tcpAddress("kavemo");
+//     address.port = proxy.port();
+//     proxy.setDelay(20, 20);        // 20 ms each way
+//     proxy.resetCounts(); ...; QCOMPARE(proxy.roundTrips(), 2);
+//     proxy.setBlackHole(true);      // the next statement waits for an answer that does not come
+//     proxy.cutAll();                // the server "restarted": every connection is gone
+class FaultProxy {
+public:
+    // Listens on 127.0.0.1 at a free port and relays every connection to target:targetPort.
+    FaultProxy(const QHostAddress& target, quint16 targetPort);
+    ~FaultProxy();
+    FaultProxy(const FaultProxy&) = delete;
+    FaultProxy& operator=(const FaultProxy&) = delete;
+
+    // The port the program connects to instead of the server's.
+    quint16 port() const { return m_port; }
+
+    // Milliseconds each chunk waits before it is passed on, per direction; 0 passes at once.
+    void setDelay(int clientToServerMs, int serverToClientMs);
+    // On: new and existing connections stay open but nothing is passed on; off: the held bytes go on.
+    void setBlackHole(bool on);
+    // Closes every relayed connection at once (both sides), as a restarted server or a cut cable does.
+    void cutAll();
+
+    // Round trips since the last reset (over all connections), and connections accepted.
+    int roundTrips() const { return m_roundTrips.load(); }
+    int connectionsAccepted() const { return m_accepted.load(); }
+    // Connections relayed at this moment.
+    int openConnections() const { return m_open.load(); }
+    void resetCounts();
+
+private:
+    friend class FaultRelay;
+    QThread m_thread;
+    FaultRelay* m_relay = nullptr; // lives in m_thread
+    quint16 m_port = 0;
+    std::atomic<int> m_roundTrips{0};
+    std::atomic<int> m_accepted{0};
+    std::atomic<int> m_open{0};
+};
