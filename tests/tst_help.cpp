@@ -1,3 +1,4 @@
+#include "AccessibleEvents.h"
 #include "TestMain.h"
 #include "app/HelpWindow.h"
 #include "kernel/LunarisError.h"
@@ -38,7 +39,29 @@ private slots:
     void programFolderHoldsHelpAndIcon();
     void pagesSayWhatTheProgramDoes_data();
     void pagesSayWhatTheProgramDoes();
+    void linksAreReachedByTabAndSpoken();
 };
+
+void TestHelp::linksAreReachedByTabAndSpoken()
+{
+    QWidget mainWindow;
+    mainWindow.show();
+    HelpWindow* help = HelpWindow::showHelp(&mainWindow, ProgramHelp + "/inhalt.html", HelpWindow::Page::Contents);
+    QVERIFY(QTest::qWaitForWindowActive(help));
+    auto* browser = help->findChild<QTextBrowser*>();
+    browser->setFocus(Qt::TabFocusReason);
+    AccessibleEvents events;
+    QTest::keyClick(browser, Qt::Key_Tab);
+    QTest::keyClick(browser, Qt::Key_Tab);
+    // Each link is spoken as the Tab reaches it, by its text; the focus stays on the page.
+    QCOMPARE(QApplication::focusWidget(), browser);
+    const QStringList said = events.announcements();
+    QCOMPARE(said.size(), 2);
+    for (const QString& link : said)
+        QVERIFY2(link.startsWith("Verweis: ") && link.size() > 10, qPrintable(link));
+    QVERIFY(said.first() != said.last());
+    QCOMPARE(browser->textCursor().selectedText(), said.last().mid(9));
+}
 
 void TestHelp::opensContentsAndIndexInOneWindow()
 {

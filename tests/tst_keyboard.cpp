@@ -76,7 +76,11 @@ void TestKeyboard::theWholePathWithoutAMouse()
     e.key(Qt::Key_Right);
     e.key(Qt::Key_Right);
     QCOMPARE(e.focusedColumn(), e.window->SSDay1(2));
-    e.key(Qt::Key_Right); // no chair further right: the doctor column takes no focus
+    e.key(Qt::Key_Right); // the doctor column is read, not edited: Space there places nothing
+    QCOMPARE(e.focusedColumn(), e.window->SSDay1(3));
+    e.key(Qt::Key_Space);
+    QCOMPARE(e.onScreen(2), QStringList());
+    e.key(Qt::Key_Left);
     QCOMPARE(e.focusedColumn(), e.window->SSDay1(2));
     e.key(Qt::Key_Home);
     e.key(Qt::Key_V, Qt::ControlModifier);

@@ -1,3 +1,4 @@
+#include "AccessibleEvents.h"
 #include "MainWindowFixture.h"
 #include "NameDialogs.h"
 #include "TestContext.h"
@@ -198,12 +199,14 @@ void TestMasterData::formLayoutAndFocusOrder_data()
     QTest::addColumn<QList<QList<int>>>("rows"); // field indexes per row, left to right
     QTest::addColumn<QStringList>("focusOrder");
     const QStringList buttons = {"cmdAdd", "cmdDelete", "cmdRefresh", "cmdUpdate", "cmdSchließen"};
+    // The record buttons come last.
+    const QStringList records = {"cmdFirst", "cmdPrevious", "cmdNext", "cmdLast"};
     QTest::newRow("treatments") << "Behand" << QList<QList<int>>{{0}, {1}, {2, 7}, {3, 4}, {5, 6}}
                                 << QStringList{"txtFields0", "txtFields1", "txtFields2", "txtFields7",
                                                "txtFields3", "txtFields4", "txtFields5", "txtFields6"} +
-                                       buttons + QStringList{"cmdFarbe"};
+                                       buttons + QStringList{"cmdFarbe"} + records;
     QTest::newRow("chairs") << "Stuhl" << QList<QList<int>>{{1}, {2}}
-                            << QStringList{"txtFields1", "txtFields2"} + buttons;
+                            << QStringList{"txtFields1", "txtFields2"} + buttons + records;
 }
 
 void TestMasterData::formLayoutAndFocusOrder()
@@ -301,6 +304,12 @@ void TestMasterData::navigation_data()
                           << "cmdLast" << 3;
     QTest::newRow("next at the last stays") << "cmdLast"
                                             << "cmdNext" << 3;
+    QTest::newRow("Ctrl+Page Down") << "cmdFirst"
+                                    << "Ctrl+PgDown" << 2;
+    QTest::newRow("Ctrl+Page Up") << "cmdLast"
+                                  << "Ctrl+PgUp" << 2;
+    QTest::newRow("Ctrl+Page Down at the last stays") << "cmdLast"
+                                                      << "Ctrl+PgDown" << 3;
 }
 
 void TestMasterData::navigation()
@@ -311,10 +320,21 @@ void TestMasterData::navigation()
     TestContext ctx;
     seed(ctx, "Behand");
     auto editor = openEditor(ctx, "Behand");
+    editor->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(editor.get()));
+    QCOMPARE(QApplication::focusWidget(), box(*editor, 0));
     click(*editor, start);
-    click(*editor, button);
+    AccessibleEvents events;
+    if (button.startsWith("Ctrl+")) {
+        const QKeyCombination key = QKeySequence(button)[0];
+        QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
+    } else {
+        click(*editor, button);
+    }
     QCOMPARE(caption(*editor), QStringLiteral("Datensatz: %1").arg(expected));
     QCOMPARE(box(*editor, 0)->text(), QStringList({"ERST", "BEFU", "KONT"}).at(expected - 1));
+    // The caption has only the number; a screen reader hears the place in the table.
+    QCOMPARE(events.announcements(), QStringList{QStringLiteral("Datensatz %1 von 3").arg(expected)});
 }
 
 void TestMasterData::saveWritesAtOnce_data()

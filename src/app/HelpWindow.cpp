@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTextBrowser>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 namespace {
@@ -21,6 +22,25 @@ QString contentsPath(const QString& contentsFile)
                            QStringLiteral("Dieser Anwendung ist keine Hilfedatei zugeordnet."));
     return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(contentsFile);
 }
+
+// Tab moves from link to link, selecting it; a screen reader hears each one (Enter follows it).
+class LinkSpeakingBrowser : public QTextBrowser {
+public:
+    LinkSpeakingBrowser(QWidget* parent, Announcer& announcer) : QTextBrowser(parent), m_announcer(announcer) {}
+
+protected:
+    bool focusNextPrevChild(bool next) override
+    {
+        const bool moved = QTextBrowser::focusNextPrevChild(next);
+        const QTextCursor link = textCursor();
+        if (hasFocus() && link.hasSelection() && link.charFormat().isAnchor())
+            m_announcer.announce(QStringLiteral("Verweis: ") + link.selectedText().simplified());
+        return moved;
+    }
+
+private:
+    Announcer& m_announcer;
+};
 
 QString indexPath(const QString& contents)
 {
@@ -52,7 +72,7 @@ HelpWindow* HelpWindow::showHelp(QWidget* parent, const QString& contentsFile, P
 }
 
 HelpWindow::HelpWindow(QWidget* parent, const QString& contentsFile)
-    : QWidget(parent, Qt::Window), m_contentsFile(contentsFile), m_browser(new QTextBrowser(this)),
+    : QWidget(parent, Qt::Window), m_contentsFile(contentsFile), m_browser(new LinkSpeakingBrowser(this, m_announcer)),
       m_backButton(new QPushButton(QStringLiteral("&Zurück"), this)),
       m_forwardButton(new QPushButton(QStringLiteral("&Vor"), this))
 {
@@ -65,6 +85,7 @@ HelpWindow::HelpWindow(QWidget* parent, const QString& contentsFile)
     connect(close, &QShortcut::activated, this, &QWidget::close);
 
     m_browser->setObjectName(QStringLiteral("txtHilfe"));
+    m_browser->setAccessibleName(QStringLiteral("Hilfeseite"));
     m_browser->setOpenExternalLinks(true);
 
     auto* contentsButton = new QPushButton(QStringLiteral("&Inhalt"), this);

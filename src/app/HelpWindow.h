@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Announcer.h"
+
 #include <QWidget>
 
 class QPushButton;
@@ -31,6 +33,8 @@ private:
     void updateTitle();
 
     QString m_contentsFile;
+    // Made before the page, which speaks its links through it.
+    Announcer m_announcer;
     QTextBrowser* m_browser;
     QPushButton* m_backButton;
     QPushButton* m_forwardButton;

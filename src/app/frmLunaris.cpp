@@ -13,6 +13,7 @@
 #include "editing/BlockEdits.h"
 #include "editing/ColumnClickHandler.h"
 #include "editing/DoctorColumn.h"
+#include "editing/EditAnnouncements.h"
 #include "editing/EditingControls.h"
 #include "editing/OpenDay.h"
 #include "kernel/AppServices.h"
@@ -33,6 +34,7 @@
 #include "store/IdealDayLoader.h"
 #include "store/Tables.h"
 #include "ui/CaptionText.h"
+#include "ui/EarlyTextFocus.h"
 #include "ui/MessageService.h"
 #include "ui/ModalRunner.h"
 #include "ui/NoticeBar.h"
@@ -155,6 +157,11 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
         showStatus();
         DR_Load();
     });
+    // Made after the redraw above, so a screen reader hears each step with the new doctor column and fee.
+    m_announcements = new EditAnnouncements(
+        *m_day, [this] { return m_txtHon->text(); }, this);
+    // Every text field of the program says its name when the focus reaches it.
+    qApp->installEventFilter(new EarlyTextFocus(this));
     for (DayView* column : m_columns) {
         connect(column, &DayView::blockDragMove, this, [this](int index, int block, QPoint topEdge, bool copy) {
             runStep([&] { m_clicks->SSDay1_BlockDragMove(index, block, topEdge, copy); });
@@ -321,6 +328,8 @@ void frmLunaris::createToolBar()
     m_toolBar->addSeparator();
     m_tbPrint = addButton(QStringLiteral("Print"), QStringLiteral("Ducken"),
                           QIcon::fromTheme(QStringLiteral("document-print"), printerIcon()));
+    // The tooltip stays as designed; a screen reader names the button by its text.
+    m_tbPrint->setText(QStringLiteral("Drucken"));
     m_tbSave->setEnabled(false);
     m_tbPrint->setEnabled(false);
     m_toolBar->addSeparator();
@@ -500,14 +509,14 @@ void frmLunaris::layoutColumns(const QStringList& chairs)
         }
         column->setColumnBackColor(doctor ? QColor(224, 224, 224) : QColor(Qt::white));
         column->setDemandColumn(doctor);
-        // The chair columns take the focus after the treatment list, left to right; the doctor column
-        // is read-only and takes none.
-        column->setFocusPolicy(chair ? Qt::StrongFocus : Qt::NoFocus);
+        // The chair columns take the focus after the treatment list, left to right, then the doctor
+        // column, which can be read but not edited.
+        column->setFocusPolicy(chair || doctor ? Qt::StrongFocus : Qt::NoFocus);
         column->setDragEnabled(chair);
         column->setVisible(chair || doctor);
     }
     QWidget* previous = m_DBComboBeh;
-    for (int i = 0; i < m_state.ChairCount; ++i) {
+    for (int i = 0; i <= m_state.ChairCount; ++i) {
         setTabOrder(previous, m_columns[i]);
         previous = m_columns[i];
     }
@@ -786,6 +795,7 @@ void frmLunaris::Termin_load()
     if (rowFailure)
         showDataError(rowFailure);
     DR_Load();
+    m_announcements->dayLoaded();
 }
 
 void frmLunaris::scrollToFirstBlock()
@@ -1223,6 +1233,7 @@ bool frmLunaris::Speichern()
     showUnshownCount();
     if (m_analysisDock->isShown())
         DR_Load();
+    m_announcements->daySaved();
     return true;
 }
 

@@ -25,6 +25,7 @@ class ChangeWatcher;
 class NoticeBar;
 struct DayVersion;
 class EditingControls;
+class EditAnnouncements;
 class DayViewModel;
 class OpenDay;
 class QAction;
@@ -192,6 +193,7 @@ private:
     std::unique_ptr<IdealDayCommands> m_commands;
     std::unique_ptr<ColumnClickHandler> m_clicks;
     EditingControls* m_editing = nullptr;
+    EditAnnouncements* m_announcements = nullptr;
 
     std::array<DayView*, ColumnCount> m_columns{};
     // The first status panel: how many stored entries are not shown, and the settings notice.

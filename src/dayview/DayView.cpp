@@ -450,18 +450,39 @@ QString DayView::accessibleRowText(int row) const
 {
     const QString time = timeOfRow(row);
     const QString next = timeOfRow(row + 1);
-    QString text = time;
+    QStringList parts;
     for (const DayBlock& block : m_model.blocks()) {
         const QString start = block.startTime.trimmed();
-        if (start < time || start >= next)
-            continue;
-        if (m_demandColumn)
-            text += QStringLiteral(" ") + block.text + QStringLiteral(" Minuten") +
-                    (block.color == QColor(255, 0, 0) ? QStringLiteral(" überlastet") : QString());
-        else
-            text += QStringLiteral(" ") + block.text + QStringLiteral(" bis ") + block.endTime.trimmed();
+        const QString end = block.endTime.trimmed();
+        if (start >= time && start < next) {
+            if (m_demandColumn) {
+                const int minutes = block.text.toInt();
+                QString demand = QStringLiteral("Arzt %1 Minuten").arg(block.text);
+                if (minutes > m_model.slotMinutes())
+                    demand += QStringLiteral(", überlastet um %1").arg(minutes - m_model.slotMinutes());
+                parts.append(demand);
+                continue;
+            }
+            QString what = block.text;
+            const QString name = m_treatmentNames ? m_treatmentNames(block.text).trimmed() : QString();
+            if (!name.isEmpty())
+                what += QLatin1Char(' ') + name;
+            // A block that starts inside the row says when.
+            if (start != time)
+                what += QStringLiteral(" ab ") + start;
+            parts.append(QStringLiteral("%1 bis %2, %3 Minuten").arg(what, end).arg(block.minutes()));
+        } else if (!m_demandColumn && start < time && time < end) {
+            parts.append(QStringLiteral("belegt durch %1 seit %2").arg(block.text, start));
+        }
     }
-    return text;
+    if (parts.isEmpty())
+        parts.append(QStringLiteral("frei"));
+    return time + QLatin1Char(' ') + parts.join(QStringLiteral("; "));
+}
+
+QString DayView::accessibleRowDescription(int) const
+{
+    return caption();
 }
 
 void DayView::keyPressEvent(QKeyEvent* event)
@@ -540,7 +561,9 @@ void DayView::keyPressEvent(QKeyEvent* event)
 void DayView::focusInEvent(QFocusEvent*)
 {
     updateCursorRow();
-    announceCursor();
+    // Qt tells screen readers that the column has the focus after this handler; the row follows,
+    // so the screen reader ends on it (and says the column's name on the way).
+    QMetaObject::invokeMethod(this, &DayView::announceCursor, Qt::QueuedConnection);
 }
 
 void DayView::focusOutEvent(QFocusEvent*)

@@ -87,8 +87,15 @@ public:
     // The column's blocks are minute counts of a demand (the doctor column): screen readers hear
     // "08:10 20 Minuten", with "überlastet" for a red one.
     void setDemandColumn(bool demand) { m_demandColumn = demand; }
-    // What a screen reader says for a row: its time, and the block that starts in it.
+    // What a screen reader says for a row: its time and what takes it ("09:10 frei", "09:10 KONT
+    // Kontrolle bis 09:30, 20 Minuten", "09:20 belegt durch KONT seit 09:10", "09:20 Arzt 25 Minuten,
+    // überlastet um 15").
     QString accessibleRowText(int row) const;
+    // What a screen reader adds to a row: the column's caption, which "where am I" then names.
+    QString accessibleRowDescription(int row) const;
+    // The treatment's name for a code ("Kontrolle"); empty when unknown.
+    void setTreatmentNames(std::function<QString(const QString& code)> names) { m_treatmentNames = std::move(names); }
+
     // The row's area in the widget; invalid when it is not in view.
     QRect rowRect(int row) const;
 
@@ -156,6 +163,7 @@ private:
     void updateCursorRow();
     // Tells screen readers that the cursor row has the focus.
     void announceCursor();
+
     void paintDropOutline(QPainter& painter);
     // Where the drop outline is drawn (its pen stays inside); empty without one.
     QRect outlineArea() const;
@@ -192,6 +200,8 @@ private:
     std::function<BlockLook(const QString& code)> m_look;
     // Where the last paint drew blocks of missing treatments, for their tooltips.
     QList<QPair<QRectF, QString>> m_missingAreas;
+    std::function<QString(const QString& code)> m_treatmentNames;
+
     // The blocks as the column last showed them, to find the rows an edit changed.
     QList<DayBlock> m_shownBlocks;
     QString m_shownCaption;

@@ -21,7 +21,13 @@ public:
     QAccessibleInterface* childAt(int, int) const override { return nullptr; }
     QString text(QAccessible::Text t) const override
     {
-        return t == QAccessible::Name && isValid() ? m_view->accessibleRowText(m_row) : QString();
+        if (!isValid())
+            return {};
+        if (t == QAccessible::Name)
+            return m_view->accessibleRowText(m_row);
+        if (t == QAccessible::Description)
+            return m_view->accessibleRowDescription(m_row);
+        return {};
     }
     void setText(QAccessible::Text, const QString&) override {}
     QRect rect() const override
@@ -73,6 +79,9 @@ QString DayViewAccessible::text(QAccessible::Text t) const
 {
     if (t == QAccessible::Name)
         return view()->caption();
+    // The tooltip is for the mouse ("2) Eintragen durch Anklicken"); the keys are in the help.
+    if (t == QAccessible::Description)
+        return {};
     return QAccessibleWidget::text(t);
 }
 

@@ -3,8 +3,10 @@
 #include "editing/DoctorLoadChart.h"
 
 #include <QBoxLayout>
+#include <QCoreApplication>
 #include <QFormLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
@@ -37,6 +39,9 @@ AnalysisPanel::AnalysisPanel(QWidget* parent) : QWidget(parent)
     m_chairs->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_chairs->setSelectionMode(QAbstractItemView::NoSelection);
     m_chairs->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Arrows move within the table; Tab and Shift+Tab (with or without Ctrl) go on to the figures.
+    m_chairs->setTabKeyNavigation(false);
+    m_chairs->installEventFilter(this);
 
     m_figures = new QWidget(this);
     auto* form = new QFormLayout(m_figures);
@@ -89,12 +94,30 @@ QLabel* AnalysisPanel::addFigure(const QString& objectName, const QString& capti
     auto* value = new QLabel(m_figures);
     value->setObjectName(objectName);
     value->setProperty("caption", caption);
+    value->setAccessibleName(caption);
     value->setTextFormat(Qt::PlainText);
     value->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // Tab reaches every figure; a screen reader reads its accessible name, caption and value together.
+    value->setFocusPolicy(Qt::StrongFocus);
     auto* label = new QLabel(caption, m_figures);
-    label->setBuddy(value);
     form->addRow(label, value);
     return value;
+}
+
+bool AnalysisPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    // Ctrl+Tab leaves the table too (an item view keeps it otherwise).
+    if (watched == m_chairs && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) &&
+            key->modifiers().testFlag(Qt::ControlModifier)) {
+            const bool back = key->key() == Qt::Key_Backtab || key->modifiers().testFlag(Qt::ShiftModifier);
+            QKeyEvent plain(QEvent::KeyPress, back ? Qt::Key_Backtab : Qt::Key_Tab, Qt::NoModifier);
+            QCoreApplication::sendEvent(m_chairs, &plain);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QString AnalysisPanel::amount(qint64 cents)

@@ -28,6 +28,9 @@ public:
     // "1.409,50 €": an amount in cents, German format.
     static QString amount(qint64 cents);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QLabel* addFigure(const QString& objectName, const QString& caption);
     void setFigure(QLabel* label, const QString& value);

@@ -1,11 +1,11 @@
 #include "editing/ColumnClickHandler.h"
 
-#include "kernel/AppServices.h"
-#include "kernel/LunarisState.h"
-#include "kernel/Steps.h"
 #include "dayview/DayView.h"
 #include "editing/BlockRules.h"
 #include "editing/OpenDay.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisState.h"
+#include "kernel/Steps.h"
 #include "store/Tables.h"
 #include "ui/MessageService.h"
 
@@ -43,6 +43,10 @@ void ColumnClickHandler::clickAt(int index, int button, const QString& time)
 
 void ColumnClickHandler::SSDay1_ColumnKey(int index, int key, int row)
 {
+    if (index == m_state.ChairCount && index > 0) {
+        doctorColumnKey(key, row);
+        return;
+    }
     if (index < 0 || index >= m_state.ChairCount)
         return;
     QString t;
@@ -74,16 +78,39 @@ void ColumnClickHandler::SSDay1_ColumnKey(int index, int key, int row)
     }
     case DayView::LeftKey:
     case DayView::RightKey: {
+        // Right from the last chair reaches the doctor column.
         const int neighbour = index + (key == DayView::LeftKey ? -1 : 1);
-        if (neighbour < 0 || neighbour >= m_state.ChairCount)
-            break;
-        m_columns.at(neighbour)->setCursorRow(row);
-        m_columns.at(neighbour)->setFocus(Qt::OtherFocusReason);
+        if (neighbour >= 0 && neighbour <= m_state.ChairCount)
+            moveCursorTo(neighbour, row);
         break;
     }
     default:
         break;
     }
+}
+
+void ColumnClickHandler::doctorColumnKey(int key, int row)
+{
+    switch (key) {
+    case DayView::LeftKey:
+        moveCursorTo(m_state.ChairCount - 1, row);
+        break;
+    case DayView::PlaceKey:
+    case DayView::RemoveKey:
+    case DayView::PasteKey:
+        // Read-only: the screen reader hears why nothing happens.
+        m_announcer.announce(QStringLiteral("Die Arztzeit wird aus den Stühlen berechnet."));
+        break;
+    default:
+        break;
+    }
+}
+
+void ColumnClickHandler::moveCursorTo(int index, int row)
+{
+    DayView* column = m_columns.at(index);
+    column->setCursorRow(row);
+    column->setFocus(Qt::OtherFocusReason);
 }
 
 std::pair<int, QString> ColumnClickHandler::dropTarget(QPoint global) const

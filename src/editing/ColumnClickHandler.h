@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dayview/DayViewModel.h"
+#include "ui/Announcer.h"
 
 #include <QList>
 #include <QPoint>
@@ -45,6 +46,9 @@ private:
     // The block index a drag reported still names a block of that chair.
     bool hasBlock(int index, int block) const;
     void place(int index, const QString& t);
+    // The doctor column is read-only: only Left leaves it; editing keys say why they do nothing.
+    void doctorColumnKey(int key, int row);
+    void moveCursorTo(int index, int row);
     void remove(int index, const QString& t);
 
     OpenDay& m_day;
@@ -54,4 +58,5 @@ private:
     AppServices& m_services;
     // The block Ctrl+C took, for Ctrl+V.
     std::optional<DayBlock> m_copied;
+    Announcer m_announcer;
 };

@@ -23,9 +23,13 @@ EditingControls::EditingControls(QObject* parent, QList<DayView*> columns, QComb
     m_treatments.setItemDelegate(new TreatmentRowDelegate(&m_treatments));
     connect(&m_treatments, &QComboBox::currentTextChanged, this, [this] { DBComboBeh_Change(); });
     connect(&amPm, &QPushButton::clicked, this, [this] { cmdZeit_Click(); });
-    for (DayView* column : m_columns)
+    // The caption "AM<>PM" stays; a screen reader says what it does.
+    amPm.setAccessibleName(QStringLiteral("Vormittag/Nachmittag umschalten"));
+    for (DayView* column : m_columns) {
         connect(column, &DayView::firstRowChange, this,
                 [this](int index, int row) { SSDay1_FirstRowChange(index, row); });
+        column->setTreatmentNames([this](const QString& code) { return m_names.value(code); });
+    }
 }
 
 void EditingControls::refreshTreatments()
@@ -35,14 +39,20 @@ void EditingControls::refreshTreatments()
         return;
     const QSignalBlocker blocker(&m_treatments);
     m_treatments.clear();
+    m_names.clear();
     QStringList codes;
     for (const Treatment& treatment : treatments) {
         codes.append(treatment.code);
+        // The first row of a code is the one placing uses.
+        if (!m_names.contains(treatment.code))
+            m_names.insert(treatment.code, treatment.text);
         m_treatments.addItem(treatment.code);
-        m_treatments.setItemData(m_treatments.count() - 1, TreatmentRowDelegate::rowText(treatment),
-                                 TreatmentRowDelegate::RowTextRole);
+        const int row = m_treatments.count() - 1;
+        m_treatments.setItemData(row, TreatmentRowDelegate::rowText(treatment), TreatmentRowDelegate::RowTextRole);
+        m_treatments.setItemData(row, TreatmentRowDelegate::spokenText(treatment), Qt::AccessibleTextRole);
     }
     m_treatments.setCurrentIndex(m_state.CurrentBeh.isEmpty() ? -1 : int(codes.indexOf(m_state.CurrentBeh)));
+    describeChoice();
     fitListWidth();
 }
 
@@ -60,9 +70,19 @@ void EditingControls::fitListWidth()
     list->setMinimumWidth(widest + margins);
 }
 
+void EditingControls::describeChoice()
+{
+    const int row = m_treatments.currentIndex();
+    m_treatments.setAccessibleDescription(row < 0 ? QString()
+                                                  : m_treatments.itemData(row, Qt::AccessibleTextRole).toString());
+}
+
 void EditingControls::DBComboBeh_Change()
 {
     m_state.CurrentBeh = m_treatments.currentText();
+    describeChoice();
+    if (m_treatments.hasFocus())
+        m_announcer.announce(m_treatments.accessibleDescription());
     // Columns 0 to 9 whatever the chair count: with fewer chairs the doctor and hidden columns too.
     for (int i = 0; i < m_state.MaxChairs; ++i)
         m_columns.at(i)->setToolTip(QLatin1Char(' ') + m_state.CurrentBeh + QLatin1Char(' '));

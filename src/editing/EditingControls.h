@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ui/Announcer.h"
+
+#include <QHash>
 #include <QList>
 #include <QObject>
 
@@ -25,10 +28,17 @@ public:
     void SSDay1_FirstRowChange(int index, int row);
 
 private:
+    // Screen readers hear the chosen treatment whole ("KONT – Kontrolle, 20 Minuten, 25,50 €"): as
+    // the list's description when it gets the focus, announced when it changes there.
+    void describeChoice();
     // The drop-down's list as wide as its widest row.
     void fitListWidth();
+
     QList<DayView*> m_columns;
     QComboBox& m_treatments;
     LunarisState& m_state;
     AppServices& m_services;
+    // The treatments' names by code, for the day views' rows.
+    QHash<QString, QString> m_names;
+    Announcer m_announcer;
 };

@@ -6,7 +6,8 @@
 
 #include <QLocale>
 
-QString TreatmentRowDelegate::rowText(const Treatment& treatment)
+namespace {
+QString describe(const Treatment& treatment, const QString& minutesUnit)
 {
     QStringList parts;
     const QString text = treatment.text.trimmed();
@@ -15,12 +16,23 @@ QString TreatmentRowDelegate::rowText(const Treatment& treatment)
     bool ok = false;
     const double minutes = treatment.dauer.toDouble(&ok);
     if (ok && !treatment.dauer.isNull())
-        parts.append(QString::number(int(minutes)) + QStringLiteral(" min"));
+        parts.append(QString::number(int(minutes)) + minutesUnit);
     const double fee = treatment.hon.toDouble(&ok);
     if (ok && !treatment.hon.isNull())
         // German amounts whatever the system's locale: the program speaks German.
         parts.append(QLocale(QLocale::German, QLocale::Germany).toString(fee, 'f', 2) + QStringLiteral(" €"));
     return parts.join(QStringLiteral(", "));
+}
+} // namespace
+
+QString TreatmentRowDelegate::rowText(const Treatment& treatment)
+{
+    return describe(treatment, QStringLiteral(" min"));
+}
+
+QString TreatmentRowDelegate::spokenText(const Treatment& treatment)
+{
+    return describe(treatment, QStringLiteral(" Minuten"));
 }
 
 void TreatmentRowDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const

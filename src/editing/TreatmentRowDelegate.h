@@ -14,6 +14,8 @@ public:
     static constexpr int RowTextRole = Qt::UserRole + 1;
     // "KONT – Kontrolle, 20 min, 25,50 €"
     static QString rowText(const Treatment& treatment);
+    // What a screen reader says for it: "KONT – Kontrolle, 20 Minuten, 25,50 €".
+    static QString spokenText(const Treatment& treatment);
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QToolButton>
 
 #include <algorithm>
 
@@ -97,6 +98,8 @@ void RecordEditor::buildForm()
 
     QList<QWidget*> focusChain(m_focusOrder.cbegin(), m_focusOrder.cend());
     focusChain.append(QList<QWidget*>(buttons.cbegin(), buttons.cend()));
+    for (QToolButton* button : m_navigator->buttons())
+        focusChain.append(button);
     for (qsizetype i = 1; i < focusChain.size(); ++i)
         setTabOrder(focusChain.at(i - 1), focusChain.at(i));
     m_focusOrder.first()->setFocus();
@@ -195,6 +198,13 @@ void RecordEditor::done(int result)
 
 void RecordEditor::keyPressEvent(QKeyEvent* event)
 {
+    // Ctrl+Page Down and Ctrl+Page Up: the next and the previous record, from any field.
+    if (event->modifiers() == Qt::ControlModifier &&
+        (event->key() == Qt::Key_PageDown || event->key() == Qt::Key_PageUp)) {
+        navigate(event->key() == Qt::Key_PageDown ? Move::Next : Move::Previous);
+        event->accept();
+        return;
+    }
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (enter && !m_setup.closeIsDefault) {
         // No default button: Enter presses only the button that has the focus.
@@ -302,6 +312,9 @@ void RecordEditor::navigate(Move move)
         break;
     }
     showRow(last < 0 ? -1 : target);
+    // The caption says only the number; a screen reader hears where in the table that is.
+    m_announcer.announce(m_row < 0 ? QStringLiteral("Kein Datensatz")
+                                   : QStringLiteral("Datensatz %1 von %2").arg(m_row + 1).arg(m_model.rowCount()));
 }
 
 RecordEditor::Validation RecordEditor::validate()

@@ -2,6 +2,7 @@
 
 #include "masterdata/BoundFieldDelegate.h"
 #include "masterdata/RecordModel.h"
+#include "ui/Announcer.h"
 
 #include <QDataWidgetMapper>
 #include <QDialog>
@@ -115,6 +116,7 @@ private:
     QMap<int, QLineEdit*> m_boxes; // txtFields by index
     QList<QLineEdit*> m_focusOrder;
     RecordNavigator* m_navigator = nullptr;
+    Announcer m_announcer;
 
     int m_row = -1;          // current row of the model; -1: no current record
     int m_newRow = -1;       // row begun with "Neu" and not stored yet

@@ -25,6 +25,7 @@ RecordNavigator::RecordNavigator(QWidget* parent) : QWidget(parent), m_caption(n
     QToolButton* next = addButton(QStringLiteral("cmdNext"), QStringLiteral("▶"), QStringLiteral("Nächster Datensatz"));
     QToolButton* last = addButton(QStringLiteral("cmdLast"), QStringLiteral("▶|"), QStringLiteral("Letzter Datensatz"));
 
+    m_buttons = {first, previous, next, last};
     layout->addWidget(first);
     layout->addWidget(previous);
     layout->addWidget(m_caption, 1);
@@ -44,8 +45,8 @@ QToolButton* RecordNavigator::addButton(const QString& name, const QString& text
     button->setText(text);
     button->setToolTip(toolTip);
     button->setAccessibleName(toolTip);
-    // Like the bar it stands for, it is no stop of the tab order: Tab runs through fields and buttons only.
-    button->setFocusPolicy(Qt::NoFocus);
+    // Reached by Tab after the editor's buttons (Ctrl+Page Up/Down move from anywhere).
+    button->setFocusPolicy(Qt::StrongFocus);
     button->setAutoRaise(false);
     button->setMinimumWidth(28);
     return button;

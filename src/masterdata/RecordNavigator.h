@@ -13,6 +13,8 @@ public:
     explicit RecordNavigator(QWidget* parent = nullptr);
 
     QString caption() const;
+    // First, previous, next, last.
+    const QList<QToolButton*>& buttons() const { return m_buttons; }
     void setCaption(const QString& caption);
 
 signals:
@@ -25,4 +27,5 @@ private:
     QToolButton* addButton(const QString& name, const QString& text, const QString& toolTip);
 
     QLabel* m_caption;
+    QList<QToolButton*> m_buttons;
 };

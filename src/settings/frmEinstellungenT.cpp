@@ -15,6 +15,7 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QFrame>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -125,7 +126,33 @@ frmEinstellungenT::frmEinstellungenT(AppServices& services, QWidget* parent) : Q
     connect(m_cmdAbbrechen, &QPushButton::clicked, this, &QDialog::reject);
 
     setTabOrder();
+    nameForScreenReaders();
     Form_Load();
+}
+
+void frmEinstellungenT::nameForScreenReaders()
+{
+    // A label names the field right of it (and Alt with its letter would reach it).
+    static const std::pair<const char*, const char*> Buddies[] = {
+        {"lblArzt", "txtName"},
+        {"lblAdresse", "txtAdresse"},
+        {"lblOrt", "txtOrt"},
+        {"lblOpenZeit", "txtOpenZeit"},
+        {"lblZuZeit", "txtZuZeit"},
+        {"lblSlot", "txtSlot"},
+        {"lblBackup", "txtBackup"},
+        {"lblHor", "txtHor"},
+        {"lblVert", "txtVert"},
+        {"lblSchrift", "txtSchrift"},
+        {"lblArbeitstage", "fraArbeitstage"},
+    };
+    for (const auto& [label, field] : Buddies)
+        findChild<QLabel*>(QLatin1String(label))->setBuddy(findChild<QWidget*>(QLatin1String(field)));
+    // Fields and buttons without a label of their own say what they hold or do.
+    findChild<QLineEdit*>(QStringLiteral("txtName2"))->setAccessibleName(QStringLiteral("Facharztbezeichnung"));
+    m_txtFontsize->setAccessibleName(QStringLiteral("Schriftgröße"));
+    m_cmdPfad->setAccessibleName(QStringLiteral("Sicherungsordner wählen"));
+    m_cmdSchrift->setAccessibleName(QStringLiteral("Schrift ändern"));
 }
 
 QLineEdit* frmEinstellungenT::addField(QFrame* frame, const QString& name, const QRect& twips, const QString& section,
@@ -160,8 +187,17 @@ void frmEinstellungenT::buildPraxisPage()
              QStringLiteral("18:00"));
 
     addLabel(frame, QStringLiteral("lblArbeitstage"), QStringLiteral("Arbeitstage:"), twipsRect(240, 2640, 1380, 255));
+    // The day boxes lie in a group without a frame, which a screen reader names when the focus enters
+    // it. It spans the page, below the other controls, so the boxes keep their places on the page.
+    auto* group = new QGroupBox(frame);
+    group->setObjectName(QStringLiteral("fraArbeitstage"));
+    group->setAccessibleName(QStringLiteral("Arbeitstage"));
+    group->setFlat(true);
+    group->setStyleSheet(QStringLiteral("QGroupBox { border: 0; margin: 0; padding: 0; }"));
+    group->setGeometry(frame->rect());
+    group->lower();
     for (const DayBox& day : DayBoxes) {
-        auto* box = new QCheckBox(QString::fromUtf8(day.caption), frame);
+        auto* box = new QCheckBox(QString::fromUtf8(day.caption), group);
         box->setObjectName(QStringLiteral("CheckDay%1").arg(day.day));
         // Wide enough for box and caption in any font, but never into the next box (720 twips on).
         const int width = std::min(std::max(px(615), box->sizeHint().width()), px(700));

@@ -33,6 +33,7 @@ private:
     void buildPraxisPage();
     void buildProgrammPage();
     void setTabOrder();
+    void nameForScreenReaders();
     void Form_Load();
     // Says under the fields which hours, slot and printer values the family's planner holds: those
     // are the ones in effect, whatever the dialog stores.
