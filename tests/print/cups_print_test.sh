@@ -66,7 +66,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-scheduler_running() { timeout 10 lpstat -r 2>/dev/null | grep -qx "scheduler is running"; }
+# lpstat answers in the desktop's language: asked in C, its answer can be compared.
+scheduler_running() { LC_ALL=C timeout 10 lpstat -r 2>/dev/null | grep -qx "scheduler is running"; }
 
 if ! scheduler_running; then
     say "starting cupsd"
