@@ -90,7 +90,7 @@ fi
 timeout 10 lpadmin -p "$queue" -o pdftops-renderer-default=pdftocairo || fail "could not set the renderer"
 timeout 10 cupsenable "$queue" && timeout 10 cupsaccept "$queue" || fail "could not enable the queue"
 
-current_default="$(timeout 10 lpstat -d 2>/dev/null | sed -n 's/^system default destination: //p')"
+current_default="$(LC_ALL=C timeout 10 lpstat -d 2>/dev/null | sed -n 's/^system default destination: //p')"
 if [[ "$current_default" != "$queue" ]]; then
     previous_default="$current_default"
     timeout 10 lpadmin -d "$queue" || fail "could not make $queue the default printer"
