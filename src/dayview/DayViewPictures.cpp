@@ -110,9 +110,17 @@ void DayViewPictures::copyGrid(QPainter& painter, const QRect& part)
 void DayViewPictures::drawBlock(QPainter& painter, const QRectF& area, const QColor& fill, const QColor& text,
                                 const QString& code, const PaintBlock& paint)
 {
+    // An area of no number or without size has no picture (its whole pixels could not even be counted).
+    const bool finite = qIsFinite(area.x()) && qIsFinite(area.y()) && qIsFinite(area.width()) &&
+                        qIsFinite(area.height()) && qAbs(area.x()) < 1e6 && qAbs(area.y()) < 1e6 &&
+                        area.width() < 1e6 && area.height() < 1e6;
+    if (!finite || !area.isValid()) {
+        paint(painter, area);
+        return;
+    }
     // The picture is painted at the same place up to whole pixels, so every edge and glyph rounds alike.
     const QRect bounds = area.toAlignedRect().adjusted(-BlockMargin, -BlockMargin, BlockMargin, BlockMargin);
-    if (!area.isValid() || bounds.isEmpty()) {
+    if (bounds.isEmpty()) {
         paint(painter, area);
         return;
     }
