@@ -72,6 +72,17 @@ QList<TemplateRow> blocks(const QString& chair, const QStringList& starts)
     return rows;
 }
 
+// "Montag" stored with one KONT at 08:00 in Stuhl 1, opened in the window.
+void openStoredMonday(MainWindowFixture& f)
+{
+    f.ctx.tempDatabase.addTreatment("KONT", 20);
+    f.ctx.tempDatabase.addDayName("Montag");
+    f.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
+    f.start();
+    f.ctx.modals.handleNext(openName("Montag"));
+    f.action("mnuFileOpen")->trigger();
+}
+
 void addBackendRows()
 {
     QTest::addColumn<QString>("backend");
@@ -229,12 +240,7 @@ void TestWorkstations::windowAsksBeforeDeletingOrRecreating()
 {
     QFETCH(bool, deleteHere);
     MainWindowFixture f(1);
-    f.ctx.tempDatabase.addTreatment("KONT", 20);
-    f.ctx.tempDatabase.addDayName("Montag");
-    f.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
-    f.start();
-    f.ctx.modals.handleNext(openName("Montag"));
-    f.action("mnuFileOpen")->trigger();
+    openStoredMonday(f);
     Database elsewhere(f.ctx.tempDatabase.path(), "anderer Arbeitsplatz");
     if (deleteHere) {
         IdealDayStore(elsewhere).replaceDay("Montag", {{"Stuhl 1", "KONT", "09:00", "09:20"}});
@@ -317,12 +323,7 @@ void TestWorkstations::windowFollowsChangesElsewhere()
 {
     QFETCH(bool, modified);
     MainWindowFixture f(2);
-    f.ctx.tempDatabase.addTreatment("KONT", 20);
-    f.ctx.tempDatabase.addDayName("Montag");
-    f.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
-    f.start();
-    f.ctx.modals.handleNext(openName("Montag"));
-    f.action("mnuFileOpen")->trigger();
+    openStoredMonday(f);
     if (modified)
         f.place(1, "10:00", "10:20", "KONT");
     Database elsewhere(f.ctx.tempDatabase.path(), "anderer Arbeitsplatz");

@@ -1252,7 +1252,6 @@ void frmLunaris::followChairNames()
     QStringList names;
     if (!runStep([&] { names = ChairTable(m_services.database).names(); }))
         return;
-    const RowsOnScreen& shown = m_day->rowsOnScreen();
     for (int i = 0; i < m_state.ChairCount && i < names.size(); ++i) {
         const QString former = m_columns[i]->model().caption();
         if (former == names[i])
@@ -1268,7 +1267,6 @@ void frmLunaris::followChairNames()
         if (rows.chairs.remove(former))
             rows.chairs.insert(names[i]);
     }
-    Q_UNUSED(shown)
 }
 
 void frmLunaris::followSharedChange()
