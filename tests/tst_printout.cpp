@@ -17,7 +17,6 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextDocumentFragment>
@@ -68,11 +67,7 @@ struct PdfPage {
 
 QString pdfBoxes(const QString& fileName)
 {
-    QProcess process;
-    process.start("pdftotext", {"-bbox", fileName, "-"});
-    if (!process.waitForFinished(30000) || process.exitCode() != 0)
-        return {};
-    return QString::fromUtf8(process.readAllStandardOutput());
+    return pdftotext(fileName, {"-bbox"});
 }
 
 // The document title as pdftotext reports it.
