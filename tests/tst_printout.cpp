@@ -491,6 +491,10 @@ void TestPrintout::pdfExportSaysWhatWentWrong()
 {
     QFETCH(QString, file);
     QFETCH(QString, message);
+#ifdef Q_OS_WIN
+    if (file != "readonly")
+        QSKIP("/proc and /dev/full are Linux's; under Wine, as root, no Windows folder refuses a file");
+#endif
     TestContext context;
     storeDemoDay(context.tempDatabase);
     StoredDay day(context.tempDatabase.database(), "Montag Standard");
