@@ -1,7 +1,12 @@
 #include "store/Tables.h"
 
+#include "kernel/LunarisError.h"
 #include "store/Database.h"
 #include "store/DayVersions.h"
+#include "store/RowsJson.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
 
 #include <algorithm>
 
@@ -73,53 +78,41 @@ bool sameStoredRows(const QList<StoredBlock>& a, const QList<StoredBlock>& b)
 }
 
 namespace {
-// "?, ?, ?" for count values, or count / perRow groups "(?, ?), (?, ?)".
-QString placeholders(qsizetype count, int perRow = 1)
-{
-    const QString group =
-        perRow == 1 ? QStringLiteral("?")
-                    : QLatin1Char('(') + QStringList(perRow, QStringLiteral("?")).join(", ") + QLatin1Char(')');
-    return QStringList(count / perRow, group).join(QStringLiteral(", "));
-}
-
-// A server is usually across the network, where every statement costs a round trip: rows go in as
-// many at a time as Database::maxBoundValues allows, so on the server a save of the largest day sends
-// as many statements as one of a small day.
 void removeRows(const Database& db, const QString& day, const QList<qint64>& rowIds)
 {
-    const qsizetype perStatement = db.maxBoundValues() - 1; // one value is the day
-    for (qsizetype first = 0; first < rowIds.size(); first += perStatement) {
-        const QList<qint64> chunk = rowIds.mid(first, perStatement);
-        QVariantList values{day};
-        for (const qint64 rowId : chunk)
-            values.append(rowId);
-        db.run(
-            QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ? AND rowid IN (%1)").arg(placeholders(chunk.size())),
-            values);
-    }
+    if (rowIds.isEmpty())
+        return;
+    QJsonArray ids;
+    for (const qint64 id : rowIds)
+        ids.append(id);
+    db.run(QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ? AND rowid IN (SELECT value FROM json_each(?))"),
+           {day, QString::fromUtf8(QJsonDocument(ids).toJson(QJsonDocument::Compact))});
 }
 
-// Inserts the rows in their order (which is the order they come back in) and returns them as stored.
+// Inserts the rows in their order and returns them as stored. Rows added one after the other get
+// rising identities, so the identities in ascending order belong to the rows in theirs.
 QList<StoredBlock> insertRows(const Database& db, const QString& day, const QList<TemplateRow>& rows)
 {
-    constexpr int ValuesPerRow = 5;
-    const qsizetype perStatement = db.maxBoundValues() / ValuesPerRow;
     QList<StoredBlock> inserted;
+    if (rows.isEmpty())
+        return inserted;
+    QSqlQuery insert =
+        db.run(QStringLiteral("INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) SELECT ?, "
+                              "value ->> 0, value ->> 1, value ->> 2, value ->> 3 FROM json_each(?) ORDER BY key "
+                              "RETURNING rowid"),
+               {day, rowsToJson(rows)});
+    QList<qint64> ids;
+    ids.reserve(rows.size());
+    while (readNext(insert))
+        ids.append(insert.value(0).toLongLong());
+    if (ids.size() != rows.size())
+        throw LunarisError(0, QStringLiteral("Die Blöcke wurden nicht vollständig gespeichert."));
+    std::sort(ids.begin(), ids.end());
     inserted.reserve(rows.size());
-    for (qsizetype first = 0; first < rows.size(); first += perStatement) {
-        const QList<TemplateRow> chunk = rows.mid(first, perStatement);
-        QVariantList values;
-        values.reserve(chunk.size() * ValuesPerRow);
-        for (const TemplateRow& row : chunk)
-            values << day << row.chair << row.code << row.startTime << row.endTime;
-        QSqlQuery insert = db.run(QStringLiteral("INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) "
-                                                 "VALUES %1 RETURNING rowid, STUHL, BEH, STARTZEIT, ENDZEIT")
-                                      .arg(placeholders(values.size(), ValuesPerRow)),
-                                  values);
-        while (readNext(insert))
-            inserted.append({insert.value(0).toLongLong(),
-                             {insert.value(1).toString(), insert.value(2), insert.value(3), insert.value(4)}});
-    }
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        inserted.append(
+            {ids[i],
+             {rows[i].chair, storedField(rows[i].code), storedField(rows[i].startTime), storedField(rows[i].endTime)}});
     return inserted;
 }
 
