@@ -5,11 +5,6 @@
 #include <QJsonObject>
 
 namespace {
-bool noValue(const QVariant& field)
-{
-    return field.isNull() || field.toString().isNull();
-}
-
 // Written by hand: QJsonDocument costs a millisecond for the largest day, several times the insert.
 void appendText(QString& out, const QString& text)
 {
@@ -30,7 +25,7 @@ void appendText(QString& out, const QString& text)
 
 void appendField(QString& out, const QVariant& field)
 {
-    if (noValue(field))
+    if (hasNoValue(field))
         out += QLatin1String("null");
     else
         appendText(out, field.toString());
@@ -43,10 +38,29 @@ QVariant fieldOf(const QJsonValue& value)
 }
 } // namespace
 
+bool hasNoValue(const QVariant& field)
+{
+    return field.isNull() || field.toString().isNull();
+}
+
 QVariant storedField(const QVariant& field)
 {
-    return noValue(field) ? QVariant(QMetaType::fromType<QString>()) : QVariant(field.toString());
+    return hasNoValue(field) ? QVariant(QMetaType::fromType<QString>()) : QVariant(field.toString());
 }
+
+namespace {
+void appendRow(QString& out, const TemplateRow& row)
+{
+    appendText(out, row.chair);
+    out += QLatin1Char(',');
+    appendField(out, row.code);
+    out += QLatin1Char(',');
+    appendField(out, row.startTime);
+    out += QLatin1Char(',');
+    appendField(out, row.endTime);
+    out += QLatin1Char(']');
+}
+} // namespace
 
 QString rowsToJson(const QList<TemplateRow>& rows)
 {
@@ -54,16 +68,22 @@ QString rowsToJson(const QList<TemplateRow>& rows)
     out.reserve(rows.size() * 40 + 2);
     out += QLatin1Char('[');
     for (qsizetype i = 0; i < rows.size(); ++i) {
-        const TemplateRow& row = rows[i];
         out += i == 0 ? QLatin1String("[") : QLatin1String(",[");
-        appendText(out, row.chair);
-        out += QLatin1Char(',');
-        appendField(out, row.code);
-        out += QLatin1Char(',');
-        appendField(out, row.startTime);
-        out += QLatin1Char(',');
-        appendField(out, row.endTime);
-        out += QLatin1Char(']');
+        appendRow(out, rows[i]);
+    }
+    out += QLatin1Char(']');
+    return out;
+}
+
+QString storedRowsToJson(const QList<StoredBlock>& rows)
+{
+    QString out;
+    out.reserve(rows.size() * 50 + 2);
+    out += QLatin1Char('[');
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        out += i == 0 ? QLatin1String("[") : QLatin1String(",[");
+        out += QString::number(rows[i].rowId) + QLatin1Char(',');
+        appendRow(out, rows[i].row);
     }
     out += QLatin1Char(']');
     return out;
