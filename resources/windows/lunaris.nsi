@@ -1,6 +1,7 @@
 ; The Lunaris installer. scripts/windows-package passes VERSION, SOURCE (the program folder), DEMO (the demo
 ; practice's database), ICON, UNINSTALL_FILES and OUTFILE.
-Unicode true
+; A 64-bit installer for the 64-bit program (and for Wine without its 32-bit part).
+Target amd64-unicode
 !include "MUI2.nsh"
 
 Name "Lunaris"
@@ -34,6 +35,7 @@ VIProductVersion "${VERSION}.0"
 VIAddVersionKey /LANG=${LANG_GERMAN} "ProductName" "Lunaris"
 VIAddVersionKey /LANG=${LANG_GERMAN} "CompanyName" "Kavemo"
 VIAddVersionKey /LANG=${LANG_GERMAN} "FileDescription" "Lunaris Setup"
+VIAddVersionKey /LANG=${LANG_GERMAN} "LegalCopyright" "Kavemo"
 VIAddVersionKey /LANG=${LANG_GERMAN} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_GERMAN} "ProductVersion" "${VERSION}"
 
