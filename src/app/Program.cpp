@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLibraryInfo>
+#include <QStandardPaths>
 #include <QTranslator>
 
 #include <functional>
@@ -170,6 +171,7 @@ int Main(int argc, char** argv)
         return 1;
 
     AppServices services{*database, settings, messages, modals};
+    services.recoveryFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     frmLunaris window(state, services);
     if (!window.Form_Load())
         return 1;
@@ -179,6 +181,7 @@ int Main(int argc, char** argv)
     if (!confirmPracticeDatabase(*database, messages))
         return 1;
     window.show();
+    window.offerRecovery();
     const int status = QApplication::exec();
     // A start from now on waits until the database is closed and the guard released.
     instance.announceClosing();

@@ -16,6 +16,7 @@
 #include "editing/EditAnnouncements.h"
 #include "editing/EditingControls.h"
 #include "editing/OpenDay.h"
+#include "editing/RecoveryKeeper.h"
 #include "kernel/AppServices.h"
 #include "kernel/LunarisError.h"
 #include "kernel/LunarisState.h"
@@ -54,6 +55,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QSysInfo>
 #include <QTextDocument>
 #include <QTime>
 #include <QTimer>
@@ -184,6 +186,13 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
         services.database, services.messages, *this,
         DatabaseCheckWait::StatusText{[this] { return m_statusNotice; },
                                       [this](const QString& text) { setStatusText(text); }});
+    if (!services.recoveryFolder.isEmpty()) {
+        m_recovery = std::make_unique<RecoveryKeeper>(
+            *m_day, state, RecoveryFile(services.recoveryFolder, QSysInfo::machineHostName()));
+        connect(m_recovery.get(), &RecoveryKeeper::failed, this, [this](const QString& reason) {
+            setStatusText(QStringLiteral("Wiederherstellungskopie nicht geschrieben: ") + reason);
+        });
+    }
 }
 
 frmLunaris::~frmLunaris()
@@ -717,6 +726,9 @@ bool frmLunaris::Form_QueryUnload()
 
 void frmLunaris::Form_Unload()
 {
+    // Closed normally: what was not saved was meant to go.
+    if (m_recovery)
+        m_recovery->discard();
     // Other windows of the program (help), the most recently opened first.
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (auto it = windows.crbegin(); it != windows.crend(); ++it)
@@ -1325,18 +1337,73 @@ void frmLunaris::mnuFileVersions_Click()
 
 void frmLunaris::restoreVersion(const DayVersion& version)
 {
+    restoreRows(version.rows,
+                QStringLiteral("Version vom %1 wiederhergestellt").arg(frmVersionen::timeText(version.time)));
+}
+
+void frmLunaris::restoreRows(const QList<TemplateRow>& rows, const QString& step)
+{
     QList<QList<DayBlock>> blocks;
     for (int chair = 0; chair < m_state.ChairCount; ++chair) {
         // Rows the column refuses (times outside the day, fields without value) are left out, as at a load.
         DayViewModel probe = m_day->column(chair);
         probe.clear();
-        for (const TemplateRow& row : version.rows)
+        for (const TemplateRow& row : rows)
             if (row.chair == probe.caption())
                 runStep([&] {
                     probe.add(textOf(row.startTime), textOf(row.endTime), textOf(row.code), IdealDayLoader::BlockColor);
                 });
         blocks.append(probe.blocks());
     }
-    m_day->history().push(new ReplaceDayEdit(
-        *m_day, blocks, QStringLiteral("Version vom %1 wiederhergestellt").arg(frmVersionen::timeText(version.time))));
+    m_day->history().push(new ReplaceDayEdit(*m_day, blocks, step));
+}
+
+void frmLunaris::offerRecovery()
+{
+    if (!m_recovery)
+        return;
+    const RecoveryFile& file = m_recovery->file();
+    std::optional<RecoveryCopy> copy;
+    try {
+        copy = file.read();
+    } catch (const LunarisError&) {
+        const QString aside = file.setAside(QDateTime::currentDateTime());
+        m_services.messages.inform(
+            this,
+            QStringLiteral("Die Kopie ungespeicherter Änderungen vom letzten Mal kann nicht gelesen werden. Sie "
+                           "wurde unverändert beiseitegelegt:\r%1")
+                .arg(QDir::toNativeSeparators(aside.isEmpty() ? file.path() : aside)),
+            kTitle, QMessageBox::Warning);
+        return;
+    }
+    if (!copy)
+        return;
+    MessageRequest box;
+    box.text = QStringLiteral("Beim letzten Mal wurde Lunaris nicht ordnungsgemäß beendet. Ungespeicherte Änderungen "
+                              "an „%1“ (Stand %2) wiederherstellen?")
+                   .arg(copy->day.isEmpty() ? QStringLiteral("Unbenannt") : copy->day,
+                        copy->time.toString(QStringLiteral("HH:mm")));
+    box.title = kTitle;
+    box.icon = QMessageBox::Question;
+    box.parent = this;
+    box.choices = {QStringLiteral("Wiederherstellen"), QStringLiteral("Verwerfen")};
+    if (m_services.messages.choose(box) != 0) {
+        m_recovery->discard();
+        return;
+    }
+    // The day as stored now, then the unsaved blocks on it as one step; the save compares with the rows
+    // the lost session had read, so a change made elsewhere meanwhile is asked about, not overwritten.
+    m_state.DayOpen = true;
+    m_state.CurrentIdealtag = copy->day;
+    m_state.CurrentBeh = copy->treatment;
+    Termin_load();
+    switchOn(copy->onScreen.listed);
+    if (copy->day.isEmpty())
+        setWindowTitle(windowTitle() + QStringLiteral(" [ Unbenannt ]"));
+    m_day->rowsOnScreen() = copy->onScreen;
+    readUnshownEntries();
+    showUnshownCount();
+    restoreRows(copy->blocks, QStringLiteral("Wiederhergestellt"));
+    // Loading the stored day removed the copy: it is written again at once, not a moment later.
+    m_recovery->flush();
 }

@@ -28,6 +28,7 @@ class EditingControls;
 class EditAnnouncements;
 class DayViewModel;
 class OpenDay;
+class RecoveryKeeper;
 class QAction;
 class QComboBox;
 class QDockWidget;
@@ -71,6 +72,9 @@ public:
     bool Speichern() override;
     void markUnsaved() override;
     QWidget* editorWindow() override { return this; }
+    // At the start: a copy of unsaved work left by a crash is offered back (or discarded, as the user says).
+    void offerRecovery();
+    RecoveryKeeper* recovery() const { return m_recovery.get(); }
     // The day in the editor, which the columns show.
     OpenDay& openDay() { return *m_day; }
 
@@ -140,6 +144,8 @@ private:
     void followChairNames();
     // Puts a stored version into the editor as one undoable step.
     void restoreVersion(const DayVersion& version);
+    // Puts these rows into the chairs as one undoable step named `step`.
+    void restoreRows(const QList<TemplateRow>& rows, const QString& step);
     void createMenus();
     void createUndoActions(QMenu* edit);
     void createToolBar();
@@ -217,6 +223,8 @@ private:
     QList<UnshownEntry> m_unshown;
     std::unique_ptr<TreatmentLooks> m_looks;
     std::unique_ptr<DatabaseCheckWait> m_checkWait;
+    // Null when no folder for it was given.
+    std::unique_ptr<RecoveryKeeper> m_recovery;
 
     QAction* m_mnuFileSave = nullptr;
     QAction* m_mnuFileSaveAs = nullptr;
