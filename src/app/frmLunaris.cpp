@@ -5,6 +5,7 @@
 #include "app/DatabaseCheckWait.h"
 #include "app/HelpWindow.h"
 #include "app/TreatmentLooks.h"
+#include "commands/BackupCommands.h"
 #include "commands/IdealDayCommands.h"
 #include "commands/frmSpeichern.h"
 #include "commands/frmVersionen.h"
@@ -134,7 +135,8 @@ QIcon toolIcon(const QWidget* widget, const char* themeName, QStyle::StandardPix
 frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_services(services), m_day(std::make_unique<OpenDay>(state)),
       m_commands(std::make_unique<IdealDayCommands>(*this, state, services)),
-      m_looks(std::make_unique<TreatmentLooks>(services.settings))
+      m_looks(std::make_unique<TreatmentLooks>(services.settings)),
+      m_backups(std::make_unique<BackupCommands>(services, QDir::current().absoluteFilePath(state.DatabaseFile)))
 {
     setObjectName(QStringLiteral("frmLunaris"));
     setWindowTitle(kTitle);
@@ -240,6 +242,11 @@ void frmLunaris::createMenus()
                                    &frmLunaris::mnuFilePreview_Click);
     m_mnuFilePdf = addMenuItem(file, "mnuFilePdf", QStringLiteral("Als &PDF exportieren..."), QKeySequence(),
                                &frmLunaris::mnuFilePdf_Click);
+    file->addSeparator();
+    addMenuItem(file, "mnuFileBackup", QStringLiteral("Daten&sicherung erstellen"), QKeySequence(),
+                &frmLunaris::mnuFileBackup_Click);
+    addMenuItem(file, "mnuFileRestore", QStringLiteral("Aus Datensicherung &holen..."), QKeySequence(),
+                &frmLunaris::mnuFileRestore_Click);
     file->addSeparator()->setObjectName(QStringLiteral("mnuFile6"));
     addMenuItem(file, "mnuFileExit", QStringLiteral("&Beenden"), QKeySequence(QStringLiteral("Ctrl+E")),
                 &frmLunaris::mnuFileExit_Click);
@@ -1315,6 +1322,13 @@ void frmLunaris::followSharedChange()
     m_changedBar->showText(
         QStringLiteral("„%1“ wurde an einem anderen Arbeitsplatz geändert.").arg(m_state.CurrentIdealtag));
 }
+
+void frmLunaris::mnuFileBackup_Click()
+{
+    m_backups->makeNow(this, [this](const QString& text) { setStatusText(text); });
+}
+
+void frmLunaris::mnuFileRestore_Click() {}
 
 void frmLunaris::mnuFileVersions_Click()
 {

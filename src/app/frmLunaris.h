@@ -15,6 +15,7 @@
 #include <optional>
 
 class AnalysisDock;
+class BackupCommands;
 class DatabaseCheckWait;
 class TreatmentLooks;
 class DayView;
@@ -75,6 +76,7 @@ public:
     // At the start: a copy of unsaved work left by a crash is offered back (or discarded, as the user says).
     void offerRecovery();
     RecoveryKeeper* recovery() const { return m_recovery.get(); }
+    BackupCommands& backups() { return *m_backups; }
     // The day in the editor, which the columns show.
     OpenDay& openDay() { return *m_day; }
 
@@ -94,6 +96,8 @@ public:
     void mnuFileSaveAs_Click();
     void mnuFileDelete_Click();
     void mnuFileVersions_Click();
+    void mnuFileBackup_Click();
+    void mnuFileRestore_Click();
     void mnuFilePrint_Click();
     void mnuFilePreview_Click();
     void mnuFilePdf_Click();
@@ -222,6 +226,7 @@ private:
     // Stored rows of the open day that no column shows, for the panel's warnings.
     QList<UnshownEntry> m_unshown;
     std::unique_ptr<TreatmentLooks> m_looks;
+    std::unique_ptr<BackupCommands> m_backups;
     std::unique_ptr<DatabaseCheckWait> m_checkWait;
     // Null when no folder for it was given.
     std::unique_ptr<RecoveryKeeper> m_recovery;
