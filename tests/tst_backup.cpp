@@ -1,16 +1,21 @@
 #include "MainWindowFixture.h"
 #include "TestMain.h"
 #include "commands/BackupCommands.h"
+#include "commands/frmDatensicherung.h"
 #include "kernel/LunarisError.h"
 #include "store/BackupRotation.h"
 #include "store/Database.h"
+#include "store/DayVersions.h"
 #include "store/PracticeBackup.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QSqlQuery>
+#include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 
 #include <unistd.h>
 
@@ -78,6 +83,8 @@ private slots:
     void firstCloseOfTheDay();
     void closeFailureToldOnceAtNextStart();
     void madeFromTheMenu();
+    void restoredFromABackup_data();
+    void restoredFromABackup();
 };
 
 void TestBackup::rotation_data()
@@ -273,6 +280,89 @@ void TestBackup::madeFromTheMenu()
     f.expectBox(QString("Die Datensicherung ist fehlgeschlagen.\rDer Sicherungsordner „%1“ ist nicht vorhanden.")
                     .arg(folder.path()),
                 "Datensicherung", QMessageBox::Warning);
+    f.expectNothingPending();
+}
+
+void TestBackup::restoredFromABackup_data()
+{
+    QTest::addColumn<QStringList>("days");
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("one day") << QStringList{"Montag"} << "den Idealtag „Montag“"
+                             << "Zurückgeholt: „Montag“.";
+    QTest::newRow("two days, one with a chair gone since")
+        << QStringList{"Montag", "Dienstag"} << "die Idealtage „Montag“, „Dienstag“"
+        << "Zurückgeholt: „Montag“, „Dienstag“.\r1 Block gehört zu einem Stuhl, den es nicht mehr gibt: Er wurde "
+           "übernommen und wird als „nicht angezeigt“ geführt.";
+}
+
+void TestBackup::restoredFromABackup()
+{
+    QFETCH(QStringList, days);
+    QFETCH(QString, question);
+    QFETCH(QString, told);
+    MainWindowFixture f(3);
+    QTemporaryDir folder;
+    f.ctx.tempSettings.write("Lunaris", "Programm", "Backup", folder.path());
+    TempDatabase& db = f.ctx.tempDatabase;
+    db.addTreatment("KONT", 30);
+    db.addDayName("Montag");
+    db.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:30");
+    db.addDayName("Dienstag");
+    db.addBlock("Dienstag", "Stuhl 1", "KONT", "09:00", "09:30");
+    db.addBlock("Dienstag", "Stuhl 3", "KONT", "10:00", "10:30");
+    f.start();
+    f.ctx.messages.answer(QMessageBox::Ok);
+    f.action("mnuFileBackup")->trigger();
+    const QStringList backups = backupNames(folder.path());
+    QCOMPARE(backups.size(), 1);
+
+    // Since the backup: Montag changed, Dienstag deleted, and chair 3 gone from the table.
+    db.exec("UPDATE Template SET STARTZEIT = '11:00', ENDZEIT = '11:30' WHERE IDEALTAG = 'Montag'");
+    db.exec("DELETE FROM Template WHERE IDEALTAG = 'Dienstag'");
+    db.exec("DELETE FROM Idealtag WHERE IDEALTAG = 'Dienstag'");
+    db.exec("DELETE FROM Stuhl WHERE STUHL = 'Stuhl 3'");
+
+    f.ctx.modals.handleNext([&](QDialog& dialog) {
+        auto& restore = static_cast<frmDatensicherung&>(dialog);
+        QCOMPARE(restore.windowTitle(), QString("Aus Datensicherung holen"));
+        QTreeWidgetItem* backup = restore.backupList()->topLevelItem(0);
+        QCOMPARE(backup->text(0), frmDatensicherung::timeText(*BackupRotation::timeOf(backups.first())));
+        QCOMPARE(backup->text(2), QString("2"));
+        restore.backupList()->setCurrentItem(backup);
+        QCOMPARE(restore.dayList()->topLevelItemCount(), 2);
+        QCOMPARE(restore.dayList()->topLevelItem(1)->text(1), QString("2")); // Dienstag's blocks
+        restore.dayList()->setCurrentItem(restore.dayList()->topLevelItem(1));
+        QCOMPARE(restore.rows()->rowCount(), 2);
+        QCOMPARE(restore.rows()->item(1, 0)->text(), QString("Stuhl 3"));
+        restore.dayList()->clearSelection();
+        for (int i = 0; i < restore.dayList()->topLevelItemCount(); ++i)
+            restore.dayList()->topLevelItem(i)->setSelected(days.contains(restore.dayList()->topLevelItem(i)->text(0)));
+        restore.restoreButton()->click();
+    });
+    f.ctx.messages.answer(QMessageBox::Yes);
+    f.ctx.messages.answer(QMessageBox::Ok);
+    f.action("mnuFileRestore")->trigger();
+    const QList<MessageRequest> shown = f.ctx.messages.shown();
+    QCOMPARE(shown.size(), 3);
+    compareBox(shown.at(shown.size() - 2),
+               QString("Möchten Sie %1 aus der Datensicherung vom %2 zurückholen?\rDie jetzt gespeicherte Fassung "
+                       "bleibt als Version erhalten (Datei → Versionen).")
+                   .arg(question, frmDatensicherung::timeText(*BackupRotation::timeOf(backups.first()))),
+               "Aus Datensicherung holen", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(shown.at(shown.size() - 2).defaultButton, QMessageBox::No);
+    f.expectBox(told, "Aus Datensicherung holen", QMessageBox::Information);
+
+    QCOMPARE(f.stored("Montag"), QStringList{"Stuhl 1|KONT|08:00|08:30"});
+    QCOMPARE(f.stored("Dienstag"), days.contains("Dienstag")
+                                       ? (QStringList{"Stuhl 1|KONT|09:00|09:30", "Stuhl 3|KONT|10:00|10:30"})
+                                       : QStringList());
+    QCOMPARE(f.dayNames().contains("Dienstag"), days.contains("Dienstag"));
+    // The replaced Montag is the newest version: the restore can be undone from there.
+    const QList<DayVersion> versions = DayVersionTable(db.database()).versionsOf("Montag");
+    QVERIFY(!versions.isEmpty());
+    QCOMPARE(versions.first().rows.size(), 1);
+    QCOMPARE(versions.first().rows.first().startTime.toString(), QString("11:00"));
     f.expectNothingPending();
 }
 

@@ -1328,7 +1328,14 @@ void frmLunaris::mnuFileBackup_Click()
     m_backups->makeNow(this, [this](const QString& text) { setStatusText(text); });
 }
 
-void frmLunaris::mnuFileRestore_Click() {}
+void frmLunaris::mnuFileRestore_Click()
+{
+    if (!databaseWritable())
+        return;
+    // The open day among them: shown anew when unmodified, else the bar tells of the change.
+    if (!m_backups->restoreDays(this).isEmpty())
+        followSharedChange();
+}
 
 void frmLunaris::mnuFileVersions_Click()
 {

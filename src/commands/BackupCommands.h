@@ -21,6 +21,9 @@ public:
     BackupPlace place() const;
     // Makes a backup now and tells the outcome (`status` for the status bar, a message box).
     void makeNow(QWidget* parent, const std::function<void(const QString&)>& status);
+    // "Aus Datensicherung holen...": the user chooses a backup and days in it, is asked, and the days are
+    // copied back. Returns the days restored.
+    QStringList restoreDays(QWidget* parent);
     // At a close: a backup of the file unless one was made today. A failure is kept to be told at the
     // next start, as nobody is there to read it now. Returns the failure's reason (empty: none).
     QString atClose(const QDateTime& now);

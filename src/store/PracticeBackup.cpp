@@ -4,6 +4,7 @@
 #include "store/BackupRotation.h"
 #include "store/Database.h"
 #include "store/DayVersions.h"
+#include "store/OwnConnection.h"
 
 #include <QAtomicInt>
 #include <QDir>
@@ -24,34 +25,6 @@ LunarisError failure(const QString& reason)
 {
     return LunarisError(PracticeBackup::Failed, reason);
 }
-
-// A connection of its own to one SQLite file, removed again with the object.
-class OwnConnection {
-public:
-    OwnConnection(const QString& path, const QString& options)
-    {
-        static QAtomicInt counter;
-        m_name = QStringLiteral("sicherung-%1").arg(counter.fetchAndAddRelaxed(1));
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-            db.setDatabaseName(path);
-            db.setConnectOptions(options);
-            if (!db.open())
-                m_error = db.lastError();
-        }
-    }
-    ~OwnConnection() { QSqlDatabase::removeDatabase(m_name); }
-    OwnConnection(const OwnConnection&) = delete;
-    OwnConnection& operator=(const OwnConnection&) = delete;
-
-    bool isOpen() const { return !m_error.isValid(); }
-    const QSqlError& error() const { return m_error; }
-    QSqlQuery query() const { return QSqlQuery(QSqlDatabase::database(m_name, false)); }
-
-private:
-    QString m_name;
-    QSqlError m_error;
-};
 
 QString describe(const QSqlError& error, const QString& folder)
 {
