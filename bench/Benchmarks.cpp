@@ -1,5 +1,6 @@
 #include "Benchmarks.h"
 
+#include "BackupBenchmarks.h"
 #include "BenchChecks.h"
 #include "BenchEnvironment.h"
 #include "BenchPractice.h"
@@ -480,6 +481,7 @@ void registerBenchmarks(BenchEnvironment& env)
               quick);
     }
     registerEditingBenchmarks(env, [quick](benchmark::internal::Benchmark* b) { timed(b, quick); });
+    registerBackupBenchmarks(env, [quick](benchmark::internal::Benchmark* b) { timed(b, quick); });
     for (const bool naive : {false, true})
         for (const int days : {many, int(BenchEnvironment::FewDays), huge})
             if (!naive || days != huge)

@@ -1,12 +1,15 @@
 #include "MainWindowFixture.h"
 #include "TestMain.h"
+#include "TestServer.h"
 #include "commands/BackupCommands.h"
 #include "commands/frmDatensicherung.h"
 #include "kernel/LunarisError.h"
+#include "store/BackupReader.h"
 #include "store/BackupRotation.h"
 #include "store/Database.h"
 #include "store/DayVersions.h"
 #include "store/PracticeBackup.h"
+#include "store/Tables.h"
 
 #include <QAction>
 #include <QLabel>
@@ -85,6 +88,7 @@ private slots:
     void madeFromTheMenu();
     void restoredFromABackup_data();
     void restoredFromABackup();
+    void serverTablesBackedUpAndRestored();
 };
 
 void TestBackup::rotation_data()
@@ -364,6 +368,37 @@ void TestBackup::restoredFromABackup()
     QCOMPARE(versions.first().rows.size(), 1);
     QCOMPARE(versions.first().rows.first().startTime.toString(), QString("11:00"));
     f.expectNothingPending();
+}
+
+void TestBackup::serverTablesBackedUpAndRestored()
+{
+    SKIP_WITHOUT_SERVER();
+    TestServer::createDatabase("kavemo");
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
+    const Database server(address, "sicherung-server");
+    server.run("INSERT INTO Stuhl (STUHL, TEXT) VALUES ('Stuhl 1', 'vorne')");
+    server.run("INSERT INTO Behand (BEH, DAUER, HON) VALUES ('KONT', 30, 12.5)");
+    IdealDayStore(server).replaceDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:30"}});
+    IdealDayStore(server).replaceDay("Montag", {{"Stuhl 1", "KONT", "09:00", "09:30"}});
+    QTemporaryDir folder;
+    const QString path = PracticeBackup(server, {folder.path(), false}).make(at("2026-12-08 14:05"));
+    QCOMPARE(backupNames(folder.path()), QStringList{"Kavemo-2026-12-08-1405.mdb"});
+    {
+        // A practice file Lunaris opens: the tables, their rows in order, and the day's versions.
+        const Database copy(path, "sicherung-vom-server");
+        QCOMPARE(IdealDayStore(copy).blocksOfDay("Montag").size(), 1);
+        QCOMPARE(IdealDayStore(copy).blocksOfDay("Montag").first().startTime.toString(), QString("09:00"));
+        QCOMPARE(ChairTable(copy).names(), QStringList{"Stuhl 1"});
+        QCOMPARE(TreatmentTable(copy).codes(), QStringList{"KONT"});
+        QCOMPARE(DayVersionTable(copy).versionsOf("Montag").size(), 1);
+    }
+    // Back onto the server after a change: the changed day becomes a version there.
+    IdealDayStore(server).replaceDay("Montag", {{"Stuhl 1", "KONT", "10:00", "10:30"}});
+    const BackupReader::Strangers strangers = BackupReader(path).restoreInto(server, {"Montag"});
+    QCOMPARE(strangers.chairs + strangers.treatments, 0);
+    QCOMPARE(IdealDayStore(server).blocksOfDay("Montag").first().startTime.toString(), QString("09:00"));
+    QCOMPARE(DayVersionTable(server).versionsOf("Montag").first().rows.first().startTime.toString(), QString("10:00"));
 }
 
 LUNARIS_TEST_MAIN(TestBackup)
