@@ -61,7 +61,7 @@ void TestMainWindow::menusAndToolBar()
         {"mnuFileDelete", "&Löschen", "", false},
         {"mnuFileVersions", "&Versionen...", "", true},
         {"mnuFilePrint", "&Drucken...", "Ctrl+P", false},
-        {"mnuFileBackup", "Daten&sicherung erstellen", "", true},
+        {"mnuFileBackup", "Datensicherung &erstellen", "", true},
         {"mnuFileRestore", "Aus Datensicherung &holen...", "", true},
         {"mnuFileExit", "&Beenden", "Ctrl+E", true},
         {"mnuEditUndo", "&Rückgängig", "Ctrl+Z", false},

@@ -243,7 +243,7 @@ void frmLunaris::createMenus()
     m_mnuFilePdf = addMenuItem(file, "mnuFilePdf", QStringLiteral("Als &PDF exportieren..."), QKeySequence(),
                                &frmLunaris::mnuFilePdf_Click);
     file->addSeparator();
-    addMenuItem(file, "mnuFileBackup", QStringLiteral("Daten&sicherung erstellen"), QKeySequence(),
+    addMenuItem(file, "mnuFileBackup", QStringLiteral("Datensicherung &erstellen"), QKeySequence(),
                 &frmLunaris::mnuFileBackup_Click);
     addMenuItem(file, "mnuFileRestore", QStringLiteral("Aus Datensicherung &holen..."), QKeySequence(),
                 &frmLunaris::mnuFileRestore_Click);
