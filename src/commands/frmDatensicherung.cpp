@@ -51,6 +51,7 @@ frmDatensicherung::frmDatensicherung(const QList<BackupFile>& backups, QWidget* 
         {QStringLiteral("Stuhl"), QStringLiteral("Behandlung"), QStringLiteral("Beginn"), QStringLiteral("Ende")});
     m_rows->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_rows->verticalHeader()->hide();
+    m_rows->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_rows->setTabKeyNavigation(false);
     m_restore->setObjectName(QStringLiteral("cmdWiederherstellen"));
     m_restore->setEnabled(false);
