@@ -560,5 +560,9 @@ std::vector<SummaryLine> summaryLines(const BenchEnvironment& env)
         // A figure, not a target.
         {"7. Cold start with an empty page cache", "cold_start_dropped_cache/planner", "cold_start_dropped_cache/demo",
          0, 0, plannerNote, -1},
+        // The copy is written on the window's thread a second after a step: it must not be felt.
+        {"8. Recovery copy of the largest day written", "recovery_write/program", "", 5, 0, ""},
+        {"8. Backup of the practice, checked and rotated", "backup/program", "", 0, 0, manyNote},
+        {"8. One full day restored from a backup", "restore_day/program", "", 0, 0, manyNote},
     };
 }
