@@ -782,6 +782,9 @@ void frmLunaris::showDataError(int number)
 
 void frmLunaris::Termin_load()
 {
+    // What is loaded is the day as stored now: a notice about another state of it is over.
+    if (m_changedBar)
+        m_changedBar->hide();
     if (m_state.DayOpen)
         setWindowTitle(QStringLiteral("Template: ") + captionText(m_state.CurrentIdealtag));
     DayView* doctor = m_columns[m_state.ChairCount];
@@ -1246,6 +1249,7 @@ bool frmLunaris::Speichern()
         return false;
     }
     m_day->markSaved();
+    m_changedBar->hide(); // the day as this window saved it is the stored one now
     m_savedAt = QTime::currentTime();
     // Save As may have replaced another day's rows: the panel's warnings are those of the day now stored.
     readUnshownEntries();
