@@ -785,6 +785,7 @@ void frmLunaris::Termin_load()
     // What is loaded is the day as stored now: a notice about another state of it is over.
     if (m_changedBar)
         m_changedBar->hide();
+    m_reloadedNotice.clear();
     if (m_state.DayOpen)
         setWindowTitle(QStringLiteral("Template: ") + captionText(m_state.CurrentIdealtag));
     DayView* doctor = m_columns[m_state.ChairCount];
@@ -861,7 +862,9 @@ QString frmLunaris::lateNotice() const
 void frmLunaris::showStatus()
 {
     QStringList notices;
-    for (const QString& notice : {lateNotice(), m_unshownNotice, m_statusNotice})
+    // The reload tells about the day as loaded; once it is changed or saved here, that is past.
+    const QString reloaded = m_state.Modified ? QString() : m_reloadedNotice;
+    for (const QString& notice : {lateNotice(), m_unshownNotice, m_statusNotice, reloaded})
         if (!notice.isEmpty())
             notices.append(notice);
     QString text = notices.join(QStringLiteral("; "));
@@ -1250,6 +1253,7 @@ bool frmLunaris::Speichern()
     }
     m_day->markSaved();
     m_changedBar->hide(); // the day as this window saved it is the stored one now
+    m_reloadedNotice.clear();
     m_savedAt = QTime::currentTime();
     // Save As may have replaced another day's rows: the panel's warnings are those of the day now stored.
     readUnshownEntries();
@@ -1319,8 +1323,9 @@ void frmLunaris::followSharedChange()
     }
     if (!m_state.Modified) {
         reloadInPlace();
-        setStatusText(QStringLiteral("Von einem anderen Arbeitsplatz geändert – neu geladen ") +
-                      QTime::currentTime().toString(QStringLiteral("HH:mm")));
+        m_reloadedNotice = QStringLiteral("Von einem anderen Arbeitsplatz geändert – neu geladen ") +
+                           QTime::currentTime().toString(QStringLiteral("HH:mm"));
+        showStatus();
         return;
     }
     m_changedBar->showText(

@@ -209,6 +209,7 @@ private:
     // The first status panel: how many stored entries are not shown, and the settings notice.
     QString m_unshownNotice;
     QString m_statusNotice;
+    QString m_reloadedNotice; // the day was loaded again after a change elsewhere
     // When the open day was last saved in this session; invalid: not yet.
     QTime m_savedAt;
     QToolBar* m_toolBar = nullptr;
