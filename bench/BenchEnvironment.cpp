@@ -95,9 +95,19 @@ BenchSession& BenchEnvironment::session(int otherDays, BenchSession::TemplateInd
     return result;
 }
 
-BenchSession& BenchEnvironment::serverSession(int otherDays)
+BenchServer& BenchEnvironment::server()
 {
     if (!m_server)
         m_server = std::make_unique<BenchServer>(m_dir.path());
-    return m_server->session(otherDays, practiceFile(otherDays), pdfFile());
+    return *m_server;
+}
+
+BenchSession& BenchEnvironment::serverSession(int otherDays)
+{
+    return server().session(otherDays, practiceFile(otherDays), pdfFile());
+}
+
+BenchSession& BenchEnvironment::remoteServerSession(int otherDays)
+{
+    return server().remoteSession(otherDays, practiceFile(otherDays), pdfFile(), RemoteDelayMs);
 }

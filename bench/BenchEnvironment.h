@@ -37,6 +37,10 @@ public:
     BenchSession& session(int otherDays, BenchSession::TemplateIndex index);
     // The same practice on a private PostgreSQL server, started on first use.
     BenchSession& serverSession(int otherDays);
+    // A second window on that practice, through a relay that adds RemoteDelayMs each way.
+    static constexpr int RemoteDelayMs = 20;
+    BenchSession& remoteServerSession(int otherDays);
+    BenchServer& server();
     QString folder(const QString& name) const;
     QString pdfFile() const { return folder(QStringLiteral("druck.pdf")); }
 

@@ -1,5 +1,7 @@
 #include "BenchServer.h"
 
+#include "FaultProxy.h"
+
 #include "store/Database.h"
 #include "store/PasswordFile.h"
 #include "store/PracticeTransfer.h"
@@ -27,6 +29,8 @@ BenchServer::BenchServer(const QString& folder) : m_passwordFile(QDir(folder).fi
 
 BenchServer::~BenchServer()
 {
+    m_remoteSessions.clear();
+    m_relay.reset();
     m_sessions.clear();
     if (m_script.state() == QProcess::NotRunning)
         return;
@@ -82,6 +86,25 @@ void BenchServer::start()
         fail(QStringLiteral("Qt's QPSQL driver is missing (package libqt6sql6-psql)"));
     // The program logs in with libpq's password file, as at a workstation.
     qputenv("PGPASSFILE", QFile::encodeName(m_passwordFile));
+}
+
+BenchSession& BenchServer::remoteSession(int otherDays, const QString& practiceFile, const QString& pdfPath,
+                                         int delayMs)
+{
+    if (const auto found = m_remoteSessions.find(otherDays); found != m_remoteSessions.end())
+        return *found->second;
+    session(otherDays, practiceFile, pdfPath); // the practice is on the server
+    if (!m_relay)
+        m_relay = std::make_unique<FaultProxy>(QHostAddress::LocalHost, quint16(m_port));
+    m_relay->setDelay(delayMs, delayMs);
+    ServerAddress remote = address(QStringLiteral("kavemo_%1").arg(otherDays));
+    remote.port = m_relay->port();
+    PasswordFile(m_passwordFile).store(remote.host, remote.port, remote.database, m_user, m_password);
+    auto database = std::make_unique<Database>(remote, QStringLiteral("bench-remote-%1").arg(otherDays));
+    auto remoteSession = std::make_unique<BenchSession>(std::move(database), pdfPath);
+    BenchSession& result = *remoteSession;
+    m_remoteSessions[otherDays] = std::move(remoteSession);
+    return result;
 }
 
 ServerAddress BenchServer::address(const QString& database) const

@@ -14,6 +14,8 @@
 // a free port, the folder removed again however this program ends), but with the server's default
 // settings: commits wait for the disk and no statement is logged, as on a practice's server. The
 // windows reach it over TCP on 127.0.0.1, so every statement pays a round trip.
+class FaultProxy;
+
 class BenchServer {
 public:
     // `folder`: where the benchmark keeps its password file.
@@ -26,6 +28,10 @@ public:
     // there at first use by the program's own transfer of a practice to a server. Throws when the
     // server cannot be started or the copy fails (then every later call throws the same).
     BenchSession& session(int otherDays, const QString& practiceFile, const QString& pdfPath);
+    // A second window on the same practice, as at a branch office: through a relay that adds
+    // `delayMs` each way to every packet and counts the round trips.
+    BenchSession& remoteSession(int otherDays, const QString& practiceFile, const QString& pdfPath, int delayMs);
+    FaultProxy& relay() { return *m_relay; }
 
 private:
     void start();
@@ -41,4 +47,6 @@ private:
     QString m_failure;
     bool m_started = false;
     std::map<int, std::unique_ptr<BenchSession>> m_sessions;
+    std::unique_ptr<FaultProxy> m_relay;
+    std::map<int, std::unique_ptr<BenchSession>> m_remoteSessions;
 };

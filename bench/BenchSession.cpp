@@ -1,9 +1,9 @@
 #include "BenchSession.h"
 
 #include "BenchPractice.h"
-#include "kernel/LunarisError.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"
+#include "kernel/LunarisError.h"
 #include "store/Database.h"
 
 #include <QAction>

@@ -1,11 +1,11 @@
 #include "NaiveDay.h"
 
 #include "BenchSession.h"
-#include "kernel/Steps.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"
 #include "editing/BlockRules.h"
 #include "editing/DoctorColumn.h"
+#include "kernel/Steps.h"
 #include "store/IdealDayLoader.h"
 #include "store/Tables.h"
 

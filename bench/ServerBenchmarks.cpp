@@ -1,6 +1,7 @@
 #include "ServerBenchmarks.h"
 
 #include "BenchEnvironment.h"
+#include "BenchServer.h"
 #include "Benchmarks.h"
 
 #include <QLocale>
@@ -31,6 +32,25 @@ SummaryLine serverSummaryLine(const char* action, const std::string& what, doubl
     return {what, serverBenchmark(action, env), "", targetMs, 0, note};
 }
 
+std::string remoteBenchmark(const char* action, const BenchEnvironment& env)
+{
+    return std::string("server_remote/") + action + "/" + std::to_string(env.manyDays()) + "_days";
+}
+
+SummaryLine remoteSummaryLine(const char* action, const std::string& what, double targetRoundTrips,
+                              const BenchEnvironment& env)
+{
+    SummaryLine line{what,
+                     remoteBenchmark(action, env),
+                     "",
+                     0,
+                     0,
+                     "PostgreSQL, " + std::to_string(BenchEnvironment::RemoteDelayMs) + " ms added each way, " +
+                         QLocale(QLocale::English).toString(env.manyDays()).toStdString() + " other days"};
+    line.targetRoundTrips = targetRoundTrips;
+    return line;
+}
+
 void registerServerBenchmarks(BenchEnvironment& env)
 {
     using benchmark::RegisterBenchmark;
@@ -48,4 +68,16 @@ void registerServerBenchmarks(BenchEnvironment& env)
     timed(RegisterBenchmark(serverBenchmark("Speichern", env).c_str(),
                             [session](benchmark::State& s) { save(s, session); }),
           quick);
+    // A workstation at a branch office: every round trip costs the added delay twice.
+    const SessionSource remote = [&env]() -> BenchSession& { return env.remoteServerSession(env.manyDays()); };
+    const RelaySource relay = [&env] { return &env.server().relay(); };
+    timed(RegisterBenchmark(remoteBenchmark("open_day", env).c_str(),
+                            [remote, relay](benchmark::State& s) { openDay(s, remote, false, relay); }),
+          quick);
+    timed(RegisterBenchmark(remoteBenchmark("Speichern", env).c_str(),
+                            [remote, relay](benchmark::State& s) { save(s, remote, relay); }),
+          quick);
+    timed(
+        RegisterBenchmark("server/change_seen_elsewhere", [&env](benchmark::State& s) { changeSeenElsewhere(s, env); }),
+        quick);
 }

@@ -62,6 +62,8 @@ std::string SummaryReporter::cell(const std::string& name) const
     std::string text = format("%.2f ms", m->second.ms);
     if (const auto peak = m->second.counters.find("peak_MiB"); peak != m->second.counters.end())
         text += format(", peak %.1f MiB", peak->second);
+    if (const auto trips = m->second.counters.find("round_trips"); trips != m->second.counters.end())
+        text += format(", %.1f round trips", trips->second);
     return text;
 }
 
@@ -89,6 +91,14 @@ void SummaryReporter::Finalize()
         if (line.baselineRatio > 0)
             target += format(", ratio ≤ %.1f", line.baselineRatio);
         std::string met = "—";
+        if (line.targetRoundTrips > 0) {
+            target = format("≤ %.0f round trips", line.targetRoundTrips);
+            if (m_targetsChecked && program != m_medians.end()) {
+                const auto trips = program->second.counters.find("round_trips");
+                met = trips != program->second.counters.end() && trips->second <= line.targetRoundTrips ? "yes"
+                                                                                                        : "**no**";
+            }
+        }
         if (m_targetsChecked && line.targetMs > 0 && program != m_medians.end()) {
             bool ok = program->second.ms <= line.targetMs;
             if (line.baselineRatio > 0)

@@ -17,6 +17,8 @@ struct SummaryLine {
     // Non-zero: the second benchmark is a baseline, the ratio is program / baseline, and a positive
     // value is its target (a negative one: a figure without target).
     double baselineRatio = 0;
+    // Round trips to the server per action (counter "round_trips"); 0: none.
+    double targetRoundTrips = 0;
 };
 
 // Prints Google Benchmark's usual table, then the medians of the lines given (program, naive,

@@ -489,7 +489,7 @@ void TestServerDatabase::statementsDoNotGrowWithTheDay()
     compareCounts(small.save, largest.save, "save");
     // A workstation behind a VPN waits a round trip for each statement.
     QVERIFY2(largest.open.size() <= 2, qPrintable(largest.open.join('\n')));
-    QVERIFY2(largest.save.size() <= 5, qPrintable(largest.save.join('\n').left(2000)));
+    QVERIFY2(largest.save.size() <= 4, qPrintable(largest.save.join('\n').left(2000)));
 }
 
 void TestServerDatabase::firstStartsTogetherOnAnEmptyServer()

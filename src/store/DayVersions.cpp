@@ -1,10 +1,8 @@
 #include "store/DayVersions.h"
 
 #include "store/Database.h"
+#include "store/RowsJson.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSqlQuery>
 #include <QSysInfo>
 
@@ -15,16 +13,6 @@ QString userName()
     return user.isEmpty() ? qEnvironmentVariable("USERNAME") : user;
 }
 
-QJsonValue jsonOf(const QVariant& field)
-{
-    return field.isNull() ? QJsonValue() : QJsonValue(field.toString());
-}
-
-QVariant fieldOf(const QJsonValue& value)
-{
-    return value.isNull() || value.isUndefined() ? QVariant(QMetaType::fromType<QString>())
-                                                 : QVariant(value.toString());
-}
 } // namespace
 
 void DayVersionTable::ensure(const Database& db)
@@ -62,24 +50,16 @@ QVariantList DayVersionTable::versionValues(const QString& day, const QList<Stor
 
 QString DayVersionTable::encode(const QList<StoredBlock>& rows)
 {
-    QJsonArray array;
+    QList<TemplateRow> plain;
+    plain.reserve(rows.size());
     for (const StoredBlock& block : rows)
-        array.append(QJsonObject{{QStringLiteral("STUHL"), block.row.chair},
-                                 {QStringLiteral("BEH"), jsonOf(block.row.code)},
-                                 {QStringLiteral("STARTZEIT"), jsonOf(block.row.startTime)},
-                                 {QStringLiteral("ENDZEIT"), jsonOf(block.row.endTime)}});
-    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+        plain.append(block.row);
+    return rowsToJson(plain);
 }
 
 QList<TemplateRow> DayVersionTable::decode(const QString& text)
 {
-    QList<TemplateRow> rows;
-    for (const QJsonValue& value : QJsonDocument::fromJson(text.toUtf8()).array()) {
-        const QJsonObject row = value.toObject();
-        rows.append({row.value(QStringLiteral("STUHL")).toString(), fieldOf(row.value(QStringLiteral("BEH"))),
-                     fieldOf(row.value(QStringLiteral("STARTZEIT"))), fieldOf(row.value(QStringLiteral("ENDZEIT")))});
-    }
-    return rows;
+    return rowsFromJson(text);
 }
 
 void DayVersionTable::keep(const QString& day, const QList<StoredBlock>& rows, bool deleted) const
@@ -101,9 +81,9 @@ void DayVersionTable::keepStored(const QString& day, bool deleted) const
     values.append(day);
     // The same text as encode() writes, made by SQLite from the stored rows in their order.
     m_db.run(QStringLiteral("INSERT INTO IdealtagVersion (IDEALTAG, ZEIT, ARBEITSPLATZ, BENUTZER, GELOESCHT, ZEILEN) "
-                            "SELECT ?, ?, ?, ?, ?, json_group_array(json_object('BEH', BEH, 'ENDZEIT', ENDZEIT, "
-                            "'STARTZEIT', STARTZEIT, 'STUHL', STUHL)) FROM (SELECT * FROM Template WHERE IDEALTAG = ? "
-                            "ORDER BY rowid)"),
+                            "SELECT ?, ?, ?, ?, ?, json_group_array(json_array(CAST(STUHL AS TEXT), CAST(BEH AS TEXT), "
+                            "CAST(STARTZEIT AS TEXT), CAST(ENDZEIT AS TEXT))) FROM (SELECT * FROM Template "
+                            "WHERE IDEALTAG = ? ORDER BY rowid)"),
              values);
     prune(day);
 }

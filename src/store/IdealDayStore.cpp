@@ -1,7 +1,12 @@
 #include "store/Tables.h"
 
+#include "kernel/LunarisError.h"
 #include "store/Database.h"
 #include "store/DayVersions.h"
+#include "store/RowsJson.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
 
 #include <algorithm>
 
@@ -73,54 +78,53 @@ bool sameStoredRows(const QList<StoredBlock>& a, const QList<StoredBlock>& b)
 }
 
 namespace {
-// "?, ?, ?" for count values, or count / perRow groups "(?, ?), (?, ?)".
-QString placeholders(qsizetype count, int perRow = 1)
+bool byRowId(const StoredBlock& a, const StoredBlock& b)
 {
-    const QString group =
-        perRow == 1 ? QStringLiteral("?")
-                    : QLatin1Char('(') + QStringList(perRow, QStringLiteral("?")).join(", ") + QLatin1Char(')');
-    return QStringList(count / perRow, group).join(QStringLiteral(", "));
+    return a.rowId < b.rowId;
 }
 
-// A server is usually across the network, where every statement costs a round trip: rows go in as
-// many at a time as Database::maxBoundValues allows, so on the server a save of the largest day sends
-// as many statements as one of a small day.
+// The rows as stored under the identities they were given. Rows added one after the other get rising
+// identities, so the identities in ascending order belong to the rows in theirs.
+QList<StoredBlock> asStored(const QList<TemplateRow>& rows, QList<qint64> ids)
+{
+    if (ids.size() != rows.size())
+        throw LunarisError(0, QStringLiteral("Die Blöcke wurden nicht vollständig gespeichert."));
+    std::sort(ids.begin(), ids.end());
+    QList<StoredBlock> stored;
+    stored.reserve(rows.size());
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        stored.append(
+            {ids[i],
+             {rows[i].chair, storedField(rows[i].code), storedField(rows[i].startTime), storedField(rows[i].endTime)}});
+    return stored;
+}
+
 void removeRows(const Database& db, const QString& day, const QList<qint64>& rowIds)
 {
-    const qsizetype perStatement = db.maxBoundValues() - 1; // one value is the day
-    for (qsizetype first = 0; first < rowIds.size(); first += perStatement) {
-        const QList<qint64> chunk = rowIds.mid(first, perStatement);
-        QVariantList values{day};
-        for (const qint64 rowId : chunk)
-            values.append(rowId);
-        db.run(
-            QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ? AND rowid IN (%1)").arg(placeholders(chunk.size())),
-            values);
-    }
+    if (rowIds.isEmpty())
+        return;
+    QJsonArray ids;
+    for (const qint64 id : rowIds)
+        ids.append(id);
+    db.run(QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ? AND rowid IN (SELECT value FROM json_each(?))"),
+           {day, QString::fromUtf8(QJsonDocument(ids).toJson(QJsonDocument::Compact))});
 }
 
-// Inserts the rows in their order (which is the order they come back in) and returns them as stored.
+// Inserts the rows in their order and returns them as stored.
 QList<StoredBlock> insertRows(const Database& db, const QString& day, const QList<TemplateRow>& rows)
 {
-    constexpr int ValuesPerRow = 5;
-    const qsizetype perStatement = db.maxBoundValues() / ValuesPerRow;
-    QList<StoredBlock> inserted;
-    inserted.reserve(rows.size());
-    for (qsizetype first = 0; first < rows.size(); first += perStatement) {
-        const QList<TemplateRow> chunk = rows.mid(first, perStatement);
-        QVariantList values;
-        values.reserve(chunk.size() * ValuesPerRow);
-        for (const TemplateRow& row : chunk)
-            values << day << row.chair << row.code << row.startTime << row.endTime;
-        QSqlQuery insert = db.run(QStringLiteral("INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) "
-                                                 "VALUES %1 RETURNING rowid, STUHL, BEH, STARTZEIT, ENDZEIT")
-                                      .arg(placeholders(values.size(), ValuesPerRow)),
-                                  values);
-        while (readNext(insert))
-            inserted.append({insert.value(0).toLongLong(),
-                             {insert.value(1).toString(), insert.value(2), insert.value(3), insert.value(4)}});
-    }
-    return inserted;
+    if (rows.isEmpty())
+        return {};
+    QSqlQuery insert =
+        db.run(QStringLiteral("INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) SELECT ?, "
+                              "value ->> 0, value ->> 1, value ->> 2, value ->> 3 FROM json_each(?) ORDER BY key "
+                              "RETURNING rowid"),
+               {day, rowsToJson(rows)});
+    QList<qint64> ids;
+    ids.reserve(rows.size());
+    while (readNext(insert))
+        ids.append(insert.value(0).toLongLong());
+    return asStored(rows, ids);
 }
 
 // The file has no round trips to save: one statement a step.
@@ -147,7 +151,7 @@ QString textArray(const QList<QVariant>& values)
 {
     QStringList elements;
     for (const QVariant& value : values) {
-        if (value.isNull()) {
+        if (hasNoValue(value)) {
             elements.append(QStringLiteral("NULL"));
             continue;
         }
@@ -158,13 +162,25 @@ QString textArray(const QList<QVariant>& values)
     return QLatin1Char('{') + elements.join(QLatin1Char(',')) + QLatin1Char('}');
 }
 
-// Across a network every statement is a round trip: the version, the removal, the name and the rows go
-// in one statement, whatever the size of the day. Its text is fixed, so the server prepares it once.
-QList<StoredBlock> writeOnServer(const Database& db, const QString& day, const QList<StoredBlock>& former,
-                                 bool keepVersion, const QList<qint64>& removed, const QList<TemplateRow>& rows)
+// What the server did with a save: written, or refused because the day is no longer as expected.
+struct ServerSave {
+    bool written = false;
+    QList<StoredBlock> stays;    // written: the stored rows the save kept
+    QList<StoredBlock> inserted; // written: the rows it added
+    DayInStore now;              // refused: the day as it is stored now
+};
+
+// Across a network every statement is a round trip: the comparison with what the window expects, the
+// version, the removal, the name and the rows go in one statement, whatever the size of the day; it
+// writes nothing when the comparison fails and then returns the day as stored. Its text is fixed, so
+// the server prepares it once. The transaction's table lock is taken before it, so no other save
+// comes between the comparison and the write.
+ServerSave saveOnServer(const Database& db, const QString& day, bool checking, bool askDeleted,
+                        const QList<StoredBlock>& expected, bool replaceAll, const QSet<qint64>& replaced,
+                        const QList<TemplateRow>& rows)
 {
     QStringList ids;
-    for (const qint64 id : removed)
+    for (const qint64 id : replaced)
         ids.append(QString::number(id));
     QVariantList chairs, codes, starts, ends;
     for (const TemplateRow& row : rows) {
@@ -173,37 +189,67 @@ QList<StoredBlock> writeOnServer(const Database& db, const QString& day, const Q
         starts.append(row.startTime);
         ends.append(row.endTime);
     }
-    QVariantList values = DayVersionTable::versionValues(day, former, false);
-    values << keepVersion << day << day << (keepVersion ? DayVersionTable::Kept - 1 : DayVersionTable::Kept) << day
-           << (QLatin1Char('{') + ids.join(QLatin1Char(',')) + QLatin1Char('}')) << day << day << day
-           << textArray(chairs) << textArray(codes) << textArray(starts) << textArray(ends);
-    QSqlQuery insert = db.run(
+    const QVariantList version = DayVersionTable::versionValues(day, {}, false);
+    QVariantList values{day, day, askDeleted, checking, storedRowsToJson(expected)};
+    values << version.mid(0, 4) << day << day << DayVersionTable::Kept << day << replaceAll
+           << (QLatin1Char('{') + ids.join(QLatin1Char(',')) + QLatin1Char('}')) << day << day << textArray(chairs)
+           << textArray(codes) << textArray(starts) << textArray(ends);
+    QSqlQuery result = db.run(
         QStringLiteral(
-            "WITH version AS (INSERT INTO IdealtagVersion (IDEALTAG, ZEIT, ARBEITSPLATZ, BENUTZER, ZEILEN, GELOESCHT) "
-            "SELECT ?, ?, ?, ?, ?, ? WHERE CAST(? AS boolean)), "
-            "pruned AS (DELETE FROM IdealtagVersion WHERE IDEALTAG = ? AND rowid NOT IN (SELECT rowid FROM "
-            "IdealtagVersion WHERE IDEALTAG = ? ORDER BY rowid DESC LIMIT CAST(? AS integer))), "
-            "removed AS (DELETE FROM Template WHERE IDEALTAG = ? AND rowid = ANY(CAST(? AS bigint[]))), "
-            "listed AS (INSERT INTO Idealtag (IDEALTAG) SELECT ? WHERE NOT EXISTS "
-            "(SELECT 1 FROM Idealtag WHERE IDEALTAG = ?)) "
-            "INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) SELECT ?, r.s, r.b, r.st, r.e FROM "
-            "unnest(CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[])) WITH ORDINALITY AS "
-            "r(s, b, st, e, n) ORDER BY r.n "
-            "RETURNING rowid, STUHL, BEH, STARTZEIT, ENDZEIT"),
+            "WITH cur AS (SELECT rowid, STUHL, BEH, STARTZEIT, ENDZEIT FROM Template WHERE IDEALTAG = ?), "
+            "listed AS (SELECT EXISTS (SELECT 1 FROM Idealtag WHERE IDEALTAG = ?) AS v), "
+            "ok AS (SELECT NOT (CAST(? AS boolean) AND NOT (SELECT v FROM listed)) AND (NOT CAST(? AS boolean) OR "
+            "(SELECT coalesce(jsonb_agg(jsonb_build_array(rowid, coalesce(STUHL, ''), BEH, STARTZEIT, ENDZEIT) ORDER "
+            "BY rowid), "
+            "'[]') FROM cur) = CAST(? AS jsonb)) AS v), "
+            "kept AS (SELECT EXISTS (SELECT 1 FROM cur) OR (SELECT v FROM listed) AS v), "
+            "version AS (INSERT INTO IdealtagVersion (IDEALTAG, ZEIT, ARBEITSPLATZ, BENUTZER, ZEILEN, GELOESCHT) "
+            "SELECT ?, ?, ?, ?, coalesce((SELECT json_agg(json_build_array(STUHL, BEH, STARTZEIT, ENDZEIT) "
+            "ORDER BY rowid) FROM cur)::text, '[]'), 0 WHERE (SELECT v FROM ok) AND (SELECT v FROM kept)), "
+            "pruned AS (DELETE FROM IdealtagVersion WHERE (SELECT v FROM ok) AND IDEALTAG = ? AND rowid NOT IN "
+            "(SELECT rowid FROM IdealtagVersion WHERE IDEALTAG = ? ORDER BY rowid DESC LIMIT "
+            "(SELECT CAST(? AS integer) - CASE WHEN v THEN 1 ELSE 0 END FROM kept))), "
+            "removed AS (DELETE FROM Template WHERE (SELECT v FROM ok) AND IDEALTAG = ? AND "
+            "(CAST(? AS boolean) OR rowid = ANY(CAST(? AS bigint[]))) RETURNING rowid), "
+            "listing AS (INSERT INTO Idealtag (IDEALTAG) SELECT ? WHERE (SELECT v FROM ok) AND "
+            "NOT (SELECT v FROM listed)), "
+            "ins AS (INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) SELECT ?, r.s, r.b, r.st, r.e "
+            "FROM unnest(CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[])) "
+            "WITH ORDINALITY AS r(s, b, st, e, n) WHERE (SELECT v FROM ok) ORDER BY r.n RETURNING rowid) "
+            "SELECT 0, rowid, NULL, NULL, NULL, NULL FROM ins "
+            "UNION ALL SELECT 1, rowid, STUHL, BEH, STARTZEIT, ENDZEIT FROM cur WHERE (SELECT v FROM ok) AND "
+            "rowid NOT IN (SELECT rowid FROM removed) "
+            "UNION ALL SELECT 2, rowid, STUHL, BEH, STARTZEIT, ENDZEIT FROM cur WHERE NOT (SELECT v FROM ok) "
+            "UNION ALL SELECT 3, CAST((SELECT v FROM listed) AS integer), NULL, NULL, NULL, NULL "
+            "WHERE NOT (SELECT v FROM ok)"),
         values);
-    QList<StoredBlock> inserted;
-    while (readNext(insert))
-        inserted.append({insert.value(0).toLongLong(),
-                         {insert.value(1).toString(), insert.value(2), insert.value(3), insert.value(4)}});
-    // RETURNING gives no order: the program keeps rows in their identity's order.
-    std::sort(inserted.begin(), inserted.end(),
-              [](const StoredBlock& a, const StoredBlock& b) { return a.rowId < b.rowId; });
-    return inserted;
-}
-
-bool byRowId(const StoredBlock& a, const StoredBlock& b)
-{
-    return a.rowId < b.rowId;
+    ServerSave save;
+    save.written = true;
+    QList<qint64> insertedIds;
+    while (readNext(result)) {
+        const StoredBlock block{result.value(1).toLongLong(),
+                                {result.value(2).toString(), result.value(3), result.value(4), result.value(5)}};
+        switch (result.value(0).toInt()) {
+        case 0:
+            insertedIds.append(block.rowId);
+            break;
+        case 1:
+            save.stays.append(block);
+            break;
+        case 2:
+            save.written = false;
+            save.now.blocks.append(block);
+            break;
+        default:
+            save.written = false;
+            save.now.listed = block.rowId != 0;
+        }
+    }
+    if (save.written)
+        save.inserted = asStored(rows, insertedIds);
+    std::sort(save.stays.begin(), save.stays.end(), byRowId);
+    std::sort(save.now.blocks.begin(), save.now.blocks.end(), byRowId);
+    return save;
 }
 
 // The stored rows of the day that a save from this window replaces once the user agreed to overwrite
@@ -245,34 +291,43 @@ std::optional<RowsOnScreen> IdealDayStore::saveDay(const QString& day, const QLi
         DayInStore now;
         RowsOnScreen written;
         m_db.inTransaction([&] {
-            // Nobody wrote to the file since the day was read: its rows are known without reading them.
-            const bool unchanged = sameDay && stamp.isValid() && m_db.changeStamp() == stamp;
-            now = unchanged ? DayInStore{expected, expectListed, {}} : storedDay(day);
-            if (checking && !unchanged) {
-                if (expectListed && !now.listed && confirmRecreate) {
-                    conflict = Conflict::Deleted;
+            QList<StoredBlock> stays, inserted;
+            if (m_db.isServer()) {
+                const bool askDeleted = checking && expectListed && confirmRecreate;
+                ServerSave save = saveOnServer(m_db, day, checking, askDeleted, expected, !sameDay, replaced, rows);
+                if (!save.written) {
+                    now = save.now;
+                    conflict = askDeleted && !now.listed ? Conflict::Deleted : Conflict::Changed;
                     return;
                 }
-                if (!sameStoredRows(now.blocks, expected)) {
-                    conflict = Conflict::Changed;
-                    return;
+                stays = save.stays;
+                inserted = save.inserted;
+            } else {
+                // Nobody wrote to the file since the day was read: its rows are known without reading them.
+                const bool unchanged = sameDay && stamp.isValid() && m_db.changeStamp() == stamp;
+                now = unchanged ? DayInStore{expected, expectListed, {}} : storedDay(day);
+                if (checking && !unchanged) {
+                    if (expectListed && !now.listed && confirmRecreate) {
+                        conflict = Conflict::Deleted;
+                        return;
+                    }
+                    if (!sameStoredRows(now.blocks, expected)) {
+                        conflict = Conflict::Changed;
+                        return;
+                    }
                 }
+                // Saved under another name (Save As), every stored row of that name is replaced.
+                QList<qint64> removed;
+                for (const StoredBlock& block : std::as_const(now.blocks)) {
+                    if (!sameDay || replaced.contains(block.rowId))
+                        removed.append(block.rowId);
+                    else
+                        stays.append(block);
+                }
+                inserted = writeInFile(m_db, day, now, !now.blocks.isEmpty() || now.listed, removed, rows);
             }
-            // Saved under another name (Save As), every stored row of that name is replaced.
-            QList<qint64> removed;
-            QList<StoredBlock> stays;
-            for (const StoredBlock& block : std::as_const(now.blocks)) {
-                if (!sameDay || replaced.contains(block.rowId))
-                    removed.append(block.rowId);
-                else
-                    stays.append(block);
-            }
-            const bool keepVersion = !now.blocks.isEmpty() || now.listed;
-            const QList<StoredBlock> inserted = m_db.isServer()
-                                                    ? writeOnServer(m_db, day, now.blocks, keepVersion, removed, rows)
-                                                    : writeInFile(m_db, day, now, keepVersion, removed, rows);
             written.day = day;
-            for (const StoredBlock& block : inserted)
+            for (const StoredBlock& block : std::as_const(inserted))
                 written.rowIds.insert(block.rowId);
             written.unshown = stays;
             written.stored = stays + inserted;
