@@ -81,6 +81,8 @@ QWidget* frmDatenbank::encryptionChoice()
     certificateLabel->setBuddy(m_txtZertifikat);
     m_cmdZertifikat = makeButton("cmdZertifikat", QStringLiteral("..."));
     m_cmdZertifikat->setAccessibleName(QStringLiteral("Zertifikat wählen"));
+    // A small button beside the field, as "..." buttons are.
+    m_cmdZertifikat->setMaximumWidth(m_cmdZertifikat->fontMetrics().horizontalAdvance(QStringLiteral("...")) * 4);
     certificate->addWidget(certificateLabel);
     certificate->addWidget(m_txtZertifikat, 1);
     certificate->addWidget(m_cmdZertifikat);
