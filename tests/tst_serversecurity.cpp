@@ -71,6 +71,7 @@ private slots:
     void tablesNeedAnAdministrator_data();
     void tablesNeedAnAdministrator();
     void leastPrivilegeRoleWorks();
+    void setupScriptMakesWhatTheProgramMakes();
     void readOnlyRoleDisablesEveryWrite_data();
     void readOnlyRoleDisablesEveryWrite();
     void readOnlyRoleRefusesWritesUpFront();
@@ -233,6 +234,24 @@ void TestServerSecurity::leastPrivilegeRoleWorks()
     IdealDayStore(db).replaceDay("Montag", {{"Stuhl 1", "KONT", "09:00", "09:20"}});
     QCOMPARE(DayVersionTable(db).versionsOf("Montag").size(), 1);
     QCOMPARE(failureOf([&] { db.run(R"(SELECT * FROM "Termine")"); }).section(' ', 0, 0), "42501");
+}
+
+// The administrator's script and a first start of the program as the database's owner leave the same
+// tables, columns, defaults, indexes and triggers, so either way of setting up serves every workstation.
+void TestServerSecurity::setupScriptMakesWhatTheProgramMakes()
+{
+    TestServer::createEmptyDatabase("vom_programm");
+    {
+        Database owner(overSocket("vom_programm", TestServer::admin()));
+    }
+    const QString shape =
+        "SELECT table_name || '|' || column_name || '|' || data_type || '|' || is_nullable || '|' || "
+        "coalesce(column_default, '') || '|' || is_identity FROM information_schema.columns "
+        "WHERE table_schema = 'public' UNION ALL SELECT indexdef FROM pg_indexes WHERE schemaname = 'public' "
+        "UNION ALL SELECT tgrelid::regclass || '.' || tgname FROM pg_trigger WHERE NOT tgisinternal ORDER BY 1";
+    const QStringList made = TestServer::asAdmin("vom_programm", shape);
+    QVERIFY(made.size() > 20);
+    QCOMPARE(TestServer::asAdmin("kavemo", shape), made);
 }
 
 void TestServerSecurity::readOnlyRoleDisablesEveryWrite_data()
