@@ -2,6 +2,7 @@
 
 #include "FaultProxy.h"
 
+#include "BackupBenchmarks.h"
 #include "BenchChecks.h"
 #include "BenchEnvironment.h"
 #include "BenchPractice.h"
@@ -573,6 +574,7 @@ void registerBenchmarks(BenchEnvironment& env)
                             [clicked](benchmark::State& s) { clickWithAnalysis(s, clicked); }),
           quick);
     registerEditingBenchmarks(env, [quick](benchmark::internal::Benchmark* b) { timed(b, quick); });
+    registerBackupBenchmarks(env, [quick](benchmark::internal::Benchmark* b) { timed(b, quick); });
     for (const bool naive : {false, true})
         for (const int days : {many, int(BenchEnvironment::FewDays), huge})
             if (!naive || days != huge)
@@ -657,5 +659,9 @@ std::vector<SummaryLine> summaryLines(const BenchEnvironment& env)
         // A figure, not a target.
         {"7. Cold start with an empty page cache", "cold_start_dropped_cache/planner", "cold_start_dropped_cache/demo",
          0, 0, plannerNote, -1},
+        // The copy is written on the window's thread a second after a step: it must not be felt.
+        {"8. Recovery copy of the largest day written", "recovery_write/program", "", 5, 0, ""},
+        {"8. Backup of the practice, checked and rotated", "backup/program", "", 0, 0, manyNote},
+        {"8. One full day restored from a backup", "restore_day/program", "", 0, 0, manyNote},
     };
 }

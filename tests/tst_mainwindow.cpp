@@ -61,6 +61,8 @@ void TestMainWindow::menusAndToolBar()
         {"mnuFileDelete", "&Löschen", "", false},
         {"mnuFileVersions", "&Versionen...", "", true},
         {"mnuFilePrint", "&Drucken...", "Ctrl+P", false},
+        {"mnuFileBackup", "Datensicherung &erstellen", "", true},
+        {"mnuFileRestore", "Aus Datensicherung &holen...", "", true},
         {"mnuFileExit", "&Beenden", "Ctrl+E", true},
         {"mnuEditUndo", "&Rückgängig", "Ctrl+Z", false},
         {"mnuEditRedo", "&Wiederherstellen", "Ctrl+Y", false},

@@ -371,8 +371,11 @@ void TestWorkstations::unreadableDayListIsSaid()
 void TestWorkstations::windowFollowsChangesElsewhere_data()
 {
     QTest::addColumn<bool>("modified");
-    QTest::newRow("unmodified: reloaded") << false;
-    QTest::newRow("modified: the bar") << true;
+    QTest::addColumn<QString>("then"); // with the bar: what the user does next
+    QTest::newRow("unmodified: reloaded") << false << "";
+    QTest::newRow("modified: the bar, Neu laden") << true << "Neu laden";
+    QTest::newRow("modified: the bar, saved over") << true << "Speichern";
+    QTest::newRow("modified: the bar, another day opened") << true << "Öffnen";
 }
 
 void TestWorkstations::windowFollowsChangesElsewhere()
@@ -402,6 +405,27 @@ void TestWorkstations::windowFollowsChangesElsewhere()
     QVERIFY(bar->isVisible());
     QCOMPARE(bar->text(), QString("„Montag“ wurde an einem anderen Arbeitsplatz geändert."));
     QCOMPARE(f.onScreen(0), QStringList({"08:00-08:20 KONT"})); // own edits untouched
+    QFETCH(QString, then);
+    if (then == "Speichern") {
+        f.ctx.messages.answer(QMessageBox::Yes);
+        f.action("mnuFileSave")->trigger();
+        f.expectBox("Der Idealtag „Montag“ wurde inzwischen an einem anderen Arbeitsplatz geändert.\r"
+                    "Möchten Sie ihn trotzdem überschreiben?",
+                    "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+        QVERIFY(!f.ctx.state.Modified);
+        QVERIFY(bar->isHidden());
+        return;
+    }
+    if (then == "Öffnen") {
+        f.ctx.messages.answer(QMessageBox::No); // the edits are not saved
+        f.ctx.modals.handleNext(openName("Dienstag"));
+        f.action("mnuFileOpen")->trigger();
+        f.expectBox("Möchten Sie Speichern?", "Lunaris", QMessageBox::Question,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QCOMPARE(f.ctx.state.CurrentIdealtag, QString("Dienstag"));
+        QVERIFY(bar->isHidden());
+        return;
+    }
     // Neu laden asks first: Nein keeps the edits, Ja takes the stored day.
     f.ctx.messages.answer(QMessageBox::No);
     bar->actionButton()->click();
@@ -469,6 +493,15 @@ void TestWorkstations::watcherTellsOnlyOthersChanges()
         ChairTable(*p.here).count();
         changes.clear();
         p.there->run("DELETE FROM Stuhl");
+        QTRY_VERIFY_WITH_TIMEOUT(changes.count() >= 1, 2000);
+        // A workstation that sits idle through a restart listens again by itself, and looks at what it missed.
+        TestServer::crash();
+        QTest::qWait(300);
+        TestServer::restart();
+        changes.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(changes.count() >= 1, 2 * ChangeWatcher::ReconnectMs + 1000);
+        changes.clear();
+        p.there->run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 9"});
         QTRY_VERIFY_WITH_TIMEOUT(changes.count() >= 1, 2000);
     }
 }

@@ -2,6 +2,7 @@
 
 #include "app/SingleInstance.h"
 #include "app/frmLunaris.h"
+#include "commands/BackupCommands.h"
 #include "kernel/AppServices.h"
 #include "kernel/LunarisError.h"
 #include "kernel/LunarisState.h"
@@ -16,6 +17,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLibraryInfo>
+#include <QStandardPaths>
 #include <QTranslator>
 
 #include <functional>
@@ -170,6 +172,7 @@ int Main(int argc, char** argv)
         return 1;
 
     AppServices services{*database, settings, messages, modals};
+    services.recoveryFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     frmLunaris window(state, services);
     if (!window.Form_Load())
         return 1;
@@ -179,8 +182,13 @@ int Main(int argc, char** argv)
     if (!confirmPracticeDatabase(*database, messages))
         return 1;
     window.show();
+    window.offerRecovery();
+    window.backups().tellCloseFailure(&window, [&window](const QString& text) { window.setStatusText(text); });
     const int status = QApplication::exec();
     // A start from now on waits until the database is closed and the guard released.
     instance.announceClosing();
+    // The window is gone; the day's first close copies the practice file (read only, so a new start may
+    // already work on it).
+    window.backups().atClose(QDateTime::currentDateTime());
     return status;
 }

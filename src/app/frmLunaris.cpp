@@ -5,6 +5,7 @@
 #include "app/DatabaseCheckWait.h"
 #include "app/HelpWindow.h"
 #include "app/TreatmentLooks.h"
+#include "commands/BackupCommands.h"
 #include "commands/IdealDayCommands.h"
 #include "commands/frmSpeichern.h"
 #include "commands/frmVersionen.h"
@@ -16,6 +17,7 @@
 #include "editing/EditAnnouncements.h"
 #include "editing/EditingControls.h"
 #include "editing/OpenDay.h"
+#include "editing/RecoveryKeeper.h"
 #include "kernel/AppServices.h"
 #include "kernel/LunarisError.h"
 #include "kernel/LunarisState.h"
@@ -54,6 +56,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QSysInfo>
 #include <QTextDocument>
 #include <QTime>
 #include <QTimer>
@@ -132,7 +135,8 @@ QIcon toolIcon(const QWidget* widget, const char* themeName, QStyle::StandardPix
 frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_services(services), m_day(std::make_unique<OpenDay>(state)),
       m_commands(std::make_unique<IdealDayCommands>(*this, state, services)),
-      m_looks(std::make_unique<TreatmentLooks>(services.settings))
+      m_looks(std::make_unique<TreatmentLooks>(services.settings)),
+      m_backups(std::make_unique<BackupCommands>(services, QDir::current().absoluteFilePath(state.DatabaseFile)))
 {
     setObjectName(QStringLiteral("frmLunaris"));
     setWindowTitle(kTitle);
@@ -184,6 +188,13 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
         services.database, services.messages, *this,
         DatabaseCheckWait::StatusText{[this] { return m_statusNotice; },
                                       [this](const QString& text) { setStatusText(text); }});
+    if (!services.recoveryFolder.isEmpty()) {
+        m_recovery = std::make_unique<RecoveryKeeper>(
+            *m_day, state, RecoveryFile(services.recoveryFolder, QSysInfo::machineHostName()));
+        connect(m_recovery.get(), &RecoveryKeeper::failed, this, [this](const QString& reason) {
+            setStatusText(QStringLiteral("Wiederherstellungskopie nicht geschrieben: ") + reason);
+        });
+    }
 }
 
 frmLunaris::~frmLunaris()
@@ -236,6 +247,11 @@ void frmLunaris::createMenus()
                                    &frmLunaris::mnuFilePreview_Click);
     m_mnuFilePdf = addMenuItem(file, "mnuFilePdf", QStringLiteral("Als &PDF exportieren..."), QKeySequence(),
                                &frmLunaris::mnuFilePdf_Click);
+    file->addSeparator();
+    addMenuItem(file, "mnuFileBackup", QStringLiteral("Datensicherung &erstellen"), QKeySequence(),
+                &frmLunaris::mnuFileBackup_Click);
+    addMenuItem(file, "mnuFileRestore", QStringLiteral("Aus Datensicherung &holen..."), QKeySequence(),
+                &frmLunaris::mnuFileRestore_Click);
     file->addSeparator()->setObjectName(QStringLiteral("mnuFile6"));
     addMenuItem(file, "mnuFileExit", QStringLiteral("&Beenden"), QKeySequence(QStringLiteral("Ctrl+E")),
                 &frmLunaris::mnuFileExit_Click);
@@ -725,6 +741,9 @@ bool frmLunaris::Form_QueryUnload()
 
 void frmLunaris::Form_Unload()
 {
+    // Closed normally: what was not saved was meant to go.
+    if (m_recovery)
+        m_recovery->discard();
     // Other windows of the program (help), the most recently opened first.
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (auto it = windows.crbegin(); it != windows.crend(); ++it)
@@ -771,6 +790,9 @@ void frmLunaris::showDataError(int number)
 
 void frmLunaris::Termin_load()
 {
+    // What is loaded is the day as stored now: a notice about another state of it is over.
+    if (m_changedBar)
+        m_changedBar->hide();
     if (m_state.DayOpen)
         setWindowTitle(QStringLiteral("Template: ") + captionText(m_state.CurrentIdealtag));
     DayView* doctor = m_columns[m_state.ChairCount];
@@ -1236,6 +1258,7 @@ bool frmLunaris::Speichern()
         return false;
     }
     m_day->markSaved();
+    m_changedBar->hide(); // the day as this window saved it is the stored one now
     m_savedAt = QTime::currentTime();
     // Save As may have replaced another day's rows: the panel's warnings are those of the day now stored.
     readUnshownEntries();
@@ -1313,6 +1336,20 @@ void frmLunaris::followSharedChange()
         QStringLiteral("„%1“ wurde an einem anderen Arbeitsplatz geändert.").arg(m_state.CurrentIdealtag));
 }
 
+void frmLunaris::mnuFileBackup_Click()
+{
+    m_backups->makeNow(this, [this](const QString& text) { setStatusText(text); });
+}
+
+void frmLunaris::mnuFileRestore_Click()
+{
+    if (!databaseWritable())
+        return;
+    // The open day among them: shown anew when unmodified, else the bar tells of the change.
+    if (!m_backups->restoreDays(this).isEmpty())
+        followSharedChange();
+}
+
 void frmLunaris::mnuFileVersions_Click()
 {
     frmVersionen dialog(m_services, m_state.DayOpen ? m_state.CurrentIdealtag : QString(), this);
@@ -1334,18 +1371,73 @@ void frmLunaris::mnuFileVersions_Click()
 
 void frmLunaris::restoreVersion(const DayVersion& version)
 {
+    restoreRows(version.rows,
+                QStringLiteral("Version vom %1 wiederhergestellt").arg(frmVersionen::timeText(version.time)));
+}
+
+void frmLunaris::restoreRows(const QList<TemplateRow>& rows, const QString& step)
+{
     QList<QList<DayBlock>> blocks;
     for (int chair = 0; chair < m_state.ChairCount; ++chair) {
         // Rows the column refuses (times outside the day, fields without value) are left out, as at a load.
         DayViewModel probe = m_day->column(chair);
         probe.clear();
-        for (const TemplateRow& row : version.rows)
+        for (const TemplateRow& row : rows)
             if (row.chair == probe.caption())
                 runStep([&] {
                     probe.add(textOf(row.startTime), textOf(row.endTime), textOf(row.code), IdealDayLoader::BlockColor);
                 });
         blocks.append(probe.blocks());
     }
-    m_day->history().push(new ReplaceDayEdit(
-        *m_day, blocks, QStringLiteral("Version vom %1 wiederhergestellt").arg(frmVersionen::timeText(version.time))));
+    m_day->history().push(new ReplaceDayEdit(*m_day, blocks, step));
+}
+
+void frmLunaris::offerRecovery()
+{
+    if (!m_recovery)
+        return;
+    const RecoveryFile& file = m_recovery->file();
+    std::optional<RecoveryCopy> copy;
+    try {
+        copy = file.read();
+    } catch (const LunarisError&) {
+        const QString aside = file.setAside(QDateTime::currentDateTime());
+        m_services.messages.inform(
+            this,
+            QStringLiteral("Die Kopie ungespeicherter Änderungen vom letzten Mal kann nicht gelesen werden. Sie "
+                           "wurde unverändert beiseitegelegt:\r%1")
+                .arg(QDir::toNativeSeparators(aside.isEmpty() ? file.path() : aside)),
+            kTitle, QMessageBox::Warning);
+        return;
+    }
+    if (!copy)
+        return;
+    MessageRequest box;
+    box.text = QStringLiteral("Beim letzten Mal wurde Lunaris nicht ordnungsgemäß beendet. Ungespeicherte Änderungen "
+                              "an „%1“ (Stand %2) wiederherstellen?")
+                   .arg(copy->day.isEmpty() ? QStringLiteral("Unbenannt") : copy->day,
+                        copy->time.toString(QStringLiteral("HH:mm")));
+    box.title = kTitle;
+    box.icon = QMessageBox::Question;
+    box.parent = this;
+    box.choices = {QStringLiteral("Wiederherstellen"), QStringLiteral("Verwerfen")};
+    if (m_services.messages.choose(box) != 0) {
+        m_recovery->discard();
+        return;
+    }
+    // The day as stored now, then the unsaved blocks on it as one step; the save compares with the rows
+    // the lost session had read, so a change made elsewhere meanwhile is asked about, not overwritten.
+    m_state.DayOpen = true;
+    m_state.CurrentIdealtag = copy->day;
+    m_state.CurrentBeh = copy->treatment;
+    Termin_load();
+    switchOn(copy->onScreen.listed);
+    if (copy->day.isEmpty())
+        setWindowTitle(windowTitle() + QStringLiteral(" [ Unbenannt ]"));
+    m_day->rowsOnScreen() = copy->onScreen;
+    readUnshownEntries();
+    showUnshownCount();
+    restoreRows(copy->blocks, QStringLiteral("Wiederhergestellt"));
+    // Loading the stored day removed the copy: it is written again at once, not a moment later.
+    m_recovery->flush();
 }

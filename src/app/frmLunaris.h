@@ -15,6 +15,7 @@
 #include <optional>
 
 class AnalysisDock;
+class BackupCommands;
 class DatabaseCheckWait;
 class TreatmentLooks;
 class DayView;
@@ -28,6 +29,7 @@ class EditingControls;
 class EditAnnouncements;
 class DayViewModel;
 class OpenDay;
+class RecoveryKeeper;
 class QAction;
 class QComboBox;
 class QDockWidget;
@@ -71,6 +73,10 @@ public:
     bool Speichern() override;
     void markUnsaved() override;
     QWidget* editorWindow() override { return this; }
+    // At the start: a copy of unsaved work left by a crash is offered back (or discarded, as the user says).
+    void offerRecovery();
+    RecoveryKeeper* recovery() const { return m_recovery.get(); }
+    BackupCommands& backups() { return *m_backups; }
     // The day in the editor, which the columns show.
     OpenDay& openDay() { return *m_day; }
 
@@ -90,6 +96,8 @@ public:
     void mnuFileSaveAs_Click();
     void mnuFileDelete_Click();
     void mnuFileVersions_Click();
+    void mnuFileBackup_Click();
+    void mnuFileRestore_Click();
     void mnuFilePrint_Click();
     void mnuFilePreview_Click();
     void mnuFilePdf_Click();
@@ -142,6 +150,8 @@ private:
     void followChairNames();
     // Puts a stored version into the editor as one undoable step.
     void restoreVersion(const DayVersion& version);
+    // Puts these rows into the chairs as one undoable step named `step`.
+    void restoreRows(const QList<TemplateRow>& rows, const QString& step);
     void createMenus();
     void createUndoActions(QMenu* edit);
     void createToolBar();
@@ -218,7 +228,10 @@ private:
     // Stored rows of the open day that no column shows, for the panel's warnings.
     QList<UnshownEntry> m_unshown;
     std::unique_ptr<TreatmentLooks> m_looks;
+    std::unique_ptr<BackupCommands> m_backups;
     std::unique_ptr<DatabaseCheckWait> m_checkWait;
+    // Null when no folder for it was given.
+    std::unique_ptr<RecoveryKeeper> m_recovery;
 
     QAction* m_mnuFileSave = nullptr;
     QAction* m_mnuFileSaveAs = nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class Database;
 class SettingsStore;
 class MessageService;
@@ -15,4 +17,6 @@ struct AppServices {
     ModalRunner& modals;
     // Where print-outs go; null means the system's default printer.
     PrinterProvider* printers = nullptr;
+    // The user's own folder for the copy of unsaved work; empty: no copy is kept.
+    QString recoveryFolder = QString();
 };

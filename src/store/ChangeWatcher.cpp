@@ -24,6 +24,11 @@ ChangeWatcher::ChangeWatcher(Database& database, QObject* parent) : QObject(pare
     connect(&m_settle, &QTimer::timeout, this, &ChangeWatcher::changed);
     if (m_database.isServer()) {
         subscribe();
+        // The server's driver closes a connection whose server went away; nothing would be heard again
+        // until this workstation's next statement.
+        m_reconnect.setInterval(ReconnectMs);
+        connect(&m_reconnect, &QTimer::timeout, this, &ChangeWatcher::reconnectIfClosed);
+        m_reconnect.start();
         return;
     }
     m_dataVersion = m_database.changeStamp().dataVersion;
@@ -48,6 +53,18 @@ void ChangeWatcher::subscribe()
                 if (source != QSqlDriver::SelfSource)
                     m_settle.start();
             });
+}
+
+void ChangeWatcher::reconnectIfClosed()
+{
+    if (m_database.connection().isOpen())
+        return;
+    try {
+        // Connects again (the reconnection listens again and looks at what was missed), or says the
+        // server is still away.
+        m_database.run(QStringLiteral("SELECT 1"));
+    } catch (const LunarisError&) {
+    }
 }
 
 void ChangeWatcher::poll()

@@ -14,6 +14,8 @@ public:
     // The notification channel the server's triggers use.
     static constexpr auto Channel = "lunaris_aenderung";
     static constexpr int PollMs = 1000;
+    // How often a server connection closed under the watcher (a restarted server) is tried again.
+    static constexpr int ReconnectMs = 2000;
 
     explicit ChangeWatcher(Database& database, QObject* parent = nullptr);
     ~ChangeWatcher() override;
@@ -30,9 +32,11 @@ signals:
 private:
     void subscribe();
     void poll();
+    void reconnectIfClosed();
 
     Database& m_database;
     QTimer m_poll;
+    QTimer m_reconnect;
     QTimer m_settle;
     qint64 m_dataVersion = -1;
 };

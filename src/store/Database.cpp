@@ -689,12 +689,24 @@ bool Database::lostConnection(const QSqlError& error) const
     return isServer() && (isConnectionLoss(error) || error.nativeErrorCode().isEmpty());
 }
 
+namespace {
+// Qt refuses a statement on a connection its driver has closed (as the server driver does when the
+// server goes away under a LISTEN) without setting an error: that is a lost connection too.
+QSqlError errorOf(const QSqlQuery& query)
+{
+    const QSqlError error = query.lastError();
+    return error.isValid() ? error
+                           : QSqlError(QString(), QStringLiteral("Die Verbindung zur Datenbank ist geschlossen."),
+                                       QSqlError::ConnectionError);
+}
+} // namespace
+
 QSqlError Database::execute(QSqlQuery& query, const QString& sql, const QVariantList& values) const
 {
     query.setForwardOnly(true);
     // The server prepares only queries and row changes: a statement without values runs directly.
     if (isServer() && values.isEmpty())
-        return query.exec(this->sql(sql)) ? QSqlError() : query.lastError();
+        return query.exec(this->sql(sql)) ? QSqlError() : errorOf(query);
     if (isServer()) {
         // Preparing and releasing a statement are round trips of their own: across a network each statement
         // is prepared once per connection and kept (the few the program sends have fixed texts).
@@ -706,7 +718,7 @@ QSqlError Database::execute(QSqlQuery& query, const QString& sql, const QVariant
             QSqlQuery fresh(connection());
             fresh.setForwardOnly(true);
             if (!fresh.prepare(text))
-                return fresh.lastError();
+                return errorOf(fresh);
             prepared = m_prepared.insert(text, fresh);
         }
         // The caller's query shares the kept statement (Qt 6 frowns on copying queries, but a shared
@@ -717,13 +729,13 @@ QSqlError Database::execute(QSqlQuery& query, const QString& sql, const QVariant
         QT_WARNING_POP
         for (int i = 0; i < values.size(); ++i)
             query.bindValue(i, values[i]);
-        return query.exec() ? QSqlError() : query.lastError();
+        return query.exec() ? QSqlError() : errorOf(query);
     }
     if (!query.prepare(this->sql(sql)))
-        return query.lastError();
+        return errorOf(query);
     for (const QVariant& value : values)
         query.addBindValue(value);
-    return query.exec() ? QSqlError() : query.lastError();
+    return query.exec() ? QSqlError() : errorOf(query);
 }
 
 QSqlQuery Database::run(const QString& sql, const QVariantList& values) const

@@ -221,10 +221,11 @@ ServerSave saveOnServer(const Database& db, const QString& day, bool checking, b
             "rowid NOT IN (SELECT rowid FROM removed) "
             "UNION ALL SELECT 2, rowid, STUHL, BEH, STARTZEIT, ENDZEIT FROM cur WHERE NOT (SELECT v FROM ok) "
             "UNION ALL SELECT 3, CAST((SELECT v FROM listed) AS integer), NULL, NULL, NULL, NULL "
-            "WHERE NOT (SELECT v FROM ok)"),
+            "WHERE NOT (SELECT v FROM ok) "
+            "UNION ALL SELECT 4, NULL, NULL, NULL, NULL, NULL WHERE (SELECT v FROM ok)"),
         values);
     ServerSave save;
-    save.written = true;
+    bool answered = false;
     QList<qint64> insertedIds;
     while (readNext(result)) {
         const StoredBlock block{result.value(1).toLongLong(),
@@ -237,14 +238,22 @@ ServerSave saveOnServer(const Database& db, const QString& day, bool checking, b
             save.stays.append(block);
             break;
         case 2:
-            save.written = false;
             save.now.blocks.append(block);
             break;
-        default:
-            save.written = false;
+        case 3:
+            answered = true;
             save.now.listed = block.rowId != 0;
+            break;
+        default:
+            answered = save.written = true;
         }
     }
+    // A connection lost at the wrong moment has been seen to end the result early without an error:
+    // a save is written only when the server says so.
+    if (!answered)
+        throw LunarisError(Database::ServerUnreachable,
+                           QStringLiteral("Der Datenbankserver hat das Speichern nicht bestätigt; es wurde nichts "
+                                          "gespeichert."));
     if (save.written)
         save.inserted = asStored(rows, insertedIds);
     std::sort(save.stays.begin(), save.stays.end(), byRowId);

@@ -1,0 +1,161 @@
+#include "commands/BackupCommands.h"
+
+#include "commands/frmDatensicherung.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisError.h"
+#include "kernel/Steps.h"
+#include "settings/SettingsStore.h"
+#include "store/BackupReader.h"
+#include "store/Database.h"
+#include "ui/MessageService.h"
+#include "ui/ModalRunner.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+const QString Title = QStringLiteral("Datensicherung");
+const QString RestoreTitle = QStringLiteral("Aus Datensicherung holen");
+const QString Section = QStringLiteral("Programm");
+// A failed backup at a close, until the next start has told it: "yyyy-MM-dd HH:mm<TAB>reason".
+const QString FailureKey = QStringLiteral("BackupFehler");
+
+QString quotedNames(const QStringList& days)
+{
+    QStringList quoted;
+    for (const QString& day : days)
+        quoted.append(QStringLiteral("„%1“").arg(day));
+    return quoted.join(QStringLiteral(", "));
+}
+
+QString failureText(const QString& reason)
+{
+    return QStringLiteral("Die Datensicherung ist fehlgeschlagen.\r") + reason;
+}
+} // namespace
+
+BackupCommands::BackupCommands(AppServices& services, QString practiceFile)
+    : m_services(services), m_practiceFile(std::move(practiceFile))
+{
+}
+
+BackupPlace BackupCommands::place() const
+{
+    QStringList settings;
+    for (const QString& application : {SettingsStore::ProgramApp, SettingsStore::FamilyApp})
+        settings.append(
+            m_services.settings.storedSetting(application, Section, QStringLiteral("Backup")).value_or(QString()));
+    const QString beside = m_services.database.isServer() ? m_practiceFile : m_services.database.filePath();
+    return BackupPlace::choose(settings, beside);
+}
+
+void BackupCommands::makeNow(QWidget* parent, const std::function<void(const QString&)>& status)
+{
+    QString path;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        path = PracticeBackup(m_services.database, place()).make(QDateTime::currentDateTime());
+    } catch (const LunarisError& e) {
+        QApplication::restoreOverrideCursor();
+        status(QStringLiteral("Datensicherung fehlgeschlagen: ") + e.description());
+        m_services.messages.inform(parent, failureText(e.description()), Title, QMessageBox::Warning);
+        return;
+    }
+    QApplication::restoreOverrideCursor();
+    status(QStringLiteral("Datensicherung erstellt: ") + QFileInfo(path).fileName());
+    m_services.messages.inform(
+        parent, QStringLiteral("Die Datensicherung wurde erstellt:\r%1").arg(QDir::toNativeSeparators(path)), Title,
+        QMessageBox::Information);
+}
+
+QStringList BackupCommands::restoreDays(QWidget* parent)
+{
+    const BackupPlace where = place();
+    const QList<BackupFile> backups = PracticeBackup(m_services.database, where).list();
+    if (backups.isEmpty()) {
+        m_services.messages.inform(parent,
+                                   QStringLiteral("Im Sicherungsordner „%1“ gibt es keine Datensicherung.")
+                                       .arg(QDir::toNativeSeparators(where.folder)),
+                                   RestoreTitle, QMessageBox::Information);
+        return {};
+    }
+    frmDatensicherung dialog(backups, parent);
+    if (m_services.modals.run(dialog) != QDialog::Accepted)
+        return {};
+    const QStringList days = dialog.chosenDays();
+    const QString which = days.size() == 1 ? QStringLiteral("den Idealtag %1").arg(quotedNames(days))
+                                           : QStringLiteral("die Idealtage %1").arg(quotedNames(days));
+    if (!m_services.messages.askYesNo(
+            parent,
+            QStringLiteral("Möchten Sie %1 aus der Datensicherung vom %2 zurückholen?\rDie jetzt gespeicherte Fassung "
+                           "bleibt als Version erhalten (Datei → Versionen).")
+                .arg(which, frmDatensicherung::timeText(dialog.chosenBackup().time)),
+            RestoreTitle, QMessageBox::No))
+        return {};
+    BackupReader::Strangers strangers;
+    try {
+        strangers = BackupReader(dialog.chosenBackup().path).restoreInto(m_services.database, days);
+    } catch (const LunarisError& e) {
+        m_services.messages.inform(
+            parent, QStringLiteral("Die Idealtage konnten nicht zurückgeholt werden.\r") + e.description(),
+            RestoreTitle, QMessageBox::Critical);
+        return {};
+    }
+    QString text = QStringLiteral("Zurückgeholt: %1.").arg(quotedNames(days));
+    if (strangers.chairs == 1)
+        text += QStringLiteral("\r1 Block gehört zu einem Stuhl, den es nicht mehr gibt: Er wurde übernommen und wird "
+                               "als „nicht angezeigt“ geführt.");
+    else if (strangers.chairs > 1)
+        text += QStringLiteral("\r%1 Blöcke gehören zu Stühlen, die es nicht mehr gibt: Sie wurden übernommen und "
+                               "werden als „nicht angezeigt“ geführt.")
+                    .arg(strangers.chairs);
+    if (strangers.treatments == 1)
+        text += QStringLiteral("\r1 Block hat eine Behandlung, die es nicht mehr gibt; er wurde übernommen.");
+    else if (strangers.treatments > 1)
+        text += QStringLiteral("\r%1 Blöcke haben Behandlungen, die es nicht mehr gibt; sie wurden übernommen.")
+                    .arg(strangers.treatments);
+    m_services.messages.inform(parent, text, RestoreTitle, QMessageBox::Information);
+    return days;
+}
+
+QString BackupCommands::atClose(const QDateTime& now)
+{
+    // The server is backed up by its own means (and on demand); the file once a day.
+    if (m_services.database.isServer())
+        return QString();
+    const BackupPlace where = place();
+    const PracticeBackup backup(m_services.database, where);
+    try {
+        if (backup.madeOn(now.date()))
+            return QString();
+        backup.make(now);
+        return QString();
+    } catch (const LunarisError& e) {
+        runStep([&] {
+            m_services.settings.saveSetting(SettingsStore::ProgramApp, Section, FailureKey,
+                                            now.toString(QStringLiteral("yyyy-MM-dd HH:mm")) + QLatin1Char('\t') +
+                                                e.description());
+        });
+        return e.description();
+    }
+}
+
+void BackupCommands::tellCloseFailure(QWidget* parent, const std::function<void(const QString&)>& status)
+{
+    const QString kept =
+        m_services.settings.storedSetting(SettingsStore::ProgramApp, Section, FailureKey).value_or(QString());
+    const qsizetype tab = kept.indexOf(QLatin1Char('\t'));
+    if (tab < 0)
+        return;
+    const QDateTime when = QDateTime::fromString(kept.left(tab), QStringLiteral("yyyy-MM-dd HH:mm"));
+    const QString reason = kept.mid(tab + 1);
+    // Told once: a failure that cannot be forgotten (settings not writable) is not told at every start.
+    if (!runStep([&] { m_services.settings.saveSetting(SettingsStore::ProgramApp, Section, FailureKey, QString()); }))
+        return;
+    status(QStringLiteral("Datensicherung fehlgeschlagen: ") + reason);
+    m_services.messages.inform(parent,
+                               QStringLiteral("Die Datensicherung beim Beenden am %1 ist fehlgeschlagen.\r%2")
+                                   .arg(when.toString(QStringLiteral("dd.MM.yyyy HH:mm")), reason),
+                               Title, QMessageBox::Warning);
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "store/Tables.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// The unsaved state of the open day, as kept for the next start after a crash: its name (empty for a
+// day not yet named), its blocks, the stored rows a save of it would replace, and the chosen treatment.
+struct RecoveryCopy {
+    QString day;
+    QDateTime time; // local time of the step it holds
+    QString host;   // the workstation that wrote it
+    QString treatment;
+    QList<TemplateRow> blocks;
+    RowsOnScreen onScreen;
+
+    QByteArray encode() const;
+    // Throws LunarisError when the text is not a copy this program wrote.
+    static RecoveryCopy decode(const QByteArray& text);
+};
+
+// The recovery copy of one workstation in the user's own data folder. Each workstation has its own
+// file (one home on a network drive serves several), written whole or not at all.
+class RecoveryFile {
+public:
+    RecoveryFile(const QString& folder, const QString& host);
+
+    QString path() const { return m_path; }
+    // Throws LunarisError when the folder or the file cannot be written.
+    void write(const RecoveryCopy& copy) const;
+    // The copy, none when there is no file; throws LunarisError when it cannot be read.
+    std::optional<RecoveryCopy> read() const;
+    void remove() const;
+    // Renames a copy that cannot be read, so that nothing is lost and the next start is not asked
+    // again; returns its new path (empty when it could not be renamed).
+    QString setAside(const QDateTime& now) const;
+
+private:
+    QString m_path;
+};

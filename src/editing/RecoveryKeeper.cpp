@@ -1,0 +1,71 @@
+#include "editing/RecoveryKeeper.h"
+
+#include "editing/OpenDay.h"
+#include "kernel/LunarisError.h"
+#include "kernel/LunarisState.h"
+
+#include <QSysInfo>
+
+#include <utility>
+
+RecoveryKeeper::RecoveryKeeper(OpenDay& day, LunarisState& state, const RecoveryFile& file, QObject* parent)
+    : QObject(parent), m_day(day), m_state(state), m_file(file)
+{
+    m_timer.setSingleShot(true);
+    m_timer.setInterval(DelayMs);
+    connect(&m_timer, &QTimer::timeout, this, &RecoveryKeeper::flush);
+    connect(&m_day.history(), &QUndoStack::indexChanged, this, &RecoveryKeeper::follow);
+    connect(&m_day.history(), &QUndoStack::cleanChanged, this, &RecoveryKeeper::follow);
+    connect(&m_day, &OpenDay::blocksChanged, this, &RecoveryKeeper::follow);
+}
+
+void RecoveryKeeper::follow()
+{
+    // The history decides (the shared flag follows it only after its signals).
+    if (!m_day.isModified()) {
+        m_timer.stop();
+        m_file.remove();
+        return;
+    }
+    // Not restarted by further steps: a copy is never more than DelayMs behind.
+    if (!m_timer.isActive())
+        m_timer.start();
+}
+
+RecoveryCopy RecoveryKeeper::snapshot() const
+{
+    RecoveryCopy copy;
+    copy.day = m_state.CurrentIdealtag;
+    copy.time = QDateTime::currentDateTime();
+    copy.host = QSysInfo::machineHostName();
+    copy.treatment = m_state.CurrentBeh;
+    for (const DayViewModel* chair : m_day.chairs())
+        for (const DayBlock& block : chair->blocks())
+            copy.blocks.append({chair->caption(), block.text, block.startTime.trimmed(), block.endTime.trimmed()});
+    copy.onScreen = m_day.rowsOnScreen();
+    return copy;
+}
+
+void RecoveryKeeper::flush()
+{
+    m_timer.stop();
+    if (!m_day.isModified() || !m_state.DayOpen) {
+        m_file.remove();
+        return;
+    }
+    try {
+        m_file.write(snapshot());
+    } catch (const LunarisError& e) {
+        if (!std::exchange(m_failing, true))
+            emit failed(e.description());
+        return;
+    }
+    m_failing = false;
+    emit written();
+}
+
+void RecoveryKeeper::discard()
+{
+    m_timer.stop();
+    m_file.remove();
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "editing/RecoveryCopy.h"
+
+#include <QObject>
+#include <QTimer>
+
+class OpenDay;
+struct LunarisState;
+
+// Keeps the recovery copy of the open day while it has unsaved changes: written a moment after a step
+// (steps in quick succession are written together, never later than Delay after the first of them),
+// removed as soon as the day equals what is stored again.
+class RecoveryKeeper : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int DelayMs = 1000;
+
+    RecoveryKeeper(OpenDay& day, LunarisState& state, const RecoveryFile& file, QObject* parent = nullptr);
+
+    const RecoveryFile& file() const { return m_file; }
+    // How long after a step the copy is written, in milliseconds (shorter in tests that kill the program).
+    void setDelay(int ms) { m_timer.setInterval(ms); }
+    // The copy of the day as it is now.
+    RecoveryCopy snapshot() const;
+    // Writes (or removes) at once what is due.
+    void flush();
+    // The program closes normally or the copy was dealt with: no copy is left.
+    void discard();
+
+signals:
+    // A copy was written (for tests and the status bar).
+    void written();
+    // The copy could not be written: why, in German.
+    void failed(const QString& reason);
+
+private:
+    void follow();
+
+    OpenDay& m_day;
+    LunarisState& m_state;
+    RecoveryFile m_file;
+    QTimer m_timer;
+    // True after a failed write until one succeeds: the user is told once, not at every step.
+    bool m_failing = false;
+};

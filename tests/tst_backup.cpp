@@ -1,0 +1,405 @@
+#include "MainWindowFixture.h"
+#include "TestMain.h"
+#include "TestServer.h"
+#include "commands/BackupCommands.h"
+#include "commands/frmDatensicherung.h"
+#include "kernel/LunarisError.h"
+#include "store/BackupReader.h"
+#include "store/BackupRotation.h"
+#include "store/Database.h"
+#include "store/DayVersions.h"
+#include "store/PracticeBackup.h"
+#include "store/Tables.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+#include <unistd.h>
+
+namespace {
+QDateTime at(const QString& text)
+{
+    return QDateTime::fromString(text, "yyyy-MM-dd HH:mm");
+}
+
+QList<QDateTime> times(const QStringList& texts)
+{
+    QList<QDateTime> result;
+    for (const QString& text : texts)
+        result.append(at(text));
+    return result;
+}
+
+// A small file system of its own at `path` (root only; tmpfs with these options); unmounted with the object.
+class Mount {
+public:
+    Mount(const QString& path, const QString& options) : m_path(path)
+    {
+        m_mounted = ::geteuid() == 0 && QProcess::execute("mount", {"-t", "tmpfs", "-o", options, "tmpfs", path}) == 0;
+    }
+    ~Mount()
+    {
+        if (m_mounted)
+            QProcess::execute("umount", {m_path});
+    }
+    bool mounted() const { return m_mounted; }
+
+private:
+    QString m_path;
+    bool m_mounted = false;
+};
+
+// Fills the practice file with `rows` rows of Template in days of 200 rows, as the benchmarks' largest practice.
+void fillPractice(TempDatabase& db, int rows)
+{
+    db.exec("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < ?) "
+            "INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) "
+            "SELECT 'Tag ' || (i / 200), 'Stuhl ' || (i % 10 + 1), 'KONT', "
+            "printf('%02d:%02d', 7 + (i / 10 % 20) / 2, (i / 10 % 2) * 30), "
+            "printf('%02d:%02d', 7 + (i / 10 % 20) / 2, (i / 10 % 2) * 30 + 20) FROM n",
+            {rows});
+    db.exec("INSERT INTO Idealtag (IDEALTAG) SELECT DISTINCT IDEALTAG FROM Template");
+}
+
+QStringList backupNames(const QString& folder)
+{
+    return QDir(folder).entryList({"*"}, QDir::Files, QDir::Name);
+}
+} // namespace
+
+class TestBackup : public QObject {
+    Q_OBJECT
+private slots:
+    void rotation_data();
+    void rotation();
+    void folderChoice_data();
+    void folderChoice();
+    void consistentWhileAnotherProgramWrites();
+    void failuresAreReported_data();
+    void failuresAreReported();
+    void firstCloseOfTheDay();
+    void closeFailureToldOnceAtNextStart();
+    void madeFromTheMenu();
+    void restoredFromABackup_data();
+    void restoredFromABackup();
+    void serverTablesBackedUpAndRestored();
+};
+
+void TestBackup::rotation_data()
+{
+    QTest::addColumn<QStringList>("backups");
+    QTest::addColumn<QString>("now");
+    QTest::addColumn<QStringList>("expired");
+    QStringList daily;
+    for (int day = 1; day <= 12; ++day)
+        daily.append(QString("2026-12-%1 18:00").arg(day, 2, 10, QChar('0')));
+    QTest::newRow("ten or fewer: all kept") << daily.mid(0, 10) << "2026-12-12 18:00" << QStringList();
+    // The 1st is the month's first: kept; the 2nd is the oldest of the rest.
+    QTest::newRow("twelve in one month: the second goes")
+        << daily << "2026-12-12 18:00" << QStringList{"2026-12-02 18:00"};
+    // December 2025 is the thirteenth month back.
+    QTest::newRow("first of each month for twelve months")
+        << (QStringList{"2025-11-03 18:00", "2025-12-01 09:00", "2025-12-20 18:00", "2026-01-02 18:00"} + daily)
+        << "2026-12-12 18:00"
+        << QStringList{"2025-11-03 18:00", "2025-12-01 09:00", "2025-12-20 18:00", "2026-12-02 18:00"};
+    QTest::newRow("two the same day: the earlier is the month's first")
+        << QStringList{"2026-06-01 08:00", "2026-06-01 18:00"} << "2026-12-12 18:00" << QStringList();
+    QTest::newRow("a year gone: only the newest ten stay")
+        << daily << "2028-01-01 00:00" << QStringList{"2026-12-01 18:00", "2026-12-02 18:00"};
+}
+
+void TestBackup::rotation()
+{
+    QFETCH(QStringList, backups);
+    QFETCH(QString, now);
+    QFETCH(QStringList, expired);
+    QCOMPARE(BackupRotation::expired(times(backups), at(now)), times(expired));
+    // The names carry the minute, and nothing else reads as a backup.
+    for (const QDateTime& time : times(backups))
+        QCOMPARE(BackupRotation::timeOf(BackupRotation::fileName(time)), time);
+    QCOMPARE(BackupRotation::fileName(at("2026-12-08 14:05")), QString("Kavemo-2026-12-08-1405.mdb"));
+    QVERIFY(!BackupRotation::timeOf("Kavemo.mdb"));
+    QVERIFY(!BackupRotation::timeOf("Kavemo-2026-13-08-1405.mdb"));
+    QVERIFY(!BackupRotation::timeOf("Kavemo-2026-12-08-1405.mdb.teil"));
+}
+
+void TestBackup::folderChoice_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("folder"); // relative to the test's folder; "default": beside the file
+    QTest::newRow("the program's setting") << "/srv/sicher"
+                                           << "/srv/familie"
+                                           << "/srv/sicher";
+    QTest::newRow("the dialog's default: the family's") << "c:\\"
+                                                        << "/srv/familie"
+                                                        << "/srv/familie";
+    QTest::newRow("nothing usable set") << "C:\\"
+                                        << "  "
+                                        << "default";
+    QTest::newRow("nothing set") << ""
+                                 << ""
+                                 << "default";
+    QTest::newRow("a trailing separator") << ""
+                                          << "/srv/sicher/"
+                                          << "/srv/sicher";
+}
+
+void TestBackup::folderChoice()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, family);
+    QFETCH(QString, folder);
+    const BackupPlace place = BackupPlace::choose({program, family}, "/praxis/Kavemo.mdb");
+    QCOMPARE(place.folder, folder == "default" ? QString("/praxis/Sicherungen") : folder);
+    QCOMPARE(place.isDefault, folder == "default");
+}
+
+void TestBackup::consistentWhileAnotherProgramWrites()
+{
+    TempDatabase practice;
+    fillPractice(practice, 600000);
+    // Another program writes a row of Template and its day's name in one transaction, again and again.
+    QString script;
+    for (int i = 0; i < 400; ++i)
+        script += QString("BEGIN; INSERT INTO Template VALUES ('Neu %1', 'Stuhl 1', 'KONT', '08:00', '08:20'); "
+                          "INSERT INTO Idealtag VALUES ('Neu %1'); COMMIT;\n")
+                      .arg(i);
+    QProcess writer;
+    writer.start("sqlite3", {"-cmd", ".timeout 10000", practice.path()});
+    QVERIFY(writer.waitForStarted());
+    writer.write(script.toUtf8());
+    writer.closeWriteChannel();
+    QTemporaryDir folder;
+    const QString path = PracticeBackup(practice.database(), {folder.path(), false}).make(at("2026-12-08 14:05"));
+    QVERIFY(writer.waitForFinished(60000));
+    QCOMPARE(writer.exitCode(), 0);
+    QCOMPARE(path, folder.filePath("Kavemo-2026-12-08-1405.mdb"));
+    QCOMPARE(backupNames(folder.path()), QStringList{"Kavemo-2026-12-08-1405.mdb"});
+    // The copy is one state of the file: every new day with its row, and the whole practice.
+    const Database copy(path, "sicherung-gelesen");
+    QSqlQuery q = copy.run("SELECT COUNT(*), SUM(IDEALTAG LIKE 'Neu %') FROM Template");
+    QVERIFY(q.next());
+    const int added = q.value(1).toInt();
+    QCOMPARE(q.value(0).toInt(), 600000 + added);
+    QCOMPARE(PracticeBackup::dayCount(path), 3000 + added);
+}
+
+void TestBackup::failuresAreReported_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("folder missing") << "missing"
+                                    << "Der Sicherungsordner „%1“ ist nicht vorhanden.";
+    QTest::newRow("read-only") << "ro"
+                               << "In den Sicherungsordner „%1“ darf nicht geschrieben werden.";
+    QTest::newRow("disk full") << "size=64k"
+                               << "Auf dem Datenträger des Sicherungsordners „%1“ ist nicht genug Platz.";
+}
+
+void TestBackup::failuresAreReported()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, reason);
+    TempDatabase practice;
+    fillPractice(practice, 20000);
+    QTemporaryDir root;
+    const QString folder = root.filePath("sicherung");
+    std::unique_ptr<Mount> mount;
+    if (fault != "missing") {
+        QVERIFY(QDir().mkpath(folder));
+        mount = std::make_unique<Mount>(folder, fault);
+        if (!mount->mounted())
+            QSKIP("a small file system of its own needs root");
+    }
+    try {
+        PracticeBackup(practice.database(), {folder, false}).make(at("2026-12-08 14:05"));
+        QFAIL("no failure");
+    } catch (const LunarisError& e) {
+        QCOMPARE(e.description(), reason.arg(folder));
+    }
+    QCOMPARE(backupNames(folder), QStringList());
+}
+
+void TestBackup::firstCloseOfTheDay()
+{
+    MainWindowFixture f(2);
+    f.ctx.tempSettings.write("Lunaris", "Programm", "Backup", "c:\\");
+    f.start();
+    BackupCommands& backups = f.window->backups();
+    const QString folder = QFileInfo(f.ctx.tempDatabase.path()).dir().filePath("Sicherungen");
+    QCOMPARE(backups.place().folder, folder);
+    QCOMPARE(backups.atClose(at("2026-12-08 12:00")), QString());
+    QCOMPARE(backups.atClose(at("2026-12-08 18:30")), QString());
+    QCOMPARE(backups.atClose(at("2026-12-09 18:30")), QString());
+    QCOMPARE(backupNames(folder), (QStringList{"Kavemo-2026-12-08-1200.mdb", "Kavemo-2026-12-09-1830.mdb"}));
+}
+
+void TestBackup::closeFailureToldOnceAtNextStart()
+{
+    MainWindowFixture f(2);
+    QTemporaryDir root;
+    const QString missing = root.filePath("Laufwerk/fehlt");
+    f.ctx.tempSettings.write("Lunaris", "Programm", "Backup", missing);
+    f.start();
+    const QString reason = QString("Der Sicherungsordner „%1“ ist nicht vorhanden.").arg(missing);
+    QCOMPARE(f.window->backups().atClose(at("2026-12-08 18:30")), reason);
+    QVERIFY(!QDir(missing).exists());
+
+    QString status;
+    f.ctx.messages.answer(QMessageBox::Ok);
+    f.window->backups().tellCloseFailure(f.window.get(), [&](const QString& text) { status = text; });
+    f.expectBox("Die Datensicherung beim Beenden am 08.12.2026 18:30 ist fehlgeschlagen.\r" + reason, "Datensicherung",
+                QMessageBox::Warning);
+    QCOMPARE(status, "Datensicherung fehlgeschlagen: " + reason);
+    // Once: the scripted messages fail the test on a second box.
+    f.window->backups().tellCloseFailure(f.window.get(), [](const QString&) {});
+    QCOMPARE(f.ctx.messages.shown().size(), 1);
+}
+
+void TestBackup::madeFromTheMenu()
+{
+    MainWindowFixture f(2);
+    QTemporaryDir folder;
+    f.ctx.tempSettings.write("Kavemo", "Programm", "Backup", folder.path());
+    f.start();
+    f.ctx.messages.answer(QMessageBox::Ok);
+    f.action("mnuFileBackup")->trigger();
+    const QStringList names = backupNames(folder.path());
+    QCOMPARE(names.size(), 1);
+    f.expectBox("Die Datensicherung wurde erstellt:\r" + QDir::toNativeSeparators(folder.filePath(names.first())),
+                "Datensicherung", QMessageBox::Information);
+    QCOMPARE(f.window->findChild<QLabel*>("sbStatusBar_Panel1")->text(), "Datensicherung erstellt: " + names.first());
+
+    // The folder gone (a network drive not there): the user is told why; the next try works again.
+    QVERIFY(QDir(folder.path()).removeRecursively());
+    f.ctx.messages.answer(QMessageBox::Ok);
+    f.action("mnuFileBackup")->trigger();
+    f.expectBox(QString("Die Datensicherung ist fehlgeschlagen.\rDer Sicherungsordner „%1“ ist nicht vorhanden.")
+                    .arg(folder.path()),
+                "Datensicherung", QMessageBox::Warning);
+    f.expectNothingPending();
+}
+
+void TestBackup::restoredFromABackup_data()
+{
+    QTest::addColumn<QStringList>("days");
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("one day") << QStringList{"Montag"} << "den Idealtag „Montag“"
+                             << "Zurückgeholt: „Montag“.";
+    QTest::newRow("two days, one with a chair gone since")
+        << QStringList{"Montag", "Dienstag"} << "die Idealtage „Montag“, „Dienstag“"
+        << "Zurückgeholt: „Montag“, „Dienstag“.\r1 Block gehört zu einem Stuhl, den es nicht mehr gibt: Er wurde "
+           "übernommen und wird als „nicht angezeigt“ geführt.";
+}
+
+void TestBackup::restoredFromABackup()
+{
+    QFETCH(QStringList, days);
+    QFETCH(QString, question);
+    QFETCH(QString, told);
+    MainWindowFixture f(3);
+    QTemporaryDir folder;
+    f.ctx.tempSettings.write("Lunaris", "Programm", "Backup", folder.path());
+    TempDatabase& db = f.ctx.tempDatabase;
+    db.addTreatment("KONT", 30);
+    db.addDayName("Montag");
+    db.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:30");
+    db.addDayName("Dienstag");
+    db.addBlock("Dienstag", "Stuhl 1", "KONT", "09:00", "09:30");
+    db.addBlock("Dienstag", "Stuhl 3", "KONT", "10:00", "10:30");
+    f.start();
+    f.ctx.messages.answer(QMessageBox::Ok);
+    f.action("mnuFileBackup")->trigger();
+    const QStringList backups = backupNames(folder.path());
+    QCOMPARE(backups.size(), 1);
+
+    // Since the backup: Montag changed, Dienstag deleted, and chair 3 gone from the table.
+    db.exec("UPDATE Template SET STARTZEIT = '11:00', ENDZEIT = '11:30' WHERE IDEALTAG = 'Montag'");
+    db.exec("DELETE FROM Template WHERE IDEALTAG = 'Dienstag'");
+    db.exec("DELETE FROM Idealtag WHERE IDEALTAG = 'Dienstag'");
+    db.exec("DELETE FROM Stuhl WHERE STUHL = 'Stuhl 3'");
+
+    f.ctx.modals.handleNext([&](QDialog& dialog) {
+        auto& restore = static_cast<frmDatensicherung&>(dialog);
+        QCOMPARE(restore.windowTitle(), QString("Aus Datensicherung holen"));
+        QTreeWidgetItem* backup = restore.backupList()->topLevelItem(0);
+        QCOMPARE(backup->text(0), frmDatensicherung::timeText(*BackupRotation::timeOf(backups.first())));
+        QCOMPARE(backup->text(2), QString("2"));
+        restore.backupList()->setCurrentItem(backup);
+        QCOMPARE(restore.dayList()->topLevelItemCount(), 2);
+        QCOMPARE(restore.dayList()->topLevelItem(1)->text(1), QString("2")); // Dienstag's blocks
+        restore.dayList()->setCurrentItem(restore.dayList()->topLevelItem(1));
+        QCOMPARE(restore.rows()->rowCount(), 2);
+        QCOMPARE(restore.rows()->item(1, 0)->text(), QString("Stuhl 3"));
+        restore.dayList()->clearSelection();
+        for (int i = 0; i < restore.dayList()->topLevelItemCount(); ++i)
+            restore.dayList()->topLevelItem(i)->setSelected(days.contains(restore.dayList()->topLevelItem(i)->text(0)));
+        restore.restoreButton()->click();
+    });
+    f.ctx.messages.answer(QMessageBox::Yes);
+    f.ctx.messages.answer(QMessageBox::Ok);
+    f.action("mnuFileRestore")->trigger();
+    const QList<MessageRequest> shown = f.ctx.messages.shown();
+    QCOMPARE(shown.size(), 3);
+    compareBox(shown.at(shown.size() - 2),
+               QString("Möchten Sie %1 aus der Datensicherung vom %2 zurückholen?\rDie jetzt gespeicherte Fassung "
+                       "bleibt als Version erhalten (Datei → Versionen).")
+                   .arg(question, frmDatensicherung::timeText(*BackupRotation::timeOf(backups.first()))),
+               "Aus Datensicherung holen", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(shown.at(shown.size() - 2).defaultButton, QMessageBox::No);
+    f.expectBox(told, "Aus Datensicherung holen", QMessageBox::Information);
+
+    QCOMPARE(f.stored("Montag"), QStringList{"Stuhl 1|KONT|08:00|08:30"});
+    QCOMPARE(f.stored("Dienstag"), days.contains("Dienstag")
+                                       ? (QStringList{"Stuhl 1|KONT|09:00|09:30", "Stuhl 3|KONT|10:00|10:30"})
+                                       : QStringList());
+    QCOMPARE(f.dayNames().contains("Dienstag"), days.contains("Dienstag"));
+    // The replaced Montag is the newest version: the restore can be undone from there.
+    const QList<DayVersion> versions = DayVersionTable(db.database()).versionsOf("Montag");
+    QVERIFY(!versions.isEmpty());
+    QCOMPARE(versions.first().rows.size(), 1);
+    QCOMPARE(versions.first().rows.first().startTime.toString(), QString("11:00"));
+    f.expectNothingPending();
+}
+
+void TestBackup::serverTablesBackedUpAndRestored()
+{
+    SKIP_WITHOUT_SERVER();
+    TestServer::createDatabase("kavemo");
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
+    const Database server(address, "sicherung-server");
+    server.run("INSERT INTO Stuhl (STUHL, TEXT) VALUES ('Stuhl 1', 'vorne')");
+    server.run("INSERT INTO Behand (BEH, DAUER, HON) VALUES ('KONT', 30, 12.5)");
+    IdealDayStore(server).replaceDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:30"}});
+    IdealDayStore(server).replaceDay("Montag", {{"Stuhl 1", "KONT", "09:00", "09:30"}});
+    QTemporaryDir folder;
+    const QString path = PracticeBackup(server, {folder.path(), false}).make(at("2026-12-08 14:05"));
+    QCOMPARE(backupNames(folder.path()), QStringList{"Kavemo-2026-12-08-1405.mdb"});
+    {
+        // A practice file Lunaris opens: the tables, their rows in order, and the day's versions.
+        const Database copy(path, "sicherung-vom-server");
+        QCOMPARE(IdealDayStore(copy).blocksOfDay("Montag").size(), 1);
+        QCOMPARE(IdealDayStore(copy).blocksOfDay("Montag").first().startTime.toString(), QString("09:00"));
+        QCOMPARE(ChairTable(copy).names(), QStringList{"Stuhl 1"});
+        QCOMPARE(TreatmentTable(copy).codes(), QStringList{"KONT"});
+        QCOMPARE(DayVersionTable(copy).versionsOf("Montag").size(), 1);
+    }
+    // Back onto the server after a change: the changed day becomes a version there.
+    IdealDayStore(server).replaceDay("Montag", {{"Stuhl 1", "KONT", "10:00", "10:30"}});
+    const BackupReader::Strangers strangers = BackupReader(path).restoreInto(server, {"Montag"});
+    QCOMPARE(strangers.chairs + strangers.treatments, 0);
+    QCOMPARE(IdealDayStore(server).blocksOfDay("Montag").first().startTime.toString(), QString("09:00"));
+    QCOMPARE(DayVersionTable(server).versionsOf("Montag").first().rows.first().startTime.toString(), QString("10:00"));
+}
+
+LUNARIS_TEST_MAIN(TestBackup)
+#include "tst_backup.moc"
