@@ -202,6 +202,11 @@ frmLunaris::~frmLunaris()
     m_services.database.setConnectionObserver({});
 }
 
+bool frmLunaris::writable() const
+{
+    return m_services.database.readOnlyReason().isEmpty();
+}
+
 bool frmLunaris::databaseWritable()
 {
     return m_checkWait->writable();
@@ -440,6 +445,7 @@ void frmLunaris::createStatusBar()
     bar->addWidget(m_statusPanel, 1);
     if (const auto& server = m_services.database.serverAddress()) {
         m_serverPanel = new ServerStatusPanel(server->host, server->database, bar);
+        m_serverPanel->setEncrypted(m_services.database.isEncrypted());
         bar->addPermanentWidget(m_serverPanel);
     }
     bar->addPermanentWidget(m_datePanel);
@@ -506,6 +512,7 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
     connect(m_watcher, &ChangeWatcher::changed, this, &frmLunaris::followSharedChange);
     if (m_serverPanel)
         m_services.database.setConnectionObserver([this](bool connected) { m_serverPanel->setConnected(connected); });
+    showStatus();
     return true;
 }
 
@@ -726,7 +733,8 @@ void frmLunaris::closeEvent(QCloseEvent* event)
 
 bool frmLunaris::Form_QueryUnload()
 {
-    if (m_state.Modified && m_services.messages.askYesNo(this, QStringLiteral("Möchten Sie noch Speichern?"), kTitle))
+    if (m_state.Modified && writable() &&
+        m_services.messages.askYesNo(this, QStringLiteral("Möchten Sie noch Speichern?"), kTitle))
         return Speichern();
     return true;
 }
@@ -864,7 +872,8 @@ void frmLunaris::showStatus()
     QStringList notices;
     // The reload tells about the day as loaded; once it is changed or saved here, that is past.
     const QString reloaded = m_state.Modified ? QString() : m_reloadedNotice;
-    for (const QString& notice : {lateNotice(), m_unshownNotice, m_statusNotice, reloaded})
+    for (const QString& notice :
+         {m_services.database.readOnlyReason(), lateNotice(), m_unshownNotice, m_statusNotice, reloaded})
         if (!notice.isEmpty())
             notices.append(notice);
     QString text = notices.join(QStringLiteral("; "));
@@ -994,13 +1003,14 @@ void frmLunaris::switchOn(bool deleteEnabled)
         m_columns[i]->setEnabled(true);
     for (QWidget* control : std::initializer_list<QWidget*>{m_DBComboBeh, m_lblBehAuswahl, m_lblHon, m_txtHon})
         control->show();
-    m_mnuFileSave->setEnabled(true);
-    m_mnuFileSaveAs->setEnabled(true);
+    // A workstation that may only read opens, prints and exports; what would write stays off.
+    m_mnuFileSave->setEnabled(writable());
+    m_mnuFileSaveAs->setEnabled(writable());
     m_mnuFilePrint->setEnabled(true);
     m_mnuFilePreview->setEnabled(true);
     m_mnuFilePdf->setEnabled(true);
-    m_mnuFileDelete->setEnabled(deleteEnabled);
-    m_tbSave->setEnabled(true);
+    m_mnuFileDelete->setEnabled(deleteEnabled && writable());
+    m_tbSave->setEnabled(writable());
     m_tbPrint->setEnabled(true);
 }
 

@@ -119,6 +119,8 @@ public:
     // Waits for the background check of the whole database file (busy pointer, status text). False
     // when the file must not be written: the check found damage, and the message naming the file was shown.
     bool databaseWritable() override;
+    // False on a workstation whose role may only read: the commands that write stay disabled.
+    bool writable() const;
     const RowsOnScreen& rowsOnScreen() const override;
     // Another workstation or the planner changed the shared tables: the open dialogs' lists, the
     // treatments, the chair captions and the open day follow (reloaded when unmodified, else the bar).
