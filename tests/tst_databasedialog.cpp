@@ -14,7 +14,9 @@
 #include <QSqlRecord>
 #include <QTime>
 
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -52,6 +54,13 @@ void typeServer(QWidget& dialog, const ServerAddress& address, const QString& pa
     field(dialog, "txtDatenbank")->setText(address.database);
     field(dialog, "txtBenutzer")->setText(address.user);
     field(dialog, "txtPasswort")->setText(password);
+    // The test server's certificate names "localhost": a login to 127.0.0.1 is encrypted without the check.
+    const QString mode = address.option("sslmode");
+    option(dialog, mode == "verify-full" ? "optPruefen"
+                   : mode == "disable"   ? "optUnverschluesselt"
+                                         : "optVerschluesselt")
+        ->click();
+    field(dialog, "txtZertifikat")->setText(address.option("sslrootcert"));
 }
 
 // The progress window that a connection test or a copy shows while it runs in its worker: checked, and
@@ -86,7 +95,7 @@ QStringList serverRows(const QString& sql)
     const QString name = QStringLiteral("lunaris-test-rows");
     QStringList rows;
     {
-        QSqlDatabase db = ServerConnection::open(TestServer::tcpAddress("kavemo"), name, TestServer::password());
+        QSqlDatabase db = ServerConnection::open(TestServer::adminAddress("kavemo"), name, TestServer::password());
         QSqlQuery q(db);
         if (!q.exec(sql))
             qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
@@ -130,6 +139,8 @@ private slots:
     void okWritesSettingAndPassword();
     void okRefusesIncompleteServer_data();
     void okRefusesIncompleteServer();
+    void encryptionChoice_data();
+    void encryptionChoice();
     void connectionTest_data();
     void connectionTest();
     void serverTablesCreatedUsedOrRefused_data();
@@ -238,10 +249,12 @@ void TestDatabaseDialog::okWritesSettingAndPassword_data()
     QTest::addColumn<QString>("passwordFile");
     QTest::addColumn<bool>("restart");
     const QString uri = "postgresql://dr%20m%C3%BCller@db.praxis:6543/kavemo%20s%C3%BCd";
+    // A new connection checks the server's certificate.
+    const QString checked = uri + "?sslmode=verify-full";
     QTest::newRow("to the server, with password")
-        << "" << true << "ge:heim" << uri << "db.praxis:6543:kavemo süd:dr müller:ge\\:heim\n"
+        << "" << true << "ge:heim" << checked << "db.praxis:6543:kavemo süd:dr müller:ge\\:heim\n"
         << true;
-    QTest::newRow("to the server, password kept") << "" << true << "" << uri << "" << true;
+    QTest::newRow("to the server, password kept") << "" << true << "" << checked << "" << true;
     QTest::newRow("same server again") << uri << true << "" << uri << "" << false;
     QTest::newRow("back to the file") << uri << false << "ignored"
                                       << ""
@@ -321,6 +334,106 @@ void TestDatabaseDialog::okRefusesIncompleteServer()
     QVERIFY(!QFile::exists(m_home.filePath("pgpass")));
 }
 
+void TestDatabaseDialog::encryptionChoice_data()
+{
+    QTest::addColumn<QString>("stored");  // the options of the stored URI; "-": nothing stored
+    QTest::addColumn<QString>("shown");   // the choice shown; empty: none of the three
+    QTest::addColumn<QString>("choose");  // clicked; "...": the certificate chosen with "..."
+    QTest::addColumn<QString>("written"); // the options written by OK
+    QTest::newRow("new connection, certificate typed") << "-"
+                                                       << "optPruefen"
+                                                       << "..."
+                                                       << "?sslmode=verify-full&sslrootcert=%1";
+    QTest::newRow("checked, kept") << "?sslmode=verify-full&sslrootcert=/praxis/ca.crt"
+                                   << "optPruefen"
+                                   << ""
+                                   << "?sslmode=verify-full&sslrootcert=/praxis/ca.crt";
+    QTest::newRow("encrypted") << "?sslmode=require"
+                               << "optVerschluesselt"
+                               << ""
+                               << "?sslmode=require";
+    QTest::newRow("unencrypted, with its warning") << "?sslmode=disable"
+                                                   << "optUnverschluesselt"
+                                                   << ""
+                                                   << "?sslmode=disable";
+    QTest::newRow("libpq's default kept") << ""
+                                          << ""
+                                          << ""
+                                          << "";
+    QTest::newRow("another mode kept") << "?sslmode=verify-ca&sslrootcert=/praxis/ca.crt&connect_timeout=5"
+                                       << ""
+                                       << ""
+                                       << "?sslmode=verify-ca&sslrootcert=/praxis/ca.crt&connect_timeout=5";
+    QTest::newRow("checked, switched off") << "?sslmode=verify-full&sslrootcert=/praxis/ca.crt"
+                                           << "optPruefen"
+                                           << "optUnverschluesselt"
+                                           << "?sslmode=disable";
+}
+
+void TestDatabaseDialog::encryptionChoice()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, shown);
+    QFETCH(QString, choose);
+    const QString server = "postgresql://praxis@db.praxis:5432/kavemo";
+    const QString certificate = m_home.filePath("praxis-ca.crt");
+    QFile(certificate).open(QIODevice::WriteOnly);
+    TestContext ctx;
+    if (stored != "-")
+        ctx.tempSettings.write("Lunaris", "Datenbank", "Verbindung", server + stored);
+    const QString running = stored == "-" ? QString() : server + stored;
+    QFETCH(QString, written);
+    // Another setting than the one running asks for a restart.
+    if (written != stored)
+        ctx.messages.answer(QMessageBox::Ok);
+    int result = QDialog::Rejected;
+    if (stored != "-")
+        result = runDialog(ctx, running, [&](QDialog& d) {
+            for (const char* name : {"optPruefen", "optVerschluesselt", "optUnverschluesselt"})
+                QCOMPARE(option(d, name)->isChecked(), shown == name);
+            QCOMPARE(field(d, "txtZertifikat")->isEnabled(), shown == "optPruefen");
+            if (!choose.isEmpty())
+                option(d, qPrintable(choose))->click();
+            auto* warning = d.findChild<QLabel*>("lblUnverschluesselt");
+            QCOMPARE(warning->isVisibleTo(&d), option(d, "optUnverschluesselt")->isChecked());
+            QCOMPARE(warning->text(), "Warnung: Passwort und Patientendaten gehen lesbar durch das Netz.\n"
+                                      "Nur für einen Server auf diesem Rechner.");
+            click(d, "cmdOK");
+        });
+    if (stored == "-") {
+        // A new connection: the check is chosen, and "..." picks the practice's certificate.
+        frmDatenbank dialog(ctx.services, QString(), m_practiceFile);
+        ctx.modals.handleNext([&](QDialog& d) {
+            option(d, "optServer")->click();
+            QVERIFY(option(d, "optPruefen")->isChecked());
+            QVERIFY(field(d, "txtZertifikat")->isEnabled());
+            QVERIFY(!d.findChild<QLabel*>("lblUnverschluesselt")->isVisibleTo(&d));
+            field(d, "txtServer")->setText("db.praxis");
+            field(d, "txtDatenbank")->setText("kavemo");
+            field(d, "txtBenutzer")->setText("praxis");
+            ctx.modals.handleNext([&](QDialog& chooser) {
+                QCOMPARE(chooser.objectName(), "dlgZertifikat");
+                QCOMPARE(qobject_cast<QFileDialog*>(&chooser)->fileMode(), QFileDialog::ExistingFile);
+                QCOMPARE(chooser.parentWidget(), &d);
+                chooser.reject();
+            });
+            click(d, "cmdZertifikat");
+            QCOMPARE(field(d, "txtZertifikat")->text(), QString());
+            field(d, "txtZertifikat")->setText(certificate);
+            click(d, "cmdOK");
+        });
+        QCOMPARE(ctx.modals.run(dialog), int(QDialog::Accepted));
+    } else {
+        QCOMPARE(result, int(QDialog::Accepted));
+    }
+    QCOMPARE(ctx.tempSettings.read("Lunaris", "Datenbank", "Verbindung"),
+             server + (written.contains("%1") ? written.arg(certificate) : written));
+    if (written != stored)
+        compareBox(ctx.messages.last(), Restart, "Bitte neu starten", QMessageBox::Warning);
+    else
+        QVERIFY(ctx.messages.shown().isEmpty());
+}
+
 void TestDatabaseDialog::connectionTest_data()
 {
     QTest::addColumn<QString>("database");
@@ -329,7 +442,7 @@ void TestDatabaseDialog::connectionTest_data()
     QTest::addColumn<bool>("closedPort"); // a port where no server listens
     QTest::addColumn<QString>("message"); // %1 the server "127.0.0.1:port"
     QTest::addColumn<bool>("refused");    // the server's own words follow, in the locale's language
-    const QString right = "lunaris-test";
+    const QString right = TestServer::password();
     const QString failed = "Die Verbindung zum Server „%1“ ist fehlgeschlagen: ";
     QTest::newRow("typed password") << "kavemo" << right << "" << false
                                     << "Die Verbindung zum Server „%1“, Datenbank „kavemo“, wurde hergestellt."
@@ -441,14 +554,15 @@ void TestDatabaseDialog::serverTablesCreatedUsedOrRefused()
     SKIP_WITHOUT_SERVER();
     QFETCH(QString, before);
     QFETCH(QString, refusal);
-    TestServer::createDatabase("kavemo");
+    // The administrator's first start on a database without Lunaris's tables.
+    TestServer::createEmptyDatabase("kavemo");
     if (!before.isEmpty())
         serverExec(before);
     const QStringList tablesBefore = serverRows(Tables);
     const QString columns = "SELECT table_name, column_name, column_default FROM information_schema.columns "
                             "WHERE table_schema = 'public' ORDER BY table_name, ordinal_position";
     const QStringList columnsBefore = serverRows(columns);
-    const ServerAddress address = TestServer::tcpAddress("kavemo");
+    const ServerAddress address = TestServer::adminAddress("kavemo");
     PasswordFile().store(address.host, address.port, address.database, address.user, TestServer::password());
     // As at the program's start.
     ScriptedMessages messages;

@@ -82,6 +82,8 @@ void TestInstall::installsOneProgramFolderAndAMenuEntry()
     for (const char* page : {"inhalt.html", "stichworte.html", "idealtag.html", "hilfe.css"})
         QVERIFY2(QFileInfo(prefix + "/hilfe/" + page).isFile(), page);
     QVERIFY(readText(prefix + "/lunaris.svg").contains("<svg"));
+    // The administrator's script, named by the program's message about missing tables.
+    QVERIFY(readText(prefix + "/server/lunaris-server.sql").contains("GRANT SELECT ON"));
 
     // The desktop entry in the installing user's menu, pointing at the installed files.
     const QString entryFolder =

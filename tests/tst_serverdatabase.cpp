@@ -508,10 +508,11 @@ void TestServerDatabase::firstStartsTogetherOnAnEmptyServer()
 {
     // Three workstations of a new practice, started at one moment on an empty server database, over a
     // slow network, so that their checks and creations overlap.
-    TestServer::createDatabase("leer");
+    // As the administrator's role, which may create them.
+    TestServer::createEmptyDatabase("leer");
     FaultProxy network(QHostAddress::LocalHost, quint16(TestServer::port()));
     network.setDelay(20, 20);
-    ServerAddress server = TestServer::tcpAddress("leer");
+    ServerAddress server = TestServer::adminAddress("leer");
     server.port = network.port();
     QTemporaryDir root;
     std::vector<std::unique_ptr<QProcess>> starts;
@@ -546,7 +547,7 @@ void TestServerDatabase::firstStartsTogetherOnAnEmptyServer()
         QVERIFY2(!output.contains("MELDUNG"), qPrintable(output));
         QCOMPARE(start->exitCode(), 0);
     }
-    ServerAddress overSocket = TestServer::tcpAddress("leer");
+    ServerAddress overSocket = TestServer::adminAddress("leer");
     overSocket.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
     Database db(overSocket);
     QStringList tables;
@@ -579,7 +580,8 @@ void TestServerDatabase::statusPanelNamesTheServer()
     ServerStatusPanel* panel = window.statusBar()->findChild<ServerStatusPanel*>("sbStatusBar_Server");
     QVERIFY(panel);
     QCOMPARE(window.serverPanel(), panel);
-    const QString name = QStringLiteral("Server: %1/kavemo").arg(host);
+    // Over the socket nothing is encrypted.
+    const QString name = QStringLiteral("Server: %1/kavemo, unverschlüsselt").arg(host);
     QCOMPARE(panel->text(), name);
     // Lost and back, as the database finds it.
     QVERIFY(window.Form_Load(1024));

@@ -202,6 +202,11 @@ frmLunaris::~frmLunaris()
     m_services.database.setConnectionObserver({});
 }
 
+bool frmLunaris::writable() const
+{
+    return m_services.database.readOnlyReason().isEmpty();
+}
+
 bool frmLunaris::databaseWritable()
 {
     return m_checkWait->writable();
@@ -440,6 +445,7 @@ void frmLunaris::createStatusBar()
     bar->addWidget(m_statusPanel, 1);
     if (const auto& server = m_services.database.serverAddress()) {
         m_serverPanel = new ServerStatusPanel(server->host, server->database, bar);
+        m_serverPanel->setEncrypted(m_services.database.isEncrypted());
         bar->addPermanentWidget(m_serverPanel);
     }
     bar->addPermanentWidget(m_datePanel);
@@ -506,6 +512,7 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
     connect(m_watcher, &ChangeWatcher::changed, this, &frmLunaris::followSharedChange);
     if (m_serverPanel)
         m_services.database.setConnectionObserver([this](bool connected) { m_serverPanel->setConnected(connected); });
+    showStatus();
     return true;
 }
 
@@ -726,7 +733,8 @@ void frmLunaris::closeEvent(QCloseEvent* event)
 
 bool frmLunaris::Form_QueryUnload()
 {
-    if (m_state.Modified && m_services.messages.askYesNo(this, QStringLiteral("Möchten Sie noch Speichern?"), kTitle))
+    if (m_state.Modified && writable() &&
+        m_services.messages.askYesNo(this, QStringLiteral("Möchten Sie noch Speichern?"), kTitle))
         return Speichern();
     return true;
 }
@@ -785,6 +793,7 @@ void frmLunaris::Termin_load()
     // What is loaded is the day as stored now: a notice about another state of it is over.
     if (m_changedBar)
         m_changedBar->hide();
+    m_reloadedNotice.clear();
     if (m_state.DayOpen)
         setWindowTitle(QStringLiteral("Template: ") + captionText(m_state.CurrentIdealtag));
     DayView* doctor = m_columns[m_state.ChairCount];
@@ -861,7 +870,10 @@ QString frmLunaris::lateNotice() const
 void frmLunaris::showStatus()
 {
     QStringList notices;
-    for (const QString& notice : {lateNotice(), m_unshownNotice, m_statusNotice})
+    // The reload tells about the day as loaded; once it is changed or saved here, that is past.
+    const QString reloaded = m_state.Modified ? QString() : m_reloadedNotice;
+    for (const QString& notice :
+         {m_services.database.readOnlyReason(), lateNotice(), m_unshownNotice, m_statusNotice, reloaded})
         if (!notice.isEmpty())
             notices.append(notice);
     QString text = notices.join(QStringLiteral("; "));
@@ -991,13 +1003,14 @@ void frmLunaris::switchOn(bool deleteEnabled)
         m_columns[i]->setEnabled(true);
     for (QWidget* control : std::initializer_list<QWidget*>{m_DBComboBeh, m_lblBehAuswahl, m_lblHon, m_txtHon})
         control->show();
-    m_mnuFileSave->setEnabled(true);
-    m_mnuFileSaveAs->setEnabled(true);
+    // A workstation that may only read opens, prints and exports; what would write stays off.
+    m_mnuFileSave->setEnabled(writable());
+    m_mnuFileSaveAs->setEnabled(writable());
     m_mnuFilePrint->setEnabled(true);
     m_mnuFilePreview->setEnabled(true);
     m_mnuFilePdf->setEnabled(true);
-    m_mnuFileDelete->setEnabled(deleteEnabled);
-    m_tbSave->setEnabled(true);
+    m_mnuFileDelete->setEnabled(deleteEnabled && writable());
+    m_tbSave->setEnabled(writable());
     m_tbPrint->setEnabled(true);
 }
 
@@ -1250,6 +1263,7 @@ bool frmLunaris::Speichern()
     }
     m_day->markSaved();
     m_changedBar->hide(); // the day as this window saved it is the stored one now
+    m_reloadedNotice.clear();
     m_savedAt = QTime::currentTime();
     // Save As may have replaced another day's rows: the panel's warnings are those of the day now stored.
     readUnshownEntries();
@@ -1319,8 +1333,9 @@ void frmLunaris::followSharedChange()
     }
     if (!m_state.Modified) {
         reloadInPlace();
-        setStatusText(QStringLiteral("Von einem anderen Arbeitsplatz geändert – neu geladen ") +
-                      QTime::currentTime().toString(QStringLiteral("HH:mm")));
+        m_reloadedNotice = QStringLiteral("Von einem anderen Arbeitsplatz geändert – neu geladen ") +
+                           QTime::currentTime().toString(QStringLiteral("HH:mm"));
+        showStatus();
         return;
     }
     m_changedBar->showText(

@@ -119,6 +119,8 @@ public:
     // Waits for the background check of the whole database file (busy pointer, status text). False
     // when the file must not be written: the check found damage, and the message naming the file was shown.
     bool databaseWritable() override;
+    // False on a workstation whose role may only read: the commands that write stay disabled.
+    bool writable() const;
     const RowsOnScreen& rowsOnScreen() const override;
     // Another workstation or the planner changed the shared tables: the open dialogs' lists, the
     // treatments, the chair captions and the open day follow (reloaded when unmodified, else the bar).
@@ -209,6 +211,7 @@ private:
     // The first status panel: how many stored entries are not shown, and the settings notice.
     QString m_unshownNotice;
     QString m_statusNotice;
+    QString m_reloadedNotice; // the day was loaded again after a change elsewhere
     // When the open day was last saved in this session; invalid: not yet.
     QTime m_savedAt;
     QToolBar* m_toolBar = nullptr;

@@ -5,6 +5,7 @@
 #include "kernel/AppServices.h"
 #include "kernel/LunarisError.h"
 #include "kernel/LunarisState.h"
+#include "store/Database.h"
 #include "store/Tables.h"
 #include "ui/MessageService.h"
 #include "ui/ModalRunner.h"
@@ -20,7 +21,8 @@ IdealDayCommands::IdealDayCommands(DayEditorWindow& window, LunarisState& state,
 
 bool IdealDayCommands::saveQuestion()
 {
-    if (!m_state.Modified)
+    // A workstation that may only read has nothing to offer: its edits are for looking and printing.
+    if (!m_state.Modified || !m_services.database.readOnlyReason().isEmpty())
         return true;
     MessageRequest question{QStringLiteral("Möchten Sie Speichern?"),
                             kTitle,

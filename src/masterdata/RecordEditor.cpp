@@ -78,7 +78,15 @@ void RecordEditor::buildForm()
     }
     cmdClose->setDefault(m_setup.closeIsDefault);
 
-    auto* warning = new QLabel(m_setup.warning, this);
+    // A workstation that may only read shows the records but offers nothing that writes.
+    const QString readOnly = m_services.database.readOnlyReason();
+    if (!readOnly.isEmpty()) {
+        for (QPushButton* write : {cmdAdd, cmdDelete, cmdUpdate})
+            write->setEnabled(false);
+        for (QLineEdit* box : std::as_const(m_focusOrder))
+            box->setReadOnly(true);
+    }
+    auto* warning = new QLabel(readOnly.isEmpty() ? m_setup.warning : readOnly, this);
     warning->setObjectName(QStringLiteral("Label1"));
     warning->setWordWrap(true);
     QPalette palette = warning->palette();

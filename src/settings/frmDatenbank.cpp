@@ -2,12 +2,17 @@
 
 #include "kernel/AppServices.h"
 #include "kernel/LunarisError.h"
+#include "store/Database.h"
 #include "store/PasswordFile.h"
 #include "store/PracticeTransfer.h"
 #include "store/ServerConnection.h"
 #include "ui/BackgroundWork.h"
 #include "ui/MessageService.h"
+#include "ui/ModalRunner.h"
 
+#include <QButtonGroup>
+#include <QDir>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -18,8 +23,12 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 const QString Title = QStringLiteral("Datenbank");
+const QString SslMode = QStringLiteral("sslmode");
+const QString RootCertificate = QStringLiteral("sslrootcert");
 
 QLineEdit* addField(QFormLayout* form, const char* name, const QString& label)
 {
@@ -42,6 +51,110 @@ frmDatenbank::frmDatenbank(AppServices& services, const QString& runningConnect,
                            QWidget* parent)
     : frmDatenbank(services.settings, services.messages, services.modals, runningConnect, practiceFile, parent)
 {
+    // A workstation that may only read writes nothing to a server either.
+    if (const QString readOnly = services.database.readOnlyReason(); !readOnly.isEmpty()) {
+        m_cmdUebertragen->setEnabled(false);
+        m_cmdUebertragen->setToolTip(readOnly);
+    }
+}
+
+QWidget* frmDatenbank::encryptionChoice()
+{
+    auto* choice = new QWidget;
+    auto* column = new QVBoxLayout(choice);
+    column->setContentsMargins(0, 0, 0, 0);
+    m_encryption = new QButtonGroup(this);
+    const auto option = [&](const char* name, const QString& text) {
+        auto* button = new QRadioButton(text);
+        button->setObjectName(QLatin1String(name));
+        m_encryption->addButton(button);
+        column->addWidget(button);
+        return button;
+    };
+    m_optPruefen = option("optPruefen", QStringLiteral("Zertifikat prüfen (empfohlen)"));
+    auto* certificate = new QHBoxLayout;
+    certificate->setContentsMargins(20, 0, 0, 0);
+    auto* certificateLabel = new QLabel(QStringLiteral("Zertifikat der Praxis:"));
+    m_txtZertifikat = new QLineEdit;
+    m_txtZertifikat->setObjectName(QStringLiteral("txtZertifikat"));
+    m_txtZertifikat->setMinimumWidth(220);
+    certificateLabel->setBuddy(m_txtZertifikat);
+    m_cmdZertifikat = makeButton("cmdZertifikat", QStringLiteral("..."));
+    m_cmdZertifikat->setAccessibleName(QStringLiteral("Zertifikat wählen"));
+    // A small button beside the field, as "..." buttons are.
+    m_cmdZertifikat->setMaximumWidth(m_cmdZertifikat->fontMetrics().horizontalAdvance(QStringLiteral("...")) * 4);
+    certificate->addWidget(certificateLabel);
+    certificate->addWidget(m_txtZertifikat, 1);
+    certificate->addWidget(m_cmdZertifikat);
+    column->addLayout(certificate);
+    m_optVerschluesselt = option("optVerschluesselt", QStringLiteral("Verschlüsselt, ohne Prüfung"));
+    m_optUnverschluesselt = option("optUnverschluesselt", QStringLiteral("Unverschlüsselt"));
+    m_lblUnverschluesselt = new QLabel(QStringLiteral("Warnung: Passwort und Patientendaten gehen lesbar durch das "
+                                                      "Netz.\nNur für einen Server auf diesem Rechner."));
+    m_lblUnverschluesselt->setObjectName(QStringLiteral("lblUnverschluesselt"));
+    QPalette palette = m_lblUnverschluesselt->palette();
+    palette.setColor(QPalette::WindowText, QColor(Qt::darkRed));
+    m_lblUnverschluesselt->setPalette(palette);
+    m_lblUnverschluesselt->setContentsMargins(20, 0, 0, 0);
+    column->addWidget(m_lblUnverschluesselt);
+    return choice;
+}
+
+void frmDatenbank::showEncryption(const QString& sslMode, const QString& rootCertificate)
+{
+    m_txtZertifikat->setText(rootCertificate);
+    // A stored connection keeps what it names: without sslmode (libpq's "prefer") none of the three is chosen.
+    m_encryption->setExclusive(false);
+    for (QAbstractButton* choice : m_encryption->buttons())
+        choice->setChecked(false);
+    m_encryption->setExclusive(true);
+    if (sslMode == QLatin1String("verify-full"))
+        m_optPruefen->setChecked(true);
+    else if (sslMode == QLatin1String("require"))
+        m_optVerschluesselt->setChecked(true);
+    else if (sslMode == QLatin1String("disable"))
+        m_optUnverschluesselt->setChecked(true);
+    // Another mode the URI names (prefer, verify-ca, ...) stays as it is, unless the user chooses.
+}
+
+QList<QPair<QString, QString>> frmDatenbank::typedOptions() const
+{
+    // Options keep their place in the URI, so that an unchanged choice writes the same setting.
+    QList<QPair<QString, QString>> options = m_keptOptions;
+    const auto set = [&](const QString& key, const QString& value) {
+        const auto found =
+            std::find_if(options.begin(), options.end(), [&](const auto& option) { return option.first == key; });
+        if (value.isEmpty())
+            options.removeIf([&](const auto& option) { return option.first == key; });
+        else if (found != options.end())
+            found->second = value;
+        else
+            options.append({key, value});
+    };
+    const QString file = m_txtZertifikat->text().trimmed();
+    if (m_optPruefen->isChecked())
+        set(SslMode, QStringLiteral("verify-full"));
+    else if (m_optVerschluesselt->isChecked())
+        set(SslMode, QStringLiteral("require"));
+    else if (m_optUnverschluesselt->isChecked())
+        set(SslMode, QStringLiteral("disable"));
+    // Without a check the certificate means nothing; with another mode the URI named, it stays.
+    const bool unchecked = m_optVerschluesselt->isChecked() || m_optUnverschluesselt->isChecked();
+    set(RootCertificate, unchecked ? QString() : file);
+    return options;
+}
+
+void frmDatenbank::cmdZertifikat_Click()
+{
+    QFileDialog chooser(this, QStringLiteral("Zertifikat der Praxis wählen"));
+    chooser.setObjectName(QStringLiteral("dlgZertifikat"));
+    chooser.setFileMode(QFileDialog::ExistingFile);
+    chooser.setNameFilters({QStringLiteral("Zertifikate (*.crt *.pem *.cer)"), QStringLiteral("Alle Dateien (*)")});
+    if (!m_txtZertifikat->text().trimmed().isEmpty())
+        chooser.selectFile(m_txtZertifikat->text().trimmed());
+    if (m_modals.run(chooser) != QDialog::Accepted || chooser.selectedFiles().isEmpty())
+        return;
+    m_txtZertifikat->setText(QDir::toNativeSeparators(chooser.selectedFiles().first()));
 }
 
 frmDatenbank::frmDatenbank(SettingsStore& settings, MessageService& messages, ModalRunner& modals,
@@ -71,6 +184,7 @@ frmDatenbank::frmDatenbank(SettingsStore& settings, MessageService& messages, Mo
                                            "oder der Server keins verlangt."));
     hint->setObjectName(QStringLiteral("lblPasswort"));
     form->addRow(QString(), hint);
+    form->addRow(QStringLiteral("Verschlüsselung:"), encryptionChoice());
     m_cmdTest = makeButton("cmdTest", QStringLiteral("Verbindung testen"));
     m_cmdUebertragen = makeButton("cmdUebertragen", QStringLiteral("Daten übertragen..."));
     auto* serverButtons = new QHBoxLayout;
@@ -95,6 +209,8 @@ frmDatenbank::frmDatenbank(SettingsStore& settings, MessageService& messages, Mo
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(m_optServer, &QRadioButton::toggled, this, &frmDatenbank::optionChanged);
+    connect(m_encryption, &QButtonGroup::idToggled, this, &frmDatenbank::optionChanged);
+    connect(m_cmdZertifikat, &QPushButton::clicked, this, &frmDatenbank::cmdZertifikat_Click);
     connect(m_cmdTest, &QPushButton::clicked, this, &frmDatenbank::cmdTest_Click);
     connect(m_cmdUebertragen, &QPushButton::clicked, this, &frmDatenbank::cmdUebertragen_Click);
     connect(m_cmdOK, &QPushButton::clicked, this, &frmDatenbank::cmdOK_Click);
@@ -107,6 +223,8 @@ void frmDatenbank::Form_Load()
 {
     m_txtPort->setText(QString::number(ServerAddress::DefaultPort));
     const QString stored = ConnectionSetting::read(m_settings);
+    // A new connection is encrypted and checks the server's certificate.
+    m_optPruefen->setChecked(true);
     if (stored.isEmpty()) {
         m_optDatei->setChecked(true);
     } else {
@@ -118,6 +236,7 @@ void frmDatenbank::Form_Load()
             m_txtDatenbank->setText(address.database);
             m_txtBenutzer->setText(address.user);
             m_keptOptions = address.options;
+            showEncryption(address.option(SslMode), address.option(RootCertificate));
         } catch (const LunarisError&) {
             // A setting that is no server address: the fields start empty, for the user to fill in.
         }
@@ -132,6 +251,11 @@ void frmDatenbank::optionChanged()
          {static_cast<QWidget*>(m_txtServer), static_cast<QWidget*>(m_txtPort), static_cast<QWidget*>(m_txtDatenbank),
           static_cast<QWidget*>(m_txtBenutzer), static_cast<QWidget*>(m_txtPasswort), static_cast<QWidget*>(m_cmdTest)})
         field->setEnabled(server);
+    for (QAbstractButton* choice : m_encryption->buttons())
+        choice->setEnabled(server);
+    m_txtZertifikat->setEnabled(server && m_optPruefen->isChecked());
+    m_cmdZertifikat->setEnabled(server && m_optPruefen->isChecked());
+    m_lblUnverschluesselt->setVisible(m_optUnverschluesselt->isChecked());
 }
 
 std::optional<ServerAddress> frmDatenbank::typedServer(QString& problem) const
@@ -140,7 +264,7 @@ std::optional<ServerAddress> frmDatenbank::typedServer(QString& problem) const
     address.host = m_txtServer->text().trimmed();
     address.database = m_txtDatenbank->text().trimmed();
     address.user = m_txtBenutzer->text().trimmed();
-    address.options = m_keptOptions;
+    address.options = typedOptions();
     bool isNumber = false;
     address.port = m_txtPort->text().trimmed().toInt(&isNumber);
     if (address.host.isEmpty())
@@ -153,6 +277,9 @@ std::optional<ServerAddress> frmDatenbank::typedServer(QString& problem) const
         problem = QStringLiteral("Bitte geben Sie den Namen der Datenbank an.");
     else if (address.user.isEmpty())
         problem = QStringLiteral("Bitte geben Sie den Benutzer an.");
+    else if (m_txtZertifikat->text().contains(QLatin1Char(';')))
+        // libpq's connection text separates its options with it.
+        problem = QStringLiteral("Der Pfad der Zertifikatsdatei darf kein Semikolon („;“) enthalten.");
     if (!problem.isEmpty())
         return std::nullopt;
     return address;

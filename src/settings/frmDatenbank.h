@@ -12,6 +12,8 @@ class ModalRunner;
 class SettingsStore;
 class QLineEdit;
 class QPushButton;
+class QButtonGroup;
+class QLabel;
 class QRadioButton;
 
 // The dialog "Datenbank": where the practice database lives, the file beside the program or a
@@ -32,11 +34,17 @@ public:
                  std::optional<QString> runningConnect, const QString& practiceFile, QWidget* parent = nullptr);
 
 private:
+    QWidget* encryptionChoice();
     void Form_Load();
     void optionChanged();
     void cmdTest_Click();
     void cmdOK_Click();
     void cmdUebertragen_Click();
+    void cmdZertifikat_Click();
+    // The choice of encryption from the stored URI's sslmode: a new connection checks the certificate.
+    void showEncryption(const QString& sslMode, const QString& rootCertificate);
+    // The options of the typed server: the kept ones with the chosen encryption.
+    QList<QPair<QString, QString>> typedOptions() const;
     // The server the fields name, or a German reason why they name none.
     std::optional<ServerAddress> typedServer(QString& problem) const;
     void warn(const QString& text);
@@ -47,7 +55,7 @@ private:
     ModalRunner& m_modals;
     std::optional<QString> m_runningConnect;
     QString m_practiceFile;
-    // Options of the stored URI (sslmode, ...) that the fields do not show; kept on OK.
+    // Options of the stored URI (connect_timeout, ...) that the fields do not show; kept on OK.
     QList<QPair<QString, QString>> m_keptOptions;
     QRadioButton* m_optDatei;
     QRadioButton* m_optServer;
@@ -56,6 +64,13 @@ private:
     QLineEdit* m_txtDatenbank;
     QLineEdit* m_txtBenutzer;
     QLineEdit* m_txtPasswort;
+    QButtonGroup* m_encryption;
+    QRadioButton* m_optPruefen;
+    QRadioButton* m_optVerschluesselt;
+    QRadioButton* m_optUnverschluesselt;
+    QLineEdit* m_txtZertifikat;
+    QPushButton* m_cmdZertifikat;
+    QLabel* m_lblUnverschluesselt;
     QPushButton* m_cmdTest;
     QPushButton* m_cmdUebertragen;
     QPushButton* m_cmdOK;

@@ -76,13 +76,16 @@ void ChangeWatcher::poll()
     emit changed();
 }
 
-void ChangeWatcher::ensureTriggers(const Database& database)
+bool ChangeWatcher::triggersPresent(const Database& database)
 {
-    if (!database.isServer())
-        return;
     QSqlQuery existing = database.run(
         QStringLiteral("SELECT COUNT(*) FROM pg_trigger WHERE tgname = 'lunaris_aenderung' AND NOT tgisinternal"));
-    if (readNext(existing) && existing.value(0).toInt() == 4)
+    return readNext(existing) && existing.value(0).toInt() == 4;
+}
+
+void ChangeWatcher::ensureTriggers(const Database& database)
+{
+    if (!database.isServer() || triggersPresent(database))
         return;
     database.run(QStringLiteral("CREATE OR REPLACE FUNCTION lunaris_aenderung() RETURNS trigger LANGUAGE plpgsql "
                                 "AS $f$ BEGIN PERFORM pg_notify('%1', TG_TABLE_NAME); RETURN NULL; END $f$")

@@ -22,6 +22,8 @@ public:
 
     // Creates the server's triggers when they are missing; runs inside the caller's transaction.
     static void ensureTriggers(const Database& database);
+    // Whether the four tables of the server database have the triggers.
+    static bool triggersPresent(const Database& database);
 
 signals:
     // Something changed; several changes close together are told once.

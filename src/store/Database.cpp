@@ -6,6 +6,7 @@
 #include "store/IntegrityCheck.h"
 #include "store/SchemaSql.h"
 #include "store/ServerConnection.h"
+#include "store/ServerRights.h"
 #include "store/ServerSchema.h"
 
 #include <QFile>
@@ -265,6 +266,11 @@ Database::Database(const ServerAddress& server, const QString& connectionName)
         connectServer();
         ServerSchema::ensure(connection(), m_filePath);
         ensureOwnServerTables();
+        // A role that may only read opens for viewing: every write is refused before it is sent.
+        m_readOnly = !ServerRights::canWriteAll(connection());
+        m_writable = !m_readOnly;
+        if (m_readOnly)
+            QSqlQuery(connection()).exec(QStringLiteral("SET default_transaction_read_only = on"));
     } catch (...) {
         close();
         throw;
@@ -323,12 +329,27 @@ QString Database::rowIdColumn() const
 
 void Database::ensureOwnServerTables() const
 {
-    // Two workstations starting together on a new server must not both create the tables.
-    inTransaction([this] {
-        run(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(OwnTablesLockKey));
-        DayVersionTable::ensure(*this);
-        ChangeWatcher::ensureTriggers(*this);
-    });
+    // Looked at first, without a transaction: a role with the least rights (or one that only reads)
+    // may take no lock that a write would need, nor create anything.
+    if (DayVersionTable::presentOnServer(*this) && ChangeWatcher::triggersPresent(*this))
+        return;
+    try {
+        // Two workstations starting together on a new server must not both create the tables.
+        inTransaction([this] {
+            run(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(OwnTablesLockKey));
+            DayVersionTable::ensure(*this);
+            ChangeWatcher::ensureTriggers(*this);
+        });
+    } catch (const LunarisError& e) {
+        if (ServerRights::isMissingRight(e))
+            throw ServerRights::administratorNeeded(m_server->user, m_filePath);
+        throw;
+    }
+}
+
+QString Database::readOnlyReason() const
+{
+    return isServer() && m_readOnly ? ServerRights::readOnlyNotice() : QString();
 }
 
 void Database::connectServer() const
@@ -348,6 +369,12 @@ void Database::connectServer() const
     // statement runs longer than a user would wait for a window.
     QSqlQuery(db).exec(QStringLiteral("SET lock_timeout = %1").arg(m_busyTimeoutMs));
     QSqlQuery(db).exec(QStringLiteral("SET statement_timeout = %1").arg(StatementTimeoutMs));
+    QSqlQuery ssl(db);
+    m_encrypted = ssl.exec(QStringLiteral("SELECT ssl FROM pg_stat_ssl WHERE pid = pg_backend_pid()")) && ssl.next() &&
+                  ssl.value(0).toBool();
+    // The server itself refuses writes too (a reconnection keeps it so).
+    if (m_readOnly)
+        QSqlQuery(db).exec(QStringLiteral("SET default_transaction_read_only = on"));
 }
 
 void Database::reconnectIfLost() const
@@ -529,6 +556,8 @@ void Database::settleIntegrityCheck() const
 
 void Database::awaitWritable() const
 {
+    if (isServer() && m_readOnly)
+        throw LunarisError(ServerRights::MissingRight, ServerRights::readOnlyNotice() + QLatin1Char('.'));
     if (m_writable || !m_check)
         return;
     confirmOwnTables();

@@ -64,8 +64,15 @@ public:
     // column on the server.
     QString rowIdColumn() const;
     QSqlDatabase connection() const;
-    // True when the file is opened for reading only: every write fails and the file stays as it is.
+    // True when the file is opened for reading only: every write fails and the file stays as it is; on
+    // the server, when the role may not write every table of the program: every write is refused
+    // before it is sent (awaitWritable()).
     bool isReadOnly() const { return m_readOnly; }
+    // Why nothing can be written, for the status bar, while the program stays open for viewing and
+    // printing; empty when writes are possible (or refused only later, as a damaged file's).
+    QString readOnlyReason() const;
+    // Whether the connection to the server is encrypted (TLS); false for the file.
+    bool isEncrypted() const { return m_encrypted; }
     // Changes how long statements wait for another program's lock.
     void setBusyTimeout(int milliseconds);
 
@@ -141,6 +148,7 @@ private:
     QString m_connectionName;
     int m_busyTimeoutMs;
     bool m_readOnly = false;
+    mutable bool m_encrypted = false;
     std::unique_ptr<IntegrityCheck> m_ownTablesCheck; // Template and its index, at the start; null when too large
     std::unique_ptr<IntegrityCheck> m_check;
     mutable bool m_checkScheduled = false;

@@ -31,6 +31,13 @@ void DayVersionTable::ensure(const Database& db)
     db.run(QStringLiteral("CREATE INDEX IF NOT EXISTS IdealtagVersion_IDEALTAG ON IdealtagVersion (IDEALTAG)"));
 }
 
+bool DayVersionTable::presentOnServer(const Database& db)
+{
+    QSqlQuery present = db.run(QStringLiteral("SELECT to_regclass('\"IdealtagVersion\"') IS NOT NULL AND "
+                                              "to_regclass('\"IdealtagVersion_IDEALTAG\"') IS NOT NULL"));
+    return readNext(present) && present.value(0).toBool();
+}
+
 QVariantList DayVersionTable::versionValues(const QString& day, const QList<StoredBlock>& rows, bool deleted)
 {
     return {day,

@@ -28,6 +28,8 @@ public:
     explicit DayVersionTable(const Database& db) : m_db(db) {}
     // Creates the table when it is missing (the file: when writable; the server: under the schema's lock).
     static void ensure(const Database& db);
+    // Whether the server database has the table and its index (asked without any right to create them).
+    static bool presentOnServer(const Database& db);
 
     // Keeps the rows as the day's version replaced now; runs inside the caller's transaction.
     void keep(const QString& day, const QList<StoredBlock>& rows, bool deleted) const;

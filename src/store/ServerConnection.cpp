@@ -2,7 +2,9 @@
 
 #include "store/PasswordFile.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlQuery>
 #include <QTcpSocket>
@@ -61,6 +63,58 @@ ServerConnection::Failure reachability(const ServerAddress& address)
     }
 }
 
+ServerAddress withSslMode(ServerAddress address, const QString& mode)
+{
+    address.options.removeIf([](const auto& option) { return option.first == QLatin1String("sslmode"); });
+    address.options.append({QStringLiteral("sslmode"), mode});
+    return address;
+}
+
+// Whether a login with these options gets through (the options differ only in the encryption).
+bool loginWorks(const ServerAddress& address, const QString& password)
+{
+    const QString name = uniqueName("verschluesselung");
+    bool works = false;
+    {
+        QSqlDatabase db = ServerConnection::open(address, name, password);
+        works = db.isOpen();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return works;
+}
+
+// The host answers, but the login failed: a failure of the encryption is found by logging in the same way
+// with less of it (libpq words such failures only in the locale's language and gives them no class).
+ServerConnection::Failure encryptionDiagnosis(const ServerAddress& address, const QString& password)
+{
+    using ServerConnection::Failure;
+    const QString mode = address.option(QStringLiteral("sslmode"));
+    if (ServerConnection::checksCertificate(address)) {
+        QFile file(ServerConnection::rootCertificatePath(address));
+        if (!file.open(QIODevice::ReadOnly))
+            return Failure::CertificateFileUnreadable;
+        if (!file.read(1 << 20).contains("-----BEGIN CERTIFICATE-----"))
+            return Failure::NotACertificate;
+        if (mode == QLatin1String("verify-full") &&
+            loginWorks(withSslMode(address, QStringLiteral("verify-ca")), password))
+            return Failure::CertificateNameMismatch;
+        // libpq checks against any CA file it finds even under "require": it is given none that exists.
+        ServerAddress unchecked = withSslMode(address, QStringLiteral("require"));
+        unchecked.options.removeIf([](const auto& option) { return option.first == QLatin1String("sslrootcert"); });
+        unchecked.options.append({QStringLiteral("sslrootcert"), QDir::temp().filePath(uniqueName("keine-ca"))});
+        if (loginWorks(unchecked, password))
+            return Failure::CertificateUntrusted;
+    }
+    if (mode == QLatin1String("disable"))
+        return loginWorks(withSslMode(address, QStringLiteral("require")), password) ? Failure::EncryptionRequired
+                                                                                     : Failure::Other;
+    if (!mode.isEmpty() && mode != QLatin1String("allow") && mode != QLatin1String("prefer") &&
+        loginWorks(withSslMode(address, QStringLiteral("disable")), password))
+        return Failure::EncryptionNotOffered;
+    return Failure::Other;
+}
+
 // The host answers, but the login failed: the same login to the server's maintenance database tells a
 // missing database (or a missing right to it) from a refused login.
 ServerConnection::Failure loginDiagnosis(const ServerAddress& address, const QString& password)
@@ -96,6 +150,25 @@ ServerConnection::Failure loginDiagnosis(const ServerAddress& address, const QSt
     return failure;
 }
 } // namespace
+
+QString ServerConnection::rootCertificatePath(const ServerAddress& address)
+{
+    if (const QString file = address.option(QStringLiteral("sslrootcert")); !file.isEmpty())
+        return file;
+    if (const QString file = qEnvironmentVariable("PGSSLROOTCERT"); !file.isEmpty())
+        return file;
+#ifdef Q_OS_WIN
+    return qEnvironmentVariable("APPDATA") + QStringLiteral("/postgresql/root.crt");
+#else
+    return QDir::homePath() + QStringLiteral("/.postgresql/root.crt");
+#endif
+}
+
+bool ServerConnection::checksCertificate(const ServerAddress& address)
+{
+    const QString mode = address.option(QStringLiteral("sslmode"));
+    return mode == QLatin1String("verify-full") || mode == QLatin1String("verify-ca");
+}
 
 bool ServerConnection::driverAvailable()
 {
@@ -148,7 +221,8 @@ ServerConnection::Login ServerConnection::login(const ServerAddress& address, co
         if (clock.elapsed() >= connectTimeoutSeconds(address) * 1000 - 500)
             failure = Failure::NoAnswer;
         else if (failure = reachability(address); failure == Failure::Other)
-            failure = loginDiagnosis(address, password);
+            if (failure = encryptionDiagnosis(address, password); failure == Failure::Other)
+                failure = loginDiagnosis(address, password);
     }
     result.failure = describeFailure(failure, error, address);
     return result;
@@ -232,6 +306,26 @@ QString ServerConnection::germanReason(Failure failure, const ServerAddress& add
         return QStringLiteral("Der Server hat zu lange nicht geantwortet; der Vorgang wurde abgebrochen.");
     case Failure::Busy:
         return QStringLiteral("Die Daten werden gerade von einem anderen Arbeitsplatz benutzt.");
+    case Failure::CertificateFileUnreadable:
+        return QStringLiteral("Die Zertifikatsdatei „%1“ kann nicht gelesen werden (sie fehlt, oder es fehlen die "
+                              "Leserechte).")
+            .arg(QDir::toNativeSeparators(rootCertificatePath(address)));
+    case Failure::NotACertificate:
+        return QStringLiteral("Die Datei „%1“ enthält kein Zertifikat.")
+            .arg(QDir::toNativeSeparators(rootCertificatePath(address)));
+    case Failure::CertificateNameMismatch:
+        return QStringLiteral("Das Zertifikat des Servers gilt nicht für den Namen „%1“. Bitte geben Sie den Server "
+                              "so an, wie er im Zertifikat steht.")
+            .arg(host);
+    case Failure::CertificateUntrusted:
+        return QStringLiteral("Das Zertifikat des Servers ist nicht von der Zertifizierungsstelle in „%1“ "
+                              "ausgestellt. Ist es die richtige Zertifikatsdatei der Praxis?")
+            .arg(QDir::toNativeSeparators(rootCertificatePath(address)));
+    case Failure::EncryptionNotOffered:
+        return QStringLiteral("Der Server bietet keine verschlüsselte Verbindung an.");
+    case Failure::EncryptionRequired:
+        return QStringLiteral("Der Server lässt nur verschlüsselte Verbindungen zu. Bitte wählen Sie unter "
+                              "„Verschlüsselung:“ eine verschlüsselte Verbindung.");
     }
     return {};
 }

@@ -37,22 +37,28 @@ Login login(const ServerAddress& address, const QString& connectionName, const Q
 enum class Failure {
     Other,
     DriverMissing,
-    HostUnknown,        // the name is not known in the network
-    NoService,          // the host refuses the port: no database server runs there
-    NoLocalService,     // no server at the local socket
-    NoAnswer,           // nothing came back within the connect timeout
-    Unreachable,        // the connection could not be made or was lost
-    PasswordMissing,    // the server wants a password and none is given or stored
-    LoginRefused,       // wrong password, unknown user, or not admitted from here
-    PasswordRefused,    // 28P01
-    NotAdmitted,        // 28000
-    DatabaseMissing,    // 3D000
-    NoConnectRight,     // the user may not connect to this database
-    NoRight,            // 42501
-    TooManyConnections, // 53300
-    ServerGoingAway,    // 57P01, 57P02, 57P03: shut down, crashed, starting
-    StatementTimeout,   // 57014
-    Busy,               // 55P03, 40P01, 40001: another workstation holds the rows
+    HostUnknown,               // the name is not known in the network
+    NoService,                 // the host refuses the port: no database server runs there
+    NoLocalService,            // no server at the local socket
+    NoAnswer,                  // nothing came back within the connect timeout
+    Unreachable,               // the connection could not be made or was lost
+    PasswordMissing,           // the server wants a password and none is given or stored
+    LoginRefused,              // wrong password, unknown user, or not admitted from here
+    PasswordRefused,           // 28P01
+    NotAdmitted,               // 28000
+    DatabaseMissing,           // 3D000
+    NoConnectRight,            // the user may not connect to this database
+    NoRight,                   // 42501
+    TooManyConnections,        // 53300
+    ServerGoingAway,           // 57P01, 57P02, 57P03: shut down, crashed, starting
+    StatementTimeout,          // 57014
+    Busy,                      // 55P03, 40P01, 40001: another workstation holds the rows
+    CertificateFileUnreadable, // the practice's CA file is missing or cannot be read
+    NotACertificate,           // the CA file holds no certificate
+    CertificateNameMismatch,   // the server's certificate is good, but not for the name typed
+    CertificateUntrusted,      // the server's certificate is not signed by the practice's CA
+    EncryptionNotOffered,      // an encrypted connection was asked for; the server offers none
+    EncryptionRequired,        // an unencrypted connection was asked for; the server admits only encrypted ones
 };
 // The class of a failure from its SQLSTATE and the error's type, never from its text (libpq and the
 // server answer in the locale's language).
@@ -62,6 +68,11 @@ QString germanReason(Failure failure, const ServerAddress& address);
 // Why a login or statement failed, in German, with the server's own words after it.
 QString describeFailure(const QSqlError& error, const ServerAddress& address);
 QString describeFailure(Failure failure, const QSqlError& error, const ServerAddress& address);
+
+// The CA certificate file a checked connection uses: the URI's sslrootcert, else libpq's default.
+QString rootCertificatePath(const ServerAddress& address);
+// Whether the URI asks libpq to check the server's certificate (verify-ca, verify-full).
+bool checksCertificate(const ServerAddress& address);
 
 // Whether the driver for servers is installed.
 bool driverAvailable();

@@ -2,6 +2,7 @@
 
 #include "kernel/LunarisError.h"
 #include "store/Database.h"
+#include "store/ServerRights.h"
 
 #include <QSqlQuery>
 #include <QStringList>
@@ -116,7 +117,14 @@ void check(const QSqlDatabase& db, const QString& serverName)
                                      "WHERE table_schema = current_schema() AND table_name IN (?, ?, ?, ?)"),
                       {wanted[0], wanted[1], wanted[2], wanted[3]}));
     if (present.isEmpty()) {
-        create(db);
+        try {
+            create(db);
+        } catch (const LunarisError& e) {
+            // A role with the least rights works in the tables but does not make them.
+            if (ServerRights::isMissingRight(e))
+                throw ServerRights::administratorNeeded(db.userName(), serverName);
+            throw;
+        }
         return;
     }
     // Tables made by another program of the family may lack the identity column; without it saving

@@ -17,10 +17,16 @@ void ServerStatusPanel::setConnected(bool connected)
     showState();
 }
 
+void ServerStatusPanel::setEncrypted(bool encrypted)
+{
+    m_encryption = encrypted ? QStringLiteral(", verschlüsselt") : QStringLiteral(", unverschlüsselt");
+    showState();
+}
+
 void ServerStatusPanel::showState()
 {
-    setText(m_connected ? QStringLiteral("Server: %1").arg(m_server)
-                        : QStringLiteral("Server: %1 – keine Verbindung").arg(m_server));
+    setText(m_connected ? QStringLiteral("Server: %1%2").arg(m_server, m_encryption)
+                        : QStringLiteral("Server: %1%2 – keine Verbindung").arg(m_server, m_encryption));
     // The palette's own colours, so that a high-contrast scheme keeps working.
     setForegroundRole(m_connected ? QPalette::WindowText : QPalette::HighlightedText);
     setBackgroundRole(m_connected ? QPalette::Window : QPalette::Highlight);

@@ -2,9 +2,10 @@
 
 #include <QLabel>
 
-// The status bar's permanent panel on the server backend: "Server: HOST/DATENBANK", and while the
-// connection is lost "Server: HOST/DATENBANK – keine Verbindung" (highlighted). Whoever notices the loss
-// and the return tells it through setConnected(); it starts connected.
+// The status bar's permanent panel on the server backend: "Server: HOST/DATENBANK", once told whether the
+// connection is encrypted "Server: HOST/DATENBANK, verschlüsselt" (or "unverschlüsselt"), and while the
+// connection is lost "… – keine Verbindung" (highlighted). Whoever notices the loss and the return tells
+// it through setConnected(); it starts connected.
 class ServerStatusPanel : public QLabel {
     Q_OBJECT
 public:
@@ -14,10 +15,12 @@ public:
 
 public slots:
     void setConnected(bool connected);
+    void setEncrypted(bool encrypted);
 
 private:
     void showState();
 
     QString m_server; // "HOST/DATENBANK"
     bool m_connected = true;
+    QString m_encryption; // ", verschlüsselt", ", unverschlüsselt" or empty: not told
 };

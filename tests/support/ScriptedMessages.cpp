@@ -1,9 +1,23 @@
 #include "ScriptedMessages.h"
 
+#include "SecretScan.h"
+
+#include <QWidget>
 #include <QtTest>
+
+namespace {
+void scan(const MessageRequest& request)
+{
+    SecretScan::check(request.text, "a message box");
+    SecretScan::check(request.title, "a message box's title");
+    if (request.parent)
+        SecretScan::check(request.parent->window()->windowTitle(), "a window title");
+}
+} // namespace
 
 QMessageBox::StandardButton ScriptedMessages::show(const MessageRequest& request)
 {
+    scan(request);
     m_shown.append(request);
     if (m_answers.isEmpty()) {
         QTest::qFail(qPrintable(QStringLiteral("Unexpected message box: [%1] %2").arg(request.title, request.text)),
@@ -15,6 +29,7 @@ QMessageBox::StandardButton ScriptedMessages::show(const MessageRequest& request
 
 int ScriptedMessages::choose(const MessageRequest& request)
 {
+    scan(request);
     m_shown.append(request);
     if (m_choices.isEmpty()) {
         QTest::qFail(qPrintable(QStringLiteral("Unexpected choice box: [%1] %2").arg(request.title, request.text)),

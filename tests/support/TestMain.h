@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SecretScan.h"
+
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -8,11 +10,13 @@
 #include <QtTest>
 
 // Like QTEST_MAIN, with what every test of this program needs: a German locale, German texts on
-// Qt's buttons, and the test mode of QStandardPaths so the user's own files are never touched.
+// Qt's buttons, the test mode of QStandardPaths so the user's own files are never touched, and the scan
+// of every log line for the test server's password.
 #define LUNARIS_TEST_MAIN(TestClass)                                                                                   \
     int main(int argc, char** argv)                                                                                    \
     {                                                                                                                  \
         QApplication app(argc, argv);                                                                                  \
+        SecretScan::install();                                                                                         \
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));                                               \
         QStandardPaths::setTestModeEnabled(true);                                                                      \
         QTranslator qtTranslator;                                                                                      \

@@ -27,6 +27,26 @@ QString TestServer::user()
     return qEnvironmentVariable("LUNARIS_PG_USER");
 }
 
+QString TestServer::reader()
+{
+    return qEnvironmentVariable("LUNARIS_PG_READER");
+}
+
+QString TestServer::admin()
+{
+    return qEnvironmentVariable("LUNARIS_PG_ADMIN");
+}
+
+QString TestServer::caCertificate()
+{
+    return qEnvironmentVariable("LUNARIS_PG_CA");
+}
+
+QString TestServer::otherCaCertificate()
+{
+    return qEnvironmentVariable("LUNARIS_PG_OTHER_CA");
+}
+
 QString TestServer::password()
 {
     return qEnvironmentVariable("LUNARIS_PG_PASSWORD");
@@ -47,13 +67,60 @@ ServerAddress TestServer::tcpAddress(const QString& database)
     return address;
 }
 
+ServerAddress TestServer::adminAddress(const QString& database)
+{
+    ServerAddress address = tcpAddress(database);
+    address.user = admin();
+    return address;
+}
+
+namespace {
+// The administrator over the socket, where every role is trusted.
+ServerAddress adminOverSocket(const QString& database)
+{
+    ServerAddress address = TestServer::adminAddress(database);
+    address.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
+    return address;
+}
+} // namespace
+
 void TestServer::createDatabase(const QString& name)
 {
-    ServerAddress admin;
-    admin.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
-    admin.port = port();
-    admin.database = QStringLiteral("postgres");
-    admin.user = user();
+    createEmptyDatabase(name);
+    QFile script(qEnvironmentVariable("LUNARIS_PG_SETUP_SQL"));
+    if (!script.open(QIODevice::ReadOnly))
+        qFatal("test server: the set-up script %s cannot be read", qPrintable(script.fileName()));
+    const QString connection = QStringLiteral("lunaris-test-setup");
+    {
+        QSqlDatabase db = ServerConnection::open(adminOverSocket(name), connection);
+        QSqlQuery query(db);
+        // The whole script at once, as psql --file runs it.
+        if (!db.isOpen() || !query.exec(QString::fromUtf8(script.readAll())))
+            qFatal("test server: %s", qPrintable(query.lastError().text()));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+}
+
+QStringList TestServer::asAdmin(const QString& database, const QString& sql)
+{
+    const QString connection = QStringLiteral("lunaris-test-admin-sql");
+    QStringList rows;
+    {
+        QSqlDatabase db = ServerConnection::open(adminOverSocket(database), connection);
+        QSqlQuery query(db);
+        if (!query.exec(sql))
+            qFatal("test server: %s: %s", qPrintable(sql), qPrintable(query.lastError().text()));
+        while (query.next())
+            rows.append(query.value(0).toString());
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return rows;
+}
+
+void TestServer::createEmptyDatabase(const QString& name)
+{
+    const ServerAddress admin = adminOverSocket(QStringLiteral("postgres"));
     const QString connection = QStringLiteral("lunaris-test-admin");
     {
         QSqlDatabase db = ServerConnection::open(admin, connection);
@@ -82,11 +149,7 @@ void TestServer::setMessageLocale(const QString& wanted)
     if (!set)
         qFatal("the locale %s is missing (scripts/install-deps generates it)", qPrintable(wanted));
     const QString locale = QString::fromLatin1(set);
-    ServerAddress admin;
-    admin.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
-    admin.port = port();
-    admin.database = QStringLiteral("postgres");
-    admin.user = user();
+    const ServerAddress admin = adminOverSocket(QStringLiteral("postgres"));
     const QString connection = QStringLiteral("lunaris-test-locale");
     {
         QSqlDatabase db = ServerConnection::open(admin, connection);

@@ -1,0 +1,347 @@
+#include "TestMain.h"
+#include "TestServer.h"
+
+#include "FailureOf.h"
+#include "MainWindowFixture.h"
+#include "ScriptedMessages.h"
+#include "ScriptedModalRunner.h"
+#include "TempSettings.h"
+#include "app/frmLunaris.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisState.h"
+#include "masterdata/frmBehandT.h"
+#include "masterdata/frmStuhlT.h"
+#include "settings/SettingsStore.h"
+#include "settings/frmDatenbank.h"
+#include "store/Database.h"
+#include "store/DayVersions.h"
+#include "store/PasswordFile.h"
+#include "store/ServerConnection.h"
+#include "store/Tables.h"
+#include "ui/ServerStatusPanel.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QStatusBar>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace {
+struct ServerServices {
+    explicit ServerServices(Database& db) : services{db, settings, messages, modals} {}
+    TempSettings tempSettings;
+    SettingsStore settings;
+    ScriptedMessages messages;
+    ScriptedModalRunner modals;
+    AppServices services;
+    LunarisState state;
+};
+
+ServerAddress overSocket(const QString& database, const QString& user)
+{
+    ServerAddress address = TestServer::tcpAddress(database);
+    address.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
+    address.user = user;
+    return address;
+}
+
+const QString ReadOnly = QStringLiteral("Nur Lesen: keine Schreibrechte auf dem Server");
+
+// The database's tables and triggers.
+QStringList objectsOf(const QString& database)
+{
+    return TestServer::asAdmin(database,
+                               "SELECT tablename FROM pg_tables WHERE schemaname = 'public' UNION ALL "
+                               "SELECT tgrelid::regclass || '.' || tgname FROM pg_trigger WHERE NOT tgisinternal "
+                               "ORDER BY 1");
+}
+} // namespace
+
+// The practice network: encrypted logins with the practice's certificate, a role with the least rights
+// for the workstations, and workstations that may only read.
+class TestServerSecurity : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void encryptedLogins_data();
+    void encryptedLogins();
+    void tablesNeedAnAdministrator_data();
+    void tablesNeedAnAdministrator();
+    void leastPrivilegeRoleWorks();
+    void setupScriptMakesWhatTheProgramMakes();
+    void readOnlyRoleDisablesEveryWrite_data();
+    void readOnlyRoleDisablesEveryWrite();
+    void readOnlyRoleRefusesWritesUpFront();
+
+private:
+    QTemporaryDir m_home;
+};
+
+void TestServerSecurity::init()
+{
+    SKIP_WITHOUT_SERVER();
+    TestServer::createDatabase("kavemo");
+    qputenv("PGPASSFILE", m_home.filePath("pgpass").toUtf8());
+    QFile::remove(m_home.filePath("pgpass"));
+}
+
+void TestServerSecurity::encryptedLogins_data()
+{
+    QTest::addColumn<QString>("locale"); // of the server's and libpq's messages
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("sslmode");
+    QTest::addColumn<QString>("certificate"); // "ca", "other", "missing", "no certificate" or empty
+    QTest::addColumn<QString>("reason");      // empty: the login works, encrypted; %1 the certificate file
+    QTest::newRow("checked, the practice's CA") << "C"
+                                                << "localhost"
+                                                << "verify-full"
+                                                << "ca"
+                                                << "";
+    QTest::newRow("encrypted, unchecked") << "C"
+                                          << "127.0.0.1"
+                                          << "require"
+                                          << ""
+                                          << "";
+    for (const QString locale : {"C", "de_DE.UTF-8"}) {
+        const auto row = [&](const char* name) -> QTestData& {
+            return QTest::addRow("%s, %s", name, qPrintable(locale)) << locale;
+        };
+        row("another CA") << "localhost"
+                          << "verify-full"
+                          << "other"
+                          << "Das Zertifikat des Servers ist nicht von der Zertifizierungsstelle in „%1“ ausgestellt. "
+                             "Ist es die richtige Zertifikatsdatei der Praxis?";
+        row("wrong host name") << "127.0.0.1"
+                               << "verify-full"
+                               << "ca"
+                               << "Das Zertifikat des Servers gilt nicht für den Namen „127.0.0.1“. Bitte geben Sie "
+                                  "den Server so an, wie er im Zertifikat steht.";
+        row("CA file missing") << "localhost"
+                               << "verify-full"
+                               << "missing"
+                               << "Die Zertifikatsdatei „%1“ kann nicht gelesen werden (sie fehlt, oder es fehlen die "
+                                  "Leserechte).";
+        row("CA file holds no certificate") << "localhost"
+                                            << "verify-full"
+                                            << "no certificate"
+                                            << "Die Datei „%1“ enthält kein Zertifikat.";
+        row("unencrypted, server wants TLS")
+            << "127.0.0.1"
+            << "disable"
+            << ""
+            << "Der Server lässt nur verschlüsselte Verbindungen zu. Bitte wählen Sie unter „Verschlüsselung:“ eine "
+               "verschlüsselte Verbindung.";
+    }
+}
+
+void TestServerSecurity::encryptedLogins()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, host);
+    QFETCH(QString, sslmode);
+    QFETCH(QString, certificate);
+    QFETCH(QString, reason);
+    TestServer::setMessageLocale(locale);
+    const auto back = qScopeGuard([] { TestServer::setMessageLocale({}); });
+    QString file;
+    if (certificate == "ca")
+        file = TestServer::caCertificate();
+    else if (certificate == "other")
+        file = TestServer::otherCaCertificate();
+    else if (certificate == "missing")
+        file = m_home.filePath("fehlt.crt");
+    else if (certificate == "no certificate")
+        file = m_home.filePath("pgpass.txt");
+    if (certificate == "no certificate") {
+        QFile text(file);
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("kein Zertifikat\n");
+    }
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.host = host;
+    address.options.append({"sslmode", sslmode});
+    if (!file.isEmpty())
+        address.options.append({"sslrootcert", file});
+
+    const ServerConnection::ProbeResult probe = ServerConnection::probe(address, TestServer::password());
+    if (!reason.isEmpty()) {
+        QVERIFY(!probe.ok);
+        // The reason is the program's; the server's or libpq's own words may follow.
+        const QString expected = QStringLiteral("Die Verbindung zum Server „%1“ ist fehlgeschlagen: %2")
+                                     .arg(address.displayName(), reason.contains("%1") ? reason.arg(file) : reason);
+        QVERIFY2(probe.message.startsWith(expected), qPrintable(probe.message));
+        return;
+    }
+    QVERIFY2(probe.ok, qPrintable(probe.message));
+    PasswordFile().store(address.host, address.port, address.database, address.user, TestServer::password());
+    Database db(address);
+    QVERIFY(db.isEncrypted());
+    ServerServices app(db);
+    frmLunaris window(app.state, app.services);
+    QCOMPARE(window.serverPanel()->text(), QStringLiteral("Server: %1/kavemo, verschlüsselt").arg(host));
+}
+
+void TestServerSecurity::tablesNeedAnAdministrator_data()
+{
+    QTest::addColumn<QString>("before"); // what the administrator did to the database; empty: nothing
+    QTest::addColumn<QString>("user");
+    QTest::newRow("empty database, the workstations' role") << "" << TestServer::user();
+    QTest::newRow("empty database, the reading role") << "" << TestServer::reader();
+    QTest::newRow("versions table missing") << R"(DROP TABLE "IdealtagVersion")" << TestServer::user();
+    QTest::newRow("a trigger missing") << R"(DROP TRIGGER lunaris_aenderung ON "Stuhl")" << TestServer::user();
+    QTest::newRow("a trigger missing, the reading role")
+        << R"(DROP TRIGGER lunaris_aenderung ON "Stuhl")" << TestServer::reader();
+}
+
+// A role that may not create tables is told that an administrator has to, with the script to use; the
+// database stays as it was.
+void TestServerSecurity::tablesNeedAnAdministrator()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, user);
+    if (before.isEmpty()) {
+        TestServer::createEmptyDatabase("leer");
+    } else {
+        TestServer::createDatabase("leer");
+        TestServer::asAdmin("leer", before);
+    }
+    const QStringList objectsBefore = objectsOf("leer");
+    const ServerAddress address = overSocket("leer", user);
+    QCOMPARE(
+        failureOf([&] { Database db(address); }),
+        QStringLiteral("3033 In der Datenbank „leer auf %1“ fehlen Tabellen von Lunaris, und der Benutzer „%2“ "
+                       "darf sie nicht anlegen. Das muss einmal ein Administrator des Servers tun: mit dem SQL aus "
+                       "der README (Abschnitt „Rechte auf dem Server“, Datei „server/lunaris-server.sql“ im "
+                       "Programmordner). Die Datenbank wird nicht verändert.")
+            .arg(address.displayName(), user));
+    QCOMPARE(objectsOf("leer"), objectsBefore);
+    QVERIFY(!QSqlDatabase::contains("lunaris"));
+}
+
+// The role of the README works completely: saving keeps a version, another workstation hears of it,
+// and the planner's tables stay out of its reach.
+void TestServerSecurity::leastPrivilegeRoleWorks()
+{
+    TestServer::asAdmin("kavemo", R"(CREATE TABLE "Termine" ("PATIENT" text))");
+    Database db(overSocket("kavemo", TestServer::user()));
+    QVERIFY(!db.isReadOnly());
+    QCOMPARE(db.readOnlyReason(), QString());
+    db.run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 1"});
+    IdealDayStore(db).replaceDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:20"}});
+    IdealDayStore(db).replaceDay("Montag", {{"Stuhl 1", "KONT", "09:00", "09:20"}});
+    QCOMPARE(DayVersionTable(db).versionsOf("Montag").size(), 1);
+    QCOMPARE(failureOf([&] { db.run(R"(SELECT * FROM "Termine")"); }).section(' ', 0, 0), "42501");
+}
+
+// The administrator's script and a first start of the program as the database's owner leave the same
+// tables, columns, defaults, indexes and triggers, so either way of setting up serves every workstation.
+void TestServerSecurity::setupScriptMakesWhatTheProgramMakes()
+{
+    TestServer::createEmptyDatabase("vom_programm");
+    {
+        Database owner(overSocket("vom_programm", TestServer::admin()));
+    }
+    const QString shape =
+        "SELECT table_name || '|' || column_name || '|' || data_type || '|' || is_nullable || '|' || "
+        "coalesce(column_default, '') || '|' || is_identity FROM information_schema.columns "
+        "WHERE table_schema = 'public' UNION ALL SELECT indexdef FROM pg_indexes WHERE schemaname = 'public' "
+        "UNION ALL SELECT tgrelid::regclass || '.' || tgname FROM pg_trigger WHERE NOT tgisinternal ORDER BY 1";
+    const QStringList made = TestServer::asAdmin("vom_programm", shape);
+    QVERIFY(made.size() > 20);
+    QCOMPARE(TestServer::asAdmin("kavemo", shape), made);
+}
+
+void TestServerSecurity::readOnlyRoleDisablesEveryWrite_data()
+{
+    QTest::addColumn<QString>("window"); // where the command is: the main window, an editor, the dialog
+    QTest::addColumn<QString>("command");
+    for (const char* action : {"mnuFileSave", "mnuFileSaveAs", "mnuFileDelete", "tbToolBar_Save"})
+        QTest::addRow("%s", action) << "frmLunaris" << action;
+    for (const char* editor : {"frmBehandT", "frmStuhlT"})
+        for (const char* button : {"cmdAdd", "cmdDelete", "cmdUpdate"})
+            QTest::addRow("%s %s", editor, button) << editor << button;
+    QTest::newRow("Daten übertragen") << "frmDatenbank"
+                                      << "cmdUebertragen";
+}
+
+// A reception desk's role may only read: the window says so, opens, prints, previews and exports the day,
+// and every command that would write is off before anything is tried. No message box comes up.
+void TestServerSecurity::readOnlyRoleDisablesEveryWrite()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, command);
+    {
+        Database writer(overSocket("kavemo", TestServer::user()), "writer");
+        writer.run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 1"});
+        writer.run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 20});
+        IdealDayStore(writer).replaceDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:20"}});
+    }
+    Database db(overSocket("kavemo", TestServer::reader()));
+    QVERIFY(db.isReadOnly());
+    ServerServices app(db);
+    frmLunaris main(app.state, app.services);
+    QVERIFY(main.Form_Load(1024));
+    QCOMPARE(main.findChild<QLabel*>("sbStatusBar_Panel1")->text(), ReadOnly);
+    app.state.CurrentIdealtag = "Montag";
+    app.state.DayOpen = true;
+    main.Termin_load();
+    main.switchOn(true);
+    QCOMPARE(main.SSDay1(0)->count(), 1);
+    for (const char* reading : {"mnuFileOpen", "mnuFilePrint", "mnuFilePreview", "mnuFilePdf"})
+        QVERIFY2(main.findChild<QAction*>(reading)->isEnabled(), reading);
+
+    QWidget* control = nullptr;
+    std::unique_ptr<QDialog> dialog;
+    if (window == "frmLunaris") {
+        auto* action = main.findChild<QAction*>(command);
+        QVERIFY(action);
+        QVERIFY(!action->isEnabled());
+    } else {
+        if (window == "frmBehandT")
+            dialog = std::make_unique<frmBehandT>(app.state, app.services, &main);
+        else if (window == "frmStuhlT")
+            dialog = std::make_unique<frmStuhlT>(app.state, app.services, &main);
+        else
+            dialog = std::make_unique<frmDatenbank>(app.services, QString(), m_home.filePath("Kavemo.mdb"), &main);
+        control = dialog->findChild<QPushButton*>(command);
+        QVERIFY(control);
+        QVERIFY(!control->isEnabled());
+        if (window != "frmDatenbank") {
+            // The records are shown, but cannot be typed over; the editor says why.
+            auto* first = dialog->findChild<QLineEdit*>(window == "frmBehandT" ? "txtFields0" : "txtFields1");
+            QVERIFY(!first->text().isEmpty());
+            QVERIFY(first->isReadOnly());
+            QCOMPARE(dialog->findChild<QLabel*>("Label1")->text(), ReadOnly);
+        }
+    }
+    // Edits on screen are for looking and printing: leaving them asks nothing.
+    main.SSDay1(0)->add("09:00", "09:20", "KONT", QColor(Qt::green));
+    app.state.Modified = true;
+    main.mnuFileNew_Click();
+    QVERIFY(main.close());
+    QVERIFY(app.messages.shown().isEmpty());
+    QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), 1);
+}
+
+// Whatever asks the store to write on a reading role is refused before a statement leaves for the
+// server, with the reason; the server would refuse it as well.
+void TestServerSecurity::readOnlyRoleRefusesWritesUpFront()
+{
+    Database db(overSocket("kavemo", TestServer::reader()));
+    const qint64 pid = TestServer::backendPid(db.connection());
+    const TestServer::StatementLog log;
+    const QString refused = "3033 " + ReadOnly + ".";
+    QCOMPARE(failureOf([&] { db.run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 1"}); }), refused);
+    QCOMPARE(failureOf([&] { IdealDayStore(db).replaceDay("Montag", {}); }), refused);
+    QCOMPARE(failureOf([&] { db.inTransaction([] {}); }), refused);
+    QCOMPARE(log.statementsOf(pid), QStringList());
+    QSqlQuery direct(db.connection());
+    QVERIFY(!direct.exec(R"(INSERT INTO "Stuhl" ("STUHL") VALUES ('Stuhl 1'))"));
+    QCOMPARE(direct.lastError().nativeErrorCode(), "25006");
+}
+
+LUNARIS_TEST_MAIN(TestServerSecurity)
+#include "tst_serversecurity.moc"
