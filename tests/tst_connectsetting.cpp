@@ -18,10 +18,12 @@ using Options = QList<QPair<QString, QString>>;
 namespace fs = std::filesystem;
 
 namespace {
+#ifndef Q_OS_WIN
 fs::perms mode(const QString& path)
 {
     return fs::status(path.toStdString()).permissions();
 }
+#endif
 } // namespace
 
 class TestConnectSetting : public QObject {
@@ -170,7 +172,9 @@ void TestConnectSetting::passwordFileKeepsOtherLogins()
     const QString path = dir.filePath("sub/.pgpass");
     const PasswordFile file(path);
     file.store("server", 5432, "kavemo", "praxis", "erstes");
+#ifndef Q_OS_WIN // Windows keeps no such mode: the file lies in the user's own profile
     QCOMPARE(mode(path), fs::perms::owner_read | fs::perms::owner_write);
+#endif
 
     // Someone else's lines, a comment, and a file others may read.
     QFile raw(path);
@@ -181,13 +185,15 @@ void TestConnectSetting::passwordFileKeepsOtherLogins()
 
     file.store("server", 5432, "kavemo", "praxis", "neu:mit\\zeichen");
     file.store("server", 5433, "kavemo", "praxis", "anderer port");
-    QVERIFY(raw.open(QIODevice::ReadOnly));
+    QVERIFY(raw.open(QIODevice::ReadOnly | QIODevice::Text)); // Windows writes its text files with \r\n
     QCOMPARE(QString::fromUtf8(raw.readAll()), "server:5432:kavemo:praxis:neu\\:mit\\\\zeichen\n"
                                                "# Praxis-Server\n"
                                                "server:5432:kavemo:planer:p\\:w\n"
                                                "other:*:*:praxis:x\n"
                                                "server:5433:kavemo:praxis:anderer port\n");
+#ifndef Q_OS_WIN // Windows keeps no such mode: the file lies in the user's own profile
     QCOMPARE(mode(path), fs::perms::owner_read | fs::perms::owner_write);
+#endif
 }
 
 void TestConnectSetting::passwordLineGoesWhereLibpqFindsIt_data()
@@ -236,7 +242,7 @@ void TestConnectSetting::passwordLineGoesWhereLibpqFindsIt()
     const PasswordFile file(path);
     file.store(host, 5432, "kavemo", "praxis", "neu");
     QFile raw(path);
-    QVERIFY(raw.open(QIODevice::ReadOnly));
+    QVERIFY(raw.open(QIODevice::ReadOnly | QIODevice::Text)); // Windows writes its text files with \r\n
     QCOMPARE(QString::fromUtf8(raw.readAll()), after);
     // libpq's choice, which the examination of a failed login repeats.
     const bool ownLineFirst = !after.startsWith("*:*:*:*:");
@@ -311,6 +317,8 @@ void TestConnectSetting::failureClassFromSqlstate_data()
 
 void TestConnectSetting::failureClassFromSqlstate()
 {
+    if (!ServerConnection::driverAvailable())
+        QSKIP("Qt's QPSQL driver is missing: every failure is that one");
     QFETCH(QString, code);
     QFETCH(int, type);
     QFETCH(QString, text);

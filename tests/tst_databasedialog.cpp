@@ -85,7 +85,8 @@ void awaitJob(ScriptedModalRunner& modals, const QString& label, bool stop = fal
 QString fileText(const QString& path)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    // As text: Windows writes its text files with \r\n.
+    return file.open(QIODevice::ReadOnly | QIODevice::Text) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 // The values of a query on the server, row by row, each row joined with '|'.

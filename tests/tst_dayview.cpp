@@ -1,7 +1,7 @@
 #include "TestMain.h"
-#include "kernel/LunarisError.h"
 #include "dayview/ClockTime.h"
 #include "dayview/DayView.h"
+#include "kernel/LunarisError.h"
 
 #include <QSignalSpy>
 

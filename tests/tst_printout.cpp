@@ -17,7 +17,6 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextDocumentFragment>
@@ -68,11 +67,7 @@ struct PdfPage {
 
 QString pdfBoxes(const QString& fileName)
 {
-    QProcess process;
-    process.start("pdftotext", {"-bbox", fileName, "-"});
-    if (!process.waitForFinished(30000) || process.exitCode() != 0)
-        return {};
-    return QString::fromUtf8(process.readAllStandardOutput());
+    return pdftotext(fileName, {"-bbox"});
 }
 
 // The document title as pdftotext reports it.
@@ -496,6 +491,10 @@ void TestPrintout::pdfExportSaysWhatWentWrong()
 {
     QFETCH(QString, file);
     QFETCH(QString, message);
+#ifdef Q_OS_WIN
+    if (file != "readonly")
+        QSKIP("/proc and /dev/full are Linux's; under Wine, as root, no Windows folder refuses a file");
+#endif
     TestContext context;
     storeDemoDay(context.tempDatabase);
     StoredDay day(context.tempDatabase.database(), "Montag Standard");

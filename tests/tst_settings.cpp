@@ -50,8 +50,13 @@ void TestSettings::savedValueReadsBackAsText()
     store.saveSetting("Lunaris", "Praxis", "Name", "Dr. Müller-Weiß");
     QCOMPARE(store.getSetting("Lunaris", "Settings", "MainWidth", "0"), QString("12000"));
     QCOMPARE(store.getSetting("Lunaris", "Praxis", "Name", "Name"), QString("Dr. Müller-Weiß"));
+#ifdef Q_OS_WIN
+    // The registry's keys ignore case, as they did for the family's programs there.
+    QCOMPARE(store.getSetting("Lunaris", "Praxis", "name", "x"), QString("Dr. Müller-Weiß"));
+#else
     // Keys are case-sensitive: another spelling is another key.
     QCOMPARE(store.getSetting("Lunaris", "Praxis", "name", "x"), QString("x"));
+#endif
 }
 
 void TestSettings::applicationsAreSeparate()
@@ -74,6 +79,9 @@ void TestSettings::familyValuesAreNeverWritten()
 
 void TestSettings::failedWriteIsReported()
 {
+#ifdef Q_OS_WIN
+    QSKIP("the registry holds the settings on Windows: no folder in the way can make a write fail");
+#endif
     TempSettings temp;
     // A folder where the settings file should be makes every write fail.
     QVERIFY(QDir(temp.folder()).mkpath("Kavemo/Lunaris.conf"));

@@ -468,6 +468,9 @@ void TestSettingsDialog::failedWriteIsReportedAndDialogStays()
 
 void TestSettingsDialog::failedWriteOfRealStoreIsReported()
 {
+#ifdef Q_OS_WIN
+    QSKIP("the registry holds the settings on Windows: no folder in the way can make a write fail");
+#endif
     TestContext context;
     // A folder where the settings file should be makes every write fail.
     QVERIFY(QDir(context.tempSettings.folder()).mkpath("Kavemo/Lunaris.conf"));

@@ -24,7 +24,7 @@ public:
         QFile::copy(LUNARIS_EXE, executable());
     }
     QString folder() const { return m_root.filePath("programm"); }
-    QString executable() const { return m_root.filePath("programm/lunaris"); }
+    QString executable() const { return m_root.filePath("programm/" + QFileInfo(LUNARIS_EXE).fileName()); }
     QString runtime() const { return m_root.filePath("runtime"); }
     QString root() const { return m_root.path(); }
 
@@ -85,6 +85,8 @@ private slots:
     void guardIsPerUserWithoutRuntimeFolder();
     void startMeetsAnEndingInstance_data();
     void startMeetsAnEndingInstance();
+    void programFolderWithoutWriteRight_data();
+    void programFolderWithoutWriteRight();
 };
 
 void TestStartup::usesTheDatabaseInItsOwnFolder()
@@ -228,6 +230,54 @@ void TestStartup::startMeetsAnEndingInstance()
         SingleInstance third(folder.path(), 60000, [] { QFAIL("waited for an instance that runs"); });
         QCOMPARE(third.acquire(), SingleInstance::Start::AlreadyRunning);
     }
+}
+
+void TestStartup::programFolderWithoutWriteRight_data()
+{
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<QList<int>>("choices");    // the answers to the boxes, in turn
+    QTest::addColumn<QList<bool>>("dialogOks"); // the "Datenbank" dialog closed with OK, in turn
+    QTest::addColumn<int>("result");            // PracticeFolder
+    QTest::newRow("writable folder: no question") << true << QList<int>{} << QList<bool>{} << 0;
+    QTest::newRow("end") << false << QList<int>{1} << QList<bool>{} << 2;
+    QTest::newRow("a server named instead") << false << QList<int>{0} << QList<bool>{true} << 1;
+    QTest::newRow("dialog cancelled: asked again, then end") << false << QList<int>{0, 1} << QList<bool>{false} << 2;
+}
+
+// A program folder that takes no file (on Windows one under "C:\Program Files") is named at the start,
+// with what to do; the practice database is never made anywhere else.
+void TestStartup::programFolderWithoutWriteRight()
+{
+    QFETCH(bool, writable);
+    QFETCH(QList<int>, choices);
+    QFETCH(QList<bool>, dialogOks);
+    QFETCH(int, result);
+    QTemporaryDir root;
+    // No file can be made in a folder that does not exist (root ignores the rights of one that does).
+    const QString folder = writable ? root.path() : root.filePath("Programme/Lunaris");
+    ScriptedMessages messages;
+    for (int choice : choices)
+        messages.answerChoice(choice);
+    int dialogs = 0;
+    const PracticeFolder outcome =
+        checkPracticeFolder(folder + "/Kavemo.mdb", messages, [&] { return dialogOks.value(dialogs++); });
+    QCOMPARE(int(outcome), result);
+    QCOMPARE(dialogs, int(dialogOks.size()));
+    QCOMPARE(messages.shown().size(), choices.size());
+    for (const MessageRequest& box : messages.shown()) {
+        QCOMPARE(box.text, QStringLiteral("Lunaris kann im Programmordner „%1“ nicht schreiben. Dort liegt die "
+                                          "Praxisdatenbank Kavemo.mdb, die Lunaris beim ersten Start anlegt und bei "
+                                          "jedem Speichern ändert.\r\rBitte installieren Sie Lunaris in einen Ordner, "
+                                          "in dem die Benutzer der Praxis schreiben dürfen (etwa „C:\\Lunaris“), "
+                                          "oder verbinden Sie Lunaris mit dem Datenbankserver der Praxis "
+                                          "(„Verbindung ändern...“).")
+                               .arg(QDir::toNativeSeparators(folder)));
+        QCOMPARE(box.title, QString("Lunaris"));
+        QCOMPARE(box.icon, QMessageBox::Critical);
+        QCOMPARE(box.choices, QStringList({"Verbindung ändern...", "Beenden"}));
+        QCOMPARE(box.defaultChoice, 1);
+    }
+    QCOMPARE(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{});
 }
 
 LUNARIS_TEST_MAIN(TestStartup)

@@ -92,7 +92,9 @@ public:
         }
         m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(WORKSTATION_HELPER, {backend.dir.filePath("Kavemo.mdb")});
+        // As text: a Windows helper ends its lines with \r\n.
+        m_process.start(WORKSTATION_HELPER, {backend.dir.filePath("Kavemo.mdb")},
+                        QIODevice::ReadWrite | QIODevice::Text);
     }
     ~Workstation()
     {

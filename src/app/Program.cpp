@@ -16,8 +16,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QTranslator>
 
 #include <functional>
@@ -109,6 +111,37 @@ ServerStart openServerAtStart(const ServerAddress& server, MessageService& messa
     }
 }
 
+bool folderTakesFiles(const QString& folder)
+{
+    // Asked by making a file: on Windows QFileInfo reads no access lists, and "C:\Program Files" is not read-only.
+    QTemporaryFile probe(folder + QStringLiteral("/lunaris-XXXXXX.tmp"));
+    return probe.open();
+}
+
+PracticeFolder checkPracticeFolder(const QString& practiceFile, MessageService& messages,
+                                   const std::function<bool()>& changeConnection)
+{
+    const QString folder = QFileInfo(practiceFile).absolutePath();
+    while (!folderTakesFiles(folder)) {
+        MessageRequest box;
+        box.text = QStringLiteral("Lunaris kann im Programmordner „%1“ nicht schreiben. Dort liegt die "
+                                  "Praxisdatenbank Kavemo.mdb, die Lunaris beim ersten Start anlegt und bei jedem "
+                                  "Speichern ändert.\r\rBitte installieren Sie Lunaris in einen Ordner, in dem die "
+                                  "Benutzer der Praxis schreiben dürfen (etwa „C:\\Lunaris“), oder verbinden Sie "
+                                  "Lunaris mit dem Datenbankserver der Praxis („Verbindung ändern...“).")
+                       .arg(QDir::toNativeSeparators(folder));
+        box.title = QStringLiteral("Lunaris");
+        box.icon = QMessageBox::Critical;
+        box.choices = {QStringLiteral("Verbindung ändern..."), QStringLiteral("Beenden")};
+        box.defaultChoice = 1;
+        if (messages.choose(box) != 0)
+            return PracticeFolder::End;
+        if (changeConnection())
+            return PracticeFolder::ConnectionChanged;
+    }
+    return PracticeFolder::Usable;
+}
+
 bool changeConnectionAtStart(SettingsStore& settings, MessageService& messages, ModalRunner& modals,
                              const QString& practiceFile)
 {
@@ -124,12 +157,25 @@ std::unique_ptr<Database> openStartDatabase(LunarisState& state, SettingsStore& 
         state.DatabaseConnect = ConnectionSetting::read(settings);
         if (!acceptConnectSetting(state.DatabaseConnect, messages))
             return nullptr;
-        if (state.DatabaseConnect.isEmpty())
+        const auto changeConnection = [&] { return changeConnectionAtStart(settings, messages, modals, practiceFile); };
+        if (state.DatabaseConnect.isEmpty()) {
+#ifdef Q_OS_WIN
+            // Installed under "C:\Program Files", the program folder takes no file for most users: said at once,
+            // not at the first save. (Elsewhere a read-only folder still opens its database for reading.)
+            switch (checkPracticeFolder(practiceFile, messages, changeConnection)) {
+            case PracticeFolder::Usable:
+                break;
+            case PracticeFolder::ConnectionChanged:
+                continue;
+            case PracticeFolder::End:
+                return nullptr;
+            }
+#endif
             return openPracticeDatabase(practiceFile, messages, Database::BusyTimeoutMs,
                                         Database::StartCheck::Overlapped);
-        ServerStart start = openServerAtStart(ConnectionSetting::parse(state.DatabaseConnect), messages, [&] {
-            return changeConnectionAtStart(settings, messages, modals, practiceFile);
-        });
+        }
+        ServerStart start =
+            openServerAtStart(ConnectionSetting::parse(state.DatabaseConnect), messages, changeConnection);
         // A changed connection is tried at once, whichever database it names now.
         if (!start.connectionChanged)
             return std::move(start.database);

@@ -49,6 +49,16 @@ bool changeConnectionAtStart(SettingsStore& settings, MessageService& messages, 
 std::unique_ptr<Database> openStartDatabase(LunarisState& state, SettingsStore& settings, MessageService& messages,
                                             ModalRunner& modals);
 
+// Whether files can be made in the folder (the practice database and SQLite's journal beside it).
+bool folderTakesFiles(const QString& folder);
+// The start's check of the practice file's folder. Where no file can be made there (on Windows, a program
+// folder under "C:\Program Files") the user is told the folder and what to do, and chooses "Verbindung
+// ändern..." (changeConnection: OK there ends this with ConnectionChanged; Abbrechen asks again) or
+// "Beenden" (End). Never a second database elsewhere.
+enum class PracticeFolder { Usable, ConnectionChanged, End };
+PracticeFolder checkPracticeFolder(const QString& practiceFile, MessageService& messages,
+                                   const std::function<bool()>& changeConnection);
+
 // Checks the database setting read at start. Empty (the file) passes; anything that is not a usable
 // PostgreSQL URI is reported, naming the setting, and false comes back: the program ends, writing nothing.
 bool acceptConnectSetting(const QString& connect, MessageService& messages);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 #include <QTemporaryDir>
+#include <QVariant>
 
 // Points the settings store at a temporary folder for the lifetime of the object, so a test never
 // reads or writes the user's real settings. Also writes values the program itself never writes
@@ -18,4 +20,6 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    // Windows: the registry values the test set aside.
+    QMap<QString, QVariant> m_saved;
 };

@@ -140,7 +140,12 @@ void TestServer::createEmptyDatabase(const QString& name)
 
 void TestServer::setMessageLocale(const QString& wanted)
 {
+#ifdef LC_MESSAGES
     const char* set = setlocale(LC_MESSAGES, wanted.toLatin1().constData());
+#else
+    // Windows has no category of its own for messages: libpq follows the whole locale there.
+    const char* set = setlocale(LC_ALL, wanted.toLatin1().constData());
+#endif
     if (!set)
         qFatal("the locale %s is missing (scripts/install-deps generates it)", qPrintable(wanted));
     const QString locale = QString::fromLatin1(set);
