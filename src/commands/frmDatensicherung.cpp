@@ -38,21 +38,14 @@ frmDatensicherung::frmDatensicherung(const QList<BackupFile>& backups, QWidget* 
                          {QStringLiteral("Datum"), QStringLiteral("Größe"), QStringLiteral("Idealtage")})),
       m_days(makeList(this, "lstIdealtage", QStringLiteral("Idealtage der Datensicherung"),
                       {QStringLiteral("Idealtag"), QStringLiteral("Blöcke")})),
-      m_rows(new QTableWidget(this)), m_restore(new QPushButton(QStringLiteral("&Wiederherstellen"), this))
+      m_rows(new DayRowsTable(QStringLiteral("tblIdealtag"), QStringLiteral("Gewählter Idealtag"), this)),
+      m_restore(new QPushButton(QStringLiteral("&Wiederherstellen"), this))
 {
     setObjectName(QStringLiteral("frmDatensicherung"));
     setWindowTitle(QStringLiteral("Aus Datensicherung holen"));
     setModal(true);
     m_days->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_rows->setObjectName(QStringLiteral("tblIdealtag"));
-    m_rows->setAccessibleName(QStringLiteral("Gewählter Idealtag"));
-    m_rows->setColumnCount(4);
-    m_rows->setHorizontalHeaderLabels(
-        {QStringLiteral("Stuhl"), QStringLiteral("Behandlung"), QStringLiteral("Beginn"), QStringLiteral("Ende")});
-    m_rows->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_rows->verticalHeader()->hide();
     m_rows->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    m_rows->setTabKeyNavigation(false);
     m_restore->setObjectName(QStringLiteral("cmdWiederherstellen"));
     m_restore->setEnabled(false);
     auto* buttons = new QDialogButtonBox(this);
@@ -149,11 +142,5 @@ void frmDatensicherung::showDay()
     } catch (const LunarisError&) {
         return;
     }
-    m_rows->setRowCount(int(rows.size()));
-    for (int i = 0; i < rows.size(); ++i) {
-        const TemplateRow& row = rows[i];
-        const QStringList cells{row.chair, row.code.toString(), row.startTime.toString(), row.endTime.toString()};
-        for (int column = 0; column < cells.size(); ++column)
-            m_rows->setItem(i, column, new QTableWidgetItem(cells[column]));
-    }
+    m_rows->showRows(rows);
 }

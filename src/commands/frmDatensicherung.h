@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/DayRowsTable.h"
+
 #include "store/PracticeBackup.h"
 
 #include <QDialog>
@@ -39,7 +41,7 @@ private:
     QList<BackupFile> m_list;
     QTreeWidget* m_backups;
     QTreeWidget* m_days;
-    QTableWidget* m_rows;
+    DayRowsTable* m_rows;
     QPushButton* m_restore;
     std::unique_ptr<BackupReader> m_reader;
     BackupFile m_chosenBackup;

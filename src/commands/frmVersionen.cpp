@@ -29,7 +29,8 @@ QString feeText(const QList<TemplateRow>& rows, const QHash<QString, double>& fe
 } // namespace
 
 frmVersionen::frmVersionen(AppServices& services, const QString& openDay, QWidget* parent)
-    : QDialog(parent), m_services(services), m_list(new QTreeWidget(this)), m_rows(new QTableWidget(this)),
+    : QDialog(parent), m_services(services), m_list(new QTreeWidget(this)),
+      m_rows(new DayRowsTable(QStringLiteral("tblVersion"), QStringLiteral("Gewählte Version"), this)),
       m_restore(new QPushButton(QStringLiteral("&Wiederherstellen"), this))
 {
     setObjectName(QStringLiteral("frmVersionen"));
@@ -40,14 +41,6 @@ frmVersionen::frmVersionen(AppServices& services, const QString& openDay, QWidge
                              QStringLiteral("Blöcke"), QStringLiteral("Honorar")});
     m_list->setAccessibleName(QStringLiteral("Versionen"));
     m_list->setRootIsDecorated(true);
-    m_rows->setObjectName(QStringLiteral("tblVersion"));
-    m_rows->setAccessibleName(QStringLiteral("Gewählte Version"));
-    m_rows->setColumnCount(4);
-    m_rows->setHorizontalHeaderLabels(
-        {QStringLiteral("Stuhl"), QStringLiteral("Behandlung"), QStringLiteral("Beginn"), QStringLiteral("Ende")});
-    m_rows->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_rows->verticalHeader()->hide();
-    m_rows->setTabKeyNavigation(false);
     m_restore->setObjectName(QStringLiteral("cmdWiederherstellen"));
     m_restore->setEnabled(false);
     auto* buttons = new QDialogButtonBox(this);
@@ -132,11 +125,5 @@ void frmVersionen::showChosen()
     if (!isVersion)
         return;
     const DayVersion& version = m_versions.at(item->data(0, VersionRole).toInt());
-    m_rows->setRowCount(int(version.rows.size()));
-    for (int i = 0; i < version.rows.size(); ++i) {
-        const TemplateRow& row = version.rows[i];
-        const QStringList cells{row.chair, row.code.toString(), row.startTime.toString(), row.endTime.toString()};
-        for (int column = 0; column < cells.size(); ++column)
-            m_rows->setItem(i, column, new QTableWidgetItem(cells[column]));
-    }
+    m_rows->showRows(version.rows);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/DayRowsTable.h"
+
 #include "store/DayVersions.h"
 
 #include <QDialog>
@@ -34,7 +36,7 @@ private:
 
     AppServices& m_services;
     QTreeWidget* m_list;
-    QTableWidget* m_rows;
+    DayRowsTable* m_rows;
     QPushButton* m_restore;
     QList<DayVersion> m_versions;
     std::optional<DayVersion> m_chosen;

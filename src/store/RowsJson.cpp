@@ -62,31 +62,33 @@ void appendRow(QString& out, const TemplateRow& row)
 }
 } // namespace
 
-QString rowsToJson(const QList<TemplateRow>& rows)
-{
-    QString out;
-    out.reserve(rows.size() * 40 + 2);
-    out += QLatin1Char('[');
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        out += i == 0 ? QLatin1String("[") : QLatin1String(",[");
-        appendRow(out, rows[i]);
-    }
-    out += QLatin1Char(']');
-    return out;
-}
-
-QString storedRowsToJson(const QList<StoredBlock>& rows)
+namespace {
+// "[[…],[…]]", each row written by `append`.
+template <typename Row, typename Append> QString jsonArrayOf(const QList<Row>& rows, Append append)
 {
     QString out;
     out.reserve(rows.size() * 50 + 2);
     out += QLatin1Char('[');
     for (qsizetype i = 0; i < rows.size(); ++i) {
         out += i == 0 ? QLatin1String("[") : QLatin1String(",[");
-        out += QString::number(rows[i].rowId) + QLatin1Char(',');
-        appendRow(out, rows[i].row);
+        append(out, rows[i]);
     }
     out += QLatin1Char(']');
     return out;
+}
+} // namespace
+
+QString rowsToJson(const QList<TemplateRow>& rows)
+{
+    return jsonArrayOf(rows, appendRow);
+}
+
+QString storedRowsToJson(const QList<StoredBlock>& rows)
+{
+    return jsonArrayOf(rows, [](QString& out, const StoredBlock& block) {
+        out += QString::number(block.rowId) + QLatin1Char(',');
+        appendRow(out, block.row);
+    });
 }
 
 QList<TemplateRow> rowsFromJson(const QString& text)
