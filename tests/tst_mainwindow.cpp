@@ -64,6 +64,7 @@ void TestMainWindow::menusAndToolBar()
         {"mnuFileOpen", "Ö&ffnen...", "Ctrl+O", true},
         {"mnuFileSave", "&Speichern", "Ctrl+S", false},
         {"mnuFileSaveAs", "Speichern &unter...", "", false},
+        {"mnuFileRename", "U&mbenennen...", "", false},
         {"mnuFileDelete", "&Löschen", "", false},
         {"mnuFileVersions", "&Versionen...", "", true},
         {"mnuFilePrint", "&Drucken...", "Ctrl+P", false},
