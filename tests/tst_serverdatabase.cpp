@@ -1,3 +1,4 @@
+#include "DayEdits.h"
 #include "TestMain.h"
 #include "TestServer.h"
 #include "store/Database.h"
@@ -453,7 +454,7 @@ void TestServerDatabase::saveFailsWhileTheServerIsAwayAndWorksAfter()
     QVERIFY(window.Form_Load(1024));
     window.mnuFileNew_Click();
     app.state.CurrentIdealtag = "Montag";
-    window.SSDay1(0)->add("08:00", "08:20", "KONT", QColor(0, 255, 0));
+    QVERIFY(placeBlock(window, 0, "08:00", "08:20", "KONT"));
     app.state.Modified = true;
 
     TestServer::crash();
@@ -688,7 +689,7 @@ void TestServerDatabase::deadPathUnderAnOpenConnection()
     QVERIFY(window.Form_Load(1024));
     window.mnuFileNew_Click();
     app.state.CurrentIdealtag = "Montag";
-    window.SSDay1(0)->add("08:00", "08:20", "KONT", QColor(0, 255, 0));
+    QVERIFY(placeBlock(window, 0, "08:00", "08:20", "KONT"));
     app.state.Modified = true;
 
     // The cable is pulled: nothing answers any more, not even with a refusal.

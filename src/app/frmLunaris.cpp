@@ -797,7 +797,8 @@ void frmLunaris::Termin_load()
     if (m_state.DayOpen)
         setWindowTitle(QStringLiteral("Template: ") + captionText(m_state.CurrentIdealtag));
     DayView* doctor = m_columns[m_state.ChairCount];
-    doctor->clear();
+    doctor->model().clear();
+    doctor->showAllBlocks();
     // Another day: the steps of the previous one cannot be taken back here.
     m_day->forgetHistory();
     m_savedAt = QTime();
