@@ -1,9 +1,11 @@
 #include "BigDay.h"
+#include "DayEdits.h"
 #include "TestContext.h"
 #include "TestMain.h"
 #include "app/Program.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"
+#include "editing/OpenDay.h"
 #include "kernel/AppServices.h"
 #include "store/Database.h"
 #include "store/IntegrityCheck.h"
@@ -579,7 +581,7 @@ void TestDataSafety::saveUnderLock()
         QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
     });
     window.findChild<QAction*>("mnuFileOpen")->trigger();
-    window.SSDay1(1)->add("09:00", "09:20", "KONT", kGreen);
+    QVERIFY(placeBlock(window, 1, "09:00", "09:20", "KONT"));
     ctx.state.Modified = true;
     const QStringList before{"Stuhl 1|KONT|08:00|08:20"};
     const QStringList after{"Stuhl 1|KONT|08:00|08:20", "Stuhl 2|KONT|09:00|09:20"};
@@ -763,7 +765,7 @@ void TestDataSafety::damageOutsideOwnTablesOpensForViewing()
     });
     window.findChild<QAction*>("mnuFileOpen")->trigger();
     QCOMPARE(window.SSDay1(0)->count() + window.SSDay1(1)->count(), 3);
-    window.SSDay1(1)->add("12:00", "12:20", "KONT", kGreen);
+    QVERIFY(placeBlock(window, 1, "12:00", "12:20", "KONT"));
     ctx.state.Modified = true;
     if (command == QLatin1String("mnuFileDelete"))
         ctx.messages.answer(QMessageBox::Yes);
@@ -815,7 +817,9 @@ void TestDataSafety::saveWaitsForTheCheck()
     ctx.state.ChairCount = 2;
     window.SSDay1(0)->setCaption("Stuhl 1");
     window.SSDay1(1)->setCaption("Stuhl 2");
-    window.SSDay1(1)->add("12:00", "12:20", "KONT", kGreen);
+    // Straight into the day, without the step's rebuild, which would read the treatments.
+    window.openDay().insertBlock(1, 0, {"12:00", "12:20", "KONT", kGreen});
+    window.SSDay1(1)->showAllBlocks();
     window.show();
     ctx.state.DayOpen = true;
     ctx.state.CurrentIdealtag = "Montag";

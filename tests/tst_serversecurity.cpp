@@ -1,3 +1,4 @@
+#include "DayEdits.h"
 #include "TestMain.h"
 #include "TestServer.h"
 
@@ -318,7 +319,7 @@ void TestServerSecurity::readOnlyRoleDisablesEveryWrite()
         }
     }
     // Edits on screen are for looking and printing: leaving them asks nothing.
-    main.SSDay1(0)->add("09:00", "09:20", "KONT", QColor(Qt::green));
+    QVERIFY(placeBlock(main, 0, "09:00", "09:20", "KONT"));
     app.state.Modified = true;
     main.mnuFileNew_Click();
     QVERIFY(main.close());
