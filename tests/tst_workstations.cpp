@@ -1,3 +1,4 @@
+#include "DayEdits.h"
 #include "MainWindowFixture.h"
 #include "NameDialogs.h"
 #include "ScriptedMessages.h"
@@ -605,10 +606,8 @@ void TestWorkstations::renameIsFollowedElsewhere()
     here.replaceDay("Montag", blocks("Stuhl 1", {"08:00", "09:00"}));
     Workstation there(*p.there);
     there.open("Montag");
-    if (modified) {
-        there.window->SSDay1(0)->add("10:00", "10:10", "KONT", QColor(0, 255, 0));
-        there.state.Modified = true;
-    }
+    if (modified)
+        QVERIFY(placeBlock(*there.window, 0, "10:00", "10:10", "KONT"));
 
     QCOMPARE(here.renameDay("Montag", "Dienstag"), IdealDayStore::Renaming::NameTaken);
     QCOMPARE(here.renameDay("Montag", "Montag neu"), IdealDayStore::Renaming::Renamed);
