@@ -351,12 +351,7 @@ QString Database::readOnlyReason() const
 {
     if (isServer() && m_readOnly)
         return ServerRights::readOnlyNotice();
-    return damageFound() ? damagedNotice() : QString();
-}
-
-QString Database::damagedNotice()
-{
-    return QStringLiteral("Nur Lesen: die Datenbankdatei ist beschädigt");
+    return damageFound() ? QStringLiteral("Nur Lesen: die Datenbankdatei ist beschädigt") : QString();
 }
 
 void Database::connectServer() const

@@ -72,8 +72,6 @@ public:
     // printing: a role that may only read, or a file whose check found damage. Empty when writes are
     // possible (the file's check may still be running: a write waits for it).
     QString readOnlyReason() const;
-    // The status bar's notice of a file found damaged.
-    static QString damagedNotice();
     // Whether the connection to the server is encrypted (TLS); false for the file.
     bool isEncrypted() const { return m_encrypted; }
     // Changes how long statements wait for another program's lock.
