@@ -192,6 +192,7 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
         services.database, services.messages, *this,
         DatabaseCheckWait::StatusText{[this] { return m_statusNotice; },
                                       [this](const QString& text) { setStatusText(text); }});
+    connect(m_checkWait.get(), &DatabaseCheckWait::becameReadOnly, this, &frmLunaris::followReadOnly);
     if (!services.recoveryFolder.isEmpty()) {
         m_recovery = std::make_unique<RecoveryKeeper>(
             *m_day, state, RecoveryFile(services.recoveryFolder, QSysInfo::machineHostName()));
@@ -564,7 +565,12 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
     m_watcher = new ChangeWatcher(m_services.database, this);
     connect(m_watcher, &ChangeWatcher::changed, this, &frmLunaris::followSharedChange);
     if (m_serverPanel)
-        m_services.database.setConnectionObserver([this](bool connected) { m_serverPanel->setConnected(connected); });
+        m_services.database.setConnectionObserver([this](bool connected) {
+            // A new connection may have come out otherwise (the server's TLS set up anew meanwhile).
+            if (connected)
+                m_serverPanel->setEncrypted(m_services.database.isEncrypted());
+            m_serverPanel->setConnected(connected);
+        });
     showStatus();
     followPracticeContents();
     return true;
@@ -1075,6 +1081,13 @@ void frmLunaris::switchOn(bool deleteEnabled)
     enableRename();
     m_tbSave->setEnabled(writable());
     m_tbPrint->setEnabled(true);
+}
+
+void frmLunaris::followReadOnly()
+{
+    for (QAction* write : {m_mnuFileSave, m_mnuFileSaveAs, m_mnuFileRename, m_mnuFileDelete, m_tbSave})
+        write->setEnabled(false);
+    showStatus();
 }
 
 void frmLunaris::tbToolBar_ButtonClick(const QString& key)

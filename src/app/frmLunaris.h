@@ -190,6 +190,8 @@ private:
     void loadDemoPractice();
     // Rename is for a named day on a workstation that may write.
     void enableRename();
+    // The database turned out to be only readable (damage found): the commands that write go off.
+    void followReadOnly();
     // "Endet nach Praxisschluss (18:00)" while a block ends after the closing time.
     QString lateNotice() const;
     void scrollToFirstBlock();
