@@ -127,6 +127,7 @@ HelpWindow::HelpWindow(QWidget* parent, const QString& contentsFile)
     m_hitList->setObjectName(QStringLiteral("lstTreffer"));
     m_hitList->setAccessibleName(QStringLiteral("Suchergebnisse"));
     m_hitList->setWordWrap(true);
+    m_hitList->setAlternatingRowColors(true);
     m_hitList->setMaximumHeight(160);
     m_hitList->hide();
     connect(m_searchField, &QLineEdit::textChanged, this, &HelpWindow::search);

@@ -256,7 +256,6 @@ void DayPlanLayout::addDoctorTime(PlanPage& page, const DayPlanData& data) const
         const QRectF box(columnLeft(m_chairs) + TextInset / 2, rowTop(page, row), DoctorWidth - TextInset, m_rowHeight);
         page.boxes.append({box, PlanBox::Kind::DoctorTime, m_chairs, overloaded});
         page.texts.append({box.adjusted(TextInset, TextInset, -TextInset, -TextInset), block.text.trimmed(),
-                           overloaded ? PlanFont::SmallBold : PlanFont::Small, Qt::AlignHCenter | Qt::AlignTop, false,
-                           overloaded});
+                           overloaded ? PlanFont::SmallBold : PlanFont::Small, Qt::AlignCenter, false, overloaded});
     }
 }
