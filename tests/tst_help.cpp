@@ -318,6 +318,7 @@ void TestHelp::searchFindsPagesWithAllWords()
 void TestHelp::enterOpensFirstHitWithWordsMarked()
 {
     QWidget mainWindow;
+    mainWindow.show();
     HelpWindow* help = HelpWindow::showHelp(&mainWindow, ProgramHelp + "/inhalt.html", HelpWindow::Page::Contents);
     auto* field = help->findChild<QLineEdit*>("txtSuche");
     auto* list = help->findChild<QListWidget*>("lstTreffer");
@@ -326,6 +327,11 @@ void TestHelp::enterOpensFirstHitWithWordsMarked()
     QCOMPARE(field->accessibleName(), QString("Suchbegriffe"));
     QCOMPARE(list->accessibleName(), QString("Suchergebnisse"));
     QVERIFY(list->isHidden());
+    // Ctrl+F leads to the field from anywhere in the window.
+    help->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(help));
+    QTest::keyClick(browser, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(field->hasFocus());
 
     QTest::keyClicks(field, "Termine ueberlappen");
     QVERIFY(list->isVisible());

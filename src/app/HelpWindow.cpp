@@ -136,6 +136,20 @@ HelpWindow::HelpWindow(QWidget* parent, const QString& contentsFile)
             [this](QListWidgetItem* item) { openHit(m_hitList->row(item)); });
     connect(m_browser, &QTextBrowser::sourceChanged, this, &HelpWindow::markWords);
 
+    // Ctrl+F goes to the search, as in any browser.
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        m_searchField->setFocus();
+        m_searchField->selectAll();
+    });
+    // Top to bottom: the buttons, the search, the page.
+    QWidget* previous = contentsButton;
+    for (QWidget* next : std::initializer_list<QWidget*>{indexButton, m_backButton, m_forwardButton, m_searchField,
+                                                         m_hitList, m_browser}) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
+
     auto* searchRow = new QHBoxLayout;
     searchRow->addWidget(searchLabel);
     searchRow->addWidget(m_searchField);
