@@ -127,25 +127,6 @@ int compareWithLayout(const QList<PrintPage>& layout, const QList<PdfPage>& rend
     return checked;
 }
 
-// The same words at the same places (within the tolerance) on the same number of pages.
-bool samePages(const QList<PdfPage>& a, const QList<PdfPage>& b)
-{
-    if (a.size() != b.size() || a.isEmpty())
-        return false;
-    for (int p = 0; p < a.size(); ++p) {
-        if (a[p].words.size() != b[p].words.size() || qAbs(a[p].width - b[p].width) > Tolerance ||
-            qAbs(a[p].height - b[p].height) > Tolerance)
-            return false;
-        for (int w = 0; w < a[p].words.size(); ++w) {
-            const PdfWord& x = a[p].words[w];
-            const PdfWord& y = b[p].words[w];
-            if (x.text != y.text || qAbs(x.xMin - y.xMin) > Tolerance || qAbs(x.yMin - y.yMin) > Tolerance)
-                return false;
-        }
-    }
-    return true;
-}
-
 // Picks a file in a save dialog and clicks its save button.
 void choose(QDialog& d, const QString& file)
 {

@@ -129,3 +129,22 @@ QString pdfText(const QString& fileName)
 {
     return pdftotext(fileName, {});
 }
+
+bool samePages(const QList<PdfPage>& a, const QList<PdfPage>& b)
+{
+    constexpr double Tolerance = 0.5; // mm
+    if (a.size() != b.size() || a.isEmpty())
+        return false;
+    for (int p = 0; p < a.size(); ++p) {
+        if (a[p].words.size() != b[p].words.size() || qAbs(a[p].width - b[p].width) > Tolerance ||
+            qAbs(a[p].height - b[p].height) > Tolerance)
+            return false;
+        for (int w = 0; w < a[p].words.size(); ++w) {
+            const PdfWord& x = a[p].words[w];
+            const PdfWord& y = b[p].words[w];
+            if (x.text != y.text || qAbs(x.xMin - y.xMin) > Tolerance || qAbs(x.yMin - y.yMin) > Tolerance)
+                return false;
+        }
+    }
+    return true;
+}

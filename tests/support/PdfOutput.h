@@ -34,5 +34,7 @@ struct PdfPage {
 };
 // The words of a PDF with their boxes, as poppler's pdftotext finds them.
 QList<PdfPage> pdfWords(const QString& fileName);
+// The same words at the same places (within half a millimetre) on the same number of pages.
+bool samePages(const QList<PdfPage>& a, const QList<PdfPage>& b);
 // Page (from 1) of a PDF in grey at the resolution; a null image when it cannot be read.
 QImage pdfPageImage(const QString& fileName, int page, int dotsPerInch);
