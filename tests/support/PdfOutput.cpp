@@ -5,11 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <QThread>
-
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTextDocumentFragment>
+#include <QThread>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
