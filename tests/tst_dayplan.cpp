@@ -107,6 +107,8 @@ private slots:
     void pagesSplitByTime_data();
     void pagesSplitByTime();
     void overlappingBlocksSideBySide();
+    void headerFromTheStore_data();
+    void headerFromTheStore();
 };
 
 void TestDayPlan::dayPlanOnPaper_data()
@@ -380,6 +382,37 @@ void TestDayPlan::overlappingBlocksSideBySide()
         for (int k = i + 1; k < boxes.size(); ++k)
             QVERIFY(!boxes[i].rect.intersects(boxes[k].rect));
     QCOMPARE(boxes[3].rect.bottom(), layout.bodyTop() + chair.rowCount() * layout.rowHeight());
+}
+
+void TestDayPlan::headerFromTheStore_data()
+{
+    QTest::addColumn<QString>("hon"); // of ERST; empty: as in the demo practice
+    QTest::addColumn<QString>("fee");
+    QTest::newRow("the demo practice") << ""
+                                       << "Honorar: 892";
+    // A sum no fee box shows exactly is no fee: the plan says so instead of printing a wrong one.
+    QTest::newRow("a fee beyond exact sums") << "1e17"
+                                             << "Honorar: –";
+}
+
+void TestDayPlan::headerFromTheStore()
+{
+    QFETCH(QString, hon);
+    QFETCH(QString, fee);
+    TestContext context;
+    context.tempSettings.write("Lunaris", "Praxis", "Name", "Praxis am Markt");
+    DemoDay demo(context, 1, "08:00", "18:00");
+    if (!hon.isEmpty())
+        context.tempDatabase.exec("UPDATE Behand SET HON = ? WHERE BEH = 'ERST'", {hon.toDouble()});
+    const DayPlanData data =
+        DayPlanData::gather(context.tempDatabase.database(), context.settings, "Montag Standard", demo.day->columns());
+    QCOMPARE(data.treatmentTexts.value("BRAC"), QString("Brackets eingliedern"));
+    const DayPlanLayout layout(data, metrics(200));
+    QStringList header;
+    for (const PlanText& text : layout.pages().first().texts)
+        header.append(text.text);
+    QVERIFY(header.contains("Praxis am Markt"));
+    QVERIFY2(header.contains(fee), qPrintable(header.join('|')));
 }
 
 LUNARIS_TEST_MAIN(TestDayPlan)
