@@ -188,6 +188,7 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
         services.database, services.messages, *this,
         DatabaseCheckWait::StatusText{[this] { return m_statusNotice; },
                                       [this](const QString& text) { setStatusText(text); }});
+    connect(m_checkWait.get(), &DatabaseCheckWait::becameReadOnly, this, &frmLunaris::followReadOnly);
     if (!services.recoveryFolder.isEmpty()) {
         m_recovery = std::make_unique<RecoveryKeeper>(
             *m_day, state, RecoveryFile(services.recoveryFolder, QSysInfo::machineHostName()));
@@ -511,7 +512,12 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
     m_watcher = new ChangeWatcher(m_services.database, this);
     connect(m_watcher, &ChangeWatcher::changed, this, &frmLunaris::followSharedChange);
     if (m_serverPanel)
-        m_services.database.setConnectionObserver([this](bool connected) { m_serverPanel->setConnected(connected); });
+        m_services.database.setConnectionObserver([this](bool connected) {
+            // A new connection may have come out otherwise (the server's TLS set up anew meanwhile).
+            if (connected)
+                m_serverPanel->setEncrypted(m_services.database.isEncrypted());
+            m_serverPanel->setConnected(connected);
+        });
     showStatus();
     return true;
 }
@@ -797,7 +803,8 @@ void frmLunaris::Termin_load()
     if (m_state.DayOpen)
         setWindowTitle(QStringLiteral("Template: ") + captionText(m_state.CurrentIdealtag));
     DayView* doctor = m_columns[m_state.ChairCount];
-    doctor->clear();
+    doctor->model().clear();
+    doctor->showAllBlocks();
     // Another day: the steps of the previous one cannot be taken back here.
     m_day->forgetHistory();
     m_savedAt = QTime();
@@ -895,6 +902,7 @@ void frmLunaris::DR_Load()
     // its rows that change are repainted.
     doctor->model().clear();
     std::optional<QHash<QString, Treatment>> treatments;
+    std::optional<DoctorLoad> load;
     try {
         // A day without blocks needs no treatment.
         const bool anyBlock =
@@ -903,8 +911,8 @@ void frmLunaris::DR_Load()
             anyBlock ? DoctorColumn::byCode(TreatmentTable(m_services.database).all()) : QHash<QString, Treatment>();
         if (anyBlock)
             setKnownCodes(QSet<QString>(treatments->keyBegin(), treatments->keyEnd()));
-        const qint64 fee = DoctorColumn::rebuild(chairs, doctor->model(), *treatments);
-        m_txtHon->setText(QString::number(fee));
+        load = DoctorColumn::redraw(chairs, doctor->model(), *treatments);
+        m_txtHon->setText(QString::number(DoctorColumn::wholeUnits(load->feeCents)));
     } catch (const LunarisError& e) {
         doctor->showChangedBlocks();
         refreshAnalysis(treatments ? &*treatments : nullptr);
@@ -912,7 +920,7 @@ void frmLunaris::DR_Load()
         return;
     }
     doctor->showChangedBlocks();
-    refreshAnalysis(&*treatments);
+    refreshAnalysis(&*treatments, QString(), &*load);
 }
 
 DayHours frmLunaris::dayHours() const
@@ -921,18 +929,19 @@ DayHours frmLunaris::dayHours() const
     return {doctor.dayStart(), doctor.dayEnd(), doctor.slotSize()};
 }
 
-DayAnalysis frmLunaris::analysis(const QHash<QString, Treatment>& treatments) const
+DayAnalysis frmLunaris::analysis(const QHash<QString, Treatment>& treatments, const DoctorLoad* load) const
 {
-    return DayAnalysis::of(chairColumns(), dayHours(), DoctorColumn::lookupIn(treatments), m_unshown);
+    return DayAnalysis::of(chairColumns(), dayHours(), DoctorColumn::lookupIn(treatments), m_unshown, load);
 }
 
-void frmLunaris::refreshAnalysis(const QHash<QString, Treatment>* treatments, const QString& failure)
+void frmLunaris::refreshAnalysis(const QHash<QString, Treatment>* treatments, const QString& failure,
+                                 const DoctorLoad* load)
 {
     // A hidden panel is brought up to date when it is shown.
     if (!m_analysisDock->isShown())
         return;
     if (treatments && failure.isEmpty())
-        m_analysisDock->showAnalysis(analysis(*treatments), legend());
+        m_analysisDock->showAnalysis(analysis(*treatments, load), legend());
     else
         m_analysisDock->showFailure(
             failure.isEmpty() ? QStringLiteral("Die Behandlungen konnten nicht gelesen werden.") : failure, legend());
@@ -1012,6 +1021,13 @@ void frmLunaris::switchOn(bool deleteEnabled)
     m_mnuFileDelete->setEnabled(deleteEnabled && writable());
     m_tbSave->setEnabled(writable());
     m_tbPrint->setEnabled(true);
+}
+
+void frmLunaris::followReadOnly()
+{
+    for (QAction* write : {m_mnuFileSave, m_mnuFileSaveAs, m_mnuFileDelete, m_tbSave})
+        write->setEnabled(false);
+    showStatus();
 }
 
 void frmLunaris::tbToolBar_ButtonClick(const QString& key)

@@ -134,7 +134,8 @@ public:
     // The practice's hours and row length as the columns have them.
     DayHours dayHours() const;
     // The analysis of the day on screen, as the Auswertung panel shows it.
-    DayAnalysis analysis(const QHash<QString, Treatment>& treatments) const;
+    // `load`: what DR_Load has just filled the doctor column from.
+    DayAnalysis analysis(const QHash<QString, Treatment>& treatments, const DoctorLoad* load = nullptr) const;
 
 protected:
     bool event(QEvent* event) override;
@@ -178,6 +179,8 @@ private:
     void showDataError(int number);
     void showUnshownCount();
     void showStatus();
+    // The database turned out to be only readable (damage found): the commands that write go off.
+    void followReadOnly();
     // "Endet nach Praxisschluss (18:00)" while a block ends after the closing time.
     QString lateNotice() const;
     void scrollToFirstBlock();
@@ -185,7 +188,8 @@ private:
     void createAnalysisDock();
     // Shows the analysis when the panel is visible; null treatments: the table could not be read; a
     // failure text: what else went wrong.
-    void refreshAnalysis(const QHash<QString, Treatment>* treatments, const QString& failure = QString());
+    void refreshAnalysis(const QHash<QString, Treatment>* treatments, const QString& failure = QString(),
+                         const DoctorLoad* load = nullptr);
     void readUnshownEntries();
     // Remembers which codes the treatment table holds; repaints the chairs when that changed.
     void setKnownCodes(const QSet<QString>& codes);
