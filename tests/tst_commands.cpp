@@ -1,12 +1,17 @@
 #include "MainWindowFixture.h"
 #include "NameDialogs.h"
 #include "TestMain.h"
+#include "commands/frmVersionen.h"
 #include "dayview/DayView.h"
+#include "editing/OpenDay.h"
+#include "store/DayVersions.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTreeWidget>
+#include <QUndoStack>
 #include <QWindow>
 
 namespace {
@@ -44,6 +49,9 @@ private slots:
     void openAnUnlistedName();
     void deleteDay_data();
     void deleteDay();
+    void renameKeepsTheOpenDayAndItsVersions();
+    void renameRefusals_data();
+    void renameRefusals();
     void failedSaveKeepsTheStoredDay();
     void namesWithApostrophes();
     void endToEnd();
@@ -457,6 +465,123 @@ void TestCommands::openAnUnlistedName()
     e.action("mnuFileSave")->trigger();
     QCOMPARE(e.dayNames(), QStringList{"Samstag"});
     QCOMPARE(e.stored("Samstag"), QStringList{"Stuhl 1|KONT|08:00|08:20"});
+}
+
+void TestCommands::renameKeepsTheOpenDayAndItsVersions()
+{
+    Editor& e = *m_editor;
+    e.ctx.tempDatabase.addDayName("Dienstag");
+    e.ctx.modals.handleNext(openName("Montag"));
+    e.action("mnuFileOpen")->trigger();
+    e.place(0, "08:00", "08:20", "KONT");
+    e.action("mnuFileSave")->trigger();
+    e.place(0, "09:00", "09:20", "KONT");
+    e.action("mnuFileSave")->trigger();
+    e.choose("BOGEN");
+    e.click(1, "10:00"); // not saved, a step of the history
+    const DayVersionTable versions(e.ctx.tempDatabase.database());
+    QCOMPARE(versions.versionsOf("Montag").size(), 1);
+
+    QVERIFY(e.action("mnuFileRename")->isEnabled());
+    e.ctx.modals.handleNext([](QDialog& d) {
+        QCOMPARE(d.windowTitle(), QString("Idealtag umbenennen"));
+        QCOMPARE(d.findChild<QLabel*>("Label1_1")->text(), QString("Name:"));
+        auto* name = d.findChild<QLineEdit*>("txtName");
+        QCOMPARE(name->selectedText(), QString("Montag")); // typing replaces it
+        QCOMPARE(d.findChild<QListWidget*>("DBListIdealtag")->count(), 2);
+        name->setText("Montag neu");
+        QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    });
+    e.action("mnuFileRename")->trigger();
+    QVERIFY(e.ctx.messages.shown().isEmpty());
+    QCOMPARE(e.window->windowTitle(), QString("Template: Montag neu"));
+    QCOMPARE(e.ctx.state.CurrentIdealtag, QString("Montag neu"));
+    // The open day stays as it was: its blocks, its unsaved edit and the steps to take back.
+    QCOMPARE(e.onScreen(0), QStringList({"08:00-08:20 KONT", "09:00-09:20 KONT"}));
+    QCOMPARE(e.onScreen(1), QStringList({"10:00-10:30 BOGEN"}));
+    QVERIFY(e.ctx.state.Modified);
+    QVERIFY(e.window->openDay().history().canUndo());
+    // Stored under the new name in place; the versions went along, the newest recording the rename.
+    QCOMPARE(e.dayNames(), QStringList({"Dienstag", "Montag neu"}));
+    QCOMPARE(e.stored("Montag"), QStringList());
+    QCOMPARE(e.stored("Montag neu"), QStringList({"Stuhl 1|KONT|08:00|08:20", "Stuhl 1|KONT|09:00|09:20"}));
+    QCOMPARE(versions.versionsOf("Montag").size(), 0);
+    const QList<DayVersion> after = versions.versionsOf("Montag neu");
+    QCOMPARE(after.size(), 2);
+    QVERIFY(after[0].renamed && !after[0].deleted);
+    QCOMPARE(after[0].rows.size(), 2);
+    QVERIFY(!after[1].renamed);
+    QCOMPARE(after[1].rows.size(), 1);
+    e.ctx.modals.handleNext([](QDialog& d) {
+        const QTreeWidgetItem* day = static_cast<frmVersionen&>(d).list()->topLevelItem(0);
+        QCOMPARE(day->text(0), QString("„Montag neu“"));
+        QVERIFY2(day->child(0)->text(0).endsWith(" (umbenannt)"), qPrintable(day->child(0)->text(0)));
+        d.reject();
+    });
+    e.action("mnuFileVersions")->trigger();
+
+    // The next save takes the rows as its own: no question about a change elsewhere.
+    e.action("mnuFileSave")->trigger();
+    QVERIFY(e.ctx.messages.shown().isEmpty());
+    QCOMPARE(e.stored("Montag neu").size(), 3);
+    // An unnamed day has nothing stored to rename.
+    e.newDay();
+    QVERIFY(!e.action("mnuFileRename")->isEnabled());
+    e.window->mnuFileRename_Click(); // no dialog
+}
+
+void TestCommands::renameRefusals_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("text"); // the refusal; empty: OK does nothing
+    QTest::addColumn<QString>("title");
+    const QString taken = "Ein Idealtag mit diesem Namen ist bereits vorhanden.";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "";
+    QTest::newRow("blanks only") << "   "
+                                 << "Der Name besteht nur aus Leerzeichen. Bitte geben Sie einen Namen ein."
+                                 << "Lunaris";
+    QTest::newRow("outer blank") << "Montag neu "
+                                 << "Der Name „Montag neu “ darf nicht mit einem Leerzeichen beginnen oder enden."
+                                 << "Lunaris";
+    QTest::newRow("a stored day's name") << "Dienstag" << taken << "Idealtag umbenennen";
+    QTest::newRow("rows under the name, not listed") << "Waise" << taken << "Idealtag umbenennen";
+}
+
+void TestCommands::renameRefusals()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, text);
+    QFETCH(QString, title);
+    Editor& e = *m_editor;
+    e.ctx.tempDatabase.addDayName("Montag");
+    e.ctx.tempDatabase.addDayName("Dienstag");
+    e.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
+    e.ctx.tempDatabase.addBlock("Waise", "Stuhl 2", "KONT", "09:00", "09:20"); // the planner's rows
+    e.ctx.modals.handleNext(openName("Montag"));
+    e.action("mnuFileOpen")->trigger();
+    if (!text.isEmpty())
+        e.ctx.messages.answer(QMessageBox::Ok);
+    bool stayedOpen = false;
+    e.ctx.modals.handleNext([&](QDialog& d) {
+        auto* name = d.findChild<QLineEdit*>("txtName");
+        name->setText(typed);
+        QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+        stayedOpen = d.isVisible();
+        QCOMPARE(name->text(), typed); // to be corrected
+        QTest::mouseClick(d.findChild<QPushButton*>("cmdAbbrechen"), Qt::LeftButton);
+    });
+    e.action("mnuFileRename")->trigger();
+    QVERIFY(stayedOpen);
+    if (text.isEmpty())
+        QVERIFY(e.ctx.messages.shown().isEmpty());
+    else
+        e.expectBox(text, title, QMessageBox::Warning);
+    QCOMPARE(e.dayNames(), QStringList({"Montag", "Dienstag"}));
+    QCOMPARE(e.stored("Montag"), QStringList({"Stuhl 1|KONT|08:00|08:20"}));
+    QCOMPARE(e.stored("Waise"), QStringList({"Stuhl 2|KONT|09:00|09:20"}));
+    QCOMPARE(e.window->windowTitle(), QString("Template: Montag"));
 }
 
 void TestCommands::deleteDay_data()

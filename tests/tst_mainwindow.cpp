@@ -2,9 +2,12 @@
 #include "MainWindowFixture.h"
 #include "NameDialogs.h"
 #include "TestMain.h"
+#include "app/FirstStartGuide.h"
 #include "dayview/DayView.h"
 #include "editing/OpenDay.h"
 
+#include <QAccessible>
+#include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +29,9 @@ class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
     void menusAndToolBar();
+    void firstStartGuides();
+    void demoPractice_data();
+    void demoPractice();
     void settingsTakeEffectAtOnce_data();
     void settingsTakeEffectAtOnce();
     void layoutFollowsTheOuterSize();
@@ -59,6 +65,7 @@ void TestMainWindow::menusAndToolBar()
         {"mnuFileOpen", "Ö&ffnen...", "Ctrl+O", true},
         {"mnuFileSave", "&Speichern", "Ctrl+S", false},
         {"mnuFileSaveAs", "Speichern &unter...", "", false},
+        {"mnuFileRename", "U&mbenennen...", "", false},
         {"mnuFileDelete", "&Löschen", "", false},
         {"mnuFileVersions", "&Versionen...", "", true},
         {"mnuFilePrint", "&Drucken...", "Ctrl+P", false},
@@ -102,7 +109,8 @@ void TestMainWindow::menusAndToolBar()
     for (const char* hidden : {"lblBehAuswahl", "lblHon", "DBComboBeh", "txtHon"})
         QVERIFY(!window.findChild<QWidget*>(hidden)->isVisibleTo(&window));
     QCOMPARE(window.findChild<QWidget*>("cmdZeit")->property("text").toString(), QString("AM<>PM"));
-    QCOMPARE(window.findChild<QLabel*>("sbStatusBar_Panel1")->text(), QString("Status"));
+    QCOMPARE(window.findChild<QLabel*>("sbStatusBar_Panel1")->text(),
+             QString("Kein Idealtag geöffnet – Datei → Neu oder Öffnen"));
     QCOMPARE(window.findChild<QLabel*>("sbStatusBar_Panel2")->text(), QDate::currentDate().toString("dd.MM.yyyy"));
     QCOMPARE(window.windowTitle(), QString("Lunaris"));
     QCOMPARE(window.SSDay1(0)->toolTip(), QString("2) Eintragen durch Anklicken"));
@@ -253,7 +261,7 @@ void TestMainWindow::practiceSettingsThatMakeNoSense()
     QCOMPARE(window.SSDay1(0)->rowCount(), rows);
     QCOMPARE(window.SSDay1(1)->timeOfRow(0), first);
     const QString status = window.findChild<QLabel*>("sbStatusBar_Panel1")->text();
-    QCOMPARE(status != "Status", reported);
+    QCOMPARE(status != "Kein Idealtag geöffnet – Datei → Neu oder Öffnen", reported);
     if (reported)
         QVERIFY(status.contains("ungültig"));
 }
@@ -265,8 +273,8 @@ void TestMainWindow::practiceSettingsKeyByKey_data()
     QTest::addColumn<QString>("range");       // first and last row: "08:00-17:50"
     QTest::addColumn<QString>("status");
     const QStringList none;
-    QTest::newRow("empty store") << none << none << "08:00-17:50"
-                                 << "Status";
+    const QString noDay = "Kein Idealtag geöffnet – Datei → Neu oder Öffnen";
+    QTest::newRow("empty store") << none << none << "08:00-17:50" << noDay;
     QTest::newRow("one bad time replaces only itself")
         << QStringList{"OpenZeit=07:00", "ZuZeit=aa"} << none << "07:00-17:50"
         << "Schlußzeit „aa“ ungültig, 18:00 verwendet";
@@ -275,18 +283,14 @@ void TestMainWindow::practiceSettingsKeyByKey_data()
     QTest::newRow("the replacement makes no range")
         << QStringList{"OpenZeit=19:00", "ZuZeit=aa"} << none << "08:00-17:50"
         << "Öffnungszeiten „19:00“–„aa“ ungültig, 08:00–18:00 verwendet";
-    QTest::newRow("slot 02") << QStringList{"Slot=02"} << none << "08:00-17:45"
-                             << "Status";
-    QTest::newRow("slot +2") << QStringList{"Slot=+2"} << none << "08:00-17:45"
-                             << "Status";
+    QTest::newRow("slot 02") << QStringList{"Slot=02"} << none << "08:00-17:45" << noDay;
+    QTest::newRow("slot +2") << QStringList{"Slot=+2"} << none << "08:00-17:45" << noDay;
     QTest::newRow("slot 2.0 is no whole number") << QStringList{"Slot=2.0"} << none << "08:00-17:50"
                                                  << "Slot „2.0“ ungültig, 10 Minuten verwendet";
     QTest::newRow("the program's own values where the family holds none")
-        << none << QStringList{"Slot=2", "OpenZeit=07:00", "ZuZeit=12:00"} << "07:00-11:45"
-        << "Status";
+        << none << QStringList{"Slot=2", "OpenZeit=07:00", "ZuZeit=12:00"} << "07:00-11:45" << noDay;
     QTest::newRow("key by key, the family's first")
-        << QStringList{"OpenZeit=09:00"} << QStringList{"OpenZeit=07:00", "ZuZeit=12:00"} << "09:00-11:50"
-        << "Status";
+        << QStringList{"OpenZeit=09:00"} << QStringList{"OpenZeit=07:00", "ZuZeit=12:00"} << "09:00-11:50" << noDay;
     QTest::newRow("the program's own bad value") << none << QStringList{"Slot=<b>3</b>"} << "08:00-17:50"
                                                  << "Slot „<b>3</b>“ ungültig, 10 Minuten verwendet";
 }
@@ -603,6 +607,102 @@ void TestMainWindow::settingsTakeEffectAtOnce()
     f.action("mnuFileSave")->trigger();
     QCOMPARE(f.stored("Montag").size(), 3);
     f.expectNothingPending();
+}
+
+void TestMainWindow::firstStartGuides()
+{
+    MainWindowFixture f(0);
+    f.start();
+    FirstStartGuide* guide = f.window->firstStartGuide();
+    QVERIFY(guide->isVisible());
+    QCOMPARE(guide->missingText(), QString("Es fehlen noch: Stühle und Behandlungen."));
+    QCOMPARE(f.window->findChild<QLabel*>("sbStatusBar_Panel1")->text(),
+             QString("Kein Idealtag geöffnet – Datei → Neu oder Öffnen"));
+    // A keyboard (and a screen reader) starts on the first way on and tabs through them in order.
+    QCOMPARE(f.window->focusWidget(), guide->chairsButton());
+    QCOMPARE(guide->chairsButton()->nextInFocusChain(), guide->treatmentsButton());
+    QCOMPARE(guide->treatmentsButton()->nextInFocusChain(), guide->demoButton());
+    QCOMPARE(QAccessible::queryAccessibleInterface(guide)->text(QAccessible::Name), QString("Erste Schritte"));
+    const QStringList captions{"Stühle anlegen...", "Behandlungen anlegen...", "Beispielpraxis laden"};
+    const QList<QPushButton*> buttons{guide->chairsButton(), guide->treatmentsButton(), guide->demoButton()};
+    for (int i = 0; i < buttons.size(); ++i) {
+        QCOMPARE(QAccessible::queryAccessibleInterface(buttons[i])->text(QAccessible::Name), captions[i]);
+        QVERIFY(!buttons[i]->accessibleDescription().isEmpty());
+    }
+
+    // The editors, each closed after its first row: the guide says what is missing, then goes.
+    f.ctx.modals.handleNext([&](QDialog& d) {
+        QCOMPARE(d.objectName(), QString("frmStuhlT"));
+        f.ctx.tempDatabase.addChair("Stuhl 1");
+        d.reject();
+    });
+    QTest::mouseClick(guide->chairsButton(), Qt::LeftButton);
+    QVERIFY(guide->isVisible());
+    QCOMPARE(guide->missingText(), QString("Es fehlen noch: Behandlungen."));
+    f.ctx.modals.handleNext([&](QDialog& d) {
+        QCOMPARE(d.objectName(), QString("frmBehandT"));
+        f.ctx.tempDatabase.addTreatment("KONT", 20);
+        d.reject();
+    });
+    QTest::keyClick(guide->treatmentsButton(), Qt::Key_Space);
+    QVERIFY(guide->isHidden());
+    QVERIFY(f.window->SSDay1(0)->isVisible());
+    QCOMPARE(f.window->SSDay1(0)->caption(), QString("Stuhl 1"));
+    QVERIFY(f.ctx.messages.shown().isEmpty());
+}
+
+void TestMainWindow::demoPractice_data()
+{
+    QTest::addColumn<int>("chairs"); // already in the database
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("empty, Ja: loaded once, refused the second time") << 0 << true;
+    QTest::newRow("empty, Nein: nothing loaded") << 0 << false;
+    QTest::newRow("a chair already: refused without a question") << 1 << false;
+}
+
+void TestMainWindow::demoPractice()
+{
+    QFETCH(int, chairs);
+    QFETCH(bool, yes);
+    MainWindowFixture f(chairs);
+    f.start();
+    FirstStartGuide* guide = f.window->firstStartGuide();
+    QVERIFY(guide->isVisible());
+    const QString title = "Beispielpraxis laden";
+    const QString refusal = "Die Beispielpraxis kann nur in eine leere Datenbank geladen werden. Diese Datenbank "
+                            "enthält schon Idealtage, Stühle oder Behandlungen.";
+    if (chairs) {
+        f.ctx.messages.answer(QMessageBox::Ok);
+        guide->demoButton()->click();
+        QCOMPARE(f.ctx.messages.shown().size(), 1);
+        f.expectBox(refusal, title, QMessageBox::Information);
+        QCOMPARE(f.dayNames(), QStringList());
+        QVERIFY(guide->isVisible());
+        return;
+    }
+    f.ctx.messages.answer(yes ? QMessageBox::Yes : QMessageBox::No);
+    guide->demoButton()->click();
+    f.expectBox("Die Beispielpraxis bringt vier Stühle, zwölf Behandlungen und zwei Idealtage zum Ausprobieren in "
+                "die leere Datenbank.\rMöchten Sie sie laden?",
+                title, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    if (!yes) {
+        QCOMPARE(f.dayNames(), QStringList());
+        QVERIFY(guide->isVisible());
+        return;
+    }
+    QCOMPARE(f.dayNames(), QStringList({"Montag Standard", "Freitag kurz"}));
+    QVERIFY(guide->isHidden());
+    QCOMPARE(f.ctx.state.ChairCount, 4);
+    QCOMPARE(f.window->SSDay1(3)->caption(), QString("Prophylaxe"));
+    QVERIFY(f.window->SSDay1(3)->isVisible());
+    QCOMPARE(f.window->findChild<QComboBox*>("DBComboBeh")->count(), 12);
+    // A second time (a guide still open elsewhere) finds the practice no longer empty.
+    const QStringList stored = f.stored("Montag Standard");
+    f.ctx.messages.answer(QMessageBox::Ok);
+    guide->demoButton()->click();
+    QCOMPARE(f.ctx.messages.shown().size(), 2);
+    f.expectBox(refusal, title, QMessageBox::Information);
+    QCOMPARE(f.stored("Montag Standard"), stored);
 }
 
 LUNARIS_TEST_MAIN(TestMainWindow)

@@ -480,7 +480,7 @@ void TestPrintout::menuItems()
     QStringList file;
     for (QAction* a : f.window->findChild<QMenu*>("mnuFile")->actions())
         file.append(a->isSeparator() ? "-" : a->text());
-    QCOMPARE(file.mid(6), (QStringList{"&Drucken...", "Seitena&nsicht...", "Als &PDF exportieren...", "-",
+    QCOMPARE(file.mid(7), (QStringList{"&Drucken...", "Seitena&nsicht...", "Als &PDF exportieren...", "-",
                                        "Datensicherung &erstellen", "Aus Datensicherung &holen...", "-", "&Beenden"}));
     QVERIFY(!f.action("mnuFilePreview")->isEnabled());
     QVERIFY(!f.action("mnuFilePdf")->isEnabled());

@@ -1,12 +1,20 @@
+#include "DayEdits.h"
 #include "MainWindowFixture.h"
 #include "NameDialogs.h"
+#include "ScriptedMessages.h"
+#include "ScriptedModalRunner.h"
+#include "TempSettings.h"
 #include "TestMain.h"
 #include "TestServer.h"
 #include "commands/frmVersionen.h"
 #include "dayview/DayView.h"
+#include "kernel/AppServices.h"
+#include "kernel/LunarisState.h"
+#include "settings/SettingsStore.h"
 #include "store/ChangeWatcher.h"
 #include "store/Database.h"
 #include "store/DayVersions.h"
+#include "store/DemoPractice.h"
 #include "store/Tables.h"
 #include "ui/NoticeBar.h"
 
@@ -83,6 +91,30 @@ void openStoredMonday(MainWindowFixture& f)
     f.action("mnuFileOpen")->trigger();
 }
 
+// The program's window on one workstation's database, with scripted message boxes and dialogs.
+struct Workstation {
+    explicit Workstation(Database& db) : services{db, settings, messages, modals}
+    {
+        window = std::make_unique<frmLunaris>(state, services);
+        QVERIFY(window->Form_Load(1024));
+        window->show();
+    }
+    void open(const QString& day)
+    {
+        state.DayOpen = true;
+        state.CurrentIdealtag = day;
+        window->Termin_load();
+        window->switchOn(true);
+    }
+    TempSettings tempSettings;
+    SettingsStore settings;
+    ScriptedMessages messages;
+    ScriptedModalRunner modals;
+    AppServices services;
+    LunarisState state;
+    std::unique_ptr<frmLunaris> window;
+};
+
 void addBackendRows()
 {
     QTest::addColumn<QString>("backend");
@@ -116,6 +148,10 @@ private slots:
     void openListFollowsDaysCreatedElsewhere();
     void watcherTellsOnlyOthersChanges_data() { addBackendRows(); }
     void watcherTellsOnlyOthersChanges();
+    void demoLoadsOnlyIntoAnEmptyPractice_data() { addBackendRows(); }
+    void demoLoadsOnlyIntoAnEmptyPractice();
+    void renameIsFollowedElsewhere_data();
+    void renameIsFollowedElsewhere();
     void serverLostDuringTheQuestion_data();
     void serverLostDuringTheQuestion();
 };
@@ -530,6 +566,71 @@ void TestWorkstations::openListFollowsDaysCreatedElsewhere()
         dialog.reject();
     });
     f.action("mnuFileOpen")->trigger();
+}
+
+void TestWorkstations::demoLoadsOnlyIntoAnEmptyPractice()
+{
+    QFETCH(QString, backend);
+    Practice p(backend);
+    QVERIFY(PracticeContents::of(*p.here).isEmpty());
+    QVERIFY(DemoPractice::load(*p.here));
+    const PracticeContents loaded = PracticeContents::of(*p.there);
+    QCOMPARE(loaded.chairs, 4);
+    QCOMPARE(loaded.treatments, 12);
+    QCOMPARE(IdealtagTable(*p.there).names(), QStringList({"Montag Standard", "Freitag kurz"}));
+    QCOMPARE(TreatmentTable(*p.there).find("ENTB")->hon.toDouble(), 95.0);
+    QVERIFY(!DemoPractice::load(*p.there));
+    QCOMPARE(PracticeContents::of(*p.here).dayRows, loaded.dayRows);
+}
+
+void TestWorkstations::renameIsFollowedElsewhere_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<bool>("modified"); // the other workstation has unsaved edits of the day
+    for (const char* backend : {"file", "server"}) {
+        QTest::addRow("%s: unmodified", backend) << QString(backend) << false;
+        QTest::addRow("%s: modified", backend) << QString(backend) << true;
+    }
+}
+
+void TestWorkstations::renameIsFollowedElsewhere()
+{
+    QFETCH(QString, backend);
+    QFETCH(bool, modified);
+    Practice p(backend);
+    p.here->run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 1"});
+    p.here->run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 10});
+    const IdealDayStore here(*p.here);
+    here.replaceDay("Dienstag", {});
+    here.replaceDay("Montag", blocks("Stuhl 1", {"08:00"}));
+    here.replaceDay("Montag", blocks("Stuhl 1", {"08:00", "09:00"}));
+    Workstation there(*p.there);
+    there.open("Montag");
+    if (modified)
+        QVERIFY(placeBlock(*there.window, 0, "10:00", "10:10", "KONT"));
+
+    QCOMPARE(here.renameDay("Montag", "Dienstag"), IdealDayStore::Renaming::NameTaken);
+    QCOMPARE(here.renameDay("Montag", "Montag neu"), IdealDayStore::Renaming::Renamed);
+    QCOMPARE(p.stored("Montag"), QStringList());
+    QCOMPARE(p.stored("Montag neu"), QStringList({"Stuhl 1|KONT|08:00", "Stuhl 1|KONT|09:00"}));
+    QCOMPARE(p.versionRows("Montag"), QStringList());
+    QCOMPARE(p.versionRows("Montag neu"), QStringList({"Stuhl 1|KONT|08:00,Stuhl 1|KONT|09:00", "Stuhl 1|KONT|08:00"}));
+
+    // The other window follows within its watcher's time: the caption and the name, its edits kept.
+    QTRY_COMPARE_WITH_TIMEOUT(there.window->windowTitle(), QString("Template: Montag neu"), 3000);
+    QCOMPARE(there.state.CurrentIdealtag, QString("Montag neu"));
+    QCOMPARE(there.state.Modified, modified);
+    QCOMPARE(blocksOn(*there.window->SSDay1(0)).size(), modified ? 3 : 2);
+    QVERIFY(there.window->changedBar()->isHidden());
+    const QString status = there.window->findChild<QLabel*>("sbStatusBar_Panel1")->text();
+    QVERIFY2(status.contains("An einem anderen Arbeitsplatz umbenannt in „Montag neu“") != modified,
+             qPrintable(status));
+    // Its save writes under the new name and asks nothing: the rows are the ones it read.
+    there.state.Modified = true;
+    QVERIFY(there.window->Speichern());
+    QCOMPARE(there.messages.shown().size(), 0);
+    QCOMPARE(p.stored("Montag").size(), 0);
+    QCOMPARE(p.stored("Montag neu").size(), modified ? 3 : 2);
 }
 
 void TestWorkstations::serverLostDuringTheQuestion_data()

@@ -3,9 +3,11 @@
 #include "about/frmAbout.h"
 #include "app/AnalysisDock.h"
 #include "app/DatabaseCheckWait.h"
+#include "app/FirstStartGuide.h"
 #include "app/HelpWindow.h"
 #include "app/TreatmentLooks.h"
 #include "commands/BackupCommands.h"
+#include "commands/DemoPracticeCommand.h"
 #include "commands/IdealDayCommands.h"
 #include "commands/frmSpeichern.h"
 #include "commands/frmVersionen.h"
@@ -33,6 +35,7 @@
 #include "settings/frmEinstellungenT.h"
 #include "store/ChangeWatcher.h"
 #include "store/Database.h"
+#include "store/DemoPractice.h"
 #include "store/IdealDayLoader.h"
 #include "store/Tables.h"
 #include "ui/CaptionText.h"
@@ -146,6 +149,7 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     createToolBar();
     createStatusBar();
     createChangedBar();
+    createFirstStartGuide();
     createAnalysisDock();
     const QList<DayView*> columns(m_columns.cbegin(), m_columns.cend());
     m_clicks = std::make_unique<ColumnClickHandler>(*m_day, columns, *this, state, services);
@@ -238,6 +242,8 @@ void frmLunaris::createMenus()
                                 QKeySequence(QStringLiteral("Ctrl+S")), &frmLunaris::mnuFileSave_Click);
     m_mnuFileSaveAs = addMenuItem(file, "mnuFileSaveAs", QStringLiteral("Speichern &unter..."), QKeySequence(),
                                   &frmLunaris::mnuFileSaveAs_Click);
+    m_mnuFileRename = addMenuItem(file, "mnuFileRename", QStringLiteral("U&mbenennen..."), QKeySequence(),
+                                  &frmLunaris::mnuFileRename_Click);
     m_mnuFileDelete = addMenuItem(file, "mnuFileDelete", QStringLiteral("&Löschen"), QKeySequence(),
                                   &frmLunaris::mnuFileDelete_Click);
     m_mnuFileVersions = addMenuItem(file, "mnuFileVersions", QStringLiteral("&Versionen..."), QKeySequence(),
@@ -256,9 +262,11 @@ void frmLunaris::createMenus()
     file->addSeparator()->setObjectName(QStringLiteral("mnuFile6"));
     addMenuItem(file, "mnuFileExit", QStringLiteral("&Beenden"), QKeySequence(QStringLiteral("Ctrl+E")),
                 &frmLunaris::mnuFileExit_Click);
-    for (QAction* saveOrPrint :
-         {m_mnuFileSave, m_mnuFileSaveAs, m_mnuFileDelete, m_mnuFilePrint, m_mnuFilePreview, m_mnuFilePdf})
+    for (QAction* saveOrPrint : {m_mnuFileSave, m_mnuFileSaveAs, m_mnuFileRename, m_mnuFileDelete, m_mnuFilePrint,
+                                 m_mnuFilePreview, m_mnuFilePdf})
         saveOrPrint->setEnabled(false);
+    // The day's name changes on many ways (Save As, a rename elsewhere): the menu looks at it when it opens.
+    connect(file, &QMenu::aboutToShow, this, &frmLunaris::enableRename);
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("Bearbeiten"));
     edit->setObjectName(QStringLiteral("mnuEdit"));
@@ -432,6 +440,51 @@ void frmLunaris::createChangedBar()
     });
 }
 
+void frmLunaris::createFirstStartGuide()
+{
+    m_guide = new FirstStartGuide(centralWidget());
+    m_guide->hide();
+    connect(m_guide, &FirstStartGuide::chairsRequested, this, &frmLunaris::mnuStuhl_Click);
+    connect(m_guide, &FirstStartGuide::treatmentsRequested, this, &frmLunaris::mnuBeh_Click);
+    connect(m_guide, &FirstStartGuide::demoRequested, this, &frmLunaris::loadDemoPractice);
+}
+
+void frmLunaris::followPracticeContents()
+{
+    PracticeContents contents;
+    if (!runStep([&] { contents = PracticeContents::of(m_services.database); }))
+        return;
+    const bool missing = contents.chairs == 0 || contents.treatments == 0;
+    m_guide->setMissing(contents.chairs == 0, contents.treatments == 0);
+    if (missing != m_guide->isHidden())
+        return;
+    m_guide->setVisible(missing);
+    if (!missing) {
+        // Chairs that came from elsewhere get their columns now.
+        followChairTable({});
+        return;
+    }
+    Form_Resize();
+    m_guide->raise();
+    // The keyboard (and a screen reader) starts on the first way on.
+    if (!focusWidget() || !focusWidget()->isVisible())
+        m_guide->chairsButton()->setFocus();
+}
+
+void frmLunaris::loadDemoPractice()
+{
+    if (!DemoPracticeCommand(m_services, this, [this] { return databaseWritable(); }).run())
+        return;
+    // The columns, the treatment list and the guide take the new practice at once.
+    followChairTable({});
+    m_editing->refreshTreatments();
+    runStep([&] {
+        const QStringList codes = TreatmentTable(m_services.database).codes();
+        setKnownCodes(QSet<QString>(codes.cbegin(), codes.cend()));
+    });
+    followPracticeContents();
+}
+
 void frmLunaris::createStatusBar()
 {
     QStatusBar* bar = statusBar();
@@ -519,6 +572,7 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
             m_serverPanel->setConnected(connected);
         });
     showStatus();
+    followPracticeContents();
     return true;
 }
 
@@ -677,6 +731,8 @@ void frmLunaris::Form_Resize()
     const int bar = m_changedBar && !m_changedBar->isHidden() ? m_changedBar->sizeHint().height() : 0;
     if (bar)
         m_changedBar->setGeometry(px(240), px(1560), px(240 + w * (m_state.ChairCount + 1)) - px(240), bar);
+    if (m_guide)
+        m_guide->setGeometry(px(240), px(1560), px(240 + w * (m_state.ChairCount + 1)) - px(240), std::max(0, px(h)));
     double x = 240;
     for (int i = 0; i <= m_state.ChairCount; ++i) {
         const int left = px(x);
@@ -891,7 +947,10 @@ void frmLunaris::showStatus()
         saved = QStringLiteral("Gespeichert ") + m_savedAt.toString(QStringLiteral("HH:mm"));
     if (!saved.isEmpty())
         text = text.isEmpty() ? saved : saved + QStringLiteral(" – ") + text;
-    m_statusPanel->setText(text.isEmpty() ? QStringLiteral("Status") : text);
+    if (text.isEmpty())
+        text = m_state.DayOpen ? QStringLiteral("Status")
+                               : QStringLiteral("Kein Idealtag geöffnet – Datei → Neu oder Öffnen");
+    m_statusPanel->setText(text);
 }
 
 void frmLunaris::DR_Load()
@@ -1019,13 +1078,14 @@ void frmLunaris::switchOn(bool deleteEnabled)
     m_mnuFilePreview->setEnabled(true);
     m_mnuFilePdf->setEnabled(true);
     m_mnuFileDelete->setEnabled(deleteEnabled && writable());
+    enableRename();
     m_tbSave->setEnabled(writable());
     m_tbPrint->setEnabled(true);
 }
 
 void frmLunaris::followReadOnly()
 {
-    for (QAction* write : {m_mnuFileSave, m_mnuFileSaveAs, m_mnuFileDelete, m_tbSave})
+    for (QAction* write : {m_mnuFileSave, m_mnuFileSaveAs, m_mnuFileRename, m_mnuFileDelete, m_tbSave})
         write->setEnabled(false);
     showStatus();
 }
@@ -1109,6 +1169,32 @@ void frmLunaris::mnuFileSaveAs_Click()
     m_commands->saveAs();
 }
 
+void frmLunaris::mnuFileRename_Click()
+{
+    m_commands->rename();
+}
+
+void frmLunaris::enableRename()
+{
+    m_mnuFileRename->setEnabled(m_state.DayOpen && !m_state.CurrentIdealtag.isEmpty() && writable());
+}
+
+void frmLunaris::followRename(const QString& name)
+{
+    // The rows keep their identities under the new name: the next save sees them as its own.
+    RowsOnScreen& rows = m_day->rowsOnScreen();
+    if (rows.day == m_state.CurrentIdealtag) {
+        rows.day = name;
+        rows.stamp = {};
+    }
+    m_state.CurrentIdealtag = name;
+    setWindowTitle(QStringLiteral("Template: ") + captionText(name));
+    enableRename();
+    // A copy of unsaved edits names the day as it is stored now.
+    if (m_recovery && m_state.Modified)
+        m_recovery->flush();
+}
+
 void frmLunaris::mnuFileDelete_Click()
 {
     m_commands->deleteDay();
@@ -1146,6 +1232,7 @@ void frmLunaris::mnuBeh_Click()
     // Fees, lengths, doctor windows and deleted codes count at once: the doctor column, the fee and
     // the panel are drawn again from the table as it is now.
     DR_Load();
+    followPracticeContents();
 }
 
 void frmLunaris::mnuStuhl_Click()
@@ -1154,6 +1241,7 @@ void frmLunaris::mnuStuhl_Click()
     m_services.modals.run(editor);
     // The open day follows renamed and deleted chairs at once.
     followChairTable(editor.changes());
+    followPracticeContents();
 }
 
 void frmLunaris::mnuPref_Click()
@@ -1212,6 +1300,7 @@ bool frmLunaris::Speichern()
     if (!named) {
         frmSpeichern dialog(m_state, m_services, this);
         m_services.modals.run(dialog);
+        enableRename();
         if (m_state.CurrentIdealtag.isEmpty())
             return false;
     }
@@ -1336,12 +1425,27 @@ void frmLunaris::followSharedChange()
         setKnownCodes(QSet<QString>(codes.cbegin(), codes.cend()));
     });
     followChairNames();
+    followPracticeContents();
     if (!m_state.DayOpen || m_state.CurrentIdealtag.isEmpty())
         return;
     DayInStore now;
     if (!runStep([&] { now = IdealDayStore(m_services.database).storedDay(m_state.CurrentIdealtag); }))
         return;
     const RowsOnScreen& shown = m_day->rowsOnScreen();
+    // Gone from its name: renamed elsewhere, the window follows it to the new one, edits and all.
+    if (!now.listed && now.blocks.isEmpty() && shown.day == m_state.CurrentIdealtag) {
+        std::optional<QString> renamed;
+        if (!runStep([&] { renamed = IdealDayStore(m_services.database).renamedAs(shown); }))
+            return;
+        if (renamed) {
+            followRename(*renamed);
+            m_reloadedNotice = QStringLiteral("An einem anderen Arbeitsplatz umbenannt in „%1“ ").arg(*renamed) +
+                               QTime::currentTime().toString(QStringLiteral("HH:mm"));
+            showStatus();
+            if (!runStep([&] { now = IdealDayStore(m_services.database).storedDay(*renamed); }))
+                return;
+        }
+    }
     if (shown.day == m_state.CurrentIdealtag && shown.complete && now.listed == shown.listed &&
         sameStoredRows(now.blocks, shown.stored)) {
         repaintChairs();

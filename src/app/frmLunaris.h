@@ -15,6 +15,7 @@
 #include <optional>
 
 class AnalysisDock;
+class FirstStartGuide;
 class BackupCommands;
 class DatabaseCheckWait;
 class TreatmentLooks;
@@ -94,6 +95,7 @@ public:
     void mnuFileOpen_Click();
     void mnuFileSave_Click();
     void mnuFileSaveAs_Click();
+    void mnuFileRename_Click();
     void mnuFileDelete_Click();
     void mnuFileVersions_Click();
     void mnuFileBackup_Click();
@@ -125,11 +127,14 @@ public:
     // Another workstation or the planner changed the shared tables: the open dialogs' lists, the
     // treatments, the chair captions and the open day follow (reloaded when unmodified, else the bar).
     void followSharedChange();
+    // Where the columns would be while the practice has no chair or no treatment; null before the load.
+    FirstStartGuide* firstStartGuide() const { return m_guide; }
     // The bar above the columns that tells of a change elsewhere to a day with unsaved edits.
     NoticeBar* changedBar() const { return m_changedBar; }
 
     // Enables the day views and the commands once a day is created or opened.
     void switchOn(bool deleteEnabled) override;
+    void followRename(const QString& name) override;
     void setStatusText(const QString& text);
     // The practice's hours and row length as the columns have them.
     DayHours dayHours() const;
@@ -159,6 +164,7 @@ private:
     void createControls();
     void createStatusBar();
     void createChangedBar();
+    void createFirstStartGuide();
     QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
                          void (frmLunaris::*handler)());
     void Form_Resize();
@@ -179,6 +185,11 @@ private:
     void showDataError(int number);
     void showUnshownCount();
     void showStatus();
+    // The guide shows while the practice lacks chairs or treatments, and goes once both exist.
+    void followPracticeContents();
+    void loadDemoPractice();
+    // Rename is for a named day on a workstation that may write.
+    void enableRename();
     // The database turned out to be only readable (damage found): the commands that write go off.
     void followReadOnly();
     // "Endet nach Praxisschluss (18:00)" while a block ends after the closing time.
@@ -240,9 +251,11 @@ private:
 
     QAction* m_mnuFileSave = nullptr;
     QAction* m_mnuFileSaveAs = nullptr;
+    QAction* m_mnuFileRename = nullptr;
     QAction* m_mnuFileDelete = nullptr;
     QAction* m_mnuFileVersions = nullptr;
     NoticeBar* m_changedBar = nullptr;
+    FirstStartGuide* m_guide = nullptr;
     ChangeWatcher* m_watcher = nullptr;
     QAction* m_mnuFilePrint = nullptr;
     QAction* m_mnuFilePreview = nullptr;

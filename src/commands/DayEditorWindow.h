@@ -1,5 +1,6 @@
 #pragma once
 
+class QString;
 class QWidget;
 struct RowsOnScreen;
 
@@ -18,6 +19,9 @@ public:
     // The day counts as unsaved until the next save, whatever the history says.
     virtual void markUnsaved() = 0;
     virtual void switchOn(bool deleteEnabled) = 0;
+    // The open day is stored under this name now (renamed here or elsewhere): the caption follows; its
+    // blocks, history and `Modified` stay.
+    virtual void followRename(const QString& name) = 0;
     // Waits for the running check of the database file; false (after its message) when nothing may be written.
     virtual bool databaseWritable() = 0;
     // The stored rows of the open day as the window last read or wrote them.

@@ -2,6 +2,7 @@
 
 #include "commands/DayEditorWindow.h"
 #include "commands/frmOpen.h"
+#include "commands/frmUmbenennen.h"
 #include "kernel/AppServices.h"
 #include "kernel/LunarisError.h"
 #include "kernel/LunarisState.h"
@@ -87,6 +88,18 @@ void IdealDayCommands::saveAs()
     // Delete keep working on it.
     if (m_state.CurrentIdealtag.isEmpty())
         m_state.CurrentIdealtag = formerName;
+}
+
+void IdealDayCommands::rename()
+{
+    // An unnamed day has nothing stored to rename: Save As names it.
+    const QString former = m_state.CurrentIdealtag;
+    if (!m_state.DayOpen || former.isEmpty() || !m_window.databaseWritable())
+        return;
+    frmUmbenennen dialog(m_state, m_services, former, m_window.editorWindow());
+    if (m_services.modals.run(dialog) != QDialog::Accepted || dialog.renamedTo().isEmpty())
+        return;
+    m_window.followRename(dialog.renamedTo());
 }
 
 void IdealDayCommands::deleteDay()

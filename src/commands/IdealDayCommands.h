@@ -4,7 +4,7 @@ class DayEditorWindow;
 struct AppServices;
 struct LunarisState;
 
-// New, Open, Save, Save As and Delete of the "Datei" menu. They work on the shared state, load and
+// New, Open, Save, Save As, Rename and Delete of the "Datei" menu. They work on the shared state, load and
 // save through the main window, and switch the window into its editing state.
 class IdealDayCommands {
 public:
@@ -14,6 +14,8 @@ public:
     void open();
     void save();
     void saveAs();
+    // A stored change like Delete, not a step of the history.
+    void rename();
     void deleteDay();
     // Offers to save a modified day before it is replaced. False when the user answered Abbrechen, or
     // Ja and the day was not saved: the command stops there, so the work is not lost.

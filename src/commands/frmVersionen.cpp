@@ -86,9 +86,10 @@ void frmVersionen::fill(const QString& openDay)
         }
         const auto add = [&](QTreeWidgetItem* parent, const QList<DayVersion>& versions) {
             for (const DayVersion& version : versions) {
-                auto* item =
-                    new QTreeWidgetItem(parent, {timeText(version.time), version.host, version.user,
-                                                 QString::number(version.rows.size()), feeText(version.rows, fees)});
+                auto* item = new QTreeWidgetItem(
+                    parent,
+                    {timeText(version.time) + (version.renamed ? QStringLiteral(" (umbenannt)") : QString()),
+                     version.host, version.user, QString::number(version.rows.size()), feeText(version.rows, fees)});
                 item->setData(0, VersionRole, int(m_versions.size()));
                 m_versions.append(version);
             }

@@ -38,14 +38,14 @@ bool DayVersionTable::presentOnServer(const Database& db)
     return readNext(present) && present.value(0).toBool();
 }
 
-QVariantList DayVersionTable::versionValues(const QString& day, const QList<StoredBlock>& rows, bool deleted)
+QVariantList DayVersionTable::versionValues(const QString& day, const QList<StoredBlock>& rows, VersionCause cause)
 {
     return {day,
             QDateTime::currentDateTime().toString(Qt::ISODateWithMs),
             QSysInfo::machineHostName(),
             userName(),
             encode(rows),
-            deleted ? 1 : 0};
+            int(cause)};
 }
 
 QString DayVersionTable::encode(const QList<StoredBlock>& rows)
@@ -62,21 +62,21 @@ QList<TemplateRow> DayVersionTable::decode(const QString& text)
     return rowsFromJson(text);
 }
 
-void DayVersionTable::keep(const QString& day, const QList<StoredBlock>& rows, bool deleted) const
+void DayVersionTable::keep(const QString& day, const QList<StoredBlock>& rows, VersionCause cause) const
 {
     // A file of an older version, or one the planner made, gets the table with its first save.
     if (!m_db.isServer())
         ensure(m_db);
     m_db.run(QStringLiteral("INSERT INTO IdealtagVersion (IDEALTAG, ZEIT, ARBEITSPLATZ, BENUTZER, ZEILEN, GELOESCHT) "
                             "VALUES (?, ?, ?, ?, ?, ?)"),
-             versionValues(day, rows, deleted));
+             versionValues(day, rows, cause));
     prune(day);
 }
 
-void DayVersionTable::keepStored(const QString& day, bool deleted) const
+void DayVersionTable::keepStored(const QString& day, VersionCause cause) const
 {
     ensure(m_db);
-    QVariantList values = versionValues(day, {}, deleted);
+    QVariantList values = versionValues(day, {}, cause);
     values.removeAt(4); // the rows come from the table
     values.append(day);
     // The same text as encode() writes, made by SQLite from the stored rows in their order.
@@ -86,6 +86,15 @@ void DayVersionTable::keepStored(const QString& day, bool deleted) const
                             "WHERE IDEALTAG = ? ORDER BY rowid)"),
              values);
     prune(day);
+}
+
+void DayVersionTable::moveVersions(const QString& from, const QString& to) const
+{
+    if (!m_db.isServer())
+        ensure(m_db);
+    m_db.run(QStringLiteral("UPDATE IdealtagVersion SET IDEALTAG = ? WHERE IDEALTAG = ?"), {to, from});
+    // The name may have had versions of its own (a day of that name deleted earlier).
+    prune(to);
 }
 
 void DayVersionTable::prune(const QString& day) const
@@ -118,7 +127,8 @@ QList<DayVersion> DayVersionTable::versionsOf(const QString& day) const
     while (readNext(q))
         versions.append({q.value(0).toLongLong(), day, QDateTime::fromString(q.value(1).toString(), Qt::ISODateWithMs),
                          q.value(2).toString(), q.value(3).toString(), decode(q.value(4).toString()),
-                         q.value(5).toInt() != 0});
+                         q.value(5).toInt() == int(VersionCause::Deleted),
+                         q.value(5).toInt() == int(VersionCause::Renamed)});
     return versions;
 }
 

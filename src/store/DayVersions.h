@@ -8,7 +8,10 @@
 
 class Database;
 
-// A stored day as it was before a save or a delete replaced it.
+// What replaced a version of a day; stored as GELOESCHT (0 and 1 as ever, so older readers keep them apart).
+enum class VersionCause { Saved = 0, Deleted = 1, Renamed = 2 };
+
+// A stored day as it was before a save, a delete or a rename replaced it.
 struct DayVersion {
     qint64 id = 0;
     QString day;
@@ -17,10 +20,11 @@ struct DayVersion {
     QString user;
     QList<TemplateRow> rows;
     bool deleted = false; // replaced by a delete
+    bool renamed = false; // the day's name changed then; its rows stayed as they are here
 };
 
 // Table IdealtagVersion, Lunaris's own (the planner never reads it): every version of a day that a
-// save or a delete replaced, at most Kept per day.
+// save, a delete or a rename replaced, at most Kept per day. A renamed day takes its versions along.
 class DayVersionTable {
 public:
     static constexpr int Kept = 100;
@@ -32,16 +36,18 @@ public:
     static bool presentOnServer(const Database& db);
 
     // Keeps the rows as the day's version replaced now; runs inside the caller's transaction.
-    void keep(const QString& day, const QList<StoredBlock>& rows, bool deleted) const;
+    void keep(const QString& day, const QList<StoredBlock>& rows, VersionCause cause) const;
     // The same for the file, with the day's rows as they are stored now, copied by the database itself.
-    void keepStored(const QString& day, bool deleted) const;
+    void keepStored(const QString& day, VersionCause cause) const;
     // The day's versions, the newest first; empty when the table does not exist (a read-only file).
     QList<DayVersion> versionsOf(const QString& day) const;
+    // The versions of `from` become those of `to` (renamed), the oldest going beyond Kept; in the caller's transaction.
+    void moveVersions(const QString& from, const QString& to) const;
     // Days that have versions but are no longer stored, in the order they were deleted (newest first).
     QStringList deletedDays() const;
 
     // The values of a new row of the table, in its field order (IDEALTAG to GELOESCHT).
-    static QVariantList versionValues(const QString& day, const QList<StoredBlock>& rows, bool deleted);
+    static QVariantList versionValues(const QString& day, const QList<StoredBlock>& rows, VersionCause cause);
     static QString encode(const QList<StoredBlock>& rows);
     static QList<TemplateRow> decode(const QString& text);
 

@@ -37,6 +37,7 @@ int IdealDayLoader::load(const Database& database, const QList<DayViewModel*>& c
     const QVariantList& chairs = storedDay.chairs;
     const QList<StoredBlock>& stored = storedDay.blocks;
     shown.listed = storedDay.listed;
+    shown.listingId = storedDay.listingId;
     shown.complete = true;
     shown.stamp = database.changeStamp();
 

@@ -33,6 +33,7 @@ DayInStore readDay(QSqlQuery q)
             break;
         case 1:
             stored.listed = true;
+            stored.listingId = q.value(1).toLongLong();
             break;
         default:
             stored.chairs.append(q.value(2));
@@ -45,7 +46,7 @@ DayInStore readDay(QSqlQuery q)
 // statement is a round trip.
 const QString DayStatement =
     QStringLiteral("SELECT 0, rowid, STUHL, BEH, STARTZEIT, ENDZEIT FROM Template WHERE IDEALTAG = ? UNION ALL "
-                   "SELECT 1, NULL, NULL, NULL, NULL, NULL FROM Idealtag WHERE IDEALTAG = ?");
+                   "SELECT 1, rowid, NULL, NULL, NULL, NULL FROM Idealtag WHERE IDEALTAG = ?");
 } // namespace
 
 DayInStore IdealDayStore::storedDay(const QString& day) const
@@ -132,7 +133,7 @@ QList<StoredBlock> writeInFile(const Database& db, const QString& day, const Day
                                const QList<qint64>& removed, const QList<TemplateRow>& rows)
 {
     if (keepVersion)
-        DayVersionTable(db).keepStored(day, false);
+        DayVersionTable(db).keepStored(day, VersionCause::Saved);
     // Usually every stored row of the day is replaced.
     if (!removed.isEmpty() && removed.size() == now.blocks.size())
         db.run(QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ?"), {day});
@@ -189,7 +190,7 @@ ServerSave saveOnServer(const Database& db, const QString& day, bool checking, b
         starts.append(row.startTime);
         ends.append(row.endTime);
     }
-    const QVariantList version = DayVersionTable::versionValues(day, {}, false);
+    const QVariantList version = DayVersionTable::versionValues(day, {}, VersionCause::Saved);
     QVariantList values{day, day, askDeleted, checking, storedRowsToJson(expected)};
     values << version.mid(0, 4) << day << day << DayVersionTable::Kept << day << replaceAll
            << (QLatin1Char('{') + ids.join(QLatin1Char(',')) + QLatin1Char('}')) << day << day << textArray(chairs)
@@ -314,7 +315,7 @@ std::optional<RowsOnScreen> IdealDayStore::saveDay(const QString& day, const QLi
             } else {
                 // Nobody wrote to the file since the day was read: its rows are known without reading them.
                 const bool unchanged = sameDay && stamp.isValid() && m_db.changeStamp() == stamp;
-                now = unchanged ? DayInStore{expected, expectListed, {}} : storedDay(day);
+                now = unchanged ? DayInStore{expected, expectListed, {}, onScreen.listingId} : storedDay(day);
                 if (checking && !unchanged) {
                     if (expectListed && !now.listed && confirmRecreate) {
                         conflict = Conflict::Deleted;
@@ -342,6 +343,9 @@ std::optional<RowsOnScreen> IdealDayStore::saveDay(const QString& day, const QLi
             written.stored = stays + inserted;
             std::sort(written.stored.begin(), written.stored.end(), byRowId);
             written.listed = true;
+            // The file says where the day is listed; the server's identities are never reused, so the one
+            // read before still names the listing unless the day was deleted meanwhile (then it names none).
+            written.listingId = m_db.isServer() ? (sameDay ? onScreen.listingId : 0) : now.listingId;
             written.chairs = onScreen.chairs;
         });
         if (conflict == Conflict::None) {
@@ -379,9 +383,9 @@ bool IdealDayStore::deleteDay(const QString& day, const RowsOnScreen& onScreen,
                 return;
             }
             if ((!now.blocks.isEmpty() || now.listed) && m_db.isServer())
-                DayVersionTable(m_db).keep(day, now.blocks, true);
+                DayVersionTable(m_db).keep(day, now.blocks, VersionCause::Deleted);
             else if (!now.blocks.isEmpty() || now.listed)
-                DayVersionTable(m_db).keepStored(day, true);
+                DayVersionTable(m_db).keepStored(day, VersionCause::Deleted);
             m_db.run(QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ?"), {day});
             m_db.run(QStringLiteral("DELETE FROM Idealtag WHERE IDEALTAG = ?"), {day});
         });
@@ -390,4 +394,48 @@ bool IdealDayStore::deleteDay(const QString& day, const RowsOnScreen& onScreen,
         if (!confirmChanged())
             return false;
     }
+}
+
+IdealDayStore::Renaming IdealDayStore::renameDay(const QString& from, const QString& to) const
+{
+    if (from == to)
+        return Renaming::Renamed;
+    Renaming result = Renaming::Renamed;
+    m_db.inTransaction([&] {
+        // Rows under the new name without a listing (the planner's) would become part of the day.
+        const DayInStore taken = storedDay(to);
+        if (taken.listed || !taken.blocks.isEmpty()) {
+            result = Renaming::NameTaken;
+            return;
+        }
+        const DayInStore day = storedDay(from);
+        const DayVersionTable versions(m_db);
+        versions.moveVersions(from, to);
+        if (day.listed || !day.blocks.isEmpty())
+            versions.keep(to, day.blocks, VersionCause::Renamed);
+        m_db.run(QStringLiteral("UPDATE Template SET IDEALTAG = ? WHERE IDEALTAG = ?"), {to, from});
+        m_db.run(QStringLiteral("UPDATE Idealtag SET IDEALTAG = ? WHERE IDEALTAG = ?"), {to, from});
+    });
+    return result;
+}
+
+std::optional<QString> IdealDayStore::renamedAs(const RowsOnScreen& shown) const
+{
+    const bool hasRows = !shown.stored.isEmpty();
+    if (!shown.listed || (!shown.listingId && !hasRows))
+        return std::nullopt;
+    // A rename keeps the identities of the day's listing and rows; where they are now is its name.
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT 0, IDEALTAG FROM Idealtag WHERE rowid = ? UNION ALL "
+                                          "SELECT 1, IDEALTAG FROM Template WHERE rowid = ?"),
+                           {shown.listingId, hasRows ? shown.stored.first().rowId : qint64(0)});
+    QString listing, row;
+    while (readNext(q))
+        (q.value(0).toInt() == 0 ? listing : row) = q.value(1).toString();
+    // The file reuses the identities of deleted rows: both have to agree where both are known.
+    QString name = shown.listingId ? listing : row;
+    if (name.isEmpty() || name == shown.day || (hasRows && row != name))
+        return std::nullopt;
+    if (!shown.listingId && !IdealtagTable(m_db).contains(name))
+        return std::nullopt;
+    return name;
 }

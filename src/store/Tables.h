@@ -54,6 +54,8 @@ struct RowsOnScreen {
     QList<StoredBlock> stored;
     // The day was listed in Idealtag then: gone at the next save means deleted elsewhere.
     bool listed = false;
+    // Identity of the day's row in Idealtag when it was read (0: not known). A rename elsewhere keeps it.
+    qint64 listingId = 0;
     // False when the stored rows could not be read: a save under this name could delete rows never seen.
     bool complete = true;
     // The chairs that have a column here: rows of other chairs are never replaced by a save.
@@ -68,6 +70,7 @@ struct DayInStore {
     bool listed = false;
     // STUHL of every row of table Stuhl in table order, when read with the day.
     QVariantList chairs;
+    qint64 listingId = 0; // the row in Idealtag, when listed
 };
 
 // Whether two lists of stored rows are the same rows with the same fields, in the same order.
@@ -142,6 +145,14 @@ public:
     // As above, but when the day changed since onScreen was read, confirmChanged is asked first (outside
     // any transaction). False when the answer was no: nothing deleted.
     bool deleteDay(const QString& day, const RowsOnScreen& onScreen, const std::function<bool()>& confirmChanged) const;
+
+    enum class Renaming { Renamed, NameTaken };
+    // Gives the day another name in Idealtag and Template, in one transaction: its rows keep their
+    // identities, its versions move along, and a version records the rename. NameTaken (nothing
+    // changed) when a day of that name is listed or has rows.
+    Renaming renameDay(const QString& from, const QString& to) const;
+    // The name the day of `shown` has now, when it was renamed elsewhere since it was read.
+    std::optional<QString> renamedAs(const RowsOnScreen& shown) const;
 
     // How many stored days have rows in this chair.
     int daysUsingChair(const QString& chair) const;
