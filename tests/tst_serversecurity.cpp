@@ -480,7 +480,9 @@ void TestServerSecurity::crashOutputHoldsNoPassword()
     QTRY_COMPARE_WITH_TIMEOUT(TestServer::asAdmin("postgres", connected), QStringList{"1"}, 20000);
     ::kill(pid_t(program.processId()), signal);
     QVERIFY(program.waitForFinished());
-    QCOMPARE(program.exitStatus(), QProcess::CrashExit);
+    // A sanitizer build catches the crash itself, prints its report (scanned too) and exits with 1.
+    QVERIFY2(program.exitStatus() == QProcess::CrashExit || program.exitCode() != 0,
+             qPrintable(QString::number(program.exitCode())));
     const QString output = QString::fromLocal8Bit(program.readAllStandardOutput() + program.readAllStandardError());
     QVERIFY(output.contains("qt.")); // Qt's log lines reached the output that is scanned
     SecretScan::check(output, "the crashed program's output");

@@ -20,6 +20,7 @@ void countBlocks(DayAnalysis& result, const DayViewModel& chair, int open, int c
     // The booked spans inside the opening hours; stored blocks may overlap, and their common time
     // is booked once.
     QList<std::pair<int, int>> spans;
+    spans.reserve(chair.count());
     for (const DayBlock& block : chair.blocks()) {
         ++figures.blocks;
         const QString start = block.startTime.trimmed();

@@ -2,6 +2,7 @@
 
 #include "editing/DoctorColumn.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -10,12 +11,25 @@ DoctorLoadChart::DoctorLoadChart(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("chartArztzeit"));
     setAccessibleName(QStringLiteral("Arztzeit je Zeile"));
+    // It paints every pixel: nothing behind it needs painting first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void DoctorLoadChart::setDemand(const QList<DemandRow>& rows, int slotMinutes)
 {
     if (!m_rows.isEmpty() && rows == m_rows && slotMinutes == m_slotMinutes)
         return;
+    // Same rows and scale: only the bars that changed are painted again, not the axis and its texts.
+    QRect changed;
+    if (rows.size() == m_rows.size() && slotMinutes == m_slotMinutes && scaleTop(rows) == scaleTop(m_rows)) {
+        const QRect plot = plotArea();
+        const double barWidth = double(plot.width()) / rows.size();
+        for (int i = 0; i < rows.size(); ++i)
+            if (rows[i].minutes != m_rows[i].minutes)
+                changed |= QRect(plot.left() + int(i * barWidth), 0, int(barWidth) + 2, plot.bottom() + 1);
+    } else {
+        changed = rect();
+    }
     m_rows = rows;
     m_slotMinutes = slotMinutes;
     int overloaded = 0;
@@ -24,7 +38,23 @@ void DoctorLoadChart::setDemand(const QList<DemandRow>& rows, int slotMinutes)
     setAccessibleDescription(QStringLiteral("Balken je Zeile gegen %1 Minuten Zeilenlänge; %2 Zeilen darüber")
                                  .arg(slotMinutes)
                                  .arg(overloaded));
-    update();
+    update(changed);
+}
+
+int DoctorLoadChart::scaleTop(const QList<DemandRow>& rows) const
+{
+    int top = m_slotMinutes;
+    for (const DemandRow& row : rows)
+        top = std::max(top, row.minutes);
+    return top + top / 10 + 1; // room above the highest bar
+}
+
+QRect DoctorLoadChart::plotArea() const
+{
+    const QFontMetrics metrics = fontMetrics();
+    const int axisHeight = metrics.height() + 4;
+    const int scaleWidth = metrics.horizontalAdvance(QStringLiteral("000")) + 6;
+    return {scaleWidth, 4, std::max(1, width() - scaleWidth - 4), std::max(1, height() - axisHeight - 8)};
 }
 
 QSize DoctorLoadChart::minimumSizeHint() const
@@ -37,21 +67,17 @@ QSize DoctorLoadChart::sizeHint() const
     return {420, 140};
 }
 
-void DoctorLoadChart::paintEvent(QPaintEvent*)
+void DoctorLoadChart::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), palette().base());
+    painter.fillRect(event->rect(), palette().base());
     const QFontMetrics metrics = painter.fontMetrics();
-    const int axisHeight = metrics.height() + 4;
-    const int scaleWidth = metrics.horizontalAdvance(QStringLiteral("000")) + 6;
-    const QRect plot(scaleWidth, 4, std::max(1, width() - scaleWidth - 4), std::max(1, height() - axisHeight - 8));
+    const QRect plot = plotArea();
+    const int scaleWidth = plot.left();
     if (m_rows.isEmpty())
         return;
 
-    int top = m_slotMinutes;
-    for (const DemandRow& row : m_rows)
-        top = std::max(top, row.minutes);
-    top += top / 10 + 1; // room above the highest bar
+    const int top = scaleTop(m_rows);
     const double perMinute = double(plot.height()) / top;
     const double barWidth = double(plot.width()) / m_rows.size();
 
@@ -73,9 +99,13 @@ void DoctorLoadChart::paintEvent(QPaintEvent*)
     painter.setPen(QPen(palette().color(QPalette::Text), 1, Qt::DashLine));
     painter.drawLine(QPointF(plot.left(), lineY), QPointF(plot.right(), lineY));
     painter.setPen(palette().color(QPalette::Text));
-    painter.drawText(QRect(0, int(lineY) - metrics.height() / 2, scaleWidth - 4, metrics.height()),
-                     Qt::AlignRight | Qt::AlignVCenter, QString::number(m_slotMinutes));
     painter.drawLine(plot.bottomLeft(), plot.bottomRight());
+    // The texts only where they are painted again: laying them out costs more than every bar.
+    if (event->rect().left() < scaleWidth)
+        painter.drawText(QRect(0, int(lineY) - metrics.height() / 2, scaleWidth - 4, metrics.height()),
+                         Qt::AlignRight | Qt::AlignVCenter, QString::number(m_slotMinutes));
+    if (event->rect().bottom() <= plot.bottom())
+        return;
 
     // Full hours on the axis, as far as their labels do not collide.
     int lastRight = -1;

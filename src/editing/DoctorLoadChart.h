@@ -19,6 +19,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // The highest minute the bars are scaled to.
+    int scaleTop(const QList<DemandRow>& rows) const;
+    QRect plotArea() const;
+
     QList<DemandRow> m_rows;
     int m_slotMinutes = 10;
 };

@@ -5,17 +5,34 @@
 #include <QUndoStack>
 
 namespace {
+bool sameTime(const QString& a, const QString& b)
+{
+    // Views, not trimmed copies: a step compares a chair's blocks pairwise.
+    return a == b || QStringView(a).trimmed() == QStringView(b).trimmed();
+}
+
 bool sameBlock(const DayBlock& a, const DayBlock& b)
 {
-    return a.startTime.trimmed() == b.startTime.trimmed() && a.endTime.trimmed() == b.endTime.trimmed() &&
-           a.text == b.text;
+    return a.text == b.text && sameTime(a.startTime, b.startTime) && sameTime(a.endTime, b.endTime);
 }
 
 // The blocks of `from` that `other` lacks, counted as often as they occur.
-QList<DayBlock> missingIn(const QList<DayBlock>& from, QList<DayBlock> other)
+QList<DayBlock> missingIn(const QList<DayBlock>& from, const QList<DayBlock>& before)
 {
+    // A step changes a block or two: the lists' common beginning and end match pair by pair, and only
+    // what lies between is searched.
+    qsizetype head = 0;
+    while (head < from.size() && head < before.size() && sameBlock(from[head], before[head]))
+        ++head;
+    qsizetype fromEnd = from.size();
+    qsizetype beforeEnd = before.size();
+    while (fromEnd > head && beforeEnd > head && sameBlock(from[fromEnd - 1], before[beforeEnd - 1])) {
+        --fromEnd;
+        --beforeEnd;
+    }
+    QList<DayBlock> other(before.begin() + head, before.begin() + beforeEnd);
     QList<DayBlock> missing;
-    for (const DayBlock& block : from) {
+    for (const DayBlock& block : from.mid(head, fromEnd - head)) {
         const auto found =
             std::find_if(other.begin(), other.end(), [&](const DayBlock& b) { return sameBlock(block, b); });
         if (found == other.end())
@@ -130,6 +147,9 @@ QString EditAnnouncements::describe(Kind kind, const QList<Chair>& before, const
     QList<Change> removed;
     for (qsizetype i = 0; i < after.size(); ++i) {
         const QList<DayBlock> was = i < before.size() ? before.at(i).blocks : QList<DayBlock>();
+        // A chair the step did not touch still shares its blocks with the snapshot.
+        if (was.constData() == after.at(i).blocks.constData() && was.size() == after.at(i).blocks.size())
+            continue;
         for (const DayBlock& block : missingIn(after.at(i).blocks, was))
             added.append({after.at(i).name, block});
         for (const DayBlock& block : missingIn(was, after.at(i).blocks))

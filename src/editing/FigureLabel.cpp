@@ -11,6 +11,8 @@ FigureLabel::FigureLabel(QWidget* parent) : QLabel(parent)
     setTextFormat(Qt::PlainText);
     setTextInteractionFlags(Qt::NoTextInteraction);
     setFocusPolicy(Qt::StrongFocus);
+    // Painting its own background spares the panel behind it a repaint at every change.
+    setAutoFillBackground(true);
 }
 
 void FigureLabel::paintEvent(QPaintEvent*)
