@@ -14,6 +14,7 @@
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDockWidget>
 #include <QLabel>
@@ -453,6 +454,9 @@ void TestAccessibility::theAuswertungIsNoKeyboardTrap()
     auto* fee = e.window->findChild<QLabel*>("lblHonorarGesamt");
     QCOMPARE(QApplication::focusWidget(), fee);
     QCOMPARE(QAccessible::queryAccessibleInterface(fee)->text(QAccessible::Name), QString("Honorar gesamt: 60,00 €"));
+    QApplication::clipboard()->clear();
+    QTest::keySequence(fee, QKeySequence::Copy);
+    QCOMPARE(QApplication::clipboard()->text(), QString("60,00 €"));
     QStringList figures;
     for (QWidget* w = fee; w && qobject_cast<QLabel*>(w); w = QApplication::focusWidget()) {
         figures.append(w->objectName());

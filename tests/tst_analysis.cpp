@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyleOptionViewItem>
 #include <QTableWidget>
 #include <QToolTip>
 
@@ -226,6 +227,17 @@ void TestAnalysis::panelFollowsTheDay()
     QCOMPARE(overloaded->text(), QString("1"));
     QCOMPARE(warnings->item(0)->text(),
              QString("Stuhl 2, 07:00: Der gespeicherte Eintrag „ERST“ kann nicht angezeigt werden."));
+    // Columns and figures are sized only when a text grows; every text still fits whole.
+    QStyleOptionViewItem cell;
+    cell.initFrom(table);
+    for (int row = 0; row < table->rowCount(); ++row)
+        for (int column = 0; column < table->columnCount(); ++column) {
+            const QModelIndex index = table->model()->index(row, column);
+            QVERIFY2(table->columnWidth(column) >= table->itemDelegate()->sizeHint(cell, index).width(),
+                     qPrintable(index.data().toString()));
+        }
+    for (QLabel* figure : {total, overloaded})
+        QVERIFY2(figure->width() >= figure->sizeHint().width(), qPrintable(figure->objectName()));
     f.expectNothingPending();
 }
 

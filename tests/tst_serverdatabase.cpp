@@ -137,6 +137,7 @@ private slots:
     void statusPanelNamesTheServer();
     void faultProxyDelaysCountsAndCuts();
     void deadPathFailsWithinFifteenSeconds();
+    void deadPathUnderAnOpenConnection();
 };
 
 void TestServerDatabase::init()
@@ -666,6 +667,53 @@ void TestServerDatabase::deadPathFailsWithinFifteenSeconds()
     proxy.setBlackHole(false);
     Database db(address);
     QVERIFY(db.isServer());
+}
+
+void TestServerDatabase::deadPathUnderAnOpenConnection()
+{
+    if (!qEnvironmentVariableIsSet("LUNARIS_PRIVATE_NETWORK"))
+        QSKIP("needs a network of its own to take away (CTest's tst_serverdatabase_deadpath, as root)");
+    TestServer::setMessageLocale("de_DE.UTF-8");
+    const auto back = qScopeGuard([] { TestServer::setMessageLocale({}); });
+    const ServerAddress address = TestServer::tcpAddress("kavemo");
+    QTemporaryDir home;
+    PasswordFile(home.filePath("pgpass"))
+        .store(address.host, address.port, address.database, address.user, TestServer::password());
+    qputenv("PGPASSFILE", home.filePath("pgpass").toUtf8());
+    Database db(address);
+    db.run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 1"});
+    db.run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 20});
+    ServerServices app(db);
+    frmLunaris window(app.state, app.services);
+    QVERIFY(window.Form_Load(1024));
+    window.mnuFileNew_Click();
+    app.state.CurrentIdealtag = "Montag";
+    window.SSDay1(0)->add("08:00", "08:20", "KONT", QColor(0, 255, 0));
+    app.state.Modified = true;
+
+    // The cable is pulled: nothing answers any more, not even with a refusal.
+    const auto network = [](const char* state) { return QProcess::execute("ip", {"link", "set", "lo", state}) == 0; };
+    QVERIFY(network("down"));
+    auto up = qScopeGuard([&] { network("up"); });
+    app.messages.answer(QMessageBox::Ok);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!window.Speichern());
+    // Bounded by the connection's own limits (10 s without an acknowledgement), not by TCP's minutes.
+    QVERIFY2(clock.elapsed() < 30000, qPrintable(QString::number(clock.elapsed())));
+    const MessageRequest box = app.messages.last();
+    QVERIFY2(box.text.startsWith(QStringLiteral("Daten konnten nicht gespeichert werden\rDie Verbindung zum Server "
+                                                "„%1“ ist fehlgeschlagen: ")
+                                     .arg(address.displayName())),
+             qPrintable(box.text));
+    compareBox(box, box.text, "Speichern", QMessageBox::Critical);
+    QVERIFY(app.state.Modified);
+
+    up.dismiss();
+    QVERIFY(network("up"));
+    QVERIFY(window.Speichern()); // the same window, no restart
+    QVERIFY(!app.state.Modified);
+    QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), 1);
 }
 
 LUNARIS_TEST_MAIN(TestServerDatabase)

@@ -895,6 +895,7 @@ void frmLunaris::DR_Load()
     // its rows that change are repainted.
     doctor->model().clear();
     std::optional<QHash<QString, Treatment>> treatments;
+    std::optional<DoctorLoad> load;
     try {
         // A day without blocks needs no treatment.
         const bool anyBlock =
@@ -903,8 +904,8 @@ void frmLunaris::DR_Load()
             anyBlock ? DoctorColumn::byCode(TreatmentTable(m_services.database).all()) : QHash<QString, Treatment>();
         if (anyBlock)
             setKnownCodes(QSet<QString>(treatments->keyBegin(), treatments->keyEnd()));
-        const qint64 fee = DoctorColumn::rebuild(chairs, doctor->model(), *treatments);
-        m_txtHon->setText(QString::number(fee));
+        load = DoctorColumn::redraw(chairs, doctor->model(), *treatments);
+        m_txtHon->setText(QString::number(DoctorColumn::wholeUnits(load->feeCents)));
     } catch (const LunarisError& e) {
         doctor->showChangedBlocks();
         refreshAnalysis(treatments ? &*treatments : nullptr);
@@ -912,7 +913,7 @@ void frmLunaris::DR_Load()
         return;
     }
     doctor->showChangedBlocks();
-    refreshAnalysis(&*treatments);
+    refreshAnalysis(&*treatments, QString(), &*load);
 }
 
 DayHours frmLunaris::dayHours() const
@@ -921,18 +922,19 @@ DayHours frmLunaris::dayHours() const
     return {doctor.dayStart(), doctor.dayEnd(), doctor.slotSize()};
 }
 
-DayAnalysis frmLunaris::analysis(const QHash<QString, Treatment>& treatments) const
+DayAnalysis frmLunaris::analysis(const QHash<QString, Treatment>& treatments, const DoctorLoad* load) const
 {
-    return DayAnalysis::of(chairColumns(), dayHours(), DoctorColumn::lookupIn(treatments), m_unshown);
+    return DayAnalysis::of(chairColumns(), dayHours(), DoctorColumn::lookupIn(treatments), m_unshown, load);
 }
 
-void frmLunaris::refreshAnalysis(const QHash<QString, Treatment>* treatments, const QString& failure)
+void frmLunaris::refreshAnalysis(const QHash<QString, Treatment>* treatments, const QString& failure,
+                                 const DoctorLoad* load)
 {
     // A hidden panel is brought up to date when it is shown.
     if (!m_analysisDock->isShown())
         return;
     if (treatments && failure.isEmpty())
-        m_analysisDock->showAnalysis(analysis(*treatments), legend());
+        m_analysisDock->showAnalysis(analysis(*treatments, load), legend());
     else
         m_analysisDock->showFailure(
             failure.isEmpty() ? QStringLiteral("Die Behandlungen konnten nicht gelesen werden.") : failure, legend());

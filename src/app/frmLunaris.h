@@ -134,7 +134,8 @@ public:
     // The practice's hours and row length as the columns have them.
     DayHours dayHours() const;
     // The analysis of the day on screen, as the Auswertung panel shows it.
-    DayAnalysis analysis(const QHash<QString, Treatment>& treatments) const;
+    // `load`: what DR_Load has just filled the doctor column from.
+    DayAnalysis analysis(const QHash<QString, Treatment>& treatments, const DoctorLoad* load = nullptr) const;
 
 protected:
     bool event(QEvent* event) override;
@@ -185,7 +186,8 @@ private:
     void createAnalysisDock();
     // Shows the analysis when the panel is visible; null treatments: the table could not be read; a
     // failure text: what else went wrong.
-    void refreshAnalysis(const QHash<QString, Treatment>* treatments, const QString& failure = QString());
+    void refreshAnalysis(const QHash<QString, Treatment>* treatments, const QString& failure = QString(),
+                         const DoctorLoad* load = nullptr);
     void readUnshownEntries();
     // Remembers which codes the treatment table holds; repaints the chairs when that changed.
     void setKnownCodes(const QSet<QString>& codes);

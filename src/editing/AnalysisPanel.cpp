@@ -1,6 +1,9 @@
 #include "editing/AnalysisPanel.h"
 
 #include "editing/DoctorLoadChart.h"
+#include "editing/FigureLabel.h"
+
+#include <algorithm>
 
 #include <QBoxLayout>
 #include <QCoreApplication>
@@ -38,7 +41,8 @@ AnalysisPanel::AnalysisPanel(QWidget* parent) : QWidget(parent)
     m_chairs->verticalHeader()->hide();
     m_chairs->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_chairs->setSelectionMode(QAbstractItemView::NoSelection);
-    m_chairs->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Sized to the contents once per rebuild (resizing on every changed cell costs a click a millisecond).
+    m_chairs->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     // Arrows move within the table; Tab and Shift+Tab (with or without Ctrl) go on to the figures.
     m_chairs->setTabKeyNavigation(false);
     m_chairs->installEventFilter(this);
@@ -91,14 +95,11 @@ void AnalysisPanel::setLegend(const QList<QPair<QString, QColor>>& entries)
 QLabel* AnalysisPanel::addFigure(const QString& objectName, const QString& caption)
 {
     auto* form = static_cast<QFormLayout*>(m_figures->layout());
-    auto* value = new QLabel(m_figures);
+    // Tab reaches every figure; a screen reader reads its accessible name, caption and value together.
+    auto* value = new FigureLabel(m_figures);
     value->setObjectName(objectName);
     value->setProperty("caption", caption);
     value->setAccessibleName(caption);
-    value->setTextFormat(Qt::PlainText);
-    value->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    // Tab reaches every figure; a screen reader reads its accessible name, caption and value together.
-    value->setFocusPolicy(Qt::StrongFocus);
     auto* label = new QLabel(caption, m_figures);
     form->addRow(label, value);
     return value;
@@ -132,7 +133,16 @@ QString AnalysisPanel::amount(qint64 cents)
 
 void AnalysisPanel::setFigure(QLabel* label, const QString& value)
 {
+    if (label->text() == value)
+        return;
     label->setText(value);
+    // A label of fixed size changes its text without laying out the whole window again. It grows
+    // when a text is longer than any it held (measuring every text costs more than the rest).
+    if (value.size() > label->property("longest").toInt()) {
+        label->setProperty("longest", int(value.size()));
+        const QSize hint = label->sizeHint();
+        label->setFixedSize(std::max(hint.width(), label->minimumWidth()), hint.height());
+    }
     label->setAccessibleName(label->property("caption").toString() + QLatin1Char(' ') + value);
 }
 
@@ -143,6 +153,14 @@ void AnalysisPanel::setOrientation(Qt::Orientation orientation)
 
 void AnalysisPanel::showAnalysis(const DayAnalysis& a)
 {
+    // The columns are sized to their contents when rows come or go or a text gets longer than any
+    // its column held; sizing them costs more than the rest of the rebuild.
+    bool resize = m_chairs->rowCount() != a.chairs.size();
+    QList<qsizetype> longest(m_chairs->columnCount(), 0);
+    for (int r = 0; r < m_chairs->rowCount(); ++r)
+        for (int col = 0; col < longest.size(); ++col)
+            if (const QTableWidgetItem* item = m_chairs->item(r, col))
+                longest[col] = std::max(longest[col], item->text().size());
     m_chairs->setRowCount(int(a.chairs.size()));
     for (int r = 0; r < a.chairs.size(); ++r) {
         const ChairFigures& c = a.chairs[r];
@@ -151,23 +169,28 @@ void AnalysisPanel::showAnalysis(const DayAnalysis& a)
         static const QStringList headers{QStringLiteral("Blöcke"), QStringLiteral("Minuten"),
                                          QStringLiteral("Auslastung"), QStringLiteral("Honorar")};
         for (int col = 0; col < cells.size(); ++col) {
-            // Items are kept from one rebuild to the next; only their texts change.
+            // Items are kept from one rebuild to the next; only the texts that differ change.
             QTableWidgetItem* item = m_chairs->item(r, col);
             if (!item) {
                 item = new QTableWidgetItem;
                 if (col > 0)
                     item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
                 m_chairs->setItem(r, col, item);
+            } else if (item->text() == cells[col]) {
+                continue;
             }
+            resize = resize || cells[col].size() > longest[col];
             item->setText(cells[col]);
             if (col > 0)
                 item->setData(Qt::AccessibleTextRole,
                               QStringLiteral("%1 %2: %3").arg(c.chair, headers[col - 1], cells[col]));
         }
     }
-
-    // The whole table stays readable when the legend takes its room.
-    m_chairs->setMinimumWidth(m_chairs->horizontalHeader()->length() + 2 * m_chairs->frameWidth());
+    if (resize) {
+        m_chairs->resizeColumnsToContents();
+        // The whole table stays readable when the legend takes its room.
+        m_chairs->setMinimumWidth(m_chairs->horizontalHeader()->length() + 2 * m_chairs->frameWidth());
+    }
 
     setFigure(m_totalFee, amount(a.totalFeeCents));
     setFigure(m_feePerHour, number(a.feePerOpeningHour, 2));
@@ -179,11 +202,17 @@ void AnalysisPanel::showAnalysis(const DayAnalysis& a)
                                            : QStringLiteral("%1 um %2").arg(minutesText(a.peakMinutes), a.peakTime));
     m_chart->setDemand(a.demand, a.slotMinutes);
 
-    m_warnings->clear();
+    QStringList warnings;
     if (!a.failure.isEmpty())
-        m_warnings->addItem(a.failure);
+        warnings.append(a.failure);
     for (const AnalysisWarning& w : a.warnings)
-        m_warnings->addItem(w.text);
-    if (m_warnings->count() == 0)
-        m_warnings->addItem(QStringLiteral("Keine Warnungen."));
+        warnings.append(w.text);
+    if (warnings.isEmpty())
+        warnings.append(QStringLiteral("Keine Warnungen."));
+    // A word-wrapped list lays out every item again when it is refilled.
+    if (warnings != m_warningTexts) {
+        m_warnings->clear();
+        m_warnings->addItems(warnings);
+        m_warningTexts = warnings;
+    }
 }

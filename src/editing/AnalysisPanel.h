@@ -47,5 +47,6 @@ private:
     QLabel* m_peak = nullptr;
     DoctorLoadChart* m_chart = nullptr;
     QListWidget* m_warnings = nullptr;
+    QStringList m_warningTexts; // what the warnings list shows
     QListWidget* m_legend = nullptr;
 };

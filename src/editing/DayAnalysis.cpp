@@ -55,7 +55,8 @@ void countBlocks(DayAnalysis& result, const DayViewModel& chair, int open, int c
 } // namespace
 
 DayAnalysis DayAnalysis::of(const QList<const DayViewModel*>& chairs, const DayHours& hours,
-                            const DoctorColumn::TreatmentLookup& lookup, const QList<UnshownEntry>& unshown)
+                            const DoctorColumn::TreatmentLookup& lookup, const QList<UnshownEntry>& unshown,
+                            const DoctorLoad* givenLoad)
 {
     DayAnalysis result;
     DayViewModel rows;
@@ -77,7 +78,7 @@ DayAnalysis DayAnalysis::of(const QList<const DayViewModel*>& chairs, const DayH
                        QStringLiteral("Der gespeicherte Eintrag „%1“ kann nicht angezeigt werden.").arg(entry.code))});
 
     try {
-        const DoctorLoad load = DoctorColumn::compute(chairs, rows, lookup);
+        const DoctorLoad load = givenLoad ? *givenLoad : DoctorColumn::compute(chairs, rows, lookup);
         result.totalFeeCents = load.feeCents;
         for (int c = 0; c < chairs.size(); ++c)
             result.chairs[c].feeCents = load.chairFeeCents[c];

@@ -33,6 +33,8 @@ struct ChairFigures {
 struct DemandRow {
     QString time;
     int minutes = 0;
+
+    bool operator==(const DemandRow& other) const = default;
 };
 
 struct AnalysisWarning {
@@ -61,6 +63,9 @@ struct DayAnalysis {
     // Set when the treatment data do not allow the fee and doctor figures (they stay 0 then).
     QString failure;
 
+    // `load`: what the doctor column was just filled from for the same chairs and hours; summed here
+    // when not given.
     static DayAnalysis of(const QList<const DayViewModel*>& chairs, const DayHours& hours,
-                          const DoctorColumn::TreatmentLookup& lookup, const QList<UnshownEntry>& unshown = {});
+                          const DoctorColumn::TreatmentLookup& lookup, const QList<UnshownEntry>& unshown = {},
+                          const DoctorLoad* load = nullptr);
 };

@@ -144,8 +144,14 @@ QHash<QString, Treatment> DoctorColumn::byCode(const QList<Treatment>& treatment
 qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
                              const QHash<QString, Treatment>& treatments)
 {
+    return wholeUnits(redraw(chairs, doctor, treatments).feeCents);
+}
+
+DoctorLoad DoctorColumn::redraw(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
+                                const QHash<QString, Treatment>& treatments)
+{
     // The table answers the same for a code every time: its numbers are read once per code.
-    return rebuild(chairs, doctor, lookupIn(treatments), true);
+    return redraw(chairs, doctor, lookupIn(treatments), true);
 }
 
 DoctorColumn::TreatmentLookup DoctorColumn::lookupIn(const QHash<QString, Treatment>& treatments)
@@ -159,11 +165,11 @@ DoctorColumn::TreatmentLookup DoctorColumn::lookupIn(const QHash<QString, Treatm
 qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
                              const TreatmentLookup& lookup)
 {
-    return rebuild(chairs, doctor, lookup, false);
+    return wholeUnits(redraw(chairs, doctor, lookup, false).feeCents);
 }
 
-qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
-                             const TreatmentLookup& lookup, bool sameAnswers)
+DoctorLoad DoctorColumn::redraw(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
+                                const TreatmentLookup& lookup, bool sameAnswers)
 {
     const int slotMinutes = doctor.slotMinutes();
     doctor.setCaption(Caption);
@@ -181,7 +187,7 @@ qint64 DoctorColumn::rebuild(const QList<const DayViewModel*>& chairs, DayViewMo
                        minutes > slotMinutes ? Red : Green);
         });
     }
-    return wholeUnits(load.feeCents);
+    return load;
 }
 
 DoctorLoad DoctorColumn::compute(const QList<const DayViewModel*>& chairs, const DayViewModel& rows,

@@ -58,6 +58,9 @@ public:
     // a failure other than a refusal of a day view; what was added to the doctor column up to then stays.
     static qint64 rebuild(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
                           const QHash<QString, Treatment>& treatments);
+    // The same, returning what the column was filled from, so that the day's analysis need not sum again.
+    static DoctorLoad redraw(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
+                             const QHash<QString, Treatment>& treatments);
 
     // The same with any look-up of a block's treatment: null when the code is not in the table; the
     // treatment only has to stay valid until the next look-up.
@@ -76,8 +79,8 @@ public:
 private:
     // sameAnswers: the look-up gives the same treatment for a code every time, so each code's
     // numbers are read once.
-    static qint64 rebuild(const QList<const DayViewModel*>& chairs, DayViewModel& doctor, const TreatmentLookup& lookup,
-                          bool sameAnswers);
+    static DoctorLoad redraw(const QList<const DayViewModel*>& chairs, DayViewModel& doctor,
+                             const TreatmentLookup& lookup, bool sameAnswers);
     static DoctorLoad compute(const QList<const DayViewModel*>& chairs, const DayViewModel& rows,
                               const TreatmentLookup& lookup, bool sameAnswers);
 };

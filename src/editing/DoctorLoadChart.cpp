@@ -14,6 +14,8 @@ DoctorLoadChart::DoctorLoadChart(QWidget* parent) : QWidget(parent)
 
 void DoctorLoadChart::setDemand(const QList<DemandRow>& rows, int slotMinutes)
 {
+    if (!m_rows.isEmpty() && rows == m_rows && slotMinutes == m_slotMinutes)
+        return;
     m_rows = rows;
     m_slotMinutes = slotMinutes;
     int overloaded = 0;
@@ -53,14 +55,17 @@ void DoctorLoadChart::paintEvent(QPaintEvent*)
     const double perMinute = double(plot.height()) / top;
     const double barWidth = double(plot.width()) / m_rows.size();
 
+    // Whole pixels: the raster engine fills aligned rectangles several times faster.
+    const int gap = barWidth > 3 ? 1 : 0;
     for (int i = 0; i < m_rows.size(); ++i) {
         const int minutes = m_rows[i].minutes;
         if (minutes <= 0)
             continue;
-        const double left = plot.left() + i * barWidth;
-        const double height = minutes * perMinute;
-        const QRectF bar(left, plot.bottom() + 1 - height, std::max(1.0, barWidth - (barWidth > 3 ? 1 : 0)), height);
-        painter.fillRect(bar, minutes > m_slotMinutes ? DoctorColumn::Red : DoctorColumn::Green);
+        const int left = plot.left() + int(i * barWidth);
+        const int right = std::max(left + 1, plot.left() + int((i + 1) * barWidth) - gap);
+        const int height = std::max(1, int(minutes * perMinute + 0.5));
+        painter.fillRect(QRect(left, plot.bottom() + 1 - height, right - left, height),
+                         minutes > m_slotMinutes ? DoctorColumn::Red : DoctorColumn::Green);
     }
 
     // The row length: what the doctor can give in one row.
@@ -74,12 +79,13 @@ void DoctorLoadChart::paintEvent(QPaintEvent*)
 
     // Full hours on the axis, as far as their labels do not collide.
     int lastRight = -1;
+    // Every label is a full hour; digits are equally wide, so one measure serves them all.
+    const int labelWidth = metrics.horizontalAdvance(QStringLiteral("00:00"));
     for (int i = 0; i < m_rows.size(); ++i) {
         const QString& time = m_rows[i].time;
         if (!time.endsWith(QLatin1String(":00")))
             continue;
         const int x = int(plot.left() + i * barWidth);
-        const int labelWidth = metrics.horizontalAdvance(time);
         painter.drawLine(x, plot.bottom(), x, plot.bottom() + 3);
         if (x <= lastRight + 4 || x + labelWidth > width())
             continue;
