@@ -34,7 +34,8 @@ void Termin_load(BenchSession& session)
     frmLunaris& window = session.window();
     const LunarisState& state = session.state();
     window.setWindowTitle(QStringLiteral("Template: ") + state.CurrentIdealtag);
-    window.SSDay1(state.ChairCount)->clear();
+    window.SSDay1(state.ChairCount)->model().clear();
+    window.SSDay1(state.ChairCount)->showAllBlocks();
     const QStringList chairs = ChairTable(session.database()).names();
     const IdealDayStore store(session.database());
     // Chair by chair, each with a query of its own.
@@ -61,7 +62,7 @@ void click(BenchSession& session, int column, int button, int row)
     const int hit = BlockRules::blockAt(view->model(), t);
     if (button == 2) {
         if (hit >= 0)
-            view->remove(hit);
+            view->model().remove(hit);
     } else {
         if (hit >= 0 || state.CurrentBeh.isEmpty())
             return;
@@ -71,8 +72,9 @@ void click(BenchSession& session, int column, int button, int row)
         const auto e = BlockRules::endOfPlacement(t, wholeNumber(treatment->dauer));
         if (!e || BlockRules::overlapping(view->model(), t, *e) >= 0)
             return;
-        view->add(t, *e, state.CurrentBeh, DoctorColumn::Green);
+        view->model().add(t, *e, state.CurrentBeh, DoctorColumn::Green);
     }
+    view->showAllBlocks();
     DR_Load(session);
     state.Modified = true;
 }

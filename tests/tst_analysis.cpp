@@ -68,6 +68,8 @@ private slots:
     void warningsAreTheDayOnScreens_data();
     void warningsAreTheDayOnScreens();
     void panelPlaceIsKept();
+    void startWithPanelAndColoursPaintsCleanly_data();
+    void startWithPanelAndColoursPaintsCleanly();
     void coloursPerTreatment();
 };
 
@@ -322,6 +324,36 @@ void TestAnalysis::panelPlaceIsKept()
     f.window.reset();
     f.start();
     QVERIFY(f.window->findChild<QDockWidget*>("dockAuswertung")->isHidden());
+}
+
+void TestAnalysis::startWithPanelAndColoursPaintsCleanly_data()
+{
+    QTest::addColumn<QSize>("size"); // of the window at the start
+    QTest::newRow("the default size") << QSize();
+    QTest::newRow("columns without height") << QSize(400, 120);
+    QTest::newRow("columns without width") << QSize(60, 500);
+}
+
+void TestAnalysis::startWithPanelAndColoursPaintsCleanly()
+{
+    QFETCH(QSize, size);
+    // A painter begun on a picture of no size warns at every step of a frame.
+    QTest::failOnWarning(QRegularExpression("QPainter|Painter not active"));
+    MainWindowFixture f(3, size);
+    f.ctx.tempSettings.write("Lunaris", "Settings", "AuswertungSichtbar", "1");
+    f.ctx.tempSettings.write("Lunaris", "Settings", "FarbenJeBehandlung", "1");
+    f.ctx.tempSettings.write("Kavemo", "Praxis", "Slot", "1");
+    f.ctx.tempDatabase.addTreatment("ERST", 30, 0, 20, 0, 0, 45);
+    f.ctx.tempDatabase.addTreatment("BEFU", 20, 0, 10, 0, 0, 62.5);
+    f.start();
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    f.newDay();
+    f.place(0, "08:00", "08:30", "ERST");
+    f.place(1, "08:10", "08:30", "BEFU");
+    QApplication::processEvents();
+    f.window->resize(size.isValid() ? QSize(900, 700) : QSize(200, 90));
+    QApplication::processEvents();
+    QVERIFY(f.window->findChild<QDockWidget*>("dockAuswertung")->isVisible());
 }
 
 namespace {

@@ -1,8 +1,10 @@
 #include "MainWindowFixture.h"
+#include "NameDialogs.h"
 #include "TestMain.h"
 #include "TestServer.h"
 #include "commands/BackupCommands.h"
 #include "commands/frmDatensicherung.h"
+#include "commands/frmVersionen.h"
 #include "kernel/LunarisError.h"
 #include "store/BackupReader.h"
 #include "store/BackupRotation.h"
@@ -77,6 +79,15 @@ void fillPractice(TempDatabase& db, int rows)
     db.exec("INSERT INTO Idealtag (IDEALTAG) SELECT DISTINCT IDEALTAG FROM Template");
 }
 
+// The practice database "kavemo" on the test server, new and empty, as a workstation reaches it.
+std::unique_ptr<Database> serverPractice()
+{
+    TestServer::createDatabase("kavemo");
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
+    return std::make_unique<Database>(address, "sicherung-server");
+}
+
 QStringList backupNames(const QString& folder)
 {
     return QDir(folder).entryList({"*"}, QDir::Files, QDir::Name);
@@ -88,6 +99,8 @@ class TestBackup : public QObject {
 private slots:
     void rotation_data();
     void rotation();
+    void rotatedInTheFolder_data();
+    void rotatedInTheFolder();
     void folderChoice_data();
     void folderChoice();
     void consistentWhileAnotherProgramWrites();
@@ -137,6 +150,43 @@ void TestBackup::rotation()
     QVERIFY(!BackupRotation::timeOf("Kavemo.mdb"));
     QVERIFY(!BackupRotation::timeOf("Kavemo-2026-13-08-1405.mdb"));
     QVERIFY(!BackupRotation::timeOf("Kavemo-2026-12-08-1405.mdb.teil"));
+}
+
+void TestBackup::rotatedInTheFolder_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::newRow("file") << "file";
+    QTest::newRow("server") << "server";
+}
+
+// Each new backup removes from its folder the ones no longer kept, whichever database it copies, and
+// leaves every other file there alone.
+void TestBackup::rotatedInTheFolder()
+{
+    QFETCH(QString, backend);
+    TempDatabase practice;
+    std::unique_ptr<Database> server;
+    if (backend == "server") {
+        SKIP_WITHOUT_SERVER();
+        server = serverPractice();
+    }
+    QTemporaryDir folder;
+    QStringList before{"2025-11-03 18:00"};
+    for (int day = 1; day <= 12; ++day)
+        before.append(QString("2026-12-%1 18:00").arg(day, 2, 10, QChar('0')));
+    for (const QDateTime& time : times(before)) {
+        QFile old(folder.filePath(BackupRotation::fileName(time)));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+    }
+    QFile other(folder.filePath("Kavemo-Notizen.mdb"));
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    PracticeBackup(server ? *server : practice.database(), {folder.path(), false}).make(at("2026-12-13 18:00"));
+    // The newest ten, and the first of December; November 2025 is thirteen months back.
+    QStringList kept{"Kavemo-2026-12-01-1800.mdb", "Kavemo-Notizen.mdb"};
+    for (int day = 4; day <= 13; ++day)
+        kept.append(QString("Kavemo-2026-12-%1-1800.mdb").arg(day, 2, 10, QChar('0')));
+    kept.sort();
+    QCOMPARE(backupNames(folder.path()), kept);
 }
 
 void TestBackup::folderChoice_data()
@@ -207,22 +257,36 @@ void TestBackup::consistentWhileAnotherProgramWrites()
 
 void TestBackup::failuresAreReported_data()
 {
+    QTest::addColumn<QString>("backend");
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("folder missing") << "missing"
-                                    << "Der Sicherungsordner „%1“ ist nicht vorhanden.";
-    QTest::newRow("read-only") << "ro"
-                               << "In den Sicherungsordner „%1“ darf nicht geschrieben werden.";
-    QTest::newRow("disk full") << "size=64k"
-                               << "Auf dem Datenträger des Sicherungsordners „%1“ ist nicht genug Platz.";
+    for (const char* backend : {"file", "server"}) {
+        QTest::addRow("%s, folder missing", backend) << backend << "missing"
+                                                     << "Der Sicherungsordner „%1“ ist nicht vorhanden.";
+        QTest::addRow("%s, read-only", backend) << backend << "ro"
+                                                << "In den Sicherungsordner „%1“ darf nicht geschrieben werden.";
+        QTest::addRow("%s, disk full", backend)
+            << backend << "size=64k"
+            << "Auf dem Datenträger des Sicherungsordners „%1“ ist nicht genug Platz.";
+    }
 }
 
 void TestBackup::failuresAreReported()
 {
+    QFETCH(QString, backend);
     QFETCH(QString, fault);
     QFETCH(QString, reason);
     TempDatabase practice;
-    fillPractice(practice, 20000);
+    std::unique_ptr<Database> server;
+    if (backend == "server") {
+        SKIP_WITHOUT_SERVER();
+        server = serverPractice();
+        // More than the small file system takes.
+        server->run("INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) SELECT 'Tag ' || (i / 200), "
+                    "'Stuhl 1', 'KONT', '08:00', '08:20' FROM generate_series(0, 19999) AS i");
+    } else {
+        fillPractice(practice, 20000);
+    }
     QTemporaryDir root;
     const QString folder = root.filePath("sicherung");
     std::unique_ptr<Mount> mount;
@@ -233,7 +297,7 @@ void TestBackup::failuresAreReported()
             QSKIP("a small file system of its own needs root");
     }
     try {
-        PracticeBackup(practice.database(), {folder, false}).make(at("2026-12-08 14:05"));
+        PracticeBackup(server ? *server : practice.database(), {folder, false}).make(at("2026-12-08 14:05"));
         QFAIL("no failure");
     } catch (const LunarisError& e) {
         QCOMPARE(e.description(), reason.arg(QDir::toNativeSeparators(folder)));
@@ -382,16 +446,35 @@ void TestBackup::restoredFromABackup()
     QVERIFY(!versions.isEmpty());
     QCOMPARE(versions.first().rows.size(), 1);
     QCOMPARE(versions.first().rows.first().startTime.toString(), QString("11:00"));
+
+    // Undone as a user would: Datei → Versionen, the newest version of Montag, Wiederherstellen, Speichern
+    // (with chair 3 back, so that the day opens in every column).
+    db.addChair("Stuhl 3");
+    f.ctx.modals.handleNext(openName("Montag"));
+    f.action("mnuFileOpen")->trigger();
+    f.ctx.modals.handleNext([](QDialog& dialog) {
+        auto& list = static_cast<frmVersionen&>(dialog);
+        QTreeWidgetItem* montag = list.list()->topLevelItem(0);
+        QCOMPARE(montag->text(0), QString("„Montag“"));
+        list.list()->setCurrentItem(montag->child(0));
+        QCOMPARE(list.rows()->item(0, 2)->text(), QString("11:00"));
+        list.restoreButton()->click();
+    });
+    f.action("mnuFileVersions")->trigger();
+    QCOMPARE(f.onScreen(0), QStringList{"11:00-11:30 KONT"});
+    f.action("mnuFileSave")->trigger();
+    QCOMPARE(f.stored("Montag"), QStringList{"Stuhl 1|KONT|11:00|11:30"});
+    // And the restored state in turn is a version.
+    QCOMPARE(DayVersionTable(db.database()).versionsOf("Montag").first().rows.first().startTime.toString(),
+             QString("08:00"));
     f.expectNothingPending();
 }
 
 void TestBackup::serverTablesBackedUpAndRestored()
 {
     SKIP_WITHOUT_SERVER();
-    TestServer::createDatabase("kavemo");
-    ServerAddress address = TestServer::tcpAddress("kavemo");
-    address.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
-    const Database server(address, "sicherung-server");
+    const std::unique_ptr<Database> practice = serverPractice();
+    const Database& server = *practice;
     server.run("INSERT INTO Stuhl (STUHL, TEXT) VALUES ('Stuhl 1', 'vorne')");
     server.run("INSERT INTO Behand (BEH, DAUER, HON) VALUES ('KONT', 30, 12.5)");
     IdealDayStore(server).replaceDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:30"}});

@@ -1,7 +1,9 @@
+#include "DayEdits.h"
 #include "MainWindowFixture.h"
 #include "NameDialogs.h"
 #include "TestMain.h"
 #include "dayview/DayView.h"
+#include "editing/OpenDay.h"
 #include "editing/TreatmentRowDelegate.h"
 #include "kernel/LunarisState.h"
 
@@ -93,8 +95,9 @@ void TestEditing::placing()
     QFETCH(QString, box);
     Editor e("07:00");
     e.newDay();
-    e.window->SSDay1(0)->add("08:00", "08:30", "KONT", QColor(0, 255, 0));
-    e.window->SSDay1(0)->add("09:00", "09:30", "KONT", QColor(0, 255, 0));
+    QVERIFY(placeBlock(*e.window, 0, "08:00", "08:30", "KONT"));
+    QVERIFY(placeBlock(*e.window, 0, "09:00", "09:30", "KONT"));
+    e.window->openDay().markSaved();
     e.choose(code);
     if (!box.isEmpty())
         e.ctx.messages.answer(QMessageBox::Ok);
@@ -173,8 +176,8 @@ void TestEditing::clicksThatDoNothing()
 {
     Editor e;
     e.newDay();
-    e.window->SSDay1(0)->add("08:00", "08:30", "KONT", QColor(0, 255, 0));
-    e.window->DR_Load();
+    QVERIFY(placeBlock(*e.window, 0, "08:00", "08:30", "KONT"));
+    e.window->openDay().markSaved();
     const QStringList doctor = e.onScreen(3);
 
     // No treatment chosen: a free place does nothing, a block still tells about itself.

@@ -1,10 +1,14 @@
 #include "AccessibleEvents.h"
 #include "TestMain.h"
+#include "app/HelpSearch.h"
 #include "app/HelpWindow.h"
 #include "kernel/LunarisError.h"
 
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTextBrowser>
 
 namespace {
@@ -40,6 +44,10 @@ private slots:
     void pagesSayWhatTheProgramDoes_data();
     void pagesSayWhatTheProgramDoes();
     void linksAreReachedByTabAndSpoken();
+    void searchFindsPagesWithAllWords_data();
+    void searchFindsPagesWithAllWords();
+    void enterOpensFirstHitWithWordsMarked();
+    void contentsListTheTopicsOfEveryPage();
 };
 
 void TestHelp::linksAreReachedByTabAndSpoken()
@@ -248,6 +256,122 @@ void TestHelp::pagesSayWhatTheProgramDoes()
     const QString text = readText(SourceHelp + "/" + page).simplified();
     QVERIFY2(text.contains(says), qPrintable(says));
     QVERIFY2(!text.contains(saysNoMore), qPrintable(saysNoMore));
+}
+
+void TestHelp::searchFindsPagesWithAllWords_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QStringList>("pages");  // in the order found
+    QTest::addColumn<QString>("sentence");   // shown with the first page
+    QTest::addColumn<QStringList>("marked"); // the words as marked in that sentence
+    QTest::newRow("umlaut typed") << "Stühle" << QStringList{"stuehle.html", "druck.html"} << "Stühle bearbeiten"
+                                  << QStringList{"Stühle"};
+    QTest::newRow("umlaut left out, other case")
+        << "STUHLE" << QStringList{"stuehle.html", "druck.html"} << "Stühle bearbeiten" << QStringList{"Stühle"};
+    QTest::newRow("part of a word") << "stuhl" << QStringList{"stuehle.html", "druck.html"} << "Stühle bearbeiten"
+                                    << QStringList{"Stühl"};
+    QTest::newRow("ss for ß, oe for ö") << "Groesse" << QStringList{"stuehle.html"}
+                                        << "Die Größe der Spalte folgt dem Fenster." << QStringList{"Größe"};
+    QTest::newRow("ß for ss") << "straße" << QStringList{"druck.html"} << "Das Blatt nennt die Strasse oben."
+                              << QStringList{"Strasse"};
+    QTest::newRow("several words, each on the page")
+        << "blatt, Spalten" << QStringList{"druck.html"} << "Das Blatt zeigt die Stuhle in Spalten."
+        << QStringList{"Blatt", "Spalten"};
+    QTest::newRow("words on different pages: no hit") << "Größe Blatt" << QStringList{} << "" << QStringList{};
+    QTest::newRow("no word") << " - , " << QStringList{} << "" << QStringList{};
+}
+
+void TestHelp::searchFindsPagesWithAllWords()
+{
+    QFETCH(QString, query);
+    QFETCH(QStringList, pages);
+    QFETCH(QString, sentence);
+    QFETCH(QStringList, marked);
+    QTemporaryDir folder;
+    const QString head =
+        "<!DOCTYPE html><html lang=\"de\"><head><meta charset=\"utf-8\"><title>%1</title></head><body>";
+    writeText(folder.filePath("stuehle.html"), head.arg("Stühle") +
+                                                   "<h1>Stühle bearbeiten</h1><p>Jeder Sitzungsstuhl hat einen Namen. "
+                                                   "Die Größe der Spalte folgt dem Fenster.</p></body></html>");
+    writeText(folder.filePath("druck.html"), head.arg("Drucken") +
+                                                 "<p>Das Blatt zeigt die Stuhle in Spalten.</p><ul><li>Das Blatt nennt "
+                                                 "die Strasse oben.</li></ul></body></html>");
+    // The contents and the keywords name every topic: they are no hit of their own.
+    writeText(folder.filePath("inhalt.html"), head.arg("Inhalt") + "<p>Stühle, Größe, Blatt, Straße</p>");
+    writeText(folder.filePath("stichworte.html"), head.arg("Stichwörter") + "<p>Stühle, Größe, Blatt, Straße</p>");
+
+    const QList<HelpHit> hits = HelpSearch(folder.path()).find(query);
+    QStringList found;
+    for (const HelpHit& hit : hits)
+        found.append(QFileInfo(hit.file).fileName());
+    QCOMPARE(found, pages);
+    if (hits.isEmpty())
+        return;
+    QCOMPARE(hits.first().sentence, sentence);
+    QStringList marks;
+    for (const HelpMatch& m : HelpSearch::matches(sentence, HelpSearch::words(query)))
+        marks.append(sentence.mid(m.start, m.length));
+    QCOMPARE(marks, marked);
+}
+
+// Typed in the real help window: the hits appear, Enter opens the first, its words are marked there.
+void TestHelp::enterOpensFirstHitWithWordsMarked()
+{
+    QWidget mainWindow;
+    mainWindow.show();
+    HelpWindow* help = HelpWindow::showHelp(&mainWindow, ProgramHelp + "/inhalt.html", HelpWindow::Page::Contents);
+    auto* field = help->findChild<QLineEdit*>("txtSuche");
+    auto* list = help->findChild<QListWidget*>("lstTreffer");
+    auto* browser = help->findChild<QTextBrowser*>();
+    QVERIFY(field && list && browser);
+    QCOMPARE(field->accessibleName(), QString("Suchbegriffe"));
+    QCOMPARE(list->accessibleName(), QString("Suchergebnisse"));
+    QVERIFY(list->isHidden());
+    // Ctrl+F leads to the field from anywhere in the window.
+    help->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(help));
+    QTest::keyClick(browser, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(field->hasFocus());
+
+    QTest::keyClicks(field, "Termine ueberlappen");
+    QVERIFY(list->isVisible());
+    QVERIFY(list->count() > 0);
+    QVERIFY2(list->item(0)->text().startsWith("Einen Idealtag entwerfen – "), qPrintable(list->item(0)->text()));
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(help->currentFile(), ProgramHelp + "/idealtag.html");
+    const QList<QTextEdit::ExtraSelection> marks = browser->extraSelections();
+    QVERIFY(marks.size() >= 2);
+    QStringList words;
+    for (const QTextEdit::ExtraSelection& mark : marks)
+        words.append(HelpSearch::fold(mark.cursor.selectedText()));
+    QVERIFY(words.contains(HelpSearch::fold("Termine")));
+    QVERIFY(words.contains(HelpSearch::fold("überlappen")));
+    QCOMPARE(browser->textCursor().position(), marks.first().cursor.selectionStart());
+
+    // Nothing found: one line that says so, and Enter stays on the page.
+    field->setText("Zahnfee");
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(list->item(0)->text(), QString("Keine Seite enthält alle gesuchten Wörter."));
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(help->currentFile(), ProgramHelp + "/idealtag.html");
+    QVERIFY(browser->extraSelections().isEmpty());
+}
+
+void TestHelp::contentsListTheTopicsOfEveryPage()
+{
+    const QString contents = readText(SourceHelp + "/inhalt.html");
+    const QRegularExpression topic(R"re(<h2><a name="([^"]+)">)re");
+    int topics = 0;
+    for (const QString& page : QDir(SourceHelp).entryList({"*.html"})) {
+        if (page == "inhalt.html" || page == "stichworte.html")
+            continue;
+        for (const QRegularExpressionMatch& m : topic.globalMatch(readText(SourceHelp + "/" + page))) {
+            const QString link = "href=\"" + page + "#" + m.captured(1) + "\"";
+            QVERIFY2(contents.contains(link), qPrintable(link));
+            ++topics;
+        }
+    }
+    QVERIFY(topics > 30);
 }
 
 LUNARIS_TEST_MAIN(TestHelp)

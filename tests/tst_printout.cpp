@@ -22,7 +22,6 @@
 #include <QTextDocumentFragment>
 
 namespace {
-constexpr double PointsPerMillimetre = 72 / 25.4;
 constexpr double Tolerance = 0.5;                   // mm
 const QMarginsF PrinterMargins(6.5, 4.5, 5.5, 7.5); // mm; left and top differ so a swap shows
 
@@ -56,15 +55,6 @@ public:
     QPrinter* defaultPrinter() override { return nullptr; }
 };
 
-struct PdfWord {
-    double xMin, yMin, xMax, yMax; // mm
-    QString text;
-};
-struct PdfPage {
-    double width, height; // mm
-    QList<PdfWord> words;
-};
-
 QString pdfBoxes(const QString& fileName)
 {
     return pdftotext(fileName, {"-bbox"});
@@ -75,32 +65,6 @@ QString pdfTitle(const QString& fileName)
 {
     static const QRegularExpression titleRe(QStringLiteral("<title>([^<]*)</title>"));
     return QTextDocumentFragment::fromHtml(titleRe.match(pdfBoxes(fileName)).captured(1)).toPlainText();
-}
-
-// The words of a PDF with their boxes, as poppler's pdftotext finds them.
-QList<PdfPage> pdfWords(const QString& fileName)
-{
-    const QString html = pdfBoxes(fileName);
-    static const QRegularExpression pageRe(R"re(<page width="([\d.]+)" height="([\d.]+)">)re");
-    static const QRegularExpression wordRe(
-        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
-    QList<PdfPage> pages;
-    for (const QString& chunk : html.split("</page>")) {
-        const auto page = pageRe.match(chunk);
-        if (!page.hasMatch())
-            continue;
-        PdfPage p{
-            page.captured(1).toDouble() / PointsPerMillimetre, page.captured(2).toDouble() / PointsPerMillimetre, {}};
-        for (auto it = wordRe.globalMatch(chunk); it.hasNext();) {
-            const auto w = it.next();
-            p.words.append(
-                PdfWord{w.captured(1).toDouble() / PointsPerMillimetre, w.captured(2).toDouble() / PointsPerMillimetre,
-                        w.captured(3).toDouble() / PointsPerMillimetre, w.captured(4).toDouble() / PointsPerMillimetre,
-                        QTextDocumentFragment::fromHtml(w.captured(5)).toPlainText()});
-        }
-        pages.append(p);
-    }
-    return pages;
 }
 
 // The layout a print-out on this printer makes, with its positions moved from the printable area's
@@ -161,25 +125,6 @@ int compareWithLayout(const QList<PrintPage>& layout, const QList<PdfPage>& rend
         }
     }
     return checked;
-}
-
-// The same words at the same places (within the tolerance) on the same number of pages.
-bool samePages(const QList<PdfPage>& a, const QList<PdfPage>& b)
-{
-    if (a.size() != b.size() || a.isEmpty())
-        return false;
-    for (int p = 0; p < a.size(); ++p) {
-        if (a[p].words.size() != b[p].words.size() || qAbs(a[p].width - b[p].width) > Tolerance ||
-            qAbs(a[p].height - b[p].height) > Tolerance)
-            return false;
-        for (int w = 0; w < a[p].words.size(); ++w) {
-            const PdfWord& x = a[p].words[w];
-            const PdfWord& y = b[p].words[w];
-            if (x.text != y.text || qAbs(x.xMin - y.xMin) > Tolerance || qAbs(x.yMin - y.yMin) > Tolerance)
-                return false;
-        }
-    }
-    return true;
 }
 
 // Picks a file in a save dialog and clicks its save button.

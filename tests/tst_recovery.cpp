@@ -7,6 +7,7 @@
 #include "kernel/LunarisError.h"
 
 #include <QAction>
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSysInfo>
@@ -49,6 +50,109 @@ void openDay(Workstation& w, const QString& name)
     w.f.action("mnuFileOpen")->trigger();
     QCOMPARE(w.f.ctx.state.CurrentIdealtag, name);
 }
+
+// A program process of tests/helpers/recovery_helper.cpp, its lines read as they come; killed at the end.
+class HelperProcess {
+public:
+    explicit HelperProcess(const QStringList& arguments)
+    {
+        m_process.setProgram(RECOVERY_HELPER);
+        m_process.setArguments(arguments);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start();
+        QVERIFY(m_process.waitForStarted());
+    }
+    ~HelperProcess()
+    {
+        if (running())
+            kill();
+    }
+    bool running() const { return m_process.state() == QProcess::Running; }
+    // Waits up to ms for output and takes the complete lines.
+    void readLines(int ms)
+    {
+        m_process.waitForReadyRead(ms);
+        m_pending += m_process.readAllStandardOutput();
+        for (qsizetype end = m_pending.indexOf('\n'); end >= 0; end = m_pending.indexOf('\n')) {
+            m_lines.append(QString::fromUtf8(m_pending.left(end)));
+            m_pending.remove(0, end + 1);
+        }
+    }
+    // The process ends when it is done, as it does at the next start.
+    void finish()
+    {
+        QVERIFY(m_process.waitForFinished(60000));
+        readLines(0);
+        QCOMPARE(m_process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(m_process.exitCode(), 0);
+    }
+    // As a crash or a pulled plug would end it: no chance to clean up.
+    void kill()
+    {
+#ifdef Q_OS_WIN
+        m_process.kill(); // TerminateProcess
+#else
+        ::kill(pid_t(m_process.processId()), SIGKILL);
+#endif
+        m_process.waitForFinished();
+        readLines(0);
+    }
+    // What the lines starting with the word say, in order.
+    QStringList all(const QString& word) const
+    {
+        QStringList found;
+        for (const QString& line : m_lines)
+            if (line.section(' ', 0, 0) == word)
+                found.append(line.section(' ', 1));
+        return found;
+    }
+    QString last(const QString& word) const
+    {
+        return all(word).value(all(word).size() - 1);
+    }
+
+private:
+    QProcess m_process;
+    QByteArray m_pending;
+    QStringList m_lines;
+};
+
+// The first blocks the helper places, as "chair|start|end|code": chairs in turn, a row further down every
+// three steps.
+QStringList firstBlocksPlaced(int steps)
+{
+    QStringList blocks;
+    for (int step = 0; step < steps; ++step) {
+        const QTime start = QTime(8, 0).addSecs(step / 3 * 600);
+        blocks.append(QString("Stuhl %1|%2|%3|KONT")
+                          .arg(step % 3 + 1)
+                          .arg(start.toString("HH:mm"), start.addSecs(600).toString("HH:mm")));
+    }
+    blocks.sort();
+    return blocks;
+}
+
+// The next start as a new program process, the recovery question answered as given.
+std::unique_ptr<HelperProcess> startAgain(const Workstation& w, const QString& answer)
+{
+    auto next = std::make_unique<HelperProcess>(QStringList{w.f.ctx.tempDatabase.path(), w.home.path(), answer});
+    next->finish();
+    return next;
+}
+
+// What the new process asked and showed: the question about the unnamed day, then the copy's blocks
+// (`blocks` of them; none after Verwerfen) as one step "Wiederhergestellt", unsaved.
+void expectRecovered(const std::unique_ptr<HelperProcess>& next, const RecoveryCopy& copy, int blocks)
+{
+    QCOMPARE(next->all("MELDUNG"), QStringList());
+    QCOMPARE(next->all("FRAGE"), QStringList{Question.arg("Unbenannt", copy.time.toString("HH:mm"))});
+    QStringList shown = next->all("BLOCK");
+    shown.sort();
+    QCOMPARE(shown, firstBlocksPlaced(blocks));
+    QCOMPARE(next->last("GEAENDERT"), QString(blocks > 0 ? "1" : "0"));
+    QCOMPARE(next->last("RUECKGAENGIG"), QString(blocks > 0 ? "&Rückgängig: Wiederhergestellt" : "&Rückgängig"));
+    QCOMPARE(next->all("ENDE").size(), 1);
+}
 } // namespace
 
 class TestRecovery : public QObject {
@@ -63,6 +167,7 @@ private slots:
     void saveAfterRecoveryAsksWhenChangedElsewhere();
     void copyKeepsEveryField();
     void killedAtRandomMoments();
+    void killedInsideTheCopysWrite();
 };
 
 void TestRecovery::offeredAtNextStart_data()
@@ -262,44 +367,18 @@ void TestRecovery::killedAtRandomMoments()
 {
     // Kills a workstation building a day at random moments, also while it writes its copy; the copy
     // then holds the blocks of the last step, or of the one before when the kill came before its copy
-    // was complete, and never a mixture.
+    // was complete, and never a mixture. A new program process started on it gets them back, or, told
+    // Verwerfen, none and no copy.
     for (int round = 0; round < 6; ++round) {
         Workstation w;
         w.f.window.reset();
-        QProcess helper;
-        helper.setProgram(RECOVERY_HELPER);
-        helper.setArguments({w.f.ctx.tempDatabase.path(), w.home.path(), QString::number(round % 2 ? 0 : 15)});
-        helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        helper.start();
-        QVERIFY(helper.waitForStarted());
+        HelperProcess building({w.f.ctx.tempDatabase.path(), w.home.path(), QString::number(round % 2 ? 0 : 15)});
         QDeadlineTimer until(300 + QRandomGenerator::global()->bounded(2500));
-        int steps = 0, copies = 0;
-        QByteArray pending;
-        const auto readLines = [&] {
-            pending += helper.readAllStandardOutput();
-            for (qsizetype end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
-                const QList<QByteArray> words = pending.left(end).split(' ');
-                pending.remove(0, end + 1);
-                if (words.value(0) == "SCHRITT")
-                    steps = words.value(1).toInt();
-                else if (words.value(0) == "GESICHERT")
-                    copies = words.value(1).toInt();
-                else
-                    QFAIL(qPrintable("unexpected: " + words.join(' ')));
-            }
-        };
-        while (!until.hasExpired() && helper.state() == QProcess::Running) {
-            helper.waitForReadyRead(10);
-            readLines();
-        }
-        QCOMPARE(helper.state(), QProcess::Running);
-#ifdef Q_OS_WIN
-        helper.kill(); // TerminateProcess: no chance to clean up either
-#else
-        ::kill(pid_t(helper.processId()), SIGKILL);
-#endif
-        QVERIFY(helper.waitForFinished());
-        readLines();
+        while (!until.hasExpired() && building.running())
+            building.readLines(10);
+        QVERIFY(building.running());
+        building.kill();
+        const int steps = building.last("SCHRITT").toInt(), copies = building.last("GESICHERT").toInt();
         QVERIFY2(steps > 0, "no step made before the kill");
 
         std::optional<RecoveryCopy> copy = RecoveryFile(w.home.path(), QSysInfo::machineHostName()).read();
@@ -308,27 +387,36 @@ void TestRecovery::killedAtRandomMoments()
                  qPrintable(QString("%1 blocks kept after step %2 (copy %3)").arg(kept).arg(steps).arg(copies)));
         if (!copy)
             continue;
-        // Exactly the first blocks placed: chairs in turn, a row further down every three steps.
-        QStringList expected;
-        for (int step = 0; step < kept; ++step)
-            expected.append(
-                QString("Stuhl %1|%2").arg(step % 3 + 1).arg(QTime(8, 0).addSecs(step / 3 * 600).toString("HH:mm")));
         QStringList inCopy;
         for (const TemplateRow& row : copy->blocks)
-            inCopy.append(row.chair + '|' + row.startTime.toString());
+            inCopy.append(
+                QStringList{row.chair, row.startTime.toString(), row.endTime.toString(), row.code.toString()}.join(
+                    '|'));
         inCopy.sort();
-        expected.sort();
-        QCOMPARE(inCopy, expected);
-        // At the next start Wiederherstellen puts them on screen.
-        w.f.start();
-        w.f.ctx.messages.answerChoice(0);
-        w.f.window->offerRecovery();
-        int shown = 0;
-        for (int chair = 0; chair < 3; ++chair)
-            shown += int(w.f.onScreen(chair).size());
-        QCOMPARE(shown, kept);
-        QVERIFY(w.f.ctx.state.Modified);
+        QCOMPARE(inCopy, firstBlocksPlaced(kept));
+        const bool discard = round == 5;
+        expectRecovered(startAgain(w, discard ? "verwerfen" : "wiederherstellen"), *copy, discard ? 0 : kept);
+        QCOMPARE(QFile::exists(w.copyPath()), !discard);
     }
+}
+
+void TestRecovery::killedInsideTheCopysWrite()
+{
+    // The copy of the third step stops half-way through its write and the program is killed there: the
+    // copy of the second step is still whole, and a new start gets exactly its blocks back.
+    Workstation w;
+    w.f.window.reset();
+    HelperProcess building({w.f.ctx.tempDatabase.path(), w.home.path(), "0", "3"});
+    QDeadlineTimer until(30000);
+    while (building.last("SCHREIBT").isEmpty() && !until.hasExpired() && building.running())
+        building.readLines(10);
+    QCOMPARE(building.last("SCHREIBT"), QString("3"));
+    QCOMPARE(building.last("GESICHERT"), QString("2"));
+    building.kill();
+    const std::optional<RecoveryCopy> copy = RecoveryFile(w.home.path(), QSysInfo::machineHostName()).read();
+    QVERIFY(copy);
+    QCOMPARE(copy->blocks.size(), 2);
+    expectRecovered(startAgain(w, "wiederherstellen"), *copy, 2);
 }
 
 LUNARIS_TEST_MAIN(TestRecovery)

@@ -1,3 +1,4 @@
+#include "DayEdits.h"
 #include "TestMain.h"
 #include "TestServer.h"
 #include "store/Database.h"
@@ -48,6 +49,18 @@ struct ServerServices {
     AppServices services;
     LunarisState state;
 };
+// "Montag" new in the window and not saved: one KONT block in chair 1.
+bool beginUnsavedMonday(Database& db, LunarisState& state, frmLunaris& window)
+{
+    db.run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 1"});
+    db.run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 20});
+    if (!window.Form_Load(1024))
+        return false;
+    window.mnuFileNew_Click();
+    state.CurrentIdealtag = "Montag";
+    return placeBlock(window, 0, "08:00", "08:20", "KONT") && state.Modified;
+}
+
 QStringList chairs(const Database& db)
 {
     QStringList names;
@@ -446,15 +459,9 @@ void TestServerDatabase::saveFailsWhileTheServerIsAwayAndWorksAfter()
     ServerAddress address = TestServer::tcpAddress("kavemo");
     address.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
     Database db(address);
-    db.run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 1"});
-    db.run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 20});
     ServerServices app(db);
     frmLunaris window(app.state, app.services);
-    QVERIFY(window.Form_Load(1024));
-    window.mnuFileNew_Click();
-    app.state.CurrentIdealtag = "Montag";
-    window.SSDay1(0)->add("08:00", "08:20", "KONT", QColor(0, 255, 0));
-    app.state.Modified = true;
+    QVERIFY(beginUnsavedMonday(db, app.state, window));
 
     TestServer::crash();
     // The window listens for the others' changes: given the time, it sees its connection close first.
@@ -681,15 +688,9 @@ void TestServerDatabase::deadPathUnderAnOpenConnection()
         .store(address.host, address.port, address.database, address.user, TestServer::password());
     qputenv("PGPASSFILE", home.filePath("pgpass").toUtf8());
     Database db(address);
-    db.run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 1"});
-    db.run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 20});
     ServerServices app(db);
     frmLunaris window(app.state, app.services);
-    QVERIFY(window.Form_Load(1024));
-    window.mnuFileNew_Click();
-    app.state.CurrentIdealtag = "Montag";
-    window.SSDay1(0)->add("08:00", "08:20", "KONT", QColor(0, 255, 0));
-    app.state.Modified = true;
+    QVERIFY(beginUnsavedMonday(db, app.state, window));
 
     // The cable is pulled: nothing answers any more, not even with a refusal.
     const auto network = [](const char* state) { return QProcess::execute("ip", {"link", "set", "lo", state}) == 0; };

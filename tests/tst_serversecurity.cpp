@@ -1,6 +1,8 @@
+#include "DayEdits.h"
 #include "TestMain.h"
 #include "TestServer.h"
 
+#include "DamagedFile.h"
 #include "FailureOf.h"
 #include "MainWindowFixture.h"
 #include "ScriptedMessages.h"
@@ -22,12 +24,18 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QSettings>
 #include <QSqlQuery>
 #include <QStatusBar>
 #include <QTemporaryDir>
 
 #include <memory>
+
+#ifndef Q_OS_WIN
+#include <csignal>
+#endif
 
 namespace {
 struct ServerServices {
@@ -72,9 +80,12 @@ private slots:
     void tablesNeedAnAdministrator();
     void leastPrivilegeRoleWorks();
     void setupScriptMakesWhatTheProgramMakes();
-    void readOnlyRoleDisablesEveryWrite_data();
-    void readOnlyRoleDisablesEveryWrite();
+    void readOnlyDisablesEveryWrite_data();
+    void readOnlyDisablesEveryWrite();
     void readOnlyRoleRefusesWritesUpFront();
+    void encryptionShownAfterReconnection();
+    void crashOutputHoldsNoPassword_data();
+    void crashOutputHoldsNoPassword();
 
 private:
     QTemporaryDir m_home;
@@ -82,6 +93,9 @@ private:
 
 void TestServerSecurity::init()
 {
+    // A damaged file needs no server.
+    if (QTest::currentDataTag() && QByteArray(QTest::currentDataTag()).startsWith("file, "))
+        return;
     SKIP_WITHOUT_SERVER();
     TestServer::createDatabase("kavemo");
     qputenv("PGPASSFILE", m_home.filePath("pgpass").toUtf8());
@@ -254,37 +268,75 @@ void TestServerSecurity::setupScriptMakesWhatTheProgramMakes()
     QCOMPARE(TestServer::asAdmin("kavemo", shape), made);
 }
 
-void TestServerSecurity::readOnlyRoleDisablesEveryWrite_data()
+void TestServerSecurity::readOnlyDisablesEveryWrite_data()
 {
+    QTest::addColumn<QString>("cause");  // "server": a role that may only read; "file": a damaged file
     QTest::addColumn<QString>("window"); // where the command is: the main window, an editor, the dialog
     QTest::addColumn<QString>("command");
-    for (const char* action : {"mnuFileSave", "mnuFileSaveAs", "mnuFileDelete", "tbToolBar_Save"})
-        QTest::addRow("%s", action) << "frmLunaris" << action;
-    for (const char* editor : {"frmBehandT", "frmStuhlT"})
-        for (const char* button : {"cmdAdd", "cmdDelete", "cmdUpdate"})
-            QTest::addRow("%s %s", editor, button) << editor << button;
-    QTest::newRow("Daten übertragen") << "frmDatenbank"
-                                      << "cmdUebertragen";
+    for (const char* cause : {"server", "file"}) {
+        for (const char* action : {"mnuFileSave", "mnuFileSaveAs", "mnuFileDelete", "tbToolBar_Save"})
+            QTest::addRow("%s, %s", cause, action) << cause << "frmLunaris" << action;
+        for (const char* editor : {"frmBehandT", "frmStuhlT"})
+            for (const char* button : {"cmdAdd", "cmdDelete", "cmdUpdate"})
+                QTest::addRow("%s, %s %s", cause, editor, button) << cause << editor << button;
+        QTest::addRow("%s, Daten übertragen", cause) << cause << "frmDatenbank"
+                                                     << "cmdUebertragen";
+    }
 }
 
-// A reception desk's role may only read: the window says so, opens, prints, previews and exports the day,
-// and every command that would write is off before anything is tried. No message box comes up.
-void TestServerSecurity::readOnlyRoleDisablesEveryWrite()
+// One view-only mode for a reception desk's role that may only read and for a file whose check found
+// damage (in the planner's part, so that the window opens): the status bar says why, the day opens,
+// prints, previews and exports, every command that would write is off before anything is tried, and
+// a write that comes another way is refused before it reaches the database. Leaving edits asks nothing.
+void TestServerSecurity::readOnlyDisablesEveryWrite()
 {
+    QFETCH(QString, cause);
     QFETCH(QString, window);
     QFETCH(QString, command);
-    {
-        Database writer(overSocket("kavemo", TestServer::user()), "writer");
-        writer.run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 1"});
-        writer.run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 20});
-        IdealDayStore(writer).replaceDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:20"}});
+    QTemporaryDir folder;
+    const QString path = folder.filePath("Kavemo.mdb");
+    std::unique_ptr<Database> db;
+    QString notice, refused;
+    if (cause == "server") {
+        {
+            Database writer(overSocket("kavemo", TestServer::user()), "writer");
+            writer.run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 1"});
+            writer.run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 20});
+            IdealDayStore(writer).replaceDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:20"}});
+        }
+        db = std::make_unique<Database>(overSocket("kavemo", TestServer::reader()));
+        QVERIFY(db->isReadOnly());
+        notice = ReadOnly;
+        refused = "3033 " + ReadOnly + ".";
+    } else {
+        {
+            Database practice(path, "practice");
+            practice.run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 1"});
+            practice.run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 20});
+            IdealDayStore(practice).replaceDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:20"}});
+            practice.run("CREATE TABLE Termine (NR INTEGER PRIMARY KEY, PATIENT TEXT)");
+            practice.run("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
+                         "INSERT INTO Termine (PATIENT) SELECT printf('Patient %05d', i) FROM n");
+        }
+        damageRootOf(path, "Termine");
+        db = std::make_unique<Database>(path);
+        notice = "Nur Lesen: die Datenbankdatei ist beschädigt";
+        refused = QString("3049 Die Datenbank „%1“ ist beschädigt. Sie wird nicht verändert; bitte spielen Sie "
+                          "eine Sicherung ein.")
+                      .arg(path);
     }
-    Database db(overSocket("kavemo", TestServer::reader()));
-    QVERIFY(db.isReadOnly());
-    ServerServices app(db);
+    ServerServices app(*db);
     frmLunaris main(app.state, app.services);
     QVERIFY(main.Form_Load(1024));
-    QCOMPARE(main.findChild<QLabel*>("sbStatusBar_Panel1")->text(), ReadOnly);
+    auto* status = main.findChild<QLabel*>("sbStatusBar_Panel1");
+    if (cause == "file") {
+        // The check of the whole file finds the damage while the window is open, and says so once.
+        app.messages.answer(QMessageBox::Ok);
+        QTRY_COMPARE(app.messages.shown().size(), 1);
+        compareBox(app.messages.last(), "Fehler: " + refused, "Lunaris", QMessageBox::Critical);
+    }
+    QCOMPARE(status->text(), notice);
+    QCOMPARE(db->readOnlyReason(), notice);
     app.state.CurrentIdealtag = "Montag";
     app.state.DayOpen = true;
     main.Termin_load();
@@ -293,7 +345,6 @@ void TestServerSecurity::readOnlyRoleDisablesEveryWrite()
     for (const char* reading : {"mnuFileOpen", "mnuFilePrint", "mnuFilePreview", "mnuFilePdf"})
         QVERIFY2(main.findChild<QAction*>(reading)->isEnabled(), reading);
 
-    QWidget* control = nullptr;
     std::unique_ptr<QDialog> dialog;
     if (window == "frmLunaris") {
         auto* action = main.findChild<QAction*>(command);
@@ -306,7 +357,7 @@ void TestServerSecurity::readOnlyRoleDisablesEveryWrite()
             dialog = std::make_unique<frmStuhlT>(app.state, app.services, &main);
         else
             dialog = std::make_unique<frmDatenbank>(app.services, QString(), m_home.filePath("Kavemo.mdb"), &main);
-        control = dialog->findChild<QPushButton*>(command);
+        auto* control = dialog->findChild<QPushButton*>(command);
         QVERIFY(control);
         QVERIFY(!control->isEnabled());
         if (window != "frmDatenbank") {
@@ -314,16 +365,18 @@ void TestServerSecurity::readOnlyRoleDisablesEveryWrite()
             auto* first = dialog->findChild<QLineEdit*>(window == "frmBehandT" ? "txtFields0" : "txtFields1");
             QVERIFY(!first->text().isEmpty());
             QVERIFY(first->isReadOnly());
-            QCOMPARE(dialog->findChild<QLabel*>("Label1")->text(), ReadOnly);
+            QCOMPARE(dialog->findChild<QLabel*>("Label1")->text(), notice);
         }
     }
+    const qsizetype boxes = app.messages.shown().size();
+    QCOMPARE(failureOf([&] { IdealDayStore(*db).replaceDay("Montag", {}); }), refused);
     // Edits on screen are for looking and printing: leaving them asks nothing.
-    main.SSDay1(0)->add("09:00", "09:20", "KONT", QColor(Qt::green));
+    QVERIFY(placeBlock(main, 0, "09:00", "09:20", "KONT"));
     app.state.Modified = true;
     main.mnuFileNew_Click();
     QVERIFY(main.close());
-    QVERIFY(app.messages.shown().isEmpty());
-    QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), 1);
+    QCOMPARE(app.messages.shown().size(), boxes);
+    QCOMPARE(IdealDayStore(*db).blocksOfDay("Montag").size(), 1);
 }
 
 // Whatever asks the store to write on a reading role is refused before a statement leaves for the
@@ -341,6 +394,97 @@ void TestServerSecurity::readOnlyRoleRefusesWritesUpFront()
     QSqlQuery direct(db.connection());
     QVERIFY(!direct.exec(R"(INSERT INTO "Stuhl" ("STUHL") VALUES ('Stuhl 1'))"));
     QCOMPARE(direct.lastError().nativeErrorCode(), "25006");
+}
+
+// The server's TLS switched off and on between two connections: the status panel tells each time what
+// the new connection is, never what the first one was.
+void TestServerSecurity::encryptionShownAfterReconnection()
+{
+    // Over TCP unencrypted logins need a line of their own; the server reads it only at its start.
+    const QString hba = qEnvironmentVariable("LUNARIS_PG_SOCKET") + "/pg_hba_ohne_tls.conf";
+    QFile lines(hba);
+    QVERIFY(lines.open(QIODevice::WriteOnly));
+    lines.write("local all all trust\nhost all all 127.0.0.1/32 scram-sha-256\n");
+    lines.close();
+    QFile::setPermissions(hba, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    const auto restartWith = [&](bool tls) {
+        TestServer::asAdmin("postgres", tls ? "ALTER SYSTEM RESET ssl" : "ALTER SYSTEM SET ssl = off");
+        TestServer::asAdmin("postgres",
+                            tls ? "ALTER SYSTEM RESET hba_file" : QString("ALTER SYSTEM SET hba_file = '%1'").arg(hba));
+        TestServer::crash();
+        TestServer::restart();
+    };
+    const auto back = qScopeGuard([&] {
+        restartWith(true);
+        QFile::remove(hba);
+    });
+
+    TestServer::asAdmin("kavemo", R"(INSERT INTO "Stuhl" ("STUHL") VALUES ('Stuhl 1'))");
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.options.append({QString("sslmode"), QString("prefer")});
+    PasswordFile().store(address.host, address.port, address.database, address.user, TestServer::password());
+    Database db(address);
+    ServerServices app(db);
+    frmLunaris main(app.state, app.services);
+    QVERIFY(main.Form_Load(1024));
+    const QString server = "Server: 127.0.0.1/kavemo, %1";
+    QCOMPARE(main.serverPanel()->text(), server.arg("verschlüsselt"));
+    for (const bool tls : {false, true}) {
+        restartWith(tls);
+        QCOMPARE(ChairTable(db).count(), 1); // the next statement connects again
+        QCOMPARE(main.serverPanel()->text(), server.arg(tls ? "verschlüsselt" : "unverschlüsselt"));
+    }
+}
+
+void TestServerSecurity::crashOutputHoldsNoPassword_data()
+{
+    QTest::addColumn<int>("signal");
+#ifndef Q_OS_WIN
+    QTest::newRow("crash") << int(SIGSEGV);
+    QTest::newRow("abort") << int(SIGABRT);
+    QTest::newRow("killed") << int(SIGKILL);
+#endif
+}
+
+// The real program, connected to the server with every log category of Qt switched on, crashes: what it
+// printed up to and at its end holds no password.
+void TestServerSecurity::crashOutputHoldsNoPassword()
+{
+#ifdef Q_OS_WIN
+    QSKIP("no POSIX signals on Windows");
+#else
+    QFETCH(int, signal);
+    QTemporaryDir root;
+    QVERIFY(QDir(root.path()).mkpath("config/Kavemo"));
+    QVERIFY(QDir(root.path()).mkpath("runtime"));
+    QFile::setPermissions(root.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const ServerAddress address = TestServer::tcpAddress("kavemo");
+    QSettings(root.filePath("config/Kavemo/Lunaris.conf"), QSettings::IniFormat)
+        .setValue("Datenbank/Verbindung", address.uri());
+    PasswordFile(root.filePath("pgpass"))
+        .store(address.host, address.port, address.database, address.user, TestServer::password());
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QT_LOGGING_RULES", "*=true");
+    env.insert("XDG_CONFIG_HOME", root.filePath("config"));
+    env.insert("XDG_DATA_HOME", root.filePath("data"));
+    env.insert("XDG_RUNTIME_DIR", root.filePath("runtime"));
+    env.insert("PGPASSFILE", root.filePath("pgpass"));
+    program.setProcessEnvironment(env);
+    program.start(LUNARIS_EXE, {});
+    QVERIFY(program.waitForStarted());
+    const QString connected =
+        QString("SELECT COUNT(*) FROM pg_stat_activity WHERE application_name = 'Lunaris' AND usename = '%1'")
+            .arg(address.user);
+    QTRY_COMPARE_WITH_TIMEOUT(TestServer::asAdmin("postgres", connected), QStringList{"1"}, 20000);
+    ::kill(pid_t(program.processId()), signal);
+    QVERIFY(program.waitForFinished());
+    QCOMPARE(program.exitStatus(), QProcess::CrashExit);
+    const QString output = QString::fromLocal8Bit(program.readAllStandardOutput() + program.readAllStandardError());
+    QVERIFY(output.contains("qt.")); // Qt's log lines reached the output that is scanned
+    SecretScan::check(output, "the crashed program's output");
+#endif
 }
 
 LUNARIS_TEST_MAIN(TestServerSecurity)

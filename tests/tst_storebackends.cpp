@@ -1,3 +1,4 @@
+#include "DayEdits.h"
 #include "FailureOf.h"
 #include "MainWindowFixture.h"
 #include "ScriptedMessages.h"
@@ -464,7 +465,7 @@ void TestStoreBackends::windowAsksBeforeOverwriting()
     state.DayOpen = true;
     state.CurrentIdealtag = "Montag";
     window.Termin_load();
-    window.SSDay1(0)->add("09:00", "09:20", "KONT", QColor(0, 255, 0));
+    QVERIFY(placeBlock(window, 0, "09:00", "09:20", "KONT"));
     state.Modified = true;
     // Another workstation saves the day meanwhile.
     IdealDayStore(*b.db).replaceDay("Montag", {{"Stuhl 1", "KONT", "12:00", "12:20"}});
@@ -485,7 +486,7 @@ void TestStoreBackends::windowAsksBeforeOverwriting()
     QVERIFY(!state.Modified);
     QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 1|KONT|08:00|08:20", "Stuhl 1|KONT|09:00|09:20"}));
     // Saved by this window and unchanged since: the next save asks nothing.
-    window.SSDay1(0)->add("10:00", "10:20", "KONT", QColor(0, 255, 0));
+    QVERIFY(placeBlock(window, 0, "10:00", "10:20", "KONT"));
     state.Modified = true;
     QVERIFY(window.Speichern());
     QCOMPARE(messages.shown().size(), 2);

@@ -27,9 +27,12 @@ DatabaseCheckWait::~DatabaseCheckWait()
 
 void DatabaseCheckWait::checkFinished()
 {
-    // A write that waits for the check reports the damage itself.
     const IntegrityCheck* check = m_database.integrityCheck();
-    if (m_waiting || check->outcome() != IntegrityCheck::Outcome::Damaged)
+    if (check->outcome() != IntegrityCheck::Outcome::Damaged)
+        return;
+    emit becameReadOnly();
+    // A write that waits for the check reports the damage itself.
+    if (m_waiting)
         return;
     try {
         m_database.awaitWritable();

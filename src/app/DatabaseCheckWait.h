@@ -12,7 +12,7 @@ class QWidget;
 
 // The wait for the background check of the whole database file: a write waits for it with the busy
 // pointer and "Datenbank wird geprüft ..." in the status panel; damage found is reported once, with
-// the number and the description that names the file.
+// the number and the description that names the file, and turns the window to reading only.
 class DatabaseCheckWait : public QObject {
     Q_OBJECT
 public:
@@ -30,6 +30,10 @@ public:
     // A write waits for the check: the window cannot close meanwhile.
     bool waiting() const { return m_waiting; }
     void showFailure(const LunarisError& failure);
+
+signals:
+    // The check found damage: from now on the file is only read (commands that write go off).
+    void becameReadOnly();
 
 private:
     void showWait(bool waiting);

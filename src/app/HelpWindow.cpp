@@ -6,8 +6,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextCursor>
 #include <QVBoxLayout>
@@ -74,7 +78,8 @@ HelpWindow* HelpWindow::showHelp(QWidget* parent, const QString& contentsFile, P
 HelpWindow::HelpWindow(QWidget* parent, const QString& contentsFile)
     : QWidget(parent, Qt::Window), m_contentsFile(contentsFile), m_browser(new LinkSpeakingBrowser(this, m_announcer)),
       m_backButton(new QPushButton(QStringLiteral("&Zurück"), this)),
-      m_forwardButton(new QPushButton(QStringLiteral("&Vor"), this))
+      m_forwardButton(new QPushButton(QStringLiteral("&Vor"), this)), m_searchField(new QLineEdit(this)),
+      m_hitList(new QListWidget(this))
 {
     setObjectName(QStringLiteral("HelpWindow"));
     setWindowIcon(programIcon());
@@ -113,8 +118,46 @@ HelpWindow::HelpWindow(QWidget* parent, const QString& contentsFile)
     buttons->addWidget(m_forwardButton);
     buttons->addStretch();
 
+    m_searchField->setObjectName(QStringLiteral("txtSuche"));
+    m_searchField->setAccessibleName(QStringLiteral("Suchbegriffe"));
+    m_searchField->setPlaceholderText(QStringLiteral("Wörter, die auf der Seite stehen"));
+    m_searchField->setClearButtonEnabled(true);
+    auto* searchLabel = new QLabel(QStringLiteral("S&uchen:"), this);
+    searchLabel->setBuddy(m_searchField);
+    m_hitList->setObjectName(QStringLiteral("lstTreffer"));
+    m_hitList->setAccessibleName(QStringLiteral("Suchergebnisse"));
+    m_hitList->setWordWrap(true);
+    m_hitList->setAlternatingRowColors(true);
+    m_hitList->setMaximumHeight(160);
+    m_hitList->hide();
+    connect(m_searchField, &QLineEdit::textChanged, this, &HelpWindow::search);
+    connect(m_searchField, &QLineEdit::returnPressed, this, [this] { openHit(0); });
+    connect(m_hitList, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem* item) { openHit(m_hitList->row(item)); });
+    connect(m_browser, &QTextBrowser::sourceChanged, this, &HelpWindow::markWords);
+
+    // Ctrl+F goes to the search, as in any browser.
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        m_searchField->setFocus();
+        m_searchField->selectAll();
+    });
+    // Top to bottom: the buttons, the search, the page.
+    QWidget* previous = contentsButton;
+    for (QWidget* next : std::initializer_list<QWidget*>{indexButton, m_backButton, m_forwardButton, m_searchField,
+                                                         m_hitList, m_browser}) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
+
+    auto* searchRow = new QHBoxLayout;
+    searchRow->addWidget(searchLabel);
+    searchRow->addWidget(m_searchField);
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
+    layout->addLayout(searchRow);
+    layout->addWidget(m_hitList);
     layout->addWidget(m_browser);
     updateTitle();
 }
@@ -133,4 +176,64 @@ void HelpWindow::updateTitle()
 {
     const QString title = m_browser->documentTitle();
     setWindowTitle(title.isEmpty() ? QStringLiteral("Lunaris-Hilfe") : QStringLiteral("Lunaris-Hilfe – %1").arg(title));
+}
+
+void HelpWindow::search(const QString& query)
+{
+    m_hitList->clear();
+    m_hitList->setVisible(!HelpSearch::words(query).isEmpty());
+    markWords();
+    if (m_hitList->isHidden())
+        return;
+    if (!m_search)
+        m_search = std::make_unique<HelpSearch>(QFileInfo(m_contentsFile).absolutePath());
+    const QList<HelpHit> hits = m_search->find(query);
+    for (const HelpHit& hit : hits) {
+        auto* item = new QListWidgetItem(hit.title + QStringLiteral(" – ") + hit.sentence, m_hitList);
+        item->setData(Qt::UserRole, hit.file);
+    }
+    if (hits.isEmpty()) {
+        auto* none = new QListWidgetItem(QStringLiteral("Keine Seite enthält alle gesuchten Wörter."), m_hitList);
+        none->setFlags(Qt::NoItemFlags);
+    } else {
+        m_hitList->setCurrentRow(0);
+    }
+}
+
+void HelpWindow::openHit(int row)
+{
+    const QListWidgetItem* item = m_hitList->item(row);
+    const QString file = item ? item->data(Qt::UserRole).toString() : QString();
+    if (file.isEmpty())
+        return;
+    if (file == currentFile())
+        markWords();
+    else
+        showFile(file);
+    m_browser->setFocus();
+}
+
+void HelpWindow::markWords()
+{
+    QList<QTextEdit::ExtraSelection> marks;
+    const QStringList words = HelpSearch::words(m_searchField->text());
+    QTextDocument* document = m_browser->document();
+    QTextCharFormat marked;
+    marked.setBackground(QColor(255, 225, 60));
+    marked.setForeground(Qt::black);
+    for (QTextBlock block = document->begin(); block.isValid() && !words.isEmpty(); block = block.next())
+        for (const HelpMatch& match : HelpSearch::matches(block.text(), words)) {
+            QTextCursor cursor(document);
+            cursor.setPosition(int(block.position() + match.start));
+            cursor.setPosition(int(block.position() + match.start + match.length), QTextCursor::KeepAnchor);
+            marks.append({cursor, marked});
+        }
+    m_browser->setExtraSelections(marks);
+    if (marks.isEmpty())
+        return;
+    // The first place shown, without selecting it.
+    QTextCursor first = marks.first().cursor;
+    first.setPosition(first.selectionStart());
+    m_browser->setTextCursor(first);
+    m_browser->ensureCursorVisible();
 }

@@ -1,14 +1,21 @@
 #pragma once
 
+#include "app/HelpSearch.h"
 #include "ui/Announcer.h"
 
 #include <QWidget>
 
+#include <memory>
+
+class QLineEdit;
+class QListWidget;
 class QPushButton;
 class QTextBrowser;
 
 // The help: German HTML pages in the folder "hilfe" beside the program, shown in a window of its own
-// beside the main window (not modal), at the contents page or at the keyword index.
+// beside the main window (not modal), at the contents page or at the keyword index. A search field
+// lists the pages holding all words typed, with the sentence that holds them; Enter opens the first,
+// and the words are marked on every page shown while they stand in the field.
 class HelpWindow : public QWidget {
     Q_OBJECT
 public:
@@ -31,11 +38,18 @@ private:
     HelpWindow(QWidget* parent, const QString& contentsFile);
     void showFile(const QString& file);
     void updateTitle();
+    void search(const QString& query);
+    void openHit(int row);
+    void markWords();
 
     QString m_contentsFile;
+    // Read on the first search, from the folder of the contents page.
+    std::unique_ptr<HelpSearch> m_search;
     // Made before the page, which speaks its links through it.
     Announcer m_announcer;
     QTextBrowser* m_browser;
     QPushButton* m_backButton;
     QPushButton* m_forwardButton;
+    QLineEdit* m_searchField;
+    QListWidget* m_hitList;
 };

@@ -188,6 +188,7 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
         services.database, services.messages, *this,
         DatabaseCheckWait::StatusText{[this] { return m_statusNotice; },
                                       [this](const QString& text) { setStatusText(text); }});
+    connect(m_checkWait.get(), &DatabaseCheckWait::becameReadOnly, this, &frmLunaris::followReadOnly);
     if (!services.recoveryFolder.isEmpty()) {
         m_recovery = std::make_unique<RecoveryKeeper>(
             *m_day, state, RecoveryFile(services.recoveryFolder, QSysInfo::machineHostName()));
@@ -511,7 +512,12 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
     m_watcher = new ChangeWatcher(m_services.database, this);
     connect(m_watcher, &ChangeWatcher::changed, this, &frmLunaris::followSharedChange);
     if (m_serverPanel)
-        m_services.database.setConnectionObserver([this](bool connected) { m_serverPanel->setConnected(connected); });
+        m_services.database.setConnectionObserver([this](bool connected) {
+            // A new connection may have come out otherwise (the server's TLS set up anew meanwhile).
+            if (connected)
+                m_serverPanel->setEncrypted(m_services.database.isEncrypted());
+            m_serverPanel->setConnected(connected);
+        });
     showStatus();
     return true;
 }
@@ -797,7 +803,8 @@ void frmLunaris::Termin_load()
     if (m_state.DayOpen)
         setWindowTitle(QStringLiteral("Template: ") + captionText(m_state.CurrentIdealtag));
     DayView* doctor = m_columns[m_state.ChairCount];
-    doctor->clear();
+    doctor->model().clear();
+    doctor->showAllBlocks();
     // Another day: the steps of the previous one cannot be taken back here.
     m_day->forgetHistory();
     m_savedAt = QTime();
@@ -1014,6 +1021,13 @@ void frmLunaris::switchOn(bool deleteEnabled)
     m_mnuFileDelete->setEnabled(deleteEnabled && writable());
     m_tbSave->setEnabled(writable());
     m_tbPrint->setEnabled(true);
+}
+
+void frmLunaris::followReadOnly()
+{
+    for (QAction* write : {m_mnuFileSave, m_mnuFileSaveAs, m_mnuFileDelete, m_tbSave})
+        write->setEnabled(false);
+    showStatus();
 }
 
 void frmLunaris::tbToolBar_ButtonClick(const QString& key)

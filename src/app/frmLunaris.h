@@ -179,6 +179,8 @@ private:
     void showDataError(int number);
     void showUnshownCount();
     void showStatus();
+    // The database turned out to be only readable (damage found): the commands that write go off.
+    void followReadOnly();
     // "Endet nach Praxisschluss (18:00)" while a block ends after the closing time.
     QString lateNotice() const;
     void scrollToFirstBlock();

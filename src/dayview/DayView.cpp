@@ -171,24 +171,6 @@ QPoint DayView::pointOfRow(int row) const
     return {(width() - m_scrollBar->width()) / 2, headerHeight() + visible * rowHeight() + rowHeight() / 2};
 }
 
-void DayView::add(const QString& startTime, const QString& endTime, const QString& text, const QColor& color)
-{
-    m_model.add(startTime, endTime, text, color);
-    showAllBlocks();
-}
-
-void DayView::remove(int index)
-{
-    m_model.remove(index);
-    showAllBlocks();
-}
-
-void DayView::clear()
-{
-    m_model.clear();
-    showAllBlocks();
-}
-
 void DayView::setBlockLook(std::function<BlockLook(const QString& code)> look)
 {
     m_look = std::move(look);

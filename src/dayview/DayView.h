@@ -22,7 +22,8 @@ struct BlockLook {
 
 // One column of the main window: a bold header with the caption, the rows of the time range with
 // their start times in a small font, and the blocks as filled rectangles over their rows.
-// Every operation that changes the contents repaints; refused requests throw LunarisError 32096.
+// The blocks are the model's (the open day's column): they change through the day's steps, and the
+// view is told to show them; the view itself only draws them and forwards the user's input.
 class DayView : public QWidget {
     Q_OBJECT
 public:
@@ -57,9 +58,6 @@ public:
 
     int count() const { return m_model.count(); }
     const DayBlock& item(int index) const { return m_model.item(index); }
-    void add(const QString& startTime, const QString& endTime, const QString& text, const QColor& color);
-    void remove(int index);
-    void clear();
     // The model's blocks were changed directly: repaint the whole column, or only the rows of the
     // blocks that differ from what the column last showed (an edit of a few blocks).
     void showAllBlocks();

@@ -136,8 +136,16 @@ void RecoveryFile::write(const RecoveryCopy& copy) const
         throw LunarisError(
             RecoveryFailed,
             QStringLiteral("Der Ordner %1 kann nicht angelegt werden.").arg(QDir::toNativeSeparators(folder)));
+    const QByteArray text = copy.encode();
+    const qsizetype half = m_midWrite ? text.size() / 2 : text.size();
     QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(copy.encode()) < 0 || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.left(half)) < 0)
+        throw LunarisError(RecoveryFailed, file.errorString());
+    if (m_midWrite) {
+        file.flush();
+        m_midWrite();
+    }
+    if (file.write(text.mid(half)) < 0 || !file.commit())
         throw LunarisError(RecoveryFailed, file.errorString());
 }
 

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // The unsaved state of the open day, as kept for the next start after a crash: its name (empty for a
@@ -38,7 +39,11 @@ public:
     // Renames a copy that cannot be read, so that nothing is lost and the next start is not asked
     // again; returns its new path (empty when it could not be renamed).
     QString setAside(const QDateTime& now) const;
+    // Called half-way through each write, the first half on disk and the previous copy still in place:
+    // where tests kill the program to prove that a write cut short loses nothing.
+    void setMidWriteHook(std::function<void()> hook) { m_midWrite = std::move(hook); }
 
 private:
     QString m_path;
+    std::function<void()> m_midWrite;
 };

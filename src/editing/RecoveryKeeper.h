@@ -19,6 +19,8 @@ public:
     RecoveryKeeper(OpenDay& day, LunarisState& state, const RecoveryFile& file, QObject* parent = nullptr);
 
     const RecoveryFile& file() const { return m_file; }
+    // See RecoveryFile::setMidWriteHook (tests only).
+    void setMidWriteHook(std::function<void()> hook) { m_file.setMidWriteHook(std::move(hook)); }
     // How long after a step the copy is written, in milliseconds (shorter in tests that kill the program).
     void setDelay(int ms) { m_timer.setInterval(ms); }
     // The copy of the day as it is now.

@@ -1,8 +1,7 @@
 #include "print/PdfExport.h"
 
 #include "kernel/AppServices.h"
-#include "print/PrintPainter.h"
-#include "print/PrintSettings.h"
+#include "print/PrintJob.h"
 #include "ui/MessageService.h"
 #include "ui/ModalRunner.h"
 
@@ -146,5 +145,5 @@ bool PdfExport::writeTo(QIODevice& device, const QString& dayName, const QList<c
     writer.setResolution(Resolution);
     writer.setTitle(dayName.isEmpty() ? QFileInfo(UnnamedFile).completeBaseName() : dayName);
     writer.setCreator(QGuiApplication::applicationDisplayName());
-    return paintPrintout(writer, PrintSettings::read(m_services.settings), dayName, columns);
+    return PrintJob(m_services, dayName, columns).paint(writer);
 }

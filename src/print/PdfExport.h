@@ -9,9 +9,9 @@ class DayViewModel;
 class QIODevice;
 class QWidget;
 
-// Als PDF exportieren: the print-out written as an A4 landscape PDF file, text as text, with the
-// day's name as the document's title; no printer needed. The file is chosen in a save dialog shown
-// through the modal-window seam.
+// Als PDF exportieren: the print-out (list or day plan, as chosen) written as an A4 landscape PDF file, text as text,
+// with the day's name as the document's title; no printer needed. The file is chosen in a save dialog shown through the
+// modal-window seam.
 class PdfExport {
 public:
     static inline const QString Title = QStringLiteral("Als PDF exportieren");

@@ -1,14 +1,18 @@
 #include "print/PrintPreview.h"
 
 #include "kernel/AppServices.h"
+#include "kernel/Steps.h"
 #include "print/PdfExport.h"
-#include "print/PrintPainter.h"
-#include "print/PrintSettings.h"
+#include "print/PrintJob.h"
 #include "print/PrinterProvider.h"
 #include "ui/ModalRunner.h"
 
+#include <QComboBox>
+#include <QLabel>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QToolBar>
 
 #include <memory>
 
@@ -19,7 +23,7 @@ PrintPreview::PrintPreview(AppServices& services, PrinterProvider* printers)
 
 void PrintPreview::show(QWidget* parent, const QString& dayName, const QList<const DayViewModel*>& columns)
 {
-    const PrintSettings settings = PrintSettings::read(m_services.settings);
+    PrintJob job(m_services, dayName, columns);
     SystemPrinterProvider systemPrinters;
     PrinterProvider& printers = m_printers ? *m_printers : systemPrinters;
 
@@ -41,7 +45,35 @@ void PrintPreview::show(QWidget* parent, const QString& dayName, const QList<con
     dialog.setObjectName(QStringLiteral("frmSeitenansicht"));
     dialog.setWindowTitle(Title);
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                     [&](QPrinter* target) { paintPrintout(*target, settings, dayName, columns); });
+                     [&](QPrinter* target) { job.paint(*target); });
+    addViewChoice(dialog, job);
     m_services.modals.run(dialog);
     printer->setPageOrientation(orientation);
+}
+
+void PrintPreview::addViewChoice(QPrintPreviewDialog& dialog, PrintJob& job)
+{
+    auto* toolBar = dialog.findChild<QToolBar*>();
+    auto* pages = dialog.findChild<QPrintPreviewWidget*>();
+    if (!toolBar || !pages)
+        return;
+    auto* choice = new QComboBox(toolBar);
+    choice->setObjectName(QStringLiteral("cboDarstellung"));
+    choice->addItem(ListCaption, int(PrintView::List));
+    choice->addItem(DayPlanCaption, int(PrintView::DayPlan));
+    choice->setCurrentIndex(choice->findData(int(job.view())));
+    choice->setAccessibleName(QStringLiteral("Darstellung"));
+    auto* label = new QLabel(QStringLiteral("&Darstellung:"), toolBar);
+    label->setBuddy(choice);
+    label->setContentsMargins(6, 0, 3, 0);
+    toolBar->addSeparator();
+    toolBar->addWidget(label);
+    toolBar->addWidget(choice);
+    QObject::connect(choice, &QComboBox::currentIndexChanged, &dialog, [this, choice, pages, &job] {
+        const auto view = PrintView(choice->currentData().toInt());
+        job.setView(view);
+        // Kept for "Drucken..." and the PDF export; a store that cannot be written only loses the choice.
+        runStep([&] { PrintSettings::saveView(m_services.settings, view); });
+        pages->updatePreview();
+    });
 }

@@ -19,6 +19,25 @@ PrintSettings PrintSettings::read(const SettingsStore& settings)
     return values;
 }
 
+namespace {
+const QString ViewKey = QStringLiteral("Darstellung");
+const QString ListText = QStringLiteral("Liste");
+const QString DayPlanText = QStringLiteral("Tagesplan");
+} // namespace
+
+PrintView PrintSettings::view(const SettingsStore& settings)
+{
+    const QString stored =
+        settings.getSetting(SettingsStore::ProgramApp, QStringLiteral("Printer"), ViewKey, ListText).trimmed();
+    return stored.compare(DayPlanText, Qt::CaseInsensitive) == 0 ? PrintView::DayPlan : PrintView::List;
+}
+
+void PrintSettings::saveView(SettingsStore& settings, PrintView view)
+{
+    settings.saveSetting(SettingsStore::ProgramApp, QStringLiteral("Printer"), ViewKey,
+                         view == PrintView::DayPlan ? DayPlanText : ListText);
+}
+
 std::optional<double> printNumber(const QString& text)
 {
     const QString trimmed = text.trimmed();

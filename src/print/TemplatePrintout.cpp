@@ -1,8 +1,7 @@
 #include "print/TemplatePrintout.h"
 
 #include "kernel/AppServices.h"
-#include "print/PrintPainter.h"
-#include "print/PrintSettings.h"
+#include "print/PrintJob.h"
 #include "print/PrinterProvider.h"
 #include "ui/MessageService.h"
 
@@ -45,7 +44,7 @@ TemplatePrintout::~TemplatePrintout() = default;
 void TemplatePrintout::print(QWidget* parent, const QString& dayName, const QList<const DayViewModel*>& columns)
 {
     BusyPointer busy;
-    const PrintSettings settings = PrintSettings::read(m_services.settings);
+    const PrintJob job(m_services, dayName, columns);
 
     QPrinter* printer = m_printers.defaultPrinter();
     if (!printer) {
@@ -61,7 +60,7 @@ void TemplatePrintout::print(QWidget* parent, const QString& dayName, const QLis
     // offsets against it.
     printer->setFullPage(false);
 
-    const bool printed = paintPrintout(*printer, settings, dayName, columns);
+    const bool printed = job.paint(*printer);
     printer->setPageOrientation(orientation);
 
     if (!printed) {

@@ -11,8 +11,8 @@ class PrinterProvider;
 class QWidget;
 
 // The print command: prints the ideal day shown in the main window at once on the default printer,
-// landscape, as a table of its time rows with one column per chair and the doctor column. No printer
-// dialog, no preview; the practice's printer values are read afresh each time.
+// landscape, as the list of its time rows or as the day plan, whichever the preview last chose. No
+// printer dialog; the practice's printer values are read afresh each time.
 class TemplatePrintout {
 public:
     static inline const QString NoPrinterText = QStringLiteral("Es ist kein Standarddrucker eingerichtet.");

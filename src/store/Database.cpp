@@ -349,7 +349,9 @@ void Database::ensureOwnServerTables() const
 
 QString Database::readOnlyReason() const
 {
-    return isServer() && m_readOnly ? ServerRights::readOnlyNotice() : QString();
+    if (isServer() && m_readOnly)
+        return ServerRights::readOnlyNotice();
+    return damageFound() ? QStringLiteral("Nur Lesen: die Datenbankdatei ist beschädigt") : QString();
 }
 
 void Database::connectServer() const
@@ -530,6 +532,14 @@ void Database::confirmOwnTables() const
 bool Database::ownTablesPassed() const
 {
     return !m_ownTablesCheck || m_ownTablesCheck->outcome() == IntegrityCheck::Outcome::Passed;
+}
+
+bool Database::damageFound() const
+{
+    const auto damaged = [](const std::unique_ptr<IntegrityCheck>& check) {
+        return check && check->outcome() == IntegrityCheck::Outcome::Damaged;
+    };
+    return damaged(m_ownTablesCheck) || damaged(m_check);
 }
 
 void Database::startIntegrityCheck()

@@ -69,7 +69,8 @@ public:
     // before it is sent (awaitWritable()).
     bool isReadOnly() const { return m_readOnly; }
     // Why nothing can be written, for the status bar, while the program stays open for viewing and
-    // printing; empty when writes are possible (or refused only later, as a damaged file's).
+    // printing: a role that may only read, or a file whose check found damage. Empty when writes are
+    // possible (the file's check may still be running: a write waits for it).
     QString readOnlyReason() const;
     // Whether the connection to the server is encrypted (TLS); false for the file.
     bool isEncrypted() const { return m_encrypted; }
@@ -139,6 +140,7 @@ private:
     void checkOwnTables(StartCheck startCheck);
     qint64 templateRowsEstimate() const;
     bool ownTablesPassed() const;
+    bool damageFound() const;
     void startIntegrityCheck();
     // Once the whole file has passed: writes are allowed, and an older file gets its index.
     void settleIntegrityCheck() const;

@@ -26,10 +26,15 @@ LunarisError failure(const QString& reason)
     return LunarisError(PracticeBackup::Failed, reason);
 }
 
+QString noSpace(const QString& folder)
+{
+    return QStringLiteral("Auf dem Datenträger des Sicherungsordners „%1“ ist nicht genug Platz.").arg(folder);
+}
+
 QString describe(const QSqlError& error, const QString& folder)
 {
     if (error.nativeErrorCode().toInt() % 256 == SqliteFull)
-        return QStringLiteral("Auf dem Datenträger des Sicherungsordners „%1“ ist nicht genug Platz.").arg(folder);
+        return noSpace(folder);
     return QStringLiteral("Die Datensicherung konnte nicht geschrieben werden: %1").arg(error.text());
 }
 
@@ -71,8 +76,7 @@ void PracticeBackup::checkFolder() const
     // The copy is about as large as the file (the server's tables: no estimate, the write tells).
     const QStorageInfo storage(m_folder);
     if (!m_db.isServer() && storage.isValid() && storage.bytesAvailable() < QFileInfo(m_db.filePath()).size())
-        throw failure(
-            QStringLiteral("Auf dem Datenträger des Sicherungsordners „%1“ ist nicht genug Platz.").arg(shown));
+        throw failure(noSpace(shown));
 }
 
 QString PracticeBackup::make(const QDateTime& now) const
@@ -144,6 +148,9 @@ void PracticeBackup::copyServer(const QString& target) const
     } catch (const LunarisError& e) {
         if (e.number() == Failed)
             throw;
+        // The new file's tables may already not fit: the data layer keeps SQLite's number.
+        if (e.number() == SqliteFull)
+            throw failure(noSpace(QDir::toNativeSeparators(m_folder)));
         throw failure(QStringLiteral("Die Datensicherung konnte nicht geschrieben werden: %1").arg(e.description()));
     }
 }

@@ -8,6 +8,7 @@
 //                                      program does while a backup copies the file (tst_backup).
 // Every message box is printed as "MELDUNG<tab>title<tab>icon<tab>buttons<tab>text" and answered with OK.
 #include "BigDay.h"
+#include "DayEdits.h"
 #include "app/Program.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"
@@ -135,8 +136,7 @@ int viewAndSave(const QString& file, const QString& day)
     if (!program.start(day))
         return 2;
     report({QStringLiteral("GELADEN"), QString::number(program.blocksOnScreen())});
-    program.window->SSDay1(0)->add(QStringLiteral("17:00"), QStringLiteral("17:10"), QStringLiteral("NEU"),
-                                   QColor(0, 255, 0));
+    placeBlock(*program.window, 0, QStringLiteral("17:00"), QStringLiteral("17:10"), QStringLiteral("NEU"));
     program.state.Modified = true;
     program.window->Speichern();
     report({QStringLiteral("GEAENDERT"), QString::number(program.state.Modified)});
@@ -150,12 +150,10 @@ int saveLoop(const QString& file, const QString& day, int rounds)
         return 2;
     for (int round = 0; round < rounds; ++round) {
         const int version = (round + 1) % 2;
-        for (int i = 0; i < program.state.ChairCount; ++i) {
-            DayView* column = program.window->SSDay1(i);
-            column->clear();
-            for (const BigDayBlock& block : bigDayBlocks(version))
-                column->add(block.start, block.end, block.code, QColor(0, 255, 0));
-        }
+        QList<DayBlock> blocks;
+        for (const BigDayBlock& block : bigDayBlocks(version))
+            blocks.append({block.start, block.end, block.code, QColor(0, 255, 0)});
+        replaceBlocks(*program.window, QList<QList<DayBlock>>(program.state.ChairCount, blocks));
         program.state.Modified = true;
         program.window->Speichern();
         if (program.state.Modified)

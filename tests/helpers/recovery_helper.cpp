@@ -1,9 +1,16 @@
 // A workstation building a day until it is killed, for the recovery test (tst_recovery): the real main
-// window on the practice file given, its copy of unsaved work in the folder given. It opens a new day
-// and places one block after another, each as a click does (one undoable step), printing
-// "SCHRITT <n>" after step n and "GESICHERT <n>" once the copy of step n is written; after each copy it
-// waits a random moment (up to 300 ms) before the next step. The copy follows each step after the
-// delay given in milliseconds (third argument), so that a test sees many steps in a few seconds.
+// window on the practice file given, its copy of unsaved work in the folder given.
+//   recovery_helper <file> <folder> <delay ms> [<step>]
+// opens a new day and places one block after another, each as a click does (one undoable step),
+// printing "SCHRITT <n>" after step n and "GESICHERT <n>" once the copy of step n is written; after each
+// copy it waits a random moment (up to 300 ms) before the next step. The copy follows each step after
+// the delay given, so that a test sees many steps in a few seconds. With <step>, the copy of that step
+// stops half-way through its write: "SCHREIBT <step>", and it waits there to be killed.
+//   recovery_helper <file> <folder> wiederherstellen|verwerfen
+// is the next start: the window is shown as the program shows it, the recovery question ("FRAGE <text>")
+// is answered as given, and it prints the blocks on screen ("BLOCK <chair>|<start>|<end>|<code>"),
+// "GEAENDERT <0|1>", "RUECKGAENGIG <the undo item's text>" and "ENDE", then ends without closing the
+// window (the user has not saved yet).
 #include "app/Program.h"
 #include "app/frmLunaris.h"
 #include "editing/OpenDay.h"
@@ -14,11 +21,14 @@
 #include "ui/MessageService.h"
 #include "ui/ModalRunner.h"
 
+#include "dayview/DayViewModel.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QRandomGenerator>
 #include <QTextStream>
+#include <QThread>
 
 namespace {
 void report(const QString& line)
@@ -34,7 +44,29 @@ public:
         report(QStringLiteral("MELDUNG ") + request.text);
         return QMessageBox::No;
     }
+    int choose(const MessageRequest& request) override
+    {
+        report(QStringLiteral("FRAGE ") + request.text);
+        return m_choice;
+    }
+    int m_choice = 0;
 };
+
+// The next start after the kill: the question answered, and what the window then shows.
+int startAgain(frmLunaris& window, const LunarisState& state, SilentMessages& messages, const QString& answer)
+{
+    messages.m_choice = answer == QLatin1String("wiederherstellen") ? 0 : 1;
+    window.show();
+    window.offerRecovery();
+    for (const DayViewModel* chair : window.chairColumns())
+        for (const DayBlock& block : chair->blocks())
+            report(QStringLiteral("BLOCK %1|%2|%3|%4")
+                       .arg(chair->caption(), block.startTime.trimmed(), block.endTime.trimmed(), block.text));
+    report(QStringLiteral("GEAENDERT %1").arg(int(state.Modified)));
+    report(QStringLiteral("RUECKGAENGIG ") + window.findChild<QAction*>(QStringLiteral("mnuEditUndo"))->text());
+    report(QStringLiteral("ENDE"));
+    return 0;
+}
 
 class NoModals : public ModalRunner {
 public:
@@ -58,11 +90,24 @@ int main(int argc, char** argv)
     frmLunaris window(state, services);
     if (!window.Form_Load(1024))
         return 2;
-    window.recovery()->setDelay(args.value(3).toInt());
+    bool building = false;
+    const int delay = args.value(3).toInt(&building);
+    if (!building)
+        return startAgain(window, state, messages, args.value(3));
+    window.recovery()->setDelay(delay);
+    const int stopInStep = args.value(4).toInt();
+    int step = 0;
+    window.recovery()->setMidWriteHook([&] {
+        if (step != stopInStep)
+            return;
+        report(QStringLiteral("SCHREIBT %1").arg(step));
+        for (;;)
+            QThread::sleep(1);
+    });
     window.findChild<QAction*>(QStringLiteral("mnuFileNew"))->trigger();
     int written = 0;
     QObject::connect(window.recovery(), &RecoveryKeeper::written, [&] { ++written; });
-    for (int step = 1;; ++step) {
+    for (step = 1;; ++step) {
         // Blocks of 10 minutes, one chair after another, so that every step adds one.
         const int slot = (step - 1) / state.ChairCount;
         const QString start = QStringLiteral("%1:%2")

@@ -10,6 +10,7 @@
 // With WORKSTATION_WAIT_FOR_START set it says "BEREIT" and waits for a line before it opens the database.
 // Every message box is printed as "MELDUNG<tab>title<tab>icon<tab>buttons<tab>default<tab>text"; each
 // command ends with "FERTIG<tab>Modified<tab>blocks on screen".
+#include "DayEdits.h"
 #include "NameDialogs.h"
 #include "app/Program.h"
 #include "app/frmLunaris.h"
@@ -107,9 +108,7 @@ int main(int argc, char** argv)
             modals.m_next = openName(words.mid(1).join(QLatin1Char(' ')));
             trigger("mnuFileOpen");
         } else if (command == QLatin1String("block") && words.size() == 5) {
-            window.SSDay1(words[1].toInt())->add(words[2], words[3], words[4], QColor(0, 255, 0));
-            window.DR_Load();
-            state.Modified = true;
+            placeBlock(window, words[1].toInt(), words[2], words[3], words[4]);
         } else if (command == QLatin1String("speichern")) {
             messages.m_answer = words.value(1) == QLatin1String("ja")     ? QMessageBox::Yes
                                 : words.value(1) == QLatin1String("nein") ? QMessageBox::No

@@ -1,12 +1,14 @@
 // Prints the demo practice's "Montag Standard" through the program's print command, for the test
 // with a real print queue (and for looking at the print-out): on the system's default printer, or
-// with --pdf FILE into a PDF file. Exits 0 when the command showed no message, 1 when it did.
+// with --pdf FILE into a PDF file; --tagesplan prints the day plan instead of the list. Exits 0 when the command showed
+// no message, 1 when it did.
 
 #include "StoredDay.h"
-#include "kernel/LunarisState.h"
-#include "app/frmLunaris.h"
 #include "TempSettings.h"
+#include "app/frmLunaris.h"
 #include "kernel/AppServices.h"
+#include "kernel/LunarisState.h"
+#include "print/PrintSettings.h"
 #include "print/PrinterProvider.h"
 #include "print/TemplatePrintout.h"
 #include "settings/SettingsStore.h"
@@ -60,6 +62,8 @@ int main(int argc, char** argv)
     // The practice's printer values are the defaults: no settings of the machine are read.
     TempSettings settingsFolder;
     SettingsStore settings;
+    if (args.contains(QStringLiteral("--tagesplan")))
+        PrintSettings::saveView(settings, PrintView::DayPlan);
     QTemporaryDir dataFolder;
     Database database(dataFolder.filePath(QStringLiteral("Kavemo.mdb")), QStringLiteral("print-demo"));
     runSqlScript(database, QStringLiteral(LUNARIS_DEMO_SQL));

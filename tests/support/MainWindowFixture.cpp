@@ -1,4 +1,5 @@
 #include "MainWindowFixture.h"
+#include "DayEdits.h"
 
 #include "PdfOutput.h"
 #include "dayview/DayView.h"
@@ -47,9 +48,7 @@ void MainWindowFixture::choose(const QString& code)
 
 void MainWindowFixture::place(int column, const QString& start, const QString& end, const QString& code)
 {
-    window->SSDay1(column)->add(start, end, code, QColor(0, 255, 0));
-    window->DR_Load();
-    ctx.state.Modified = true;
+    QVERIFY(placeBlock(*window, column, start, end, code));
 }
 
 void MainWindowFixture::click(int column, const QString& time, Qt::MouseButton button)

@@ -5,7 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTextDocumentFragment>
 #include <QThread>
 
 #ifdef Q_OS_WIN
@@ -34,8 +36,6 @@ QString hostFileName(const QString& fileName)
     return result;
 }
 #else
-const QString Pdftotext = QStringLiteral("pdftotext");
-
 QString hostFileName(const QString& fileName)
 {
     return fileName;
@@ -50,36 +50,100 @@ PdfFilePrinters::PdfFilePrinters(const QString& fileName) : m_printer(QPrinter::
     m_printer.setPageSize(QPageSize(QPageSize::A4));
 }
 
+namespace {
 #ifdef Q_OS_WIN
-QString pdftotext(const QString& fileName, const QStringList& options)
+// What a poppler tool writes to its standard output.
+QByteArray popplerOutput(const QString& tool, const QStringList& arguments)
 {
     // Wine starts a Linux program detached: neither its end nor its output reach the Windows side. A Linux shell
-    // runs pdftotext into a file and renames it when done; the rename is what is waited for.
+    // runs the tool into a file and renames it when done; the rename is what is waited for.
     QTemporaryDir dir;
-    const QString done = dir.filePath(QStringLiteral("text"));
-    const QString script = QStringLiteral("pdftotext \"$@\" $0.part; touch $0.part; mv $0.part $0");
+    const QString done = dir.filePath(QStringLiteral("output"));
+    const QString script = QStringLiteral("\"$@\" > $0.part; touch $0.part; mv $0.part $0");
     if (!QProcess::startDetached(QStringLiteral("Z:/bin/sh"),
-                                 QStringList{QStringLiteral("-c"), script, hostFileName(done)} + options +
-                                     QStringList{hostFileName(fileName)}))
+                                 QStringList{QStringLiteral("-c"), script, hostFileName(done), tool} + arguments))
         return {};
     QDeadlineTimer deadline(30000);
     while (!QFileInfo::exists(done) && !deadline.hasExpired())
         QThread::msleep(20);
-    QFile text(done);
-    return text.open(QIODevice::ReadOnly) ? QString::fromUtf8(text.readAll()) : QString();
+    QFile output(done);
+    return output.open(QIODevice::ReadOnly) ? output.readAll() : QByteArray();
 }
 #else
-QString pdftotext(const QString& fileName, const QStringList& options)
+QByteArray popplerOutput(const QString& tool, const QStringList& arguments)
 {
     QProcess process;
-    process.start(Pdftotext, options + QStringList{hostFileName(fileName), QStringLiteral("-")});
+    process.start(tool, arguments);
     if (!process.waitForFinished(30000) || process.exitCode() != 0)
         return {};
-    return QString::fromUtf8(process.readAllStandardOutput());
+    return process.readAllStandardOutput();
 }
 #endif
+
+constexpr double PointsPerMillimetre = 72 / 25.4;
+} // namespace
+
+QString pdftotext(const QString& fileName, const QStringList& options)
+{
+    return QString::fromUtf8(
+        popplerOutput(QStringLiteral("pdftotext"), options + QStringList{hostFileName(fileName), QStringLiteral("-")}));
+}
+
+QList<PdfPage> pdfWords(const QString& fileName)
+{
+    const QString html = pdftotext(fileName, {QStringLiteral("-bbox")});
+    static const QRegularExpression pageRe(R"re(<page width="([\d.]+)" height="([\d.]+)">)re");
+    static const QRegularExpression wordRe(
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
+    QList<PdfPage> pages;
+    for (const QString& chunk : html.split(QStringLiteral("</page>"))) {
+        const auto page = pageRe.match(chunk);
+        if (!page.hasMatch())
+            continue;
+        PdfPage p{
+            page.captured(1).toDouble() / PointsPerMillimetre, page.captured(2).toDouble() / PointsPerMillimetre, {}};
+        for (auto it = wordRe.globalMatch(chunk); it.hasNext();) {
+            const auto w = it.next();
+            p.words.append(
+                PdfWord{w.captured(1).toDouble() / PointsPerMillimetre, w.captured(2).toDouble() / PointsPerMillimetre,
+                        w.captured(3).toDouble() / PointsPerMillimetre, w.captured(4).toDouble() / PointsPerMillimetre,
+                        QTextDocumentFragment::fromHtml(w.captured(5)).toPlainText()});
+        }
+        pages.append(p);
+    }
+    return pages;
+}
+
+QImage pdfPageImage(const QString& fileName, int page, int dotsPerInch)
+{
+    const QString number = QString::number(page);
+    const QByteArray image =
+        popplerOutput(QStringLiteral("pdftoppm"),
+                      {QStringLiteral("-gray"), QStringLiteral("-r"), QString::number(dotsPerInch),
+                       QStringLiteral("-f"), number, QStringLiteral("-l"), number, hostFileName(fileName)});
+    return QImage::fromData(image);
+}
 
 QString pdfText(const QString& fileName)
 {
     return pdftotext(fileName, {});
+}
+
+bool samePages(const QList<PdfPage>& a, const QList<PdfPage>& b)
+{
+    constexpr double Tolerance = 0.5; // mm
+    if (a.size() != b.size() || a.isEmpty())
+        return false;
+    for (int p = 0; p < a.size(); ++p) {
+        if (a[p].words.size() != b[p].words.size() || qAbs(a[p].width - b[p].width) > Tolerance ||
+            qAbs(a[p].height - b[p].height) > Tolerance)
+            return false;
+        for (int w = 0; w < a[p].words.size(); ++w) {
+            const PdfWord& x = a[p].words[w];
+            const PdfWord& y = b[p].words[w];
+            if (x.text != y.text || qAbs(x.xMin - y.xMin) > Tolerance || qAbs(x.yMin - y.yMin) > Tolerance)
+                return false;
+        }
+    }
+    return true;
 }

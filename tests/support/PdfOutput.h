@@ -2,6 +2,8 @@
 
 #include "print/PrinterProvider.h"
 
+#include <QImage>
+#include <QList>
 #include <QPrinter>
 #include <QString>
 #include <QStringList>
@@ -20,3 +22,19 @@ private:
 QString pdftotext(const QString& fileName, const QStringList& options);
 // The text of a PDF file as pdftotext reads it; empty when it cannot be read.
 QString pdfText(const QString& fileName);
+
+// A word of a PDF page with its box in millimetres from the sheet's top left corner.
+struct PdfWord {
+    double xMin, yMin, xMax, yMax;
+    QString text;
+};
+struct PdfPage {
+    double width, height; // mm
+    QList<PdfWord> words;
+};
+// The words of a PDF with their boxes, as poppler's pdftotext finds them.
+QList<PdfPage> pdfWords(const QString& fileName);
+// The same words at the same places (within half a millimetre) on the same number of pages.
+bool samePages(const QList<PdfPage>& a, const QList<PdfPage>& b);
+// Page (from 1) of a PDF in grey at the resolution; a null image when it cannot be read.
+QImage pdfPageImage(const QString& fileName, int page, int dotsPerInch);
