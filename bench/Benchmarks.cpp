@@ -528,6 +528,7 @@ benchmark::internal::Benchmark* timed(benchmark::internal::Benchmark* b, bool qu
     return b->Repetitions(Repetitions)->MinTime(MinSeconds)->DisplayAggregatesOnly(true);
 }
 
+#ifdef LUNARIS_BENCH_COLD_START
 namespace {
 // Real starts take long; the median of `repetitions` starts.
 void starts(benchmark::internal::Benchmark* b, bool quick, int repetitions)
@@ -537,6 +538,7 @@ void starts(benchmark::internal::Benchmark* b, bool quick, int repetitions)
         b->Repetitions(repetitions)->DisplayAggregatesOnly(true);
 }
 } // namespace
+#endif
 
 void registerBenchmarks(BenchEnvironment& env)
 {

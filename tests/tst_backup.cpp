@@ -193,22 +193,27 @@ void TestBackup::folderChoice_data()
 {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QString>("family");
-    QTest::addColumn<QString>("folder"); // relative to the test's folder; "default": beside the file
-    QTest::newRow("the program's setting") << "/srv/sicher"
-                                           << "/srv/familie"
-                                           << "/srv/sicher";
-    QTest::newRow("the dialog's default: the family's") << "c:\\"
-                                                        << "/srv/familie"
-                                                        << "/srv/familie";
+    QTest::addColumn<QString>("folder"); // "default": beside the practice file
+    // Absolute paths on either system: without a drive, Windows puts the current one before them.
+#ifdef Q_OS_WIN
+    const QString drive = "D:";
+#else
+    const QString drive;
+#endif
+    QTest::newRow("the program's setting") << drive + "/srv/sicher" << drive + "/srv/familie" << drive + "/srv/sicher";
+    QTest::newRow("the dialog's default: the family's") << "c:\\" << drive + "/srv/familie" << drive + "/srv/familie";
     QTest::newRow("nothing usable set") << "C:\\"
                                         << "  "
                                         << "default";
     QTest::newRow("nothing set") << ""
                                  << ""
                                  << "default";
-    QTest::newRow("a trailing separator") << ""
-                                          << "/srv/sicher/"
-                                          << "/srv/sicher";
+    QTest::newRow("a trailing separator") << "" << drive + "/srv/sicher/" << drive + "/srv/sicher";
+#ifdef Q_OS_WIN
+    QTest::newRow("a Windows path") << "D:\\Sicherung\\"
+                                    << ""
+                                    << "D:/Sicherung";
+#endif
 }
 
 void TestBackup::folderChoice()
@@ -216,8 +221,13 @@ void TestBackup::folderChoice()
     QFETCH(QString, program);
     QFETCH(QString, family);
     QFETCH(QString, folder);
-    const BackupPlace place = BackupPlace::choose({program, family}, "/praxis/Kavemo.mdb");
-    QCOMPARE(place.folder, folder == "default" ? QString("/praxis/Sicherungen") : folder);
+#ifdef Q_OS_WIN
+    const QString practice = "D:/praxis/Kavemo.mdb";
+#else
+    const QString practice = "/praxis/Kavemo.mdb";
+#endif
+    const BackupPlace place = BackupPlace::choose({program, family}, practice);
+    QCOMPARE(place.folder, folder == "default" ? QFileInfo(practice).dir().filePath("Sicherungen") : folder);
     QCOMPARE(place.isDefault, folder == "default");
 }
 
@@ -226,16 +236,10 @@ void TestBackup::consistentWhileAnotherProgramWrites()
     TempDatabase practice;
     fillPractice(practice, 600000);
     // Another program writes a row of Template and its day's name in one transaction, again and again.
-    QString script;
-    for (int i = 0; i < 400; ++i)
-        script += QString("BEGIN; INSERT INTO Template VALUES ('Neu %1', 'Stuhl 1', 'KONT', '08:00', '08:20'); "
-                          "INSERT INTO Idealtag VALUES ('Neu %1'); COMMIT;\n")
-                      .arg(i);
     QProcess writer;
-    writer.start("sqlite3", {"-cmd", ".timeout 10000", practice.path()});
+    writer.setProcessChannelMode(QProcess::ForwardedChannels);
+    writer.start(QStringLiteral(DATASAFETY_HELPER), {"add-days", practice.path(), "400"});
     QVERIFY(writer.waitForStarted());
-    writer.write(script.toUtf8());
-    writer.closeWriteChannel();
     QTemporaryDir folder;
     const QString path = PracticeBackup(practice.database(), {folder.path(), false}).make(at("2026-12-08 14:05"));
     QVERIFY(writer.waitForFinished(60000));
@@ -296,7 +300,7 @@ void TestBackup::failuresAreReported()
         PracticeBackup(server ? *server : practice.database(), {folder, false}).make(at("2026-12-08 14:05"));
         QFAIL("no failure");
     } catch (const LunarisError& e) {
-        QCOMPARE(e.description(), reason.arg(folder));
+        QCOMPARE(e.description(), reason.arg(QDir::toNativeSeparators(folder)));
     }
     QCOMPARE(backupNames(folder), QStringList());
 }
@@ -322,7 +326,8 @@ void TestBackup::closeFailureToldOnceAtNextStart()
     const QString missing = root.filePath("Laufwerk/fehlt");
     f.ctx.tempSettings.write("Lunaris", "Programm", "Backup", missing);
     f.start();
-    const QString reason = QString("Der Sicherungsordner „%1“ ist nicht vorhanden.").arg(missing);
+    const QString reason =
+        QString("Der Sicherungsordner „%1“ ist nicht vorhanden.").arg(QDir::toNativeSeparators(missing));
     QCOMPARE(f.window->backups().atClose(at("2026-12-08 18:30")), reason);
     QVERIFY(!QDir(missing).exists());
 
@@ -356,7 +361,7 @@ void TestBackup::madeFromTheMenu()
     f.ctx.messages.answer(QMessageBox::Ok);
     f.action("mnuFileBackup")->trigger();
     f.expectBox(QString("Die Datensicherung ist fehlgeschlagen.\rDer Sicherungsordner „%1“ ist nicht vorhanden.")
-                    .arg(folder.path()),
+                    .arg(QDir::toNativeSeparators(folder.path())),
                 "Datensicherung", QMessageBox::Warning);
     f.expectNothingPending();
 }

@@ -658,9 +658,10 @@ void TestDataSafety::killDuringSave()
     Helper program({"save-loop", path, "Montag", "1000"});
     QVERIFY(program.waitFor("GESPEICHERT", savesFirst) || savesFirst == 0);
     if (pause) {
-        // The journal exists from the first change of a save to its end.
+        // The journal holds the old pages from the first change of a save to its end (it is created empty
+        // a moment before, a moment that Wine makes long enough for a kill to fall into).
         QDeadlineTimer deadline(60000);
-        while (!QFileInfo::exists(journal) && program.running() && !deadline.hasExpired())
+        while (QFileInfo(journal).size() == 0 && program.running() && !deadline.hasExpired())
             QThread::usleep(200);
     }
     QThread::msleep(killAfterMs);

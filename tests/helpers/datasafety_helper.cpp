@@ -4,6 +4,8 @@
 //   view-save <file> <day>             starts like the program, shows the day, adds a block and saves it.
 //   save-loop <file> <day> <rounds>    saves a big day again and again through the main window, alternating
 //                                      its two versions (round r writes version (r + 1) % 2); the tests kill it.
+//   add-days <file> <count>            writes days "Neu 0" … one row and its name per transaction, as another
+//                                      program does while a backup copies the file (tst_backup).
 // Every message box is printed as "MELDUNG<tab>title<tab>icon<tab>buttons<tab>text" and answered with OK.
 #include "BigDay.h"
 #include "DayEdits.h"
@@ -101,6 +103,33 @@ struct Program {
     std::unique_ptr<frmLunaris> window;
 };
 
+int addDays(const QString& file, int count)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("writer"));
+    db.setDatabaseName(file);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    QSqlQuery query(db);
+    const auto run = [&](const QString& sql, const QString& day = {}) {
+        query.prepare(sql);
+        if (!day.isEmpty())
+            query.addBindValue(day);
+        if (query.exec())
+            return true;
+        report({QStringLiteral("FEHLER"), query.lastError().text()});
+        return false;
+    };
+    if (!db.open())
+        return 1;
+    for (int i = 0; i < count; ++i) {
+        const QString day = QStringLiteral("Neu %1").arg(i);
+        if (!run(QStringLiteral("BEGIN IMMEDIATE")) ||
+            !run(QStringLiteral("INSERT INTO Template VALUES (?, 'Stuhl 1', 'KONT', '08:00', '08:20')"), day) ||
+            !run(QStringLiteral("INSERT INTO Idealtag VALUES (?)"), day) || !run(QStringLiteral("COMMIT")))
+            return 1;
+    }
+    return 0;
+}
+
 int viewAndSave(const QString& file, const QString& day)
 {
     Program program(file);
@@ -146,6 +175,8 @@ int main(int argc, char** argv)
         return viewAndSave(args[1], args[2]);
     if (mode == QLatin1String("save-loop") && args.size() == 4)
         return saveLoop(args[1], args[2], args[3].toInt());
+    if (mode == QLatin1String("add-days") && args.size() == 3)
+        return addDays(args[1], args[2].toInt());
     report({QStringLiteral("FEHLER"), QStringLiteral("unbekannter Aufruf"), args.join(QLatin1Char(' '))});
     return 64;
 }
