@@ -74,7 +74,8 @@ public:
         m_process.waitForReadyRead(ms);
         m_pending += m_process.readAllStandardOutput();
         for (qsizetype end = m_pending.indexOf('\n'); end >= 0; end = m_pending.indexOf('\n')) {
-            m_lines.append(QString::fromUtf8(m_pending.left(end)));
+            // A Windows program ends its lines with \r\n.
+            m_lines.append(QString::fromUtf8(m_pending.left(end)).chopped(m_pending.left(end).endsWith('\r') ? 1 : 0));
             m_pending.remove(0, end + 1);
         }
     }
