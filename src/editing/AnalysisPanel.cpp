@@ -171,6 +171,9 @@ void AnalysisPanel::showAnalysis(const DayAnalysis& a)
     m_chairs->setRowCount(int(a.chairs.size()));
     for (int r = 0; r < a.chairs.size(); ++r) {
         const ChairFigures& c = a.chairs[r];
+        // A click changes one chair: the others' rows are not formatted again.
+        if (r < m_shownChairs.size() && m_shownChairs[r] == c)
+            continue;
         const QStringList cells{c.chair, number(c.blocks, 0), number(c.bookedMinutes, 0),
                                 number(c.utilisation, 1) + QStringLiteral(" %"), amount(c.feeCents)};
         static const QStringList headers{QStringLiteral("Blöcke"), QStringLiteral("Minuten"),
@@ -193,6 +196,7 @@ void AnalysisPanel::showAnalysis(const DayAnalysis& a)
                               QStringLiteral("%1 %2: %3").arg(c.chair, headers[col - 1], cells[col]));
         }
     }
+    m_shownChairs = a.chairs;
     if (resize) {
         m_chairs->resizeColumnsToContents();
         // The whole table stays readable when the legend takes its room.

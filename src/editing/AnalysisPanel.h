@@ -47,6 +47,7 @@ private:
     QLabel* m_peak = nullptr;
     DoctorLoadChart* m_chart = nullptr;
     QListWidget* m_warnings = nullptr;
-    QStringList m_warningTexts; // what the warnings list shows
+    QStringList m_warningTexts;        // what the warnings list shows
+    QList<ChairFigures> m_shownChairs; // what the chairs table shows
     QListWidget* m_legend = nullptr;
 };

@@ -28,6 +28,8 @@ struct ChairFigures {
     int bookedMinutes = 0;
     double utilisation = 0; // percent of the opening minutes
     qint64 feeCents = 0;
+
+    bool operator==(const ChairFigures& other) const = default;
 };
 
 struct DemandRow {
