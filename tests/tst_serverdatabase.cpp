@@ -1,4 +1,5 @@
 #include "DayEdits.h"
+#include "ServerServices.h"
 #include "TestMain.h"
 #include "TestServer.h"
 #include "store/Database.h"
@@ -39,16 +40,6 @@
 #include <vector>
 
 namespace {
-// The program's services on a server database, with scripted message boxes and dialogs.
-struct ServerServices {
-    explicit ServerServices(Database& db) : services{db, settings, messages, modals} {}
-    TempSettings tempSettings;
-    SettingsStore settings;
-    ScriptedMessages messages;
-    ScriptedModalRunner modals;
-    AppServices services;
-    LunarisState state;
-};
 // "Montag" new in the window and not saved: one KONT block in chair 1.
 bool beginUnsavedMonday(Database& db, LunarisState& state, frmLunaris& window)
 {

@@ -1,4 +1,5 @@
 #include "DayEdits.h"
+#include "ServerServices.h"
 #include "TestMain.h"
 #include "TestServer.h"
 
@@ -38,15 +39,6 @@
 #endif
 
 namespace {
-struct ServerServices {
-    explicit ServerServices(Database& db) : services{db, settings, messages, modals} {}
-    TempSettings tempSettings;
-    SettingsStore settings;
-    ScriptedMessages messages;
-    ScriptedModalRunner modals;
-    AppServices services;
-    LunarisState state;
-};
 
 ServerAddress overSocket(const QString& database, const QString& user)
 {
