@@ -97,7 +97,7 @@ def environment():
 
 def start_display(env):
     read, write = os.pipe()
-    start(['Xvfb', '-displayfd', str(write), '-screen', '0', '1280x1024x24', '-nolisten', 'tcp'],
+    start(['Xvfb', '-displayfd', str(write), '-screen', '0', '1280x1024x24', '-noreset', '-nolisten', 'tcp'],
           pass_fds=[write], stderr=subprocess.DEVNULL)
     os.close(write)
     number = b''

@@ -15,8 +15,10 @@ for tool in xvfb-run xdotool sqlite3; do
     }
 done
 
-# A display of our own for the whole run: the script starts itself again under Xvfb.
+# A display of our own for the whole run: the script starts itself again under Xvfb. -noreset: by
+# default the server resets whenever its last client leaves (a closing program), and xdotool connecting
+# in that moment is turned away ("Can't open display").
 if [[ -z "${LUNARIS_ON_DISPLAY:-}" ]]; then
-    exec env LUNARIS_ON_DISPLAY=1 timeout 300 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+    exec env LUNARIS_ON_DISPLAY=1 timeout 300 xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash "$0" "$@"
 fi
 unset QT_QPA_PLATFORM
