@@ -57,13 +57,15 @@ SingleInstance::Start SingleInstance::acquire()
 bool SingleInstance::leftByThisProcessId()
 {
     // Qt keeps a lock whose process still runs under that name. A crashed instance's number can be
-    // given again to this start (Wine does so at once, Windows in time): then it is not running. Qt
-    // removes the file only while no process holds it, so one held in this process stays.
+    // given again to this start (Wine does so at once, Windows in time): then it is not running.
+    // Host names ignore case (Windows writes "VM" where Qt reports "vm"). Qt removes the file only
+    // while no process holds it, so one held in this process stays.
     qint64 pid = 0;
     QString host;
     QString application;
     return m_lock.getLockInfo(&pid, &host, &application) && pid == QCoreApplication::applicationPid() &&
-           (host.isEmpty() || host == QSysInfo::machineHostName()) && m_lock.removeStaleLockFile();
+           (host.isEmpty() || host.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) == 0) &&
+           m_lock.removeStaleLockFile();
 }
 
 void SingleInstance::announceClosing()
