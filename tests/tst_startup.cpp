@@ -4,7 +4,9 @@
 #include "app/Program.h"
 #include "app/SingleInstance.h"
 
+#include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -176,7 +178,8 @@ void TestStartup::guardIsPerUserWithoutRuntimeFolder()
 
 void TestStartup::startMeetsAnEndingInstance_data()
 {
-    QTest::addColumn<QString>("other"); // none, running, ending, ending too long, ended (its mark left)
+    // none, running, ending, ending too long, ended (its mark left), crashed (its lock left, naming this process)
+    QTest::addColumn<QString>("other");
     QTest::addColumn<bool>("starts");
     QTest::addColumn<QString>("message");
     const QString tooLong = QStringLiteral("Lunaris wird gerade noch beendet. Bitte starten Sie das Programm in "
@@ -186,6 +189,7 @@ void TestStartup::startMeetsAnEndingInstance_data()
     QTest::newRow("another instance is ending: waits, then starts") << "ending" << true << "";
     QTest::newRow("another instance is still ending after the wait") << "ending too long" << false << tooLong;
     QTest::newRow("an instance ended while ending") << "ended" << true << "";
+    QTest::newRow("a crashed instance whose process number this start got") << "crashed" << true << "";
 }
 
 // A start in the moment another instance closes its database waits for it instead of ending unseen.
@@ -196,12 +200,23 @@ void TestStartup::startMeetsAnEndingInstance()
     QFETCH(QString, message);
     QTemporaryDir folder;
     auto first = std::make_unique<SingleInstance>(folder.path());
-    if (other != QLatin1String("none"))
+    if (other != QLatin1String("none") && other != QLatin1String("crashed"))
         QCOMPARE(first->acquire(), SingleInstance::Start::Alone);
     if (other.startsWith(QLatin1String("end")))
         first->announceClosing();
     if (other == QLatin1String("ended"))
         first.reset(); // crashed or ended: its mark stays behind
+    if (other == QLatin1String("crashed")) {
+        QLockFile left(QDir(folder.path()).filePath(QStringLiteral("Lunaris.lock")));
+        QVERIFY(left.tryLock(0));
+        QFile file(left.fileName());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray contents = file.readAll();
+        file.close();
+        left.unlock();
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+    }
 
     int pauses = 0;
     // The ending instance lets go of the guard while the new start waits for it.

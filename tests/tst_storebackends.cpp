@@ -114,7 +114,9 @@ public:
         QStringList lines;
         while (lines.isEmpty() || !lines.last().startsWith("FERTIG")) {
             if (!m_process.canReadLine() && !m_process.waitForReadyRead(30000)) {
-                lines.append(QStringLiteral("keine Antwort auf „%1“").arg(line));
+                lines.append(QStringLiteral("keine Antwort auf „%1“ (%2, Status %3)")
+                                 .arg(line, m_process.errorString())
+                                 .arg(m_process.state()));
                 break;
             }
             while (m_process.canReadLine())

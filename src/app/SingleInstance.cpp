@@ -1,9 +1,11 @@
 #include "app/SingleInstance.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QThread>
 
 QString SingleInstance::defaultFolder()
@@ -37,6 +39,8 @@ SingleInstance::Start SingleInstance::acquire()
             QFile::remove(m_closingMark);
             return Start::Alone;
         }
+        if (leftByThisProcessId())
+            continue;
         // The mark is only read while another instance holds the guard: it was written by that instance,
         // or is an old one its start has not removed yet (then the next look no longer finds it).
         if (!QFile::exists(m_closingMark))
@@ -48,6 +52,20 @@ SingleInstance::Start SingleInstance::acquire()
         else
             QThread::msleep(20);
     }
+}
+
+bool SingleInstance::leftByThisProcessId()
+{
+    // Qt keeps a lock whose process still runs under that name. A crashed instance's number can be
+    // given again to this start (Wine does so at once, Windows in time): then it is not running.
+    // Host names ignore case (Windows writes "VM" where Qt reports "vm"). Qt removes the file only
+    // while no process holds it, so one held in this process stays.
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    return m_lock.getLockInfo(&pid, &host, &application) && pid == QCoreApplication::applicationPid() &&
+           (host.isEmpty() || host.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) == 0) &&
+           m_lock.removeStaleLockFile();
 }
 
 void SingleInstance::announceClosing()

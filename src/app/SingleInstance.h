@@ -29,6 +29,9 @@ public:
     static QString defaultFolder();
 
 private:
+    // Removes a lock that names this very process but that no one holds: a crashed instance's.
+    bool leftByThisProcessId();
+
     QString m_closingMark;
     QLockFile m_lock;
     int m_closingWaitMs;
