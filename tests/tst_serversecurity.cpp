@@ -5,6 +5,7 @@
 
 #include "DamagedFile.h"
 #include "FailureOf.h"
+#include "HostCommand.h"
 #include "MainWindowFixture.h"
 #include "ScriptedMessages.h"
 #include "ScriptedModalRunner.h"
@@ -177,7 +178,8 @@ void TestServerSecurity::encryptedLogins()
         QVERIFY(!probe.ok);
         // The reason is the program's; the server's or libpq's own words may follow.
         const QString expected = QStringLiteral("Die Verbindung zum Server „%1“ ist fehlgeschlagen: %2")
-                                     .arg(address.displayName(), reason.contains("%1") ? reason.arg(file) : reason);
+                                     .arg(address.displayName(),
+                                          reason.contains("%1") ? reason.arg(QDir::toNativeSeparators(file)) : reason);
         QVERIFY2(probe.message.startsWith(expected), qPrintable(probe.message));
         return;
     }
@@ -393,16 +395,17 @@ void TestServerSecurity::readOnlyRoleRefusesWritesUpFront()
 void TestServerSecurity::encryptionShownAfterReconnection()
 {
     // Over TCP unencrypted logins need a line of their own; the server reads it only at its start.
-    const QString hba = qEnvironmentVariable("LUNARIS_PG_SOCKET") + "/pg_hba_ohne_tls.conf";
+    const QString hba = qEnvironmentVariable("LUNARIS_PG_DIR") + "/pg_hba_ohne_tls.conf";
     QFile lines(hba);
     QVERIFY(lines.open(QIODevice::WriteOnly));
-    lines.write("local all all trust\nhost all all 127.0.0.1/32 scram-sha-256\n");
+    lines.write(qgetenv("LUNARIS_PG_TRUSTED_HBA") + "\nhost all all 127.0.0.1/32 scram-sha-256\n");
     lines.close();
     QFile::setPermissions(hba, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     const auto restartWith = [&](bool tls) {
         TestServer::asAdmin("postgres", tls ? "ALTER SYSTEM RESET ssl" : "ALTER SYSTEM SET ssl = off");
         TestServer::asAdmin("postgres",
-                            tls ? "ALTER SYSTEM RESET hba_file" : QString("ALTER SYSTEM SET hba_file = '%1'").arg(hba));
+                            tls ? "ALTER SYSTEM RESET hba_file"
+                                : QString("ALTER SYSTEM SET hba_file = '%1'").arg(HostCommand::hostFileName(hba)));
         TestServer::crash();
         TestServer::restart();
     };

@@ -34,6 +34,8 @@ struct Backend {
             address = TestServer::tcpAddress("kavemo");
             address.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
             db = std::make_unique<Database>(address);
+            // Windows keeps the setting in the user's registry, which all workstations of a test share.
+            settings.write("Lunaris", "Datenbank", "Verbindung", TestServer::tcpAddress("kavemo").uri());
         } else {
             db = std::make_unique<Database>(dir.filePath("Kavemo.mdb"));
         }
@@ -63,6 +65,7 @@ struct Backend {
         return rows;
     }
 
+    TempSettings settings;
     QTemporaryDir dir;
     ServerAddress address;
     std::unique_ptr<Database> db;

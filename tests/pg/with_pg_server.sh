@@ -5,7 +5,10 @@
 # for the name "localhost"), each role with its SCRAM password; over the socket every role is trusted.
 # The roles: "praxis_admin" owns everything (the administrator), "lunaris" may read and write exactly
 # Lunaris's tables and "lunaris_lesen" only read them, as resources/server/lunaris-server.sql sets them up.
-# The test learns where it is from LUNARIS_PG_SOCKET, LUNARIS_PG_PORT, LUNARIS_PG_USER (lunaris),
+# A Windows test program (under Wine) names the Linux files with a drive letter, LUNARIS_PG_DRIVE ("Z:"),
+# and its libpq has no Unix socket: for it the trusted way in is TCP at ::1, unencrypted only.
+# The test learns where it is from LUNARIS_PG_SOCKET (the trusted way's host: the socket's folder or ::1),
+# LUNARIS_PG_TRUSTED_HBA (its lines of pg_hba.conf), LUNARIS_PG_DIR (the server's folder), LUNARIS_PG_PORT, LUNARIS_PG_USER (lunaris),
 # LUNARIS_PG_READER, LUNARIS_PG_ADMIN, LUNARIS_PG_PASSWORD (all three roles'), LUNARIS_PG_CA (the CA's
 # certificate), LUNARIS_PG_OTHER_CA (another CA's), LUNARIS_PG_SETUP_SQL and LUNARIS_PG_CTL. Without a usable server the test still runs, with
 # LUNARIS_PG_SKIP giving the reason, and skips its server cases.
@@ -18,6 +21,7 @@ set -uo pipefail
 tests_options="-c fsync=off -c log_statement=all"
 server_options="${LUNARIS_PG_OPTIONS-$tests_options}"
 time_limit="${LUNARIS_PG_TIME_LIMIT:-540}"
+drive="${LUNARIS_PG_DRIVE:-}"
 
 bin=""
 for candidate in /usr/lib/postgresql/*/bin; do
@@ -122,10 +126,17 @@ ssl = on
 ssl_cert_file = '$dir/tls/server.crt'
 ssl_key_file = '$dir/tls/server.key'
 CONF
+if [[ -n "$drive" ]]; then
+    # An encrypted try there matches no line: libpq's default (sslmode=prefer) then logs in unencrypted.
+    trusted_host=::1 listen=127.0.0.1,::1
+    trusted_hba=$'local all all trust\nhostnossl all all ::1/128 trust'
+else
+    trusted_host="$dir" listen=127.0.0.1
+    trusted_hba=$'local all all trust\nhostssl all all ::1/128 scram-sha-256'
+fi
 cat >"$dir/data/pg_hba.conf" <<HBA
-local    all  all                 trust
+$trusted_hba
 hostssl  all  all  127.0.0.1/32   scram-sha-256
-hostssl  all  all  ::1/128        scram-sha-256
 HBA
 
 started=""
@@ -133,7 +144,7 @@ for _ in 1 2 3 4 5; do
     port="$(free_port)"
     # Every statement is logged, so a test can count what reaches the server.
     if "${as_server_user[@]}" "$bin/pg_ctl" -D "$dir/data" -l "$dir/log" -w -t 60 \
-        -o "-k $dir -p $port -c listen_addresses=127.0.0.1 $server_options" start \
+        -o "-k $dir -p $port -c listen_addresses=$listen $server_options" start \
         >/dev/null 2>&1; then
         started=yes
         break
@@ -156,13 +167,14 @@ if ! "$bin/psql" -X -q -v ON_ERROR_STOP=1 -h "$dir" -p "$port" -U praxis_admin -
     exit $?
 fi
 
-export LUNARIS_PG_SOCKET="$dir" LUNARIS_PG_PORT="$port" LUNARIS_PG_USER=lunaris LUNARIS_PG_PASSWORD="$password"
+export LUNARIS_PG_SOCKET="$trusted_host" LUNARIS_PG_TRUSTED_HBA="$trusted_hba" LUNARIS_PG_DIR="$drive$dir"
+export LUNARIS_PG_PORT="$port" LUNARIS_PG_USER=lunaris LUNARIS_PG_PASSWORD="$password"
 export LUNARIS_PG_READER=lunaris_lesen LUNARIS_PG_ADMIN=praxis_admin
-export LUNARIS_PG_CA="$dir/tls/ca.crt" LUNARIS_PG_OTHER_CA="$dir/tls/other-ca.crt"
-export LUNARIS_PG_SETUP_SQL="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../resources/server" && pwd)/lunaris-server.sql"
-export LUNARIS_PG_LOG="$dir/log"
+export LUNARIS_PG_CA="$drive$dir/tls/ca.crt" LUNARIS_PG_OTHER_CA="$drive$dir/tls/other-ca.crt"
+export LUNARIS_PG_SETUP_SQL="$drive$(cd "$(dirname "${BASH_SOURCE[0]}")/../../resources/server" && pwd)/lunaris-server.sql"
+export LUNARIS_PG_LOG="$drive$dir/log"
 # Lets a test stop and restart the server (a lost server during a session).
-export LUNARIS_PG_CTL="${as_server_user[*]} $bin/pg_ctl -D $dir/data -l $dir/log -w -o '-k $dir -p $port -c listen_addresses=127.0.0.1 $server_options'"
+export LUNARIS_PG_CTL="${as_server_user[*]} $bin/pg_ctl -D $dir/data -l $dir/log -w -o '-k $dir -p $port -c listen_addresses=$listen $server_options'"
 # Everything the test and the programs it starts print is scanned for the password afterwards (unless
 # the caller is told the password on purpose: LUNARIS_PG_SCAN_OUTPUT=0, the benchmarks).
 if [[ "${LUNARIS_PG_SCAN_OUTPUT:-1}" == 0 ]]; then

@@ -1,47 +1,9 @@
 #include "PdfOutput.h"
 
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
+#include "HostCommand.h"
+
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTextDocumentFragment>
-#include <QThread>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-
-#include <string>
-#endif
-
-namespace {
-#ifdef Q_OS_WIN
-// Poppler has no Windows build here: under Wine, which starts Linux programs too, the PDF the Windows program
-// wrote is read by the Linux pdftotext, given the file's Linux name.
-QString hostFileName(const QString& fileName)
-{
-    using UnixFileName = char*(CDECL*)(LPCWSTR);
-    const FARPROC found = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
-    if (!found)
-        return fileName;
-    const auto unixFileName = reinterpret_cast<UnixFileName>(reinterpret_cast<void (*)()>(found));
-    const std::wstring native = QDir::toNativeSeparators(fileName).toStdWString();
-    char* name = unixFileName(native.c_str());
-    if (!name)
-        return fileName;
-    const QString result = QString::fromUtf8(name);
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
-}
-#else
-QString hostFileName(const QString& fileName)
-{
-    return fileName;
-}
-#endif
-} // namespace
 
 PdfFilePrinters::PdfFilePrinters(const QString& fileName) : m_printer(QPrinter::HighResolution)
 {
@@ -51,42 +13,20 @@ PdfFilePrinters::PdfFilePrinters(const QString& fileName) : m_printer(QPrinter::
 }
 
 namespace {
-#ifdef Q_OS_WIN
-// What a poppler tool writes to its standard output.
+// Poppler has no Windows build here: under Wine the Linux tool reads the PDF the Windows program wrote.
 QByteArray popplerOutput(const QString& tool, const QStringList& arguments)
 {
-    // Wine starts a Linux program detached: neither its end nor its output reach the Windows side. A Linux shell
-    // runs the tool into a file and renames it when done; the rename is what is waited for.
-    QTemporaryDir dir;
-    const QString done = dir.filePath(QStringLiteral("output"));
-    const QString script = QStringLiteral("\"$@\" > $0.part; touch $0.part; mv $0.part $0");
-    if (!QProcess::startDetached(QStringLiteral("Z:/bin/sh"),
-                                 QStringList{QStringLiteral("-c"), script, hostFileName(done), tool} + arguments))
-        return {};
-    QDeadlineTimer deadline(30000);
-    while (!QFileInfo::exists(done) && !deadline.hasExpired())
-        QThread::msleep(20);
-    QFile output(done);
-    return output.open(QIODevice::ReadOnly) ? output.readAll() : QByteArray();
+    const HostCommand::Result result = HostCommand::run(tool, arguments, 30000);
+    return result.finished && result.exitCode == 0 ? result.output : QByteArray();
 }
-#else
-QByteArray popplerOutput(const QString& tool, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(tool, arguments);
-    if (!process.waitForFinished(30000) || process.exitCode() != 0)
-        return {};
-    return process.readAllStandardOutput();
-}
-#endif
 
 constexpr double PointsPerMillimetre = 72 / 25.4;
 } // namespace
 
 QString pdftotext(const QString& fileName, const QStringList& options)
 {
-    return QString::fromUtf8(
-        popplerOutput(QStringLiteral("pdftotext"), options + QStringList{hostFileName(fileName), QStringLiteral("-")}));
+    return QString::fromUtf8(popplerOutput(
+        QStringLiteral("pdftotext"), options + QStringList{HostCommand::hostFileName(fileName), QStringLiteral("-")}));
 }
 
 QList<PdfPage> pdfWords(const QString& fileName)
@@ -118,9 +58,9 @@ QImage pdfPageImage(const QString& fileName, int page, int dotsPerInch)
 {
     const QString number = QString::number(page);
     const QByteArray image =
-        popplerOutput(QStringLiteral("pdftoppm"),
-                      {QStringLiteral("-gray"), QStringLiteral("-r"), QString::number(dotsPerInch),
-                       QStringLiteral("-f"), number, QStringLiteral("-l"), number, hostFileName(fileName)});
+        popplerOutput(QStringLiteral("pdftoppm"), {QStringLiteral("-gray"), QStringLiteral("-r"),
+                                                   QString::number(dotsPerInch), QStringLiteral("-f"), number,
+                                                   QStringLiteral("-l"), number, HostCommand::hostFileName(fileName)});
     return QImage::fromData(image);
 }
 

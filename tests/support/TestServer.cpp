@@ -1,10 +1,10 @@
 #include "TestServer.h"
 
+#include "HostCommand.h"
 #include "store/ServerConnection.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QtTest>
@@ -142,13 +142,14 @@ void TestServer::setMessageLocale(const QString& wanted)
 {
 #ifdef LC_MESSAGES
     const char* set = setlocale(LC_MESSAGES, wanted.toLatin1().constData());
-#else
-    // Windows has no category of its own for messages: libpq follows the whole locale there.
-    const char* set = setlocale(LC_ALL, wanted.toLatin1().constData());
-#endif
     if (!set)
         qFatal("the locale %s is missing (scripts/install-deps generates it)", qPrintable(wanted));
     const QString locale = QString::fromLatin1(set);
+#else
+    // The Windows libpq is built without translations, and Windows names its locales otherwise
+    // ("German_Germany.1252"): only the (Linux) server's language changes, to the name asked for.
+    const QString locale = wanted.isEmpty() ? qEnvironmentVariable("LC_ALL", QStringLiteral("C")) : wanted;
+#endif
     const ServerAddress admin = adminOverSocket(QStringLiteral("postgres"));
     const QString connection = QStringLiteral("lunaris-test-locale");
     {
@@ -182,11 +183,11 @@ void TestServer::setMessageLocale(const QString& wanted)
 namespace {
 void serverControl(const QString& command)
 {
-    QProcess process;
-    process.start(QStringLiteral("bash"),
-                  {QStringLiteral("-c"), qEnvironmentVariable("LUNARIS_PG_CTL") + QLatin1Char(' ') + command});
-    if (!process.waitForFinished(60000) || process.exitCode() != 0)
-        qFatal("pg_ctl %s: %s", qPrintable(command), process.readAllStandardError().constData());
+    const HostCommand::Result result = HostCommand::run(
+        QStringLiteral("bash"),
+        {QStringLiteral("-c"), qEnvironmentVariable("LUNARIS_PG_CTL") + QLatin1Char(' ') + command}, 60000);
+    if (!result.finished || result.exitCode != 0)
+        qFatal("pg_ctl %s: %s", qPrintable(command), result.errors.constData());
 }
 } // namespace
 
