@@ -14,6 +14,7 @@
 #include "MainWindowFixture.h"
 #include "ScriptedMessages.h"
 #include "ScriptedModalRunner.h"
+#include "ServerProgram.h"
 #include "TempDatabase.h"
 #include "TempSettings.h"
 #include "app/Program.h"
@@ -369,26 +370,14 @@ void TestServerDatabase::startChoiceWhenTheServerFails()
 void TestServerDatabase::programStartsOnTheServer()
 {
     // The real program, set to the server; its password comes from the password file.
+    const ServerAddress address = TestServer::tcpAddress("kavemo");
+    ServerProgram setup(address);
     QTemporaryDir root;
     QDir(root.path()).mkpath("programm");
-    QDir(root.path()).mkpath("runtime");
-    QFile::setPermissions(root.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QString executable = QFileInfo(LUNARIS_EXE).fileName();
     QVERIFY(QFile::copy(LUNARIS_EXE, root.filePath("programm/" + executable)));
-    const ServerAddress address = TestServer::tcpAddress("kavemo");
-    // Where the program reads it: a file in the configuration folder, on Windows the registry.
-    TempSettings settings;
-    settings.write("Lunaris", "Datenbank", "Verbindung", address.uri());
-    PasswordFile(root.filePath("pgpass"))
-        .store(address.host, address.port, address.database, address.user, TestServer::password());
-
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("XDG_CONFIG_HOME", settings.folder());
-    env.insert("XDG_RUNTIME_DIR", root.filePath("runtime"));
-    env.insert("PGPASSFILE", root.filePath("pgpass"));
-    program.setProcessEnvironment(env);
+    program.setProcessEnvironment(setup.environment());
     program.start(root.filePath("programm/" + executable), {});
     QVERIFY(program.waitForStarted());
     // It logs in and stays connected; the empty database got the tables at that first connection.

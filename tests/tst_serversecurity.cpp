@@ -9,6 +9,7 @@
 #include "MainWindowFixture.h"
 #include "ScriptedMessages.h"
 #include "ScriptedModalRunner.h"
+#include "ServerProgram.h"
 #include "TempSettings.h"
 #include "app/frmLunaris.h"
 #include "kernel/AppServices.h"
@@ -28,7 +29,6 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QSettings>
 #include <QSqlQuery>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -449,23 +449,11 @@ void TestServerSecurity::crashOutputHoldsNoPassword()
     QSKIP("no POSIX signals on Windows");
 #else
     QFETCH(int, signal);
-    QTemporaryDir root;
-    QVERIFY(QDir(root.path()).mkpath("config/Kavemo"));
-    QVERIFY(QDir(root.path()).mkpath("runtime"));
-    QFile::setPermissions(root.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const ServerAddress address = TestServer::tcpAddress("kavemo");
-    QSettings(root.filePath("config/Kavemo/Lunaris.conf"), QSettings::IniFormat)
-        .setValue("Datenbank/Verbindung", address.uri());
-    PasswordFile(root.filePath("pgpass"))
-        .store(address.host, address.port, address.database, address.user, TestServer::password());
+    ServerProgram setup(address);
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcessEnvironment env = setup.environment();
     env.insert("QT_LOGGING_RULES", "*=true");
-    env.insert("XDG_CONFIG_HOME", root.filePath("config"));
-    env.insert("XDG_DATA_HOME", root.filePath("data"));
-    env.insert("XDG_RUNTIME_DIR", root.filePath("runtime"));
-    env.insert("PGPASSFILE", root.filePath("pgpass"));
     program.setProcessEnvironment(env);
     program.start(LUNARIS_EXE, {});
     QVERIFY(program.waitForStarted());

@@ -1,16 +1,11 @@
 #include "DayEdits.h"
 #include "MainWindowFixture.h"
 #include "NameDialogs.h"
-#include "ScriptedMessages.h"
-#include "ScriptedModalRunner.h"
-#include "TempSettings.h"
+#include "ServerServices.h"
 #include "TestMain.h"
 #include "TestServer.h"
 #include "commands/frmVersionen.h"
 #include "dayview/DayView.h"
-#include "kernel/AppServices.h"
-#include "kernel/LunarisState.h"
-#include "settings/SettingsStore.h"
 #include "store/ChangeWatcher.h"
 #include "store/Database.h"
 #include "store/DayVersions.h"
@@ -92,8 +87,9 @@ void openStoredMonday(MainWindowFixture& f)
 }
 
 // The program's window on one workstation's database, with scripted message boxes and dialogs.
-struct Workstation {
-    explicit Workstation(Database& db) : services{db, settings, messages, modals}
+// A workstation: the program's services on the database and its main window.
+struct Workstation : ServerServices {
+    explicit Workstation(Database& db) : ServerServices(db)
     {
         window = std::make_unique<frmLunaris>(state, services);
         QVERIFY(window->Form_Load(1024));
@@ -106,12 +102,6 @@ struct Workstation {
         window->Termin_load();
         window->switchOn(true);
     }
-    TempSettings tempSettings;
-    SettingsStore settings;
-    ScriptedMessages messages;
-    ScriptedModalRunner modals;
-    AppServices services;
-    LunarisState state;
     std::unique_ptr<frmLunaris> window;
 };
 
