@@ -217,8 +217,9 @@ ServerConnection::Login ServerConnection::login(const ServerAddress& address, co
     const QSqlError error = result.db.lastError();
     Failure failure = classify(error);
     if (failure == Failure::Unreachable && driverAvailable()) {
-        // A login that ran into the connect timeout found a host that does not answer (a dead path).
-        if (clock.elapsed() >= connectTimeoutSeconds(address) * 1000 - 500)
+        // A login that ran into the connect timeout found a host that does not answer (a dead path). libpq
+        // counts the timeout in whole seconds of the clock, so it may end up to a second early.
+        if (clock.elapsed() >= (connectTimeoutSeconds(address) - 1) * 1000 - 100)
             failure = Failure::NoAnswer;
         else if (failure = reachability(address); failure == Failure::Other)
             if (failure = encryptionDiagnosis(address, password); failure == Failure::Other)
