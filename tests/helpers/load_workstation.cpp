@@ -8,6 +8,7 @@
 //   SAVE <tab> tag <tab> day <tab> expected tag <tab> asked 0|1 <tab> outcome <tab> ms
 //     outcome: saved, refused (Nein to the question) or failed:<error number> (may have been written)
 //   SUM <tab> saves <tab> questions <tab> failures <tab> longest ms
+#include "TestMain.h"
 #include "kernel/LunarisError.h"
 #include "store/ConnectionSetting.h"
 #include "store/Database.h"
@@ -48,7 +49,7 @@ RowsOnScreen shownAs(const QString& day, const DayInStore& stored)
 }
 } // namespace
 
-int main(int argc, char** argv)
+static int run(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
@@ -124,4 +125,9 @@ int main(int argc, char** argv)
     report({QStringLiteral("SUM"), QString::number(saves), QString::number(questions), QString::number(failures),
             QString::number(longest)});
     return 0;
+}
+
+int main(int argc, char** argv)
+{
+    TestMain::end(run(argc, argv));
 }

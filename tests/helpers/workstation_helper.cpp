@@ -12,6 +12,7 @@
 // command ends with "FERTIG<tab>Modified<tab>blocks on screen".
 #include "DayEdits.h"
 #include "NameDialogs.h"
+#include "TestMain.h"
 #include "app/Program.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"
@@ -72,7 +73,7 @@ public:
 };
 } // namespace
 
-int main(int argc, char** argv)
+static int run(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const QString file = QApplication::arguments().value(1);
@@ -139,4 +140,9 @@ int main(int argc, char** argv)
         report({QStringLiteral("FERTIG"), QString::number(state.Modified), QString::number(blocks)});
     }
     return 0;
+}
+
+int main(int argc, char** argv)
+{
+    TestMain::end(run(argc, argv));
 }
