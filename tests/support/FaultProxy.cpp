@@ -8,6 +8,10 @@
 #include <deque>
 #include <list>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
 struct Chunk {
     qint64 dueMs;
@@ -30,6 +34,17 @@ struct Link {
     bool clientSpokeLast = false;
     bool closing = false;
 };
+// On Windows a socket is inherited by every process started after it, and a closed socket stays
+// connected while a child holds it: a cut connection of the workstation started first stayed open in
+// the workstations started after it. The proxy's sockets belong to it alone.
+void keepToThisProcess(qintptr socket)
+{
+#ifdef Q_OS_WIN
+    SetHandleInformation(reinterpret_cast<HANDLE>(socket), HANDLE_FLAG_INHERIT, 0);
+#else
+    Q_UNUSED(socket); // sockets are opened close-on-exec
+#endif
+}
 } // namespace
 
 class FaultRelay : public QObject {
@@ -50,6 +65,7 @@ public:
         });
         if (!m_listener->listen(QHostAddress::LocalHost, 0))
             qFatal("fault proxy: cannot listen: %s", qPrintable(m_listener->errorString()));
+        keepToThisProcess(m_listener->socketDescriptor());
         return m_listener->serverPort();
     }
 
@@ -86,6 +102,7 @@ private:
         ++m_owner.m_open;
         m_links.emplace_back();
         const LinkIt link = std::prev(m_links.end());
+        keepToThisProcess(client->socketDescriptor());
         link->client = client;
         link->server = new QTcpSocket(this);
         link->up.to = link->server;
@@ -107,6 +124,7 @@ private:
             queue(*link, link->down, link->server->readAll(), m_downDelayMs);
         });
         QObject::connect(link->server, &QTcpSocket::connected, this, [this, link] {
+            keepToThisProcess(link->server->socketDescriptor());
             link->serverReady = true;
             pump(*link, link->up);
         });
