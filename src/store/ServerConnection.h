@@ -13,8 +13,15 @@ constexpr int DefaultConnectTimeoutSeconds = 10;
 // A dead network path under an open connection: TCP asks after 5 s of silence, then every 2 s, and gives
 // up after 3 unanswered probes (11 s); data sent and not acknowledged for 10 s ends the connection too.
 // Both stay below 15 s, the longest a workstation may wait.
+// Windows takes neither the number of probes (it sends 10) nor the timeout for unacknowledged data, so
+// there TCP asks after 4 s and then every second, and gives up after 14 s.
+#ifdef Q_OS_WIN
+constexpr int KeepaliveIdleSeconds = 4;
+constexpr int KeepaliveIntervalSeconds = 1;
+#else
 constexpr int KeepaliveIdleSeconds = 5;
 constexpr int KeepaliveIntervalSeconds = 2;
+#endif
 constexpr int KeepaliveCount = 3;
 constexpr int TcpUserTimeoutMs = 10000;
 
