@@ -296,7 +296,10 @@ void TestDayPlan::previewChoosesThePrintout()
         preview->print();
         d.reject();
     });
-    PrintPreview(context.services, nullptr).show(nullptr, "Montag Standard", demo.day->columns());
+    // The machine's own default printer (one that a package or another test set up meanwhile, in Letter say)
+    // would give other pages than the export's A4.
+    NoDefaultPrinter noPrinter;
+    PrintPreview(context.services, &noPrinter).show(nullptr, "Montag Standard", demo.day->columns());
     QCOMPARE(context.modals.shownDialogs(), QStringList{"frmSeitenansicht"});
     QCOMPARE(context.messages.shown().size(), 0);
     QCOMPARE(before, shown);

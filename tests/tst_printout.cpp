@@ -50,11 +50,6 @@ private:
     QPrinter m_printer;
 };
 
-class NoPrinter : public PrinterProvider {
-public:
-    QPrinter* defaultPrinter() override { return nullptr; }
-};
-
 QString pdfBoxes(const QString& fileName)
 {
     return pdftotext(fileName, {"-bbox"});
@@ -241,7 +236,7 @@ void TestPrintout::noDefaultPrinter()
 {
     TestContext context;
     StoredDay day(context.tempDatabase.database(), "Montag");
-    NoPrinter printers;
+    NoDefaultPrinter printers;
     context.messages.answer(QMessageBox::Ok);
     TemplatePrintout(context.services, printers).print(nullptr, "Montag", day.columns());
 
@@ -292,7 +287,7 @@ void TestPrintout::previewShowsThePrintout()
     day.doctorColumn().add("08:00", "08:05", "20", Qt::green);
     QTemporaryDir dir;
     PdfPrinters printers(dir.filePath("print.pdf"));
-    NoPrinter noPrinter;
+    NoDefaultPrinter noPrinter;
 
     // The print-out itself: on the printer, or without one the PDF export's A4 landscape pages.
     const QString printed = dir.filePath("print.pdf");
@@ -342,7 +337,7 @@ void TestPrintout::pdfExport()
     storeDemoDay(context.tempDatabase);
     StoredDay day(context.tempDatabase.database(), "Montag Standard");
     day.doctorColumn().add("09:30", "09:35", "40", Qt::red);
-    NoPrinter noPrinter;
+    NoDefaultPrinter noPrinter;
     context.services.printers = &noPrinter;
     QTemporaryDir dir;
     const QString file = dir.filePath("export.pdf");

@@ -18,6 +18,12 @@ private:
     QPrinter m_printer;
 };
 
+// No default printer, whatever the machine has: a print-out then takes the PDF export's pages (A4 landscape).
+class NoDefaultPrinter : public PrinterProvider {
+public:
+    QPrinter* defaultPrinter() override { return nullptr; }
+};
+
 // What poppler's pdftotext writes for the file with these options; empty when it cannot be read.
 QString pdftotext(const QString& fileName, const QStringList& options);
 // The text of a PDF file as pdftotext reads it; empty when it cannot be read.
