@@ -1,11 +1,14 @@
 #include "TestMain.h"
+#include "about/ThirdPartyComponents.h"
 #include "about/VersionText.h"
 #include "about/frmAbout.h"
 #include "ui/ProgramIcon.h"
 
+#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 class TestAbout : public QObject {
     Q_OBJECT
@@ -16,6 +19,8 @@ private slots:
     void keysCloseTheBox_data();
     void keysCloseTheBox();
     void programIconIsDrawn();
+    void componentsFromTheProgramFolder_data();
+    void componentsFromTheProgramFolder();
 };
 
 void TestAbout::versionText_data()
@@ -114,6 +119,38 @@ void TestAbout::programIconIsDrawn()
                 painted += qAlpha(image.pixel(x, y)) > 0 ? 1 : 0;
         QVERIFY2(painted > size * size / 3, qPrintable(QString::number(size)));
     }
+}
+
+void TestAbout::componentsFromTheProgramFolder_data()
+{
+    QTest::addColumn<QByteArray>("file"); // Komponenten.txt; empty: none in the folder
+    QTest::addColumn<QString>("shown");
+    const QString qt = QStringLiteral("Qt %1 (LGPL-3.0-only)").arg(qVersion());
+    QTest::newRow("the package's list, comments and broken lines skipped")
+        << QByteArray("# Lunaris 6.20.21 f\xc3\xbcr Windows\n# Name\tVersion\tLizenz\nQt\t6.4.2\tLGPL-3.0-only\n"
+                      "OpenSSL\t3.0.17 (Debian 3.0.17-1~deb12u2)\tApache-2.0\r\nkaputt\t1.0\n\tleer\tMIT\n"
+                      "MinGW-w64-Laufzeit: winpthreads\t10.0.0-3\tMIT")
+        << "Qt 6.4.2 (LGPL-3.0-only)\nOpenSSL 3.0.17 (Debian 3.0.17-1~deb12u2) (Apache-2.0)\n"
+           "MinGW-w64-Laufzeit: winpthreads 10.0.0-3 (MIT)";
+    QTest::newRow("no list: the Qt it runs with") << QByteArray() << qt;
+    QTest::newRow("a list without one component: the Qt it runs with") << QByteArray("# nur Kommentar\n") << qt;
+}
+
+// The about box names what the program folder's list says it ships, and never an empty list.
+void TestAbout::componentsFromTheProgramFolder()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, shown);
+    QTemporaryDir folder;
+    if (!file.isEmpty()) {
+        QFile list(folder.filePath("Komponenten.txt"));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write(file);
+    }
+    QCOMPARE(thirdPartyComponentsText(installedThirdPartyComponents(folder.path())), shown);
+    QWidget owner;
+    frmAbout box(&owner, folder.path());
+    QCOMPARE(box.findChild<QLabel*>("lblComponents")->text(), "Enthaltene Komponenten anderer Hersteller:\n" + shown);
 }
 
 LUNARIS_TEST_MAIN(TestAbout)

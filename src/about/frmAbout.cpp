@@ -1,5 +1,6 @@
 #include "about/frmAbout.h"
 
+#include "about/ThirdPartyComponents.h"
 #include "about/VersionText.h"
 #include "ui/ProgramIcon.h"
 
@@ -26,7 +27,7 @@ QFrame* etchedLine(QWidget* parent)
 }
 } // namespace
 
-frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
+frmAbout::frmAbout(QWidget* parent, const QString& programFolder) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("Lunaris"));
@@ -54,6 +55,12 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
     lblDescription->setWordWrap(true);
     lblDescription->setMinimumWidth(300);
 
+    auto* lblComponents = new QLabel(QStringLiteral("Enthaltene Komponenten anderer Hersteller:\n") +
+                                         thirdPartyComponentsText(installedThirdPartyComponents(programFolder)),
+                                     this);
+    lblComponents->setObjectName(QStringLiteral("lblComponents"));
+    lblComponents->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     auto* cmdOK = new QPushButton(QStringLiteral("&OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);
@@ -61,12 +68,13 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
 
     auto* layout = new QGridLayout(this);
     layout->setHorizontalSpacing(16);
-    layout->addWidget(picIcon, 0, 0, 3, 1, Qt::AlignTop);
+    layout->addWidget(picIcon, 0, 0, 4, 1, Qt::AlignTop);
     layout->addWidget(lblTitle, 0, 1);
     layout->addWidget(lblVersion, 1, 1);
     layout->addWidget(lblDescription, 2, 1);
-    layout->setRowMinimumHeight(3, 8);
-    layout->addWidget(etchedLine(this), 4, 0, 1, 2);
-    layout->addWidget(cmdOK, 5, 1, Qt::AlignRight);
+    layout->addWidget(lblComponents, 3, 1);
+    layout->setRowMinimumHeight(4, 8);
+    layout->addWidget(etchedLine(this), 5, 0, 1, 2);
+    layout->addWidget(cmdOK, 6, 1, Qt::AlignRight);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
