@@ -49,6 +49,13 @@ void runWorkstations(Run& run, const QString& where, int count, double seconds, 
                                           QString::number(1000 + i), Days.join(',')});
         QVERIFY(process->waitForStarted());
     }
+    // The faults begin once every workstation is logged in: on a busy machine or under Wine a start may take
+    // longer than the first cut, and a login cut short ends the workstation before its run began.
+    const QDeadlineTimer ready(60000);
+    while (!ready.hasExpired() && !std::all_of(workstations.cbegin(), workstations.cend(), [](const auto& p) {
+        return p->peek(6) == "BEREIT" || p->state() == QProcess::NotRunning;
+    }))
+        QTest::qWait(20);
     QElapsedTimer clock;
     clock.start();
     const auto running = [&] {

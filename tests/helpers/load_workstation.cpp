@@ -70,6 +70,8 @@ static int run(int argc, char** argv)
         report({QStringLiteral("START"), QString::number(e.number()), e.description()});
         return 1;
     }
+    // Logged in: the run's faults may begin.
+    report({QStringLiteral("BEREIT")});
     const IdealDayStore store(*database);
     QHash<QString, RowsOnScreen> shown;
     int saves = 0, questions = 0, failures = 0;
