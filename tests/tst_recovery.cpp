@@ -374,7 +374,12 @@ void TestRecovery::killedAtRandomMoments()
         Workstation w;
         w.f.window.reset();
         HelperProcess building({w.f.ctx.tempDatabase.path(), w.home.path(), QString::number(round % 2 ? 0 : 15)});
-        QDeadlineTimer until(300 + QRandomGenerator::global()->bounded(2500));
+        // The random moment counts from the first step: on a busy machine (or under Wine) the start alone may
+        // take longer than the longest moment, and a kill before any step tests nothing.
+        QDeadlineTimer firstStep(60000);
+        while (!firstStep.hasExpired() && building.running() && building.last("SCHRITT").isEmpty())
+            building.readLines(10);
+        QDeadlineTimer until(QRandomGenerator::global()->bounded(2500));
         while (!until.hasExpired() && building.running())
             building.readLines(10);
         QVERIFY(building.running());
