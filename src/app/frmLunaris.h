@@ -170,7 +170,7 @@ private:
     void Form_Resize();
     // Ends a drag under way: outline gone, nothing moved (a dialog or a command came in between).
     void cancelDrags();
-    // False when the window has to stay open: the user wanted to save and the day was not saved.
+    // False when the window has to stay open: the user cancelled, or wanted to save and the day was not saved.
     bool Form_QueryUnload();
     void Form_Unload();
     void readPracticeSettings();
