@@ -687,7 +687,7 @@ void TestCommands::endToEnd()
     e.place(2, "08:00", "08:20", "KONT");
     const QString fee = e.window->findChild<QLineEdit*>("txtHon")->text();
     const QStringList doctor = e.onScreen(3);
-    QCOMPARE(fee, QString("64"));
+    QCOMPARE(fee, QString("65")); // 64,50
     e.ctx.modals.handleNext(saveAs("Mittwoch"));
     e.action("mnuFileSave")->trigger();
 

@@ -392,7 +392,7 @@ void TestDayPlan::headerFromTheStore_data()
     QTest::addColumn<QString>("hon"); // of ERST; empty: as in the demo practice
     QTest::addColumn<QString>("fee");
     QTest::newRow("the demo practice") << ""
-                                       << "Honorar: 892";
+                                       << "Honorar: 893";
     // A sum no fee box shows exactly is no fee: the plan says so instead of printing a wrong one.
     QTest::newRow("a fee beyond exact sums") << "1e17"
                                              << "Honorar: –";
