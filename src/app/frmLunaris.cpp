@@ -796,18 +796,7 @@ void frmLunaris::closeEvent(QCloseEvent* event)
 
 bool frmLunaris::Form_QueryUnload()
 {
-    if (!m_state.Modified || !writable())
-        return true;
-    switch (
-        m_services.messages.show({QStringLiteral("Möchten Sie noch Speichern?"), kTitle, QMessageBox::Question,
-                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes, this})) {
-    case QMessageBox::Yes:
-        return Speichern();
-    case QMessageBox::No:
-        return true;
-    default: // Abbrechen or Esc: the program stays open, nothing saved or discarded
-        return false;
-    }
+    return m_commands->saveQuestion(QStringLiteral("Möchten Sie noch Speichern?"));
 }
 
 void frmLunaris::Form_Unload()
