@@ -205,7 +205,7 @@ void TestAnalysis::panelFollowsTheDay()
     QCOMPARE(table->item(0, 3)->text(), QString("5,0 %"));
     f.choose("BEFU");
     f.click(1, "09:10");
-    // The panel shows the exact sum; the box rounds it once, half to the even neighbour.
+    // The panel shows the exact sum; the box rounds it once, commercially.
     QCOMPARE(total->text(), QString("107,50 €"));
     QCOMPARE(fee->text(), QString("108"));
     QCOMPARE(table->item(1, 4)->text(), QString("62,50 €"));
@@ -213,6 +213,12 @@ void TestAnalysis::panelFollowsTheDay()
     QCOMPARE(table->item(1, 2)->text(), QString("20"));
     QCOMPARE(table->item(1, 3)->text(), QString("3,3 %"));
     QCOMPARE(table->item(1, 3)->data(Qt::AccessibleTextRole).toString(), QString("Stuhl 2 Auslastung: 3,3 %"));
+    // One more 45,00 adds 45 to the box, also on a half (halves to the even neighbour would show 152).
+    f.choose("ERST");
+    f.click(2, "10:00");
+    QCOMPARE(total->text(), QString("152,50 €"));
+    QCOMPARE(fee->text(), QString("153"));
+    f.click(2, "10:00", Qt::RightButton);
     f.click(1, "09:10", Qt::RightButton);
     QCOMPARE(total->text(), QString("45,00 €"));
     QCOMPARE(overloaded->text(), QString("0"));

@@ -101,6 +101,8 @@ private slots:
     void rotation();
     void rotatedInTheFolder_data();
     void rotatedInTheFolder();
+    void partsOfBackupsCutShort_data();
+    void partsOfBackupsCutShort();
     void folderChoice_data();
     void folderChoice();
     void consistentWhileAnotherProgramWrites();
@@ -187,6 +189,41 @@ void TestBackup::rotatedInTheFolder()
         kept.append(QString("Kavemo-2026-12-%1-1800.mdb").arg(day, 2, 10, QChar('0')));
     kept.sort();
     QCOMPARE(backupNames(folder.path()), kept);
+}
+
+void TestBackup::partsOfBackupsCutShort_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("minutesOld"); // last written to, before the new backup
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("a day and a minute old") << "Kavemo-2026-12-10-1800.mdb.teil" << 24 * 60 + 1 << true;
+    QTest::newRow("a week old") << "Kavemo-2026-12-06-0900.mdb.teil" << 7 * 24 * 60 << true;
+    // Perhaps another workstation's backup under way.
+    QTest::newRow("just under a day old") << "Kavemo-2026-12-12-1801.mdb.teil" << 24 * 60 - 1 << false;
+    QTest::newRow("not named like a backup") << "Kavemo-Notizen.mdb.teil" << 7 * 24 * 60 << false;
+    QTest::newRow("not a part") << "Kavemo-2026-12-06-0900.mdb.alt" << 7 * 24 * 60 << false;
+}
+
+void TestBackup::partsOfBackupsCutShort()
+{
+    QFETCH(QString, name);
+    QFETCH(int, minutesOld);
+    QFETCH(bool, removed);
+    TempDatabase practice;
+    QTemporaryDir folder;
+    const QDateTime now = at("2026-12-13 18:00");
+    QFile part(folder.filePath(name));
+    QVERIFY(part.open(QIODevice::WriteOnly));
+    part.write(QByteArray(4096, 'x'));
+    QVERIFY(part.flush()); // a later write would set the time again
+    QVERIFY(part.setFileTime(now.addSecs(-60 * minutesOld), QFileDevice::FileModificationTime));
+    part.close();
+    PracticeBackup(practice.database(), {folder.path(), false}).make(now);
+    QStringList left{"Kavemo-2026-12-13-1800.mdb"};
+    if (!removed)
+        left.append(name);
+    left.sort();
+    QCOMPARE(backupNames(folder.path()), left);
 }
 
 void TestBackup::folderChoice_data()

@@ -97,10 +97,10 @@ void TestCommands::newRightAfterStart()
 void TestCommands::saveQuestionOnNewAndOpen_data()
 {
     QTest::addColumn<QString>("command"); // Neu, Öffnen or Beenden
-    // "Nein"; "Ja" and a name; "Ja", then the name dialog cancelled; "Ja", then the save fails.
+    // "Nein"; "Ja" and a name; "Ja", then the name dialog cancelled; "Ja", then the save fails; "Abbrechen".
     QTest::addColumn<QString>("answer");
     for (const char* command : {"Neu", "Öffnen", "Beenden"})
-        for (const char* answer : {"Nein", "Ja", "Ja, abgebrochen", "Ja, Fehler"})
+        for (const char* answer : {"Nein", "Ja", "Ja, abgebrochen", "Ja, Fehler", "Abbrechen"})
             QTest::addRow("%s, %s", command, answer) << QString::fromUtf8(command) << QString(answer);
 }
 
@@ -111,28 +111,26 @@ void TestCommands::saveQuestionOnNewAndOpen()
     Editor& e = *m_editor;
     e.action("mnuFileNew")->trigger();
     e.place(0, "08:00", "08:20", "KONT");
-    const bool yes = answer != "Nein";
+    const bool yes = answer.startsWith("Ja");
     const bool saved = answer == "Ja";
     if (answer == "Ja, Fehler")
         e.ctx.tempDatabase.exec("CREATE TRIGGER fail BEFORE INSERT ON Template BEGIN SELECT RAISE(ABORT, 'x'); END");
 
-    e.ctx.messages.answer(yes ? QMessageBox::Yes : QMessageBox::No);
+    e.ctx.messages.answer(yes ? QMessageBox::Yes : answer == "Abbrechen" ? QMessageBox::Cancel : QMessageBox::No);
     if (yes)
         e.ctx.modals.handleNext(answer == "Ja, abgebrochen" ? clickCancel() : saveAs("Montag"));
     if (answer == "Ja, Fehler")
         e.ctx.messages.answer(QMessageBox::Ok);
-    // The command goes on unless the user wanted the day saved and it was not.
-    const bool goesOn = !yes || saved;
+    // The command goes on unless the user cancelled or wanted the day saved and it was not.
+    const bool goesOn = answer == "Nein" || saved;
     if (command == "Öffnen" && goesOn)
         e.ctx.modals.handleNext(clickCancel());
     e.action(command == "Neu" ? "mnuFileNew" : command == "Öffnen" ? "mnuFileOpen" : "mnuFileExit")->trigger();
 
-    if (command == "Beenden")
-        compareBox(e.ctx.messages.shown().first(), "Möchten Sie noch Speichern?", "Lunaris", QMessageBox::Question,
-                   QMessageBox::Yes | QMessageBox::No);
-    else
-        compareBox(e.ctx.messages.shown().first(), "Möchten Sie Speichern?", "Lunaris", QMessageBox::Question,
-                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    compareBox(e.ctx.messages.shown().first(),
+               command == "Beenden" ? "Möchten Sie noch Speichern?" : "Möchten Sie Speichern?", "Lunaris",
+               QMessageBox::Question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    QCOMPARE(e.ctx.messages.shown().first().defaultButton, QMessageBox::Yes);
     if (answer == "Ja, Fehler")
         e.expectBox("Daten konnten nicht gespeichert werden", "Speichern", QMessageBox::Critical);
     QCOMPARE(e.stored("Montag"), saved ? QStringList{"Stuhl 1|KONT|08:00|08:20"} : QStringList{});
@@ -142,7 +140,7 @@ void TestCommands::saveQuestionOnNewAndOpen()
     QCOMPARE(e.ctx.modals.shownDialogs().contains("frmOpen"), command == "Öffnen" && goesOn);
     QCOMPARE(e.window->isVisible(), command != "Beenden" || !goesOn);
     QCOMPARE(e.onScreen(0).isEmpty(), command == "Neu" && goesOn);
-    if (command == "Neu" && !yes) {
+    if (command == "Neu" && answer == "Nein") {
         // One "Nein" leaves no unsaved state behind: the next New of the unchanged day asks nothing.
         e.action("mnuFileNew")->trigger();
         QCOMPARE(e.ctx.messages.shown().size(), 1);
@@ -689,7 +687,7 @@ void TestCommands::endToEnd()
     e.place(2, "08:00", "08:20", "KONT");
     const QString fee = e.window->findChild<QLineEdit*>("txtHon")->text();
     const QStringList doctor = e.onScreen(3);
-    QCOMPARE(fee, QString("64"));
+    QCOMPARE(fee, QString("65")); // 64,50
     e.ctx.modals.handleNext(saveAs("Mittwoch"));
     e.action("mnuFileSave")->trigger();
 

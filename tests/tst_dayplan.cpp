@@ -166,7 +166,7 @@ void TestDayPlan::dayPlanOnPaper()
         const PdfPage& page = pdf[p];
         QVERIFY(page.width > page.height);
         QVERIFY2(hasLine(page, {"Seite", QString::number(p + 1), "von", QString::number(pages)}), qPrintable(today));
-        QVERIFY(hasLine(page, {"Honorar:", QString::number(demo.fee)}));
+        QVERIFY(hasLine(page, {"Honorar:", QString::number(demo.fee), "€"}));
         QVERIFY(hasLine(page, {"Gedruckt", "am", today}));
         QVERIFY(hasLine(page, dayName.isEmpty() ? QStringList{"Idealtag", "ohne", "Namen"} : dayName.split(' ')));
         if (!practice.isEmpty())
@@ -392,7 +392,7 @@ void TestDayPlan::headerFromTheStore_data()
     QTest::addColumn<QString>("hon"); // of ERST; empty: as in the demo practice
     QTest::addColumn<QString>("fee");
     QTest::newRow("the demo practice") << ""
-                                       << "Honorar: 892";
+                                       << "Honorar: 893 €";
     // A sum no fee box shows exactly is no fee: the plan says so instead of printing a wrong one.
     QTest::newRow("a fee beyond exact sums") << "1e17"
                                              << "Honorar: –";

@@ -110,15 +110,22 @@ void TestDoctorColumn::fees_data()
     QTest::newRow("none") << QVariantList{} << qint64(0);
     QTest::newRow("whole") << QVariantList{45, 62} << qint64(107);
     QTest::newRow("past 16 bits") << QVariantList{30000, 30000, 30000} << qint64(90000);
-    // The exact sum is rounded once, half to the even neighbour, whatever the order of the blocks.
+    // The exact sum is rounded once, commercially (a half away from zero), whatever the order of the blocks.
     QTest::newRow("halves add up exactly") << QVariantList{0.5, 1.5, 2.5, 62.5} << qint64(67);
     QTest::newRow("other decimals") << QVariantList{28.4, 28.6} << qint64(57);
     QTest::newRow("ERST then BEFU: 107.50 rounds to 108") << QVariantList{45, 62.5} << qint64(108);
     QTest::newRow("BEFU then ERST: the same") << QVariantList{62.5, 45} << qint64(108);
     QTest::newRow("two halves on an odd total") << QVariantList{1, 28.5, 28.5} << qint64(58);
     QTest::newRow("a 15.00 treatment adds 15") << QVariantList{28, 1380.5, 0.5, 15} << qint64(1424);
-    QTest::newRow("1408.50 stays even at 1408") << QVariantList{28.5, 1380} << qint64(1408);
-    QTest::newRow("cents that binary fractions miss") << QVariantList{0.1, 0.2, 0.2} << qint64(0);
+    QTest::newRow("1408.50 rounds up to 1409") << QVariantList{28.5, 1380} << qint64(1409);
+    // Each whole-euro block adds its fee, also on a total that ends in a half (the demo Monday).
+    QTest::newRow("892.50 shows 893") << QVariantList{877.5, 15} << qint64(893);
+    QTest::newRow("one 15.00 more: 908") << QVariantList{877.5, 15, 15} << qint64(908);
+    QTest::newRow("another 15.00: 923") << QVariantList{877.5, 15, 15, 15} << qint64(923);
+    QTest::newRow("49 cents round down") << QVariantList{892.49} << qint64(892);
+    QTest::newRow("a credit's half away from zero") << QVariantList{-28.5} << qint64(-29);
+    QTest::newRow("a credit below half") << QVariantList{-28.49} << qint64(-28);
+    QTest::newRow("cents that binary fractions miss") << QVariantList{0.1, 0.2, 0.19} << qint64(0);
 }
 
 void TestDoctorColumn::fees()

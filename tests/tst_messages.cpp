@@ -53,6 +53,8 @@ class TestMessages : public QObject {
 private slots:
     void questionsHaveToBeAnswered_data();
     void questionsHaveToBeAnswered();
+    void abbrechenIsTheWayOut_data();
+    void abbrechenIsTheWayOut();
     void plainMessagesCloseWithEsc();
     void dataIsShownAsPlainText();
     void choicesHaveTheirOwnButtons_data();
@@ -88,6 +90,27 @@ void TestMessages::questionsHaveToBeAnswered()
     });
     QVERIFY(stillOpen);
     QCOMPARE(int(result), answer);
+}
+
+void TestMessages::abbrechenIsTheWayOut_data()
+{
+    QTest::addColumn<bool>("escape"); // Esc, else the close box
+    QTest::newRow("Esc") << true;
+    QTest::newRow("close box") << false;
+}
+
+void TestMessages::abbrechenIsTheWayOut()
+{
+    QFETCH(bool, escape);
+    const MessageRequest question{"Möchten Sie noch Speichern?", "Lunaris", QMessageBox::Question,
+                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes};
+    QString cancelText;
+    const auto result = showAndDrive(question, [&](QMessageBox& box) {
+        cancelText = box.button(QMessageBox::Cancel)->text();
+        escape ? pressEscape(box) : closeBox(box);
+    });
+    QCOMPARE(cancelText, QString("Abbrechen"));
+    QCOMPARE(result, QMessageBox::Cancel);
 }
 
 void TestMessages::plainMessagesCloseWithEsc()

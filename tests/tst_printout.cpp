@@ -153,6 +153,7 @@ private slots:
     void pdfShowsTheLayout_data();
     void pdfShowsTheLayout();
     void settingsAreReadForEveryPrintout();
+    void noDefaultPrinter_data();
     void noDefaultPrinter();
     void printerRefusesTheJob();
     void previewShowsThePrintout_data();
@@ -232,12 +233,33 @@ void TestPrintout::settingsAreReadForEveryPrintout()
     }
 }
 
+void TestPrintout::noDefaultPrinter_data()
+{
+    QTest::addColumn<int>("choice"); // 0: the PDF offered, 1: OK (also Esc and the close box)
+    QTest::addColumn<bool>("fileChosen");
+    QTest::newRow("OK") << 1 << false;
+    QTest::newRow("Als PDF exportieren..., saved") << 0 << true;
+    QTest::newRow("Als PDF exportieren..., dialog cancelled") << 0 << false;
+}
+
 void TestPrintout::noDefaultPrinter()
 {
+    QFETCH(int, choice);
+    QFETCH(bool, fileChosen);
     TestContext context;
+    context.tempDatabase.addChair("Stuhl 1");
+    context.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
     StoredDay day(context.tempDatabase.database(), "Montag");
     NoDefaultPrinter printers;
-    context.messages.answer(QMessageBox::Ok);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("montag.pdf");
+    bool cursorBack = false;
+    context.messages.answerChoice(choice, [&] { cursorBack = !QGuiApplication::overrideCursor(); });
+    if (choice == 0)
+        context.modals.handleNext([&](QDialog& d) {
+            QCOMPARE(d.windowTitle(), QString("Als PDF exportieren"));
+            fileChosen ? choose(d, file) : d.reject();
+        });
     TemplatePrintout(context.services, printers).print(nullptr, "Montag", day.columns());
 
     QCOMPARE(context.messages.shown().size(), 1);
@@ -245,8 +267,17 @@ void TestPrintout::noDefaultPrinter()
     QCOMPARE(box.text, QString("Es ist kein Standarddrucker eingerichtet."));
     QCOMPARE(box.title, QString("Drucken"));
     QCOMPARE(box.icon, QMessageBox::Warning);
-    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(box.choices, QStringList({"Als PDF exportieren...", "OK"}));
+    QCOMPARE(box.defaultChoice, 0);
+    QCOMPARE(context.modals.shownDialogs().size(), choice == 0 ? 1 : 0);
+    QCOMPARE(QFileInfo::exists(file), fileChosen);
+    if (fileChosen) {
+        QCOMPARE(pdfTitle(file), QString("Montag"));
+        QVERIFY(pdfWords(file).first().words.size() > 3);
+    }
+    QVERIFY(cursorBack);
     QVERIFY(!QGuiApplication::overrideCursor());
+    QCOMPARE(context.modals.pendingHandlers(), 0);
 }
 
 void TestPrintout::printerRefusesTheJob()

@@ -8,6 +8,8 @@
 
 #include <QAction>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSysInfo>
@@ -18,7 +20,7 @@
 namespace {
 const QString Question = QStringLiteral("Beim letzten Mal wurde Lunaris nicht ordnungsgemäß beendet. Ungespeicherte "
                                         "Änderungen an „%1“ (Stand %2) wiederherstellen?");
-const QStringList Choices{QStringLiteral("Wiederherstellen"), QStringLiteral("Verwerfen")};
+const QStringList Choices{QStringLiteral("Wiederherstellen"), QStringLiteral("Verwerfen"), QStringLiteral("Später")};
 
 // A practice with a stored day "Montag" (one block) and a home folder for the copies of unsaved work.
 struct Workstation {
@@ -163,6 +165,8 @@ private slots:
     void offeredAtNextStart();
     void noCopyLeftBehind_data();
     void noCopyLeftBehind();
+    void laterAsksAgainAtTheNextStart_data();
+    void laterAsksAgainAtTheNextStart();
     void damagedCopyIsSetAside();
     void otherWorkstationsCopyIsNotTaken();
     void saveAfterRecoveryAsksWhenChangedElsewhere();
@@ -267,6 +271,67 @@ void TestRecovery::noCopyLeftBehind()
     // Nor does one come later from a timer still running.
     QTest::qWait(RecoveryKeeper::DelayMs + 200);
     QVERIFY(!QFile::exists(w.copyPath()));
+    w.f.expectNothingPending();
+}
+
+void TestRecovery::laterAsksAgainAtTheNextStart_data()
+{
+    // What the run after "Später" (Esc, the close box) does before it ends.
+    QTest::addColumn<QString>("meanwhile");
+    QTest::newRow("nothing, closed") << "close";
+    QTest::newRow("a new day edited, closed without saving") << "edit, close";
+    QTest::newRow("a new day edited, crashed") << "edit, crash";
+}
+
+void TestRecovery::laterAsksAgainAtTheNextStart()
+{
+    QFETCH(QString, meanwhile);
+    Workstation w;
+    openDay(w, "Montag");
+    QCOMPARE(w.f.window->openDay().place(1, "09:00", "KONT", 30), OpenDay::Refusal::None);
+    w.f.window->recovery()->flush();
+    w.f.ctx.state = LunarisState();
+    const QString montag =
+        Question.arg("Montag", RecoveryFile(w.home.path(), QSysInfo::machineHostName()).read()->time.toString("HH:mm"));
+    w.crashAndStart();
+    w.f.ctx.messages.answerChoice(2);
+    w.f.window->offerRecovery();
+    QCOMPARE(w.f.ctx.messages.last().text, montag);
+    QCOMPARE(w.f.ctx.messages.last().choices, Choices);
+    QVERIFY(!w.f.ctx.state.DayOpen);
+    QVERIFY(!QFile::exists(w.copyPath()));
+
+    QStringList asked{montag};
+    if (meanwhile.startsWith("edit")) {
+        w.f.newDay();
+        QCOMPARE(w.f.window->openDay().place(2, "10:00", "BEB", 20), OpenDay::Refusal::None);
+        w.f.window->recovery()->flush();
+        // This run's own copy is asked about first, and is discarded here.
+        if (meanwhile.endsWith("crash"))
+            asked.prepend(Question.arg(
+                "Unbenannt", RecoveryFile(w.home.path(), QSysInfo::machineHostName()).read()->time.toString("HH:mm")));
+        else
+            w.f.ctx.messages.answer(QMessageBox::No); // "Möchten Sie noch Speichern?"
+    }
+    if (!meanwhile.endsWith("crash"))
+        QVERIFY(w.f.window->close());
+    w.f.ctx.state = LunarisState();
+    w.crashAndStart();
+    if (asked.size() == 2)
+        w.f.ctx.messages.answerChoice(1);
+    w.f.ctx.messages.answerChoice(0);
+    const qsizetype before = w.f.ctx.messages.shown().size();
+    w.f.window->offerRecovery();
+    QStringList questions;
+    for (const MessageRequest& box : w.f.ctx.messages.shown().mid(before))
+        questions.append(box.text);
+    QCOMPARE(questions, asked);
+    QCOMPARE(w.f.ctx.state.CurrentIdealtag, QString("Montag"));
+    QCOMPARE(w.f.onScreen(1), QStringList{"09:00-09:30 KONT"});
+    QCOMPARE(w.f.onScreen(2), QStringList());
+    QCOMPARE(w.undoText(), QString("&Rückgängig: Wiederhergestellt"));
+    // The copy put off is now this run's copy; nothing is asked at the start after.
+    QCOMPARE(QDir(w.home.path()).entryList({"Wiederherstellung-*"}), QStringList{QFileInfo(w.copyPath()).fileName()});
     w.f.expectNothingPending();
 }
 

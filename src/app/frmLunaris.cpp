@@ -51,6 +51,7 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -795,10 +796,7 @@ void frmLunaris::closeEvent(QCloseEvent* event)
 
 bool frmLunaris::Form_QueryUnload()
 {
-    if (m_state.Modified && writable() &&
-        m_services.messages.askYesNo(this, QStringLiteral("Möchten Sie noch Speichern?"), kTitle))
-        return Speichern();
-    return true;
+    return m_commands->saveQuestion(QStringLiteral("Möchten Sie noch Speichern?"));
 }
 
 void frmLunaris::Form_Unload()
@@ -1522,7 +1520,14 @@ void frmLunaris::offerRecovery()
 {
     if (!m_recovery)
         return;
-    const RecoveryFile& file = m_recovery->file();
+    // One day can be recovered into the window; the copies after it wait for the next start.
+    for (const RecoveryFile& file : m_recovery->file().offered())
+        if (offerCopy(file))
+            return;
+}
+
+bool frmLunaris::offerCopy(const RecoveryFile& file)
+{
     std::optional<RecoveryCopy> copy;
     try {
         copy = file.read();
@@ -1534,10 +1539,10 @@ void frmLunaris::offerRecovery()
                            "wurde unverändert beiseitegelegt:\r%1")
                 .arg(QDir::toNativeSeparators(aside.isEmpty() ? file.path() : aside)),
             kTitle, QMessageBox::Warning);
-        return;
+        return false;
     }
     if (!copy)
-        return;
+        return false;
     MessageRequest box;
     box.text = QStringLiteral("Beim letzten Mal wurde Lunaris nicht ordnungsgemäß beendet. Ungespeicherte Änderungen "
                               "an „%1“ (Stand %2) wiederherstellen?")
@@ -1546,10 +1551,21 @@ void frmLunaris::offerRecovery()
     box.title = kTitle;
     box.icon = QMessageBox::Question;
     box.parent = this;
-    box.choices = {QStringLiteral("Wiederherstellen"), QStringLiteral("Verwerfen")};
-    if (m_services.messages.choose(box) != 0) {
-        m_recovery->discard();
-        return;
+    // "Später" is the way out (Esc, the close box): nothing is lost by a key pressed in haste.
+    box.choices = {QStringLiteral("Wiederherstellen"), QStringLiteral("Verwerfen"), QStringLiteral("Später")};
+    const bool current = file.path() == m_recovery->file().path();
+    switch (m_services.messages.choose(box)) {
+    case 0:
+        break;
+    case 1:
+        file.remove();
+        return false;
+    default:
+        // This run's copies would replace the current one; one put off earlier stays where it is.
+        if (current && !file.postpone(QDateTime::currentDateTime()))
+            setStatusText(QStringLiteral("Wiederherstellungskopie nicht beiseitegelegt: ") +
+                          QDir::toNativeSeparators(file.path()));
+        return false;
     }
     // The day as stored now, then the unsaved blocks on it as one step; the save compares with the rows
     // the lost session had read, so a change made elsewhere meanwhile is asked about, not overwritten.
@@ -1566,4 +1582,8 @@ void frmLunaris::offerRecovery()
     restoreRows(copy->blocks, QStringLiteral("Wiederhergestellt"));
     // Loading the stored day removed the copy: it is written again at once, not a moment later.
     m_recovery->flush();
+    // A copy put off earlier is now kept as this run's (unless that could not be written).
+    if (!current && (!m_day->isModified() || QFile::exists(m_recovery->file().path())))
+        file.remove();
+    return true;
 }

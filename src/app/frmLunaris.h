@@ -30,6 +30,7 @@ class EditingControls;
 class EditAnnouncements;
 class DayViewModel;
 class OpenDay;
+class RecoveryFile;
 class RecoveryKeeper;
 class QAction;
 class QComboBox;
@@ -74,7 +75,8 @@ public:
     bool Speichern() override;
     void markUnsaved() override;
     QWidget* editorWindow() override { return this; }
-    // At the start: a copy of unsaved work left by a crash is offered back (or discarded, as the user says).
+    // At the start: a copy of unsaved work left by a crash, or put off before, is offered back (or
+    // discarded, or put off again, as the user says).
     void offerRecovery();
     RecoveryKeeper* recovery() const { return m_recovery.get(); }
     BackupCommands& backups() { return *m_backups; }
@@ -158,6 +160,8 @@ private:
     void restoreVersion(const DayVersion& version);
     // Puts these rows into the chairs as one undoable step named `step`.
     void restoreRows(const QList<TemplateRow>& rows, const QString& step);
+    // Asks about one copy of unsaved work; true when it was recovered into the window.
+    bool offerCopy(const RecoveryFile& file);
     void createMenus();
     void createUndoActions(QMenu* edit);
     void createToolBar();
@@ -170,7 +174,7 @@ private:
     void Form_Resize();
     // Ends a drag under way: outline gone, nothing moved (a dialog or a command came in between).
     void cancelDrags();
-    // False when the window has to stay open: the user wanted to save and the day was not saved.
+    // False when the window has to stay open: the user cancelled, or wanted to save and the day was not saved.
     bool Form_QueryUnload();
     void Form_Unload();
     void readPracticeSettings();

@@ -20,12 +20,12 @@ IdealDayCommands::IdealDayCommands(DayEditorWindow& window, LunarisState& state,
 {
 }
 
-bool IdealDayCommands::saveQuestion()
+bool IdealDayCommands::saveQuestion(const QString& text)
 {
     // A workstation that may only read has nothing to offer: its edits are for looking and printing.
     if (!m_state.Modified || !m_services.database.readOnlyReason().isEmpty())
         return true;
-    MessageRequest question{QStringLiteral("Möchten Sie Speichern?"),
+    MessageRequest question{text,
                             kTitle,
                             QMessageBox::Question,
                             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,

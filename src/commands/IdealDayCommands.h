@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class DayEditorWindow;
 struct AppServices;
 struct LunarisState;
@@ -17,9 +19,10 @@ public:
     // A stored change like Delete, not a step of the history.
     void rename();
     void deleteDay();
-    // Offers to save a modified day before it is replaced. False when the user answered Abbrechen, or
-    // Ja and the day was not saved: the command stops there, so the work is not lost.
-    bool saveQuestion();
+    // Offers to save a modified day before it is replaced, or before the program ends (`question`).
+    // False when the user answered Abbrechen, or Ja and the day was not saved: the command stops
+    // there, so the work is not lost.
+    bool saveQuestion(const QString& question = QStringLiteral("Möchten Sie Speichern?"));
 
 private:
     void newDayAfter(bool askToSave);

@@ -123,11 +123,13 @@ qint64 DoctorColumn::centsOf(double fee)
 
 qint64 DoctorColumn::wholeUnits(qint64 cents)
 {
+    // Commercial rounding: a half goes away from zero, so a total ending in 50 cents grows by exactly
+    // the fee of every whole-euro block added (892,50 shows 893, one 15,00 more 908).
     qint64 units = cents / 100;
     const qint64 rest = cents % 100; // same sign as cents
-    if (rest > 50 || (rest == 50 && units % 2 != 0))
+    if (rest >= 50)
         ++units;
-    else if (rest < -50 || (rest == -50 && units % 2 != 0))
+    else if (rest <= -50)
         --units;
     return units;
 }

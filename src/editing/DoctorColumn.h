@@ -51,7 +51,7 @@ public:
     // A fee field's value in cents, exactly as its decimal digits say (a third decimal rounds half to
     // even). Beyond 2^53 whole units it is failure 6 (overflow).
     static qint64 centsOf(double fee);
-    // Cents as whole units for the fee box: halves go to the even neighbour.
+    // Cents as whole units for the fee box and every whole-unit fee shown: halves away from zero.
     static qint64 wholeUnits(qint64 cents);
 
     // Clears the doctor column and fills it row by row; returns the fee total in whole units. Throws LunarisError on

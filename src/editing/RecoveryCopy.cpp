@@ -10,6 +10,8 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace {
 // Raised for a copy that cannot be written or read.
 constexpr int RecoveryFailed = 75;
@@ -170,4 +172,28 @@ QString RecoveryFile::setAside(const QDateTime& now) const
     aside.replace(QStringLiteral(".json"),
                   QStringLiteral("-beschaedigt-%1.json").arg(now.toString(QStringLiteral("yyyyMMdd-HHmmss"))));
     return QFile::rename(m_path, aside) ? aside : QString();
+}
+
+bool RecoveryFile::postpone(const QDateTime& now) const
+{
+    const QString later =
+        QStringLiteral("%1-spaeter-%2.json").arg(m_path.chopped(5), now.toString(QStringLiteral("yyyyMMdd-HHmmsszzz")));
+    return QFile::rename(m_path, later);
+}
+
+QList<RecoveryFile> RecoveryFile::offered() const
+{
+    QList<RecoveryFile> copies;
+    if (QFile::exists(m_path))
+        copies.append(*this);
+    const QFileInfo own(m_path);
+    const QDir folder = own.dir();
+    // The time in the name sorts them; a damaged one set aside carries "-beschaedigt-" after it.
+    QStringList later =
+        folder.entryList({own.completeBaseName() + QStringLiteral("-spaeter-*.json")}, QDir::Files, QDir::Name);
+    std::reverse(later.begin(), later.end());
+    for (const QString& name : std::as_const(later))
+        if (!name.contains(QLatin1String("-beschaedigt-")))
+            copies.append(RecoveryFile(folder.filePath(name)));
+    return copies;
 }

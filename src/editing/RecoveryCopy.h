@@ -39,11 +39,19 @@ public:
     // Renames a copy that cannot be read, so that nothing is lost and the next start is not asked
     // again; returns its new path (empty when it could not be renamed).
     QString setAside(const QDateTime& now) const;
+    // Puts the copy out of the way of this run's copies ("Später"): it keeps its contents under a name of
+    // its own beside them and is offered again at the next start. False when it could not be moved.
+    bool postpone(const QDateTime& now) const;
+    // What a start offers, in this order: this copy, then the ones put off earlier, newest first (the
+    // ones that exist; damaged ones set aside are not among them).
+    QList<RecoveryFile> offered() const;
     // Called half-way through each write, the first half on disk and the previous copy still in place:
     // where tests kill the program to prove that a write cut short loses nothing.
     void setMidWriteHook(std::function<void()> hook) { m_midWrite = std::move(hook); }
 
 private:
+    explicit RecoveryFile(const QString& path) : m_path(path) {}
+
     QString m_path;
     std::function<void()> m_midWrite;
 };

@@ -129,13 +129,3 @@ void frmStuhlT::tableChanged()
 {
     m_state.ChairsChanged = true;
 }
-
-void frmStuhlT::formUnload()
-{
-    // Never cleared during the run: the main window keeps its chair columns until the restart.
-    if (m_state.ChairsChanged)
-        m_services.messages.inform(this,
-                                   QStringLiteral("Das Programm muss neu gestartet werden\r"
-                                                  "damit die Änderungen wirksam werden."),
-                                   QStringLiteral("Bitte neu starten"), QMessageBox::Warning);
-}

@@ -3,9 +3,9 @@
 #include "editing/ChairChange.h"
 #include "masterdata/RecordEditor.h"
 
-// The chair editor: one row of table Stuhl at a time. The main window builds its chair columns at
-// start-up, so a deletion or a save here sets ChairsChanged, and every later closing asks the
-// user to restart the program. Esc closes it, Enter does not. A chair that stored days use is
+// The chair editor: one row of table Stuhl at a time. A deletion or a save here sets ChairsChanged;
+// the main window follows the changes when the editor closes, so no restart is asked for. Esc
+// closes it, Enter does not. A chair that stored days use is
 // renamed or deleted together with their rows when the user agrees.
 class frmStuhlT : public RecordEditor {
     Q_OBJECT
@@ -21,7 +21,6 @@ protected:
     std::function<void()> alongsideDelete(const QVariantList& before) override;
     void deleteFailed(const LunarisError& error) override;
     void tableChanged() override;
-    void formUnload() override;
 
 private:
     // Whether the current record is the chair whose column shows the stored rows of its name.

@@ -168,7 +168,7 @@ void DayPlanLayout::addHeaderAndFooter(PlanPage& page, const DayPlanData& data, 
     page.texts.append({QRectF(0, 0, width * 0.6, m_metrics.titleLine), day, PlanFont::Title});
     page.texts.append({QRectF(width * 0.6, 0, width * 0.4, m_metrics.textLine), data.practiceName, PlanFont::Text,
                        Qt::AlignRight | Qt::AlignTop});
-    const QString fee = data.fee.isEmpty() ? QStringLiteral("–") : data.fee;
+    const QString fee = data.fee.isEmpty() ? QStringLiteral("–") : data.fee + QStringLiteral(" €");
     page.texts.append(
         {QRectF(0, m_metrics.titleLine, width / 2, m_metrics.textLine), QStringLiteral("Honorar: ") + fee});
 

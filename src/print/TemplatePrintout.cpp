@@ -1,6 +1,7 @@
 #include "print/TemplatePrintout.h"
 
 #include "kernel/AppServices.h"
+#include "print/PdfExport.h"
 #include "print/PrintJob.h"
 #include "print/PrinterProvider.h"
 #include "ui/MessageService.h"
@@ -48,9 +49,10 @@ void TemplatePrintout::print(QWidget* parent, const QString& dayName, const QLis
 
     QPrinter* printer = m_printers.defaultPrinter();
     if (!printer) {
-        // Returning silently would look as if the day had been printed.
+        // Returning silently would look as if the day had been printed; the PDF needs no printer.
         busy.release();
-        warn(parent, NoPrinterText);
+        if (askForPdf(parent))
+            PdfExport(m_services).exportDay(parent, dayName, columns);
         return;
     }
 
@@ -67,6 +69,15 @@ void TemplatePrintout::print(QWidget* parent, const QString& dayName, const QLis
         busy.release();
         warn(parent, RefusedText);
     }
+}
+
+bool TemplatePrintout::askForPdf(QWidget* parent)
+{
+    MessageRequest box{NoPrinterText, Title, QMessageBox::Warning};
+    box.parent = parent;
+    // "OK" is the way out (Esc, the close box), as in the plain message it was.
+    box.choices = {PdfChoice, QStringLiteral("OK")};
+    return m_services.messages.choose(box) == 0;
 }
 
 void TemplatePrintout::warn(QWidget* parent, const QString& text)

@@ -81,6 +81,8 @@ void PracticeBackup::checkFolder() const
 
 QString PracticeBackup::make(const QDateTime& now) const
 {
+    // First, so that the space they take counts for this backup.
+    removeStaleParts(now);
     checkFolder();
     const QString path = QDir(m_folder).filePath(BackupRotation::fileName(now));
     // Written under another name and renamed once checked: a backup that is there is complete.
@@ -162,6 +164,16 @@ void PracticeBackup::checkIntegrity(const QString& path)
     if (!copy.isOpen() || !query.exec(QStringLiteral("PRAGMA integrity_check")) || !query.next() ||
         query.value(0).toString() != QLatin1String("ok"))
         throw failure(QStringLiteral("Die Datensicherung hat die Prüfung nicht bestanden und wurde verworfen."));
+}
+
+void PracticeBackup::removeStaleParts(const QDateTime& now) const
+{
+    // A backup cut short (the program killed, the power gone) leaves its practice-sized part behind. One
+    // written to a day ago is no backup of another workstation still under way.
+    const QFileInfoList parts = QDir(m_folder).entryInfoList({QStringLiteral("Kavemo-*.mdb.teil")}, QDir::Files);
+    for (const QFileInfo& part : parts)
+        if (BackupRotation::timeOf(part.completeBaseName()) && part.lastModified() < now.addDays(-1))
+            QFile::remove(part.absoluteFilePath());
 }
 
 void PracticeBackup::rotate(const QDateTime& now) const

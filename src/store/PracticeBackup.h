@@ -36,7 +36,8 @@ public:
     // name may be a drive that is not there at the moment.
     PracticeBackup(const Database& db, const BackupPlace& place);
 
-    // Makes a backup named after `now`, then removes the ones no longer kept. Returns its path.
+    // Makes a backup named after `now`, then removes the ones no longer kept. Parts of backups cut short
+    // (".teil") older than a day go first. Returns its path.
     QString make(const QDateTime& now) const;
     // The backups in the folder, the newest first.
     QList<BackupFile> list() const;
@@ -50,6 +51,8 @@ private:
     void copyFile(const QString& target) const;
     void copyServer(const QString& target) const;
     static void checkIntegrity(const QString& path);
+    // Removes the parts of backups cut short that were last written to more than a day before `now`.
+    void removeStaleParts(const QDateTime& now) const;
     void rotate(const QDateTime& now) const;
 
     const Database& m_db;
