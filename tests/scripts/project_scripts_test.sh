@@ -47,6 +47,37 @@ apt_case "a disabled stanza and a deb822 deb-src count as they say" "" \
 apt_case "our own earlier file is no source of the machine's" "deb http://m.example/debian bookworm main\n" "" \
     "Types: deb-src\nURIs: http://m.example/debian\nSuites: bookworm\nComponents: main\n" "http://m.example/debian bookworm main "
 
+# Fetched sources: what the archive delivers of each version -> what the Windows package is said to be made from.
+mkdir -p "$work/bin"
+cat >"$work/bin/apt-cache" <<'FAKE'
+#!/usr/bin/env bash
+cut -d' ' -f1 "$FAKE_ARCHIVE" | sed 's/^/Version: /'
+FAKE
+cat >"$work/bin/apt-get" <<'FAKE'
+#!/usr/bin/env bash
+version="${3#*=}" upstream="${3#*=}"
+upstream="${upstream%-*}"
+case "$(awk -v v="$version" '$1 == v {print $2}' "$FAKE_ARCHIVE")" in
+full) mkdir "pkg-$upstream" ;;
+orig) mkdir "pkg-$upstream" && tar -czf "pkg_$upstream.orig.tar.gz" "pkg-$upstream" && rm -r "pkg-$upstream" && exit 100 ;;
+*) exit 100 ;;
+esac
+FAKE
+chmod +x "$work/bin/apt-cache" "$work/bin/apt-get"
+source_case() { # name, "version what-the-archive-delivers" lines, expected
+    printf '%b\n' "$2" >"$work/archive"
+    rm -rf "$work/cache"
+    local folder
+    folder="$(FAKE_ARCHIVE="$work/archive" PATH="$work/bin:$PATH" "$root/scripts/windows-source" pkg "$work/cache" 2>/dev/null)"
+    check "source: $1" "$3" "$(cat "$folder/.debian-version" 2>/dev/null)"
+}
+source_case "the newest version when the archive delivers it" "3.0.20-1\n3.0.22-1~deb12u2 full" "3.0.22-1~deb12u2"
+source_case "a security release whose Debian files are missing: its original tarball" \
+    "3.0.20-1 full\n3.0.22-1~deb12u2 orig" "3.0.22-1~deb12u2, Originalquelle ohne Debian-Patches"
+source_case "a new Debian revision is no use without its patches: the older one" \
+    "3.0.20-1 full\n3.0.20-1+deb12u1 orig" "3.0.20-1"
+source_case "nothing of the newest delivered: the older one" "15.18-0+deb12u1 full\n15.20-0+deb12u1 none" "15.18-0+deb12u1"
+
 # Machine names: a file's line -> found (1) or not (0). The names are written split, so that this file passes.
 name_case() { # name, line, expected
     printf '%b\n' "$2" >"$work/file"
