@@ -7,7 +7,9 @@
 #include "store/ConnectionSetting.h"
 #include "store/PasswordFile.h"
 #include "store/ServerConnection.h"
+#include "store/ServerHandshake.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSqlError>
 #include <QTemporaryDir>
@@ -42,6 +44,8 @@ private slots:
     void refusesHostsTheUriCannotHold();
     void failureClassFromSqlstate_data();
     void failureClassFromSqlstate();
+    void certificateFailureFromHandshakeErrors_data();
+    void certificateFailureFromHandshakeErrors();
 };
 
 void TestConnectSetting::parsesServerUris_data()
@@ -333,4 +337,55 @@ void TestConnectSetting::failureClassFromSqlstate()
 }
 
 LUNARIS_TEST_MAIN(TestConnectSetting)
+void TestConnectSetting::certificateFailureFromHandshakeErrors_data()
+{
+    using F = ServerConnection::Failure;
+    QTest::addColumn<QList<int>>("errors"); // QSslError::SslError
+    QTest::addColumn<bool>("checkName");    // verify-full; verify-ca checks only the CA
+    QTest::addColumn<int>("failure");
+    QTest::addColumn<QString>("reason");
+    const QString untrusted = "Das Zertifikat des Servers ist nicht von der Zertifizierungsstelle in „%1“ "
+                              "ausgestellt. Ist es die richtige Zertifikatsdatei der Praxis?";
+    const QString expired = "Das Zertifikat des Servers ist abgelaufen oder noch nicht gültig. Bitte lassen Sie es "
+                            "erneuern, oder prüfen Sie Datum und Uhrzeit dieses Arbeitsplatzes.";
+    const QString wrongName = "Das Zertifikat des Servers gilt nicht für den Namen „praxis-server“. Bitte geben Sie "
+                              "den Server so an, wie er im Zertifikat steht.";
+    QTest::newRow("self-signed") << QList<int>{QSslError::SelfSignedCertificate} << true << int(F::CertificateUntrusted)
+                                 << untrusted;
+    QTest::newRow("another CA") << QList<int>{QSslError::UnableToGetLocalIssuerCertificate,
+                                              QSslError::UnableToVerifyFirstCertificate}
+                                << true << int(F::CertificateUntrusted) << untrusted;
+    QTest::newRow("another CA and another name")
+        << QList<int>{QSslError::HostNameMismatch, QSslError::SelfSignedCertificate} << true
+        << int(F::CertificateUntrusted) << untrusted;
+    QTest::newRow("expired") << QList<int>{QSslError::CertificateExpired} << true << int(F::CertificateExpired)
+                             << expired;
+    QTest::newRow("not yet valid, another name")
+        << QList<int>{QSslError::HostNameMismatch, QSslError::CertificateNotYetValid} << true
+        << int(F::CertificateExpired) << expired;
+    QTest::newRow("another name") << QList<int>{QSslError::HostNameMismatch} << true << int(F::CertificateNameMismatch)
+                                  << wrongName;
+    QTest::newRow("another name, only the CA checked")
+        << QList<int>{QSslError::HostNameMismatch} << false << int(F::Other) << "";
+    QTest::newRow("no error") << QList<int>{} << true << int(F::Other) << "";
+}
+
+void TestConnectSetting::certificateFailureFromHandshakeErrors()
+{
+    QFETCH(QList<int>, errors);
+    QFETCH(bool, checkName);
+    QFETCH(int, failure);
+    QFETCH(QString, reason);
+    QList<QSslError> sslErrors;
+    for (const int error : errors)
+        sslErrors.append(QSslError(QSslError::SslError(error)));
+    const ServerConnection::Failure found = ServerHandshake::classifyCertificateErrors(sslErrors, checkName);
+    QCOMPARE(int(found), failure);
+    ServerAddress address;
+    address.host = "praxis-server";
+    address.options = {{"sslrootcert", "/praxis/ca.crt"}};
+    QCOMPARE(ServerConnection::germanReason(found, address),
+             reason.contains("%1") ? reason.arg(QDir::toNativeSeparators("/praxis/ca.crt")) : reason);
+}
+
 #include "tst_connectsetting.moc"
