@@ -1,16 +1,20 @@
 #include "MainWindowFixture.h"
+#include "ScriptedModalRunner.h"
 #include "TempSettings.h"
 #include "TestMain.h"
 #include "app/Program.h"
 #include "kernel/LunarisError.h"
 #include "settings/SettingsStore.h"
 #include "store/ConnectionSetting.h"
+#include "store/Database.h"
 #include "store/PasswordFile.h"
 #include "store/ServerConnection.h"
 #include "store/ServerHandshake.h"
 
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSqlError>
 #include <QTemporaryDir>
 
@@ -36,6 +40,7 @@ private slots:
     void refusesWhatIsNoServerUri_data();
     void refusesWhatIsNoServerUri();
     void readsProgramThenFamilyValue();
+    void startRefusesABadSetting_data();
     void startRefusesABadSetting();
     void passwordFileKeepsOtherLogins();
     void passwordLineGoesWhereLibpqFindsIt_data();
@@ -179,20 +184,61 @@ void TestConnectSetting::readsProgramThenFamilyValue()
     QCOMPARE(temp.read("Kavemo", "Datenbank", "Verbindung"), "postgresql://planer@h/kavemo");
 }
 
+void TestConnectSetting::startRefusesABadSetting_data()
+{
+    QTest::addColumn<QString>("application"); // whose value it is: Lunaris's own or the family's
+    QTest::addColumn<int>("choice");
+    QTest::addColumn<bool>("opened"); // the file, after the choice
+    for (const QString application : {"Lunaris", "Kavemo"}) {
+        QTest::addRow("%s, Erneut versuchen after it was mended", qPrintable(application)) << application << 0 << true;
+        QTest::addRow("%s, Verbindung ändern...: the file", qPrintable(application)) << application << 1 << true;
+        QTest::addRow("%s, Beenden", qPrintable(application)) << application << 2 << false;
+    }
+}
+
 void TestConnectSetting::startRefusesABadSetting()
 {
+    QFETCH(QString, application);
+    QFETCH(int, choice);
+    QFETCH(bool, opened);
+    QVERIFY(connectSettingRefusal(QString()).isEmpty());
+    TempSettings temp;
+    SettingsStore settings;
     ScriptedMessages messages;
-    QVERIFY(acceptConnectSetting(QString(), messages));
-    QVERIFY(messages.shown().isEmpty());
-
-    messages.answer(QMessageBox::Ok);
-    QVERIFY(!acceptConnectSetting("C:\\Praxis\\Kavemo.mdb", messages));
-    compareBox(messages.last(),
-               "Fehler: 3170 Die Einstellung „Datenbank/Verbindung“ („C:\\Praxis\\Kavemo.mdb“) ist keine gültige "
-               "Verbindung zu einem PostgreSQL-Server: Sie beginnt nicht mit „postgresql://“.\rLeer bedeutet die "
-               "Datei Kavemo.mdb im Programmordner; ein Server wird so angegeben: "
-               "postgresql://benutzer@server:5432/datenbank",
-               "Lunaris", QMessageBox::Critical);
+    ScriptedModalRunner modals;
+    QTemporaryDir folder;
+    temp.write(application, "Datenbank", "Verbindung", "C:\\Praxis\\Kavemo.mdb");
+    if (choice == 0) {
+        // Mended while the box waits (by whoever set it).
+        messages.answerChoice(0, [&] { temp.write(application, "Datenbank", "Verbindung", ""); });
+    } else {
+        messages.answerChoice(choice);
+    }
+    if (choice == 1)
+        modals.handleNext([](QDialog& d) {
+            d.findChild<QRadioButton*>("optDatei")->click();
+            d.findChild<QPushButton*>("cmdOK")->click();
+        });
+    LunarisState state;
+    state.DatabaseFile = folder.filePath("Kavemo.mdb");
+    const std::unique_ptr<Database> db = openStartDatabase(state, settings, messages, modals);
+    QCOMPARE(db != nullptr, opened);
+    // One box, with the way on that a server's failure offers too.
+    QCOMPARE(messages.shown().size(), 1);
+    const MessageRequest box = messages.last();
+    QCOMPARE(box.text, "Fehler: 3170 Die Einstellung „Datenbank/Verbindung“ („C:\\Praxis\\Kavemo.mdb“) ist keine "
+                       "gültige Verbindung zu einem PostgreSQL-Server: Sie beginnt nicht mit „postgresql://“.\rLeer "
+                       "bedeutet die Datei Kavemo.mdb im Programmordner; ein Server wird so angegeben: "
+                       "postgresql://benutzer@server:5432/datenbank");
+    QCOMPARE(box.title, "Lunaris");
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.choices, QStringList({"Erneut versuchen", "Verbindung ändern...", "Beenden"}));
+    QCOMPARE(box.defaultChoice, 0);
+    QCOMPARE(modals.shownDialogs(), choice == 1 ? QStringList{"frmDatenbank"} : QStringList{});
+    QCOMPARE(modals.pendingHandlers(), 0);
+    // The family's value is only read, never changed.
+    if (application == "Kavemo" && choice != 0)
+        QCOMPARE(temp.read("Kavemo", "Datenbank", "Verbindung"), "C:\\Praxis\\Kavemo.mdb");
 }
 
 void TestConnectSetting::passwordFileKeepsOtherLogins()
