@@ -297,9 +297,15 @@ void TestConnectSetting::passwordLineGoesWhereLibpqFindsIt_data()
     QTest::newRow("after a wildcard for others") << "*:5432:*:planer:w\n"
                                                  << "server"
                                                  << "*:5432:*:planer:w\nserver:5432:kavemo:praxis:neu\n";
-    QTest::newRow("an own line after the wildcard moves nowhere") << "*:*:*:*:w\nserver:5432:kavemo:praxis:alt\n"
-                                                                  << "server"
-                                                                  << "*:*:*:*:w\nserver:5432:kavemo:praxis:neu\n";
+    // Replaced where it stood, the wildcard before it would still serve the login.
+    QTest::newRow("an own line after the wildcard goes before it")
+        << "a:1:b:c:d\n*:*:*:*:w\nserver:5432:kavemo:praxis:alt\nz:1:b:c:d\n"
+        << "server"
+        << "a:1:b:c:d\nserver:5432:kavemo:praxis:neu\n*:*:*:*:w\nz:1:b:c:d\n";
+    QTest::newRow("an own line after a wildcard for the host")
+        << "server:*:*:praxis:w\nserver:5432:kavemo:praxis:alt\n"
+        << "server"
+        << "server:5432:kavemo:praxis:neu\nserver:*:*:praxis:w\n";
 }
 
 void TestConnectSetting::passwordLineGoesWhereLibpqFindsIt()
@@ -319,9 +325,8 @@ void TestConnectSetting::passwordLineGoesWhereLibpqFindsIt()
     QFile raw(path);
     QVERIFY(raw.open(QIODevice::ReadOnly | QIODevice::Text)); // Windows writes its text files with \r\n
     QCOMPARE(QString::fromUtf8(raw.readAll()), after);
-    // libpq's choice, which the examination of a failed login repeats.
-    const bool ownLineFirst = !after.startsWith("*:*:*:*:");
-    QCOMPARE(file.passwordFor(host, 5432, "kavemo", "praxis"), ownLineFirst ? "neu" : "w");
+    // libpq's choice, which the examination of a failed login repeats: always the stored one.
+    QCOMPARE(file.passwordFor(host, 5432, "kavemo", "praxis"), "neu");
 }
 
 void TestConnectSetting::refusesHostsTheUriCannotHold_data()
