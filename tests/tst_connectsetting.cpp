@@ -49,6 +49,8 @@ private slots:
     void refusesHostsTheUriCannotHold();
     void failureClassFromSqlstate_data();
     void failureClassFromSqlstate();
+    void serverErrorInGermanFromSqlstate_data();
+    void serverErrorInGermanFromSqlstate();
     void certificateFailureFromHandshakeErrors_data();
     void certificateFailureFromHandshakeErrors();
 };
@@ -391,8 +393,9 @@ void TestConnectSetting::failureClassFromSqlstate_data()
                            << "Der Server nimmt keine weiteren Verbindungen an (zu viele Verbindungen).";
     QTest::newRow("no class, no connection") << "" << connection << "Server beendete die Verbindung unerwartet"
                                              << int(F::Unreachable) << "Der Server ist nicht erreichbar.";
-    QTest::newRow("English text, other class")
-        << "22P02" << statement << "password authentication failed" << int(F::Other) << "";
+    // A class without a reason of its own still gets German words; the driver's are only the detail.
+    QTest::newRow("English text, other class") << "22P02" << statement << "password authentication failed"
+                                               << int(F::Other) << "Der Server hat die Verbindung nicht angenommen.";
 }
 
 void TestConnectSetting::failureClassFromSqlstate()
@@ -408,11 +411,48 @@ void TestConnectSetting::failureClassFromSqlstate()
     QCOMPARE(int(ServerConnection::classify(error)), failure);
     const ServerAddress address{"PRAXIS-SERVER", 5432, "kavemo", "praxis", {}};
     const QString head = "Die Verbindung zum Server „PRAXIS-SERVER:5432“ ist fehlgeschlagen: ";
-    QCOMPARE(ServerConnection::describeFailure(error, address),
-             reason.isEmpty() ? head + text : head + reason + "\r(Meldung: " + text + ")");
+    QCOMPARE(ServerConnection::describeFailure(error, address), head + reason + "\r(Meldung: " + text + ")");
 }
 
 LUNARIS_TEST_MAIN(TestConnectSetting)
+void TestConnectSetting::serverErrorInGermanFromSqlstate_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("text"); // the server's words, as libpq passes them on (any language)
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("raised by a trigger") << "P0001"
+                                         << "ERROR:  kaputt\nCONTEXT:  PL/pgSQL function boom()"
+                                         << "Eine Regel auf dem Server hat den Vorgang abgelehnt.";
+    QTest::newRow("disk full") << "53100"
+                               << "FEHLER:  konnte Datei nicht erweitern"
+                               << "Dem Server fehlen Mittel für den Vorgang (Speicher, Plattenplatz oder "
+                                  "Verbindungen).";
+    QTest::newRow("internal") << "XX000"
+                              << "ERROR:  cache lookup failed"
+                              << "Auf dem Server ist ein interner Fehler aufgetreten.";
+    QTest::newRow("table missing") << "42P01"
+                                   << "FEHLER:  Relation »Template« existiert nicht"
+                                   << "In der Datenbank auf dem Server fehlt eine Tabelle.";
+    QTest::newRow("serialization") << "40001"
+                                   << "ERROR:  could not serialize access"
+                                   << "Die Datenbank wird gerade von einem anderen Arbeitsplatz benutzt.";
+    QTest::newRow("statement timeout") << "57014"
+                                       << "FEHLER:  storniere Anfrage wegen Zeitüberschreitung"
+                                       << "Der Server hat zu lange nicht geantwortet; der Vorgang wurde abgebrochen.";
+    QTest::newRow("a class of no other row") << "0A000"
+                                             << "ERROR:  feature not supported"
+                                             << "Der Server hat den Vorgang abgelehnt.";
+}
+
+void TestConnectSetting::serverErrorInGermanFromSqlstate()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, text);
+    QFETCH(QString, reason);
+    const LunarisError failure = databaseFailure(QSqlError("QPSQL: Fehler", text, QSqlError::StatementError, code));
+    QCOMPARE(failure.description(), reason + "\r(Meldung: " + QString(text).replace('\n', ' ') + ")");
+}
+
 void TestConnectSetting::certificateFailureFromHandshakeErrors_data()
 {
     using F = ServerConnection::Failure;

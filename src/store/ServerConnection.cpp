@@ -321,11 +321,14 @@ QString ServerConnection::describeFailure(Failure failure, const QSqlError& erro
         serverText = error.driverText().trimmed();
     serverText.replace(QLatin1Char('\n'), QLatin1Char(' '));
     const QString head = QStringLiteral("Die Verbindung zum Server „%1“ ist fehlgeschlagen").arg(address.displayName());
-    const QString reason = germanReason(failure, address);
-    if (failure == Failure::DriverMissing || serverText.isEmpty())
-        return head + QStringLiteral(": ") + (reason.isEmpty() ? QStringLiteral("Unbekannter Fehler.") : reason);
+    // Always a reason of our own: the driver's words follow the locale (and are English where libpq has no
+    // translations), so they are only the detail.
+    QString reason = germanReason(failure, address);
     if (reason.isEmpty())
-        return head + QStringLiteral(": ") + serverText;
+        reason = serverText.isEmpty() ? QStringLiteral("Unbekannter Fehler.")
+                                      : QStringLiteral("Der Server hat die Verbindung nicht angenommen.");
+    if (failure == Failure::DriverMissing || serverText.isEmpty())
+        return head + QStringLiteral(": ") + reason;
     return head + QStringLiteral(": ") + reason + QStringLiteral("\r(Meldung: ") + serverText + QLatin1Char(')');
 }
 
