@@ -58,8 +58,8 @@ char requestTls(QSslSocket& socket, const ServerAddress& address, const QDeadlin
 
 QDeadlineTimer lookDeadline()
 {
-    // Connect, the answer to the request for TLS, the handshake: each may take the step's time.
-    return QDeadlineTimer(3 * ServerHandshake::TimeoutMs);
+    // The host has just answered at the port: connect, TLS and the answer are a few round trips together.
+    return QDeadlineTimer(ServerHandshake::TimeoutMs);
 }
 } // namespace
 

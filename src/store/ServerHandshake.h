@@ -12,7 +12,7 @@
 // locale's language and gives them no class, and a second login with less protection to find out would
 // hand the password to whoever asks for it.
 namespace ServerHandshake {
-// Longest wait for each step of a look (connect, answer, TLS handshake), in milliseconds.
+// Longest wait for one look (connect, TLS handshake and the server's answer together), in milliseconds.
 constexpr int TimeoutMs = 3000;
 
 // Why the server's encryption falls short of what the address asks for (sslmode require, verify-ca,
