@@ -4,7 +4,10 @@
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslSocket>
+#include <QTcpSocket>
 #include <QtEndian>
+
+#include <memory>
 
 namespace {
 using ServerConnection::Failure;
@@ -34,7 +37,7 @@ int remaining(const QDeadlineTimer& deadline)
 }
 
 // Exactly n bytes, or fewer when the server closes or falls silent before the deadline.
-QByteArray readExactly(QSslSocket& socket, qsizetype n, const QDeadlineTimer& deadline)
+QByteArray readExactly(QAbstractSocket& socket, qsizetype n, const QDeadlineTimer& deadline)
 {
     QByteArray bytes;
     while (bytes.size() < n) {
@@ -46,7 +49,7 @@ QByteArray readExactly(QSslSocket& socket, qsizetype n, const QDeadlineTimer& de
 }
 
 // Connects and asks for TLS: the server's answer, 'S' (yes) or 'N' (no), or 0 when none came.
-char requestTls(QSslSocket& socket, const ServerAddress& address, const QDeadlineTimer& deadline)
+char requestTls(QAbstractSocket& socket, const ServerAddress& address, const QDeadlineTimer& deadline)
 {
     socket.connectToHost(address.host, quint16(address.port));
     if (!socket.waitForConnected(remaining(deadline)))
@@ -101,15 +104,22 @@ Failure ServerHandshake::encryptionFailure(const ServerAddress& address)
     if (!overTcp(address) || (!checked && address.option(QStringLiteral("sslmode")) != QLatin1String("require")))
         return Failure::Other;
     const QDeadlineTimer deadline = lookDeadline();
+    if (!QSslSocket::supportsSsl()) {
+        // Without a TLS library (a Windows build without its TLS plugin) the certificate cannot be checked,
+        // and nothing weaker is tried instead; whether TLS is offered at all can still be told.
+        QTcpSocket plain;
+        const char answer = requestTls(plain, address, deadline);
+        plain.abort();
+        return answer == 'N'              ? Failure::EncryptionNotOffered
+               : answer == 'S' && checked ? Failure::CertificateNotCheckable
+                                          : Failure::Other;
+    }
     QSslSocket socket;
     const char answer = requestTls(socket, address, deadline);
     if (answer == 'N')
         return Failure::EncryptionNotOffered;
     if (answer != 'S' || !checked)
         return Failure::Other;
-    // Without a TLS library nothing can be checked, and nothing weaker is tried instead.
-    if (!QSslSocket::supportsSsl())
-        return Failure::CertificateNotCheckable;
     QSslConfiguration tls = socket.sslConfiguration();
     // Only the practice's CA, as libpq trusts only the CA file (the system's CAs are not loaded either).
     tls.setCaCertificates(QSslCertificate::fromPath(ServerConnection::rootCertificatePath(address), QSsl::Pem));
@@ -130,19 +140,24 @@ ServerHandshake::Admission ServerHandshake::admission(const ServerAddress& addre
     if (!overTcp(address) || address.user.isEmpty() || (encrypted && !QSslSocket::supportsSsl()))
         return Admission::Unknown;
     const QDeadlineTimer deadline = lookDeadline();
-    QSslSocket socket;
+    // The plain look takes a plain socket: it needs no TLS library.
+    std::unique_ptr<QAbstractSocket> connection;
     if (encrypted) {
-        if (requestTls(socket, address, deadline) != 'S')
+        auto tls = std::make_unique<QSslSocket>();
+        if (requestTls(*tls, address, deadline) != 'S')
             return Admission::Unknown;
-        socket.setPeerVerifyMode(QSslSocket::VerifyNone);
-        socket.startClientEncryption();
-        if (!socket.waitForEncrypted(remaining(deadline)))
+        tls->setPeerVerifyMode(QSslSocket::VerifyNone);
+        tls->startClientEncryption();
+        if (!tls->waitForEncrypted(remaining(deadline)))
             return Admission::Unknown;
+        connection = std::move(tls);
     } else {
-        socket.connectToHost(address.host, quint16(address.port));
-        if (!socket.waitForConnected(remaining(deadline)))
+        connection = std::make_unique<QTcpSocket>();
+        connection->connectToHost(address.host, quint16(address.port));
+        if (!connection->waitForConnected(remaining(deadline)))
             return Admission::Unknown;
     }
+    QAbstractSocket& socket = *connection;
     QByteArray startup = int32(ProtocolVersion);
     for (const auto& [key, value] : {std::pair{"user", address.user}, std::pair{"database", address.database},
                                      std::pair{"application_name", QStringLiteral("Lunaris")}})
