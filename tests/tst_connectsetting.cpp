@@ -1,14 +1,20 @@
 #include "MainWindowFixture.h"
+#include "ScriptedModalRunner.h"
 #include "TempSettings.h"
 #include "TestMain.h"
 #include "app/Program.h"
 #include "kernel/LunarisError.h"
 #include "settings/SettingsStore.h"
 #include "store/ConnectionSetting.h"
+#include "store/Database.h"
 #include "store/PasswordFile.h"
 #include "store/ServerConnection.h"
+#include "store/ServerHandshake.h"
 
+#include <QDir>
 #include <QFile>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSqlError>
 #include <QTemporaryDir>
 
@@ -34,6 +40,7 @@ private slots:
     void refusesWhatIsNoServerUri_data();
     void refusesWhatIsNoServerUri();
     void readsProgramThenFamilyValue();
+    void startRefusesABadSetting_data();
     void startRefusesABadSetting();
     void passwordFileKeepsOtherLogins();
     void passwordLineGoesWhereLibpqFindsIt_data();
@@ -42,6 +49,10 @@ private slots:
     void refusesHostsTheUriCannotHold();
     void failureClassFromSqlstate_data();
     void failureClassFromSqlstate();
+    void serverErrorInGermanFromSqlstate_data();
+    void serverErrorInGermanFromSqlstate();
+    void certificateFailureFromHandshakeErrors_data();
+    void certificateFailureFromHandshakeErrors();
 };
 
 void TestConnectSetting::parsesServerUris_data()
@@ -94,34 +105,57 @@ void TestConnectSetting::refusesWhatIsNoServerUri_data()
 {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("shown"); // the value as the message repeats it; empty: as it is
     QTest::newRow("file name") << "Kavemo.mdb"
-                               << "Sie beginnt nicht mit „postgresql://“.";
+                               << "Sie beginnt nicht mit „postgresql://“."
+                               << "";
     QTest::newRow("other scheme") << "odbc://praxis/kavemo"
-                                  << "Sie beginnt nicht mit „postgresql://“.";
+                                  << "Sie beginnt nicht mit „postgresql://“."
+                                  << "";
     QTest::newRow("key=value form") << "host=h dbname=d"
-                                    << "Sie beginnt nicht mit „postgresql://“.";
+                                    << "Sie beginnt nicht mit „postgresql://“."
+                                    << "";
     QTest::newRow("no database") << "postgresql://u@h:5432"
-                                 << "Der Name der Datenbank fehlt.";
+                                 << "Der Name der Datenbank fehlt."
+                                 << "";
     QTest::newRow("path, not a name") << "postgresql://u@h/a/b"
-                                      << "Der Name der Datenbank fehlt.";
+                                      << "Der Name der Datenbank fehlt."
+                                      << "";
     QTest::newRow("port too big") << "postgresql://u@h:70000/d"
-                                  << "Server, Port oder Name sind nicht richtig geschrieben.";
+                                  << "Server, Port oder Name sind nicht richtig geschrieben."
+                                  << "";
     QTest::newRow("port zero") << "postgresql://u@h:0/d"
-                               << "Der Port ist keine Zahl von 1 bis 65535.";
+                               << "Der Port ist keine Zahl von 1 bis 65535."
+                               << "";
     QTest::newRow("password in the URI")
         << "postgresql://u:geheim@h/d"
         << "Sie enthält ein Passwort. Das Passwort gehört in die Passwortdatei (über Bearbeiten → Datenbank...), "
-           "nie in die Einstellungen.";
+           "nie in die Einstellungen."
+        << "postgresql://u:***@h/d";
+    QTest::newRow("password in the URI, IPv6 host")
+        << "postgresql://u:geheim@[::1]:5432/d"
+        << "Sie enthält ein Passwort. Das Passwort gehört in die Passwortdatei (über Bearbeiten → Datenbank...), "
+           "nie in die Einstellungen."
+        << "postgresql://u:***@[::1]:5432/d";
     QTest::newRow("password as option") << "postgresql://u@h/d?password=geheim"
-                                        << "Die Angabe „password“ nach dem Fragezeichen ist nicht erlaubt.";
+                                        << "Die Angabe „password“ nach dem Fragezeichen ist nicht erlaubt."
+                                        << "postgresql://u@h/d?password=***";
+    QTest::newRow("password as second option") << "postgresql://u@h/d?sslmode=require&password=geheim&connect_timeout=5"
+                                               << "Die Angabe „password“ nach dem Fragezeichen ist nicht erlaubt."
+                                               << "postgresql://u@h/d?sslmode=require&password=***&connect_timeout=5";
+    QTest::newRow("key=value form with a password") << "host=h password='ge heim' dbname=d"
+                                                    << "Sie beginnt nicht mit „postgresql://“."
+                                                    << "host=h password=*** dbname=d";
     QTest::newRow("semicolon in option") << "postgresql://u@h/d?sslmode=a;host=x"
-                                         << "Die Angabe „sslmode“ nach dem Fragezeichen ist nicht erlaubt.";
+                                         << "Die Angabe „sslmode“ nach dem Fragezeichen ist nicht erlaubt."
+                                         << "";
 }
 
 void TestConnectSetting::refusesWhatIsNoServerUri()
 {
     QFETCH(QString, value);
     QFETCH(QString, reason);
+    QFETCH(QString, shown);
     try {
         ConnectionSetting::parse(value);
         QFAIL("accepted");
@@ -131,7 +165,9 @@ void TestConnectSetting::refusesWhatIsNoServerUri()
                  QStringLiteral("Die Einstellung „Datenbank/Verbindung“ („%1“) ist keine gültige Verbindung zu einem "
                                 "PostgreSQL-Server: %2\rLeer bedeutet die Datei Kavemo.mdb im Programmordner; ein "
                                 "Server wird so angegeben: postgresql://benutzer@server:5432/datenbank")
-                     .arg(value, reason));
+                     .arg(shown.isEmpty() ? value : shown, reason));
+        QVERIFY(!e.description().contains("geheim"));
+        QVERIFY(!e.description().contains("ge heim"));
     }
 }
 
@@ -150,20 +186,61 @@ void TestConnectSetting::readsProgramThenFamilyValue()
     QCOMPARE(temp.read("Kavemo", "Datenbank", "Verbindung"), "postgresql://planer@h/kavemo");
 }
 
+void TestConnectSetting::startRefusesABadSetting_data()
+{
+    QTest::addColumn<QString>("application"); // whose value it is: Lunaris's own or the family's
+    QTest::addColumn<int>("choice");
+    QTest::addColumn<bool>("opened"); // the file, after the choice
+    for (const QString application : {"Lunaris", "Kavemo"}) {
+        QTest::addRow("%s, Erneut versuchen after it was mended", qPrintable(application)) << application << 0 << true;
+        QTest::addRow("%s, Verbindung ändern...: the file", qPrintable(application)) << application << 1 << true;
+        QTest::addRow("%s, Beenden", qPrintable(application)) << application << 2 << false;
+    }
+}
+
 void TestConnectSetting::startRefusesABadSetting()
 {
+    QFETCH(QString, application);
+    QFETCH(int, choice);
+    QFETCH(bool, opened);
+    QVERIFY(connectSettingRefusal(QString()).isEmpty());
+    TempSettings temp;
+    SettingsStore settings;
     ScriptedMessages messages;
-    QVERIFY(acceptConnectSetting(QString(), messages));
-    QVERIFY(messages.shown().isEmpty());
-
-    messages.answer(QMessageBox::Ok);
-    QVERIFY(!acceptConnectSetting("C:\\Praxis\\Kavemo.mdb", messages));
-    compareBox(messages.last(),
-               "Fehler: 3170 Die Einstellung „Datenbank/Verbindung“ („C:\\Praxis\\Kavemo.mdb“) ist keine gültige "
-               "Verbindung zu einem PostgreSQL-Server: Sie beginnt nicht mit „postgresql://“.\rLeer bedeutet die "
-               "Datei Kavemo.mdb im Programmordner; ein Server wird so angegeben: "
-               "postgresql://benutzer@server:5432/datenbank",
-               "Lunaris", QMessageBox::Critical);
+    ScriptedModalRunner modals;
+    QTemporaryDir folder;
+    temp.write(application, "Datenbank", "Verbindung", "C:\\Praxis\\Kavemo.mdb");
+    if (choice == 0) {
+        // Mended while the box waits (by whoever set it).
+        messages.answerChoice(0, [&] { temp.write(application, "Datenbank", "Verbindung", ""); });
+    } else {
+        messages.answerChoice(choice);
+    }
+    if (choice == 1)
+        modals.handleNext([](QDialog& d) {
+            d.findChild<QRadioButton*>("optDatei")->click();
+            d.findChild<QPushButton*>("cmdOK")->click();
+        });
+    LunarisState state;
+    state.DatabaseFile = folder.filePath("Kavemo.mdb");
+    const std::unique_ptr<Database> db = openStartDatabase(state, settings, messages, modals);
+    QCOMPARE(db != nullptr, opened);
+    // One box, with the way on that a server's failure offers too.
+    QCOMPARE(messages.shown().size(), 1);
+    const MessageRequest box = messages.last();
+    QCOMPARE(box.text, "Fehler: 3170 Die Einstellung „Datenbank/Verbindung“ („C:\\Praxis\\Kavemo.mdb“) ist keine "
+                       "gültige Verbindung zu einem PostgreSQL-Server: Sie beginnt nicht mit „postgresql://“.\rLeer "
+                       "bedeutet die Datei Kavemo.mdb im Programmordner; ein Server wird so angegeben: "
+                       "postgresql://benutzer@server:5432/datenbank");
+    QCOMPARE(box.title, "Lunaris");
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.choices, QStringList({"Erneut versuchen", "Verbindung ändern...", "Beenden"}));
+    QCOMPARE(box.defaultChoice, 0);
+    QCOMPARE(modals.shownDialogs(), choice == 1 ? QStringList{"frmDatenbank"} : QStringList{});
+    QCOMPARE(modals.pendingHandlers(), 0);
+    // The family's value is only read, never changed.
+    if (application == "Kavemo" && choice != 0)
+        QCOMPARE(temp.read("Kavemo", "Datenbank", "Verbindung"), "C:\\Praxis\\Kavemo.mdb");
 }
 
 void TestConnectSetting::passwordFileKeepsOtherLogins()
@@ -222,9 +299,15 @@ void TestConnectSetting::passwordLineGoesWhereLibpqFindsIt_data()
     QTest::newRow("after a wildcard for others") << "*:5432:*:planer:w\n"
                                                  << "server"
                                                  << "*:5432:*:planer:w\nserver:5432:kavemo:praxis:neu\n";
-    QTest::newRow("an own line after the wildcard moves nowhere") << "*:*:*:*:w\nserver:5432:kavemo:praxis:alt\n"
-                                                                  << "server"
-                                                                  << "*:*:*:*:w\nserver:5432:kavemo:praxis:neu\n";
+    // Replaced where it stood, the wildcard before it would still serve the login.
+    QTest::newRow("an own line after the wildcard goes before it")
+        << "a:1:b:c:d\n*:*:*:*:w\nserver:5432:kavemo:praxis:alt\nz:1:b:c:d\n"
+        << "server"
+        << "a:1:b:c:d\nserver:5432:kavemo:praxis:neu\n*:*:*:*:w\nz:1:b:c:d\n";
+    QTest::newRow("an own line after a wildcard for the host")
+        << "server:*:*:praxis:w\nserver:5432:kavemo:praxis:alt\n"
+        << "server"
+        << "server:5432:kavemo:praxis:neu\nserver:*:*:praxis:w\n";
 }
 
 void TestConnectSetting::passwordLineGoesWhereLibpqFindsIt()
@@ -244,9 +327,8 @@ void TestConnectSetting::passwordLineGoesWhereLibpqFindsIt()
     QFile raw(path);
     QVERIFY(raw.open(QIODevice::ReadOnly | QIODevice::Text)); // Windows writes its text files with \r\n
     QCOMPARE(QString::fromUtf8(raw.readAll()), after);
-    // libpq's choice, which the examination of a failed login repeats.
-    const bool ownLineFirst = !after.startsWith("*:*:*:*:");
-    QCOMPARE(file.passwordFor(host, 5432, "kavemo", "praxis"), ownLineFirst ? "neu" : "w");
+    // libpq's choice, which the examination of a failed login repeats: always the stored one.
+    QCOMPARE(file.passwordFor(host, 5432, "kavemo", "praxis"), "neu");
 }
 
 void TestConnectSetting::refusesHostsTheUriCannotHold_data()
@@ -311,8 +393,9 @@ void TestConnectSetting::failureClassFromSqlstate_data()
                            << "Der Server nimmt keine weiteren Verbindungen an (zu viele Verbindungen).";
     QTest::newRow("no class, no connection") << "" << connection << "Server beendete die Verbindung unerwartet"
                                              << int(F::Unreachable) << "Der Server ist nicht erreichbar.";
-    QTest::newRow("English text, other class")
-        << "22P02" << statement << "password authentication failed" << int(F::Other) << "";
+    // A class without a reason of its own still gets German words; the driver's are only the detail.
+    QTest::newRow("English text, other class") << "22P02" << statement << "password authentication failed"
+                                               << int(F::Other) << "Der Server hat die Verbindung nicht angenommen.";
 }
 
 void TestConnectSetting::failureClassFromSqlstate()
@@ -328,9 +411,97 @@ void TestConnectSetting::failureClassFromSqlstate()
     QCOMPARE(int(ServerConnection::classify(error)), failure);
     const ServerAddress address{"PRAXIS-SERVER", 5432, "kavemo", "praxis", {}};
     const QString head = "Die Verbindung zum Server „PRAXIS-SERVER:5432“ ist fehlgeschlagen: ";
-    QCOMPARE(ServerConnection::describeFailure(error, address),
-             reason.isEmpty() ? head + text : head + reason + "\r(Meldung: " + text + ")");
+    QCOMPARE(ServerConnection::describeFailure(error, address), head + reason + "\r(Meldung: " + text + ")");
 }
 
 LUNARIS_TEST_MAIN(TestConnectSetting)
+void TestConnectSetting::serverErrorInGermanFromSqlstate_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("text"); // the server's words, as libpq passes them on (any language)
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("raised by a trigger") << "P0001"
+                                         << "ERROR:  kaputt\nCONTEXT:  PL/pgSQL function boom()"
+                                         << "Eine Regel auf dem Server hat den Vorgang abgelehnt.";
+    QTest::newRow("disk full") << "53100"
+                               << "FEHLER:  konnte Datei nicht erweitern"
+                               << "Dem Server fehlen Mittel für den Vorgang (Speicher, Plattenplatz oder "
+                                  "Verbindungen).";
+    QTest::newRow("internal") << "XX000"
+                              << "ERROR:  cache lookup failed"
+                              << "Auf dem Server ist ein interner Fehler aufgetreten.";
+    QTest::newRow("table missing") << "42P01"
+                                   << "FEHLER:  Relation »Template« existiert nicht"
+                                   << "In der Datenbank auf dem Server fehlt eine Tabelle.";
+    QTest::newRow("serialization") << "40001"
+                                   << "ERROR:  could not serialize access"
+                                   << "Die Datenbank wird gerade von einem anderen Arbeitsplatz benutzt.";
+    QTest::newRow("statement timeout") << "57014"
+                                       << "FEHLER:  storniere Anfrage wegen Zeitüberschreitung"
+                                       << "Der Server hat zu lange nicht geantwortet; der Vorgang wurde abgebrochen.";
+    QTest::newRow("a class of no other row") << "0A000"
+                                             << "ERROR:  feature not supported"
+                                             << "Der Server hat den Vorgang abgelehnt.";
+}
+
+void TestConnectSetting::serverErrorInGermanFromSqlstate()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, text);
+    QFETCH(QString, reason);
+    const LunarisError failure = databaseFailure(QSqlError("QPSQL: Fehler", text, QSqlError::StatementError, code));
+    QCOMPARE(failure.description(), reason + "\r(Meldung: " + QString(text).replace('\n', ' ') + ")");
+}
+
+void TestConnectSetting::certificateFailureFromHandshakeErrors_data()
+{
+    using F = ServerConnection::Failure;
+    QTest::addColumn<QList<int>>("errors"); // QSslError::SslError
+    QTest::addColumn<bool>("checkName");    // verify-full; verify-ca checks only the CA
+    QTest::addColumn<int>("failure");
+    QTest::addColumn<QString>("reason");
+    const QString untrusted = "Das Zertifikat des Servers ist nicht von der Zertifizierungsstelle in „%1“ "
+                              "ausgestellt. Ist es die richtige Zertifikatsdatei der Praxis?";
+    const QString expired = "Das Zertifikat des Servers ist abgelaufen oder noch nicht gültig. Bitte lassen Sie es "
+                            "erneuern, oder prüfen Sie Datum und Uhrzeit dieses Arbeitsplatzes.";
+    const QString wrongName = "Das Zertifikat des Servers gilt nicht für den Namen „praxis-server“. Bitte geben Sie "
+                              "den Server so an, wie er im Zertifikat steht.";
+    QTest::newRow("self-signed") << QList<int>{QSslError::SelfSignedCertificate} << true << int(F::CertificateUntrusted)
+                                 << untrusted;
+    QTest::newRow("another CA") << QList<int>{QSslError::UnableToGetLocalIssuerCertificate,
+                                              QSslError::UnableToVerifyFirstCertificate}
+                                << true << int(F::CertificateUntrusted) << untrusted;
+    QTest::newRow("another CA and another name")
+        << QList<int>{QSslError::HostNameMismatch, QSslError::SelfSignedCertificate} << true
+        << int(F::CertificateUntrusted) << untrusted;
+    QTest::newRow("expired") << QList<int>{QSslError::CertificateExpired} << true << int(F::CertificateExpired)
+                             << expired;
+    QTest::newRow("not yet valid, another name")
+        << QList<int>{QSslError::HostNameMismatch, QSslError::CertificateNotYetValid} << true
+        << int(F::CertificateExpired) << expired;
+    QTest::newRow("another name") << QList<int>{QSslError::HostNameMismatch} << true << int(F::CertificateNameMismatch)
+                                  << wrongName;
+    QTest::newRow("another name, only the CA checked")
+        << QList<int>{QSslError::HostNameMismatch} << false << int(F::Other) << "";
+    QTest::newRow("no error") << QList<int>{} << true << int(F::Other) << "";
+}
+
+void TestConnectSetting::certificateFailureFromHandshakeErrors()
+{
+    QFETCH(QList<int>, errors);
+    QFETCH(bool, checkName);
+    QFETCH(int, failure);
+    QFETCH(QString, reason);
+    QList<QSslError> sslErrors;
+    for (const int error : errors)
+        sslErrors.append(QSslError(QSslError::SslError(error)));
+    const ServerConnection::Failure found = ServerHandshake::classifyCertificateErrors(sslErrors, checkName);
+    QCOMPARE(int(found), failure);
+    ServerAddress address;
+    address.host = "praxis-server";
+    address.options = {{"sslrootcert", "/praxis/ca.crt"}};
+    QCOMPARE(ServerConnection::germanReason(found, address),
+             reason.contains("%1") ? reason.arg(QDir::toNativeSeparators("/praxis/ca.crt")) : reason);
+}
+
 #include "tst_connectsetting.moc"

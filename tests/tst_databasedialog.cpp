@@ -1,11 +1,15 @@
+#include "DayEdits.h"
+#include "FalseServer.h"
 #include "FaultProxy.h"
 #include "MainWindowFixture.h"
+#include "ServerServices.h"
 #include "TempDatabase.h"
 #include "TestContext.h"
 #include "TestMain.h"
 #include "TestServer.h"
 #include "app/Program.h"
 #include "settings/frmDatenbank.h"
+#include "store/Database.h"
 #include "store/PasswordFile.h"
 #include "store/ServerConnection.h"
 
@@ -149,6 +153,8 @@ private slots:
     void transferNamesTheRefusedRow();
     void transferStoppedWritesNothing();
     void connectionTestStoppedOnADeadPath();
+    void noPasswordToAFalseServer_data();
+    void noPasswordToAFalseServer();
 
 private:
     // Runs the dialog through the modal seam and lets drive() act on it; leaves it like Cancel.
@@ -772,6 +778,105 @@ void TestDatabaseDialog::connectionTestStoppedOnADeadPath()
     // Stopped: no answer is shown for a test nobody waits for.
     QVERIFY(ctx.messages.shown().isEmpty());
     QCOMPARE(network.connectionsAccepted(), 1);
+}
+
+void TestDatabaseDialog::noPasswordToAFalseServer_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("entry");  // where the login is made
+    QTest::addColumn<QString>("reason"); // %1 the CA file
+    for (const QString entry : {"start", "reconnection", "Verbindung testen"}) {
+        QTest::addRow("refuses TLS, %s", qPrintable(entry))
+            << int(FalseServer::RefusesTls) << entry << "Der Server bietet keine verschlüsselte Verbindung an.";
+        QTest::addRow("own certificate, %s", qPrintable(entry))
+            << int(FalseServer::OwnCertificate) << entry
+            << "Das Zertifikat des Servers ist nicht von der Zertifizierungsstelle in „%1“ ausgestellt. Ist es die "
+               "richtige Zertifikatsdatei der Praxis?";
+    }
+}
+
+void TestDatabaseDialog::noPasswordToAFalseServer()
+{
+    SKIP_WITHOUT_SERVER();
+#ifdef Q_OS_WIN
+    QSKIP("the false server is a Python script of the Linux side");
+#endif
+    QFETCH(int, kind);
+    QFETCH(QString, entry);
+    QFETCH(QString, reason);
+    // Someone else answers at the practice server's address and asks for the password in clear text.
+    FalseServer stranger(FalseServer::Kind(kind), LUNARIS_SOURCE_DIR "/tests/pg/false_server.py");
+    QVERIFY2(stranger.port(), qPrintable(stranger.failure()));
+    TestServer::createDatabase("kavemo");
+    // At a reconnection the real server was there first.
+    FaultProxy network(QHostAddress::LocalHost,
+                       quint16(entry == "reconnection" ? TestServer::port() : stranger.port()));
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.host = "localhost";
+    address.port = network.port();
+    address.options = {{"sslmode", "verify-full"}, {"sslrootcert", TestServer::caCertificate()}};
+    PasswordFile().store(address.host, address.port, address.database, address.user, TestServer::password());
+    const QString failed =
+        QStringLiteral("Die Verbindung zum Server „%1“ ist fehlgeschlagen: %2")
+            .arg(address.displayName(),
+                 reason.contains("%1") ? reason.arg(QDir::toNativeSeparators(TestServer::caCertificate())) : reason);
+
+    MessageRequest box;
+    QString expected; // the box's text begins so; the driver's words may follow
+    if (entry == "start") {
+        TestContext ctx;
+        ConnectionSetting::write(ctx.settings, address.uri());
+        ctx.messages.answerChoice(2); // Beenden
+        LunarisState state;
+        state.DatabaseFile = "Kavemo.mdb";
+        QVERIFY(!openStartDatabase(state, ctx.settings, ctx.messages, ctx.modals));
+        QCOMPARE(ctx.messages.shown().size(), 1);
+        box = ctx.messages.last();
+        expected = "Fehler: 3151 " + failed;
+    } else if (entry == "reconnection") {
+        Database db(address);
+        ServerServices app(db);
+        frmLunaris window(app.state, app.services);
+        db.run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 1"});
+        db.run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 20});
+        QVERIFY(window.Form_Load(1024));
+        window.mnuFileNew_Click();
+        app.state.CurrentIdealtag = "Montag";
+        QVERIFY(placeBlock(window, 0, "08:00", "08:20", "KONT"));
+        // The server's address now leads to the stranger.
+        network.setTarget(QHostAddress::LocalHost, stranger.port());
+        network.cutAll();
+        app.messages.answer(QMessageBox::Ok);
+        QVERIFY(!window.Speichern());
+        QVERIFY(app.state.Modified);
+        box = app.messages.last();
+        expected = "Daten konnten nicht gespeichert werden\r" + failed;
+    } else {
+        TestContext ctx;
+        ctx.messages.answer(QMessageBox::Ok);
+        runDialog(ctx, "", [&](QDialog& d) {
+            typeServer(d, address, TestServer::password());
+            awaitJob(ctx.modals,
+                     QStringLiteral("Die Verbindung zum Server „%1“ wird geprüft...").arg(address.displayName()));
+            click(d, "cmdTest");
+        });
+        box = ctx.messages.last();
+        expected = failed;
+    }
+    // The stranger was asked, and no password came to it.
+    const char* asked = kind == FalseServer::RefusesTls ? "tls-refused" : "tls-failed";
+    QTRY_VERIFY2(stranger.events().contains(asked), qPrintable(stranger.events().join(' ')));
+    QVERIFY2(!stranger.events().contains("password"), qPrintable(stranger.events().join(' ')));
+    // The user reads why.
+    QVERIFY2(box.text.startsWith(expected), qPrintable(box.text));
+    if (entry == "start") {
+        QCOMPARE(box.title, "Lunaris");
+        QCOMPARE(box.icon, QMessageBox::Critical);
+        QCOMPARE(box.choices, QStringList({"Erneut versuchen", "Verbindung ändern...", "Beenden"}));
+    } else {
+        compareBox(box, box.text, entry == "reconnection" ? "Speichern" : "Datenbank",
+                   entry == "reconnection" ? QMessageBox::Critical : QMessageBox::Warning);
+    }
 }
 
 LUNARIS_TEST_MAIN(TestDatabaseDialog)

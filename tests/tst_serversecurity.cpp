@@ -11,6 +11,7 @@
 #include "ScriptedModalRunner.h"
 #include "ServerProgram.h"
 #include "TempSettings.h"
+#include "app/FirstStartGuide.h"
 #include "app/frmLunaris.h"
 #include "kernel/AppServices.h"
 #include "kernel/LunarisState.h"
@@ -76,6 +77,8 @@ private slots:
     void readOnlyDisablesEveryWrite_data();
     void readOnlyDisablesEveryWrite();
     void readOnlyRoleRefusesWritesUpFront();
+    void demoPracticeRefusedBeforeTheQuestion_data();
+    void demoPracticeRefusedBeforeTheQuestion();
     void encryptionShownAfterReconnection();
     void crashOutputHoldsNoPassword_data();
     void crashOutputHoldsNoPassword();
@@ -392,6 +395,57 @@ void TestServerSecurity::readOnlyRoleRefusesWritesUpFront()
 
 // The server's TLS switched off and on between two connections: the status panel tells each time what
 // the new connection is, never what the first one was.
+void TestServerSecurity::demoPracticeRefusedBeforeTheQuestion_data()
+{
+    QTest::addColumn<QString>("cause"); // "server": a role that may only read; "file": a damaged file
+    QTest::newRow("server") << "server";
+    QTest::newRow("file, damaged") << "file, damaged";
+}
+
+// "Beispielpraxis laden" on an empty practice that this workstation may only read: the reason comes at
+// once, no question first.
+void TestServerSecurity::demoPracticeRefusedBeforeTheQuestion()
+{
+    QFETCH(QString, cause);
+    QTemporaryDir folder;
+    const QString path = folder.filePath("Kavemo.mdb");
+    std::unique_ptr<Database> db;
+    QString refused;
+    if (cause == "server") {
+        db = std::make_unique<Database>(overSocket("kavemo", TestServer::reader()));
+        refused = "Fehler: 3033 " + ReadOnly + ".";
+    } else {
+        {
+            Database practice(path, "practice");
+            practice.run("CREATE TABLE Termine (NR INTEGER PRIMARY KEY, PATIENT TEXT)");
+            practice.run("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
+                         "INSERT INTO Termine (PATIENT) SELECT printf('Patient %05d', i) FROM n");
+        }
+        damageRootOf(path, "Termine");
+        db = std::make_unique<Database>(path);
+        refused = QString("Fehler: 3049 Die Datenbank „%1“ ist beschädigt. Sie wird nicht verändert; bitte spielen "
+                          "Sie eine Sicherung ein.")
+                      .arg(path);
+    }
+    ServerServices app(*db);
+    frmLunaris main(app.state, app.services);
+    QVERIFY(main.Form_Load(1024));
+    main.show();
+    if (cause != "server") {
+        // The check of the whole file finds the damage while the window is open, and says so once.
+        app.messages.answer(QMessageBox::Ok);
+        QTRY_COMPARE(app.messages.shown().size(), 1);
+    }
+    const qsizetype boxes = app.messages.shown().size();
+    FirstStartGuide* guide = main.firstStartGuide();
+    QVERIFY(guide->isVisible());
+    app.messages.answer(QMessageBox::Ok);
+    guide->demoButton()->click();
+    QCOMPARE(app.messages.shown().size(), boxes + 1);
+    compareBox(app.messages.last(), refused, "Lunaris", QMessageBox::Critical);
+    QCOMPARE(ChairTable(*db).count(), 0);
+}
+
 void TestServerSecurity::encryptionShownAfterReconnection()
 {
     // Over TCP unencrypted logins need a line of their own; the server reads it only at its start.

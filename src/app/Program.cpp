@@ -67,19 +67,32 @@ bool claimSingleInstance(SingleInstance& instance, MessageService& messages)
     return false;
 }
 
-bool acceptConnectSetting(const QString& connect, MessageService& messages)
+QString connectSettingRefusal(const QString& connect)
 {
     if (connect.isEmpty())
-        return true;
+        return {};
     try {
         ConnectionSetting::parse(connect);
     } catch (const LunarisError& e) {
-        messages.inform(nullptr, QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description()),
-                        QStringLiteral("Lunaris"), QMessageBox::Critical);
-        return false;
+        return QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description());
     }
-    return true;
+    return {};
 }
+
+namespace {
+// What the user does when the start finds no usable database: 0 "Erneut versuchen", 1 "Verbindung
+// ändern...", 2 "Beenden".
+int chooseAfterStartFailure(const QString& failure, MessageService& messages)
+{
+    MessageRequest box;
+    box.text = failure;
+    box.title = QStringLiteral("Lunaris");
+    box.icon = QMessageBox::Critical;
+    box.choices = {QStringLiteral("Erneut versuchen"), QStringLiteral("Verbindung ändern..."),
+                   QStringLiteral("Beenden")};
+    return messages.choose(box);
+}
+} // namespace
 
 ServerStart openServerAtStart(const ServerAddress& server, MessageService& messages,
                               const std::function<bool()>& changeConnection)
@@ -92,13 +105,7 @@ ServerStart openServerAtStart(const ServerAddress& server, MessageService& messa
             failure = QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description());
         }
         // The user decides: the server may be back in a moment, the setting may be wrong, or it is time to stop.
-        MessageRequest box;
-        box.text = failure;
-        box.title = QStringLiteral("Lunaris");
-        box.icon = QMessageBox::Critical;
-        box.choices = {QStringLiteral("Erneut versuchen"), QStringLiteral("Verbindung ändern..."),
-                       QStringLiteral("Beenden")};
-        switch (messages.choose(box)) {
+        switch (chooseAfterStartFailure(failure, messages)) {
         case 0:
             continue;
         case 1:
@@ -155,9 +162,19 @@ std::unique_ptr<Database> openStartDatabase(LunarisState& state, SettingsStore& 
     const QString practiceFile = QDir::current().absoluteFilePath(state.DatabaseFile);
     for (;;) {
         state.DatabaseConnect = ConnectionSetting::read(settings);
-        if (!acceptConnectSetting(state.DatabaseConnect, messages))
-            return nullptr;
         const auto changeConnection = [&] { return changeConnectionAtStart(settings, messages, modals, practiceFile); };
+        // Also a value of the family's programs: the dialog writes Lunaris's own, which wins over it.
+        if (const QString refusal = connectSettingRefusal(state.DatabaseConnect); !refusal.isEmpty()) {
+            switch (chooseAfterStartFailure(refusal, messages)) {
+            case 0:
+                continue;
+            case 1:
+                changeConnection();
+                continue;
+            default:
+                return nullptr;
+            }
+        }
         if (state.DatabaseConnect.isEmpty()) {
 #ifdef Q_OS_WIN
             // Installed under "C:\Program Files", the program folder takes no file for most users: said at once,

@@ -59,9 +59,10 @@ enum class PracticeFolder { Usable, ConnectionChanged, End };
 PracticeFolder checkPracticeFolder(const QString& practiceFile, MessageService& messages,
                                    const std::function<bool()>& changeConnection);
 
-// Checks the database setting read at start. Empty (the file) passes; anything that is not a usable
-// PostgreSQL URI is reported, naming the setting, and false comes back: the program ends, writing nothing.
-bool acceptConnectSetting(const QString& connect, MessageService& messages);
+// Why the database setting read at start cannot be used, naming the setting ("Fehler: 3170 ..."), or empty
+// when it can (empty, the file, passes). The start then offers the same three ways on as for a server that
+// fails: "Erneut versuchen" (the setting is read again), "Verbindung ändern..." and "Beenden".
+QString connectSettingRefusal(const QString& connect);
 
 // Takes the single-instance guard. False when the program is to end: silently when another instance
 // runs, with a message when one is still ending after the wait.

@@ -22,12 +22,13 @@ bool DemoPracticeCommand::run()
             refuse();
             return false;
         }
-        if (!m_services.messages.askYesNo(m_parent,
+        // A workstation that may not write says so before it asks anything.
+        if (!m_databaseWritable() ||
+            !m_services.messages.askYesNo(m_parent,
                                           QStringLiteral("Die Beispielpraxis bringt vier Stühle, zwölf Behandlungen "
                                                          "und zwei Idealtage zum Ausprobieren in die leere "
                                                          "Datenbank.\rMöchten Sie sie laden?"),
-                                          Title) ||
-            !m_databaseWritable())
+                                          Title))
             return false;
         // Another workstation may have begun meanwhile: the load looks again, in its own transaction.
         if (!DemoPractice::load(m_services.database)) {

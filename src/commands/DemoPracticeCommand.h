@@ -6,7 +6,8 @@ class QWidget;
 struct AppServices;
 
 // "Beispielpraxis laden": asks, then puts the demo practice into the empty database; refused (with
-// a message) once the database holds any day, chair or treatment.
+// a message, before the question) once the database holds any day, chair or treatment, or when this
+// workstation may not write.
 class DemoPracticeCommand {
 public:
     // databaseWritable: waits for the file's check; false (after its message) when nothing may be written.

@@ -12,6 +12,20 @@ namespace {
 // The number Jet gave a connect string it had no driver for.
 constexpr int UnusableConnectString = 3170;
 
+// The setting as a message may repeat it: a password written into it (the URI's user part, a password
+// option, libpq's key=value form) shows as "***".
+QString withoutPasswords(QString value)
+{
+    static const QRegularExpression userPart(QStringLiteral("^([A-Za-z]+://[^/?#@]*?:)[^/?#]*@"));
+    static const QRegularExpression option(QStringLiteral("([?&]password=)[^&#]*"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression keyValue(QStringLiteral("(\\bpassword\\s*=\\s*)('(?:[^'\\\\]|\\\\.)*'?|\\S*)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    if (value.contains(QLatin1String("://")))
+        return value.replace(userPart, QStringLiteral("\\1***@")).replace(option, QStringLiteral("\\1***"));
+    return value.replace(keyValue, QStringLiteral("\\1***"));
+}
+
 LunarisError refused(const QString& value, const QString& reason)
 {
     return LunarisError(
@@ -19,7 +33,7 @@ LunarisError refused(const QString& value, const QString& reason)
         QStringLiteral("Die Einstellung „%1/%2“ („%3“) ist keine gültige Verbindung zu einem PostgreSQL-Server: %4\r"
                        "Leer bedeutet die Datei Kavemo.mdb im Programmordner; ein Server wird so angegeben: "
                        "postgresql://benutzer@server:5432/datenbank")
-            .arg(ConnectionSetting::Section, ConnectionSetting::Key, value, reason));
+            .arg(ConnectionSetting::Section, ConnectionSetting::Key, withoutPasswords(value), reason));
 }
 
 bool isIpv6(const QString& host)

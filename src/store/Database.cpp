@@ -137,6 +137,39 @@ LunarisError lostConnectionFailure(const QSqlError& error)
             .arg((error.databaseText().isEmpty() ? error.driverText() : error.databaseText()).trimmed()));
 }
 
+// What a class of SQLSTATE means to the user.
+QString serverErrorClass(const QString& code)
+{
+    const QStringView sqlClass = QStringView(code).left(2);
+    if (code == u"57014")
+        return QStringLiteral("Der Server hat zu lange nicht geantwortet; der Vorgang wurde abgebrochen.");
+    if (code == u"42P01")
+        return QStringLiteral("In der Datenbank auf dem Server fehlt eine Tabelle.");
+    if (code == u"42703")
+        return QStringLiteral("In der Datenbank auf dem Server fehlt ein Feld.");
+    if (sqlClass == u"22")
+        return QStringLiteral("Ein Wert passt nicht in sein Feld.");
+    if (sqlClass == u"23")
+        return QStringLiteral("Die Daten verletzen eine Regel der Tabelle.");
+    if (sqlClass == u"28")
+        return QStringLiteral("Der Server lässt die Anmeldung nicht zu.");
+    if (sqlClass == u"40" || sqlClass == u"55")
+        return QStringLiteral("Die Datenbank wird gerade von einem anderen Arbeitsplatz benutzt.");
+    if (sqlClass == u"42")
+        return QStringLiteral("Der Server hat eine Anweisung des Programms nicht angenommen.");
+    if (sqlClass == u"53")
+        return QStringLiteral("Dem Server fehlen Mittel für den Vorgang (Speicher, Plattenplatz oder Verbindungen).");
+    if (sqlClass == u"54")
+        return QStringLiteral("Der Vorgang ist für den Server zu groß.");
+    if (sqlClass == u"57")
+        return QStringLiteral("Der Server hat den Vorgang abgebrochen.");
+    if (sqlClass == u"58" || sqlClass == u"XX")
+        return QStringLiteral("Auf dem Server ist ein interner Fehler aufgetreten.");
+    if (sqlClass == u"P0")
+        return QStringLiteral("Eine Regel auf dem Server hat den Vorgang abgelehnt.");
+    return QStringLiteral("Der Server hat den Vorgang abgelehnt.");
+}
+
 QString describeServerError(const QSqlError& error)
 {
     const QString code = error.nativeErrorCode();
@@ -168,7 +201,9 @@ QString describeServerError(const QSqlError& error)
         return QStringLiteral("Der Benutzer darf diese Daten auf dem Server nicht ändern.");
     if (code == QLatin1String("25006"))
         return QStringLiteral("Die Datenbank ist schreibgeschützt.");
-    return QStringLiteral("Datenbankfehler: %1").arg(text.trimmed());
+    // Any other class: words of our own, the server's (in its language) only as the detail.
+    return serverErrorClass(code) + QStringLiteral("\r(Meldung: ") +
+           text.trimmed().replace(QLatin1Char('\n'), QLatin1Char(' ')) + QLatin1Char(')');
 }
 } // namespace
 

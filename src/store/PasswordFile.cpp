@@ -122,28 +122,17 @@ void PasswordFile::store(const QString& host, int port, const QString& database,
     entry.append(escaped(password));
     const QString newLine = entry.join(QLatin1Char(':'));
 
-    // libpq takes the first line that serves a login: the login's own line replaces an older one where
-    // it stood, and a new one goes before a line with "*" that would otherwise serve it first.
+    // libpq takes the first line that serves a login: the new line goes where the first such line stands
+    // (the login's own older one, or a line with "*" that would otherwise serve it first), and every older
+    // line of the login goes.
     QStringList kept = lines();
     qsizetype at = -1;
-    for (qsizetype i = 0; i < kept.size(); ++i) {
-        const QStringList fields = loginFields(kept[i]);
-        if (fields == login) {
-            if (at < 0) {
-                at = i;
-                kept[i] = newLine;
-            } else {
-                kept.removeAt(i--);
-            }
-        }
-    }
-    if (at < 0) {
-        qsizetype before = kept.size();
-        for (qsizetype i = 0; i < kept.size() && before == kept.size(); ++i)
-            if (serves(loginFields(kept[i]), login))
-                before = i;
-        kept.insert(before, newLine);
-    }
+    for (qsizetype i = 0; i < kept.size() && at < 0; ++i)
+        if (serves(loginFields(kept[i]), login))
+            at = i;
+    // Lines of the login stand at or after the first line that serves it: removing them leaves that place.
+    kept.removeIf([&](const QString& line) { return loginFields(line) == login; });
+    kept.insert(at < 0 ? kept.size() : at, newLine);
 
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     QSaveFile file(m_path);

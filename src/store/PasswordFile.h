@@ -15,9 +15,9 @@ public:
     explicit PasswordFile(QString path = defaultPath()) : m_path(std::move(path)) {}
     const QString& path() const { return m_path; }
 
-    // Stores the password for the login (host as typed, case kept): a line for the same host, port,
-    // database and user is replaced where it stands; a new line goes before the first line with "*"
-    // that would serve the login, since libpq uses the first line that does. Every other line is kept. The file is
+    // Stores the password for the login (host as typed, case kept): its line goes where the first line
+    // that serves the login stands (its own older line, or a line with "*" before it), since libpq uses
+    // the first line that does; older lines of the login go. Every other line is kept. The file is
     // (re)written with mode 0600, whole or not at all. Throws LunarisError with a German description when it cannot be
     // written.
     void store(const QString& host, int port, const QString& database, const QString& user,

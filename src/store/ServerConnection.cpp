@@ -1,6 +1,7 @@
 #include "store/ServerConnection.h"
 
 #include "store/PasswordFile.h"
+#include "store/ServerHandshake.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -63,60 +64,30 @@ ServerConnection::Failure reachability(const ServerAddress& address)
     }
 }
 
-ServerAddress withSslMode(ServerAddress address, const QString& mode)
-{
-    address.options.removeIf([](const auto& option) { return option.first == QLatin1String("sslmode"); });
-    address.options.append({QStringLiteral("sslmode"), mode});
-    return address;
-}
-
-// Whether a login with these options gets through (the options differ only in the encryption).
-bool loginWorks(const ServerAddress& address, const QString& password)
-{
-    const QString name = uniqueName("verschluesselung");
-    bool works = false;
-    {
-        QSqlDatabase db = ServerConnection::open(address, name, password);
-        works = db.isOpen();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-    return works;
-}
-
-// The host answers, but the login failed: a failure of the encryption is found by logging in the same way
-// with less of it (libpq words such failures only in the locale's language and gives them no class).
-ServerConnection::Failure encryptionDiagnosis(const ServerAddress& address, const QString& password)
+// The host answers, but the login failed: why the encryption failed, found by looking at the server's TLS
+// without logging in (libpq words such failures only in the locale's language and gives them no class).
+ServerConnection::Failure encryptionDiagnosis(const ServerAddress& address)
 {
     using ServerConnection::Failure;
-    const QString mode = address.option(QStringLiteral("sslmode"));
     if (ServerConnection::checksCertificate(address)) {
         QFile file(ServerConnection::rootCertificatePath(address));
         if (!file.open(QIODevice::ReadOnly))
             return Failure::CertificateFileUnreadable;
         if (!file.read(1 << 20).contains("-----BEGIN CERTIFICATE-----"))
             return Failure::NotACertificate;
-        if (mode == QLatin1String("verify-full") &&
-            loginWorks(withSslMode(address, QStringLiteral("verify-ca")), password))
-            return Failure::CertificateNameMismatch;
-        // libpq checks against any CA file it finds even under "require": it is given none that exists.
-        ServerAddress unchecked = withSslMode(address, QStringLiteral("require"));
-        unchecked.options.removeIf([](const auto& option) { return option.first == QLatin1String("sslrootcert"); });
-        unchecked.options.append({QStringLiteral("sslrootcert"), QDir::temp().filePath(uniqueName("keine-ca"))});
-        if (loginWorks(unchecked, password))
-            return Failure::CertificateUntrusted;
     }
-    if (mode == QLatin1String("disable"))
-        return loginWorks(withSslMode(address, QStringLiteral("require")), password) ? Failure::EncryptionRequired
-                                                                                     : Failure::Other;
-    if (!mode.isEmpty() && mode != QLatin1String("allow") && mode != QLatin1String("prefer") &&
-        loginWorks(withSslMode(address, QStringLiteral("disable")), password))
-        return Failure::EncryptionNotOffered;
-    return Failure::Other;
+    if (address.option(QStringLiteral("sslmode")) == QLatin1String("disable"))
+        return ServerHandshake::admission(address, false) == ServerHandshake::Admission::Refused &&
+                       ServerHandshake::admission(address, true) == ServerHandshake::Admission::Admitted
+                   ? Failure::EncryptionRequired
+                   : Failure::Other;
+    return ServerHandshake::encryptionFailure(address);
 }
 
-// The host answers, but the login failed: the same login to the server's maintenance database tells a
-// missing database (or a missing right to it) from a refused login.
+// The host answers and its encryption is as asked, but the login failed: the same login to the server's
+// maintenance database tells a missing database (or a missing right to it) from a refused login. It goes
+// to the same server with the same encryption and checks as the login that failed, so the password reaches
+// no one that login would not have given it to.
 ServerConnection::Failure loginDiagnosis(const ServerAddress& address, const QString& password)
 {
     using ServerConnection::Failure;
@@ -222,7 +193,7 @@ ServerConnection::Login ServerConnection::login(const ServerAddress& address, co
         if (clock.elapsed() >= (connectTimeoutSeconds(address) - 1) * 1000 - 100)
             failure = Failure::NoAnswer;
         else if (failure = reachability(address); failure == Failure::Other)
-            if (failure = encryptionDiagnosis(address, password); failure == Failure::Other)
+            if (failure = encryptionDiagnosis(address); failure == Failure::Other)
                 failure = loginDiagnosis(address, password);
     }
     result.failure = describeFailure(failure, error, address);
@@ -322,6 +293,13 @@ QString ServerConnection::germanReason(Failure failure, const ServerAddress& add
         return QStringLiteral("Das Zertifikat des Servers ist nicht von der Zertifizierungsstelle in „%1“ "
                               "ausgestellt. Ist es die richtige Zertifikatsdatei der Praxis?")
             .arg(QDir::toNativeSeparators(rootCertificatePath(address)));
+    case Failure::CertificateExpired:
+        return QStringLiteral("Das Zertifikat des Servers ist abgelaufen oder noch nicht gültig. Bitte lassen Sie es "
+                              "erneuern, oder prüfen Sie Datum und Uhrzeit dieses Arbeitsplatzes.");
+    case Failure::CertificateNotCheckable:
+        return QStringLiteral("Das Zertifikat des Servers konnte nicht geprüft werden: diesem Arbeitsplatz fehlt die "
+                              "Unterstützung für verschlüsselte Verbindungen (TLS). Ohne Prüfung wird keine "
+                              "Verbindung hergestellt.");
     case Failure::EncryptionNotOffered:
         return QStringLiteral("Der Server bietet keine verschlüsselte Verbindung an.");
     case Failure::EncryptionRequired:
@@ -343,11 +321,14 @@ QString ServerConnection::describeFailure(Failure failure, const QSqlError& erro
         serverText = error.driverText().trimmed();
     serverText.replace(QLatin1Char('\n'), QLatin1Char(' '));
     const QString head = QStringLiteral("Die Verbindung zum Server „%1“ ist fehlgeschlagen").arg(address.displayName());
-    const QString reason = germanReason(failure, address);
-    if (failure == Failure::DriverMissing || serverText.isEmpty())
-        return head + QStringLiteral(": ") + (reason.isEmpty() ? QStringLiteral("Unbekannter Fehler.") : reason);
+    // Always a reason of our own: the driver's words follow the locale (and are English where libpq has no
+    // translations), so they are only the detail.
+    QString reason = germanReason(failure, address);
     if (reason.isEmpty())
-        return head + QStringLiteral(": ") + serverText;
+        reason = serverText.isEmpty() ? QStringLiteral("Unbekannter Fehler.")
+                                      : QStringLiteral("Der Server hat die Verbindung nicht angenommen.");
+    if (failure == Failure::DriverMissing || serverText.isEmpty())
+        return head + QStringLiteral(": ") + reason;
     return head + QStringLiteral(": ") + reason + QStringLiteral("\r(Meldung: ") + serverText + QLatin1Char(')');
 }
 

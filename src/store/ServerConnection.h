@@ -35,9 +35,10 @@ struct Login {
     QString failure;
     bool ok() const { return failure.isEmpty(); }
 };
-// Opens like open(); a failed login is then examined (is the host known, does it answer at the port,
-// does the login work for another database of the server, is there a password) to name the reason,
-// since the driver reports a failed login without the server's error class.
+// Opens like open(); a failed login is then examined (is the host known, does it answer at the port, does
+// its TLS meet the setting, does the login work for another database of the server, is there a password)
+// to name the reason, since the driver reports a failed login without the server's error class. No
+// examination logs in with less encryption or less checking than the address asks for.
 Login login(const ServerAddress& address, const QString& connectionName, const QString& password = {});
 
 // Why something failed on the server, as the user should read it.
@@ -64,6 +65,8 @@ enum class Failure {
     NotACertificate,           // the CA file holds no certificate
     CertificateNameMismatch,   // the server's certificate is good, but not for the name typed
     CertificateUntrusted,      // the server's certificate is not signed by the practice's CA
+    CertificateExpired,        // the server's certificate has expired (or is not valid yet)
+    CertificateNotCheckable,   // this workstation has no TLS library to check the certificate with
     EncryptionNotOffered,      // an encrypted connection was asked for; the server offers none
     EncryptionRequired,        // an unencrypted connection was asked for; the server admits only encrypted ones
 };

@@ -2,7 +2,8 @@
 # Starts the real program on a display (Xvfb) with a database it must refuse: a text file, a
 # database cut short, one with a damaged page of stored days, and a database setting that names no
 # server. Each time its message box must appear, OK (Return) must end the program with
-# status 1, and the program folder must be exactly as before, byte for byte.
+# status 1 (for the setting, whose box offers "Erneut versuchen", "Verbindung ändern..." and
+# "Beenden": Escape, the box's way out), and the program folder must be exactly as before, byte for byte.
 #
 # Every wait is bounded.
 set -uo pipefail
@@ -24,9 +25,9 @@ trap cleanup EXIT
 
 snapshot() { (cd "$1" && ls -A && sha256sum Kavemo.mdb); }
 
-check_case() { # name, then a command that writes Kavemo.mdb into the folder given as $1
-    local name="$1" folder="$workdir/$1/programm"
-    shift
+check_case() { # name, the key that leaves the box, then a command that writes Kavemo.mdb into the folder given as $1
+    local name="$1" folder="$workdir/$1/programm" key="$2"
+    shift 2
     mkdir -p "$folder" "$workdir/$name/config" "$workdir/$name/runtime"
     chmod 700 "$workdir/$name/runtime"
     cp "$program" "$folder/lunaris"
@@ -40,8 +41,8 @@ check_case() { # name, then a command that writes Kavemo.mdb into the folder giv
     local box
     box="$(timeout 60 xdotool search --sync --onlyvisible --name '^Lunaris$' | head -n 1)"
     [[ -n "$box" ]] || fail "$name: no window titled \"Lunaris\" within 60 s"
-    timeout 10 xdotool windowfocus --sync "$box" && timeout 10 xdotool key Return ||
-        fail "$name: could not press Return in the message box"
+    timeout 10 xdotool windowfocus --sync "$box" && timeout 10 xdotool key "$key" ||
+        fail "$name: could not press $key in the message box"
     for _ in $(seq 300); do
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
@@ -85,9 +86,9 @@ bad_setting() {
         printf '[Datenbank]\nVerbindung=odbc://praxis/kavemo\n' >"$1/../config/Kavemo/Lunaris.conf"
 }
 
-check_case text-file text_file
-check_case cut-short cut_short
-check_case damaged-template damaged_template
-check_case bad-setting bad_setting
+check_case text-file Return text_file
+check_case cut-short Return cut_short
+check_case damaged-template Return damaged_template
+check_case bad-setting Escape bad_setting
 say "PASS"
 exit 0

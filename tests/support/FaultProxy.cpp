@@ -75,6 +75,12 @@ public:
         m_downDelayMs = downMs;
     }
 
+    void setTarget(const QHostAddress& target, quint16 targetPort)
+    {
+        m_target = target;
+        m_targetPort = targetPort;
+    }
+
     void setBlackHole(bool on)
     {
         m_blackHole = on;
@@ -255,6 +261,12 @@ void FaultProxy::cutAll()
 {
     QMetaObject::invokeMethod(
         m_relay, [this] { m_relay->cutAll(); }, Qt::BlockingQueuedConnection);
+}
+
+void FaultProxy::setTarget(const QHostAddress& target, quint16 targetPort)
+{
+    QMetaObject::invokeMethod(
+        m_relay, [=, this] { m_relay->setTarget(target, targetPort); }, Qt::BlockingQueuedConnection);
 }
 
 void FaultProxy::resetCounts()

@@ -40,6 +40,8 @@ public:
     void setBlackHole(bool on);
     // Closes every relayed connection at once (both sides), as a restarted server or a cut cable does.
     void cutAll();
+    // Relays the connections that come from now on to another server (one that took over the address).
+    void setTarget(const QHostAddress& target, quint16 targetPort);
 
     // Round trips since the last reset (over all connections), and connections accepted.
     int roundTrips() const { return m_roundTrips.load(); }
