@@ -1066,14 +1066,16 @@ void TestMasterData::openDayFollowsTheChairEditor_data()
     QTest::addColumn<QStringList>("captions");
     QTest::addColumn<QString>("status");     // the status panel after the editor closed
     QTest::addColumn<QStringList>("stored"); // the day's rows after placing a block in the first column and saving
-    QTest::newRow("rename, Ja") << "rename" << int(QMessageBox::Yes) << QStringList{"Stuhl A", "Stuhl 2"} << "Status"
+    QTest::newRow("rename, Ja") << "rename" << int(QMessageBox::Yes) << QStringList{"Stuhl A", "Stuhl 2"}
+                                << "Keine ungespeicherten Änderungen"
                                 << QStringList{"Stuhl A|KONT|08:00|08:20", "Stuhl A|KONT|09:00|09:20",
                                                "Stuhl A|KONT|15:00|15:20", "Stuhl 2|KONT|08:00|08:20"};
     QTest::newRow("rename, Nein: the blocks go under the new name with the next save")
         << "rename" << int(QMessageBox::No) << QStringList{"Stuhl A", "Stuhl 2"} << "Nicht gespeichert"
         << QStringList{"Stuhl A|KONT|08:00|08:20", "Stuhl A|KONT|09:00|09:20", "Stuhl A|KONT|15:00|15:20",
                        "Stuhl 2|KONT|08:00|08:20"};
-    QTest::newRow("delete, Ja") << "delete" << int(QMessageBox::Yes) << QStringList{"Stuhl 2"} << "Status"
+    QTest::newRow("delete, Ja") << "delete" << int(QMessageBox::Yes) << QStringList{"Stuhl 2"}
+                                << "Keine ungespeicherten Änderungen"
                                 << QStringList{"Stuhl 2|KONT|08:00|08:20", "Stuhl 2|KONT|15:00|15:20"};
     QTest::newRow("delete, Nein: kept, not shown")
         << "delete" << int(QMessageBox::No) << QStringList{"Stuhl 2"} << "2 gespeicherte Einträge nicht angezeigt"
