@@ -6,6 +6,7 @@
 #include "masterdata/RecordNavigator.h"
 #include "masterdata/frmBehandT.h"
 #include "masterdata/frmStuhlT.h"
+#include "store/DayVersions.h"
 #include "store/Tables.h"
 
 #include <QLabel>
@@ -1015,6 +1016,13 @@ void TestMasterData::chairInUse()
     QCOMPARE(db.rows("SELECT STUHL FROM Stuhl ORDER BY rowid"), chairs);
     QCOMPARE(db.rows("SELECT STUHL, IDEALTAG FROM Template ORDER BY rowid"), templates);
     QCOMPARE(ctx.state.ChairsChanged, !templateRefuses);
+    // The days that lost the deleted chair's rows keep their state before as a version; nothing else does.
+    const bool deleted = step == "delete" && answer == QMessageBox::Yes && !templateRefuses;
+    const DayVersionTable versions(db.database());
+    QCOMPARE(versions.versionsOf("Montag").size(), deleted ? 1 : 0);
+    QCOMPARE(versions.versionsOf("Dienstag").size(), deleted ? 1 : 0);
+    if (deleted)
+        QCOMPARE(versions.versionsOf("Montag").first().rows.size(), 3);
 }
 
 void TestMasterData::chairQuestionsAndNamesTwice_data()
