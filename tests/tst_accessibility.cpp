@@ -220,6 +220,8 @@ void TestAccessibility::everyStepIsAnnouncedOnce_data()
     QTest::newRow("a step after a history reset is a new one")
         << QStringList{"Down", "Delete", "Space", "history reset", "Down", "Down", "Down", "Space"}
         << "KONT 08:40 bis 09:10 eingetragen, Honorar 80";
+    QTest::newRow("paste with nothing copied")
+        << QStringList{"Ctrl+V"} << "Nichts kopiert – zuerst einen Block mit Strg+C kopieren";
     QTest::newRow("the same again is said again") << QStringList{"Delete", "Delete"} << "Nichts entfernt";
     QTest::newRow("doctor column") << QStringList{"Right", "Right", "Right", "Space"}
                                    << "Die Arztzeit wird aus den Stühlen berechnet.";
