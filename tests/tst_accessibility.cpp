@@ -6,6 +6,7 @@
 #include "commands/frmSpeichern.h"
 #include "dayview/DayView.h"
 #include "editing/EditAnnouncements.h"
+#include "editing/OpenDay.h"
 #include "masterdata/frmBehandT.h"
 #include "masterdata/frmStuhlT.h"
 #include "settings/frmDatenbank.h"
@@ -62,6 +63,11 @@ QString nameOf(QAccessibleInterface* item)
 void press(Editor& e, const QStringList& keys)
 {
     for (const QString& key : keys) {
+        // Not a key: the history starts anew, as after a change of hours or chairs.
+        if (key == "history reset") {
+            e.window->openDay().forgetHistory();
+            continue;
+        }
         const QKeySequence sequence(key);
         QVERIFY2(sequence.count() == 1, qPrintable(key));
         const QKeyCombination combination = sequence[0];
@@ -211,6 +217,11 @@ void TestAccessibility::everyStepIsAnnouncedOnce_data()
                           << "Wiederhergestellt: KONT 08:10 entfernt, Honorar 40. Arzt nicht mehr überlastet 08:10";
     QTest::newRow("paste") << QStringList{"Down", "Ctrl+C", "Right", "Right", "Home", "Ctrl+V"}
                            << "KONT 08:00 bis 08:30 eingetragen, Honorar 80";
+    QTest::newRow("a step after a history reset is a new one")
+        << QStringList{"Down", "Delete", "Space", "history reset", "Down", "Down", "Down", "Space"}
+        << "KONT 08:40 bis 09:10 eingetragen, Honorar 80";
+    QTest::newRow("paste with nothing copied")
+        << QStringList{"Ctrl+V"} << "Nichts kopiert – zuerst einen Block mit Strg+C kopieren";
     QTest::newRow("the same again is said again") << QStringList{"Delete", "Delete"} << "Nichts entfernt";
     QTest::newRow("doctor column") << QStringList{"Right", "Right", "Right", "Space"}
                                    << "Die Arztzeit wird aus den Stühlen berechnet.";

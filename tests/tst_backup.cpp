@@ -5,6 +5,7 @@
 #include "commands/BackupCommands.h"
 #include "commands/frmDatensicherung.h"
 #include "commands/frmVersionen.h"
+#include "editing/OpenDay.h"
 #include "kernel/LunarisError.h"
 #include "store/BackupReader.h"
 #include "store/BackupRotation.h"
@@ -114,6 +115,7 @@ private slots:
     void restoredFromABackup_data();
     void restoredFromABackup();
     void serverTablesBackedUpAndRestored();
+    void versionOfAGoneChairKeepsItsRows();
 };
 
 void TestBackup::rotation_data()
@@ -534,6 +536,43 @@ void TestBackup::serverTablesBackedUpAndRestored()
     QCOMPARE(strangers.chairs + strangers.treatments, 0);
     QCOMPARE(IdealDayStore(server).blocksOfDay("Montag").first().startTime.toString(), QString("09:00"));
     QCOMPARE(DayVersionTable(server).versionsOf("Montag").first().rows.first().startTime.toString(), QString("10:00"));
+}
+
+void TestBackup::versionOfAGoneChairKeepsItsRows()
+{
+    // A version from before Stuhl 3 was deleted (its entries kept), with a row before the opening time.
+    MainWindowFixture f(3);
+    TempDatabase& db = f.ctx.tempDatabase;
+    db.addTreatment("KONT", 30);
+    IdealDayStore(db.database())
+        .replaceDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:30"},
+                               {"Stuhl 3", "KONT", "10:00", "10:30"},
+                               {"Stuhl 1", "KONT", "06:00", "06:30"}});
+    IdealDayStore(db.database()).replaceDay("Montag", {{"Stuhl 1", "KONT", "11:00", "11:30"}});
+    db.exec("DELETE FROM Stuhl WHERE STUHL = 'Stuhl 3'");
+    f.start();
+    f.ctx.modals.handleNext(openName("Montag"));
+    f.action("mnuFileOpen")->trigger();
+    f.ctx.modals.handleNext([](QDialog& dialog) {
+        auto& list = static_cast<frmVersionen&>(dialog);
+        list.list()->setCurrentItem(list.list()->topLevelItem(0)->child(0));
+        list.restoreButton()->click();
+    });
+    f.action("mnuFileVersions")->trigger();
+
+    // What fits is shown; the rest is named, kept and stored by the next save.
+    QCOMPARE(f.onScreen(0), QStringList{"08:00-08:30 KONT"});
+    const QString notice = "2 Blöcke werden nicht angezeigt: KONT Stuhl 3 10:00, KONT Stuhl 1 06:00";
+    QCOMPARE(f.window->findChild<QLabel*>("sbStatusBar_Panel1")->text(), "Nicht gespeichert – " + notice);
+    f.action("mnuFileSave")->trigger();
+    QCOMPARE(f.stored("Montag"),
+             QStringList({"Stuhl 1|KONT|08:00|08:30", "Stuhl 3|KONT|10:00|10:30", "Stuhl 1|KONT|06:00|06:30"}));
+    // Saved again, they are not written twice; undone, the day before the restore comes back whole.
+    f.window->openDay().history().undo();
+    QCOMPARE(f.onScreen(0), QStringList{"11:00-11:30 KONT"});
+    f.action("mnuFileSave")->trigger();
+    QCOMPARE(f.stored("Montag"), QStringList{"Stuhl 1|KONT|11:00|11:30"});
+    f.expectNothingPending();
 }
 
 LUNARIS_TEST_MAIN(TestBackup)

@@ -150,7 +150,7 @@ void TestBadData::badTemplateRows()
 
     p.open("Anderer");
     QCOMPARE(p.onScreen(2), QStringList{"14:00-14:30 BOGEN"});
-    QCOMPARE(status->text(), QString("Status"));
+    QCOMPARE(status->text(), QString("Keine ungespeicherten Änderungen"));
     // The load goes on past the row it cannot show and reports that once.
     p.open("Montag", dataError);
     QCOMPARE(p.onScreen(0), QStringList{"08:00-08:20 KONT"});
@@ -163,7 +163,7 @@ void TestBadData::badTemplateRows()
     const QString late = "Endet nach Praxisschluss (18:00)";
     QCOMPARE(status->text(), shown.isEmpty()             ? QString("1 gespeicherter Eintrag nicht angezeigt")
                              : shown.startsWith("17:50") ? late
-                                                         : QString("Status"));
+                                                         : QString("Keine ungespeicherten Änderungen"));
 
     // The print-out prints what is on screen.
     const QString printed = p.printed();

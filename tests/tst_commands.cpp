@@ -144,7 +144,7 @@ void TestCommands::saveQuestionOnNewAndOpen()
         // One "Nein" leaves no unsaved state behind: the next New of the unchanged day asks nothing.
         e.action("mnuFileNew")->trigger();
         QCOMPARE(e.ctx.messages.shown().size(), 1);
-        QCOMPARE(e.window->findChild<QLabel*>("sbStatusBar_Panel1")->text(), QString("Status"));
+        QCOMPARE(e.window->findChild<QLabel*>("sbStatusBar_Panel1")->text(), QString("Keine ungespeicherten Änderungen"));
     }
     if (command == "Beenden" && !goesOn) {
         // The next close asks again; "Nein" closes.
@@ -222,9 +222,10 @@ void TestCommands::saveAsKeepsTheOldRows()
     e.action("mnuFileOpen")->trigger();
     e.ctx.modals.handleNext(clickCancel());
     e.action("mnuFileSaveAs")->trigger();
+    // The cancelled Save As left the day unmodified: after "Nein", New asks nothing.
     e.ctx.messages.answer(QMessageBox::No);
-    e.ctx.messages.answer(QMessageBox::No); // New's save question
     e.action("mnuFileDelete")->trigger();
+    QCOMPARE(e.ctx.messages.shown().size(), 1);
     QCOMPARE(e.ctx.messages.shown().first().text, QString("Möchten Sie den Montag Kopie löschen?"));
 }
 

@@ -145,7 +145,7 @@ void TestEditing::placingPastTheClosingTime()
     auto* panel = e.window->findChild<QLabel*>("sbStatusBar_Panel1");
     QCOMPARE(panel->text(), status);
     e.action("mnuEditUndo")->trigger();
-    QCOMPARE(panel->text(), QString("Status"));
+    QCOMPARE(panel->text(), QString("Keine ungespeicherten Änderungen"));
     QVERIFY(e.ctx.messages.shown().isEmpty());
 }
 

@@ -556,20 +556,33 @@ void TestMainWindow::settingsTakeEffectAtOnce_data()
     QTest::addColumn<QStringList>("chair1");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("fee");
+    QTest::addColumn<QString>("unsaved"); // an unsaved KONT placed in Stuhl 2 before OK, at this time
+    QTest::newRow("later opening: an unsaved block is kept aside and named")
+        << "txtOpenZeit"
+        << "09:00"
+        << "09:00" << QStringList{"16:00-16:20 KONT"}
+        << "Nicht gespeichert – 1 gespeicherter Eintrag nicht angezeigt; 1 Block wird nicht angezeigt: KONT Stuhl 2 "
+           "08:30"
+        << "18"
+        << "08:30";
     QTest::newRow("15-minute rows") << "txtSlot"
                                     << "2"
-                                    << "08:00" << QStringList{"08:00-08:20 KONT", "16:00-16:20 KONT"} << "Status"
-                                    << "36";
+                                    << "08:00" << QStringList{"08:00-08:20 KONT", "16:00-16:20 KONT"}
+                                    << "Keine ungespeicherten Änderungen"
+                                    << "36"
+                                    << "";
     QTest::newRow("later opening: the morning block becomes an unshown row")
         << "txtOpenZeit"
         << "09:00"
         << "09:00" << QStringList{"16:00-16:20 KONT"} << "1 gespeicherter Eintrag nicht angezeigt"
-        << "18";
+        << "18"
+        << "";
     QTest::newRow("earlier closing") << "txtZuZeit"
                                      << "12:00"
                                      << "08:00" << QStringList{"08:00-08:20 KONT"}
                                      << "1 gespeicherter Eintrag nicht angezeigt"
-                                     << "18";
+                                     << "18"
+                                     << "";
 }
 
 void TestMainWindow::settingsTakeEffectAtOnce()
@@ -580,6 +593,7 @@ void TestMainWindow::settingsTakeEffectAtOnce()
     QFETCH(QStringList, chair1);
     QFETCH(QString, status);
     QFETCH(QString, fee);
+    QFETCH(QString, unsaved);
     MainWindowFixture f(2);
     f.ctx.tempDatabase.addTreatment("KONT", 20, 0, 5, 0, 0, 18);
     f.ctx.tempDatabase.addDayName("Montag");
@@ -588,6 +602,10 @@ void TestMainWindow::settingsTakeEffectAtOnce()
     f.start();
     f.ctx.modals.handleNext(openName("Montag"));
     f.action("mnuFileOpen")->trigger();
+    if (!unsaved.isEmpty()) {
+        f.choose("KONT");
+        f.click(1, unsaved);
+    }
 
     f.ctx.modals.handleNext([&](QDialog& d) {
         d.findChild<QLineEdit*>("txtName")->setText("Dr. Zahn");
@@ -600,12 +618,12 @@ void TestMainWindow::settingsTakeEffectAtOnce()
     QCOMPARE(f.onScreen(0), chair1);
     QCOMPARE(f.window->findChild<QLabel*>("sbStatusBar_Panel1")->text(), status);
     QCOMPARE(f.window->findChild<QLineEdit*>("txtHon")->text(), fee);
-    QVERIFY(!f.ctx.state.Modified);
-    // A save keeps the row no column shows.
+    QCOMPARE(f.ctx.state.Modified, !unsaved.isEmpty());
+    // A save keeps the row no column shows, and stores the unsaved block kept aside.
     f.choose("KONT");
     f.click(1, "10:00");
     f.action("mnuFileSave")->trigger();
-    QCOMPARE(f.stored("Montag").size(), 3);
+    QCOMPARE(f.stored("Montag").size(), unsaved.isEmpty() ? 3 : 4);
     f.expectNothingPending();
 }
 

@@ -6,6 +6,7 @@
 #include "masterdata/RecordNavigator.h"
 #include "masterdata/frmBehandT.h"
 #include "masterdata/frmStuhlT.h"
+#include "store/DayVersions.h"
 #include "store/Tables.h"
 
 #include <QLabel>
@@ -1015,6 +1016,13 @@ void TestMasterData::chairInUse()
     QCOMPARE(db.rows("SELECT STUHL FROM Stuhl ORDER BY rowid"), chairs);
     QCOMPARE(db.rows("SELECT STUHL, IDEALTAG FROM Template ORDER BY rowid"), templates);
     QCOMPARE(ctx.state.ChairsChanged, !templateRefuses);
+    // The days that lost the deleted chair's rows keep their state before as a version; nothing else does.
+    const bool deleted = step == "delete" && answer == QMessageBox::Yes && !templateRefuses;
+    const DayVersionTable versions(db.database());
+    QCOMPARE(versions.versionsOf("Montag").size(), deleted ? 1 : 0);
+    QCOMPARE(versions.versionsOf("Dienstag").size(), deleted ? 1 : 0);
+    if (deleted)
+        QCOMPARE(versions.versionsOf("Montag").first().rows.size(), 3);
 }
 
 void TestMasterData::chairQuestionsAndNamesTwice_data()
@@ -1066,14 +1074,16 @@ void TestMasterData::openDayFollowsTheChairEditor_data()
     QTest::addColumn<QStringList>("captions");
     QTest::addColumn<QString>("status");     // the status panel after the editor closed
     QTest::addColumn<QStringList>("stored"); // the day's rows after placing a block in the first column and saving
-    QTest::newRow("rename, Ja") << "rename" << int(QMessageBox::Yes) << QStringList{"Stuhl A", "Stuhl 2"} << "Status"
+    QTest::newRow("rename, Ja") << "rename" << int(QMessageBox::Yes) << QStringList{"Stuhl A", "Stuhl 2"}
+                                << "Keine ungespeicherten Änderungen"
                                 << QStringList{"Stuhl A|KONT|08:00|08:20", "Stuhl A|KONT|09:00|09:20",
                                                "Stuhl A|KONT|15:00|15:20", "Stuhl 2|KONT|08:00|08:20"};
     QTest::newRow("rename, Nein: the blocks go under the new name with the next save")
         << "rename" << int(QMessageBox::No) << QStringList{"Stuhl A", "Stuhl 2"} << "Nicht gespeichert"
         << QStringList{"Stuhl A|KONT|08:00|08:20", "Stuhl A|KONT|09:00|09:20", "Stuhl A|KONT|15:00|15:20",
                        "Stuhl 2|KONT|08:00|08:20"};
-    QTest::newRow("delete, Ja") << "delete" << int(QMessageBox::Yes) << QStringList{"Stuhl 2"} << "Status"
+    QTest::newRow("delete, Ja") << "delete" << int(QMessageBox::Yes) << QStringList{"Stuhl 2"}
+                                << "Keine ungespeicherten Änderungen"
                                 << QStringList{"Stuhl 2|KONT|08:00|08:20", "Stuhl 2|KONT|15:00|15:20"};
     QTest::newRow("delete, Nein: kept, not shown")
         << "delete" << int(QMessageBox::No) << QStringList{"Stuhl 2"} << "2 gespeicherte Einträge nicht angezeigt"

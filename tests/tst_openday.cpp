@@ -38,6 +38,8 @@ private slots:
     void editsAndTheirUndo_data();
     void editsAndTheirUndo();
     void modifiedFollowsTheSavedState();
+    void replacementKeepsWhatDoesNotFit_data();
+    void replacementKeepsWhatDoesNotFit();
 };
 
 void TestOpenDay::editsAndTheirUndo_data()
@@ -165,6 +167,165 @@ void TestOpenDay::modifiedFollowsTheSavedState()
     d.day.place(1, "11:00", "E", 10);
     history.undo();
     QVERIFY(!d.state.Modified);
+}
+
+namespace {
+StoredBlock row(qint64 id, const QString& chair, const QString& code, const QString& start, const QString& end)
+{
+    return {id, {chair, code, start, end}};
+}
+} // namespace
+
+void TestOpenDay::replacementKeepsWhatDoesNotFit_data()
+{
+    // The day as opened: Stuhl 1 holds KONT 08:00 and 09:00 (stored rows 1 and 2); modified: M at 12:00 in
+    // Stuhl 1 on top. A load or restore replaces it with `rows`; a change of chairs or hours (`change`) acts
+    // on the day opened with `rows` as stored.
+    QTest::addColumn<int>("reason");
+    QTest::addColumn<QString>("rows"); // "Stuhl 2 A 10:00-10:20; ..."
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("modified");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QString>("notice");
+
+    struct Case {
+        const char* name;
+        const char* rows;
+        QStringList shown;
+        const char* notice;
+    };
+    const QList<Case> cases{
+        {"fits", "Stuhl 2 A 10:00-10:20", {"2:10:00-10:20 A"}, ""},
+        {"chair missing", "Stuhl 3 A 10:00-10:20", {}, "1 Block wird nicht angezeigt: A Stuhl 3 10:00"},
+        {"outside the hours", "Stuhl 2 A 07:00-07:20", {}, "1 Block wird nicht angezeigt: A Stuhl 2 07:00"},
+        {"overlap",
+         "Stuhl 2 A 10:00-10:30; Stuhl 2 B 10:10-10:20",
+         {"2:10:00-10:30 A"},
+         "1 Block wird nicht angezeigt: B Stuhl 2 10:10"},
+    };
+    const QList<DayReplacement> loads{DayReplacement::Opened, DayReplacement::Reloaded, DayReplacement::Version,
+                                      DayReplacement::Backup, DayReplacement::Recovery};
+    for (const bool modified : {false, true}) {
+        const char* state = modified ? "modified" : "unmodified";
+        for (const DayReplacement reason : loads)
+            for (const Case& c : cases) {
+                // A load shows stored rows as stored, overlaps included.
+                const bool stored = reason == DayReplacement::Opened || reason == DayReplacement::Reloaded;
+                const bool overlap = QByteArray(c.name) == "overlap";
+                QTest::addRow("%s, %s, %s", qPrintable(DayPlacement::stepName(reason)), c.name, state)
+                    << int(reason) << c.rows << "" << modified
+                    << (stored && overlap ? QStringList{"2:10:00-10:30 A", "2:10:10-10:20 B"} : c.shown)
+                    << (stored && overlap ? "" : c.notice);
+            }
+        // A change of chairs or hours acts on what the day holds: its Stuhl 2 block at 10:00.
+        const int chairs = int(DayReplacement::ChairsChanged);
+        const int hours = int(DayReplacement::HoursChanged);
+        const QString block = "Stuhl 2 A 10:00-10:20";
+        const QStringList kept{"1:08:00-08:30 KONT", "1:09:00-09:30 KONT", "2:10:00-10:20 A"};
+        QTest::addRow("chairs, fits, %s", state) << chairs << block << "chairs" << modified << kept << "";
+        QTest::addRow("chairs, chair deleted, %s", state) << chairs << block << "delete Stuhl 2" << modified
+                                                          << QStringList{"1:08:00-08:30 KONT", "1:09:00-09:30 KONT"}
+                                                          << "1 Block wird nicht angezeigt: A Stuhl 2 10:00";
+        // Renamed to the first chair's name: the first column of a name shows its rows.
+        QTest::addRow("chairs, overlap, %s", state)
+            << chairs << "Stuhl 2 A 08:10-08:30"
+            << "rename Stuhl 2 Stuhl 1" << modified << QStringList{"1:08:00-08:30 KONT", "1:09:00-09:30 KONT"}
+            << "1 Block wird nicht angezeigt: A Stuhl 1 08:10";
+        QTest::addRow("hours, fits, %s", state) << hours << block << "hours 08:00" << modified << kept << "";
+        QTest::addRow("hours, outside, %s", state)
+            << hours << block << "hours 09:30" << modified << QStringList{"2:10:00-10:20 A"}
+            << "2 Blöcke werden nicht angezeigt: KONT Stuhl 1 08:00, KONT Stuhl 1 09:00";
+    }
+}
+
+void TestOpenDay::replacementKeepsWhatDoesNotFit()
+{
+    QFETCH(int, reason);
+    QFETCH(QString, rows);
+    QFETCH(QString, change);
+    QFETCH(bool, modified);
+    QFETCH(QStringList, shown);
+    QFETCH(QString, notice);
+    const auto why = DayReplacement(reason);
+
+    Day d;
+    QList<StoredBlock> given;
+    qint64 id = 10;
+    for (const QString& text : rows.split("; ")) {
+        const QStringList f = text.split(' ');
+        given.append(row(0, f[0] + ' ' + f[1], f[2], f[3].left(5), f[3].mid(6)));
+    }
+    QList<StoredBlock> opened{row(1, "Stuhl 1", "KONT", "08:00", "08:30"), row(2, "Stuhl 1", "KONT", "09:00", "09:30")};
+    if (!change.isEmpty())
+        for (StoredBlock block : given) {
+            block.rowId = id++;
+            opened.append(block);
+        }
+    d.day.replace(opened, DayReplacement::Opened, false);
+    if (modified)
+        QCOMPARE(d.day.place(0, "12:00", "M", 10), OpenDay::Refusal::None);
+    const QStringList before = d.blocks();
+    QList<DayReplacement> signalled;
+    QStringList notices;
+    connect(&d.day, &OpenDay::dayReplaced, this, [&](DayReplacement r, const QString& n) {
+        signalled.append(r);
+        notices.append(n);
+    });
+
+    const bool undoable =
+        why == DayReplacement::Version || why == DayReplacement::Backup || why == DayReplacement::Recovery;
+    const bool load = why == DayReplacement::Opened || why == DayReplacement::Reloaded;
+    if (change.isEmpty()) {
+        for (StoredBlock& block : given)
+            block.rowId = load ? id++ : 0;
+        QCOMPARE(d.day.replace(given, why, undoable), notice);
+    } else if (change == "chairs") {
+        d.day.followChairs({}, {"Stuhl 1", "Stuhl 2"});
+    } else if (change.startsWith("delete")) {
+        d.day.followChairs({{"Stuhl 2", QString(), false, 1}}, {"Stuhl 1"});
+    } else if (change.startsWith("rename")) {
+        d.day.followChairs({{"Stuhl 2", "Stuhl 1", true, 1}}, {"Stuhl 1", "Stuhl 1"});
+    } else {
+        d.day.followHours(change.mid(6), "18:00", 1);
+    }
+    QCOMPARE(signalled.value(0), why);
+    QCOMPARE(notices.value(0), notice);
+    QCOMPARE(d.day.replaceNotice(), notice);
+
+    // Only a load leaves Stuhl 1 as the rows say; the modified day's M is among what it replaced.
+    QStringList expected = shown;
+    if (!change.isEmpty() && modified && !change.startsWith("hours 09"))
+        expected.insert(2, "1:12:00-12:10 M");
+    else if (!change.isEmpty() && modified)
+        expected.prepend("1:12:00-12:10 M");
+    QCOMPARE(d.blocks(), expected);
+
+    // Nothing is dropped: what is not shown is kept, as stored rows or as unsaved ones a save writes.
+    const qsizetype unshown = d.day.rowsOnScreen().unshown.size() + d.day.unsavedUnshown().size();
+    QCOMPARE(unshown, qsizetype(notice.isEmpty() ? 0 : notice.section(' ', 0, 0).toInt()));
+    QCOMPARE(d.day.allRows().size(), qsizetype(expected.size() + unshown));
+
+    if (load) {
+        QVERIFY(!d.state.Modified);
+        QVERIFY(!d.day.history().canUndo());
+        QVERIFY(d.day.unsavedUnshown().isEmpty());
+    } else if (undoable) {
+        QVERIFY(d.state.Modified);
+        QCOMPARE(d.day.history().undoText(), DayPlacement::stepName(why));
+        d.day.history().undo();
+        QCOMPARE(d.blocks(), before);
+        QVERIFY(d.day.unsavedUnshown().isEmpty());
+        QCOMPARE(d.state.Modified, modified);
+    } else {
+        // Unsaved work kept aside keeps the day modified; stored rows kept aside change nothing stored.
+        QCOMPARE(d.state.Modified, modified || !d.day.unsavedUnshown().isEmpty());
+        if (change.startsWith("hours 09")) {
+            // The hours back: what was kept aside comes back.
+            d.day.followHours("08:00", "18:00", 1);
+            QCOMPARE(d.blocks().size(), before.size());
+            QVERIFY(d.day.replaceNotice().isEmpty());
+        }
+    }
 }
 
 LUNARIS_TEST_MAIN(TestOpenDay)

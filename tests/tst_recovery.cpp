@@ -1,15 +1,20 @@
+#include "DamagedFile.h"
 #include "MainWindowFixture.h"
 #include "NameDialogs.h"
+#include "ServerServices.h"
 #include "TestMain.h"
 #include "dayview/DayView.h"
 #include "editing/OpenDay.h"
 #include "editing/RecoveryKeeper.h"
 #include "kernel/LunarisError.h"
+#include "store/Database.h"
+#include "store/Tables.h"
 
 #include <QAction>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSysInfo>
@@ -38,6 +43,8 @@ struct Workstation {
     void crashAndStart()
     {
         f.window.reset();
+        // As the program's start names its database.
+        f.ctx.state.DatabaseFile = f.ctx.tempDatabase.path();
         f.start();
     }
     QString undoText() const { return f.action("mnuEditUndo")->text(); }
@@ -173,6 +180,10 @@ private slots:
     void copyKeepsEveryField();
     void killedAtRandomMoments();
     void killedInsideTheCopysWrite();
+    void keptWhereNothingCanBeSaved();
+    void copyKnowsItsDatabaseAndDay_data();
+    void copyKnowsItsDatabaseAndDay();
+    void saveAsDialogKeepsTheCopysName();
 };
 
 void TestRecovery::offeredAtNextStart_data()
@@ -491,4 +502,116 @@ void TestRecovery::killedInsideTheCopysWrite()
 }
 
 LUNARIS_TEST_MAIN(TestRecovery)
+void TestRecovery::keptWhereNothingCanBeSaved()
+{
+    // A practice file whose check finds damage: the program stays open for reading only.
+    QTemporaryDir folder;
+    QTemporaryDir home;
+    const QString path = folder.filePath("Kavemo.mdb");
+    {
+        Database practice(path, "practice");
+        practice.run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 1"});
+        practice.run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 20});
+        IdealDayStore(practice).replaceDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:20"}});
+        practice.run("CREATE TABLE Termine (NR INTEGER PRIMARY KEY, PATIENT TEXT)");
+        practice.run("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
+                     "INSERT INTO Termine (PATIENT) SELECT printf('Patient %05d', i) FROM n");
+    }
+    damageRootOf(path, "Termine");
+    Database db(path);
+    ServerServices app(db);
+    app.services.recoveryFolder = home.path();
+    frmLunaris main(app.state, app.services);
+    QVERIFY(main.Form_Load(1024));
+    app.messages.answer(QMessageBox::Ok); // the damage found
+    QTRY_COMPARE(app.messages.shown().size(), 1);
+    app.state.CurrentIdealtag = "Montag";
+    app.state.DayOpen = true;
+    main.Termin_load();
+    main.switchOn(true);
+    QCOMPARE(main.openDay().place(0, "09:00", "KONT", 20), OpenDay::Refusal::None);
+
+    // Closing asks nothing it cannot do; it says where the edits are and keeps them.
+    app.messages.answer(QMessageBox::Ok);
+    QVERIFY(main.close());
+    compareBox(app.messages.last(),
+               "Die Änderungen an „Montag“ können nicht gespeichert werden, weil die Datenbank nur gelesen werden "
+               "darf. Sie bleiben als Wiederherstellungskopie erhalten und werden beim nächsten Start angeboten.",
+               "Lunaris", QMessageBox::Information);
+    const std::optional<RecoveryCopy> copy = RecoveryFile(home.path(), QSysInfo::machineHostName()).read();
+    QVERIFY(copy);
+    QCOMPARE(copy->day, QString("Montag"));
+    QCOMPARE(copy->blocks.size(), 2);
+}
+
+void TestRecovery::copyKnowsItsDatabaseAndDay_data()
+{
+    QTest::addColumn<QString>("meanwhile");
+    QTest::newRow("the day renamed elsewhere") << "rename";
+    QTest::newRow("another practice database open") << "database";
+}
+
+void TestRecovery::copyKnowsItsDatabaseAndDay()
+{
+    QFETCH(QString, meanwhile);
+    Workstation w;
+    openDay(w, "Montag");
+    QCOMPARE(w.f.window->openDay().place(1, "09:00", "KONT", 30), OpenDay::Refusal::None);
+    w.f.window->recovery()->flush();
+    const RecoveryFile file(w.home.path(), QSysInfo::machineHostName());
+    RecoveryCopy copy = *file.read();
+    if (meanwhile == "rename") {
+        QCOMPARE(IdealDayStore(w.f.ctx.tempDatabase.database()).renameDay("Montag", "Montag neu"),
+                 IdealDayStore::Renaming::Renamed);
+    } else {
+        copy.database = "/anderswo/Kavemo.mdb";
+        file.write(copy);
+    }
+    w.f.ctx.state = LunarisState();
+    w.crashAndStart();
+    if (meanwhile == "database") {
+        // Not offered here, and kept for a start on its own database.
+        w.f.window->offerRecovery();
+        QVERIFY(w.f.ctx.messages.shown().isEmpty());
+        QVERIFY(file.read());
+        return;
+    }
+    w.f.ctx.messages.answerChoice(0);
+    w.f.window->offerRecovery();
+    QCOMPARE(w.f.ctx.messages.last().text, Question.arg("Montag neu", copy.time.toString("HH:mm")));
+    QCOMPARE(w.f.ctx.state.CurrentIdealtag, QString("Montag neu"));
+    // Saved under the name it has now, without a question and without a second day.
+    w.f.action("mnuFileSave")->trigger();
+    QCOMPARE(w.f.ctx.messages.shown().size(), 1);
+    QCOMPARE(w.f.dayNames(), QStringList{"Montag neu"});
+    QCOMPARE(w.f.stored("Montag neu"), QStringList({"Stuhl 1|KONT|08:00|08:30", "Stuhl 2|KONT|09:00|09:30"}));
+    w.f.expectNothingPending();
+}
+
+void TestRecovery::saveAsDialogKeepsTheCopysName()
+{
+    Workstation w;
+    openDay(w, "Montag");
+    QCOMPARE(w.f.window->openDay().place(1, "09:00", "KONT", 30), OpenDay::Refusal::None);
+    // A copy written while the name dialog is open, then the dialog cancelled.
+    w.f.ctx.modals.handleNext([&](QDialog& d) {
+        w.f.window->recovery()->flush();
+        d.reject();
+    });
+    w.f.action("mnuFileSaveAs")->trigger();
+    QCOMPARE(RecoveryFile(w.home.path(), QSysInfo::machineHostName()).read()->day, QString("Montag"));
+    QCOMPARE(w.f.ctx.state.CurrentIdealtag, QString("Montag"));
+    QCOMPARE(w.f.window->findChild<QLabel*>("sbStatusBar_Panel1")->text(),
+             QString("Nicht gespeichert – „Speichern unter“ abgebrochen"));
+    // On the day as stored, a cancelled Save As changes nothing: no "Nicht gespeichert", no question later.
+    w.f.ctx.messages.answer(QMessageBox::No);
+    openDay(w, "Montag");
+    QVERIFY(!w.f.ctx.state.Modified);
+    w.f.ctx.modals.handleNext(clickCancel());
+    w.f.action("mnuFileSaveAs")->trigger();
+    QVERIFY(!w.f.ctx.state.Modified);
+    QCOMPARE(w.f.window->findChild<QLabel*>("sbStatusBar_Panel1")->text(), QString("„Speichern unter“ abgebrochen"));
+    w.f.expectNothingPending();
+}
+
 #include "tst_recovery.moc"

@@ -113,7 +113,7 @@ void TestUndo::historyAndTheSavedState()
 {
     Editor e;
     e.choose("LANG");
-    QCOMPARE(e.status(), QString("Status"));
+    QCOMPARE(e.status(), QString("Keine ungespeicherten Änderungen"));
     e.click(2, "10:00");
     QVERIFY(e.action("mnuEditUndo")->isEnabled());
     QCOMPARE(e.status(), QString("Nicht gespeichert"));
@@ -132,7 +132,7 @@ void TestUndo::historyAndTheSavedState()
     QVERIFY(!e.ctx.state.Modified);
     QVERIFY(savedAt.contains(e.status()));
     e.newDay();                              // no question: back at the saved state
-    QCOMPARE(e.status(), QString("Status")); // another day: nothing saved of it yet
+    QCOMPARE(e.status(), QString("Keine ungespeicherten Änderungen")); // another day: nothing saved of it yet
     QVERIFY(e.ctx.messages.shown().isEmpty());
     QVERIFY(!e.action("mnuEditUndo")->isEnabled());
     QCOMPARE(e.undoText(), QString("&Rückgängig"));
@@ -155,7 +155,7 @@ void TestUndo::historyAndTheSavedState()
     QCOMPARE(e.window->SSDay1(1)->firstRow(), e.window->SSDay1(1)->rowOfTime("10:00"));
     QCOMPARE(e.window->SSDay1(3)->firstRow(), e.window->SSDay1(1)->rowOfTime("10:00"));
     // The declined edits went with their day: the opened day is as stored.
-    QCOMPARE(e.status(), QString("Status"));
+    QCOMPARE(e.status(), QString("Keine ungespeicherten Änderungen"));
     QVERIFY(!e.ctx.state.Modified);
 
     // Delete clears it as well.
@@ -167,7 +167,7 @@ void TestUndo::historyAndTheSavedState()
                 QMessageBox::Yes | QMessageBox::No);
     QVERIFY(!e.action("mnuEditUndo")->isEnabled());
     QVERIFY(!e.ctx.state.Modified);
-    QCOMPARE(e.status(), QString("Status"));
+    QCOMPARE(e.status(), QString("Keine ungespeicherten Änderungen"));
     QCOMPARE(e.window->SSDay1(0)->firstRow(), 0); // a day without blocks opens at its first row
     QCOMPARE(e.onScreen(2), QStringList());
     e.expectNothingPending();
@@ -206,17 +206,18 @@ void TestUndo::theSavedStateComesFromTheHistory_data()
     QTest::addColumn<QStringList>("chair3"); // afterwards
     QTest::addColumn<QString>("status");
     QTest::newRow("Nein to the save question, then New: nothing asked again")
-        << "edit|new:Nein|new" << QStringList{} << "Status";
+        << "edit|new:Nein|new" << QStringList{} << "Keine ungespeicherten Änderungen";
     QTest::newRow("Nein to the save question, then Open: nothing asked again")
-        << "edit|open:Nein|open" << QStringList{"10:00-11:30 LANG"} << "Status";
+        << "edit|open:Nein|open" << QStringList{"10:00-11:30 LANG"} << "Keine ungespeicherten Änderungen";
     QTest::newRow("Abbrechen to the save question stops New")
         << "edit|new:Abbrechen" << QStringList{"10:00-11:30 LANG"} << "Nicht gespeichert";
     QTest::newRow("Abbrechen to the save question stops Open")
         << "edit|open:Abbrechen" << QStringList{"10:00-11:30 LANG"} << "Nicht gespeichert";
     QTest::newRow("after Delete, undoing back to the emptied day")
-        << "open|delete|edit|undo" << QStringList{} << "Status";
+        << "open|delete|edit|undo" << QStringList{} << "Keine ungespeicherten Änderungen";
+    // A cancelled Save As changes nothing, and says so.
     QTest::newRow("Save As cancelled") << "open|saveas cancelled" << QStringList{"10:00-11:30 LANG"}
-                                       << "Nicht gespeichert";
+                                       << "„Speichern unter“ abgebrochen";
 }
 
 void TestUndo::theSavedStateComesFromTheHistory()

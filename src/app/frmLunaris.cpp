@@ -7,8 +7,10 @@
 #include "app/HelpWindow.h"
 #include "app/TreatmentLooks.h"
 #include "commands/BackupCommands.h"
+#include "commands/DaySave.h"
 #include "commands/DemoPracticeCommand.h"
 #include "commands/IdealDayCommands.h"
+#include "commands/RecoveryOffer.h"
 #include "commands/frmSpeichern.h"
 #include "commands/frmVersionen.h"
 #include "dayview/ClockTime.h"
@@ -69,6 +71,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 const QString kTitle = QStringLiteral("Lunaris");
@@ -138,7 +141,7 @@ QIcon toolIcon(const QWidget* widget, const char* themeName, QStyle::StandardPix
 
 frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_services(services), m_day(std::make_unique<OpenDay>(state)),
-      m_commands(std::make_unique<IdealDayCommands>(*this, state, services)),
+      m_status(*m_day, state), m_commands(std::make_unique<IdealDayCommands>(*this, state, services)),
       m_looks(std::make_unique<TreatmentLooks>(services.settings)),
       m_backups(std::make_unique<BackupCommands>(services, QDir::current().absoluteFilePath(state.DatabaseFile)))
 {
@@ -163,9 +166,13 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
         cancelDrags();
         for (const int chair : chairs)
             m_columns[chair]->showChangedBlocks();
+        // A replacement undone or made again brings other unshown rows; what the last command said is past.
+        m_status.stepMade();
+        readUnshownEntries();
         showStatus();
         DR_Load();
     });
+    connect(m_day.get(), &OpenDay::dayReplaced, this, &frmLunaris::followReplacement);
     // Made after the redraw above, so a screen reader hears each step with the new doctor column and fee.
     m_announcements = new EditAnnouncements(
         *m_day, [this] { return m_txtHon->text(); }, this);
@@ -191,7 +198,7 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
         });
     m_checkWait = std::make_unique<DatabaseCheckWait>(
         services.database, services.messages, *this,
-        DatabaseCheckWait::StatusText{[this] { return m_statusNotice; },
+        DatabaseCheckWait::StatusText{[this] { return m_status.notice(); },
                                       [this](const QString& text) { setStatusText(text); }});
     connect(m_checkWait.get(), &DatabaseCheckWait::becameReadOnly, this, &frmLunaris::followReadOnly);
     if (!services.recoveryFolder.isEmpty()) {
@@ -490,7 +497,7 @@ void frmLunaris::createStatusBar()
 {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("sbStatusBar"));
-    m_statusPanel = new QLabel(QStringLiteral("Status"), bar);
+    m_statusPanel = new QLabel(bar);
     m_statusPanel->setTextFormat(Qt::PlainText); // it quotes setting values
     m_statusPanel->setObjectName(QStringLiteral("sbStatusBar_Panel1"));
     m_datePanel = new QLabel(bar);
@@ -518,7 +525,7 @@ void frmLunaris::createStatusBar()
 
 void frmLunaris::setStatusText(const QString& text)
 {
-    m_statusNotice = text;
+    m_status.setNotice(text);
     showStatus();
 }
 
@@ -635,7 +642,7 @@ void frmLunaris::followChairTable(const ChairChanges& changes)
     for (int i = 0; i < m_state.ChairCount; ++i)
         m_columns[i]->showAllBlocks();
     readUnshownEntries();
-    showUnshownCount();
+    showStatus();
     DR_Load();
 }
 
@@ -796,13 +803,31 @@ void frmLunaris::closeEvent(QCloseEvent* event)
 
 bool frmLunaris::Form_QueryUnload()
 {
+    if (keepsUnsavedCopy()) {
+        // Nothing can be saved here, and nothing is asked: the edits wait in the recovery copy.
+        m_services.messages.inform(
+            this,
+            QStringLiteral("Die Änderungen an „%1“ können nicht gespeichert werden, weil die Datenbank nur gelesen "
+                           "werden darf. Sie bleiben als Wiederherstellungskopie erhalten und werden beim nächsten "
+                           "Start angeboten.")
+                .arg(m_state.CurrentIdealtag.isEmpty() ? QStringLiteral("Unbenannt") : m_state.CurrentIdealtag),
+            kTitle, QMessageBox::Information);
+        return true;
+    }
     return m_commands->saveQuestion(QStringLiteral("Möchten Sie noch Speichern?"));
+}
+
+bool frmLunaris::keepsUnsavedCopy() const
+{
+    return m_recovery && m_state.DayOpen && m_state.Modified && !writable();
 }
 
 void frmLunaris::Form_Unload()
 {
-    // Closed normally: what was not saved was meant to go.
-    if (m_recovery)
+    // Closed normally: what was not saved was meant to go, unless it could not be saved here.
+    if (m_recovery && keepsUnsavedCopy())
+        m_recovery->flush();
+    else if (m_recovery)
         m_recovery->discard();
     // Other windows of the program (help), the most recently opened first.
     const QWidgetList windows = QApplication::topLevelWidgets();
@@ -850,10 +875,12 @@ void frmLunaris::showDataError(int number)
 
 void frmLunaris::Termin_load()
 {
+    // A failed load must not leave its reason to the next one.
+    const DayReplacement reason = std::exchange(m_loadReason, DayReplacement::Opened);
     // What is loaded is the day as stored now: a notice about another state of it is over.
     if (m_changedBar)
         m_changedBar->hide();
-    m_reloadedNotice.clear();
+    m_status.dayLoaded();
     if (m_state.DayOpen)
         setWindowTitle(QStringLiteral("Template: ") + captionText(m_state.CurrentIdealtag));
     DayView* doctor = m_columns[m_state.ChairCount];
@@ -861,7 +888,6 @@ void frmLunaris::Termin_load()
     doctor->showAllBlocks();
     // Another day: the steps of the previous one cannot be taken back here.
     m_day->forgetHistory();
-    m_savedAt = QTime();
     int rowFailure = 0;
     try {
         rowFailure =
@@ -870,7 +896,7 @@ void frmLunaris::Termin_load()
         for (int i = 0; i < m_state.ChairCount; ++i)
             m_columns[i]->showAllBlocks();
         readUnshownEntries();
-        showUnshownCount();
+        showStatus();
         // The panel names what failed: the day's rows, not the treatments.
         refreshAnalysis(nullptr, QStringLiteral("Der Idealtag konnte nicht gelesen werden (Fehler %1: %2).")
                                      .arg(e.number())
@@ -878,16 +904,26 @@ void frmLunaris::Termin_load()
         showDataError(e.number());
         return;
     }
-    readUnshownEntries();
-    for (int i = 0; i < m_state.ChairCount; ++i)
-        m_columns[i]->showAllBlocks();
-    showUnshownCount();
+    // The rows read are placed by the one replacement of the day, which keeps what does not fit.
+    m_day->replace(m_day->rowsOnScreen().stored, reason, false);
     scrollToFirstBlock();
     // Rows that could not be shown are reported once for the whole load.
     if (rowFailure)
         showDataError(rowFailure);
-    DR_Load();
     m_announcements->dayLoaded();
+}
+
+void frmLunaris::followReplacement(DayReplacement reason, const QString& notice)
+{
+    cancelDrags();
+    for (int i = 0; i < m_state.ChairCount; ++i)
+        m_columns[i]->showAllBlocks();
+    readUnshownEntries();
+    showStatus();
+    DR_Load();
+    // A load names its unshown rows by their count; every other replacement names them.
+    if (!notice.isEmpty() && reason != DayReplacement::Opened && reason != DayReplacement::Reloaded)
+        m_announcements->announcer().announce(notice);
 }
 
 void frmLunaris::scrollToFirstBlock()
@@ -903,52 +939,9 @@ void frmLunaris::scrollToFirstBlock()
     column->setFirstRow(std::clamp(row, 0, std::max(0, column->rowCount() - 1)));
 }
 
-void frmLunaris::showUnshownCount()
-{
-    const qsizetype count = m_day->rowsOnScreen().unshown.size();
-    if (count == 0)
-        m_unshownNotice.clear();
-    else if (count == 1)
-        m_unshownNotice = QStringLiteral("1 gespeicherter Eintrag nicht angezeigt");
-    else
-        m_unshownNotice = QStringLiteral("%1 gespeicherte Einträge nicht angezeigt").arg(count);
-    showStatus();
-}
-
-QString frmLunaris::lateNotice() const
-{
-    // A block may run past the closing time (the rows end there, the block does not); the user hears it.
-    const auto close = ClockTime::minutesOf(m_state.CloseTime);
-    if (!close)
-        return {};
-    for (const DayViewModel* chair : chairColumns())
-        for (const DayBlock& block : chair->blocks())
-            if (ClockTime::minutesOf(block.endTime.trimmed()).value_or(0) > *close)
-                return QStringLiteral("Endet nach Praxisschluss (%1)").arg(m_state.CloseTime);
-    return {};
-}
-
 void frmLunaris::showStatus()
 {
-    QStringList notices;
-    // The reload tells about the day as loaded; once it is changed or saved here, that is past.
-    const QString reloaded = m_state.Modified ? QString() : m_reloadedNotice;
-    for (const QString& notice :
-         {m_services.database.readOnlyReason(), lateNotice(), m_unshownNotice, m_statusNotice, reloaded})
-        if (!notice.isEmpty())
-            notices.append(notice);
-    QString text = notices.join(QStringLiteral("; "));
-    QString saved;
-    if (m_state.Modified)
-        saved = QStringLiteral("Nicht gespeichert");
-    else if (m_savedAt.isValid())
-        saved = QStringLiteral("Gespeichert ") + m_savedAt.toString(QStringLiteral("HH:mm"));
-    if (!saved.isEmpty())
-        text = text.isEmpty() ? saved : saved + QStringLiteral(" – ") + text;
-    if (text.isEmpty())
-        text = m_state.DayOpen ? QStringLiteral("Status")
-                               : QStringLiteral("Kein Idealtag geöffnet – Datei → Neu oder Öffnen");
-    m_statusPanel->setText(text);
+    m_statusPanel->setText(m_status.text(m_services.database.readOnlyReason()));
 }
 
 void frmLunaris::DR_Load()
@@ -1014,6 +1007,8 @@ void frmLunaris::readUnshownEntries()
     m_unshown.clear();
     for (const StoredBlock& block : std::as_const(m_day->rowsOnScreen().unshown))
         m_unshown.append({block.row.chair, block.row.startTime.toString(), block.row.code.toString()});
+    for (const StoredBlock& block : m_day->unsavedUnshown())
+        m_unshown.append({block.row.chair, block.row.startTime.toString(), block.row.code.toString(), false});
 }
 
 void frmLunaris::setKnownCodes(const QSet<QString>& codes)
@@ -1248,21 +1243,18 @@ void frmLunaris::mnuPref_Click()
     if (m_services.modals.run(dialog) != QDialog::Accepted)
         return;
     // The values take effect at once: the columns take the hours and the row length now in effect.
-    m_statusNotice.clear();
+    m_status.setNotice(QString());
     readPracticeSettings();
     for (DayView* column : m_columns)
         column->cancelDrag();
-    m_day->followHours(m_state.OpenTime, m_state.CloseTime, m_state.SlotSetting);
     for (int i = 0; i <= m_state.MaxChairs; ++i) {
         // The views' own set-up of their scroll range.
         m_columns[i]->setSlotSize(m_state.SlotSetting);
         m_columns[i]->setDayEnd(m_state.CloseTime);
         m_columns[i]->setDayStart(m_state.OpenTime);
-        m_columns[i]->showAllBlocks();
     }
-    readUnshownEntries();
-    showUnshownCount();
-    DR_Load();
+    // Blocks outside the new hours are kept as unshown rows and named; the replacement draws the day.
+    m_day->followHours(m_state.OpenTime, m_state.CloseTime, m_state.SlotSetting);
 }
 
 void frmLunaris::mnuDatenbank_Click()
@@ -1283,6 +1275,12 @@ void frmLunaris::markUnsaved()
     showStatus();
 }
 
+void frmLunaris::markSaved()
+{
+    m_day->markSaved();
+    showStatus();
+}
+
 const RowsOnScreen& frmLunaris::rowsOnScreen() const
 {
     return m_day->rowsOnScreen();
@@ -1292,85 +1290,27 @@ bool frmLunaris::Speichern()
 {
     if (!m_state.DayOpen || !m_state.Modified)
         return true;
-    if (!databaseWritable())
+    const DaySave::Outcome outcome = DaySave(*this, *m_day, m_state, m_services).save([this] { m_commands->saveAs(); });
+    enableRename();
+    switch (outcome) {
+    case DaySave::Outcome::Saved:
+        break;
+    case DaySave::Outcome::NameCancelled:
+        // Enter and Esc both cancel the dialog: the user hears that nothing was stored.
+        m_status.setStepNotice(QStringLiteral("„Speichern unter“ abgebrochen"));
+        showStatus();
+        m_announcements->announcer().announce(m_statusPanel->text());
         return false;
-    const bool named = !m_state.CurrentIdealtag.isEmpty();
-    if (!named) {
-        frmSpeichern dialog(m_state, m_services, this);
-        m_services.modals.run(dialog);
-        enableRename();
-        if (m_state.CurrentIdealtag.isEmpty())
-            return false;
-    }
-    // A day whose stored rows could not be read: saving over it could delete rows nobody has seen.
-    const RowsOnScreen& onScreen = m_day->rowsOnScreen();
-    if (!onScreen.complete && onScreen.day == m_state.CurrentIdealtag) {
-        const QString text =
-            QStringLiteral("Der Idealtag „%1“ konnte nicht vollständig gelesen werden. Damit keine gespeicherten "
-                           "Blöcke verloren gehen, kann er erst nach erneutem Öffnen unter diesem Namen gespeichert "
-                           "werden.")
-                .arg(m_state.CurrentIdealtag);
-        if (!named) {
-            m_services.messages.inform(this, text, QStringLiteral("Speichern"), QMessageBox::Warning);
-            return false;
-        }
-        if (m_services.messages.askYesNo(this,
-                                         text + QStringLiteral("\rMöchten Sie ihn unter einem anderen Namen "
-                                                               "speichern?"),
-                                         QStringLiteral("Speichern")))
-            m_commands->saveAs();
+    case DaySave::Outcome::SavedAs:
         return !m_state.Modified;
-    }
-    QList<TemplateRow> rows;
-    for (int i = 0; i < m_state.ChairCount; ++i) {
-        const DayViewModel& column = m_columns[i]->model();
-        for (const DayBlock& block : column.blocks())
-            rows.append({column.caption(), block.text, block.startTime.trimmed(), block.endTime.trimmed()});
-    }
-    try {
-        // One transaction: a failure leaves the stored day exactly as it was.
-        const QString day = m_state.CurrentIdealtag;
-        const std::optional<RowsOnScreen> written =
-            IdealDayStore(m_services.database)
-                .saveDay(
-                    day, rows, m_day->rowsOnScreen(),
-                    [&] {
-                        return m_services.messages.askYesNo(
-                            this,
-                            QStringLiteral(
-                                "Der Idealtag „%1“ wurde inzwischen an einem anderen Arbeitsplatz geändert.\r"
-                                "Möchten Sie ihn trotzdem überschreiben?")
-                                .arg(day),
-                            QStringLiteral("Lunaris"), QMessageBox::No);
-                    },
-                    [&] {
-                        return m_services.messages.askYesNo(
-                            this,
-                            QStringLiteral(
-                                "Der Idealtag „%1“ wurde inzwischen an einem anderen Arbeitsplatz gelöscht.\r"
-                                "Möchten Sie ihn wieder anlegen?")
-                                .arg(day),
-                            QStringLiteral("Lunaris"));
-                    });
-        // Not overwritten: the edits stay on screen, unsaved, for Save As another name.
-        if (!written)
-            return false;
-        m_day->rowsOnScreen() = *written;
-    } catch (const LunarisError& e) {
-        QString text = QStringLiteral("Daten konnten nicht gespeichert werden");
-        // A database server that cannot be reached is worth naming: the user can wait for it and save again.
-        if (e.number() == Database::ServerUnreachable)
-            text += QLatin1Char('\r') + e.description();
-        m_services.messages.inform(this, text, QStringLiteral("Speichern"), QMessageBox::Critical);
+    case DaySave::Outcome::NotSaved:
         return false;
     }
-    m_day->markSaved();
+    m_status.daySaved(QTime::currentTime());
     m_changedBar->hide(); // the day as this window saved it is the stored one now
-    m_reloadedNotice.clear();
-    m_savedAt = QTime::currentTime();
     // Save As may have replaced another day's rows: the panel's warnings are those of the day now stored.
     readUnshownEntries();
-    showUnshownCount();
+    showStatus();
     if (m_analysisDock->isShown())
         DR_Load();
     m_announcements->daySaved();
@@ -1381,6 +1321,7 @@ void frmLunaris::reloadInPlace()
 {
     // The user keeps looking at the same hours.
     const int firstRow = m_columns[0]->firstRow();
+    m_loadReason = DayReplacement::Reloaded;
     Termin_load();
     m_day->markSaved();
     m_columns[0]->setFirstRow(std::clamp(firstRow, 0, std::max(0, m_columns[0]->rowCount() - 1)));
@@ -1437,8 +1378,8 @@ void frmLunaris::followSharedChange()
             return;
         if (renamed) {
             followRename(*renamed);
-            m_reloadedNotice = QStringLiteral("An einem anderen Arbeitsplatz umbenannt in „%1“ ").arg(*renamed) +
-                               QTime::currentTime().toString(QStringLiteral("HH:mm"));
+            m_status.setReloaded(QStringLiteral("An einem anderen Arbeitsplatz umbenannt in „%1“ ").arg(*renamed) +
+                                 QTime::currentTime().toString(QStringLiteral("HH:mm")));
             showStatus();
             if (!runStep([&] { now = IdealDayStore(m_services.database).storedDay(*renamed); }))
                 return;
@@ -1451,8 +1392,8 @@ void frmLunaris::followSharedChange()
     }
     if (!m_state.Modified) {
         reloadInPlace();
-        m_reloadedNotice = QStringLiteral("Von einem anderen Arbeitsplatz geändert – neu geladen ") +
-                           QTime::currentTime().toString(QStringLiteral("HH:mm"));
+        m_status.setReloaded(QStringLiteral("Von einem anderen Arbeitsplatz geändert – neu geladen ") +
+                             QTime::currentTime().toString(QStringLiteral("HH:mm")));
         showStatus();
         return;
     }
@@ -1495,95 +1436,22 @@ void frmLunaris::mnuFileVersions_Click()
 
 void frmLunaris::restoreVersion(const DayVersion& version)
 {
-    restoreRows(version.rows,
+    QList<StoredBlock> rows;
+    for (const TemplateRow& row : version.rows)
+        rows.append({0, row});
+    restoreRows(rows, DayReplacement::Version,
                 QStringLiteral("Version vom %1 wiederhergestellt").arg(frmVersionen::timeText(version.time)));
 }
 
-void frmLunaris::restoreRows(const QList<TemplateRow>& rows, const QString& step)
+void frmLunaris::restoreRows(const QList<StoredBlock>& rows, DayReplacement reason, const QString& step)
 {
-    QList<QList<DayBlock>> blocks;
-    for (int chair = 0; chair < m_state.ChairCount; ++chair) {
-        // Rows the column refuses (times outside the day, fields without value) are left out, as at a load.
-        DayViewModel probe = m_day->column(chair);
-        probe.clear();
-        for (const TemplateRow& row : rows)
-            if (row.chair == probe.caption())
-                runStep([&] {
-                    probe.add(textOf(row.startTime), textOf(row.endTime), textOf(row.code), IdealDayLoader::BlockColor);
-                });
-        blocks.append(probe.blocks());
-    }
-    m_day->history().push(new ReplaceDayEdit(*m_day, blocks, step));
+    m_day->replace(rows, reason, true, step);
 }
 
 void frmLunaris::offerRecovery()
 {
-    if (!m_recovery)
-        return;
-    // One day can be recovered into the window; the copies after it wait for the next start.
-    for (const RecoveryFile& file : m_recovery->file().offered())
-        if (offerCopy(file))
-            return;
-}
-
-bool frmLunaris::offerCopy(const RecoveryFile& file)
-{
-    std::optional<RecoveryCopy> copy;
-    try {
-        copy = file.read();
-    } catch (const LunarisError&) {
-        const QString aside = file.setAside(QDateTime::currentDateTime());
-        m_services.messages.inform(
-            this,
-            QStringLiteral("Die Kopie ungespeicherter Änderungen vom letzten Mal kann nicht gelesen werden. Sie "
-                           "wurde unverändert beiseitegelegt:\r%1")
-                .arg(QDir::toNativeSeparators(aside.isEmpty() ? file.path() : aside)),
-            kTitle, QMessageBox::Warning);
-        return false;
-    }
-    if (!copy)
-        return false;
-    MessageRequest box;
-    box.text = QStringLiteral("Beim letzten Mal wurde Lunaris nicht ordnungsgemäß beendet. Ungespeicherte Änderungen "
-                              "an „%1“ (Stand %2) wiederherstellen?")
-                   .arg(copy->day.isEmpty() ? QStringLiteral("Unbenannt") : copy->day,
-                        copy->time.toString(QStringLiteral("HH:mm")));
-    box.title = kTitle;
-    box.icon = QMessageBox::Question;
-    box.parent = this;
-    // "Später" is the way out (Esc, the close box): nothing is lost by a key pressed in haste.
-    box.choices = {QStringLiteral("Wiederherstellen"), QStringLiteral("Verwerfen"), QStringLiteral("Später")};
-    const bool current = file.path() == m_recovery->file().path();
-    switch (m_services.messages.choose(box)) {
-    case 0:
-        break;
-    case 1:
-        file.remove();
-        return false;
-    default:
-        // This run's copies would replace the current one; one put off earlier stays where it is.
-        if (current && !file.postpone(QDateTime::currentDateTime()))
-            setStatusText(QStringLiteral("Wiederherstellungskopie nicht beiseitegelegt: ") +
-                          QDir::toNativeSeparators(file.path()));
-        return false;
-    }
-    // The day as stored now, then the unsaved blocks on it as one step; the save compares with the rows
-    // the lost session had read, so a change made elsewhere meanwhile is asked about, not overwritten.
-    m_state.DayOpen = true;
-    m_state.CurrentIdealtag = copy->day;
-    m_state.CurrentBeh = copy->treatment;
-    Termin_load();
-    switchOn(copy->onScreen.listed);
-    if (copy->day.isEmpty())
-        setWindowTitle(windowTitle() + QStringLiteral(" [ Unbenannt ]"));
-    m_day->rowsOnScreen() = copy->onScreen;
-    readUnshownEntries();
-    showUnshownCount();
-    restoreRows(copy->blocks, QStringLiteral("Wiederhergestellt"));
-    // Loading the stored day removed the copy: it is written again at once, not a moment later.
-    m_recovery->flush();
-    // A copy put off earlier is now kept as this run's (unless that could not be written).
-    if (!current && (!m_day->isModified() || QFile::exists(m_recovery->file().path())))
-        file.remove();
-    return true;
+    if (m_recovery)
+        RecoveryOffer(*this, *m_day, *m_recovery, m_state, m_services, [this](const QString& text) {
+            setStatusText(text);
+        }).offer();
 }

@@ -4,6 +4,8 @@
 #include "dayview/DayView.h"
 #include "editing/ChairChange.h"
 #include "editing/DayAnalysis.h"
+#include "editing/DayPlacement.h"
+#include "editing/DayStatus.h"
 #include "store/Tables.h"
 
 #include <QMainWindow>
@@ -74,6 +76,7 @@ public:
     // False when there was something to save and it was not saved (name dialog cancelled, save failed).
     bool Speichern() override;
     void markUnsaved() override;
+    void markSaved() override;
     QWidget* editorWindow() override { return this; }
     // At the start: a copy of unsaved work left by a crash, or put off before, is offered back (or
     // discarded, or put off again, as the user says).
@@ -158,10 +161,10 @@ private:
     void followChairNames();
     // Puts a stored version into the editor as one undoable step.
     void restoreVersion(const DayVersion& version);
-    // Puts these rows into the chairs as one undoable step named `step`.
-    void restoreRows(const QList<TemplateRow>& rows, const QString& step);
-    // Asks about one copy of unsaved work; true when it was recovered into the window.
-    bool offerCopy(const RecoveryFile& file);
+    // Puts these rows (the whole day) into the chairs as one undoable step.
+    void restoreRows(const QList<StoredBlock>& rows, DayReplacement reason, const QString& step = QString());
+    // The day's rows were replaced: the columns, the unshown rows, the doctor column and the status follow.
+    void followReplacement(DayReplacement reason, const QString& notice);
     void createMenus();
     void createUndoActions(QMenu* edit);
     void createToolBar();
@@ -177,6 +180,8 @@ private:
     // False when the window has to stay open: the user cancelled, or wanted to save and the day was not saved.
     bool Form_QueryUnload();
     void Form_Unload();
+    // Closing on a database that may only be read: unsaved edits stay in the recovery copy.
+    bool keepsUnsavedCopy() const;
     void readPracticeSettings();
     // Captions, roles, visibility and tab order of the columns for the chairs of table Stuhl.
     void layoutColumns(const QStringList& chairs);
@@ -187,7 +192,6 @@ private:
     // The room the shown Auswertung panel takes beside or below the columns, in twips.
     QSize analysisRoomTwips() const;
     void showDataError(int number);
-    void showUnshownCount();
     void showStatus();
     // The guide shows while the practice lacks chairs or treatments, and goes once both exist.
     void followPracticeContents();
@@ -196,8 +200,6 @@ private:
     void enableRename();
     // The database turned out to be only readable (damage found): the commands that write go off.
     void followReadOnly();
-    // "Endet nach Praxisschluss (18:00)" while a block ends after the closing time.
-    QString lateNotice() const;
     void scrollToFirstBlock();
     void showHelp(bool index);
     void createAnalysisDock();
@@ -221,18 +223,16 @@ private:
     QMargins m_appliedFrame;
     bool m_outerGeometryPending = false;
     std::unique_ptr<OpenDay> m_day;
+    // What the next Termin_load is: an opened day or the same one read again.
+    DayReplacement m_loadReason = DayReplacement::Opened;
+    // The first panel of the status bar.
+    DayStatus m_status;
     std::unique_ptr<IdealDayCommands> m_commands;
     std::unique_ptr<ColumnClickHandler> m_clicks;
     EditingControls* m_editing = nullptr;
     EditAnnouncements* m_announcements = nullptr;
 
     std::array<DayView*, ColumnCount> m_columns{};
-    // The first status panel: how many stored entries are not shown, and the settings notice.
-    QString m_unshownNotice;
-    QString m_statusNotice;
-    QString m_reloadedNotice; // the day was loaded again after a change elsewhere
-    // When the open day was last saved in this session; invalid: not yet.
-    QTime m_savedAt;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_lblBehAuswahl = nullptr;
     QLabel* m_lblHon = nullptr;

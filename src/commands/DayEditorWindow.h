@@ -18,6 +18,8 @@ public:
     virtual bool Speichern() = 0;
     // The day counts as unsaved until the next save, whatever the history says.
     virtual void markUnsaved() = 0;
+    // The day equals the stored one again (a Save As cancelled on an unmodified day changes nothing).
+    virtual void markSaved() = 0;
     virtual void switchOn(bool deleteEnabled) = 0;
     // The open day is stored under this name now (renamed here or elsewhere): the caption follows; its
     // blocks, history and `Modified` stay.

@@ -74,26 +74,33 @@ void MoveBlockEdit::undo()
     m_day.insertBlock(m_from, m_index, m_former);
 }
 
-ReplaceDayEdit::ReplaceDayEdit(OpenDay& day, const QList<QList<DayBlock>>& after, const QString& text)
-    : m_day(day), m_after(after)
+ReplaceDayEdit::ReplaceDayEdit(OpenDay& day, const QList<QList<DayBlock>>& after,
+                               const QList<StoredBlock>& unshownAfter, const QString& text)
+    : m_day(day), m_after(after), m_unshownBefore(day.unsavedUnshown()), m_unshownAfter(unshownAfter)
 {
     for (int chair = 0; chair < day.chairCount(); ++chair)
         m_before.append(day.column(chair).blocks());
+    // Stored rows that were not shown are replaced by the step: undone, they come back as unsaved rows.
+    for (StoredBlock block : day.rowsOnScreen().unshown) {
+        block.rowId = 0;
+        m_unshownBefore.append(block);
+    }
     setText(QString(text).replace(QLatin1Char('&'), QStringLiteral("&&")));
 }
 
 void ReplaceDayEdit::redo()
 {
-    show(m_after);
+    show(m_after, m_unshownAfter);
 }
 
 void ReplaceDayEdit::undo()
 {
-    show(m_before);
+    show(m_before, m_unshownBefore);
 }
 
-void ReplaceDayEdit::show(const QList<QList<DayBlock>>& blocks)
+void ReplaceDayEdit::show(const QList<QList<DayBlock>>& blocks, const QList<StoredBlock>& unshown)
 {
+    m_day.setUnsavedUnshown(unshown);
     for (int chair = 0; chair < m_day.chairCount(); ++chair) {
         for (int i = m_day.column(chair).count() - 1; i >= 0; --i)
             m_day.takeBlock(chair, i);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dayview/DayViewModel.h"
+#include "store/Tables.h"
 
 #include <QUndoCommand>
 
@@ -55,18 +56,22 @@ private:
     int m_placedAt = -1;
 };
 
-// Every chair's blocks replaced at once (a stored version brought back); undo puts the former back.
+// Every chair's blocks replaced at once (a version, a recovered copy); undo puts the former back. The
+// day's unsaved rows that are not shown are part of the step.
 class ReplaceDayEdit : public QUndoCommand {
 public:
-    // after[i]: the new blocks of chair i.
-    ReplaceDayEdit(OpenDay& day, const QList<QList<DayBlock>>& after, const QString& text);
+    // after[i]: the new blocks of chair i; unshownAfter: the unsaved rows not shown after it.
+    ReplaceDayEdit(OpenDay& day, const QList<QList<DayBlock>>& after, const QList<StoredBlock>& unshownAfter,
+                   const QString& text);
     void redo() override;
     void undo() override;
 
 private:
-    void show(const QList<QList<DayBlock>>& blocks);
+    void show(const QList<QList<DayBlock>>& blocks, const QList<StoredBlock>& unshown);
 
     OpenDay& m_day;
     QList<QList<DayBlock>> m_before;
     QList<QList<DayBlock>> m_after;
+    QList<StoredBlock> m_unshownBefore;
+    QList<StoredBlock> m_unshownAfter;
 };

@@ -69,8 +69,10 @@ void ColumnClickHandler::SSDay1_ColumnKey(int index, int key, int row)
             m_copied = m_day.column(index).item(hit);
         break;
     case DayView::PasteKey: {
-        if (!m_copied)
+        if (!m_copied) {
+            m_announcer.announce(QStringLiteral("Nichts kopiert – zuerst einen Block mit Strg+C kopieren"));
             break;
+        }
         OpenDay::Refusal refusal = OpenDay::Refusal::None;
         if (runStep([&] { refusal = m_day.pasteBlock(*m_copied, index, t); }) && refusal != OpenDay::Refusal::None)
             showOverlap();
@@ -176,8 +178,10 @@ void ColumnClickHandler::place(int index, const QString& t)
         BlockInfo(block.text, block.minutes());
         return;
     }
-    if (m_state.CurrentBeh.isEmpty())
+    if (m_state.CurrentBeh.isEmpty()) {
+        m_announcer.announce(QStringLiteral("Keine Behandlung gewählt – bitte zuerst unter „Auswahl:“ eine wählen"));
         return;
+    }
 
     // A treatment that is no longer in the table (or cannot be read) places nothing.
     std::optional<int> duration;

@@ -76,7 +76,9 @@ DayAnalysis DayAnalysis::of(const QList<const DayViewModel*>& chairs, const DayH
         result.warnings.append(
             {entry.chair, entry.startTime,
              warningOf(entry.chair, entry.startTime,
-                       QStringLiteral("Der gespeicherte Eintrag „%1“ kann nicht angezeigt werden.").arg(entry.code))});
+                       (entry.stored ? QStringLiteral("Der gespeicherte Eintrag „%1“ kann nicht angezeigt werden.")
+                                     : QStringLiteral("Der Block „%1“ kann nicht angezeigt werden."))
+                           .arg(entry.code))});
 
     try {
         const DoctorLoad load = givenLoad ? *givenLoad : DoctorColumn::compute(chairs, rows, lookup);

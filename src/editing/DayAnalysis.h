@@ -19,6 +19,7 @@ struct UnshownEntry {
     QString chair;
     QString startTime;
     QString code;
+    bool stored = true; // false: an unsaved block kept aside (a save writes it)
 };
 
 struct ChairFigures {

@@ -62,6 +62,8 @@ EditAnnouncements::EditAnnouncements(OpenDay& day, std::function<QString()> fee,
     : QObject(parent), m_day(day), m_fee(std::move(fee))
 {
     connect(&m_day, &OpenDay::blocksChanged, this, &EditAnnouncements::stepMade);
+    // Steps before a reset are no longer on the history: the next one is new, not an undo.
+    connect(&m_day, &OpenDay::historyReset, this, &EditAnnouncements::takeSnapshot);
     takeSnapshot();
 }
 

@@ -79,6 +79,93 @@ void OpenDay::forgetHistory()
     m_changedChairs.clear();
     // The day now in the editor is the stored one (or a new, empty one).
     followClean();
+    emit historyReset();
+}
+
+namespace {
+bool sameTimeText(const QVariant& a, const QString& b)
+{
+    return a.toString().trimmed() == b.trimmed();
+}
+} // namespace
+
+QList<StoredBlock> OpenDay::allRows() const
+{
+    QList<StoredBlock> rows;
+    QSet<qint64> used;
+    for (const DayViewModel* chair : chairs())
+        for (const DayBlock& block : chair->blocks()) {
+            StoredBlock row{0, {chair->caption(), block.text, block.startTime, block.endTime}};
+            // The stored row it shows, each one once: a save need not write it anew.
+            for (const StoredBlock& stored : m_rowsOnScreen.stored)
+                if (m_rowsOnScreen.rowIds.contains(stored.rowId) && !used.contains(stored.rowId) &&
+                    stored.row.chair == chair->caption() && stored.row.code.toString() == block.text &&
+                    sameTimeText(stored.row.startTime, block.startTime) &&
+                    sameTimeText(stored.row.endTime, block.endTime)) {
+                    row = stored;
+                    used.insert(stored.rowId);
+                    break;
+                }
+            rows.append(row);
+        }
+    return rows + m_rowsOnScreen.unshown + m_unsavedUnshown;
+}
+
+QString OpenDay::replace(const QList<StoredBlock>& rows, DayReplacement reason, bool undoable, const QString& step)
+{
+    const DayPlacement::Result placed = DayPlacement::place(chairs(), rows);
+    m_replaceNotice = DayPlacement::notice(placed.unshown);
+    // Every stored row the window knows of is now either shown or among the unshown ones below; a save
+    // replaces all but the stored unshown ones.
+    auto replaceStoredUnshown = [this] {
+        for (const StoredBlock& block : std::as_const(m_rowsOnScreen.unshown))
+            m_rowsOnScreen.rowIds.insert(block.rowId);
+        m_rowsOnScreen.unshown.clear();
+    };
+    if (undoable) {
+        // Undo may come after a save that wrote other rows: what is not shown is kept as unsaved rows,
+        // which every save writes again, so no row id is remembered on the history.
+        QList<StoredBlock> unshown = placed.unshown;
+        for (StoredBlock& block : unshown)
+            block.rowId = 0;
+        auto* edit =
+            new ReplaceDayEdit(*this, placed.shown, unshown, step.isEmpty() ? DayPlacement::stepName(reason) : step);
+        replaceStoredUnshown();
+        m_history.push(edit);
+        emit dayReplaced(reason, m_replaceNotice);
+        return m_replaceNotice;
+    }
+    replaceStoredUnshown();
+    QList<StoredBlock> unsaved;
+    for (const StoredBlock& block : placed.unshown) {
+        if (block.rowId > 0) {
+            m_rowsOnScreen.rowIds.remove(block.rowId);
+            m_rowsOnScreen.unshown.append(block);
+        } else {
+            unsaved.append(block);
+        }
+    }
+    bool changed = false;
+    for (int chair = 0; chair < chairCount(); ++chair) {
+        DayViewModel& column = m_columns[chair];
+        const QList<DayBlock> after = placed.shown.value(chair);
+        changed = changed || column.blocks() != after;
+        column.clear();
+        for (const DayBlock& block : after)
+            column.insert(column.count(), block);
+    }
+    m_unsavedUnshown = unsaved;
+    if (reason == DayReplacement::Opened || reason == DayReplacement::Reloaded) {
+        forgetHistory();
+    } else if (changed) {
+        // The steps on the history name blocks by their place in the column.
+        const bool wasModified = isModified();
+        forgetHistory();
+        if (wasModified || !m_unsavedUnshown.isEmpty())
+            markUnsaved();
+    }
+    emit dayReplaced(reason, m_replaceNotice);
+    return m_replaceNotice;
 }
 
 namespace {
@@ -134,6 +221,18 @@ bool OpenDay::followChairs(const ChairChanges& changes, const QStringList& chair
         followRow(block);
     for (StoredBlock& block : m_rowsOnScreen.unshown)
         followRow(block);
+    // Unsaved rows are the user's work: they follow every rename of their chair, and go only with a chair
+    // deleted together with its entries.
+    auto deletedWithEntries = [&](const QString& chair) {
+        return std::any_of(changes.cbegin(), changes.cend(), [&](const ChairChange& change) {
+            return change.from == chair && change.to.isEmpty() && change.storedRowsFollow;
+        });
+    };
+    m_unsavedUnshown.removeIf([&](const StoredBlock& block) { return deletedWithEntries(block.row.chair); });
+    for (StoredBlock& block : m_unsavedUnshown)
+        for (const ChairChange& change : changes)
+            if (block.row.chair == change.from && !change.to.isEmpty())
+                block.row.chair = change.to;
     auto deletedWithChair = [&](const StoredBlock& block) { return block.row.chair.isEmpty(); };
     for (const StoredBlock& block : std::as_const(m_rowsOnScreen.stored))
         if (deletedWithChair(block))
@@ -155,6 +254,21 @@ bool OpenDay::followChairs(const ChairChanges& changes, const QStringList& chair
         // A deleted chair, one beyond the columns now, or a row that is another chair now: its blocks go.
         if (to < 0 || to >= newCount || namesAfter.value(to) != chairs[to]) {
             moved = moved || !blocksOf[from].isEmpty();
+            // Unsaved blocks stay with the day as unshown rows under their chair's name now; stored ones
+            // are dealt with below.
+            const QString chair = to < 0 ? captions[from] : namesAfter.value(to, captions[from]);
+            for (const DayBlock& block : std::as_const(blocksOf[from])) {
+                const bool stored = std::any_of(
+                    m_rowsOnScreen.stored.cbegin(), m_rowsOnScreen.stored.cend(), [&](const StoredBlock& row) {
+                        return m_rowsOnScreen.rowIds.contains(row.rowId) &&
+                               (row.row.chair == captions[from] || row.row.chair == chair) &&
+                               row.row.code.toString() == block.text &&
+                               sameTimeText(row.row.startTime, block.startTime) &&
+                               sameTimeText(row.row.endTime, block.endTime);
+                    });
+                if (!stored && !deletedWithEntries(captions[from]))
+                    m_unsavedUnshown.append({0, {chair, block.text, block.startTime, block.endTime}});
+            }
             continue;
         }
         moved = moved || to != from;
@@ -183,52 +297,31 @@ bool OpenDay::followChairs(const ChairChanges& changes, const QStringList& chair
     const bool wasModified = isModified();
     if (moved)
         forgetHistory();
-    if (wasModified || !renamedOnly)
+    if (wasModified || !renamedOnly || !m_unsavedUnshown.isEmpty())
         markUnsaved();
+    // Rows kept aside come back where their chair has a column again; a new column has the day's hours.
+    for (int i = 1; i < Columns; ++i) {
+        m_columns[i].setSlotSize(m_columns[0].slotSize());
+        m_columns[i].setDayEnd(m_columns[0].dayEnd());
+        m_columns[i].setDayStart(m_columns[0].dayStart());
+    }
+    replace(allRows(), DayReplacement::ChairsChanged, false);
     return moved;
 }
 
 bool OpenDay::followHours(const QString& open, const QString& close, int slotSetting)
 {
-    bool dropped = false;
-    bool unsavedDropped = false;
+    const QList<StoredBlock> rows = allRows();
+    const qsizetype unshownBefore = m_rowsOnScreen.unshown.size() + m_unsavedUnshown.size();
     for (int i = 0; i < Columns; ++i) {
         DayViewModel& column = m_columns[i];
-        const QList<DayBlock> blocks = column.blocks();
-        column.clear();
         column.setSlotSize(slotSetting);
         column.setDayEnd(close);
         column.setDayStart(open);
-        if (i >= chairCount())
-            continue;
-        for (const DayBlock& block : blocks) {
-            if (runStepSkippingRefusal([&] { column.add(block.startTime, block.endTime, block.text, block.color); }))
-                continue;
-            dropped = true;
-            // The stored row it came from, if it came from one, is kept unshown.
-            const auto stored =
-                std::find_if(m_rowsOnScreen.stored.cbegin(), m_rowsOnScreen.stored.cend(), [&](const StoredBlock& row) {
-                    return m_rowsOnScreen.rowIds.contains(row.rowId) && row.row.chair == column.caption() &&
-                           row.row.code.toString() == block.text &&
-                           row.row.startTime.toString().trimmed() == block.startTime.trimmed() &&
-                           row.row.endTime.toString().trimmed() == block.endTime.trimmed();
-                });
-            if (stored == m_rowsOnScreen.stored.cend()) {
-                unsavedDropped = true;
-                continue;
-            }
-            m_rowsOnScreen.rowIds.remove(stored->rowId);
-            m_rowsOnScreen.unshown.append(*stored);
-        }
     }
-    if (dropped) {
-        // The steps on the history name blocks by their place in the column.
-        const bool wasModified = isModified();
-        forgetHistory();
-        if (wasModified || unsavedDropped)
-            markUnsaved();
-    }
-    return dropped;
+    // Blocks that no longer start inside the day are kept as unshown rows; those that fit again come back.
+    replace(rows, DayReplacement::HoursChanged, false);
+    return m_rowsOnScreen.unshown.size() + m_unsavedUnshown.size() > unshownBefore;
 }
 
 void OpenDay::noteChanged(int chair)
@@ -275,7 +368,8 @@ bool OpenDay::overlaps(int chair, const QString& t, const QString& e, int ignore
     const DayViewModel& blocks = column(chair);
     // Stored rows the screen does not show still occupy their time: a save keeps them.
     return BlockRules::overlapping(blocks, t, e, ignore) >= 0 ||
-           BlockRules::overlapsUnshown(m_rowsOnScreen.unshown, blocks.caption(), t, e);
+           BlockRules::overlapsUnshown(m_rowsOnScreen.unshown, blocks.caption(), t, e) ||
+           BlockRules::overlapsUnshown(m_unsavedUnshown, blocks.caption(), t, e);
 }
 
 OpenDay::Refusal OpenDay::place(int chair, const QString& t, const QString& code, int minutes)

@@ -2,6 +2,7 @@
 
 #include "dayview/DayViewModel.h"
 #include "editing/ChairChange.h"
+#include "editing/DayPlacement.h"
 #include "store/Tables.h"
 
 #include <QObject>
@@ -44,16 +45,34 @@ public:
 
     // The chair table changed under the open day (renames and deletions in the chair editor, `chairs`
     // the table's names now): each column's blocks follow their chair to its new name and place, a
-    // deleted chair's blocks leave the screen (its stored rows stay unshown unless they were deleted
-    // with it), and the stored rows the day remembers follow what was written, so that the next save
-    // neither takes the own change for someone else's nor writes rows back under the old name.
+    // deleted chair's blocks leave the screen (its stored and unsaved rows stay unshown unless its entries
+    // were deleted with it), and the stored rows the day remembers follow what was written, so that the
+    // next save neither takes the own change for someone else's nor writes rows back under the old name.
     // True when columns moved, came or went: the history is forgotten then.
     bool followChairs(const ChairChanges& changes, const QStringList& chairs);
 
     // The practice's hours or row length changed: every column takes them, the chairs keep the blocks
-    // that still start inside the day; a stored one that does not becomes an unshown row (kept by the
-    // next save), an unsaved one leaves the screen and the day stays modified. True when a block left.
+    // that still start inside the day; one that does not becomes an unshown row (kept by the next save,
+    // named in the notice, shown again once the hours fit). True when a block left the screen.
     bool followHours(const QString& open, const QString& close, int slotSetting);
+
+    // Replaces the day's rows as a whole (`rows`: the whole day, stored rows with their ids). What fits is
+    // shown; the rest is kept as unshown rows, which a save stores again, and named in the notice
+    // returned (empty when all fit). `undoable`: one step on the history whose undo brings back the day
+    // as it was; otherwise the history starts anew where the columns changed (and the day stays
+    // modified when it was). Emits dayReplaced.
+    // `step`: the step's name on the history, when not the reason's own.
+    QString replace(const QList<StoredBlock>& rows, DayReplacement reason, bool undoable,
+                    const QString& step = QString());
+    // Every row of the day as it stands: the shown blocks (with the id of the stored row each shows), the
+    // stored rows not shown and the unsaved rows not shown.
+    QList<StoredBlock> allRows() const;
+    // Rows not stored and not shown (a restored version's chair that is gone, a block outside changed
+    // hours): written by every save with the shown blocks, shown again once they fit.
+    const QList<StoredBlock>& unsavedUnshown() const { return m_unsavedUnshown; }
+    void setUnsavedUnshown(const QList<StoredBlock>& rows) { m_unsavedUnshown = rows; }
+    // The notice of the last replacement that left rows unshown; empty when everything fitted.
+    const QString& replaceNotice() const { return m_replaceNotice; }
 
     // Column i of the window: chairs 0 to chairCount() − 1, then the doctor column.
     DayViewModel& column(int index) { return m_columns.at(index); }
@@ -66,6 +85,7 @@ public:
     QList<const DayViewModel*> columnsWithDoctor() const;
     // The stored rows of the day that are on screen: a save replaces only these.
     RowsOnScreen& rowsOnScreen() { return m_rowsOnScreen; }
+    const RowsOnScreen& rowsOnScreen() const { return m_rowsOnScreen; }
 
     QUndoStack& history() { return m_history; }
 
@@ -95,6 +115,10 @@ signals:
     // A step was made, undone or redone: the chairs whose blocks it changed are drawn again (none for a
     // step that only counts as a change), and the doctor column and the fee follow.
     void blocksChanged(const QList<int>& chairs);
+    // The day's rows were replaced as a whole; `notice` names what is not shown (empty: all shown).
+    void dayReplaced(DayReplacement reason, const QString& notice);
+    // The history was emptied: steps before are no longer on it.
+    void historyReset();
 
 private:
     void followHistory();
@@ -107,6 +131,8 @@ private:
     RowsOnScreen m_rowsOnScreen;
     QUndoStack m_history;
     bool m_forgetting = false;
+    QList<StoredBlock> m_unsavedUnshown;
+    QString m_replaceNotice;
     // The chairs the step being made, undone or redone changed so far.
     QList<int> m_changedChairs;
 };

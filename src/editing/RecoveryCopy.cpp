@@ -84,6 +84,7 @@ QByteArray RecoveryCopy::encode() const
                              {QStringLiteral("unshown"), storedJson(onScreen.unshown)},
                              {QStringLiteral("stored"), storedJson(onScreen.stored)},
                              {QStringLiteral("listed"), onScreen.listed},
+                             {QStringLiteral("listingId"), QString::number(onScreen.listingId)},
                              {QStringLiteral("complete"), onScreen.complete},
                              {QStringLiteral("chairs"), chairs}};
     const QJsonObject object{{QStringLiteral("format"), Format},
@@ -91,6 +92,7 @@ QByteArray RecoveryCopy::encode() const
                              {QStringLiteral("time"), time.toString(Qt::ISODate)},
                              {QStringLiteral("host"), host},
                              {QStringLiteral("treatment"), treatment},
+                             {QStringLiteral("database"), database},
                              {QStringLiteral("blocks"), rows},
                              {QStringLiteral("onScreen"), stored}};
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
@@ -109,6 +111,7 @@ RecoveryCopy RecoveryCopy::decode(const QByteArray& text)
     copy.time = time;
     copy.host = object.value(QStringLiteral("host")).toString();
     copy.treatment = object.value(QStringLiteral("treatment")).toString();
+    copy.database = object.value(QStringLiteral("database")).toString();
     for (const QJsonValue& row : object.value(QStringLiteral("blocks")).toArray())
         copy.blocks.append(rowOf(row.toObject()));
     const QJsonObject stored = object.value(QStringLiteral("onScreen")).toObject();
@@ -118,6 +121,7 @@ RecoveryCopy RecoveryCopy::decode(const QByteArray& text)
     copy.onScreen.unshown = storedOf(stored.value(QStringLiteral("unshown")));
     copy.onScreen.stored = storedOf(stored.value(QStringLiteral("stored")));
     copy.onScreen.listed = stored.value(QStringLiteral("listed")).toBool();
+    copy.onScreen.listingId = stored.value(QStringLiteral("listingId")).toString().toLongLong();
     copy.onScreen.complete = stored.value(QStringLiteral("complete")).toBool(true);
     for (const QJsonValue& chair : stored.value(QStringLiteral("chairs")).toArray())
         copy.onScreen.chairs.insert(chair.toString());

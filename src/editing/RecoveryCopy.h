@@ -16,6 +16,9 @@ struct RecoveryCopy {
     QDateTime time; // local time of the step it holds
     QString host;   // the workstation that wrote it
     QString treatment;
+    // The practice database it belongs to (the file's full path or the server's address); empty in a
+    // copy of an older version, which is offered whatever database is open.
+    QString database;
     QList<TemplateRow> blocks;
     RowsOnScreen onScreen;
 

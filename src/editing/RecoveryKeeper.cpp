@@ -4,6 +4,7 @@
 #include "kernel/LunarisError.h"
 #include "kernel/LunarisState.h"
 
+#include <QDir>
 #include <QSysInfo>
 
 #include <utility>
@@ -17,6 +18,7 @@ RecoveryKeeper::RecoveryKeeper(OpenDay& day, LunarisState& state, const Recovery
     connect(&m_day.history(), &QUndoStack::indexChanged, this, &RecoveryKeeper::follow);
     connect(&m_day.history(), &QUndoStack::cleanChanged, this, &RecoveryKeeper::follow);
     connect(&m_day, &OpenDay::blocksChanged, this, &RecoveryKeeper::follow);
+    connect(&m_day, &OpenDay::dayReplaced, this, &RecoveryKeeper::follow);
 }
 
 void RecoveryKeeper::follow()
@@ -32,16 +34,27 @@ void RecoveryKeeper::follow()
         m_timer.start();
 }
 
+QString RecoveryKeeper::databaseOf(const LunarisState& state)
+{
+    return state.DatabaseConnect.isEmpty() ? QDir::current().absoluteFilePath(state.DatabaseFile)
+                                           : state.DatabaseConnect;
+}
+
 RecoveryCopy RecoveryKeeper::snapshot() const
 {
     RecoveryCopy copy;
-    copy.day = m_state.CurrentIdealtag;
+    // Save As clears the name while its dialog is open: the copy keeps the name the day was read under.
+    copy.day = m_state.CurrentIdealtag.isEmpty() ? m_day.rowsOnScreen().day : m_state.CurrentIdealtag;
     copy.time = QDateTime::currentDateTime();
     copy.host = QSysInfo::machineHostName();
     copy.treatment = m_state.CurrentBeh;
+    copy.database = databaseOf(m_state);
     for (const DayViewModel* chair : m_day.chairs())
         for (const DayBlock& block : chair->blocks())
             copy.blocks.append({chair->caption(), block.text, block.startTime.trimmed(), block.endTime.trimmed()});
+    // Blocks kept aside are unsaved work as well.
+    for (const StoredBlock& block : m_day.unsavedUnshown())
+        copy.blocks.append(block.row);
     copy.onScreen = m_day.rowsOnScreen();
     return copy;
 }

@@ -23,6 +23,8 @@ public:
     void setMidWriteHook(std::function<void()> hook) { m_file.setMidWriteHook(std::move(hook)); }
     // How long after a step the copy is written, in milliseconds (shorter in tests that kill the program).
     void setDelay(int ms) { m_timer.setInterval(ms); }
+    // Which practice database a copy belongs to: the file's full path, or the server's address.
+    static QString databaseOf(const LunarisState& state);
     // The copy of the day as it is now.
     RecoveryCopy snapshot() const;
     // Writes (or removes) at once what is due.

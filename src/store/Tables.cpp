@@ -2,6 +2,7 @@
 
 #include "kernel/LunarisError.h"
 #include "store/Database.h"
+#include "store/DayVersions.h"
 
 #include <cmath>
 
@@ -162,5 +163,16 @@ void IdealDayStore::renameChair(const QString& from, const QString& to) const
 
 void IdealDayStore::removeChair(const QString& chair) const
 {
+    // Every day that loses rows keeps its state before as a version, so Datei → Versionen brings them back.
+    // A server without the versions table (a role that may not create it) deletes as before.
+    if (!m_db.isServer() || DayVersionTable::presentOnServer(m_db)) {
+        QStringList days;
+        QSqlQuery q = m_db.run(
+            QStringLiteral("SELECT DISTINCT IDEALTAG FROM Template WHERE STUHL = ? ORDER BY IDEALTAG"), {chair});
+        while (readNext(q))
+            days.append(q.value(0).toString());
+        for (const QString& day : std::as_const(days))
+            DayVersionTable(m_db).keep(day, storedDay(day).blocks, VersionCause::Saved);
+    }
     m_db.run(QStringLiteral("DELETE FROM Template WHERE STUHL = ?"), {chair});
 }

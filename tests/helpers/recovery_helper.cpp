@@ -82,6 +82,8 @@ int main(int argc, char** argv)
     NoModals modals;
     SettingsStore settings;
     LunarisState state;
+    // As the program's start names its database: a copy belongs to it.
+    state.DatabaseFile = args.value(1);
     const std::unique_ptr<Database> database = openPracticeDatabase(args.value(1), messages);
     if (!database)
         return 1;

@@ -14,5 +14,5 @@ bool placeBlock(frmLunaris& window, int chair, const QString& start, const QStri
 void replaceBlocks(frmLunaris& window, const QList<QList<DayBlock>>& blocks)
 {
     OpenDay& day = window.openDay();
-    day.history().push(new ReplaceDayEdit(day, blocks, QStringLiteral("Ersetzt")));
+    day.history().push(new ReplaceDayEdit(day, blocks, day.unsavedUnshown(), QStringLiteral("Ersetzt")));
 }
