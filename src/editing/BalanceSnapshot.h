@@ -1,13 +1,12 @@
 #pragma once
 
+#include "dayview/DayViewModel.h"
 #include "editing/BalanceTypes.h"
 #include "editing/DoctorColumn.h"
 
 #include <QList>
 #include <QStringList>
 
-class DayViewModel;
-struct DayBlock;
 struct StoredBlock;
 struct Treatment;
 
