@@ -288,8 +288,12 @@ void frmAusgleichen::startSearch()
 void frmAusgleichen::searchFinished()
 {
     // A late signal of a thread already waited for.
-    if (!m_thread || (sender() && sender() != m_thread))
-        return;
+    if (m_thread && sender() == m_thread)
+        endSearch();
+}
+
+void frmAusgleichen::endSearch()
+{
     m_thread->wait();
     delete m_thread;
     m_thread = nullptr;
@@ -338,7 +342,7 @@ void frmAusgleichen::stopSearch(bool keepBest)
     m_balancer->cancel();
     // The search looks at its stop after every node: it ends within milliseconds.
     m_thread->wait();
-    searchFinished();
+    endSearch();
 }
 
 void frmAusgleichen::cmdBestes_Click()

@@ -62,6 +62,8 @@ signals:
 private:
     void startSearch();
     void searchFinished();
+    // The thread has ended: its answer is shown, the options are back.
+    void endSearch();
     void showResult(const BalanceResult& result);
     void stopSearch(bool keepBest);
     QList<DemandRow> demandRows(const QList<BalanceBlock>& blocks) const;
