@@ -208,18 +208,23 @@ public:
         m_moved = expr(*this, sum(moved));
         m_shift = expr(*this, sum(shift));
 
-        // Depth first tries "stays" for every block first, so the first answer is the day as it is; the blocks
-        // in red rows come last, where backtracking starts, and a moving block tries the nearest places first.
+        // Which blocks move is decided first, those in red rows first: a set that leaves a red row among the
+        // blocks that stay fails at once, which prunes most of the proof. "Stays" comes first, so the first answer
+        // is the day as it is. Then each moving block tries the nearest places first, in its own chair first.
         std::vector<int> order(n);
         for (int b = 0; b < n; ++b)
             order[b] = b;
-        std::stable_partition(order.begin(), order.end(), [&](int b) { return !inConflict[b]; });
+        std::stable_partition(order.begin(), order.end(), [&](int b) { return inConflict[b]; });
+        BoolVarArgs movedInOrder;
+        for (int b : order)
+            movedInOrder << moved[b];
+        branch(*this, movedInOrder, BOOL_VAR_NONE(), BOOL_VAL_MIN());
         for (int b : order) {
             const int ownChair = day.blocks[b].chair;
-            branch(*this, moved[b], BOOL_VAL_MIN());
             branch(*this, shift[b], INT_VAL_MIN());
-            branch(*this, m_chair[b],
-                   INT_VAL([ownChair](const Space&, IntVar x, int) { return x.in(ownChair) ? ownChair : x.min(); }));
+            branch(*this, m_chair[b], INT_VAL([ownChair](const Space&, IntVar x, int) {
+                       return x.in(ownChair) ? ownChair : x.min();
+                   }));
             branch(*this, m_place[b], INT_VAL_MIN());
         }
         m_starts = IntVarArray(*this, starts);
