@@ -1,6 +1,8 @@
+#include "AccessibleEvents.h"
 #include "MainWindowFixture.h"
 #include "TestMain.h"
 #include "commands/frmAusgleichen.h"
+#include "dayview/DayView.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -85,7 +87,18 @@ void TestBalanceCommands::balancingIsOneStepToUndoAndRedo()
         shown = Editor::answer(d);
         d.findChild<QPushButton*>("cmdOK")->click();
     });
+    e.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(e.window.get()));
+    e.window->SSDay1(0)->setFocus();
+    AccessibleEvents events;
+    QTest::qWait(0);
+    events.clear(); // what the placing said
     e.choose("mnuEditAusgleichen");
+    // The focus back in the window, as after a modal dialog; a screen reader hears what the step did, last.
+    e.window->activateWindow();
+    e.window->SSDay1(1)->setFocus();
+    QTRY_COMPARE(events.announcements().value(events.announcements().size() - 1),
+                 QString("1 Block verschoben, keine Überlastung mehr"));
     QCOMPARE(shown, (QStringList{"X Stuhl 2 08:00 → 08:10", "1 Block verschoben, keine Überlastung mehr",
                                  "Bestmögliche Lösung"}));
     QCOMPARE(e.onScreen(1), QStringList{"08:10-08:40 X"});

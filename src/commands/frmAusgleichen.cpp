@@ -20,6 +20,7 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <numeric>
 
 namespace {
@@ -321,7 +322,15 @@ void frmAusgleichen::showResult(const BalanceResult& result)
         for (const BalanceBlock& block : result.added)
             m_lstMoves->addItem(m_snapshot.addedText(block));
     }
-    m_chartAfter->setDemand(demandRows(result.blocks), m_snapshot.day().slotMinutes);
+    const QList<DemandRow> after = demandRows(result.blocks);
+    // One scale for both, so that the bars compare.
+    int peak = 0;
+    for (const QList<DemandRow>& rows : {demandRows(m_snapshot.day().blocks), after})
+        for (const DemandRow& row : rows)
+            peak = std::max(peak, row.minutes);
+    m_chartBefore->setScaleMinutes(peak);
+    m_chartAfter->setScaleMinutes(peak);
+    m_chartAfter->setDemand(after, m_snapshot.day().slotMinutes);
     m_lblErgebnis->setText(summary(m_mode, result));
     m_lblUrteil->setText(verdict(result));
     const bool changes = !result.moves.isEmpty() || !result.added.isEmpty();
