@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QMap>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <map>
@@ -138,7 +139,7 @@ void addBusy(Space& home, const BalanceDay& day, int chair, IntVarArgs& s, IntAr
 class BalanceSpace : public IntLexMinimizeSpace {
 public:
     BalanceSpace(const BalanceDay& day, const BalanceOptions& options)
-        : m_place(*this, day.blocks.size()), m_chair(*this, day.blocks.size())
+        : m_day(&day), m_place(*this, day.blocks.size()), m_chair(*this, day.blocks.size())
     {
         const int n = int(day.blocks.size());
         const int chairs = std::max(1, day.chairCount);
@@ -222,15 +223,14 @@ public:
         for (int b : order) {
             const int ownChair = day.blocks[b].chair;
             branch(*this, shift[b], INT_VAL_MIN());
-            branch(*this, m_chair[b], INT_VAL([ownChair](const Space&, IntVar x, int) {
-                       return x.in(ownChair) ? ownChair : x.min();
-                   }));
+            branch(*this, m_chair[b],
+                   INT_VAL([ownChair](const Space&, IntVar x, int) { return x.in(ownChair) ? ownChair : x.min(); }));
             branch(*this, m_place[b], INT_VAL_MIN());
         }
         m_starts = IntVarArray(*this, starts);
     }
 
-    BalanceSpace(BalanceSpace& other) : IntLexMinimizeSpace(other)
+    BalanceSpace(BalanceSpace& other) : IntLexMinimizeSpace(other), m_day(other.m_day)
     {
         m_place.update(*this, other.m_place);
         m_chair.update(*this, other.m_chair);
@@ -247,7 +247,73 @@ public:
     int start(int b) const { return m_starts[b].val(); }
     int chair(int b) const { return m_chair[b].val(); }
 
+    // Restarts: every run must beat the best answer so far. The first run goes on after an answer (it may yet
+    // prove the best); a neighbourhood is left for a new one around each better answer.
+    bool master(const MetaInfo& mi) override
+    {
+        if (mi.type() == MetaInfo::RESTART && mi.last() != nullptr)
+            constrain(*mi.last());
+        return mi.type() == MetaInfo::RESTART && mi.restart() > 0;
+    }
+
+    // The first run searches everything (it proves the answer when it ends before its cutoff); every later one
+    // searches a neighbourhood of the best answer: a few blocks of red rows, the blocks near them in their chairs
+    // and a few others may move, the rest stay where the best answer has them.
+    bool slave(const MetaInfo& mi) override
+    {
+        if (mi.type() != MetaInfo::RESTART || mi.restart() == 0 || mi.last() == nullptr)
+            return true;
+        const auto& best = static_cast<const BalanceSpace&>(*mi.last());
+        const BalanceDay& day = *m_day;
+        const int n = int(day.blocks.size());
+        QList<BalanceBlock> placed = day.blocks;
+        for (int b = 0; b < n; ++b) {
+            placed[b].start = best.start(b);
+            placed[b].chair = best.chair(b);
+        }
+        const QList<int> demand = DayBalancer::demandPerRow(day, placed);
+        std::vector<int> redRows;
+        for (int r = 0; r < demand.size(); ++r)
+            if (demand[r] > day.slotMinutes)
+                redRows.push_back(r);
+        QRandomGenerator random(quint32(mi.restart()));
+        std::vector<bool> free(n, false);
+        // Around a few red rows: the blocks that need the doctor near them (every one, or on every other restart
+        // one of them), and their neighbours in their chairs.
+        const bool all = mi.restart() % 2 == 0;
+        const int picks = 1 + int(mi.restart() % 3);
+        const int rows = int(mi.restart() % 3);
+        const int reach = 20 + 20 * int(mi.restart() % 3);
+        for (int i = 0; i < picks && !redRows.empty(); ++i) {
+            const int row = redRows[random.bounded(int(redRows.size()))];
+            std::vector<int> near;
+            for (int b = 0; b < n; ++b)
+                for (const auto& [r, minutes] : DayBalancer::demandOf(day, placed[b].code, placed[b].start))
+                    if (std::abs(r - row) <= rows) {
+                        near.push_back(b);
+                        break;
+                    }
+            if (!all && !near.empty())
+                near = {near[random.bounded(int(near.size()))]};
+            for (int b : near) {
+                for (int o = 0; o < n; ++o)
+                    if (placed[o].chair == placed[b].chair && std::abs(placed[o].start - placed[b].start) <= reach)
+                        free[o] = true;
+            }
+        }
+        for (int i = 0; n > 0 && i < 2 + int(mi.restart() % 5); ++i)
+            free[random.bounded(n)] = true;
+        for (int b = 0; b < n; ++b) {
+            if (free[b])
+                continue;
+            rel(*this, m_place[b], IRT_EQ, best.m_place[b].val());
+            rel(*this, m_chair[b], IRT_EQ, best.m_chair[b].val());
+        }
+        return false;
+    }
+
 private:
+    const BalanceDay* m_day; // outlives the search
     IntVarArray m_place;
     IntVarArray m_chair;
     IntVarArray m_starts;
@@ -373,13 +439,40 @@ private:
     IntVarArray m_cost;
 };
 
+// The failures each run of a restarting search may have: the first, complete run long enough to prove a
+// practice's day, the neighbourhoods short.
+class FirstLongCutoff : public Search::Cutoff {
+public:
+    unsigned long int operator()() const override { return m_first ? 5000 : 300; }
+    unsigned long int operator++() override
+    {
+        m_first = false;
+        return (*this)();
+    }
+
+private:
+    bool m_first = true;
+};
+
 // Runs branch and bound to its end or the stop, handing every better answer to `take`. True when the search
-// ended by itself: the last answer is the best there is.
-template <class Model, class Take> bool runSearch(std::unique_ptr<Model> root, BalanceStop& stop, const Take& take)
+// ended by itself: the last answer is the best there is. With `restarts`, the model's master and slave steer
+// restarts after the first run (a large neighbourhood search).
+template <class Model, class Take>
+bool runSearch(std::unique_ptr<Model> root, BalanceStop& stop, const Take& take, bool restarts = false)
 {
     Search::Options o;
     o.threads = 1; // the same answer on every machine
     o.stop = &stop;
+    if (restarts) {
+        o.cutoff = new FirstLongCutoff;        // the engine deletes it
+        RBS<Model, BAB> engine(root.get(), o); // works on a clone of the root
+        root.reset();
+        while (Model* answer = engine.next()) {
+            take(*answer);
+            delete answer;
+        }
+        return !engine.stopped();
+    }
     BAB<Model> engine(root.get(), o); // works on a clone of the root
     root.reset();
     while (Model* answer = engine.next()) {
@@ -441,23 +534,26 @@ BalanceResult DayBalancer::balance(const BalanceOptions& options, const Progress
         result.elapsedMs = stop.elapsed();
         return result;
     }
-    const bool ended = runSearch(std::move(root), stop, [&](const BalanceSpace& answer) {
-        result.found = true;
-        result.overloadAfter = answer.overload();
-        result.totalShiftMinutes = answer.shift();
-        result.moves.clear();
-        for (int b = 0; b < m_day.blocks.size(); ++b) {
-            BalanceBlock& now = result.blocks[b];
-            now.start = answer.start(b);
-            now.chair = answer.chair(b);
-            const BalanceBlock& was = m_day.blocks[b];
-            if (now.start != was.start || now.chair != was.chair)
-                result.moves.append({b, was.code, was.chair, now.chair, was.start, now.start});
-        }
-        result.elapsedMs = stop.elapsed();
-        if (onBetter)
-            onBetter(result);
-    });
+    const bool ended = runSearch(
+        std::move(root), stop,
+        [&](const BalanceSpace& answer) {
+            result.found = true;
+            result.overloadAfter = answer.overload();
+            result.totalShiftMinutes = answer.shift();
+            result.moves.clear();
+            for (int b = 0; b < m_day.blocks.size(); ++b) {
+                BalanceBlock& now = result.blocks[b];
+                now.start = answer.start(b);
+                now.chair = answer.chair(b);
+                const BalanceBlock& was = m_day.blocks[b];
+                if (now.start != was.start || now.chair != was.chair)
+                    result.moves.append({b, was.code, was.chair, now.chair, was.start, now.start});
+            }
+            result.elapsedMs = stop.elapsed();
+            if (onBetter)
+                onBetter(result);
+        },
+        true);
     result.proven = ended;
     result.cancelled = m_cancel.load();
     result.elapsedMs = stop.elapsed();
