@@ -2,7 +2,8 @@
 # target Gecode::Gecode with its headers and the libraries the integer model needs.
 #
 # A cross build points at its own installation with CMAKE_PREFIX_PATH (headers in include/gecode, libraries
-# lib/libgecode*.a or .dll.a) or sets Gecode_INCLUDE_DIR and Gecode_<part>_LIBRARY one by one.
+# lib/libgecode*.a or .dll.a) or sets Gecode_INCLUDE_DIR and Gecode_<part>_LIBRARY one by one. The MinGW
+# toolchain searches only below its roots: there the installation is a root of its own (GECODE_MINGW_PREFIX).
 #
 # Gecode's minimodel library refers to the set and float libraries whenever Gecode was built with them, so
 # they are linked too where present.
