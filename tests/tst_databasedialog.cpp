@@ -187,8 +187,9 @@ void TestDatabaseDialog::openedFromTheEditMenu()
     QStringList items;
     for (const QAction* item : f.window->findChild<QMenu*>("mnuEdit")->actions())
         items.append(item->isSeparator() ? "-" : item->text());
-    QCOMPARE(items, QStringList({"&Rückgängig", "&Wiederherstellen", "-", "Behandlungskürzel bearbeiten...",
-                                 "Stühle bearbeiten...", "-", "Einstellungen bearbeiten...", "Datenbank..."}));
+    QCOMPARE(items, QStringList({"&Rückgängig", "&Wiederherstellen", "Arztzeit &ausgleichen...", "Tag &füllen...", "-",
+                                 "Behandlungskürzel bearbeiten...", "Stühle bearbeiten...", "-",
+                                 "Einstellungen bearbeiten...", "Datenbank..."}));
     QString title;
     QStringList choices;
     f.ctx.modals.handleNext([&](QDialog& shown) {

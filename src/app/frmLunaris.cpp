@@ -7,6 +7,7 @@
 #include "app/HelpWindow.h"
 #include "app/TreatmentLooks.h"
 #include "commands/BackupCommands.h"
+#include "commands/BalanceCommands.h"
 #include "commands/DaySave.h"
 #include "commands/DemoPracticeCommand.h"
 #include "commands/IdealDayCommands.h"
@@ -279,6 +280,9 @@ void frmLunaris::createMenus()
     QMenu* edit = menuBar()->addMenu(QStringLiteral("Bearbeiten"));
     edit->setObjectName(QStringLiteral("mnuEdit"));
     createUndoActions(edit);
+    m_balancing = new BalanceCommands(*m_day, m_state, m_services, this,
+                                      [this](const QString& text) { m_announcements->announcer().announce(text); });
+    m_balancing->addTo(edit, edit->actions().constLast()); // after Wiederherstellen, before its separator
     addMenuItem(edit, "mnuBeh", QStringLiteral("Behandlungskürzel bearbeiten..."), QKeySequence(),
                 &frmLunaris::mnuBeh_Click);
     addMenuItem(edit, "mnuStuhl", QStringLiteral("Stühle bearbeiten..."), QKeySequence(), &frmLunaris::mnuStuhl_Click);

@@ -19,6 +19,7 @@
 class AnalysisDock;
 class FirstStartGuide;
 class BackupCommands;
+class BalanceCommands;
 class DatabaseCheckWait;
 class TreatmentLooks;
 class DayView;
@@ -249,6 +250,7 @@ private:
     QList<UnshownEntry> m_unshown;
     std::unique_ptr<TreatmentLooks> m_looks;
     std::unique_ptr<BackupCommands> m_backups;
+    BalanceCommands* m_balancing = nullptr; // owned by the window
     std::unique_ptr<DatabaseCheckWait> m_checkWait;
     // Null when no folder for it was given.
     std::unique_ptr<RecoveryKeeper> m_recovery;

@@ -41,9 +41,17 @@ void DoctorLoadChart::setDemand(const QList<DemandRow>& rows, int slotMinutes)
     update(changed);
 }
 
+void DoctorLoadChart::setScaleMinutes(int minutes)
+{
+    if (minutes == m_scaleMinutes)
+        return;
+    m_scaleMinutes = minutes;
+    update();
+}
+
 int DoctorLoadChart::scaleTop(const QList<DemandRow>& rows) const
 {
-    int top = m_slotMinutes;
+    int top = std::max(m_slotMinutes, m_scaleMinutes);
     for (const DemandRow& row : rows)
         top = std::max(top, row.minutes);
     return top + top / 10 + 1; // room above the highest bar

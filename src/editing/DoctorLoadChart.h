@@ -12,6 +12,8 @@ public:
     explicit DoctorLoadChart(QWidget* parent = nullptr);
 
     void setDemand(const QList<DemandRow>& rows, int slotMinutes);
+    // The scale reaches at least this many minutes, so that two charts side by side compare bar for bar.
+    void setScaleMinutes(int minutes);
     QSize minimumSizeHint() const override;
     QSize sizeHint() const override;
 
@@ -25,4 +27,5 @@ private:
 
     QList<DemandRow> m_rows;
     int m_slotMinutes = 10;
+    int m_scaleMinutes = 0;
 };

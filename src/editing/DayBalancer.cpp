@@ -1,0 +1,620 @@
+#include "editing/DayBalancer.h"
+
+#include <gecode/int.hh>
+#include <gecode/minimodel.hh>
+#include <gecode/search.hh>
+
+#include <QElapsedTimer>
+#include <QMap>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <vector>
+
+using namespace Gecode;
+
+namespace {
+
+constexpr int Noon = 12 * 60;
+constexpr int Midnight = 24 * 60;
+
+// Adds one doctor window to `cells` exactly as the doctor column does: a window that starts outside the day's
+// rows adds nothing; it fills whole rows from the start of its first row on and puts the rest into the next.
+void addWindow(std::map<int, int>& cells, const BalanceDay& day, int blockStart, int start, int length)
+{
+    if (length <= 0 || day.slotMinutes <= 0)
+        return;
+    const int windowStart = blockStart + start;
+    if (windowStart < 0 || windowStart >= Midnight || windowStart < day.dayStart)
+        return;
+    const int row = (windowStart - day.dayStart) / day.slotMinutes;
+    if (row >= day.rowCount())
+        return;
+    const int rows = length / day.slotMinutes + 1;
+    const int rest = length - day.slotMinutes * (rows - 1);
+    if (rows == 1) {
+        cells[row] += rest;
+        return;
+    }
+    for (int r = row; r <= row + rows - 2; ++r)
+        cells[r] += day.slotMinutes;
+    cells[row + rows - 1] += rest;
+}
+
+// Ends the search at the time limit or when the user cancels.
+class BalanceStop : public Search::Stop {
+public:
+    BalanceStop(int limitMs, const std::atomic<bool>& cancel) : m_limitMs(limitMs), m_cancel(cancel)
+    {
+        m_clock.start();
+    }
+    bool stop(const Search::Statistics&, const Search::Options&) override
+    {
+        return m_cancel.load() || m_clock.elapsed() >= m_limitMs;
+    }
+    qint64 elapsed() const { return m_clock.elapsed(); }
+
+private:
+    int m_limitMs;
+    const std::atomic<bool>& m_cancel;
+    QElapsedTimer m_clock;
+};
+
+// The places a block may take: start minutes in its chair's time, its own place among them.
+struct Places {
+    std::vector<int> starts;
+    int own = 0; // index of the block's present start
+};
+
+Places placesOf(const BalanceDay& day, const BalanceBlock& b, const BalanceOptions& options)
+{
+    Places p;
+    const int slot = day.slotMinutes;
+    // Blocks of no length, or outside the day's rows, stay where they are: no grid describes them.
+    if (b.minutes > 0 && slot > 0 && b.start >= day.dayStart) {
+        const int offset = (b.start - day.dayStart) % slot;
+        for (int s = day.dayStart + offset; s + b.minutes <= day.dayEnd; s += slot) {
+            if (options.keepHalfDay && ((b.start < Noon) != (s < Noon)))
+                continue;
+            if (options.maxShiftMinutes && std::abs(s - b.start) > *options.maxShiftMinutes)
+                continue;
+            p.starts.push_back(s);
+        }
+    }
+    if (std::find(p.starts.begin(), p.starts.end(), b.start) == p.starts.end())
+        p.starts.push_back(b.start);
+    std::sort(p.starts.begin(), p.starts.end());
+    p.own = int(std::find(p.starts.begin(), p.starts.end(), b.start) - p.starts.begin());
+    return p;
+}
+
+// The doctor's demand of every row as sums of (minutes × "this block takes this place").
+class RowSums {
+public:
+    explicit RowSums(int rows) : m_coefficients(rows), m_places(rows) {}
+    void add(int row, int minutes, const BoolVar& place)
+    {
+        m_coefficients[row].push_back(minutes);
+        m_places[row].push_back(place);
+    }
+    int rows() const { return int(m_coefficients.size()); }
+    bool empty(int row) const { return m_coefficients[row].empty(); }
+    IntArgs coefficients(int row) const { return IntArgs(m_coefficients[row]); }
+    BoolVarArgs places(int row) const
+    {
+        BoolVarArgs a;
+        for (const BoolVar& v : m_places[row])
+            a << v;
+        return a;
+    }
+    // The most minutes the row can reach: each block's largest share.
+    int most(int row) const
+    {
+        int sum = 0;
+        for (int c : m_coefficients[row])
+            sum += c;
+        return sum;
+    }
+
+private:
+    std::vector<std::vector<int>> m_coefficients;
+    std::vector<std::vector<BoolVar>> m_places;
+};
+
+// The chair time a chair's stored rows off the screen take, as tasks that do not move.
+void addBusy(Space& home, const BalanceDay& day, int chair, IntVarArgs& s, IntArgs& p, BoolVarArgs& in)
+{
+    for (const BalanceBlock& b : day.busy) {
+        if (b.chair != chair || b.minutes <= 0)
+            continue;
+        s << IntVar(home, b.start, b.start);
+        p << b.minutes;
+        in << BoolVar(home, 1, 1);
+    }
+}
+
+// The rebalancing model. Cost, compared in this order: overload minutes, moved blocks, shifted minutes.
+class BalanceSpace : public IntLexMinimizeSpace {
+public:
+    BalanceSpace(const BalanceDay& day, const BalanceOptions& options)
+        : m_day(&day), m_place(*this, day.blocks.size()), m_chair(*this, day.blocks.size())
+    {
+        const int n = int(day.blocks.size());
+        const int chairs = std::max(1, day.chairCount);
+        RowSums sums(day.rowCount());
+        BoolVarArgs moved(n);
+        IntVarArgs shift(n);
+        IntVarArgs starts(n);
+        IntArgs lengths(n);
+        std::vector<bool> inConflict(n, false);
+        const QList<int> before = DayBalancer::demandPerRow(day, day.blocks);
+
+        for (int b = 0; b < n; ++b) {
+            const BalanceBlock& block = day.blocks[b];
+            const Places places = placesOf(day, block, options);
+            const int count = int(places.starts.size());
+            m_place[b] = IntVar(*this, 0, count - 1);
+            BoolVarArgs at(*this, count, 0, 1);
+            channel(*this, at, m_place[b]);
+
+            std::vector<int> shifts;
+            for (int i = 0; i < count; ++i) {
+                shifts.push_back(std::abs(places.starts[i] - block.start));
+                for (const auto& [row, minutes] : DayBalancer::demandOf(day, block.code, places.starts[i])) {
+                    sums.add(row, minutes, at[i]);
+                    if (i == places.own && before[row] > day.slotMinutes)
+                        inConflict[b] = true;
+                }
+            }
+            starts[b] = IntVar(*this, places.starts.front(), places.starts.back());
+            element(*this, IntArgs(places.starts), m_place[b], starts[b]);
+            shift[b] = IntVar(*this, 0, *std::max_element(shifts.begin(), shifts.end()));
+            element(*this, IntArgs(shifts), m_place[b], shift[b]);
+            lengths[b] = std::max(0, block.minutes);
+
+            const bool movesChair = options.chairChangeAllowed && count > 1 && block.minutes > 0;
+            m_chair[b] = movesChair ? IntVar(*this, 0, chairs - 1) : IntVar(*this, block.chair, block.chair);
+            moved[b] = movesChair ? expr(*this, (m_place[b] != places.own) || (m_chair[b] != block.chair))
+                                  : expr(*this, m_place[b] != places.own);
+        }
+
+        // One block at a time in every chair; blocks of no length take no time.
+        for (int c = 0; c < chairs; ++c) {
+            IntVarArgs s;
+            IntArgs p;
+            BoolVarArgs in;
+            for (int b = 0; b < n; ++b) {
+                if (lengths[b] <= 0 || !m_chair[b].in(c))
+                    continue;
+                s << starts[b];
+                p << lengths[b];
+                in << (m_chair[b].assigned() ? BoolVar(*this, 1, 1) : expr(*this, m_chair[b] == c));
+            }
+            addBusy(*this, day, c, s, p, in);
+            if (s.size() > 1)
+                unary(*this, s, p, in);
+        }
+
+        IntVarArgs over;
+        for (int r = 0; r < sums.rows(); ++r) {
+            if (sums.empty(r) || sums.most(r) <= day.slotMinutes)
+                continue;
+            IntVar demand(*this, 0, sums.most(r));
+            linear(*this, sums.coefficients(r), sums.places(r), IRT_EQ, demand);
+            over << expr(*this, max(demand - day.slotMinutes, 0));
+        }
+        m_overload = over.size() > 0 ? expr(*this, sum(over)) : IntVar(*this, 0, 0);
+        m_moved = expr(*this, sum(moved));
+        m_shift = expr(*this, sum(shift));
+
+        // Which blocks move is decided first, those in red rows first: a set that leaves a red row among the
+        // blocks that stay fails at once, which prunes most of the proof. "Stays" comes first, so the first answer
+        // is the day as it is. Then each moving block tries the nearest places first, in its own chair first.
+        std::vector<int> order(n);
+        for (int b = 0; b < n; ++b)
+            order[b] = b;
+        std::stable_partition(order.begin(), order.end(), [&](int b) { return inConflict[b]; });
+        BoolVarArgs movedInOrder;
+        for (int b : order)
+            movedInOrder << moved[b];
+        branch(*this, movedInOrder, BOOL_VAR_NONE(), BOOL_VAL_MIN());
+        for (int b : order) {
+            const int ownChair = day.blocks[b].chair;
+            branch(*this, shift[b], INT_VAL_MIN());
+            branch(*this, m_chair[b],
+                   INT_VAL([ownChair](const Space&, IntVar x, int) { return x.in(ownChair) ? ownChair : x.min(); }));
+            branch(*this, m_place[b], INT_VAL_MIN());
+        }
+        m_starts = IntVarArray(*this, starts);
+    }
+
+    BalanceSpace(BalanceSpace& other) : IntLexMinimizeSpace(other), m_day(other.m_day)
+    {
+        m_place.update(*this, other.m_place);
+        m_chair.update(*this, other.m_chair);
+        m_starts.update(*this, other.m_starts);
+        m_overload.update(*this, other.m_overload);
+        m_moved.update(*this, other.m_moved);
+        m_shift.update(*this, other.m_shift);
+    }
+    Space* copy() override { return new BalanceSpace(*this); }
+    IntVarArgs cost() const override { return IntVarArgs({m_overload, m_moved, m_shift}); }
+
+    int overload() const { return m_overload.val(); }
+    int shift() const { return m_shift.val(); }
+    int start(int b) const { return m_starts[b].val(); }
+    int chair(int b) const { return m_chair[b].val(); }
+
+    // Restarts: every run must beat the best answer so far. The first run goes on after an answer (it may yet
+    // prove the best); a neighbourhood is left for a new one around each better answer.
+    bool master(const MetaInfo& mi) override
+    {
+        if (mi.type() == MetaInfo::RESTART && mi.last() != nullptr)
+            constrain(*mi.last());
+        return mi.type() == MetaInfo::RESTART && mi.restart() > 0;
+    }
+
+    // The first run searches everything (it proves the answer when it ends before its cutoff); every later one
+    // searches a neighbourhood of the best answer: a few blocks of red rows, the blocks near them in their chairs
+    // and a few others may move, the rest stay where the best answer has them.
+    bool slave(const MetaInfo& mi) override
+    {
+        if (mi.type() != MetaInfo::RESTART || mi.restart() == 0 || mi.last() == nullptr)
+            return true;
+        const auto& best = static_cast<const BalanceSpace&>(*mi.last());
+        const BalanceDay& day = *m_day;
+        const int n = int(day.blocks.size());
+        QList<BalanceBlock> placed = day.blocks;
+        for (int b = 0; b < n; ++b) {
+            placed[b].start = best.start(b);
+            placed[b].chair = best.chair(b);
+        }
+        const QList<int> demand = DayBalancer::demandPerRow(day, placed);
+        std::vector<int> redRows;
+        for (int r = 0; r < demand.size(); ++r)
+            if (demand[r] > day.slotMinutes)
+                redRows.push_back(r);
+        QRandomGenerator random(quint32(mi.restart()));
+        std::vector<bool> free(n, false);
+        // Around a few red rows: the blocks that need the doctor near them (every one, or on every other restart
+        // one of them), and their neighbours in their chairs.
+        const bool all = mi.restart() % 2 == 0;
+        const int picks = 1 + int(mi.restart() % 3);
+        const int rows = int(mi.restart() % 3);
+        const int reach = 20 + 20 * int(mi.restart() % 3);
+        for (int i = 0; i < picks && !redRows.empty(); ++i) {
+            const int row = redRows[random.bounded(int(redRows.size()))];
+            std::vector<int> near;
+            for (int b = 0; b < n; ++b)
+                for (const auto& [r, minutes] : DayBalancer::demandOf(day, placed[b].code, placed[b].start))
+                    if (std::abs(r - row) <= rows) {
+                        near.push_back(b);
+                        break;
+                    }
+            if (!all && !near.empty())
+                near = {near[random.bounded(int(near.size()))]};
+            for (int b : near) {
+                for (int o = 0; o < n; ++o)
+                    if (placed[o].chair == placed[b].chair && std::abs(placed[o].start - placed[b].start) <= reach)
+                        free[o] = true;
+            }
+        }
+        for (int i = 0; n > 0 && i < 2 + int(mi.restart() % 5); ++i)
+            free[random.bounded(n)] = true;
+        for (int b = 0; b < n; ++b) {
+            if (free[b])
+                continue;
+            rel(*this, m_place[b], IRT_EQ, best.m_place[b].val());
+            rel(*this, m_chair[b], IRT_EQ, best.m_chair[b].val());
+        }
+        return false;
+    }
+
+private:
+    const BalanceDay* m_day; // outlives the search
+    IntVarArray m_place;
+    IntVarArray m_chair;
+    IntVarArray m_starts;
+    IntVar m_overload, m_moved, m_shift;
+};
+
+// The filling model: a wanted block either stays out (place 0) or takes a start on the row grid in a chair.
+// Cost: per fee, from the highest down, the number of wanted blocks of that fee left out.
+class FillSpace : public IntLexMinimizeSpace {
+public:
+    FillSpace(const BalanceDay& day, const QList<BalanceTreatment>& wanted)
+        : m_place(*this, wanted.size()), m_chair(*this, wanted.size())
+    {
+        const int n = int(wanted.size());
+        const int chairs = std::max(1, day.chairCount);
+        const int slot = std::max(1, day.slotMinutes);
+        const QList<int> existing = DayBalancer::demandPerRow(day, day.blocks);
+        RowSums sums(day.rowCount());
+        BoolVarArgs placed(n);
+        IntVarArgs starts(n);
+        IntArgs lengths(n);
+
+        for (int e = 0; e < n; ++e) {
+            const BalanceTreatment& t = wanted[e];
+            // Place 0 is "left out"; its start does not matter.
+            std::vector<int> places{day.dayStart};
+            if (t.minutes > 0)
+                for (int s = day.dayStart; s + t.minutes <= day.dayEnd; s += slot)
+                    places.push_back(s);
+            const int count = int(places.size());
+            m_place[e] = IntVar(*this, 0, count - 1);
+            BoolVarArgs at(*this, count, 0, 1);
+            channel(*this, at, m_place[e]);
+            placed[e] = expr(*this, m_place[e] != 0);
+            for (int i = 1; i < count; ++i)
+                for (const auto& [row, minutes] : DayBalancer::demandOf(day, t.code, places[i]))
+                    sums.add(row, minutes, at[i]);
+            starts[e] = IntVar(*this, places.front(), std::max(places.front(), places.back()));
+            element(*this, IntArgs(places), m_place[e], starts[e]);
+            lengths[e] = std::max(1, t.minutes);
+            m_chair[e] = IntVar(*this, 0, chairs - 1);
+        }
+
+        // Every chair: its blocks as they are, and the wanted blocks that take it.
+        for (int c = 0; c < chairs; ++c) {
+            IntVarArgs s;
+            IntArgs p;
+            BoolVarArgs in;
+            for (const BalanceBlock& b : day.blocks) {
+                if (b.chair != c || b.minutes <= 0)
+                    continue;
+                s << IntVar(*this, b.start, b.start);
+                p << b.minutes;
+                in << BoolVar(*this, 1, 1);
+            }
+            for (int e = 0; e < n; ++e) {
+                s << starts[e];
+                p << lengths[e];
+                in << expr(*this, placed[e] && (m_chair[e] == c));
+            }
+            addBusy(*this, day, c, s, p, in);
+            if (s.size() > 1)
+                unary(*this, s, p, in);
+        }
+
+        // No row over its length; a row that already is takes nothing more.
+        for (int r = 0; r < sums.rows(); ++r) {
+            if (sums.empty(r))
+                continue;
+            const int room = std::max(day.slotMinutes, existing[r]) - existing[r];
+            if (sums.most(r) > room)
+                linear(*this, sums.coefficients(r), sums.places(r), IRT_LQ, room);
+        }
+
+        // Equal wanted blocks are interchangeable: the first ones are placed first, in time order.
+        for (int e = 0; e + 1 < n; ++e) {
+            if (wanted[e].code != wanted[e + 1].code)
+                continue;
+            rel(*this, placed[e] >= placed[e + 1]);
+            const LinIntExpr here = m_chair[e] * (day.dayEnd + 1) + starts[e];
+            const LinIntExpr next = m_chair[e + 1] * (day.dayEnd + 1) + starts[e + 1];
+            rel(*this, !placed[e + 1] || (here < next));
+        }
+
+        // The wanted blocks come sorted by fee, the highest first.
+        IntVarArgs leftOut;
+        for (int e = 0; e < n;) {
+            int end = e;
+            BoolVarArgs group;
+            while (end < n && wanted[end].feeCents == wanted[e].feeCents)
+                group << placed[end++];
+            leftOut << expr(*this, group.size() - sum(group));
+            e = end;
+        }
+        m_cost = IntVarArray(*this, leftOut);
+
+        for (int e = 0; e < n; ++e) {
+            branch(*this, placed[e], BOOL_VAL_MAX());
+            branch(*this, m_place[e], INT_VAL_MIN());
+            branch(*this, m_chair[e], INT_VAL_MIN());
+        }
+        m_starts = IntVarArray(*this, starts);
+    }
+
+    FillSpace(FillSpace& other) : IntLexMinimizeSpace(other)
+    {
+        m_place.update(*this, other.m_place);
+        m_chair.update(*this, other.m_chair);
+        m_starts.update(*this, other.m_starts);
+        m_cost.update(*this, other.m_cost);
+    }
+    Space* copy() override { return new FillSpace(*this); }
+    IntVarArgs cost() const override { return IntVarArgs(m_cost); }
+
+    bool placed(int e) const { return m_place[e].val() != 0; }
+    int start(int e) const { return m_starts[e].val(); }
+    int chair(int e) const { return m_chair[e].val(); }
+
+private:
+    IntVarArray m_place;
+    IntVarArray m_chair;
+    IntVarArray m_starts;
+    IntVarArray m_cost;
+};
+
+// The failures each run of a restarting search may have: the first, complete run long enough to prove a
+// practice's day, the neighbourhoods short.
+class FirstLongCutoff : public Search::Cutoff {
+public:
+    unsigned long int operator()() const override { return m_first ? 5000 : 300; }
+    unsigned long int operator++() override
+    {
+        m_first = false;
+        return (*this)();
+    }
+
+private:
+    bool m_first = true;
+};
+
+// Runs branch and bound to its end or the stop, handing every better answer to `take`. True when the search
+// ended by itself: the last answer is the best there is. With `restarts`, the model's master and slave steer
+// restarts after the first run (a large neighbourhood search).
+template <class Model, class Take>
+bool runSearch(std::unique_ptr<Model> root, BalanceStop& stop, const Take& take, bool restarts = false)
+{
+    Search::Options o;
+    o.threads = 1; // the same answer on every machine
+    o.stop = &stop;
+    if (restarts) {
+        o.cutoff = new FirstLongCutoff;        // the engine deletes it
+        RBS<Model, BAB> engine(root.get(), o); // works on a clone of the root
+        root.reset();
+        while (Model* answer = engine.next()) {
+            take(*answer);
+            delete answer;
+        }
+        return !engine.stopped();
+    }
+    BAB<Model> engine(root.get(), o); // works on a clone of the root
+    root.reset();
+    while (Model* answer = engine.next()) {
+        take(*answer);
+        delete answer;
+    }
+    return !engine.stopped();
+}
+
+} // namespace
+
+DayBalancer::DayBalancer(BalanceDay day) : m_day(std::move(day)) {}
+
+QList<QPair<int, int>> DayBalancer::demandOf(const BalanceDay& day, const QString& code, int start)
+{
+    QList<QPair<int, int>> result;
+    const auto t = day.treatments.constFind(code);
+    if (t == day.treatments.cend())
+        return result;
+    std::map<int, int> cells;
+    addWindow(cells, day, start, t->drStart, t->drMinutes);
+    addWindow(cells, day, start, t->drStart2, t->drMinutes2);
+    const int rows = day.rowCount();
+    for (const auto& [row, minutes] : cells)
+        if (row < rows && minutes > 0)
+            result.append({row, minutes});
+    return result;
+}
+
+QList<int> DayBalancer::demandPerRow(const BalanceDay& day, const QList<BalanceBlock>& blocks)
+{
+    QList<int> rows(std::max(0, day.rowCount()), 0);
+    for (const BalanceBlock& b : blocks)
+        for (const auto& [row, minutes] : demandOf(day, b.code, b.start))
+            rows[row] += minutes;
+    return rows;
+}
+
+int DayBalancer::overloadMinutes(const BalanceDay& day, const QList<BalanceBlock>& blocks)
+{
+    int over = 0;
+    for (int minutes : demandPerRow(day, blocks))
+        over += std::max(0, minutes - day.slotMinutes);
+    return over;
+}
+
+BalanceResult DayBalancer::balance(const BalanceOptions& options, const Progress& onBetter)
+{
+    BalanceStop stop(options.timeLimitMs, m_cancel);
+    BalanceResult result;
+    result.overloadBefore = overloadMinutes(m_day, m_day.blocks);
+    result.blocks = m_day.blocks;
+    result.overloadAfter = result.overloadBefore;
+
+    auto root = std::make_unique<BalanceSpace>(m_day, options);
+    if (root->status() == SS_FAILED) {
+        // Cannot happen for a day without overlaps: the day as it is always is an answer.
+        result.proven = true;
+        result.elapsedMs = stop.elapsed();
+        return result;
+    }
+    const bool ended = runSearch(
+        std::move(root), stop,
+        [&](const BalanceSpace& answer) {
+            result.found = true;
+            result.overloadAfter = answer.overload();
+            result.totalShiftMinutes = answer.shift();
+            result.moves.clear();
+            for (int b = 0; b < m_day.blocks.size(); ++b) {
+                BalanceBlock& now = result.blocks[b];
+                now.start = answer.start(b);
+                now.chair = answer.chair(b);
+                const BalanceBlock& was = m_day.blocks[b];
+                if (now.start != was.start || now.chair != was.chair)
+                    result.moves.append({b, was.code, was.chair, now.chair, was.start, now.start});
+            }
+            result.elapsedMs = stop.elapsed();
+            if (onBetter)
+                onBetter(result);
+        },
+        true);
+    result.proven = ended;
+    result.cancelled = m_cancel.load();
+    result.elapsedMs = stop.elapsed();
+    return result;
+}
+
+BalanceResult DayBalancer::fill(const QList<WantedBlocks>& wanted, int timeLimitMs, const Progress& onBetter)
+{
+    BalanceStop stop(timeLimitMs, m_cancel);
+    BalanceResult result;
+    result.overloadBefore = overloadMinutes(m_day, m_day.blocks);
+    result.overloadAfter = result.overloadBefore;
+    result.blocks = m_day.blocks;
+
+    // One entry per wanted block, the highest fee first; codes unknown to the treatments cannot be placed.
+    QList<BalanceTreatment> each;
+    QMap<QString, int> unknown;
+    for (const WantedBlocks& w : wanted) {
+        const auto t = m_day.treatments.constFind(w.code);
+        for (int i = 0; i < w.count; ++i) {
+            if (t == m_day.treatments.cend())
+                ++unknown[w.code];
+            else
+                each.append(*t);
+        }
+    }
+    std::stable_sort(each.begin(), each.end(), [](const BalanceTreatment& a, const BalanceTreatment& b) {
+        return a.feeCents > b.feeCents || (a.feeCents == b.feeCents && a.code < b.code);
+    });
+
+    auto take = [&](const FillSpace& answer) {
+        result.found = true;
+        result.added.clear();
+        for (int e = 0; e < each.size(); ++e)
+            if (answer.placed(e))
+                result.added.append({each[e].code, answer.chair(e), answer.start(e), each[e].minutes});
+        result.blocks = m_day.blocks + result.added;
+        result.overloadAfter = overloadMinutes(m_day, result.blocks);
+        result.elapsedMs = stop.elapsed();
+        if (onBetter)
+            onBetter(result);
+    };
+    bool ended = true;
+    if (!each.isEmpty()) {
+        auto root = std::make_unique<FillSpace>(m_day, each);
+        ended = root->status() == SS_FAILED || runSearch(std::move(root), stop, take);
+    }
+    result.proven = ended;
+    result.cancelled = m_cancel.load();
+    result.elapsedMs = stop.elapsed();
+
+    QMap<QString, int> left = unknown;
+    for (const BalanceTreatment& t : each)
+        ++left[t.code];
+    for (const BalanceBlock& b : result.added)
+        --left[b.code];
+    // In the order the wanted blocks were asked for.
+    for (const WantedBlocks& w : wanted)
+        if (left.value(w.code) > 0) {
+            result.notPlaced.append({w.code, left.value(w.code)});
+            left.remove(w.code);
+        }
+    return result;
+}
