@@ -88,7 +88,9 @@ void BalanceCommands::run(bool fill)
     const QString step =
         fill ? QStringLiteral("Tag gefüllt: %1").arg(summary.section(QStringLiteral(", "), 0, 0))
              : QStringLiteral("Arztzeit ausgeglichen: %1").arg(summary.section(QStringLiteral(", "), 0, 0));
-    m_day.history().push(new ReplaceDayEdit(m_day, dialog->snapshot().blocksAfter(result), step));
+    // The rows no column shows are not the solver's: they stay as they are.
+    m_day.history().push(
+        new ReplaceDayEdit(m_day, dialog->snapshot().blocksAfter(result), m_day.unsavedUnshown(), step));
     if (m_announce)
         m_announce(summary);
 }
