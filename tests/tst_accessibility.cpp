@@ -11,6 +11,7 @@
 #include "masterdata/frmStuhlT.h"
 #include "settings/frmDatenbank.h"
 #include "settings/frmEinstellungenT.h"
+#include "ui/Announcer.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
@@ -105,6 +106,7 @@ private slots:
     void everyFieldOfEveryDialogHasAName_data();
     void everyFieldOfEveryDialogHasAName();
     void theAuswertungIsNoKeyboardTrap();
+    void aWaitingTextWaitsUntilTheFocusSettles();
 };
 
 void TestAccessibility::theTreeOfADay_data()
@@ -477,6 +479,38 @@ void TestAccessibility::theAuswertungIsNoKeyboardTrap()
     }
     QCOMPARE(figures, QStringList({"lblHonorarGesamt", "lblHonorarJeStunde", "lblArztzeitGefordert",
                                    "lblArztzeitVerfuegbar", "lblUeberlasteteZeilen", "lblUeberlastung", "lblSpitze"}));
+}
+
+// A closing dialog hands the focus on more than once; Orca drops a notification that a focus change overtakes,
+// so a text that waited for the focus appears only after the last of them.
+void TestAccessibility::aWaitingTextWaitsUntilTheFocusSettles()
+{
+    QWidget window;
+    auto* first = new QLineEdit(&window);
+    auto* second = new QLineEdit(&window);
+    second->move(0, 40);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    if (QApplication::focusWidget())
+        QApplication::focusWidget()->clearFocus();
+    QVERIFY(!QApplication::focusWidget());
+    Announcer announcer;
+    AccessibleEvents events;
+    announcer.announce(QStringLiteral("Montag geöffnet")); // no focus: it waits
+    QVERIFY(events.announcements().isEmpty());
+    first->setFocus();
+    QCoreApplication::processEvents();
+    second->setFocus();
+    QTRY_COMPARE(events.announcements(), QStringList{QStringLiteral("Montag geöffnet")});
+    qsizetype lastFocus = -1, shown = -1;
+    for (qsizetype i = 0; i < events.events().size(); ++i) {
+        if (events.events()[i].type == QAccessible::Focus)
+            lastFocus = i;
+        if (events.events()[i].role == QAccessible::Notification)
+            shown = i;
+    }
+    QVERIFY2(shown > lastFocus, "the text appeared before the focus settled");
 }
 
 LUNARIS_TEST_MAIN(TestAccessibility)

@@ -38,10 +38,15 @@ private:
 
 Announcer::Announcer(QObject* parent) : QObject(parent)
 {
-    // A text that waits goes out once the focus has settled in a window.
+    // A text that waits goes out once the focus has settled in a window. A closing dialog hands the focus
+    // on several times in a row (the window, then the widget that had it), and the screen reader drops a
+    // notification that such a focus change overtakes.
+    m_settling.setSingleShot(true);
+    m_settling.setInterval(250);
+    connect(&m_settling, &QTimer::timeout, this, &Announcer::deliver);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         if (now && !m_pending.isEmpty())
-            QTimer::singleShot(0, this, &Announcer::deliver);
+            m_settling.start();
     });
 }
 
