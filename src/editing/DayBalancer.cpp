@@ -286,16 +286,16 @@ public:
         const int reach = 20 + 20 * int(mi.restart() % 3);
         for (int i = 0; i < picks && !redRows.empty(); ++i) {
             const int row = redRows[random.bounded(int(redRows.size()))];
-            std::vector<int> near;
+            std::vector<int> nearby;
             for (int b = 0; b < n; ++b)
                 for (const auto& [r, minutes] : DayBalancer::demandOf(day, placed[b].code, placed[b].start))
                     if (std::abs(r - row) <= rows) {
-                        near.push_back(b);
+                        nearby.push_back(b);
                         break;
                     }
-            if (!all && !near.empty())
-                near = {near[random.bounded(int(near.size()))]};
-            for (int b : near) {
+            if (!all && !nearby.empty())
+                nearby = {nearby[random.bounded(int(nearby.size()))]};
+            for (int b : nearby) {
                 for (int o = 0; o < n; ++o)
                     if (placed[o].chair == placed[b].chair && std::abs(placed[o].start - placed[b].start) <= reach)
                         free[o] = true;
