@@ -1,6 +1,7 @@
 #include "MainWindowFixture.h"
 #include "NameDialogs.h"
 #include "TestMain.h"
+#include "TestPaths.h"
 #include "TestServer.h"
 #include "commands/BackupCommands.h"
 #include "commands/frmDatensicherung.h"
@@ -277,7 +278,7 @@ void TestBackup::consistentWhileAnotherProgramWrites()
     // Another program writes a row of Template and its day's name in one transaction, again and again.
     QProcess writer;
     writer.setProcessChannelMode(QProcess::ForwardedChannels);
-    writer.start(QStringLiteral(DATASAFETY_HELPER), {"add-days", practice.path(), "400"});
+    writer.start(TestPaths::helper(QStringLiteral("datasafety_helper")), {"add-days", practice.path(), "400"});
     QVERIFY(writer.waitForStarted());
     QTemporaryDir folder;
     const QString path = PracticeBackup(practice.database(), {folder.path(), false}).make(at("2026-12-08 14:05"));

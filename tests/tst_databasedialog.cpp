@@ -6,6 +6,7 @@
 #include "TempDatabase.h"
 #include "TestContext.h"
 #include "TestMain.h"
+#include "TestPaths.h"
 #include "TestServer.h"
 #include "app/Program.h"
 #include "settings/frmDatenbank.h"
@@ -806,7 +807,7 @@ void TestDatabaseDialog::noPasswordToAFalseServer()
     QFETCH(QString, entry);
     QFETCH(QString, reason);
     // Someone else answers at the practice server's address and asks for the password in clear text.
-    FalseServer stranger(FalseServer::Kind(kind), LUNARIS_SOURCE_DIR "/tests/pg/false_server.py");
+    FalseServer stranger(FalseServer::Kind(kind), TestPaths::sourceFile(QStringLiteral("tests/pg/false_server.py")));
     QVERIFY2(stranger.port(), qPrintable(stranger.failure()));
     TestServer::createDatabase("kavemo");
     // At a reconnection the real server was there first.

@@ -3,6 +3,7 @@
 #include "DayEdits.h"
 #include "TestContext.h"
 #include "TestMain.h"
+#include "TestPaths.h"
 #include "app/Program.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"
@@ -34,7 +35,7 @@
 #endif
 
 namespace {
-const QString kHelper = QStringLiteral(DATASAFETY_HELPER);
+const QString kHelper = TestPaths::helper(QStringLiteral("datasafety_helper"));
 const QColor kGreen(0, 255, 0);
 
 QByteArray fileHash(const QString& path)

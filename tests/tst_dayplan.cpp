@@ -2,6 +2,7 @@
 #include "StoredDay.h"
 #include "TestContext.h"
 #include "TestMain.h"
+#include "TestPaths.h"
 #include "dayview/ClockTime.h"
 #include "editing/DoctorColumn.h"
 #include "print/DayPlanData.h"
@@ -26,7 +27,7 @@ const QMarginsF PrinterMargins(6.5, 4.5, 5.5, 7.5); // mm, as a real printer's u
 struct DemoDay {
     DemoDay(TestContext& context, int slot, const QString& open, const QString& close)
     {
-        runSqlScript(context.tempDatabase.database(), LUNARIS_SOURCE_DIR "/resources/demo/demo.sql");
+        runSqlScript(context.tempDatabase.database(), TestPaths::sourceFile(QStringLiteral("resources/demo/demo.sql")));
         day = std::make_unique<StoredDay>(context.tempDatabase.database(), "Montag Standard", slot, open, close);
         const QList<const DayViewModel*> all = day->columns();
         fee = DoctorColumn::rebuild(all.mid(0, all.size() - 1), day->doctorColumn(),

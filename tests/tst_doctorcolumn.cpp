@@ -1,6 +1,7 @@
 #include "StoredDay.h"
 #include "TempDatabase.h"
 #include "TestMain.h"
+#include "TestPaths.h"
 #include "dayview/ClockTime.h"
 #include "dayview/DayViewModel.h"
 #include "editing/DoctorColumn.h"
@@ -204,7 +205,7 @@ void TestDoctorColumn::feeIsTheExactSumInAnyOrder()
     QHash<QString, Treatment> treatments;
     if (!demoDay.isEmpty()) {
         TempDatabase db;
-        runSqlScript(db.database(), QStringLiteral(LUNARIS_SOURCE_DIR "/resources/demo/demo.sql"));
+        runSqlScript(db.database(), TestPaths::sourceFile(QStringLiteral("resources/demo/demo.sql")));
         for (const QString& row : db.rows("SELECT BEH, HON FROM Behand")) {
             const QStringList f = row.split('|');
             treatments.insert(f[0], treatment(f[0], 0, 0, 0, 0, f[1].toDouble()));

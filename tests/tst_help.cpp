@@ -1,5 +1,6 @@
 #include "AccessibleEvents.h"
 #include "TestMain.h"
+#include "TestPaths.h"
 #include "app/HelpSearch.h"
 #include "app/HelpWindow.h"
 #include "kernel/LunarisError.h"
@@ -12,8 +13,8 @@
 #include <QTextBrowser>
 
 namespace {
-const QString SourceHelp = QStringLiteral(LUNARIS_SOURCE_DIR "/resources/help");
-const QString ProgramHelp = QStringLiteral(LUNARIS_PROGRAM_DIR "/hilfe");
+const QString SourceHelp = TestPaths::sourceFile(QStringLiteral("resources/help"));
+const QString ProgramHelp = TestPaths::programDir() + QStringLiteral("/hilfe");
 
 QString readText(const QString& path)
 {
@@ -219,7 +220,8 @@ void TestHelp::programFolderHoldsHelpAndIcon()
     for (const QString& name : sources)
         QVERIFY2(readText(ProgramHelp + "/" + name) == readText(SourceHelp + "/" + name), qPrintable(name));
     // The icon lies beside the program too, for the desktop entry.
-    QCOMPARE(readText(LUNARIS_PROGRAM_DIR "/lunaris.svg"), readText(LUNARIS_SOURCE_DIR "/resources/icons/lunaris.svg"));
+    QCOMPARE(readText(TestPaths::programDir() + QStringLiteral("/lunaris.svg")),
+             readText(TestPaths::sourceFile(QStringLiteral("resources/icons/lunaris.svg"))));
 }
 
 void TestHelp::pagesSayWhatTheProgramDoes_data()

@@ -1,10 +1,11 @@
 #include "TestMain.h"
+#include "TestPaths.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
-const QString BuildDir = QStringLiteral(LUNARIS_PROGRAM_DIR "/..");
+const QString BuildDir = TestPaths::programDir() + QStringLiteral("/..");
 
 QString readText(const QString& path)
 {

@@ -1,5 +1,6 @@
 #include "FaultProxy.h"
 #include "TestMain.h"
+#include "TestPaths.h"
 #include "TestServer.h"
 #include "kernel/LunarisError.h"
 #include "store/Database.h"
@@ -45,8 +46,9 @@ void runWorkstations(Run& run, const QString& where, int count, double seconds, 
         auto& process = workstations.emplace_back(std::make_unique<QProcess>());
         process->setProcessEnvironment(env);
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process->start(LOAD_WORKSTATION, {where, QStringLiteral("W%1").arg(i + 1), QString::number(seconds),
-                                          QString::number(1000 + i), Days.join(',')});
+        process->start(TestPaths::helper(QStringLiteral("load_workstation")),
+                       {where, QStringLiteral("W%1").arg(i + 1), QString::number(seconds), QString::number(1000 + i),
+                        Days.join(',')});
         QVERIFY(process->waitForStarted());
     }
     // The faults begin once every workstation is logged in: on a busy machine or under Wine a start may take

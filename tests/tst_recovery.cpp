@@ -3,6 +3,7 @@
 #include "NameDialogs.h"
 #include "ServerServices.h"
 #include "TestMain.h"
+#include "TestPaths.h"
 #include "dayview/DayView.h"
 #include "editing/OpenDay.h"
 #include "editing/RecoveryKeeper.h"
@@ -65,7 +66,7 @@ class HelperProcess {
 public:
     explicit HelperProcess(const QStringList& arguments)
     {
-        m_process.setProgram(RECOVERY_HELPER);
+        m_process.setProgram(TestPaths::helper(QStringLiteral("recovery_helper")));
         m_process.setArguments(arguments);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start();

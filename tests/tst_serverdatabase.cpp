@@ -1,6 +1,7 @@
 #include "DayEdits.h"
 #include "ServerServices.h"
 #include "TestMain.h"
+#include "TestPaths.h"
 #include "TestServer.h"
 #include "store/Database.h"
 #include "store/PasswordFile.h"
@@ -374,8 +375,8 @@ void TestServerDatabase::programStartsOnTheServer()
     ServerProgram setup(address);
     QTemporaryDir root;
     QDir(root.path()).mkpath("programm");
-    const QString executable = QFileInfo(LUNARIS_EXE).fileName();
-    QVERIFY(QFile::copy(LUNARIS_EXE, root.filePath("programm/" + executable)));
+    const QString executable = QFileInfo(TestPaths::program()).fileName();
+    QVERIFY(QFile::copy(TestPaths::program(), root.filePath("programm/" + executable)));
     QProcess program;
     program.setProcessEnvironment(setup.environment());
     program.start(root.filePath("programm/" + executable), {});
@@ -534,7 +535,7 @@ void TestServerDatabase::firstStartsTogetherOnAnEmptyServer()
         env.insert("WORKSTATION_WAIT_FOR_START", "1");
         auto& start = starts.emplace_back(std::make_unique<QProcess>());
         start->setProcessEnvironment(env);
-        start->start(WORKSTATION_HELPER, {root.filePath("unbenutzt.mdb")});
+        start->start(TestPaths::helper(QStringLiteral("workstation_helper")), {root.filePath("unbenutzt.mdb")});
         QVERIFY(start->waitForStarted());
     }
     for (auto& start : starts)

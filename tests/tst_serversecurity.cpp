@@ -1,6 +1,7 @@
 #include "DayEdits.h"
 #include "ServerServices.h"
 #include "TestMain.h"
+#include "TestPaths.h"
 #include "TestServer.h"
 
 #include "DamagedFile.h"
@@ -516,7 +517,7 @@ void TestServerSecurity::crashOutputHoldsNoPassword()
     QProcessEnvironment env = setup.environment();
     env.insert("QT_LOGGING_RULES", "*=true");
     program.setProcessEnvironment(env);
-    program.start(LUNARIS_EXE, {});
+    program.start(TestPaths::program(), {});
     QVERIFY(program.waitForStarted());
     const QString connected =
         QString("SELECT COUNT(*) FROM pg_stat_activity WHERE application_name = 'Lunaris' AND usename = '%1'")

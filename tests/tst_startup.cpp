@@ -1,4 +1,5 @@
 #include "TestMain.h"
+#include "TestPaths.h"
 
 #include "ScriptedMessages.h"
 #include "app/Program.h"
@@ -23,10 +24,10 @@ public:
         QDir(m_root.path()).mkpath("runtime");
         QDir(m_root.path()).mkpath("config");
         QFile::setPermissions(runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QFile::copy(LUNARIS_EXE, executable());
+        QFile::copy(TestPaths::program(), executable());
     }
     QString folder() const { return m_root.filePath("programm"); }
-    QString executable() const { return m_root.filePath("programm/" + QFileInfo(LUNARIS_EXE).fileName()); }
+    QString executable() const { return m_root.filePath("programm/" + QFileInfo(TestPaths::program()).fileName()); }
     QString runtime() const { return m_root.filePath("runtime"); }
     QString root() const { return m_root.path(); }
 

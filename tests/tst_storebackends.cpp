@@ -5,6 +5,7 @@
 #include "ScriptedModalRunner.h"
 #include "TempSettings.h"
 #include "TestMain.h"
+#include "TestPaths.h"
 #include "TestServer.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"
@@ -97,7 +98,7 @@ public:
         m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         // As text: a Windows helper ends its lines with \r\n.
-        m_process.start(WORKSTATION_HELPER, {backend.dir.filePath("Kavemo.mdb")},
+        m_process.start(TestPaths::helper(QStringLiteral("workstation_helper")), {backend.dir.filePath("Kavemo.mdb")},
                         QIODevice::ReadWrite | QIODevice::Text);
     }
     ~Workstation()

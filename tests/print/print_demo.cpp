@@ -5,6 +5,7 @@
 
 #include "StoredDay.h"
 #include "TempSettings.h"
+#include "TestPaths.h"
 #include "app/frmLunaris.h"
 #include "kernel/AppServices.h"
 #include "kernel/LunarisState.h"
@@ -66,7 +67,7 @@ int main(int argc, char** argv)
         PrintSettings::saveView(settings, PrintView::DayPlan);
     QTemporaryDir dataFolder;
     Database database(dataFolder.filePath(QStringLiteral("Kavemo.mdb")), QStringLiteral("print-demo"));
-    runSqlScript(database, QStringLiteral(LUNARIS_DEMO_SQL));
+    runSqlScript(database, TestPaths::sourceFile(QStringLiteral("resources/demo/demo.sql")));
 
     ReportedMessages messages;
     ExecModalRunner modals;
