@@ -10,6 +10,14 @@
 namespace {
 // How many notifications stay readable after they appeared.
 constexpr int KeptNotifications = 8;
+// How long the focus must stay put before a text that waited for it appears.
+constexpr int SettleMilliseconds = 400;
+
+// The focus left a window: a dialog closed, or the user went to another window.
+bool leftAWindow(const QWidget* before, const QWidget* now)
+{
+    return before && (!now || before->window() != now->window());
+}
 
 // A text that appears in a window, for screen readers only.
 class NotificationAccessible : public QAccessibleInterface {
@@ -42,9 +50,11 @@ Announcer::Announcer(QObject* parent) : QObject(parent)
     // on several times in a row (the window, then the widget that had it), and the screen reader drops a
     // notification that such a focus change overtakes.
     m_settling.setSingleShot(true);
-    m_settling.setInterval(250);
+    m_settling.setInterval(SettleMilliseconds);
     connect(&m_settling, &QTimer::timeout, this, &Announcer::deliver);
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* before, QWidget* now) {
+        if (leftAWindow(before, now))
+            m_sinceWindowChange.start();
         if (now && !m_pending.isEmpty())
             m_settling.start();
     });
@@ -60,7 +70,12 @@ void Announcer::announce(const QString& text)
 {
     if (text.isEmpty())
         return;
-    m_pending = text;
+    m_pending.append(text);
+    if (m_sinceWindowChange.isValid() && m_sinceWindowChange.elapsed() < SettleMilliseconds) {
+        if (!m_settling.isActive())
+            m_settling.start(SettleMilliseconds - int(m_sinceWindowChange.elapsed()));
+        return;
+    }
     deliver();
 }
 
@@ -71,13 +86,15 @@ void Announcer::deliver()
     if (m_pending.isEmpty() || !focus || !focus->isVisible() || !focus->isActiveWindow() ||
         (modal && modal != focus->window()))
         return;
-    const QString text = std::exchange(m_pending, QString());
+    const QStringList texts = std::exchange(m_pending, {});
     if (!QAccessible::isActive())
         return;
-    auto* notification = new NotificationAccessible(focus->window(), text);
-    m_shown.append(QAccessible::registerAccessibleInterface(notification));
-    QAccessibleEvent shown(notification, QAccessible::ObjectShow);
-    QAccessible::updateAccessibility(&shown);
+    for (const QString& text : texts) {
+        auto* notification = new NotificationAccessible(focus->window(), text);
+        m_shown.append(QAccessible::registerAccessibleInterface(notification));
+        QAccessibleEvent shown(notification, QAccessible::ObjectShow);
+        QAccessible::updateAccessibility(&shown);
+    }
     while (m_shown.size() > KeptNotifications)
         QAccessible::deleteAccessibleInterface(m_shown.takeFirst());
 }
