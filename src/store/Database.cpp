@@ -129,12 +129,31 @@ bool isConnectionLoss(const QSqlError& error)
            code == QLatin1String("57P03");
 }
 
+// The server's or libpq's own words (in the locale's language, English where libpq has no translation)
+// for the detail line: on one line, without the empty brackets of a missing code.
+QString detailOf(const QSqlError& error)
+{
+    QString text = (error.databaseText().trimmed().isEmpty() ? error.driverText() : error.databaseText()).simplified();
+    if (text.endsWith(QLatin1String("()")))
+        text = text.chopped(2).trimmed();
+    return text;
+}
+
 LunarisError lostConnectionFailure(const QSqlError& error)
 {
-    return LunarisError(
-        Database::ServerUnreachable,
-        QStringLiteral("Die Verbindung zum Datenbankserver ist unterbrochen (%1).")
-            .arg((error.databaseText().isEmpty() ? error.driverText() : error.databaseText()).trimmed()));
+    QString text = QStringLiteral("Die Verbindung zum Datenbankserver ist unterbrochen.");
+    if (const QString detail = detailOf(error); !detail.isEmpty())
+        text += QStringLiteral("\r(Meldung: %1)").arg(detail);
+    return LunarisError(Database::ServerUnreachable, text);
+}
+
+// The failure with a sentence of ours added to its first line, before any detail line.
+LunarisError withSentence(const LunarisError& failure, const QString& sentence)
+{
+    QString text = failure.description();
+    const qsizetype detail = text.indexOf(QLatin1Char('\r'));
+    text.insert(detail < 0 ? text.size() : detail, QLatin1Char(' ') + sentence);
+    return LunarisError(failure.number(), text);
 }
 
 // What a class of SQLSTATE means to the user.
@@ -824,8 +843,17 @@ int Database::maxBoundValues() const
     return isServer() ? 65535 : 100;
 }
 
-void Database::inTransaction(const std::function<void()>& work) const
+void Database::inTransaction(const std::function<void()>& work, const std::function<bool()>& storedAfterAll) const
 {
+    const auto rollBack = [this] {
+        m_transactionOpen = false;
+        if (m_serverLost)
+            return;
+        QSqlQuery rollback(connection());
+        // A rollback that cannot reach the server tells that the connection is gone.
+        if (!rollback.exec(QStringLiteral("ROLLBACK")) && lostConnection(rollback.lastError()))
+            setServerLost(true);
+    };
     if (isServer()) {
         run(QStringLiteral("BEGIN"));
         m_transactionOpen = true;
@@ -834,9 +862,7 @@ void Database::inTransaction(const std::function<void()>& work) const
         try {
             run(QStringLiteral(R"(LOCK TABLE "Template", "Idealtag" IN SHARE ROW EXCLUSIVE MODE)"));
         } catch (...) {
-            m_transactionOpen = false;
-            if (!m_serverLost)
-                QSqlQuery(connection()).exec(QStringLiteral("ROLLBACK"));
+            rollBack();
             throw;
         }
     } else {
@@ -846,18 +872,36 @@ void Database::inTransaction(const std::function<void()>& work) const
     }
     try {
         work();
-        run(QStringLiteral("COMMIT"));
-        m_transactionOpen = false;
     } catch (...) {
-        m_transactionOpen = false;
-        if (!m_serverLost) {
-            QSqlQuery rollback(connection());
-            // A rollback that cannot reach the server tells that the connection is gone.
-            if (!rollback.exec(QStringLiteral("ROLLBACK")) && lostConnection(rollback.lastError()))
-                setServerLost(true);
-        }
+        rollBack();
         throw;
     }
+    try {
+        run(QStringLiteral("COMMIT"));
+        m_transactionOpen = false;
+    } catch (const LunarisError& e) {
+        const bool answerLost = m_serverLost;
+        rollBack();
+        // The server may have stored it and lost only its answer: a save must not be called failed then.
+        if (!answerLost || !storedAfterAll)
+            throw;
+        if (commitStoredAfterAll(storedAfterAll, e))
+            return;
+        throw withSentence(e, QStringLiteral("Es wurde nichts gespeichert."));
+    }
+}
+
+bool Database::commitStoredAfterAll(const std::function<bool()>& storedAfterAll, const LunarisError& lost) const
+{
+    // On a new connection, under the same table lock as every write: the lost transaction still holds it
+    // until the server has committed or dropped it, so what is read then is its final outcome.
+    bool stored = false;
+    try {
+        inTransaction([&] { stored = storedAfterAll(); });
+    } catch (const LunarisError&) {
+        throw withSentence(lost, QStringLiteral("Ob zuvor noch gespeichert wurde, ließ sich nicht prüfen."));
+    }
+    return stored;
 }
 
 ChangeStamp Database::changeStamp() const
