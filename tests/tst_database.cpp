@@ -47,6 +47,8 @@ private slots:
     void readErrorsHalfWayAreFailures_data();
     void readErrorsHalfWayAreFailures();
     void stopReachesAStatementInAnotherThread();
+    void changeStampTellsWhetherAnyoneWrote_data();
+    void changeStampTellsWhetherAnyoneWrote();
 };
 
 void TestDatabase::missingFileIsCreatedWithTheSchema()
@@ -365,6 +367,47 @@ void TestDatabase::stopReachesAStatementInAnotherThread()
     QVERIFY(ended);
     QVERIFY(reached);
     QCOMPARE(error.nativeErrorCode().toInt() & 0xff, 9); // SQLITE_INTERRUPT
+}
+
+void TestDatabase::changeStampTellsWhetherAnyoneWrote_data()
+{
+    QTest::addColumn<QString>("writer");
+    QTest::addColumn<bool>("same");
+    QTest::newRow("nobody") << "" << true;
+    QTest::newRow("nobody, a transaction between") << "own empty transaction" << true;
+    QTest::newRow("the planner") << "planner" << false;
+    QTest::newRow("this program") << "own" << false;
+    QTest::newRow("this program in a transaction") << "own transaction" << false;
+}
+
+void TestDatabase::changeStampTellsWhetherAnyoneWrote()
+{
+    // A save compares the stamp read with the day to one read inside its own transaction: equal only
+    // when nobody wrote in between, so the save may skip reading the day again.
+    TempDatabase temp;
+    Database& db = temp.database();
+    IdealDayStore(db).replaceDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:20"}});
+    const ChangeStamp read = db.changeStamp();
+    QVERIFY(read.isValid());
+    QFETCH(QString, writer);
+    if (writer == "planner") {
+        QSqlDatabase planner = QSqlDatabase::addDatabase("QSQLITE", "planer");
+        planner.setDatabaseName(temp.path());
+        QVERIFY(planner.open());
+        QVERIFY(QSqlQuery(planner).exec("INSERT INTO Template (IDEALTAG, STUHL) VALUES ('Montag', 'Stuhl 2')"));
+        planner.close();
+    } else if (writer == "own") {
+        db.run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 9"});
+    } else if (writer == "own transaction") {
+        db.inTransaction([&] { db.run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 9"}); });
+    } else if (writer == "own empty transaction") {
+        db.inTransaction([] {});
+    }
+    QSqlDatabase::removeDatabase("planer");
+    ChangeStamp inside;
+    db.inTransaction([&] { inside = db.changeStamp(); });
+    QFETCH(bool, same);
+    QCOMPARE(inside == read, same);
 }
 
 LUNARIS_TEST_MAIN(TestDatabase)

@@ -87,6 +87,15 @@ bool onlyReads(const QString& sql)
     return start == QLatin1String("SELECT") || start == QLatin1String("PRAGMA");
 }
 
+// Statements that open or end a transaction change no row: a save's own BEGIN must not make its change
+// stamp differ from the one read with the day.
+bool controlsTransaction(const QString& sql)
+{
+    const QString start = sql.trimmed().section(QLatin1Char(' '), 0, 0).toUpper();
+    return start == QLatin1String("BEGIN") || start == QLatin1String("COMMIT") || start == QLatin1String("ROLLBACK") ||
+           start == QLatin1String("END");
+}
+
 QString uniqueDescription(const QString& field)
 {
     if (field == QLatin1String("STUHL"))
@@ -807,7 +816,7 @@ QSqlQuery Database::run(const QString& sql, const QVariantList& values) const
     reconnectIfLost();
     if (!m_writable && !onlyReads(sql))
         awaitWritable();
-    if (!onlyReads(sql))
+    if (!onlyReads(sql) && !controlsTransaction(sql))
         ++m_ownWrites;
     QSqlQuery query(connection());
     QSqlError error = execute(query, sql, values);
