@@ -152,6 +152,8 @@ private slots:
     void transferCopiesThePracticeOnce();
     void transferNamesTheRefusedRow();
     void transferStoppedWritesNothing();
+    void transferWaitsBoundedForAnotherWorkstation_data();
+    void transferWaitsBoundedForAnotherWorkstation();
     void connectionTestStoppedOnADeadPath();
     void noPasswordToAFalseServer_data();
     void noPasswordToAFalseServer();
@@ -757,6 +759,55 @@ void TestDatabaseDialog::transferStoppedWritesNothing()
     QCOMPARE(ctx.messages.shown().size(), 1);
     for (const char* table : {"Template", "Idealtag", "Behand", "Stuhl"})
         QCOMPARE(serverRows(QStringLiteral(R"(SELECT COUNT(*) FROM "%1")").arg(table)), QStringList({"0"}));
+}
+
+void TestDatabaseDialog::transferWaitsBoundedForAnotherWorkstation_data()
+{
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("waited for in vain") << false;
+    QTest::newRow("Abbrechen while waiting") << true;
+}
+
+void TestDatabaseDialog::transferWaitsBoundedForAnotherWorkstation()
+{
+    SKIP_WITHOUT_SERVER();
+    TestServer::createDatabase("kavemo");
+    {
+        TempDatabase source;
+        source.addChair("Stuhl 1", "Fenster");
+        source.close();
+        QFile::remove(m_practiceFile);
+        QVERIFY(QFile::copy(source.path(), m_practiceFile));
+    }
+    // Another workstation sits in a save and does not finish it.
+    const QString holderName = QStringLiteral("lunaris-test-holder");
+    const auto removeHolder = qScopeGuard([&] { QSqlDatabase::removeDatabase(holderName); });
+    QSqlDatabase holder = ServerConnection::open(TestServer::tcpAddress("kavemo"), holderName, TestServer::password());
+    QVERIFY2(holder.isOpen(), qPrintable(holder.lastError().text()));
+    QVERIFY(holder.transaction());
+    QVERIFY(QSqlQuery(holder).exec(R"(LOCK TABLE "Stuhl" IN SHARE ROW EXCLUSIVE MODE)"));
+
+    QFETCH(bool, stop);
+    const ServerAddress address = TestServer::tcpAddress("kavemo");
+    TestContext ctx;
+    ctx.messages.answer(QMessageBox::Ok);
+    runDialog(ctx, "", [&](QDialog& d) {
+        typeServer(d, address, TestServer::password());
+        awaitJob(ctx.modals, Copying.arg(address.displayName()), stop);
+        click(d, "cmdUebertragen");
+    });
+    if (stop)
+        compareBox(ctx.messages.last(), "Die Übertragung wurde abgebrochen. Es wurde nichts übertragen.", "Datenbank",
+                   QMessageBox::Information);
+    else
+        compareBox(ctx.messages.last(),
+                   "Die Daten wurden nicht übertragen.\rDie Tabellen auf dem Server werden gerade von einem anderen "
+                   "Arbeitsplatz benutzt. Bitte versuchen Sie es gleich noch einmal.",
+                   "Datenbank", QMessageBox::Warning);
+    QCOMPARE(ctx.messages.shown().size(), 1);
+    QVERIFY(holder.rollback());
+    holder.close();
+    QCOMPARE(serverRows(R"(SELECT COUNT(*) FROM "Stuhl")"), QStringList({"0"}));
 }
 
 void TestDatabaseDialog::connectionTestStoppedOnADeadPath()
