@@ -15,13 +15,16 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSqlQuery>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUndoStack>
 
@@ -138,6 +141,7 @@ private slots:
     void openListFollowsDaysCreatedElsewhere();
     void watcherTellsOnlyOthersChanges_data() { addBackendRows(); }
     void watcherTellsOnlyOthersChanges();
+    void watcherNeverWaitsForThePlannersLock();
     void demoLoadsOnlyIntoAnEmptyPractice_data() { addBackendRows(); }
     void demoLoadsOnlyIntoAnEmptyPractice();
     void renameIsFollowedElsewhere_data();
@@ -534,6 +538,40 @@ void TestWorkstations::watcherTellsOnlyOthersChanges()
         p.there->run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 9"});
         QTRY_VERIFY_WITH_TIMEOUT(changes.count() >= 1, 2000);
     }
+}
+
+void TestWorkstations::watcherNeverWaitsForThePlannersLock()
+{
+    // The planner writes a long while and holds the file meanwhile: the window goes on answering, and
+    // the change is told once the planner is done.
+    Practice p("file");
+    ChangeWatcher watcher(*p.here);
+    QSignalSpy changes(&watcher, &ChangeWatcher::changed);
+    const auto removePlanner = qScopeGuard([] { QSqlDatabase::removeDatabase("planer"); });
+    QSqlDatabase planner = QSqlDatabase::addDatabase("QSQLITE", "planer");
+    planner.setDatabaseName(p.here->filePath());
+    QVERIFY(planner.open());
+    QVERIFY(QSqlQuery(planner).exec("BEGIN EXCLUSIVE"));
+    QVERIFY(QSqlQuery(planner).exec("INSERT INTO Stuhl (STUHL) VALUES ('Stuhl 9')"));
+
+    QElapsedTimer clock;
+    qint64 longestStall = 0;
+    qint64 last = 0;
+    QTimer beat;
+    QObject::connect(&beat, &QTimer::timeout, [&] {
+        longestStall = qMax(longestStall, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    clock.start();
+    beat.start(10);
+    // Several polls while the lock is held, each of which would have waited the busy timeout.
+    QTest::qWait(2 * ChangeWatcher::PollMs + 500);
+    QVERIFY2(longestStall < Database::BusyTimeoutMs / 5, qPrintable(QString::number(longestStall)));
+    QCOMPARE(changes.count(), 0);
+
+    QVERIFY(QSqlQuery(planner).exec("COMMIT"));
+    planner.close();
+    QTRY_COMPARE_WITH_TIMEOUT(changes.count(), 1, 2 * ChangeWatcher::PollMs + 500);
 }
 
 void TestWorkstations::openListFollowsDaysCreatedElsewhere()

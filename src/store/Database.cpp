@@ -923,6 +923,17 @@ ChangeStamp Database::changeStamp() const
     return {version.value(0).toLongLong(), m_ownWrites};
 }
 
+ChangeStamp Database::changeStampWithoutWaiting() const
+{
+    if (isServer())
+        return {};
+    // Reading the data version takes the file's shared lock, which a writing planner may hold for a while.
+    QSqlQuery(connection()).exec(QStringLiteral("PRAGMA busy_timeout = 0"));
+    const ChangeStamp stamp = changeStamp();
+    QSqlQuery(connection()).exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(m_busyTimeoutMs));
+    return stamp;
+}
+
 void Database::setServerLost(bool lost) const
 {
     if (m_serverLost == lost)

@@ -113,6 +113,8 @@ public:
 
     // The file's change stamp now (see ChangeStamp); invalid on the server.
     ChangeStamp changeStamp() const;
+    // The same without waiting for another program's lock on the file: invalid while one holds it.
+    ChangeStamp changeStampWithoutWaiting() const;
 
     // Told false when the connection to the server was found lost and true when it is back (the status
     // bar's server panel). Never called for the file.
