@@ -347,6 +347,8 @@ std::optional<RowsOnScreen> IdealDayStore::saveDay(const QString& day, const QLi
             // read before still names the listing unless the day was deleted meanwhile (then it names none).
             written.listingId = m_db.isServer() ? (sameDay ? onScreen.listingId : 0) : now.listingId;
             written.chairs = onScreen.chairs;
+            // Inside the transaction, where no other program can commit before it ends.
+            written.stamp = m_db.changeStamp();
         };
         // After a COMMIT whose answer was lost: stored as written, or not at all.
         const auto writtenAfterAll = [&] {
@@ -354,10 +356,8 @@ std::optional<RowsOnScreen> IdealDayStore::saveDay(const QString& day, const QLi
             return stored.listed && sameStoredRows(stored.blocks, written.stored);
         };
         m_db.inTransaction(write, writtenAfterAll);
-        if (conflict == Conflict::None) {
-            written.stamp = m_db.changeStamp();
+        if (conflict == Conflict::None)
             return written;
-        }
         // Asked with no transaction open: every other workstation can read and write meanwhile.
         if (!(conflict == Conflict::Changed ? confirmOverwrite() : confirmRecreate()))
             return std::nullopt;
