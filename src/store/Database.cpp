@@ -165,36 +165,31 @@ LunarisError withSentence(const LunarisError& failure, const QString& sentence)
     return LunarisError(failure.number(), text);
 }
 
-// What a class of SQLSTATE means to the user.
+// What a SQLSTATE means to the user: the first entry naming the whole code or its class (two characters).
 QString serverErrorClass(const QString& code)
 {
-    const QStringView sqlClass = QStringView(code).left(2);
-    if (code == u"57014")
-        return QStringLiteral("Der Server hat zu lange nicht geantwortet; der Vorgang wurde abgebrochen.");
-    if (code == u"42P01")
-        return QStringLiteral("In der Datenbank auf dem Server fehlt eine Tabelle.");
-    if (code == u"42703")
-        return QStringLiteral("In der Datenbank auf dem Server fehlt ein Feld.");
-    if (sqlClass == u"22")
-        return QStringLiteral("Ein Wert passt nicht in sein Feld.");
-    if (sqlClass == u"23")
-        return QStringLiteral("Die Daten verletzen eine Regel der Tabelle.");
-    if (sqlClass == u"28")
-        return QStringLiteral("Der Server lässt die Anmeldung nicht zu.");
-    if (sqlClass == u"40" || sqlClass == u"55")
-        return QStringLiteral("Die Datenbank wird gerade von einem anderen Arbeitsplatz benutzt.");
-    if (sqlClass == u"42")
-        return QStringLiteral("Der Server hat eine Anweisung des Programms nicht angenommen.");
-    if (sqlClass == u"53")
-        return QStringLiteral("Dem Server fehlen Mittel für den Vorgang (Speicher, Plattenplatz oder Verbindungen).");
-    if (sqlClass == u"54")
-        return QStringLiteral("Der Vorgang ist für den Server zu groß.");
-    if (sqlClass == u"57")
-        return QStringLiteral("Der Server hat den Vorgang abgebrochen.");
-    if (sqlClass == u"58" || sqlClass == u"XX")
-        return QStringLiteral("Auf dem Server ist ein interner Fehler aufgetreten.");
-    if (sqlClass == u"P0")
-        return QStringLiteral("Eine Regel auf dem Server hat den Vorgang abgelehnt.");
+    static const QList<std::pair<QString, QString>> meanings = {
+        {QStringLiteral("57014"),
+         QStringLiteral("Der Server hat zu lange nicht geantwortet; der Vorgang wurde abgebrochen.")},
+        {QStringLiteral("42P01"), QStringLiteral("In der Datenbank auf dem Server fehlt eine Tabelle.")},
+        {QStringLiteral("42703"), QStringLiteral("In der Datenbank auf dem Server fehlt ein Feld.")},
+        {QStringLiteral("22"), QStringLiteral("Ein Wert passt nicht in sein Feld.")},
+        {QStringLiteral("23"), QStringLiteral("Die Daten verletzen eine Regel der Tabelle.")},
+        {QStringLiteral("28"), QStringLiteral("Der Server lässt die Anmeldung nicht zu.")},
+        {QStringLiteral("40"), QStringLiteral("Die Datenbank wird gerade von einem anderen Arbeitsplatz benutzt.")},
+        {QStringLiteral("55"), QStringLiteral("Die Datenbank wird gerade von einem anderen Arbeitsplatz benutzt.")},
+        {QStringLiteral("42"), QStringLiteral("Der Server hat eine Anweisung des Programms nicht angenommen.")},
+        {QStringLiteral("53"),
+         QStringLiteral("Dem Server fehlen Mittel für den Vorgang (Speicher, Plattenplatz oder Verbindungen).")},
+        {QStringLiteral("54"), QStringLiteral("Der Vorgang ist für den Server zu groß.")},
+        {QStringLiteral("57"), QStringLiteral("Der Server hat den Vorgang abgebrochen.")},
+        {QStringLiteral("58"), QStringLiteral("Auf dem Server ist ein interner Fehler aufgetreten.")},
+        {QStringLiteral("XX"), QStringLiteral("Auf dem Server ist ein interner Fehler aufgetreten.")},
+        {QStringLiteral("P0"), QStringLiteral("Eine Regel auf dem Server hat den Vorgang abgelehnt.")},
+    };
+    for (const auto& [key, meaning] : meanings)
+        if (key == (key.size() == 2 ? code.left(2) : code))
+            return meaning;
     return QStringLiteral("Der Server hat den Vorgang abgelehnt.");
 }
 
