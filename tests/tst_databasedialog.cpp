@@ -19,6 +19,7 @@
 #include <QTime>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -813,21 +814,33 @@ void TestDatabaseDialog::transferWaitsBoundedForAnotherWorkstation()
 void TestDatabaseDialog::connectionTestStoppedOnADeadPath()
 {
     SKIP_WITHOUT_SERVER();
-    // A network that swallows everything; the stored setting's own connect timeout keeps the wait short.
+    // A network that swallows everything: the login would wait its whole connect timeout (10 s).
     FaultProxy network(QHostAddress::LocalHost, quint16(TestServer::port()));
     network.setBlackHole(true);
     ServerAddress address = TestServer::tcpAddress("kavemo");
     address.port = network.port();
-    address.options = {{"connect_timeout", "2"}};
     TestContext ctx;
     ConnectionSetting::write(ctx.settings, address.uri());
+    qint64 stopping = -1;
     runDialog(ctx, address.uri(), [&](QDialog& d) {
-        awaitJob(ctx.modals,
-                 QStringLiteral("Die Verbindung zum Server „%1“ wird geprüft...").arg(address.displayName()), true);
+        ctx.modals.handleNext([&](QDialog& window) {
+            QCOMPARE(window.objectName(), "frmFortschritt");
+            QCOMPARE(window.windowTitle(), "Datenbank");
+            QCOMPARE(window.findChild<QLabel*>()->text(),
+                     QStringLiteral("Die Verbindung zum Server „%1“ wird geprüft...").arg(address.displayName()));
+            // The login is under way before the user gives up.
+            QTRY_COMPARE(network.connectionsAccepted(), 1);
+            QElapsedTimer clock;
+            clock.start();
+            window.findChild<QPushButton*>("cmdAbbrechen")->click();
+            QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 60000);
+            stopping = clock.elapsed();
+        });
         click(d, "cmdTest");
         QVERIFY(d.isVisible());
     });
-    // Stopped: no answer is shown for a test nobody waits for.
+    // Closed at once, not after the login's wait; no answer is shown for a test nobody waits for.
+    QVERIFY2(stopping >= 0 && stopping < 2000, qPrintable(QString::number(stopping)));
     QVERIFY(ctx.messages.shown().isEmpty());
     QCOMPARE(network.connectionsAccepted(), 1);
 }
