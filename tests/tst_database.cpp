@@ -49,6 +49,8 @@ private slots:
     void stopReachesAStatementInAnotherThread();
     void changeStampTellsWhetherAnyoneWrote_data();
     void changeStampTellsWhetherAnyoneWrote();
+    void failuresInWordsOfOurOwn_data();
+    void failuresInWordsOfOurOwn();
 };
 
 void TestDatabase::missingFileIsCreatedWithTheSchema()
@@ -408,6 +410,45 @@ void TestDatabase::changeStampTellsWhetherAnyoneWrote()
     db.inTransaction([&] { inside = db.changeStamp(); });
     QFETCH(bool, same);
     QCOMPARE(inside == read, same);
+}
+
+void TestDatabase::failuresInWordsOfOurOwn_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("engineText");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("file: another failure") << "1"
+                                           << "no such table: Termine"
+                                           << "Die Datenbank hat den Vorgang nicht ausgeführt.\r(Meldung: no such "
+                                              "table: Termine)";
+    QTest::newRow("file: interrupted") << "9"
+                                       << "interrupted"
+                                       << "Der Vorgang wurde abgebrochen.";
+    QTest::newRow("file: out of memory") << "7"
+                                         << "out of memory"
+                                         << "Für den Vorgang fehlt der Arbeitsspeicher.";
+    QTest::newRow("file: busy, extended code") << "517"
+                                               << "database is locked"
+                                               << "Die Datenbank wird gerade von einem anderen Programm benutzt.";
+    QTest::newRow("server: connection lost") << "08006"
+                                             << "Server beendete die Verbindung unerwartet\n\tDas heißt wahrscheinlich"
+                                                "\n()"
+                                             << "Die Verbindung zum Datenbankserver ist unterbrochen.\r(Meldung: "
+                                                "Server beendete die Verbindung unerwartet Das heißt wahrscheinlich)";
+    QTest::newRow("server: unknown class") << "2F005"
+                                           << "function finished without RETURN"
+                                           << "Der Server hat den Vorgang abgelehnt.\r(Meldung: function finished "
+                                              "without RETURN)";
+}
+
+void TestDatabase::failuresInWordsOfOurOwn()
+{
+    // The engine's and libpq's words follow their language (English where there is no translation): the
+    // user reads ours first, theirs only as the detail.
+    QFETCH(QString, code);
+    QFETCH(QString, engineText);
+    QFETCH(QString, expected);
+    QCOMPARE(describeDatabaseError(QSqlError(QString(), engineText, QSqlError::StatementError, code)), expected);
 }
 
 LUNARIS_TEST_MAIN(TestDatabase)

@@ -259,6 +259,10 @@ QString describeDatabaseError(const QSqlError& error)
     case 11: // SQLITE_CORRUPT
     case 26: // SQLITE_NOTADB
         return QStringLiteral("Die Datenbank ist beschädigt.");
+    case 7: // SQLITE_NOMEM
+        return QStringLiteral("Für den Vorgang fehlt der Arbeitsspeicher.");
+    case 9: // SQLITE_INTERRUPT
+        return QStringLiteral("Der Vorgang wurde abgebrochen.");
     case 19: // SQLITE_CONSTRAINT
         if (const QString text = constraintDescription(driverText); !text.isEmpty())
             return text;
@@ -268,7 +272,8 @@ QString describeDatabaseError(const QSqlError& error)
     }
     if (driverText.isEmpty() && error.driverText().isEmpty())
         return {};
-    return QStringLiteral("Datenbankfehler: %1").arg(driverText.isEmpty() ? error.driverText() : driverText);
+    // Words of our own; the engine's (English) text only as the detail.
+    return QStringLiteral("Die Datenbank hat den Vorgang nicht ausgeführt.\r(Meldung: %1)").arg(detailOf(error));
 }
 
 bool readNext(QSqlQuery& query)
