@@ -47,6 +47,10 @@ private slots:
     void readErrorsHalfWayAreFailures_data();
     void readErrorsHalfWayAreFailures();
     void stopReachesAStatementInAnotherThread();
+    void changeStampTellsWhetherAnyoneWrote_data();
+    void changeStampTellsWhetherAnyoneWrote();
+    void failuresInWordsOfOurOwn_data();
+    void failuresInWordsOfOurOwn();
 };
 
 void TestDatabase::missingFileIsCreatedWithTheSchema()
@@ -365,6 +369,86 @@ void TestDatabase::stopReachesAStatementInAnotherThread()
     QVERIFY(ended);
     QVERIFY(reached);
     QCOMPARE(error.nativeErrorCode().toInt() & 0xff, 9); // SQLITE_INTERRUPT
+}
+
+void TestDatabase::changeStampTellsWhetherAnyoneWrote_data()
+{
+    QTest::addColumn<QString>("writer");
+    QTest::addColumn<bool>("same");
+    QTest::newRow("nobody") << "" << true;
+    QTest::newRow("nobody, a transaction between") << "own empty transaction" << true;
+    QTest::newRow("the planner") << "planner" << false;
+    QTest::newRow("this program") << "own" << false;
+    QTest::newRow("this program in a transaction") << "own transaction" << false;
+}
+
+void TestDatabase::changeStampTellsWhetherAnyoneWrote()
+{
+    // A save compares the stamp read with the day to one read inside its own transaction: equal only
+    // when nobody wrote in between, so the save may skip reading the day again.
+    TempDatabase temp;
+    Database& db = temp.database();
+    IdealDayStore(db).replaceDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:20"}});
+    const ChangeStamp read = db.changeStamp();
+    QVERIFY(read.isValid());
+    QFETCH(QString, writer);
+    if (writer == "planner") {
+        QSqlDatabase planner = QSqlDatabase::addDatabase("QSQLITE", "planer");
+        planner.setDatabaseName(temp.path());
+        QVERIFY(planner.open());
+        QVERIFY(QSqlQuery(planner).exec("INSERT INTO Template (IDEALTAG, STUHL) VALUES ('Montag', 'Stuhl 2')"));
+        planner.close();
+    } else if (writer == "own") {
+        db.run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 9"});
+    } else if (writer == "own transaction") {
+        db.inTransaction([&] { db.run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 9"}); });
+    } else if (writer == "own empty transaction") {
+        db.inTransaction([] {});
+    }
+    QSqlDatabase::removeDatabase("planer");
+    ChangeStamp inside;
+    db.inTransaction([&] { inside = db.changeStamp(); });
+    QFETCH(bool, same);
+    QCOMPARE(inside == read, same);
+}
+
+void TestDatabase::failuresInWordsOfOurOwn_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("engineText");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("file: another failure") << "1"
+                                           << "no such table: Termine"
+                                           << "Die Datenbank hat den Vorgang nicht ausgeführt.\r(Meldung: no such "
+                                              "table: Termine)";
+    QTest::newRow("file: interrupted") << "9"
+                                       << "interrupted"
+                                       << "Der Vorgang wurde abgebrochen.";
+    QTest::newRow("file: out of memory") << "7"
+                                         << "out of memory"
+                                         << "Für den Vorgang fehlt der Arbeitsspeicher.";
+    QTest::newRow("file: busy, extended code") << "517"
+                                               << "database is locked"
+                                               << "Die Datenbank wird gerade von einem anderen Programm benutzt.";
+    QTest::newRow("server: connection lost") << "08006"
+                                             << "Server beendete die Verbindung unerwartet\n\tDas heißt wahrscheinlich"
+                                                "\n()"
+                                             << "Die Verbindung zum Datenbankserver ist unterbrochen.\r(Meldung: "
+                                                "Server beendete die Verbindung unerwartet Das heißt wahrscheinlich)";
+    QTest::newRow("server: unknown class") << "2F005"
+                                           << "function finished without RETURN"
+                                           << "Der Server hat den Vorgang abgelehnt.\r(Meldung: function finished "
+                                              "without RETURN)";
+}
+
+void TestDatabase::failuresInWordsOfOurOwn()
+{
+    // The engine's and libpq's words follow their language (English where there is no translation): the
+    // user reads ours first, theirs only as the detail.
+    QFETCH(QString, code);
+    QFETCH(QString, engineText);
+    QFETCH(QString, expected);
+    QCOMPARE(describeDatabaseError(QSqlError(QString(), engineText, QSqlError::StatementError, code)), expected);
 }
 
 LUNARIS_TEST_MAIN(TestDatabase)

@@ -20,6 +20,7 @@
 #include <QTime>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -153,6 +154,8 @@ private slots:
     void transferCopiesThePracticeOnce();
     void transferNamesTheRefusedRow();
     void transferStoppedWritesNothing();
+    void transferWaitsBoundedForAnotherWorkstation_data();
+    void transferWaitsBoundedForAnotherWorkstation();
     void connectionTestStoppedOnADeadPath();
     void noPasswordToAFalseServer_data();
     void noPasswordToAFalseServer();
@@ -760,24 +763,85 @@ void TestDatabaseDialog::transferStoppedWritesNothing()
         QCOMPARE(serverRows(QStringLiteral(R"(SELECT COUNT(*) FROM "%1")").arg(table)), QStringList({"0"}));
 }
 
+void TestDatabaseDialog::transferWaitsBoundedForAnotherWorkstation_data()
+{
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("waited for in vain") << false;
+    QTest::newRow("Abbrechen while waiting") << true;
+}
+
+void TestDatabaseDialog::transferWaitsBoundedForAnotherWorkstation()
+{
+    SKIP_WITHOUT_SERVER();
+    TestServer::createDatabase("kavemo");
+    {
+        TempDatabase source;
+        source.addChair("Stuhl 1", "Fenster");
+        source.close();
+        QFile::remove(m_practiceFile);
+        QVERIFY(QFile::copy(source.path(), m_practiceFile));
+    }
+    // Another workstation sits in a save and does not finish it.
+    const QString holderName = QStringLiteral("lunaris-test-holder");
+    const auto removeHolder = qScopeGuard([&] { QSqlDatabase::removeDatabase(holderName); });
+    QSqlDatabase holder = ServerConnection::open(TestServer::tcpAddress("kavemo"), holderName, TestServer::password());
+    QVERIFY2(holder.isOpen(), qPrintable(holder.lastError().text()));
+    QVERIFY(holder.transaction());
+    QVERIFY(QSqlQuery(holder).exec(R"(LOCK TABLE "Stuhl" IN SHARE ROW EXCLUSIVE MODE)"));
+
+    QFETCH(bool, stop);
+    const ServerAddress address = TestServer::tcpAddress("kavemo");
+    TestContext ctx;
+    ctx.messages.answer(QMessageBox::Ok);
+    runDialog(ctx, "", [&](QDialog& d) {
+        typeServer(d, address, TestServer::password());
+        awaitJob(ctx.modals, Copying.arg(address.displayName()), stop);
+        click(d, "cmdUebertragen");
+    });
+    if (stop)
+        compareBox(ctx.messages.last(), "Die Übertragung wurde abgebrochen. Es wurde nichts übertragen.", "Datenbank",
+                   QMessageBox::Information);
+    else
+        compareBox(ctx.messages.last(),
+                   "Die Daten wurden nicht übertragen.\rDie Tabellen auf dem Server werden gerade von einem anderen "
+                   "Arbeitsplatz benutzt. Bitte versuchen Sie es gleich noch einmal.",
+                   "Datenbank", QMessageBox::Warning);
+    QCOMPARE(ctx.messages.shown().size(), 1);
+    QVERIFY(holder.rollback());
+    holder.close();
+    QCOMPARE(serverRows(R"(SELECT COUNT(*) FROM "Stuhl")"), QStringList({"0"}));
+}
+
 void TestDatabaseDialog::connectionTestStoppedOnADeadPath()
 {
     SKIP_WITHOUT_SERVER();
-    // A network that swallows everything; the stored setting's own connect timeout keeps the wait short.
+    // A network that swallows everything: the login would wait its whole connect timeout (10 s).
     FaultProxy network(QHostAddress::LocalHost, quint16(TestServer::port()));
     network.setBlackHole(true);
     ServerAddress address = TestServer::tcpAddress("kavemo");
     address.port = network.port();
-    address.options = {{"connect_timeout", "2"}};
     TestContext ctx;
     ConnectionSetting::write(ctx.settings, address.uri());
+    qint64 stopping = -1;
     runDialog(ctx, address.uri(), [&](QDialog& d) {
-        awaitJob(ctx.modals,
-                 QStringLiteral("Die Verbindung zum Server „%1“ wird geprüft...").arg(address.displayName()), true);
+        ctx.modals.handleNext([&](QDialog& window) {
+            QCOMPARE(window.objectName(), "frmFortschritt");
+            QCOMPARE(window.windowTitle(), "Datenbank");
+            QCOMPARE(window.findChild<QLabel*>()->text(),
+                     QStringLiteral("Die Verbindung zum Server „%1“ wird geprüft...").arg(address.displayName()));
+            // The login is under way before the user gives up.
+            QTRY_COMPARE(network.connectionsAccepted(), 1);
+            QElapsedTimer clock;
+            clock.start();
+            window.findChild<QPushButton*>("cmdAbbrechen")->click();
+            QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 60000);
+            stopping = clock.elapsed();
+        });
         click(d, "cmdTest");
         QVERIFY(d.isVisible());
     });
-    // Stopped: no answer is shown for a test nobody waits for.
+    // Closed at once, not after the login's wait; no answer is shown for a test nobody waits for.
+    QVERIFY2(stopping >= 0 && stopping < 2000, qPrintable(QString::number(stopping)));
     QVERIFY(ctx.messages.shown().isEmpty());
     QCOMPARE(network.connectionsAccepted(), 1);
 }

@@ -509,16 +509,7 @@ void TestRecovery::keptWhereNothingCanBeSaved()
     QTemporaryDir folder;
     QTemporaryDir home;
     const QString path = folder.filePath("Kavemo.mdb");
-    {
-        Database practice(path, "practice");
-        practice.run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 1"});
-        practice.run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 20});
-        IdealDayStore(practice).replaceDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:20"}});
-        practice.run("CREATE TABLE Termine (NR INTEGER PRIMARY KEY, PATIENT TEXT)");
-        practice.run("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
-                     "INSERT INTO Termine (PATIENT) SELECT printf('Patient %05d', i) FROM n");
-    }
-    damageRootOf(path, "Termine");
+    writePracticeDamagedOutsideOwnTables(path);
     Database db(path);
     ServerServices app(db);
     app.services.recoveryFolder = home.path();

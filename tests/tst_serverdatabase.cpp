@@ -148,6 +148,8 @@ private slots:
     void masterDataEditorsOnTheServer();
     void saveFailsWhileTheServerIsAwayAndWorksAfter_data();
     void saveFailsWhileTheServerIsAwayAndWorksAfter();
+    void lostCommitIsCheckedBeforeTheSaveFails_data();
+    void lostCommitIsCheckedBeforeTheSaveFails();
     void statementsDoNotGrowWithTheDay();
     void firstStartsTogetherOnAnEmptyServer();
     void statusPanelNamesTheServer();
@@ -479,6 +481,69 @@ void TestServerDatabase::saveFailsWhileTheServerIsAwayAndWorksAfter()
     QVERIFY(window.Speichern()); // no restart of the program
     QVERIFY(!app.state.Modified);
     QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), 1);
+}
+
+void TestServerDatabase::lostCommitIsCheckedBeforeTheSaveFails_data()
+{
+    QTest::addColumn<int>("loss");
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("answer lost") << int(FaultProxy::Loss::AnswerLost) << true;
+    QTest::newRow("request lost") << int(FaultProxy::Loss::RequestLost) << false;
+}
+
+void TestServerDatabase::lostCommitIsCheckedBeforeTheSaveFails()
+{
+    // The connection breaks while the save's COMMIT is on its way: the server has stored the day and
+    // only its answer is lost, or the COMMIT never arrived. The save tells which from what is stored.
+    FaultProxy proxy(QHostAddress::LocalHost, quint16(TestServer::port()));
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.port = proxy.port();
+    QTemporaryDir home;
+    PasswordFile(home.filePath("pgpass"))
+        .store(address.host, address.port, address.database, address.user, TestServer::password());
+    const QByteArray passwordFile = qgetenv("PGPASSFILE");
+    qputenv("PGPASSFILE", home.filePath("pgpass").toUtf8());
+    const auto restore = qScopeGuard([&] { qputenv("PGPASSFILE", passwordFile); });
+    Database db(address);
+    ServerServices app(db);
+    frmLunaris window(app.state, app.services);
+    QVERIFY(beginUnsavedMonday(db, app.state, window));
+    QVERIFY(window.Speichern());
+    // A save of a stored day, its statements prepared: the last of its requests is the COMMIT.
+    QVERIFY(placeBlock(window, 0, "09:00", "09:20", "KONT"));
+    proxy.resetCounts();
+    QVERIFY(window.Speichern());
+    const int commit = proxy.roundTrips();
+
+    QFETCH(int, loss);
+    QFETCH(bool, stored);
+    QVERIFY(placeBlock(window, 0, "10:00", "10:20", "KONT"));
+    proxy.cutAtRequest(commit, FaultProxy::Loss(loss));
+    if (!stored)
+        app.messages.answer(QMessageBox::Ok);
+    QCOMPARE(window.Speichern(), stored);
+    QCOMPARE(proxy.connectionsAccepted(), 1); // since the count: the check ran on a new connection
+    QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), stored ? 3 : 2);
+    QCOMPARE(app.state.Modified, !stored);
+    if (stored) {
+        QVERIFY(app.messages.shown().isEmpty());
+    } else {
+        const MessageRequest box = app.messages.last();
+        // libpq's words only as the detail, on a line of their own.
+        const QString head = "Daten konnten nicht gespeichert werden\rDie Verbindung zum Datenbankserver ist "
+                             "unterbrochen. Es wurde nichts gespeichert.\r(Meldung: ";
+        QVERIFY2(box.text.startsWith(head) && box.text.endsWith(")") && box.text.size() > head.size() + 5 &&
+                     !box.text.contains('\n') && !box.text.contains("()"),
+                 qPrintable(box.text));
+        compareBox(box, box.text, "Speichern", QMessageBox::Critical);
+    }
+
+    // The next save takes the stored day for its own: no question whether to overwrite it.
+    QVERIFY(placeBlock(window, 0, "11:00", "11:20", "KONT"));
+    const qsizetype boxes = app.messages.shown().size();
+    QVERIFY(window.Speichern());
+    QCOMPARE(app.messages.shown().size(), boxes);
+    QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), 4);
 }
 
 void TestServerDatabase::statementsDoNotGrowWithTheDay()

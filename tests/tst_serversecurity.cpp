@@ -314,16 +314,7 @@ void TestServerSecurity::readOnlyDisablesEveryWrite()
         notice = ReadOnly;
         refused = "3033 " + ReadOnly + ".";
     } else {
-        {
-            Database practice(path, "practice");
-            practice.run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 1"});
-            practice.run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 20});
-            IdealDayStore(practice).replaceDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:20"}});
-            practice.run("CREATE TABLE Termine (NR INTEGER PRIMARY KEY, PATIENT TEXT)");
-            practice.run("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
-                         "INSERT INTO Termine (PATIENT) SELECT printf('Patient %05d', i) FROM n");
-        }
-        damageRootOf(path, "Termine");
+        writePracticeDamagedOutsideOwnTables(path);
         db = std::make_unique<Database>(path);
         notice = "Nur Lesen: die Datenbankdatei ist beschädigt";
         refused = QString("3049 Die Datenbank „%1“ ist beschädigt. Sie wird nicht verändert; bitte spielen Sie "

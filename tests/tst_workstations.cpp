@@ -15,13 +15,17 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QSqlQuery>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUndoStack>
 
@@ -136,8 +140,11 @@ private slots:
     void windowFollowsChangesElsewhere();
     void versionRestoredAsOneStep();
     void openListFollowsDaysCreatedElsewhere();
+    void openListKeepsItsPlace_data();
+    void openListKeepsItsPlace();
     void watcherTellsOnlyOthersChanges_data() { addBackendRows(); }
     void watcherTellsOnlyOthersChanges();
+    void watcherNeverWaitsForThePlannersLock();
     void demoLoadsOnlyIntoAnEmptyPractice_data() { addBackendRows(); }
     void demoLoadsOnlyIntoAnEmptyPractice();
     void renameIsFollowedElsewhere_data();
@@ -536,6 +543,40 @@ void TestWorkstations::watcherTellsOnlyOthersChanges()
     }
 }
 
+void TestWorkstations::watcherNeverWaitsForThePlannersLock()
+{
+    // The planner writes a long while and holds the file meanwhile: the window goes on answering, and
+    // the change is told once the planner is done.
+    Practice p("file");
+    ChangeWatcher watcher(*p.here);
+    QSignalSpy changes(&watcher, &ChangeWatcher::changed);
+    const auto removePlanner = qScopeGuard([] { QSqlDatabase::removeDatabase("planer"); });
+    QSqlDatabase planner = QSqlDatabase::addDatabase("QSQLITE", "planer");
+    planner.setDatabaseName(p.here->filePath());
+    QVERIFY(planner.open());
+    QVERIFY(QSqlQuery(planner).exec("BEGIN EXCLUSIVE"));
+    QVERIFY(QSqlQuery(planner).exec("INSERT INTO Stuhl (STUHL) VALUES ('Stuhl 9')"));
+
+    QElapsedTimer clock;
+    qint64 longestStall = 0;
+    qint64 last = 0;
+    QTimer beat;
+    QObject::connect(&beat, &QTimer::timeout, [&] {
+        longestStall = qMax(longestStall, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    clock.start();
+    beat.start(10);
+    // Several polls while the lock is held, each of which would have waited the busy timeout.
+    QTest::qWait(2 * ChangeWatcher::PollMs + 500);
+    QVERIFY2(longestStall < Database::BusyTimeoutMs / 5, qPrintable(QString::number(longestStall)));
+    QCOMPARE(changes.count(), 0);
+
+    QVERIFY(QSqlQuery(planner).exec("COMMIT"));
+    planner.close();
+    QTRY_COMPARE_WITH_TIMEOUT(changes.count(), 1, 2 * ChangeWatcher::PollMs + 500);
+}
+
 void TestWorkstations::openListFollowsDaysCreatedElsewhere()
 {
     MainWindowFixture f(1);
@@ -553,6 +594,47 @@ void TestWorkstations::openListFollowsDaysCreatedElsewhere()
         QCOMPARE(list->item(2)->text(), QString("Mittwoch"));
         QCOMPARE(list->currentItem()->text(), QString("Dienstag")); // the choice and the typed name stay
         QCOMPARE(name->text(), QString("Mittw"));
+        dialog.reject();
+    });
+    f.action("mnuFileOpen")->trigger();
+}
+
+void TestWorkstations::openListKeepsItsPlace_data()
+{
+    QTest::addColumn<bool>("dayAdded"); // else only a chair is added elsewhere
+    QTest::newRow("a day added elsewhere") << true;
+    QTest::newRow("a chair added elsewhere") << false;
+}
+
+void TestWorkstations::openListKeepsItsPlace()
+{
+    // A long list, scrolled down by the user, the chosen day at its top.
+    MainWindowFixture f(1);
+    for (int i = 1; i <= 40; ++i)
+        f.ctx.tempDatabase.addDayName(QStringLiteral("Tag %1").arg(i, 2, 10, QLatin1Char('0')));
+    f.start();
+    Database elsewhere(f.ctx.tempDatabase.path(), "anderer Arbeitsplatz");
+    QSignalSpy told(f.window->findChild<ChangeWatcher*>(), &ChangeWatcher::changed);
+    QFETCH(bool, dayAdded);
+    f.ctx.modals.handleNext([&](QDialog& dialog) {
+        auto* list = dialog.findChild<QListWidget*>("DBListIdealtag");
+        list->setCurrentRow(1);
+        QScrollBar* scroll = list->verticalScrollBar();
+        QVERIFY(scroll->maximum() > 0);
+        scroll->setValue(scroll->maximum());
+        const int place = scroll->value();
+        const QListWidgetItem* first = list->item(0);
+        if (dayAdded) {
+            IdealDayStore(elsewhere).replaceDay("Tag 41", {});
+            QTRY_COMPARE_WITH_TIMEOUT(list->count(), 41, 3000);
+        } else {
+            elsewhere.run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 9"});
+            // Told after the window has followed the change.
+            QTRY_COMPARE_WITH_TIMEOUT(told.count(), 1, 3000);
+            QCOMPARE(list->item(0), first); // not built anew
+        }
+        QCOMPARE(scroll->value(), place);
+        QCOMPARE(list->currentItem()->text(), QString("Tag 02"));
         dialog.reject();
     });
     f.action("mnuFileOpen")->trigger();

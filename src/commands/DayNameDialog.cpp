@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
 
 namespace {
@@ -93,15 +94,24 @@ void DayNameDialog::refreshList()
     } catch (const LunarisError&) {
         return; // the list stays as it was; its next refresh tries again
     }
+    QStringList shown;
+    for (int i = 0; i < m_list->count(); ++i)
+        shown.append(m_list->item(i)->text());
+    // A change elsewhere that left the names alone (a chair, a treatment, another day's rows) leaves the list be.
+    if (names == shown)
+        return;
     const QString typed = m_nameBox->text();
     const QListWidgetItem* current = m_list->currentItem();
     const QString chosen = current ? current->text() : QString();
+    // The user's place in a long list stays where it was, wherever the chosen name is.
+    const int scrolled = m_list->verticalScrollBar()->value();
     const QSignalBlocker blockList(m_list);
     m_list->clear();
     m_list->addItems(names);
     if (!chosen.isEmpty())
         if (const QList<QListWidgetItem*> found = m_list->findItems(chosen, Qt::MatchExactly); !found.isEmpty())
             m_list->setCurrentItem(found.first());
+    m_list->verticalScrollBar()->setValue(scrolled);
     m_nameBox->setText(typed);
 }
 

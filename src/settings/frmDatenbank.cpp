@@ -24,6 +24,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 const QString Title = QStringLiteral("Datenbank");
@@ -298,16 +299,18 @@ void frmDatenbank::cmdTest_Click()
         warn(problem);
         return;
     }
-    ServerConnection::ProbeResult result;
-    const QString password = m_txtPasswort->text();
+    // A login waits inside the database library, where it cannot be stopped: on "Abbrechen" it is left
+    // to end by itself, its answer unused.
+    const auto result = std::make_shared<ServerConnection::ProbeResult>();
     const bool stopped =
-        runInBackground(m_modals, this, Title,
-                        QStringLiteral("Die Verbindung zum Server „%1“ wird geprüft...").arg(address->displayName()),
-                        [&](BackgroundJob&) { result = ServerConnection::probe(*address, password); });
-    // Stopped: the user no longer waits for the answer.
+        runLeavingOnStop(m_modals, this, Title,
+                         QStringLiteral("Die Verbindung zum Server „%1“ wird geprüft...").arg(address->displayName()),
+                         [result, server = *address, password = m_txtPasswort->text()](BackgroundJob&) {
+                             *result = ServerConnection::probe(server, password);
+                         });
     if (stopped)
         return;
-    m_messages.inform(this, result.message, Title, result.ok ? QMessageBox::Information : QMessageBox::Warning);
+    m_messages.inform(this, result->message, Title, result->ok ? QMessageBox::Information : QMessageBox::Warning);
 }
 
 void frmDatenbank::cmdOK_Click()

@@ -69,7 +69,8 @@ void ChangeWatcher::reconnectIfClosed()
 
 void ChangeWatcher::poll()
 {
-    const qint64 version = m_database.changeStamp().dataVersion;
+    // The window's thread never waits for the planner: a file it holds is looked at again next time.
+    const qint64 version = m_database.changeStampWithoutWaiting().dataVersion;
     if (version < 0 || version == m_dataVersion)
         return;
     m_dataVersion = version;

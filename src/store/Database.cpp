@@ -87,6 +87,15 @@ bool onlyReads(const QString& sql)
     return start == QLatin1String("SELECT") || start == QLatin1String("PRAGMA");
 }
 
+// Statements that open or end a transaction change no row: a save's own BEGIN must not make its change
+// stamp differ from the one read with the day.
+bool controlsTransaction(const QString& sql)
+{
+    const QString start = sql.trimmed().section(QLatin1Char(' '), 0, 0).toUpper();
+    return start == QLatin1String("BEGIN") || start == QLatin1String("COMMIT") || start == QLatin1String("ROLLBACK") ||
+           start == QLatin1String("END");
+}
+
 QString uniqueDescription(const QString& field)
 {
     if (field == QLatin1String("STUHL"))
@@ -129,44 +138,58 @@ bool isConnectionLoss(const QSqlError& error)
            code == QLatin1String("57P03");
 }
 
-LunarisError lostConnectionFailure(const QSqlError& error)
+// The server's or libpq's own words (in the locale's language, English where libpq has no translation)
+// for the detail line: on one line, without the empty brackets of a missing code.
+QString detailOf(const QSqlError& error)
 {
-    return LunarisError(
-        Database::ServerUnreachable,
-        QStringLiteral("Die Verbindung zum Datenbankserver ist unterbrochen (%1).")
-            .arg((error.databaseText().isEmpty() ? error.driverText() : error.databaseText()).trimmed()));
+    QString text = (error.databaseText().trimmed().isEmpty() ? error.driverText() : error.databaseText()).simplified();
+    if (text.endsWith(QLatin1String("()")))
+        text = text.chopped(2).trimmed();
+    return text;
 }
 
-// What a class of SQLSTATE means to the user.
+LunarisError lostConnectionFailure(const QSqlError& error)
+{
+    QString text = QStringLiteral("Die Verbindung zum Datenbankserver ist unterbrochen.");
+    if (const QString detail = detailOf(error); !detail.isEmpty())
+        text += QStringLiteral("\r(Meldung: %1)").arg(detail);
+    return LunarisError(Database::ServerUnreachable, text);
+}
+
+// The failure with a sentence of ours added to its first line, before any detail line.
+LunarisError withSentence(const LunarisError& failure, const QString& sentence)
+{
+    QString text = failure.description();
+    const qsizetype detail = text.indexOf(QLatin1Char('\r'));
+    text.insert(detail < 0 ? text.size() : detail, QLatin1Char(' ') + sentence);
+    return LunarisError(failure.number(), text);
+}
+
+// What a SQLSTATE means to the user: the first entry naming the whole code or its class (two characters).
 QString serverErrorClass(const QString& code)
 {
-    const QStringView sqlClass = QStringView(code).left(2);
-    if (code == u"57014")
-        return QStringLiteral("Der Server hat zu lange nicht geantwortet; der Vorgang wurde abgebrochen.");
-    if (code == u"42P01")
-        return QStringLiteral("In der Datenbank auf dem Server fehlt eine Tabelle.");
-    if (code == u"42703")
-        return QStringLiteral("In der Datenbank auf dem Server fehlt ein Feld.");
-    if (sqlClass == u"22")
-        return QStringLiteral("Ein Wert passt nicht in sein Feld.");
-    if (sqlClass == u"23")
-        return QStringLiteral("Die Daten verletzen eine Regel der Tabelle.");
-    if (sqlClass == u"28")
-        return QStringLiteral("Der Server lässt die Anmeldung nicht zu.");
-    if (sqlClass == u"40" || sqlClass == u"55")
-        return QStringLiteral("Die Datenbank wird gerade von einem anderen Arbeitsplatz benutzt.");
-    if (sqlClass == u"42")
-        return QStringLiteral("Der Server hat eine Anweisung des Programms nicht angenommen.");
-    if (sqlClass == u"53")
-        return QStringLiteral("Dem Server fehlen Mittel für den Vorgang (Speicher, Plattenplatz oder Verbindungen).");
-    if (sqlClass == u"54")
-        return QStringLiteral("Der Vorgang ist für den Server zu groß.");
-    if (sqlClass == u"57")
-        return QStringLiteral("Der Server hat den Vorgang abgebrochen.");
-    if (sqlClass == u"58" || sqlClass == u"XX")
-        return QStringLiteral("Auf dem Server ist ein interner Fehler aufgetreten.");
-    if (sqlClass == u"P0")
-        return QStringLiteral("Eine Regel auf dem Server hat den Vorgang abgelehnt.");
+    static const QList<std::pair<QString, QString>> meanings = {
+        {QStringLiteral("57014"),
+         QStringLiteral("Der Server hat zu lange nicht geantwortet; der Vorgang wurde abgebrochen.")},
+        {QStringLiteral("42P01"), QStringLiteral("In der Datenbank auf dem Server fehlt eine Tabelle.")},
+        {QStringLiteral("42703"), QStringLiteral("In der Datenbank auf dem Server fehlt ein Feld.")},
+        {QStringLiteral("22"), QStringLiteral("Ein Wert passt nicht in sein Feld.")},
+        {QStringLiteral("23"), QStringLiteral("Die Daten verletzen eine Regel der Tabelle.")},
+        {QStringLiteral("28"), QStringLiteral("Der Server lässt die Anmeldung nicht zu.")},
+        {QStringLiteral("40"), QStringLiteral("Die Datenbank wird gerade von einem anderen Arbeitsplatz benutzt.")},
+        {QStringLiteral("55"), QStringLiteral("Die Datenbank wird gerade von einem anderen Arbeitsplatz benutzt.")},
+        {QStringLiteral("42"), QStringLiteral("Der Server hat eine Anweisung des Programms nicht angenommen.")},
+        {QStringLiteral("53"),
+         QStringLiteral("Dem Server fehlen Mittel für den Vorgang (Speicher, Plattenplatz oder Verbindungen).")},
+        {QStringLiteral("54"), QStringLiteral("Der Vorgang ist für den Server zu groß.")},
+        {QStringLiteral("57"), QStringLiteral("Der Server hat den Vorgang abgebrochen.")},
+        {QStringLiteral("58"), QStringLiteral("Auf dem Server ist ein interner Fehler aufgetreten.")},
+        {QStringLiteral("XX"), QStringLiteral("Auf dem Server ist ein interner Fehler aufgetreten.")},
+        {QStringLiteral("P0"), QStringLiteral("Eine Regel auf dem Server hat den Vorgang abgelehnt.")},
+    };
+    for (const auto& [key, meaning] : meanings)
+        if (key == (key.size() == 2 ? code.left(2) : code))
+            return meaning;
     return QStringLiteral("Der Server hat den Vorgang abgelehnt.");
 }
 
@@ -236,6 +259,10 @@ QString describeDatabaseError(const QSqlError& error)
     case 11: // SQLITE_CORRUPT
     case 26: // SQLITE_NOTADB
         return QStringLiteral("Die Datenbank ist beschädigt.");
+    case 7: // SQLITE_NOMEM
+        return QStringLiteral("Für den Vorgang fehlt der Arbeitsspeicher.");
+    case 9: // SQLITE_INTERRUPT
+        return QStringLiteral("Der Vorgang wurde abgebrochen.");
     case 19: // SQLITE_CONSTRAINT
         if (const QString text = constraintDescription(driverText); !text.isEmpty())
             return text;
@@ -245,7 +272,8 @@ QString describeDatabaseError(const QSqlError& error)
     }
     if (driverText.isEmpty() && error.driverText().isEmpty())
         return {};
-    return QStringLiteral("Datenbankfehler: %1").arg(driverText.isEmpty() ? error.driverText() : driverText);
+    // Words of our own; the engine's (English) text only as the detail.
+    return QStringLiteral("Die Datenbank hat den Vorgang nicht ausgeführt.\r(Meldung: %1)").arg(detailOf(error));
 }
 
 bool readNext(QSqlQuery& query)
@@ -788,7 +816,7 @@ QSqlQuery Database::run(const QString& sql, const QVariantList& values) const
     reconnectIfLost();
     if (!m_writable && !onlyReads(sql))
         awaitWritable();
-    if (!onlyReads(sql))
+    if (!onlyReads(sql) && !controlsTransaction(sql))
         ++m_ownWrites;
     QSqlQuery query(connection());
     QSqlError error = execute(query, sql, values);
@@ -824,8 +852,17 @@ int Database::maxBoundValues() const
     return isServer() ? 65535 : 100;
 }
 
-void Database::inTransaction(const std::function<void()>& work) const
+void Database::inTransaction(const std::function<void()>& work, const std::function<bool()>& storedAfterAll) const
 {
+    const auto rollBack = [this] {
+        m_transactionOpen = false;
+        if (m_serverLost)
+            return;
+        QSqlQuery rollback(connection());
+        // A rollback that cannot reach the server tells that the connection is gone.
+        if (!rollback.exec(QStringLiteral("ROLLBACK")) && lostConnection(rollback.lastError()))
+            setServerLost(true);
+    };
     if (isServer()) {
         run(QStringLiteral("BEGIN"));
         m_transactionOpen = true;
@@ -834,9 +871,7 @@ void Database::inTransaction(const std::function<void()>& work) const
         try {
             run(QStringLiteral(R"(LOCK TABLE "Template", "Idealtag" IN SHARE ROW EXCLUSIVE MODE)"));
         } catch (...) {
-            m_transactionOpen = false;
-            if (!m_serverLost)
-                QSqlQuery(connection()).exec(QStringLiteral("ROLLBACK"));
+            rollBack();
             throw;
         }
     } else {
@@ -846,18 +881,36 @@ void Database::inTransaction(const std::function<void()>& work) const
     }
     try {
         work();
-        run(QStringLiteral("COMMIT"));
-        m_transactionOpen = false;
     } catch (...) {
-        m_transactionOpen = false;
-        if (!m_serverLost) {
-            QSqlQuery rollback(connection());
-            // A rollback that cannot reach the server tells that the connection is gone.
-            if (!rollback.exec(QStringLiteral("ROLLBACK")) && lostConnection(rollback.lastError()))
-                setServerLost(true);
-        }
+        rollBack();
         throw;
     }
+    try {
+        run(QStringLiteral("COMMIT"));
+        m_transactionOpen = false;
+    } catch (const LunarisError& e) {
+        const bool answerLost = m_serverLost;
+        rollBack();
+        // The server may have stored it and lost only its answer: a save must not be called failed then.
+        if (!answerLost || !storedAfterAll)
+            throw;
+        if (commitStoredAfterAll(storedAfterAll, e))
+            return;
+        throw withSentence(e, QStringLiteral("Es wurde nichts gespeichert."));
+    }
+}
+
+bool Database::commitStoredAfterAll(const std::function<bool()>& storedAfterAll, const LunarisError& lost) const
+{
+    // On a new connection, under the same table lock as every write: the lost transaction still holds it
+    // until the server has committed or dropped it, so what is read then is its final outcome.
+    bool stored = false;
+    try {
+        inTransaction([&] { stored = storedAfterAll(); });
+    } catch (const LunarisError&) {
+        throw withSentence(lost, QStringLiteral("Ob zuvor noch gespeichert wurde, ließ sich nicht prüfen."));
+    }
+    return stored;
 }
 
 ChangeStamp Database::changeStamp() const
@@ -868,6 +921,17 @@ ChangeStamp Database::changeStamp() const
     if (!version.exec(QStringLiteral("PRAGMA data_version")) || !version.next())
         return {};
     return {version.value(0).toLongLong(), m_ownWrites};
+}
+
+ChangeStamp Database::changeStampWithoutWaiting() const
+{
+    if (isServer())
+        return {};
+    // Reading the data version takes the file's shared lock, which a writing planner may hold for a while.
+    QSqlQuery(connection()).exec(QStringLiteral("PRAGMA busy_timeout = 0"));
+    const ChangeStamp stamp = changeStamp();
+    QSqlQuery(connection()).exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(m_busyTimeoutMs));
+    return stamp;
 }
 
 void Database::setServerLost(bool lost) const

@@ -106,10 +106,15 @@ public:
 
     // Runs work inside one write transaction: all of it is stored, or nothing when it throws. Write
     // transactions of all workstations run one after the other.
-    void inTransaction(const std::function<void()>& work) const;
+    // When the connection to the server is lost while COMMIT waits for its answer, the work may have been
+    // stored or not: storedAfterAll, asked on a new connection once the lost transaction has ended, tells
+    // which (true: it was stored, and nothing is reported). Without it such a loss is reported as a failure.
+    void inTransaction(const std::function<void()>& work, const std::function<bool()>& storedAfterAll = {}) const;
 
     // The file's change stamp now (see ChangeStamp); invalid on the server.
     ChangeStamp changeStamp() const;
+    // The same without waiting for another program's lock on the file: invalid while one holds it.
+    ChangeStamp changeStampWithoutWaiting() const;
 
     // Told false when the connection to the server was found lost and true when it is back (the status
     // bar's server panel). Never called for the file.
@@ -129,6 +134,8 @@ private:
     QSqlError execute(QSqlQuery& query, const QString& sql, const QVariantList& values) const;
     // After the connection to the server was lost, the next statement connects again.
     void reconnectIfLost() const;
+    // After COMMIT's answer was lost: whether the transaction was stored after all (see inTransaction()).
+    bool commitStoredAfterAll(const std::function<bool()>& storedAfterAll, const LunarisError& lost) const;
     void create();
     void buildNewFile(const QString& finalPath);
     void checkIsDatabaseFile() const;

@@ -31,6 +31,9 @@ int IdealDayLoader::load(const Database& database, const QList<DayViewModel*>& c
     shown.complete = day.isEmpty();
     for (DayViewModel* column : chairColumns)
         column->clear();
+    // Read before the rows: a commit of another program between the two then makes the stamp older than
+    // the rows, never newer, so a later save compares the rows rather than take a change for seen.
+    shown.stamp = database.changeStamp();
     // A day without a name has no rows.
     const DayInStore storedDay = day.isEmpty() ? DayInStore{{}, false, ChairTable(database).storedNames()}
                                                : IdealDayStore(database).storedDayWithChairs(day);
@@ -39,7 +42,6 @@ int IdealDayLoader::load(const Database& database, const QList<DayViewModel*>& c
     shown.listed = storedDay.listed;
     shown.listingId = storedDay.listingId;
     shown.complete = true;
-    shown.stamp = database.changeStamp();
 
     int firstRowFailure = 0;
     QSet<QString> loadedChairs;

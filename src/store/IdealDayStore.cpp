@@ -300,7 +300,7 @@ std::optional<RowsOnScreen> IdealDayStore::saveDay(const QString& day, const QLi
         Conflict conflict = Conflict::None;
         DayInStore now;
         RowsOnScreen written;
-        m_db.inTransaction([&] {
+        const auto write = [&] {
             QList<StoredBlock> stays, inserted;
             if (m_db.isServer()) {
                 const bool askDeleted = checking && expectListed && confirmRecreate;
@@ -347,11 +347,17 @@ std::optional<RowsOnScreen> IdealDayStore::saveDay(const QString& day, const QLi
             // read before still names the listing unless the day was deleted meanwhile (then it names none).
             written.listingId = m_db.isServer() ? (sameDay ? onScreen.listingId : 0) : now.listingId;
             written.chairs = onScreen.chairs;
-        });
-        if (conflict == Conflict::None) {
+            // Inside the transaction, where no other program can commit before it ends.
             written.stamp = m_db.changeStamp();
+        };
+        // After a COMMIT whose answer was lost: stored as written, or not at all.
+        const auto writtenAfterAll = [&] {
+            const DayInStore stored = storedDay(day);
+            return stored.listed && sameStoredRows(stored.blocks, written.stored);
+        };
+        m_db.inTransaction(write, writtenAfterAll);
+        if (conflict == Conflict::None)
             return written;
-        }
         // Asked with no transaction open: every other workstation can read and write meanwhile.
         if (!(conflict == Conflict::Changed ? confirmOverwrite() : confirmRecreate()))
             return std::nullopt;
@@ -375,7 +381,7 @@ bool IdealDayStore::deleteDay(const QString& day, const RowsOnScreen& onScreen,
     QList<StoredBlock> expected = onScreen.stored;
     for (;;) {
         bool changed = false;
-        m_db.inTransaction([&] {
+        const auto remove = [&] {
             const DayInStore now = storedDay(day);
             if (checking && !sameStoredRows(now.blocks, expected) && (now.listed || !now.blocks.isEmpty())) {
                 changed = true;
@@ -388,7 +394,12 @@ bool IdealDayStore::deleteDay(const QString& day, const RowsOnScreen& onScreen,
                 DayVersionTable(m_db).keepStored(day, VersionCause::Deleted);
             m_db.run(QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ?"), {day});
             m_db.run(QStringLiteral("DELETE FROM Idealtag WHERE IDEALTAG = ?"), {day});
-        });
+        };
+        const auto removedAfterAll = [&] {
+            const DayInStore stored = storedDay(day);
+            return changed || (!stored.listed && stored.blocks.isEmpty());
+        };
+        m_db.inTransaction(remove, removedAfterAll);
         if (!changed)
             return true;
         if (!confirmChanged())

@@ -5,6 +5,7 @@
 #include "store/ServerConnection.h"
 #include "store/ServerSchema.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSqlQuery>
 #include <QUuid>
@@ -15,6 +16,10 @@ constexpr int CannotOpen = 3044;
 constexpr int ConnectionFailed = 3151;
 constexpr int NotEmpty = 3022;
 constexpr int CountMismatch = 3197;
+constexpr int InUse = 3045;
+// The tables' lock is asked for in tries this long, so that a stop is heard while another workstation
+// holds it; after Database::BusyTimeoutMs of tries in all the copy gives up.
+constexpr int LockTryMs = 200;
 constexpr int Cancelled = PracticeTransfer::CancelledNumber;
 // Rows per INSERT: one round trip for many rows, well below the server's limit of bound values.
 constexpr int RowsPerStatement = 500;
@@ -100,6 +105,33 @@ LunarisError cancelled()
     return LunarisError(Cancelled, QStringLiteral("Die Übertragung wurde abgebrochen. Es wurde nichts übertragen."));
 }
 
+// Takes the lock under which no other workstation writes while the tables are checked and filled. A save
+// of another workstation holds it for a moment; one held longer than a save takes is not waited for.
+void lockTables(const QSqlDatabase& server, const PracticeTransfer::Progress& progress,
+                const std::function<LunarisError(const QSqlError&)>& failure)
+{
+    exec(server, QStringLiteral("SET LOCAL lock_timeout = %1").arg(LockTryMs), {}, failure);
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        exec(server, QStringLiteral("SAVEPOINT sperre"), {}, failure);
+        QSqlQuery lock(server);
+        if (lock.exec(QStringLiteral(R"(LOCK TABLE "Template", "Idealtag", "Behand", "Stuhl" IN EXCLUSIVE MODE)")))
+            break;
+        if (ServerConnection::classify(lock.lastError()) != ServerConnection::Failure::Busy)
+            throw failure(lock.lastError());
+        exec(server, QStringLiteral("ROLLBACK TO SAVEPOINT sperre"), {}, failure);
+        if (progress && !progress(0, 0))
+            throw cancelled();
+        if (waited.elapsed() >= Database::BusyTimeoutMs)
+            throw LunarisError(InUse,
+                               QStringLiteral("Die Tabellen auf dem Server werden gerade von einem anderen "
+                                              "Arbeitsplatz benutzt. Bitte versuchen Sie es gleich noch einmal."));
+    }
+    exec(server, QStringLiteral("RELEASE SAVEPOINT sperre"), {}, failure);
+    exec(server, QStringLiteral("SET LOCAL lock_timeout = %1").arg(Database::BusyTimeoutMs), {}, failure);
+}
+
 // One connection for the length of the copy, removed again afterwards.
 class ScopedConnection {
 public:
@@ -167,9 +199,11 @@ QList<PracticeTransfer::TableCount> PracticeTransfer::run(const Progress& progre
         throw serverFailure(server.lastError());
     QList<TableCount> counts;
     try {
-        // No other workstation may write while the tables are checked and filled.
-        exec(server, QStringLiteral(R"(LOCK TABLE "Template", "Idealtag", "Behand", "Stuhl" IN EXCLUSIVE MODE)"), {},
+        // No other workstation may write while the tables are checked and filled; and no statement waits
+        // longer than a workstation's statement may.
+        exec(server, QStringLiteral("SET LOCAL statement_timeout = %1").arg(Database::StatementTimeoutMs), {},
              serverFailure);
+        lockTables(server, progress, serverFailure);
         for (const Table& table : tablesInOrder()) {
             const QString name = QString::fromLatin1(table.name);
             if (const qint64 rows = countRows(server, name, serverFailure); rows > 0)

@@ -2,6 +2,7 @@
 
 #include "ui/ModalRunner.h"
 
+#include <QCoreApplication>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QThread>
@@ -28,16 +29,23 @@ protected:
 };
 } // namespace
 
-bool runInBackground(ModalRunner& modals, QWidget* parent, const QString& title, const QString& label,
-                     const std::function<void(BackgroundJob&)>& job)
+namespace {
+void setUpWindow(JobProgressWindow& window, const QString& title)
 {
-    BackgroundJob state;
-    JobProgressWindow window(label, QString(), 0, 0, parent);
     window.setObjectName(QStringLiteral("frmFortschritt"));
     window.setWindowTitle(title);
     window.setAutoClose(false);
     window.setAutoReset(false);
     window.setMinimumDuration(0);
+}
+} // namespace
+
+bool runInBackground(ModalRunner& modals, QWidget* parent, const QString& title, const QString& label,
+                     const std::function<void(BackgroundJob&)>& job)
+{
+    BackgroundJob state;
+    JobProgressWindow window(label, QString(), 0, 0, parent);
+    setUpWindow(window, title);
     // A button of our own: Qt's would hide the window at once, while the job still runs.
     auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), &window);
     cancel->setObjectName(QStringLiteral("cmdAbbrechen"));
@@ -73,5 +81,46 @@ bool runInBackground(ModalRunner& modals, QWidget* parent, const QString& title,
     if (!ended)
         state.stopRequested = true;
     worker->wait();
+    return stopAsked;
+}
+
+bool runLeavingOnStop(ModalRunner& modals, QWidget* parent, const QString& title, const QString& label,
+                      std::function<void(BackgroundJob&)> job)
+{
+    const auto state = std::make_shared<BackgroundJob>();
+    JobProgressWindow window(label, QString(), 0, 0, parent);
+    setUpWindow(window, title);
+    auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), &window);
+    cancel->setObjectName(QStringLiteral("cmdAbbrechen"));
+    window.setCancelButton(cancel);
+    QObject::disconnect(&window, &QProgressDialog::canceled, &window, &QProgressDialog::cancel);
+    bool stopAsked = false;
+    bool ended = false;
+    QThread* worker = QThread::create([state, job = std::move(job)] { job(*state); });
+    const auto close = [&](int result) {
+        // cancel(): the window's own timer must not show it again.
+        window.cancel();
+        window.done(result);
+    };
+    QObject::connect(&window, &QProgressDialog::canceled, &window, [&] {
+        stopAsked = true;
+        state->stopRequested = true;
+        close(QDialog::Rejected);
+    });
+    QObject::connect(worker, &QThread::finished, &window, [&] {
+        ended = true;
+        close(QDialog::Accepted);
+    });
+    QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    // A job still running when the program quits is waited for, so it never outlives what it uses of Qt.
+    if (QCoreApplication* program = QCoreApplication::instance())
+        QObject::connect(program, &QCoreApplication::aboutToQuit, worker, [worker] { worker->wait(); });
+    worker->start();
+    modals.run(window);
+    if (!ended && !stopAsked) {
+        // A runner that returned before the end (a test's) leaves the job to end on its own too.
+        state->stopRequested = true;
+        stopAsked = true;
+    }
     return stopAsked;
 }

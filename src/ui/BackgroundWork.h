@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 class ModalRunner;
 class QWidget;
@@ -23,3 +24,10 @@ struct BackgroundJob {
 // job ends. Returns whether the user asked it to stop. The job must not touch widgets.
 bool runInBackground(ModalRunner& modals, QWidget* parent, const QString& title, const QString& label,
                      const std::function<void(BackgroundJob&)>& job);
+
+// The same for a job that cannot be interrupted where it waits (a login blocked inside the database
+// library): "Abbrechen" closes the window at once and the job is left to end on its own, its outcome
+// unused. So the job must own everything it uses (shared or copied state, never the caller's stack);
+// the program waits for such jobs only when it quits. Returns whether the user asked it to stop.
+bool runLeavingOnStop(ModalRunner& modals, QWidget* parent, const QString& title, const QString& label,
+                      std::function<void(BackgroundJob&)> job);

@@ -33,6 +33,7 @@ struct Link {
     bool serverReady = false;
     bool clientSpokeLast = false;
     bool closing = false;
+    bool cutAtAnswer = false; // the server's next bytes end the link instead of reaching the client
 };
 // On Windows a socket is inherited by every process started after it, and a closed socket stays
 // connected while a child holds it: a cut connection of the workstation started first stayed open in
@@ -99,6 +100,12 @@ public:
             drop(m_links.begin());
     }
 
+    void cutAtRequest(int request, FaultProxy::Loss loss)
+    {
+        m_requestsBeforeCut = request;
+        m_cutLoss = loss;
+    }
+
 private:
     using LinkIt = std::list<Link>::iterator;
 
@@ -120,12 +127,25 @@ private:
             QObject::connect(pipe->timer, &QTimer::timeout, this, [this, link, pipe] { pump(*link, *pipe); });
         }
         QObject::connect(client, &QTcpSocket::readyRead, this, [this, link] {
-            if (!link->clientSpokeLast)
+            const bool request = !link->clientSpokeLast;
+            if (request)
                 ++m_owner.m_roundTrips;
             link->clientSpokeLast = true;
+            if (request && m_requestsBeforeCut > 0 && --m_requestsBeforeCut == 0) {
+                if (m_cutLoss == FaultProxy::Loss::RequestLost) {
+                    drop(link);
+                    return;
+                }
+                link->cutAtAnswer = true;
+            }
             queue(*link, link->up, link->client->readAll(), m_upDelayMs);
         });
         QObject::connect(link->server, &QTcpSocket::readyRead, this, [this, link] {
+            if (link->cutAtAnswer) {
+                link->server->readAll();
+                drop(link);
+                return;
+            }
             link->clientSpokeLast = false;
             queue(*link, link->down, link->server->readAll(), m_downDelayMs);
         });
@@ -225,6 +245,8 @@ private:
     int m_upDelayMs = 0;
     int m_downDelayMs = 0;
     bool m_blackHole = false;
+    int m_requestsBeforeCut = 0;
+    FaultProxy::Loss m_cutLoss = FaultProxy::Loss::RequestLost;
 };
 
 FaultProxy::FaultProxy(const QHostAddress& target, quint16 targetPort)
@@ -267,6 +289,12 @@ void FaultProxy::setTarget(const QHostAddress& target, quint16 targetPort)
 {
     QMetaObject::invokeMethod(
         m_relay, [=, this] { m_relay->setTarget(target, targetPort); }, Qt::BlockingQueuedConnection);
+}
+
+void FaultProxy::cutAtRequest(int request, Loss loss)
+{
+    QMetaObject::invokeMethod(
+        m_relay, [=, this] { m_relay->cutAtRequest(request, loss); }, Qt::BlockingQueuedConnection);
 }
 
 void FaultProxy::resetCounts()

@@ -23,6 +23,7 @@ class FaultRelay;
 //     proxy.resetCounts(); ...; QCOMPARE(proxy.roundTrips(), 2);
 //     proxy.setBlackHole(true);      // the next statement waits for an answer that does not come
 //     proxy.cutAll();                // the server "restarted": every connection is gone
+//     proxy.cutAtRequest(4, FaultProxy::Loss::AnswerLost); // the fourth request acted on, never answered
 class FaultProxy {
 public:
     // Listens on 127.0.0.1 at a free port and relays every connection to target:targetPort.
@@ -42,6 +43,13 @@ public:
     void cutAll();
     // Relays the connections that come from now on to another server (one that took over the address).
     void setTarget(const QHostAddress& target, quint16 targetPort);
+
+    // A connection that breaks around one request (counted as round trips are, over all connections;
+    // the traffic is encrypted, so requests are known by their place only): the requestth from now cuts
+    // its connection, before it reaches the server (RequestLost) or after the server has acted on it,
+    // instead of passing on its answer (AnswerLost). Happens once.
+    enum class Loss { RequestLost, AnswerLost };
+    void cutAtRequest(int request, Loss loss);
 
     // Round trips since the last reset (over all connections), and connections accepted.
     int roundTrips() const { return m_roundTrips.load(); }
