@@ -8,6 +8,7 @@
 #include "TestMain.h"
 #include "TestServer.h"
 #include "app/Program.h"
+#include "settings/ConnectionSettingStore.h"
 #include "settings/frmDatenbank.h"
 #include "store/Database.h"
 #include "store/PasswordFile.h"
