@@ -12,8 +12,8 @@
 #include "commands/DemoPracticeCommand.h"
 #include "commands/IdealDayCommands.h"
 #include "commands/RecoveryOffer.h"
+#include "commands/VersionRestore.h"
 #include "commands/frmSpeichern.h"
-#include "commands/frmVersionen.h"
 #include "dayview/ClockTime.h"
 #include "dayview/DayView.h"
 #include "editing/BlockEdits.h"
@@ -1421,35 +1421,7 @@ void frmLunaris::mnuFileRestore_Click()
 
 void frmLunaris::mnuFileVersions_Click()
 {
-    frmVersionen dialog(m_services, m_state.DayOpen ? m_state.CurrentIdealtag : QString(), this);
-    if (m_services.modals.run(dialog) != QDialog::Accepted || !dialog.chosen())
-        return;
-    const DayVersion version = *dialog.chosen();
-    if (!m_state.DayOpen || version.day != m_state.CurrentIdealtag) {
-        // A deleted day comes back as a new day of its name, stored only by Speichern.
-        if (!m_commands->saveQuestion())
-            return;
-        m_state.DayOpen = true;
-        m_state.CurrentIdealtag = version.day;
-        Termin_load();
-        m_day->markSaved();
-        switchOn(false);
-    }
-    restoreVersion(version);
-}
-
-void frmLunaris::restoreVersion(const DayVersion& version)
-{
-    QList<StoredBlock> rows;
-    for (const TemplateRow& row : version.rows)
-        rows.append({0, row});
-    restoreRows(rows, DayReplacement::Version,
-                QStringLiteral("Version vom %1 wiederhergestellt").arg(frmVersionen::timeText(version.time)));
-}
-
-void frmLunaris::restoreRows(const QList<StoredBlock>& rows, DayReplacement reason, const QString& step)
-{
-    m_day->replace(rows, reason, true, step);
+    VersionRestore(*this, *m_day, *m_commands, m_state, m_services).run();
 }
 
 void frmLunaris::offerRecovery()

@@ -28,7 +28,6 @@ class IdealDayCommands;
 class ColumnClickHandler;
 class ChangeWatcher;
 class NoticeBar;
-struct DayVersion;
 class EditingControls;
 class EditAnnouncements;
 class DayViewModel;
@@ -160,10 +159,6 @@ private:
     // Draws the open day again as stored, keeping the scroll position; its history starts anew.
     void reloadInPlace();
     void followChairNames();
-    // Puts a stored version into the editor as one undoable step.
-    void restoreVersion(const DayVersion& version);
-    // Puts these rows (the whole day) into the chairs as one undoable step.
-    void restoreRows(const QList<StoredBlock>& rows, DayReplacement reason, const QString& step = QString());
     // The day's rows were replaced: the columns, the unshown rows, the doctor column and the status follow.
     void followReplacement(DayReplacement reason, const QString& notice);
     void createMenus();
