@@ -12,6 +12,7 @@
 #include "commands/DemoPracticeCommand.h"
 #include "commands/IdealDayCommands.h"
 #include "commands/RecoveryOffer.h"
+#include "commands/SharedChanges.h"
 #include "commands/VersionRestore.h"
 #include "commands/frmSpeichern.h"
 #include "dayview/ClockTime.h"
@@ -489,11 +490,7 @@ void frmLunaris::loadDemoPractice()
         return;
     // The columns, the treatment list and the guide take the new practice at once.
     followChairTable({});
-    m_editing->refreshTreatments();
-    runStep([&] {
-        const QStringList codes = TreatmentTable(m_services.database).codes();
-        setKnownCodes(QSet<QString>(codes.cbegin(), codes.cend()));
-    });
+    followTreatmentTable();
     followPracticeContents();
 }
 
@@ -1219,12 +1216,8 @@ void frmLunaris::mnuBeh_Click()
     frmBehandT editor(m_state, m_services, this);
     m_services.modals.run(editor);
     // The list offers the codes as they are now; colours and deleted codes show at once.
-    m_editing->refreshTreatments();
     m_looks->reloadColors();
-    runStep([&] {
-        const QStringList codes = TreatmentTable(m_services.database).codes();
-        setKnownCodes(QSet<QString>(codes.cbegin(), codes.cend()));
-    });
+    followTreatmentTable();
     repaintChairs();
     // Fees, lengths, doctor windows and deleted codes count at once: the doctor column, the fee and
     // the panel are drawn again from the table as it is now.
@@ -1332,77 +1325,23 @@ void frmLunaris::reloadInPlace()
     showStatus();
 }
 
-void frmLunaris::followChairNames()
-{
-    QStringList names;
-    if (!runStep([&] { names = ChairTable(m_services.database).names(); }))
-        return;
-    for (int i = 0; i < m_state.ChairCount && i < names.size(); ++i) {
-        const QString former = m_columns[i]->model().caption();
-        if (former == names[i])
-            continue;
-        // A chair renamed elsewhere: its column and the rows it remembers take the new name, so that
-        // the next save stores the blocks under it and sees no change of its own rows.
-        m_columns[i]->setCaption(names[i]);
-        RowsOnScreen& rows = m_day->rowsOnScreen();
-        for (QList<StoredBlock>* list : {&rows.stored, &rows.unshown})
-            for (StoredBlock& block : *list)
-                if (block.row.chair == former)
-                    block.row.chair = names[i];
-        if (rows.chairs.remove(former))
-            rows.chairs.insert(names[i]);
-    }
-}
-
 void frmLunaris::followSharedChange()
 {
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (auto* names = qobject_cast<DayNameDialog*>(window); names && names->isVisible())
-            names->refreshList();
-    // A modal window of this program (an editor) has the tables in hand; its own saves are followed when it closes.
-    if (QApplication::activeModalWidget())
-        return;
+    SharedChanges(*this, *m_day, m_status, m_state, m_services).follow();
+}
+
+void frmLunaris::followTreatmentTable()
+{
     m_editing->refreshTreatments();
     runStep([&] {
         const QStringList codes = TreatmentTable(m_services.database).codes();
         setKnownCodes(QSet<QString>(codes.cbegin(), codes.cend()));
     });
-    followChairNames();
-    followPracticeContents();
-    if (!m_state.DayOpen || m_state.CurrentIdealtag.isEmpty())
-        return;
-    DayInStore now;
-    if (!runStep([&] { now = IdealDayStore(m_services.database).storedDay(m_state.CurrentIdealtag); }))
-        return;
-    const RowsOnScreen& shown = m_day->rowsOnScreen();
-    // Gone from its name: renamed elsewhere, the window follows it to the new one, edits and all.
-    if (!now.listed && now.blocks.isEmpty() && shown.day == m_state.CurrentIdealtag) {
-        std::optional<QString> renamed;
-        if (!runStep([&] { renamed = IdealDayStore(m_services.database).renamedAs(shown); }))
-            return;
-        if (renamed) {
-            followRename(*renamed);
-            m_status.setReloaded(QStringLiteral("An einem anderen Arbeitsplatz umbenannt in „%1“ ").arg(*renamed) +
-                                 QTime::currentTime().toString(QStringLiteral("HH:mm")));
-            showStatus();
-            if (!runStep([&] { now = IdealDayStore(m_services.database).storedDay(*renamed); }))
-                return;
-        }
-    }
-    if (shown.day == m_state.CurrentIdealtag && shown.complete && now.listed == shown.listed &&
-        sameStoredRows(now.blocks, shown.stored)) {
-        repaintChairs();
-        return;
-    }
-    if (!m_state.Modified) {
-        reloadInPlace();
-        m_status.setReloaded(QStringLiteral("Von einem anderen Arbeitsplatz geändert – neu geladen ") +
-                             QTime::currentTime().toString(QStringLiteral("HH:mm")));
-        showStatus();
-        return;
-    }
-    m_changedBar->showText(
-        QStringLiteral("„%1“ wurde an einem anderen Arbeitsplatz geändert.").arg(m_state.CurrentIdealtag));
+}
+
+void frmLunaris::showChangedNotice(const QString& text)
+{
+    m_changedBar->showText(text);
 }
 
 void frmLunaris::mnuFileBackup_Click()

@@ -137,6 +137,14 @@ public:
     // The bar above the columns that tells of a change elsewhere to a day with unsaved edits.
     NoticeBar* changedBar() const { return m_changedBar; }
 
+    void reloadInPlace() override;
+    void followTreatmentTable() override;
+    // The guide shows while the practice lacks chairs or treatments, and goes once both exist.
+    void followPracticeContents() override;
+    void repaintChairs() override;
+    void showStatus() override;
+    void showChangedNotice(const QString& text) override;
+
     // Enables the day views and the commands once a day is created or opened.
     void switchOn(bool deleteEnabled) override;
     void followRename(const QString& name) override;
@@ -156,9 +164,6 @@ protected:
     void moveEvent(QMoveEvent* event) override;
 
 private:
-    // Draws the open day again as stored, keeping the scroll position; its history starts anew.
-    void reloadInPlace();
-    void followChairNames();
     // The day's rows were replaced: the columns, the unshown rows, the doctor column and the status follow.
     void followReplacement(DayReplacement reason, const QString& notice);
     void createMenus();
@@ -188,9 +193,6 @@ private:
     // The room the shown Auswertung panel takes beside or below the columns, in twips.
     QSize analysisRoomTwips() const;
     void showDataError(int number);
-    void showStatus();
-    // The guide shows while the practice lacks chairs or treatments, and goes once both exist.
-    void followPracticeContents();
     void loadDemoPractice();
     // Rename is for a named day on a workstation that may write.
     void enableRename();
@@ -206,7 +208,6 @@ private:
     void readUnshownEntries();
     // Remembers which codes the treatment table holds; repaints the chairs when that changed.
     void setKnownCodes(const QSet<QString>& codes);
-    void repaintChairs();
     // The colours of the day's treatments, when colours are on.
     QList<QPair<QString, QColor>> legend() const;
 
