@@ -8,6 +8,7 @@
 #include "app/TreatmentLooks.h"
 #include "commands/BackupCommands.h"
 #include "commands/BalanceCommands.h"
+#include "commands/DayClose.h"
 #include "commands/DaySave.h"
 #include "commands/DemoPracticeCommand.h"
 #include "commands/IdealDayCommands.h"
@@ -804,32 +805,12 @@ void frmLunaris::closeEvent(QCloseEvent* event)
 
 bool frmLunaris::Form_QueryUnload()
 {
-    if (keepsUnsavedCopy()) {
-        // Nothing can be saved here, and nothing is asked: the edits wait in the recovery copy.
-        m_services.messages.inform(
-            this,
-            QStringLiteral("Die Änderungen an „%1“ können nicht gespeichert werden, weil die Datenbank nur gelesen "
-                           "werden darf. Sie bleiben als Wiederherstellungskopie erhalten und werden beim nächsten "
-                           "Start angeboten.")
-                .arg(m_state.CurrentIdealtag.isEmpty() ? QStringLiteral("Unbenannt") : m_state.CurrentIdealtag),
-            kTitle, QMessageBox::Information);
-        return true;
-    }
-    return m_commands->saveQuestion(QStringLiteral("Möchten Sie noch Speichern?"));
-}
-
-bool frmLunaris::keepsUnsavedCopy() const
-{
-    return m_recovery && m_state.DayOpen && m_state.Modified && !writable();
+    return DayClose(this, *m_commands, m_recovery.get(), m_state, m_services).mayClose();
 }
 
 void frmLunaris::Form_Unload()
 {
-    // Closed normally: what was not saved was meant to go, unless it could not be saved here.
-    if (m_recovery && keepsUnsavedCopy())
-        m_recovery->flush();
-    else if (m_recovery)
-        m_recovery->discard();
+    DayClose(this, *m_commands, m_recovery.get(), m_state, m_services).settleRecoveryCopy();
     // Other windows of the program (help), the most recently opened first.
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (auto it = windows.crbegin(); it != windows.crend(); ++it)

@@ -181,8 +181,6 @@ private:
     // False when the window has to stay open: the user cancelled, or wanted to save and the day was not saved.
     bool Form_QueryUnload();
     void Form_Unload();
-    // Closing on a database that may only be read: unsaved edits stay in the recovery copy.
-    bool keepsUnsavedCopy() const;
     void readPracticeSettings();
     // Captions, roles, visibility and tab order of the columns for the chairs of table Stuhl.
     void layoutColumns(const QStringList& chairs);
