@@ -6,6 +6,7 @@
 #include "app/FirstStartGuide.h"
 #include "app/HelpWindow.h"
 #include "app/TreatmentLooks.h"
+#include "app/WindowPlacement.h"
 #include "commands/BackupCommands.h"
 #include "commands/BalanceCommands.h"
 #include "commands/DayClose.h"
@@ -79,24 +80,10 @@
 namespace {
 const QString kTitle = QStringLiteral("Lunaris");
 constexpr int MinimumScreenWidth = 800;
-constexpr double DefaultWidthTwips = 12000;
-constexpr double DefaultHeightTwips = 8700;
 
 int px(double twips)
 {
     return qRound(twips / frmLunaris::TwipsPerPixel);
-}
-
-// A window value in twips; text that is no number, or no finite one, gives the default. Values
-// are bounded so that no arithmetic on them can overflow; the screen bounds them further.
-double twipsSetting(const SettingsStore& settings, const QString& key, double defaultTwips)
-{
-    constexpr double Bound = 1e7;
-    bool ok = false;
-    const double value =
-        settings.getSetting(SettingsStore::ProgramApp, QStringLiteral("Settings"), key, QString::number(defaultTwips))
-            .toDouble(&ok);
-    return ok && std::isfinite(value) ? std::clamp(value, -Bound, Bound) : defaultTwips;
 }
 
 // Qt's style has no printer picture; without an icon theme we draw one.
@@ -146,6 +133,7 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     : QMainWindow(parent), m_state(state), m_services(services), m_day(std::make_unique<OpenDay>(state)),
       m_status(*m_day, state), m_commands(std::make_unique<IdealDayCommands>(*this, state, services)),
       m_looks(std::make_unique<TreatmentLooks>(services.settings)),
+      m_placement(std::make_unique<WindowPlacement>(*this, services.settings)),
       m_backups(std::make_unique<BackupCommands>(services, QDir::current().absoluteFilePath(state.DatabaseFile)))
 {
     setObjectName(QStringLiteral("frmLunaris"));
@@ -565,7 +553,7 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
         column->setDayStart(m_state.OpenTime);
     }
     layoutColumns(chairs);
-    restorePosition();
+    m_placement->restore();
     m_analysisDock->restore();
     m_mnuViewAnalysis->setChecked(m_analysisDock->isShown());
     if (m_analysisDock->isShown())
@@ -658,58 +646,16 @@ void frmLunaris::readPracticeSettings()
         setStatusText(practice.replaced.join(QStringLiteral("; ")));
 }
 
-void frmLunaris::restorePosition()
-{
-    const SettingsStore& settings = m_services.settings;
-    const double left = twipsSetting(settings, QStringLiteral("MainLeft"), 0);
-    const double top = twipsSetting(settings, QStringLiteral("MainTop"), 0);
-    const double width = twipsSetting(settings, QStringLiteral("MainWidth"), DefaultWidthTwips);
-    const double height = twipsSetting(settings, QStringLiteral("MainHeight"), DefaultHeightTwips);
-    // The values may come from another screen, or be nonsense: a window too small to work in gets
-    // the first-start size, and the window is fitted into the screen its corner lies on.
-    QSize size(px(width < DefaultWidthTwips / 2 ? DefaultWidthTwips : width),
-               px(height < DefaultHeightTwips / 2 ? DefaultHeightTwips : height));
-    QPoint corner(px(left), px(top));
-    const QScreen* target = QGuiApplication::screenAt(corner);
-    if (!target)
-        target = QGuiApplication::primaryScreen();
-    if (target) {
-        const QRect area = target->availableGeometry();
-        size = size.boundedTo(area.size());
-        corner.setX(std::clamp(corner.x(), area.left(), area.left() + area.width() - size.width()));
-        corner.setY(std::clamp(corner.y(), area.top(), area.top() + area.height() - size.height()));
-    }
-    m_outerGeometry = QRect(corner, size);
-    m_outerGeometryPending = true;
-    applyOuterGeometry();
-}
-
-void frmLunaris::applyOuterGeometry()
-{
-    // The stored values are the window's outer bounds, frame and title bar included. Qt places a
-    // window by its frame but sizes it by its inside, so the frame comes off the size once the
-    // window system has told it (at the latest when the window is shown; with some window managers
-    // only after the first move).
-    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    move(m_outerGeometry.topLeft());
-    resize(m_outerGeometry.size().shrunkBy(frame));
-    m_appliedFrame = frame;
-    if (!frame.isNull())
-        m_outerGeometryPending = false;
-}
-
 void frmLunaris::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
-    if (m_outerGeometryPending && windowHandle() && windowHandle()->frameMargins() != m_appliedFrame)
-        applyOuterGeometry();
+    m_placement->followFrame();
 }
 
 void frmLunaris::moveEvent(QMoveEvent* event)
 {
     QMainWindow::moveEvent(event);
-    if (m_outerGeometryPending && windowHandle() && windowHandle()->frameMargins() != m_appliedFrame)
-        applyOuterGeometry();
+    m_placement->followFrame();
 }
 
 QSize frmLunaris::outerSizeTwips() const
@@ -816,21 +762,7 @@ void frmLunaris::Form_Unload()
     for (auto it = windows.crbegin(); it != windows.crend(); ++it)
         if (*it != this && (*it)->isVisible())
             (*it)->close();
-    if (isMinimized())
-        return;
-    // The outer bounds, frame and title bar included, as the window is placed by them at the next start.
-    const QRect frame = frameGeometry();
-    const QString section = QStringLiteral("Settings");
-    runStep([&] {
-        m_services.settings.saveSetting(SettingsStore::ProgramApp, section, QStringLiteral("MainLeft"),
-                                        QString::number(frame.x() * TwipsPerPixel));
-        m_services.settings.saveSetting(SettingsStore::ProgramApp, section, QStringLiteral("MainTop"),
-                                        QString::number(frame.y() * TwipsPerPixel));
-        m_services.settings.saveSetting(SettingsStore::ProgramApp, section, QStringLiteral("MainWidth"),
-                                        QString::number(frame.width() * TwipsPerPixel));
-        m_services.settings.saveSetting(SettingsStore::ProgramApp, section, QStringLiteral("MainHeight"),
-                                        QString::number(frame.height() * TwipsPerPixel));
-    });
+    m_placement->store();
 }
 
 QList<DayViewModel*> frmLunaris::chairModels() const

@@ -9,7 +9,6 @@
 #include "store/Tables.h"
 
 #include <QMainWindow>
-#include <QMargins>
 #include <QTime>
 
 #include <array>
@@ -22,6 +21,7 @@ class BackupCommands;
 class BalanceCommands;
 class DatabaseCheckWait;
 class TreatmentLooks;
+class WindowPlacement;
 class DayView;
 class LunarisError;
 class IdealDayCommands;
@@ -186,8 +186,6 @@ private:
     void layoutColumns(const QStringList& chairs);
     // After the chair editor: the columns and the open day follow the table's chairs.
     void followChairTable(const ChairChanges& changes);
-    void restorePosition();
-    void applyOuterGeometry();
     // The room the shown Auswertung panel takes beside or below the columns, in twips.
     QSize analysisRoomTwips() const;
     void showDataError(int number);
@@ -212,11 +210,6 @@ private:
     LunarisState& m_state;
     AppServices& m_services;
     bool m_unloaded = false;
-    // Where the window goes, outer bounds in pixels, and the frame taken off its size so far; pending
-    // until the window system has told the frame.
-    QRect m_outerGeometry;
-    QMargins m_appliedFrame;
-    bool m_outerGeometryPending = false;
     std::unique_ptr<OpenDay> m_day;
     // What the next Termin_load is: an opened day or the same one read again.
     DayReplacement m_loadReason = DayReplacement::Opened;
@@ -243,6 +236,7 @@ private:
     // Stored rows of the open day that no column shows, for the panel's warnings.
     QList<UnshownEntry> m_unshown;
     std::unique_ptr<TreatmentLooks> m_looks;
+    std::unique_ptr<WindowPlacement> m_placement;
     std::unique_ptr<BackupCommands> m_backups;
     BalanceCommands* m_balancing = nullptr; // owned by the window
     std::unique_ptr<DatabaseCheckWait> m_checkWait;
