@@ -51,6 +51,7 @@
 #include "ui/NoticeBar.h"
 #include "ui/ProgramIcon.h"
 #include "ui/ServerStatusPanel.h"
+#include "ui/ToolBarLooks.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -86,47 +87,8 @@ int px(double twips)
     return qRound(twips / frmLunaris::TwipsPerPixel);
 }
 
-// Qt's style has no printer picture; without an icon theme we draw one.
-QIcon printerIcon()
-{
-    QPixmap pixmap(24, 24);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(60, 60, 60), 1.2));
-    p.setBrush(Qt::white);
-    p.drawRect(QRectF(7.5, 2.5, 9, 7)); // paper going in
-    p.setBrush(QColor(150, 150, 160));
-    p.drawRoundedRect(QRectF(2.5, 8.5, 19, 9), 2, 2); // body
-    p.setBrush(Qt::white);
-    p.drawRect(QRectF(6.5, 14.5, 11, 7)); // printed page
-    p.setPen(QPen(QColor(90, 90, 90), 1));
-    p.drawLine(QPointF(8.5, 17), QPointF(15.5, 17));
-    p.drawLine(QPointF(8.5, 19), QPointF(13.5, 19));
-    return QIcon(pixmap);
-}
-
 const QHash<QString, Treatment> NoTreatments;
 
-// A menu caption as a tooltip: the mnemonic marks gone ("&&" is a literal ampersand, as codes and
-// chair names may hold one), and text that Qt would take for markup shown as typed.
-QString plainToolTip(const QString& caption)
-{
-    QString text;
-    for (qsizetype i = 0; i < caption.size(); ++i) {
-        if (caption[i] == QLatin1Char('&') && i + 1 < caption.size())
-            ++i;
-        text += caption[i];
-    }
-    if (Qt::mightBeRichText(text))
-        return QStringLiteral("<p style='white-space:pre'>%1</p>").arg(text.toHtmlEscaped());
-    return text;
-}
-
-QIcon toolIcon(const QWidget* widget, const char* themeName, QStyle::StandardPixmap fallback)
-{
-    return QIcon::fromTheme(QString::fromLatin1(themeName), widget->style()->standardIcon(fallback));
-}
 } // namespace
 
 frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* parent)
@@ -352,14 +314,15 @@ void frmLunaris::createToolBar()
         return action;
     };
     m_toolBar->addSeparator();
-    addButton(QStringLiteral("New"), QStringLiteral("Neu"), toolIcon(this, "document-new", QStyle::SP_FileIcon));
+    addButton(QStringLiteral("New"), QStringLiteral("Neu"),
+              ToolBarLooks::icon(this, "document-new", QStyle::SP_FileIcon));
     addButton(QStringLiteral("Open"), QStringLiteral("Öffnen"),
-              toolIcon(this, "document-open", QStyle::SP_DialogOpenButton));
+              ToolBarLooks::icon(this, "document-open", QStyle::SP_DialogOpenButton));
     m_tbSave = addButton(QStringLiteral("Save"), QStringLiteral("Speichern"),
-                         toolIcon(this, "document-save", QStyle::SP_DialogSaveButton));
+                         ToolBarLooks::icon(this, "document-save", QStyle::SP_DialogSaveButton));
     m_toolBar->addSeparator();
     m_tbPrint = addButton(QStringLiteral("Print"), QStringLiteral("Ducken"),
-                          QIcon::fromTheme(QStringLiteral("document-print"), printerIcon()));
+                          QIcon::fromTheme(QStringLiteral("document-print"), ToolBarLooks::printerIcon()));
     // The tooltip stays as designed; a screen reader names the button by its text.
     m_tbPrint->setText(QStringLiteral("Drucken"));
     m_tbSave->setEnabled(false);
@@ -368,14 +331,15 @@ void frmLunaris::createToolBar()
     // Undo and redo share the menu items' state and captions.
     for (QAction* step : {m_mnuEditUndo, m_mnuEditRedo}) {
         const bool undo = step == m_mnuEditUndo;
-        QAction* button = m_toolBar->addAction(
-            toolIcon(this, undo ? "edit-undo" : "edit-redo", undo ? QStyle::SP_ArrowBack : QStyle::SP_ArrowForward),
-            undo ? QStringLiteral("Rückgängig") : QStringLiteral("Wiederherstellen"));
+        QAction* button =
+            m_toolBar->addAction(ToolBarLooks::icon(this, undo ? "edit-undo" : "edit-redo",
+                                                    undo ? QStyle::SP_ArrowBack : QStyle::SP_ArrowForward),
+                                 undo ? QStringLiteral("Rückgängig") : QStringLiteral("Wiederherstellen"));
         button->setObjectName(undo ? QStringLiteral("tbToolBar_Undo") : QStringLiteral("tbToolBar_Redo"));
         button->setData(undo ? QStringLiteral("Undo") : QStringLiteral("Redo"));
         auto follow = [button, step] {
             button->setEnabled(step->isEnabled());
-            button->setToolTip(plainToolTip(step->text()));
+            button->setToolTip(ToolBarLooks::plainToolTip(step->text()));
         };
         connect(step, &QAction::changed, button, follow);
         connect(button, &QAction::triggered, step, &QAction::trigger);
