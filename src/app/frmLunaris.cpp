@@ -5,6 +5,7 @@
 #include "app/DatabaseCheckWait.h"
 #include "app/FirstStartGuide.h"
 #include "app/HelpWindow.h"
+#include "app/MainStatusBar.h"
 #include "app/TreatmentLooks.h"
 #include "app/WindowPlacement.h"
 #include "commands/BackupCommands.h"
@@ -104,7 +105,8 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     createMenus();
     createControls();
     createToolBar();
-    createStatusBar();
+    m_statusBar = std::make_unique<MainStatusBar>(*statusBar(), services.database);
+    m_statusPanel = m_statusBar->statusPanel();
     createChangedBar();
     createFirstStartGuide();
     createAnalysisDock();
@@ -163,9 +165,11 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     }
 }
 
-frmLunaris::~frmLunaris()
+frmLunaris::~frmLunaris() = default;
+
+ServerStatusPanel* frmLunaris::serverPanel() const
 {
-    m_services.database.setConnectionObserver({});
+    return m_statusBar->serverPanel();
 }
 
 bool frmLunaris::writable() const
@@ -447,36 +451,6 @@ void frmLunaris::loadDemoPractice()
     followPracticeContents();
 }
 
-void frmLunaris::createStatusBar()
-{
-    QStatusBar* bar = statusBar();
-    bar->setObjectName(QStringLiteral("sbStatusBar"));
-    m_statusPanel = new QLabel(bar);
-    m_statusPanel->setTextFormat(Qt::PlainText); // it quotes setting values
-    m_statusPanel->setObjectName(QStringLiteral("sbStatusBar_Panel1"));
-    m_datePanel = new QLabel(bar);
-    m_datePanel->setObjectName(QStringLiteral("sbStatusBar_Panel2"));
-    m_timePanel = new QLabel(bar);
-    m_timePanel->setObjectName(QStringLiteral("sbStatusBar_Panel3"));
-    bar->addWidget(m_statusPanel, 1);
-    if (const auto& server = m_services.database.serverAddress()) {
-        m_serverPanel = new ServerStatusPanel(server->host, server->database, bar);
-        m_serverPanel->setEncrypted(m_services.database.isEncrypted());
-        bar->addPermanentWidget(m_serverPanel);
-    }
-    bar->addPermanentWidget(m_datePanel);
-    bar->addPermanentWidget(m_timePanel);
-    auto showClock = [this] {
-        const QDateTime now = QDateTime::currentDateTime();
-        m_datePanel->setText(QLocale().toString(now.date(), QStringLiteral("dd.MM.yyyy")));
-        m_timePanel->setText(now.time().toString(QStringLiteral("HH:mm")));
-    };
-    showClock();
-    auto* clock = new QTimer(this);
-    connect(clock, &QTimer::timeout, this, showClock);
-    clock->start(1000);
-}
-
 void frmLunaris::setStatusText(const QString& text)
 {
     m_status.setNotice(text);
@@ -526,13 +500,7 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
     m_editing->refreshTreatments();
     m_watcher = new ChangeWatcher(m_services.database, this);
     connect(m_watcher, &ChangeWatcher::changed, this, &frmLunaris::followSharedChange);
-    if (m_serverPanel)
-        m_services.database.setConnectionObserver([this](bool connected) {
-            // A new connection may have come out otherwise (the server's TLS set up anew meanwhile).
-            if (connected)
-                m_serverPanel->setEncrypted(m_services.database.isEncrypted());
-            m_serverPanel->setConnected(connected);
-        });
+    m_statusBar->followConnection();
     showStatus();
     followPracticeContents();
     return true;

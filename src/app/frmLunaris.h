@@ -17,6 +17,7 @@
 
 class AnalysisDock;
 class FirstStartGuide;
+class MainStatusBar;
 class BackupCommands;
 class BalanceCommands;
 class DatabaseCheckWait;
@@ -59,7 +60,7 @@ public:
     frmLunaris(LunarisState& state, AppServices& services, QWidget* parent = nullptr);
     ~frmLunaris() override;
     // The status bar's server panel; null on the file.
-    ServerStatusPanel* serverPanel() const { return m_serverPanel; }
+    ServerStatusPanel* serverPanel() const;
 
     // Opens the data, counts the chairs, prepares the columns and restores the position.
     // Returns false when the program has to end (screen too narrow, chair table unreadable).
@@ -170,7 +171,6 @@ private:
     void createUndoActions(QMenu* edit);
     void createToolBar();
     void createControls();
-    void createStatusBar();
     void createChangedBar();
     void createFirstStartGuide();
     QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
@@ -227,11 +227,8 @@ private:
     QPushButton* m_cmdZeit = nullptr;
     QComboBox* m_DBComboBeh = nullptr;
     QLineEdit* m_txtHon = nullptr;
+    std::unique_ptr<MainStatusBar> m_statusBar;
     QLabel* m_statusPanel = nullptr;
-    QLabel* m_datePanel = nullptr;
-    QLabel* m_timePanel = nullptr;
-    // On the server backend only: which server, and whether it is reachable.
-    ServerStatusPanel* m_serverPanel = nullptr;
     std::unique_ptr<AnalysisDock> m_analysisDock;
     // Stored rows of the open day that no column shows, for the panel's warnings.
     QList<UnshownEntry> m_unshown;
