@@ -3,6 +3,7 @@
 #include "about/frmAbout.h"
 #include "app/AnalysisDock.h"
 #include "app/DatabaseCheckWait.h"
+#include "app/DayColumns.h"
 #include "app/FirstStartGuide.h"
 #include "app/HelpWindow.h"
 #include "app/MainStatusBar.h"
@@ -111,6 +112,8 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     createFirstStartGuide();
     createAnalysisDock();
     const QList<DayView*> columns(m_columns.cbegin(), m_columns.cend());
+    m_screen = std::make_unique<DayColumns>(DayColumns::Parts{columns, *m_txtHon, *m_analysisDock, *m_looks}, *m_day,
+                                            state, services, this, [this] { showStatus(); });
     m_clicks = std::make_unique<ColumnClickHandler>(*m_day, columns, *this, state, services);
     m_editing = new EditingControls(this, columns, *m_DBComboBeh, *m_cmdZeit, state, services);
     // Every change of the blocks is drawn, and the doctor column and the fee follow it. Only the rows
@@ -123,7 +126,7 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
             m_columns[chair]->showChangedBlocks();
         // A replacement undone or made again brings other unshown rows; what the last command said is past.
         m_status.stepMade();
-        readUnshownEntries();
+        m_screen->readUnshownEntries();
         showStatus();
         DR_Load();
     });
@@ -495,7 +498,7 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
     m_analysisDock->restore();
     m_mnuViewAnalysis->setChecked(m_analysisDock->isShown());
     if (m_analysisDock->isShown())
-        refreshAnalysis(&NoTreatments);
+        m_screen->refreshAnalysis(&NoTreatments);
     Form_Resize();
     m_editing->refreshTreatments();
     m_watcher = new ChangeWatcher(m_services.database, this);
@@ -541,7 +544,7 @@ void frmLunaris::followChairTable(const ChairChanges& changes)
     try {
         chairs = ChairTable(m_services.database).names();
     } catch (const LunarisError& e) {
-        showDataError(e.number());
+        m_screen->showDataError(e.number());
         return;
     }
     QStringList captions;
@@ -561,9 +564,7 @@ void frmLunaris::followChairTable(const ChairChanges& changes)
     for (int i = 0; i <= m_state.ChairCount; ++i)
         m_columns[i]->setEnabled(m_state.DayOpen);
     Form_Resize();
-    for (int i = 0; i < m_state.ChairCount; ++i)
-        m_columns[i]->showAllBlocks();
-    readUnshownEntries();
+    m_screen->showAllChairs();
     showStatus();
     DR_Load();
 }
@@ -712,13 +713,6 @@ QList<const DayViewModel*> frmLunaris::printColumns() const
     return std::as_const(*m_day).columnsWithDoctor();
 }
 
-void frmLunaris::showDataError(int number)
-{
-    m_services.messages.inform(
-        this, QString::number(number) + QStringLiteral(" Fehler: Bitte Öffnungszeit und Datenbank überprüfen"),
-        QStringLiteral("Datenfehler"), QMessageBox::Warning);
-}
-
 void frmLunaris::Termin_load()
 {
     // A failed load must not leave its reason to the next one.
@@ -729,60 +723,19 @@ void frmLunaris::Termin_load()
     m_status.dayLoaded();
     if (m_state.DayOpen)
         setWindowTitle(QStringLiteral("Template: ") + captionText(m_state.CurrentIdealtag));
-    DayView* doctor = m_columns[m_state.ChairCount];
-    doctor->model().clear();
-    doctor->showAllBlocks();
-    // Another day: the steps of the previous one cannot be taken back here.
-    m_day->forgetHistory();
-    int rowFailure = 0;
-    try {
-        rowFailure =
-            IdealDayLoader::load(m_services.database, chairModels(), m_state.CurrentIdealtag, m_day->rowsOnScreen());
-    } catch (const LunarisError& e) {
-        for (int i = 0; i < m_state.ChairCount; ++i)
-            m_columns[i]->showAllBlocks();
-        readUnshownEntries();
-        showStatus();
-        // The panel names what failed: the day's rows, not the treatments.
-        refreshAnalysis(nullptr, QStringLiteral("Der Idealtag konnte nicht gelesen werden (Fehler %1: %2).")
-                                     .arg(e.number())
-                                     .arg(e.description()));
-        showDataError(e.number());
-        return;
-    }
-    // The rows read are placed by the one replacement of the day, which keeps what does not fit.
-    m_day->replace(m_day->rowsOnScreen().stored, reason, false);
-    scrollToFirstBlock();
-    // Rows that could not be shown are reported once for the whole load.
-    if (rowFailure)
-        showDataError(rowFailure);
-    m_announcements->dayLoaded();
+    if (m_screen->load(reason))
+        m_announcements->dayLoaded();
 }
 
 void frmLunaris::followReplacement(DayReplacement reason, const QString& notice)
 {
     cancelDrags();
-    for (int i = 0; i < m_state.ChairCount; ++i)
-        m_columns[i]->showAllBlocks();
-    readUnshownEntries();
+    m_screen->showAllChairs();
     showStatus();
     DR_Load();
     // A load names its unshown rows by their count; every other replacement names them.
     if (!notice.isEmpty() && reason != DayReplacement::Opened && reason != DayReplacement::Reloaded)
         m_announcements->announcer().announce(notice);
-}
-
-void frmLunaris::scrollToFirstBlock()
-{
-    // The previous day's position means nothing for this one; the other columns follow the first.
-    QString first;
-    for (int i = 0; i < m_state.ChairCount; ++i)
-        for (const DayBlock& block : m_columns[i]->model().blocks())
-            if (first.isEmpty() || block.startTime.trimmed() < first)
-                first = block.startTime.trimmed();
-    DayView* column = m_columns[0];
-    const int row = first.isEmpty() ? 0 : column->rowOfTime(first);
-    column->setFirstRow(std::clamp(row, 0, std::max(0, column->rowCount() - 1)));
 }
 
 void frmLunaris::showStatus()
@@ -792,81 +745,22 @@ void frmLunaris::showStatus()
 
 void frmLunaris::DR_Load()
 {
-    DayView* doctor = m_columns[m_state.ChairCount];
-    const QList<const DayViewModel*> chairs = chairColumns();
-    // The column is emptied before anything is read, so a failed read leaves no stale demand. Only
-    // its rows that change are repainted.
-    doctor->model().clear();
-    std::optional<QHash<QString, Treatment>> treatments;
-    std::optional<DoctorLoad> load;
-    try {
-        // A day without blocks needs no treatment.
-        const bool anyBlock =
-            std::any_of(chairs.cbegin(), chairs.cend(), [](const DayViewModel* chair) { return chair->count() > 0; });
-        treatments =
-            anyBlock ? DoctorColumn::byCode(TreatmentTable(m_services.database).all()) : QHash<QString, Treatment>();
-        if (anyBlock)
-            setKnownCodes(QSet<QString>(treatments->keyBegin(), treatments->keyEnd()));
-        load = DoctorColumn::redraw(chairs, doctor->model(), *treatments);
-        m_txtHon->setText(QString::number(DoctorColumn::wholeUnits(load->feeCents)));
-    } catch (const LunarisError& e) {
-        doctor->showChangedBlocks();
-        refreshAnalysis(treatments ? &*treatments : nullptr);
-        showDataError(e.number());
-        return;
-    }
-    doctor->showChangedBlocks();
-    refreshAnalysis(&*treatments, QString(), &*load);
+    m_screen->drawDoctorColumn();
 }
 
 DayHours frmLunaris::dayHours() const
 {
-    const DayViewModel& doctor = m_columns[m_state.ChairCount]->model();
-    return {doctor.dayStart(), doctor.dayEnd(), doctor.slotSize()};
+    return m_screen->hours();
 }
 
 DayAnalysis frmLunaris::analysis(const QHash<QString, Treatment>& treatments, const DoctorLoad* load) const
 {
-    return DayAnalysis::of(chairColumns(), dayHours(), DoctorColumn::lookupIn(treatments), m_unshown, load);
-}
-
-void frmLunaris::refreshAnalysis(const QHash<QString, Treatment>* treatments, const QString& failure,
-                                 const DoctorLoad* load)
-{
-    // A hidden panel is brought up to date when it is shown.
-    if (!m_analysisDock->isShown())
-        return;
-    if (treatments && failure.isEmpty())
-        m_analysisDock->showAnalysis(analysis(*treatments, load), legend());
-    else
-        m_analysisDock->showFailure(
-            failure.isEmpty() ? QStringLiteral("Die Behandlungen konnten nicht gelesen werden.") : failure, legend());
-}
-
-QList<QPair<QString, QColor>> frmLunaris::legend() const
-{
-    return m_looks->legend(chairColumns());
-}
-
-void frmLunaris::readUnshownEntries()
-{
-    m_unshown.clear();
-    for (const StoredBlock& block : std::as_const(m_day->rowsOnScreen().unshown))
-        m_unshown.append({block.row.chair, block.row.startTime.toString(), block.row.code.toString()});
-    for (const StoredBlock& block : m_day->unsavedUnshown())
-        m_unshown.append({block.row.chair, block.row.startTime.toString(), block.row.code.toString(), false});
-}
-
-void frmLunaris::setKnownCodes(const QSet<QString>& codes)
-{
-    if (m_looks->setKnownCodes(codes))
-        repaintChairs();
+    return m_screen->analysis(treatments, load);
 }
 
 void frmLunaris::repaintChairs()
 {
-    for (int i = 0; i < m_state.ChairCount; ++i)
-        m_columns[i]->update();
+    m_screen->repaintChairs();
 }
 
 void frmLunaris::mnuViewColors_Click()
@@ -875,7 +769,7 @@ void frmLunaris::mnuViewColors_Click()
     runStep([&] { m_looks->setColorsShown(m_mnuViewColors->isChecked()); });
     repaintChairs();
     if (m_analysisDock->isShown())
-        m_analysisDock->setLegend(legend());
+        m_analysisDock->setLegend(m_screen->legend());
 }
 
 void frmLunaris::createAnalysisDock()
@@ -895,7 +789,7 @@ void frmLunaris::mnuViewAnalysis_Click()
     if (m_state.DayOpen)
         DR_Load();
     else
-        refreshAnalysis(&NoTreatments);
+        m_screen->refreshAnalysis(&NoTreatments);
 }
 
 void frmLunaris::BlockInfo(const QString& text, int minutes)
@@ -1151,7 +1045,7 @@ bool frmLunaris::Speichern()
     m_status.daySaved(QTime::currentTime());
     m_changedBar->hide(); // the day as this window saved it is the stored one now
     // Save As may have replaced another day's rows: the panel's warnings are those of the day now stored.
-    readUnshownEntries();
+    m_screen->readUnshownEntries();
     showStatus();
     if (m_analysisDock->isShown())
         DR_Load();
@@ -1180,7 +1074,7 @@ void frmLunaris::followTreatmentTable()
     m_editing->refreshTreatments();
     runStep([&] {
         const QStringList codes = TreatmentTable(m_services.database).codes();
-        setKnownCodes(QSet<QString>(codes.cbegin(), codes.cend()));
+        m_screen->setKnownCodes(QSet<QString>(codes.cbegin(), codes.cend()));
     });
 }
 

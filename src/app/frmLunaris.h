@@ -16,6 +16,7 @@
 #include <optional>
 
 class AnalysisDock;
+class DayColumns;
 class FirstStartGuide;
 class MainStatusBar;
 class BackupCommands;
@@ -188,24 +189,13 @@ private:
     void followChairTable(const ChairChanges& changes);
     // The room the shown Auswertung panel takes beside or below the columns, in twips.
     QSize analysisRoomTwips() const;
-    void showDataError(int number);
     void loadDemoPractice();
     // Rename is for a named day on a workstation that may write.
     void enableRename();
     // The database turned out to be only readable (damage found): the commands that write go off.
     void followReadOnly();
-    void scrollToFirstBlock();
     void showHelp(bool index);
     void createAnalysisDock();
-    // Shows the analysis when the panel is visible; null treatments: the table could not be read; a
-    // failure text: what else went wrong.
-    void refreshAnalysis(const QHash<QString, Treatment>* treatments, const QString& failure = QString(),
-                         const DoctorLoad* load = nullptr);
-    void readUnshownEntries();
-    // Remembers which codes the treatment table holds; repaints the chairs when that changed.
-    void setKnownCodes(const QSet<QString>& codes);
-    // The colours of the day's treatments, when colours are on.
-    QList<QPair<QString, QColor>> legend() const;
 
     LunarisState& m_state;
     AppServices& m_services;
@@ -230,8 +220,7 @@ private:
     std::unique_ptr<MainStatusBar> m_statusBar;
     QLabel* m_statusPanel = nullptr;
     std::unique_ptr<AnalysisDock> m_analysisDock;
-    // Stored rows of the open day that no column shows, for the panel's warnings.
-    QList<UnshownEntry> m_unshown;
+    std::unique_ptr<DayColumns> m_screen;
     std::unique_ptr<TreatmentLooks> m_looks;
     std::unique_ptr<WindowPlacement> m_placement;
     std::unique_ptr<BackupCommands> m_backups;
