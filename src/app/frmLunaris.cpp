@@ -136,24 +136,7 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
         *m_day, [this] { return m_txtHon->text(); }, this);
     // Every text field of the program says its name when the focus reaches it.
     qApp->installEventFilter(new EarlyTextFocus(this));
-    for (DayView* column : m_columns) {
-        connect(column, &DayView::blockDragMove, this, [this](int index, int block, QPoint topEdge, bool copy) {
-            runStep([&] { m_clicks->SSDay1_BlockDragMove(index, block, topEdge, copy); });
-        });
-        connect(column, &DayView::blockDrop, this, [this](int index, int block, QPoint topEdge, bool copy) {
-            runStep([&] { m_clicks->SSDay1_BlockDrop(index, block, topEdge, copy); });
-        });
-        connect(column, &DayView::blockDragCancel, this,
-                [this] { runStep([&] { m_clicks->SSDay1_BlockDragCancel(); }); });
-    }
-    for (DayView* column : m_columns)
-        connect(column, &DayView::columnKey, this,
-                [this](int index, int key, int row) { runStep([&] { m_clicks->SSDay1_ColumnKey(index, key, row); }); });
-    for (DayView* column : m_columns)
-        connect(column, &DayView::columnClick, this, [this](int index, int button, int shift, int x, int y) {
-            // No failure leaves an event handler.
-            runStep([&] { m_clicks->SSDay1_ColumnClick(index, button, shift, x, y); });
-        });
+    m_clicks->listen();
     m_checkWait = std::make_unique<DatabaseCheckWait>(
         services.database, services.messages, *this,
         DatabaseCheckWait::StatusText{[this] { return m_status.notice(); },
