@@ -2,6 +2,7 @@
 
 #include "about/frmAbout.h"
 #include "app/AnalysisDock.h"
+#include "app/ColumnLayout.h"
 #include "app/DatabaseCheckWait.h"
 #include "app/DayColumns.h"
 #include "app/FirstStartGuide.h"
@@ -111,7 +112,7 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     createChangedBar();
     createFirstStartGuide();
     createAnalysisDock();
-    const QList<DayView*> columns(m_columns.cbegin(), m_columns.cend());
+    const QList<DayView*> columns = m_layout->columns();
     m_screen = std::make_unique<DayColumns>(DayColumns::Parts{columns, *m_txtHon, *m_analysisDock, *m_looks}, *m_day,
                                             state, services, this, [this] { showStatus(); });
     m_clicks = std::make_unique<ColumnClickHandler>(*m_day, columns, *this, state, services);
@@ -123,7 +124,7 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
         // A drag under way (Ctrl+Z while the button is held) would drop a block by a stale index.
         cancelDrags();
         for (const int chair : chairs)
-            m_columns[chair]->showChangedBlocks();
+            m_layout->column(chair)->showChangedBlocks();
         // A replacement undone or made again brings other unshown rows; what the last command said is past.
         m_status.stepMade();
         m_screen->readUnshownEntries();
@@ -152,6 +153,11 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
 }
 
 frmLunaris::~frmLunaris() = default;
+
+DayView* frmLunaris::SSDay1(int index) const
+{
+    return m_layout->column(index);
+}
 
 ServerStatusPanel* frmLunaris::serverPanel() const
 {
@@ -362,20 +368,7 @@ void frmLunaris::createControls()
     for (QWidget* hidden : std::initializer_list<QWidget*>{m_lblBehAuswahl, m_lblHon, m_DBComboBeh, m_txtHon})
         hidden->hide();
 
-    for (int i = 0; i < ColumnCount; ++i) {
-        auto* column = new DayView(i, m_day->column(i), client);
-        column->setObjectName(QStringLiteral("SSDay1_%1").arg(i));
-        column->setCaption(i < 10 ? QString::number(i + 1) : DoctorColumn::Caption);
-        column->setDayStart(QStringLiteral("07:00"));
-        column->setDayEnd(QStringLiteral("18:00"));
-        if (i <= 7)
-            column->setToolTip(QStringLiteral("2) Eintragen durch Anklicken"));
-        // Nothing can be edited until New or Open switches the editor on.
-        column->setEnabled(false);
-        // Design positions; the load and the resize lay them out for the real chair count.
-        column->setGeometry(px(240 + i * 1815), px(1560), px(i <= 7 ? 1815 : 2175), px(4080));
-        m_columns[i] = column;
-    }
+    m_layout = std::make_unique<ColumnLayout>(*m_day, *client, *m_looks, m_state);
 }
 
 void frmLunaris::createChangedBar()
@@ -470,13 +463,8 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
     }
 
     readPracticeSettings();
-    for (int i = 0; i <= m_state.ChairCount; ++i) {
-        DayView* column = m_columns[i];
-        column->setSlotSize(m_state.SlotSetting);
-        column->setDayEnd(m_state.CloseTime);
-        column->setDayStart(m_state.OpenTime);
-    }
-    layoutColumns(chairs);
+    m_layout->applyHours(m_state.ChairCount);
+    m_layout->assignChairs(chairs, m_DBComboBeh);
     m_placement->restore();
     m_analysisDock->restore();
     m_mnuViewAnalysis->setChecked(m_analysisDock->isShown());
@@ -490,35 +478,6 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
     showStatus();
     followPracticeContents();
     return true;
-}
-
-void frmLunaris::layoutColumns(const QStringList& chairs)
-{
-    // The headers say which chair is which before a day is opened.
-    for (int i = 0; i <= m_state.MaxChairs; ++i) {
-        DayView* column = m_columns[i];
-        const bool chair = i < m_state.ChairCount;
-        const bool doctor = i == m_state.ChairCount;
-        if (chair) {
-            column->setCaption(chairs[i]);
-            column->setBlockLook([this](const QString& code) { return m_looks->blockLook(code); });
-        } else if (doctor) {
-            column->setCaption(DoctorColumn::Caption);
-            column->setBlockLook({});
-        }
-        column->setColumnBackColor(doctor ? QColor(224, 224, 224) : QColor(Qt::white));
-        column->setDemandColumn(doctor);
-        // The chair columns take the focus after the treatment list, left to right, then the doctor
-        // column, which can be read but not edited.
-        column->setFocusPolicy(chair || doctor ? Qt::StrongFocus : Qt::NoFocus);
-        column->setDragEnabled(chair);
-        column->setVisible(chair || doctor);
-    }
-    QWidget* previous = m_DBComboBeh;
-    for (int i = 0; i <= m_state.ChairCount; ++i) {
-        setTabOrder(previous, m_columns[i]);
-        previous = m_columns[i];
-    }
 }
 
 void frmLunaris::followChairTable(const ChairChanges& changes)
@@ -535,17 +494,12 @@ void frmLunaris::followChairTable(const ChairChanges& changes)
         captions.append(chair->caption());
     if (changes.isEmpty() && chairs.mid(0, m_state.MaxChairs) == captions)
         return;
-    for (DayView* column : m_columns)
-        column->cancelDrag();
+    m_layout->cancelDrags();
     m_day->followChairs(changes, chairs);
-    for (int i = 0; i <= m_state.ChairCount; ++i) {
-        m_columns[i]->setSlotSize(m_state.SlotSetting);
-        m_columns[i]->setDayEnd(m_state.CloseTime);
-        m_columns[i]->setDayStart(m_state.OpenTime);
-    }
-    layoutColumns(chairs);
+    m_layout->applyHours(m_state.ChairCount);
+    m_layout->assignChairs(chairs, m_DBComboBeh);
     for (int i = 0; i <= m_state.ChairCount; ++i)
-        m_columns[i]->setEnabled(m_state.DayOpen);
+        m_layout->column(i)->setEnabled(m_state.DayOpen);
     Form_Resize();
     m_screen->showAllChairs();
     showStatus();
@@ -605,12 +559,7 @@ void frmLunaris::Form_Resize()
         m_changedBar->setGeometry(px(240), px(1560), px(240 + w * (m_state.ChairCount + 1)) - px(240), bar);
     if (m_guide)
         m_guide->setGeometry(px(240), px(1560), px(240 + w * (m_state.ChairCount + 1)) - px(240), std::max(0, px(h)));
-    double x = 240;
-    for (int i = 0; i <= m_state.ChairCount; ++i) {
-        const int left = px(x);
-        m_columns[i]->setGeometry(left, px(1560) + bar, px(x + w) - left, std::max(0, px(h) - bar));
-        x += w;
-    }
+    m_layout->place(240, w, px(1560) + bar, px(h) - bar);
     m_lblBehAuswahl->setGeometry(px(5040), px(600), px(2295), px(240));
     m_lblHon->setGeometry(px(7800), px(600), px(1200), px(240));
     m_cmdZeit->setGeometry(px(960), px(840), px(2055), px(375));
@@ -628,8 +577,7 @@ bool frmLunaris::event(QEvent* event)
 
 void frmLunaris::cancelDrags()
 {
-    for (DayView* column : m_columns)
-        column->cancelDrag();
+    m_layout->cancelDrags();
 }
 
 bool frmLunaris::eventFilter(QObject* watched, QEvent* event)
@@ -784,7 +732,7 @@ void frmLunaris::switchOn(bool deleteEnabled)
 {
     m_editing->refreshTreatments();
     for (int i = 0; i <= m_state.MaxChairs; ++i)
-        m_columns[i]->setEnabled(true);
+        m_layout->column(i)->setEnabled(true);
     for (QWidget* control : std::initializer_list<QWidget*>{m_DBComboBeh, m_lblBehAuswahl, m_lblHon, m_txtHon})
         control->show();
     // A workstation that may only read opens, prints and exports; what would write stays off.
@@ -964,14 +912,8 @@ void frmLunaris::mnuPref_Click()
     // The values take effect at once: the columns take the hours and the row length now in effect.
     m_status.setNotice(QString());
     readPracticeSettings();
-    for (DayView* column : m_columns)
-        column->cancelDrag();
-    for (int i = 0; i <= m_state.MaxChairs; ++i) {
-        // The views' own set-up of their scroll range.
-        m_columns[i]->setSlotSize(m_state.SlotSetting);
-        m_columns[i]->setDayEnd(m_state.CloseTime);
-        m_columns[i]->setDayStart(m_state.OpenTime);
-    }
+    m_layout->cancelDrags();
+    m_layout->applyHours(m_state.MaxChairs);
     // Blocks outside the new hours are kept as unshown rows and named; the replacement draws the day.
     m_day->followHours(m_state.OpenTime, m_state.CloseTime, m_state.SlotSetting);
 }
@@ -1039,11 +981,12 @@ bool frmLunaris::Speichern()
 void frmLunaris::reloadInPlace()
 {
     // The user keeps looking at the same hours.
-    const int firstRow = m_columns[0]->firstRow();
+    DayView* first = m_layout->column(0);
+    const int firstRow = first->firstRow();
     m_loadReason = DayReplacement::Reloaded;
     Termin_load();
     m_day->markSaved();
-    m_columns[0]->setFirstRow(std::clamp(firstRow, 0, std::max(0, m_columns[0]->rowCount() - 1)));
+    first->setFirstRow(std::clamp(firstRow, 0, std::max(0, first->rowCount() - 1)));
     showStatus();
 }
 

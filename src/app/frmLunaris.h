@@ -16,6 +16,7 @@
 #include <optional>
 
 class AnalysisDock;
+class ColumnLayout;
 class DayColumns;
 class FirstStartGuide;
 class MainStatusBar;
@@ -88,7 +89,7 @@ public:
     // The day in the editor, which the columns show.
     OpenDay& openDay() { return *m_day; }
 
-    DayView* SSDay1(int index) const { return m_columns.at(index); }
+    DayView* SSDay1(int index) const;
     QList<DayViewModel*> chairModels() const;
     QList<const DayViewModel*> chairColumns() const;
     // The chair columns followed by the doctor column.
@@ -183,8 +184,6 @@ private:
     bool Form_QueryUnload();
     void Form_Unload();
     void readPracticeSettings();
-    // Captions, roles, visibility and tab order of the columns for the chairs of table Stuhl.
-    void layoutColumns(const QStringList& chairs);
     // After the chair editor: the columns and the open day follow the table's chairs.
     void followChairTable(const ChairChanges& changes);
     // The room the shown Auswertung panel takes beside or below the columns, in twips.
@@ -210,7 +209,7 @@ private:
     EditingControls* m_editing = nullptr;
     EditAnnouncements* m_announcements = nullptr;
 
-    std::array<DayView*, ColumnCount> m_columns{};
+    std::unique_ptr<ColumnLayout> m_layout;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_lblBehAuswahl = nullptr;
     QLabel* m_lblHon = nullptr;
