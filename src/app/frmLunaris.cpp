@@ -175,16 +175,22 @@ bool frmLunaris::databaseWritable()
 }
 
 QAction* frmLunaris::addMenuItem(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
-                                 void (frmLunaris::*handler)())
+                                 const std::function<void()>& handler)
 {
     QAction* action = menu->addAction(caption);
     action->setObjectName(QString::fromLatin1(name));
     action->setShortcut(shortcut);
     connect(action, &QAction::triggered, this, [this, handler] {
         cancelDrags();
-        (this->*handler)();
+        handler();
     });
     return action;
+}
+
+QAction* frmLunaris::addMenuItem(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
+                                 void (frmLunaris::*handler)())
+{
+    return addMenuItem(menu, name, caption, shortcut, [this, handler] { (this->*handler)(); });
 }
 
 void frmLunaris::createMenus()
@@ -204,21 +210,23 @@ void frmLunaris::createMenus()
     m_mnuFileDelete = addMenuItem(file, "mnuFileDelete", QStringLiteral("&Löschen"), QKeySequence(),
                                   &frmLunaris::mnuFileDelete_Click);
     m_mnuFileVersions = addMenuItem(file, "mnuFileVersions", QStringLiteral("&Versionen..."), QKeySequence(),
-                                    &frmLunaris::mnuFileVersions_Click);
+                                    [this] { VersionRestore(*this, *m_day, *m_commands, m_state, m_services).run(); });
     m_mnuFilePrint = addMenuItem(file, "mnuFilePrint", QStringLiteral("&Drucken..."),
                                  QKeySequence(QStringLiteral("Ctrl+P")), &frmLunaris::mnuFilePrint_Click);
-    m_mnuFilePreview = addMenuItem(file, "mnuFilePreview", QStringLiteral("Seitena&nsicht..."), QKeySequence(),
-                                   &frmLunaris::mnuFilePreview_Click);
-    m_mnuFilePdf = addMenuItem(file, "mnuFilePdf", QStringLiteral("Als &PDF exportieren..."), QKeySequence(),
-                               &frmLunaris::mnuFilePdf_Click);
+    m_mnuFilePreview = addMenuItem(file, "mnuFilePreview", QStringLiteral("Seitena&nsicht..."), QKeySequence(), [this] {
+        PrintPreview(m_services, m_services.printers).show(this, m_state.CurrentIdealtag, printColumns());
+    });
+    m_mnuFilePdf = addMenuItem(file, "mnuFilePdf", QStringLiteral("Als &PDF exportieren..."), QKeySequence(), [this] {
+        PdfExport(m_services).exportDay(this, m_state.CurrentIdealtag, printColumns());
+    });
     file->addSeparator();
     addMenuItem(file, "mnuFileBackup", QStringLiteral("Datensicherung &erstellen"), QKeySequence(),
-                &frmLunaris::mnuFileBackup_Click);
+                [this] { m_backups->makeNow(this, [this](const QString& text) { setStatusText(text); }); });
     addMenuItem(file, "mnuFileRestore", QStringLiteral("Aus Datensicherung &holen..."), QKeySequence(),
                 &frmLunaris::mnuFileRestore_Click);
     file->addSeparator()->setObjectName(QStringLiteral("mnuFile6"));
     addMenuItem(file, "mnuFileExit", QStringLiteral("&Beenden"), QKeySequence(QStringLiteral("Ctrl+E")),
-                &frmLunaris::mnuFileExit_Click);
+                [this] { close(); });
     for (QAction* saveOrPrint : {m_mnuFileSave, m_mnuFileSaveAs, m_mnuFileRename, m_mnuFileDelete, m_mnuFilePrint,
                                  m_mnuFilePreview, m_mnuFilePdf})
         saveOrPrint->setEnabled(false);
@@ -237,7 +245,11 @@ void frmLunaris::createMenus()
     edit->addSeparator()->setObjectName(QStringLiteral("mnuFile8"));
     addMenuItem(edit, "mnuPref", QStringLiteral("Einstellungen bearbeiten..."), QKeySequence(),
                 &frmLunaris::mnuPref_Click);
-    addMenuItem(edit, "mnuDatenbank", QStringLiteral("Datenbank..."), QKeySequence(), &frmLunaris::mnuDatenbank_Click);
+    addMenuItem(edit, "mnuDatenbank", QStringLiteral("Datenbank..."), QKeySequence(), [this] {
+        frmDatenbank dialog(m_services, m_state.DatabaseConnect, QDir::current().absoluteFilePath(m_state.DatabaseFile),
+                            this);
+        m_services.modals.run(dialog);
+    });
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&Ansicht"));
     view->setObjectName(QStringLiteral("mnuView"));
@@ -260,12 +272,14 @@ void frmLunaris::createMenus()
     QMenu* help = menuBar()->addMenu(QStringLiteral("&?"));
     help->setObjectName(QStringLiteral("mnuHelp"));
     addMenuItem(help, "mnuHelpContents", QStringLiteral("&Inhalt"), QKeySequence(Qt::Key_F1),
-                &frmLunaris::mnuHelpContents_Click);
+                [this] { showHelp(false); });
     addMenuItem(help, "mnuHelpSearch", QStringLiteral("&Suchen in der Hilfe..."), QKeySequence(),
-                &frmLunaris::mnuHelpSearch_Click);
+                [this] { showHelp(true); });
     help->addSeparator()->setObjectName(QStringLiteral("mnuHelpBar1"));
-    addMenuItem(help, "mnuHelpAbout", QStringLiteral("In&fo über Lunaris..."), QKeySequence(),
-                &frmLunaris::mnuHelpAbout_Click);
+    addMenuItem(help, "mnuHelpAbout", QStringLiteral("In&fo über Lunaris..."), QKeySequence(), [this] {
+        frmAbout box(this);
+        m_services.modals.run(box);
+    });
 }
 
 void frmLunaris::createUndoActions(QMenu* edit)
@@ -767,11 +781,6 @@ void frmLunaris::tbToolBar_ButtonClick(const QString& key)
         mnuFilePrint_Click();
 }
 
-void frmLunaris::mnuFileExit_Click()
-{
-    close(); // runs the close request and the unload
-}
-
 // The tick follows the bar: ticked while it is shown. (The action has already flipped its own tick.)
 void frmLunaris::mnuViewToolbar_Click()
 {
@@ -785,16 +794,6 @@ void frmLunaris::mnuViewStatusBar_Click()
     const bool wasShown = !statusBar()->isHidden();
     statusBar()->setVisible(!wasShown);
     m_mnuViewStatusBar->setChecked(!wasShown);
-}
-
-void frmLunaris::mnuHelpContents_Click()
-{
-    showHelp(false);
-}
-
-void frmLunaris::mnuHelpSearch_Click()
-{
-    showHelp(true);
 }
 
 void frmLunaris::showHelp(bool index)
@@ -871,16 +870,6 @@ void frmLunaris::mnuFilePrint_Click()
     else
         TemplatePrintout(m_services).print(this, m_state.CurrentIdealtag, printColumns());
 }
-void frmLunaris::mnuFilePreview_Click()
-{
-    PrintPreview(m_services, m_services.printers).show(this, m_state.CurrentIdealtag, printColumns());
-}
-
-void frmLunaris::mnuFilePdf_Click()
-{
-    PdfExport(m_services).exportDay(this, m_state.CurrentIdealtag, printColumns());
-}
-
 void frmLunaris::mnuBeh_Click()
 {
     frmBehandT editor(m_state, m_services, this);
@@ -918,18 +907,6 @@ void frmLunaris::mnuPref_Click()
     m_day->followHours(m_state.OpenTime, m_state.CloseTime, m_state.SlotSetting);
 }
 
-void frmLunaris::mnuDatenbank_Click()
-{
-    frmDatenbank dialog(m_services, m_state.DatabaseConnect, QDir::current().absoluteFilePath(m_state.DatabaseFile),
-                        this);
-    m_services.modals.run(dialog);
-}
-
-void frmLunaris::mnuHelpAbout_Click()
-{
-    frmAbout box(this);
-    m_services.modals.run(box);
-}
 void frmLunaris::markUnsaved()
 {
     m_day->markUnsaved();
@@ -1009,11 +986,6 @@ void frmLunaris::showChangedNotice(const QString& text)
     m_changedBar->showText(text);
 }
 
-void frmLunaris::mnuFileBackup_Click()
-{
-    m_backups->makeNow(this, [this](const QString& text) { setStatusText(text); });
-}
-
 void frmLunaris::mnuFileRestore_Click()
 {
     if (!databaseWritable())
@@ -1021,11 +993,6 @@ void frmLunaris::mnuFileRestore_Click()
     // The open day among them: shown anew when unmodified, else the bar tells of the change.
     if (!m_backups->restoreDays(this).isEmpty())
         followSharedChange();
-}
-
-void frmLunaris::mnuFileVersions_Click()
-{
-    VersionRestore(*this, *m_day, *m_commands, m_state, m_services).run();
 }
 
 void frmLunaris::offerRecovery()

@@ -12,6 +12,7 @@
 #include <QTime>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -105,24 +106,15 @@ public:
     void mnuFileSaveAs_Click();
     void mnuFileRename_Click();
     void mnuFileDelete_Click();
-    void mnuFileVersions_Click();
-    void mnuFileBackup_Click();
     void mnuFileRestore_Click();
     void mnuFilePrint_Click();
-    void mnuFilePreview_Click();
-    void mnuFilePdf_Click();
-    void mnuFileExit_Click();
     void mnuBeh_Click();
     void mnuStuhl_Click();
     void mnuPref_Click();
-    void mnuDatenbank_Click();
     void mnuViewToolbar_Click();
     void mnuViewStatusBar_Click();
     void mnuViewAnalysis_Click();
     void mnuViewColors_Click();
-    void mnuHelpContents_Click();
-    void mnuHelpSearch_Click();
-    void mnuHelpAbout_Click();
     // Runs the command of the tool-bar button with this key ("New", "Open", "Save", "Print").
     void tbToolBar_ButtonClick(const QString& key);
 
@@ -177,6 +169,8 @@ private:
     void createFirstStartGuide();
     QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
                          void (frmLunaris::*handler)());
+    QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
+                         const std::function<void()>& handler);
     void Form_Resize();
     // Ends a drag under way: outline gone, nothing moved (a dialog or a command came in between).
     void cancelDrags();
