@@ -3,6 +3,7 @@
 #include "about/frmAbout.h"
 #include "app/AnalysisDock.h"
 #include "app/ColumnLayout.h"
+#include "app/CommandStates.h"
 #include "app/DatabaseCheckWait.h"
 #include "app/DayColumns.h"
 #include "app/FirstStartGuide.h"
@@ -107,6 +108,10 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     createMenus();
     createControls();
     createToolBar();
+    m_commandStates = std::make_unique<CommandStates>(
+        CommandStates::Actions{m_mnuFileSave, m_mnuFileSaveAs, m_mnuFileRename, m_mnuFileDelete, m_mnuFilePrint,
+                               m_mnuFilePreview, m_mnuFilePdf, m_tbSave, m_tbPrint},
+        state, [&database = services.database] { return database.readOnlyReason().isEmpty(); });
     m_statusBar = std::make_unique<MainStatusBar>(*statusBar(), services.database);
     m_statusPanel = m_statusBar->statusPanel();
     createChangedBar();
@@ -166,7 +171,7 @@ ServerStatusPanel* frmLunaris::serverPanel() const
 
 bool frmLunaris::writable() const
 {
-    return m_services.database.readOnlyReason().isEmpty();
+    return m_commandStates->writable();
 }
 
 bool frmLunaris::databaseWritable()
@@ -227,11 +232,8 @@ void frmLunaris::createMenus()
     file->addSeparator()->setObjectName(QStringLiteral("mnuFile6"));
     addMenuItem(file, "mnuFileExit", QStringLiteral("&Beenden"), QKeySequence(QStringLiteral("Ctrl+E")),
                 [this] { close(); });
-    for (QAction* saveOrPrint : {m_mnuFileSave, m_mnuFileSaveAs, m_mnuFileRename, m_mnuFileDelete, m_mnuFilePrint,
-                                 m_mnuFilePreview, m_mnuFilePdf})
-        saveOrPrint->setEnabled(false);
     // The day's name changes on many ways (Save As, a rename elsewhere): the menu looks at it when it opens.
-    connect(file, &QMenu::aboutToShow, this, &frmLunaris::enableRename);
+    connect(file, &QMenu::aboutToShow, this, [this] { m_commandStates->followName(); });
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("Bearbeiten"));
     edit->setObjectName(QStringLiteral("mnuEdit"));
@@ -335,8 +337,6 @@ void frmLunaris::createToolBar()
                           QIcon::fromTheme(QStringLiteral("document-print"), ToolBarLooks::printerIcon()));
     // The tooltip stays as designed; a screen reader names the button by its text.
     m_tbPrint->setText(QStringLiteral("Drucken"));
-    m_tbSave->setEnabled(false);
-    m_tbPrint->setEnabled(false);
     m_toolBar->addSeparator();
     // Undo and redo share the menu items' state and captions.
     for (QAction* step : {m_mnuEditUndo, m_mnuEditRedo}) {
@@ -749,22 +749,12 @@ void frmLunaris::switchOn(bool deleteEnabled)
         m_layout->column(i)->setEnabled(true);
     for (QWidget* control : std::initializer_list<QWidget*>{m_DBComboBeh, m_lblBehAuswahl, m_lblHon, m_txtHon})
         control->show();
-    // A workstation that may only read opens, prints and exports; what would write stays off.
-    m_mnuFileSave->setEnabled(writable());
-    m_mnuFileSaveAs->setEnabled(writable());
-    m_mnuFilePrint->setEnabled(true);
-    m_mnuFilePreview->setEnabled(true);
-    m_mnuFilePdf->setEnabled(true);
-    m_mnuFileDelete->setEnabled(deleteEnabled && writable());
-    enableRename();
-    m_tbSave->setEnabled(writable());
-    m_tbPrint->setEnabled(true);
+    m_commandStates->dayOpened(deleteEnabled);
 }
 
 void frmLunaris::followReadOnly()
 {
-    for (QAction* write : {m_mnuFileSave, m_mnuFileSaveAs, m_mnuFileRename, m_mnuFileDelete, m_tbSave})
-        write->setEnabled(false);
+    m_commandStates->followReadOnly();
     showStatus();
 }
 
@@ -837,11 +827,6 @@ void frmLunaris::mnuFileRename_Click()
     m_commands->rename();
 }
 
-void frmLunaris::enableRename()
-{
-    m_mnuFileRename->setEnabled(m_state.DayOpen && !m_state.CurrentIdealtag.isEmpty() && writable());
-}
-
 void frmLunaris::followRename(const QString& name)
 {
     // The rows keep their identities under the new name: the next save sees them as its own.
@@ -852,7 +837,7 @@ void frmLunaris::followRename(const QString& name)
     }
     m_state.CurrentIdealtag = name;
     setWindowTitle(QStringLiteral("Template: ") + captionText(name));
-    enableRename();
+    m_commandStates->followName();
     // A copy of unsaved edits names the day as it is stored now.
     if (m_recovery && m_state.Modified)
         m_recovery->flush();
@@ -929,7 +914,7 @@ bool frmLunaris::Speichern()
     if (!m_state.DayOpen || !m_state.Modified)
         return true;
     const DaySave::Outcome outcome = DaySave(*this, *m_day, m_state, m_services).save([this] { m_commands->saveAs(); });
-    enableRename();
+    m_commandStates->followName();
     switch (outcome) {
     case DaySave::Outcome::Saved:
         break;

@@ -18,6 +18,7 @@
 
 class AnalysisDock;
 class ColumnLayout;
+class CommandStates;
 class DayColumns;
 class FirstStartGuide;
 class MainStatusBar;
@@ -183,8 +184,6 @@ private:
     // The room the shown Auswertung panel takes beside or below the columns, in twips.
     QSize analysisRoomTwips() const;
     void loadDemoPractice();
-    // Rename is for a named day on a workstation that may write.
-    void enableRename();
     // The database turned out to be only readable (damage found): the commands that write go off.
     void followReadOnly();
     void showHelp(bool index);
@@ -204,6 +203,7 @@ private:
     EditAnnouncements* m_announcements = nullptr;
 
     std::unique_ptr<ColumnLayout> m_layout;
+    std::unique_ptr<CommandStates> m_commandStates;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_lblBehAuswahl = nullptr;
     QLabel* m_lblHon = nullptr;
