@@ -9,6 +9,7 @@
 #include "app/FirstStartGuide.h"
 #include "app/HelpWindow.h"
 #include "app/MainStatusBar.h"
+#include "app/PracticeTables.h"
 #include "app/TreatmentLooks.h"
 #include "app/WindowPlacement.h"
 #include "commands/BackupCommands.h"
@@ -122,6 +123,11 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
                                             state, services, this, [this] { showStatus(); });
     m_clicks = std::make_unique<ColumnClickHandler>(*m_day, columns, *this, state, services);
     m_editing = new EditingControls(this, columns, *m_DBComboBeh, *m_cmdZeit, state, services);
+    m_practice = std::make_unique<PracticeTables>(
+        PracticeTables::Parts{*this, m_DBComboBeh, *m_layout, *m_screen, *m_editing, *m_looks, *m_guide, m_status},
+        PracticeTables::Calls{[this] { Form_Resize(); }, [this] { showStatus(); },
+                              [this] { return databaseWritable(); }},
+        *m_day, state, services);
     // Every change of the blocks is drawn, and the doctor column and the fee follow it. Only the rows
     // that changed, in the chairs that changed, are drawn: a frame of every column costs several times
     // a step's own work.
@@ -242,11 +248,12 @@ void frmLunaris::createMenus()
                                       [this](const QString& text) { m_announcements->announcer().announce(text); });
     m_balancing->addTo(edit, edit->actions().constLast()); // after Wiederherstellen, before its separator
     addMenuItem(edit, "mnuBeh", QStringLiteral("Behandlungskürzel bearbeiten..."), QKeySequence(),
-                &frmLunaris::mnuBeh_Click);
-    addMenuItem(edit, "mnuStuhl", QStringLiteral("Stühle bearbeiten..."), QKeySequence(), &frmLunaris::mnuStuhl_Click);
+                [this] { m_practice->editTreatments(); });
+    addMenuItem(edit, "mnuStuhl", QStringLiteral("Stühle bearbeiten..."), QKeySequence(),
+                [this] { m_practice->editChairs(); });
     edit->addSeparator()->setObjectName(QStringLiteral("mnuFile8"));
     addMenuItem(edit, "mnuPref", QStringLiteral("Einstellungen bearbeiten..."), QKeySequence(),
-                &frmLunaris::mnuPref_Click);
+                [this] { m_practice->editSettings(); });
     addMenuItem(edit, "mnuDatenbank", QStringLiteral("Datenbank..."), QKeySequence(), [this] {
         frmDatenbank dialog(m_services, m_state.DatabaseConnect, QDir::current().absoluteFilePath(m_state.DatabaseFile),
                             this);
@@ -407,41 +414,14 @@ void frmLunaris::createFirstStartGuide()
 {
     m_guide = new FirstStartGuide(centralWidget());
     m_guide->hide();
-    connect(m_guide, &FirstStartGuide::chairsRequested, this, &frmLunaris::mnuStuhl_Click);
-    connect(m_guide, &FirstStartGuide::treatmentsRequested, this, &frmLunaris::mnuBeh_Click);
-    connect(m_guide, &FirstStartGuide::demoRequested, this, &frmLunaris::loadDemoPractice);
+    connect(m_guide, &FirstStartGuide::chairsRequested, this, [this] { m_practice->editChairs(); });
+    connect(m_guide, &FirstStartGuide::treatmentsRequested, this, [this] { m_practice->editTreatments(); });
+    connect(m_guide, &FirstStartGuide::demoRequested, this, [this] { m_practice->loadDemo(); });
 }
 
 void frmLunaris::followPracticeContents()
 {
-    PracticeContents contents;
-    if (!runStep([&] { contents = PracticeContents::of(m_services.database); }))
-        return;
-    const bool missing = contents.chairs == 0 || contents.treatments == 0;
-    m_guide->setMissing(contents.chairs == 0, contents.treatments == 0);
-    if (missing != m_guide->isHidden())
-        return;
-    m_guide->setVisible(missing);
-    if (!missing) {
-        // Chairs that came from elsewhere get their columns now.
-        followChairTable({});
-        return;
-    }
-    Form_Resize();
-    m_guide->raise();
-    // The keyboard (and a screen reader) starts on the first way on.
-    if (!focusWidget() || !focusWidget()->isVisible())
-        m_guide->chairsButton()->setFocus();
-}
-
-void frmLunaris::loadDemoPractice()
-{
-    if (!DemoPracticeCommand(m_services, this, [this] { return databaseWritable(); }).run())
-        return;
-    // The columns, the treatment list and the guide take the new practice at once.
-    followChairTable({});
-    followTreatmentTable();
-    followPracticeContents();
+    m_practice->followContents();
 }
 
 void frmLunaris::setStatusText(const QString& text)
@@ -476,7 +456,7 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
         return false;
     }
 
-    readPracticeSettings();
+    m_practice->readPracticeSettings();
     m_layout->applyHours(m_state.ChairCount);
     m_layout->assignChairs(chairs, m_DBComboBeh);
     m_placement->restore();
@@ -492,42 +472,6 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
     showStatus();
     followPracticeContents();
     return true;
-}
-
-void frmLunaris::followChairTable(const ChairChanges& changes)
-{
-    QStringList chairs;
-    try {
-        chairs = ChairTable(m_services.database).names();
-    } catch (const LunarisError& e) {
-        m_screen->showDataError(e.number());
-        return;
-    }
-    QStringList captions;
-    for (const DayViewModel* chair : chairColumns())
-        captions.append(chair->caption());
-    if (changes.isEmpty() && chairs.mid(0, m_state.MaxChairs) == captions)
-        return;
-    m_layout->cancelDrags();
-    m_day->followChairs(changes, chairs);
-    m_layout->applyHours(m_state.ChairCount);
-    m_layout->assignChairs(chairs, m_DBComboBeh);
-    for (int i = 0; i <= m_state.ChairCount; ++i)
-        m_layout->column(i)->setEnabled(m_state.DayOpen);
-    Form_Resize();
-    m_screen->showAllChairs();
-    showStatus();
-    DR_Load();
-}
-
-void frmLunaris::readPracticeSettings()
-{
-    const PracticeSettings practice = PracticeSettings::read(m_services.settings);
-    m_state.SlotSetting = practice.slotSetting;
-    m_state.OpenTime = practice.openTime;
-    m_state.CloseTime = practice.closeTime;
-    if (!practice.replaced.isEmpty())
-        setStatusText(practice.replaced.join(QStringLiteral("; ")));
 }
 
 void frmLunaris::showEvent(QShowEvent* event)
@@ -855,43 +799,6 @@ void frmLunaris::mnuFilePrint_Click()
     else
         TemplatePrintout(m_services).print(this, m_state.CurrentIdealtag, printColumns());
 }
-void frmLunaris::mnuBeh_Click()
-{
-    frmBehandT editor(m_state, m_services, this);
-    m_services.modals.run(editor);
-    // The list offers the codes as they are now; colours and deleted codes show at once.
-    m_looks->reloadColors();
-    followTreatmentTable();
-    repaintChairs();
-    // Fees, lengths, doctor windows and deleted codes count at once: the doctor column, the fee and
-    // the panel are drawn again from the table as it is now.
-    DR_Load();
-    followPracticeContents();
-}
-
-void frmLunaris::mnuStuhl_Click()
-{
-    frmStuhlT editor(m_state, m_services, this);
-    m_services.modals.run(editor);
-    // The open day follows renamed and deleted chairs at once.
-    followChairTable(editor.changes());
-    followPracticeContents();
-}
-
-void frmLunaris::mnuPref_Click()
-{
-    frmEinstellungenT dialog(m_services, this);
-    if (m_services.modals.run(dialog) != QDialog::Accepted)
-        return;
-    // The values take effect at once: the columns take the hours and the row length now in effect.
-    m_status.setNotice(QString());
-    readPracticeSettings();
-    m_layout->cancelDrags();
-    m_layout->applyHours(m_state.MaxChairs);
-    // Blocks outside the new hours are kept as unshown rows and named; the replacement draws the day.
-    m_day->followHours(m_state.OpenTime, m_state.CloseTime, m_state.SlotSetting);
-}
-
 void frmLunaris::markUnsaved()
 {
     m_day->markUnsaved();
@@ -959,11 +866,7 @@ void frmLunaris::followSharedChange()
 
 void frmLunaris::followTreatmentTable()
 {
-    m_editing->refreshTreatments();
-    runStep([&] {
-        const QStringList codes = TreatmentTable(m_services.database).codes();
-        m_screen->setKnownCodes(QSet<QString>(codes.cbegin(), codes.cend()));
-    });
+    m_practice->followTreatmentTable();
 }
 
 void frmLunaris::showChangedNotice(const QString& text)

@@ -19,6 +19,7 @@
 class AnalysisDock;
 class ColumnLayout;
 class CommandStates;
+class PracticeTables;
 class DayColumns;
 class FirstStartGuide;
 class MainStatusBar;
@@ -109,9 +110,6 @@ public:
     void mnuFileDelete_Click();
     void mnuFileRestore_Click();
     void mnuFilePrint_Click();
-    void mnuBeh_Click();
-    void mnuStuhl_Click();
-    void mnuPref_Click();
     void mnuViewToolbar_Click();
     void mnuViewStatusBar_Click();
     void mnuViewAnalysis_Click();
@@ -178,12 +176,8 @@ private:
     // False when the window has to stay open: the user cancelled, or wanted to save and the day was not saved.
     bool Form_QueryUnload();
     void Form_Unload();
-    void readPracticeSettings();
-    // After the chair editor: the columns and the open day follow the table's chairs.
-    void followChairTable(const ChairChanges& changes);
     // The room the shown Auswertung panel takes beside or below the columns, in twips.
     QSize analysisRoomTwips() const;
-    void loadDemoPractice();
     // The database turned out to be only readable (damage found): the commands that write go off.
     void followReadOnly();
     void showHelp(bool index);
@@ -204,6 +198,7 @@ private:
 
     std::unique_ptr<ColumnLayout> m_layout;
     std::unique_ptr<CommandStates> m_commandStates;
+    std::unique_ptr<PracticeTables> m_practice;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_lblBehAuswahl = nullptr;
     QLabel* m_lblHon = nullptr;
