@@ -16,17 +16,12 @@
 #include "commands/BalanceCommands.h"
 #include "commands/DayClose.h"
 #include "commands/DaySave.h"
-#include "commands/DemoPracticeCommand.h"
 #include "commands/IdealDayCommands.h"
 #include "commands/RecoveryOffer.h"
 #include "commands/SharedChanges.h"
 #include "commands/VersionRestore.h"
-#include "commands/frmSpeichern.h"
-#include "dayview/ClockTime.h"
 #include "dayview/DayView.h"
-#include "editing/BlockEdits.h"
 #include "editing/ColumnClickHandler.h"
-#include "editing/DoctorColumn.h"
 #include "editing/EditAnnouncements.h"
 #include "editing/EditingControls.h"
 #include "editing/OpenDay.h"
@@ -35,19 +30,12 @@
 #include "kernel/LunarisError.h"
 #include "kernel/LunarisState.h"
 #include "kernel/Steps.h"
-#include "masterdata/frmBehandT.h"
-#include "masterdata/frmStuhlT.h"
 #include "print/PdfExport.h"
 #include "print/PrintPreview.h"
 #include "print/TemplatePrintout.h"
-#include "settings/PracticeSettings.h"
-#include "settings/SettingsStore.h"
 #include "settings/frmDatenbank.h"
-#include "settings/frmEinstellungenT.h"
 #include "store/ChangeWatcher.h"
 #include "store/Database.h"
-#include "store/DemoPractice.h"
-#include "store/IdealDayLoader.h"
 #include "store/Tables.h"
 #include "ui/CaptionText.h"
 #include "ui/EarlyTextFocus.h"
@@ -61,26 +49,19 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDate>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QSysInfo>
-#include <QTextDocument>
 #include <QTime>
-#include <QTimer>
 #include <QToolBar>
-#include <QWindow>
 
 #include <algorithm>
-#include <cmath>
 #include <utility>
 
 namespace {
@@ -280,10 +261,11 @@ void frmLunaris::createMenus()
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&?"));
     help->setObjectName(QStringLiteral("mnuHelp"));
-    addMenuItem(help, "mnuHelpContents", QStringLiteral("&Inhalt"), QKeySequence(Qt::Key_F1),
-                [this] { showHelp(false); });
+    addMenuItem(help, "mnuHelpContents", QStringLiteral("&Inhalt"), QKeySequence(Qt::Key_F1), [this] {
+        HelpWindow::showFor(this, m_services.messages, m_state.HelpFile, HelpWindow::Page::Contents);
+    });
     addMenuItem(help, "mnuHelpSearch", QStringLiteral("&Suchen in der Hilfe..."), QKeySequence(),
-                [this] { showHelp(true); });
+                [this] { HelpWindow::showFor(this, m_services.messages, m_state.HelpFile, HelpWindow::Page::Index); });
     help->addSeparator()->setObjectName(QStringLiteral("mnuHelpBar1"));
     addMenuItem(help, "mnuHelpAbout", QStringLiteral("In&fo über Lunaris..."), QKeySequence(), [this] {
         frmAbout box(this);
@@ -398,12 +380,7 @@ void frmLunaris::createChangedBar()
     m_changedBar->setObjectName(QStringLiteral("barGeaendert"));
     connect(m_changedBar, &NoticeBar::visibilityChanged, this, [this] { Form_Resize(); });
     connect(m_changedBar, &NoticeBar::actionClicked, this, [this] {
-        if (m_state.Modified &&
-            !m_services.messages.askYesNo(this,
-                                          QStringLiteral("Ihre ungespeicherten Änderungen an „%1“ gehen verloren.\r"
-                                                         "Möchten Sie den Idealtag trotzdem neu laden?")
-                                              .arg(m_state.CurrentIdealtag),
-                                          kTitle, QMessageBox::No))
+        if (!SharedChanges(*this, *m_day, m_status, m_state, m_services).reloadWanted())
             return;
         m_changedBar->hide();
         reloadInPlace();
@@ -728,22 +705,6 @@ void frmLunaris::mnuViewStatusBar_Click()
     const bool wasShown = !statusBar()->isHidden();
     statusBar()->setVisible(!wasShown);
     m_mnuViewStatusBar->setChecked(!wasShown);
-}
-
-void frmLunaris::showHelp(bool index)
-{
-    if (m_state.HelpFile.isEmpty()) {
-        m_services.messages.inform(this,
-                                   QStringLiteral("Hilfe-Inhalt konnte nicht angezeigt werden. Dieser Anwendung ist "
-                                                  "keine Hilfedatei zugeordnet."),
-                                   windowTitle(), QMessageBox::Information);
-        return;
-    }
-    try {
-        HelpWindow::showHelp(this, m_state.HelpFile, index ? HelpWindow::Page::Index : HelpWindow::Page::Contents);
-    } catch (const LunarisError& e) {
-        m_services.messages.inform(this, e.description(), kTitle, QMessageBox::NoIcon);
-    }
 }
 
 void frmLunaris::mnuFileNew_Click()

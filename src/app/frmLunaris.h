@@ -180,7 +180,6 @@ private:
     QSize analysisRoomTwips() const;
     // The database turned out to be only readable (damage found): the commands that write go off.
     void followReadOnly();
-    void showHelp(bool index);
     void createAnalysisDock();
 
     LunarisState& m_state;

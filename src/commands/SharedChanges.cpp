@@ -8,6 +8,7 @@
 #include "kernel/LunarisState.h"
 #include "kernel/Steps.h"
 #include "store/Tables.h"
+#include "ui/MessageService.h"
 
 #include <QApplication>
 #include <QTime>
@@ -39,6 +40,16 @@ void SharedChanges::follow()
     if (!m_state.DayOpen || m_state.CurrentIdealtag.isEmpty())
         return;
     followDay();
+}
+
+bool SharedChanges::reloadWanted()
+{
+    return !m_state.Modified ||
+           m_services.messages.askYesNo(m_window.editorWindow(),
+                                        QStringLiteral("Ihre ungespeicherten Änderungen an „%1“ gehen verloren.\r"
+                                                       "Möchten Sie den Idealtag trotzdem neu laden?")
+                                            .arg(m_state.CurrentIdealtag),
+                                        QStringLiteral("Lunaris"), QMessageBox::No);
 }
 
 void SharedChanges::followChairNames()

@@ -14,6 +14,8 @@ public:
     SharedChanges(DayEditorWindow& window, OpenDay& day, DayStatus& status, LunarisState& state, AppServices& services);
 
     void follow();
+    // "Neu laden" on the bar that tells of the change: unsaved edits are given up only when the user says so.
+    bool reloadWanted();
 
 private:
     void followChairNames();
