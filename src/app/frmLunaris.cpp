@@ -8,6 +8,7 @@
 #include "app/DayColumns.h"
 #include "app/FirstStartGuide.h"
 #include "app/HelpWindow.h"
+#include "app/HistoryActions.h"
 #include "app/MainStatusBar.h"
 #include "app/PracticeTables.h"
 #include "app/TreatmentLooks.h"
@@ -224,7 +225,7 @@ void frmLunaris::createMenus()
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("Bearbeiten"));
     edit->setObjectName(QStringLiteral("mnuEdit"));
-    createUndoActions(edit);
+    m_historyActions = std::make_unique<HistoryActions>(m_day->history(), *edit);
     m_balancing = new BalanceCommands(*m_day, m_state, m_services, this,
                                       [this](const QString& text) { m_announcements->announcer().announce(text); });
     m_balancing->addTo(edit, edit->actions().constLast()); // after Wiederherstellen, before its separator
@@ -273,32 +274,6 @@ void frmLunaris::createMenus()
     });
 }
 
-void frmLunaris::createUndoActions(QMenu* edit)
-{
-    QUndoStack& history = m_day->history();
-    m_mnuEditUndo = edit->addAction(QString());
-    m_mnuEditUndo->setObjectName(QStringLiteral("mnuEditUndo"));
-    m_mnuEditUndo->setShortcut(QKeySequence(QStringLiteral("Ctrl+Z")));
-    m_mnuEditRedo = edit->addAction(QString());
-    m_mnuEditRedo->setObjectName(QStringLiteral("mnuEditRedo"));
-    m_mnuEditRedo->setShortcuts({QKeySequence(QStringLiteral("Ctrl+Y")), QKeySequence(QStringLiteral("Ctrl+Shift+Z"))});
-    edit->addSeparator()->setObjectName(QStringLiteral("mnuEditBar1"));
-    connect(m_mnuEditUndo, &QAction::triggered, &history, &QUndoStack::undo);
-    connect(m_mnuEditRedo, &QAction::triggered, &history, &QUndoStack::redo);
-    // The items name the step they take back or make again.
-    auto name = [](QAction* action, const QString& caption, const QString& step, bool enabled) {
-        action->setText(step.isEmpty() ? caption : caption + QStringLiteral(": ") + step);
-        action->setEnabled(enabled);
-    };
-    auto follow = [this, &history, name] {
-        name(m_mnuEditUndo, QStringLiteral("&Rückgängig"), history.undoText(), history.canUndo());
-        name(m_mnuEditRedo, QStringLiteral("&Wiederherstellen"), history.redoText(), history.canRedo());
-    };
-    connect(&history, &QUndoStack::indexChanged, this, follow);
-    connect(&history, &QUndoStack::cleanChanged, this, follow);
-    follow();
-}
-
 void frmLunaris::createToolBar()
 {
     // The tool bar lies in the client area along its top edge, as the design positions assume.
@@ -328,22 +303,7 @@ void frmLunaris::createToolBar()
     m_tbPrint->setText(QStringLiteral("Drucken"));
     m_toolBar->addSeparator();
     // Undo and redo share the menu items' state and captions.
-    for (QAction* step : {m_mnuEditUndo, m_mnuEditRedo}) {
-        const bool undo = step == m_mnuEditUndo;
-        QAction* button =
-            m_toolBar->addAction(ToolBarLooks::icon(this, undo ? "edit-undo" : "edit-redo",
-                                                    undo ? QStyle::SP_ArrowBack : QStyle::SP_ArrowForward),
-                                 undo ? QStringLiteral("Rückgängig") : QStringLiteral("Wiederherstellen"));
-        button->setObjectName(undo ? QStringLiteral("tbToolBar_Undo") : QStringLiteral("tbToolBar_Redo"));
-        button->setData(undo ? QStringLiteral("Undo") : QStringLiteral("Redo"));
-        auto follow = [button, step] {
-            button->setEnabled(step->isEnabled());
-            button->setToolTip(ToolBarLooks::plainToolTip(step->text()));
-        };
-        connect(step, &QAction::changed, button, follow);
-        connect(button, &QAction::triggered, step, &QAction::trigger);
-        follow();
-    }
+    m_historyActions->addButtons(*m_toolBar);
 }
 
 void frmLunaris::createControls()

@@ -20,6 +20,7 @@ class AnalysisDock;
 class ColumnLayout;
 class CommandStates;
 class PracticeTables;
+class HistoryActions;
 class DayColumns;
 class FirstStartGuide;
 class MainStatusBar;
@@ -161,7 +162,6 @@ private:
     // The day's rows were replaced: the columns, the unshown rows, the doctor column and the status follow.
     void followReplacement(DayReplacement reason, const QString& notice);
     void createMenus();
-    void createUndoActions(QMenu* edit);
     void createToolBar();
     void createControls();
     void createChangedBar();
@@ -198,6 +198,7 @@ private:
     std::unique_ptr<ColumnLayout> m_layout;
     std::unique_ptr<CommandStates> m_commandStates;
     std::unique_ptr<PracticeTables> m_practice;
+    std::unique_ptr<HistoryActions> m_historyActions;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_lblBehAuswahl = nullptr;
     QLabel* m_lblHon = nullptr;
@@ -233,6 +234,4 @@ private:
     QAction* m_mnuViewStatusBar = nullptr;
     QAction* m_tbSave = nullptr;
     QAction* m_tbPrint = nullptr;
-    QAction* m_mnuEditUndo = nullptr;
-    QAction* m_mnuEditRedo = nullptr;
 };
