@@ -6,6 +6,7 @@
 #include "app/CommandStates.h"
 #include "app/DatabaseCheckWait.h"
 #include "app/DayColumns.h"
+#include "app/DayFeedback.h"
 #include "app/FirstStartGuide.h"
 #include "app/HelpWindow.h"
 #include "app/HistoryActions.h"
@@ -110,24 +111,13 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
         PracticeTables::Calls{[this] { Form_Resize(); }, [this] { showStatus(); },
                               [this] { return databaseWritable(); }},
         *m_day, state, services);
-    // Every change of the blocks is drawn, and the doctor column and the fee follow it. Only the rows
-    // that changed, in the chairs that changed, are drawn: a frame of every column costs several times
-    // a step's own work.
-    connect(m_day.get(), &OpenDay::blocksChanged, this, [this](const QList<int>& chairs) {
-        // A drag under way (Ctrl+Z while the button is held) would drop a block by a stale index.
-        cancelDrags();
-        for (const int chair : chairs)
-            m_layout->column(chair)->showChangedBlocks();
-        // A replacement undone or made again brings other unshown rows; what the last command said is past.
-        m_status.stepMade();
-        m_screen->readUnshownEntries();
-        showStatus();
-        DR_Load();
-    });
-    connect(m_day.get(), &OpenDay::dayReplaced, this, &frmLunaris::followReplacement);
+    m_feedback = std::make_unique<DayFeedback>(
+        DayFeedback::Parts{*this, *m_statusPanel, *m_changedBar, *m_analysisDock, *m_layout, *m_screen, m_status},
+        *m_day, state, services);
     // Made after the redraw above, so a screen reader hears each step with the new doctor column and fee.
     m_announcements = new EditAnnouncements(
         *m_day, [this] { return m_txtHon->text(); }, this);
+    m_feedback->setAnnouncements(*m_announcements);
     // Every text field of the program says its name when the focus reaches it.
     qApp->installEventFilter(new EarlyTextFocus(this));
     m_clicks->listen();
@@ -363,8 +353,7 @@ void frmLunaris::followPracticeContents()
 
 void frmLunaris::setStatusText(const QString& text)
 {
-    m_status.setNotice(text);
-    showStatus();
+    m_feedback->setStatusText(text);
 }
 
 bool frmLunaris::Form_Load()
@@ -541,32 +530,12 @@ QList<const DayViewModel*> frmLunaris::printColumns() const
 
 void frmLunaris::Termin_load()
 {
-    // A failed load must not leave its reason to the next one.
-    const DayReplacement reason = std::exchange(m_loadReason, DayReplacement::Opened);
-    // What is loaded is the day as stored now: a notice about another state of it is over.
-    if (m_changedBar)
-        m_changedBar->hide();
-    m_status.dayLoaded();
-    if (m_state.DayOpen)
-        setWindowTitle(QStringLiteral("Template: ") + captionText(m_state.CurrentIdealtag));
-    if (m_screen->load(reason))
-        m_announcements->dayLoaded();
-}
-
-void frmLunaris::followReplacement(DayReplacement reason, const QString& notice)
-{
-    cancelDrags();
-    m_screen->showAllChairs();
-    showStatus();
-    DR_Load();
-    // A load names its unshown rows by their count; every other replacement names them.
-    if (!notice.isEmpty() && reason != DayReplacement::Opened && reason != DayReplacement::Reloaded)
-        m_announcements->announcer().announce(notice);
+    m_feedback->load();
 }
 
 void frmLunaris::showStatus()
 {
-    m_statusPanel->setText(m_status.text(m_services.database.readOnlyReason()));
+    m_feedback->showStatus();
 }
 
 void frmLunaris::DR_Load()
@@ -616,11 +585,6 @@ void frmLunaris::mnuViewAnalysis_Click()
         DR_Load();
     else
         m_screen->refreshAnalysis(&NoTreatments);
-}
-
-void frmLunaris::BlockInfo(const QString& text, int minutes)
-{
-    m_clicks->BlockInfo(text, minutes);
 }
 
 void frmLunaris::switchOn(bool deleteEnabled)
@@ -743,41 +707,12 @@ bool frmLunaris::Speichern()
         return true;
     const DaySave::Outcome outcome = DaySave(*this, *m_day, m_state, m_services).save([this] { m_commands->saveAs(); });
     m_commandStates->followName();
-    switch (outcome) {
-    case DaySave::Outcome::Saved:
-        break;
-    case DaySave::Outcome::NameCancelled:
-        // Enter and Esc both cancel the dialog: the user hears that nothing was stored.
-        m_status.setStepNotice(QStringLiteral("„Speichern unter“ abgebrochen"));
-        showStatus();
-        m_announcements->announcer().announce(m_statusPanel->text());
-        return false;
-    case DaySave::Outcome::SavedAs:
-        return !m_state.Modified;
-    case DaySave::Outcome::NotSaved:
-        return false;
-    }
-    m_status.daySaved(QTime::currentTime());
-    m_changedBar->hide(); // the day as this window saved it is the stored one now
-    // Save As may have replaced another day's rows: the panel's warnings are those of the day now stored.
-    m_screen->readUnshownEntries();
-    showStatus();
-    if (m_analysisDock->isShown())
-        DR_Load();
-    m_announcements->daySaved();
-    return true;
+    return m_feedback->followSave(outcome);
 }
 
 void frmLunaris::reloadInPlace()
 {
-    // The user keeps looking at the same hours.
-    DayView* first = m_layout->column(0);
-    const int firstRow = first->firstRow();
-    m_loadReason = DayReplacement::Reloaded;
-    Termin_load();
-    m_day->markSaved();
-    first->setFirstRow(std::clamp(firstRow, 0, std::max(0, first->rowCount() - 1)));
-    showStatus();
+    m_feedback->reloadInPlace();
 }
 
 void frmLunaris::followSharedChange()

@@ -21,6 +21,7 @@ class ColumnLayout;
 class CommandStates;
 class PracticeTables;
 class HistoryActions;
+class DayFeedback;
 class DayColumns;
 class FirstStartGuide;
 class MainStatusBar;
@@ -77,8 +78,6 @@ public:
     void Termin_load() override;
     // Rebuilds the doctor column and the fee total from the chair columns.
     void DR_Load();
-    // Tells the treatment, length and count in the day of a block.
-    void BlockInfo(const QString& text, int minutes);
     // Writes the open day's blocks under CurrentIdealtag (asks for a name first when it has none).
     // False when there was something to save and it was not saved (name dialog cancelled, save failed).
     bool Speichern() override;
@@ -159,8 +158,6 @@ protected:
     void moveEvent(QMoveEvent* event) override;
 
 private:
-    // The day's rows were replaced: the columns, the unshown rows, the doctor column and the status follow.
-    void followReplacement(DayReplacement reason, const QString& notice);
     void createMenus();
     void createToolBar();
     void createControls();
@@ -186,8 +183,6 @@ private:
     AppServices& m_services;
     bool m_unloaded = false;
     std::unique_ptr<OpenDay> m_day;
-    // What the next Termin_load is: an opened day or the same one read again.
-    DayReplacement m_loadReason = DayReplacement::Opened;
     // The first panel of the status bar.
     DayStatus m_status;
     std::unique_ptr<IdealDayCommands> m_commands;
@@ -199,6 +194,7 @@ private:
     std::unique_ptr<CommandStates> m_commandStates;
     std::unique_ptr<PracticeTables> m_practice;
     std::unique_ptr<HistoryActions> m_historyActions;
+    std::unique_ptr<DayFeedback> m_feedback;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_lblBehAuswahl = nullptr;
     QLabel* m_lblHon = nullptr;
