@@ -8,6 +8,7 @@
 #include "kernel/AppServices.h"
 #include "kernel/LunarisError.h"
 #include "kernel/LunarisState.h"
+#include "kernel/Steps.h"
 #include "store/IdealDayLoader.h"
 #include "store/Tables.h"
 #include "ui/MessageService.h"
@@ -16,6 +17,10 @@
 
 #include <algorithm>
 #include <optional>
+
+namespace {
+const QHash<QString, Treatment> NoTreatments;
+} // namespace
 
 DayColumns::DayColumns(Parts parts, OpenDay& day, LunarisState& state, AppServices& services, QWidget* window,
                        std::function<void()> showStatus)
@@ -153,6 +158,25 @@ void DayColumns::repaintChairs()
 {
     for (int i = 0; i < m_state.ChairCount; ++i)
         m_parts.columns[i]->update();
+}
+
+void DayColumns::setColorsShown(bool shown)
+{
+    runStep([&] { m_parts.looks.setColorsShown(shown); });
+    repaintChairs();
+    if (m_parts.analysis.isShown())
+        m_parts.analysis.setLegend(legend());
+}
+
+void DayColumns::setAnalysisShown(bool shown)
+{
+    m_parts.analysis.setShown(shown);
+    if (!shown)
+        return;
+    if (m_state.DayOpen)
+        drawDoctorColumn();
+    else
+        refreshAnalysis(&NoTreatments);
 }
 
 void DayColumns::showDataError(int number)

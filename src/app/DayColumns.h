@@ -60,6 +60,10 @@ public:
     // Remembers which codes the treatment table holds; repaints the chairs when that changed.
     void setKnownCodes(const QSet<QString>& codes);
     void repaintChairs();
+    // Colours per treatment on or off: the chairs and the panel's legend follow.
+    void setColorsShown(bool shown);
+    // Shown, the Auswertung panel shows the day as it is now; before New or Open the columns are empty.
+    void setAnalysisShown(bool shown);
     void showDataError(int number);
 
 private:

@@ -98,9 +98,22 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
         state, [&database = services.database] { return database.readOnlyReason().isEmpty(); });
     m_statusBar = std::make_unique<MainStatusBar>(*statusBar(), services.database);
     m_statusPanel = m_statusBar->statusPanel();
-    createChangedBar();
-    createFirstStartGuide();
-    createAnalysisDock();
+    m_changedBar = new NoticeBar(QStringLiteral("Neu laden"), centralWidget());
+    m_changedBar->setObjectName(QStringLiteral("barGeaendert"));
+    connect(m_changedBar, &NoticeBar::visibilityChanged, this, [this] { Form_Resize(); });
+    connect(m_changedBar, &NoticeBar::actionClicked, this, [this] {
+        if (!SharedChanges(*this, *m_day, m_status, m_state, m_services).reloadWanted())
+            return;
+        m_changedBar->hide();
+        reloadInPlace();
+    });
+    m_guide = new FirstStartGuide(centralWidget());
+    m_guide->hide();
+    connect(m_guide, &FirstStartGuide::chairsRequested, this, [this] { m_practice->editChairs(); });
+    connect(m_guide, &FirstStartGuide::treatmentsRequested, this, [this] { m_practice->editTreatments(); });
+    connect(m_guide, &FirstStartGuide::demoRequested, this, [this] { m_practice->loadDemo(); });
+    m_analysisDock = std::make_unique<AnalysisDock>(*this, m_services.settings);
+    connect(m_analysisDock.get(), &AnalysisDock::shownChanged, m_mnuViewAnalysis, &QAction::setChecked);
     const QList<DayView*> columns = m_layout->columns();
     m_screen = std::make_unique<DayColumns>(DayColumns::Parts{columns, *m_txtHon, *m_analysisDock, *m_looks}, *m_day,
                                             state, services, this, [this] { showStatus(); });
@@ -125,7 +138,11 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
         services.database, services.messages, *this,
         DatabaseCheckWait::StatusText{[this] { return m_status.notice(); },
                                       [this](const QString& text) { setStatusText(text); }});
-    connect(m_checkWait.get(), &DatabaseCheckWait::becameReadOnly, this, &frmLunaris::followReadOnly);
+    // The database turned out to be only readable (damage found): the commands that write go off.
+    connect(m_checkWait.get(), &DatabaseCheckWait::becameReadOnly, this, [this] {
+        m_commandStates->followReadOnly();
+        showStatus();
+    });
     if (!services.recoveryFolder.isEmpty()) {
         m_recovery = std::make_unique<RecoveryKeeper>(
             *m_day, state, RecoveryFile(services.recoveryFolder, QSysInfo::machineHostName()));
@@ -145,11 +162,6 @@ DayView* frmLunaris::SSDay1(int index) const
 ServerStatusPanel* frmLunaris::serverPanel() const
 {
     return m_statusBar->serverPanel();
-}
-
-bool frmLunaris::writable() const
-{
-    return m_commandStates->writable();
 }
 
 bool frmLunaris::databaseWritable()
@@ -205,8 +217,11 @@ void frmLunaris::createMenus()
     file->addSeparator();
     addMenuItem(file, "mnuFileBackup", QStringLiteral("Datensicherung &erstellen"), QKeySequence(),
                 [this] { m_backups->makeNow(this, [this](const QString& text) { setStatusText(text); }); });
-    addMenuItem(file, "mnuFileRestore", QStringLiteral("Aus Datensicherung &holen..."), QKeySequence(),
-                &frmLunaris::mnuFileRestore_Click);
+    addMenuItem(file, "mnuFileRestore", QStringLiteral("Aus Datensicherung &holen..."), QKeySequence(), [this] {
+        // The open day among them: shown anew when unmodified, else the bar tells of the change.
+        if (databaseWritable() && !m_backups->restoreDays(this).isEmpty())
+            followSharedChange();
+    });
     file->addSeparator()->setObjectName(QStringLiteral("mnuFile6"));
     addMenuItem(file, "mnuFileExit", QStringLiteral("&Beenden"), QKeySequence(QStringLiteral("Ctrl+E")),
                 [this] { close(); });
@@ -242,11 +257,16 @@ void frmLunaris::createMenus()
         toggle->setCheckable(true);
         toggle->setChecked(true);
     }
-    m_mnuViewAnalysis = addMenuItem(view, "mnuViewAnalysis", QStringLiteral("&Auswertung"), QKeySequence(),
-                                    &frmLunaris::mnuViewAnalysis_Click);
+    m_mnuViewAnalysis = addMenuItem(view, "mnuViewAnalysis", QStringLiteral("&Auswertung"), QKeySequence(), [this] {
+        const bool show = !m_analysisDock->isShown();
+        m_mnuViewAnalysis->setChecked(show);
+        m_screen->setAnalysisShown(show);
+    });
     m_mnuViewAnalysis->setCheckable(true);
-    m_mnuViewColors = addMenuItem(view, "mnuViewColors", QStringLiteral("&Farben je Behandlung"), QKeySequence(),
-                                  &frmLunaris::mnuViewColors_Click);
+    m_mnuViewColors =
+        addMenuItem(view, "mnuViewColors", QStringLiteral("&Farben je Behandlung"), QKeySequence(), [this] {
+            m_screen->setColorsShown(m_mnuViewColors->isChecked()); // the action has flipped its own tick
+        });
     m_mnuViewColors->setCheckable(true);
     m_mnuViewColors->setChecked(m_looks->colorsShown());
 
@@ -322,28 +342,6 @@ void frmLunaris::createControls()
         hidden->hide();
 
     m_layout = std::make_unique<ColumnLayout>(*m_day, *client, *m_looks, m_state);
-}
-
-void frmLunaris::createChangedBar()
-{
-    m_changedBar = new NoticeBar(QStringLiteral("Neu laden"), centralWidget());
-    m_changedBar->setObjectName(QStringLiteral("barGeaendert"));
-    connect(m_changedBar, &NoticeBar::visibilityChanged, this, [this] { Form_Resize(); });
-    connect(m_changedBar, &NoticeBar::actionClicked, this, [this] {
-        if (!SharedChanges(*this, *m_day, m_status, m_state, m_services).reloadWanted())
-            return;
-        m_changedBar->hide();
-        reloadInPlace();
-    });
-}
-
-void frmLunaris::createFirstStartGuide()
-{
-    m_guide = new FirstStartGuide(centralWidget());
-    m_guide->hide();
-    connect(m_guide, &FirstStartGuide::chairsRequested, this, [this] { m_practice->editChairs(); });
-    connect(m_guide, &FirstStartGuide::treatmentsRequested, this, [this] { m_practice->editTreatments(); });
-    connect(m_guide, &FirstStartGuide::demoRequested, this, [this] { m_practice->loadDemo(); });
 }
 
 void frmLunaris::followPracticeContents()
@@ -513,11 +511,6 @@ void frmLunaris::Form_Unload()
     m_placement->store();
 }
 
-QList<DayViewModel*> frmLunaris::chairModels() const
-{
-    return m_day->chairModels();
-}
-
 QList<const DayViewModel*> frmLunaris::chairColumns() const
 {
     return std::as_const(*m_day).chairs();
@@ -543,11 +536,6 @@ void frmLunaris::DR_Load()
     m_screen->drawDoctorColumn();
 }
 
-DayHours frmLunaris::dayHours() const
-{
-    return m_screen->hours();
-}
-
 DayAnalysis frmLunaris::analysis(const QHash<QString, Treatment>& treatments, const DoctorLoad* load) const
 {
     return m_screen->analysis(treatments, load);
@@ -558,35 +546,6 @@ void frmLunaris::repaintChairs()
     m_screen->repaintChairs();
 }
 
-void frmLunaris::mnuViewColors_Click()
-{
-    // The action has flipped its own tick.
-    runStep([&] { m_looks->setColorsShown(m_mnuViewColors->isChecked()); });
-    repaintChairs();
-    if (m_analysisDock->isShown())
-        m_analysisDock->setLegend(m_screen->legend());
-}
-
-void frmLunaris::createAnalysisDock()
-{
-    m_analysisDock = std::make_unique<AnalysisDock>(*this, m_services.settings);
-    connect(m_analysisDock.get(), &AnalysisDock::shownChanged, m_mnuViewAnalysis, &QAction::setChecked);
-}
-
-void frmLunaris::mnuViewAnalysis_Click()
-{
-    const bool show = !m_analysisDock->isShown();
-    m_analysisDock->setShown(show);
-    m_mnuViewAnalysis->setChecked(show);
-    if (!show)
-        return;
-    // The panel shows the day as it is now; before New or Open the columns are empty.
-    if (m_state.DayOpen)
-        DR_Load();
-    else
-        m_screen->refreshAnalysis(&NoTreatments);
-}
-
 void frmLunaris::switchOn(bool deleteEnabled)
 {
     m_editing->refreshTreatments();
@@ -595,12 +554,6 @@ void frmLunaris::switchOn(bool deleteEnabled)
     for (QWidget* control : std::initializer_list<QWidget*>{m_DBComboBeh, m_lblBehAuswahl, m_lblHon, m_txtHon})
         control->show();
     m_commandStates->dayOpened(deleteEnabled);
-}
-
-void frmLunaris::followReadOnly()
-{
-    m_commandStates->followReadOnly();
-    showStatus();
 }
 
 void frmLunaris::tbToolBar_ButtonClick(const QString& key)
@@ -728,15 +681,6 @@ void frmLunaris::followTreatmentTable()
 void frmLunaris::showChangedNotice(const QString& text)
 {
     m_changedBar->showText(text);
-}
-
-void frmLunaris::mnuFileRestore_Click()
-{
-    if (!databaseWritable())
-        return;
-    // The open day among them: shown anew when unmodified, else the bar tells of the change.
-    if (!m_backups->restoreDays(this).isEmpty())
-        followSharedChange();
 }
 
 void frmLunaris::offerRecovery()

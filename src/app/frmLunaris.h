@@ -93,7 +93,6 @@ public:
     OpenDay& openDay() { return *m_day; }
 
     DayView* SSDay1(int index) const;
-    QList<DayViewModel*> chairModels() const;
     QList<const DayViewModel*> chairColumns() const;
     // The chair columns followed by the doctor column.
     QList<const DayViewModel*> printColumns() const;
@@ -108,20 +107,15 @@ public:
     void mnuFileSaveAs_Click();
     void mnuFileRename_Click();
     void mnuFileDelete_Click();
-    void mnuFileRestore_Click();
     void mnuFilePrint_Click();
     void mnuViewToolbar_Click();
     void mnuViewStatusBar_Click();
-    void mnuViewAnalysis_Click();
-    void mnuViewColors_Click();
     // Runs the command of the tool-bar button with this key ("New", "Open", "Save", "Print").
     void tbToolBar_ButtonClick(const QString& key);
 
     // Waits for the background check of the whole database file (busy pointer, status text). False
     // when the file must not be written: the check found damage, and the message naming the file was shown.
     bool databaseWritable() override;
-    // False on a workstation whose role may only read: the commands that write stay disabled.
-    bool writable() const;
     const RowsOnScreen& rowsOnScreen() const override;
     // Another workstation or the planner changed the shared tables: the open dialogs' lists, the
     // treatments, the chair captions and the open day follow (reloaded when unmodified, else the bar).
@@ -143,8 +137,6 @@ public:
     void switchOn(bool deleteEnabled) override;
     void followRename(const QString& name) override;
     void setStatusText(const QString& text);
-    // The practice's hours and row length as the columns have them.
-    DayHours dayHours() const;
     // The analysis of the day on screen, as the Auswertung panel shows it.
     // `load`: what DR_Load has just filled the doctor column from.
     DayAnalysis analysis(const QHash<QString, Treatment>& treatments, const DoctorLoad* load = nullptr) const;
@@ -161,8 +153,6 @@ private:
     void createMenus();
     void createToolBar();
     void createControls();
-    void createChangedBar();
-    void createFirstStartGuide();
     QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
                          void (frmLunaris::*handler)());
     QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
@@ -175,9 +165,6 @@ private:
     void Form_Unload();
     // The room the shown Auswertung panel takes beside or below the columns, in twips.
     QSize analysisRoomTwips() const;
-    // The database turned out to be only readable (damage found): the commands that write go off.
-    void followReadOnly();
-    void createAnalysisDock();
 
     LunarisState& m_state;
     AppServices& m_services;
