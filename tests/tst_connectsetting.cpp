@@ -4,6 +4,7 @@
 #include "TestMain.h"
 #include "app/Program.h"
 #include "kernel/LunarisError.h"
+#include "settings/ConnectionSettingStore.h"
 #include "settings/SettingsStore.h"
 #include "store/ConnectionSetting.h"
 #include "store/Database.h"

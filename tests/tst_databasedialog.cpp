@@ -9,6 +9,7 @@
 #include "TestPaths.h"
 #include "TestServer.h"
 #include "app/Program.h"
+#include "settings/ConnectionSettingStore.h"
 #include "settings/frmDatenbank.h"
 #include "store/Database.h"
 #include "store/PasswordFile.h"

@@ -2,11 +2,13 @@
 #include "MainWindowFixture.h"
 #include "NameDialogs.h"
 #include "TestMain.h"
+#include "app/CommandStates.h"
 #include "app/FirstStartGuide.h"
 #include "dayview/DayView.h"
 #include "editing/OpenDay.h"
 
 #include <QAccessible>
+#include <QAction>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
@@ -29,6 +31,8 @@ class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
     void menusAndToolBar();
+    void commandsThatCanBeUsed_data();
+    void commandsThatCanBeUsed();
     void firstStartGuides();
     void demoPractice_data();
     void demoPractice();
@@ -721,6 +725,59 @@ void TestMainWindow::demoPractice()
     QCOMPARE(f.ctx.messages.shown().size(), 2);
     f.expectBox(refusal, title, QMessageBox::Information);
     QCOMPARE(f.stored("Montag Standard"), stored);
+}
+
+void TestMainWindow::commandsThatCanBeUsed_data()
+{
+    QTest::addColumn<QString>("day"); // "" before New or Open, "Unbenannt" after New, else the stored name
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<bool>("removable");
+    QTest::addColumn<bool>("turnsReadOnly"); // damage found after the day was opened
+    // Enabled after: Speichern, Speichern unter, Umbenennen, Löschen, Drucken (and preview, PDF).
+    QTest::addColumn<QString>("enabled");
+    QTest::newRow("nothing open") << "" << true << false << false << "";
+    QTest::newRow("new day") << "Unbenannt" << true << false << false << "save saveAs print";
+    QTest::newRow("stored day") << "Montag" << true << true << false << "save saveAs rename remove print";
+    QTest::newRow("reading only") << "Montag" << false << true << false << "print";
+    QTest::newRow("damage found later") << "Montag" << true << true << true << "print";
+}
+
+// Nothing saves or prints before a day is open; a database that may only be read still prints.
+void TestMainWindow::commandsThatCanBeUsed()
+{
+    QFETCH(QString, day);
+    QFETCH(bool, writable);
+    QFETCH(bool, removable);
+    QFETCH(bool, turnsReadOnly);
+    QFETCH(QString, enabled);
+    LunarisState state;
+    QAction save, saveAs, rename, remove, print, preview, pdf, toolSave, toolPrint;
+    CommandStates states({&save, &saveAs, &rename, &remove, &print, &preview, &pdf, &toolSave, &toolPrint}, state,
+                         [&] { return writable; });
+    if (!day.isEmpty()) {
+        state.DayOpen = true;
+        state.CurrentIdealtag = day == "Unbenannt" ? QString() : day;
+        states.dayOpened(removable);
+    }
+    if (turnsReadOnly) {
+        writable = false;
+        states.followReadOnly();
+    }
+    const QStringList names{"save", "saveAs", "rename", "remove", "print"};
+    const QList<QAction*> actions{&save, &saveAs, &rename, &remove, &print};
+    QStringList on;
+    for (qsizetype i = 0; i < names.size(); ++i)
+        if (actions[i]->isEnabled())
+            on.append(names[i]);
+    QCOMPARE(on.join(' '), enabled);
+    // The tool bar's buttons and the other print-outs go with their menu items.
+    QCOMPARE(toolSave.isEnabled(), save.isEnabled());
+    QCOMPARE(toolPrint.isEnabled(), print.isEnabled());
+    QCOMPARE(preview.isEnabled(), print.isEnabled());
+    QCOMPARE(pdf.isEnabled(), print.isEnabled());
+    // The Datei menu looks at the name again when it opens.
+    states.followName();
+    QCOMPARE(rename.isEnabled(), enabled.contains("rename"));
 }
 
 LUNARIS_TEST_MAIN(TestMainWindow)

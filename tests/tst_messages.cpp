@@ -1,7 +1,9 @@
 #include "TestMain.h"
 #include "ui/MessageService.h"
+#include "ui/ModalRunner.h"
 
 #include <QAbstractButton>
+#include <QDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -59,6 +61,8 @@ private slots:
     void dataIsShownAsPlainText();
     void choicesHaveTheirOwnButtons_data();
     void choicesHaveTheirOwnButtons();
+    void theOwnerHasTheKeyboardBack_data();
+    void theOwnerHasTheKeyboardBack();
 };
 
 void TestMessages::questionsHaveToBeAnswered_data()
@@ -176,6 +180,50 @@ void TestMessages::choicesHaveTheirOwnButtons()
     texts.sort();
     QCOMPARE(texts, QStringList({"Beenden", "Erneut versuchen", "Verbindung ändern..."}));
     QCOMPARE(defaultText, "Erneut versuchen");
+}
+
+void TestMessages::theOwnerHasTheKeyboardBack_data()
+{
+    QTest::addColumn<QString>("modal");
+    QTest::newRow("message") << "message";
+    QTest::newRow("choice") << "choice";
+    QTest::newRow("dialog") << "dialog";
+}
+
+// Once a message or a dialog closes, the window it belongs to has the keyboard again: its shortcuts work at
+// once, without a click into it first.
+void TestMessages::theOwnerHasTheKeyboardBack()
+{
+    QFETCH(QString, modal);
+    QWidget owner;
+    owner.resize(320, 200);
+    owner.show();
+    owner.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&owner));
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* shown = QApplication::activeModalWidget();
+        if (!shown || !shown->isVisible())
+            return;
+        poll.stop();
+        QTest::keyClick(shown, Qt::Key_Escape);
+    });
+    poll.start();
+    QtMessageService messages;
+    if (modal == "message") {
+        messages.inform(&owner, "Gespeichert.", "Lunaris", QMessageBox::Information);
+    } else if (modal == "choice") {
+        MessageRequest request{"Der Server ist nicht erreichbar.", "Lunaris", QMessageBox::Critical};
+        request.parent = &owner;
+        request.choices = {"Erneut versuchen", "Beenden"};
+        QCOMPARE(messages.choose(request), 1);
+    } else {
+        QDialog dialog(&owner);
+        QCOMPARE(ExecModalRunner().run(dialog), int(QDialog::Rejected));
+    }
+    QVERIFY(!poll.isActive());
+    QTRY_COMPARE(QApplication::activeWindow(), &owner);
 }
 
 LUNARIS_TEST_MAIN(TestMessages)

@@ -40,6 +40,8 @@ private slots:
     void modifiedFollowsTheSavedState();
     void replacementKeepsWhatDoesNotFit_data();
     void replacementKeepsWhatDoesNotFit();
+    void chairRenamedElsewhere_data();
+    void chairRenamedElsewhere();
 };
 
 void TestOpenDay::editsAndTheirUndo_data()
@@ -326,6 +328,53 @@ void TestOpenDay::replacementKeepsWhatDoesNotFit()
             QVERIFY(d.day.replaceNotice().isEmpty());
         }
     }
+}
+
+void TestOpenDay::chairRenamedElsewhere_data()
+{
+    QTest::addColumn<int>("chair");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("followed");
+    QTest::addColumn<QStringList>("captions");
+    QTest::addColumn<QStringList>("rowChairs"); // stored rows, then the unshown one
+    QTest::addColumn<QStringList>("chairsShown");
+    QTest::newRow("first chair renamed") << 0 << "Prophylaxe" << true << QStringList{"Prophylaxe", "Stuhl 2"}
+                                         << QStringList{"Prophylaxe", "Stuhl 2", "Prophylaxe"}
+                                         << QStringList{"Prophylaxe", "Stuhl 2"};
+    QTest::newRow("second chair renamed")
+        << 1 << "Stuhl 2b" << true << QStringList{"Stuhl 1", "Stuhl 2b"}
+        << QStringList{"Stuhl 1", "Stuhl 2b", "Stuhl 1"} << QStringList{"Stuhl 1", "Stuhl 2b"};
+    QTest::newRow("name unchanged") << 0 << "Stuhl 1" << false << QStringList{"Stuhl 1", "Stuhl 2"}
+                                    << QStringList{"Stuhl 1", "Stuhl 2", "Stuhl 1"}
+                                    << QStringList{"Stuhl 1", "Stuhl 2"};
+}
+
+// A chair renamed at another workstation: the column and the rows the day remembers take the new name, so
+// the next save neither writes under the old name nor takes the own rows for someone else's. No step is made.
+void TestOpenDay::chairRenamedElsewhere()
+{
+    QFETCH(int, chair);
+    QFETCH(QString, name);
+    QFETCH(bool, followed);
+    QFETCH(QStringList, captions);
+    QFETCH(QStringList, rowChairs);
+    QFETCH(QStringList, chairsShown);
+    Day d;
+    RowsOnScreen& rows = d.day.rowsOnScreen();
+    rows.stored = {row(1, "Stuhl 1", "KONT", "08:00", "08:30"), row(2, "Stuhl 2", "KONT", "09:00", "09:30")};
+    rows.unshown = {row(3, "Stuhl 1", "KONT", "19:00", "19:30")};
+    rows.chairs = {"Stuhl 1", "Stuhl 2"};
+
+    QCOMPARE(d.day.followChairName(chair, name), followed);
+
+    QCOMPARE((QStringList{d.day.column(0).caption(), d.day.column(1).caption()}), captions);
+    QStringList chairsOfRows;
+    for (const StoredBlock& b : rows.stored + rows.unshown)
+        chairsOfRows.append(b.row.chair);
+    QCOMPARE(chairsOfRows, rowChairs);
+    QCOMPARE(rows.chairs, QSet<QString>(chairsShown.cbegin(), chairsShown.cend()));
+    QVERIFY(!d.state.Modified);
+    QVERIFY(!d.day.history().canUndo());
 }
 
 LUNARIS_TEST_MAIN(TestOpenDay)

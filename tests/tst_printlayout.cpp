@@ -3,7 +3,7 @@
 #include "dayview/DayViewModel.h"
 #include "print/PrintLayout.h"
 #include "print/PrintPainter.h"
-#include "print/PrintSettings.h"
+#include "settings/PrintSettings.h"
 #include "settings/SettingsStore.h"
 
 #include <memory>

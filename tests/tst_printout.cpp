@@ -7,9 +7,9 @@
 #include "print/PrintLayout.h"
 #include "print/PrintPainter.h"
 #include "print/PrintPreview.h"
-#include "print/PrintSettings.h"
 #include "print/PrinterProvider.h"
 #include "print/TemplatePrintout.h"
+#include "settings/PrintSettings.h"
 
 #include <QFileDialog>
 #include <QLineEdit>

@@ -25,6 +25,7 @@
 #include "kernel/LunarisState.h"
 #include "masterdata/frmBehandT.h"
 #include "masterdata/frmStuhlT.h"
+#include "settings/ConnectionSettingStore.h"
 #include "settings/SettingsStore.h"
 #include "store/Tables.h"
 #include "ui/ServerStatusPanel.h"

@@ -2,8 +2,8 @@
 #include "TestContext.h"
 #include "TestMain.h"
 #include "kernel/LunarisError.h"
-#include "print/PrintSettings.h"
 #include "settings/PracticeSettings.h"
+#include "settings/PrintSettings.h"
 #include "settings/frmEinstellungenT.h"
 
 #include <QCheckBox>

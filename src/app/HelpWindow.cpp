@@ -1,6 +1,7 @@
 #include "app/HelpWindow.h"
 
 #include "kernel/LunarisError.h"
+#include "ui/MessageService.h"
 #include "ui/ProgramIcon.h"
 
 #include <QCoreApplication>
@@ -51,6 +52,22 @@ QString indexPath(const QString& contents)
     return QFileInfo(contents).dir().filePath(HelpWindow::IndexFileName);
 }
 } // namespace
+
+void HelpWindow::showFor(QWidget* parent, MessageService& messages, const QString& contentsFile, Page page)
+{
+    if (contentsFile.isEmpty()) {
+        messages.inform(parent,
+                        QStringLiteral("Hilfe-Inhalt konnte nicht angezeigt werden. Dieser Anwendung ist "
+                                       "keine Hilfedatei zugeordnet."),
+                        parent ? parent->windowTitle() : QStringLiteral("Lunaris"), QMessageBox::Information);
+        return;
+    }
+    try {
+        showHelp(parent, contentsFile, page);
+    } catch (const LunarisError& e) {
+        messages.inform(parent, e.description(), QStringLiteral("Lunaris"), QMessageBox::NoIcon);
+    }
+}
 
 HelpWindow* HelpWindow::showHelp(QWidget* parent, const QString& contentsFile, Page page)
 {

@@ -10,6 +10,7 @@
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class MessageService;
 class QTextBrowser;
 
 // The help: German HTML pages in the folder "hilfe" beside the program, shown in a window of its own
@@ -31,6 +32,9 @@ public:
     // opens a new window that is deleted when closed. A relative file name is taken relative to the
     // program folder. Throws LunarisError (FileNotFound, German description) when the page is missing.
     static HelpWindow* showHelp(QWidget* parent, const QString& contentsFile, Page page);
+    // The same for the user: a program without a help file, or a page missing, is told in a message
+    // instead (`contentsFile` empty: none).
+    static void showFor(QWidget* parent, MessageService& messages, const QString& contentsFile, Page page);
 
     QString currentFile() const;
 

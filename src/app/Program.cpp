@@ -6,6 +6,7 @@
 #include "kernel/AppServices.h"
 #include "kernel/LunarisError.h"
 #include "kernel/LunarisState.h"
+#include "settings/ConnectionSettingStore.h"
 #include "settings/SettingsStore.h"
 #include "settings/frmDatenbank.h"
 #include "store/ConnectionSetting.h"

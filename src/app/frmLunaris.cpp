@@ -2,23 +2,28 @@
 
 #include "about/frmAbout.h"
 #include "app/AnalysisDock.h"
+#include "app/ColumnLayout.h"
+#include "app/CommandStates.h"
 #include "app/DatabaseCheckWait.h"
+#include "app/DayColumns.h"
+#include "app/DayFeedback.h"
 #include "app/FirstStartGuide.h"
 #include "app/HelpWindow.h"
+#include "app/HistoryActions.h"
+#include "app/MainStatusBar.h"
+#include "app/PracticeTables.h"
 #include "app/TreatmentLooks.h"
+#include "app/WindowPlacement.h"
 #include "commands/BackupCommands.h"
 #include "commands/BalanceCommands.h"
+#include "commands/DayClose.h"
 #include "commands/DaySave.h"
-#include "commands/DemoPracticeCommand.h"
 #include "commands/IdealDayCommands.h"
 #include "commands/RecoveryOffer.h"
-#include "commands/frmSpeichern.h"
-#include "commands/frmVersionen.h"
-#include "dayview/ClockTime.h"
+#include "commands/SharedChanges.h"
+#include "commands/VersionRestore.h"
 #include "dayview/DayView.h"
-#include "editing/BlockEdits.h"
 #include "editing/ColumnClickHandler.h"
-#include "editing/DoctorColumn.h"
 #include "editing/EditAnnouncements.h"
 #include "editing/EditingControls.h"
 #include "editing/OpenDay.h"
@@ -27,19 +32,12 @@
 #include "kernel/LunarisError.h"
 #include "kernel/LunarisState.h"
 #include "kernel/Steps.h"
-#include "masterdata/frmBehandT.h"
-#include "masterdata/frmStuhlT.h"
 #include "print/PdfExport.h"
 #include "print/PrintPreview.h"
 #include "print/TemplatePrintout.h"
-#include "settings/PracticeSettings.h"
-#include "settings/SettingsStore.h"
 #include "settings/frmDatenbank.h"
-#include "settings/frmEinstellungenT.h"
 #include "store/ChangeWatcher.h"
 #include "store/Database.h"
-#include "store/DemoPractice.h"
-#include "store/IdealDayLoader.h"
 #include "store/Tables.h"
 #include "ui/CaptionText.h"
 #include "ui/EarlyTextFocus.h"
@@ -48,102 +46,44 @@
 #include "ui/NoticeBar.h"
 #include "ui/ProgramIcon.h"
 #include "ui/ServerStatusPanel.h"
+#include "ui/ToolBarLooks.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDate>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QSysInfo>
-#include <QTextDocument>
 #include <QTime>
-#include <QTimer>
 #include <QToolBar>
-#include <QWindow>
 
 #include <algorithm>
-#include <cmath>
 #include <utility>
 
 namespace {
 const QString kTitle = QStringLiteral("Lunaris");
 constexpr int MinimumScreenWidth = 800;
-constexpr double DefaultWidthTwips = 12000;
-constexpr double DefaultHeightTwips = 8700;
 
 int px(double twips)
 {
     return qRound(twips / frmLunaris::TwipsPerPixel);
 }
 
-// A window value in twips; text that is no number, or no finite one, gives the default. Values
-// are bounded so that no arithmetic on them can overflow; the screen bounds them further.
-double twipsSetting(const SettingsStore& settings, const QString& key, double defaultTwips)
-{
-    constexpr double Bound = 1e7;
-    bool ok = false;
-    const double value =
-        settings.getSetting(SettingsStore::ProgramApp, QStringLiteral("Settings"), key, QString::number(defaultTwips))
-            .toDouble(&ok);
-    return ok && std::isfinite(value) ? std::clamp(value, -Bound, Bound) : defaultTwips;
-}
-
-// Qt's style has no printer picture; without an icon theme we draw one.
-QIcon printerIcon()
-{
-    QPixmap pixmap(24, 24);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(60, 60, 60), 1.2));
-    p.setBrush(Qt::white);
-    p.drawRect(QRectF(7.5, 2.5, 9, 7)); // paper going in
-    p.setBrush(QColor(150, 150, 160));
-    p.drawRoundedRect(QRectF(2.5, 8.5, 19, 9), 2, 2); // body
-    p.setBrush(Qt::white);
-    p.drawRect(QRectF(6.5, 14.5, 11, 7)); // printed page
-    p.setPen(QPen(QColor(90, 90, 90), 1));
-    p.drawLine(QPointF(8.5, 17), QPointF(15.5, 17));
-    p.drawLine(QPointF(8.5, 19), QPointF(13.5, 19));
-    return QIcon(pixmap);
-}
-
 const QHash<QString, Treatment> NoTreatments;
 
-// A menu caption as a tooltip: the mnemonic marks gone ("&&" is a literal ampersand, as codes and
-// chair names may hold one), and text that Qt would take for markup shown as typed.
-QString plainToolTip(const QString& caption)
-{
-    QString text;
-    for (qsizetype i = 0; i < caption.size(); ++i) {
-        if (caption[i] == QLatin1Char('&') && i + 1 < caption.size())
-            ++i;
-        text += caption[i];
-    }
-    if (Qt::mightBeRichText(text))
-        return QStringLiteral("<p style='white-space:pre'>%1</p>").arg(text.toHtmlEscaped());
-    return text;
-}
-
-QIcon toolIcon(const QWidget* widget, const char* themeName, QStyle::StandardPixmap fallback)
-{
-    return QIcon::fromTheme(QString::fromLatin1(themeName), widget->style()->standardIcon(fallback));
-}
 } // namespace
 
 frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_services(services), m_day(std::make_unique<OpenDay>(state)),
       m_status(*m_day, state), m_commands(std::make_unique<IdealDayCommands>(*this, state, services)),
       m_looks(std::make_unique<TreatmentLooks>(services.settings)),
+      m_placement(std::make_unique<WindowPlacement>(*this, services.settings)),
       m_backups(std::make_unique<BackupCommands>(services, QDir::current().absoluteFilePath(state.DatabaseFile)))
 {
     setObjectName(QStringLiteral("frmLunaris"));
@@ -152,56 +92,57 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     createMenus();
     createControls();
     createToolBar();
-    createStatusBar();
-    createChangedBar();
-    createFirstStartGuide();
-    createAnalysisDock();
-    const QList<DayView*> columns(m_columns.cbegin(), m_columns.cend());
+    m_commandStates = std::make_unique<CommandStates>(
+        CommandStates::Actions{m_mnuFileSave, m_mnuFileSaveAs, m_mnuFileRename, m_mnuFileDelete, m_mnuFilePrint,
+                               m_mnuFilePreview, m_mnuFilePdf, m_tbSave, m_tbPrint},
+        state, [&database = services.database] { return database.readOnlyReason().isEmpty(); });
+    m_statusBar = std::make_unique<MainStatusBar>(*statusBar(), services.database);
+    m_statusPanel = m_statusBar->statusPanel();
+    m_changedBar = new NoticeBar(QStringLiteral("Neu laden"), centralWidget());
+    m_changedBar->setObjectName(QStringLiteral("barGeaendert"));
+    connect(m_changedBar, &NoticeBar::visibilityChanged, this, [this] { Form_Resize(); });
+    connect(m_changedBar, &NoticeBar::actionClicked, this, [this] {
+        if (!SharedChanges(*this, *m_day, m_status, m_state, m_services).reloadWanted())
+            return;
+        m_changedBar->hide();
+        reloadInPlace();
+    });
+    m_guide = new FirstStartGuide(centralWidget());
+    m_guide->hide();
+    connect(m_guide, &FirstStartGuide::chairsRequested, this, [this] { m_practice->editChairs(); });
+    connect(m_guide, &FirstStartGuide::treatmentsRequested, this, [this] { m_practice->editTreatments(); });
+    connect(m_guide, &FirstStartGuide::demoRequested, this, [this] { m_practice->loadDemo(); });
+    m_analysisDock = std::make_unique<AnalysisDock>(*this, m_services.settings);
+    connect(m_analysisDock.get(), &AnalysisDock::shownChanged, m_mnuViewAnalysis, &QAction::setChecked);
+    const QList<DayView*> columns = m_layout->columns();
+    m_screen = std::make_unique<DayColumns>(DayColumns::Parts{columns, *m_txtHon, *m_analysisDock, *m_looks}, *m_day,
+                                            state, services, this, [this] { showStatus(); });
     m_clicks = std::make_unique<ColumnClickHandler>(*m_day, columns, *this, state, services);
     m_editing = new EditingControls(this, columns, *m_DBComboBeh, *m_cmdZeit, state, services);
-    // Every change of the blocks is drawn, and the doctor column and the fee follow it. Only the rows
-    // that changed, in the chairs that changed, are drawn: a frame of every column costs several times
-    // a step's own work.
-    connect(m_day.get(), &OpenDay::blocksChanged, this, [this](const QList<int>& chairs) {
-        // A drag under way (Ctrl+Z while the button is held) would drop a block by a stale index.
-        cancelDrags();
-        for (const int chair : chairs)
-            m_columns[chair]->showChangedBlocks();
-        // A replacement undone or made again brings other unshown rows; what the last command said is past.
-        m_status.stepMade();
-        readUnshownEntries();
-        showStatus();
-        DR_Load();
-    });
-    connect(m_day.get(), &OpenDay::dayReplaced, this, &frmLunaris::followReplacement);
+    m_practice = std::make_unique<PracticeTables>(
+        PracticeTables::Parts{*this, m_DBComboBeh, *m_layout, *m_screen, *m_editing, *m_looks, *m_guide, m_status},
+        PracticeTables::Calls{[this] { Form_Resize(); }, [this] { showStatus(); },
+                              [this] { return databaseWritable(); }},
+        *m_day, state, services);
+    m_feedback = std::make_unique<DayFeedback>(
+        DayFeedback::Parts{*this, *m_statusPanel, *m_changedBar, *m_analysisDock, *m_layout, *m_screen, m_status},
+        *m_day, state, services);
     // Made after the redraw above, so a screen reader hears each step with the new doctor column and fee.
     m_announcements = new EditAnnouncements(
         *m_day, [this] { return m_txtHon->text(); }, this);
+    m_feedback->setAnnouncements(*m_announcements);
     // Every text field of the program says its name when the focus reaches it.
     qApp->installEventFilter(new EarlyTextFocus(this));
-    for (DayView* column : m_columns) {
-        connect(column, &DayView::blockDragMove, this, [this](int index, int block, QPoint topEdge, bool copy) {
-            runStep([&] { m_clicks->SSDay1_BlockDragMove(index, block, topEdge, copy); });
-        });
-        connect(column, &DayView::blockDrop, this, [this](int index, int block, QPoint topEdge, bool copy) {
-            runStep([&] { m_clicks->SSDay1_BlockDrop(index, block, topEdge, copy); });
-        });
-        connect(column, &DayView::blockDragCancel, this,
-                [this] { runStep([&] { m_clicks->SSDay1_BlockDragCancel(); }); });
-    }
-    for (DayView* column : m_columns)
-        connect(column, &DayView::columnKey, this,
-                [this](int index, int key, int row) { runStep([&] { m_clicks->SSDay1_ColumnKey(index, key, row); }); });
-    for (DayView* column : m_columns)
-        connect(column, &DayView::columnClick, this, [this](int index, int button, int shift, int x, int y) {
-            // No failure leaves an event handler.
-            runStep([&] { m_clicks->SSDay1_ColumnClick(index, button, shift, x, y); });
-        });
+    m_clicks->listen();
     m_checkWait = std::make_unique<DatabaseCheckWait>(
         services.database, services.messages, *this,
         DatabaseCheckWait::StatusText{[this] { return m_status.notice(); },
                                       [this](const QString& text) { setStatusText(text); }});
-    connect(m_checkWait.get(), &DatabaseCheckWait::becameReadOnly, this, &frmLunaris::followReadOnly);
+    // The database turned out to be only readable (damage found): the commands that write go off.
+    connect(m_checkWait.get(), &DatabaseCheckWait::becameReadOnly, this, [this] {
+        m_commandStates->followReadOnly();
+        showStatus();
+    });
     if (!services.recoveryFolder.isEmpty()) {
         m_recovery = std::make_unique<RecoveryKeeper>(
             *m_day, state, RecoveryFile(services.recoveryFolder, QSysInfo::machineHostName()));
@@ -211,14 +152,16 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     }
 }
 
-frmLunaris::~frmLunaris()
+frmLunaris::~frmLunaris() = default;
+
+DayView* frmLunaris::SSDay1(int index) const
 {
-    m_services.database.setConnectionObserver({});
+    return m_layout->column(index);
 }
 
-bool frmLunaris::writable() const
+ServerStatusPanel* frmLunaris::serverPanel() const
 {
-    return m_services.database.readOnlyReason().isEmpty();
+    return m_statusBar->serverPanel();
 }
 
 bool frmLunaris::databaseWritable()
@@ -227,16 +170,22 @@ bool frmLunaris::databaseWritable()
 }
 
 QAction* frmLunaris::addMenuItem(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
-                                 void (frmLunaris::*handler)())
+                                 const std::function<void()>& handler)
 {
     QAction* action = menu->addAction(caption);
     action->setObjectName(QString::fromLatin1(name));
     action->setShortcut(shortcut);
     connect(action, &QAction::triggered, this, [this, handler] {
         cancelDrags();
-        (this->*handler)();
+        handler();
     });
     return action;
+}
+
+QAction* frmLunaris::addMenuItem(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
+                                 void (frmLunaris::*handler)())
+{
+    return addMenuItem(menu, name, caption, shortcut, [this, handler] { (this->*handler)(); });
 }
 
 void frmLunaris::createMenus()
@@ -256,40 +205,47 @@ void frmLunaris::createMenus()
     m_mnuFileDelete = addMenuItem(file, "mnuFileDelete", QStringLiteral("&Löschen"), QKeySequence(),
                                   &frmLunaris::mnuFileDelete_Click);
     m_mnuFileVersions = addMenuItem(file, "mnuFileVersions", QStringLiteral("&Versionen..."), QKeySequence(),
-                                    &frmLunaris::mnuFileVersions_Click);
+                                    [this] { VersionRestore(*this, *m_day, *m_commands, m_state, m_services).run(); });
     m_mnuFilePrint = addMenuItem(file, "mnuFilePrint", QStringLiteral("&Drucken..."),
                                  QKeySequence(QStringLiteral("Ctrl+P")), &frmLunaris::mnuFilePrint_Click);
-    m_mnuFilePreview = addMenuItem(file, "mnuFilePreview", QStringLiteral("Seitena&nsicht..."), QKeySequence(),
-                                   &frmLunaris::mnuFilePreview_Click);
-    m_mnuFilePdf = addMenuItem(file, "mnuFilePdf", QStringLiteral("Als &PDF exportieren..."), QKeySequence(),
-                               &frmLunaris::mnuFilePdf_Click);
+    m_mnuFilePreview = addMenuItem(file, "mnuFilePreview", QStringLiteral("Seitena&nsicht..."), QKeySequence(), [this] {
+        PrintPreview(m_services, m_services.printers).show(this, m_state.CurrentIdealtag, printColumns());
+    });
+    m_mnuFilePdf = addMenuItem(file, "mnuFilePdf", QStringLiteral("Als &PDF exportieren..."), QKeySequence(), [this] {
+        PdfExport(m_services).exportDay(this, m_state.CurrentIdealtag, printColumns());
+    });
     file->addSeparator();
     addMenuItem(file, "mnuFileBackup", QStringLiteral("Datensicherung &erstellen"), QKeySequence(),
-                &frmLunaris::mnuFileBackup_Click);
-    addMenuItem(file, "mnuFileRestore", QStringLiteral("Aus Datensicherung &holen..."), QKeySequence(),
-                &frmLunaris::mnuFileRestore_Click);
+                [this] { m_backups->makeNow(this, [this](const QString& text) { setStatusText(text); }); });
+    addMenuItem(file, "mnuFileRestore", QStringLiteral("Aus Datensicherung &holen..."), QKeySequence(), [this] {
+        // The open day among them: shown anew when unmodified, else the bar tells of the change.
+        if (databaseWritable() && !m_backups->restoreDays(this).isEmpty())
+            followSharedChange();
+    });
     file->addSeparator()->setObjectName(QStringLiteral("mnuFile6"));
     addMenuItem(file, "mnuFileExit", QStringLiteral("&Beenden"), QKeySequence(QStringLiteral("Ctrl+E")),
-                &frmLunaris::mnuFileExit_Click);
-    for (QAction* saveOrPrint : {m_mnuFileSave, m_mnuFileSaveAs, m_mnuFileRename, m_mnuFileDelete, m_mnuFilePrint,
-                                 m_mnuFilePreview, m_mnuFilePdf})
-        saveOrPrint->setEnabled(false);
+                [this] { close(); });
     // The day's name changes on many ways (Save As, a rename elsewhere): the menu looks at it when it opens.
-    connect(file, &QMenu::aboutToShow, this, &frmLunaris::enableRename);
+    connect(file, &QMenu::aboutToShow, this, [this] { m_commandStates->followName(); });
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("Bearbeiten"));
     edit->setObjectName(QStringLiteral("mnuEdit"));
-    createUndoActions(edit);
+    m_historyActions = std::make_unique<HistoryActions>(m_day->history(), *edit);
     m_balancing = new BalanceCommands(*m_day, m_state, m_services, this,
                                       [this](const QString& text) { m_announcements->announcer().announce(text); });
     m_balancing->addTo(edit, edit->actions().constLast()); // after Wiederherstellen, before its separator
     addMenuItem(edit, "mnuBeh", QStringLiteral("Behandlungskürzel bearbeiten..."), QKeySequence(),
-                &frmLunaris::mnuBeh_Click);
-    addMenuItem(edit, "mnuStuhl", QStringLiteral("Stühle bearbeiten..."), QKeySequence(), &frmLunaris::mnuStuhl_Click);
+                [this] { m_practice->editTreatments(); });
+    addMenuItem(edit, "mnuStuhl", QStringLiteral("Stühle bearbeiten..."), QKeySequence(),
+                [this] { m_practice->editChairs(); });
     edit->addSeparator()->setObjectName(QStringLiteral("mnuFile8"));
     addMenuItem(edit, "mnuPref", QStringLiteral("Einstellungen bearbeiten..."), QKeySequence(),
-                &frmLunaris::mnuPref_Click);
-    addMenuItem(edit, "mnuDatenbank", QStringLiteral("Datenbank..."), QKeySequence(), &frmLunaris::mnuDatenbank_Click);
+                [this] { m_practice->editSettings(); });
+    addMenuItem(edit, "mnuDatenbank", QStringLiteral("Datenbank..."), QKeySequence(), [this] {
+        frmDatenbank dialog(m_services, m_state.DatabaseConnect, QDir::current().absoluteFilePath(m_state.DatabaseFile),
+                            this);
+        m_services.modals.run(dialog);
+    });
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&Ansicht"));
     view->setObjectName(QStringLiteral("mnuView"));
@@ -301,49 +257,31 @@ void frmLunaris::createMenus()
         toggle->setCheckable(true);
         toggle->setChecked(true);
     }
-    m_mnuViewAnalysis = addMenuItem(view, "mnuViewAnalysis", QStringLiteral("&Auswertung"), QKeySequence(),
-                                    &frmLunaris::mnuViewAnalysis_Click);
+    m_mnuViewAnalysis = addMenuItem(view, "mnuViewAnalysis", QStringLiteral("&Auswertung"), QKeySequence(), [this] {
+        const bool show = !m_analysisDock->isShown();
+        m_mnuViewAnalysis->setChecked(show);
+        m_screen->setAnalysisShown(show);
+    });
     m_mnuViewAnalysis->setCheckable(true);
-    m_mnuViewColors = addMenuItem(view, "mnuViewColors", QStringLiteral("&Farben je Behandlung"), QKeySequence(),
-                                  &frmLunaris::mnuViewColors_Click);
+    m_mnuViewColors =
+        addMenuItem(view, "mnuViewColors", QStringLiteral("&Farben je Behandlung"), QKeySequence(), [this] {
+            m_screen->setColorsShown(m_mnuViewColors->isChecked()); // the action has flipped its own tick
+        });
     m_mnuViewColors->setCheckable(true);
     m_mnuViewColors->setChecked(m_looks->colorsShown());
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&?"));
     help->setObjectName(QStringLiteral("mnuHelp"));
-    addMenuItem(help, "mnuHelpContents", QStringLiteral("&Inhalt"), QKeySequence(Qt::Key_F1),
-                &frmLunaris::mnuHelpContents_Click);
+    addMenuItem(help, "mnuHelpContents", QStringLiteral("&Inhalt"), QKeySequence(Qt::Key_F1), [this] {
+        HelpWindow::showFor(this, m_services.messages, m_state.HelpFile, HelpWindow::Page::Contents);
+    });
     addMenuItem(help, "mnuHelpSearch", QStringLiteral("&Suchen in der Hilfe..."), QKeySequence(),
-                &frmLunaris::mnuHelpSearch_Click);
+                [this] { HelpWindow::showFor(this, m_services.messages, m_state.HelpFile, HelpWindow::Page::Index); });
     help->addSeparator()->setObjectName(QStringLiteral("mnuHelpBar1"));
-    addMenuItem(help, "mnuHelpAbout", QStringLiteral("In&fo über Lunaris..."), QKeySequence(),
-                &frmLunaris::mnuHelpAbout_Click);
-}
-
-void frmLunaris::createUndoActions(QMenu* edit)
-{
-    QUndoStack& history = m_day->history();
-    m_mnuEditUndo = edit->addAction(QString());
-    m_mnuEditUndo->setObjectName(QStringLiteral("mnuEditUndo"));
-    m_mnuEditUndo->setShortcut(QKeySequence(QStringLiteral("Ctrl+Z")));
-    m_mnuEditRedo = edit->addAction(QString());
-    m_mnuEditRedo->setObjectName(QStringLiteral("mnuEditRedo"));
-    m_mnuEditRedo->setShortcuts({QKeySequence(QStringLiteral("Ctrl+Y")), QKeySequence(QStringLiteral("Ctrl+Shift+Z"))});
-    edit->addSeparator()->setObjectName(QStringLiteral("mnuEditBar1"));
-    connect(m_mnuEditUndo, &QAction::triggered, &history, &QUndoStack::undo);
-    connect(m_mnuEditRedo, &QAction::triggered, &history, &QUndoStack::redo);
-    // The items name the step they take back or make again.
-    auto name = [](QAction* action, const QString& caption, const QString& step, bool enabled) {
-        action->setText(step.isEmpty() ? caption : caption + QStringLiteral(": ") + step);
-        action->setEnabled(enabled);
-    };
-    auto follow = [this, &history, name] {
-        name(m_mnuEditUndo, QStringLiteral("&Rückgängig"), history.undoText(), history.canUndo());
-        name(m_mnuEditRedo, QStringLiteral("&Wiederherstellen"), history.redoText(), history.canRedo());
-    };
-    connect(&history, &QUndoStack::indexChanged, this, follow);
-    connect(&history, &QUndoStack::cleanChanged, this, follow);
-    follow();
+    addMenuItem(help, "mnuHelpAbout", QStringLiteral("In&fo über Lunaris..."), QKeySequence(), [this] {
+        frmAbout box(this);
+        m_services.modals.run(box);
+    });
 }
 
 void frmLunaris::createToolBar()
@@ -362,35 +300,20 @@ void frmLunaris::createToolBar()
         return action;
     };
     m_toolBar->addSeparator();
-    addButton(QStringLiteral("New"), QStringLiteral("Neu"), toolIcon(this, "document-new", QStyle::SP_FileIcon));
+    addButton(QStringLiteral("New"), QStringLiteral("Neu"),
+              ToolBarLooks::icon(this, "document-new", QStyle::SP_FileIcon));
     addButton(QStringLiteral("Open"), QStringLiteral("Öffnen"),
-              toolIcon(this, "document-open", QStyle::SP_DialogOpenButton));
+              ToolBarLooks::icon(this, "document-open", QStyle::SP_DialogOpenButton));
     m_tbSave = addButton(QStringLiteral("Save"), QStringLiteral("Speichern"),
-                         toolIcon(this, "document-save", QStyle::SP_DialogSaveButton));
+                         ToolBarLooks::icon(this, "document-save", QStyle::SP_DialogSaveButton));
     m_toolBar->addSeparator();
     m_tbPrint = addButton(QStringLiteral("Print"), QStringLiteral("Ducken"),
-                          QIcon::fromTheme(QStringLiteral("document-print"), printerIcon()));
+                          QIcon::fromTheme(QStringLiteral("document-print"), ToolBarLooks::printerIcon()));
     // The tooltip stays as designed; a screen reader names the button by its text.
     m_tbPrint->setText(QStringLiteral("Drucken"));
-    m_tbSave->setEnabled(false);
-    m_tbPrint->setEnabled(false);
     m_toolBar->addSeparator();
     // Undo and redo share the menu items' state and captions.
-    for (QAction* step : {m_mnuEditUndo, m_mnuEditRedo}) {
-        const bool undo = step == m_mnuEditUndo;
-        QAction* button = m_toolBar->addAction(
-            toolIcon(this, undo ? "edit-undo" : "edit-redo", undo ? QStyle::SP_ArrowBack : QStyle::SP_ArrowForward),
-            undo ? QStringLiteral("Rückgängig") : QStringLiteral("Wiederherstellen"));
-        button->setObjectName(undo ? QStringLiteral("tbToolBar_Undo") : QStringLiteral("tbToolBar_Redo"));
-        button->setData(undo ? QStringLiteral("Undo") : QStringLiteral("Redo"));
-        auto follow = [button, step] {
-            button->setEnabled(step->isEnabled());
-            button->setToolTip(plainToolTip(step->text()));
-        };
-        connect(step, &QAction::changed, button, follow);
-        connect(button, &QAction::triggered, step, &QAction::trigger);
-        follow();
-    }
+    m_historyActions->addButtons(*m_toolBar);
 }
 
 void frmLunaris::createControls()
@@ -418,119 +341,17 @@ void frmLunaris::createControls()
     for (QWidget* hidden : std::initializer_list<QWidget*>{m_lblBehAuswahl, m_lblHon, m_DBComboBeh, m_txtHon})
         hidden->hide();
 
-    for (int i = 0; i < ColumnCount; ++i) {
-        auto* column = new DayView(i, m_day->column(i), client);
-        column->setObjectName(QStringLiteral("SSDay1_%1").arg(i));
-        column->setCaption(i < 10 ? QString::number(i + 1) : DoctorColumn::Caption);
-        column->setDayStart(QStringLiteral("07:00"));
-        column->setDayEnd(QStringLiteral("18:00"));
-        if (i <= 7)
-            column->setToolTip(QStringLiteral("2) Eintragen durch Anklicken"));
-        // Nothing can be edited until New or Open switches the editor on.
-        column->setEnabled(false);
-        // Design positions; the load and the resize lay them out for the real chair count.
-        column->setGeometry(px(240 + i * 1815), px(1560), px(i <= 7 ? 1815 : 2175), px(4080));
-        m_columns[i] = column;
-    }
-}
-
-void frmLunaris::createChangedBar()
-{
-    m_changedBar = new NoticeBar(QStringLiteral("Neu laden"), centralWidget());
-    m_changedBar->setObjectName(QStringLiteral("barGeaendert"));
-    connect(m_changedBar, &NoticeBar::visibilityChanged, this, [this] { Form_Resize(); });
-    connect(m_changedBar, &NoticeBar::actionClicked, this, [this] {
-        if (m_state.Modified &&
-            !m_services.messages.askYesNo(this,
-                                          QStringLiteral("Ihre ungespeicherten Änderungen an „%1“ gehen verloren.\r"
-                                                         "Möchten Sie den Idealtag trotzdem neu laden?")
-                                              .arg(m_state.CurrentIdealtag),
-                                          kTitle, QMessageBox::No))
-            return;
-        m_changedBar->hide();
-        reloadInPlace();
-    });
-}
-
-void frmLunaris::createFirstStartGuide()
-{
-    m_guide = new FirstStartGuide(centralWidget());
-    m_guide->hide();
-    connect(m_guide, &FirstStartGuide::chairsRequested, this, &frmLunaris::mnuStuhl_Click);
-    connect(m_guide, &FirstStartGuide::treatmentsRequested, this, &frmLunaris::mnuBeh_Click);
-    connect(m_guide, &FirstStartGuide::demoRequested, this, &frmLunaris::loadDemoPractice);
+    m_layout = std::make_unique<ColumnLayout>(*m_day, *client, *m_looks, m_state);
 }
 
 void frmLunaris::followPracticeContents()
 {
-    PracticeContents contents;
-    if (!runStep([&] { contents = PracticeContents::of(m_services.database); }))
-        return;
-    const bool missing = contents.chairs == 0 || contents.treatments == 0;
-    m_guide->setMissing(contents.chairs == 0, contents.treatments == 0);
-    if (missing != m_guide->isHidden())
-        return;
-    m_guide->setVisible(missing);
-    if (!missing) {
-        // Chairs that came from elsewhere get their columns now.
-        followChairTable({});
-        return;
-    }
-    Form_Resize();
-    m_guide->raise();
-    // The keyboard (and a screen reader) starts on the first way on.
-    if (!focusWidget() || !focusWidget()->isVisible())
-        m_guide->chairsButton()->setFocus();
-}
-
-void frmLunaris::loadDemoPractice()
-{
-    if (!DemoPracticeCommand(m_services, this, [this] { return databaseWritable(); }).run())
-        return;
-    // The columns, the treatment list and the guide take the new practice at once.
-    followChairTable({});
-    m_editing->refreshTreatments();
-    runStep([&] {
-        const QStringList codes = TreatmentTable(m_services.database).codes();
-        setKnownCodes(QSet<QString>(codes.cbegin(), codes.cend()));
-    });
-    followPracticeContents();
-}
-
-void frmLunaris::createStatusBar()
-{
-    QStatusBar* bar = statusBar();
-    bar->setObjectName(QStringLiteral("sbStatusBar"));
-    m_statusPanel = new QLabel(bar);
-    m_statusPanel->setTextFormat(Qt::PlainText); // it quotes setting values
-    m_statusPanel->setObjectName(QStringLiteral("sbStatusBar_Panel1"));
-    m_datePanel = new QLabel(bar);
-    m_datePanel->setObjectName(QStringLiteral("sbStatusBar_Panel2"));
-    m_timePanel = new QLabel(bar);
-    m_timePanel->setObjectName(QStringLiteral("sbStatusBar_Panel3"));
-    bar->addWidget(m_statusPanel, 1);
-    if (const auto& server = m_services.database.serverAddress()) {
-        m_serverPanel = new ServerStatusPanel(server->host, server->database, bar);
-        m_serverPanel->setEncrypted(m_services.database.isEncrypted());
-        bar->addPermanentWidget(m_serverPanel);
-    }
-    bar->addPermanentWidget(m_datePanel);
-    bar->addPermanentWidget(m_timePanel);
-    auto showClock = [this] {
-        const QDateTime now = QDateTime::currentDateTime();
-        m_datePanel->setText(QLocale().toString(now.date(), QStringLiteral("dd.MM.yyyy")));
-        m_timePanel->setText(now.time().toString(QStringLiteral("HH:mm")));
-    };
-    showClock();
-    auto* clock = new QTimer(this);
-    connect(clock, &QTimer::timeout, this, showClock);
-    clock->start(1000);
+    m_practice->followContents();
 }
 
 void frmLunaris::setStatusText(const QString& text)
 {
-    m_status.setNotice(text);
-    showStatus();
+    m_feedback->setStatusText(text);
 }
 
 bool frmLunaris::Form_Load()
@@ -559,159 +380,34 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
         return false;
     }
 
-    readPracticeSettings();
-    for (int i = 0; i <= m_state.ChairCount; ++i) {
-        DayView* column = m_columns[i];
-        column->setSlotSize(m_state.SlotSetting);
-        column->setDayEnd(m_state.CloseTime);
-        column->setDayStart(m_state.OpenTime);
-    }
-    layoutColumns(chairs);
-    restorePosition();
+    m_practice->readPracticeSettings();
+    m_layout->applyHours(m_state.ChairCount);
+    m_layout->assignChairs(chairs, m_DBComboBeh);
+    m_placement->restore();
     m_analysisDock->restore();
     m_mnuViewAnalysis->setChecked(m_analysisDock->isShown());
     if (m_analysisDock->isShown())
-        refreshAnalysis(&NoTreatments);
+        m_screen->refreshAnalysis(&NoTreatments);
     Form_Resize();
     m_editing->refreshTreatments();
     m_watcher = new ChangeWatcher(m_services.database, this);
     connect(m_watcher, &ChangeWatcher::changed, this, &frmLunaris::followSharedChange);
-    if (m_serverPanel)
-        m_services.database.setConnectionObserver([this](bool connected) {
-            // A new connection may have come out otherwise (the server's TLS set up anew meanwhile).
-            if (connected)
-                m_serverPanel->setEncrypted(m_services.database.isEncrypted());
-            m_serverPanel->setConnected(connected);
-        });
+    m_statusBar->followConnection();
     showStatus();
     followPracticeContents();
     return true;
 }
 
-void frmLunaris::layoutColumns(const QStringList& chairs)
-{
-    // The headers say which chair is which before a day is opened.
-    for (int i = 0; i <= m_state.MaxChairs; ++i) {
-        DayView* column = m_columns[i];
-        const bool chair = i < m_state.ChairCount;
-        const bool doctor = i == m_state.ChairCount;
-        if (chair) {
-            column->setCaption(chairs[i]);
-            column->setBlockLook([this](const QString& code) { return m_looks->blockLook(code); });
-        } else if (doctor) {
-            column->setCaption(DoctorColumn::Caption);
-            column->setBlockLook({});
-        }
-        column->setColumnBackColor(doctor ? QColor(224, 224, 224) : QColor(Qt::white));
-        column->setDemandColumn(doctor);
-        // The chair columns take the focus after the treatment list, left to right, then the doctor
-        // column, which can be read but not edited.
-        column->setFocusPolicy(chair || doctor ? Qt::StrongFocus : Qt::NoFocus);
-        column->setDragEnabled(chair);
-        column->setVisible(chair || doctor);
-    }
-    QWidget* previous = m_DBComboBeh;
-    for (int i = 0; i <= m_state.ChairCount; ++i) {
-        setTabOrder(previous, m_columns[i]);
-        previous = m_columns[i];
-    }
-}
-
-void frmLunaris::followChairTable(const ChairChanges& changes)
-{
-    QStringList chairs;
-    try {
-        chairs = ChairTable(m_services.database).names();
-    } catch (const LunarisError& e) {
-        showDataError(e.number());
-        return;
-    }
-    QStringList captions;
-    for (const DayViewModel* chair : chairColumns())
-        captions.append(chair->caption());
-    if (changes.isEmpty() && chairs.mid(0, m_state.MaxChairs) == captions)
-        return;
-    for (DayView* column : m_columns)
-        column->cancelDrag();
-    m_day->followChairs(changes, chairs);
-    for (int i = 0; i <= m_state.ChairCount; ++i) {
-        m_columns[i]->setSlotSize(m_state.SlotSetting);
-        m_columns[i]->setDayEnd(m_state.CloseTime);
-        m_columns[i]->setDayStart(m_state.OpenTime);
-    }
-    layoutColumns(chairs);
-    for (int i = 0; i <= m_state.ChairCount; ++i)
-        m_columns[i]->setEnabled(m_state.DayOpen);
-    Form_Resize();
-    for (int i = 0; i < m_state.ChairCount; ++i)
-        m_columns[i]->showAllBlocks();
-    readUnshownEntries();
-    showStatus();
-    DR_Load();
-}
-
-void frmLunaris::readPracticeSettings()
-{
-    const PracticeSettings practice = PracticeSettings::read(m_services.settings);
-    m_state.SlotSetting = practice.slotSetting;
-    m_state.OpenTime = practice.openTime;
-    m_state.CloseTime = practice.closeTime;
-    if (!practice.replaced.isEmpty())
-        setStatusText(practice.replaced.join(QStringLiteral("; ")));
-}
-
-void frmLunaris::restorePosition()
-{
-    const SettingsStore& settings = m_services.settings;
-    const double left = twipsSetting(settings, QStringLiteral("MainLeft"), 0);
-    const double top = twipsSetting(settings, QStringLiteral("MainTop"), 0);
-    const double width = twipsSetting(settings, QStringLiteral("MainWidth"), DefaultWidthTwips);
-    const double height = twipsSetting(settings, QStringLiteral("MainHeight"), DefaultHeightTwips);
-    // The values may come from another screen, or be nonsense: a window too small to work in gets
-    // the first-start size, and the window is fitted into the screen its corner lies on.
-    QSize size(px(width < DefaultWidthTwips / 2 ? DefaultWidthTwips : width),
-               px(height < DefaultHeightTwips / 2 ? DefaultHeightTwips : height));
-    QPoint corner(px(left), px(top));
-    const QScreen* target = QGuiApplication::screenAt(corner);
-    if (!target)
-        target = QGuiApplication::primaryScreen();
-    if (target) {
-        const QRect area = target->availableGeometry();
-        size = size.boundedTo(area.size());
-        corner.setX(std::clamp(corner.x(), area.left(), area.left() + area.width() - size.width()));
-        corner.setY(std::clamp(corner.y(), area.top(), area.top() + area.height() - size.height()));
-    }
-    m_outerGeometry = QRect(corner, size);
-    m_outerGeometryPending = true;
-    applyOuterGeometry();
-}
-
-void frmLunaris::applyOuterGeometry()
-{
-    // The stored values are the window's outer bounds, frame and title bar included. Qt places a
-    // window by its frame but sizes it by its inside, so the frame comes off the size once the
-    // window system has told it (at the latest when the window is shown; with some window managers
-    // only after the first move).
-    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    move(m_outerGeometry.topLeft());
-    resize(m_outerGeometry.size().shrunkBy(frame));
-    m_appliedFrame = frame;
-    if (!frame.isNull())
-        m_outerGeometryPending = false;
-}
-
 void frmLunaris::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
-    if (m_outerGeometryPending && windowHandle() && windowHandle()->frameMargins() != m_appliedFrame)
-        applyOuterGeometry();
+    m_placement->followFrame();
 }
 
 void frmLunaris::moveEvent(QMoveEvent* event)
 {
     QMainWindow::moveEvent(event);
-    if (m_outerGeometryPending && windowHandle() && windowHandle()->frameMargins() != m_appliedFrame)
-        applyOuterGeometry();
+    m_placement->followFrame();
 }
 
 QSize frmLunaris::outerSizeTwips() const
@@ -745,12 +441,7 @@ void frmLunaris::Form_Resize()
         m_changedBar->setGeometry(px(240), px(1560), px(240 + w * (m_state.ChairCount + 1)) - px(240), bar);
     if (m_guide)
         m_guide->setGeometry(px(240), px(1560), px(240 + w * (m_state.ChairCount + 1)) - px(240), std::max(0, px(h)));
-    double x = 240;
-    for (int i = 0; i <= m_state.ChairCount; ++i) {
-        const int left = px(x);
-        m_columns[i]->setGeometry(left, px(1560) + bar, px(x + w) - left, std::max(0, px(h) - bar));
-        x += w;
-    }
+    m_layout->place(240, w, px(1560) + bar, px(h) - bar);
     m_lblBehAuswahl->setGeometry(px(5040), px(600), px(2295), px(240));
     m_lblHon->setGeometry(px(7800), px(600), px(1200), px(240));
     m_cmdZeit->setGeometry(px(960), px(840), px(2055), px(375));
@@ -768,8 +459,7 @@ bool frmLunaris::event(QEvent* event)
 
 void frmLunaris::cancelDrags()
 {
-    for (DayView* column : m_columns)
-        column->cancelDrag();
+    m_layout->cancelDrags();
 }
 
 bool frmLunaris::eventFilter(QObject* watched, QEvent* event)
@@ -807,57 +497,18 @@ void frmLunaris::closeEvent(QCloseEvent* event)
 
 bool frmLunaris::Form_QueryUnload()
 {
-    if (keepsUnsavedCopy()) {
-        // Nothing can be saved here, and nothing is asked: the edits wait in the recovery copy.
-        m_services.messages.inform(
-            this,
-            QStringLiteral("Die Änderungen an „%1“ können nicht gespeichert werden, weil die Datenbank nur gelesen "
-                           "werden darf. Sie bleiben als Wiederherstellungskopie erhalten und werden beim nächsten "
-                           "Start angeboten.")
-                .arg(m_state.CurrentIdealtag.isEmpty() ? QStringLiteral("Unbenannt") : m_state.CurrentIdealtag),
-            kTitle, QMessageBox::Information);
-        return true;
-    }
-    return m_commands->saveQuestion(QStringLiteral("Möchten Sie noch Speichern?"));
-}
-
-bool frmLunaris::keepsUnsavedCopy() const
-{
-    return m_recovery && m_state.DayOpen && m_state.Modified && !writable();
+    return DayClose(this, *m_commands, m_recovery.get(), m_state, m_services).mayClose();
 }
 
 void frmLunaris::Form_Unload()
 {
-    // Closed normally: what was not saved was meant to go, unless it could not be saved here.
-    if (m_recovery && keepsUnsavedCopy())
-        m_recovery->flush();
-    else if (m_recovery)
-        m_recovery->discard();
+    DayClose(this, *m_commands, m_recovery.get(), m_state, m_services).settleRecoveryCopy();
     // Other windows of the program (help), the most recently opened first.
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (auto it = windows.crbegin(); it != windows.crend(); ++it)
         if (*it != this && (*it)->isVisible())
             (*it)->close();
-    if (isMinimized())
-        return;
-    // The outer bounds, frame and title bar included, as the window is placed by them at the next start.
-    const QRect frame = frameGeometry();
-    const QString section = QStringLiteral("Settings");
-    runStep([&] {
-        m_services.settings.saveSetting(SettingsStore::ProgramApp, section, QStringLiteral("MainLeft"),
-                                        QString::number(frame.x() * TwipsPerPixel));
-        m_services.settings.saveSetting(SettingsStore::ProgramApp, section, QStringLiteral("MainTop"),
-                                        QString::number(frame.y() * TwipsPerPixel));
-        m_services.settings.saveSetting(SettingsStore::ProgramApp, section, QStringLiteral("MainWidth"),
-                                        QString::number(frame.width() * TwipsPerPixel));
-        m_services.settings.saveSetting(SettingsStore::ProgramApp, section, QStringLiteral("MainHeight"),
-                                        QString::number(frame.height() * TwipsPerPixel));
-    });
-}
-
-QList<DayViewModel*> frmLunaris::chairModels() const
-{
-    return m_day->chairModels();
+    m_placement->store();
 }
 
 QList<const DayViewModel*> frmLunaris::chairColumns() const
@@ -870,221 +521,39 @@ QList<const DayViewModel*> frmLunaris::printColumns() const
     return std::as_const(*m_day).columnsWithDoctor();
 }
 
-void frmLunaris::showDataError(int number)
-{
-    m_services.messages.inform(
-        this, QString::number(number) + QStringLiteral(" Fehler: Bitte Öffnungszeit und Datenbank überprüfen"),
-        QStringLiteral("Datenfehler"), QMessageBox::Warning);
-}
-
 void frmLunaris::Termin_load()
 {
-    // A failed load must not leave its reason to the next one.
-    const DayReplacement reason = std::exchange(m_loadReason, DayReplacement::Opened);
-    // What is loaded is the day as stored now: a notice about another state of it is over.
-    if (m_changedBar)
-        m_changedBar->hide();
-    m_status.dayLoaded();
-    if (m_state.DayOpen)
-        setWindowTitle(QStringLiteral("Template: ") + captionText(m_state.CurrentIdealtag));
-    DayView* doctor = m_columns[m_state.ChairCount];
-    doctor->model().clear();
-    doctor->showAllBlocks();
-    // Another day: the steps of the previous one cannot be taken back here.
-    m_day->forgetHistory();
-    int rowFailure = 0;
-    try {
-        rowFailure =
-            IdealDayLoader::load(m_services.database, chairModels(), m_state.CurrentIdealtag, m_day->rowsOnScreen());
-    } catch (const LunarisError& e) {
-        for (int i = 0; i < m_state.ChairCount; ++i)
-            m_columns[i]->showAllBlocks();
-        readUnshownEntries();
-        showStatus();
-        // The panel names what failed: the day's rows, not the treatments.
-        refreshAnalysis(nullptr, QStringLiteral("Der Idealtag konnte nicht gelesen werden (Fehler %1: %2).")
-                                     .arg(e.number())
-                                     .arg(e.description()));
-        showDataError(e.number());
-        return;
-    }
-    // The rows read are placed by the one replacement of the day, which keeps what does not fit.
-    m_day->replace(m_day->rowsOnScreen().stored, reason, false);
-    scrollToFirstBlock();
-    // Rows that could not be shown are reported once for the whole load.
-    if (rowFailure)
-        showDataError(rowFailure);
-    m_announcements->dayLoaded();
-}
-
-void frmLunaris::followReplacement(DayReplacement reason, const QString& notice)
-{
-    cancelDrags();
-    for (int i = 0; i < m_state.ChairCount; ++i)
-        m_columns[i]->showAllBlocks();
-    readUnshownEntries();
-    showStatus();
-    DR_Load();
-    // A load names its unshown rows by their count; every other replacement names them.
-    if (!notice.isEmpty() && reason != DayReplacement::Opened && reason != DayReplacement::Reloaded)
-        m_announcements->announcer().announce(notice);
-}
-
-void frmLunaris::scrollToFirstBlock()
-{
-    // The previous day's position means nothing for this one; the other columns follow the first.
-    QString first;
-    for (int i = 0; i < m_state.ChairCount; ++i)
-        for (const DayBlock& block : m_columns[i]->model().blocks())
-            if (first.isEmpty() || block.startTime.trimmed() < first)
-                first = block.startTime.trimmed();
-    DayView* column = m_columns[0];
-    const int row = first.isEmpty() ? 0 : column->rowOfTime(first);
-    column->setFirstRow(std::clamp(row, 0, std::max(0, column->rowCount() - 1)));
+    m_feedback->load();
 }
 
 void frmLunaris::showStatus()
 {
-    m_statusPanel->setText(m_status.text(m_services.database.readOnlyReason()));
+    m_feedback->showStatus();
 }
 
 void frmLunaris::DR_Load()
 {
-    DayView* doctor = m_columns[m_state.ChairCount];
-    const QList<const DayViewModel*> chairs = chairColumns();
-    // The column is emptied before anything is read, so a failed read leaves no stale demand. Only
-    // its rows that change are repainted.
-    doctor->model().clear();
-    std::optional<QHash<QString, Treatment>> treatments;
-    std::optional<DoctorLoad> load;
-    try {
-        // A day without blocks needs no treatment.
-        const bool anyBlock =
-            std::any_of(chairs.cbegin(), chairs.cend(), [](const DayViewModel* chair) { return chair->count() > 0; });
-        treatments =
-            anyBlock ? DoctorColumn::byCode(TreatmentTable(m_services.database).all()) : QHash<QString, Treatment>();
-        if (anyBlock)
-            setKnownCodes(QSet<QString>(treatments->keyBegin(), treatments->keyEnd()));
-        load = DoctorColumn::redraw(chairs, doctor->model(), *treatments);
-        m_txtHon->setText(QString::number(DoctorColumn::wholeUnits(load->feeCents)));
-    } catch (const LunarisError& e) {
-        doctor->showChangedBlocks();
-        refreshAnalysis(treatments ? &*treatments : nullptr);
-        showDataError(e.number());
-        return;
-    }
-    doctor->showChangedBlocks();
-    refreshAnalysis(&*treatments, QString(), &*load);
-}
-
-DayHours frmLunaris::dayHours() const
-{
-    const DayViewModel& doctor = m_columns[m_state.ChairCount]->model();
-    return {doctor.dayStart(), doctor.dayEnd(), doctor.slotSize()};
+    m_screen->drawDoctorColumn();
 }
 
 DayAnalysis frmLunaris::analysis(const QHash<QString, Treatment>& treatments, const DoctorLoad* load) const
 {
-    return DayAnalysis::of(chairColumns(), dayHours(), DoctorColumn::lookupIn(treatments), m_unshown, load);
-}
-
-void frmLunaris::refreshAnalysis(const QHash<QString, Treatment>* treatments, const QString& failure,
-                                 const DoctorLoad* load)
-{
-    // A hidden panel is brought up to date when it is shown.
-    if (!m_analysisDock->isShown())
-        return;
-    if (treatments && failure.isEmpty())
-        m_analysisDock->showAnalysis(analysis(*treatments, load), legend());
-    else
-        m_analysisDock->showFailure(
-            failure.isEmpty() ? QStringLiteral("Die Behandlungen konnten nicht gelesen werden.") : failure, legend());
-}
-
-QList<QPair<QString, QColor>> frmLunaris::legend() const
-{
-    return m_looks->legend(chairColumns());
-}
-
-void frmLunaris::readUnshownEntries()
-{
-    m_unshown.clear();
-    for (const StoredBlock& block : std::as_const(m_day->rowsOnScreen().unshown))
-        m_unshown.append({block.row.chair, block.row.startTime.toString(), block.row.code.toString()});
-    for (const StoredBlock& block : m_day->unsavedUnshown())
-        m_unshown.append({block.row.chair, block.row.startTime.toString(), block.row.code.toString(), false});
-}
-
-void frmLunaris::setKnownCodes(const QSet<QString>& codes)
-{
-    if (m_looks->setKnownCodes(codes))
-        repaintChairs();
+    return m_screen->analysis(treatments, load);
 }
 
 void frmLunaris::repaintChairs()
 {
-    for (int i = 0; i < m_state.ChairCount; ++i)
-        m_columns[i]->update();
-}
-
-void frmLunaris::mnuViewColors_Click()
-{
-    // The action has flipped its own tick.
-    runStep([&] { m_looks->setColorsShown(m_mnuViewColors->isChecked()); });
-    repaintChairs();
-    if (m_analysisDock->isShown())
-        m_analysisDock->setLegend(legend());
-}
-
-void frmLunaris::createAnalysisDock()
-{
-    m_analysisDock = std::make_unique<AnalysisDock>(*this, m_services.settings);
-    connect(m_analysisDock.get(), &AnalysisDock::shownChanged, m_mnuViewAnalysis, &QAction::setChecked);
-}
-
-void frmLunaris::mnuViewAnalysis_Click()
-{
-    const bool show = !m_analysisDock->isShown();
-    m_analysisDock->setShown(show);
-    m_mnuViewAnalysis->setChecked(show);
-    if (!show)
-        return;
-    // The panel shows the day as it is now; before New or Open the columns are empty.
-    if (m_state.DayOpen)
-        DR_Load();
-    else
-        refreshAnalysis(&NoTreatments);
-}
-
-void frmLunaris::BlockInfo(const QString& text, int minutes)
-{
-    m_clicks->BlockInfo(text, minutes);
+    m_screen->repaintChairs();
 }
 
 void frmLunaris::switchOn(bool deleteEnabled)
 {
     m_editing->refreshTreatments();
     for (int i = 0; i <= m_state.MaxChairs; ++i)
-        m_columns[i]->setEnabled(true);
+        m_layout->column(i)->setEnabled(true);
     for (QWidget* control : std::initializer_list<QWidget*>{m_DBComboBeh, m_lblBehAuswahl, m_lblHon, m_txtHon})
         control->show();
-    // A workstation that may only read opens, prints and exports; what would write stays off.
-    m_mnuFileSave->setEnabled(writable());
-    m_mnuFileSaveAs->setEnabled(writable());
-    m_mnuFilePrint->setEnabled(true);
-    m_mnuFilePreview->setEnabled(true);
-    m_mnuFilePdf->setEnabled(true);
-    m_mnuFileDelete->setEnabled(deleteEnabled && writable());
-    enableRename();
-    m_tbSave->setEnabled(writable());
-    m_tbPrint->setEnabled(true);
-}
-
-void frmLunaris::followReadOnly()
-{
-    for (QAction* write : {m_mnuFileSave, m_mnuFileSaveAs, m_mnuFileRename, m_mnuFileDelete, m_tbSave})
-        write->setEnabled(false);
-    showStatus();
+    m_commandStates->dayOpened(deleteEnabled);
 }
 
 void frmLunaris::tbToolBar_ButtonClick(const QString& key)
@@ -1100,11 +569,6 @@ void frmLunaris::tbToolBar_ButtonClick(const QString& key)
         mnuFilePrint_Click();
 }
 
-void frmLunaris::mnuFileExit_Click()
-{
-    close(); // runs the close request and the unload
-}
-
 // The tick follows the bar: ticked while it is shown. (The action has already flipped its own tick.)
 void frmLunaris::mnuViewToolbar_Click()
 {
@@ -1118,32 +582,6 @@ void frmLunaris::mnuViewStatusBar_Click()
     const bool wasShown = !statusBar()->isHidden();
     statusBar()->setVisible(!wasShown);
     m_mnuViewStatusBar->setChecked(!wasShown);
-}
-
-void frmLunaris::mnuHelpContents_Click()
-{
-    showHelp(false);
-}
-
-void frmLunaris::mnuHelpSearch_Click()
-{
-    showHelp(true);
-}
-
-void frmLunaris::showHelp(bool index)
-{
-    if (m_state.HelpFile.isEmpty()) {
-        m_services.messages.inform(this,
-                                   QStringLiteral("Hilfe-Inhalt konnte nicht angezeigt werden. Dieser Anwendung ist "
-                                                  "keine Hilfedatei zugeordnet."),
-                                   windowTitle(), QMessageBox::Information);
-        return;
-    }
-    try {
-        HelpWindow::showHelp(this, m_state.HelpFile, index ? HelpWindow::Page::Index : HelpWindow::Page::Contents);
-    } catch (const LunarisError& e) {
-        m_services.messages.inform(this, e.description(), kTitle, QMessageBox::NoIcon);
-    }
 }
 
 void frmLunaris::mnuFileNew_Click()
@@ -1171,11 +609,6 @@ void frmLunaris::mnuFileRename_Click()
     m_commands->rename();
 }
 
-void frmLunaris::enableRename()
-{
-    m_mnuFileRename->setEnabled(m_state.DayOpen && !m_state.CurrentIdealtag.isEmpty() && writable());
-}
-
 void frmLunaris::followRename(const QString& name)
 {
     // The rows keep their identities under the new name: the next save sees them as its own.
@@ -1186,7 +619,7 @@ void frmLunaris::followRename(const QString& name)
     }
     m_state.CurrentIdealtag = name;
     setWindowTitle(QStringLiteral("Template: ") + captionText(name));
-    enableRename();
+    m_commandStates->followName();
     // A copy of unsaved edits names the day as it is stored now.
     if (m_recovery && m_state.Modified)
         m_recovery->flush();
@@ -1203,75 +636,6 @@ void frmLunaris::mnuFilePrint_Click()
         TemplatePrintout(m_services, *m_services.printers).print(this, m_state.CurrentIdealtag, printColumns());
     else
         TemplatePrintout(m_services).print(this, m_state.CurrentIdealtag, printColumns());
-}
-void frmLunaris::mnuFilePreview_Click()
-{
-    PrintPreview(m_services, m_services.printers).show(this, m_state.CurrentIdealtag, printColumns());
-}
-
-void frmLunaris::mnuFilePdf_Click()
-{
-    PdfExport(m_services).exportDay(this, m_state.CurrentIdealtag, printColumns());
-}
-
-void frmLunaris::mnuBeh_Click()
-{
-    frmBehandT editor(m_state, m_services, this);
-    m_services.modals.run(editor);
-    // The list offers the codes as they are now; colours and deleted codes show at once.
-    m_editing->refreshTreatments();
-    m_looks->reloadColors();
-    runStep([&] {
-        const QStringList codes = TreatmentTable(m_services.database).codes();
-        setKnownCodes(QSet<QString>(codes.cbegin(), codes.cend()));
-    });
-    repaintChairs();
-    // Fees, lengths, doctor windows and deleted codes count at once: the doctor column, the fee and
-    // the panel are drawn again from the table as it is now.
-    DR_Load();
-    followPracticeContents();
-}
-
-void frmLunaris::mnuStuhl_Click()
-{
-    frmStuhlT editor(m_state, m_services, this);
-    m_services.modals.run(editor);
-    // The open day follows renamed and deleted chairs at once.
-    followChairTable(editor.changes());
-    followPracticeContents();
-}
-
-void frmLunaris::mnuPref_Click()
-{
-    frmEinstellungenT dialog(m_services, this);
-    if (m_services.modals.run(dialog) != QDialog::Accepted)
-        return;
-    // The values take effect at once: the columns take the hours and the row length now in effect.
-    m_status.setNotice(QString());
-    readPracticeSettings();
-    for (DayView* column : m_columns)
-        column->cancelDrag();
-    for (int i = 0; i <= m_state.MaxChairs; ++i) {
-        // The views' own set-up of their scroll range.
-        m_columns[i]->setSlotSize(m_state.SlotSetting);
-        m_columns[i]->setDayEnd(m_state.CloseTime);
-        m_columns[i]->setDayStart(m_state.OpenTime);
-    }
-    // Blocks outside the new hours are kept as unshown rows and named; the replacement draws the day.
-    m_day->followHours(m_state.OpenTime, m_state.CloseTime, m_state.SlotSetting);
-}
-
-void frmLunaris::mnuDatenbank_Click()
-{
-    frmDatenbank dialog(m_services, m_state.DatabaseConnect, QDir::current().absoluteFilePath(m_state.DatabaseFile),
-                        this);
-    m_services.modals.run(dialog);
-}
-
-void frmLunaris::mnuHelpAbout_Click()
-{
-    frmAbout box(this);
-    m_services.modals.run(box);
 }
 void frmLunaris::markUnsaved()
 {
@@ -1295,161 +659,28 @@ bool frmLunaris::Speichern()
     if (!m_state.DayOpen || !m_state.Modified)
         return true;
     const DaySave::Outcome outcome = DaySave(*this, *m_day, m_state, m_services).save([this] { m_commands->saveAs(); });
-    enableRename();
-    switch (outcome) {
-    case DaySave::Outcome::Saved:
-        break;
-    case DaySave::Outcome::NameCancelled:
-        // Enter and Esc both cancel the dialog: the user hears that nothing was stored.
-        m_status.setStepNotice(QStringLiteral("„Speichern unter“ abgebrochen"));
-        showStatus();
-        m_announcements->announcer().announce(m_statusPanel->text());
-        return false;
-    case DaySave::Outcome::SavedAs:
-        return !m_state.Modified;
-    case DaySave::Outcome::NotSaved:
-        return false;
-    }
-    m_status.daySaved(QTime::currentTime());
-    m_changedBar->hide(); // the day as this window saved it is the stored one now
-    // Save As may have replaced another day's rows: the panel's warnings are those of the day now stored.
-    readUnshownEntries();
-    showStatus();
-    if (m_analysisDock->isShown())
-        DR_Load();
-    m_announcements->daySaved();
-    return true;
+    m_commandStates->followName();
+    return m_feedback->followSave(outcome);
 }
 
 void frmLunaris::reloadInPlace()
 {
-    // The user keeps looking at the same hours.
-    const int firstRow = m_columns[0]->firstRow();
-    m_loadReason = DayReplacement::Reloaded;
-    Termin_load();
-    m_day->markSaved();
-    m_columns[0]->setFirstRow(std::clamp(firstRow, 0, std::max(0, m_columns[0]->rowCount() - 1)));
-    showStatus();
-}
-
-void frmLunaris::followChairNames()
-{
-    QStringList names;
-    if (!runStep([&] { names = ChairTable(m_services.database).names(); }))
-        return;
-    for (int i = 0; i < m_state.ChairCount && i < names.size(); ++i) {
-        const QString former = m_columns[i]->model().caption();
-        if (former == names[i])
-            continue;
-        // A chair renamed elsewhere: its column and the rows it remembers take the new name, so that
-        // the next save stores the blocks under it and sees no change of its own rows.
-        m_columns[i]->setCaption(names[i]);
-        RowsOnScreen& rows = m_day->rowsOnScreen();
-        for (QList<StoredBlock>* list : {&rows.stored, &rows.unshown})
-            for (StoredBlock& block : *list)
-                if (block.row.chair == former)
-                    block.row.chair = names[i];
-        if (rows.chairs.remove(former))
-            rows.chairs.insert(names[i]);
-    }
+    m_feedback->reloadInPlace();
 }
 
 void frmLunaris::followSharedChange()
 {
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (auto* names = qobject_cast<DayNameDialog*>(window); names && names->isVisible())
-            names->refreshList();
-    // A modal window of this program (an editor) has the tables in hand; its own saves are followed when it closes.
-    if (QApplication::activeModalWidget())
-        return;
-    m_editing->refreshTreatments();
-    runStep([&] {
-        const QStringList codes = TreatmentTable(m_services.database).codes();
-        setKnownCodes(QSet<QString>(codes.cbegin(), codes.cend()));
-    });
-    followChairNames();
-    followPracticeContents();
-    if (!m_state.DayOpen || m_state.CurrentIdealtag.isEmpty())
-        return;
-    DayInStore now;
-    if (!runStep([&] { now = IdealDayStore(m_services.database).storedDay(m_state.CurrentIdealtag); }))
-        return;
-    const RowsOnScreen& shown = m_day->rowsOnScreen();
-    // Gone from its name: renamed elsewhere, the window follows it to the new one, edits and all.
-    if (!now.listed && now.blocks.isEmpty() && shown.day == m_state.CurrentIdealtag) {
-        std::optional<QString> renamed;
-        if (!runStep([&] { renamed = IdealDayStore(m_services.database).renamedAs(shown); }))
-            return;
-        if (renamed) {
-            followRename(*renamed);
-            m_status.setReloaded(QStringLiteral("An einem anderen Arbeitsplatz umbenannt in „%1“ ").arg(*renamed) +
-                                 QTime::currentTime().toString(QStringLiteral("HH:mm")));
-            showStatus();
-            if (!runStep([&] { now = IdealDayStore(m_services.database).storedDay(*renamed); }))
-                return;
-        }
-    }
-    if (shown.day == m_state.CurrentIdealtag && shown.complete && now.listed == shown.listed &&
-        sameStoredRows(now.blocks, shown.stored)) {
-        repaintChairs();
-        return;
-    }
-    if (!m_state.Modified) {
-        reloadInPlace();
-        m_status.setReloaded(QStringLiteral("Von einem anderen Arbeitsplatz geändert – neu geladen ") +
-                             QTime::currentTime().toString(QStringLiteral("HH:mm")));
-        showStatus();
-        return;
-    }
-    m_changedBar->showText(
-        QStringLiteral("„%1“ wurde an einem anderen Arbeitsplatz geändert.").arg(m_state.CurrentIdealtag));
+    SharedChanges(*this, *m_day, m_status, m_state, m_services).follow();
 }
 
-void frmLunaris::mnuFileBackup_Click()
+void frmLunaris::followTreatmentTable()
 {
-    m_backups->makeNow(this, [this](const QString& text) { setStatusText(text); });
+    m_practice->followTreatmentTable();
 }
 
-void frmLunaris::mnuFileRestore_Click()
+void frmLunaris::showChangedNotice(const QString& text)
 {
-    if (!databaseWritable())
-        return;
-    // The open day among them: shown anew when unmodified, else the bar tells of the change.
-    if (!m_backups->restoreDays(this).isEmpty())
-        followSharedChange();
-}
-
-void frmLunaris::mnuFileVersions_Click()
-{
-    frmVersionen dialog(m_services, m_state.DayOpen ? m_state.CurrentIdealtag : QString(), this);
-    if (m_services.modals.run(dialog) != QDialog::Accepted || !dialog.chosen())
-        return;
-    const DayVersion version = *dialog.chosen();
-    if (!m_state.DayOpen || version.day != m_state.CurrentIdealtag) {
-        // A deleted day comes back as a new day of its name, stored only by Speichern.
-        if (!m_commands->saveQuestion())
-            return;
-        m_state.DayOpen = true;
-        m_state.CurrentIdealtag = version.day;
-        Termin_load();
-        m_day->markSaved();
-        switchOn(false);
-    }
-    restoreVersion(version);
-}
-
-void frmLunaris::restoreVersion(const DayVersion& version)
-{
-    QList<StoredBlock> rows;
-    for (const TemplateRow& row : version.rows)
-        rows.append({0, row});
-    restoreRows(rows, DayReplacement::Version,
-                QStringLiteral("Version vom %1 wiederhergestellt").arg(frmVersionen::timeText(version.time)));
-}
-
-void frmLunaris::restoreRows(const QList<StoredBlock>& rows, DayReplacement reason, const QString& step)
-{
-    m_day->replace(rows, reason, true, step);
+    m_changedBar->showText(text);
 }
 
 void frmLunaris::offerRecovery()

@@ -9,26 +9,33 @@
 #include "store/Tables.h"
 
 #include <QMainWindow>
-#include <QMargins>
 #include <QTime>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
 class AnalysisDock;
+class ColumnLayout;
+class CommandStates;
+class PracticeTables;
+class HistoryActions;
+class DayFeedback;
+class DayColumns;
 class FirstStartGuide;
+class MainStatusBar;
 class BackupCommands;
 class BalanceCommands;
 class DatabaseCheckWait;
 class TreatmentLooks;
+class WindowPlacement;
 class DayView;
 class LunarisError;
 class IdealDayCommands;
 class ColumnClickHandler;
 class ChangeWatcher;
 class NoticeBar;
-struct DayVersion;
 class EditingControls;
 class EditAnnouncements;
 class DayViewModel;
@@ -60,7 +67,7 @@ public:
     frmLunaris(LunarisState& state, AppServices& services, QWidget* parent = nullptr);
     ~frmLunaris() override;
     // The status bar's server panel; null on the file.
-    ServerStatusPanel* serverPanel() const { return m_serverPanel; }
+    ServerStatusPanel* serverPanel() const;
 
     // Opens the data, counts the chairs, prepares the columns and restores the position.
     // Returns false when the program has to end (screen too narrow, chair table unreadable).
@@ -71,8 +78,6 @@ public:
     void Termin_load() override;
     // Rebuilds the doctor column and the fee total from the chair columns.
     void DR_Load();
-    // Tells the treatment, length and count in the day of a block.
-    void BlockInfo(const QString& text, int minutes);
     // Writes the open day's blocks under CurrentIdealtag (asks for a name first when it has none).
     // False when there was something to save and it was not saved (name dialog cancelled, save failed).
     bool Speichern() override;
@@ -87,8 +92,7 @@ public:
     // The day in the editor, which the columns show.
     OpenDay& openDay() { return *m_day; }
 
-    DayView* SSDay1(int index) const { return m_columns.at(index); }
-    QList<DayViewModel*> chairModels() const;
+    DayView* SSDay1(int index) const;
     QList<const DayViewModel*> chairColumns() const;
     // The chair columns followed by the doctor column.
     QList<const DayViewModel*> printColumns() const;
@@ -103,32 +107,15 @@ public:
     void mnuFileSaveAs_Click();
     void mnuFileRename_Click();
     void mnuFileDelete_Click();
-    void mnuFileVersions_Click();
-    void mnuFileBackup_Click();
-    void mnuFileRestore_Click();
     void mnuFilePrint_Click();
-    void mnuFilePreview_Click();
-    void mnuFilePdf_Click();
-    void mnuFileExit_Click();
-    void mnuBeh_Click();
-    void mnuStuhl_Click();
-    void mnuPref_Click();
-    void mnuDatenbank_Click();
     void mnuViewToolbar_Click();
     void mnuViewStatusBar_Click();
-    void mnuViewAnalysis_Click();
-    void mnuViewColors_Click();
-    void mnuHelpContents_Click();
-    void mnuHelpSearch_Click();
-    void mnuHelpAbout_Click();
     // Runs the command of the tool-bar button with this key ("New", "Open", "Save", "Print").
     void tbToolBar_ButtonClick(const QString& key);
 
     // Waits for the background check of the whole database file (busy pointer, status text). False
     // when the file must not be written: the check found damage, and the message naming the file was shown.
     bool databaseWritable() override;
-    // False on a workstation whose role may only read: the commands that write stay disabled.
-    bool writable() const;
     const RowsOnScreen& rowsOnScreen() const override;
     // Another workstation or the planner changed the shared tables: the open dialogs' lists, the
     // treatments, the chair captions and the open day follow (reloaded when unmodified, else the bar).
@@ -138,12 +125,18 @@ public:
     // The bar above the columns that tells of a change elsewhere to a day with unsaved edits.
     NoticeBar* changedBar() const { return m_changedBar; }
 
+    void reloadInPlace() override;
+    void followTreatmentTable() override;
+    // The guide shows while the practice lacks chairs or treatments, and goes once both exist.
+    void followPracticeContents() override;
+    void repaintChairs() override;
+    void showStatus() override;
+    void showChangedNotice(const QString& text) override;
+
     // Enables the day views and the commands once a day is created or opened.
     void switchOn(bool deleteEnabled) override;
     void followRename(const QString& name) override;
     void setStatusText(const QString& text);
-    // The practice's hours and row length as the columns have them.
-    DayHours dayHours() const;
     // The analysis of the day on screen, as the Auswertung panel shows it.
     // `load`: what DR_Load has just filled the doctor column from.
     DayAnalysis analysis(const QHash<QString, Treatment>& treatments, const DoctorLoad* load = nullptr) const;
@@ -157,75 +150,26 @@ protected:
     void moveEvent(QMoveEvent* event) override;
 
 private:
-    // Draws the open day again as stored, keeping the scroll position; its history starts anew.
-    void reloadInPlace();
-    void followChairNames();
-    // Puts a stored version into the editor as one undoable step.
-    void restoreVersion(const DayVersion& version);
-    // Puts these rows (the whole day) into the chairs as one undoable step.
-    void restoreRows(const QList<StoredBlock>& rows, DayReplacement reason, const QString& step = QString());
-    // The day's rows were replaced: the columns, the unshown rows, the doctor column and the status follow.
-    void followReplacement(DayReplacement reason, const QString& notice);
     void createMenus();
-    void createUndoActions(QMenu* edit);
     void createToolBar();
     void createControls();
-    void createStatusBar();
-    void createChangedBar();
-    void createFirstStartGuide();
     QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
                          void (frmLunaris::*handler)());
+    QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption, const QKeySequence& shortcut,
+                         const std::function<void()>& handler);
     void Form_Resize();
     // Ends a drag under way: outline gone, nothing moved (a dialog or a command came in between).
     void cancelDrags();
     // False when the window has to stay open: the user cancelled, or wanted to save and the day was not saved.
     bool Form_QueryUnload();
     void Form_Unload();
-    // Closing on a database that may only be read: unsaved edits stay in the recovery copy.
-    bool keepsUnsavedCopy() const;
-    void readPracticeSettings();
-    // Captions, roles, visibility and tab order of the columns for the chairs of table Stuhl.
-    void layoutColumns(const QStringList& chairs);
-    // After the chair editor: the columns and the open day follow the table's chairs.
-    void followChairTable(const ChairChanges& changes);
-    void restorePosition();
-    void applyOuterGeometry();
     // The room the shown Auswertung panel takes beside or below the columns, in twips.
     QSize analysisRoomTwips() const;
-    void showDataError(int number);
-    void showStatus();
-    // The guide shows while the practice lacks chairs or treatments, and goes once both exist.
-    void followPracticeContents();
-    void loadDemoPractice();
-    // Rename is for a named day on a workstation that may write.
-    void enableRename();
-    // The database turned out to be only readable (damage found): the commands that write go off.
-    void followReadOnly();
-    void scrollToFirstBlock();
-    void showHelp(bool index);
-    void createAnalysisDock();
-    // Shows the analysis when the panel is visible; null treatments: the table could not be read; a
-    // failure text: what else went wrong.
-    void refreshAnalysis(const QHash<QString, Treatment>* treatments, const QString& failure = QString(),
-                         const DoctorLoad* load = nullptr);
-    void readUnshownEntries();
-    // Remembers which codes the treatment table holds; repaints the chairs when that changed.
-    void setKnownCodes(const QSet<QString>& codes);
-    void repaintChairs();
-    // The colours of the day's treatments, when colours are on.
-    QList<QPair<QString, QColor>> legend() const;
 
     LunarisState& m_state;
     AppServices& m_services;
     bool m_unloaded = false;
-    // Where the window goes, outer bounds in pixels, and the frame taken off its size so far; pending
-    // until the window system has told the frame.
-    QRect m_outerGeometry;
-    QMargins m_appliedFrame;
-    bool m_outerGeometryPending = false;
     std::unique_ptr<OpenDay> m_day;
-    // What the next Termin_load is: an opened day or the same one read again.
-    DayReplacement m_loadReason = DayReplacement::Opened;
     // The first panel of the status bar.
     DayStatus m_status;
     std::unique_ptr<IdealDayCommands> m_commands;
@@ -233,22 +177,23 @@ private:
     EditingControls* m_editing = nullptr;
     EditAnnouncements* m_announcements = nullptr;
 
-    std::array<DayView*, ColumnCount> m_columns{};
+    std::unique_ptr<ColumnLayout> m_layout;
+    std::unique_ptr<CommandStates> m_commandStates;
+    std::unique_ptr<PracticeTables> m_practice;
+    std::unique_ptr<HistoryActions> m_historyActions;
+    std::unique_ptr<DayFeedback> m_feedback;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_lblBehAuswahl = nullptr;
     QLabel* m_lblHon = nullptr;
     QPushButton* m_cmdZeit = nullptr;
     QComboBox* m_DBComboBeh = nullptr;
     QLineEdit* m_txtHon = nullptr;
+    std::unique_ptr<MainStatusBar> m_statusBar;
     QLabel* m_statusPanel = nullptr;
-    QLabel* m_datePanel = nullptr;
-    QLabel* m_timePanel = nullptr;
-    // On the server backend only: which server, and whether it is reachable.
-    ServerStatusPanel* m_serverPanel = nullptr;
     std::unique_ptr<AnalysisDock> m_analysisDock;
-    // Stored rows of the open day that no column shows, for the panel's warnings.
-    QList<UnshownEntry> m_unshown;
+    std::unique_ptr<DayColumns> m_screen;
     std::unique_ptr<TreatmentLooks> m_looks;
+    std::unique_ptr<WindowPlacement> m_placement;
     std::unique_ptr<BackupCommands> m_backups;
     BalanceCommands* m_balancing = nullptr; // owned by the window
     std::unique_ptr<DatabaseCheckWait> m_checkWait;
@@ -272,6 +217,4 @@ private:
     QAction* m_mnuViewStatusBar = nullptr;
     QAction* m_tbSave = nullptr;
     QAction* m_tbPrint = nullptr;
-    QAction* m_mnuEditUndo = nullptr;
-    QAction* m_mnuEditRedo = nullptr;
 };

@@ -28,4 +28,16 @@ public:
     virtual bool databaseWritable() = 0;
     // The stored rows of the open day as the window last read or wrote them.
     virtual const RowsOnScreen& rowsOnScreen() const = 0;
+
+    // Draws the open day again as stored, keeping the scroll position; its history starts anew.
+    virtual void reloadInPlace() = 0;
+    // The treatment list and the blocks' looks follow table Behand as it is now.
+    virtual void followTreatmentTable() = 0;
+    // The guide for a practice without chairs or treatments shows or goes; new chairs get their columns.
+    virtual void followPracticeContents() = 0;
+    virtual void repaintChairs() = 0;
+    // The status bar shows the open day's status as it is now.
+    virtual void showStatus() = 0;
+    // The bar above the columns tells of a change elsewhere to a day with unsaved edits.
+    virtual void showChangedNotice(const QString& text) = 0;
 };

@@ -20,6 +20,28 @@ ColumnClickHandler::ColumnClickHandler(OpenDay& day, QList<DayView*> columns, QW
 {
 }
 
+void ColumnClickHandler::listen()
+{
+    for (DayView* column : std::as_const(m_columns)) {
+        QObject::connect(column, &DayView::blockDragMove, &m_window,
+                         [this](int index, int block, QPoint topEdge, bool copy) {
+                             runStep([&] { SSDay1_BlockDragMove(index, block, topEdge, copy); });
+                         });
+        QObject::connect(column, &DayView::blockDrop, &m_window,
+                         [this](int index, int block, QPoint topEdge, bool copy) {
+                             runStep([&] { SSDay1_BlockDrop(index, block, topEdge, copy); });
+                         });
+        QObject::connect(column, &DayView::blockDragCancel, &m_window,
+                         [this] { runStep([&] { SSDay1_BlockDragCancel(); }); });
+        QObject::connect(column, &DayView::columnKey, &m_window,
+                         [this](int index, int key, int row) { runStep([&] { SSDay1_ColumnKey(index, key, row); }); });
+        QObject::connect(column, &DayView::columnClick, &m_window,
+                         [this](int index, int button, int shift, int x, int y) {
+                             runStep([&] { SSDay1_ColumnClick(index, button, shift, x, y); });
+                         });
+    }
+}
+
 void ColumnClickHandler::SSDay1_ColumnClick(int index, int button, int, int x, int y)
 {
     if (index < 0 || index >= m_state.ChairCount)

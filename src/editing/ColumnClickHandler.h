@@ -25,6 +25,9 @@ public:
     ColumnClickHandler(OpenDay& day, QList<DayView*> columns, QWidget& window, LunarisState& state,
                        AppServices& services);
 
+    // The columns' clicks, keys and drags come here from now on; no failure leaves their handlers.
+    void listen();
+
     void SSDay1_ColumnClick(int index, int button, int shift, int x, int y);
     // The same on a row time instead of a point (the keyboard's cursor row).
     void clickAt(int index, int button, const QString& t);

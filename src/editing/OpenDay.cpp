@@ -309,6 +309,22 @@ bool OpenDay::followChairs(const ChairChanges& changes, const QStringList& chair
     return moved;
 }
 
+bool OpenDay::followChairName(int chair, const QString& name)
+{
+    DayViewModel& column = m_columns.at(chair);
+    const QString former = column.caption();
+    if (former == name)
+        return false;
+    column.setCaption(name);
+    for (QList<StoredBlock>* list : {&m_rowsOnScreen.stored, &m_rowsOnScreen.unshown})
+        for (StoredBlock& block : *list)
+            if (block.row.chair == former)
+                block.row.chair = name;
+    if (m_rowsOnScreen.chairs.remove(former))
+        m_rowsOnScreen.chairs.insert(name);
+    return true;
+}
+
 bool OpenDay::followHours(const QString& open, const QString& close, int slotSetting)
 {
     const QList<StoredBlock> rows = allRows();

@@ -51,6 +51,11 @@ public:
     // True when columns moved, came or went: the history is forgotten then.
     bool followChairs(const ChairChanges& changes, const QStringList& chairs);
 
+    // A chair was renamed elsewhere: its column and the rows the day remembers take the new name, so that
+    // the next save stores the blocks under it and sees no change of its own rows. False when the column
+    // had that name already.
+    bool followChairName(int chair, const QString& name);
+
     // The practice's hours or row length changed: every column takes them, the chairs keep the blocks
     // that still start inside the day; one that does not becomes an unshown row (kept by the next save,
     // named in the notice, shown again once the hours fit). True when a block left the screen.

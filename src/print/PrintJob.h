@@ -1,6 +1,6 @@
 #pragma once
 
-#include "print/PrintSettings.h"
+#include "settings/PrintSettings.h"
 
 #include <QList>
 #include <QString>

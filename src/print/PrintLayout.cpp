@@ -1,9 +1,9 @@
 #include "print/PrintLayout.h"
 
+#include "dayview/DayViewModel.h"
 #include "kernel/LunarisError.h"
 #include "kernel/Steps.h"
-#include "dayview/DayViewModel.h"
-#include "print/PrintSettings.h"
+#include "settings/PrintSettings.h"
 
 namespace {
 constexpr int TypeMismatch = 13;

@@ -1,6 +1,6 @@
 #include "print/PrintPainter.h"
 
-#include "print/PrintSettings.h"
+#include "settings/PrintSettings.h"
 
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "print/PrintLayout.h"
-#include "print/PrintSettings.h"
+#include "settings/PrintSettings.h"
 
 #include <QFont>
 #include <QPainter>

@@ -2,6 +2,7 @@
 
 #include "kernel/AppServices.h"
 #include "kernel/LunarisError.h"
+#include "settings/ConnectionSettingStore.h"
 #include "store/Database.h"
 #include "store/PasswordFile.h"
 #include "store/PracticeTransfer.h"

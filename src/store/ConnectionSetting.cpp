@@ -1,7 +1,6 @@
 #include "store/ConnectionSetting.h"
 
 #include "kernel/LunarisError.h"
-#include "settings/SettingsStore.h"
 
 #include <QHostAddress>
 #include <QRegularExpression>
@@ -96,19 +95,6 @@ QString ServerAddress::option(const QString& key) const
         if (name == key)
             return value;
     return {};
-}
-
-QString ConnectionSetting::read(const SettingsStore& settings)
-{
-    for (const QString& application : {SettingsStore::ProgramApp, SettingsStore::FamilyApp})
-        if (const std::optional<QString> value = settings.storedSetting(application, Section, Key))
-            return value->trimmed();
-    return {};
-}
-
-void ConnectionSetting::write(SettingsStore& settings, const QString& value)
-{
-    settings.saveSetting(SettingsStore::ProgramApp, Section, Key, value);
 }
 
 ServerAddress ConnectionSetting::parse(const QString& value)

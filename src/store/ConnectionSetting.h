@@ -4,8 +4,6 @@
 #include <QPair>
 #include <QString>
 
-class SettingsStore;
-
 // A PostgreSQL server database, as a libpq connection URI names it:
 // postgresql://user@host:port/dbname?option=value&...
 struct ServerAddress {
@@ -28,15 +26,11 @@ struct ServerAddress {
 };
 
 // The setting that chooses the practice database: section "Datenbank", key "Verbindung".
-// Empty means the database file beside the program; otherwise a PostgreSQL connection URI.
+// Empty means the database file beside the program; otherwise a PostgreSQL connection URI. Reading and
+// writing it in the settings store is the settings' part.
 namespace ConnectionSetting {
 inline const QString Section = QStringLiteral("Datenbank");
 inline const QString Key = QStringLiteral("Verbindung");
-
-// The program's own value, else the family's (which is only read), else empty.
-QString read(const SettingsStore& settings);
-// Writes the program's own value; throws LunarisError when it cannot be written.
-void write(SettingsStore& settings, const QString& value);
 
 // The server a non-empty setting names. Throws LunarisError with a German description that names the
 // setting when the text is not a usable PostgreSQL URI (another scheme, no database name, a bad port,

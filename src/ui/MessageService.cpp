@@ -1,5 +1,7 @@
 #include "ui/MessageService.h"
 
+#include "ui/WindowFocus.h"
+
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -75,6 +77,7 @@ int QtMessageService::choose(const MessageRequest& request)
     if (!buttons.isEmpty())
         box.setEscapeButton(buttons.last());
     box.exec();
+    returnFocusTo(request.parent);
     const qsizetype chosen = buttons.indexOf(box.clickedButton());
     return int(chosen < 0 ? buttons.size() - 1 : chosen);
 }
@@ -90,5 +93,7 @@ QMessageBox::StandardButton QtMessageService::show(const MessageRequest& request
     box->setTextFormat(Qt::PlainText);
     if (request.defaultButton != QMessageBox::NoButton)
         box->setDefaultButton(request.defaultButton);
-    return static_cast<QMessageBox::StandardButton>(box->exec());
+    const auto answer = static_cast<QMessageBox::StandardButton>(box->exec());
+    returnFocusTo(request.parent);
+    return answer;
 }

@@ -1,8 +1,12 @@
 #include "ui/ModalRunner.h"
 
+#include "ui/WindowFocus.h"
+
 #include <QDialog>
 
 int ExecModalRunner::run(QDialog& dialog)
 {
-    return dialog.exec();
+    const int result = dialog.exec();
+    returnFocusTo(dialog.parentWidget());
+    return result;
 }

@@ -18,6 +18,7 @@
 #include "dayview/DayView.h"
 #include "kernel/AppServices.h"
 #include "kernel/LunarisState.h"
+#include "settings/ConnectionSettingStore.h"
 #include "settings/SettingsStore.h"
 #include "store/ConnectionSetting.h"
 #include "ui/MessageService.h"

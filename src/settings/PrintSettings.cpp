@@ -1,4 +1,4 @@
-#include "print/PrintSettings.h"
+#include "settings/PrintSettings.h"
 
 #include "settings/SettingsStore.h"
 

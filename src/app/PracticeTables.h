@@ -1,0 +1,64 @@
+#pragma once
+
+#include "editing/ChairChange.h"
+
+#include <functional>
+
+class ColumnLayout;
+class DayColumns;
+class DayStatus;
+class EditingControls;
+class FirstStartGuide;
+class OpenDay;
+class QWidget;
+class TreatmentLooks;
+struct AppServices;
+struct LunarisState;
+
+// The practice's tables and settings as the main window follows them: the treatment and chair editors, the
+// settings dialog, the demo practice and the first start's guide. What they change shows at once: the
+// treatment list, the blocks' looks, the columns for the chairs, the hours, the doctor column and the fee.
+class PracticeTables {
+public:
+    struct Parts {
+        QWidget& window;    // parent of the editors and dialogs
+        QWidget* tabBefore; // the chair columns follow it in the tab order
+        ColumnLayout& layout;
+        DayColumns& screen;
+        EditingControls& editing;
+        TreatmentLooks& looks;
+        FirstStartGuide& guide;
+        DayStatus& status;
+    };
+    // What only the window can do: lay itself out again, show the status, wait for the database's check.
+    struct Calls {
+        std::function<void()> relayout;
+        std::function<void()> showStatus;
+        std::function<bool()> databaseWritable;
+    };
+
+    PracticeTables(Parts parts, Calls calls, OpenDay& day, LunarisState& state, AppServices& services);
+
+    void editTreatments();
+    void editChairs();
+    // "Einstellungen bearbeiten...": the values take effect at once.
+    void editSettings();
+    void loadDemo();
+    // The practice's hours and row length from the settings; values replaced by defaults are told.
+    void readPracticeSettings();
+    // The treatment list and the blocks' looks follow table Behand as it is now.
+    void followTreatmentTable();
+    // The columns and the open day follow the table's chairs (renamed and deleted in the editor: `changes`).
+    void followChairTable(const ChairChanges& changes);
+    // The guide shows while the practice lacks chairs or treatments, and goes once both exist.
+    void followContents();
+
+private:
+    void setStatusText(const QString& text);
+
+    Parts m_parts;
+    Calls m_calls;
+    OpenDay& m_day;
+    LunarisState& m_state;
+    AppServices& m_services;
+};

@@ -1,0 +1,8 @@
+#pragma once
+
+class QWidget;
+
+// A modal window has closed: the window it belonged to takes the keyboard back. Without a window manager
+// (and with some) the focus would stay nowhere, and the main window's shortcuts would do nothing until the
+// user clicks into it.
+void returnFocusTo(QWidget* owner);
