@@ -179,8 +179,18 @@ void greedyDemoMonday(benchmark::State& state)
     state.counters["moved"] = last.moved;
 }
 
-// All 100 generated days once per iteration: the figures are over the days.
-void balanceGeneratedDays(benchmark::State& state)
+// What one way did with one generated day.
+struct DayOutcome {
+    double ms = 0;
+    int overload = 0;
+    int moved = 0;
+    bool proven = false;
+    bool worseThanGreedy = false;
+};
+
+// Runs `way` on all 100 generated days once per iteration and sets the counters, over the days of the last
+// iteration; `solver`: also those only a search has (proof, comparison with greedy).
+template <class Way> void overGeneratedDays(benchmark::State& state, bool solver, const Way& way)
 {
     QList<double> times, timesProven;
     int balanced = 0, proven = 0, worseThanGreedy = 0, moved = 0;
@@ -189,50 +199,47 @@ void balanceGeneratedDays(benchmark::State& state)
         timesProven.clear();
         balanced = proven = worseThanGreedy = moved = 0;
         for (quint32 seed = 1; seed <= 100; ++seed) {
-            const BalanceDay day = generatedDay(seed);
-            DayBalancer balancer(day);
-            const BalanceResult r = balancer.balance(BalanceOptions{});
-            times.append(double(r.elapsedMs));
-            if (r.proven)
-                timesProven.append(double(r.elapsedMs));
-            balanced += r.overloadAfter == 0 ? 1 : 0;
-            proven += r.proven ? 1 : 0;
-            moved += int(r.moves.size());
-            state.PauseTiming();
-            worseThanGreedy += r.overloadAfter > greedyRepair(day).overload ? 1 : 0;
-            state.ResumeTiming();
+            const DayOutcome o = way(generatedDay(seed));
+            times.append(o.ms);
+            if (o.proven)
+                timesProven.append(o.ms);
+            balanced += o.overload == 0 ? 1 : 0;
+            proven += o.proven ? 1 : 0;
+            moved += o.moved;
+            worseThanGreedy += o.worseThanGreedy ? 1 : 0;
         }
     }
     state.counters["no_overload_share"] = balanced / 100.0;
-    state.counters["proven_share"] = proven / 100.0;
     state.counters["median_ms"] = percentile(times, 0.5);
     state.counters["p95_ms"] = percentile(times, 0.95);
-    state.counters["median_ms_proven"] = percentile(timesProven, 0.5);
     state.counters["mean_moved"] = moved / 100.0;
-    state.counters["worse_than_greedy"] = worseThanGreedy;
+    if (solver) {
+        state.counters["proven_share"] = proven / 100.0;
+        state.counters["median_ms_proven"] = percentile(timesProven, 0.5);
+        state.counters["worse_than_greedy"] = worseThanGreedy;
+    }
+}
+
+void balanceGeneratedDays(benchmark::State& state)
+{
+    overGeneratedDays(state, true, [&state](const BalanceDay& day) {
+        DayBalancer balancer(day);
+        const BalanceResult r = balancer.balance(BalanceOptions{});
+        state.PauseTiming();
+        const bool worse = r.overloadAfter > greedyRepair(day).overload;
+        state.ResumeTiming();
+        return DayOutcome{double(r.elapsedMs), r.overloadAfter, int(r.moves.size()), r.proven, worse};
+    });
 }
 
 void greedyGeneratedDays(benchmark::State& state)
 {
-    QList<double> times;
-    int balanced = 0, moved = 0;
-    for (auto _ : state) {
-        times.clear();
-        balanced = moved = 0;
-        for (quint32 seed = 1; seed <= 100; ++seed) {
-            const BalanceDay day = generatedDay(seed);
-            QElapsedTimer clock;
-            clock.start();
-            const GreedyResult r = greedyRepair(day);
-            times.append(double(clock.nsecsElapsed()) / 1e6);
-            balanced += r.overload == 0 ? 1 : 0;
-            moved += r.moved;
-        }
-    }
-    state.counters["no_overload_share"] = balanced / 100.0;
-    state.counters["median_ms"] = percentile(times, 0.5);
-    state.counters["p95_ms"] = percentile(times, 0.95);
-    state.counters["mean_moved"] = moved / 100.0;
+    overGeneratedDays(state, false, [](const BalanceDay& day) {
+        QElapsedTimer clock;
+        clock.start();
+        const GreedyResult r = greedyRepair(day);
+        return DayOutcome{double(clock.nsecsElapsed()) / 1e6, r.overload, r.moved, false, false};
+    });
 }
 
 void balanceLargestDay(benchmark::State& state)
