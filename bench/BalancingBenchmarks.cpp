@@ -1,6 +1,7 @@
 // The day's balancing (the solver) beside a greedy repair, on the demo Monday, 100 generated four-chair days and
 // the largest day. Not a test: scripts/bench-balancing builds it in Release and runs it.
 #include "editing/DayBalancer.h"
+#include "editing/GreedyRepair.h"
 
 #include <benchmark/benchmark.h>
 
@@ -95,51 +96,19 @@ BalanceDay largestDay()
     return day;
 }
 
-// The naive way: move the one block whose best single move (its own chair, free time, the same half of the day)
-// lowers the overload most, and again, until no move lowers it.
+// The naive way: the greedy repair (the search's own starting point) with the dialog's defaults.
 struct GreedyResult {
     int overload = 0;
     int moved = 0;
 };
 
-GreedyResult greedyRepair(BalanceDay day)
+GreedyResult greedyRepair(const BalanceDay& day)
 {
+    const QList<BalanceBlock> after = GreedyRepair::repair(day, BalanceOptions{});
     GreedyResult result;
-    QList<BalanceBlock>& blocks = day.blocks;
-    const QList<BalanceBlock> original = blocks;
-    int overload = DayBalancer::overloadMinutes(day, blocks);
-    while (overload > 0) {
-        int bestBlock = -1, bestStart = 0, bestOverload = overload;
-        for (int b = 0; b < blocks.size(); ++b) {
-            const BalanceBlock was = blocks[b];
-            const int offset = (was.start - day.dayStart) % day.slotMinutes;
-            for (int s = day.dayStart + offset; s + was.minutes <= day.dayEnd; s += day.slotMinutes) {
-                if (s == was.start || (s < 12 * 60) != (was.start < 12 * 60))
-                    continue;
-                const bool free = std::none_of(blocks.cbegin(), blocks.cend(), [&](const BalanceBlock& o) {
-                    return &o != &blocks[b] && o.chair == was.chair && o.start < s + was.minutes &&
-                           s < o.start + o.minutes;
-                });
-                if (!free)
-                    continue;
-                blocks[b].start = s;
-                const int now = DayBalancer::overloadMinutes(day, blocks);
-                blocks[b] = was;
-                if (now < bestOverload) {
-                    bestOverload = now;
-                    bestBlock = b;
-                    bestStart = s;
-                }
-            }
-        }
-        if (bestBlock < 0)
-            break;
-        blocks[bestBlock].start = bestStart;
-        overload = bestOverload;
-    }
-    result.overload = overload;
-    for (int b = 0; b < blocks.size(); ++b)
-        result.moved += blocks[b].start != original[b].start ? 1 : 0;
+    result.overload = DayBalancer::overloadMinutes(day, after);
+    for (int b = 0; b < after.size(); ++b)
+        result.moved += after[b] != day.blocks[b] ? 1 : 0;
     return result;
 }
 

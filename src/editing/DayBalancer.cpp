@@ -1,5 +1,7 @@
 #include "editing/DayBalancer.h"
 
+#include "editing/BalancePlaces.h"
+
 #include <gecode/int.hh>
 #include <gecode/minimodel.hh>
 #include <gecode/search.hh>
@@ -17,7 +19,6 @@ using namespace Gecode;
 
 namespace {
 
-constexpr int Noon = 12 * 60;
 constexpr int Midnight = 24 * 60;
 
 // Adds one doctor window to `cells` exactly as the doctor column does: a window that starts outside the day's
@@ -61,34 +62,6 @@ private:
     const std::atomic<bool>& m_cancel;
     QElapsedTimer m_clock;
 };
-
-// The places a block may take: start minutes in its chair's time, its own place among them.
-struct Places {
-    std::vector<int> starts;
-    int own = 0; // index of the block's present start
-};
-
-Places placesOf(const BalanceDay& day, const BalanceBlock& b, const BalanceOptions& options)
-{
-    Places p;
-    const int slot = day.slotMinutes;
-    // Blocks of no length, or outside the day's rows, stay where they are: no grid describes them.
-    if (b.minutes > 0 && slot > 0 && b.start >= day.dayStart) {
-        const int offset = (b.start - day.dayStart) % slot;
-        for (int s = day.dayStart + offset; s + b.minutes <= day.dayEnd; s += slot) {
-            if (options.keepHalfDay && ((b.start < Noon) != (s < Noon)))
-                continue;
-            if (options.maxShiftMinutes && std::abs(s - b.start) > *options.maxShiftMinutes)
-                continue;
-            p.starts.push_back(s);
-        }
-    }
-    if (std::find(p.starts.begin(), p.starts.end(), b.start) == p.starts.end())
-        p.starts.push_back(b.start);
-    std::sort(p.starts.begin(), p.starts.end());
-    p.own = int(std::find(p.starts.begin(), p.starts.end(), b.start) - p.starts.begin());
-    return p;
-}
 
 // The doctor's demand of every row as sums of (minutes × "this block takes this place").
 class RowSums {
@@ -153,7 +126,7 @@ public:
 
         for (int b = 0; b < n; ++b) {
             const BalanceBlock& block = day.blocks[b];
-            const Places places = placesOf(day, block, options);
+            const BalancePlaces places = BalancePlaces::of(day, block, options);
             const int count = int(places.starts.size());
             m_place[b] = IntVar(*this, 0, count - 1);
             BoolVarArgs at(*this, count, 0, 1);
