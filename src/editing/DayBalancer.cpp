@@ -1,6 +1,7 @@
 #include "editing/DayBalancer.h"
 
 #include "editing/BalancePlaces.h"
+#include "editing/GreedyRepair.h"
 
 #include <gecode/int.hh>
 #include <gecode/minimodel.hh>
@@ -203,7 +204,7 @@ public:
         m_starts = IntVarArray(*this, starts);
     }
 
-    BalanceSpace(BalanceSpace& other) : IntLexMinimizeSpace(other), m_day(other.m_day)
+    BalanceSpace(BalanceSpace& other) : IntLexMinimizeSpace(other), m_day(other.m_day), m_seed(other.m_seed)
     {
         m_place.update(*this, other.m_place);
         m_chair.update(*this, other.m_chair);
@@ -220,6 +221,31 @@ public:
     int start(int b) const { return m_starts[b].val(); }
     int chair(int b) const { return m_chair[b].val(); }
 
+    // This model with every block at its place in `blocks` (the same blocks, moved); none when the model does not
+    // allow that arrangement.
+    std::unique_ptr<BalanceSpace> placedAs(const QList<BalanceBlock>& blocks, const BalanceOptions& options)
+    {
+        std::unique_ptr<BalanceSpace> placed(static_cast<BalanceSpace*>(clone()));
+        for (int b = 0; b < blocks.size(); ++b) {
+            const int place = BalancePlaces::of(*m_day, m_day->blocks[b], options).indexOf(blocks[b].start);
+            if (place < 0)
+                return {};
+            rel(*placed, placed->m_place[b], IRT_EQ, place);
+            rel(*placed, placed->m_chair[b], IRT_EQ, blocks[b].chair);
+        }
+        if (placed->status() != SS_SOLVED)
+            return {};
+        return placed;
+    }
+
+    // Only answers better than `seed` count from now on, and the neighbourhoods start around it until the search
+    // finds a better one. The seed must outlive the search.
+    void startFrom(const BalanceSpace& seed)
+    {
+        constrain(seed);
+        m_seed = &seed;
+    }
+
     // Restarts: every run must beat the best answer so far. The first run goes on after an answer (it may yet
     // prove the best); a neighbourhood is left for a new one around each better answer.
     bool master(const MetaInfo& mi) override
@@ -234,9 +260,12 @@ public:
     // and a few others may move, the rest stay where the best answer has them.
     bool slave(const MetaInfo& mi) override
     {
-        if (mi.type() != MetaInfo::RESTART || mi.restart() == 0 || mi.last() == nullptr)
+        if (mi.type() != MetaInfo::RESTART || mi.restart() == 0)
             return true;
-        const auto& best = static_cast<const BalanceSpace&>(*mi.last());
+        const Space* last = mi.last() != nullptr ? mi.last() : m_seed;
+        if (last == nullptr)
+            return true;
+        const auto& best = static_cast<const BalanceSpace&>(*last);
         const BalanceDay& day = *m_day;
         const int n = int(day.blocks.size());
         QList<BalanceBlock> placed = day.blocks;
@@ -287,6 +316,7 @@ public:
 
 private:
     const BalanceDay* m_day; // outlives the search
+    const BalanceSpace* m_seed = nullptr;
     IntVarArray m_place;
     IntVarArray m_chair;
     IntVarArray m_starts;
@@ -500,6 +530,24 @@ BalanceResult DayBalancer::balance(const BalanceOptions& options, const Progress
     result.blocks = m_day.blocks;
     result.overloadAfter = result.overloadBefore;
 
+    auto take = [&](const BalanceSpace& answer) {
+        result.found = true;
+        result.overloadAfter = answer.overload();
+        result.totalShiftMinutes = answer.shift();
+        result.moves.clear();
+        for (int b = 0; b < m_day.blocks.size(); ++b) {
+            BalanceBlock& now = result.blocks[b];
+            now.start = answer.start(b);
+            now.chair = answer.chair(b);
+            const BalanceBlock& was = m_day.blocks[b];
+            if (now.start != was.start || now.chair != was.chair)
+                result.moves.append({b, was.code, was.chair, now.chair, was.start, now.start});
+        }
+        result.elapsedMs = stop.elapsed();
+        if (onBetter)
+            onBetter(result);
+    };
+
     auto root = std::make_unique<BalanceSpace>(m_day, options);
     if (root->status() == SS_FAILED) {
         // Cannot happen for a day without overlaps: the day as it is always is an answer.
@@ -507,26 +555,14 @@ BalanceResult DayBalancer::balance(const BalanceOptions& options, const Progress
         result.elapsedMs = stop.elapsed();
         return result;
     }
-    const bool ended = runSearch(
-        std::move(root), stop,
-        [&](const BalanceSpace& answer) {
-            result.found = true;
-            result.overloadAfter = answer.overload();
-            result.totalShiftMinutes = answer.shift();
-            result.moves.clear();
-            for (int b = 0; b < m_day.blocks.size(); ++b) {
-                BalanceBlock& now = result.blocks[b];
-                now.start = answer.start(b);
-                now.chair = answer.chair(b);
-                const BalanceBlock& was = m_day.blocks[b];
-                if (now.start != was.start || now.chair != was.chair)
-                    result.moves.append({b, was.code, was.chair, now.chair, was.start, now.start});
-            }
-            result.elapsedMs = stop.elapsed();
-            if (onBetter)
-                onBetter(result);
-        },
-        true);
+    // The greedy repair's answer is the first one: the search only looks for better ones, so its answer is never
+    // worse, and the neighbourhoods start around a good day rather than the red one.
+    const std::unique_ptr<BalanceSpace> seed = root->placedAs(GreedyRepair::repair(m_day, options), options);
+    if (seed) {
+        take(*seed);
+        root->startFrom(*seed);
+    }
+    const bool ended = root->status() == SS_FAILED || runSearch(std::move(root), stop, take, true);
     result.proven = ended;
     result.cancelled = m_cancel.load();
     result.elapsedMs = stop.elapsed();
