@@ -12,6 +12,7 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <memory>
 #include <vector>
@@ -123,6 +124,7 @@ public:
         IntVarArgs starts(n);
         IntArgs lengths(n);
         std::vector<bool> inConflict(n, false);
+        int doctorMinutes = 0; // the least the blocks need of the doctor inside the rows, wherever they are
         const QList<int> before = DayBalancer::demandPerRow(day, day.blocks);
 
         for (int b = 0; b < n; ++b) {
@@ -134,14 +136,19 @@ public:
             channel(*this, at, m_place[b]);
 
             std::vector<int> shifts;
+            int least = std::numeric_limits<int>::max();
             for (int i = 0; i < count; ++i) {
                 shifts.push_back(std::abs(places.starts[i] - block.start));
+                int here = 0;
                 for (const auto& [row, minutes] : DayBalancer::demandOf(day, block.code, places.starts[i])) {
                     sums.add(row, minutes, at[i]);
+                    here += minutes;
                     if (i == places.own && before[row] > day.slotMinutes)
                         inConflict[b] = true;
                 }
+                least = std::min(least, here);
             }
+            doctorMinutes += least;
             starts[b] = IntVar(*this, places.starts.front(), places.starts.back());
             element(*this, IntArgs(places.starts), m_place[b], starts[b]);
             shift[b] = IntVar(*this, 0, *std::max_element(shifts.begin(), shifts.end()));
@@ -180,6 +187,12 @@ public:
             over << expr(*this, max(demand - day.slotMinutes, 0));
         }
         m_overload = over.size() > 0 ? expr(*this, sum(over)) : IntVar(*this, 0, 0);
+        // Whatever the arrangement, the rows the blocks can reach take a row's length each without overload: what
+        // the doctor is needed beyond that is overload in any case. Reaching this bound ends the hunt for less.
+        int reachable = 0;
+        for (int r = 0; r < sums.rows(); ++r)
+            reachable += sums.empty(r) ? 0 : 1;
+        rel(*this, m_overload >= std::max(0, doctorMinutes - day.slotMinutes * reachable));
         m_moved = expr(*this, sum(moved));
         m_shift = expr(*this, sum(shift));
 
