@@ -136,6 +136,10 @@ void TestBalanceCommands::abbrechenDuringTheSearchKeepsTheDay()
         QVERIFY(d.isVisible());
         QVERIFY(!d.findChild<QPushButton*>("cmdOK")->isEnabled());
         afterCancel = d.findChild<QLabel*>("lblErgebnis")->text();
+        // Berechnen comes back once the stopped search has let go of its thread, and searches anew.
+        QTRY_VERIFY(d.findChild<QPushButton*>("cmdBerechnen")->isEnabled());
+        Editor::compute(d);
+        QCOMPARE(Editor::answer(d).value(1), QString("1 Block verschoben, keine Überlastung mehr"));
         // The second Abbrechen closes it.
         d.findChild<QPushButton*>("cmdAbbrechen")->click();
     });
