@@ -1,6 +1,6 @@
 // The day's balancing (the solver) beside a greedy repair, on the demo Monday, 100 generated four-chair days and
-// the largest day; and the dialog's window while it searches. Not a test: scripts/bench-balancing builds it in
-// Release and runs it.
+// the largest day; and the dialog's window while it searches. Not a test: bench/README.md says how to build and run
+// it.
 #include "BalanceDays.h"
 #include "editing/DayBalancer.h"
 #include "editing/GreedyRepair.h"
