@@ -89,6 +89,11 @@ void TestBalanceCommands::balancingIsOneStepToUndoAndRedo()
         QCOMPARE(d.windowTitle(), QString("Arztzeit ausgleichen"));
         Editor::compute(d);
         shown = Editor::answer(d);
+        // The focus is on Übernehmen, which tells a screen reader the answer.
+        auto* ok = d.findChild<QPushButton*>("cmdOK");
+        QCOMPARE(d.focusWidget(), ok);
+        QCOMPARE(ok->accessibleDescription(),
+                 QString("1 Block verschoben, keine Überlastung mehr. Bestmögliche Lösung"));
         d.findChild<QPushButton*>("cmdOK")->click();
     });
     e.window->activateWindow();

@@ -350,12 +350,14 @@ void frmAusgleichen::showResult(const BalanceResult& result)
     m_lblUrteil->setText(verdict(result));
     const bool changes = !result.moves.isEmpty() || !result.added.isEmpty();
     m_cmdOK->setEnabled(changes);
-    if (changes) {
+    // The focus moves to the button that comes next; a screen reader says the answer with it.
+    QPushButton* next = changes ? m_cmdOK : m_cmdBerechnen;
+    m_cmdOK->setAccessibleDescription(QString());
+    m_cmdBerechnen->setAccessibleDescription(QString());
+    next->setAccessibleDescription(m_lblErgebnis->text() + QStringLiteral(". ") + m_lblUrteil->text());
+    if (changes)
         m_cmdOK->setDefault(true);
-        m_cmdOK->setFocus();
-    } else {
-        m_cmdBerechnen->setFocus();
-    }
+    next->setFocus();
 }
 
 void frmAusgleichen::stopSearch(bool keepBest)
