@@ -68,3 +68,13 @@ def run(step, log):
                                        'Bestmögliche Lösung'])
     step('Übernehmen', 'space', expect=['1 Block verschoben, keine Überlastung mehr'])
     step('Rückgängig', 'ctrl+z', expect=['Rückgängig: BOGEN von 08:00 nach 08:10 verschoben', 'Arzt überlastet 08:10'])
+
+    log('# Tag füllen')
+    step('Menü Datei', 'alt+d', expect=['Neu'], retry='Escape')
+    step('Menü Bearbeiten', 'Right', expect=['Rückgängig'])
+    step('Tag füllen', 'f', expect=['Tag füllen dialog', 'Wie viele zusätzlich?'])
+    step('zu KONT', 'Down', expect=['KONT'])
+    step('eins mehr', '1 Return', expect=['1 spin button'])
+    step('zu Berechnen', 'Tab', expect=['Berechnen'])
+    step('Berechnen', 'space', expect=['Übernehmen', '1 Block eingefügt. Bestmögliche Lösung'])
+    step('schließen', 'Escape', expect=['Template: Montag'])
