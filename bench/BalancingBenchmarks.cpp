@@ -1,145 +1,37 @@
 // The day's balancing (the solver) beside a greedy repair, on the demo Monday, 100 generated four-chair days and
-// the largest day. Not a test: scripts/bench-balancing builds it in Release and runs it.
+// the largest day; and the dialog's window while it searches. Not a test: bench/README.md says how to build and run
+// it.
+#include "BalanceDays.h"
 #include "editing/DayBalancer.h"
+#include "editing/GreedyRepair.h"
 
 #include <benchmark/benchmark.h>
 
+#include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
-#include <stdexcept>
+#include <cstdio>
 
 namespace {
 
-constexpr int DayStart = 8 * 60;
-constexpr int DayEnd = 18 * 60;
+using namespace BalanceDays;
 
-// The demo practice's treatments and its Monday, read from the demo's SQL text.
-BalanceDay demoMonday()
-{
-    QFile file(QStringLiteral(LUNARIS_DEMO_SQL));
-    if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error("demo.sql not readable");
-    const QString sql = QString::fromUtf8(file.readAll());
-    BalanceDay day;
-    day.dayStart = DayStart;
-    day.dayEnd = DayEnd;
-    day.slotMinutes = 10;
-    static const QRegularExpression treatment(
-        QStringLiteral(R"(\('(\w+)', '[^']*', (\d+), (\d+), (\d+), (\d+), (\d+), ([\d.]+)\))"));
-    for (auto m = treatment.globalMatch(sql); m.hasNext();) {
-        const auto t = m.next();
-        day.treatments.insert(t.captured(1), {t.captured(1), t.captured(2).toInt(), t.captured(3).toInt(),
-                                              t.captured(4).toInt(), t.captured(5).toInt(), t.captured(6).toInt(),
-                                              qint64(std::llround(t.captured(7).toDouble() * 100))});
-    }
-    static const QRegularExpression block(
-        QStringLiteral(R"(\('Montag Standard', '([^']+)', '(\w+)', '(\d\d):(\d\d)', '(\d\d):(\d\d)'\))"));
-    QStringList chairs;
-    for (auto m = block.globalMatch(sql); m.hasNext();) {
-        const auto b = m.next();
-        if (!chairs.contains(b.captured(1)))
-            chairs.append(b.captured(1));
-        const int start = b.captured(3).toInt() * 60 + b.captured(4).toInt();
-        const int end = b.captured(5).toInt() * 60 + b.captured(6).toInt();
-        day.blocks.append({b.captured(2), int(chairs.indexOf(b.captured(1))), start, end - start});
-    }
-    day.chairCount = int(chairs.size());
-    if (day.blocks.size() != 19 || day.treatments.size() != 12)
-        throw std::runtime_error("the demo Monday was not read whole");
-    return day;
-}
-
-// A four-chair day of 40 to 60 demo treatments placed at random without overlap, reproducible from its seed.
-BalanceDay generatedDay(quint32 seed)
-{
-    BalanceDay day = demoMonday();
-    day.blocks.clear();
-    day.chairCount = 4;
-    QRandomGenerator random(seed);
-    const int wanted = 40 + random.bounded(21);
-    const QStringList codes = day.treatments.keys();
-    QStringList sorted = codes;
-    sorted.sort();
-    for (int tries = 0; day.blocks.size() < wanted && tries < 20000; ++tries) {
-        const BalanceTreatment& t = day.treatments[sorted[random.bounded(int(sorted.size()))]];
-        const int chair = random.bounded(4);
-        const int start = DayStart + 10 * random.bounded((DayEnd - DayStart) / 10);
-        if (start + t.minutes > DayEnd)
-            continue;
-        const bool free = std::none_of(day.blocks.cbegin(), day.blocks.cend(), [&](const BalanceBlock& b) {
-            return b.chair == chair && b.start < start + t.minutes && start < b.start + b.minutes;
-        });
-        if (free)
-            day.blocks.append({t.code, chair, start, t.minutes});
-    }
-    return day;
-}
-
-// The largest day: ten chairs, every row of every chair a 10-minute block with two doctor windows.
-BalanceDay largestDay()
-{
-    BalanceDay day;
-    day.chairCount = 10;
-    day.dayStart = DayStart;
-    day.dayEnd = DayEnd;
-    day.slotMinutes = 10;
-    day.treatments.insert(QStringLiteral("K"), {QStringLiteral("K"), 10, 0, 5, 5, 5, 1800});
-    for (int c = 0; c < 10; ++c)
-        for (int s = DayStart; s < DayEnd; s += 10)
-            day.blocks.append({QStringLiteral("K"), c, s, 10});
-    return day;
-}
-
-// The naive way: move the one block whose best single move (its own chair, free time, the same half of the day)
-// lowers the overload most, and again, until no move lowers it.
+// The naive way: the greedy repair (the search's own starting point) with the dialog's defaults.
 struct GreedyResult {
     int overload = 0;
     int moved = 0;
 };
 
-GreedyResult greedyRepair(BalanceDay day)
+GreedyResult greedyRepair(const BalanceDay& day)
 {
+    const QList<BalanceBlock> after = GreedyRepair::repair(day, BalanceOptions{});
     GreedyResult result;
-    QList<BalanceBlock>& blocks = day.blocks;
-    const QList<BalanceBlock> original = blocks;
-    int overload = DayBalancer::overloadMinutes(day, blocks);
-    while (overload > 0) {
-        int bestBlock = -1, bestStart = 0, bestOverload = overload;
-        for (int b = 0; b < blocks.size(); ++b) {
-            const BalanceBlock was = blocks[b];
-            const int offset = (was.start - day.dayStart) % day.slotMinutes;
-            for (int s = day.dayStart + offset; s + was.minutes <= day.dayEnd; s += day.slotMinutes) {
-                if (s == was.start || (s < 12 * 60) != (was.start < 12 * 60))
-                    continue;
-                const bool free = std::none_of(blocks.cbegin(), blocks.cend(), [&](const BalanceBlock& o) {
-                    return &o != &blocks[b] && o.chair == was.chair && o.start < s + was.minutes &&
-                           s < o.start + o.minutes;
-                });
-                if (!free)
-                    continue;
-                blocks[b].start = s;
-                const int now = DayBalancer::overloadMinutes(day, blocks);
-                blocks[b] = was;
-                if (now < bestOverload) {
-                    bestOverload = now;
-                    bestBlock = b;
-                    bestStart = s;
-                }
-            }
-        }
-        if (bestBlock < 0)
-            break;
-        blocks[bestBlock].start = bestStart;
-        overload = bestOverload;
-    }
-    result.overload = overload;
-    for (int b = 0; b < blocks.size(); ++b)
-        result.moved += blocks[b].start != original[b].start ? 1 : 0;
+    result.overload = DayBalancer::overloadMinutes(day, after);
+    for (int b = 0; b < after.size(); ++b)
+        result.moved += after[b] != day.blocks[b] ? 1 : 0;
     return result;
 }
 
@@ -179,8 +71,18 @@ void greedyDemoMonday(benchmark::State& state)
     state.counters["moved"] = last.moved;
 }
 
-// All 100 generated days once per iteration: the figures are over the days.
-void balanceGeneratedDays(benchmark::State& state)
+// What one way did with one generated day.
+struct DayOutcome {
+    double ms = 0;
+    int overload = 0;
+    int moved = 0;
+    bool proven = false;
+    bool worseThanGreedy = false;
+};
+
+// Runs `way` on all 100 generated days once per iteration and sets the counters, over the days of the last
+// iteration; `solver`: also those only a search has (proof, comparison with greedy).
+template <class Way> void overGeneratedDays(benchmark::State& state, bool solver, const Way& way)
 {
     QList<double> times, timesProven;
     int balanced = 0, proven = 0, worseThanGreedy = 0, moved = 0;
@@ -189,50 +91,47 @@ void balanceGeneratedDays(benchmark::State& state)
         timesProven.clear();
         balanced = proven = worseThanGreedy = moved = 0;
         for (quint32 seed = 1; seed <= 100; ++seed) {
-            const BalanceDay day = generatedDay(seed);
-            DayBalancer balancer(day);
-            const BalanceResult r = balancer.balance(BalanceOptions{});
-            times.append(double(r.elapsedMs));
-            if (r.proven)
-                timesProven.append(double(r.elapsedMs));
-            balanced += r.overloadAfter == 0 ? 1 : 0;
-            proven += r.proven ? 1 : 0;
-            moved += int(r.moves.size());
-            state.PauseTiming();
-            worseThanGreedy += r.overloadAfter > greedyRepair(day).overload ? 1 : 0;
-            state.ResumeTiming();
+            const DayOutcome o = way(generatedDay(seed));
+            times.append(o.ms);
+            if (o.proven)
+                timesProven.append(o.ms);
+            balanced += o.overload == 0 ? 1 : 0;
+            proven += o.proven ? 1 : 0;
+            moved += o.moved;
+            worseThanGreedy += o.worseThanGreedy ? 1 : 0;
         }
     }
     state.counters["no_overload_share"] = balanced / 100.0;
-    state.counters["proven_share"] = proven / 100.0;
     state.counters["median_ms"] = percentile(times, 0.5);
     state.counters["p95_ms"] = percentile(times, 0.95);
-    state.counters["median_ms_proven"] = percentile(timesProven, 0.5);
     state.counters["mean_moved"] = moved / 100.0;
-    state.counters["worse_than_greedy"] = worseThanGreedy;
+    if (solver) {
+        state.counters["proven_share"] = proven / 100.0;
+        state.counters["median_ms_proven"] = percentile(timesProven, 0.5);
+        state.counters["worse_than_greedy"] = worseThanGreedy;
+    }
+}
+
+void balanceGeneratedDays(benchmark::State& state)
+{
+    overGeneratedDays(state, true, [&state](const BalanceDay& day) {
+        DayBalancer balancer(day);
+        const BalanceResult r = balancer.balance(BalanceOptions{});
+        state.PauseTiming();
+        const bool worse = r.overloadAfter > greedyRepair(day).overload;
+        state.ResumeTiming();
+        return DayOutcome{double(r.elapsedMs), r.overloadAfter, int(r.moves.size()), r.proven, worse};
+    });
 }
 
 void greedyGeneratedDays(benchmark::State& state)
 {
-    QList<double> times;
-    int balanced = 0, moved = 0;
-    for (auto _ : state) {
-        times.clear();
-        balanced = moved = 0;
-        for (quint32 seed = 1; seed <= 100; ++seed) {
-            const BalanceDay day = generatedDay(seed);
-            QElapsedTimer clock;
-            clock.start();
-            const GreedyResult r = greedyRepair(day);
-            times.append(double(clock.nsecsElapsed()) / 1e6);
-            balanced += r.overload == 0 ? 1 : 0;
-            moved += r.moved;
-        }
-    }
-    state.counters["no_overload_share"] = balanced / 100.0;
-    state.counters["median_ms"] = percentile(times, 0.5);
-    state.counters["p95_ms"] = percentile(times, 0.95);
-    state.counters["mean_moved"] = moved / 100.0;
+    overGeneratedDays(state, false, [](const BalanceDay& day) {
+        QElapsedTimer clock;
+        clock.start();
+        const GreedyResult r = greedyRepair(day);
+        return DayOutcome{double(clock.nsecsElapsed()) / 1e6, r.overload, r.moved, false, false};
+    });
 }
 
 void balanceLargestDay(benchmark::State& state)
@@ -287,4 +186,20 @@ BENCHMARK(balanceLargestDay)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(greedyLargestDay)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(fillDemoMonday)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    // The dialog's benchmark needs an application; its window stays off screen.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // The off-screen platform says so for every window it shows; it is not about the program.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
+        if (!message.contains(QLatin1String("does not support propagateSizeHints")))
+            std::fprintf(stderr, "%s\n", qPrintable(message));
+    });
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -2,6 +2,7 @@
 #include "MainWindowFixture.h"
 #include "TestMain.h"
 #include "commands/frmAusgleichen.h"
+#include "dayview/ClockTime.h"
 #include "dayview/DayView.h"
 
 #include <QLabel>
@@ -54,6 +55,9 @@ private slots:
     void balancingIsOneStepToUndoAndRedo();
     void abbrechenDuringTheSearchKeepsTheDay();
     void fillingAddsBlocksAsOneStep();
+    void bestesUebernehmenShowsTheBestSoFar();
+    void unreadableTreatmentNumbers_data();
+    void unreadableTreatmentNumbers();
 };
 
 void TestBalanceCommands::menuFollowsTheOpenDay()
@@ -85,6 +89,11 @@ void TestBalanceCommands::balancingIsOneStepToUndoAndRedo()
         QCOMPARE(d.windowTitle(), QString("Arztzeit ausgleichen"));
         Editor::compute(d);
         shown = Editor::answer(d);
+        // The focus is on Übernehmen, which tells a screen reader the answer.
+        auto* ok = d.findChild<QPushButton*>("cmdOK");
+        QCOMPARE(d.focusWidget(), ok);
+        QCOMPARE(ok->accessibleDescription(),
+                 QString("1 Block verschoben, keine Überlastung mehr. Bestmögliche Lösung"));
         d.findChild<QPushButton*>("cmdOK")->click();
     });
     e.window->activateWindow();
@@ -99,19 +108,19 @@ void TestBalanceCommands::balancingIsOneStepToUndoAndRedo()
     e.window->SSDay1(1)->setFocus();
     QTRY_COMPARE(events.announcements().value(events.announcements().size() - 1),
                  QString("1 Block verschoben, keine Überlastung mehr"));
-    QCOMPARE(shown, (QStringList{"X Stuhl 2 08:00 → 08:10", "1 Block verschoben, keine Überlastung mehr",
+    QCOMPARE(shown, (QStringList{"X Stuhl 1 08:00 → 08:10", "1 Block verschoben, keine Überlastung mehr",
                                  "Bestmögliche Lösung"}));
-    QCOMPARE(e.onScreen(1), QStringList{"08:10-08:40 X"});
+    QCOMPARE(e.onScreen(0), QStringList{"08:10-08:40 X"});
     QCOMPARE(e.onScreen(2), (QStringList{"08:00-08:05 10", "08:10-08:15 10"}));
     QCOMPARE(e.undoText(), QString("&Rückgängig: Arztzeit ausgeglichen: 1 Block verschoben"));
     QVERIFY(e.ctx.state.Modified);
 
     e.action("mnuEditUndo")->trigger();
-    QCOMPARE(e.onScreen(1), QStringList{"08:00-08:30 X"});
+    QCOMPARE(e.onScreen(0), QStringList{"08:00-08:30 X"});
     QCOMPARE(e.onScreen(2), QStringList{"08:00-08:05 20"});
     e.action("mnuEditRedo")->trigger();
-    QCOMPARE(e.onScreen(1), QStringList{"08:10-08:40 X"});
-    QCOMPARE(e.onScreen(0), QStringList{"08:00-08:30 X"});
+    QCOMPARE(e.onScreen(0), QStringList{"08:10-08:40 X"});
+    QCOMPARE(e.onScreen(1), QStringList{"08:00-08:30 X"});
 }
 
 void TestBalanceCommands::abbrechenDuringTheSearchKeepsTheDay()
@@ -132,6 +141,10 @@ void TestBalanceCommands::abbrechenDuringTheSearchKeepsTheDay()
         QVERIFY(d.isVisible());
         QVERIFY(!d.findChild<QPushButton*>("cmdOK")->isEnabled());
         afterCancel = d.findChild<QLabel*>("lblErgebnis")->text();
+        // Berechnen comes back once the stopped search has let go of its thread, and searches anew.
+        QTRY_VERIFY(d.findChild<QPushButton*>("cmdBerechnen")->isEnabled());
+        Editor::compute(d);
+        QCOMPARE(Editor::answer(d).value(1), QString("1 Block verschoben, keine Überlastung mehr"));
         // The second Abbrechen closes it.
         d.findChild<QPushButton*>("cmdAbbrechen")->click();
     });
@@ -165,6 +178,97 @@ void TestBalanceCommands::fillingAddsBlocksAsOneStep()
     QCOMPARE(e.undoText(), QString("&Rückgängig: Tag gefüllt: 2 Blöcke eingefügt"));
     e.action("mnuEditUndo")->trigger();
     QVERIFY(e.onScreen(1).isEmpty());
+}
+
+void TestBalanceCommands::bestesUebernehmenShowsTheBestSoFar()
+{
+    Editor e;
+    e.newDay();
+    // Both chairs nearly full of blocks that need the doctor at the same time, with a few gaps: far more to search
+    // than the time before the click allows.
+    for (int half = 0; half < 20; ++half) {
+        const QString start = ClockTime::fromMinutes(8 * 60 + 30 * half);
+        if (half % 6 != 3)
+            e.place(0, start, ClockTime::addMinutes(start, 30), "X");
+        if (half % 7 != 5)
+            e.place(1, start, ClockTime::addMinutes(start, 30), "X");
+    }
+    const QStringList before = e.onScreen(0) + e.onScreen(1);
+    QStringList shown;
+    e.ctx.modals.handleNext([&](QDialog& d) {
+        auto& dialog = static_cast<frmAusgleichen&>(d);
+        auto* bestes = d.findChild<QPushButton*>("cmdBestes");
+        QVERIFY(!bestes->isVisible());
+        d.findChild<QPushButton*>("cmdBerechnen")->click();
+        QVERIFY(dialog.searching());
+        QVERIFY(bestes->isVisible());
+        // The button waits for a first answer (the greedy one comes within milliseconds).
+        QTRY_VERIFY(bestes->isEnabled());
+        QVERIFY2(dialog.searching(), "the search must still run: this day takes it the whole time limit");
+        bestes->click();
+        // The search has stopped at once, and its best answer so far is the preview.
+        QVERIFY(!dialog.searching());
+        QVERIFY(!bestes->isVisible());
+        QVERIFY(dialog.result().has_value());
+        const BalanceResult& result = *dialog.result();
+        QVERIFY(result.cancelled);
+        QVERIFY(result.overloadAfter < result.overloadBefore);
+        QCOMPARE(d.findChild<QListWidget*>("lstMoves")->count(), result.moves.size());
+        QCOMPARE(d.findChild<QLabel*>("lblErgebnis")->text(),
+                 frmAusgleichen::summary(frmAusgleichen::Mode::Balance, result));
+        const QString verdict = d.findChild<QLabel*>("lblUrteil")->text();
+        QVERIFY2(verdict.startsWith("Beste gefundene Lösung nach "), qPrintable(verdict));
+        QVERIFY(d.findChild<QPushButton*>("cmdOK")->isEnabled());
+        shown = Editor::answer(d);
+        d.findChild<QPushButton*>("cmdOK")->click();
+    });
+    e.choose("mnuEditAusgleichen");
+    QVERIFY(shown.size() > 2);
+    // What the preview showed is what the day now has.
+    QVERIFY(e.onScreen(0) + e.onScreen(1) != before);
+    QVERIFY(e.undoText().startsWith("&Rückgängig: Arztzeit ausgeglichen: "));
+    e.action("mnuEditUndo")->trigger();
+    QCOMPARE(e.onScreen(0) + e.onScreen(1), before);
+    QVERIFY(e.ctx.messages.shown().isEmpty());
+}
+
+void TestBalanceCommands::unreadableTreatmentNumbers_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("number");
+    // Balancing reads the treatments of the day's blocks, filling every treatment of the table.
+    QTest::newRow("balancing, a doctor window beyond a whole number") << "mnuEditAusgleichen"
+                                                                      << "DR_START" << QVariant(40000) << "6";
+    QTest::newRow("balancing, a second doctor window below a whole number") << "mnuEditAusgleichen"
+                                                                            << "DR_DAUER2" << QVariant(-40000) << "6";
+    QTest::newRow("filling, a length beyond a whole number") << "mnuEditFuellen"
+                                                             << "DAUER" << QVariant(-40000) << "6";
+    QTest::newRow("filling, a fee beyond any total") << "mnuEditFuellen"
+                                                     << "HON" << QVariant(1e300) << "6";
+}
+
+void TestBalanceCommands::unreadableTreatmentNumbers()
+{
+    QFETCH(QString, item);
+    QFETCH(QString, field);
+    QFETCH(QVariant, value);
+    QFETCH(QString, number);
+    Editor e;
+    e.newDay();
+    e.place(0, "08:00", "08:30", "X");
+    e.place(1, "08:00", "08:30", "X");
+    e.ctx.tempDatabase.exec(QStringLiteral("UPDATE Behand SET %1 = ? WHERE BEH = 'X'").arg(field), {value});
+    e.ctx.messages.answer(QMessageBox::Ok);
+    e.choose(item.toLatin1().constData());
+    // No dialog: the message says what went wrong, and the day is as it was.
+    QVERIFY(e.ctx.modals.shownDialogs().isEmpty());
+    QCOMPARE(e.ctx.messages.shown().size(), 1);
+    compareBox(e.ctx.messages.last(), number + " Fehler: Bitte Öffnungszeit und Datenbank überprüfen", "Datenfehler",
+               QMessageBox::Warning, QMessageBox::Ok);
+    QCOMPARE(e.onScreen(0), QStringList{"08:00-08:30 X"});
+    QCOMPARE(e.onScreen(1), QStringList{"08:00-08:30 X"});
 }
 
 LUNARIS_TEST_MAIN(TestBalanceCommands)

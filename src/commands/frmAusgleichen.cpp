@@ -169,7 +169,12 @@ frmAusgleichen::frmAusgleichen(Mode mode, BalanceSnapshot snapshot, const QStrin
 
 frmAusgleichen::~frmAusgleichen()
 {
-    stopSearch(false);
+    // The thread writes into this dialog until it ends.
+    if (m_balancer)
+        m_balancer->cancel();
+    if (m_thread)
+        m_thread->wait();
+    delete m_thread;
 }
 
 BalanceOptions frmAusgleichen::options() const
@@ -288,23 +293,33 @@ void frmAusgleichen::startSearch()
 
 void frmAusgleichen::searchFinished()
 {
-    // A late signal of a thread already waited for.
-    if (m_thread && sender() == m_thread)
-        endSearch();
+    // A late signal of a thread already let go.
+    if (!m_thread || sender() != m_thread)
+        return;
+    const bool stopped = m_stopped;
+    releaseThread();
+    // A search the user stopped has shown its answer already.
+    if (!stopped)
+        showEnd(m_final.found ? std::optional<BalanceResult>(m_final) : std::nullopt);
 }
 
-void frmAusgleichen::endSearch()
+void frmAusgleichen::releaseThread()
 {
-    m_thread->wait();
+    m_thread->wait(); // it has finished: no wait
     delete m_thread;
     m_thread = nullptr;
     m_balancer.reset();
+    m_stopped = false;
+    m_cmdBerechnen->setEnabled(true);
+}
+
+void frmAusgleichen::showEnd(const std::optional<BalanceResult>& answer)
+{
     m_progress.stop();
     m_prgSuche->hide();
     m_cmdBestes->hide();
-    m_cmdBerechnen->setEnabled(true);
-    if (m_keepBest && m_final.found) {
-        showResult(m_final);
+    if (m_keepBest && answer) {
+        showResult(*answer);
     } else {
         m_lblErgebnis->setText(m_keepBest ? QStringLiteral("Keine Lösung gefunden.") : QStringLiteral("Abgebrochen."));
     }
@@ -335,23 +350,36 @@ void frmAusgleichen::showResult(const BalanceResult& result)
     m_lblUrteil->setText(verdict(result));
     const bool changes = !result.moves.isEmpty() || !result.added.isEmpty();
     m_cmdOK->setEnabled(changes);
-    if (changes) {
+    // The focus moves to the button that comes next; a screen reader says the answer with it.
+    QPushButton* next = changes ? m_cmdOK : m_cmdBerechnen;
+    m_cmdOK->setAccessibleDescription(QString());
+    m_cmdBerechnen->setAccessibleDescription(QString());
+    next->setAccessibleDescription(m_lblErgebnis->text() + QStringLiteral(". ") + m_lblUrteil->text());
+    if (changes)
         m_cmdOK->setDefault(true);
-        m_cmdOK->setFocus();
-    } else {
-        m_cmdBerechnen->setFocus();
-    }
+    next->setFocus();
 }
 
 void frmAusgleichen::stopSearch(bool keepBest)
 {
-    if (!m_thread)
+    if (!searching())
         return;
     m_keepBest = keepBest;
     m_balancer->cancel();
-    // The search looks at its stop after every node: it ends within milliseconds.
-    m_thread->wait();
-    endSearch();
+    std::optional<BalanceResult> answer;
+    if (m_thread->isFinished()) {
+        answer = m_final.found ? std::optional<BalanceResult>(m_final) : std::nullopt;
+        releaseThread();
+    } else {
+        // The search stops within milliseconds, but a large day's model takes longer to build than the window may
+        // wait: the answer is the best one reported so far, and the thread is let go when it ends.
+        m_stopped = true;
+        QMutexLocker lock(&m_bestLock);
+        answer = m_best;
+        if (answer)
+            answer->cancelled = true;
+    }
+    showEnd(answer);
 }
 
 void frmAusgleichen::cmdBestes_Click()
@@ -362,7 +390,7 @@ void frmAusgleichen::cmdBestes_Click()
 void frmAusgleichen::reject()
 {
     // Abbrechen during the search ends the search only; the answer is thrown away and the dialog stays.
-    if (m_thread) {
+    if (searching()) {
         stopSearch(false);
         m_cmdBerechnen->setFocus();
         return;

@@ -38,7 +38,8 @@ public:
     // The answer shown, once "Berechnen" has found one.
     const std::optional<BalanceResult>& result() const { return m_result; }
     const BalanceSnapshot& snapshot() const { return m_snapshot; }
-    bool searching() const { return m_thread != nullptr; }
+    // A search runs that the user has not stopped.
+    bool searching() const { return m_thread != nullptr && !m_stopped; }
 
     BalanceOptions options() const;
     QList<WantedBlocks> wanted() const;
@@ -62,8 +63,10 @@ signals:
 private:
     void startSearch();
     void searchFinished();
-    // The thread has ended: its answer is shown, the options are back.
-    void endSearch();
+    // The thread has ended: Berechnen is back.
+    void releaseThread();
+    // The search is over for the user: its answer, if any, or why there is none.
+    void showEnd(const std::optional<BalanceResult>& answer);
     void showResult(const BalanceResult& result);
     void stopSearch(bool keepBest);
     QList<DemandRow> demandRows(const QList<BalanceBlock>& blocks) const;
@@ -94,6 +97,7 @@ private:
     std::optional<BalanceResult> m_best;
     BalanceResult m_final;
     bool m_keepBest = true;
+    bool m_stopped = false; // the user stopped the search; its thread may still be ending
     QTimer m_progress;
     QElapsedTimer m_clock;
     qint64 m_limitMs = 2000;

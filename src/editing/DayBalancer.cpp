@@ -1,5 +1,8 @@
 #include "editing/DayBalancer.h"
 
+#include "editing/BalancePlaces.h"
+#include "editing/GreedyRepair.h"
+
 #include <gecode/int.hh>
 #include <gecode/minimodel.hh>
 #include <gecode/search.hh>
@@ -9,6 +12,7 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <memory>
 #include <vector>
@@ -17,7 +21,6 @@ using namespace Gecode;
 
 namespace {
 
-constexpr int Noon = 12 * 60;
 constexpr int Midnight = 24 * 60;
 
 // Adds one doctor window to `cells` exactly as the doctor column does: a window that starts outside the day's
@@ -61,34 +64,6 @@ private:
     const std::atomic<bool>& m_cancel;
     QElapsedTimer m_clock;
 };
-
-// The places a block may take: start minutes in its chair's time, its own place among them.
-struct Places {
-    std::vector<int> starts;
-    int own = 0; // index of the block's present start
-};
-
-Places placesOf(const BalanceDay& day, const BalanceBlock& b, const BalanceOptions& options)
-{
-    Places p;
-    const int slot = day.slotMinutes;
-    // Blocks of no length, or outside the day's rows, stay where they are: no grid describes them.
-    if (b.minutes > 0 && slot > 0 && b.start >= day.dayStart) {
-        const int offset = (b.start - day.dayStart) % slot;
-        for (int s = day.dayStart + offset; s + b.minutes <= day.dayEnd; s += slot) {
-            if (options.keepHalfDay && ((b.start < Noon) != (s < Noon)))
-                continue;
-            if (options.maxShiftMinutes && std::abs(s - b.start) > *options.maxShiftMinutes)
-                continue;
-            p.starts.push_back(s);
-        }
-    }
-    if (std::find(p.starts.begin(), p.starts.end(), b.start) == p.starts.end())
-        p.starts.push_back(b.start);
-    std::sort(p.starts.begin(), p.starts.end());
-    p.own = int(std::find(p.starts.begin(), p.starts.end(), b.start) - p.starts.begin());
-    return p;
-}
 
 // The doctor's demand of every row as sums of (minutes × "this block takes this place").
 class RowSums {
@@ -149,25 +124,31 @@ public:
         IntVarArgs starts(n);
         IntArgs lengths(n);
         std::vector<bool> inConflict(n, false);
+        int doctorMinutes = 0; // the least the blocks need of the doctor inside the rows, wherever they are
         const QList<int> before = DayBalancer::demandPerRow(day, day.blocks);
 
         for (int b = 0; b < n; ++b) {
             const BalanceBlock& block = day.blocks[b];
-            const Places places = placesOf(day, block, options);
+            const BalancePlaces places = BalancePlaces::of(day, block, options);
             const int count = int(places.starts.size());
             m_place[b] = IntVar(*this, 0, count - 1);
             BoolVarArgs at(*this, count, 0, 1);
             channel(*this, at, m_place[b]);
 
             std::vector<int> shifts;
+            int least = std::numeric_limits<int>::max();
             for (int i = 0; i < count; ++i) {
                 shifts.push_back(std::abs(places.starts[i] - block.start));
+                int here = 0;
                 for (const auto& [row, minutes] : DayBalancer::demandOf(day, block.code, places.starts[i])) {
                     sums.add(row, minutes, at[i]);
+                    here += minutes;
                     if (i == places.own && before[row] > day.slotMinutes)
                         inConflict[b] = true;
                 }
+                least = std::min(least, here);
             }
+            doctorMinutes += least;
             starts[b] = IntVar(*this, places.starts.front(), places.starts.back());
             element(*this, IntArgs(places.starts), m_place[b], starts[b]);
             shift[b] = IntVar(*this, 0, *std::max_element(shifts.begin(), shifts.end()));
@@ -206,6 +187,12 @@ public:
             over << expr(*this, max(demand - day.slotMinutes, 0));
         }
         m_overload = over.size() > 0 ? expr(*this, sum(over)) : IntVar(*this, 0, 0);
+        // Whatever the arrangement, the rows the blocks can reach take a row's length each without overload: what
+        // the doctor is needed beyond that is overload in any case. Reaching this bound ends the hunt for less.
+        int reachable = 0;
+        for (int r = 0; r < sums.rows(); ++r)
+            reachable += sums.empty(r) ? 0 : 1;
+        rel(*this, m_overload >= std::max(0, doctorMinutes - day.slotMinutes * reachable));
         m_moved = expr(*this, sum(moved));
         m_shift = expr(*this, sum(shift));
 
@@ -230,7 +217,7 @@ public:
         m_starts = IntVarArray(*this, starts);
     }
 
-    BalanceSpace(BalanceSpace& other) : IntLexMinimizeSpace(other), m_day(other.m_day)
+    BalanceSpace(BalanceSpace& other) : IntLexMinimizeSpace(other), m_day(other.m_day), m_seed(other.m_seed)
     {
         m_place.update(*this, other.m_place);
         m_chair.update(*this, other.m_chair);
@@ -247,6 +234,31 @@ public:
     int start(int b) const { return m_starts[b].val(); }
     int chair(int b) const { return m_chair[b].val(); }
 
+    // This model with every block at its place in `blocks` (the same blocks, moved); none when the model does not
+    // allow that arrangement.
+    std::unique_ptr<BalanceSpace> placedAs(const QList<BalanceBlock>& blocks, const BalanceOptions& options)
+    {
+        std::unique_ptr<BalanceSpace> placed(static_cast<BalanceSpace*>(clone()));
+        for (int b = 0; b < blocks.size(); ++b) {
+            const int place = BalancePlaces::of(*m_day, m_day->blocks[b], options).indexOf(blocks[b].start);
+            if (place < 0)
+                return {};
+            rel(*placed, placed->m_place[b], IRT_EQ, place);
+            rel(*placed, placed->m_chair[b], IRT_EQ, blocks[b].chair);
+        }
+        if (placed->status() != SS_SOLVED)
+            return {};
+        return placed;
+    }
+
+    // Only answers better than `seed` count from now on, and the neighbourhoods start around it until the search
+    // finds a better one. The seed must outlive the search.
+    void startFrom(const BalanceSpace& seed)
+    {
+        constrain(seed);
+        m_seed = &seed;
+    }
+
     // Restarts: every run must beat the best answer so far. The first run goes on after an answer (it may yet
     // prove the best); a neighbourhood is left for a new one around each better answer.
     bool master(const MetaInfo& mi) override
@@ -261,9 +273,12 @@ public:
     // and a few others may move, the rest stay where the best answer has them.
     bool slave(const MetaInfo& mi) override
     {
-        if (mi.type() != MetaInfo::RESTART || mi.restart() == 0 || mi.last() == nullptr)
+        if (mi.type() != MetaInfo::RESTART || mi.restart() == 0)
             return true;
-        const auto& best = static_cast<const BalanceSpace&>(*mi.last());
+        const Space* last = mi.last() != nullptr ? mi.last() : m_seed;
+        if (last == nullptr)
+            return true;
+        const auto& best = static_cast<const BalanceSpace&>(*last);
         const BalanceDay& day = *m_day;
         const int n = int(day.blocks.size());
         QList<BalanceBlock> placed = day.blocks;
@@ -314,6 +329,7 @@ public:
 
 private:
     const BalanceDay* m_day; // outlives the search
+    const BalanceSpace* m_seed = nullptr;
     IntVarArray m_place;
     IntVarArray m_chair;
     IntVarArray m_starts;
@@ -527,6 +543,24 @@ BalanceResult DayBalancer::balance(const BalanceOptions& options, const Progress
     result.blocks = m_day.blocks;
     result.overloadAfter = result.overloadBefore;
 
+    auto take = [&](const BalanceSpace& answer) {
+        result.found = true;
+        result.overloadAfter = answer.overload();
+        result.totalShiftMinutes = answer.shift();
+        result.moves.clear();
+        for (int b = 0; b < m_day.blocks.size(); ++b) {
+            BalanceBlock& now = result.blocks[b];
+            now.start = answer.start(b);
+            now.chair = answer.chair(b);
+            const BalanceBlock& was = m_day.blocks[b];
+            if (now.start != was.start || now.chair != was.chair)
+                result.moves.append({b, was.code, was.chair, now.chair, was.start, now.start});
+        }
+        result.elapsedMs = stop.elapsed();
+        if (onBetter)
+            onBetter(result);
+    };
+
     auto root = std::make_unique<BalanceSpace>(m_day, options);
     if (root->status() == SS_FAILED) {
         // Cannot happen for a day without overlaps: the day as it is always is an answer.
@@ -534,26 +568,14 @@ BalanceResult DayBalancer::balance(const BalanceOptions& options, const Progress
         result.elapsedMs = stop.elapsed();
         return result;
     }
-    const bool ended = runSearch(
-        std::move(root), stop,
-        [&](const BalanceSpace& answer) {
-            result.found = true;
-            result.overloadAfter = answer.overload();
-            result.totalShiftMinutes = answer.shift();
-            result.moves.clear();
-            for (int b = 0; b < m_day.blocks.size(); ++b) {
-                BalanceBlock& now = result.blocks[b];
-                now.start = answer.start(b);
-                now.chair = answer.chair(b);
-                const BalanceBlock& was = m_day.blocks[b];
-                if (now.start != was.start || now.chair != was.chair)
-                    result.moves.append({b, was.code, was.chair, now.chair, was.start, now.start});
-            }
-            result.elapsedMs = stop.elapsed();
-            if (onBetter)
-                onBetter(result);
-        },
-        true);
+    // The greedy repair's answer is the first one: the search only looks for better ones, so its answer is never
+    // worse, and the neighbourhoods start around a good day rather than the red one.
+    const std::unique_ptr<BalanceSpace> seed = root->placedAs(GreedyRepair::repair(m_day, options), options);
+    if (seed) {
+        take(*seed);
+        root->startFrom(*seed);
+    }
+    const bool ended = root->status() == SS_FAILED || runSearch(std::move(root), stop, take, true);
     result.proven = ended;
     result.cancelled = m_cancel.load();
     result.elapsedMs = stop.elapsed();

@@ -10,11 +10,11 @@
 // keeps its treatment and length. Blocks move by whole rows, so each keeps its place inside a row and its doctor
 // windows fall into rows exactly as the doctor column counts them.
 //
-// The search is branch and bound under a time limit: a first complete run (it proves a practice's day best in
-// milliseconds), then, when that is cut off, restarts that search neighbourhoods of the best answer (large
-// neighbourhood search). cancel() (from any thread, also before the search has begun) ends it early with the best
-// answer found so far. A cancelled balancer stays cancelled: one balancer per
-// search.
+// The search is branch and bound under a time limit, started from the greedy repair's answer (its first answer, so
+// the result is never worse): a first complete run (it proves a practice's day best in milliseconds), then, when
+// that is cut off, restarts that search neighbourhoods of the best answer (large neighbourhood search). cancel() (from
+// any thread, also before the search has begun) ends it early with the best answer found so far. A cancelled balancer
+// stays cancelled: one balancer per search.
 class DayBalancer {
 public:
     // Called from the searching thread with every better answer.

@@ -56,3 +56,25 @@ def run(step, log):
                   'Schriftgröße', 'Schrift ändern']:
         step(label, 'Tab', expect=[label])
     step('schließen', 'Escape', expect=['Template: Montag'])
+
+    log('# Arztzeit ausgleichen')
+    step('Menü Datei', 'alt+d', expect=['Neu'], retry='Escape')
+    step('Menü Bearbeiten', 'Right', expect=['Rückgängig'])
+    step('Arztzeit ausgleichen', 'a', expect=['Arztzeit ausgleichen', 'Blöcke dürfen den Stuhl wechseln'])
+    step('Schiebegrenze', 'Tab', expect=['Blöcke höchstens um'])
+    step('Halbtag', 'Tab', expect=['Vormittag und Nachmittag beibehalten'])
+    step('zu Berechnen', 'Tab', expect=['Berechnen'])
+    step('Berechnen', 'space', expect=['Übernehmen', '1 Block verschoben, keine Überlastung mehr',
+                                       'Bestmögliche Lösung'])
+    step('Übernehmen', 'space', expect=['1 Block verschoben, keine Überlastung mehr'])
+    step('Rückgängig', 'ctrl+z', expect=['Rückgängig: BOGEN von 08:00 nach 08:10 verschoben', 'Arzt überlastet 08:10'])
+
+    log('# Tag füllen')
+    step('Menü Datei', 'alt+d', expect=['Neu'], retry='Escape')
+    step('Menü Bearbeiten', 'Right', expect=['Rückgängig'])
+    step('Tag füllen', 'f', expect=['Tag füllen dialog', 'Wie viele zusätzlich?'])
+    step('zu KONT', 'Down', expect=['KONT'])
+    step('eins mehr', '1 Return', expect=['1 spin button'])
+    step('zu Berechnen', 'Tab', expect=['Berechnen'])
+    step('Berechnen', 'space', expect=['Übernehmen', '1 Block eingefügt. Bestmögliche Lösung'])
+    step('schließen', 'Escape', expect=['Template: Montag'])
