@@ -164,6 +164,18 @@ BalanceSnapshot snapshotOf(const Day& day)
     return snapshot;
 }
 
+// maxShift < 0: no limit.
+BalanceOptions optionsOf(bool chairChange, int maxShift, bool keepHalfDay, int timeLimitMs)
+{
+    BalanceOptions options;
+    options.chairChangeAllowed = chairChange;
+    options.keepHalfDay = keepHalfDay;
+    if (maxShift >= 0)
+        options.maxShiftMinutes = maxShift;
+    options.timeLimitMs = timeLimitMs;
+    return options;
+}
+
 // A four-chair day of the demo treatments placed at random without overlap.
 QStringList randomDay(quint32 seed, int wanted)
 {
@@ -260,12 +272,8 @@ void TestBalancing::balancing()
     const QString open = close == "13:00" ? "11:00" : "08:00";
     const Day day = dayOf(chairs, open, close, 1, blocks);
     const BalanceSnapshot snapshot = snapshotOf(day);
-    BalanceOptions options;
-    options.chairChangeAllowed = chairChange;
-    options.keepHalfDay = keepHalfDay;
-    if (maxShift >= 0)
-        options.maxShiftMinutes = maxShift;
-    options.timeLimitMs = 60000; // small days: the proof must come, whatever the machine's load
+    // Small days: the proof must come, whatever the machine's load.
+    const BalanceOptions options = optionsOf(chairChange, maxShift, keepHalfDay, 60000);
     DayBalancer balancer(snapshot.day());
     const BalanceResult result = balancer.balance(options);
 
@@ -341,13 +349,8 @@ void TestBalancing::neverWorseThanGreedy()
     QFETCH(bool, keepHalfDay);
     const Day day = dayOf(4, "08:00", "18:00", slot, randomDay(seed, blocks));
     const BalanceSnapshot snapshot = snapshotOf(day);
-    BalanceOptions options;
-    options.chairChangeAllowed = chairChange;
-    options.keepHalfDay = keepHalfDay;
-    if (maxShift >= 0)
-        options.maxShiftMinutes = maxShift;
     // However short the search, its answer is at least the greedy one: a loaded machine only makes it less good.
-    options.timeLimitMs = 200;
+    const BalanceOptions options = optionsOf(chairChange, maxShift, keepHalfDay, 200);
 
     BalanceResult greedy;
     greedy.blocks = GreedyRepair::repair(snapshot.day(), options);

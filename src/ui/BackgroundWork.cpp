@@ -30,13 +30,20 @@ protected:
 } // namespace
 
 namespace {
-void setUpWindow(JobProgressWindow& window, const QString& title)
+// Returns the window's Abbrechen button: one of our own, since Qt's would hide the window at once while the job
+// still runs.
+QPushButton* setUpWindow(JobProgressWindow& window, const QString& title)
 {
     window.setObjectName(QStringLiteral("frmFortschritt"));
     window.setWindowTitle(title);
     window.setAutoClose(false);
     window.setAutoReset(false);
     window.setMinimumDuration(0);
+    auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), &window);
+    cancel->setObjectName(QStringLiteral("cmdAbbrechen"));
+    window.setCancelButton(cancel);
+    QObject::disconnect(&window, &QProgressDialog::canceled, &window, &QProgressDialog::cancel);
+    return cancel;
 }
 } // namespace
 
@@ -45,12 +52,7 @@ bool runInBackground(ModalRunner& modals, QWidget* parent, const QString& title,
 {
     BackgroundJob state;
     JobProgressWindow window(label, QString(), 0, 0, parent);
-    setUpWindow(window, title);
-    // A button of our own: Qt's would hide the window at once, while the job still runs.
-    auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), &window);
-    cancel->setObjectName(QStringLiteral("cmdAbbrechen"));
-    window.setCancelButton(cancel);
-    QObject::disconnect(&window, &QProgressDialog::canceled, &window, &QProgressDialog::cancel);
+    QPushButton* const cancel = setUpWindow(window, title);
     bool stopAsked = false;
     QObject::connect(&window, &QProgressDialog::canceled, &window, [&] {
         stopAsked = true;
@@ -90,10 +92,6 @@ bool runLeavingOnStop(ModalRunner& modals, QWidget* parent, const QString& title
     const auto state = std::make_shared<BackgroundJob>();
     JobProgressWindow window(label, QString(), 0, 0, parent);
     setUpWindow(window, title);
-    auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), &window);
-    cancel->setObjectName(QStringLiteral("cmdAbbrechen"));
-    window.setCancelButton(cancel);
-    QObject::disconnect(&window, &QProgressDialog::canceled, &window, &QProgressDialog::cancel);
     bool stopAsked = false;
     bool ended = false;
     QThread* worker = QThread::create([state, job = std::move(job)] { job(*state); });

@@ -7,6 +7,11 @@ key names) are English here; what the program says is German.
 
 
 def run(step, log):
+    def edit_menu():
+        # The Bearbeiten menu, reached as the user does: Datei, then one menu to the right.
+        step('Menü Datei', 'alt+d', expect=['Neu'], retry='Escape')
+        step('Menü Bearbeiten', 'Right', expect=['Rückgängig'])
+
     log('# Einen Tag öffnen')
     step('Öffnen-Dialog', 'ctrl+o', expect=['Template öffnen'])
     step('zum Namensfeld', 'shift+Tab', expect=['Dateiname:'])
@@ -41,8 +46,7 @@ def run(step, log):
     step('Speichern', 'ctrl+s', expect=['Gespeichert'])
 
     log('# Der Einstellungsdialog')
-    step('Menü Datei', 'alt+d', expect=['Neu'], retry='Escape')
-    step('Menü Bearbeiten', 'Right', expect=['Rückgängig'])
+    edit_menu()
     step('zu Einstellungen', 'Up Up', expect=['Einstellungen bearbeiten'])
     step('öffnen', 'Return', expect=['Einstellungen', 'Arzt:'])
     for label in ['Facharztbezeichnung', 'Adresse:', 'Ort:', 'Öffnungszeit:', 'Schlußzeit:']:
@@ -58,8 +62,7 @@ def run(step, log):
     step('schließen', 'Escape', expect=['Template: Montag'])
 
     log('# Arztzeit ausgleichen')
-    step('Menü Datei', 'alt+d', expect=['Neu'], retry='Escape')
-    step('Menü Bearbeiten', 'Right', expect=['Rückgängig'])
+    edit_menu()
     step('Arztzeit ausgleichen', 'a', expect=['Arztzeit ausgleichen', 'Blöcke dürfen den Stuhl wechseln'])
     step('Schiebegrenze', 'Tab', expect=['Blöcke höchstens um'])
     step('Halbtag', 'Tab', expect=['Vormittag und Nachmittag beibehalten'])
@@ -70,8 +73,7 @@ def run(step, log):
     step('Rückgängig', 'ctrl+z', expect=['Rückgängig: BOGEN von 08:00 nach 08:10 verschoben', 'Arzt überlastet 08:10'])
 
     log('# Tag füllen')
-    step('Menü Datei', 'alt+d', expect=['Neu'], retry='Escape')
-    step('Menü Bearbeiten', 'Right', expect=['Rückgängig'])
+    edit_menu()
     step('Tag füllen', 'f', expect=['Tag füllen dialog', 'Wie viele zusätzlich?'])
     step('zu KONT', 'Down', expect=['KONT'])
     # The typed digit opens the cell's spin box; Return at once closed it before Orca had read it.
