@@ -5,10 +5,12 @@
 #include "dayview/ClockTime.h"
 #include "dayview/DayView.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
 
 namespace {
@@ -87,6 +89,11 @@ void TestBalanceCommands::balancingIsOneStepToUndoAndRedo()
     QStringList shown;
     e.ctx.modals.handleNext([&](QDialog& d) {
         QCOMPARE(d.windowTitle(), QString("Arztzeit ausgleichen"));
+        // The shift limit's box is named with the whole option, its minutes included, as a screen reader says it.
+        auto* limit = d.findChild<QCheckBox*>("chkMinuten");
+        QCOMPARE(limit->accessibleName(), QString("Blöcke höchstens um 30 Minuten verschieben"));
+        d.findChild<QSpinBox*>("spnMinuten")->setValue(45);
+        QCOMPARE(limit->accessibleName(), QString("Blöcke höchstens um 45 Minuten verschieben"));
         Editor::compute(d);
         shown = Editor::answer(d);
         // The focus is on Übernehmen, which tells a screen reader the answer.

@@ -63,6 +63,12 @@ frmAusgleichen::frmAusgleichen(Mode mode, BalanceSnapshot snapshot, const QStrin
         m_spnMinuten->setEnabled(false);
         m_spnMinuten->setAccessibleName(QStringLiteral("Höchstens um Minuten verschieben"));
         connect(m_chkMinuten, &QCheckBox::toggled, m_spnMinuten, &QWidget::setEnabled);
+        // The option's sentence goes on behind the box: a screen reader hears the box's name alone.
+        const auto nameShiftLimit = [this](int minutes) {
+            m_chkMinuten->setAccessibleName(QStringLiteral("Blöcke höchstens um %1 Minuten verschieben").arg(minutes));
+        };
+        nameShiftLimit(m_spnMinuten->value());
+        connect(m_spnMinuten, &QSpinBox::valueChanged, m_chkMinuten, nameShiftLimit);
         shiftRow->addWidget(m_chkMinuten);
         shiftRow->addWidget(m_spnMinuten);
         shiftRow->addWidget(new QLabel(QStringLiteral("verschieben"), options));

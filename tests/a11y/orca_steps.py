@@ -64,7 +64,7 @@ def run(step, log):
     log('# Arztzeit ausgleichen')
     edit_menu()
     step('Arztzeit ausgleichen', 'a', expect=['Arztzeit ausgleichen', 'Blöcke dürfen den Stuhl wechseln'])
-    step('Schiebegrenze', 'Tab', expect=['Blöcke höchstens um'])
+    step('Schiebegrenze', 'Tab', expect=['Blöcke höchstens um 30 Minuten verschieben'])
     step('Halbtag', 'Tab', expect=['Vormittag und Nachmittag beibehalten'])
     step('zu Berechnen', 'Tab', expect=['Berechnen'])
     step('Berechnen', 'space', expect=['Übernehmen', '1 Block verschoben, keine Überlastung mehr',
