@@ -654,8 +654,12 @@ void TestBackup::restoreTellsWhichDaysCameBack_data()
     QTest::newRow("the first refused") << "Montag" << QStringList{}
                                        << "Die Idealtage konnten nicht zurückgeholt werden.\r" + rule
                                        << int(QMessageBox::Critical);
-    QTest::newRow("the backup folder missing")
+    // A chosen folder not there is a network drive not connected; the program's own is made with the first backup.
+    QTest::newRow("the chosen folder missing")
         << "" << QStringList{} << "Der Sicherungsordner „%1“ ist nicht vorhanden." << int(QMessageBox::Warning);
+    QTest::newRow("the program's own folder not made yet")
+        << "" << QStringList{} << "Im Sicherungsordner „%1“ gibt es keine Datensicherung."
+        << int(QMessageBox::Information);
 }
 
 void TestBackup::restoreTellsWhichDaysCameBack()
@@ -666,10 +670,11 @@ void TestBackup::restoreTellsWhichDaysCameBack()
     QFETCH(int, icon);
     MainWindowFixture f(2);
     QTemporaryDir root;
-    const QString folder = root.filePath("Sicherung");
-    QVERIFY(QDir().mkpath(folder));
-    f.ctx.tempSettings.write("Lunaris", "Programm", "Backup", folder);
     TempDatabase& db = f.ctx.tempDatabase;
+    const bool ownFolder = text.startsWith("Im Sicherungsordner");
+    const QString folder = ownFolder ? QFileInfo(db.path()).dir().filePath("Sicherungen") : root.filePath("Sicherung");
+    f.ctx.tempSettings.write("Lunaris", "Programm", "Backup", ownFolder ? "c:\\" : folder);
+    QVERIFY(QDir().mkpath(folder));
     db.addTreatment("KONT", 30);
     const QStringList days{"Montag", "Dienstag", "Mittwoch"};
     for (const QString& day : days) {
@@ -686,7 +691,6 @@ void TestBackup::restoreTellsWhichDaysCameBack()
                     .arg(refused));
     const bool missing = text.contains("%1");
     if (missing) {
-        // A network drive not connected: not the same as a folder without backups.
         QVERIFY(QDir(folder).removeRecursively());
         f.ctx.messages.answer(QMessageBox::Ok);
         f.action("mnuFileRestore")->trigger();

@@ -80,8 +80,9 @@ void BackupCommands::makeNow(QWidget* parent, const std::function<void(const QSt
 QStringList BackupCommands::restoreDays(QWidget* parent)
 {
     const BackupPlace where = place();
-    // A folder that is not there (a network drive not connected) holds no backups, but is not empty either.
-    if (!QFileInfo(where.folder).isDir()) {
+    // A chosen folder that is not there (a network drive not connected) is not a folder without backups. The
+    // program's own folder is made with the first backup: missing, it has none.
+    if (!where.isDefault && !QFileInfo(where.folder).isDir()) {
         m_services.messages.inform(parent,
                                    QStringLiteral("Der Sicherungsordner „%1“ ist nicht vorhanden.")
                                        .arg(QDir::toNativeSeparators(where.folder)),
