@@ -96,8 +96,12 @@ void restoreDay(benchmark::State& state, BenchEnvironment& env)
         const BackupReader reader(path);
         for (auto _ : state) {
             const auto start = Clock::now();
-            reader.restoreInto(db, {BenchPractice::DayName});
+            const BackupReader::Restored restored = reader.restoreInto(db, {BenchPractice::DayName});
             setTime(state, start);
+            if (!restored.failure.isEmpty()) {
+                state.SkipWithError(restored.failure.toStdString().c_str());
+                break;
+            }
         }
         QSqlQuery rows =
             db.run(QStringLiteral("SELECT COUNT(*) FROM Template WHERE IDEALTAG = ?"), {BenchPractice::DayName});

@@ -14,6 +14,7 @@
 #include "store/DayVersions.h"
 #include "store/PracticeBackup.h"
 #include "store/Tables.h"
+#include "ui/NoticeBar.h"
 
 #include <QAction>
 #include <QLabel>
@@ -111,12 +112,18 @@ private slots:
     void failuresAreReported_data();
     void failuresAreReported();
     void firstCloseOfTheDay();
-    void closeFailureToldOnceAtNextStart();
+    void closeFailureToldOnceADay_data();
+    void closeFailureToldOnceADay();
     void madeFromTheMenu();
     void restoredFromABackup_data();
     void restoredFromABackup();
     void serverTablesBackedUpAndRestored();
     void versionOfAGoneChairKeepsItsRows();
+    void restoreTellsWhichDaysCameBack_data();
+    void restoreTellsWhichDaysCameBack();
+    void ownRestoreIsNoChangeElsewhere_data();
+    void ownRestoreIsNoChangeElsewhere();
+    void serverBackupIsOneState();
 };
 
 void TestBackup::rotation_data()
@@ -309,6 +316,11 @@ void TestBackup::failuresAreReported_data()
             << backend << "size=64k"
             << "Auf dem Datenträger des Sicherungsordners „%1“ ist nicht genug Platz.";
     }
+    // SQLite's own (English) words only on the detail line.
+    QTest::newRow("file, a folder in the way of the backup's part")
+        << "file"
+        << "blocked"
+        << "Die Datensicherung kann im Sicherungsordner „%1“ nicht angelegt werden.";
 }
 
 void TestBackup::failuresAreReported()
@@ -330,7 +342,9 @@ void TestBackup::failuresAreReported()
     QTemporaryDir root;
     const QString folder = root.filePath("sicherung");
     std::unique_ptr<Mount> mount;
-    if (fault != "missing") {
+    if (fault == "blocked") {
+        QVERIFY(QDir().mkpath(QDir(folder).filePath("Kavemo-2026-12-08-1405.mdb.teil")));
+    } else if (fault != "missing") {
         QVERIFY(QDir().mkpath(folder));
         mount = std::make_unique<Mount>(folder, fault);
         if (!mount->mounted())
@@ -340,7 +354,8 @@ void TestBackup::failuresAreReported()
         PracticeBackup(server ? *server : practice.database(), {folder, false}).make(at("2026-12-08 14:05"));
         QFAIL("no failure");
     } catch (const LunarisError& e) {
-        QCOMPARE(e.description(), reason.arg(QDir::toNativeSeparators(folder)));
+        QCOMPARE(e.description().section('\r', 0, 0), reason.arg(QDir::toNativeSeparators(folder)));
+        QCOMPARE(e.description().contains('\r'), fault == "blocked");
     }
     QCOMPARE(backupNames(folder), QStringList());
 }
@@ -359,27 +374,54 @@ void TestBackup::firstCloseOfTheDay()
     QCOMPARE(backupNames(folder), (QStringList{"Kavemo-2026-12-08-1200.mdb", "Kavemo-2026-12-09-1830.mdb"}));
 }
 
-void TestBackup::closeFailureToldOnceAtNextStart()
+void TestBackup::closeFailureToldOnceADay_data()
 {
+    // Closes and starts in their order: "close <time>" (the backup fails while the folder is missing,
+    // "close <time> ok" with the folder there), "start <time>" (told: the box's time, or "-" for nothing).
+    QTest::addColumn<QStringList>("steps");
+    QTest::newRow("told at the next start")
+        << QStringList{"close 2026-12-08 18:30", "start 2026-12-09 07:50 08.12.2026 18:30"};
+    QTest::newRow("not again at the same day's next start")
+        << QStringList{"close 2026-12-08 12:00", "start 2026-12-08 12:05 08.12.2026 12:00", "close 2026-12-08 12:30",
+                       "start 2026-12-08 13:00 -", "start 2026-12-09 07:50 08.12.2026 12:30"};
+    QTest::newRow("past once a backup succeeded")
+        << QStringList{"close 2026-12-08 12:00", "close 2026-12-08 18:30 ok", "start 2026-12-09 07:50 -"};
+}
+
+void TestBackup::closeFailureToldOnceADay()
+{
+    QFETCH(QStringList, steps);
     MainWindowFixture f(2);
     QTemporaryDir root;
-    const QString missing = root.filePath("Laufwerk/fehlt");
-    f.ctx.tempSettings.write("Lunaris", "Programm", "Backup", missing);
+    const QString folder = root.filePath("Laufwerk/Sicherung");
+    f.ctx.tempSettings.write("Lunaris", "Programm", "Backup", folder);
     f.start();
     const QString reason =
-        QString("Der Sicherungsordner „%1“ ist nicht vorhanden.").arg(QDir::toNativeSeparators(missing));
-    QCOMPARE(f.window->backups().atClose(at("2026-12-08 18:30")), reason);
-    QVERIFY(!QDir(missing).exists());
-
-    QString status;
-    f.ctx.messages.answer(QMessageBox::Ok);
-    f.window->backups().tellCloseFailure(f.window.get(), [&](const QString& text) { status = text; });
-    f.expectBox("Die Datensicherung beim Beenden am 08.12.2026 18:30 ist fehlgeschlagen.\r" + reason, "Datensicherung",
-                QMessageBox::Warning);
-    QCOMPARE(status, "Datensicherung fehlgeschlagen: " + reason);
-    // Once: the scripted messages fail the test on a second box.
-    f.window->backups().tellCloseFailure(f.window.get(), [](const QString&) {});
-    QCOMPARE(f.ctx.messages.shown().size(), 1);
+        QString("Der Sicherungsordner „%1“ ist nicht vorhanden.").arg(QDir::toNativeSeparators(folder));
+    for (const QString& step : steps) {
+        const QStringList parts = step.split(' ');
+        const QDateTime when = at(parts[1] + ' ' + parts[2]);
+        if (parts[0] == "close") {
+            const bool ok = parts.size() > 3;
+            QVERIFY(ok ? QDir().mkpath(folder) : QDir(folder).removeRecursively());
+            QCOMPARE(f.window->backups().atClose(when), ok ? QString() : reason);
+            continue;
+        }
+        QString status;
+        const bool told = parts[3] != "-";
+        if (told)
+            f.ctx.messages.answer(QMessageBox::Ok);
+        f.window->backups().tellCloseFailure(
+            f.window.get(), [&](const QString& text) { status = text; }, when);
+        if (told)
+            f.expectBox(
+                QString("Die Datensicherung beim Beenden am %1 %2 ist fehlgeschlagen.\r").arg(parts[3], parts[4]) +
+                    reason,
+                "Datensicherung", QMessageBox::Warning);
+        QCOMPARE(status, told ? "Datensicherung fehlgeschlagen: " + reason : QString());
+        // The scripted messages fail the test on a box nobody expected.
+        f.expectNothingPending();
+    }
 }
 
 void TestBackup::madeFromTheMenu()
@@ -533,8 +575,9 @@ void TestBackup::serverTablesBackedUpAndRestored()
     }
     // Back onto the server after a change: the changed day becomes a version there.
     IdealDayStore(server).replaceDay("Montag", {{"Stuhl 1", "KONT", "10:00", "10:30"}});
-    const BackupReader::Strangers strangers = BackupReader(path).restoreInto(server, {"Montag"});
-    QCOMPARE(strangers.chairs + strangers.treatments, 0);
+    const BackupReader::Restored restored = BackupReader(path).restoreInto(server, {"Montag"});
+    QCOMPARE(restored.days, QStringList{"Montag"});
+    QCOMPARE(restored.strangers.chairs + restored.strangers.treatments, 0);
     QCOMPARE(IdealDayStore(server).blocksOfDay("Montag").first().startTime.toString(), QString("09:00"));
     QCOMPARE(DayVersionTable(server).versionsOf("Montag").first().rows.first().startTime.toString(), QString("10:00"));
 }
@@ -574,6 +617,166 @@ void TestBackup::versionOfAGoneChairKeepsItsRows()
     f.action("mnuFileSave")->trigger();
     QCOMPARE(f.stored("Montag"), QStringList{"Stuhl 1|KONT|11:00|11:30"});
     f.expectNothingPending();
+}
+
+namespace {
+// Datei → Aus Datensicherung holen..., the newest backup, these days, Ja; the answer box is the caller's.
+void restoreFromMenu(MainWindowFixture& f, const QStringList& days)
+{
+    f.ctx.modals.handleNext([days](QDialog& dialog) {
+        auto& restore = static_cast<frmDatensicherung&>(dialog);
+        restore.backupList()->setCurrentItem(restore.backupList()->topLevelItem(0));
+        restore.dayList()->clearSelection();
+        for (int i = 0; i < restore.dayList()->topLevelItemCount(); ++i)
+            restore.dayList()->topLevelItem(i)->setSelected(days.contains(restore.dayList()->topLevelItem(i)->text(0)));
+        restore.restoreButton()->click();
+    });
+    f.ctx.messages.answer(QMessageBox::Yes);
+    f.ctx.messages.answer(QMessageBox::Ok);
+    f.action("mnuFileRestore")->trigger();
+}
+} // namespace
+
+void TestBackup::restoreTellsWhichDaysCameBack_data()
+{
+    QTest::addColumn<QString>("refused");      // the day whose rows the practice file refuses; empty: none
+    QTest::addColumn<QStringList>("cameBack"); // the days stored as in the backup afterwards
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("icon");
+    const QString rule = "Die Daten verletzen eine Regel der Tabelle.";
+    QTest::newRow("all three") << "" << QStringList{"Montag", "Dienstag", "Mittwoch"}
+                               << "Zurückgeholt: „Montag“, „Dienstag“, „Mittwoch“." << int(QMessageBox::Information);
+    QTest::newRow("the second refused") << "Dienstag" << QStringList{"Montag"}
+                                        << "Zurückgeholt: „Montag“.\rNicht zurückgeholt (unverändert): „Dienstag“, "
+                                           "„Mittwoch“.\r" +
+                                               rule
+                                        << int(QMessageBox::Warning);
+    QTest::newRow("the first refused") << "Montag" << QStringList{}
+                                       << "Die Idealtage konnten nicht zurückgeholt werden.\r" + rule
+                                       << int(QMessageBox::Critical);
+    // A chosen folder not there is a network drive not connected; the program's own is made with the first backup.
+    QTest::newRow("the chosen folder missing")
+        << "" << QStringList{} << "Der Sicherungsordner „%1“ ist nicht vorhanden." << int(QMessageBox::Warning);
+    QTest::newRow("the program's own folder not made yet")
+        << "" << QStringList{} << "Im Sicherungsordner „%1“ gibt es keine Datensicherung."
+        << int(QMessageBox::Information);
+}
+
+void TestBackup::restoreTellsWhichDaysCameBack()
+{
+    QFETCH(QString, refused);
+    QFETCH(QStringList, cameBack);
+    QFETCH(QString, text);
+    QFETCH(int, icon);
+    MainWindowFixture f(2);
+    QTemporaryDir root;
+    TempDatabase& db = f.ctx.tempDatabase;
+    const bool ownFolder = text.startsWith("Im Sicherungsordner");
+    const QString folder = ownFolder ? QFileInfo(db.path()).dir().filePath("Sicherungen") : root.filePath("Sicherung");
+    f.ctx.tempSettings.write("Lunaris", "Programm", "Backup", ownFolder ? "c:\\" : folder);
+    QVERIFY(QDir().mkpath(folder));
+    db.addTreatment("KONT", 30);
+    const QStringList days{"Montag", "Dienstag", "Mittwoch"};
+    for (const QString& day : days) {
+        db.addDayName(day);
+        db.addBlock(day, "Stuhl 1", "KONT", "08:00", "08:30");
+    }
+    f.start();
+    f.ctx.messages.answer(QMessageBox::Ok);
+    f.action("mnuFileBackup")->trigger();
+    db.exec("UPDATE Template SET STARTZEIT = '11:00', ENDZEIT = '11:30'");
+    if (!refused.isEmpty()) // a trigger takes no bound values; the day's name is the test's own
+        db.exec(QString("CREATE TRIGGER keep BEFORE INSERT ON Template WHEN NEW.IDEALTAG = '%1' BEGIN "
+                        "SELECT RAISE(ABORT, 'gesperrt'); END")
+                    .arg(refused));
+    const bool missing = text.contains("%1");
+    if (missing) {
+        QVERIFY(QDir(folder).removeRecursively());
+        f.ctx.messages.answer(QMessageBox::Ok);
+        f.action("mnuFileRestore")->trigger();
+        text = text.arg(QDir::toNativeSeparators(folder));
+    } else {
+        restoreFromMenu(f, days);
+    }
+    f.expectBox(text, "Aus Datensicherung holen", QMessageBox::Icon(icon));
+    for (const QString& day : days)
+        QCOMPARE(f.stored(day).value(0),
+                 cameBack.contains(day) ? QString("Stuhl 1|KONT|08:00|08:30") : QString("Stuhl 1|KONT|11:00|11:30"));
+    f.expectNothingPending();
+}
+
+void TestBackup::ownRestoreIsNoChangeElsewhere_data()
+{
+    QTest::addColumn<bool>("modified");
+    QTest::newRow("unmodified: read again") << false;
+    QTest::newRow("modified: the edits stay, the bar tells") << true;
+}
+
+void TestBackup::ownRestoreIsNoChangeElsewhere()
+{
+    QFETCH(bool, modified);
+    MainWindowFixture f(2);
+    QTemporaryDir folder;
+    f.ctx.tempSettings.write("Lunaris", "Programm", "Backup", folder.path());
+    TempDatabase& db = f.ctx.tempDatabase;
+    db.addTreatment("KONT", 30);
+    db.addDayName("Montag");
+    db.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:30");
+    PracticeBackup(db.database(), {folder.path(), false}).make(QDateTime::currentDateTime());
+    db.exec("UPDATE Template SET STARTZEIT = '11:00', ENDZEIT = '11:30'");
+    f.start();
+    f.ctx.modals.handleNext(openName("Montag"));
+    f.action("mnuFileOpen")->trigger();
+    QCOMPARE(f.onScreen(0), QStringList{"11:00-11:30 KONT"});
+    if (modified)
+        f.place(1, "09:00", "09:30", "KONT");
+    QCOMPARE(f.window->openDay().isModified(), modified);
+
+    restoreFromMenu(f, {"Montag"});
+    f.expectBox("Zurückgeholt: „Montag“.", "Aus Datensicherung holen", QMessageBox::Information);
+    QCOMPARE(f.stored("Montag"), QStringList{"Stuhl 1|KONT|08:00|08:30"});
+    const QString status = f.window->findChild<QLabel*>("sbStatusBar_Panel1")->text();
+    QVERIFY2(!status.contains("anderen Arbeitsplatz"), qPrintable(status));
+    auto* bar = f.window->findChild<NoticeBar*>("barGeaendert");
+    QCOMPARE(bar->isVisible(), modified);
+    if (modified) {
+        QCOMPARE(bar->text(), QString("„Montag“ wurde aus der Datensicherung zurückgeholt."));
+        QCOMPARE(f.onScreen(0), QStringList{"11:00-11:30 KONT"});
+        QCOMPARE(f.onScreen(1), QStringList{"09:00-09:30 KONT"});
+    } else {
+        QVERIFY2(status.startsWith("Aus der Datensicherung zurückgeholt "), qPrintable(status));
+        QCOMPARE(f.onScreen(0), QStringList{"08:00-08:30 KONT"});
+    }
+    f.expectNothingPending();
+}
+
+void TestBackup::serverBackupIsOneState()
+{
+    SKIP_WITHOUT_SERVER();
+    const std::unique_ptr<Database> practice = serverPractice();
+    practice->run("INSERT INTO Stuhl (STUHL, TEXT) VALUES ('Stuhl 1', '')");
+    IdealDayStore(*practice).replaceDay("Montag", {{"Stuhl 1", "KONT", "08:00", "08:30"}});
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
+    const Database other(address, "sicherung-anderer-arbeitsplatz");
+    QTemporaryDir folder;
+    PracticeBackup backup(*practice, {folder.path(), false});
+    // Another workstation stores a new day and changes Montag after the day names were read, before their rows.
+    backup.setTableCopiedHook([&](const QString& table) {
+        if (table != "Idealtag")
+            return;
+        IdealDayStore(other).replaceDay("Dienstag", {{"Stuhl 1", "KONT", "09:00", "09:30"}});
+        IdealDayStore(other).replaceDay("Montag", {{"Stuhl 1", "KONT", "10:00", "10:30"}});
+    });
+    const QString path = backup.make(at("2026-12-08 14:05"));
+    const Database copy(path, "sicherung-ein-stand");
+    // The practice as it was when the backup began: no rows of a day it does not name, no version of a
+    // state it does not hold.
+    QCOMPARE(IdealtagTable(copy).names(), QStringList{"Montag"});
+    QCOMPARE(IdealDayStore(copy).blocksOfDay("Dienstag").size(), 0);
+    QCOMPARE(IdealDayStore(copy).blocksOfDay("Montag").first().startTime.toString(), QString("08:00"));
+    QCOMPARE(DayVersionTable(copy).versionsOf("Montag").size(), 0);
+    QCOMPARE(IdealDayStore(*practice).blocksOfDay("Dienstag").size(), 1);
 }
 
 LUNARIS_TEST_MAIN(TestBackup)

@@ -941,23 +941,24 @@ void TestMasterData::chairInUse_data()
     QTest::addColumn<bool>("templateRefuses");  // a rule of the table Template refuses the change
     QTest::addColumn<QStringList>("chairs");    // table Stuhl afterwards
     QTest::addColumn<QStringList>("templates"); // the chairs of the Template rows afterwards
+    QTest::addColumn<bool>("versionsFollow");   // a deleted day's version names the renamed chair afterwards
     const QStringList old{"Stuhl 1|Montag", "Prophylaxe|Montag", "Prophylaxe|Montag", "Prophylaxe|Dienstag"};
     const QStringList renamed{"Stuhl 1|Montag", "Prophylaxeraum|Montag", "Prophylaxeraum|Montag",
                               "Prophylaxeraum|Dienstag"};
     QTest::newRow("rename, Ja") << "rename" << int(QMessageBox::Yes) << false
-                                << QStringList{"Stuhl 1", "Prophylaxeraum", "Stuhl 3"} << renamed;
+                                << QStringList{"Stuhl 1", "Prophylaxeraum", "Stuhl 3"} << renamed << true;
     QTest::newRow("rename, Nein") << "rename" << int(QMessageBox::No) << false
-                                  << QStringList{"Stuhl 1", "Prophylaxeraum", "Stuhl 3"} << old;
+                                  << QStringList{"Stuhl 1", "Prophylaxeraum", "Stuhl 3"} << old << false;
     QTest::newRow("rename, Ja, the days cannot be changed")
-        << "rename" << int(QMessageBox::Yes) << true << QStringList{"Stuhl 1", "Prophylaxe", "Stuhl 3"} << old;
+        << "rename" << int(QMessageBox::Yes) << true << QStringList{"Stuhl 1", "Prophylaxe", "Stuhl 3"} << old << false;
     QTest::newRow("delete, Ja") << "delete" << int(QMessageBox::Yes) << false << QStringList{"Stuhl 1", "Stuhl 3"}
-                                << QStringList{"Stuhl 1|Montag"};
+                                << QStringList{"Stuhl 1|Montag"} << false;
     QTest::newRow("delete, Nein") << "delete" << int(QMessageBox::No) << false << QStringList{"Stuhl 1", "Stuhl 3"}
-                                  << old;
+                                  << old << false;
     QTest::newRow("delete, Ja, the days cannot be changed")
-        << "delete" << int(QMessageBox::Yes) << true << QStringList{"Stuhl 1", "Prophylaxe", "Stuhl 3"} << old;
+        << "delete" << int(QMessageBox::Yes) << true << QStringList{"Stuhl 1", "Prophylaxe", "Stuhl 3"} << old << false;
     QTest::newRow("rename an unused chair")
-        << "rename unused" << 0 << false << QStringList{"Stuhl 1", "Prophylaxe", "Neu 3"} << old;
+        << "rename unused" << 0 << false << QStringList{"Stuhl 1", "Prophylaxe", "Neu 3"} << old << false;
 }
 
 void TestMasterData::chairInUse()
@@ -967,10 +968,19 @@ void TestMasterData::chairInUse()
     QFETCH(bool, templateRefuses);
     QFETCH(QStringList, chairs);
     QFETCH(QStringList, templates);
+    QFETCH(bool, versionsFollow);
     TestContext ctx;
     TempDatabase& db = ctx.tempDatabase;
     for (const char* chair : {"Stuhl 1", "Prophylaxe", "Stuhl 3"})
         db.addChair(chair);
+    // A day deleted earlier, kept as a version: its rows of the chair follow a rename, those of other names
+    // (one differing only in case) do not.
+    DayVersionTable(db.database())
+        .keep("Mittwoch",
+              {{0, {"Prophylaxe", "KONT", "08:00", "08:20"}},
+               {0, {"prophylaxe", "KONT", "09:00", "09:20"}},
+               {0, {"Stuhl 1", "KONT", "10:00", "10:20"}}},
+              VersionCause::Deleted);
     db.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
     db.addBlock("Montag", "Prophylaxe", "KONT", "09:00", "09:20");
     db.addBlock("Montag", "Prophylaxe", "KONT", "10:00", "10:20");
@@ -1023,6 +1033,10 @@ void TestMasterData::chairInUse()
     QCOMPARE(versions.versionsOf("Dienstag").size(), deleted ? 1 : 0);
     if (deleted)
         QCOMPARE(versions.versionsOf("Montag").first().rows.size(), 3);
+    QStringList versionChairs;
+    for (const TemplateRow& row : versions.versionsOf("Mittwoch").value(0).rows)
+        versionChairs.append(row.chair);
+    QCOMPARE(versionChairs, (QStringList{versionsFollow ? "Prophylaxeraum" : "Prophylaxe", "prophylaxe", "Stuhl 1"}));
 }
 
 void TestMasterData::chairQuestionsAndNamesTwice_data()

@@ -185,6 +185,8 @@ private slots:
     void copyKnowsItsDatabaseAndDay_data();
     void copyKnowsItsDatabaseAndDay();
     void saveAsDialogKeepsTheCopysName();
+    void failedCopyNoticeEndsWhenPast_data();
+    void failedCopyNoticeEndsWhenPast();
 };
 
 void TestRecovery::offeredAtNextStart_data()
@@ -603,6 +605,39 @@ void TestRecovery::saveAsDialogKeepsTheCopysName()
     w.f.action("mnuFileSaveAs")->trigger();
     QVERIFY(!w.f.ctx.state.Modified);
     QCOMPARE(w.f.window->findChild<QLabel*>("sbStatusBar_Panel1")->text(), QString("„Speichern unter“ abgebrochen"));
+    w.f.expectNothingPending();
+}
+
+void TestRecovery::failedCopyNoticeEndsWhenPast_data()
+{
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("a copy written again") << false;
+    QTest::newRow("the day saved") << true;
+}
+
+void TestRecovery::failedCopyNoticeEndsWhenPast()
+{
+    QFETCH(bool, saved);
+    Workstation w;
+    openDay(w, "Montag");
+    const RecoveryFile file(w.home.path(), QSysInfo::machineHostName());
+    QVERIFY(QDir().mkpath(file.path())); // a folder in the copy's place: it cannot be written
+    QCOMPARE(w.f.window->openDay().place(1, "09:00", "KONT", 30), OpenDay::Refusal::None);
+    w.f.window->recovery()->flush();
+    auto* panel = w.f.window->findChild<QLabel*>("sbStatusBar_Panel1");
+    QVERIFY2(panel->text().startsWith("Nicht gespeichert – Wiederherstellungskopie nicht geschrieben: "),
+             qPrintable(panel->text()));
+
+    QVERIFY(QDir(file.path()).removeRecursively());
+    if (saved) {
+        w.f.action("mnuFileSave")->trigger();
+    } else {
+        QCOMPARE(w.f.window->openDay().place(1, "10:00", "KONT", 30), OpenDay::Refusal::None);
+        w.f.window->recovery()->flush();
+        QVERIFY(file.read());
+    }
+    QVERIFY2(!panel->text().contains("Wiederherstellungskopie"), qPrintable(panel->text()));
+    QCOMPARE(panel->text().startsWith("Nicht gespeichert"), !saved);
     w.f.expectNothingPending();
 }
 

@@ -60,9 +60,31 @@ void DayFeedback::showStatus()
     m_parts.statusPanel.setText(m_parts.status.text(m_services.database.readOnlyReason()));
 }
 
-void DayFeedback::setStatusText(const QString& text)
+void DayFeedback::setStatusText(const QString& text, DayStatus::Topic topic)
 {
-    m_parts.status.setNotice(text);
+    m_parts.status.setNotice(text, topic);
+    showStatus();
+}
+
+void DayFeedback::noticeSettled(DayStatus::Topic topic)
+{
+    m_parts.status.succeeded(topic);
+    showStatus();
+}
+
+void DayFeedback::followRestoredDays(const QStringList& days)
+{
+    if (!m_state.DayOpen || !days.contains(m_state.CurrentIdealtag))
+        return;
+    // Unsaved edits are not given up unasked: "Neu laden" on the bar asks first.
+    if (m_day.isModified()) {
+        m_parts.changedBar.showText(
+            QStringLiteral("„%1“ wurde aus der Datensicherung zurückgeholt.").arg(m_state.CurrentIdealtag));
+        return;
+    }
+    reloadInPlace();
+    m_parts.status.setReloaded(QStringLiteral("Aus der Datensicherung zurückgeholt ") +
+                               QTime::currentTime().toString(QStringLiteral("HH:mm")));
     showStatus();
 }
 

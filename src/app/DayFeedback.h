@@ -2,13 +2,13 @@
 
 #include "commands/DaySave.h"
 #include "editing/DayPlacement.h"
+#include "editing/DayStatus.h"
 
 #include <QString>
 
 class AnalysisDock;
 class ColumnLayout;
 class DayColumns;
-class DayStatus;
 class EditAnnouncements;
 class NoticeBar;
 class OpenDay;
@@ -39,7 +39,12 @@ public:
 
     void showStatus();
     // A notice of the program (settings replaced, a backup, the recovery copy), until the next one.
-    void setStatusText(const QString& text);
+    void setStatusText(const QString& text, DayStatus::Topic topic = DayStatus::Topic::Program);
+    // What a notice told of as failing has succeeded now: the notice goes.
+    void noticeSettled(DayStatus::Topic topic);
+    // Days this window brought back from a backup: the open day among them is read again when unmodified,
+    // else the bar tells of it. Not a change made elsewhere.
+    void followRestoredDays(const QStringList& days);
     // Draws the day named CurrentIdealtag, with no history of edits.
     void load();
     // Draws the open day again as stored, keeping the scroll position; its history starts anew.

@@ -247,7 +247,8 @@ int Main(int argc, char** argv)
         return 1;
     window.show();
     window.offerRecovery();
-    window.backups().tellCloseFailure(&window, [&window](const QString& text) { window.setStatusText(text); });
+    window.backups().tellCloseFailure(
+        &window, [&window](const QString& text) { window.setStatusText(text); }, QDateTime::currentDateTime());
     const int status = QApplication::exec();
     // A start from now on waits until the database is closed and the guard released.
     instance.announceClosing();

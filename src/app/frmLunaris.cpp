@@ -147,12 +147,19 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
         m_recovery = std::make_unique<RecoveryKeeper>(
             *m_day, state, RecoveryFile(services.recoveryFolder, QSysInfo::machineHostName()));
         connect(m_recovery.get(), &RecoveryKeeper::failed, this, [this](const QString& reason) {
-            setStatusText(QStringLiteral("Wiederherstellungskopie nicht geschrieben: ") + reason);
+            m_feedback->setStatusText(QStringLiteral("Wiederherstellungskopie nicht geschrieben: ") + reason,
+                                      DayStatus::Topic::RecoveryCopy);
         });
+        connect(m_recovery.get(), &RecoveryKeeper::caughtUp, this,
+                [this] { m_feedback->noticeSettled(DayStatus::Topic::RecoveryCopy); });
     }
 }
 
-frmLunaris::~frmLunaris() = default;
+frmLunaris::~frmLunaris()
+{
+    // A window destroyed while shown hides the bar as its members are gone: nothing is laid out then.
+    disconnect(m_changedBar, nullptr, this, nullptr);
+}
 
 DayView* frmLunaris::SSDay1(int index) const
 {
@@ -218,9 +225,8 @@ void frmLunaris::createMenus()
     addMenuItem(file, "mnuFileBackup", QStringLiteral("Datensicherung &erstellen"), QKeySequence(),
                 [this] { m_backups->makeNow(this, [this](const QString& text) { setStatusText(text); }); });
     addMenuItem(file, "mnuFileRestore", QStringLiteral("Aus Datensicherung &holen..."), QKeySequence(), [this] {
-        // The open day among them: shown anew when unmodified, else the bar tells of the change.
-        if (databaseWritable() && !m_backups->restoreDays(this).isEmpty())
-            followSharedChange();
+        if (databaseWritable())
+            m_feedback->followRestoredDays(m_backups->restoreDays(this));
     });
     file->addSeparator()->setObjectName(QStringLiteral("mnuFile6"));
     addMenuItem(file, "mnuFileExit", QStringLiteral("&Beenden"), QKeySequence(QStringLiteral("Ctrl+E")),

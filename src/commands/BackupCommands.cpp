@@ -18,8 +18,10 @@ namespace {
 const QString Title = QStringLiteral("Datensicherung");
 const QString RestoreTitle = QStringLiteral("Aus Datensicherung holen");
 const QString Section = QStringLiteral("Programm");
-// A failed backup at a close, until the next start has told it: "yyyy-MM-dd HH:mm<TAB>reason".
+// The last failed backup at a close, until a backup succeeds: "yyyy-MM-dd HH:mm<TAB>reason".
 const QString FailureKey = QStringLiteral("BackupFehler");
+// The day ("yyyy-MM-dd") a start last told of a failed close backup: told once a day, not at every start.
+const QString ToldKey = QStringLiteral("BackupFehlerGemeldet");
 
 QString quotedNames(const QStringList& days)
 {
@@ -32,6 +34,12 @@ QString quotedNames(const QStringList& days)
 QString failureText(const QString& reason)
 {
     return QStringLiteral("Die Datensicherung ist fehlgeschlagen.\r") + reason;
+}
+
+// The status bar has one line: the reason without the engine's detail line.
+QString failureNotice(const QString& reason)
+{
+    return QStringLiteral("Datensicherung fehlgeschlagen: ") + reason.section(QLatin1Char('\r'), 0, 0);
 }
 } // namespace
 
@@ -58,7 +66,7 @@ void BackupCommands::makeNow(QWidget* parent, const std::function<void(const QSt
         path = PracticeBackup(m_services.database, place()).make(QDateTime::currentDateTime());
     } catch (const LunarisError& e) {
         QApplication::restoreOverrideCursor();
-        status(QStringLiteral("Datensicherung fehlgeschlagen: ") + e.description());
+        status(failureNotice(e.description()));
         m_services.messages.inform(parent, failureText(e.description()), Title, QMessageBox::Warning);
         return;
     }
@@ -72,6 +80,15 @@ void BackupCommands::makeNow(QWidget* parent, const std::function<void(const QSt
 QStringList BackupCommands::restoreDays(QWidget* parent)
 {
     const BackupPlace where = place();
+    // A chosen folder that is not there (a network drive not connected) is not a folder without backups. The
+    // program's own folder is made with the first backup: missing, it has none.
+    if (!where.isDefault && !QFileInfo(where.folder).isDir()) {
+        m_services.messages.inform(parent,
+                                   QStringLiteral("Der Sicherungsordner „%1“ ist nicht vorhanden.")
+                                       .arg(QDir::toNativeSeparators(where.folder)),
+                                   RestoreTitle, QMessageBox::Warning);
+        return {};
+    }
     const QList<BackupFile> backups = PracticeBackup(m_services.database, where).list();
     if (backups.isEmpty()) {
         m_services.messages.inform(parent,
@@ -93,16 +110,27 @@ QStringList BackupCommands::restoreDays(QWidget* parent)
                 .arg(which, frmDatensicherung::timeText(dialog.chosenBackup().time)),
             RestoreTitle, QMessageBox::No))
         return {};
-    BackupReader::Strangers strangers;
+    BackupReader::Restored restored;
     try {
-        strangers = BackupReader(dialog.chosenBackup().path).restoreInto(m_services.database, days);
+        restored = BackupReader(dialog.chosenBackup().path).restoreInto(m_services.database, days);
     } catch (const LunarisError& e) {
-        m_services.messages.inform(
-            parent, QStringLiteral("Die Idealtage konnten nicht zurückgeholt werden.\r") + e.description(),
-            RestoreTitle, QMessageBox::Critical);
-        return {};
+        restored.notRestored = days;
+        restored.failure = e.description();
     }
-    QString text = QStringLiteral("Zurückgeholt: %1.").arg(quotedNames(days));
+    tellRestored(parent, restored);
+    return restored.days;
+}
+
+void BackupCommands::tellRestored(QWidget* parent, const BackupReader::Restored& restored)
+{
+    if (restored.days.isEmpty()) {
+        m_services.messages.inform(
+            parent, QStringLiteral("Die Idealtage konnten nicht zurückgeholt werden.\r") + restored.failure,
+            RestoreTitle, QMessageBox::Critical);
+        return;
+    }
+    QString text = QStringLiteral("Zurückgeholt: %1.").arg(quotedNames(restored.days));
+    const BackupReader::Strangers& strangers = restored.strangers;
     if (strangers.chairs == 1)
         text += QStringLiteral("\r1 Block gehört zu einem Stuhl, den es nicht mehr gibt: Er wurde übernommen und wird "
                                "als „nicht angezeigt“ geführt.");
@@ -115,8 +143,12 @@ QStringList BackupCommands::restoreDays(QWidget* parent)
     else if (strangers.treatments > 1)
         text += QStringLiteral("\r%1 Blöcke haben Behandlungen, die es nicht mehr gibt; sie wurden übernommen.")
                     .arg(strangers.treatments);
-    m_services.messages.inform(parent, text, RestoreTitle, QMessageBox::Information);
-    return days;
+    // Some came back, some did not: the user learns which, and why the rest stayed as they are.
+    if (!restored.notRestored.isEmpty())
+        text += QStringLiteral("\rNicht zurückgeholt (unverändert): %1.\r").arg(quotedNames(restored.notRestored)) +
+                restored.failure;
+    m_services.messages.inform(parent, text, RestoreTitle,
+                               restored.notRestored.isEmpty() ? QMessageBox::Information : QMessageBox::Warning);
 }
 
 QString BackupCommands::atClose(const QDateTime& now)
@@ -127,10 +159,8 @@ QString BackupCommands::atClose(const QDateTime& now)
     const BackupPlace where = place();
     const PracticeBackup backup(m_services.database, where);
     try {
-        if (backup.madeOn(now.date()))
-            return QString();
-        backup.make(now);
-        return QString();
+        if (!backup.madeOn(now.date()))
+            backup.make(now);
     } catch (const LunarisError& e) {
         runStep([&] {
             m_services.settings.saveSetting(SettingsStore::ProgramApp, Section, FailureKey,
@@ -139,21 +169,33 @@ QString BackupCommands::atClose(const QDateTime& now)
         });
         return e.description();
     }
+    // A backup of today is there: an earlier failure is past and is not told any more.
+    if (!m_services.settings.storedSetting(SettingsStore::ProgramApp, Section, FailureKey)
+             .value_or(QString())
+             .isEmpty())
+        runStep([&] { m_services.settings.saveSetting(SettingsStore::ProgramApp, Section, FailureKey, QString()); });
+    return QString();
 }
 
-void BackupCommands::tellCloseFailure(QWidget* parent, const std::function<void(const QString&)>& status)
+void BackupCommands::tellCloseFailure(QWidget* parent, const std::function<void(const QString&)>& status,
+                                      const QDateTime& now)
 {
     const QString kept =
         m_services.settings.storedSetting(SettingsStore::ProgramApp, Section, FailureKey).value_or(QString());
     const qsizetype tab = kept.indexOf(QLatin1Char('\t'));
     if (tab < 0)
         return;
+    // Once a day: a folder missing for days is not told at every start. The failure stays kept until a
+    // backup succeeds, so the first start of the next day tells it again.
+    const QString today = now.date().toString(Qt::ISODate);
+    if (m_services.settings.storedSetting(SettingsStore::ProgramApp, Section, ToldKey).value_or(QString()) == today)
+        return;
     const QDateTime when = QDateTime::fromString(kept.left(tab), QStringLiteral("yyyy-MM-dd HH:mm"));
     const QString reason = kept.mid(tab + 1);
-    // Told once: a failure that cannot be forgotten (settings not writable) is not told at every start.
-    if (!runStep([&] { m_services.settings.saveSetting(SettingsStore::ProgramApp, Section, FailureKey, QString()); }))
+    // A failure whose telling cannot be remembered (settings not writable) is not told at every start.
+    if (!runStep([&] { m_services.settings.saveSetting(SettingsStore::ProgramApp, Section, ToldKey, today); }))
         return;
-    status(QStringLiteral("Datensicherung fehlgeschlagen: ") + reason);
+    status(failureNotice(reason));
     m_services.messages.inform(parent,
                                QStringLiteral("Die Datensicherung beim Beenden am %1 ist fehlgeschlagen.\r%2")
                                    .arg(when.toString(QStringLiteral("dd.MM.yyyy HH:mm")), reason),

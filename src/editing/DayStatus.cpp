@@ -38,6 +38,12 @@ void DayStatus::dayLoaded()
     m_savedAt = QTime();
 }
 
+void DayStatus::succeeded(Topic topic)
+{
+    if (m_noticeTopic == topic && topic != Topic::Program)
+        m_notice.clear();
+}
+
 void DayStatus::daySaved(const QTime& at)
 {
     m_reloaded.clear();

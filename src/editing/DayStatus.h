@@ -22,9 +22,17 @@ public:
     void daySaved(const QTime& at);
     // The day was loaded again or followed a rename after a change elsewhere; told while it is unmodified.
     void setReloaded(const QString& text) { m_reloaded = text; }
+    // What a notice is about: one that tells of the recovery copy failing ends once a copy is written again.
+    enum class Topic { Program, RecoveryCopy };
     // A notice of the program (settings replaced, a backup, the recovery copy), until the next one.
-    void setNotice(const QString& text) { m_notice = text; }
+    void setNotice(const QString& text, Topic topic = Topic::Program)
+    {
+        m_notice = text;
+        m_noticeTopic = topic;
+    }
     const QString& notice() const { return m_notice; }
+    // What failed before has succeeded now: a notice about it is past.
+    void succeeded(Topic topic);
     // What the last command left undone ("„Speichern unter“ abgebrochen"); ends with the next step.
     void setStepNotice(const QString& text) { m_stepNotice = text; }
     void stepMade() { m_stepNotice.clear(); }
@@ -38,6 +46,7 @@ private:
     const OpenDay& m_day;
     const LunarisState& m_state;
     QString m_notice;
+    Topic m_noticeTopic = Topic::Program;
     QString m_reloaded;
     QString m_stepNotice;
     // When the open day was last saved in this session; invalid: not yet.

@@ -26,7 +26,7 @@ void RecoveryKeeper::follow()
     // The history decides (the shared flag follows it only after its signals).
     if (!m_day.isModified()) {
         m_timer.stop();
-        m_file.remove();
+        removeCopy();
         return;
     }
     // Not restarted by further steps: a copy is never more than DelayMs behind.
@@ -63,7 +63,7 @@ void RecoveryKeeper::flush()
 {
     m_timer.stop();
     if (!m_day.isModified() || !m_state.DayOpen) {
-        m_file.remove();
+        removeCopy();
         return;
     }
     try {
@@ -73,8 +73,17 @@ void RecoveryKeeper::flush()
             emit failed(e.description());
         return;
     }
-    m_failing = false;
+    if (std::exchange(m_failing, false))
+        emit caughtUp();
     emit written();
+}
+
+void RecoveryKeeper::removeCopy()
+{
+    m_file.remove();
+    // Nothing unsaved is left to keep: the failure to keep it is past.
+    if (std::exchange(m_failing, false))
+        emit caughtUp();
 }
 
 void RecoveryKeeper::discard()

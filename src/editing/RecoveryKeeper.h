@@ -37,9 +37,13 @@ signals:
     void written();
     // The copy could not be written: why, in German.
     void failed(const QString& reason);
+    // After a failure, the copy is as it should be again: written, or no longer needed.
+    void caughtUp();
 
 private:
     void follow();
+    // Removes the copy of a day that equals what is stored.
+    void removeCopy();
 
     OpenDay& m_day;
     LunarisState& m_state;

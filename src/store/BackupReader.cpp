@@ -49,21 +49,28 @@ QList<TemplateRow> BackupReader::rowsOf(const QString& day) const
     return rows;
 }
 
-BackupReader::Strangers BackupReader::restoreInto(const Database& db, const QStringList& days) const
+BackupReader::Restored BackupReader::restoreInto(const Database& db, const QStringList& days) const
 {
     const QStringList chairList = ChairTable(db).names();
     const QStringList codeList = TreatmentTable(db).codes();
     const QSet<QString> chairs(chairList.cbegin(), chairList.cend());
     const QSet<QString> codes(codeList.cbegin(), codeList.cend());
-    Strangers strangers;
+    Restored restored;
     for (const QString& day : days) {
-        const QList<TemplateRow> rows = rowsOf(day);
-        for (const TemplateRow& row : rows) {
-            strangers.chairs += chairs.contains(row.chair) ? 0 : 1;
-            strangers.treatments += codes.contains(row.code.toString()) ? 0 : 1;
+        try {
+            const QList<TemplateRow> rows = rowsOf(day);
+            // Every stored row of the day is replaced, in one transaction that keeps the former day.
+            IdealDayStore(db).replaceDay(day, rows);
+            for (const TemplateRow& row : rows) {
+                restored.strangers.chairs += chairs.contains(row.chair) ? 0 : 1;
+                restored.strangers.treatments += codes.contains(row.code.toString()) ? 0 : 1;
+            }
+        } catch (const LunarisError& e) {
+            restored.failure = e.description();
+            restored.notRestored = days.mid(restored.days.size());
+            return restored;
         }
-        // Every stored row of the day is replaced, in one transaction that keeps the former day.
-        IdealDayStore(db).replaceDay(day, rows);
+        restored.days.append(day);
     }
-    return strangers;
+    return restored;
 }

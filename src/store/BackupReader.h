@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class Database;
 
@@ -29,10 +30,16 @@ public:
         int chairs = 0;     // rows of a chair that is gone: stored, but not shown
         int treatments = 0; // rows of a treatment that is gone
     };
-    // Copies the days into the practice, each as the new stored day (the one it replaces is kept as a
-    // version, so the restore can be undone); treatments and chairs stay as they are. Throws
-    // LunarisError; days before the failing one stay restored.
-    Strangers restoreInto(const Database& db, const QStringList& days) const;
+    struct Restored {
+        QStringList days;        // restored, in the order asked
+        QStringList notRestored; // the day that failed and the ones after it
+        QString failure;         // why, in German; empty when every day came back
+        Strangers strangers;     // among the restored days' rows
+    };
+    // Copies the days into the practice one after the other, each as the new stored day (the one it replaces
+    // is kept as a version, so the restore can be undone); treatments and chairs stay as they are. A day that
+    // fails stays as it was, and the days after it are not tried: the days before it stay restored.
+    Restored restoreInto(const Database& db, const QStringList& days) const;
 
 private:
     QSqlQuery run(const QString& sql, const QVariantList& values = {}) const;

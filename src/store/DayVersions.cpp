@@ -3,6 +3,7 @@
 #include "store/Database.h"
 #include "store/RowsJson.h"
 
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSysInfo>
 
@@ -95,6 +96,38 @@ void DayVersionTable::moveVersions(const QString& from, const QString& to) const
     m_db.run(QStringLiteral("UPDATE IdealtagVersion SET IDEALTAG = ? WHERE IDEALTAG = ?"), {to, from});
     // The name may have had versions of its own (a day of that name deleted earlier).
     prune(to);
+}
+
+void DayVersionTable::renameChair(const QString& from, const QString& to) const
+{
+    if (!exists())
+        return;
+    // Only versions that may hold the name are read: a name that JSON writes as it is appears in them in
+    // quotes (LIKE finds a few more in the file, ignoring case; the rows below decide).
+    static const QRegularExpression escaped(QStringLiteral("[\"\\\\\\x00-\\x1f]"));
+    QString select = QStringLiteral("SELECT rowid, ZEILEN FROM IdealtagVersion");
+    QVariantList values;
+    if (!escaped.match(from).hasMatch()) {
+        QString pattern = from;
+        pattern.replace(QLatin1Char('%'), QStringLiteral("\\%")).replace(QLatin1Char('_'), QStringLiteral("\\_"));
+        select += QStringLiteral(" WHERE ZEILEN LIKE ? ESCAPE '\\'");
+        values.append(QStringLiteral("%\"%1\"%").arg(pattern));
+    }
+    QList<std::pair<qint64, QString>> changed;
+    QSqlQuery q = m_db.run(select, values);
+    while (readNext(q)) {
+        QList<TemplateRow> rows = decode(q.value(1).toString());
+        bool renamed = false;
+        for (TemplateRow& row : rows)
+            if (row.chair == from) {
+                row.chair = to;
+                renamed = true;
+            }
+        if (renamed)
+            changed.append({q.value(0).toLongLong(), rowsToJson(rows)});
+    }
+    for (const auto& [id, rows] : std::as_const(changed))
+        m_db.run(QStringLiteral("UPDATE IdealtagVersion SET ZEILEN = ? WHERE rowid = ?"), {rows, id});
 }
 
 void DayVersionTable::prune(const QString& day) const

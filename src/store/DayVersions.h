@@ -43,6 +43,9 @@ public:
     QList<DayVersion> versionsOf(const QString& day) const;
     // The versions of `from` become those of `to` (renamed), the oldest going beyond Kept; in the caller's transaction.
     void moveVersions(const QString& from, const QString& to) const;
+    // A chair renamed together with the stored days' rows: every version's rows of it take the new name too,
+    // so that restoring an older version shows them in that chair's column. In the caller's transaction.
+    void renameChair(const QString& from, const QString& to) const;
     // Days that have versions but are no longer stored, in the order they were deleted (newest first).
     QStringList deletedDays() const;
 

@@ -18,8 +18,12 @@
 #include <algorithm>
 
 namespace {
-// SQLite's primary result code for a full disk.
+// SQLite's primary result codes that a backup meets with a sentence of its own.
+constexpr int SqliteBusy = 5;
+constexpr int SqliteLocked = 6;
+constexpr int SqliteIoErr = 10;
 constexpr int SqliteFull = 13;
+constexpr int SqliteCantOpen = 14;
 
 LunarisError failure(const QString& reason)
 {
@@ -31,11 +35,32 @@ QString noSpace(const QString& folder)
     return QStringLiteral("Auf dem Datenträger des Sicherungsordners „%1“ ist nicht genug Platz.").arg(folder);
 }
 
+// Words of our own; the engine's (English) text only as the detail line.
 QString describe(const QSqlError& error, const QString& folder)
 {
-    if (error.nativeErrorCode().toInt() % 256 == SqliteFull)
+    QString sentence;
+    switch (error.nativeErrorCode().toInt() % 256) {
+    case SqliteFull:
         return noSpace(folder);
-    return QStringLiteral("Die Datensicherung konnte nicht geschrieben werden: %1").arg(error.text());
+    case SqliteBusy:
+    case SqliteLocked:
+        sentence = QStringLiteral("Die Datenbank wird gerade von einem anderen Programm benutzt; die Datensicherung "
+                                  "wurde nicht erstellt.");
+        break;
+    case SqliteCantOpen:
+        sentence =
+            QStringLiteral("Die Datensicherung kann im Sicherungsordner „%1“ nicht angelegt werden.").arg(folder);
+        break;
+    case SqliteIoErr:
+        sentence =
+            QStringLiteral("Beim Schreiben in den Sicherungsordner „%1“ ist ein Fehler aufgetreten.").arg(folder);
+        break;
+    default:
+        sentence = QStringLiteral("Die Datensicherung konnte nicht geschrieben werden.");
+        break;
+    }
+    const QString detail = (error.databaseText().isEmpty() ? error.driverText() : error.databaseText()).simplified();
+    return detail.isEmpty() ? sentence : sentence + QStringLiteral("\r(Meldung: %1)").arg(detail);
 }
 
 // The tables of a practice file with their fields, in the order the program creates them.
@@ -126,34 +151,52 @@ void PracticeBackup::copyFile(const QString& target) const
 void PracticeBackup::copyServer(const QString& target) const
 {
     static QAtomicInt counter;
+    const QString folder = QDir::toNativeSeparators(m_folder);
+    // A connection lost while the program sat idle is made anew before the read begins.
+    m_db.run(QStringLiteral("SELECT 1"));
+    // One read-only transaction in repeatable read: the five tables as one state of the practice, whatever
+    // other workstations write meanwhile. Its statements go to the connection itself, so that a connection
+    // lost half-way fails the backup instead of reading the rest on a new one, outside that state.
+    const QSqlDatabase server = m_db.connection();
+    QSqlQuery begin(server);
+    if (!begin.exec(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY")))
+        throw failure(QStringLiteral("Die Datensicherung wurde nicht erstellt. ") +
+                      databaseFailure(begin.lastError()).description());
     try {
         // A new practice file with the program's schema, filled with the server's rows in their order.
         const Database copy(target, QStringLiteral("sicherung-server-%1").arg(counter.fetchAndAddRelaxed(1)));
         DayVersionTable::ensure(copy);
         copy.inTransaction([&] {
             for (const auto& [table, fields] : Tables) {
-                QSqlQuery rows = m_db.run(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(fields, table));
+                QSqlQuery rows(server);
+                rows.setForwardOnly(true);
+                if (!rows.exec(m_db.sql(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(fields, table))))
+                    throw databaseFailure(rows.lastError());
                 const int count = int(fields.count(QLatin1Char(',')) + 1);
                 QStringList marks(count, QStringLiteral("?"));
                 const QString insert =
                     QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, fields, marks.join(QLatin1Char(',')));
                 QSqlQuery write(copy.connection());
                 write.prepare(insert);
-                while (rows.next()) {
+                while (readNext(rows)) {
                     for (int i = 0; i < count; ++i)
                         write.bindValue(i, rows.value(i));
                     if (!write.exec())
-                        throw failure(describe(write.lastError(), QDir::toNativeSeparators(m_folder)));
+                        throw failure(describe(write.lastError(), folder));
                 }
+                if (m_tableCopied)
+                    m_tableCopied(table);
             }
         });
+        QSqlQuery(server).exec(QStringLiteral("COMMIT"));
     } catch (const LunarisError& e) {
+        QSqlQuery(server).exec(QStringLiteral("ROLLBACK"));
         if (e.number() == Failed)
             throw;
         // The new file's tables may already not fit: the data layer keeps SQLite's number.
         if (e.number() == SqliteFull)
-            throw failure(noSpace(QDir::toNativeSeparators(m_folder)));
-        throw failure(QStringLiteral("Die Datensicherung konnte nicht geschrieben werden: %1").arg(e.description()));
+            throw failure(noSpace(folder));
+        throw failure(QStringLiteral("Die Datensicherung wurde nicht erstellt. ") + e.description());
     }
 }
 

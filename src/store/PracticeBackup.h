@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 class Database;
 
 // One backup in the backup folder.
@@ -45,6 +47,9 @@ public:
     bool madeOn(const QDate& day) const;
     // How many days a backup holds; throws LunarisError when it cannot be read.
     static int dayCount(const QString& backupPath);
+    // Called after each of the server's tables was read into the backup, with the read still open: where
+    // tests write meanwhile to prove that the backup holds one state of the practice.
+    void setTableCopiedHook(std::function<void(const QString& table)> hook) { m_tableCopied = std::move(hook); }
 
 private:
     void checkFolder() const;
@@ -58,4 +63,5 @@ private:
     const Database& m_db;
     QString m_folder;
     bool m_createFolder;
+    std::function<void(const QString&)> m_tableCopied;
 };

@@ -159,6 +159,8 @@ int IdealDayStore::daysUsingChair(const QString& chair) const
 void IdealDayStore::renameChair(const QString& from, const QString& to) const
 {
     m_db.run(QStringLiteral("UPDATE Template SET STUHL = ? WHERE STUHL = ?"), {to, from});
+    // The days' versions follow, so that an older version is not restored under a name no column has.
+    DayVersionTable(m_db).renameChair(from, to);
 }
 
 void IdealDayStore::removeChair(const QString& chair) const
