@@ -60,7 +60,6 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QSysInfo>
-#include <QTime>
 #include <QToolBar>
 
 #include <algorithm>
@@ -152,7 +151,11 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     }
 }
 
-frmLunaris::~frmLunaris() = default;
+frmLunaris::~frmLunaris()
+{
+    // The bar still shown hides with the window's children, after the parts a new layout needs are gone.
+    m_changedBar->disconnect(this);
+}
 
 DayView* frmLunaris::SSDay1(int index) const
 {
@@ -349,6 +352,11 @@ void frmLunaris::followPracticeContents()
     m_practice->followContents();
 }
 
+QString frmLunaris::followChairsElsewhere()
+{
+    return m_practice->followChairsElsewhere();
+}
+
 void frmLunaris::setStatusText(const QString& text)
 {
     m_feedback->setStatusText(text);
@@ -364,7 +372,7 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
 {
     QStringList chairs;
     try {
-        chairs = ChairTable(m_services.database).names();
+        chairs = m_practice->readChairs();
     } catch (const LunarisError& e) {
         m_services.messages.inform(this, QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description()), kTitle,
                                    QMessageBox::Critical);
@@ -670,7 +678,7 @@ void frmLunaris::reloadInPlace()
 
 void frmLunaris::followSharedChange()
 {
-    SharedChanges(*this, *m_day, m_status, m_state, m_services).follow();
+    SharedChanges(*this, *m_day, m_status, m_state, m_services).follow([this] { followSharedChange(); });
 }
 
 void frmLunaris::followTreatmentTable()
