@@ -381,7 +381,7 @@ void TestOpenDay::chairRenamedElsewhere()
 
 void TestOpenDay::chairsFollowedByIdentity_data()
 {
-    QTest::addColumn<QString>("now"); // table Stuhl after the change elsewhere, "id:name" in table order
+    QTest::addColumn<QString>("now");         // table Stuhl after the change elsewhere, "id:name" in table order
     QTest::addColumn<QStringList>("shown");   // "caption:start" of every column's blocks
     QTest::addColumn<QStringList>("unshown"); // "chair start" of the rows kept aside
     const QString before = "1:Stuhl 1,2:Stuhl 2,3:Stuhl 3";
@@ -397,9 +397,10 @@ void TestOpenDay::chairsFollowedByIdentity_data()
     QTest::newRow("the middle one renamed")
         << "1:Stuhl 1,2:Fenster,3:Stuhl 3"
         << QStringList{"Stuhl 1:08:00", "Stuhl 1:09:00", "Fenster:10:00", "Stuhl 3:11:00"} << QStringList();
-    QTest::newRow("two names swapped")
-        << "1:Stuhl 2,2:Stuhl 1,3:Stuhl 3"
-        << QStringList{"Stuhl 2:08:00", "Stuhl 2:09:00", "Stuhl 1:10:00", "Stuhl 3:11:00"} << QStringList();
+    QTest::newRow("two names swapped") << "1:Stuhl 2,2:Stuhl 1,3:Stuhl 3"
+                                       << QStringList{"Stuhl 2:08:00", "Stuhl 2:09:00", "Stuhl 1:10:00",
+                                                      "Stuhl 3:11:00"}
+                                       << QStringList();
 }
 
 // Chairs changed elsewhere, told apart by their identities in table Stuhl: each column's blocks stay with their
