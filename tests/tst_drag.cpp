@@ -1,6 +1,8 @@
 #include "MainWindowFixture.h"
 #include "TestMain.h"
 #include "dayview/DayView.h"
+#include "store/Database.h"
+#include "store/Tables.h"
 
 #include <QDialog>
 #include <QLineEdit>
@@ -48,6 +50,8 @@ private slots:
     void anyDialogEndsTheDrag();
     void theOutlineLeavesNoTrace_data();
     void theOutlineLeavesNoTrace();
+    void liveChangeEndsTheDrag_data();
+    void liveChangeEndsTheDrag();
 };
 
 void TestDrag::dragAndDrop_data()
@@ -282,6 +286,59 @@ void TestDrag::theOutlineLeavesNoTrace()
     QVERIFY(!target->hasDropOutline());
     QCOMPARE(shown(), before);
     e.expectNothingPending();
+}
+
+void TestDrag::liveChangeEndsTheDrag_data()
+{
+    QTest::addColumn<QString>("change"); // made at another workstation while the button is held
+    QTest::addColumn<QStringList>("chair1");
+    QTest::addColumn<QStringList>("chair3");
+    QTest::newRow("the day saved there: reloaded") << "day" << QStringList({"08:30-09:00 KONT"}) << QStringList();
+    QTest::newRow("the second chair deleted there") << "chair" << QStringList({"08:00-08:30 KONT"}) << QStringList();
+}
+
+// A day read again, or columns that follow a chair deleted elsewhere, under a held button: the drag started on
+// a day that no longer is, so nothing is dropped at the release.
+void TestDrag::liveChangeEndsTheDrag()
+{
+    QFETCH(QString, change);
+    QFETCH(QStringList, chair1);
+    QFETCH(QStringList, chair3);
+    MainWindowFixture f(3, QSize(1000, 700));
+    f.ctx.tempDatabase.addTreatment("KONT", 30);
+    f.ctx.tempDatabase.addDayName("Montag");
+    f.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:30");
+    f.start();
+    f.ctx.state.DayOpen = true;
+    f.ctx.state.CurrentIdealtag = "Montag";
+    f.window->Termin_load();
+    f.window->switchOn(true);
+    f.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+    DayView* source = f.window->SSDay1(0);
+    DayView* target = f.window->SSDay1(2);
+    source->setFirstRow(std::max(0, source->rowOfTime("08:00") - 1));
+    const QPoint drop = source->mapFromGlobal(target->mapToGlobal(target->pointOfRow(source->rowOfTime("10:00"))));
+    QTest::mousePress(source, Qt::LeftButton, Qt::NoModifier, source->pointOfRow(source->rowOfTime("08:00")));
+    QTest::mouseMove(source, drop);
+    QVERIFY(target->hasDropOutline());
+
+    Database elsewhere(f.ctx.tempDatabase.path(), "anderer Arbeitsplatz");
+    if (change == "day") {
+        IdealDayStore(elsewhere).replaceDay("Montag", {{"Stuhl 1", "KONT", "08:30", "09:00"}});
+        QTRY_COMPARE_WITH_TIMEOUT(f.onScreen(0), chair1, 3000);
+    } else {
+        elsewhere.run("DELETE FROM Stuhl WHERE STUHL = ?", {"Stuhl 2"});
+        QTRY_COMPARE_WITH_TIMEOUT(f.ctx.state.ChairCount, 2, 3000);
+    }
+    QVERIFY(!target->hasDropOutline());
+    QTest::mouseRelease(source, Qt::LeftButton, Qt::NoModifier, drop);
+    QCOMPARE(f.onScreen(0), chair1);
+    QCOMPARE(f.onScreen(1), QStringList());
+    QCOMPARE(f.onScreen(2), chair3);
+    QVERIFY(!f.ctx.state.Modified);
+    f.expectNothingPending();
+    QVERIFY(f.ctx.messages.shown().isEmpty());
 }
 
 LUNARIS_TEST_MAIN(TestDrag)

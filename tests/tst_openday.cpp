@@ -42,6 +42,8 @@ private slots:
     void replacementKeepsWhatDoesNotFit();
     void chairRenamedElsewhere_data();
     void chairRenamedElsewhere();
+    void chairsFollowedByIdentity_data();
+    void chairsFollowedByIdentity();
 };
 
 void TestOpenDay::editsAndTheirUndo_data()
@@ -375,6 +377,75 @@ void TestOpenDay::chairRenamedElsewhere()
     QCOMPARE(rows.chairs, QSet<QString>(chairsShown.cbegin(), chairsShown.cend()));
     QVERIFY(!d.state.Modified);
     QVERIFY(!d.day.history().canUndo());
+}
+
+void TestOpenDay::chairsFollowedByIdentity_data()
+{
+    QTest::addColumn<QString>("now");         // table Stuhl after the change elsewhere, "id:name" in table order
+    QTest::addColumn<QStringList>("shown");   // "caption:start" of every column's blocks
+    QTest::addColumn<QStringList>("unshown"); // "chair start" of the rows kept aside
+    const QString before = "1:Stuhl 1,2:Stuhl 2,3:Stuhl 3";
+    QTest::newRow("unchanged") << before
+                               << QStringList{"Stuhl 1:08:00", "Stuhl 1:09:00", "Stuhl 2:10:00", "Stuhl 3:11:00"}
+                               << QStringList();
+    QTest::newRow("the middle one deleted")
+        << "1:Stuhl 1,3:Stuhl 3" << QStringList{"Stuhl 1:08:00", "Stuhl 1:09:00", "Stuhl 3:11:00"}
+        << QStringList{"Stuhl 2 10:00"};
+    QTest::newRow("the first one deleted, one added")
+        << "2:Stuhl 2,3:Stuhl 3,4:Stuhl 4" << QStringList{"Stuhl 2:10:00", "Stuhl 3:11:00"}
+        << QStringList{"Stuhl 1 08:00", "Stuhl 1 09:00"};
+    QTest::newRow("the middle one renamed")
+        << "1:Stuhl 1,2:Fenster,3:Stuhl 3"
+        << QStringList{"Stuhl 1:08:00", "Stuhl 1:09:00", "Fenster:10:00", "Stuhl 3:11:00"} << QStringList();
+    QTest::newRow("two names swapped") << "1:Stuhl 2,2:Stuhl 1,3:Stuhl 3"
+                                       << QStringList{"Stuhl 2:08:00", "Stuhl 2:09:00", "Stuhl 1:10:00",
+                                                      "Stuhl 3:11:00"}
+                                       << QStringList();
+}
+
+// Chairs changed elsewhere, told apart by their identities in table Stuhl: each column's blocks stay with their
+// chair, a deleted chair's blocks are kept aside, and the stored rows the day remembers carry the names the
+// table's rows have now, so that a save writes no block under another chair's name.
+void TestOpenDay::chairsFollowedByIdentity()
+{
+    QFETCH(QString, now);
+    QFETCH(QStringList, shown);
+    QFETCH(QStringList, unshown);
+    Day d;
+    d.state.ChairCount = 3;
+    d.day.column(1).add("10:00", "10:30", "KONT", Qt::green);
+    d.day.column(2).add("11:00", "11:30", "KONT", Qt::green);
+    RowsOnScreen& rows = d.day.rowsOnScreen();
+    rows.stored = {row(1, "Stuhl 1", "KONT", "08:00", "08:30"), row(2, "Stuhl 1", "KONT", "09:00", "09:30"),
+                   row(3, "Stuhl 2", "KONT", "10:00", "10:30"), row(4, "Stuhl 3", "KONT", "11:00", "11:30")};
+    rows.rowIds = {1, 2, 3, 4};
+    rows.chairs = {"Stuhl 1", "Stuhl 2", "Stuhl 3"};
+    d.day.markSaved();
+    const auto table = [](const QString& text) {
+        QList<ChairRow> chairs;
+        for (const QString& chair : text.split(','))
+            chairs.append({chair.section(':', 0, 0).toLongLong(), chair.section(':', 1)});
+        return chairs;
+    };
+    QStringList names;
+    for (const ChairRow& chair : table(now))
+        names.append(chair.name);
+
+    d.day.followChairs(chairChangesBetween(table("1:Stuhl 1,2:Stuhl 2,3:Stuhl 3"), table(now)), names);
+
+    QStringList shownNow;
+    for (const DayViewModel* chair : std::as_const(d.day).chairs())
+        for (const DayBlock& block : chair->blocks())
+            shownNow.append(chair->caption() + ':' + block.startTime);
+    QCOMPARE(shownNow, shown);
+    QStringList unshownNow;
+    for (const StoredBlock& block : rows.unshown + d.day.unsavedUnshown())
+        unshownNow.append(block.row.chair + ' ' + block.row.startTime.toString());
+    QCOMPARE(unshownNow, unshown);
+    // Each shown block is the stored row of its chair: nothing to write, and no row under another's name.
+    for (const StoredBlock& block : d.day.allRows())
+        QVERIFY2(block.rowId > 0, qPrintable(block.row.chair + ' ' + block.row.startTime.toString()));
+    QVERIFY(!d.day.isModified());
 }
 
 LUNARIS_TEST_MAIN(TestOpenDay)

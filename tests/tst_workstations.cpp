@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -151,6 +152,11 @@ private slots:
     void renameIsFollowedElsewhere();
     void serverLostDuringTheQuestion_data();
     void serverLostDuringTheQuestion();
+    void chairChangedElsewhereIsFollowedByIdentity_data();
+    void chairChangedElsewhereIsFollowedByIdentity();
+    void dayDeletedElsewhereStaysWithTheBar_data();
+    void dayDeletedElsewhereStaysWithTheBar();
+    void changeDuringAModalWindowFollowedWhenItCloses();
 };
 
 void TestWorkstations::init()
@@ -727,6 +733,148 @@ void TestWorkstations::serverLostDuringTheQuestion()
     });
     QCOMPARE(bool(saved), yes);
     QCOMPARE(p.stored("Montag"), QStringList({yes ? "Stuhl 1|KONT|10:00" : "Stuhl 1|KONT|09:00"}));
+}
+
+void TestWorkstations::chairChangedElsewhereIsFollowedByIdentity_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<bool>("deleted"); // else renamed, with its rows
+    QTest::addColumn<bool>("modified");
+    for (const char* backend : {"file", "server"})
+        for (const bool deleted : {true, false})
+            for (const bool modified : {false, true})
+                QTest::addRow("%s: %s, %s", backend, deleted ? "deleted" : "renamed",
+                              modified ? "modified" : "unmodified")
+                    << QString(backend) << deleted << modified;
+}
+
+// The middle one of three chairs is deleted (its entries kept) or renamed at one workstation while another
+// has the day open: the columns follow each chair, not its place, and no block is stored under another
+// chair's name. The deleted chair's blocks stay the day's, unshown and named.
+void TestWorkstations::chairChangedElsewhereIsFollowedByIdentity()
+{
+    QFETCH(QString, backend);
+    QFETCH(bool, deleted);
+    QFETCH(bool, modified);
+    Practice p(backend);
+    for (const char* chair : {"Stuhl 1", "Stuhl 2", "Stuhl 3"})
+        p.here->run("INSERT INTO Stuhl (STUHL) VALUES (?)", {chair});
+    p.here->run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 10});
+    const IdealDayStore here(*p.here);
+    here.replaceDay("Montag",
+                    blocks("Stuhl 1", {"08:00"}) + blocks("Stuhl 2", {"09:00"}) + blocks("Stuhl 3", {"10:00"}));
+    Workstation there(*p.there);
+    there.open("Montag");
+    if (modified)
+        QVERIFY(placeBlock(*there.window, 1, "11:00", "11:10", "KONT"));
+
+    if (deleted) {
+        p.here->run("DELETE FROM Stuhl WHERE STUHL = ?", {"Stuhl 2"});
+    } else {
+        // As the chair editor does it: the chair and its rows in one transaction.
+        p.here->inTransaction([&] {
+            p.here->run("UPDATE Stuhl SET STUHL = ? WHERE STUHL = ?", {"Fenster", "Stuhl 2"});
+            here.renameChair("Stuhl 2", "Fenster");
+        });
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(there.window->SSDay1(1)->caption(), QString(deleted ? "Stuhl 3" : "Fenster"), 3000);
+    QCOMPARE(there.state.ChairCount, deleted ? 2 : 3);
+    QCOMPARE(there.state.Modified, modified);
+    QCOMPARE(blocksOn(*there.window->SSDay1(0)), QStringList({"08:00-08:10 KONT"}));
+    NoticeBar* bar = there.window->changedBar();
+    if (deleted) {
+        QCOMPARE(blocksOn(*there.window->SSDay1(1)), QStringList({"10:00-10:10 KONT"}));
+        QVERIFY(bar->isVisible());
+        QCOMPARE(bar->text(), modified
+                                  ? QString("Stuhl „Stuhl 2“ wurde an einem anderen Arbeitsplatz gelöscht. 2 "
+                                            "Blöcke werden nicht angezeigt: KONT Stuhl 2 09:00, KONT Stuhl 2 11:00")
+                                  : QString("Stuhl „Stuhl 2“ wurde an einem anderen Arbeitsplatz gelöscht. 1 "
+                                            "Block wird nicht angezeigt: KONT Stuhl 2 09:00"));
+    } else {
+        QCOMPARE(blocksOn(*there.window->SSDay1(1)),
+                 modified ? QStringList({"09:00-09:10 KONT", "11:00-11:10 KONT"}) : QStringList({"09:00-09:10 KONT"}));
+        QCOMPARE(blocksOn(*there.window->SSDay1(2)), QStringList({"10:00-10:10 KONT"}));
+        QVERIFY(bar->isHidden());
+    }
+
+    // Saved afterwards: asked nothing (the stored rows are the ones read), each block under its own chair.
+    QVERIFY(placeBlock(*there.window, 0, "12:00", "12:10", "KONT"));
+    QVERIFY(there.window->Speichern());
+    QCOMPARE(there.messages.shown().size(), 0);
+    QStringList stored = p.stored("Montag");
+    stored.sort();
+    const QString middle = deleted ? "Stuhl 2" : "Fenster";
+    QStringList expected{"Stuhl 1|KONT|08:00", "Stuhl 1|KONT|12:00", middle + "|KONT|09:00", "Stuhl 3|KONT|10:00"};
+    if (modified)
+        expected.append(middle + "|KONT|11:00");
+    expected.sort();
+    QCOMPARE(stored, expected);
+}
+
+void TestWorkstations::dayDeletedElsewhereStaysWithTheBar_data()
+{
+    QTest::addColumn<bool>("modified");
+    QTest::addColumn<bool>("recreate"); // the answer to the save's question
+    QTest::newRow("unmodified, Nein") << false << false;
+    QTest::newRow("unmodified, Ja") << false << true;
+    QTest::newRow("modified, Nein") << true << false;
+}
+
+// A day deleted at another workstation stays on screen with the bar, edited or not; the next save asks
+// before it creates the day again.
+void TestWorkstations::dayDeletedElsewhereStaysWithTheBar()
+{
+    QFETCH(bool, modified);
+    QFETCH(bool, recreate);
+    MainWindowFixture f(2);
+    openStoredMonday(f);
+    if (modified)
+        f.place(1, "10:00", "10:20", "KONT");
+    Database elsewhere(f.ctx.tempDatabase.path(), "anderer Arbeitsplatz");
+    IdealDayStore(elsewhere).deleteDay("Montag");
+
+    NoticeBar* bar = f.window->changedBar();
+    QTRY_VERIFY_WITH_TIMEOUT(bar->isVisible(), 3000);
+    QCOMPARE(bar->text(), QString("„Montag“ wurde an einem anderen Arbeitsplatz gelöscht."));
+    QCOMPARE(f.onScreen(0), QStringList({"08:00-08:20 KONT"}));
+    QCOMPARE(f.ctx.state.Modified, modified);
+    QCOMPARE(f.window->windowTitle(), QString("Template: Montag"));
+
+    if (!modified)
+        f.place(1, "10:00", "10:20", "KONT");
+    f.ctx.messages.answer(recreate ? QMessageBox::Yes : QMessageBox::No);
+    f.action("mnuFileSave")->trigger();
+    f.expectBox("Der Idealtag „Montag“ wurde inzwischen an einem anderen Arbeitsplatz gelöscht.\r"
+                "Möchten Sie ihn wieder anlegen?",
+                "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(f.ctx.state.Modified, !recreate);
+    QCOMPARE(f.dayNames(), recreate ? QStringList({"Montag"}) : QStringList());
+    QCOMPARE(f.stored("Montag"),
+             recreate ? QStringList({"Stuhl 1|KONT|08:00|08:20", "Stuhl 2|KONT|10:00|10:20"}) : QStringList());
+}
+
+// A change that comes while a modal window is open is followed once it has closed, not dropped.
+void TestWorkstations::changeDuringAModalWindowFollowedWhenItCloses()
+{
+    MainWindowFixture f(1);
+    openStoredMonday(f);
+    auto* watcher = f.window->findChild<ChangeWatcher*>();
+    QVERIFY(watcher);
+    QSignalSpy changes(watcher, &ChangeWatcher::changed);
+    QDialog dialog(f.window.get());
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.show();
+    QVERIFY(QApplication::activeModalWidget());
+    Database elsewhere(f.ctx.tempDatabase.path(), "anderer Arbeitsplatz");
+    IdealDayStore(elsewhere).replaceDay("Montag", {{"Stuhl 1", "KONT", "09:00", "09:20"}});
+    QTRY_VERIFY_WITH_TIMEOUT(changes.size() > 0, 3000);
+    QCOMPARE(f.onScreen(0), QStringList({"08:00-08:20 KONT"})); // not under the modal window
+
+    dialog.reject();
+    QTRY_COMPARE_WITH_TIMEOUT(f.onScreen(0), QStringList({"09:00-09:20 KONT"}), 3000);
+    QVERIFY(!f.ctx.state.Modified);
+    const QString status = f.window->findChild<QLabel*>("sbStatusBar_Panel1")->text();
+    QVERIFY2(status.contains("Von einem anderen Arbeitsplatz geändert – neu geladen "), qPrintable(status));
 }
 
 LUNARIS_TEST_MAIN(TestWorkstations)

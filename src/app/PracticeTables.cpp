@@ -6,6 +6,7 @@
 #include "app/TreatmentLooks.h"
 #include "commands/DemoPracticeCommand.h"
 #include "dayview/DayView.h"
+#include "editing/DayPlacement.h"
 #include "editing/DayStatus.h"
 #include "editing/EditingControls.h"
 #include "editing/OpenDay.h"
@@ -22,6 +23,8 @@
 #include "ui/ModalRunner.h"
 
 #include <QPushButton>
+
+#include <algorithm>
 
 PracticeTables::PracticeTables(Parts parts, Calls calls, OpenDay& day, LunarisState& state, AppServices& services)
     : m_parts(parts), m_calls(std::move(calls)), m_day(day), m_state(state), m_services(services)
@@ -94,15 +97,63 @@ void PracticeTables::followTreatmentTable()
     });
 }
 
+QStringList PracticeTables::readChairs()
+{
+    m_chairs = ChairTable(m_services.database).rows();
+    QStringList names;
+    for (const ChairRow& chair : std::as_const(m_chairs))
+        names.append(chair.name);
+    return names;
+}
+
 void PracticeTables::followChairTable(const ChairChanges& changes)
 {
-    QStringList chairs;
+    QList<ChairRow> rows;
     try {
-        chairs = ChairTable(m_services.database).names();
+        rows = ChairTable(m_services.database).rows();
     } catch (const LunarisError& e) {
         m_parts.screen.showDataError(e.number());
         return;
     }
+    followChairRows(changes.isEmpty() ? chairChangesBetween(m_chairs, rows) : changes, rows);
+}
+
+QString PracticeTables::followChairsElsewhere()
+{
+    QList<ChairRow> rows;
+    try {
+        rows = ChairTable(m_services.database).rows();
+    } catch (const LunarisError& e) {
+        m_parts.screen.showDataError(e.number());
+        return {};
+    }
+    const ChairChanges changes = chairChangesBetween(m_chairs, rows);
+    QStringList deleted;
+    QList<StoredBlock> leaving;
+    for (int i = 0; i < m_chairs.size(); ++i) {
+        const QString& name = m_chairs[i].name;
+        if (std::none_of(rows.cbegin(), rows.cend(), [&](const ChairRow& row) { return row.id == m_chairs[i].id; })) {
+            deleted.append(QStringLiteral("„%1“").arg(name));
+            if (i < m_state.ChairCount)
+                for (const DayBlock& block : std::as_const(m_day).column(i).blocks())
+                    leaving.append({0, {name, block.text, block.startTime, block.endTime}});
+        }
+    }
+    followChairRows(changes, rows);
+    if (leaving.isEmpty())
+        return {};
+    const QString chairs = deleted.size() == 1
+                               ? QStringLiteral("Stuhl %1 wurde").arg(deleted.constFirst())
+                               : QStringLiteral("Die Stühle %1 wurden").arg(deleted.join(QStringLiteral(", ")));
+    return chairs + QStringLiteral(" an einem anderen Arbeitsplatz gelöscht. ") + DayPlacement::notice(leaving);
+}
+
+void PracticeTables::followChairRows(const ChairChanges& changes, const QList<ChairRow>& rows)
+{
+    m_chairs = rows;
+    QStringList chairs;
+    for (const ChairRow& chair : rows)
+        chairs.append(chair.name);
     QStringList captions;
     for (const DayViewModel* chair : std::as_const(m_day).chairs())
         captions.append(chair->caption());

@@ -2,6 +2,8 @@
 
 #include "editing/ChairChange.h"
 
+#include <QList>
+
 #include <functional>
 
 class ColumnLayout;
@@ -46,19 +48,29 @@ public:
     void loadDemo();
     // The practice's hours and row length from the settings; values replaced by defaults are told.
     void readPracticeSettings();
+    // The names of table Stuhl for the window's first columns; the chairs' identities are remembered, so that
+    // changes elsewhere are followed by identity. Throws LunarisError.
+    QStringList readChairs();
     // The treatment list and the blocks' looks follow table Behand as it is now.
     void followTreatmentTable();
-    // The columns and the open day follow the table's chairs (renamed and deleted in the editor: `changes`).
+    // The columns and the open day follow the table's chairs (renamed and deleted in the editor: `changes`;
+    // without them, what became of each chair is told by its identity).
     void followChairTable(const ChairChanges& changes);
+    // The columns follow chairs renamed, deleted or added elsewhere. The blocks of a deleted chair's column are
+    // kept as unshown rows; the notice returned names them (empty when no block left the screen).
+    QString followChairsElsewhere();
     // The guide shows while the practice lacks chairs or treatments, and goes once both exist.
     void followContents();
 
 private:
     void setStatusText(const QString& text);
+    void followChairRows(const ChairChanges& changes, const QList<ChairRow>& rows);
 
     Parts m_parts;
     Calls m_calls;
     OpenDay& m_day;
     LunarisState& m_state;
     AppServices& m_services;
+    // Table Stuhl as the columns were last given it.
+    QList<ChairRow> m_chairs;
 };

@@ -31,14 +31,12 @@
 #include "kernel/AppServices.h"
 #include "kernel/LunarisError.h"
 #include "kernel/LunarisState.h"
-#include "kernel/Steps.h"
 #include "print/PdfExport.h"
 #include "print/PrintPreview.h"
 #include "print/TemplatePrintout.h"
 #include "settings/frmDatenbank.h"
 #include "store/ChangeWatcher.h"
 #include "store/Database.h"
-#include "store/Tables.h"
 #include "ui/CaptionText.h"
 #include "ui/EarlyTextFocus.h"
 #include "ui/MessageService.h"
@@ -60,7 +58,6 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QSysInfo>
-#include <QTime>
 #include <QToolBar>
 
 #include <algorithm>
@@ -157,8 +154,8 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
 
 frmLunaris::~frmLunaris()
 {
-    // A window destroyed while shown hides the bar as its members are gone: nothing is laid out then.
-    disconnect(m_changedBar, nullptr, this, nullptr);
+    // The bar hides as the window's parts go: nothing may be laid out then.
+    m_changedBar->disconnect(this);
 }
 
 DayView* frmLunaris::SSDay1(int index) const
@@ -355,6 +352,11 @@ void frmLunaris::followPracticeContents()
     m_practice->followContents();
 }
 
+QString frmLunaris::followChairsElsewhere()
+{
+    return m_practice->followChairsElsewhere();
+}
+
 void frmLunaris::setStatusText(const QString& text)
 {
     m_feedback->setStatusText(text);
@@ -370,7 +372,7 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
 {
     QStringList chairs;
     try {
-        chairs = ChairTable(m_services.database).names();
+        chairs = m_practice->readChairs();
     } catch (const LunarisError& e) {
         m_services.messages.inform(this, QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description()), kTitle,
                                    QMessageBox::Critical);
@@ -676,7 +678,7 @@ void frmLunaris::reloadInPlace()
 
 void frmLunaris::followSharedChange()
 {
-    SharedChanges(*this, *m_day, m_status, m_state, m_services).follow();
+    SharedChanges(*this, *m_day, m_status, m_state, m_services).follow([this] { followSharedChange(); });
 }
 
 void frmLunaris::followTreatmentTable()

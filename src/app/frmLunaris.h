@@ -128,6 +128,7 @@ public:
     void reloadInPlace() override;
     void followTreatmentTable() override;
     // The guide shows while the practice lacks chairs or treatments, and goes once both exist.
+    QString followChairsElsewhere() override;
     void followPracticeContents() override;
     void repaintChairs() override;
     void showStatus() override;

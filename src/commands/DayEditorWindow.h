@@ -33,6 +33,9 @@ public:
     virtual void reloadInPlace() = 0;
     // The treatment list and the blocks' looks follow table Behand as it is now.
     virtual void followTreatmentTable() = 0;
+    // The columns follow table Stuhl as changed elsewhere, each chair by its identity. Returns the notice naming
+    // the blocks that left the screen with a deleted chair (empty: none did).
+    virtual QString followChairsElsewhere() = 0;
     // The guide for a practice without chairs or treatments shows or goes; new chairs get their columns.
     virtual void followPracticeContents() = 0;
     virtual void repaintChairs() = 0;

@@ -8,6 +8,7 @@
 #include "kernel/LunarisState.h"
 #include "kernel/Steps.h"
 #include "store/Tables.h"
+#include "ui/AfterModalWindows.h"
 #include "ui/MessageService.h"
 
 #include <QApplication>
@@ -18,6 +19,11 @@ QString clockNow()
 {
     return QTime::currentTime().toString(QStringLiteral("HH:mm"));
 }
+
+QString joined(const QString& first, const QString& second)
+{
+    return second.isEmpty() ? first : first + QLatin1Char(' ') + second;
+}
 } // namespace
 
 SharedChanges::SharedChanges(DayEditorWindow& window, OpenDay& day, DayStatus& status, LunarisState& state,
@@ -26,20 +32,28 @@ SharedChanges::SharedChanges(DayEditorWindow& window, OpenDay& day, DayStatus& s
 {
 }
 
-void SharedChanges::follow()
+void SharedChanges::follow(const std::function<void()>& again)
 {
     for (QWidget* window : QApplication::topLevelWidgets())
         if (auto* names = qobject_cast<DayNameDialog*>(window); names && names->isVisible())
             names->refreshList();
-    // A modal window of this program (an editor) has the tables in hand; its own saves are followed when it closes.
-    if (QApplication::activeModalWidget())
+    // A modal window of this program (an editor, a question) has the tables in hand: the change is followed once
+    // it has closed, after the window has followed the modal window's own saves.
+    if (QApplication::activeModalWidget()) {
+        afterModalWindows(*m_window.editorWindow(), again);
         return;
+    }
     m_window.followTreatmentTable();
-    followChairNames();
+    const QString chairsNotice = m_window.followChairsElsewhere();
     m_window.followPracticeContents();
-    if (!m_state.DayOpen || m_state.CurrentIdealtag.isEmpty())
+    if (!m_state.DayOpen)
         return;
-    followDay();
+    if (m_state.CurrentIdealtag.isEmpty()) {
+        if (!chairsNotice.isEmpty())
+            m_window.showChangedNotice(chairsNotice);
+        return;
+    }
+    followDay(chairsNotice);
 }
 
 bool SharedChanges::reloadWanted()
@@ -52,19 +66,7 @@ bool SharedChanges::reloadWanted()
                                         QStringLiteral("Lunaris"), QMessageBox::No);
 }
 
-void SharedChanges::followChairNames()
-{
-    QStringList names;
-    if (!runStep([&] { names = ChairTable(m_services.database).names(); }))
-        return;
-    bool renamed = false;
-    for (int i = 0; i < m_state.ChairCount && i < names.size(); ++i)
-        renamed = m_day.followChairName(i, names[i]) || renamed;
-    if (renamed)
-        m_window.repaintChairs();
-}
-
-void SharedChanges::followDay()
+void SharedChanges::followDay(const QString& chairsNotice)
 {
     DayInStore now;
     if (!runStep([&] { now = IdealDayStore(m_services.database).storedDay(m_state.CurrentIdealtag); }))
@@ -82,13 +84,24 @@ void SharedChanges::followDay()
             m_window.showStatus();
             if (!runStep([&] { now = IdealDayStore(m_services.database).storedDay(*renamed); }))
                 return;
+        } else if (shown.listed) {
+            // Deleted elsewhere: the day stays on screen as it is, and the next save asks before it stores the
+            // day anew. An empty reload would let that save create it again without a word.
+            m_window.showChangedNotice(joined(
+                QStringLiteral("„%1“ wurde an einem anderen Arbeitsplatz gelöscht.").arg(m_state.CurrentIdealtag),
+                chairsNotice));
+            return;
         }
     }
     if (shown.day == m_state.CurrentIdealtag && shown.complete && now.listed == shown.listed &&
         sameStoredRows(now.blocks, shown.stored)) {
         m_window.repaintChairs();
+        if (!chairsNotice.isEmpty())
+            m_window.showChangedNotice(chairsNotice);
         return;
     }
+    // Unmodified, the day is shown as stored now: blocks of a deleted chair that are still stored are counted
+    // in the status as unshown entries.
     if (!m_state.Modified) {
         m_window.reloadInPlace();
         m_status.setReloaded(QStringLiteral("Von einem anderen Arbeitsplatz geändert – neu geladen ") + clockNow());
@@ -96,6 +109,6 @@ void SharedChanges::followDay()
         return;
     }
     m_window.showChangedNotice(
-        QStringLiteral("„%1“ wurde an einem anderen Arbeitsplatz geändert.").arg(m_state.CurrentIdealtag));
-    return;
+        joined(QStringLiteral("„%1“ wurde an einem anderen Arbeitsplatz geändert.").arg(m_state.CurrentIdealtag),
+               chairsNotice));
 }

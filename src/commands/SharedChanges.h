@@ -1,5 +1,9 @@
 #pragma once
 
+#include <functional>
+
+class QString;
+
 class DayEditorWindow;
 class DayStatus;
 class OpenDay;
@@ -7,20 +11,22 @@ struct AppServices;
 struct LunarisState;
 
 // Another workstation or the planner changed the shared tables: the open name dialogs' lists, the
-// treatments, the chair captions and the open day follow. An unmodified day is read again; a modified one
-// keeps its edits and the window tells of the change. A day renamed elsewhere is followed to its new name.
+// treatments, the chairs (by identity) and the open day follow. An unmodified day is read again; a modified one
+// keeps its edits and the window tells of the change. A day renamed elsewhere is followed to its new name; one
+// deleted elsewhere stays on screen and the window tells of it.
 class SharedChanges {
 public:
     SharedChanges(DayEditorWindow& window, OpenDay& day, DayStatus& status, LunarisState& state, AppServices& services);
 
-    void follow();
+    // `again`: the whole following once more, for a change that comes while a modal window is open.
+    void follow(const std::function<void()>& again);
     // "Neu laden" on the bar that tells of the change: unsaved edits are given up only when the user says so.
     bool reloadWanted();
 
 private:
-    void followChairNames();
-    // The open day as stored now, after following a rename elsewhere.
-    void followDay();
+    // The open day as stored now, after following a rename elsewhere. `chairsNotice` names the blocks that
+    // left the screen with a chair deleted elsewhere.
+    void followDay(const QString& chairsNotice);
 
     DayEditorWindow& m_window;
     OpenDay& m_day;

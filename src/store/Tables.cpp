@@ -67,6 +67,15 @@ QStringList ChairTable::names() const
     return names;
 }
 
+QList<ChairRow> ChairTable::rows() const
+{
+    QSqlQuery q = m_db.run(QStringLiteral("SELECT rowid, STUHL FROM Stuhl ORDER BY rowid"));
+    QList<ChairRow> rows;
+    while (readNext(q))
+        rows.append({q.value(0).toLongLong(), q.value(1).toString()});
+    return rows;
+}
+
 QVariantList ChairTable::storedNames() const
 {
     QSqlQuery q = m_db.run(QStringLiteral("SELECT STUHL FROM Stuhl ORDER BY rowid"));

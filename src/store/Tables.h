@@ -76,11 +76,19 @@ struct DayInStore {
 // Whether two lists of stored rows are the same rows with the same fields, in the same order.
 bool sameStoredRows(const QList<StoredBlock>& a, const QList<StoredBlock>& b);
 
+// A row of table Stuhl: its identity, which a rename keeps, and its name.
+struct ChairRow {
+    qint64 id = 0;
+    QString name;
+    bool operator==(const ChairRow&) const = default;
+};
+
 // Table Stuhl: the chairs, in table order (column n is the n-th row).
 class ChairTable {
 public:
     explicit ChairTable(const Database& db) : m_db(db) {}
     QStringList names() const;
+    QList<ChairRow> rows() const; // in table order
     // STUHL of every row as stored: a NULL stays NULL (no caption can be made of it).
     QVariantList storedNames() const;
     int count() const;

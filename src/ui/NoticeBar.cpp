@@ -32,6 +32,8 @@ NoticeBar::NoticeBar(const QString& actionText, QWidget* parent)
 void NoticeBar::showText(const QString& text)
 {
     m_text->setText(text);
+    // A long text (the blocks a change took off the screen) is cut at the bar's edge: the whole of it on hover.
+    m_text->setToolTip(text);
     setAccessibleName(text);
     show();
     raise();

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <functional>
+
+class QWidget;
+
+// Runs `then` once no modal window of the program is open any more: at once when none is; otherwise when the
+// last one has closed and the command that opened it has ended (the next turn of the event loop). While one is
+// pending for `window`, a second request is the same one and is not added.
+void afterModalWindows(QWidget& window, const std::function<void()>& then);
