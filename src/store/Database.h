@@ -206,13 +206,19 @@ private:
 
 template <class T> T Database::readOrLastKnown(const QByteArray& key, const std::function<T()>& read) const
 {
-    if (m_serverLost)
-        if (const auto known = m_lastKnown.constFind(key); known != m_lastKnown.cend())
-            return std::any_cast<T>(*known);
-    T value = read();
-    if (isServer())
-        m_lastKnown.insert(key, value);
-    return value;
+    if (m_serverLost && m_lastKnown.contains(key))
+        return std::any_cast<T>(m_lastKnown.value(key));
+    try {
+        T value = read();
+        if (isServer())
+            m_lastKnown.insert(key, value);
+        return value;
+    } catch (...) {
+        // The read that found the server away.
+        if (m_serverLost && m_lastKnown.contains(key))
+            return std::any_cast<T>(m_lastKnown.value(key));
+        throw;
+    }
 }
 
 // A failure of the data layer with its German description.
