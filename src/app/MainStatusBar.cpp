@@ -40,6 +40,7 @@ MainStatusBar::MainStatusBar(QStatusBar& bar, Database& database)
 MainStatusBar::~MainStatusBar()
 {
     m_database.setConnectionObserver({});
+    m_database.setRetryObserver({});
 }
 
 void MainStatusBar::followConnection()
@@ -52,4 +53,5 @@ void MainStatusBar::followConnection()
             m_serverPanel->setEncrypted(m_database.isEncrypted());
         m_serverPanel->setConnected(connected);
     });
+    m_database.setRetryObserver([this](int seconds) { m_serverPanel->setRetryIn(seconds); });
 }

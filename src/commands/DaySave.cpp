@@ -88,6 +88,10 @@ DaySave::Outcome DaySave::save(const std::function<void()>& saveAs)
         // A database server that cannot be reached is worth naming: the user can wait for it and save again.
         if (e.number() == Database::ServerUnreachable)
             text += QLatin1Char('\r') + e.description();
+        // Tried again in the background meanwhile: nothing is lost by waiting.
+        if (m_services.database.connectionLost())
+            text += QStringLiteral("\rIhre Änderungen bleiben erhalten. Bitte speichern Sie erneut, sobald der "
+                                   "Server wieder erreichbar ist.");
         m_services.messages.inform(parent, text, QStringLiteral("Speichern"), QMessageBox::Critical);
         return Outcome::NotSaved;
     }

@@ -57,14 +57,10 @@ void ChangeWatcher::subscribe()
 
 void ChangeWatcher::reconnectIfClosed()
 {
-    if (m_database.connection().isOpen())
-        return;
-    try {
-        // Connects again (the reconnection listens again and looks at what was missed), or says the
-        // server is still away.
-        m_database.run(QStringLiteral("SELECT 1"));
-    } catch (const LunarisError&) {
-    }
+    // Only looked at, never waited for: the database tries to reach the server in the background, and
+    // its new connection listens again and looks at what was missed.
+    if (!m_database.connectionLost() && !m_database.connection().isOpen())
+        m_database.noticeClosedConnection();
 }
 
 void ChangeWatcher::poll()

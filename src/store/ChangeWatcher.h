@@ -14,7 +14,7 @@ public:
     // The notification channel the server's triggers use.
     static constexpr auto Channel = "lunaris_aenderung";
     static constexpr int PollMs = 1000;
-    // How often a server connection closed under the watcher (a restarted server) is tried again.
+    // How often the watcher looks whether the server's driver has closed the connection (a restarted server).
     static constexpr int ReconnectMs = 2000;
 
     explicit ChangeWatcher(Database& database, QObject* parent = nullptr);

@@ -6,14 +6,18 @@
 #include "store/IntegrityCheck.h"
 #include "store/SchemaSql.h"
 #include "store/ServerConnection.h"
+#include "store/ServerReconnector.h"
 #include "store/ServerRights.h"
 #include "store/ServerSchema.h"
+#include "store/StatementDeadline.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSet>
+
+#include <chrono>
 
 namespace {
 constexpr int CannotOpen = 3044;
@@ -323,8 +327,17 @@ Database::Database(const QString& filePath, const QString& connectionName, int b
 
 Database::Database(const ServerAddress& server, const QString& connectionName)
     : m_filePath(QStringLiteral("%1 auf %2").arg(server.database, server.displayName())),
-      m_connectionName(connectionName), m_busyTimeoutMs(BusyTimeoutMs), m_server(server)
+      m_connectionName(connectionName), m_busyTimeoutMs(BusyTimeoutMs), m_server(server),
+      m_deadline(std::make_unique<StatementDeadline>()), m_reconnector(std::make_unique<ServerReconnector>(server))
 {
+    QObject::connect(m_reconnector.get(), &ServerReconnector::reached, m_reconnector.get(),
+                     [this] { serverReached(); });
+    QObject::connect(m_reconnector.get(), &ServerReconnector::stillAway, m_reconnector.get(),
+                     [this](const QString& failure) { m_awayReason = failure; });
+    QObject::connect(m_reconnector.get(), &ServerReconnector::countdown, m_reconnector.get(), [this](int seconds) {
+        if (m_retryObserver)
+            m_retryObserver(seconds);
+    });
     try {
         connectServer();
         ServerSchema::ensure(connection(), m_filePath);
@@ -442,14 +455,46 @@ void Database::connectServer() const
         QSqlQuery(db).exec(QStringLiteral("SET default_transaction_read_only = on"));
 }
 
-void Database::reconnectIfLost() const
+void Database::reconnectNow() const
 {
-    if (!m_serverLost)
-        return;
-    connectServer();
+    m_quickLoss = false;
+    try {
+        connectServer();
+    } catch (const LunarisError& e) {
+        m_awayReason = e.description();
+        setServerLost(true);
+        throw;
+    }
     setServerLost(false);
     if (m_reconnected)
         m_reconnected();
+}
+
+void Database::serverReached() const
+{
+    if (!m_serverLost)
+        return;
+    // The server has just answered a login of the background's: this one will hardly wait.
+    try {
+        reconnectNow();
+    } catch (const LunarisError&) {
+        m_reconnector->start();
+    }
+}
+
+void Database::noticeClosedConnection() const
+{
+    if (m_serverLost || !isServer())
+        return;
+    m_awayReason = QStringLiteral("Die Verbindung zum Datenbankserver ist unterbrochen.");
+    setServerLost(true);
+}
+
+LunarisError Database::awayFailure() const
+{
+    return LunarisError(ServerUnreachable, m_awayReason.isEmpty()
+                                               ? QStringLiteral("Die Verbindung zum Datenbankserver ist unterbrochen.")
+                                               : m_awayReason);
 }
 
 Database::~Database()
@@ -813,29 +858,63 @@ QSqlError Database::execute(QSqlQuery& query, const QString& sql, const QVariant
 
 QSqlQuery Database::run(const QString& sql, const QVariantList& values) const
 {
-    reconnectIfLost();
+    using Clock = StatementDeadline::Clock;
+    const Clock::time_point start = Clock::now();
+    if (m_serverLost) {
+        // The window never waits for a server that is away: only right after a loss that showed at once
+        // is a new login worth it here; otherwise the background tries tell when it is back.
+        if (!m_quickLoss || m_transactionOpen)
+            throw awayFailure();
+        reconnectNow();
+    }
     if (!m_writable && !onlyReads(sql))
         awaitWritable();
     if (!onlyReads(sql) && !controlsTransaction(sql))
         ++m_ownWrites;
+    const Clock::time_point deadline = start + std::chrono::milliseconds(StatementTimeoutMs);
+    const auto attempt = [&](QSqlQuery& query, bool& cut) {
+        if (isServer())
+            m_deadline->arm(connection(), deadline);
+        const QSqlError error = execute(query, sql, values);
+        cut = isServer() && m_deadline->disarm();
+        return error;
+    };
+    const auto cutFailure = [this] {
+        m_awayReason = QStringLiteral("Der Server „%1“ hat %2 Sekunden lang nicht geantwortet; die Verbindung "
+                                      "wurde getrennt.")
+                           .arg(m_server->displayName())
+                           .arg(StatementTimeoutMs / 1000);
+        setServerLost(true);
+        return LunarisError(ServerUnreachable, m_awayReason);
+    };
     QSqlQuery query(connection());
-    QSqlError error = execute(query, sql, values);
+    bool cut = false;
+    QSqlError error = attempt(query, cut);
     if (!error.isValid())
         return query;
+    if (cut)
+        throw cutFailure();
     if (!lostConnection(error))
         throw databaseFailure(error);
+    // A server restarted while the program sat idle, or a connection cut: the statement finds the
+    // connection broken at once, and the server is most likely there again. A dead path shows only after
+    // a wait: then the background tries take over, and nothing more is waited for here.
+    m_quickLoss = Clock::now() - start < std::chrono::milliseconds(QuickLossMs);
+    m_awayReason = lostConnectionFailure(error).description();
     setServerLost(true);
-    // A server restarted while the program sat idle: the first statement finds the connection broken.
     // Nothing was written on it, so outside a transaction the statement is tried once more on a new
     // connection before anything is reported. Inside one, the whole transaction is gone with the connection.
-    if (m_transactionOpen)
+    if (m_transactionOpen || !m_quickLoss)
         throw lostConnectionFailure(error);
-    reconnectIfLost();
+    reconnectNow();
     QSqlQuery again(connection());
-    error = execute(again, sql, values);
+    error = attempt(again, cut);
     if (!error.isValid())
         return again;
+    if (cut)
+        throw cutFailure();
     if (lostConnection(error)) {
+        m_awayReason = lostConnectionFailure(error).description();
         setServerLost(true);
         throw lostConnectionFailure(error);
     }
@@ -941,4 +1020,12 @@ void Database::setServerLost(bool lost) const
     m_serverLost = lost;
     if (m_connectionObserver)
         m_connectionObserver(!lost);
+    if (lost) {
+        // Nothing more goes to the lost connection; its socket may hang on a dead path.
+        m_prepared.clear();
+        connection().close();
+        m_reconnector->start();
+    } else {
+        m_reconnector->stop();
+    }
 }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVariantList>
 
+#include <any>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,6 +17,8 @@
 
 class IntegrityCheck;
 class LunarisError;
+class ServerReconnector;
+class StatementDeadline;
 
 // The practice database file, shared with the family's appointment planner.
 // Opening a missing file creates it with the schema; a file that is not a usable database (foreign,
@@ -33,8 +36,12 @@ public:
     static constexpr int DamagedFile = 3049;
     // The number of a failure to reach the database server (at login or when the connection broke).
     static constexpr int ServerUnreachable = 3151;
-    // Milliseconds a statement on the server may run before the server stops it.
+    // Milliseconds a statement on the server may run before the server stops it. The workstation waits no
+    // longer either, connection and retry included: then it cancels the statement and drops the connection.
     static constexpr int StatementTimeoutMs = 15000;
+    // A loss of the connection that shows within this many milliseconds of the statement (a restarted
+    // server, a cut connection) is met at once by a new login; one that shows later (a dead path) is not.
+    static constexpr int QuickLossMs = 1000;
     // The advisory lock under which Lunaris's own tables are created on the server.
     static constexpr qint64 OwnTablesLockKey = 0x4c756e61726973; // "Lunaris"
     // Up to this many Template rows (about 13 ms of checking, hidden by the building of the window)
@@ -122,18 +129,31 @@ public:
     {
         m_connectionObserver = std::move(observer);
     }
+    // While the connection is lost: whole seconds until the next try to reach the server, 0 while one runs.
+    void setRetryObserver(std::function<void(int seconds)> observer) { m_retryObserver = std::move(observer); }
     // Called after a new connection replaced a lost one (subscriptions are per connection).
     void setReconnectedHandler(std::function<void()> handler) { m_reconnected = std::move(handler); }
+    // While the connection is lost, every statement fails at once without touching the network, and the
+    // server is tried again in the background; the connection comes back by itself once it answers.
     bool connectionLost() const { return m_serverLost; }
+    // The connection was found closed under the program (the driver closes it when the server goes away).
+    void noticeClosedConnection() const;
+    // A read the window repeats at every edit step (the treatments): while the server is away its last
+    // answer is given instead of a failure, so that editing goes on; other workstations' changes cannot be
+    // heard meanwhile anyway, and the return of the connection looks at what was missed.
+    template <class T> T readOrLastKnown(const QByteArray& key, const std::function<T()>& read) const;
 
 private:
     void connectServer() const;
     void ensureOwnServerTables() const;
     bool lostConnection(const QSqlError& error) const;
     void setServerLost(bool lost) const;
+    // A new connection made now, on this thread: after a loss that showed at once, or once the background
+    // try has reached the server.
+    void reconnectNow() const;
+    void serverReached() const;
+    LunarisError awayFailure() const;
     QSqlError execute(QSqlQuery& query, const QString& sql, const QVariantList& values) const;
-    // After the connection to the server was lost, the next statement connects again.
-    void reconnectIfLost() const;
     // After COMMIT's answer was lost: whether the transaction was stored after all (see inTransaction()).
     bool commitStoredAfterAll(const std::function<bool()>& storedAfterAll, const LunarisError& lost) const;
     void create();
@@ -166,6 +186,14 @@ private:
     std::function<void(bool)> m_waitFeedback;
     std::optional<ServerAddress> m_server;
     mutable bool m_serverLost = false;
+    // The loss showed at once: the next statement may log in again before the background tries.
+    mutable bool m_quickLoss = false;
+    // Why the server is away, in German, as a statement meanwhile reports it.
+    mutable QString m_awayReason;
+    std::unique_ptr<StatementDeadline> m_deadline;
+    std::unique_ptr<ServerReconnector> m_reconnector;
+    std::function<void(int)> m_retryObserver;
+    mutable QHash<QByteArray, std::any> m_lastKnown;
     mutable bool m_transactionOpen = false;
     // Statements of this connection that may have written (the file's data version ignores them).
     mutable qint64 m_ownWrites = 0;
@@ -175,6 +203,23 @@ private:
     std::function<void(bool)> m_connectionObserver;
     std::function<void()> m_reconnected;
 };
+
+template <class T> T Database::readOrLastKnown(const QByteArray& key, const std::function<T()>& read) const
+{
+    if (m_serverLost && m_lastKnown.contains(key))
+        return std::any_cast<T>(m_lastKnown.value(key));
+    try {
+        T value = read();
+        if (isServer())
+            m_lastKnown.insert(key, value);
+        return value;
+    } catch (...) {
+        // The read that found the server away.
+        if (m_serverLost && m_lastKnown.contains(key))
+            return std::any_cast<T>(m_lastKnown.value(key));
+        throw;
+    }
+}
 
 // A failure of the data layer with its German description.
 LunarisError databaseFailure(const QSqlError& error);

@@ -319,7 +319,8 @@ QString ServerConnection::describeFailure(Failure failure, const QSqlError& erro
     QString serverText = error.databaseText().trimmed();
     if (serverText.isEmpty())
         serverText = error.driverText().trimmed();
-    serverText.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    // On one line, without libpq's tab before its hint.
+    serverText = serverText.simplified();
     const QString head = QStringLiteral("Die Verbindung zum Server „%1“ ist fehlgeschlagen").arg(address.displayName());
     // Always a reason of our own: the driver's words follow the locale (and are English where libpq has no
     // translations), so they are only the detail.

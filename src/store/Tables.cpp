@@ -4,6 +4,7 @@
 #include "store/Database.h"
 #include "store/DayVersions.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -102,6 +103,13 @@ QStringList TreatmentTable::codes() const
 
 std::optional<Treatment> TreatmentTable::find(const QString& code) const
 {
+    if (m_db.connectionLost()) {
+        // The treatments last read, so that placing goes on while the server is away.
+        const QList<Treatment> known = all();
+        const auto first =
+            std::find_if(known.cbegin(), known.cend(), [&](const Treatment& t) { return t.code == code; });
+        return first == known.cend() ? std::nullopt : std::optional<Treatment>(*first);
+    }
     QSqlQuery q = m_db.run(
         QStringLiteral("SELECT %1 FROM Behand WHERE BEH = ? ORDER BY rowid LIMIT 1").arg(kTreatmentColumns), {code});
     if (!readNext(q))
@@ -111,11 +119,13 @@ std::optional<Treatment> TreatmentTable::find(const QString& code) const
 
 QList<Treatment> TreatmentTable::all() const
 {
-    QSqlQuery q = m_db.run(QStringLiteral("SELECT %1 FROM Behand ORDER BY rowid").arg(kTreatmentColumns));
-    QList<Treatment> treatments;
-    while (readNext(q))
-        treatments.append(treatmentFrom(q));
-    return treatments;
+    return m_db.readOrLastKnown<QList<Treatment>>("Behand", [this] {
+        QSqlQuery q = m_db.run(QStringLiteral("SELECT %1 FROM Behand ORDER BY rowid").arg(kTreatmentColumns));
+        QList<Treatment> treatments;
+        while (readNext(q))
+            treatments.append(treatmentFrom(q));
+        return treatments;
+    });
 }
 
 QStringList IdealtagTable::names() const

@@ -14,6 +14,7 @@ void ServerStatusPanel::setConnected(bool connected)
     if (connected == m_connected)
         return;
     m_connected = connected;
+    m_retrySeconds = -1;
     showState();
 }
 
@@ -23,10 +24,23 @@ void ServerStatusPanel::setEncrypted(bool encrypted)
     showState();
 }
 
+void ServerStatusPanel::setRetryIn(int seconds)
+{
+    m_retrySeconds = seconds;
+    showState();
+}
+
 void ServerStatusPanel::showState()
 {
-    setText(m_connected ? QStringLiteral("Server: %1%2").arg(m_server, m_encryption)
-                        : QStringLiteral("Server: %1%2 – keine Verbindung").arg(m_server, m_encryption));
+    QString state = QStringLiteral("Server: %1%2").arg(m_server, m_encryption);
+    if (!m_connected) {
+        state += QStringLiteral(" – keine Verbindung");
+        if (m_retrySeconds == 0)
+            state += QStringLiteral(" – neuer Versuch läuft");
+        else if (m_retrySeconds > 0)
+            state += QStringLiteral(" – neuer Versuch in %1 s").arg(m_retrySeconds);
+    }
+    setText(state);
     // The palette's own colours, so that a high-contrast scheme keeps working.
     setForegroundRole(m_connected ? QPalette::WindowText : QPalette::HighlightedText);
     setBackgroundRole(m_connected ? QPalette::Window : QPalette::Highlight);
