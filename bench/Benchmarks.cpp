@@ -314,7 +314,7 @@ void clickBenchmark(benchmark::State& state, const SessionSource& session, bool 
                 setTime(state, start);
             }
         }
-        require(s.state().Modified, "the clicks did not mark the day modified");
+        require(s.state().modified(), "the clicks did not mark the day modified");
         requireFullDay(s);
         s.state().Modified = false;
         return &s;
@@ -335,7 +335,7 @@ void save(benchmark::State& state, const SessionSource& session, const RelaySour
             trips.stop();
         }
         trips.report(state);
-        require(!s.state().Modified, "Speichern did not save");
+        require(!s.state().modified(), "Speichern did not save");
         QSqlQuery rows = s.database().run(QStringLiteral("SELECT COUNT(*) FROM Template WHERE IDEALTAG = ?"),
                                           {BenchPractice::DayName});
         require(rows.next() && rows.value(0).toInt() == BenchPractice::BlocksPerDay, "the stored day is incomplete");
@@ -366,7 +366,7 @@ void changeSeenElsewhere(benchmark::State& state, BenchEnvironment& env)
             setTime(state, start);
         }
         require(there.messages().shown().isEmpty(), "the saving workstation showed a message");
-        require(!here.state().Modified, "the refreshed day is marked modified");
+        require(!here.state().modified(), "the refreshed day is marked modified");
         requireFullDay(here);
         return &here;
     });

@@ -136,7 +136,7 @@ void TestCommands::saveQuestionOnNewAndOpen()
     QCOMPARE(e.stored("Montag"), saved ? QStringList{"Stuhl 1|KONT|08:00|08:20"} : QStringList{});
     // Declined: the edits are dropped with their day, and the new day is unmodified (the Open dialog
     // is cancelled here, which keeps the edits).
-    QCOMPARE(e.ctx.state.Modified, command == "Neu" ? !goesOn : !saved);
+    QCOMPARE(e.ctx.state.modified(), command == "Neu" ? !goesOn : !saved);
     QCOMPARE(e.ctx.modals.shownDialogs().contains("frmOpen"), command == "Öffnen" && goesOn);
     QCOMPARE(e.window->isVisible(), command != "Beenden" || !goesOn);
     QCOMPARE(e.onScreen(0).isEmpty(), command == "Neu" && goesOn);
@@ -144,7 +144,8 @@ void TestCommands::saveQuestionOnNewAndOpen()
         // One "Nein" leaves no unsaved state behind: the next New of the unchanged day asks nothing.
         e.action("mnuFileNew")->trigger();
         QCOMPARE(e.ctx.messages.shown().size(), 1);
-        QCOMPARE(e.window->findChild<QLabel*>("sbStatusBar_Panel1")->text(), QString("Keine ungespeicherten Änderungen"));
+        QCOMPARE(e.window->findChild<QLabel*>("sbStatusBar_Panel1")->text(),
+                 QString("Keine ungespeicherten Änderungen"));
     }
     if (command == "Beenden" && !goesOn) {
         // The next close asks again; "Nein" closes.
@@ -173,13 +174,13 @@ void TestCommands::saveOfAnUnnamedDay()
     e.ctx.modals.handleNext(clickCancel());
     e.action("mnuFileSave")->trigger();
     QCOMPARE(e.ctx.modals.shownDialogs(), QStringList{"frmSpeichern"});
-    QVERIFY(e.ctx.state.Modified);
+    QVERIFY(e.ctx.state.modified());
     QVERIFY(e.ctx.state.CurrentIdealtag.isEmpty());
     QCOMPARE(e.ctx.tempDatabase.rows("SELECT COUNT(*) FROM Template"), QStringList{"0"});
 
     e.ctx.modals.handleNext(saveAs("Dienstag"));
     e.action("mnuFileSave")->trigger();
-    QVERIFY(!e.ctx.state.Modified);
+    QVERIFY(!e.ctx.state.modified());
     QCOMPARE(e.ctx.state.CurrentIdealtag, QString("Dienstag"));
     QCOMPARE(e.window->windowTitle(), QString("Template für [ Dienstag ]"));
     QCOMPARE(e.stored("Dienstag"), QStringList{"Stuhl 2|BOGEN|09:00|09:30"});
@@ -198,7 +199,7 @@ void TestCommands::saveAsKeepsTheOldRows()
     e.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
     e.ctx.modals.handleNext(openName("Montag"));
     e.action("mnuFileOpen")->trigger();
-    QVERIFY(!e.ctx.state.Modified);
+    QVERIFY(!e.ctx.state.modified());
 
     // Save As shows the dialog even without changes.
     e.ctx.modals.handleNext(saveAs("Montag Kopie"));
@@ -217,7 +218,7 @@ void TestCommands::saveAsKeepsTheOldRows()
     e.action("mnuFileSave")->trigger();
     QCOMPARE(e.ctx.modals.shownDialogs().size(), 3);
     QCOMPARE(e.stored("Montag Kopie"), QStringList({"Stuhl 1|KONT|08:00|08:20", "Stuhl 2|KONT|09:00|09:20"}));
-    QVERIFY(!e.ctx.state.Modified);
+    QVERIFY(!e.ctx.state.modified());
     e.ctx.modals.handleNext(openName("Montag Kopie"));
     e.action("mnuFileOpen")->trigger();
     e.ctx.modals.handleNext(clickCancel());
@@ -448,7 +449,7 @@ void TestCommands::openCancelledKeepsTheEdits()
     e.ctx.modals.handleNext(clickCancel());
     e.action("mnuFileOpen")->trigger();
     QCOMPARE(e.onScreen(2), QStringList{"12:00-12:30 BOGEN"});
-    QVERIFY(e.ctx.state.Modified);
+    QVERIFY(e.ctx.state.modified());
     QCOMPARE(e.ctx.state.CurrentIdealtag, QString("Montag"));
 }
 
@@ -498,7 +499,7 @@ void TestCommands::renameKeepsTheOpenDayAndItsVersions()
     // The open day stays as it was: its blocks, its unsaved edit and the steps to take back.
     QCOMPARE(e.onScreen(0), QStringList({"08:00-08:20 KONT", "09:00-09:20 KONT"}));
     QCOMPARE(e.onScreen(1), QStringList({"10:00-10:30 BOGEN"}));
-    QVERIFY(e.ctx.state.Modified);
+    QVERIFY(e.ctx.state.modified());
     QVERIFY(e.window->openDay().history().canUndo());
     // Stored under the new name in place; the versions went along, the newest recording the rename.
     QCOMPARE(e.dayNames(), QStringList({"Dienstag", "Montag neu"}));
@@ -648,13 +649,13 @@ void TestCommands::failedSaveKeepsTheStoredDay()
     e.ctx.messages.answer(QMessageBox::Ok);
     e.action("mnuFileSave")->trigger();
     e.expectBox("Daten konnten nicht gespeichert werden", "Speichern", QMessageBox::Critical, QMessageBox::Ok);
-    QVERIFY(e.ctx.state.Modified);
+    QVERIFY(e.ctx.state.modified());
     QCOMPARE(e.stored("Montag"), QStringList{"Stuhl 1|KONT|08:00|08:20"});
     QCOMPARE(e.onScreen(2), QStringList{"10:00-10:30 BOGEN"});
 
     e.ctx.tempDatabase.exec("DROP TRIGGER fail");
     e.action("mnuFileSave")->trigger();
-    QVERIFY(!e.ctx.state.Modified);
+    QVERIFY(!e.ctx.state.modified());
     QCOMPARE(e.stored("Montag").size(), 3);
 }
 

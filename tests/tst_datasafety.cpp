@@ -589,7 +589,7 @@ void TestDataSafety::saveUnderLock()
     if (!saved)
         ctx.messages.answer(QMessageBox::Ok);
     window.findChild<QAction*>("mnuFileSave")->trigger();
-    QCOMPARE(ctx.state.Modified, !saved);
+    QCOMPARE(ctx.state.modified(), !saved);
     if (!saved)
         expectOneBox(ctx.messages, "Daten konnten nicht gespeichert werden", "Speichern");
     QCOMPARE(planner.finish(), 0);
@@ -599,7 +599,7 @@ void TestDataSafety::saveUnderLock()
 
     // Once the planner is done, the same edits save.
     window.findChild<QAction*>("mnuFileSave")->trigger();
-    QVERIFY(!ctx.state.Modified);
+    QVERIFY(!ctx.state.modified());
     QCOMPARE(stored(), after);
     QCOMPARE(ctx.messages.shown().size(), 1);
 }
@@ -776,7 +776,7 @@ void TestDataSafety::damageOutsideOwnTablesOpensForViewing()
     QCOMPARE(refused.title, QString("Lunaris"));
     QCOMPARE(refused.icon, QMessageBox::Critical);
     QCOMPARE(refused.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QVERIFY(ctx.state.Modified);
+    QVERIFY(ctx.state.modified());
     QCOMPARE(ctx.state.CurrentIdealtag, QString("Montag"));
     QCOMPARE(fileHash(path), before);
     QCOMPARE(filesIn(folder.path()), QStringList{"Kavemo.mdb"});
@@ -845,7 +845,7 @@ void TestDataSafety::saveWaitsForTheCheck()
              qPrintable(savedText));
     QVERIFY(!QApplication::overrideCursor());
     QCOMPARE(db->integrityCheck()->outcome(), IntegrityCheck::Outcome::Passed);
-    QVERIFY(!ctx.state.Modified);
+    QVERIFY(!ctx.state.modified());
     QVERIFY(ctx.messages.shown().isEmpty());
     QCOMPARE(dayRows(path, "Montag"), QStringList{"Stuhl 2|KONT|12:00|12:20"});
     QCOMPARE(planner.finish(), 0);

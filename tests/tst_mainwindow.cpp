@@ -513,7 +513,7 @@ void TestMainWindow::loadSkipsRefusedRowsAndReportsOthers()
     window.Termin_load();
     compareBox(f.ctx.messages.last(), "94 Fehler: Bitte Öffnungszeit und Datenbank überprüfen", "Datenfehler",
                QMessageBox::Warning, QMessageBox::Ok);
-    QVERIFY(!f.ctx.state.Modified);
+    QVERIFY(!f.ctx.state.modified());
     QCOMPARE(window.findChild<QLabel*>("sbStatusBar_Panel1")->text(),
              QString("4 gespeicherte Einträge nicht angezeigt"));
 }
@@ -622,7 +622,7 @@ void TestMainWindow::settingsTakeEffectAtOnce()
     QCOMPARE(f.onScreen(0), chair1);
     QCOMPARE(f.window->findChild<QLabel*>("sbStatusBar_Panel1")->text(), status);
     QCOMPARE(f.window->findChild<QLineEdit*>("txtHon")->text(), fee);
-    QCOMPARE(f.ctx.state.Modified, !unsaved.isEmpty());
+    QCOMPARE(f.ctx.state.modified(), !unsaved.isEmpty());
     // A save keeps the row no column shows, and stores the unsaved block kept aside.
     f.choose("KONT");
     f.click(1, "10:00");

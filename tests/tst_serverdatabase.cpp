@@ -62,7 +62,7 @@ bool beginUnsavedMonday(Database& db, LunarisState& state, frmLunaris& window)
         return false;
     window.mnuFileNew_Click();
     state.CurrentIdealtag = "Montag";
-    return placeBlock(window, 0, "08:00", "08:20", "KONT") && state.Modified;
+    return placeBlock(window, 0, "08:00", "08:20", "KONT") && state.modified();
 }
 
 QStringList chairs(const Database& db)
@@ -475,12 +475,12 @@ void TestServerDatabase::saveFailsWhileTheServerIsAwayAndWorksAfter()
                                      .arg(address.displayName(), noServerAt(address))),
              qPrintable(box.text));
     compareBox(box, box.text, "Speichern", QMessageBox::Critical);
-    QVERIFY(app.state.Modified);
+    QVERIFY(app.state.modified());
     QCOMPARE(blocksOn(*window.SSDay1(0)), QStringList({"08:00-08:20 KONT"}));
 
     TestServer::restart();
     QVERIFY(window.Speichern()); // no restart of the program
-    QVERIFY(!app.state.Modified);
+    QVERIFY(!app.state.modified());
     QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), 1);
 }
 
@@ -525,7 +525,7 @@ void TestServerDatabase::lostCommitIsCheckedBeforeTheSaveFails()
     QCOMPARE(window.Speichern(), stored);
     QCOMPARE(proxy.connectionsAccepted(), 1); // since the count: the check ran on a new connection
     QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), stored ? 3 : 2);
-    QCOMPARE(app.state.Modified, !stored);
+    QCOMPARE(app.state.modified(), !stored);
     if (stored) {
         QVERIFY(app.messages.shown().isEmpty());
     } else {
@@ -771,12 +771,12 @@ void TestServerDatabase::deadPathUnderAnOpenConnection()
                                      .arg(address.displayName())),
              qPrintable(box.text));
     compareBox(box, box.text, "Speichern", QMessageBox::Critical);
-    QVERIFY(app.state.Modified);
+    QVERIFY(app.state.modified());
 
     up.dismiss();
     QVERIFY(network("up"));
     QVERIFY(window.Speichern()); // the same window, no restart
-    QVERIFY(!app.state.Modified);
+    QVERIFY(!app.state.modified());
     QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), 1);
 }
 

@@ -350,7 +350,7 @@ void TestWorkstations::windowAsksBeforeDeletingOrRecreating()
         f.expectBox("Der Idealtag „Montag“ wurde inzwischen an einem anderen Arbeitsplatz gelöscht.\r"
                     "Möchten Sie ihn wieder anlegen?",
                     "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
-        QVERIFY(f.ctx.state.Modified);
+        QVERIFY(f.ctx.state.modified());
         QCOMPARE(f.dayNames(), QStringList());
     }
 }
@@ -376,7 +376,7 @@ void TestWorkstations::unreadDayIsNotSavedOver()
                 "Möchten Sie ihn unter einem anderen Namen speichern?",
                 "Speichern", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(f.stored("Montag"), QStringList({"Stuhl 1|KONT|08:00|08:20"}));
-    QVERIFY(f.ctx.state.Modified);
+    QVERIFY(f.ctx.state.modified());
     // Opened again, it saves as usual.
     f.ctx.messages.answer(QMessageBox::No); // Möchten Sie Speichern?
     f.ctx.modals.handleNext(openName("Montag"));
@@ -429,7 +429,7 @@ void TestWorkstations::windowFollowsChangesElsewhere()
     NoticeBar* bar = f.window->changedBar();
     if (!modified) {
         QCOMPARE(f.onScreen(0), QStringList({"09:00-09:20 KONT"}));
-        QVERIFY(!f.ctx.state.Modified);
+        QVERIFY(!f.ctx.state.modified());
         QVERIFY(bar->isHidden());
         const QString status = f.window->findChild<QLabel*>("sbStatusBar_Panel1")->text();
         QVERIFY2(status.contains("Von einem anderen Arbeitsplatz geändert – neu geladen "), qPrintable(status));
@@ -449,7 +449,7 @@ void TestWorkstations::windowFollowsChangesElsewhere()
         f.expectBox("Der Idealtag „Montag“ wurde inzwischen an einem anderen Arbeitsplatz geändert.\r"
                     "Möchten Sie ihn trotzdem überschreiben?",
                     "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
-        QVERIFY(!f.ctx.state.Modified);
+        QVERIFY(!f.ctx.state.modified());
         QVERIFY(bar->isHidden());
         return;
     }
@@ -474,7 +474,7 @@ void TestWorkstations::windowFollowsChangesElsewhere()
     bar->actionButton()->click();
     QCOMPARE(f.onScreen(0), QStringList({"09:00-09:20 KONT"}));
     QCOMPARE(f.onScreen(1), QStringList());
-    QVERIFY(!f.ctx.state.Modified);
+    QVERIFY(!f.ctx.state.modified());
     QVERIFY(bar->isHidden());
 }
 
@@ -503,12 +503,12 @@ void TestWorkstations::versionRestoredAsOneStep()
     });
     f.action("mnuFileVersions")->trigger();
     QCOMPARE(f.onScreen(0), QStringList({"08:00-08:20 KONT"}));
-    QVERIFY(f.ctx.state.Modified);
+    QVERIFY(f.ctx.state.modified());
     QVERIFY(f.window->findChild<QAction*>("mnuEditUndo")->text().startsWith("&Rückgängig: Version vom "));
     QCOMPARE(f.stored("Montag").size(), 2); // nothing written until Speichern
     f.window->findChild<QAction*>("mnuEditUndo")->trigger();
     QCOMPARE(f.onScreen(0), QStringList({"08:00-08:20 KONT", "09:00-09:20 KONT"}));
-    QVERIFY(!f.ctx.state.Modified);
+    QVERIFY(!f.ctx.state.modified());
 }
 
 void TestWorkstations::watcherTellsOnlyOthersChanges()
@@ -691,7 +691,7 @@ void TestWorkstations::renameIsFollowedElsewhere()
     // The other window follows within its watcher's time: the caption and the name, its edits kept.
     QTRY_COMPARE_WITH_TIMEOUT(there.window->windowTitle(), QString("Template: Montag neu"), 3000);
     QCOMPARE(there.state.CurrentIdealtag, QString("Montag neu"));
-    QCOMPARE(there.state.Modified, modified);
+    QCOMPARE(there.state.modified(), modified);
     QCOMPARE(blocksOn(*there.window->SSDay1(0)).size(), modified ? 3 : 2);
     QVERIFY(there.window->changedBar()->isHidden());
     const QString status = there.window->findChild<QLabel*>("sbStatusBar_Panel1")->text();

@@ -103,7 +103,7 @@ bool DayFeedback::followSave(DaySave::Outcome outcome)
         m_announcements->announcer().announce(m_parts.statusPanel.text());
         return false;
     case DaySave::Outcome::SavedAs:
-        return !m_state.Modified;
+        return !m_state.modified();
     case DaySave::Outcome::NotSaved:
         return false;
     }

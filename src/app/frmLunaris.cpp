@@ -621,7 +621,7 @@ void frmLunaris::followRename(const QString& name)
     setWindowTitle(QStringLiteral("Template: ") + captionText(name));
     m_commandStates->followName();
     // A copy of unsaved edits names the day as it is stored now.
-    if (m_recovery && m_state.Modified)
+    if (m_recovery && m_state.modified())
         m_recovery->flush();
 }
 
@@ -656,7 +656,7 @@ const RowsOnScreen& frmLunaris::rowsOnScreen() const
 
 bool frmLunaris::Speichern()
 {
-    if (!m_state.DayOpen || !m_state.Modified)
+    if (!m_state.DayOpen || !m_state.modified())
         return true;
     const DaySave::Outcome outcome = DaySave(*this, *m_day, m_state, m_services).save([this] { m_commands->saveAs(); });
     m_commandStates->followName();

@@ -22,7 +22,7 @@ public:
     virtual void markSaved() = 0;
     virtual void switchOn(bool deleteEnabled) = 0;
     // The open day is stored under this name now (renamed here or elsewhere): the caption follows; its
-    // blocks, history and `Modified` stay.
+    // blocks, history and whether it is modified stay.
     virtual void followRename(const QString& name) = 0;
     // Waits for the running check of the database file; false (after its message) when nothing may be written.
     virtual bool databaseWritable() = 0;

@@ -23,7 +23,7 @@ IdealDayCommands::IdealDayCommands(DayEditorWindow& window, LunarisState& state,
 bool IdealDayCommands::saveQuestion(const QString& text)
 {
     // A workstation that may only read has nothing to offer: its edits are for looking and printing.
-    if (!m_state.Modified || !m_services.database.readOnlyReason().isEmpty())
+    if (!m_state.modified() || !m_services.database.readOnlyReason().isEmpty())
         return true;
     MessageRequest question{text,
                             kTitle,
@@ -81,7 +81,7 @@ void IdealDayCommands::save()
 void IdealDayCommands::saveAs()
 {
     const QString formerName = m_state.CurrentIdealtag;
-    const bool wasModified = m_state.Modified;
+    const bool wasModified = m_state.modified();
     m_state.CurrentIdealtag.clear();
     m_window.markUnsaved();
     m_window.Speichern();

@@ -44,7 +44,7 @@ void SharedChanges::follow()
 
 bool SharedChanges::reloadWanted()
 {
-    return !m_state.Modified ||
+    return !m_state.modified() ||
            m_services.messages.askYesNo(m_window.editorWindow(),
                                         QStringLiteral("Ihre ungespeicherten Änderungen an „%1“ gehen verloren.\r"
                                                        "Möchten Sie den Idealtag trotzdem neu laden?")
@@ -89,7 +89,7 @@ void SharedChanges::followDay()
         m_window.repaintChairs();
         return;
     }
-    if (!m_state.Modified) {
+    if (!m_state.modified()) {
         m_window.reloadInPlace();
         m_status.setReloaded(QStringLiteral("Von einem anderen Arbeitsplatz geändert – neu geladen ") + clockNow());
         m_window.showStatus();

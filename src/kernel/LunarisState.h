@@ -16,6 +16,7 @@ struct LunarisState {
     QString CurrentIdealtag;
     bool DayOpen = false;
     bool Modified = false;
+    bool modified() const { return Modified; }
     bool ChairsChanged = false;
     QString CurrentBeh;
 };

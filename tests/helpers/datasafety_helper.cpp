@@ -139,7 +139,7 @@ int viewAndSave(const QString& file, const QString& day)
     placeBlock(*program.window, 0, QStringLiteral("17:00"), QStringLiteral("17:10"), QStringLiteral("NEU"));
     program.state.Modified = true;
     program.window->Speichern();
-    report({QStringLiteral("GEAENDERT"), QString::number(program.state.Modified)});
+    report({QStringLiteral("GEAENDERT"), QString::number(program.state.modified())});
     return 0;
 }
 
@@ -156,7 +156,7 @@ int saveLoop(const QString& file, const QString& day, int rounds)
         replaceBlocks(*program.window, QList<QList<DayBlock>>(program.state.ChairCount, blocks));
         program.state.Modified = true;
         program.window->Speichern();
-        if (program.state.Modified)
+        if (program.state.modified())
             return 3;
         report({QStringLiteral("GESPEICHERT"), QString::number(round)});
     }
