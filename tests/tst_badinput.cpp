@@ -363,8 +363,10 @@ void TestBadInput::badSettingsStillGiveAUsableDay()
     QCOMPARE(p.window->SSDay1(0)->timeOfRow(0), first);
 
     // Closing stores the position the window really had.
-    p.ctx.state.Modified = false;
+    p.ctx.messages.answer(QMessageBox::No); // the block placed above is not saved
     p.window->close();
+    compareBox(p.ctx.messages.last(), "Möchten Sie noch Speichern?", "Lunaris", QMessageBox::Question,
+               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     const int width = p.ctx.tempSettings.read("Lunaris", "Settings", "MainWidth").toInt();
     QCOMPARE(width, p.window->frameGeometry().width() * 15);
     QVERIFY(p.ctx.tempSettings.read("Lunaris", "Settings", "MainLeft").toInt() >= screen.left() * 15);

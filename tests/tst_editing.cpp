@@ -157,7 +157,9 @@ void TestEditing::rightClick()
     e.click(1, "08:00");
     e.click(1, "09:00");
     QCOMPARE(e.window->findChild<QLineEdit*>("txtHon")->text(), QString("40"));
-    e.ctx.state.Modified = false;
+    e.ctx.modals.handleNext(saveAs("Rechtsklick"));
+    e.action("mnuFileSave")->trigger();
+    QVERIFY(!e.ctx.state.modified());
 
     // On a free place nothing is removed, but the day is rebuilt and counts as changed.
     e.window->findChild<QLineEdit*>("txtHon")->setText("alt");

@@ -380,10 +380,10 @@ void TestMainWindow::closeAsksOnlyWhenModified()
         QVERIFY(f.ctx.messages.shown().isEmpty());
     }
     {
-        f.ctx.state.Modified = true;
         frmLunaris window(f.ctx.state, f.ctx.services);
         QVERIFY(window.Form_Load(1024));
         window.show();
+        window.openDay().touch(); // a right click on a free place counts as a change
         f.ctx.messages.answer(QMessageBox::No);
         window.findChild<QAction*>("mnuFileExit")->trigger();
         QVERIFY(!window.isVisible());

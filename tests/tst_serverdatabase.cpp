@@ -21,6 +21,7 @@
 #include "app/Program.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"
+#include "editing/OpenDay.h"
 #include "kernel/AppServices.h"
 #include "kernel/LunarisState.h"
 #include "masterdata/frmBehandT.h"
@@ -105,7 +106,7 @@ void statementsForDay(int blocks, DayStatements& received)
     const qint64 pid = TestServer::backendPid(db.connection());
     // Measured on a connection in use: the statements are prepared by then.
     window.Termin_load();
-    app.state.Modified = true;
+    window.openDay().touch(); // a right click on a free place: the day is saved as a whole
     QVERIFY(window.Speichern());
     {
         const TestServer::StatementLog log;
@@ -121,7 +122,7 @@ void statementsForDay(int blocks, DayStatements& received)
         window.DR_Load();
         received.rebuild = log.statementsOf(pid);
     }
-    app.state.Modified = true;
+    window.openDay().touch();
     {
         const TestServer::StatementLog log;
         QVERIFY(window.Speichern());

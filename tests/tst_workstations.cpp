@@ -6,6 +6,7 @@
 #include "TestServer.h"
 #include "commands/frmVersionen.h"
 #include "dayview/DayView.h"
+#include "editing/OpenDay.h"
 #include "store/ChangeWatcher.h"
 #include "store/Database.h"
 #include "store/DayVersions.h"
@@ -697,8 +698,9 @@ void TestWorkstations::renameIsFollowedElsewhere()
     const QString status = there.window->findChild<QLabel*>("sbStatusBar_Panel1")->text();
     QVERIFY2(status.contains("An einem anderen Arbeitsplatz umbenannt in „Montag neu“") != modified,
              qPrintable(status));
-    // Its save writes under the new name and asks nothing: the rows are the ones it read.
-    there.state.Modified = true;
+    // Its save writes under the new name and asks nothing: the rows are the ones it read. A right click on a
+    // free place makes the unmodified day one to save.
+    there.window->openDay().touch();
     QVERIFY(there.window->Speichern());
     QCOMPARE(there.messages.shown().size(), 0);
     QCOMPARE(p.stored("Montag").size(), 0);
