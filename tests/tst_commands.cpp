@@ -52,6 +52,7 @@ private slots:
     void renameKeepsTheOpenDayAndItsVersions();
     void renameRefusals_data();
     void renameRefusals();
+    void renameOfADayDeletedElsewhere();
     void failedSaveKeepsTheStoredDay();
     void namesWithApostrophes();
     void endToEnd();
@@ -583,6 +584,33 @@ void TestCommands::renameRefusals()
     QCOMPARE(e.stored("Montag"), QStringList({"Stuhl 1|KONT|08:00|08:20"}));
     QCOMPARE(e.stored("Waise"), QStringList({"Stuhl 2|KONT|09:00|09:20"}));
     QCOMPARE(e.window->windowTitle(), QString("Template: Montag"));
+}
+
+// The day was deleted at another workstation while it was open here: nothing is renamed, and the user is
+// told so instead of a rename that seems to succeed.
+void TestCommands::renameOfADayDeletedElsewhere()
+{
+    Editor& e = *m_editor;
+    e.ctx.tempDatabase.addDayName("Montag");
+    e.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
+    e.ctx.modals.handleNext(openName("Montag"));
+    e.action("mnuFileOpen")->trigger();
+    e.ctx.tempDatabase.exec("DELETE FROM Template WHERE IDEALTAG = 'Montag'");
+    e.ctx.tempDatabase.exec("DELETE FROM Idealtag WHERE IDEALTAG = 'Montag'");
+    e.ctx.messages.answer(QMessageBox::Ok);
+    e.ctx.modals.handleNext(typeAndClickOk("txtName", "Montag neu"));
+    e.action("mnuFileRename")->trigger();
+    e.expectBox("Der Idealtag „Montag“ wurde inzwischen an einem anderen Arbeitsplatz gelöscht und wurde nicht "
+                "umbenannt.\rMit „Speichern unter...“ legen Sie ihn wieder an.",
+                "Idealtag umbenennen", QMessageBox::Warning);
+    QCOMPARE(e.ctx.messages.shown().size(), 1);
+    QCOMPARE(e.dayNames(), QStringList());
+    QCOMPARE(e.stored("Montag neu"), QStringList());
+    // The day keeps its name and its block, to be stored again.
+    QCOMPARE(e.ctx.state.CurrentIdealtag, QString("Montag"));
+    QCOMPARE(e.window->windowTitle(), QString("Template: Montag"));
+    QCOMPARE(e.onScreen(0), QStringList{"08:00-08:20 KONT"});
+    QCOMPARE(e.window->findChild<QLabel*>("sbStatusBar_Panel1")->text().contains("abgebrochen"), false);
 }
 
 void TestCommands::deleteDay_data()
