@@ -718,6 +718,16 @@ void TestMainWindow::demoPractice()
     QCOMPARE(f.window->SSDay1(3)->caption(), QString("Prophylaxe"));
     QVERIFY(f.window->SSDay1(3)->isVisible());
     QCOMPARE(f.window->findChild<QComboBox*>("DBComboBeh")->count(), 12);
+    // Its first day is open, blocks and caption, unmodified: a practice to look at.
+    QCOMPARE(f.ctx.state.CurrentIdealtag, QString("Montag Standard"));
+    QCOMPARE(f.window->windowTitle(), QString("Template: Montag Standard"));
+    int shown = 0;
+    for (int chair = 0; chair < f.ctx.state.ChairCount; ++chair)
+        shown += f.window->SSDay1(chair)->count();
+    QCOMPARE(shown, f.stored("Montag Standard").size());
+    QVERIFY(shown > 0);
+    QVERIFY(!f.ctx.state.modified());
+    QVERIFY(f.window->findChild<QAction*>("mnuFileSave")->isEnabled());
     // A second time (a guide still open elsewhere) finds the practice no longer empty.
     const QStringList stored = f.stored("Montag Standard");
     f.ctx.messages.answer(QMessageBox::Ok);

@@ -122,7 +122,8 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     m_practice = std::make_unique<PracticeTables>(
         PracticeTables::Parts{*this, m_DBComboBeh, *m_layout, *m_screen, *m_editing, *m_looks, *m_guide, m_status},
         PracticeTables::Calls{[this] { Form_Resize(); }, [this] { showStatus(); },
-                              [this] { return databaseWritable(); }},
+                              [this] { return databaseWritable(); },
+                              [this](const QString& day) { m_commands->openStored(day); }},
         *m_day, state, services);
     m_feedback = std::make_unique<DayFeedback>(
         DayFeedback::Parts{*this, *m_statusPanel, *m_changedBar, *m_analysisDock, *m_layout, *m_screen, m_status},
@@ -529,6 +530,11 @@ void frmLunaris::Termin_load()
 void frmLunaris::showStatus()
 {
     m_feedback->showStatus();
+}
+
+void frmLunaris::tellCancelled(const QString& command)
+{
+    m_feedback->tellCancelled(command);
 }
 
 void frmLunaris::DR_Load()

@@ -131,6 +131,7 @@ public:
     void followPracticeContents() override;
     void repaintChairs() override;
     void showStatus() override;
+    void tellCancelled(const QString& command) override;
     void showChangedNotice(const QString& text) override;
 
     // Enables the day views and the commands once a day is created or opened.

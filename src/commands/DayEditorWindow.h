@@ -38,6 +38,9 @@ public:
     virtual void repaintChairs() = 0;
     // The status bar shows the open day's status as it is now.
     virtual void showStatus() = 0;
+    // A name dialog was left without its command (Enter and Esc cancel it) although a name was typed or
+    // chosen: the status bar and a screen reader say so (`command`: the command's name, as in the menu).
+    virtual void tellCancelled(const QString& command) = 0;
     // The bar above the columns tells of a change elsewhere to a day with unsaved edits.
     virtual void showChangedNotice(const QString& text) = 0;
 };
