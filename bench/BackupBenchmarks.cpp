@@ -50,7 +50,7 @@ void recoveryWrite(benchmark::State& state, BenchEnvironment& env)
         const RecoveryFile file(home.path(), QStringLiteral("bench"));
         RecoveryKeeper keeper(s.window().openDay(), s.state(), file);
         s.window().openDay().touch();
-        require(s.state().Modified, "the day is not modified");
+        require(s.state().modified(), "the day is not modified");
         for (auto _ : state) {
             const auto start = Clock::now();
             keeper.flush();

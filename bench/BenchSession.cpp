@@ -70,8 +70,7 @@ BenchSession::BenchSession(std::unique_ptr<Database> database, const QString& pd
 
 BenchSession::~BenchSession()
 {
-    // Nothing to offer for saving when the window goes.
-    m_state.Modified = false;
+    // Going without close: nothing is offered for saving.
     m_window.reset();
 }
 

@@ -14,6 +14,7 @@
 #include "editing/AnalysisPanel.h"
 #include "editing/BlockRules.h"
 #include "editing/DoctorColumn.h"
+#include "editing/OpenDay.h"
 #include "store/Database.h"
 #include "store/Tables.h"
 
@@ -314,9 +315,11 @@ void clickBenchmark(benchmark::State& state, const SessionSource& session, bool 
                 setTime(state, start);
             }
         }
-        require(s.state().Modified, "the clicks did not mark the day modified");
+        require(s.state().modified(), "the clicks did not mark the day modified");
         requireFullDay(s);
-        s.state().Modified = false;
+        // Each placement put back what the removal took: saving writes the day as stored and leaves it
+        // unmodified for the next benchmark on this session.
+        require(s.window().Speichern() && !s.state().modified(), "the clicked day could not be saved");
         return &s;
     });
 }
@@ -327,7 +330,7 @@ void save(benchmark::State& state, const SessionSource& session, const RelaySour
         BenchSession& s = session();
         RoundTripCount trips(relay);
         for (auto _ : state) {
-            s.state().Modified = true;
+            s.window().openDay().touch(); // a right click on a free place: a day to save
             trips.start();
             const auto start = Clock::now();
             s.window().Speichern();
@@ -335,7 +338,7 @@ void save(benchmark::State& state, const SessionSource& session, const RelaySour
             trips.stop();
         }
         trips.report(state);
-        require(!s.state().Modified, "Speichern did not save");
+        require(!s.state().modified(), "Speichern did not save");
         QSqlQuery rows = s.database().run(QStringLiteral("SELECT COUNT(*) FROM Template WHERE IDEALTAG = ?"),
                                           {BenchPractice::DayName});
         require(rows.next() && rows.value(0).toInt() == BenchPractice::BlocksPerDay, "the stored day is incomplete");
@@ -349,11 +352,11 @@ void changeSeenElsewhere(benchmark::State& state, BenchEnvironment& env)
         BenchSession& here = env.serverSession(env.manyDays());
         BenchSession& there = env.remoteServerSession(env.manyDays());
         for (BenchSession* s : {&here, &there}) {
-            s->state().Modified = false;
+            require(!s->state().modified(), "a session was left with unsaved edits");
             openStoredDay(*s, BenchPractice::DayName, false);
         }
         for (auto _ : state) {
-            there.state().Modified = true;
+            there.window().openDay().touch(); // a right click on a free place: a day to save
             require(there.window().Speichern(), "the save at the other workstation failed");
             const auto start = Clock::now();
             const QDeadlineTimer deadline(5000);
@@ -366,7 +369,7 @@ void changeSeenElsewhere(benchmark::State& state, BenchEnvironment& env)
             setTime(state, start);
         }
         require(there.messages().shown().isEmpty(), "the saving workstation showed a message");
-        require(!here.state().Modified, "the refreshed day is marked modified");
+        require(!here.state().modified(), "the refreshed day is marked modified");
         requireFullDay(here);
         return &here;
     });
@@ -422,7 +425,7 @@ void openDialog(benchmark::State& state, BenchEnvironment& env, int otherDays)
             dialog.findChild<QPushButton*>(QStringLiteral("cmdAbbrechen"))->click();
             return dialog.result();
         });
-        s.state().Modified = false;
+        require(!s.state().modified(), "the session was left with unsaved edits");
         for (auto _ : state) {
             const auto start = Clock::now();
             open->trigger();

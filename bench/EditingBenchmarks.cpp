@@ -129,7 +129,7 @@ void dragMove(benchmark::State& state, BenchEnvironment& env)
         s.paintPending();
         require(blockAtRow(s, ToChair) == removed, "the removal was not undone");
         requireFullDay(s);
-        s.state().Modified = false;
+        require(!s.state().modified(), "the undone steps left the day modified");
     });
 }
 
@@ -173,7 +173,7 @@ void undo(benchmark::State& state, BenchEnvironment& env)
         }
         require(s.feeText() == fullFee, "the undo did not restore the fee");
         requireFullDay(s);
-        s.state().Modified = false;
+        require(!s.state().modified(), "the undone steps left the day modified");
     });
 }
 } // namespace

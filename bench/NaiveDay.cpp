@@ -5,6 +5,7 @@
 #include "dayview/DayView.h"
 #include "editing/BlockRules.h"
 #include "editing/DoctorColumn.h"
+#include "editing/OpenDay.h"
 #include "kernel/Steps.h"
 #include "store/IdealDayLoader.h"
 #include "store/Tables.h"
@@ -76,7 +77,8 @@ void click(BenchSession& session, int column, int button, int row)
     }
     view->showAllBlocks();
     DR_Load(session);
-    state.Modified = true;
+    // The day counts as changed, as after the handler's own steps.
+    session.window().openDay().markUnsaved();
 }
 
 } // namespace NaiveDay

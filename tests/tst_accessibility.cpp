@@ -1,9 +1,16 @@
 #include "AccessibleEvents.h"
 #include "MainWindowFixture.h"
+#include "NameDialogs.h"
 #include "TestMain.h"
+#include "TestPaths.h"
 #include "about/frmAbout.h"
+#include "app/FirstStartGuide.h"
+#include "app/HelpWindow.h"
+#include "commands/frmDatensicherung.h"
 #include "commands/frmOpen.h"
 #include "commands/frmSpeichern.h"
+#include "commands/frmUmbenennen.h"
+#include "commands/frmVersionen.h"
 #include "dayview/DayView.h"
 #include "editing/EditAnnouncements.h"
 #include "editing/OpenDay.h"
@@ -12,6 +19,7 @@
 #include "settings/frmDatenbank.h"
 #include "settings/frmEinstellungenT.h"
 #include "ui/Announcer.h"
+#include "ui/NoticeBar.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
@@ -100,6 +108,8 @@ private slots:
     void everyStepIsAnnouncedOnce_data();
     void everyStepIsAnnouncedOnce();
     void aSaveAndAnOpenAreAnnounced();
+    void aCancelledNameDialogIsSaid_data();
+    void aCancelledNameDialogIsSaid();
     void aStepIsDescribed_data();
     void aStepIsDescribed();
     void theTreatmentChoiceSpeaks();
@@ -268,6 +278,91 @@ void TestAccessibility::aSaveAndAnOpenAreAnnounced()
                  QStringList({"Gespeichert", "Montag neu geladen, 3 Termine, Honorar 60", "Neuer Idealtag, leer"}));
 }
 
+void TestAccessibility::aCancelledNameDialogIsSaid_data()
+{
+    QTest::addColumn<QString>("command"); // the menu command whose name dialog is left
+    QTest::addColumn<QString>("box");     // its name box
+    QTest::addColumn<QString>("typed");   // typed into it before the key; "-": left as it opened
+    QTest::addColumn<int>("key");         // Enter and Esc both cancel the dialog
+    QTest::addColumn<QString>("said");    // the status panel and the announcement; "-": nothing said
+    const QString saveAs = "Nicht gespeichert – „Speichern unter“ abgebrochen";
+    QTest::newRow("Speichern unter, Enter") << "mnuFileSaveAs"
+                                            << "txtName"
+                                            << "Dienstag" << int(Qt::Key_Return) << saveAs;
+    QTest::newRow("Öffnen, Enter after typing")
+        << "mnuFileOpen"
+        << "txtIdealtag"
+        << "Montag" << int(Qt::Key_Return) << "Nicht gespeichert – „Öffnen“ abgebrochen";
+    QTest::newRow("Öffnen, Esc after typing")
+        << "mnuFileOpen"
+        << "txtIdealtag"
+        << "Montag" << int(Qt::Key_Escape) << "Nicht gespeichert – „Öffnen“ abgebrochen";
+    QTest::newRow("Öffnen, Esc with nothing chosen") << "mnuFileOpen"
+                                                     << "txtIdealtag"
+                                                     << "-" << int(Qt::Key_Escape) << "-";
+    QTest::newRow("Umbenennen, Enter after typing")
+        << "mnuFileRename"
+        << "txtName"
+        << "Montag neu" << int(Qt::Key_Return) << "Nicht gespeichert – „Umbenennen“ abgebrochen";
+    QTest::newRow("Umbenennen, Esc with the name unchanged") << "mnuFileRename"
+                                                             << "txtName"
+                                                             << "-" << int(Qt::Key_Escape) << "-";
+}
+
+void TestAccessibility::aCancelledNameDialogIsSaid()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, box);
+    QFETCH(QString, typed);
+    QFETCH(int, key);
+    QFETCH(QString, said);
+    Editor e;
+    e.ctx.modals.handleNext(saveAs("Montag"));
+    e.action("mnuFileSaveAs")->trigger();
+    QCOMPARE(e.ctx.state.CurrentIdealtag, QString("Montag"));
+    e.window->openDay().touch(); // a right click on a free place: modified again
+    e.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(e.window.get()));
+    e.enterFirstChair();
+    e.settleAnnouncements();
+    AccessibleEvents events;
+    // Open asks first about the unsaved day; Nein goes on to its dialog.
+    const bool opening = command == "mnuFileOpen";
+    if (opening)
+        e.ctx.messages.answer(QMessageBox::No);
+    e.ctx.modals.handleNext([&](QDialog& d) {
+        auto* name = d.findChild<QLineEdit*>(box);
+        QVERIFY(name);
+        if (typed != "-")
+            name->setText(typed);
+        name->setFocus();
+        QTest::keyClick(name, Qt::Key(key));
+        QVERIFY(!d.isVisible());
+    });
+    e.action(command.toLatin1().constData())->trigger();
+    if (opening)
+        e.expectBox("Möchten Sie Speichern?", "Lunaris", QMessageBox::Question,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    QCOMPARE(e.ctx.messages.shown().size(), opening ? 1 : 0);
+    // The focus back in the day, where the text waits for it.
+    e.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(e.window.get()));
+    e.window->SSDay1(0)->setFocus();
+    // Nothing was done: the day, its name and its unsaved state are as they were.
+    QCOMPARE(e.ctx.state.CurrentIdealtag, QString("Montag"));
+    QCOMPARE(e.dayNames(), QStringList{"Montag"});
+    QVERIFY(e.ctx.state.modified());
+    QCOMPARE(e.window->findChild<QLabel*>("sbStatusBar_Panel1")->text(),
+             said == "-" ? QString("Nicht gespeichert") : said);
+    if (said == "-") {
+        e.settleAnnouncements();
+        QCOMPARE(events.announcements(), QStringList());
+    } else {
+        QTRY_COMPARE(events.announcements(), QStringList{said});
+    }
+    e.expectNothingPending();
+}
+
 void TestAccessibility::aStepIsDescribed_data()
 {
     using Chair = EditAnnouncements::Chair;
@@ -405,7 +500,8 @@ void TestAccessibility::everyFieldOfEveryDialogHasAName_data()
 {
     QTest::addColumn<QString>("dialog");
     for (const char* name : {"frmLunaris", "frmEinstellungenT", "frmOpen", "frmSpeichern", "frmBehandT", "frmStuhlT",
-                             "frmDatenbank", "frmAbout"})
+                             "frmDatenbank", "frmAbout", "frmVersionen", "frmDatensicherung", "frmUmbenennen",
+                             "HelpWindow", "FirstStartGuide", "NoticeBar"})
         QTest::newRow(name) << name;
 }
 
@@ -429,6 +525,20 @@ void TestAccessibility::everyFieldOfEveryDialogHasAName()
         window = std::make_unique<frmDatenbank>(e.ctx.services, QString(), e.ctx.tempDatabase.path());
     else if (dialog == "frmAbout")
         window = std::make_unique<frmAbout>(nullptr);
+    else if (dialog == "frmVersionen")
+        window = std::make_unique<frmVersionen>(e.ctx.services, QString());
+    else if (dialog == "frmDatensicherung")
+        window = std::make_unique<frmDatensicherung>(
+            QList<BackupFile>{{e.ctx.tempDatabase.path(), QDateTime::currentDateTime(), 4096}});
+    else if (dialog == "frmUmbenennen")
+        window = std::make_unique<frmUmbenennen>(e.ctx.state, e.ctx.services, "Montag", e.window.get());
+    else if (dialog == "HelpWindow")
+        holder = HelpWindow::showHelp(e.window.get(), TestPaths::programDir() + "/hilfe/inhalt.html",
+                                      HelpWindow::Page::Contents);
+    else if (dialog == "FirstStartGuide")
+        window = std::make_unique<FirstStartGuide>();
+    else if (dialog == "NoticeBar")
+        window = std::make_unique<NoticeBar>("Neu laden");
     if (window)
         holder = window.get();
     // Every control the keyboard reaches is named: by a label, by its text, or by a name of its own.

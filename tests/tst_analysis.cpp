@@ -225,9 +225,11 @@ void TestAnalysis::panelFollowsTheDay()
     QCOMPARE(warnings->item(0)->text(), QString("Keine Warnungen."));
 
     // Opening a stored day: its figures, and the row no column could show among the warnings.
-    f.ctx.state.Modified = false;
+    f.ctx.messages.answer(QMessageBox::No); // the edits above are not saved
     f.ctx.modals.handleNext(openName("Montag"));
     f.action("mnuFileOpen")->trigger();
+    compareBox(f.ctx.messages.last(), "Möchten Sie Speichern?", "Lunaris", QMessageBox::Question,
+               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     QCOMPARE(f.onScreen(1), QStringList{"08:00-08:20 BEFU"});
     QCOMPARE(total->text(), QString("107,50 €"));
     QCOMPARE(fee->text(), QString("108"));

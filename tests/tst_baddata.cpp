@@ -179,14 +179,14 @@ void TestBadData::badTemplateRows()
         p.click(1, refusedAt);
         p.expectBox("Termine überlappen!", "Lunaris", QMessageBox::NoIcon);
         QCOMPARE(p.onScreen(1), second);
-        QVERIFY(!p.ctx.state.Modified);
+        QVERIFY(!p.ctx.state.modified());
     }
 
     // Edited and saved twice: the rows the load could not show are still stored, each once.
     const qsizetype boxes = p.ctx.messages.shown().size();
     p.click(0, "15:00");
     p.action("mnuFileSave")->trigger();
-    QVERIFY(!p.ctx.state.Modified);
+    QVERIFY(!p.ctx.state.modified());
     p.click(0, "16:00");
     p.action("mnuFileSave")->trigger();
     QStringList expected = before;

@@ -146,7 +146,7 @@ void TestBadInput::namesThroughSaveOpenAndDelete()
         });
         p.action("mnuFileSave")->trigger();
         QVERIFY(p.ctx.state.CurrentIdealtag.isEmpty());
-        QVERIFY(p.ctx.state.Modified);
+        QVERIFY(p.ctx.state.modified());
         // The same in the Open dialog: a day of that name would be a new one.
         p.ctx.messages.answer(QMessageBox::No); // the save question
         p.ctx.modals.handleNext([&](QDialog& d) {
@@ -321,7 +321,7 @@ void TestBadInput::badSettingsStillGiveAUsableDay()
     p.click(0, first);
     QCOMPARE(p.window->SSDay1(0)->count(), 1);
     QCOMPARE(p.window->SSDay1(0)->item(0).startTime, first);
-    QVERIFY(p.ctx.state.Modified);
+    QVERIFY(p.ctx.state.modified());
     QCOMPARE(p.window->SSDay1(3)->count(), 1); // 10 minutes of doctor time fit one row
     QCOMPARE(p.window->findChild<QLineEdit*>("txtHon")->text(), QString("18"));
 
@@ -363,8 +363,10 @@ void TestBadInput::badSettingsStillGiveAUsableDay()
     QCOMPARE(p.window->SSDay1(0)->timeOfRow(0), first);
 
     // Closing stores the position the window really had.
-    p.ctx.state.Modified = false;
+    p.ctx.messages.answer(QMessageBox::No); // the block placed above is not saved
     p.window->close();
+    compareBox(p.ctx.messages.last(), "Möchten Sie noch Speichern?", "Lunaris", QMessageBox::Question,
+               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     const int width = p.ctx.tempSettings.read("Lunaris", "Settings", "MainWidth").toInt();
     QCOMPARE(width, p.window->frameGeometry().width() * 15);
     QVERIFY(p.ctx.tempSettings.read("Lunaris", "Settings", "MainLeft").toInt() >= screen.left() * 15);

@@ -120,7 +120,7 @@ void TestBalanceCommands::balancingIsOneStepToUndoAndRedo()
     QCOMPARE(e.onScreen(0), QStringList{"08:10-08:40 X"});
     QCOMPARE(e.onScreen(2), (QStringList{"08:00-08:05 10", "08:10-08:15 10"}));
     QCOMPARE(e.undoText(), QString("&Rückgängig: Arztzeit ausgeglichen: 1 Block verschoben"));
-    QVERIFY(e.ctx.state.Modified);
+    QVERIFY(e.ctx.state.modified());
 
     e.action("mnuEditUndo")->trigger();
     QCOMPARE(e.onScreen(0), QStringList{"08:00-08:30 X"});

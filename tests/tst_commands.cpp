@@ -52,6 +52,7 @@ private slots:
     void renameKeepsTheOpenDayAndItsVersions();
     void renameRefusals_data();
     void renameRefusals();
+    void renameOfADayDeletedElsewhere();
     void failedSaveKeepsTheStoredDay();
     void namesWithApostrophes();
     void endToEnd();
@@ -136,7 +137,7 @@ void TestCommands::saveQuestionOnNewAndOpen()
     QCOMPARE(e.stored("Montag"), saved ? QStringList{"Stuhl 1|KONT|08:00|08:20"} : QStringList{});
     // Declined: the edits are dropped with their day, and the new day is unmodified (the Open dialog
     // is cancelled here, which keeps the edits).
-    QCOMPARE(e.ctx.state.Modified, command == "Neu" ? !goesOn : !saved);
+    QCOMPARE(e.ctx.state.modified(), command == "Neu" ? !goesOn : !saved);
     QCOMPARE(e.ctx.modals.shownDialogs().contains("frmOpen"), command == "Öffnen" && goesOn);
     QCOMPARE(e.window->isVisible(), command != "Beenden" || !goesOn);
     QCOMPARE(e.onScreen(0).isEmpty(), command == "Neu" && goesOn);
@@ -144,7 +145,8 @@ void TestCommands::saveQuestionOnNewAndOpen()
         // One "Nein" leaves no unsaved state behind: the next New of the unchanged day asks nothing.
         e.action("mnuFileNew")->trigger();
         QCOMPARE(e.ctx.messages.shown().size(), 1);
-        QCOMPARE(e.window->findChild<QLabel*>("sbStatusBar_Panel1")->text(), QString("Keine ungespeicherten Änderungen"));
+        QCOMPARE(e.window->findChild<QLabel*>("sbStatusBar_Panel1")->text(),
+                 QString("Keine ungespeicherten Änderungen"));
     }
     if (command == "Beenden" && !goesOn) {
         // The next close asks again; "Nein" closes.
@@ -173,13 +175,13 @@ void TestCommands::saveOfAnUnnamedDay()
     e.ctx.modals.handleNext(clickCancel());
     e.action("mnuFileSave")->trigger();
     QCOMPARE(e.ctx.modals.shownDialogs(), QStringList{"frmSpeichern"});
-    QVERIFY(e.ctx.state.Modified);
+    QVERIFY(e.ctx.state.modified());
     QVERIFY(e.ctx.state.CurrentIdealtag.isEmpty());
     QCOMPARE(e.ctx.tempDatabase.rows("SELECT COUNT(*) FROM Template"), QStringList{"0"});
 
     e.ctx.modals.handleNext(saveAs("Dienstag"));
     e.action("mnuFileSave")->trigger();
-    QVERIFY(!e.ctx.state.Modified);
+    QVERIFY(!e.ctx.state.modified());
     QCOMPARE(e.ctx.state.CurrentIdealtag, QString("Dienstag"));
     QCOMPARE(e.window->windowTitle(), QString("Template für [ Dienstag ]"));
     QCOMPARE(e.stored("Dienstag"), QStringList{"Stuhl 2|BOGEN|09:00|09:30"});
@@ -198,7 +200,7 @@ void TestCommands::saveAsKeepsTheOldRows()
     e.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
     e.ctx.modals.handleNext(openName("Montag"));
     e.action("mnuFileOpen")->trigger();
-    QVERIFY(!e.ctx.state.Modified);
+    QVERIFY(!e.ctx.state.modified());
 
     // Save As shows the dialog even without changes.
     e.ctx.modals.handleNext(saveAs("Montag Kopie"));
@@ -217,7 +219,7 @@ void TestCommands::saveAsKeepsTheOldRows()
     e.action("mnuFileSave")->trigger();
     QCOMPARE(e.ctx.modals.shownDialogs().size(), 3);
     QCOMPARE(e.stored("Montag Kopie"), QStringList({"Stuhl 1|KONT|08:00|08:20", "Stuhl 2|KONT|09:00|09:20"}));
-    QVERIFY(!e.ctx.state.Modified);
+    QVERIFY(!e.ctx.state.modified());
     e.ctx.modals.handleNext(openName("Montag Kopie"));
     e.action("mnuFileOpen")->trigger();
     e.ctx.modals.handleNext(clickCancel());
@@ -285,7 +287,7 @@ void TestCommands::saveAsDialogLayout()
         box->setText("Neu");
         QTest::keyClick(box, Qt::Key_Return);
     });
-    e.ctx.state.Modified = true;
+    e.window->openDay().touch(); // a right click on a free place: a day to save
     e.action("mnuFileSave")->trigger();
     QVERIFY(e.ctx.state.CurrentIdealtag.isEmpty());
     QCOMPARE(e.dayNames(), QStringList({"Zeta", "Alpha"}));
@@ -406,7 +408,8 @@ void TestCommands::listChoiceWithTheKeyboard()
     });
     if (!open)
         e.ctx.messages.answer(QMessageBox::Yes); // overwrite "Dienstag"
-    e.ctx.state.Modified = !open;
+    if (!open)
+        e.window->openDay().touch(); // a right click on a free place: a day to save
     e.action(open ? "mnuFileOpen" : "mnuFileSaveAs")->trigger();
     QCOMPARE(e.ctx.state.CurrentIdealtag, QString("Dienstag"));
     if (open)
@@ -448,7 +451,7 @@ void TestCommands::openCancelledKeepsTheEdits()
     e.ctx.modals.handleNext(clickCancel());
     e.action("mnuFileOpen")->trigger();
     QCOMPARE(e.onScreen(2), QStringList{"12:00-12:30 BOGEN"});
-    QVERIFY(e.ctx.state.Modified);
+    QVERIFY(e.ctx.state.modified());
     QCOMPARE(e.ctx.state.CurrentIdealtag, QString("Montag"));
 }
 
@@ -498,7 +501,7 @@ void TestCommands::renameKeepsTheOpenDayAndItsVersions()
     // The open day stays as it was: its blocks, its unsaved edit and the steps to take back.
     QCOMPARE(e.onScreen(0), QStringList({"08:00-08:20 KONT", "09:00-09:20 KONT"}));
     QCOMPARE(e.onScreen(1), QStringList({"10:00-10:30 BOGEN"}));
-    QVERIFY(e.ctx.state.Modified);
+    QVERIFY(e.ctx.state.modified());
     QVERIFY(e.window->openDay().history().canUndo());
     // Stored under the new name in place; the versions went along, the newest recording the rename.
     QCOMPARE(e.dayNames(), QStringList({"Dienstag", "Montag neu"}));
@@ -583,6 +586,33 @@ void TestCommands::renameRefusals()
     QCOMPARE(e.window->windowTitle(), QString("Template: Montag"));
 }
 
+// The day was deleted at another workstation while it was open here: nothing is renamed, and the user is
+// told so instead of a rename that seems to succeed.
+void TestCommands::renameOfADayDeletedElsewhere()
+{
+    Editor& e = *m_editor;
+    e.ctx.tempDatabase.addDayName("Montag");
+    e.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
+    e.ctx.modals.handleNext(openName("Montag"));
+    e.action("mnuFileOpen")->trigger();
+    e.ctx.tempDatabase.exec("DELETE FROM Template WHERE IDEALTAG = 'Montag'");
+    e.ctx.tempDatabase.exec("DELETE FROM Idealtag WHERE IDEALTAG = 'Montag'");
+    e.ctx.messages.answer(QMessageBox::Ok);
+    e.ctx.modals.handleNext(typeAndClickOk("txtName", "Montag neu"));
+    e.action("mnuFileRename")->trigger();
+    e.expectBox("Der Idealtag „Montag“ wurde inzwischen an einem anderen Arbeitsplatz gelöscht und wurde nicht "
+                "umbenannt.\rMit „Speichern unter...“ legen Sie ihn wieder an.",
+                "Idealtag umbenennen", QMessageBox::Warning);
+    QCOMPARE(e.ctx.messages.shown().size(), 1);
+    QCOMPARE(e.dayNames(), QStringList());
+    QCOMPARE(e.stored("Montag neu"), QStringList());
+    // The day keeps its name and its block, to be stored again.
+    QCOMPARE(e.ctx.state.CurrentIdealtag, QString("Montag"));
+    QCOMPARE(e.window->windowTitle(), QString("Template: Montag"));
+    QCOMPARE(e.onScreen(0), QStringList{"08:00-08:20 KONT"});
+    QCOMPARE(e.window->findChild<QLabel*>("sbStatusBar_Panel1")->text().contains("abgebrochen"), false);
+}
+
 void TestCommands::deleteDay_data()
 {
     QTest::addColumn<bool>("yes");
@@ -648,13 +678,13 @@ void TestCommands::failedSaveKeepsTheStoredDay()
     e.ctx.messages.answer(QMessageBox::Ok);
     e.action("mnuFileSave")->trigger();
     e.expectBox("Daten konnten nicht gespeichert werden", "Speichern", QMessageBox::Critical, QMessageBox::Ok);
-    QVERIFY(e.ctx.state.Modified);
+    QVERIFY(e.ctx.state.modified());
     QCOMPARE(e.stored("Montag"), QStringList{"Stuhl 1|KONT|08:00|08:20"});
     QCOMPARE(e.onScreen(2), QStringList{"10:00-10:30 BOGEN"});
 
     e.ctx.tempDatabase.exec("DROP TRIGGER fail");
     e.action("mnuFileSave")->trigger();
-    QVERIFY(!e.ctx.state.Modified);
+    QVERIFY(!e.ctx.state.modified());
     QCOMPARE(e.stored("Montag").size(), 3);
 }
 

@@ -915,7 +915,7 @@ void TestDatabaseDialog::noPasswordToAFalseServer()
         network.cutAll();
         app.messages.answer(QMessageBox::Ok);
         QVERIFY(!window.Speichern());
-        QVERIFY(app.state.Modified);
+        QVERIFY(app.state.modified());
         box = app.messages.last();
         expected = "Daten konnten nicht gespeichert werden\r" + failed;
     } else {

@@ -575,7 +575,6 @@ void TestDataSafety::saveUnderLock()
     });
     window.findChild<QAction*>("mnuFileOpen")->trigger();
     QVERIFY(placeBlock(window, 1, "09:00", "09:20", "KONT"));
-    ctx.state.Modified = true;
     const QStringList before{"Stuhl 1|KONT|08:00|08:20"};
     const QStringList after{"Stuhl 1|KONT|08:00|08:20", "Stuhl 2|KONT|09:00|09:20"};
     const auto stored = [&] {
@@ -589,7 +588,7 @@ void TestDataSafety::saveUnderLock()
     if (!saved)
         ctx.messages.answer(QMessageBox::Ok);
     window.findChild<QAction*>("mnuFileSave")->trigger();
-    QCOMPARE(ctx.state.Modified, !saved);
+    QCOMPARE(ctx.state.modified(), !saved);
     if (!saved)
         expectOneBox(ctx.messages, "Daten konnten nicht gespeichert werden", "Speichern");
     QCOMPARE(planner.finish(), 0);
@@ -599,7 +598,7 @@ void TestDataSafety::saveUnderLock()
 
     // Once the planner is done, the same edits save.
     window.findChild<QAction*>("mnuFileSave")->trigger();
-    QVERIFY(!ctx.state.Modified);
+    QVERIFY(!ctx.state.modified());
     QCOMPARE(stored(), after);
     QCOMPARE(ctx.messages.shown().size(), 1);
 }
@@ -765,7 +764,6 @@ void TestDataSafety::damageOutsideOwnTablesOpensForViewing()
     window.findChild<QAction*>("mnuFileOpen")->trigger();
     QCOMPARE(window.SSDay1(0)->count() + window.SSDay1(1)->count(), 3);
     QVERIFY(placeBlock(window, 1, "12:00", "12:20", "KONT"));
-    ctx.state.Modified = true;
     // The commands that write are off, and a save that comes another way is refused before it writes.
     QVERIFY(!window.findChild<QAction*>(command)->isEnabled());
     ctx.messages.answer(QMessageBox::Ok);
@@ -776,7 +774,7 @@ void TestDataSafety::damageOutsideOwnTablesOpensForViewing()
     QCOMPARE(refused.title, QString("Lunaris"));
     QCOMPARE(refused.icon, QMessageBox::Critical);
     QCOMPARE(refused.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QVERIFY(ctx.state.Modified);
+    QVERIFY(ctx.state.modified());
     QCOMPARE(ctx.state.CurrentIdealtag, QString("Montag"));
     QCOMPARE(fileHash(path), before);
     QCOMPARE(filesIn(folder.path()), QStringList{"Kavemo.mdb"});
@@ -805,25 +803,22 @@ void TestDataSafety::saveWaitsForTheCheck()
         openPracticeDatabase(path, ctx.messages, Database::BusyTimeoutMs,
                              largeTemplate ? Database::StartCheck::Overlapped : Database::StartCheck::Complete);
     QVERIFY(db);
-    Helper planner({"lock", path, "exclusive", "3000"});
-    QVERIFY(planner.waitFor("gesperrt"));
-    // It begins once the event loop has run for half a second, or with the first write.
-    QVERIFY(confirmPracticeDatabase(*db, ctx.messages));
-    QCOMPARE(db->integrityCheck()->outcome(), IntegrityCheck::Outcome::NotStarted);
-
-    // Reading is held up by the lock too, so the window is set up without reading.
+    // Reading is held up by the lock too, so the window is set up, and the block placed, before it is taken.
     AppServices services{*db, ctx.settings, ctx.messages, ctx.modals};
     frmLunaris window(ctx.state, services);
     ctx.state.ChairCount = 2;
     window.SSDay1(0)->setCaption("Stuhl 1");
     window.SSDay1(1)->setCaption("Stuhl 2");
-    // Straight into the day, without the step's rebuild, which would read the treatments.
-    window.openDay().insertBlock(1, 0, {"12:00", "12:20", "KONT", kGreen});
-    window.SSDay1(1)->showAllBlocks();
-    window.show();
     ctx.state.DayOpen = true;
     ctx.state.CurrentIdealtag = "Montag";
-    ctx.state.Modified = true;
+    QVERIFY(placeBlock(window, 1, "12:00", "12:20", "KONT"));
+    window.show();
+
+    Helper planner({"lock", path, "exclusive", "3000"});
+    QVERIFY(planner.waitFor("gesperrt"));
+    // It begins once the event loop has run for half a second, or with the first write.
+    QVERIFY(confirmPracticeDatabase(*db, ctx.messages));
+    QCOMPARE(db->integrityCheck()->outcome(), IntegrityCheck::Outcome::NotStarted);
     auto* status = window.findChild<QLabel*>("sbStatusBar_Panel1");
 
     QString statusWhileWaiting;
@@ -845,7 +840,7 @@ void TestDataSafety::saveWaitsForTheCheck()
              qPrintable(savedText));
     QVERIFY(!QApplication::overrideCursor());
     QCOMPARE(db->integrityCheck()->outcome(), IntegrityCheck::Outcome::Passed);
-    QVERIFY(!ctx.state.Modified);
+    QVERIFY(!ctx.state.modified());
     QVERIFY(ctx.messages.shown().isEmpty());
     QCOMPARE(dayRows(path, "Montag"), QStringList{"Stuhl 2|KONT|12:00|12:20"});
     QCOMPARE(planner.finish(), 0);

@@ -336,7 +336,7 @@ void TestDrag::liveChangeEndsTheDrag()
     QCOMPARE(f.onScreen(0), chair1);
     QCOMPARE(f.onScreen(1), QStringList());
     QCOMPARE(f.onScreen(2), chair3);
-    QVERIFY(!f.ctx.state.Modified);
+    QVERIFY(!f.ctx.state.modified());
     f.expectNothingPending();
     QVERIFY(f.ctx.messages.shown().isEmpty());
 }

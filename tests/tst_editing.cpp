@@ -104,7 +104,7 @@ void TestEditing::placing()
     e.click(0, at);
     QCOMPARE(e.onScreen(0), expected);
     const bool placed = expected.size() > 2;
-    QCOMPARE(e.ctx.state.Modified, placed);
+    QCOMPARE(e.ctx.state.modified(), placed);
     if (placed) {
         QCOMPARE(e.window->SSDay1(0)->item(2).color, QColor(0, 255, 0));
         QVERIFY(e.ctx.messages.shown().isEmpty());
@@ -157,13 +157,15 @@ void TestEditing::rightClick()
     e.click(1, "08:00");
     e.click(1, "09:00");
     QCOMPARE(e.window->findChild<QLineEdit*>("txtHon")->text(), QString("40"));
-    e.ctx.state.Modified = false;
+    e.ctx.modals.handleNext(saveAs("Rechtsklick"));
+    e.action("mnuFileSave")->trigger();
+    QVERIFY(!e.ctx.state.modified());
 
     // On a free place nothing is removed, but the day is rebuilt and counts as changed.
     e.window->findChild<QLineEdit*>("txtHon")->setText("alt");
     e.click(1, "10:00", Qt::RightButton);
     QCOMPARE(e.onScreen(1).size(), 2);
-    QVERIFY(e.ctx.state.Modified);
+    QVERIFY(e.ctx.state.modified());
     QCOMPARE(e.window->findChild<QLineEdit*>("txtHon")->text(), QString("40"));
 
     e.click(1, "08:20", Qt::RightButton);
@@ -196,7 +198,7 @@ void TestEditing::clicksThatDoNothing()
     QTest::mouseClick(e.window->SSDay1(1), Qt::LeftButton, {}, QPoint(20, 3));
     QTest::mouseClick(e.window->SSDay1(1), Qt::RightButton, {}, QPoint(20, 3));
     QCOMPARE(e.onScreen(1), QStringList());
-    QVERIFY(!e.ctx.state.Modified);
+    QVERIFY(!e.ctx.state.modified());
     QCOMPARE(e.ctx.messages.shown().size(), 1);
 }
 
@@ -222,12 +224,12 @@ void TestEditing::treatmentGoneFromTheTable()
     // Past midnight: refused, nothing changes.
     e.click(0, "23:40");
     QCOMPARE(e.onScreen(0), QStringList());
-    QVERIFY(!e.ctx.state.Modified);
+    QVERIFY(!e.ctx.state.modified());
     // Deleted in the treatment editor while chosen: a click places nothing.
     e.ctx.tempDatabase.exec("DELETE FROM Behand WHERE BEH = 'KONT'");
     e.click(0, "10:00");
     QCOMPARE(e.onScreen(0), QStringList());
-    QVERIFY(!e.ctx.state.Modified);
+    QVERIFY(!e.ctx.state.modified());
     // A changed duration counts from the next click on, without a restart.
     e.ctx.tempDatabase.exec("UPDATE Behand SET DAUER = 40 WHERE BEH = 'LANG'");
     e.choose("LANG");
@@ -389,7 +391,7 @@ void TestEditing::theWholeRoad()
     e.action("mnuFileSave")->trigger();
     QCOMPARE(e.stored("Donnerstag"),
              QStringList({"Stuhl 1|KONT|08:00|08:30", "Stuhl 2|KONT|08:00|08:30", "Stuhl 3|LANG|10:00|11:30"}));
-    QVERIFY(!e.ctx.state.Modified);
+    QVERIFY(!e.ctx.state.modified());
 }
 
 void TestEditing::treatmentEditorChangesTheNextPlacement()

@@ -54,7 +54,7 @@ void TestKeyboard::theWholePathWithoutAMouse()
     e.key(Qt::Key_Space);
     QCOMPARE(e.onScreen(0), QStringList{"08:10-08:40 KONT"});
     QCOMPARE(e.window->findChild<QLineEdit*>("txtHon")->text(), QString("20"));
-    QVERIFY(e.ctx.state.Modified);
+    QVERIFY(e.ctx.state.modified());
 
     // Right: the next chair, same row; Enter places there too.
     e.key(Qt::Key_Right);

@@ -380,10 +380,10 @@ void TestMainWindow::closeAsksOnlyWhenModified()
         QVERIFY(f.ctx.messages.shown().isEmpty());
     }
     {
-        f.ctx.state.Modified = true;
         frmLunaris window(f.ctx.state, f.ctx.services);
         QVERIFY(window.Form_Load(1024));
         window.show();
+        window.openDay().touch(); // a right click on a free place counts as a change
         f.ctx.messages.answer(QMessageBox::No);
         window.findChild<QAction*>("mnuFileExit")->trigger();
         QVERIFY(!window.isVisible());
@@ -513,7 +513,7 @@ void TestMainWindow::loadSkipsRefusedRowsAndReportsOthers()
     window.Termin_load();
     compareBox(f.ctx.messages.last(), "94 Fehler: Bitte Öffnungszeit und Datenbank überprüfen", "Datenfehler",
                QMessageBox::Warning, QMessageBox::Ok);
-    QVERIFY(!f.ctx.state.Modified);
+    QVERIFY(!f.ctx.state.modified());
     QCOMPARE(window.findChild<QLabel*>("sbStatusBar_Panel1")->text(),
              QString("4 gespeicherte Einträge nicht angezeigt"));
 }
@@ -622,7 +622,7 @@ void TestMainWindow::settingsTakeEffectAtOnce()
     QCOMPARE(f.onScreen(0), chair1);
     QCOMPARE(f.window->findChild<QLabel*>("sbStatusBar_Panel1")->text(), status);
     QCOMPARE(f.window->findChild<QLineEdit*>("txtHon")->text(), fee);
-    QCOMPARE(f.ctx.state.Modified, !unsaved.isEmpty());
+    QCOMPARE(f.ctx.state.modified(), !unsaved.isEmpty());
     // A save keeps the row no column shows, and stores the unsaved block kept aside.
     f.choose("KONT");
     f.click(1, "10:00");
@@ -718,6 +718,16 @@ void TestMainWindow::demoPractice()
     QCOMPARE(f.window->SSDay1(3)->caption(), QString("Prophylaxe"));
     QVERIFY(f.window->SSDay1(3)->isVisible());
     QCOMPARE(f.window->findChild<QComboBox*>("DBComboBeh")->count(), 12);
+    // Its first day is open, blocks and caption, unmodified: a practice to look at.
+    QCOMPARE(f.ctx.state.CurrentIdealtag, QString("Montag Standard"));
+    QCOMPARE(f.window->windowTitle(), QString("Template: Montag Standard"));
+    int shown = 0;
+    for (int chair = 0; chair < f.ctx.state.ChairCount; ++chair)
+        shown += f.window->SSDay1(chair)->count();
+    QCOMPARE(shown, f.stored("Montag Standard").size());
+    QVERIFY(shown > 0);
+    QVERIFY(!f.ctx.state.modified());
+    QVERIFY(f.window->findChild<QAction*>("mnuFileSave")->isEnabled());
     // A second time (a guide still open elsewhere) finds the practice no longer empty.
     const QStringList stored = f.stored("Montag Standard");
     f.ctx.messages.answer(QMessageBox::Ok);

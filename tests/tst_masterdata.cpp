@@ -1151,7 +1151,7 @@ void TestMasterData::openDayFollowsTheChairEditor()
     f.action("mnuFileSave")->trigger();
     QCOMPARE(f.ctx.messages.shown().size(), 1); // the question, nothing since
     QCOMPARE(f.stored("Montag"), stored);
-    QVERIFY(!f.ctx.state.Modified);
+    QVERIFY(!f.ctx.state.modified());
 }
 
 LUNARIS_TEST_MAIN(TestMasterData)

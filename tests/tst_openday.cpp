@@ -106,12 +106,12 @@ void TestOpenDay::editsAndTheirUndo()
     if (result != OpenDay::Refusal::None) {
         // A refused edit changes nothing and leaves no step.
         QCOMPARE(changes, 0);
-        QVERIFY(!d.state.Modified);
+        QVERIFY(!d.state.modified());
         QVERIFY(!d.day.history().canUndo());
         return;
     }
     QCOMPARE(changes, 1);
-    QVERIFY(d.state.Modified);
+    QVERIFY(d.state.modified());
     QCOMPARE(d.day.history().undoText(), step);
     // Only the chairs a step changes are drawn again: the place or block it touches, for a move both
     // chairs, for a copy the target only.
@@ -124,13 +124,13 @@ void TestOpenDay::editsAndTheirUndo()
     changed.clear();
     d.day.history().undo();
     QCOMPARE(d.blocks(), before);
-    QVERIFY(!d.state.Modified); // back at the saved state
+    QVERIFY(!d.state.modified()); // back at the saved state
     QCOMPARE(changes, 2);
     QCOMPARE(changed, chairs);
     changed.clear();
     d.day.history().redo();
     QCOMPARE(d.blocks(), after);
-    QVERIFY(d.state.Modified);
+    QVERIFY(d.state.modified());
     QCOMPARE(changed, chairs);
 }
 
@@ -142,35 +142,35 @@ void TestOpenDay::modifiedFollowsTheSavedState()
     d.day.markSaved();
     d.day.place(1, "08:10", "B", 10);
     history.undo();
-    QVERIFY(!d.state.Modified);
+    QVERIFY(!d.state.modified());
     history.undo(); // before the save
-    QVERIFY(d.state.Modified);
+    QVERIFY(d.state.modified());
     history.redo();
-    QVERIFY(!d.state.Modified);
+    QVERIFY(!d.state.modified());
 
     // Another day after declining to save: as stored, unmodified; undoing its first step comes back there.
     d.day.place(1, "09:00", "C", 10);
     d.day.forgetHistory();
-    QVERIFY(!d.state.Modified);
+    QVERIFY(!d.state.modified());
     QVERIFY(!history.canUndo());
     d.day.place(1, "10:00", "D", 10);
-    QVERIFY(d.state.Modified);
+    QVERIFY(d.state.modified());
     history.undo();
-    QVERIFY(!d.state.Modified);
+    QVERIFY(!d.state.modified());
 
     // Marked unsaved (a cancelled Save As): no state counts as saved until the next save.
     d.day.markUnsaved();
-    QVERIFY(d.state.Modified);
+    QVERIFY(d.state.modified());
     history.redo();
     history.undo();
-    QVERIFY(d.state.Modified);
+    QVERIFY(d.state.modified());
 
     // A fresh unmodified day: undoing its first step makes it unmodified again.
     d.day.markSaved();
     d.day.forgetHistory();
     d.day.place(1, "11:00", "E", 10);
     history.undo();
-    QVERIFY(!d.state.Modified);
+    QVERIFY(!d.state.modified());
 }
 
 namespace {
@@ -310,19 +310,19 @@ void TestOpenDay::replacementKeepsWhatDoesNotFit()
     QCOMPARE(d.day.allRows().size(), qsizetype(expected.size() + unshown));
 
     if (load) {
-        QVERIFY(!d.state.Modified);
+        QVERIFY(!d.state.modified());
         QVERIFY(!d.day.history().canUndo());
         QVERIFY(d.day.unsavedUnshown().isEmpty());
     } else if (undoable) {
-        QVERIFY(d.state.Modified);
+        QVERIFY(d.state.modified());
         QCOMPARE(d.day.history().undoText(), DayPlacement::stepName(why));
         d.day.history().undo();
         QCOMPARE(d.blocks(), before);
         QVERIFY(d.day.unsavedUnshown().isEmpty());
-        QCOMPARE(d.state.Modified, modified);
+        QCOMPARE(d.state.modified(), modified);
     } else {
         // Unsaved work kept aside keeps the day modified; stored rows kept aside change nothing stored.
-        QCOMPARE(d.state.Modified, modified || !d.day.unsavedUnshown().isEmpty());
+        QCOMPARE(d.state.modified(), modified || !d.day.unsavedUnshown().isEmpty());
         if (change.startsWith("hours 09")) {
             // The hours back: what was kept aside comes back.
             d.day.followHours("08:00", "18:00", 1);
@@ -375,7 +375,7 @@ void TestOpenDay::chairRenamedElsewhere()
         chairsOfRows.append(b.row.chair);
     QCOMPARE(chairsOfRows, rowChairs);
     QCOMPARE(rows.chairs, QSet<QString>(chairsShown.cbegin(), chairsShown.cend()));
-    QVERIFY(!d.state.Modified);
+    QVERIFY(!d.state.modified());
     QVERIFY(!d.day.history().canUndo());
 }
 

@@ -235,7 +235,7 @@ void TestRecovery::offeredAtNextStart()
         return;
     }
     QCOMPARE(w.f.ctx.state.CurrentIdealtag, day);
-    QVERIFY(w.f.ctx.state.Modified);
+    QVERIFY(w.f.ctx.state.modified());
     QCOMPARE(w.f.ctx.state.CurrentBeh, QString("BEB"));
     QCOMPARE(w.f.onScreen(1), before + QStringList{"09:00-09:20 BEB"});
     QCOMPARE(w.f.onScreen(2), QStringList{"10:00-10:30 KONT"});
@@ -406,7 +406,7 @@ void TestRecovery::saveAfterRecoveryAsksWhenChangedElsewhere()
                   "Möchten Sie ihn trotzdem überschreiben?",
                   "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(w.f.stored("Montag"), (QStringList{"Stuhl 1|KONT|08:00|08:30", "Stuhl 3|BEB|11:00|11:20"}));
-    QVERIFY(w.f.ctx.state.Modified);
+    QVERIFY(w.f.ctx.state.modified());
     QVERIFY(QFile::exists(w.copyPath()));
 }
 
@@ -600,10 +600,10 @@ void TestRecovery::saveAsDialogKeepsTheCopysName()
     // On the day as stored, a cancelled Save As changes nothing: no "Nicht gespeichert", no question later.
     w.f.ctx.messages.answer(QMessageBox::No);
     openDay(w, "Montag");
-    QVERIFY(!w.f.ctx.state.Modified);
+    QVERIFY(!w.f.ctx.state.modified());
     w.f.ctx.modals.handleNext(clickCancel());
     w.f.action("mnuFileSaveAs")->trigger();
-    QVERIFY(!w.f.ctx.state.Modified);
+    QVERIFY(!w.f.ctx.state.modified());
     QCOMPARE(w.f.window->findChild<QLabel*>("sbStatusBar_Panel1")->text(), QString("„Speichern unter“ abgebrochen"));
     w.f.expectNothingPending();
 }

@@ -21,6 +21,7 @@
 #include "app/Program.h"
 #include "app/frmLunaris.h"
 #include "dayview/DayView.h"
+#include "editing/OpenDay.h"
 #include "editing/RecoveryCopy.h"
 #include "kernel/AppServices.h"
 #include "kernel/LunarisState.h"
@@ -67,7 +68,7 @@ bool beginUnsavedMonday(Database& db, LunarisState& state, frmLunaris& window)
         return false;
     window.mnuFileNew_Click();
     state.CurrentIdealtag = "Montag";
-    return placeBlock(window, 0, "08:00", "08:20", "KONT") && state.Modified;
+    return placeBlock(window, 0, "08:00", "08:20", "KONT") && state.modified();
 }
 
 // The longest time the event loop went without running its 10 ms timer, from start() on.
@@ -164,7 +165,7 @@ void statementsForDay(int blocks, DayStatements& received)
     const qint64 pid = TestServer::backendPid(db.connection());
     // Measured on a connection in use: the statements are prepared by then.
     window.Termin_load();
-    app.state.Modified = true;
+    window.openDay().touch(); // a right click on a free place: the day is saved as a whole
     QVERIFY(window.Speichern());
     {
         const TestServer::StatementLog log;
@@ -180,7 +181,7 @@ void statementsForDay(int blocks, DayStatements& received)
         window.DR_Load();
         received.rebuild = log.statementsOf(pid);
     }
-    app.state.Modified = true;
+    window.openDay().touch();
     {
         const TestServer::StatementLog log;
         QVERIFY(window.Speichern());
@@ -542,14 +543,14 @@ void TestServerDatabase::saveFailsWhileTheServerIsAwayAndWorksAfter()
                                      .arg(address.displayName(), noServerAt(address))),
              qPrintable(box.text));
     compareBox(box, box.text, "Speichern", QMessageBox::Critical);
-    QVERIFY(app.state.Modified);
+    QVERIFY(app.state.modified());
     QCOMPARE(blocksOn(*window.SSDay1(0)), QStringList({"08:00-08:20 KONT"}));
 
     TestServer::restart();
     // The window finds the server back by itself, within its pauses between tries.
     QTRY_VERIFY_WITH_TIMEOUT(!db.connectionLost(), 15000);
     QVERIFY(window.Speichern()); // no restart of the program
-    QVERIFY(!app.state.Modified);
+    QVERIFY(!app.state.modified());
     QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), 1);
 }
 
@@ -594,7 +595,7 @@ void TestServerDatabase::lostCommitIsCheckedBeforeTheSaveFails()
     QCOMPARE(window.Speichern(), stored);
     QCOMPARE(proxy.connectionsAccepted(), 1); // since the count: the check ran on a new connection
     QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), stored ? 3 : 2);
-    QCOMPARE(app.state.Modified, !stored);
+    QCOMPARE(app.state.modified(), !stored);
     if (stored) {
         QVERIFY(app.messages.shown().isEmpty());
     } else {
@@ -844,13 +845,13 @@ void TestServerDatabase::deadPathUnderAnOpenConnection()
                                    "Server wieder erreichbar ist."),
              qPrintable(box.text));
     compareBox(box, box.text, "Speichern", QMessageBox::Critical);
-    QVERIFY(app.state.Modified);
+    QVERIFY(app.state.modified());
 
     up.dismiss();
     QVERIFY(network("up"));
     QTRY_VERIFY_WITH_TIMEOUT(!db.connectionLost(), 30000);
     QVERIFY(window.Speichern()); // the same window, no restart
-    QVERIFY(!app.state.Modified);
+    QVERIFY(!app.state.modified());
     QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), 1);
 }
 
@@ -936,7 +937,7 @@ void TestServerDatabase::windowKeepsAnsweringWhileTheServerIsAway()
     QVERIFY2(longestCall < 100, qPrintable(QString::number(longestCall)));
     // The idle wait's bound is generous for a loaded machine; a login on this thread would take seconds.
     QVERIFY2(stalls.longest() < 1000, qPrintable(QString::number(stalls.longest())));
-    QVERIFY(app.state.Modified);
+    QVERIFY(app.state.modified());
     // In the order they were placed.
     QStringList edited = {"08:00-08:20 KONT", "09:00-09:20 KONT", "10:00-10:20 KONT", "11:00-11:20 KONT"};
     if (!deadPath)
@@ -956,7 +957,7 @@ void TestServerDatabase::windowKeepsAnsweringWhileTheServerIsAway()
     QTRY_VERIFY_WITH_TIMEOUT(!db.connectionLost(), 30000);
     QVERIFY2(!panel->text().contains("keine Verbindung"), qPrintable(panel->text()));
     QVERIFY(window.Speichern());
-    QVERIFY(!app.state.Modified);
+    QVERIFY(!app.state.modified());
     QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), edited.size());
 }
 

@@ -368,7 +368,6 @@ void TestServerSecurity::readOnlyDisablesEveryWrite()
     QCOMPARE(failureOf([&] { IdealDayStore(*db).replaceDay("Montag", {}); }), refused);
     // Edits on screen are for looking and printing: leaving them asks nothing.
     QVERIFY(placeBlock(main, 0, "09:00", "09:20", "KONT"));
-    app.state.Modified = true;
     main.mnuFileNew_Click();
     QVERIFY(main.close());
     QCOMPARE(app.messages.shown().size(), boxes);

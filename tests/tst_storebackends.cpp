@@ -475,7 +475,6 @@ void TestStoreBackends::windowAsksBeforeOverwriting()
     state.CurrentIdealtag = "Montag";
     window.Termin_load();
     QVERIFY(placeBlock(window, 0, "09:00", "09:20", "KONT"));
-    state.Modified = true;
     // Another workstation saves the day meanwhile.
     IdealDayStore(*b.db).replaceDay("Montag", {{"Stuhl 1", "KONT", "12:00", "12:20"}});
 
@@ -486,17 +485,16 @@ void TestStoreBackends::windowAsksBeforeOverwriting()
                "Möchten Sie ihn trotzdem überschreiben?",
                "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(messages.last().defaultButton, QMessageBox::No);
-    QVERIFY(state.Modified);
+    QVERIFY(state.modified());
     QCOMPARE(blocksOn(*window.SSDay1(0)), QStringList({"08:00-08:20 KONT", "09:00-09:20 KONT"}));
     QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 1|KONT|12:00|12:20"}));
 
     messages.answer(QMessageBox::Yes);
     QVERIFY(window.Speichern());
-    QVERIFY(!state.Modified);
+    QVERIFY(!state.modified());
     QCOMPARE(b.stored("Montag"), QStringList({"Stuhl 1|KONT|08:00|08:20", "Stuhl 1|KONT|09:00|09:20"}));
     // Saved by this window and unchanged since: the next save asks nothing.
     QVERIFY(placeBlock(window, 0, "10:00", "10:20", "KONT"));
-    state.Modified = true;
     QVERIFY(window.Speichern());
     QCOMPARE(messages.shown().size(), 2);
     QCOMPARE(b.stored("Montag").size(), 3);

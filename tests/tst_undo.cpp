@@ -24,7 +24,7 @@ struct Editor : MainWindowFixture {
         for (int c = 0; c <= 3; ++c)
             all.append(QString::number(c) + ": " + onScreen(c).join(", "));
         all.append("Honorar " + window->findChild<QLineEdit*>("txtHon")->text());
-        all.append(ctx.state.Modified ? "geändert" : "ungeändert");
+        all.append(ctx.state.modified() ? "geändert" : "ungeändert");
         return all;
     }
     // Keys typed into the window, which is active again after a dialog has closed.
@@ -105,7 +105,7 @@ void TestUndo::undoAndRedoOfEachStep()
     e.keys("Ctrl+Z");
     e.keys("Ctrl+Z");
     QCOMPARE(e.onScreen(2), QStringList());
-    QVERIFY(e.ctx.state.Modified);
+    QVERIFY(e.ctx.state.modified());
     QVERIFY(e.ctx.messages.shown().isEmpty());
 }
 
@@ -126,12 +126,12 @@ void TestUndo::historyAndTheSavedState()
     QVERIFY2(savedAt.contains(e.status()), qPrintable(e.status()));
     QVERIFY(e.action("mnuEditUndo")->isEnabled());
     e.action("mnuEditUndo")->trigger();
-    QVERIFY(e.ctx.state.Modified);
+    QVERIFY(e.ctx.state.modified());
     QCOMPARE(e.status(), QString("Nicht gespeichert"));
     e.action("mnuEditRedo")->trigger();
-    QVERIFY(!e.ctx.state.Modified);
+    QVERIFY(!e.ctx.state.modified());
     QVERIFY(savedAt.contains(e.status()));
-    e.newDay();                              // no question: back at the saved state
+    e.newDay();                                                        // no question: back at the saved state
     QCOMPARE(e.status(), QString("Keine ungespeicherten Änderungen")); // another day: nothing saved of it yet
     QVERIFY(e.ctx.messages.shown().isEmpty());
     QVERIFY(!e.action("mnuEditUndo")->isEnabled());
@@ -156,7 +156,7 @@ void TestUndo::historyAndTheSavedState()
     QCOMPARE(e.window->SSDay1(3)->firstRow(), e.window->SSDay1(1)->rowOfTime("10:00"));
     // The declined edits went with their day: the opened day is as stored.
     QCOMPARE(e.status(), QString("Keine ungespeicherten Änderungen"));
-    QVERIFY(!e.ctx.state.Modified);
+    QVERIFY(!e.ctx.state.modified());
 
     // Delete clears it as well.
     e.click(2, "10:00", Qt::RightButton);
@@ -166,7 +166,7 @@ void TestUndo::historyAndTheSavedState()
     e.expectBox("Möchten Sie den Dienstag löschen?", "Idealtag löschen", QMessageBox::Question,
                 QMessageBox::Yes | QMessageBox::No);
     QVERIFY(!e.action("mnuEditUndo")->isEnabled());
-    QVERIFY(!e.ctx.state.Modified);
+    QVERIFY(!e.ctx.state.modified());
     QCOMPARE(e.status(), QString("Keine ungespeicherten Änderungen"));
     QCOMPARE(e.window->SSDay1(0)->firstRow(), 0); // a day without blocks opens at its first row
     QCOMPARE(e.onScreen(2), QStringList());
@@ -266,7 +266,7 @@ void TestUndo::theSavedStateComesFromTheHistory()
     }
     QCOMPARE(e.onScreen(2), chair3);
     QCOMPARE(e.status(), status);
-    QCOMPARE(e.ctx.state.Modified, status == "Nicht gespeichert");
+    QCOMPARE(e.ctx.state.modified(), status == "Nicht gespeichert");
     e.expectNothingPending();
 }
 

@@ -6,6 +6,7 @@
 #include "TestServer.h"
 #include "commands/frmVersionen.h"
 #include "dayview/DayView.h"
+#include "editing/OpenDay.h"
 #include "store/ChangeWatcher.h"
 #include "store/Database.h"
 #include "store/DayVersions.h"
@@ -356,7 +357,7 @@ void TestWorkstations::windowAsksBeforeDeletingOrRecreating()
         f.expectBox("Der Idealtag „Montag“ wurde inzwischen an einem anderen Arbeitsplatz gelöscht.\r"
                     "Möchten Sie ihn wieder anlegen?",
                     "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
-        QVERIFY(f.ctx.state.Modified);
+        QVERIFY(f.ctx.state.modified());
         QCOMPARE(f.dayNames(), QStringList());
     }
 }
@@ -382,7 +383,7 @@ void TestWorkstations::unreadDayIsNotSavedOver()
                 "Möchten Sie ihn unter einem anderen Namen speichern?",
                 "Speichern", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(f.stored("Montag"), QStringList({"Stuhl 1|KONT|08:00|08:20"}));
-    QVERIFY(f.ctx.state.Modified);
+    QVERIFY(f.ctx.state.modified());
     // Opened again, it saves as usual.
     f.ctx.messages.answer(QMessageBox::No); // Möchten Sie Speichern?
     f.ctx.modals.handleNext(openName("Montag"));
@@ -435,7 +436,7 @@ void TestWorkstations::windowFollowsChangesElsewhere()
     NoticeBar* bar = f.window->changedBar();
     if (!modified) {
         QCOMPARE(f.onScreen(0), QStringList({"09:00-09:20 KONT"}));
-        QVERIFY(!f.ctx.state.Modified);
+        QVERIFY(!f.ctx.state.modified());
         QVERIFY(bar->isHidden());
         const QString status = f.window->findChild<QLabel*>("sbStatusBar_Panel1")->text();
         QVERIFY2(status.contains("Von einem anderen Arbeitsplatz geändert – neu geladen "), qPrintable(status));
@@ -455,7 +456,7 @@ void TestWorkstations::windowFollowsChangesElsewhere()
         f.expectBox("Der Idealtag „Montag“ wurde inzwischen an einem anderen Arbeitsplatz geändert.\r"
                     "Möchten Sie ihn trotzdem überschreiben?",
                     "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
-        QVERIFY(!f.ctx.state.Modified);
+        QVERIFY(!f.ctx.state.modified());
         QVERIFY(bar->isHidden());
         return;
     }
@@ -480,7 +481,7 @@ void TestWorkstations::windowFollowsChangesElsewhere()
     bar->actionButton()->click();
     QCOMPARE(f.onScreen(0), QStringList({"09:00-09:20 KONT"}));
     QCOMPARE(f.onScreen(1), QStringList());
-    QVERIFY(!f.ctx.state.Modified);
+    QVERIFY(!f.ctx.state.modified());
     QVERIFY(bar->isHidden());
 }
 
@@ -509,12 +510,12 @@ void TestWorkstations::versionRestoredAsOneStep()
     });
     f.action("mnuFileVersions")->trigger();
     QCOMPARE(f.onScreen(0), QStringList({"08:00-08:20 KONT"}));
-    QVERIFY(f.ctx.state.Modified);
+    QVERIFY(f.ctx.state.modified());
     QVERIFY(f.window->findChild<QAction*>("mnuEditUndo")->text().startsWith("&Rückgängig: Version vom "));
     QCOMPARE(f.stored("Montag").size(), 2); // nothing written until Speichern
     f.window->findChild<QAction*>("mnuEditUndo")->trigger();
     QCOMPARE(f.onScreen(0), QStringList({"08:00-08:20 KONT", "09:00-09:20 KONT"}));
-    QVERIFY(!f.ctx.state.Modified);
+    QVERIFY(!f.ctx.state.modified());
 }
 
 void TestWorkstations::watcherTellsOnlyOthersChanges()
@@ -697,14 +698,15 @@ void TestWorkstations::renameIsFollowedElsewhere()
     // The other window follows within its watcher's time: the caption and the name, its edits kept.
     QTRY_COMPARE_WITH_TIMEOUT(there.window->windowTitle(), QString("Template: Montag neu"), 3000);
     QCOMPARE(there.state.CurrentIdealtag, QString("Montag neu"));
-    QCOMPARE(there.state.Modified, modified);
+    QCOMPARE(there.state.modified(), modified);
     QCOMPARE(blocksOn(*there.window->SSDay1(0)).size(), modified ? 3 : 2);
     QVERIFY(there.window->changedBar()->isHidden());
     const QString status = there.window->findChild<QLabel*>("sbStatusBar_Panel1")->text();
     QVERIFY2(status.contains("An einem anderen Arbeitsplatz umbenannt in „Montag neu“") != modified,
              qPrintable(status));
-    // Its save writes under the new name and asks nothing: the rows are the ones it read.
-    there.state.Modified = true;
+    // Its save writes under the new name and asks nothing: the rows are the ones it read. A right click on a
+    // free place makes the unmodified day one to save.
+    there.window->openDay().touch();
     QVERIFY(there.window->Speichern());
     QCOMPARE(there.messages.shown().size(), 0);
     QCOMPARE(p.stored("Montag").size(), 0);
@@ -779,7 +781,7 @@ void TestWorkstations::chairChangedElsewhereIsFollowedByIdentity()
     }
     QTRY_COMPARE_WITH_TIMEOUT(there.window->SSDay1(1)->caption(), QString(deleted ? "Stuhl 3" : "Fenster"), 3000);
     QCOMPARE(there.state.ChairCount, deleted ? 2 : 3);
-    QCOMPARE(there.state.Modified, modified);
+    QCOMPARE(there.state.modified(), modified);
     QCOMPARE(blocksOn(*there.window->SSDay1(0)), QStringList({"08:00-08:10 KONT"}));
     NoticeBar* bar = there.window->changedBar();
     if (deleted) {
@@ -837,7 +839,7 @@ void TestWorkstations::dayDeletedElsewhereStaysWithTheBar()
     QTRY_VERIFY_WITH_TIMEOUT(bar->isVisible(), 3000);
     QCOMPARE(bar->text(), QString("„Montag“ wurde an einem anderen Arbeitsplatz gelöscht."));
     QCOMPARE(f.onScreen(0), QStringList({"08:00-08:20 KONT"}));
-    QCOMPARE(f.ctx.state.Modified, modified);
+    QCOMPARE(f.ctx.state.modified(), modified);
     QCOMPARE(f.window->windowTitle(), QString("Template: Montag"));
 
     if (!modified)
@@ -847,7 +849,7 @@ void TestWorkstations::dayDeletedElsewhereStaysWithTheBar()
     f.expectBox("Der Idealtag „Montag“ wurde inzwischen an einem anderen Arbeitsplatz gelöscht.\r"
                 "Möchten Sie ihn wieder anlegen?",
                 "Lunaris", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
-    QCOMPARE(f.ctx.state.Modified, !recreate);
+    QCOMPARE(f.ctx.state.modified(), !recreate);
     QCOMPARE(f.dayNames(), recreate ? QStringList({"Montag"}) : QStringList());
     QCOMPARE(f.stored("Montag"),
              recreate ? QStringList({"Stuhl 1|KONT|08:00|08:20", "Stuhl 2|KONT|10:00|10:20"}) : QStringList());
@@ -872,7 +874,7 @@ void TestWorkstations::changeDuringAModalWindowFollowedWhenItCloses()
 
     dialog.reject();
     QTRY_COMPARE_WITH_TIMEOUT(f.onScreen(0), QStringList({"09:00-09:20 KONT"}), 3000);
-    QVERIFY(!f.ctx.state.Modified);
+    QVERIFY(!f.ctx.state.modified());
     const QString status = f.window->findChild<QLabel*>("sbStatusBar_Panel1")->text();
     QVERIFY2(status.contains("Von einem anderen Arbeitsplatz geändert – neu geladen "), qPrintable(status));
 }

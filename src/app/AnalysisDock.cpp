@@ -7,6 +7,8 @@
 #include <QAction>
 #include <QDockWidget>
 #include <QMainWindow>
+#include <QMenuBar>
+#include <QStatusBar>
 
 namespace {
 const QString Section = QStringLiteral("Settings");
@@ -71,6 +73,17 @@ AnalysisDock::~AnalysisDock()
 bool AnalysisDock::isShown() const
 {
     return !m_dock->isHidden();
+}
+
+QSize AnalysisDock::roomTaken() const
+{
+    if (!isShown())
+        return {};
+    // What the panel and its separator take off the client area, as the window's layout placed them.
+    const int bars =
+        m_window.menuBar()->height() + (m_window.statusBar()->isHidden() ? 0 : m_window.statusBar()->height());
+    const QWidget* columns = m_window.centralWidget();
+    return QSize(m_window.width() - columns->width(), m_window.height() - bars - columns->height()).expandedTo({0, 0});
 }
 
 void AnalysisDock::setShown(bool shown)

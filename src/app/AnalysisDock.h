@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QPair>
+#include <QSize>
 
 class AnalysisPanel;
 class QDockWidget;
@@ -23,6 +24,8 @@ public:
     QDockWidget* dock() const { return m_dock; }
     AnalysisPanel* panel() const { return m_panel; }
     bool isShown() const;
+    // In pixels: what the shown panel takes off the window's client area (nothing when hidden).
+    QSize roomTaken() const;
     void setShown(bool shown);
     // Places and shows the panel as the settings say (hidden below the columns by default).
     void restore();

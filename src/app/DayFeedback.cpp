@@ -113,19 +113,24 @@ void DayFeedback::reloadInPlace()
     showStatus();
 }
 
+void DayFeedback::tellCancelled(const QString& command)
+{
+    // Enter and Esc both cancel a name dialog: the user hears that its command was not done.
+    m_parts.status.setStepNotice(QStringLiteral("„%1“ abgebrochen").arg(command));
+    showStatus();
+    m_announcements->announcer().announce(m_parts.statusPanel.text());
+}
+
 bool DayFeedback::followSave(DaySave::Outcome outcome)
 {
     switch (outcome) {
     case DaySave::Outcome::Saved:
         break;
     case DaySave::Outcome::NameCancelled:
-        // Enter and Esc both cancel the dialog: the user hears that nothing was stored.
-        m_parts.status.setStepNotice(QStringLiteral("„Speichern unter“ abgebrochen"));
-        showStatus();
-        m_announcements->announcer().announce(m_parts.statusPanel.text());
+        tellCancelled(QStringLiteral("Speichern unter"));
         return false;
     case DaySave::Outcome::SavedAs:
-        return !m_state.Modified;
+        return !m_state.modified();
     case DaySave::Outcome::NotSaved:
         return false;
     }

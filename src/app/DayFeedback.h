@@ -51,6 +51,8 @@ public:
     void reloadInPlace();
     // After a save was tried: false when there was something to save and it was not saved.
     bool followSave(DaySave::Outcome outcome);
+    // The status bar and a screen reader say that the command's name dialog was cancelled.
+    void tellCancelled(const QString& command);
 
 private:
     void followSteps(const QList<int>& chairs);

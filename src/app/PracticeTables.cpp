@@ -72,10 +72,15 @@ void PracticeTables::loadDemo()
 {
     if (!DemoPracticeCommand(m_services, &m_parts.window, m_calls.databaseWritable).run())
         return;
-    // The columns, the treatment list and the guide take the new practice at once.
+    // The columns, the treatment list and the guide take the new practice at once, and its first day
+    // is opened: a practice to look at, not grey empty columns.
     followChairTable({});
     followTreatmentTable();
     followContents();
+    QStringList days;
+    runStep([&] { days = IdealtagTable(m_services.database).names(); });
+    if (!days.isEmpty())
+        m_calls.openDay(days.first());
 }
 
 void PracticeTables::readPracticeSettings()

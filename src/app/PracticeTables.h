@@ -37,6 +37,7 @@ public:
         std::function<void()> relayout;
         std::function<void()> showStatus;
         std::function<bool()> databaseWritable;
+        std::function<void(const QString&)> openDay; // opens a stored day
     };
 
     PracticeTables(Parts parts, Calls calls, OpenDay& day, LunarisState& state, AppServices& services);

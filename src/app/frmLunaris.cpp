@@ -119,7 +119,8 @@ frmLunaris::frmLunaris(LunarisState& state, AppServices& services, QWidget* pare
     m_practice = std::make_unique<PracticeTables>(
         PracticeTables::Parts{*this, m_DBComboBeh, *m_layout, *m_screen, *m_editing, *m_looks, *m_guide, m_status},
         PracticeTables::Calls{[this] { Form_Resize(); }, [this] { showStatus(); },
-                              [this] { return databaseWritable(); }},
+                              [this] { return databaseWritable(); },
+                              [this](const QString& day) { m_commands->openStored(day); }},
         *m_day, state, services);
     m_feedback = std::make_unique<DayFeedback>(
         DayFeedback::Parts{*this, *m_statusPanel, *m_changedBar, *m_analysisDock, *m_layout, *m_screen, m_status},
@@ -423,23 +424,13 @@ QSize frmLunaris::outerSizeTwips() const
     return frameGeometry().size() * TwipsPerPixel;
 }
 
-QSize frmLunaris::analysisRoomTwips() const
-{
-    if (!m_analysisDock || !m_analysisDock->isShown())
-        return {};
-    // What the panel and its separator take off the client area, as the window's layout placed them.
-    const int bars = menuBar()->height() + (statusBar()->isHidden() ? 0 : statusBar()->height());
-    const QSize room(width() - centralWidget()->width(), height() - bars - centralWidget()->height());
-    return room.expandedTo(QSize(0, 0)) * TwipsPerPixel;
-}
-
 void frmLunaris::Form_Resize()
 {
     if (isMinimized())
         return;
     // From the outer size: the 2700 twips left over cover title, menu, tool and status bars. The
     // Auswertung panel, when shown, takes its room from the columns.
-    const QSize outer = outerSizeTwips() - analysisRoomTwips();
+    const QSize outer = outerSizeTwips() - (m_analysisDock ? m_analysisDock->roomTaken() : QSize()) * TwipsPerPixel;
     const double w = double(outer.width() - 600) / (m_state.ChairCount + 1);
     const int h = outer.height() - 2700;
     m_toolBar->setGeometry(0, 0, centralWidget()->width(), m_toolBar->sizeHint().height());
@@ -539,6 +530,11 @@ void frmLunaris::showStatus()
     m_feedback->showStatus();
 }
 
+void frmLunaris::tellCancelled(const QString& command)
+{
+    m_feedback->tellCancelled(command);
+}
+
 void frmLunaris::DR_Load()
 {
     m_screen->drawDoctorColumn();
@@ -629,7 +625,7 @@ void frmLunaris::followRename(const QString& name)
     setWindowTitle(QStringLiteral("Template: ") + captionText(name));
     m_commandStates->followName();
     // A copy of unsaved edits names the day as it is stored now.
-    if (m_recovery && m_state.Modified)
+    if (m_recovery && m_state.modified())
         m_recovery->flush();
 }
 
@@ -664,7 +660,7 @@ const RowsOnScreen& frmLunaris::rowsOnScreen() const
 
 bool frmLunaris::Speichern()
 {
-    if (!m_state.DayOpen || !m_state.Modified)
+    if (!m_state.DayOpen || !m_state.modified())
         return true;
     const DaySave::Outcome outcome = DaySave(*this, *m_day, m_state, m_services).save([this] { m_commands->saveAs(); });
     m_commandStates->followName();

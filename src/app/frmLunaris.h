@@ -132,6 +132,7 @@ public:
     void followPracticeContents() override;
     void repaintChairs() override;
     void showStatus() override;
+    void tellCancelled(const QString& command) override;
     void showChangedNotice(const QString& text) override;
 
     // Enables the day views and the commands once a day is created or opened.
@@ -164,8 +165,6 @@ private:
     // False when the window has to stay open: the user cancelled, or wanted to save and the day was not saved.
     bool Form_QueryUnload();
     void Form_Unload();
-    // The room the shown Auswertung panel takes beside or below the columns, in twips.
-    QSize analysisRoomTwips() const;
 
     LunarisState& m_state;
     AppServices& m_services;

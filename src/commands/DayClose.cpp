@@ -40,5 +40,5 @@ void DayClose::settleRecoveryCopy()
 
 bool DayClose::keepsUnsavedCopy() const
 {
-    return m_recovery && m_state.DayOpen && m_state.Modified && !m_services.database.readOnlyReason().isEmpty();
+    return m_recovery && m_state.DayOpen && m_state.modified() && !m_services.database.readOnlyReason().isEmpty();
 }

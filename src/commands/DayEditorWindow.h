@@ -22,7 +22,7 @@ public:
     virtual void markSaved() = 0;
     virtual void switchOn(bool deleteEnabled) = 0;
     // The open day is stored under this name now (renamed here or elsewhere): the caption follows; its
-    // blocks, history and `Modified` stay.
+    // blocks, history and whether it is modified stay.
     virtual void followRename(const QString& name) = 0;
     // Waits for the running check of the database file; false (after its message) when nothing may be written.
     virtual bool databaseWritable() = 0;
@@ -41,6 +41,9 @@ public:
     virtual void repaintChairs() = 0;
     // The status bar shows the open day's status as it is now.
     virtual void showStatus() = 0;
+    // A name dialog was left without its command (Enter and Esc cancel it) although a name was typed or
+    // chosen: the status bar and a screen reader say so (`command`: the command's name, as in the menu).
+    virtual void tellCancelled(const QString& command) = 0;
     // The bar above the columns tells of a change elsewhere to a day with unsaved edits.
     virtual void showChangedNotice(const QString& text) = 0;
 };

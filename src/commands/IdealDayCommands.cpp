@@ -23,7 +23,7 @@ IdealDayCommands::IdealDayCommands(DayEditorWindow& window, LunarisState& state,
 bool IdealDayCommands::saveQuestion(const QString& text)
 {
     // A workstation that may only read has nothing to offer: its edits are for looking and printing.
-    if (!m_state.Modified || !m_services.database.readOnlyReason().isEmpty())
+    if (!m_state.modified() || !m_services.database.readOnlyReason().isEmpty())
         return true;
     MessageRequest question{text,
                             kTitle,
@@ -64,10 +64,23 @@ void IdealDayCommands::open()
         return;
     frmOpen dialog(m_state, m_services, m_window.editorWindow());
     // A cancelled dialog leaves the editor exactly as it was, unsaved edits included.
-    if (m_services.modals.run(dialog) != QDialog::Accepted)
+    if (m_services.modals.run(dialog) != QDialog::Accepted) {
+        if (!dialog.nameBox()->text().isEmpty())
+            m_window.tellCancelled(QStringLiteral("Öffnen"));
         return;
+    }
     if (m_state.CurrentIdealtag.isEmpty())
         return;
+    m_state.DayOpen = true;
+    m_window.Termin_load();
+    m_window.switchOn(true);
+}
+
+void IdealDayCommands::openStored(const QString& name)
+{
+    if (name.isEmpty() || !saveQuestion())
+        return;
+    m_state.CurrentIdealtag = name;
     m_state.DayOpen = true;
     m_window.Termin_load();
     m_window.switchOn(true);
@@ -81,7 +94,7 @@ void IdealDayCommands::save()
 void IdealDayCommands::saveAs()
 {
     const QString formerName = m_state.CurrentIdealtag;
-    const bool wasModified = m_state.Modified;
+    const bool wasModified = m_state.modified();
     m_state.CurrentIdealtag.clear();
     m_window.markUnsaved();
     m_window.Speichern();
@@ -101,7 +114,12 @@ void IdealDayCommands::rename()
     if (!m_state.DayOpen || former.isEmpty() || !m_window.databaseWritable())
         return;
     frmUmbenennen dialog(m_state, m_services, former, m_window.editorWindow());
-    if (m_services.modals.run(dialog) != QDialog::Accepted || dialog.renamedTo().isEmpty())
+    if (m_services.modals.run(dialog) != QDialog::Accepted) {
+        if (dialog.nameBox()->text() != former)
+            m_window.tellCancelled(QStringLiteral("Umbenennen"));
+        return;
+    }
+    if (dialog.renamedTo().isEmpty())
         return;
     m_window.followRename(dialog.renamedTo());
 }

@@ -14,6 +14,8 @@ public:
 
     void newDay();
     void open();
+    // Opens the stored day of that name, as Open does once it is chosen (the demo practice's first day).
+    void openStored(const QString& name);
     void save();
     void saveAs();
     // A stored change like Delete, not a step of the history.

@@ -58,7 +58,7 @@ void SharedChanges::follow(const std::function<void()>& again)
 
 bool SharedChanges::reloadWanted()
 {
-    return !m_state.Modified ||
+    return !m_state.modified() ||
            m_services.messages.askYesNo(m_window.editorWindow(),
                                         QStringLiteral("Ihre ungespeicherten Änderungen an „%1“ gehen verloren.\r"
                                                        "Möchten Sie den Idealtag trotzdem neu laden?")
@@ -102,7 +102,7 @@ void SharedChanges::followDay(const QString& chairsNotice)
     }
     // Unmodified, the day is shown as stored now: blocks of a deleted chair that are still stored are counted
     // in the status as unshown entries.
-    if (!m_state.Modified) {
+    if (!m_state.modified()) {
         m_window.reloadInPlace();
         m_status.setReloaded(QStringLiteral("Von einem anderen Arbeitsplatz geändert – neu geladen ") + clockNow());
         m_window.showStatus();

@@ -37,9 +37,23 @@ void frmUmbenennen::cmdOK_Click()
     if (!acceptNewName(name))
         return;
     try {
-        if (IdealDayStore(m_services.database).renameDay(m_former, name) == IdealDayStore::Renaming::NameTaken) {
+        switch (IdealDayStore(m_services.database).renameDay(m_former, name)) {
+        case IdealDayStore::Renaming::Renamed:
+            break;
+        case IdealDayStore::Renaming::NameTaken:
             m_services.messages.inform(this, QStringLiteral("Ein Idealtag mit diesem Namen ist bereits vorhanden."),
                                        windowTitle(), QMessageBox::Warning);
+            return;
+        case IdealDayStore::Renaming::Missing:
+            // Nothing to rename; the blocks on screen are still there to be stored under a name.
+            m_services.messages.inform(
+                this,
+                QStringLiteral("Der Idealtag „%1“ wurde inzwischen an einem anderen Arbeitsplatz gelöscht und "
+                               "wurde nicht umbenannt.\rMit „Speichern unter...“ legen Sie ihn wieder an.")
+                    .arg(m_former),
+                windowTitle(), QMessageBox::Warning);
+            // Closed as done: the user was told what happened, and renamedTo() stays empty.
+            accept();
             return;
         }
     } catch (const LunarisError& e) {

@@ -11,7 +11,7 @@ QString DayStatus::text(const QString& readOnlyReason) const
 {
     QStringList notices;
     // The reload tells about the day as loaded; once it is changed or saved here, that is past.
-    const QString reloaded = m_state.Modified ? QString() : m_reloaded;
+    const QString reloaded = m_state.modified() ? QString() : m_reloaded;
     for (const QString& notice :
          {readOnlyReason, lateNotice(m_day, m_state.CloseTime), unshownCount(m_day.rowsOnScreen().unshown.size()),
           DayPlacement::notice(m_day.unsavedUnshown()), m_notice, reloaded, m_stepNotice})
@@ -19,7 +19,7 @@ QString DayStatus::text(const QString& readOnlyReason) const
             notices.append(notice);
     QString text = notices.join(QStringLiteral("; "));
     QString saved;
-    if (m_state.Modified)
+    if (m_state.modified())
         saved = QStringLiteral("Nicht gespeichert");
     else if (m_savedAt.isValid())
         saved = QStringLiteral("Gespeichert ") + m_savedAt.toString(QStringLiteral("HH:mm"));

@@ -16,6 +16,8 @@ const QColor kBlockColor(0, 255, 0);
 
 OpenDay::OpenDay(LunarisState& state, QObject* parent) : QObject(parent), m_state(state)
 {
+    // The shared state's `modified()` reads this history's clean state: the day in the editor is this one.
+    m_state.m_dayHistory = &m_history;
     // Every step on the history (made, undone, redone) is one change of the blocks.
     connect(&m_history, &QUndoStack::indexChanged, this, &OpenDay::followHistory);
 }
@@ -24,13 +26,15 @@ OpenDay::~OpenDay()
 {
     // The history empties itself on the way out; that is no edit anybody should follow.
     m_history.disconnect();
+    // A later window on the same state may have taken its place already.
+    if (m_state.m_dayHistory == &m_history)
+        m_state.m_dayHistory = nullptr;
 }
 
 void OpenDay::followHistory()
 {
     if (m_forgetting)
         return;
-    followClean();
     emit blocksChanged(std::exchange(m_changedChairs, {}));
 }
 
@@ -44,13 +48,6 @@ bool OpenDay::isModified() const
     return !m_history.isClean();
 }
 
-void OpenDay::followClean()
-{
-    // Back at the state last saved the day is unmodified again; any other state is modified. The
-    // shared flag only mirrors the history, which alone decides.
-    m_state.Modified = isModified();
-}
-
 void OpenDay::touch()
 {
     markUnsaved();
@@ -60,13 +57,11 @@ void OpenDay::touch()
 void OpenDay::markUnsaved()
 {
     m_history.resetClean();
-    followClean();
 }
 
 void OpenDay::markSaved()
 {
     m_history.setClean();
-    followClean();
 }
 
 void OpenDay::forgetHistory()
@@ -77,8 +72,7 @@ void OpenDay::forgetHistory()
     m_history.setClean();
     m_forgetting = false;
     m_changedChairs.clear();
-    // The day now in the editor is the stored one (or a new, empty one).
-    followClean();
+    // The day now in the editor is the stored one (or a new, empty one): unmodified.
     emit historyReset();
 }
 

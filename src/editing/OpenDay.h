@@ -13,9 +13,10 @@
 struct LunarisState;
 
 // The ideal day in the editor: its chair columns' blocks (and the doctor column drawn from them),
-// its name and whether it differs from what is stored. The name and `Modified` are the shared
-// state's, which the commands and the save read. The blocks change only through the undoable edits
-// below, which apply the placement rules; the day views show the columns and forward the user's input.
+// its name and whether it differs from what is stored. The name is the shared state's; whether it is
+// modified the shared state reads from this day's history. The commands and the save read both. The blocks change only
+// through the undoable edits below, which apply the placement rules; the day views show the columns and forward the
+// user's input.
 class OpenDay : public QObject {
     Q_OBJECT
 public:
@@ -36,7 +37,7 @@ public:
     // A step that changes no block but still counts as a change (a right click on a free place): the
     // doctor column is rebuilt and the day is modified.
     void touch();
-    // The columns equal the stored day now; undoing back to here clears `Modified`.
+    // The columns equal the stored day now; undoing back to here makes the day unmodified again.
     void markSaved();
     // No state of the history counts as saved until the next save (Save As cancelled).
     void markUnsaved();
@@ -127,8 +128,6 @@ signals:
 
 private:
     void followHistory();
-    // `Modified` of the shared state follows the history's clean state.
-    void followClean();
     void noteChanged(int chair);
 
     LunarisState& m_state;

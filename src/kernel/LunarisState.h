@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QUndoStack;
+
 // The state every window shares. One instance is created in main() and passed by reference;
 // tests make their own. Field names are the program's established names.
 struct LunarisState {
@@ -15,7 +17,14 @@ struct LunarisState {
     int SlotSetting = 1; // 1 = 10-minute rows, 2 = 15-minute rows
     QString CurrentIdealtag;
     bool DayOpen = false;
-    bool Modified = false;
     bool ChairsChanged = false;
     QString CurrentBeh;
+
+    // Whether the open day differs from what is stored. The open day's history alone decides (its clean
+    // state), so only an edit, an undo or a save changes it; false while no day is in the editor.
+    bool modified() const;
+
+private:
+    friend class OpenDay;
+    const QUndoStack* m_dayHistory = nullptr;
 };

@@ -420,10 +420,13 @@ IdealDayStore::Renaming IdealDayStore::renameDay(const QString& from, const QStr
             return;
         }
         const DayInStore day = storedDay(from);
+        if (!day.listed && day.blocks.isEmpty()) {
+            result = Renaming::Missing;
+            return;
+        }
         const DayVersionTable versions(m_db);
         versions.moveVersions(from, to);
-        if (day.listed || !day.blocks.isEmpty())
-            versions.keep(to, day.blocks, VersionCause::Renamed);
+        versions.keep(to, day.blocks, VersionCause::Renamed);
         m_db.run(QStringLiteral("UPDATE Template SET IDEALTAG = ? WHERE IDEALTAG = ?"), {to, from});
         m_db.run(QStringLiteral("UPDATE Idealtag SET IDEALTAG = ? WHERE IDEALTAG = ?"), {to, from});
     });

@@ -154,10 +154,11 @@ public:
     // any transaction). False when the answer was no: nothing deleted.
     bool deleteDay(const QString& day, const RowsOnScreen& onScreen, const std::function<bool()>& confirmChanged) const;
 
-    enum class Renaming { Renamed, NameTaken };
+    enum class Renaming { Renamed, NameTaken, Missing };
     // Gives the day another name in Idealtag and Template, in one transaction: its rows keep their
     // identities, its versions move along, and a version records the rename. NameTaken (nothing
-    // changed) when a day of that name is listed or has rows.
+    // changed) when a day of that name is listed or has rows; Missing (nothing changed) when the day
+    // is neither listed nor has rows (deleted elsewhere meanwhile).
     Renaming renameDay(const QString& from, const QString& to) const;
     // The name the day of `shown` has now, when it was renamed elsewhere since it was read.
     std::optional<QString> renamedAs(const RowsOnScreen& shown) const;

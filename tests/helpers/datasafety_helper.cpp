@@ -137,9 +137,8 @@ int viewAndSave(const QString& file, const QString& day)
         return 2;
     report({QStringLiteral("GELADEN"), QString::number(program.blocksOnScreen())});
     placeBlock(*program.window, 0, QStringLiteral("17:00"), QStringLiteral("17:10"), QStringLiteral("NEU"));
-    program.state.Modified = true;
     program.window->Speichern();
-    report({QStringLiteral("GEAENDERT"), QString::number(program.state.Modified)});
+    report({QStringLiteral("GEAENDERT"), QString::number(program.state.modified())});
     return 0;
 }
 
@@ -154,9 +153,8 @@ int saveLoop(const QString& file, const QString& day, int rounds)
         for (const BigDayBlock& block : bigDayBlocks(version))
             blocks.append({block.start, block.end, block.code, QColor(0, 255, 0)});
         replaceBlocks(*program.window, QList<QList<DayBlock>>(program.state.ChairCount, blocks));
-        program.state.Modified = true;
         program.window->Speichern();
-        if (program.state.Modified)
+        if (program.state.modified())
             return 3;
         report({QStringLiteral("GESPEICHERT"), QString::number(round)});
     }

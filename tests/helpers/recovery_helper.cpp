@@ -62,7 +62,7 @@ int startAgain(frmLunaris& window, const LunarisState& state, SilentMessages& me
         for (const DayBlock& block : chair->blocks())
             report(QStringLiteral("BLOCK %1|%2|%3|%4")
                        .arg(chair->caption(), block.startTime.trimmed(), block.endTime.trimmed(), block.text));
-    report(QStringLiteral("GEAENDERT %1").arg(int(state.Modified)));
+    report(QStringLiteral("GEAENDERT %1").arg(int(state.modified())));
     report(QStringLiteral("RUECKGAENGIG ") + window.findChild<QAction*>(QStringLiteral("mnuEditUndo"))->text());
     report(QStringLiteral("ENDE"));
     return 0;

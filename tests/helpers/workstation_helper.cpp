@@ -138,7 +138,7 @@ static int run(int argc, char** argv)
         int blocks = 0;
         for (int i = 0; i < state.ChairCount; ++i)
             blocks += window.SSDay1(i)->count();
-        report({QStringLiteral("FERTIG"), QString::number(state.Modified), QString::number(blocks)});
+        report({QStringLiteral("FERTIG"), QString::number(state.modified()), QString::number(blocks)});
     }
     return 0;
 }

@@ -1,0 +1,8 @@
+#include "kernel/LunarisState.h"
+
+#include <QUndoStack>
+
+bool LunarisState::modified() const
+{
+    return m_dayHistory && !m_dayHistory->isClean();
+}
