@@ -78,7 +78,7 @@ bool AnalysisDock::isShown() const
 QSize AnalysisDock::roomTaken() const
 {
     if (!isShown())
-        return {};
+        return {0, 0};
     // What the panel and its separator take off the client area, as the window's layout placed them.
     const int bars =
         m_window.menuBar()->height() + (m_window.statusBar()->isHidden() ? 0 : m_window.statusBar()->height());

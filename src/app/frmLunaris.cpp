@@ -430,7 +430,7 @@ void frmLunaris::Form_Resize()
         return;
     // From the outer size: the 2700 twips left over cover title, menu, tool and status bars. The
     // Auswertung panel, when shown, takes its room from the columns.
-    const QSize outer = outerSizeTwips() - (m_analysisDock ? m_analysisDock->roomTaken() : QSize()) * TwipsPerPixel;
+    const QSize outer = outerSizeTwips() - (m_analysisDock ? m_analysisDock->roomTaken() : QSize(0, 0)) * TwipsPerPixel;
     const double w = double(outer.width() - 600) / (m_state.ChairCount + 1);
     const int h = outer.height() - 2700;
     m_toolBar->setGeometry(0, 0, centralWidget()->width(), m_toolBar->sizeHint().height());
