@@ -24,6 +24,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTreeWidget>
+#include <functional>
 
 #ifndef Q_OS_WIN
 #include <unistd.h>
@@ -448,6 +449,28 @@ void TestBackup::madeFromTheMenu()
     f.expectNothingPending();
 }
 
+namespace {
+// Datei → Aus Datensicherung holen..., the newest backup, these days, Ja; the answer box is the caller's.
+// `look` sees the dialog once the backup is chosen, before the days are.
+void restoreFromMenu(MainWindowFixture& f, const QStringList& days,
+                     const std::function<void(frmDatensicherung&)>& look = {})
+{
+    f.ctx.modals.handleNext([days, look](QDialog& dialog) {
+        auto& restore = static_cast<frmDatensicherung&>(dialog);
+        restore.backupList()->setCurrentItem(restore.backupList()->topLevelItem(0));
+        if (look)
+            look(restore);
+        restore.dayList()->clearSelection();
+        for (int i = 0; i < restore.dayList()->topLevelItemCount(); ++i)
+            restore.dayList()->topLevelItem(i)->setSelected(days.contains(restore.dayList()->topLevelItem(i)->text(0)));
+        restore.restoreButton()->click();
+    });
+    f.ctx.messages.answer(QMessageBox::Yes);
+    f.ctx.messages.answer(QMessageBox::Ok);
+    f.action("mnuFileRestore")->trigger();
+}
+} // namespace
+
 void TestBackup::restoredFromABackup_data()
 {
     QTest::addColumn<QStringList>("days");
@@ -488,26 +511,17 @@ void TestBackup::restoredFromABackup()
     db.exec("DELETE FROM Idealtag WHERE IDEALTAG = 'Dienstag'");
     db.exec("DELETE FROM Stuhl WHERE STUHL = 'Stuhl 3'");
 
-    f.ctx.modals.handleNext([&](QDialog& dialog) {
-        auto& restore = static_cast<frmDatensicherung&>(dialog);
+    restoreFromMenu(f, days, [&](frmDatensicherung& restore) {
         QCOMPARE(restore.windowTitle(), QString("Aus Datensicherung holen"));
         QTreeWidgetItem* backup = restore.backupList()->topLevelItem(0);
         QCOMPARE(backup->text(0), frmDatensicherung::timeText(*BackupRotation::timeOf(backups.first())));
         QCOMPARE(backup->text(2), QString("2"));
-        restore.backupList()->setCurrentItem(backup);
         QCOMPARE(restore.dayList()->topLevelItemCount(), 2);
         QCOMPARE(restore.dayList()->topLevelItem(1)->text(1), QString("2")); // Dienstag's blocks
         restore.dayList()->setCurrentItem(restore.dayList()->topLevelItem(1));
         QCOMPARE(restore.rows()->rowCount(), 2);
         QCOMPARE(restore.rows()->item(1, 0)->text(), QString("Stuhl 3"));
-        restore.dayList()->clearSelection();
-        for (int i = 0; i < restore.dayList()->topLevelItemCount(); ++i)
-            restore.dayList()->topLevelItem(i)->setSelected(days.contains(restore.dayList()->topLevelItem(i)->text(0)));
-        restore.restoreButton()->click();
     });
-    f.ctx.messages.answer(QMessageBox::Yes);
-    f.ctx.messages.answer(QMessageBox::Ok);
-    f.action("mnuFileRestore")->trigger();
     const QList<MessageRequest> shown = f.ctx.messages.shown();
     QCOMPARE(shown.size(), 3);
     compareBox(shown.at(shown.size() - 2),
@@ -618,24 +632,6 @@ void TestBackup::versionOfAGoneChairKeepsItsRows()
     QCOMPARE(f.stored("Montag"), QStringList{"Stuhl 1|KONT|11:00|11:30"});
     f.expectNothingPending();
 }
-
-namespace {
-// Datei → Aus Datensicherung holen..., the newest backup, these days, Ja; the answer box is the caller's.
-void restoreFromMenu(MainWindowFixture& f, const QStringList& days)
-{
-    f.ctx.modals.handleNext([days](QDialog& dialog) {
-        auto& restore = static_cast<frmDatensicherung&>(dialog);
-        restore.backupList()->setCurrentItem(restore.backupList()->topLevelItem(0));
-        restore.dayList()->clearSelection();
-        for (int i = 0; i < restore.dayList()->topLevelItemCount(); ++i)
-            restore.dayList()->topLevelItem(i)->setSelected(days.contains(restore.dayList()->topLevelItem(i)->text(0)));
-        restore.restoreButton()->click();
-    });
-    f.ctx.messages.answer(QMessageBox::Yes);
-    f.ctx.messages.answer(QMessageBox::Ok);
-    f.action("mnuFileRestore")->trigger();
-}
-} // namespace
 
 void TestBackup::restoreTellsWhichDaysCameBack_data()
 {

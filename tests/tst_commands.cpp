@@ -23,6 +23,14 @@ struct Editor : MainWindowFixture {
         ctx.tempDatabase.addTreatment("BOGEN", 30, 0, 10, 0, 0, 28.5);
         start();
     }
+    // A stored Montag with one KONT block in Stuhl 1 at 08:00, opened through Datei → Öffnen.
+    void openStoredMonday()
+    {
+        ctx.tempDatabase.addDayName("Montag");
+        ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
+        ctx.modals.handleNext(openName("Montag"));
+        action("mnuFileOpen")->trigger();
+    }
 };
 } // namespace
 
@@ -196,10 +204,7 @@ void TestCommands::saveOfAnUnnamedDay()
 void TestCommands::saveAsKeepsTheOldRows()
 {
     Editor& e = *m_editor;
-    e.ctx.tempDatabase.addDayName("Montag");
-    e.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
-    e.ctx.modals.handleNext(openName("Montag"));
-    e.action("mnuFileOpen")->trigger();
+    e.openStoredMonday();
     QVERIFY(!e.ctx.state.modified());
 
     // Save As shows the dialog even without changes.
@@ -441,10 +446,7 @@ void TestCommands::dayNamesAreShownAsTyped()
 void TestCommands::openCancelledKeepsTheEdits()
 {
     Editor& e = *m_editor;
-    e.ctx.tempDatabase.addDayName("Montag");
-    e.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
-    e.ctx.modals.handleNext(openName("Montag"));
-    e.action("mnuFileOpen")->trigger();
+    e.openStoredMonday();
     e.place(2, "12:00", "12:30", "BOGEN");
 
     e.ctx.messages.answer(QMessageBox::No);
@@ -591,10 +593,7 @@ void TestCommands::renameRefusals()
 void TestCommands::renameOfADayDeletedElsewhere()
 {
     Editor& e = *m_editor;
-    e.ctx.tempDatabase.addDayName("Montag");
-    e.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
-    e.ctx.modals.handleNext(openName("Montag"));
-    e.action("mnuFileOpen")->trigger();
+    e.openStoredMonday();
     e.ctx.tempDatabase.exec("DELETE FROM Template WHERE IDEALTAG = 'Montag'");
     e.ctx.tempDatabase.exec("DELETE FROM Idealtag WHERE IDEALTAG = 'Montag'");
     e.ctx.messages.answer(QMessageBox::Ok);
@@ -666,10 +665,7 @@ void TestCommands::deleteDay()
 void TestCommands::failedSaveKeepsTheStoredDay()
 {
     Editor& e = *m_editor;
-    e.ctx.tempDatabase.addDayName("Montag");
-    e.ctx.tempDatabase.addBlock("Montag", "Stuhl 1", "KONT", "08:00", "08:20");
-    e.ctx.modals.handleNext(openName("Montag"));
-    e.action("mnuFileOpen")->trigger();
+    e.openStoredMonday();
     e.place(1, "09:00", "09:30", "BOGEN");
     e.place(2, "10:00", "10:30", "BOGEN");
     // The third row written fails, after the old rows were deleted and two new ones written.
