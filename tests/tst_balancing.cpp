@@ -1,6 +1,7 @@
 #include "TestMain.h"
 #include "dayview/ClockTime.h"
 #include "dayview/DayViewModel.h"
+#include "editing/BalancePlaces.h"
 #include "editing/BalanceSnapshot.h"
 #include "editing/BlockRules.h"
 #include "editing/DayBalancer.h"
@@ -11,7 +12,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <functional>
 #include <thread>
+#include <tuple>
 
 // The balancing's answers are judged by the program's own rules, not by the model: the doctor column's
 // computation for the load, the placement rule for overlaps.
@@ -210,6 +213,8 @@ private slots:
     void generatedDaysAreJudgedByTheProgramsRules();
     void neverWorseThanGreedy_data();
     void neverWorseThanGreedy();
+    void provenBestIsTheBestOfAll_data();
+    void provenBestIsTheBestOfAll();
     void filling_data();
     void filling();
     void cancelKeepsTheBestSoFar();
@@ -361,6 +366,85 @@ void TestBalancing::neverWorseThanGreedy()
     const auto after = checkIndependently(day, snapshot, result, options);
     QVERIFY2(overloadByTheDoctorColumn(after) <= greedyOverload,
              qPrintable(QStringLiteral("%1 > %2").arg(overloadByTheDoctorColumn(after)).arg(greedyOverload)));
+}
+
+namespace {
+// Overload, moved blocks and shifted minutes of the best arrangement of a small day, by trying every one.
+std::tuple<int, int, int> bestOfAll(const BalanceDay& day, const BalanceOptions& options)
+{
+    const int n = int(day.blocks.size());
+    std::vector<BalancePlaces> places;
+    for (const BalanceBlock& b : day.blocks)
+        places.push_back(BalancePlaces::of(day, b, options));
+    std::tuple<int, int, int> best{INT_MAX, INT_MAX, INT_MAX};
+    QList<BalanceBlock> blocks = day.blocks;
+    std::function<void(int)> tryFrom = [&](int b) {
+        if (b == n) {
+            int moved = 0, shift = 0;
+            for (int i = 0; i < n; ++i) {
+                moved += blocks[i].start != day.blocks[i].start ? 1 : 0;
+                shift += std::abs(blocks[i].start - day.blocks[i].start);
+            }
+            best = std::min(best, std::make_tuple(DayBalancer::overloadMinutes(day, blocks), moved, shift));
+            return;
+        }
+        for (int start : places[b].starts) {
+            const bool free = std::none_of(blocks.cbegin(), blocks.cbegin() + b, [&](const BalanceBlock& o) {
+                return o.chair == blocks[b].chair && o.start < start + blocks[b].minutes && start < o.start + o.minutes;
+            });
+            if (!free)
+                continue;
+            blocks[b].start = start;
+            tryFrom(b + 1);
+        }
+        blocks[b].start = day.blocks[b].start;
+    };
+    tryFrom(0);
+    return best;
+}
+} // namespace
+
+void TestBalancing::provenBestIsTheBestOfAll_data()
+{
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<int>("maxShift"); // -1: no limit
+    // Small two-chair mornings (08:00 to 09:30) where trying every arrangement is quick: the proven answer must be
+    // the best of all in overload, then moves, then shift, whatever bounds the search proved it with.
+    for (quint32 seed = 1; seed <= 12; ++seed)
+        QTest::addRow("seed %u", seed) << seed << (seed % 3 == 0 ? 20 : -1);
+}
+
+void TestBalancing::provenBestIsTheBestOfAll()
+{
+    QFETCH(quint32, seed);
+    QFETCH(int, maxShift);
+    QRandomGenerator random(seed);
+    const QStringList codes{"XX", "D", "KONT", "BEFU", "LOSE", "BOGEN", "ERST"};
+    const auto table = treatments();
+    std::vector<DayViewModel> chairs(2);
+    QStringList blocks;
+    for (int tries = 0; blocks.size() < 5 && tries < 500; ++tries) {
+        const QString code = codes[random.bounded(int(codes.size()))];
+        const int chair = random.bounded(2);
+        const QString start = ClockTime::fromMinutes(8 * 60 + 10 * random.bounded(9));
+        const QString end = ClockTime::addMinutes(start, table.value(code).dauer.toInt());
+        if (end > "09:30" || BlockRules::blockAt(chairs[chair], start) >= 0 ||
+            BlockRules::overlapping(chairs[chair], start, end) >= 0)
+            continue;
+        chairs[chair].add(start, end, code, QColor(0, 255, 0));
+        blocks.append(QStringLiteral("%1|%2|%3").arg(chair).arg(start, code));
+    }
+    const Day day = dayOf(2, "08:00", "09:30", 1, blocks);
+    const BalanceSnapshot snapshot = snapshotOf(day);
+    const BalanceOptions options = optionsOf(false, maxShift, true, 60000);
+    DayBalancer balancer(snapshot.day());
+    const BalanceResult result = balancer.balance(options);
+    QVERIFY(result.proven);
+    checkIndependently(day, snapshot, result, options);
+    const auto [overload, moved, shift] = bestOfAll(snapshot.day(), options);
+    QCOMPARE(result.overloadAfter, overload);
+    QCOMPARE(int(result.moves.size()), moved);
+    QCOMPARE(result.totalShiftMinutes, shift);
 }
 
 void TestBalancing::filling_data()

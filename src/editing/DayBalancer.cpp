@@ -15,6 +15,8 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <optional>
+#include <tuple>
 #include <vector>
 
 using namespace Gecode;
@@ -53,13 +55,16 @@ public:
     {
         m_clock.start();
     }
-    bool stop(const Search::Statistics&, const Search::Options&) override
-    {
-        return m_cancel.load() || m_clock.elapsed() >= m_limitMs;
-    }
+    bool stop(const Search::Statistics&, const Search::Options&) override { return m_reached || timeUp(); }
+    bool timeUp() const { return m_cancel.load() || m_clock.elapsed() >= m_limitMs; }
     qint64 elapsed() const { return m_clock.elapsed(); }
+    // The answer has reached a proven bound: the running search need not go on.
+    void reached() { m_reached = true; }
+    bool wasReached() const { return m_reached; }
+    void next() { m_reached = false; }
 
 private:
+    bool m_reached = false;
     int m_limitMs;
     const std::atomic<bool>& m_cancel;
     QElapsedTimer m_clock;
@@ -110,11 +115,22 @@ void addBusy(Space& home, const BalanceDay& day, int chair, IntVarArgs& s, IntAr
     }
 }
 
-// The rebalancing model. Cost, compared in this order: overload minutes, moved blocks, shifted minutes.
+// What one search of the rebalancing minimises, and the bounds that earlier searches proved.
+struct BalanceGoal {
+    enum Objective { Overload, Moves, Shift };
+    Objective objective = Overload;
+    std::optional<int> maxOverload;
+    std::optional<int> maxMoves;
+    int leastMoves = 0; // proven: no answer within maxOverload moves fewer blocks
+    std::optional<int> maxShift;
+};
+
+// The rebalancing model: each search minimises one of overload minutes, moved blocks and shifted minutes, the
+// earlier ones fixed at their proven best.
 class BalanceSpace : public IntLexMinimizeSpace {
 public:
-    BalanceSpace(const BalanceDay& day, const BalanceOptions& options)
-        : m_day(&day), m_place(*this, day.blocks.size()), m_chair(*this, day.blocks.size())
+    BalanceSpace(const BalanceDay& day, const BalanceOptions& options, const BalanceGoal& goal = {})
+        : m_day(&day), m_objective(goal.objective), m_place(*this, day.blocks.size()), m_chair(*this, day.blocks.size())
     {
         const int n = int(day.blocks.size());
         const int chairs = std::max(1, day.chairCount);
@@ -178,23 +194,38 @@ public:
                 unary(*this, s, p, in);
         }
 
-        IntVarArgs over;
+        IntVarArgs over, under;
+        int reachable = 0;
         for (int r = 0; r < sums.rows(); ++r) {
-            if (sums.empty(r) || sums.most(r) <= day.slotMinutes)
+            if (sums.empty(r))
                 continue;
+            ++reachable;
             IntVar demand(*this, 0, sums.most(r));
             linear(*this, sums.coefficients(r), sums.places(r), IRT_EQ, demand);
-            over << expr(*this, max(demand - day.slotMinutes, 0));
+            if (sums.most(r) > day.slotMinutes)
+                over << expr(*this, max(demand - day.slotMinutes, 0));
+            under << expr(*this, max(day.slotMinutes - demand, 0));
         }
         m_overload = over.size() > 0 ? expr(*this, sum(over)) : IntVar(*this, 0, 0);
         // Whatever the arrangement, the rows the blocks can reach take a row's length each without overload: what
         // the doctor is needed beyond that is overload in any case. Reaching this bound ends the hunt for less.
-        int reachable = 0;
-        for (int r = 0; r < sums.rows(); ++r)
-            reachable += sums.empty(r) ? 0 : 1;
-        rel(*this, m_overload >= std::max(0, doctorMinutes - day.slotMinutes * reachable));
+        m_doctorMinutes = doctorMinutes;
+        m_reachableRows = reachable;
+        rel(*this, m_overload >= overloadFloor());
+        if (goal.maxOverload)
+            rel(*this, m_overload <= *goal.maxOverload);
+        // The same from the other side: overload is demand beyond the rows' length plus the doctor's idle minutes in
+        // reachable rows, so little overload leaves little idle time. Idle rows are seen as soon as the blocks that
+        // could fill them are placed elsewhere, long before the overload's sum shows it.
+        if (under.size() > 0)
+            rel(*this, sum(under) <= m_overload - doctorMinutes + day.slotMinutes * reachable);
         m_moved = expr(*this, sum(moved));
+        rel(*this, m_moved >= goal.leastMoves);
+        if (goal.maxMoves)
+            rel(*this, m_moved <= *goal.maxMoves);
         m_shift = expr(*this, sum(shift));
+        if (goal.maxShift)
+            rel(*this, m_shift <= *goal.maxShift);
 
         // Which blocks move is decided first, those in red rows first: a set that leaves a red row among the
         // blocks that stay fails at once, which prunes most of the proof. "Stays" comes first, so the first answer
@@ -217,7 +248,9 @@ public:
         m_starts = IntVarArray(*this, starts);
     }
 
-    BalanceSpace(BalanceSpace& other) : IntLexMinimizeSpace(other), m_day(other.m_day), m_seed(other.m_seed)
+    BalanceSpace(BalanceSpace& other)
+        : IntLexMinimizeSpace(other), m_day(other.m_day), m_objective(other.m_objective),
+          m_doctorMinutes(other.m_doctorMinutes), m_reachableRows(other.m_reachableRows), m_seed(other.m_seed)
     {
         m_place.update(*this, other.m_place);
         m_chair.update(*this, other.m_chair);
@@ -227,9 +260,25 @@ public:
         m_shift.update(*this, other.m_shift);
     }
     Space* copy() override { return new BalanceSpace(*this); }
-    IntVarArgs cost() const override { return IntVarArgs({m_overload, m_moved, m_shift}); }
+    IntVarArgs cost() const override
+    {
+        switch (m_objective) {
+        case BalanceGoal::Overload:
+            return IntVarArgs({m_overload});
+        case BalanceGoal::Moves:
+            return IntVarArgs({m_moved});
+        case BalanceGoal::Shift:
+            break;
+        }
+        return IntVarArgs({m_shift});
+    }
 
     int overload() const { return m_overload.val(); }
+    // The least overload any arrangement has: the doctor's minutes beyond a row's length in every reachable row.
+    int overloadFloor() const { return std::max(0, m_doctorMinutes - m_day->slotMinutes * m_reachableRows); }
+    // The most idle doctor minutes in reachable rows an answer with `overload` minutes can have.
+    int idleCeiling(int overload) const { return overload - m_doctorMinutes + m_day->slotMinutes * m_reachableRows; }
+    int moves() const { return m_moved.val(); }
     int shift() const { return m_shift.val(); }
     int start(int b) const { return m_starts[b].val(); }
     int chair(int b) const { return m_chair[b].val(); }
@@ -329,6 +378,9 @@ public:
 
 private:
     const BalanceDay* m_day; // outlives the search
+    BalanceGoal::Objective m_objective;
+    int m_doctorMinutes = 0;
+    int m_reachableRows = 0;
     const BalanceSpace* m_seed = nullptr;
     IntVarArray m_place;
     IntVarArray m_chair;
@@ -336,12 +388,32 @@ private:
     IntVar m_overload, m_moved, m_shift;
 };
 
+// The minutes of the day's hours that no block and no stored row takes, over all chairs.
+int freeChairMinutes(const BalanceDay& day)
+{
+    const int hours = std::max(0, day.dayEnd - day.dayStart);
+    int free = 0;
+    for (int c = 0; c < std::max(1, day.chairCount); ++c) {
+        std::vector<bool> taken(hours, false);
+        for (const QList<BalanceBlock>* list : {&day.blocks, &day.busy})
+            for (const BalanceBlock& b : *list)
+                if (b.chair == c)
+                    for (int m = std::max(b.start, day.dayStart); m < std::min(b.start + b.minutes, day.dayEnd); ++m)
+                        taken[m - day.dayStart] = true;
+        free += int(std::count(taken.begin(), taken.end(), false));
+    }
+    return free;
+}
+
 // The filling model: a wanted block either stays out (place 0) or takes a start on the row grid in a chair.
 // Cost: per fee, from the highest down, the number of wanted blocks of that fee left out.
 class FillSpace : public IntLexMinimizeSpace {
 public:
-    FillSpace(const BalanceDay& day, const QList<BalanceTreatment>& wanted)
-        : m_place(*this, wanted.size()), m_chair(*this, wanted.size())
+    // `fixed`: the proven fewest left out of the first fee groups; the search minimises those left out of the next
+    // group, fewer than `fewerThan` of them.
+    FillSpace(const BalanceDay& day, const QList<BalanceTreatment>& wanted, const std::vector<int>& fixed,
+              std::optional<int> fewerThan)
+        : m_place(*this, wanted.size()), m_chair(*this, wanted.size()), m_group(int(fixed.size()))
     {
         const int n = int(wanted.size());
         const int chairs = std::max(1, day.chairCount);
@@ -351,6 +423,7 @@ public:
         BoolVarArgs placed(n);
         IntVarArgs starts(n);
         IntArgs lengths(n);
+        IntArgs leastDoctor(n);
 
         for (int e = 0; e < n; ++e) {
             const BalanceTreatment& t = wanted[e];
@@ -364,9 +437,16 @@ public:
             BoolVarArgs at(*this, count, 0, 1);
             channel(*this, at, m_place[e]);
             placed[e] = expr(*this, m_place[e] != 0);
-            for (int i = 1; i < count; ++i)
-                for (const auto& [row, minutes] : DayBalancer::demandOf(day, t.code, places[i]))
+            int least = std::numeric_limits<int>::max();
+            for (int i = 1; i < count; ++i) {
+                int here = 0;
+                for (const auto& [row, minutes] : DayBalancer::demandOf(day, t.code, places[i])) {
                     sums.add(row, minutes, at[i]);
+                    here += minutes;
+                }
+                least = std::min(least, here);
+            }
+            leastDoctor[e] = count > 1 ? least : 0;
             starts[e] = IntVar(*this, places.front(), std::max(places.front(), places.back()));
             element(*this, IntArgs(places), m_place[e], starts[e]);
             lengths[e] = std::max(1, t.minutes);
@@ -396,13 +476,17 @@ public:
         }
 
         // No row over its length; a row that already is takes nothing more.
+        int doctorRoom = 0;
         for (int r = 0; r < sums.rows(); ++r) {
-            if (sums.empty(r))
-                continue;
             const int room = std::max(day.slotMinutes, existing[r]) - existing[r];
-            if (sums.most(r) > room)
+            doctorRoom += room;
+            if (!sums.empty(r) && sums.most(r) > room)
                 linear(*this, sums.coefficients(r), sums.places(r), IRT_LQ, room);
         }
+        // The same summed over the day, and the chairs' free time: together they bound how many blocks fit at all,
+        // which proves "no more fit" without trying every arrangement.
+        linear(*this, leastDoctor, placed, IRT_LQ, doctorRoom);
+        linear(*this, lengths, placed, IRT_LQ, freeChairMinutes(day));
 
         // Equal wanted blocks are interchangeable: the first ones are placed first, in time order.
         for (int e = 0; e + 1 < n; ++e) {
@@ -425,6 +509,10 @@ public:
             e = end;
         }
         m_cost = IntVarArray(*this, leftOut);
+        for (int g = 0; g < int(fixed.size()) && g < leftOut.size(); ++g)
+            rel(*this, leftOut[g] == fixed[g]);
+        if (fewerThan && m_group < leftOut.size())
+            rel(*this, leftOut[m_group] < *fewerThan);
 
         for (int e = 0; e < n; ++e) {
             branch(*this, placed[e], BOOL_VAL_MAX());
@@ -434,7 +522,7 @@ public:
         m_starts = IntVarArray(*this, starts);
     }
 
-    FillSpace(FillSpace& other) : IntLexMinimizeSpace(other)
+    FillSpace(FillSpace& other) : IntLexMinimizeSpace(other), m_group(other.m_group)
     {
         m_place.update(*this, other.m_place);
         m_chair.update(*this, other.m_chair);
@@ -442,8 +530,10 @@ public:
         m_cost.update(*this, other.m_cost);
     }
     Space* copy() override { return new FillSpace(*this); }
-    IntVarArgs cost() const override { return IntVarArgs(m_cost); }
+    IntVarArgs cost() const override { return IntVarArgs({m_cost[m_group]}); }
 
+    int groups() const { return m_cost.size(); }
+    int leftOut(int group) const { return m_cost[group].val(); }
     bool placed(int e) const { return m_place[e].val() != 0; }
     int start(int e) const { return m_starts[e].val(); }
     int chair(int e) const { return m_chair[e].val(); }
@@ -453,6 +543,7 @@ private:
     IntVarArray m_chair;
     IntVarArray m_starts;
     IntVarArray m_cost;
+    int m_group;
 };
 
 // The failures each run of a restarting search may have: the first, complete run long enough to prove a
@@ -496,6 +587,52 @@ bool runSearch(std::unique_ptr<Model> root, BalanceStop& stop, const Take& take,
         delete answer;
     }
     return !engine.stopped();
+}
+
+// The fewest of `gains` (each block's most) that add up to `needed`.
+int fewestCovering(std::vector<int> gains, int needed)
+{
+    std::sort(gains.begin(), gains.end(), std::greater<>());
+    int count = 0;
+    for (int g : gains) {
+        if (needed <= 0)
+            break;
+        needed -= g;
+        ++count;
+    }
+    return count;
+}
+
+// The fewest blocks that must move for an overload of `overload` minutes, counted twice from the day as it is.
+// A block that leaves its place lowers each row's overload by at most its own minutes there, and one that takes a
+// new place fills each idle row by at most its minutes there; the rows left idle are bounded by `idleCeiling`.
+int leastMoves(const BalanceDay& day, const BalanceOptions& options, int overload, int idleCeiling,
+               const std::vector<bool>& reachable)
+{
+    const QList<int> demand = DayBalancer::demandPerRow(day, day.blocks);
+    const int slot = day.slotMinutes;
+    int overBefore = 0, idleBefore = 0;
+    for (int r = 0; r < demand.size(); ++r) {
+        overBefore += std::max(0, demand[r] - slot);
+        if (reachable[r])
+            idleBefore += std::max(0, slot - demand[r]);
+    }
+    std::vector<int> relief, fill;
+    for (const BalanceBlock& b : day.blocks) {
+        int leaving = 0;
+        for (const auto& [row, minutes] : DayBalancer::demandOf(day, b.code, b.start))
+            leaving += std::min(minutes, std::max(0, demand[row] - slot));
+        relief.push_back(leaving);
+        int most = 0;
+        for (int start : BalancePlaces::of(day, b, options).starts) {
+            int filled = 0;
+            for (const auto& [row, minutes] : DayBalancer::demandOf(day, b.code, start))
+                filled += std::min(minutes, std::max(0, slot - demand[row]));
+            most = std::max(most, filled);
+        }
+        fill.push_back(most);
+    }
+    return std::max(fewestCovering(relief, overBefore - overload), fewestCovering(fill, idleBefore - idleCeiling));
 }
 
 } // namespace
@@ -542,11 +679,17 @@ BalanceResult DayBalancer::balance(const BalanceOptions& options, const Progress
     result.overloadBefore = overloadMinutes(m_day, m_day.blocks);
     result.blocks = m_day.blocks;
     result.overloadAfter = result.overloadBefore;
+    int bestMoves = 0;
 
+    // Takes an answer that is better than the best so far in the objectives' order.
     auto take = [&](const BalanceSpace& answer) {
+        if (result.found && std::make_tuple(answer.overload(), answer.moves(), answer.shift()) >=
+                                std::make_tuple(result.overloadAfter, bestMoves, result.totalShiftMinutes))
+            return;
         result.found = true;
         result.overloadAfter = answer.overload();
         result.totalShiftMinutes = answer.shift();
+        bestMoves = answer.moves();
         result.moves.clear();
         for (int b = 0; b < m_day.blocks.size(); ++b) {
             BalanceBlock& now = result.blocks[b];
@@ -560,6 +703,12 @@ BalanceResult DayBalancer::balance(const BalanceOptions& options, const Progress
         if (onBetter)
             onBetter(result);
     };
+    auto finish = [&](bool proven) {
+        result.proven = proven;
+        result.cancelled = m_cancel.load();
+        result.elapsedMs = stop.elapsed();
+        return result;
+    };
 
     auto root = std::make_unique<BalanceSpace>(m_day, options);
     if (root->status() == SS_FAILED) {
@@ -568,18 +717,59 @@ BalanceResult DayBalancer::balance(const BalanceOptions& options, const Progress
         result.elapsedMs = stop.elapsed();
         return result;
     }
-    // The greedy repair's answer is the first one: the search only looks for better ones, so its answer is never
+    const int overloadFloor = root->overloadFloor();
+    const int idleAtNoOverload = root->idleCeiling(0);
+    // The greedy repair's answer is the first one: the searches only look for better ones, so the answer is never
     // worse, and the neighbourhoods start around a good day rather than the red one.
     const std::unique_ptr<BalanceSpace> seed = root->placedAs(GreedyRepair::repair(m_day, options), options);
     if (seed) {
         take(*seed);
         root->startFrom(*seed);
     }
-    const bool ended = root->status() == SS_FAILED || runSearch(std::move(root), stop, take, true);
-    result.proven = ended;
-    result.cancelled = m_cancel.load();
-    result.elapsedMs = stop.elapsed();
-    return result;
+
+    // The objectives one after the other, each search with the earlier ones fixed at their proven best: first the
+    // least overload (ended early when it reaches the floor that no arrangement goes below).
+    if (!seed || seed->overload() > overloadFloor) {
+        auto reachedFloor = [&](const BalanceSpace& answer) {
+            take(answer);
+            if (answer.overload() <= overloadFloor)
+                stop.reached();
+        };
+        const bool ended = root->status() == SS_FAILED || runSearch(std::move(root), stop, reachedFloor, true);
+        if (!ended && !stop.wasReached())
+            return finish(false);
+        stop.next();
+    }
+    if (!result.found) // nothing better than the day as it is
+        return finish(true);
+    const int overload = result.overloadAfter;
+
+    // Then the fewest moves at that overload, from a bound on them upwards.
+    std::vector<bool> reachable(std::max(0, m_day.rowCount()), false);
+    for (const BalanceBlock& b : m_day.blocks)
+        for (int start : BalancePlaces::of(m_day, b, options).starts)
+            for (const auto& [row, minutes] : demandOf(m_day, b.code, start))
+                reachable[row] = true;
+    BalanceGoal goal;
+    goal.maxOverload = overload;
+    goal.leastMoves = leastMoves(m_day, options, overload, idleAtNoOverload + overload, reachable);
+    if (bestMoves > goal.leastMoves) {
+        goal.objective = BalanceGoal::Moves;
+        goal.maxMoves = bestMoves - 1;
+        auto fewer = std::make_unique<BalanceSpace>(m_day, options, goal);
+        if (fewer->status() != SS_FAILED && !runSearch(std::move(fewer), stop, take))
+            return finish(false);
+    }
+
+    // Then the smallest shift with that many moves.
+    goal.objective = BalanceGoal::Shift;
+    goal.leastMoves = bestMoves;
+    goal.maxMoves = bestMoves;
+    goal.maxShift = result.totalShiftMinutes - 1;
+    auto nearer = std::make_unique<BalanceSpace>(m_day, options, goal);
+    if (nearer->status() != SS_FAILED && !runSearch(std::move(nearer), stop, take))
+        return finish(false);
+    return finish(true);
 }
 
 BalanceResult DayBalancer::fill(const QList<WantedBlocks>& wanted, int timeLimitMs, const Progress& onBetter)
@@ -606,8 +796,12 @@ BalanceResult DayBalancer::fill(const QList<WantedBlocks>& wanted, int timeLimit
         return a.feeCents > b.feeCents || (a.feeCents == b.feeCents && a.code < b.code);
     });
 
+    std::vector<int> bestLeftOut;
     auto take = [&](const FillSpace& answer) {
         result.found = true;
+        bestLeftOut.clear();
+        for (int g = 0; g < answer.groups(); ++g)
+            bestLeftOut.push_back(answer.leftOut(g));
         result.added.clear();
         for (int e = 0; e < each.size(); ++e)
             if (answer.placed(e))
@@ -618,10 +812,19 @@ BalanceResult DayBalancer::fill(const QList<WantedBlocks>& wanted, int timeLimit
         if (onBetter)
             onBetter(result);
     };
+    // Fee group by fee group, the highest first: the most blocks of the group that fit beside the proven counts of
+    // the dearer ones. Each search is small, and the bounds of the doctor's and the chairs' free time end it early.
     bool ended = true;
-    if (!each.isEmpty()) {
-        auto root = std::make_unique<FillSpace>(m_day, each);
+    std::vector<int> fixed;
+    for (int groups = 1; ended && !each.isEmpty() && int(fixed.size()) < groups;) {
+        std::optional<int> fewerThan;
+        if (result.found)
+            fewerThan = bestLeftOut[fixed.size()];
+        auto root = std::make_unique<FillSpace>(m_day, each, fixed, fewerThan);
+        groups = root->groups();
         ended = root->status() == SS_FAILED || runSearch(std::move(root), stop, take);
+        if (ended)
+            fixed.push_back(bestLeftOut.at(fixed.size()));
     }
     result.proven = ended;
     result.cancelled = m_cancel.load();

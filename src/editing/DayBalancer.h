@@ -10,11 +10,12 @@
 // keeps its treatment and length. Blocks move by whole rows, so each keeps its place inside a row and its doctor
 // windows fall into rows exactly as the doctor column counts them.
 //
-// The search is branch and bound under a time limit, started from the greedy repair's answer (its first answer, so
-// the result is never worse): a first complete run (it proves a practice's day best in milliseconds), then, when
-// that is cut off, restarts that search neighbourhoods of the best answer (large neighbourhood search). cancel() (from
-// any thread, also before the search has begun) ends it early with the best answer found so far. A cancelled balancer
-// stays cancelled: one balancer per search.
+// The objectives are searched one after the other, each with the earlier ones fixed at their proven best, all under
+// one time limit: the least overload, by branch and bound started from the greedy repair's answer (so the result is
+// never worse) with restarts that search neighbourhoods of the best answer, ended as soon as it reaches the floor
+// that no arrangement goes below; then the fewest moved blocks, from a bound on them; then the least shift. The
+// answer is proven only when all three searches ended. cancel() (from any thread, also before the search has begun)
+// ends it early with the best answer found so far. A cancelled balancer stays cancelled: one balancer per search.
 class DayBalancer {
 public:
     // Called from the searching thread with every better answer.
@@ -28,7 +29,7 @@ public:
 
     // Adds as many of the wanted blocks as fit into free chair time on the row grid, without moving a block and
     // without a row over its length (a row that already is gets nothing more); when not all fit, the higher fee
-    // goes first.
+    // goes first: fee by fee, the most blocks of a fee beside the proven counts of the dearer ones.
     BalanceResult fill(const QList<WantedBlocks>& wanted, int timeLimitMs, const Progress& onBetter = {});
 
     // Ends a running search; it returns its best answer so far, marked cancelled.
