@@ -40,7 +40,7 @@ public:
     void touch();
     // The columns equal the stored day now; undoing back to here makes the day unmodified again.
     void markSaved();
-    // No state of the history counts as saved until the next save (Save As cancelled).
+    // No state of the history counts as saved until the next save.
     void markUnsaved();
     // Another day is in the editor (New, Open, Delete), as stored: no history, not modified.
     void forgetHistory();
