@@ -14,7 +14,6 @@
 namespace {
 const QByteArray ShowRequest = QByteArrayLiteral("nach vorn\n");
 const QByteArray ShownAnswer = QByteArrayLiteral("ok\n");
-
 } // namespace
 
 // Beside the guard, in the user's own folder, where no other user can take the name first. Windows
@@ -118,8 +117,12 @@ bool SingleInstance::listen(std::function<void()> bringForward)
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
             QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             QObject::connect(socket, &QLocalSocket::readyRead, socket, [socket, bringForward] {
-                if (!socket->canReadLine())
+                // Anything but the request (or a line that does not end) is no later start of this program.
+                if (!socket->canReadLine()) {
+                    if (socket->bytesAvailable() > ShowRequest.size())
+                        socket->disconnectFromServer();
                     return;
+                }
                 if (socket->readLine() != ShowRequest)
                     return socket->disconnectFromServer();
                 if (bringForward)
