@@ -13,13 +13,20 @@ void require(bool condition, const char* what)
         throw std::runtime_error(what);
 }
 
-void requireFee(BenchSession& s)
+namespace {
+void requireFee(const QList<const DayViewModel*>& chairs, const QString& fee)
 {
     QStringList codes;
-    for (const DayViewModel* chair : s.window().chairColumns())
+    for (const DayViewModel* chair : chairs)
         for (const DayBlock& block : chair->blocks())
             codes.append(block.text);
-    require(s.feeText() == QString::number(BenchPractice::feeTotal(codes)), "the fee total is wrong");
+    require(fee == QString::number(BenchPractice::feeTotal(codes)), "the fee total is wrong");
+}
+} // namespace
+
+void requireFee(BenchSession& s)
+{
+    requireFee(s.window().chairColumns(), s.feeText());
 }
 
 void requireFullDay(BenchSession& s)
@@ -27,4 +34,14 @@ void requireFullDay(BenchSession& s)
     require(s.chairBlocks() == BenchPractice::BlocksPerDay, "the day lost blocks");
     require(s.doctorBlocks() == BenchPractice::Rows, "the doctor column is not complete");
     requireFee(s);
+}
+
+void requireFullDay(const QList<const DayViewModel*>& chairs, const DayViewModel& doctor, const QString& fee)
+{
+    int blocks = 0;
+    for (const DayViewModel* chair : chairs)
+        blocks += chair->count();
+    require(blocks == BenchPractice::BlocksPerDay, "the day lost blocks");
+    require(doctor.count() == BenchPractice::Rows, "the doctor column is not complete");
+    requireFee(chairs, fee);
 }

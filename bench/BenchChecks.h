@@ -7,6 +7,7 @@
 #include <QWidget>
 
 class BenchSession;
+class DayViewModel;
 
 // The checks that keep a figure honest: a benchmark whose check fails reports the failure, not a time.
 void require(bool condition, const char* what);
@@ -14,6 +15,8 @@ void require(bool condition, const char* what);
 void requireFee(BenchSession& s);
 // The day as it was opened: every block, and the right fee.
 void requireFullDay(BenchSession& s);
+// The same of columns shown elsewhere (the naive way's own) and the fee box's text.
+void requireFullDay(const QList<const DayViewModel*>& chairs, const DayViewModel& doctor, const QString& fee);
 
 // Counts the paint events of a widget and the area they covered, to prove that a frame really drew the
 // changed columns.

@@ -91,13 +91,27 @@ void guarded(benchmark::State& state, const std::function<BenchSession*()>& body
     }
 }
 
-// What the doctor column and the fee box show, to compare the naive rebuild with the program's.
-QStringList doctorPicture(BenchSession& s)
+// What a doctor column and the fee box show, to compare the naive rebuild with the program's.
+QStringList doctorPicture(BenchSession& s, const DayViewModel& doctor)
 {
     QStringList picture{s.feeText()};
-    for (const DayBlock& b : s.window().SSDay1(s.state().ChairCount)->model().blocks())
+    for (const DayBlock& b : doctor.blocks())
         picture.append(b.startTime + b.endTime + b.text + b.color.name());
     return picture;
+}
+
+// The columns the measured way shows: the window's own, or the naive way's laid over them.
+DayView* shownColumn(BenchSession& s, const NaiveDay* naive, int column)
+{
+    return naive ? naive->view(column) : s.window().SSDay1(column);
+}
+
+void requireFullDay(BenchSession& s, const NaiveDay* naive)
+{
+    if (naive)
+        requireFullDay(naive->chairs(), naive->doctor(), s.feeText());
+    else
+        requireFullDay(s);
 }
 
 // The window on the practice file; the naive way works on the copy without the index.
@@ -125,25 +139,25 @@ void storeOtherFullDay(BenchSession& s)
     store.replaceDay(OtherFullDay, rows);
 }
 
-void openStoredDay(BenchSession& s, const QString& day, bool naive)
+void openStoredDay(BenchSession& s, const QString& day, NaiveDay* naive = nullptr)
 {
     s.state().CurrentIdealtag = day;
     if (naive)
-        NaiveDay::Termin_load(s);
+        naive->Termin_load();
     else
         s.window().Termin_load();
 }
 
 // Every column's frame covered its visible rows: the opening was painted, not skipped.
-void requireColumnsRepainted(BenchSession& s, const std::function<void()>& opening)
+void requireColumnsRepainted(BenchSession& s, const NaiveDay* naive, const std::function<void()>& opening)
 {
     std::vector<std::unique_ptr<PaintCounter>> columns;
     for (int c = 0; c <= s.state().ChairCount; ++c)
-        columns.push_back(std::make_unique<PaintCounter>(s.window().SSDay1(c)));
+        columns.push_back(std::make_unique<PaintCounter>(shownColumn(s, naive, c)));
     opening();
     for (int c = 0; c <= s.state().ChairCount; ++c) {
         // From the middle of the first visible row to the middle of the last, the rows' whole width.
-        const DayView* view = s.window().SSDay1(c);
+        const DayView* view = shownColumn(s, naive, c);
         int last = view->firstRow();
         while (last + 1 < view->rowCount() && view->pointOfRow(last + 1).y() >= 0)
             ++last;
@@ -192,16 +206,17 @@ void openDay(benchmark::State& state, const SessionSource& session, bool naive, 
     guarded(state, [&] {
         BenchSession& s = session();
         storeOtherFullDay(s);
+        std::unique_ptr<NaiveDay> naiveDay = naive ? std::make_unique<NaiveDay>(s) : nullptr;
         const auto cleanUp = qScopeGuard([&] {
             IdealDayStore(s.database()).deleteDay(OtherFullDay);
             s.state().CurrentIdealtag = BenchPractice::DayName;
         });
         const auto open = [&](const QString& day) {
-            openStoredDay(s, day, naive);
+            openStoredDay(s, day, naiveDay.get());
             s.paintPending();
         };
         open(OtherFullDay);
-        requireColumnsRepainted(s, [&] { open(BenchPractice::DayName); });
+        requireColumnsRepainted(s, naiveDay.get(), [&] { open(BenchPractice::DayName); });
         RoundTripCount trips(relay);
         for (auto _ : state) {
             open(OtherFullDay);
@@ -212,7 +227,7 @@ void openDay(benchmark::State& state, const SessionSource& session, bool naive, 
             trips.stop();
         }
         trips.report(state);
-        requireFullDay(s);
+        requireFullDay(s, naiveDay.get());
         return &s;
     });
 }
@@ -223,18 +238,20 @@ void drLoad(benchmark::State& state, BenchEnvironment& env, bool naive)
     guarded(state, [&] {
         BenchSession& s = env.session(env.manyDays(), Index::Kept);
         s.window().DR_Load();
-        const QStringList programPicture = doctorPicture(s);
-        NaiveDay::DR_Load(s);
-        require(doctorPicture(s) == programPicture, "the naive rebuild shows a different doctor column");
+        const QStringList programPicture = doctorPicture(s, s.window().SSDay1(s.state().ChairCount)->model());
+        NaiveDay naiveDay(s);
+        naiveDay.DR_Load();
+        require(doctorPicture(s, naiveDay.doctor()) == programPicture,
+                "the naive rebuild shows a different doctor column");
         for (auto _ : state) {
             const auto start = Clock::now();
             if (naive)
-                NaiveDay::DR_Load(s);
+                naiveDay.DR_Load();
             else
                 s.window().DR_Load();
             setTime(state, start);
         }
-        requireFullDay(s);
+        requireFullDay(s, naive ? &naiveDay : nullptr);
         return &s;
     });
 }
@@ -266,11 +283,11 @@ void analysisPanel(benchmark::State& state, BenchEnvironment& env)
 }
 
 // One click and the frame after it: the event loop paints what the click marked dirty.
-void click(BenchSession& s, bool naive, Qt::MouseButton button)
+void click(BenchSession& s, NaiveDay* naive, Qt::MouseButton button)
 {
     DayView* view = s.window().SSDay1(ClickColumn);
     if (naive)
-        NaiveDay::click(s, ClickColumn, button == Qt::LeftButton ? 1 : 2, ClickRow);
+        naive->click(ClickColumn, button == Qt::LeftButton ? 1 : 2, ClickRow);
     else
         QTest::mouseClick(view, button, {}, view->pointOfRow(ClickRow));
     s.paintPending();
@@ -282,7 +299,8 @@ void clickBenchmark(benchmark::State& state, const SessionSource& session, bool 
 {
     guarded(state, [&] {
         BenchSession& s = session();
-        DayView* view = s.window().SSDay1(ClickColumn);
+        std::unique_ptr<NaiveDay> naiveDay = naive ? std::make_unique<NaiveDay>(s) : nullptr;
+        DayView* view = shownColumn(s, naiveDay.get(), ClickColumn);
         require(view->pointOfRow(ClickRow).y() >= 0, "the clicked row is not visible");
         // The placement puts back the treatment the removal takes away, so the day stays as it was.
         const int clicked = BlockRules::blockAt(view->model(), view->timeOfRow(ClickRow));
@@ -296,27 +314,32 @@ void clickBenchmark(benchmark::State& state, const SessionSource& session, bool 
         const Qt::MouseButton second = measured == Qt::LeftButton ? measured : other;
         {
             const PaintCounter chairPaints(view);
-            const PaintCounter doctorPaints(s.window().SSDay1(s.state().ChairCount));
-            click(s, naive, first);
-            click(s, naive, second);
+            const PaintCounter doctorPaints(shownColumn(s, naiveDay.get(), s.state().ChairCount));
+            click(s, naiveDay.get(), first);
+            click(s, naiveDay.get(), second);
             require(chairPaints.count() == 2 && doctorPaints.count() == 2,
                     "a click's frame did not repaint the columns");
         }
         for (auto _ : state) {
             if (first == measured) {
                 const auto start = Clock::now();
-                click(s, naive, first);
+                click(s, naiveDay.get(), first);
                 setTime(state, start);
-                click(s, naive, second);
+                click(s, naiveDay.get(), second);
             } else {
-                click(s, naive, first);
+                click(s, naiveDay.get(), first);
                 const auto start = Clock::now();
-                click(s, naive, second);
+                click(s, naiveDay.get(), second);
                 setTime(state, start);
             }
         }
+        requireFullDay(s, naiveDay.get());
+        if (naiveDay) {
+            // The naive way changed only its own columns: the open day is as opened.
+            require(naiveDay->changed() && !s.state().modified(), "the naive clicks did not change their columns");
+            return &s;
+        }
         require(s.state().modified(), "the clicks did not mark the day modified");
-        requireFullDay(s);
         // Each placement put back what the removal took: saving writes the day as stored and leaves it
         // unmodified for the next benchmark on this session.
         require(s.window().Speichern() && !s.state().modified(), "the clicked day could not be saved");
@@ -353,7 +376,7 @@ void changeSeenElsewhere(benchmark::State& state, BenchEnvironment& env)
         BenchSession& there = env.remoteServerSession(env.manyDays());
         for (BenchSession* s : {&here, &there}) {
             require(!s->state().modified(), "a session was left with unsaved edits");
-            openStoredDay(*s, BenchPractice::DayName, false);
+            openStoredDay(*s, BenchPractice::DayName);
         }
         for (auto _ : state) {
             there.window().openDay().touch(); // a right click on a free place: a day to save

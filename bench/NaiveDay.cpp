@@ -5,80 +5,107 @@
 #include "dayview/DayView.h"
 #include "editing/BlockRules.h"
 #include "editing/DoctorColumn.h"
-#include "editing/OpenDay.h"
 #include "kernel/Steps.h"
 #include "store/IdealDayLoader.h"
 #include "store/Tables.h"
 
 #include <QLineEdit>
 
-namespace NaiveDay {
-
-void DR_Load(BenchSession& session)
+NaiveDay::NaiveDay(BenchSession& session) : m_session(session)
 {
-    frmLunaris& window = session.window();
-    DayView* doctorView = window.SSDay1(session.state().ChairCount);
-    const TreatmentTable treatments(session.database());
+    for (int i = 0; i < Columns; ++i) {
+        DayView* shown = session.window().SSDay1(i);
+        m_models[i] = shown->model();
+        auto* view = new DayView(i, m_models[i], shown);
+        view->setColumnBackColor(shown->columnBackColor());
+        view->setGeometry(shown->rect());
+        view->setFirstRow(shown->firstRow());
+        view->show();
+        m_views[i] = view;
+    }
+    // Painted once, as the window's columns were: the first frame measured is not the views' first.
+    session.paintPending();
+}
+
+NaiveDay::~NaiveDay()
+{
+    for (const QPointer<DayView>& view : m_views)
+        delete view.data();
+}
+
+QList<const DayViewModel*> NaiveDay::chairs() const
+{
+    QList<const DayViewModel*> chairs;
+    for (int i = 0; i < m_session.state().ChairCount; ++i)
+        chairs.append(&m_models[i]);
+    return chairs;
+}
+
+const DayViewModel& NaiveDay::doctor() const
+{
+    return m_models.at(m_session.state().ChairCount);
+}
+
+void NaiveDay::DR_Load()
+{
+    const int doctor = m_session.state().ChairCount;
+    const TreatmentTable treatments(m_session.database());
     // The treatment table is asked again for every block.
     std::optional<Treatment> current;
-    const qint64 fee =
-        DoctorColumn::rebuild(window.chairColumns(), doctorView->model(), [&](const QString& code) -> const Treatment* {
-            current = treatments.find(code);
-            return current ? &*current : nullptr;
-        });
-    window.findChild<QLineEdit*>(QStringLiteral("txtHon"))->setText(QString::number(fee));
-    doctorView->update();
+    const qint64 fee = DoctorColumn::rebuild(chairs(), m_models[doctor], [&](const QString& code) -> const Treatment* {
+        current = treatments.find(code);
+        return current ? &*current : nullptr;
+    });
+    m_session.window().findChild<QLineEdit*>(QStringLiteral("txtHon"))->setText(QString::number(fee));
+    m_views[doctor]->update();
 }
 
-void Termin_load(BenchSession& session)
+void NaiveDay::Termin_load()
 {
-    frmLunaris& window = session.window();
-    const LunarisState& state = session.state();
+    frmLunaris& window = m_session.window();
+    const LunarisState& state = m_session.state();
     window.setWindowTitle(QStringLiteral("Template: ") + state.CurrentIdealtag);
-    window.SSDay1(state.ChairCount)->model().clear();
-    window.SSDay1(state.ChairCount)->showAllBlocks();
-    const QStringList chairs = ChairTable(session.database()).names();
-    const IdealDayStore store(session.database());
+    m_models[state.ChairCount].clear();
+    m_views[state.ChairCount]->showAllBlocks();
+    const QStringList chairs = ChairTable(m_session.database()).names();
+    const IdealDayStore store(m_session.database());
     // Chair by chair, each with a query of its own.
     for (int i = 0; i < state.ChairCount; ++i) {
-        DayView* column = window.SSDay1(i);
-        column->model().clear();
-        column->model().setCaption(chairs.at(i));
+        DayViewModel& column = m_models[i];
+        column.clear();
+        column.setCaption(chairs.at(i));
         for (const TemplateRow& row : store.blocksOf(state.CurrentIdealtag, chairs.at(i)))
             runStepSkippingRefusal([&] {
-                column->model().add(textOf(row.startTime), textOf(row.endTime), textOf(row.code),
-                                    IdealDayLoader::BlockColor);
+                column.add(textOf(row.startTime), textOf(row.endTime), textOf(row.code), IdealDayLoader::BlockColor);
             });
-        column->update();
+        m_views[i]->update();
     }
-    DR_Load(session);
+    DR_Load();
 }
 
-void click(BenchSession& session, int column, int button, int row)
+void NaiveDay::click(int column, int button, int row)
 {
-    DayView* view = session.window().SSDay1(column);
-    LunarisState& state = session.state();
+    DayView* view = m_views[column];
+    DayViewModel& blocks = m_models[column];
+    const LunarisState& state = m_session.state();
     const QPoint p = view->pointOfRow(row);
     const QString t = view->timeAt(p.x(), p.y()).trimmed();
-    const int hit = BlockRules::blockAt(view->model(), t);
+    const int hit = BlockRules::blockAt(blocks, t);
     if (button == 2) {
         if (hit >= 0)
-            view->model().remove(hit);
+            blocks.remove(hit);
     } else {
         if (hit >= 0 || state.CurrentBeh.isEmpty())
             return;
-        const auto treatment = TreatmentTable(session.database()).find(state.CurrentBeh);
+        const auto treatment = TreatmentTable(m_session.database()).find(state.CurrentBeh);
         if (!treatment)
             return;
         const auto e = BlockRules::endOfPlacement(t, wholeNumber(treatment->dauer));
-        if (!e || BlockRules::overlapping(view->model(), t, *e) >= 0)
+        if (!e || BlockRules::overlapping(blocks, t, *e) >= 0)
             return;
-        view->model().add(t, *e, state.CurrentBeh, DoctorColumn::Green);
+        blocks.add(t, *e, state.CurrentBeh, DoctorColumn::Green);
     }
     view->showAllBlocks();
-    DR_Load(session);
-    // The day counts as changed, as after the handler's own steps.
-    session.window().openDay().markUnsaved();
+    DR_Load();
+    m_changed = true;
 }
-
-} // namespace NaiveDay

@@ -4,12 +4,15 @@
 #include "ScriptedMessages.h"
 #include "app/Program.h"
 #include "app/SingleInstance.h"
+#include "ui/WindowFocus.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLocalServer>
 #include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -88,6 +91,8 @@ private slots:
     void guardIsPerUserWithoutRuntimeFolder();
     void startMeetsAnEndingInstance_data();
     void startMeetsAnEndingInstance();
+    void laterStartBringsTheRunningOneForward_data();
+    void laterStartBringsTheRunningOneForward();
     void programFolderWithoutWriteRight_data();
     void programFolderWithoutWriteRight();
 };
@@ -245,6 +250,85 @@ void TestStartup::startMeetsAnEndingInstance()
     if (starts) {
         SingleInstance third(folder.path(), 60000, [] { QFAIL("waited for an instance that runs"); });
         QCOMPARE(third.acquire(), SingleInstance::Start::AlreadyRunning);
+    }
+}
+
+void TestStartup::laterStartBringsTheRunningOneForward_data()
+{
+    QTest::addColumn<QString>("first"); // running, minimised, hung (listens, never answers), gone (its name left)
+    QTest::addColumn<bool>("starts");
+    QTest::addColumn<bool>("broughtForward");
+    QTest::newRow("first running behind another window") << "running" << false << true;
+    QTest::newRow("first minimised") << "minimised" << false << true;
+    QTest::newRow("first hung: ends silently, as before") << "hung" << false << false;
+    QTest::newRow("first gone, its listening name left behind") << "gone" << true << false;
+}
+
+// A later start asks the running instance to bring its window to the front, and ends without a word; an
+// instance that does not answer is left alone.
+void TestStartup::laterStartBringsTheRunningOneForward()
+{
+    QFETCH(QString, first);
+    QFETCH(bool, starts);
+    QFETCH(bool, broughtForward);
+    QTemporaryDir folder;
+    const QString name = SingleInstance::listeningName(folder.path());
+    QWidget mainWindow;
+    QWidget other;
+    int asked = 0;
+    auto running = std::make_unique<SingleInstance>(folder.path());
+    QCOMPARE(running->acquire(), SingleInstance::Start::Alone);
+    QLocalServer hung;
+    if (first == "hung")
+        QVERIFY(hung.listen(name));
+    else
+        QVERIFY(running->listen([&] {
+            ++asked;
+            bringToFront(&mainWindow);
+        }));
+    mainWindow.show();
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    if (first == "minimised") {
+        mainWindow.showMinimized();
+        QTRY_VERIFY(mainWindow.isMinimized());
+    }
+    if (first == "gone") {
+        running.reset();
+#ifndef Q_OS_WIN // a pipe goes with its process
+        QFile left(name);
+        QVERIFY(left.open(QIODevice::WriteOnly));
+#endif
+    }
+
+    // The later start waits for the answer, which the running one gives in its event loop: another thread.
+    SingleInstance later(folder.path());
+    ScriptedMessages messages;
+    bool started = false;
+    std::unique_ptr<QThread> start(QThread::create([&] { started = claimSingleInstance(later, messages); }));
+    start->start();
+    QTRY_VERIFY_WITH_TIMEOUT(start->isFinished(), 2 * SingleInstance::AnswerWaitMs + 5000);
+    QCOMPARE(started, starts);
+    QVERIFY(messages.shown().isEmpty());
+    QCOMPARE(asked, broughtForward ? 1 : 0);
+    if (broughtForward) {
+        QTRY_VERIFY(mainWindow.isActiveWindow());
+        QVERIFY(!mainWindow.isMinimized());
+    } else {
+        QVERIFY(other.isActiveWindow());
+    }
+    if (starts) {
+        // The new instance listens under the name left behind: the next start is answered.
+        QVERIFY(later.listen([&] { ++asked; }));
+        SingleInstance third(folder.path());
+        QCOMPARE(third.acquire(), SingleInstance::Start::AlreadyRunning);
+        bool answered = false;
+        std::unique_ptr<QThread> ask(QThread::create([&] { answered = third.askRunningToShow(); }));
+        ask->start();
+        QTRY_VERIFY_WITH_TIMEOUT(ask->isFinished(), SingleInstance::AnswerWaitMs + 5000);
+        QVERIFY(answered);
+        QCOMPARE(asked, 1);
     }
 }
 

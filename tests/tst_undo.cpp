@@ -218,6 +218,11 @@ void TestUndo::theSavedStateComesFromTheHistory_data()
     // A cancelled Save As changes nothing, and says so.
     QTest::newRow("Save As cancelled") << "open|saveas cancelled" << QStringList{"10:00-11:30 LANG"}
                                        << "„Speichern unter“ abgebrochen";
+    // The history keeps its saved state: undoing the edit makes the day unmodified, New asks nothing.
+    QTest::newRow("Save As cancelled after an edit, the edit undone, then New")
+        << "edit|saveas cancelled|undo|new" << QStringList{} << "Keine ungespeicherten Änderungen";
+    QTest::newRow("Save As cancelled after an edit, the edit undone")
+        << "edit|saveas cancelled|undo" << QStringList{} << "Keine ungespeicherten Änderungen";
 }
 
 void TestUndo::theSavedStateComesFromTheHistory()

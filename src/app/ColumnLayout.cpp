@@ -21,7 +21,7 @@ ColumnLayout::ColumnLayout(OpenDay& day, QWidget& client, TreatmentLooks& looks,
     : m_looks(looks), m_state(state)
 {
     for (int i = 0; i < ColumnCount; ++i) {
-        auto* column = new DayView(i, day.column(i), &client);
+        auto* column = new DayView(i, day.columnForView(i, {}), &client);
         column->setObjectName(QStringLiteral("SSDay1_%1").arg(i));
         column->setCaption(i < 10 ? QString::number(i + 1) : DoctorColumn::Caption);
         column->setDayStart(QStringLiteral("07:00"));

@@ -14,11 +14,13 @@
 #include "ui/MessageService.h"
 #include "ui/ModalRunner.h"
 #include "ui/ProgramIcon.h"
+#include "ui/WindowFocus.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QPointer>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QTranslator>
@@ -56,7 +58,9 @@ bool claimSingleInstance(SingleInstance& instance, MessageService& messages)
     case SingleInstance::Start::Alone:
         return true;
     case SingleInstance::Start::AlreadyRunning:
-        // The running instance is left alone, and nothing new appears.
+        // The running instance shows its window instead; nothing new appears. One that does not answer
+        // is left alone.
+        instance.askRunningToShow();
         return false;
     case SingleInstance::Start::StillClosing:
         break;
@@ -227,6 +231,9 @@ int Main(int argc, char** argv)
     SingleInstance instance;
     if (!claimSingleInstance(instance, messages))
         return 0;
+    // A later start brings this one forward: its start-up dialog first, the main window once shown.
+    QPointer<QWidget> mainWindow;
+    instance.listen([&mainWindow] { bringToFront(mainWindow); });
 
     SettingsStore settings;
     ExecModalRunner modals;
@@ -238,6 +245,7 @@ int Main(int argc, char** argv)
     AppServices services{*database, settings, messages, modals};
     services.recoveryFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     frmLunaris window(state, services);
+    mainWindow = &window;
     if (!window.Form_Load())
         return 1;
     // The platform's window is made now, hidden, so that little is left to do once the check has passed.

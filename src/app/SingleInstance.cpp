@@ -1,12 +1,33 @@
 #include "app/SingleInstance.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QStandardPaths>
 #include <QSysInfo>
 #include <QThread>
+
+namespace {
+const QByteArray ShowRequest = QByteArrayLiteral("nach vorn\n");
+const QByteArray ShownAnswer = QByteArrayLiteral("ok\n");
+} // namespace
+
+// Beside the guard, in the user's own folder, where no other user can take the name first. Windows
+// names pipes without folders: there the folder's hash tells the users apart, and the pipe is the user's only.
+QString SingleInstance::listeningName(const QString& folder)
+{
+#ifdef Q_OS_WIN
+    const QByteArray hash =
+        QCryptographicHash::hash(QDir(folder).absolutePath().toLower().toUtf8(), QCryptographicHash::Sha1).toHex();
+    return QStringLiteral("Lunaris-") + QString::fromLatin1(hash.left(16));
+#else
+    return QDir(folder).filePath(QStringLiteral("Lunaris.socket"));
+#endif
+}
 
 QString SingleInstance::defaultFolder()
 {
@@ -22,7 +43,7 @@ QString SingleInstance::defaultFolder()
 }
 
 SingleInstance::SingleInstance(const QString& folder, int closingWaitMs, std::function<void()> pause)
-    : m_closingMark(QDir(folder).filePath(QStringLiteral("Lunaris.endet"))),
+    : m_closingMark(QDir(folder).filePath(QStringLiteral("Lunaris.endet"))), m_serverName(listeningName(folder)),
       m_lock(QDir(folder).filePath(QStringLiteral("Lunaris.lock"))), m_closingWaitMs(closingWaitMs),
       m_pause(std::move(pause))
 {
@@ -74,4 +95,58 @@ void SingleInstance::announceClosing()
         return;
     QFile mark(m_closingMark);
     mark.open(QIODevice::WriteOnly);
+}
+
+SingleInstance::~SingleInstance() = default;
+
+bool SingleInstance::listen(std::function<void()> bringForward)
+{
+    if (!m_lock.isLocked())
+        return false;
+    m_server = std::make_unique<QLocalServer>();
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    // Holding the guard, no other instance listens here: a name left behind is a crashed instance's.
+    if (!m_server->listen(m_serverName)) {
+        QLocalServer::removeServer(m_serverName);
+        if (!m_server->listen(m_serverName)) {
+            m_server.reset();
+            return false;
+        }
+    }
+    QObject::connect(m_server.get(), &QLocalServer::newConnection, m_server.get(), [this, bringForward] {
+        while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+            QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            QObject::connect(socket, &QLocalSocket::readyRead, socket, [socket, bringForward] {
+                // Anything but the request (or a line that does not end) is no later start of this program.
+                if (!socket->canReadLine()) {
+                    if (socket->bytesAvailable() > ShowRequest.size())
+                        socket->disconnectFromServer();
+                    return;
+                }
+                if (socket->readLine() != ShowRequest)
+                    return socket->disconnectFromServer();
+                if (bringForward)
+                    bringForward();
+                socket->write(ShownAnswer);
+                socket->flush();
+            });
+        }
+    });
+    return true;
+}
+
+bool SingleInstance::askRunningToShow(int waitMs) const
+{
+    const QDeadlineTimer deadline(waitMs);
+    QLocalSocket socket;
+    socket.connectToServer(m_serverName);
+    if (!socket.waitForConnected(int(deadline.remainingTime())))
+        return false;
+    socket.write(ShowRequest);
+    if (!socket.waitForBytesWritten(int(deadline.remainingTime())))
+        return false;
+    while (!socket.canReadLine())
+        if (deadline.hasExpired() || !socket.waitForReadyRead(int(deadline.remainingTime())))
+            return false;
+    return socket.readLine() == ShownAnswer;
 }

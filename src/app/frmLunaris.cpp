@@ -641,17 +641,6 @@ void frmLunaris::mnuFilePrint_Click()
     else
         TemplatePrintout(m_services).print(this, m_state.CurrentIdealtag, printColumns());
 }
-void frmLunaris::markUnsaved()
-{
-    m_day->markUnsaved();
-    showStatus();
-}
-
-void frmLunaris::markSaved()
-{
-    m_day->markSaved();
-    showStatus();
-}
 
 const RowsOnScreen& frmLunaris::rowsOnScreen() const
 {
@@ -660,7 +649,12 @@ const RowsOnScreen& frmLunaris::rowsOnScreen() const
 
 bool frmLunaris::Speichern()
 {
-    if (!m_state.DayOpen || !m_state.modified())
+    return !m_state.modified() || saveEvenUnmodified();
+}
+
+bool frmLunaris::saveEvenUnmodified()
+{
+    if (!m_state.DayOpen)
         return true;
     const DaySave::Outcome outcome = DaySave(*this, *m_day, m_state, m_services).save([this] { m_commands->saveAs(); });
     m_commandStates->followName();

@@ -81,8 +81,7 @@ public:
     // Writes the open day's blocks under CurrentIdealtag (asks for a name first when it has none).
     // False when there was something to save and it was not saved (name dialog cancelled, save failed).
     bool Speichern() override;
-    void markUnsaved() override;
-    void markSaved() override;
+    bool saveEvenUnmodified() override;
     QWidget* editorWindow() override { return this; }
     // At the start: a copy of unsaved work left by a crash, or put off before, is offered back (or
     // discarded, or put off again, as the user says).

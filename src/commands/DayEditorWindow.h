@@ -16,10 +16,8 @@ public:
     virtual void Termin_load() = 0;
     // False when there was something to save and it was not saved.
     virtual bool Speichern() = 0;
-    // The day counts as unsaved until the next save, whatever the history says.
-    virtual void markUnsaved() = 0;
-    // The day equals the stored one again (a Save As cancelled on an unmodified day changes nothing).
-    virtual void markSaved() = 0;
+    // Saves also an unmodified day (Save As): the history is touched only by a save that succeeds.
+    virtual bool saveEvenUnmodified() = 0;
     virtual void switchOn(bool deleteEnabled) = 0;
     // The open day is stored under this name now (renamed here or elsewhere): the caption follows; its
     // blocks, history and whether it is modified stay.

@@ -94,17 +94,12 @@ void IdealDayCommands::save()
 void IdealDayCommands::saveAs()
 {
     const QString formerName = m_state.CurrentIdealtag;
-    const bool wasModified = m_state.modified();
     m_state.CurrentIdealtag.clear();
-    m_window.markUnsaved();
-    m_window.Speichern();
+    m_window.saveEvenUnmodified();
     // A cancelled name dialog leaves the day its name (still in the caption), so that Save and
-    // Delete keep working on it, and as modified as it was.
-    if (m_state.CurrentIdealtag.isEmpty()) {
+    // Delete keep working on it, and its history with the saved state where it was.
+    if (m_state.CurrentIdealtag.isEmpty())
         m_state.CurrentIdealtag = formerName;
-        if (!wasModified)
-            m_window.markSaved();
-    }
 }
 
 void IdealDayCommands::rename()

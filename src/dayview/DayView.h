@@ -32,7 +32,7 @@ public:
     DayView(int index, DayViewModel& model, QWidget* parent = nullptr);
 
     int index() const { return m_index; }
-    DayViewModel& model() { return m_model; }
+    // Read only: the blocks change through their owner (the open day's steps), never through the view.
     const DayViewModel& model() const { return m_model; }
 
     void setSlotSize(int code);

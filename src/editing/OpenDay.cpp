@@ -303,22 +303,6 @@ bool OpenDay::followChairs(const ChairChanges& changes, const QStringList& chair
     return moved;
 }
 
-bool OpenDay::followChairName(int chair, const QString& name)
-{
-    DayViewModel& column = m_columns.at(chair);
-    const QString former = column.caption();
-    if (former == name)
-        return false;
-    column.setCaption(name);
-    for (QList<StoredBlock>* list : {&m_rowsOnScreen.stored, &m_rowsOnScreen.unshown})
-        for (StoredBlock& block : *list)
-            if (block.row.chair == former)
-                block.row.chair = name;
-    if (m_rowsOnScreen.chairs.remove(former))
-        m_rowsOnScreen.chairs.insert(name);
-    return true;
-}
-
 bool OpenDay::followHours(const QString& open, const QString& close, int slotSetting)
 {
     const QList<StoredBlock> rows = allRows();
@@ -390,7 +374,7 @@ OpenDay::Refusal OpenDay::place(int chair, const QString& t, const QString& code
     if (blockAt(chair, t) >= 0 || overlaps(chair, t, *e))
         return Refusal::Overlap;
     // The column refuses a start outside the day before anything is on the history.
-    column(chair).rowOfTime(t);
+    m_columns.at(chair).rowOfTime(t);
     m_history.push(new PlaceBlockEdit(*this, chair, DayBlock{t, *e, code, kBlockColor}, QString()));
     return Refusal::None;
 }
@@ -447,14 +431,14 @@ OpenDay::Refusal OpenDay::pasteBlock(const DayBlock& block, int to, const QStrin
 
 void OpenDay::insertBlock(int chair, int index, const DayBlock& block)
 {
-    column(chair).insert(index, block);
+    m_columns.at(chair).insert(index, block);
     noteChanged(chair);
 }
 
 DayBlock OpenDay::takeBlock(int chair, int index)
 {
-    DayBlock block = column(chair).item(index);
-    column(chair).remove(index);
+    DayBlock block = m_columns.at(chair).item(index);
+    m_columns.at(chair).remove(index);
     noteChanged(chair);
     return block;
 }

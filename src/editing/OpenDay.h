@@ -10,6 +10,7 @@
 
 #include <array>
 
+class ColumnLayout;
 struct LunarisState;
 
 // The ideal day in the editor: its chair columns' blocks (and the doctor column drawn from them),
@@ -39,7 +40,7 @@ public:
     void touch();
     // The columns equal the stored day now; undoing back to here makes the day unmodified again.
     void markSaved();
-    // No state of the history counts as saved until the next save (Save As cancelled).
+    // No state of the history counts as saved until the next save.
     void markUnsaved();
     // Another day is in the editor (New, Open, Delete), as stored: no history, not modified.
     void forgetHistory();
@@ -51,11 +52,6 @@ public:
     // next save neither takes the own change for someone else's nor writes rows back under the old name.
     // True when columns moved, came or went: the history is forgotten then.
     bool followChairs(const ChairChanges& changes, const QStringList& chairs);
-
-    // A chair was renamed elsewhere: its column and the rows the day remembers take the new name, so that
-    // the next save stores the blocks under it and sees no change of its own rows. False when the column
-    // had that name already.
-    bool followChairName(int chair, const QString& name);
 
     // The practice's hours or row length changed: every column takes them, the chairs keep the blocks
     // that still start inside the day; one that does not becomes an unshown row (kept by the next save,
@@ -76,17 +72,24 @@ public:
     // Rows not stored and not shown (a restored version's chair that is gone, a block outside changed
     // hours): written by every save with the shown blocks, shown again once they fit.
     const QList<StoredBlock>& unsavedUnshown() const { return m_unsavedUnshown; }
-    void setUnsavedUnshown(const QList<StoredBlock>& rows) { m_unsavedUnshown = rows; }
     // The notice of the last replacement that left rows unshown; empty when everything fitted.
     const QString& replaceNotice() const { return m_replaceNotice; }
 
-    // Column i of the window: chairs 0 to chairCount() − 1, then the doctor column.
-    DayViewModel& column(int index) { return m_columns.at(index); }
+    // Column i of the window: chairs 0 to chairCount() − 1, then the doctor column. Read only: the
+    // blocks change through the steps below, so that every change is on the history.
     const DayViewModel& column(int index) const { return m_columns.at(index); }
+    // The key to the columns for the views that draw them, which set a column's look (its hours and
+    // caption), never its blocks. Only the window's column layout holds it.
+    class ViewKey {
+        friend class ::ColumnLayout;
+        ViewKey() = default;
+    };
+    DayViewModel& columnForView(int index, ViewKey) { return m_columns.at(index); }
     int chairCount() const;
     QList<DayViewModel*> chairModels();
     QList<const DayViewModel*> chairs() const;
-    DayViewModel& doctor() { return column(chairCount()); }
+    // The doctor column, drawn from the chairs (not part of the history).
+    DayViewModel& doctor() { return m_columns.at(chairCount()); }
     // The chair columns followed by the doctor column.
     QList<const DayViewModel*> columnsWithDoctor() const;
     // The stored rows of the day that are on screen: a save replaces only these.
@@ -113,10 +116,6 @@ public:
     // row of the chair that the screen does not show.
     bool overlaps(int chair, const QString& t, const QString& e, int ignore = -1) const;
 
-    // For the edits on the history: the blocks themselves.
-    void insertBlock(int chair, int index, const DayBlock& block);
-    DayBlock takeBlock(int chair, int index);
-
 signals:
     // A step was made, undone or redone: the chairs whose blocks it changed are drawn again (none for a
     // step that only counts as a change), and the doctor column and the fee follow.
@@ -127,6 +126,15 @@ signals:
     void historyReset();
 
 private:
+    // The edits on the history change the blocks themselves.
+    friend class PlaceBlockEdit;
+    friend class RemoveBlockEdit;
+    friend class MoveBlockEdit;
+    friend class ReplaceDayEdit;
+    void insertBlock(int chair, int index, const DayBlock& block);
+    DayBlock takeBlock(int chair, int index);
+    void setUnsavedUnshown(const QList<StoredBlock>& rows) { m_unsavedUnshown = rows; }
+
     void followHistory();
     void noteChanged(int chair);
 
