@@ -163,12 +163,10 @@ void TestMasterData::opensOnFirstRecord_data()
                                 << "ERST"
                                 << "Wenn Sie hier Daten löschen oder ändern, werden Termin- und Template-Daten nicht "
                                    "automatisch aktualisiert!!";
-    // The ideal days follow a chair's rename or deletion on the user's word; the appointments do not.
     QTest::newRow("chairs") << "Stuhl"
                             << "Stuhl 1"
-                            << "Wenn Sie hier Daten löschen oder ändern, werden Termin-Daten nicht automatisch "
-                               "aktualisiert!! Verwenden Idealtage den Stuhl, fragt Lunaris, ob ihre Einträge folgen "
-                               "sollen.";
+                            << "Wenn Sie hier Daten löschen oder ändern, werden Termin-und Template-Daten nicht "
+                               "automatisch aktualisiert!!";
 }
 
 void TestMasterData::opensOnFirstRecord()

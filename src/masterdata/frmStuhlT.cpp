@@ -18,10 +18,8 @@ RecordEditorSetup chairSetup()
         {2, QStringLiteral("TEXT"), QStringLiteral("Text:"), 30, {}, false, true},
     };
     setup.rows = {{1}, {2}};
-    // The ideal days follow a renamed or deleted chair when the user says so; the appointments never do.
-    setup.warning = QStringLiteral("Wenn Sie hier Daten löschen oder ändern, werden Termin-Daten nicht automatisch "
-                                   "aktualisiert!! Verwenden Idealtage den Stuhl, fragt Lunaris, ob ihre Einträge "
-                                   "folgen sollen.");
+    setup.warning = QStringLiteral("Wenn Sie hier Daten löschen oder ändern, werden Termin-und Template-Daten nicht "
+                                   "automatisch aktualisiert!!");
     setup.writeFallback = QStringLiteral("Bitte überprüfen Sie die Daten");
     setup.closeIsDefault = false;
     return setup;
