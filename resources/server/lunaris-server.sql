@@ -65,8 +65,8 @@ version AS (INSERT INTO "IdealtagVersion" ("IDEALTAG", "ZEIT", "ARBEITSPLATZ", "
 pruned AS (DELETE FROM "IdealtagVersion" WHERE (SELECT v FROM ok) AND "IDEALTAG" = $1 AND "ID" NOT IN
     (SELECT "ID" FROM "IdealtagVersion" WHERE "IDEALTAG" = $1 ORDER BY "ID" DESC
     LIMIT (SELECT $9 - CASE WHEN v THEN 1 ELSE 0 END FROM kept))),
-removed AS (DELETE FROM "Template" WHERE (SELECT v FROM ok) AND "IDEALTAG" = $1 AND ($10 OR "ID" = ANY($11))
-    RETURNING "ID"),
+removed AS (DELETE FROM "Template" WHERE (SELECT v FROM ok) AND "IDEALTAG" = $1 AND ($10 OR "ID" IN
+    (SELECT unnest($11))) RETURNING "ID"),
 listing AS (INSERT INTO "Idealtag" ("IDEALTAG") SELECT $1 WHERE (SELECT v FROM ok) AND NOT (SELECT v FROM listed)),
 ins AS (INSERT INTO "Template" ("IDEALTAG", "STUHL", "BEH", "STARTZEIT", "ENDZEIT")
     SELECT $1, r.s, r.b, r.st, r.e FROM unnest($12, $13, $14, $15) WITH ORDINALITY AS r(s, b, st, e, n)

@@ -1009,6 +1009,9 @@ void Database::inTransaction(const std::function<void()>& work, const std::funct
 
 void Database::writeAlone(const std::function<void()>& work, const std::function<bool()>& storedAfterAll) const
 {
+    // The statement looks like a read (a function called by SELECT): a role that may not write is refused here.
+    if (!m_writable)
+        awaitWritable();
     for (int attempt = 1;; ++attempt) {
         // Away already (and not to be tried now): nothing is sent.
         const bool awayBefore = m_serverLost && !m_quickLoss;
