@@ -435,10 +435,12 @@ void print(benchmark::State& state, BenchEnvironment& env)
     });
 }
 
-void openDialog(benchmark::State& state, BenchEnvironment& env, int otherDays)
+} // namespace
+
+void openDialog(benchmark::State& state, const SessionSource& session, int otherDays, const RelaySource& relay)
 {
     guarded(state, [&] {
-        BenchSession& s = env.session(otherDays, Index::Kept);
+        BenchSession& s = session();
         QAction* open = s.window().findChild<QAction*>(QStringLiteral("mnuFileOpen"));
         int listed = 0;
         // The dialog is shown and drawn with its list, then cancelled: the day stays as it is.
@@ -449,17 +451,22 @@ void openDialog(benchmark::State& state, BenchEnvironment& env, int otherDays)
             return dialog.result();
         });
         require(!s.state().modified(), "the session was left with unsaved edits");
+        RoundTripCount trips(relay);
         for (auto _ : state) {
+            trips.start();
             const auto start = Clock::now();
             open->trigger();
             setTime(state, start);
+            trips.stop();
         }
+        trips.report(state);
         s.dialogs().setHandler({});
         require(listed == otherDays + 1, "the dialog did not list every stored day");
         return &s;
     });
 }
 
+namespace {
 #ifdef LUNARIS_BENCH_COLD_START
 // A program folder as installed: the program and the practice database beside it.
 QString programFolder(BenchEnvironment& env, const QString& name, const QString& database)
@@ -613,7 +620,11 @@ void registerBenchmarks(BenchEnvironment& env)
     timed(RegisterBenchmark("print_pdf/program", [&env](benchmark::State& s) { print(s, env); }), quick);
     for (const int days : {many, huge})
         timed(RegisterBenchmark(name("open_dialog", days, false).c_str(),
-                                [&env, days](benchmark::State& s) { openDialog(s, env, days); }),
+                                [&env, days](benchmark::State& s) {
+                                    openDialog(
+                                        s, [&env, days]() -> BenchSession& { return env.session(days, Index::Kept); },
+                                        days);
+                                }),
               quick);
 #ifdef LUNARIS_BENCH_COLD_START
     const std::pair<const char*, StartFile> startFiles[] = {{"demo", StartFile::Demo},
@@ -671,7 +682,8 @@ std::vector<SummaryLine> summaryLines(const BenchEnvironment& env)
         {"4. Speichern of the whole day", days("Speichern", huge, false), "", 30, 0, hugeNote},
         serverSummaryLine("Speichern", "4. Speichern of the whole day", 30, env),
         remoteSummaryLine("open_day", "1. Opening the day", 2, env),
-        remoteSummaryLine("Speichern", "4. Speichern of the whole day", 4, env),
+        remoteSummaryLine("Speichern", "4. Speichern of the whole day", 1, env),
+        remoteSummaryLine("open_dialog", "6. Open dialog listing every stored day", 1, env),
         {"8. A save at one workstation until another shows it (PostgreSQL)", "server/change_seen_elsewhere", "", 0, 0,
          "from the end of the save"},
         {"5. Print-out laid out and rendered to PDF", "print_pdf/program", "", 100, 0, ""},

@@ -26,6 +26,8 @@ using RelaySource = std::function<FaultProxy*()>;
 void openDay(benchmark::State& state, const SessionSource& session, bool naive, const RelaySource& relay = {});
 void clickBenchmark(benchmark::State& state, const SessionSource& session, bool naive, Qt::MouseButton measured);
 void save(benchmark::State& state, const SessionSource& session, const RelaySource& relay = {});
+// The Open dialog shown with every stored day (otherDays and the large day), then cancelled.
+void openDialog(benchmark::State& state, const SessionSource& session, int otherDays, const RelaySource& relay = {});
 // A save at one workstation (through the relay) until another shows the saved day, on the server.
 void changeSeenElsewhere(benchmark::State& state, BenchEnvironment& env);
 // Median of repetitions of a measured time, or a few iterations in the quick run.

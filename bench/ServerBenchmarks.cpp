@@ -77,6 +77,10 @@ void registerServerBenchmarks(BenchEnvironment& env)
     timed(RegisterBenchmark(remoteBenchmark("Speichern", env).c_str(),
                             [remote, relay](benchmark::State& s) { save(s, remote, relay); }),
           quick);
+    const int days = env.manyDays();
+    timed(RegisterBenchmark(remoteBenchmark("open_dialog", env).c_str(),
+                            [remote, relay, days](benchmark::State& s) { openDialog(s, remote, days, relay); }),
+          quick);
     timed(
         RegisterBenchmark("server/change_seen_elsewhere", [&env](benchmark::State& s) { changeSeenElsewhere(s, env); }),
         quick);

@@ -25,6 +25,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QSysInfo>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -158,6 +159,8 @@ private slots:
     void dayDeletedElsewhereStaysWithTheBar_data();
     void dayDeletedElsewhereStaysWithTheBar();
     void changeDuringAModalWindowFollowedWhenItCloses();
+    void overwrittenSaveIsSaid_data();
+    void overwrittenSaveIsSaid();
 };
 
 void TestWorkstations::init()
@@ -877,6 +880,72 @@ void TestWorkstations::changeDuringAModalWindowFollowedWhenItCloses()
     QVERIFY(!f.ctx.state.modified());
     const QString status = f.window->findChild<QLabel*>("sbStatusBar_Panel1")->text();
     QVERIFY2(status.contains("Von einem anderen Arbeitsplatz geändert – neu geladen "), qPrintable(status));
+}
+
+void TestWorkstations::overwrittenSaveIsSaid_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<bool>("unseen"); // B saves over A's state after the question; else after reading it
+    for (const char* backend : {"file", "server"}) {
+        QTest::addRow("%s: overwritten unseen", backend) << QString(backend) << true;
+        QTest::addRow("%s: saved after reading it", backend) << QString(backend) << false;
+    }
+}
+
+// Workstation A saves the day; B, which had not seen that state, answers Ja to the overwrite question. A's
+// status says so and where A's state went; a save of B's after reading A's state is an ordinary change.
+void TestWorkstations::overwrittenSaveIsSaid()
+{
+    QFETCH(QString, backend);
+    QFETCH(bool, unseen);
+    Practice p(backend);
+    p.here->run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 1"});
+    p.here->run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 10});
+    IdealDayStore(*p.here).replaceDay("Montag", blocks("Stuhl 1", {"08:00"}));
+    Workstation a(*p.here), b(*p.there);
+    a.open("Montag");
+    b.open("Montag");
+    if (unseen)
+        QVERIFY(placeBlock(*b.window, 0, "10:00", "10:10", "KONT"));
+
+    QVERIFY(placeBlock(*a.window, 0, "09:00", "09:10", "KONT"));
+    const QString before = QTime::currentTime().toString("HH:mm");
+    QVERIFY(a.window->Speichern());
+    const QString after = QTime::currentTime().toString("HH:mm");
+    QLabel* status = a.window->findChild<QLabel*>("sbStatusBar_Panel1");
+    if (unseen) {
+        b.messages.answer(QMessageBox::Yes);
+        QVERIFY(b.window->Speichern());
+        QCOMPARE(b.messages.shown().size(), 1);
+        QCOMPARE(b.messages.last().text, QString("Der Idealtag „Montag“ wurde inzwischen an einem anderen "
+                                                 "Arbeitsplatz geändert.\rMöchten Sie ihn trotzdem überschreiben?"));
+        QCOMPARE(b.messages.last().title, QString("Lunaris"));
+        QCOMPARE(b.messages.last().icon, QMessageBox::Question);
+        QCOMPARE(b.messages.last().buttons, QMessageBox::Yes | QMessageBox::No);
+    } else {
+        // B follows A's save first, then saves its own change on top of it.
+        QTRY_COMPARE_WITH_TIMEOUT(blocksOn(*b.window->SSDay1(0)).size(), 2, 3000);
+        QVERIFY(placeBlock(*b.window, 0, "10:00", "10:10", "KONT"));
+        QVERIFY(b.window->Speichern());
+        QVERIFY(b.messages.shown().isEmpty());
+    }
+    // A follows; its saved state is the newest version, marked as replaced unseen or not.
+    const QString expected = "Ihr Stand von %1 wurde an " + QSysInfo::machineHostName() +
+                             " überschrieben – unter Datei → Versionen erhalten";
+    QTRY_VERIFY_WITH_TIMEOUT(status->text().contains("überschrieben") || status->text().contains("neu geladen"), 3000);
+    if (unseen)
+        QVERIFY2(status->text() == expected.arg(before) || status->text() == expected.arg(after),
+                 qPrintable(status->text()));
+    else
+        QVERIFY2(status->text().startsWith("Von einem anderen Arbeitsplatz geändert – neu geladen "),
+                 qPrintable(status->text()));
+    QVERIFY(!a.state.modified());
+    QVERIFY(a.messages.shown().isEmpty());
+    const QList<DayVersion> versions = DayVersionTable(*p.here).versionsOf("Montag");
+    QVERIFY(versions.size() >= 2);
+    QCOMPARE(versions.first().rows.size(), 2); // A's 08:00 and 09:00
+    QCOMPARE(versions.first().overwritten, unseen);
+    QVERIFY(!versions.first().deleted && !versions.first().renamed);
 }
 
 LUNARIS_TEST_MAIN(TestWorkstations)

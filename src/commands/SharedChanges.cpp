@@ -7,6 +7,7 @@
 #include "kernel/AppServices.h"
 #include "kernel/LunarisState.h"
 #include "kernel/Steps.h"
+#include "store/DayVersions.h"
 #include "store/Tables.h"
 #include "ui/AfterModalWindows.h"
 #include "ui/MessageService.h"
@@ -100,15 +101,33 @@ void SharedChanges::followDay(const QString& chairsNotice)
             m_window.showChangedNotice(chairsNotice);
         return;
     }
+    const QString overwritten = overwrittenNotice(shown);
     // Unmodified, the day is shown as stored now: blocks of a deleted chair that are still stored are counted
     // in the status as unshown entries.
     if (!m_state.modified()) {
         m_window.reloadInPlace();
-        m_status.setReloaded(QStringLiteral("Von einem anderen Arbeitsplatz geändert – neu geladen ") + clockNow());
+        m_status.setReloaded(overwritten.isEmpty()
+                                 ? QStringLiteral("Von einem anderen Arbeitsplatz geändert – neu geladen ") + clockNow()
+                                 : overwritten);
         m_window.showStatus();
         return;
     }
     m_window.showChangedNotice(
-        joined(QStringLiteral("„%1“ wurde an einem anderen Arbeitsplatz geändert.").arg(m_state.CurrentIdealtag),
+        joined(overwritten.isEmpty()
+                   ? QStringLiteral("„%1“ wurde an einem anderen Arbeitsplatz geändert.").arg(m_state.CurrentIdealtag)
+                   : overwritten,
                chairsNotice));
+}
+
+QString SharedChanges::overwrittenNotice(const RowsOnScreen& shown)
+{
+    // Only a state this window saved is the user's own.
+    if (!shown.savedAt.isValid() || shown.day != m_state.CurrentIdealtag)
+        return {};
+    std::optional<DayVersion> version;
+    if (!runStep([&] { version = DayVersionTable(m_services.database).overwritten(shown.day, shown.stored); }) ||
+        !version)
+        return {};
+    return QStringLiteral("Ihr Stand von %1 wurde an %2 überschrieben – unter Datei → Versionen erhalten")
+        .arg(shown.savedAt.toString(QStringLiteral("HH:mm")), version->host);
 }

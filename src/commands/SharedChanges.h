@@ -2,13 +2,14 @@
 
 #include <functional>
 
-class QString;
+#include <QString>
 
 class DayEditorWindow;
 class DayStatus;
 class OpenDay;
 struct AppServices;
 struct LunarisState;
+struct RowsOnScreen;
 
 // Another workstation or the planner changed the shared tables: the open name dialogs' lists, the
 // treatments, the chairs (by identity) and the open day follow. An unmodified day is read again; a modified one
@@ -27,6 +28,9 @@ private:
     // The open day as stored now, after following a rename elsewhere. `chairsNotice` names the blocks that
     // left the screen with a chair deleted elsewhere.
     void followDay(const QString& chairsNotice);
+    // What the window says when the state it saved was replaced elsewhere by a save whose user agreed to
+    // overwrite it unseen; empty otherwise.
+    QString overwrittenNotice(const RowsOnScreen& shown);
 
     DayEditorWindow& m_window;
     OpenDay& m_day;

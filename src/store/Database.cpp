@@ -342,6 +342,7 @@ Database::Database(const ServerAddress& server, const QString& connectionName)
         connectServer();
         ServerSchema::ensure(connection(), m_filePath);
         ensureOwnServerTables();
+        ensureSaveFunction();
         // A role that may only read opens for viewing: every write is refused before it is sent.
         m_readOnly = !ServerRights::canWriteAll(connection());
         m_writable = !m_readOnly;
@@ -423,6 +424,29 @@ void Database::ensureOwnServerTables() const
     }
 }
 
+void Database::ensureSaveFunction() const
+{
+    QSqlQuery present =
+        run(QStringLiteral("SELECT to_regprocedure(?) IS NOT NULL"), {ServerSchema::SaveFunctionSignature});
+    m_saveFunction = readNext(present) && present.value(0).toBool();
+    if (m_saveFunction)
+        return;
+    // A server set up by an older version gets the function when its owner (or a role that may create
+    // functions) connects next; the server script makes it too.
+    try {
+        inTransaction([this] {
+            run(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(OwnTablesLockKey));
+            run(ServerSchema::saveFunctionDefinition());
+        });
+        m_saveFunction = true;
+    } catch (const LunarisError&) {
+        // A role that may not create it (or a lock held too long): until then the workstation saves as before,
+        // in a transaction; that is no reason to refuse the start.
+        if (m_serverLost)
+            throw;
+    }
+}
+
 QString Database::readOnlyReason() const
 {
     if (isServer() && m_readOnly)
@@ -448,8 +472,12 @@ void Database::connectServer() const
     QSqlQuery(db).exec(QStringLiteral("SET lock_timeout = %1").arg(m_busyTimeoutMs));
     QSqlQuery(db).exec(QStringLiteral("SET statement_timeout = %1").arg(StatementTimeoutMs));
     QSqlQuery ssl(db);
-    m_encrypted = ssl.exec(QStringLiteral("SELECT ssl FROM pg_stat_ssl WHERE pid = pg_backend_pid()")) && ssl.next() &&
-                  ssl.value(0).toBool();
+    const bool known = ssl.exec(QStringLiteral("SELECT s.ssl, a.pid, a.backend_start::text FROM pg_stat_ssl s JOIN "
+                                               "pg_stat_activity a ON a.pid = s.pid WHERE s.pid = pg_backend_pid()")) &&
+                       ssl.next();
+    m_encrypted = known && ssl.value(0).toBool();
+    m_backendPid = known ? ssl.value(1).toLongLong() : 0;
+    m_backendStart = known ? ssl.value(2).toString() : QString();
     // The server itself refuses writes too (a reconnection keeps it so).
     if (m_readOnly)
         QSqlQuery(db).exec(QStringLiteral("SET default_transaction_read_only = on"));
@@ -904,7 +932,7 @@ QSqlQuery Database::run(const QString& sql, const QVariantList& values) const
     setServerLost(true);
     // Nothing was written on it, so outside a transaction the statement is tried once more on a new
     // connection before anything is reported. Inside one, the whole transaction is gone with the connection.
-    if (m_transactionOpen || !m_quickLoss)
+    if (m_transactionOpen || m_writingAlone || !m_quickLoss)
         throw lostConnectionFailure(error);
     reconnectNow();
     QSqlQuery again(connection());
@@ -979,16 +1007,69 @@ void Database::inTransaction(const std::function<void()>& work, const std::funct
     }
 }
 
+void Database::writeAlone(const std::function<void()>& work, const std::function<bool()>& storedAfterAll) const
+{
+    // The statement looks like a read (a function called by SELECT): a role that may not write is refused here.
+    if (!m_writable)
+        awaitWritable();
+    for (int attempt = 1;; ++attempt) {
+        // Away already (and not to be tried now): nothing is sent.
+        const bool awayBefore = m_serverLost && !m_quickLoss;
+        m_writingAlone = true;
+        try {
+            work();
+            m_writingAlone = false;
+            return;
+        } catch (const LunarisError& e) {
+            m_writingAlone = false;
+            if (awayBefore || !m_serverLost || !storedAfterAll)
+                throw;
+            const bool quickLoss = m_quickLoss;
+            bool stored = false;
+            try {
+                stored = storedAfterAllOnNewConnection(storedAfterAll);
+            } catch (const LunarisError& failure) {
+                // Mostly the server is still away: that is what the user needs to hear.
+                throw withSentence(failure, QStringLiteral("Ob zuvor noch gespeichert wurde, ließ sich nicht prüfen."));
+            }
+            if (stored)
+                return;
+            // Not written, and never will be (its server process has ended): a loss that showed at once
+            // (a restarted server) is met, as for any statement, by one more try on the new connection.
+            if (!quickLoss || attempt > 1)
+                throw withSentence(e, QStringLiteral("Es wurde nichts gespeichert."));
+        } catch (...) {
+            m_writingAlone = false;
+            throw;
+        }
+    }
+}
+
 bool Database::commitStoredAfterAll(const std::function<bool()>& storedAfterAll, const LunarisError& lost) const
 {
-    // On a new connection, under the same table lock as every write: the lost transaction still holds it
-    // until the server has committed or dropped it, so what is read then is its final outcome.
-    bool stored = false;
     try {
-        inTransaction([&] { stored = storedAfterAll(); });
+        return storedAfterAllOnNewConnection(storedAfterAll);
     } catch (const LunarisError&) {
         throw withSentence(lost, QStringLiteral("Ob zuvor noch gespeichert wurde, ließ sich nicht prüfen."));
     }
+}
+
+bool Database::storedAfterAllOnNewConnection(const std::function<bool()>& storedAfterAll) const
+{
+    // On a new connection, under the same table lock as every write: a lost transaction still holds it
+    // until the server has committed or dropped it. A lost statement of its own (autocommit) may not yet
+    // hold it: its server process is ended first, waiting up to 5 s, so what is read then is the final
+    // outcome either way.
+    const qint64 lostPid = m_backendPid;
+    const QString lostStart = m_backendStart;
+    bool stored = false;
+    inTransaction([&] {
+        if (lostPid != 0)
+            run(QStringLiteral("SELECT pg_terminate_backend(pid, 5000) FROM pg_stat_activity WHERE pid = ? "
+                               "AND backend_start = CAST(? AS timestamptz)"),
+                {lostPid, lostStart});
+        stored = storedAfterAll();
+    });
     return stored;
 }
 

@@ -118,6 +118,14 @@ public:
     // which (true: it was stored, and nothing is reported). Without it such a loss is reported as a failure.
     void inTransaction(const std::function<void()>& work, const std::function<bool()>& storedAfterAll = {}) const;
 
+    // Runs work, one statement that writes, in autocommit (the server's save function): the statement is not
+    // tried again on a new connection, as it may have been written. When the connection is lost before its
+    // whole answer arrived, storedAfterAll decides as in inTransaction().
+    void writeAlone(const std::function<void()>& work, const std::function<bool()>& storedAfterAll) const;
+    // Whether the server has the function that saves a day in one statement (ServerSchema::SaveFunction): made
+    // when a role that may create it connects; without it a save is a transaction of four statements.
+    bool hasSaveFunction() const { return m_saveFunction; }
+
     // The file's change stamp now (see ChangeStamp); invalid on the server.
     ChangeStamp changeStamp() const;
     // The same without waiting for another program's lock on the file: invalid while one holds it.
@@ -146,6 +154,7 @@ public:
 private:
     void connectServer() const;
     void ensureOwnServerTables() const;
+    void ensureSaveFunction() const;
     bool lostConnection(const QSqlError& error) const;
     void setServerLost(bool lost) const;
     // A new connection made now, on this thread: after a loss that showed at once, or once the background
@@ -156,6 +165,7 @@ private:
     QSqlError execute(QSqlQuery& query, const QString& sql, const QVariantList& values) const;
     // After COMMIT's answer was lost: whether the transaction was stored after all (see inTransaction()).
     bool commitStoredAfterAll(const std::function<bool()>& storedAfterAll, const LunarisError& lost) const;
+    bool storedAfterAllOnNewConnection(const std::function<bool()>& storedAfterAll) const;
     void create();
     void buildNewFile(const QString& finalPath);
     void checkIsDatabaseFile() const;
@@ -195,6 +205,12 @@ private:
     std::function<void(int)> m_retryObserver;
     mutable QHash<QByteArray, std::any> m_lastKnown;
     mutable bool m_transactionOpen = false;
+    // A statement runs whose loss leaves it unknown whether it was written: it is not tried again.
+    mutable bool m_writingAlone = false;
+    mutable bool m_saveFunction = false;
+    // The server process of the connection and when it started (the process number alone may be reused).
+    mutable qint64 m_backendPid = 0;
+    mutable QString m_backendStart;
     // Statements of this connection that may have written (the file's data version ignores them).
     mutable qint64 m_ownWrites = 0;
     // The server's statements, prepared once per connection, by their text.

@@ -161,8 +161,18 @@ QList<DayVersion> DayVersionTable::versionsOf(const QString& day) const
         versions.append({q.value(0).toLongLong(), day, QDateTime::fromString(q.value(1).toString(), Qt::ISODateWithMs),
                          q.value(2).toString(), q.value(3).toString(), decode(q.value(4).toString()),
                          q.value(5).toInt() == int(VersionCause::Deleted),
-                         q.value(5).toInt() == int(VersionCause::Renamed)});
+                         q.value(5).toInt() == int(VersionCause::Renamed),
+                         q.value(5).toInt() == int(VersionCause::Overwritten)});
     return versions;
+}
+
+std::optional<DayVersion> DayVersionTable::overwritten(const QString& day, const QList<StoredBlock>& rows) const
+{
+    const QString wanted = encode(rows);
+    for (const DayVersion& version : versionsOf(day))
+        if (rowsToJson(version.rows) == wanted)
+            return version.overwritten ? std::optional<DayVersion>(version) : std::nullopt;
+    return std::nullopt;
 }
 
 QStringList DayVersionTable::deletedDays() const

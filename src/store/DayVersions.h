@@ -6,10 +6,13 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 class Database;
 
 // What replaced a version of a day; stored as GELOESCHT (0 and 1 as ever, so older readers keep them apart).
-enum class VersionCause { Saved = 0, Deleted = 1, Renamed = 2 };
+// Overwritten: a save whose user agreed to replace the day saved elsewhere meanwhile, unseen.
+enum class VersionCause { Saved = 0, Deleted = 1, Renamed = 2, Overwritten = 3 };
 
 // A stored day as it was before a save, a delete or a rename replaced it.
 struct DayVersion {
@@ -19,8 +22,9 @@ struct DayVersion {
     QString host;   // the workstation that replaced it
     QString user;
     QList<TemplateRow> rows;
-    bool deleted = false; // replaced by a delete
-    bool renamed = false; // the day's name changed then; its rows stayed as they are here
+    bool deleted = false;     // replaced by a delete
+    bool renamed = false;     // the day's name changed then; its rows stayed as they are here
+    bool overwritten = false; // replaced by a save elsewhere whose user had not seen this state
 };
 
 // Table IdealtagVersion, Lunaris's own (the planner never reads it): every version of a day that a
@@ -46,6 +50,9 @@ public:
     // A chair renamed together with the stored days' rows: every version's rows of it take the new name too,
     // so that restoring an older version shows them in that chair's column. In the caller's transaction.
     void renameChair(const QString& from, const QString& to) const;
+    // The newest version of the day that holds exactly these rows, when a save elsewhere replaced them unseen
+    // (VersionCause::Overwritten); none when the newest such version was replaced otherwise, or there is none.
+    std::optional<DayVersion> overwritten(const QString& day, const QList<StoredBlock>& rows) const;
     // Days that have versions but are no longer stored, in the order they were deleted (newest first).
     QStringList deletedDays() const;
 

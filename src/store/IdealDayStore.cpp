@@ -4,6 +4,7 @@
 #include "store/Database.h"
 #include "store/DayVersions.h"
 #include "store/RowsJson.h"
+#include "store/ServerSchema.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -130,10 +131,10 @@ QList<StoredBlock> insertRows(const Database& db, const QString& day, const QLis
 
 // The file has no round trips to save: one statement a step.
 QList<StoredBlock> writeInFile(const Database& db, const QString& day, const DayInStore& now, bool keepVersion,
-                               const QList<qint64>& removed, const QList<TemplateRow>& rows)
+                               VersionCause cause, const QList<qint64>& removed, const QList<TemplateRow>& rows)
 {
     if (keepVersion)
-        DayVersionTable(db).keepStored(day, VersionCause::Saved);
+        DayVersionTable(db).keepStored(day, cause);
     // Usually every stored row of the day is replaced.
     if (!removed.isEmpty() && removed.size() == now.blocks.size())
         db.run(QStringLiteral("DELETE FROM Template WHERE IDEALTAG = ?"), {day});
@@ -174,11 +175,12 @@ struct ServerSave {
 // Across a network every statement is a round trip: the comparison with what the window expects, the
 // version, the removal, the name and the rows go in one statement, whatever the size of the day; it
 // writes nothing when the comparison fails and then returns the day as stored. Its text is fixed, so
-// the server prepares it once. The transaction's table lock is taken before it, so no other save
-// comes between the comparison and the write.
+// the server prepares it once. With the server's save function (ServerSchema::SaveFunction) that
+// statement runs on its own, in autocommit, and takes the table lock itself; without it the caller's
+// transaction has taken the lock before, so no other save comes between the comparison and the write.
 ServerSave saveOnServer(const Database& db, const QString& day, bool checking, bool askDeleted,
                         const QList<StoredBlock>& expected, bool replaceAll, const QSet<qint64>& replaced,
-                        const QList<TemplateRow>& rows)
+                        const QList<TemplateRow>& rows, VersionCause cause)
 {
     QStringList ids;
     for (const qint64 id : replaced)
@@ -190,41 +192,54 @@ ServerSave saveOnServer(const Database& db, const QString& day, bool checking, b
         starts.append(row.startTime);
         ends.append(row.endTime);
     }
-    const QVariantList version = DayVersionTable::versionValues(day, {}, VersionCause::Saved);
-    QVariantList values{day, day, askDeleted, checking, storedRowsToJson(expected)};
-    values << version.mid(0, 4) << day << day << DayVersionTable::Kept << day << replaceAll
-           << (QLatin1Char('{') + ids.join(QLatin1Char(',')) + QLatin1Char('}')) << day << day << textArray(chairs)
-           << textArray(codes) << textArray(starts) << textArray(ends);
-    QSqlQuery result = db.run(
-        QStringLiteral(
-            "WITH cur AS (SELECT rowid, STUHL, BEH, STARTZEIT, ENDZEIT FROM Template WHERE IDEALTAG = ?), "
-            "listed AS (SELECT EXISTS (SELECT 1 FROM Idealtag WHERE IDEALTAG = ?) AS v), "
-            "ok AS (SELECT NOT (CAST(? AS boolean) AND NOT (SELECT v FROM listed)) AND (NOT CAST(? AS boolean) OR "
-            "(SELECT coalesce(jsonb_agg(jsonb_build_array(rowid, coalesce(STUHL, ''), BEH, STARTZEIT, ENDZEIT) ORDER "
-            "BY rowid), "
-            "'[]') FROM cur) = CAST(? AS jsonb)) AS v), "
-            "kept AS (SELECT EXISTS (SELECT 1 FROM cur) OR (SELECT v FROM listed) AS v), "
-            "version AS (INSERT INTO IdealtagVersion (IDEALTAG, ZEIT, ARBEITSPLATZ, BENUTZER, ZEILEN, GELOESCHT) "
-            "SELECT ?, ?, ?, ?, coalesce((SELECT json_agg(json_build_array(STUHL, BEH, STARTZEIT, ENDZEIT) "
-            "ORDER BY rowid) FROM cur)::text, '[]'), 0 WHERE (SELECT v FROM ok) AND (SELECT v FROM kept)), "
-            "pruned AS (DELETE FROM IdealtagVersion WHERE (SELECT v FROM ok) AND IDEALTAG = ? AND rowid NOT IN "
-            "(SELECT rowid FROM IdealtagVersion WHERE IDEALTAG = ? ORDER BY rowid DESC LIMIT "
-            "(SELECT CAST(? AS integer) - CASE WHEN v THEN 1 ELSE 0 END FROM kept))), "
-            "removed AS (DELETE FROM Template WHERE (SELECT v FROM ok) AND IDEALTAG = ? AND "
-            "(CAST(? AS boolean) OR rowid = ANY(CAST(? AS bigint[]))) RETURNING rowid), "
-            "listing AS (INSERT INTO Idealtag (IDEALTAG) SELECT ? WHERE (SELECT v FROM ok) AND "
-            "NOT (SELECT v FROM listed)), "
-            "ins AS (INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) SELECT ?, r.s, r.b, r.st, r.e "
-            "FROM unnest(CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[])) "
-            "WITH ORDINALITY AS r(s, b, st, e, n) WHERE (SELECT v FROM ok) ORDER BY r.n RETURNING rowid) "
-            "SELECT 0, rowid, NULL, NULL, NULL, NULL FROM ins "
-            "UNION ALL SELECT 1, rowid, STUHL, BEH, STARTZEIT, ENDZEIT FROM cur WHERE (SELECT v FROM ok) AND "
-            "rowid NOT IN (SELECT rowid FROM removed) "
-            "UNION ALL SELECT 2, rowid, STUHL, BEH, STARTZEIT, ENDZEIT FROM cur WHERE NOT (SELECT v FROM ok) "
-            "UNION ALL SELECT 3, CAST((SELECT v FROM listed) AS integer), NULL, NULL, NULL, NULL "
-            "WHERE NOT (SELECT v FROM ok) "
-            "UNION ALL SELECT 4, NULL, NULL, NULL, NULL, NULL WHERE (SELECT v FROM ok)"),
-        values);
+    const QVariantList version = DayVersionTable::versionValues(day, {}, cause);
+    const QString idArray = QLatin1Char('{') + ids.join(QLatin1Char(',')) + QLatin1Char('}');
+    QSqlQuery result;
+    if (db.hasSaveFunction()) {
+        result = db.run(QStringLiteral("SELECT * FROM %1(CAST(? AS text), CAST(? AS boolean), CAST(? AS boolean), "
+                                       "CAST(? AS jsonb), CAST(? AS text), CAST(? AS text), CAST(? AS text), "
+                                       "CAST(? AS integer), CAST(? AS integer), CAST(? AS boolean), "
+                                       "CAST(? AS bigint[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), "
+                                       "CAST(? AS text[]))")
+                            .arg(ServerSchema::SaveFunction),
+                        {day, askDeleted, checking, storedRowsToJson(expected), version[1], version[2], version[3],
+                         int(cause), DayVersionTable::Kept, replaceAll, idArray, textArray(chairs), textArray(codes),
+                         textArray(starts), textArray(ends)});
+    } else {
+        QVariantList values{day, day, askDeleted, checking, storedRowsToJson(expected)};
+        values << version.mid(0, 4) << int(cause) << day << day << DayVersionTable::Kept << day << replaceAll << idArray
+               << day << day << textArray(chairs) << textArray(codes) << textArray(starts) << textArray(ends);
+        result = db.run(
+            QStringLiteral(
+                "WITH cur AS (SELECT rowid, STUHL, BEH, STARTZEIT, ENDZEIT FROM Template WHERE IDEALTAG = ?), "
+                "listed AS (SELECT EXISTS (SELECT 1 FROM Idealtag WHERE IDEALTAG = ?) AS v), "
+                "ok AS (SELECT NOT (CAST(? AS boolean) AND NOT (SELECT v FROM listed)) AND (NOT CAST(? AS boolean) "
+                "OR (SELECT coalesce(jsonb_agg(jsonb_build_array(rowid, coalesce(STUHL, ''), BEH, STARTZEIT, "
+                "ENDZEIT) ORDER BY rowid), '[]') FROM cur) = CAST(? AS jsonb)) AS v), "
+                "kept AS (SELECT EXISTS (SELECT 1 FROM cur) OR (SELECT v FROM listed) AS v), "
+                "version AS (INSERT INTO IdealtagVersion (IDEALTAG, ZEIT, ARBEITSPLATZ, BENUTZER, ZEILEN, GELOESCHT) "
+                "SELECT ?, ?, ?, ?, coalesce((SELECT json_agg(json_build_array(STUHL, BEH, STARTZEIT, ENDZEIT) "
+                "ORDER BY rowid) FROM cur)::text, '[]'), CAST(? AS integer) WHERE (SELECT v FROM ok) AND "
+                "(SELECT v FROM kept)), "
+                "pruned AS (DELETE FROM IdealtagVersion WHERE (SELECT v FROM ok) AND IDEALTAG = ? AND rowid NOT IN "
+                "(SELECT rowid FROM IdealtagVersion WHERE IDEALTAG = ? ORDER BY rowid DESC LIMIT "
+                "(SELECT CAST(? AS integer) - CASE WHEN v THEN 1 ELSE 0 END FROM kept))), "
+                "removed AS (DELETE FROM Template WHERE (SELECT v FROM ok) AND IDEALTAG = ? AND "
+                "(CAST(? AS boolean) OR rowid = ANY(CAST(? AS bigint[]))) RETURNING rowid), "
+                "listing AS (INSERT INTO Idealtag (IDEALTAG) SELECT ? WHERE (SELECT v FROM ok) AND "
+                "NOT (SELECT v FROM listed)), "
+                "ins AS (INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) SELECT ?, r.s, r.b, r.st, "
+                "r.e FROM unnest(CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[])) "
+                "WITH ORDINALITY AS r(s, b, st, e, n) WHERE (SELECT v FROM ok) ORDER BY r.n RETURNING rowid) "
+                "SELECT 0, rowid, NULL, NULL, NULL, NULL FROM ins "
+                "UNION ALL SELECT 1, rowid, STUHL, BEH, STARTZEIT, ENDZEIT FROM cur WHERE (SELECT v FROM ok) AND "
+                "rowid NOT IN (SELECT rowid FROM removed) "
+                "UNION ALL SELECT 2, rowid, STUHL, BEH, STARTZEIT, ENDZEIT FROM cur WHERE NOT (SELECT v FROM ok) "
+                "UNION ALL SELECT 3, CAST((SELECT v FROM listed) AS integer), NULL, NULL, NULL, NULL "
+                "WHERE NOT (SELECT v FROM ok) "
+                "UNION ALL SELECT 4, NULL, NULL, NULL, NULL, NULL WHERE (SELECT v FROM ok)"),
+            values);
+    }
     ServerSave save;
     bool answered = false;
     QList<qint64> insertedIds;
@@ -251,6 +266,13 @@ ServerSave saveOnServer(const Database& db, const QString& day, bool checking, b
     }
     // A connection lost at the wrong moment has been seen to end the result early without an error:
     // a save is written only when the server says so.
+    if (!answered && db.hasSaveFunction()) {
+        // In autocommit the statement may have been written all the same: the connection is given up, and
+        // the day as stored tells.
+        db.noticeClosedConnection();
+        throw LunarisError(Database::ServerUnreachable,
+                           QStringLiteral("Der Datenbankserver hat das Speichern nicht bestätigt."));
+    }
     if (!answered)
         throw LunarisError(Database::ServerUnreachable,
                            QStringLiteral("Der Datenbankserver hat das Speichern nicht bestätigt; es wurde nichts "
@@ -260,6 +282,34 @@ ServerSave saveOnServer(const Database& db, const QString& day, bool checking, b
     std::sort(save.stays.begin(), save.stays.end(), byRowId);
     std::sort(save.now.blocks.begin(), save.now.blocks.end(), byRowId);
     return save;
+}
+
+// After a save in autocommit whose answer was lost: whether the day as stored now is that save's work, and
+// then which of its rows the save kept and which it added. The server's identities only rise, so the save's
+// rows are the day's last, above every identity the save knew of, and none of the rows it replaced is left.
+// Only another save of the very same rows between could look alike, and its result is the same.
+bool writtenBy(const DayInStore& stored, const QList<TemplateRow>& rows, const QSet<qint64>& replaced, bool replaceAll,
+               qint64 knownAbove, QList<StoredBlock>& stays, QList<StoredBlock>& inserted)
+{
+    if (!stored.listed || stored.blocks.size() < rows.size())
+        return false;
+    const qsizetype kept = stored.blocks.size() - rows.size();
+    if (replaceAll && kept > 0)
+        return false;
+    stays = stored.blocks.mid(0, kept);
+    inserted = stored.blocks.mid(kept);
+    for (const StoredBlock& block : std::as_const(stays))
+        if (replaced.contains(block.rowId))
+            return false;
+    QList<StoredBlock> expected;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (inserted[i].rowId <= knownAbove)
+            return false;
+        expected.append(
+            {inserted[i].rowId,
+             {rows[i].chair, storedField(rows[i].code), storedField(rows[i].startTime), storedField(rows[i].endTime)}});
+    }
+    return sameStoredRows(inserted, expected);
 }
 
 // The stored rows of the day that a save from this window replaces once the user agreed to overwrite
@@ -295,16 +345,35 @@ std::optional<RowsOnScreen> IdealDayStore::saveDay(const QString& day, const QLi
     bool expectListed = sameDay && onScreen.listed;
     ChangeStamp stamp = sameDay ? onScreen.stamp : ChangeStamp();
     QSet<qint64> replaced = onScreen.rowIds;
+    // The version a save keeps tells whether it replaced a state its user had not seen.
+    VersionCause cause = VersionCause::Saved;
     enum class Conflict { None, Changed, Deleted };
     for (;;) {
         Conflict conflict = Conflict::None;
         DayInStore now;
         RowsOnScreen written;
+        const auto keep = [&](const QList<StoredBlock>& stays, const QList<StoredBlock>& inserted) {
+            written.day = day;
+            for (const StoredBlock& block : inserted)
+                written.rowIds.insert(block.rowId);
+            written.unshown = stays;
+            written.stored = stays + inserted;
+            std::sort(written.stored.begin(), written.stored.end(), byRowId);
+            written.listed = true;
+            // The file says where the day is listed; the server's identities are never reused, so the one
+            // read before still names the listing unless the day was deleted meanwhile (then it names none).
+            written.listingId = m_db.isServer() ? (sameDay ? onScreen.listingId : 0) : now.listingId;
+            written.chairs = onScreen.chairs;
+            // Inside the transaction, where no other program can commit before it ends.
+            written.stamp = m_db.changeStamp();
+            written.savedAt = QDateTime::currentDateTime();
+        };
         const auto write = [&] {
             QList<StoredBlock> stays, inserted;
             if (m_db.isServer()) {
                 const bool askDeleted = checking && expectListed && confirmRecreate;
-                ServerSave save = saveOnServer(m_db, day, checking, askDeleted, expected, !sameDay, replaced, rows);
+                ServerSave save =
+                    saveOnServer(m_db, day, checking, askDeleted, expected, !sameDay, replaced, rows, cause);
                 if (!save.written) {
                     now = save.now;
                     conflict = askDeleted && !now.listed ? Conflict::Deleted : Conflict::Changed;
@@ -334,33 +403,40 @@ std::optional<RowsOnScreen> IdealDayStore::saveDay(const QString& day, const QLi
                     else
                         stays.append(block);
                 }
-                inserted = writeInFile(m_db, day, now, !now.blocks.isEmpty() || now.listed, removed, rows);
+                inserted = writeInFile(m_db, day, now, !now.blocks.isEmpty() || now.listed, cause, removed, rows);
             }
-            written.day = day;
-            for (const StoredBlock& block : std::as_const(inserted))
-                written.rowIds.insert(block.rowId);
-            written.unshown = stays;
-            written.stored = stays + inserted;
-            std::sort(written.stored.begin(), written.stored.end(), byRowId);
-            written.listed = true;
-            // The file says where the day is listed; the server's identities are never reused, so the one
-            // read before still names the listing unless the day was deleted meanwhile (then it names none).
-            written.listingId = m_db.isServer() ? (sameDay ? onScreen.listingId : 0) : now.listingId;
-            written.chairs = onScreen.chairs;
-            // Inside the transaction, where no other program can commit before it ends.
-            written.stamp = m_db.changeStamp();
+            keep(stays, inserted);
         };
-        // After a COMMIT whose answer was lost: stored as written, or not at all.
-        const auto writtenAfterAll = [&] {
-            const DayInStore stored = storedDay(day);
-            return stored.listed && sameStoredRows(stored.blocks, written.stored);
-        };
-        m_db.inTransaction(write, writtenAfterAll);
+        if (m_db.isServer() && m_db.hasSaveFunction()) {
+            // One statement in autocommit; after a lost answer the day as stored tells whether it was written.
+            qint64 knownAbove = 0;
+            for (const StoredBlock& block : std::as_const(expected))
+                knownAbove = std::max(knownAbove, block.rowId);
+            for (const qint64 id : std::as_const(replaced))
+                knownAbove = std::max(knownAbove, id);
+            const auto savedAfterAll = [&] {
+                QList<StoredBlock> stays, inserted;
+                if (!writtenBy(storedDay(day), rows, replaced, !sameDay, knownAbove, stays, inserted))
+                    return false;
+                keep(stays, inserted);
+                return true;
+            };
+            m_db.writeAlone(write, savedAfterAll);
+        } else {
+            // After a COMMIT whose answer was lost: stored as written, or not at all.
+            const auto writtenAfterAll = [&] {
+                const DayInStore stored = storedDay(day);
+                return stored.listed && sameStoredRows(stored.blocks, written.stored);
+            };
+            m_db.inTransaction(write, writtenAfterAll);
+        }
         if (conflict == Conflict::None)
             return written;
         // Asked with no transaction open: every other workstation can read and write meanwhile.
         if (!(conflict == Conflict::Changed ? confirmOverwrite() : confirmRecreate()))
             return std::nullopt;
+        if (conflict == Conflict::Changed)
+            cause = VersionCause::Overwritten;
         // Agreed to replace the day as it is now; if it changes once more before the write, asked again.
         expected = now.blocks;
         expectListed = now.listed;

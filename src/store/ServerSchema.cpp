@@ -80,6 +80,43 @@ void create(const QSqlDatabase& db)
 void check(const QSqlDatabase& db, const QString& serverName);
 } // namespace
 
+QString ServerSchema::saveFunctionDefinition()
+{
+    // A function of SQL statements: each gets a fresh snapshot, so the comparison after the lock sees every
+    // save committed before it.
+    return QStringLiteral(
+        R"sql(CREATE OR REPLACE FUNCTION lunaris_idealtag_speichern_1(tag text, geloescht_fragen boolean, pruefen boolean,
+    erwartet jsonb, zeit text, arbeitsplatz text, benutzer text, anlass integer, behalten integer,
+    alle_ersetzen boolean, ersetzt bigint[], stuehle text[], behandlungen text[], anfaenge text[], enden text[])
+    RETURNS TABLE (art integer, id bigint, stuhl text, beh text, startzeit text, endzeit text)
+    LANGUAGE sql VOLATILE AS $f$
+LOCK TABLE "Template", "Idealtag" IN SHARE ROW EXCLUSIVE MODE;
+WITH cur AS (SELECT "ID", "STUHL", "BEH", "STARTZEIT", "ENDZEIT" FROM "Template" WHERE "IDEALTAG" = $1),
+listed AS (SELECT EXISTS (SELECT 1 FROM "Idealtag" WHERE "IDEALTAG" = $1) AS v),
+ok AS (SELECT NOT ($2 AND NOT (SELECT v FROM listed)) AND (NOT $3 OR (SELECT coalesce(jsonb_agg(jsonb_build_array(
+    "ID", coalesce("STUHL", ''), "BEH", "STARTZEIT", "ENDZEIT") ORDER BY "ID"), '[]') FROM cur) = $4) AS v),
+kept AS (SELECT EXISTS (SELECT 1 FROM cur) OR (SELECT v FROM listed) AS v),
+version AS (INSERT INTO "IdealtagVersion" ("IDEALTAG", "ZEIT", "ARBEITSPLATZ", "BENUTZER", "ZEILEN", "GELOESCHT")
+    SELECT $1, $5, $6, $7, coalesce((SELECT json_agg(json_build_array("STUHL", "BEH", "STARTZEIT", "ENDZEIT")
+    ORDER BY "ID") FROM cur)::text, '[]'), $8 WHERE (SELECT v FROM ok) AND (SELECT v FROM kept)),
+pruned AS (DELETE FROM "IdealtagVersion" WHERE (SELECT v FROM ok) AND "IDEALTAG" = $1 AND "ID" NOT IN
+    (SELECT "ID" FROM "IdealtagVersion" WHERE "IDEALTAG" = $1 ORDER BY "ID" DESC
+    LIMIT (SELECT $9 - CASE WHEN v THEN 1 ELSE 0 END FROM kept))),
+removed AS (DELETE FROM "Template" WHERE (SELECT v FROM ok) AND "IDEALTAG" = $1 AND ($10 OR "ID" IN
+    (SELECT unnest($11))) RETURNING "ID"),
+listing AS (INSERT INTO "Idealtag" ("IDEALTAG") SELECT $1 WHERE (SELECT v FROM ok) AND NOT (SELECT v FROM listed)),
+ins AS (INSERT INTO "Template" ("IDEALTAG", "STUHL", "BEH", "STARTZEIT", "ENDZEIT")
+    SELECT $1, r.s, r.b, r.st, r.e FROM unnest($12, $13, $14, $15) WITH ORDINALITY AS r(s, b, st, e, n)
+    WHERE (SELECT v FROM ok) ORDER BY r.n RETURNING "ID")
+SELECT 0, "ID", NULL::text, NULL::text, NULL::text, NULL::text FROM ins
+UNION ALL SELECT 1, "ID", "STUHL", "BEH", "STARTZEIT", "ENDZEIT" FROM cur
+    WHERE (SELECT v FROM ok) AND "ID" NOT IN (SELECT "ID" FROM removed)
+UNION ALL SELECT 2, "ID", "STUHL", "BEH", "STARTZEIT", "ENDZEIT" FROM cur WHERE NOT (SELECT v FROM ok)
+UNION ALL SELECT 3, CAST((SELECT v FROM listed) AS integer)::bigint, NULL, NULL, NULL, NULL WHERE NOT (SELECT v FROM ok)
+UNION ALL SELECT 4, NULL, NULL, NULL, NULL, NULL WHERE (SELECT v FROM ok)
+$f$)sql");
+}
+
 QString ServerSchema::quoted(const QString& name)
 {
     return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');

@@ -18,6 +18,16 @@ inline const QString RowIdColumn = QStringLiteral("ID");
 // database (serverName).
 void ensure(const QSqlDatabase& db, const QString& serverName);
 
+// The function that saves a day in one statement (IdealDayStore calls it): its name and its definition,
+// word for word as in the server script. The number in the name changes whenever its parameters or its
+// work change, so that a server with an older one gets the new one beside it.
+inline const QString SaveFunction = QStringLiteral("lunaris_idealtag_speichern_1");
+// Its signature, as to_regprocedure() finds it.
+inline const QString SaveFunctionSignature =
+    SaveFunction + QStringLiteral("(text,boolean,boolean,jsonb,text,text,text,integer,integer,boolean,bigint[],"
+                                  "text[],text[],text[],text[])");
+QString saveFunctionDefinition();
+
 // "Name" quoted as an identifier.
 QString quoted(const QString& name);
 } // namespace ServerSchema

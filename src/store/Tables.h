@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -62,6 +63,8 @@ struct RowsOnScreen {
     QSet<QString> chairs;
     // Database::changeStamp() when `stored` was read or written; unchanged means no one wrote since.
     ChangeStamp stamp;
+    // When this window wrote `stored` (invalid: read, not written here).
+    QDateTime savedAt;
 };
 
 // A stored day as it is now: its rows and whether Idealtag lists it.

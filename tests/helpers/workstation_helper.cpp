@@ -7,7 +7,8 @@
 //   warten <ms>                          lets the window work (follow other workstations) until what it
 //                                        shows changes, at most that long; then prints "STATUS<tab>text"
 //                                        of the first status panel and, if shown, "HINWEIS<tab>text" of the bar
-// With WORKSTATION_WAIT_FOR_START set it says "BEREIT" and waits for a line before it opens the database.
+// With WORKSTATION_WAIT_FOR_START set it says "BEREIT" and waits for a line before it opens the database;
+// with WORKSTATION_SHOW set its window is shown.
 // Every message box is printed as "MELDUNG<tab>title<tab>icon<tab>buttons<tab>default<tab>text"; each
 // command ends with "FERTIG<tab>Modified<tab>blocks on screen".
 #include "DayEdits.h"
@@ -101,6 +102,9 @@ static int run(int argc, char** argv)
     frmLunaris window(state, services);
     if (!window.Form_Load(1024))
         return 2;
+    // To look at it as a user would (on a virtual display).
+    if (qEnvironmentVariableIsSet("WORKSTATION_SHOW"))
+        window.show();
     const auto trigger = [&window](const char* action) { window.findChild<QAction*>(action)->trigger(); };
 
     for (QString line = in.readLine(); !line.isNull(); line = in.readLine()) {
