@@ -7,6 +7,7 @@
 #include "kernel/LunarisError.h"
 #include "kernel/LunarisState.h"
 #include "settings/ConnectionSettingStore.h"
+#include "settings/ServerPracticeSettings.h"
 #include "settings/SettingsStore.h"
 #include "settings/frmDatenbank.h"
 #include "store/ConnectionSetting.h"
@@ -235,7 +236,11 @@ int Main(int argc, char** argv)
     if (!database)
         return 1;
 
-    AppServices services{*database, settings, messages, modals};
+    // On the server the practice's values are the practice's, the same at every workstation.
+    std::unique_ptr<SettingsStore> serverSettings;
+    if (database->isServer())
+        serverSettings = std::make_unique<ServerPracticeSettings>(settings, *database);
+    AppServices services{*database, serverSettings ? *serverSettings : settings, messages, modals};
     services.recoveryFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     frmLunaris window(state, services);
     if (!window.Form_Load())
