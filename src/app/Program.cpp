@@ -104,7 +104,8 @@ ServerStart openServerAtStart(const ServerAddress& server, MessageService& messa
         try {
             return {std::make_unique<Database>(server), false};
         } catch (const LunarisError& e) {
-            failure = QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description());
+            // Plain German that names the server and the reason; an error number tells a practice nothing here.
+            failure = e.description();
         }
         // The user decides: the server may be back in a moment, the setting may be wrong, or it is time to stop.
         switch (chooseAfterStartFailure(failure, messages)) {
