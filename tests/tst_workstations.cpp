@@ -921,18 +921,25 @@ void TestWorkstations::practiceValuesFollowedByEveryWorkstation_data()
     QTest::addColumn<QString>("section");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("underModal"); // a modal window is open at the following workstation meanwhile
     QTest::newRow("opening hour") << "Praxis"
                                   << "OpenZeit"
-                                  << "09:00";
+                                  << "09:00" << false;
+    QTest::newRow("opening hour, under a modal window") << "Praxis"
+                                                        << "OpenZeit"
+                                                        << "09:00" << true;
     QTest::newRow("row length") << "Praxis"
                                 << "Slot"
-                                << "2";
+                                << "2" << false;
     QTest::newRow("treatment colour") << "Farben"
                                       << "KONT"
-                                      << "#203080";
+                                      << "#203080" << false;
+    QTest::newRow("treatment colour, under a modal window") << "Farben"
+                                                            << "KONT"
+                                                            << "#203080" << true;
     QTest::newRow("practice name") << "Praxis"
                                    << "Name"
-                                   << "Dr. Sonnenberg";
+                                   << "Dr. Sonnenberg" << false;
 }
 
 // A practice value changed at one workstation (as the settings dialog and the treatment editor store it) is the
@@ -943,6 +950,7 @@ void TestWorkstations::practiceValuesFollowedByEveryWorkstation()
     QFETCH(QString, section);
     QFETCH(QString, key);
     QFETCH(QString, value);
+    QFETCH(bool, underModal);
     Practice p("server");
     p.here->run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 1"});
     p.here->run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 10});
@@ -954,13 +962,33 @@ void TestWorkstations::practiceValuesFollowedByEveryWorkstation()
     there.window->findChild<QAction*>("mnuViewColors")->trigger(); // colours shown (a personal choice)
     QCOMPARE(colourAt(*there.window->SSDay1(0), "10:00"), QColor(0, 255, 0));
 
+    QDialog modal(there.window.get());
+    if (underModal) {
+        modal.setWindowModality(Qt::ApplicationModal);
+        modal.show();
+        QVERIFY(QApplication::activeModalWidget());
+    }
+    auto* watcher = there.window->findChild<ChangeWatcher*>();
+    QVERIFY(watcher);
+    QSignalSpy changes(watcher, &ChangeWatcher::changed);
     here.shared.saveSettings({{"Lunaris", section, key, value}});
     QCOMPARE(PracticeValueTable(*p.there).all().value(section + "/" + key), value);
+    if (underModal) {
+        // A day saved elsewhere meanwhile is followed too: neither change takes the other's place.
+        QTRY_VERIFY_WITH_TIMEOUT(changes.size() > 0, 3000);
+        IdealDayStore(*p.here).replaceDay("Montag", blocks("Stuhl 1", {"08:00", "10:00", "12:00"}));
+        QTRY_VERIFY_WITH_TIMEOUT(changes.size() > 1, 3000);
+        QCOMPARE(there.base.state.OpenTime, QString("08:00")); // not under the modal window
+        QCOMPARE(blocksOn(*there.window->SSDay1(0)), QStringList({"08:00-08:10 KONT", "10:00-10:10 KONT"}));
+        modal.reject();
+        QTRY_COMPARE_WITH_TIMEOUT(blocksOn(*there.window->SSDay1(0)).size(), key == "OpenZeit" ? 2 : 3, 3000);
+    }
     QCOMPARE(there.base.tempSettings.read("Lunaris", section, key), QString()); // not the user's own
 
     if (key == "OpenZeit") {
         QTRY_COMPARE_WITH_TIMEOUT(there.base.state.OpenTime, value, 3000);
-        QCOMPARE(blocksOn(*there.window->SSDay1(0)), QStringList({"10:00-10:10 KONT"}));
+        QCOMPARE(blocksOn(*there.window->SSDay1(0)), underModal ? QStringList({"10:00-10:10 KONT", "12:00-12:10 KONT"})
+                                                                : QStringList({"10:00-10:10 KONT"}));
         const QString status = there.window->findChild<QLabel*>("sbStatusBar_Panel1")->text();
         // The stored block before the new hour stays the day's: counted, kept at the next save.
         QVERIFY2(status.contains("1 gespeicherter Eintrag nicht angezeigt"), qPrintable(status));
@@ -978,7 +1006,12 @@ void TestWorkstations::practiceValuesFollowedByEveryWorkstation()
     QVERIFY(!there.base.state.modified());
     QVERIFY(placeBlock(*there.window, 0, "11:00", "11:10", "KONT"));
     QVERIFY(there.window->Speichern());
-    QCOMPARE(p.stored("Montag"), QStringList({"Stuhl 1|KONT|08:00", "Stuhl 1|KONT|10:00", "Stuhl 1|KONT|11:00"}));
+    QStringList expected{"Stuhl 1|KONT|08:00", "Stuhl 1|KONT|10:00", "Stuhl 1|KONT|11:00"};
+    if (underModal)
+        expected.append("Stuhl 1|KONT|12:00");
+    QStringList stored = p.stored("Montag");
+    stored.sort();
+    QCOMPARE(stored, expected);
     QCOMPARE(there.base.messages.shown().size(), 0);
     QCOMPARE(here.base.messages.shown().size(), 0);
     // A workstation started later reads the practice's value, whatever its user's own settings say.

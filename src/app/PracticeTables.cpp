@@ -77,20 +77,25 @@ void PracticeTables::followHours()
 
 void PracticeTables::followPracticeValuesElsewhere()
 {
+    // Under a modal window of this program (the settings dialog itself) the values are read and followed once it
+    // has closed; beside, not instead of, the following of the tables.
+    afterModalWindows(
+        m_parts.window, [this] { followPracticeValues(); }, QStringLiteral("Praxiswerte"));
+}
+
+void PracticeTables::followPracticeValues()
+{
     if (!m_services.settings.reloadShared())
         return;
-    // Under a modal window of this program (the settings dialog itself) the columns change once it has closed.
-    afterModalWindows(m_parts.window, [this] {
-        m_parts.looks.reloadColors();
-        m_parts.screen.repaintChairs();
-        m_parts.screen.drawDoctorColumn();
-        const QString open = m_state.OpenTime;
-        const QString close = m_state.CloseTime;
-        const int slot = m_state.SlotSetting;
-        readPracticeSettings();
-        if (open != m_state.OpenTime || close != m_state.CloseTime || slot != m_state.SlotSetting)
-            followHours();
-    });
+    m_parts.looks.reloadColors();
+    m_parts.screen.repaintChairs();
+    m_parts.screen.drawDoctorColumn();
+    const QString open = m_state.OpenTime;
+    const QString close = m_state.CloseTime;
+    const int slot = m_state.SlotSetting;
+    readPracticeSettings();
+    if (open != m_state.OpenTime || close != m_state.CloseTime || slot != m_state.SlotSetting)
+        followHours();
 }
 
 void PracticeTables::loadDemo()

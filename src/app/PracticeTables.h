@@ -69,6 +69,8 @@ public:
 private:
     // The columns and the open day take the hours and the row length now in the state.
     void followHours();
+    // The values as the server holds them now: the colours, the hours and the row length follow what changed.
+    void followPracticeValues();
     void setStatusText(const QString& text);
     void followChairRows(const ChairChanges& changes, const QList<ChairRow>& rows);
 
