@@ -540,23 +540,23 @@ void TestDatabaseDialog::serverTablesCreatedUsedOrRefused_data()
     QTest::newRow("all tables: used as they are") << plannerTables.arg(identity, R"("ID" serial,)") << "";
     QTest::newRow("some tables: refused")
         << R"(CREATE TABLE "Idealtag" ("IDEALTAG" text); CREATE TABLE "Stuhl" ("STUHL" text, "TEXT" text))"
-        << "Fehler: 3078 In der Datenbank „kavemo auf %1“ fehlt die Tabelle „Template“. Die Datenbank wird nicht "
+        << "In der Datenbank „kavemo auf %1“ fehlt die Tabelle „Template“. Die Datenbank wird nicht "
            "verändert.";
     QTest::newRow("a field missing: refused")
         << R"(CREATE TABLE "Template" ("IDEALTAG" text, "STUHL" text, "BEH" text, "STARTZEIT" text, "ENDZEIT" text);
               CREATE TABLE "Idealtag" ("IDEALTAG" text); CREATE TABLE "Stuhl" ("STUHL" text);
               CREATE TABLE "Behand" ("BEH" text, "TEXT" text, "DAUER" int, "DR_START" int, "DR_DAUER" int,
                                      "DR_START2" int, "DR_DAUER2" int, "HON" numeric))"
-        << "Fehler: 3265 In der Datenbank „kavemo auf %1“ fehlt das Feld „TEXT“ in der Tabelle „Stuhl“. Die "
+        << "In der Datenbank „kavemo auf %1“ fehlt das Feld „TEXT“ in der Tabelle „Stuhl“. Die "
            "Datenbank wird nicht verändert.";
     QTest::newRow("no identity column: refused")
         << plannerTables.arg("", "")
-        << "Fehler: 3265 In der Datenbank „kavemo auf %1“ fehlt den Tabellen „Template“, „Idealtag“, „Behand“ und "
+        << "In der Datenbank „kavemo auf %1“ fehlt den Tabellen „Template“, „Idealtag“, „Behand“ und "
            "„Stuhl“ die Identitätsspalte „ID“ (fortlaufend nummeriert), an der Lunaris die Zeilen und ihre "
            "Reihenfolge erkennt. Die Datenbank wird nicht verändert.";
     QTest::newRow("an ID that is not numbered: refused")
         << plannerTables.arg(identity, R"("ID" bigint DEFAULT 0,)")
-        << "Fehler: 3265 In der Datenbank „kavemo auf %1“ fehlt der Tabelle „Stuhl“ die Identitätsspalte „ID“ "
+        << "In der Datenbank „kavemo auf %1“ fehlt der Tabelle „Stuhl“ die Identitätsspalte „ID“ "
            "(fortlaufend nummeriert), an der Lunaris die Zeilen und ihre Reihenfolge erkennt. Die Datenbank wird "
            "nicht verändert.";
 }
@@ -589,7 +589,8 @@ void TestDatabaseDialog::serverTablesCreatedUsedOrRefused()
     }
     QVERIFY(!QSqlDatabase::contains("lunaris"));
     if (before.isEmpty()) {
-        QCOMPARE(serverRows(Tables), QStringList({"Behand", "Idealtag", "IdealtagVersion", "Stuhl", "Template"}));
+        QCOMPARE(serverRows(Tables),
+                 QStringList({"Behand", "Idealtag", "IdealtagVersion", "LunarisPraxis", "Stuhl", "Template"}));
         QCOMPARE(serverRows(R"(SELECT indexdef FROM pg_indexes WHERE indexname = 'Template_IDEALTAG_STUHL')"),
                  QStringList({R"(CREATE INDEX "Template_IDEALTAG_STUHL" ON public."Template" USING btree ()"
                               R"("IDEALTAG", "STUHL"))"}));
@@ -598,11 +599,13 @@ void TestDatabaseDialog::serverTablesCreatedUsedOrRefused()
         QCOMPARE(serverRows(R"(SELECT "ID", "BEH", "DAUER", "HON" FROM "Behand")"), QStringList({"1|KONT|0|0"}));
     } else if (refusal.isEmpty()) {
         // The family's tables stay as they are; Lunaris adds only its own.
-        QStringList expected = QStringList(tablesBefore) << "IdealtagVersion";
+        QStringList expected = QStringList(tablesBefore) << "IdealtagVersion"
+                                                         << "LunarisPraxis";
         expected.sort();
         QCOMPARE(serverRows(Tables), expected);
         QStringList ownColumnsRemoved = serverRows(columns);
-        ownColumnsRemoved.removeIf([](const QString& row) { return row.startsWith("IdealtagVersion|"); });
+        ownColumnsRemoved.removeIf(
+            [](const QString& row) { return row.startsWith("IdealtagVersion|") || row.startsWith("LunarisPraxis|"); });
         QCOMPARE(ownColumnsRemoved, columnsBefore);
     } else {
         QCOMPARE(serverRows(Tables), tablesBefore);
@@ -626,6 +629,14 @@ void TestDatabaseDialog::transferCopiesThePracticeOnce()
             source.addBlock(i % 2 ? "Montag" : "Dienstag", "Stuhl 1", "KONT",
                             QTime(7, 0).addSecs(60 * i).toString("hh:mm"), "x");
         source.addBlock("Montag", "Stuhl 'B'", QVariant(), " 08:00", "08:20 ");
+        // Two earlier versions of Montag, the older first.
+        source.exec("CREATE TABLE IdealtagVersion (IDEALTAG TEXT NOT NULL, ZEIT TEXT NOT NULL, ARBEITSPLATZ TEXT, "
+                    "BENUTZER TEXT, ZEILEN TEXT NOT NULL, GELOESCHT INTEGER NOT NULL DEFAULT 0)");
+        source.exec(
+            "INSERT INTO IdealtagVersion VALUES (?, ?, ?, ?, ?, ?)",
+            {"Montag", "2026-12-01T10:42:00.000", "EMPFANG", "anna", R"([["Stuhl 1","KONT","08:00","08:20"]])", 0});
+        source.exec("INSERT INTO IdealtagVersion VALUES (?, ?, ?, ?, ?, ?)",
+                    {"Freitag", "2026-12-02T11:00:00.000", "ZIMMER2", "ben", "[]", 1});
         source.close();
         QFile::remove(m_practiceFile);
         QVERIFY(QFile::copy(source.path(), m_practiceFile));
@@ -634,13 +645,19 @@ void TestDatabaseDialog::transferCopiesThePracticeOnce()
     const ServerAddress address = TestServer::tcpAddress("kavemo");
     const QString expected =
         QStringLiteral("Die Daten aus „%1“ wurden in die Datenbank „kavemo“ auf dem Server „%2“ übertragen.\r"
-                       "Template: 1204 Zeilen\rIdealtag: 2 Zeilen\rBehand: 2 Zeilen\rStuhl: 2 Zeilen")
+                       "Template: 1204 Zeilen\rIdealtag: 2 Zeilen\rBehand: 2 Zeilen\rStuhl: 2 Zeilen\r"
+                       "IdealtagVersion: 2 Zeilen\rLunarisPraxis: 3 Zeilen")
             .arg(m_practiceFile, address.displayName());
     const QString refused = QStringLiteral("Die Daten wurden nicht übertragen.\rDie Tabelle „Template“ in der "
                                            "Datenbank „kavemo auf %1“ enthält schon 1204 Zeilen. Es wurde nichts "
                                            "übertragen.")
                                 .arg(address.displayName());
     TestContext ctx;
+    // The practice's values kept beside the file go along; the user's personal ones stay.
+    ctx.tempSettings.write("Lunaris", "Praxis", "OpenZeit", "07:30");
+    ctx.tempSettings.write("Lunaris", "Praxis", "Name", "Dr. Sonnenberg");
+    ctx.tempSettings.write("Lunaris", "Farben", "KONT", "#203080");
+    ctx.tempSettings.write("Lunaris", "Printer", "Hor", "5");
     for (const bool first : {true, false}) {
         ctx.messages.answer(QMessageBox::Ok);
         runDialog(ctx, "", [&](QDialog& d) {
@@ -665,6 +682,12 @@ void TestDatabaseDialog::transferCopiesThePracticeOnce()
     QCOMPARE(blocks.first(), "Dienstag|Stuhl 1|KONT|07:00|x");
     QCOMPARE(blocks[1201], "Montag|Stuhl 1|KONT|03:01|x"); // the 1202nd row, in the second batch
     QCOMPARE(blocks.last(), "Montag|Stuhl 'B'|NULL| 08:00|08:20 ");
+    QCOMPARE(serverRows(R"(SELECT "IDEALTAG", "ZEIT", "ARBEITSPLATZ", "BENUTZER", "ZEILEN", "GELOESCHT")"
+                        R"( FROM "IdealtagVersion" ORDER BY "ID")"),
+             QStringList({R"(Montag|2026-12-01T10:42:00.000|EMPFANG|anna|[["Stuhl 1","KONT","08:00","08:20"]]|0)",
+                          "Freitag|2026-12-02T11:00:00.000|ZIMMER2|ben|[]|1"}));
+    QCOMPARE(serverRows(R"(SELECT "BEREICH", "SCHLUESSEL", "WERT" FROM "LunarisPraxis" ORDER BY 1, 2)"),
+             QStringList({"Farben|KONT|#203080", "Praxis|Name|Dr. Sonnenberg", "Praxis|OpenZeit|07:30"}));
     // A missing file: nothing to copy.
     QFile::remove(m_practiceFile);
     ctx.messages.answer(QMessageBox::Ok);
@@ -899,7 +922,7 @@ void TestDatabaseDialog::noPasswordToAFalseServer()
         QVERIFY(!openStartDatabase(state, ctx.settings, ctx.messages, ctx.modals));
         QCOMPARE(ctx.messages.shown().size(), 1);
         box = ctx.messages.last();
-        expected = "Fehler: 3151 " + failed;
+        expected = failed; // the server and the reason, no error number
     } else if (entry == "reconnection") {
         Database db(address);
         ServerServices app(db);

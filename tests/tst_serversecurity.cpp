@@ -210,6 +210,7 @@ void TestServerSecurity::tablesNeedAnAdministrator_data()
     QTest::newRow("empty database, the workstations' role") << "" << TestServer::user();
     QTest::newRow("empty database, the reading role") << "" << TestServer::reader();
     QTest::newRow("versions table missing") << R"(DROP TABLE "IdealtagVersion")" << TestServer::user();
+    QTest::newRow("practice values table missing") << R"(DROP TABLE "LunarisPraxis")" << TestServer::user();
     QTest::newRow("a trigger missing") << R"(DROP TRIGGER lunaris_aenderung ON "Stuhl")" << TestServer::user();
     QTest::newRow("a trigger missing, the reading role")
         << R"(DROP TRIGGER lunaris_aenderung ON "Stuhl")" << TestServer::reader();

@@ -7,10 +7,15 @@
 #include "commands/frmVersionen.h"
 #include "dayview/DayView.h"
 #include "editing/OpenDay.h"
+#include "print/DayPlanData.h"
+#include "settings/PracticeSettings.h"
+#include "settings/PrintSettings.h"
+#include "settings/ServerPracticeSettings.h"
 #include "store/ChangeWatcher.h"
 #include "store/Database.h"
 #include "store/DayVersions.h"
 #include "store/DemoPractice.h"
+#include "store/PracticeValueTable.h"
 #include "store/Tables.h"
 #include "ui/NoticeBar.h"
 
@@ -112,6 +117,34 @@ struct Workstation : ServerServices {
     std::unique_ptr<frmLunaris> window;
 };
 
+// A workstation of a practice on the server, with the practice's values kept there (as the program starts it).
+struct PracticeWorkstation {
+    explicit PracticeWorkstation(Database& db)
+        : base(db), shared(base.settings, db), services{db, shared, base.messages, base.modals}
+    {
+        window = std::make_unique<frmLunaris>(base.state, services);
+        QVERIFY(window->Form_Load(1024));
+        window->show();
+    }
+    void open(const QString& day)
+    {
+        base.state.DayOpen = true;
+        base.state.CurrentIdealtag = day;
+        window->Termin_load();
+        window->switchOn(true);
+    }
+    ServerServices base;
+    ServerPracticeSettings shared;
+    AppServices services;
+    std::unique_ptr<frmLunaris> window;
+};
+
+QColor colourAt(DayView& view, const QString& time)
+{
+    const QPoint p = view.pointOfRow(view.rowOfTime(time));
+    return view.grab().toImage().pixelColor(p.x() + view.width() / 5, p.y());
+}
+
 void addBackendRows()
 {
     QTest::addColumn<QString>("backend");
@@ -161,6 +194,10 @@ private slots:
     void changeDuringAModalWindowFollowedWhenItCloses();
     void overwrittenSaveIsSaid_data();
     void overwrittenSaveIsSaid();
+    void practiceValuesFollowedByEveryWorkstation_data();
+    void practiceValuesFollowedByEveryWorkstation();
+    void practiceValuesFallBackOnTheFamilys_data();
+    void practiceValuesFallBackOnTheFamilys();
 };
 
 void TestWorkstations::init()
@@ -946,6 +983,152 @@ void TestWorkstations::overwrittenSaveIsSaid()
     QCOMPARE(versions.first().rows.size(), 2); // A's 08:00 and 09:00
     QCOMPARE(versions.first().overwritten, unseen);
     QVERIFY(!versions.first().deleted && !versions.first().renamed);
+}
+
+void TestWorkstations::practiceValuesFollowedByEveryWorkstation_data()
+{
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("underModal"); // a modal window is open at the following workstation meanwhile
+    QTest::newRow("opening hour") << "Praxis"
+                                  << "OpenZeit"
+                                  << "09:00" << false;
+    QTest::newRow("opening hour, under a modal window") << "Praxis"
+                                                        << "OpenZeit"
+                                                        << "09:00" << true;
+    QTest::newRow("row length") << "Praxis"
+                                << "Slot"
+                                << "2" << false;
+    QTest::newRow("treatment colour") << "Farben"
+                                      << "KONT"
+                                      << "#203080" << false;
+    QTest::newRow("treatment colour, under a modal window") << "Farben"
+                                                            << "KONT"
+                                                            << "#203080" << true;
+    QTest::newRow("practice name") << "Praxis"
+                                   << "Name"
+                                   << "Dr. Sonnenberg" << false;
+}
+
+// A practice value changed at one workstation (as the settings dialog and the treatment editor store it) is the
+// practice's: another workstation with the day open follows it within moments, and no user's own settings
+// hold it. An hour that leaves a block outside the day keeps the block, unshown and named.
+void TestWorkstations::practiceValuesFollowedByEveryWorkstation()
+{
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(bool, underModal);
+    Practice p("server");
+    p.here->run("INSERT INTO Stuhl (STUHL) VALUES (?)", {"Stuhl 1"});
+    p.here->run("INSERT INTO Behand (BEH, DAUER) VALUES (?, ?)", {"KONT", 10});
+    IdealDayStore(*p.here).replaceDay("Montag", blocks("Stuhl 1", {"08:00", "10:00"}));
+    PracticeWorkstation here(*p.here);
+    PracticeWorkstation there(*p.there);
+    there.open("Montag");
+    QVERIFY(there.window->findChild<QAction*>("mnuViewColors"));
+    there.window->findChild<QAction*>("mnuViewColors")->trigger(); // colours shown (a personal choice)
+    QCOMPARE(colourAt(*there.window->SSDay1(0), "10:00"), QColor(0, 255, 0));
+
+    QDialog modal(there.window.get());
+    if (underModal) {
+        modal.setWindowModality(Qt::ApplicationModal);
+        modal.show();
+        QVERIFY(QApplication::activeModalWidget());
+    }
+    auto* watcher = there.window->findChild<ChangeWatcher*>();
+    QVERIFY(watcher);
+    QSignalSpy changes(watcher, &ChangeWatcher::changed);
+    here.shared.saveSettings({{"Lunaris", section, key, value}});
+    QCOMPARE(PracticeValueTable(*p.there).all().value(section + "/" + key), value);
+    if (underModal) {
+        // A day saved elsewhere meanwhile is followed too: neither change takes the other's place.
+        QTRY_VERIFY_WITH_TIMEOUT(changes.size() > 0, 3000);
+        IdealDayStore(*p.here).replaceDay("Montag", blocks("Stuhl 1", {"08:00", "10:00", "12:00"}));
+        QTRY_VERIFY_WITH_TIMEOUT(changes.size() > 1, 3000);
+        QCOMPARE(there.base.state.OpenTime, QString("08:00")); // not under the modal window
+        QCOMPARE(blocksOn(*there.window->SSDay1(0)), QStringList({"08:00-08:10 KONT", "10:00-10:10 KONT"}));
+        modal.reject();
+        QTRY_COMPARE_WITH_TIMEOUT(blocksOn(*there.window->SSDay1(0)).size(), key == "OpenZeit" ? 2 : 3, 3000);
+    }
+    QCOMPARE(there.base.tempSettings.read("Lunaris", section, key), QString()); // not the user's own
+
+    if (key == "OpenZeit") {
+        QTRY_COMPARE_WITH_TIMEOUT(there.base.state.OpenTime, value, 3000);
+        QCOMPARE(blocksOn(*there.window->SSDay1(0)), underModal ? QStringList({"10:00-10:10 KONT", "12:00-12:10 KONT"})
+                                                                : QStringList({"10:00-10:10 KONT"}));
+        const QString status = there.window->findChild<QLabel*>("sbStatusBar_Panel1")->text();
+        // The stored block before the new hour stays the day's: counted, kept at the next save.
+        QVERIFY2(status.contains("1 gespeicherter Eintrag nicht angezeigt"), qPrintable(status));
+    } else if (key == "Slot") {
+        QTRY_COMPARE_WITH_TIMEOUT(there.base.state.SlotSetting, 2, 3000);
+        QCOMPARE(blocksOn(*there.window->SSDay1(0)), QStringList({"08:00-08:10 KONT", "10:00-10:10 KONT"}));
+    } else if (section == "Farben") {
+        QTRY_COMPARE_WITH_TIMEOUT(colourAt(*there.window->SSDay1(0), "10:00"), QColor(value), 3000);
+        QCOMPARE(there.base.state.OpenTime, QString("08:00"));
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(DayPlanData::gather(*p.there, there.services.settings, "Montag", {}).practiceName,
+                                  value, 3000);
+    }
+    // Nothing else changed, and nobody was asked anything; a save keeps every stored block.
+    QVERIFY(!there.base.state.modified());
+    QVERIFY(placeBlock(*there.window, 0, "11:00", "11:10", "KONT"));
+    QVERIFY(there.window->Speichern());
+    QStringList expected{"Stuhl 1|KONT|08:00", "Stuhl 1|KONT|10:00", "Stuhl 1|KONT|11:00"};
+    if (underModal)
+        expected.append("Stuhl 1|KONT|12:00");
+    QStringList stored = p.stored("Montag");
+    stored.sort();
+    QCOMPARE(stored, expected);
+    QCOMPARE(there.base.messages.shown().size(), 0);
+    QCOMPARE(here.base.messages.shown().size(), 0);
+    // A workstation started later reads the practice's value, whatever its user's own settings say.
+    there.base.tempSettings.write("Lunaris", section, key, "fremd");
+    ServerPracticeSettings later(there.base.settings, *p.there);
+    QCOMPARE(later.getSetting("Lunaris", section, key, "Vorgabe"), value);
+}
+
+void TestWorkstations::practiceValuesFallBackOnTheFamilys_data()
+{
+    QTest::addColumn<QString>("family"); // the planner's opening hour; empty: none
+    QTest::addColumn<QString>("server"); // the practice's on the server; empty: none
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("neither") << ""
+                             << ""
+                             << "08:00";
+    QTest::newRow("the family's only") << "07:30"
+                                       << ""
+                                       << "07:30";
+    QTest::newRow("the server's only") << ""
+                                       << "09:00"
+                                       << "09:00";
+    QTest::newRow("both: the server's") << "07:30"
+                                        << "09:00"
+                                        << "09:00";
+}
+
+// On the server the practice's own value counts first, the family's (kept per user) where the server has none,
+// then the default. A user's own value of Lunaris's (from before the server) counts no more.
+void TestWorkstations::practiceValuesFallBackOnTheFamilys()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, server);
+    QFETCH(QString, expected);
+    Practice p("server");
+    ServerServices app(*p.here);
+    app.tempSettings.write("Lunaris", "Praxis", "OpenZeit", "06:00");
+    if (!family.isEmpty())
+        app.tempSettings.write("Kavemo", "Praxis", "OpenZeit", family);
+    if (!server.isEmpty())
+        PracticeValueTable(*p.there).write({{"Praxis", "OpenZeit", server}});
+    ServerPracticeSettings settings(app.settings, *p.here);
+    QCOMPARE(PracticeSettings::read(settings).openTime, expected);
+    QCOMPARE(settings.familyValueWins("Praxis", "OpenZeit"), server.isEmpty());
+    // The printer's values stay each workstation's own, the family's first.
+    app.tempSettings.write("Kavemo", "Printer", "Hor", "3");
+    app.tempSettings.write("Lunaris", "Printer", "Hor", "5");
+    QCOMPARE(PrintSettings::read(settings).horOffset, QString("3"));
 }
 
 LUNARIS_TEST_MAIN(TestWorkstations)

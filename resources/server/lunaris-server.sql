@@ -80,6 +80,18 @@ UNION ALL SELECT 4, NULL, NULL, NULL, NULL, NULL WHERE (SELECT v FROM ok)
 $f$;
 -- Ende des Speicherns
 
+-- Lunaris' eigene Tabelle: die Werte der Praxis (Öffnungszeiten, Slot, Arbeitstage, Name und Adresse,
+-- Farben der Behandlungen), an allen Arbeitsplätzen dieselben; jede Änderung meldet sich bei allen.
+CREATE TABLE IF NOT EXISTS "LunarisPraxis" ("BEREICH" text NOT NULL, "SCHLUESSEL" text NOT NULL,
+    "WERT" text NOT NULL, PRIMARY KEY ("BEREICH", "SCHLUESSEL"));
+CREATE OR REPLACE FUNCTION lunaris_praxis_aenderung() RETURNS trigger LANGUAGE plpgsql
+    AS $f$ BEGIN PERFORM pg_notify('lunaris_aenderung', TG_TABLE_NAME); RETURN NULL; END $f$;
+CREATE OR REPLACE TRIGGER lunaris_praxis_aenderung AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON "LunarisPraxis"
+    FOR EACH STATEMENT EXECUTE FUNCTION lunaris_praxis_aenderung();
+REVOKE ALL ON "LunarisPraxis" FROM PUBLIC;
+GRANT SELECT, INSERT, UPDATE, DELETE ON "LunarisPraxis" TO lunaris;
+GRANT SELECT ON "LunarisPraxis" TO lunaris_lesen;
+
 -- Die Rechte: lunaris liest und schreibt genau diese fünf Tabellen, lunaris_lesen liest sie nur.
 REVOKE ALL ON "Template", "Idealtag", "Behand", "Stuhl", "IdealtagVersion" FROM PUBLIC;
 GRANT SELECT, INSERT, UPDATE, DELETE ON "Template", "Idealtag", "Behand", "Stuhl", "IdealtagVersion" TO lunaris;

@@ -17,9 +17,11 @@
 #include "masterdata/frmBehandT.h"
 #include "masterdata/frmStuhlT.h"
 #include "settings/PracticeSettings.h"
+#include "settings/SettingsStore.h"
 #include "settings/frmEinstellungenT.h"
 #include "store/DemoPractice.h"
 #include "store/Tables.h"
+#include "ui/AfterModalWindows.h"
 #include "ui/ModalRunner.h"
 
 #include <QPushButton>
@@ -62,10 +64,38 @@ void PracticeTables::editSettings()
     // The values take effect at once: the columns take the hours and the row length now in effect.
     m_parts.status.setNotice(QString());
     readPracticeSettings();
+    followHours();
+}
+
+void PracticeTables::followHours()
+{
     m_parts.layout.cancelDrags();
     m_parts.layout.applyHours(m_state.MaxChairs);
     // Blocks outside the new hours are kept as unshown rows and named; the replacement draws the day.
     m_day.followHours(m_state.OpenTime, m_state.CloseTime, m_state.SlotSetting);
+}
+
+void PracticeTables::followPracticeValuesElsewhere()
+{
+    // Under a modal window of this program (the settings dialog itself) the values are read and followed once it
+    // has closed; beside, not instead of, the following of the tables.
+    afterModalWindows(
+        m_parts.window, [this] { followPracticeValues(); }, QStringLiteral("Praxiswerte"));
+}
+
+void PracticeTables::followPracticeValues()
+{
+    if (!m_services.settings.reloadShared())
+        return;
+    m_parts.looks.reloadColors();
+    m_parts.screen.repaintChairs();
+    m_parts.screen.drawDoctorColumn();
+    const QString open = m_state.OpenTime;
+    const QString close = m_state.CloseTime;
+    const int slot = m_state.SlotSetting;
+    readPracticeSettings();
+    if (open != m_state.OpenTime || close != m_state.CloseTime || slot != m_state.SlotSetting)
+        followHours();
 }
 
 void PracticeTables::loadDemo()

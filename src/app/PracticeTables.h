@@ -47,6 +47,9 @@ public:
     // "Einstellungen bearbeiten...": the values take effect at once.
     void editSettings();
     void loadDemo();
+    // Another workstation changed the practice's values kept on the server: the hours, the row length and the
+    // colours follow (blocks outside new hours stay the day's, unshown and named, as one undoable step).
+    void followPracticeValuesElsewhere();
     // The practice's hours and row length from the settings; values replaced by defaults are told.
     void readPracticeSettings();
     // The names of table Stuhl for the window's first columns; the chairs' identities are remembered, so that
@@ -64,6 +67,10 @@ public:
     void followContents();
 
 private:
+    // The columns and the open day take the hours and the row length now in the state.
+    void followHours();
+    // The values as the server holds them now: the colours, the hours and the row length follow what changed.
+    void followPracticeValues();
     void setStatusText(const QString& text);
     void followChairRows(const ChairChanges& changes, const QList<ChairRow>& rows);
 

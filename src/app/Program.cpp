@@ -7,6 +7,7 @@
 #include "kernel/LunarisError.h"
 #include "kernel/LunarisState.h"
 #include "settings/ConnectionSettingStore.h"
+#include "settings/ServerPracticeSettings.h"
 #include "settings/SettingsStore.h"
 #include "settings/frmDatenbank.h"
 #include "store/ConnectionSetting.h"
@@ -107,7 +108,8 @@ ServerStart openServerAtStart(const ServerAddress& server, MessageService& messa
         try {
             return {std::make_unique<Database>(server), false};
         } catch (const LunarisError& e) {
-            failure = QStringLiteral("Fehler: %1 %2").arg(e.number()).arg(e.description());
+            // Plain German that names the server and the reason; an error number tells a practice nothing here.
+            failure = e.description();
         }
         // The user decides: the server may be back in a moment, the setting may be wrong, or it is time to stop.
         switch (chooseAfterStartFailure(failure, messages)) {
@@ -242,7 +244,11 @@ int Main(int argc, char** argv)
     if (!database)
         return 1;
 
-    AppServices services{*database, settings, messages, modals};
+    // On the server the practice's values are the practice's, the same at every workstation.
+    std::unique_ptr<SettingsStore> serverSettings;
+    if (database->isServer())
+        serverSettings = std::make_unique<ServerPracticeSettings>(settings, *database);
+    AppServices services{*database, serverSettings ? *serverSettings : settings, messages, modals};
     services.recoveryFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     frmLunaris window(state, services);
     mainWindow = &window;

@@ -401,6 +401,7 @@ bool frmLunaris::Form_Load(int screenWidthPixels)
     m_editing->refreshTreatments();
     m_watcher = new ChangeWatcher(m_services.database, this);
     connect(m_watcher, &ChangeWatcher::changed, this, &frmLunaris::followSharedChange);
+    connect(m_watcher, &ChangeWatcher::changed, this, [this] { m_practice->followPracticeValuesElsewhere(); });
     m_statusBar->followConnection();
     showStatus();
     followPracticeContents();

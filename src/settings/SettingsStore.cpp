@@ -34,9 +34,42 @@ std::optional<QString> SettingsStore::storedSetting(const QString& application, 
 
 QString SettingsStore::getSharedSetting(const QString& section, const QString& key, const QString& defaultValue) const
 {
-    if (const auto family = storedSetting(FamilyApp, section, key))
+    const auto family = storedSetting(FamilyApp, section, key);
+    if (family && familyValueWins(section, key))
         return *family;
-    return getSetting(ProgramApp, section, key, defaultValue);
+    return getSetting(ProgramApp, section, key, family.value_or(defaultValue));
+}
+
+bool SettingsStore::familyValueWins(const QString&, const QString&) const
+{
+    return true;
+}
+
+void SettingsStore::saveSettings(const QList<SettingValue>& values)
+{
+    for (const SettingValue& v : values)
+        saveSetting(v.application, v.section, v.key, v.value);
+}
+
+bool SettingsStore::isPracticeValue(const QString& application, const QString& section)
+{
+    return application == ProgramApp && (section == QLatin1String("Praxis") || section == QLatin1String("Farben"));
+}
+
+QList<SettingValue> SettingsStore::storedPracticeValues() const
+{
+    QList<SettingValue> values;
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, FamilyApp, ProgramApp);
+    for (const char* name : {"Praxis", "Farben"}) {
+        const QString section = QLatin1String(name);
+        settings.beginGroup(section);
+        const QStringList keys = settings.childKeys();
+        settings.endGroup();
+        for (const QString& key : keys)
+            if (const auto value = SettingsStore::storedSetting(ProgramApp, section, key))
+                values.append({ProgramApp, section, key, *value});
+    }
+    return values;
 }
 
 void SettingsStore::saveSetting(const QString& application, const QString& section, const QString& key,

@@ -3,6 +3,7 @@
 #include "kernel/AppServices.h"
 #include "kernel/LunarisError.h"
 #include "settings/ConnectionSettingStore.h"
+#include "settings/SettingsStore.h"
 #include "store/Database.h"
 #include "store/PasswordFile.h"
 #include "store/PracticeTransfer.h"
@@ -360,7 +361,12 @@ void frmDatenbank::cmdUebertragen_Click()
     }
     QList<PracticeTransfer::TableCount> counts;
     std::optional<LunarisError> failure;
-    const PracticeTransfer transfer(m_practiceFile, *address, m_txtPasswort->text());
+    // The practice's values (hours, colours, name) kept beside the file go along: on the server they are the
+    // practice's, the same at every workstation.
+    QList<PracticeValue> practiceValues;
+    for (const SettingValue& v : m_settings.storedPracticeValues())
+        practiceValues.append({v.section, v.key, v.value});
+    const PracticeTransfer transfer(m_practiceFile, *address, m_txtPasswort->text(), practiceValues);
     runInBackground(m_modals, this, Title,
                     QStringLiteral("Die Daten werden auf den Server „%1“ übertragen...").arg(address->displayName()),
                     [&](BackgroundJob& job) {

@@ -316,7 +316,10 @@ void frmEinstellungenT::Form_Load()
 void frmEinstellungenT::showFamilyValues()
 {
     const SettingsStore& store = m_services.settings;
-    auto family = [&](const QString& section, const char* key) {
+    // Only what is in effect: where the practice keeps its values on the server, those come first.
+    auto family = [&](const QString& section, const char* key) -> std::optional<QString> {
+        if (!store.familyValueWins(section, QLatin1String(key)))
+            return std::nullopt;
         return store.storedSetting(SettingsStore::FamilyApp, section, QLatin1String(key));
     };
     QStringList praxis;
@@ -453,14 +456,19 @@ void frmEinstellungenT::cmdOK_Click()
 
 void frmEinstellungenT::writeSettings()
 {
-    SettingsStore& store = m_services.settings;
-    // The practice fields, the working days, then slot, backup folder and printer values.
+    // The practice fields, the working days, then slot, backup folder and printer values; given together, so
+    // that a store shared by the practice's workstations takes its part at once.
+    QList<SettingValue> values;
+    const auto add = [&](const QString& section, const QString& key, const QString& value) {
+        values.append({SettingsStore::ProgramApp, section, key, value});
+    };
     constexpr int PracticeFields = 6;
     for (int i = 0; i < PracticeFields; ++i)
-        store.saveSetting(SettingsStore::ProgramApp, m_fields[i].section, m_fields[i].key, m_fields[i].box->text());
+        add(m_fields[i].section, m_fields[i].key, m_fields[i].box->text());
     for (int day = 1; day <= 7; ++day)
-        store.saveSetting(SettingsStore::ProgramApp, Praxis, QStringLiteral("Arbeitstag%1").arg(day),
-                          m_checkDay[day]->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+        add(Praxis, QStringLiteral("Arbeitstag%1").arg(day),
+            m_checkDay[day]->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     for (qsizetype i = PracticeFields; i < m_fields.size(); ++i)
-        store.saveSetting(SettingsStore::ProgramApp, m_fields[i].section, m_fields[i].key, m_fields[i].box->text());
+        add(m_fields[i].section, m_fields[i].key, m_fields[i].box->text());
+    m_services.settings.saveSettings(values);
 }

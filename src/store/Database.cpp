@@ -4,6 +4,7 @@
 #include "store/ChangeWatcher.h"
 #include "store/DayVersions.h"
 #include "store/IntegrityCheck.h"
+#include "store/PracticeValueTable.h"
 #include "store/SchemaSql.h"
 #include "store/ServerConnection.h"
 #include "store/ServerReconnector.h"
@@ -408,7 +409,8 @@ void Database::ensureOwnServerTables() const
 {
     // Looked at first, without a transaction: a role with the least rights (or one that only reads)
     // may take no lock that a write would need, nor create anything.
-    if (DayVersionTable::presentOnServer(*this) && ChangeWatcher::triggersPresent(*this))
+    if (DayVersionTable::presentOnServer(*this) && ChangeWatcher::triggersPresent(*this) &&
+        PracticeValueTable::presentOnServer(*this))
         return;
     try {
         // Two workstations starting together on a new server must not both create the tables.
@@ -416,6 +418,7 @@ void Database::ensureOwnServerTables() const
             run(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(OwnTablesLockKey));
             DayVersionTable::ensure(*this);
             ChangeWatcher::ensureTriggers(*this);
+            PracticeValueTable::ensure(*this);
         });
     } catch (const LunarisError& e) {
         if (ServerRights::isMissingRight(e))

@@ -16,14 +16,20 @@ QString userName()
 
 } // namespace
 
+QStringList DayVersionTable::serverDefinition()
+{
+    return {
+        QStringLiteral(R"(CREATE TABLE IF NOT EXISTS "IdealtagVersion" (
+            "ID" bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, "IDEALTAG" text NOT NULL, "ZEIT" text NOT NULL,
+            "ARBEITSPLATZ" text, "BENUTZER" text, "ZEILEN" text NOT NULL, "GELOESCHT" integer NOT NULL DEFAULT 0))"),
+        QStringLiteral(R"(CREATE INDEX IF NOT EXISTS "IdealtagVersion_IDEALTAG" ON "IdealtagVersion" ("IDEALTAG"))")};
+}
+
 void DayVersionTable::ensure(const Database& db)
 {
     if (db.isServer()) {
-        db.run(QStringLiteral(R"(CREATE TABLE IF NOT EXISTS "IdealtagVersion" (
-            "ID" bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, "IDEALTAG" text NOT NULL, "ZEIT" text NOT NULL,
-            "ARBEITSPLATZ" text, "BENUTZER" text, "ZEILEN" text NOT NULL, "GELOESCHT" integer NOT NULL DEFAULT 0))"));
-        db.run(QStringLiteral(
-            R"(CREATE INDEX IF NOT EXISTS "IdealtagVersion_IDEALTAG" ON "IdealtagVersion" ("IDEALTAG"))"));
+        for (const QString& statement : serverDefinition())
+            db.run(statement);
         return;
     }
     db.run(QStringLiteral("CREATE TABLE IF NOT EXISTS IdealtagVersion (IDEALTAG TEXT NOT NULL, ZEIT TEXT NOT NULL, "

@@ -36,6 +36,8 @@ public:
     explicit DayVersionTable(const Database& db) : m_db(db) {}
     // Creates the table when it is missing (the file: when writable; the server: under the schema's lock).
     static void ensure(const Database& db);
+    // The statements that create the table and its index on the server when missing.
+    static QStringList serverDefinition();
     // Whether the server database has the table and its index (asked without any right to create them).
     static bool presentOnServer(const Database& db);
 

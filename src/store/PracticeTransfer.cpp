@@ -2,7 +2,10 @@
 
 #include "kernel/LunarisError.h"
 #include "store/Database.h"
+#include "store/DayVersions.h"
+#include "store/PracticeValueTable.h"
 #include "store/ServerConnection.h"
+#include "store/ServerRights.h"
 #include "store/ServerSchema.h"
 
 #include <QElapsedTimer>
@@ -24,9 +27,15 @@ constexpr int Cancelled = PracticeTransfer::CancelledNumber;
 // Rows per INSERT: one round trip for many rows, well below the server's limit of bound values.
 constexpr int RowsPerStatement = 500;
 
+QSqlQuery exec(const QSqlDatabase& db, const QString& sql, const QVariantList& values,
+               const std::function<LunarisError(const QSqlError&)>& failure);
+
 struct Table {
     const char* name;
     QStringList fields;
+    // Lunaris's own table of the days' versions: a file of an older version, or the planner's, may lack it,
+    // and the server may hold versions of days deleted there; they stay, the file's are added after them.
+    bool own = false;
 };
 
 const QList<Table>& tablesInOrder()
@@ -36,8 +45,46 @@ const QList<Table>& tablesInOrder()
         {"Idealtag", {"IDEALTAG"}},
         {"Behand", {"BEH", "TEXT", "DAUER", "DR_START", "DR_DAUER", "DR_START2", "DR_DAUER2", "HON"}},
         {"Stuhl", {"STUHL", "TEXT"}},
+        {"IdealtagVersion", {"IDEALTAG", "ZEIT", "ARBEITSPLATZ", "BENUTZER", "ZEILEN", "GELOESCHT"}, true},
     };
     return tables;
+}
+
+bool fileHasTable(const QSqlDatabase& file, const QString& table,
+                  const std::function<LunarisError(const QSqlError&)>& failure)
+{
+    QSqlQuery q =
+        exec(file, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"), {table}, failure);
+    return q.next();
+}
+
+// Lunaris's own tables on the server (the versions, the practice's values), made when missing: looked at first,
+// so that a role that may not create anything copies into tables an administrator made.
+void ensureOwnTables(const QSqlDatabase& server, const QString& serverName,
+                     const std::function<LunarisError(const QSqlError&)>& failure)
+{
+    QSqlQuery present = exec(server,
+                             QStringLiteral("SELECT to_regclass('\"IdealtagVersion\"') IS NOT NULL, "
+                                            "to_regclass('\"LunarisPraxis\"') IS NOT NULL"),
+                             {}, failure);
+    if (!present.next())
+        throw failure(present.lastError());
+    QStringList statements;
+    if (!present.value(0).toBool())
+        statements += DayVersionTable::serverDefinition();
+    if (!present.value(1).toBool())
+        statements += PracticeValueTable::serverDefinition();
+    if (statements.isEmpty())
+        return;
+    exec(server, QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(Database::OwnTablesLockKey), {}, failure);
+    try {
+        for (const QString& statement : std::as_const(statements))
+            exec(server, statement, {}, failure);
+    } catch (const LunarisError& e) {
+        if (ServerRights::isMissingRight(e))
+            throw ServerRights::administratorNeeded(server.userName(), serverName);
+        throw;
+    }
 }
 
 QString uniqueName(const char* purpose)
@@ -152,8 +199,10 @@ private:
 };
 } // namespace
 
-PracticeTransfer::PracticeTransfer(QString filePath, ServerAddress server, QString password)
-    : m_filePath(std::move(filePath)), m_server(std::move(server)), m_password(std::move(password))
+PracticeTransfer::PracticeTransfer(QString filePath, ServerAddress server, QString password,
+                                   QList<PracticeValue> practiceValues)
+    : m_filePath(std::move(filePath)), m_server(std::move(server)), m_password(std::move(password)),
+      m_practiceValues(std::move(practiceValues))
 {
 }
 
@@ -204,8 +253,15 @@ QList<PracticeTransfer::TableCount> PracticeTransfer::run(const Progress& progre
         exec(server, QStringLiteral("SET LOCAL statement_timeout = %1").arg(Database::StatementTimeoutMs), {},
              serverFailure);
         lockTables(server, progress, serverFailure);
-        for (const Table& table : tablesInOrder()) {
+        ensureOwnTables(server, serverName, serverFailure);
+        QList<Table> tables;
+        for (const Table& table : tablesInOrder())
+            if (!table.own || fileHasTable(file, QString::fromLatin1(table.name), fileFailure))
+                tables.append(table);
+        for (const Table& table : std::as_const(tables)) {
             const QString name = QString::fromLatin1(table.name);
+            if (table.own)
+                continue;
             if (const qint64 rows = countRows(server, name, serverFailure); rows > 0)
                 throw LunarisError(NotEmpty,
                                    QStringLiteral("Die Tabelle „%1“ in der Datenbank „%2“ enthält schon %3 Zeilen. "
@@ -214,14 +270,15 @@ QList<PracticeTransfer::TableCount> PracticeTransfer::run(const Progress& progre
                                        .arg(rows));
         }
         qint64 total = 0;
-        for (const Table& table : tablesInOrder())
+        for (const Table& table : std::as_const(tables))
             total += countRows(file, QString::fromLatin1(table.name), fileFailure);
         qint64 done = 0;
         qint64 doneBefore = 0;
         if (progress && !progress(0, total))
             throw cancelled();
-        for (const Table& table : tablesInOrder()) {
+        for (const Table& table : std::as_const(tables)) {
             const QString name = QString::fromLatin1(table.name);
+            const qint64 onServerBefore = table.own ? countRows(server, name, serverFailure) : 0;
             QStringList quotedFields;
             for (const QString& field : table.fields)
                 quotedFields.append(ServerSchema::quoted(field));
@@ -280,7 +337,7 @@ QList<PracticeTransfer::TableCount> PracticeTransfer::run(const Progress& progre
             doneBefore = done;
             if (progress && !progress(done, total))
                 throw cancelled();
-            const qint64 onServer = countRows(server, name, serverFailure);
+            const qint64 onServer = countRows(server, name, serverFailure) - onServerBefore;
             if (onServer != copied)
                 throw LunarisError(CountMismatch, QStringLiteral("In der Tabelle „%1“ kamen %2 von %3 Zeilen an. "
                                                                  "Es wurde nichts übertragen.")
@@ -289,6 +346,12 @@ QList<PracticeTransfer::TableCount> PracticeTransfer::run(const Progress& progre
                                                       .arg(copied));
             counts.append({name, onServer});
         }
+        if (tables.size() < tablesInOrder().size())
+            counts.append({QStringLiteral("IdealtagVersion"), 0});
+        // The practice's values as this workstation kept them: they are the practice's now, for every workstation.
+        if (const auto [upsert, values] = PracticeValueTable::upsert(m_practiceValues); !upsert.isEmpty())
+            exec(server, upsert, values, serverFailure);
+        counts.append({PracticeValueTable::Name, countRows(server, PracticeValueTable::Name, serverFailure)});
         if (!server.commit())
             throw serverFailure(server.lastError());
     } catch (...) {

@@ -1,15 +1,17 @@
 #pragma once
 
 #include "store/ConnectionSetting.h"
+#include "store/PracticeValueTable.h"
 
 #include <QList>
 #include <QString>
 
 #include <functional>
 
-// Copies a practice from its database file to a PostgreSQL server database: the four tables in
-// one transaction, each in its stored order. The file is only read. A server whose tables already
-// hold rows is refused, and nothing is written.
+// Copies a practice from its database file to a PostgreSQL server database, in one transaction: the four
+// tables, each in its stored order, the days' versions, and the practice's values (hours, colours, name) as
+// the user kept them beside the file. The file is only read. A server whose four tables already hold rows is
+// refused, and nothing is written.
 class PracticeTransfer {
 public:
     struct TableCount {
@@ -18,7 +20,8 @@ public:
         bool operator==(const TableCount&) const = default;
     };
 
-    PracticeTransfer(QString filePath, ServerAddress server, QString password = {});
+    PracticeTransfer(QString filePath, ServerAddress server, QString password = {},
+                     QList<PracticeValue> practiceValues = {});
 
     // Told the rows copied so far and the rows in all; false stops the copy (nothing is written then).
     using Progress = std::function<bool(qint64 done, qint64 total)>;
@@ -35,4 +38,5 @@ private:
     QString m_filePath;
     ServerAddress m_server;
     QString m_password;
+    QList<PracticeValue> m_practiceValues;
 };

@@ -11,9 +11,10 @@ const QString WaiterName = QStringLiteral("nachModalenFenstern");
 // Lives as a child of the window until the window is no longer blocked by a modal one.
 class ModalEndWaiter : public QObject {
 public:
-    ModalEndWaiter(QWidget& window, std::function<void()> then) : QObject(&window), m_then(std::move(then))
+    ModalEndWaiter(QWidget& window, std::function<void()> then, const QString& name)
+        : QObject(&window), m_then(std::move(then))
     {
-        setObjectName(WaiterName);
+        setObjectName(name);
         window.installEventFilter(this);
         // A modal window that blocks another window than this one never unblocks it: looked at now and then.
         m_look.setInterval(1000);
@@ -49,13 +50,14 @@ private:
 };
 } // namespace
 
-void afterModalWindows(QWidget& window, const std::function<void()>& then)
+void afterModalWindows(QWidget& window, const std::function<void()>& then, const QString& purpose)
 {
     if (!QApplication::activeModalWidget()) {
         then();
         return;
     }
-    if (window.findChild<QObject*>(WaiterName, Qt::FindDirectChildrenOnly))
+    const QString name = WaiterName + purpose;
+    if (window.findChild<QObject*>(name, Qt::FindDirectChildrenOnly))
         return;
-    new ModalEndWaiter(window, then);
+    new ModalEndWaiter(window, then, name);
 }
