@@ -1007,10 +1007,21 @@ ChangeStamp Database::changeStampWithoutWaiting() const
     if (isServer())
         return {};
     // Reading the data version takes the file's shared lock, which a writing planner may hold for a while.
-    QSqlQuery(connection()).exec(QStringLiteral("PRAGMA busy_timeout = 0"));
-    const ChangeStamp stamp = changeStamp();
-    QSqlQuery(connection()).exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(m_busyTimeoutMs));
+    ChangeStamp stamp;
+    withoutWaiting([&] { stamp = changeStamp(); });
     return stamp;
+}
+
+void Database::withoutWaiting(const std::function<void()>& work) const
+{
+    if (isServer()) {
+        work();
+        return;
+    }
+    QSqlQuery(connection()).exec(QStringLiteral("PRAGMA busy_timeout = 0"));
+    const auto restore = qScopeGuard(
+        [this] { QSqlQuery(connection()).exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(m_busyTimeoutMs)); });
+    work();
 }
 
 void Database::setServerLost(bool lost) const

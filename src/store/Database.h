@@ -122,6 +122,8 @@ public:
     ChangeStamp changeStamp() const;
     // The same without waiting for another program's lock on the file: invalid while one holds it.
     ChangeStamp changeStampWithoutWaiting() const;
+    // Runs work whose statements fail at once, instead of waiting, while another program holds the file.
+    void withoutWaiting(const std::function<void()>& work) const;
 
     // Told false when the connection to the server was found lost and true when it is back (the status
     // bar's server panel). Never called for the file.
