@@ -47,21 +47,29 @@ ChangeWatcher::ChangeWatcher(Database& database, QObject* parent) : QObject(pare
 
 ChangeWatcher::~ChangeWatcher()
 {
+    m_database.setChangesHeard(false);
     m_database.setReconnectedHandler({});
 }
 
 void ChangeWatcher::subscribe()
 {
     QSqlDriver* driver = m_database.connection().driver();
-    if (!driver || driver->subscribedToNotifications().contains(QLatin1String(Channel)))
+    if (!driver)
         return;
-    driver->subscribeToNotification(QLatin1String(Channel));
+    if (driver->subscribedToNotifications().contains(QLatin1String(Channel))) {
+        m_database.setChangesHeard(true);
+        return;
+    }
+    if (!driver->subscribeToNotification(QLatin1String(Channel)))
+        return;
+    m_database.setChangesHeard(true);
     connect(driver, &QSqlDriver::notification, this,
             [this](const QString&, QSqlDriver::NotificationSource source, const QVariant& payload) {
                 if (source == QSqlDriver::SelfSource)
                     return;
                 // The triggers name the table; a notification without a known name may concern any.
                 const SharedTables table = sharedTableNamed(payload.toString());
+                m_database.forgetRead(table ? payload.toString().toLatin1() : QByteArray());
                 m_pending |= table ? table : AllSharedTables;
                 m_settle.start();
             });

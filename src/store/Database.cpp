@@ -869,8 +869,11 @@ QSqlQuery Database::run(const QString& sql, const QVariantList& values) const
     }
     if (!m_writable && !onlyReads(sql))
         awaitWritable();
-    if (!onlyReads(sql) && !controlsTransaction(sql))
+    if (!onlyReads(sql) && !controlsTransaction(sql)) {
         ++m_ownWrites;
+        // Own changes are not notified back.
+        m_current.clear();
+    }
     const Clock::time_point deadline = start + std::chrono::milliseconds(StatementTimeoutMs);
     const auto attempt = [&](QSqlQuery& query, bool& cut) {
         if (isServer())
@@ -1024,6 +1027,21 @@ void Database::withoutWaiting(const std::function<void()>& work) const
     work();
 }
 
+void Database::setChangesHeard(bool heard) const
+{
+    m_changesHeard = heard && isServer();
+    if (!m_changesHeard)
+        m_current.clear();
+}
+
+void Database::forgetRead(const QByteArray& table) const
+{
+    if (table.isEmpty())
+        m_current.clear();
+    else
+        m_current.remove(table);
+}
+
 void Database::setServerLost(bool lost) const
 {
     if (m_serverLost == lost)
@@ -1032,6 +1050,9 @@ void Database::setServerLost(bool lost) const
     if (m_connectionObserver)
         m_connectionObserver(!lost);
     if (lost) {
+        // Changes made meanwhile are not heard; the connection that comes back listens anew.
+        m_current.clear();
+        m_changesHeard = false;
         // Nothing more goes to the lost connection; its socket may hang on a dead path.
         m_prepared.clear();
         connection().close();
