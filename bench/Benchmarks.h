@@ -24,7 +24,11 @@ using SessionSource = std::function<BenchSession&()>;
 // The relay of a session, asked for once the session exists.
 using RelaySource = std::function<FaultProxy*()>;
 void openDay(benchmark::State& state, const SessionSource& session, bool naive, const RelaySource& relay = {});
-void clickBenchmark(benchmark::State& state, const SessionSource& session, bool naive, Qt::MouseButton measured);
+// With `deadPath`, the measured clicks run while the relay swallows everything, as a path that has just died
+// and nothing has noticed yet: the counters tell the longest click (the window's longest stall) and the round
+// trips it tried.
+void clickBenchmark(benchmark::State& state, const SessionSource& session, bool naive, Qt::MouseButton measured,
+                    const RelaySource& deadPath = {});
 void save(benchmark::State& state, const SessionSource& session, const RelaySource& relay = {});
 // The Open dialog shown with every stored day (otherDays and the large day), then cancelled.
 void openDialog(benchmark::State& state, const SessionSource& session, int otherDays, const RelaySource& relay = {});

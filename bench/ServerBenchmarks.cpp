@@ -74,6 +74,11 @@ void registerServerBenchmarks(BenchEnvironment& env)
     timed(RegisterBenchmark(remoteBenchmark("open_day", env).c_str(),
                             [remote, relay](benchmark::State& s) { openDay(s, remote, false, relay); }),
           quick);
+    // The path dies unnoticed while the user goes on editing: the window must not wait for it.
+    timed(RegisterBenchmark(
+              remoteBenchmark("click_place_path_dead", env).c_str(),
+              [remote, relay](benchmark::State& s) { clickBenchmark(s, remote, false, Qt::LeftButton, relay); }),
+          quick);
     timed(RegisterBenchmark(remoteBenchmark("Speichern", env).c_str(),
                             [remote, relay](benchmark::State& s) { save(s, remote, relay); }),
           quick);

@@ -16,6 +16,8 @@ std::string serverBenchmark(const char* action, const BenchEnvironment& environm
 // A line of the closing table for the server's variant, beside the file's line of the same action.
 SummaryLine serverSummaryLine(const char* action, const std::string& what, double targetMs,
                               const BenchEnvironment& environment);
+// The name of an action's variant at a branch office (through the relay, with its added delay).
+std::string remoteBenchmark(const char* action, const BenchEnvironment& environment);
 // The same for a workstation whose round trips each cost a relay's added delay; its target is the
 // number of round trips per action.
 SummaryLine remoteSummaryLine(const char* action, const std::string& what, double targetRoundTrips,

@@ -19,6 +19,7 @@
 #include "store/Tables.h"
 #include "ui/NoticeBar.h"
 
+#include <QAbstractItemModel>
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
@@ -29,6 +30,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSysInfo>
 #include <QTableWidget>
@@ -145,6 +147,22 @@ QColor colourAt(DayView& view, const QString& time)
     return view.grab().toImage().pixelColor(p.x() + view.width() / 5, p.y());
 }
 
+// The planner on the practice file: a plain connection of its own that knows nothing of Lunaris.
+struct FilePlanner {
+    explicit FilePlanner(const QString& path)
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "planer");
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+    }
+    ~FilePlanner() { QSqlDatabase::removeDatabase("planer"); }
+    void write(const QString& sql) const
+    {
+        QSqlQuery q(QSqlDatabase::database("planer", false));
+        QVERIFY2(q.exec(sql), qPrintable(sql + ": " + q.lastError().text()));
+    }
+};
+
 void addBackendRows()
 {
     QTest::addColumn<QString>("backend");
@@ -180,7 +198,12 @@ private slots:
     void openListKeepsItsPlace();
     void watcherTellsOnlyOthersChanges_data() { addBackendRows(); }
     void watcherTellsOnlyOthersChanges();
+    void watcherTellsWhichTablesChanged_data();
+    void watcherTellsWhichTablesChanged();
+    void watcherNeverWaitsForThePlannersLock_data();
     void watcherNeverWaitsForThePlannersLock();
+    void windowRereadsOnlyWhatChanged_data();
+    void windowRereadsOnlyWhatChanged();
     void demoLoadsOnlyIntoAnEmptyPractice_data() { addBackendRows(); }
     void demoLoadsOnlyIntoAnEmptyPractice();
     void renameIsFollowedElsewhere_data();
@@ -590,10 +613,74 @@ void TestWorkstations::watcherTellsOnlyOthersChanges()
     }
 }
 
+void TestWorkstations::watcherTellsWhichTablesChanged_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<SharedTables>("told"); // none: nothing is told
+    for (const char* backend : {"file", "server"}) {
+        const auto row = [&](const char* name, const char* statement, SharedTables told) {
+            QTest::addRow("%s: %s", backend, name) << backend << statement << told;
+        };
+        row("the planner's own table", "INSERT INTO Termine (NR) VALUES (1)", {});
+        row("a day's rows", "INSERT INTO Template (IDEALTAG, STUHL) VALUES ('Montag', 'Stuhl 1')",
+            SharedTable::Template);
+        row("a day's rows deleted", "DELETE FROM Template", SharedTable::Template);
+        row("a day's name", "INSERT INTO Idealtag (IDEALTAG) VALUES ('Montag')", SharedTable::Idealtag);
+        row("a treatment", "INSERT INTO Behand (BEH) VALUES ('KONT')", SharedTable::Behand);
+        row("a treatment changed", "UPDATE Behand SET HON = 12", SharedTable::Behand);
+        row("a chair", "INSERT INTO Stuhl (STUHL) VALUES ('Stuhl 9')", SharedTable::Stuhl);
+    }
+}
+
+void TestWorkstations::watcherTellsWhichTablesChanged()
+{
+    // Written by the planner, which knows nothing of Lunaris: a plain connection of its own.
+    QFETCH(QString, backend);
+    QFETCH(QString, statement);
+    QFETCH(SharedTables, told);
+    Practice p(backend);
+    std::unique_ptr<FilePlanner> filePlanner;
+    std::function<void(const QString&)> plannerWrites;
+    if (backend == "file") {
+        filePlanner = std::make_unique<FilePlanner>(p.here->filePath());
+        plannerWrites = [&](const QString& sql) { filePlanner->write(sql); };
+    } else {
+        // The server spells the family's tables as the file does only when quoted.
+        plannerWrites = [&](const QString& sql) { TestServer::asAdmin("kavemo", p.there->sql(sql)); };
+    }
+    // The planner's tables share the database; a row already there is changed by the UPDATE and DELETE rows.
+    plannerWrites("CREATE TABLE Termine (NR INTEGER)");
+    plannerWrites("INSERT INTO Behand (BEH) VALUES ('ENTB')");
+    plannerWrites("INSERT INTO Template (IDEALTAG, STUHL) VALUES ('Dienstag', 'Stuhl 2')");
+    ChangeWatcher watcher(*p.here);
+    QSignalSpy changes(&watcher, &ChangeWatcher::changed);
+
+    plannerWrites(statement);
+    if (!told) {
+        QTest::qWait(ChangeWatcher::PollMs + 500);
+        QCOMPARE(changes.count(), 0);
+        // Still watching: the next change of a shared table is told, and only that table.
+        plannerWrites("INSERT INTO Stuhl (STUHL) VALUES ('Stuhl 8')");
+        told = SharedTable::Stuhl;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(changes.count(), 1, ChangeWatcher::PollMs + 1500);
+    QCOMPARE(changes.first().first().value<SharedTables>(), told);
+}
+
+void TestWorkstations::watcherNeverWaitsForThePlannersLock_data()
+{
+    QTest::addColumn<QString>("lock");
+    // Exclusive: nobody reads the file meanwhile; immediate: the planner is about to write.
+    QTest::newRow("exclusive") << "BEGIN EXCLUSIVE";
+    QTest::newRow("immediate") << "BEGIN IMMEDIATE";
+}
+
 void TestWorkstations::watcherNeverWaitsForThePlannersLock()
 {
     // The planner writes a long while and holds the file meanwhile: the window goes on answering, and
     // the change is told once the planner is done.
+    QFETCH(QString, lock);
     Practice p("file");
     ChangeWatcher watcher(*p.here);
     QSignalSpy changes(&watcher, &ChangeWatcher::changed);
@@ -601,7 +688,7 @@ void TestWorkstations::watcherNeverWaitsForThePlannersLock()
     QSqlDatabase planner = QSqlDatabase::addDatabase("QSQLITE", "planer");
     planner.setDatabaseName(p.here->filePath());
     QVERIFY(planner.open());
-    QVERIFY(QSqlQuery(planner).exec("BEGIN EXCLUSIVE"));
+    QVERIFY(QSqlQuery(planner).exec(lock));
     QVERIFY(QSqlQuery(planner).exec("INSERT INTO Stuhl (STUHL) VALUES ('Stuhl 9')"));
 
     QElapsedTimer clock;
@@ -622,6 +709,51 @@ void TestWorkstations::watcherNeverWaitsForThePlannersLock()
     QVERIFY(QSqlQuery(planner).exec("COMMIT"));
     planner.close();
     QTRY_COMPARE_WITH_TIMEOUT(changes.count(), 1, 2 * ChangeWatcher::PollMs + 500);
+    QCOMPARE(changes.first().first().value<SharedTables>(), SharedTables(SharedTable::Stuhl));
+}
+
+void TestWorkstations::windowRereadsOnlyWhatChanged_data()
+{
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<bool>("treatmentsRead");
+    QTest::addColumn<bool>("followed"); // the change is told at all
+    QTest::newRow("the planner's own table") << "INSERT INTO Termine (NR) VALUES (1)" << false << false;
+    QTest::newRow("another day's rows") << "INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) "
+                                           "VALUES ('Dienstag', 'Stuhl 1', 'KONT', '09:00', '09:20')"
+                                        << false << true;
+    QTest::newRow("a chair") << "INSERT INTO Stuhl (STUHL) VALUES ('Stuhl 9')" << false << true;
+    QTest::newRow("a treatment") << "INSERT INTO Behand (BEH, DAUER) VALUES ('ENTB', 30)" << true << true;
+}
+
+void TestWorkstations::windowRereadsOnlyWhatChanged()
+{
+    // Montag open in the window; the planner writes. The treatment list is built anew only when table Behand
+    // changed (a rebuilt list loses the user's place in it), and the open day stays as it is.
+    MainWindowFixture f(1);
+    const FilePlanner planner(f.ctx.tempDatabase.path());
+    planner.write("CREATE TABLE Termine (NR INTEGER)");
+    openStoredMonday(f);
+    auto* watcher = f.window->findChild<ChangeWatcher*>();
+    QVERIFY(watcher);
+    auto* treatments = f.window->findChild<QComboBox*>("DBComboBeh");
+    QVERIFY(treatments);
+    QSignalSpy rebuilt(treatments->model(), &QAbstractItemModel::rowsRemoved);
+    QSignalSpy told(watcher, &ChangeWatcher::changed);
+    QFETCH(QString, statement);
+    planner.write(statement);
+    QFETCH(bool, followed);
+    if (followed) {
+        // Told after the window has followed the change.
+        QTRY_COMPARE_WITH_TIMEOUT(told.count(), 1, ChangeWatcher::PollMs + 1500);
+    } else {
+        QTest::qWait(ChangeWatcher::PollMs + 500);
+        QCOMPARE(told.count(), 0);
+    }
+    QFETCH(bool, treatmentsRead);
+    QCOMPARE(rebuilt.count() > 0, treatmentsRead);
+    QCOMPARE(treatments->count(), treatmentsRead ? 2 : 1);
+    QCOMPARE(f.onScreen(0), QStringList({"08:00-08:20 KONT"}));
+    QVERIFY(!f.ctx.state.modified());
 }
 
 void TestWorkstations::openListFollowsDaysCreatedElsewhere()

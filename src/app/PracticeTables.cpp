@@ -209,7 +209,7 @@ void PracticeTables::followChairRows(const ChairChanges& changes, const QList<Ch
 void PracticeTables::followContents()
 {
     PracticeContents contents;
-    if (!runStep([&] { contents = PracticeContents::of(m_services.database); }))
+    if (!runStep([&] { contents = PracticeContents::masterData(m_services.database); }))
         return;
     FirstStartGuide& guide = m_parts.guide;
     const bool missing = contents.chairs == 0 || contents.treatments == 0;

@@ -667,9 +667,11 @@ void frmLunaris::reloadInPlace()
     m_feedback->reloadInPlace();
 }
 
-void frmLunaris::followSharedChange()
+void frmLunaris::followSharedChange(SharedTables tables)
 {
-    SharedChanges(*this, *m_day, m_status, m_state, m_services).follow([this] { followSharedChange(); });
+    SharedChanges(*this, *m_day, m_status, m_state, m_services).follow(tables, [this, tables] {
+        followSharedChange(tables);
+    });
 }
 
 void frmLunaris::followTreatmentTable()

@@ -6,6 +6,7 @@
 #include "editing/DayAnalysis.h"
 #include "editing/DayPlacement.h"
 #include "editing/DayStatus.h"
+#include "store/SharedTables.h"
 #include "store/Tables.h"
 
 #include <QMainWindow>
@@ -118,7 +119,7 @@ public:
     const RowsOnScreen& rowsOnScreen() const override;
     // Another workstation or the planner changed the shared tables: the open dialogs' lists, the
     // treatments, the chair captions and the open day follow (reloaded when unmodified, else the bar).
-    void followSharedChange();
+    void followSharedChange(SharedTables tables);
     // Where the columns would be while the practice has no chair or no treatment; null before the load.
     FirstStartGuide* firstStartGuide() const { return m_guide; }
     // The bar above the columns that tells of a change elsewhere to a day with unsaved edits.

@@ -33,20 +33,28 @@ SharedChanges::SharedChanges(DayEditorWindow& window, OpenDay& day, DayStatus& s
 {
 }
 
-void SharedChanges::follow(const std::function<void()>& again)
+void SharedChanges::follow(SharedTables tables, const std::function<void()>& again)
 {
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (auto* names = qobject_cast<DayNameDialog*>(window); names && names->isVisible())
-            names->refreshList();
+    if (tables & SharedTable::Idealtag)
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (auto* names = qobject_cast<DayNameDialog*>(window); names && names->isVisible())
+                names->refreshList();
     // A modal window of this program (an editor, a question) has the tables in hand: the change is followed once
     // it has closed, after the window has followed the modal window's own saves.
     if (QApplication::activeModalWidget()) {
         afterModalWindows(*m_window.editorWindow(), again);
         return;
     }
-    m_window.followTreatmentTable();
-    const QString chairsNotice = m_window.followChairsElsewhere();
-    m_window.followPracticeContents();
+    if (tables & SharedTable::Behand)
+        m_window.followTreatmentTable();
+    const QString chairsNotice = tables & SharedTable::Stuhl ? m_window.followChairsElsewhere() : QString();
+    if (tables & (SharedTable::Behand | SharedTable::Stuhl))
+        m_window.followPracticeContents();
+    // The blocks are drawn with the treatments' looks as they are now.
+    if (!(tables & (SharedTable::Template | SharedTable::Idealtag | SharedTable::Stuhl))) {
+        m_window.repaintChairs();
+        return;
+    }
     if (!m_state.DayOpen)
         return;
     if (m_state.CurrentIdealtag.isEmpty()) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/SharedTables.h"
+
 #include <functional>
 
 #include <QString>
@@ -19,8 +21,9 @@ class SharedChanges {
 public:
     SharedChanges(DayEditorWindow& window, OpenDay& day, DayStatus& status, LunarisState& state, AppServices& services);
 
-    // `again`: the whole following once more, for a change that comes while a modal window is open.
-    void follow(const std::function<void()>& again);
+    // Only what `tables` concerns is read again. `again`: the whole following once more, for a change that comes
+    // while a modal window is open.
+    void follow(SharedTables tables, const std::function<void()>& again);
     // "Neu laden" on the bar that tells of the change: unsaved edits are given up only when the user says so.
     bool reloadWanted();
 

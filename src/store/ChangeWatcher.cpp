@@ -17,11 +17,17 @@ ChangeWatcher::ChangeWatcher(Database& database, QObject* parent) : QObject(pare
     // was missed meanwhile is looked at.
     m_database.setReconnectedHandler([this] {
         subscribe();
+        m_pending = AllSharedTables;
         m_settle.start();
     });
     m_settle.setSingleShot(true);
     m_settle.setInterval(SettleMs);
-    connect(&m_settle, &QTimer::timeout, this, &ChangeWatcher::changed);
+    connect(&m_settle, &QTimer::timeout, this, [this] {
+        const SharedTables tables = m_pending;
+        m_pending = {};
+        if (tables)
+            emit changed(tables);
+    });
     if (m_database.isServer()) {
         subscribe();
         // The server's driver closes a connection whose server went away; nothing would be heard again
@@ -32,6 +38,8 @@ ChangeWatcher::ChangeWatcher(Database& database, QObject* parent) : QObject(pare
         return;
     }
     m_dataVersion = m_database.changeStamp().dataVersion;
+    if (TableStamps::ensure(m_database))
+        m_counters = TableStamps::readWithoutWaiting(m_database).counters;
     m_poll.setInterval(PollMs);
     connect(&m_poll, &QTimer::timeout, this, &ChangeWatcher::poll);
     m_poll.start();
@@ -39,19 +47,31 @@ ChangeWatcher::ChangeWatcher(Database& database, QObject* parent) : QObject(pare
 
 ChangeWatcher::~ChangeWatcher()
 {
+    m_database.setChangesHeard(false);
     m_database.setReconnectedHandler({});
 }
 
 void ChangeWatcher::subscribe()
 {
     QSqlDriver* driver = m_database.connection().driver();
-    if (!driver || driver->subscribedToNotifications().contains(QLatin1String(Channel)))
+    if (!driver)
         return;
-    driver->subscribeToNotification(QLatin1String(Channel));
+    if (driver->subscribedToNotifications().contains(QLatin1String(Channel))) {
+        m_database.setChangesHeard(true);
+        return;
+    }
+    if (!driver->subscribeToNotification(QLatin1String(Channel)))
+        return;
+    m_database.setChangesHeard(true);
     connect(driver, &QSqlDriver::notification, this,
-            [this](const QString&, QSqlDriver::NotificationSource source, const QVariant&) {
-                if (source != QSqlDriver::SelfSource)
-                    m_settle.start();
+            [this](const QString&, QSqlDriver::NotificationSource source, const QVariant& payload) {
+                if (source == QSqlDriver::SelfSource)
+                    return;
+                // The triggers name the table; a notification without a known name may concern any.
+                const SharedTables table = sharedTableNamed(payload.toString());
+                m_database.forgetRead(table ? payload.toString().toLatin1() : QByteArray());
+                m_pending |= table ? table : AllSharedTables;
+                m_settle.start();
             });
 }
 
@@ -69,8 +89,28 @@ void ChangeWatcher::poll()
     const qint64 version = m_database.changeStampWithoutWaiting().dataVersion;
     if (version < 0 || version == m_dataVersion)
         return;
+    const std::optional<SharedTables> tables = tablesChangedInFile();
+    if (!tables)
+        return;
     m_dataVersion = version;
-    emit changed();
+    if (*tables)
+        emit changed(*tables);
+}
+
+std::optional<SharedTables> ChangeWatcher::tablesChangedInFile()
+{
+    TableStamps::Reading now = TableStamps::readWithoutWaiting(m_database);
+    if (now.busy)
+        return std::nullopt; // looked at again next time
+    if (!now.counters && TableStamps::ensure(m_database))
+        now = TableStamps::readWithoutWaiting(m_database);
+    if (now.busy)
+        return std::nullopt;
+    // Without the counters before or now (a read-only file, one still being checked), any table may have changed.
+    const SharedTables tables =
+        m_counters && now.counters ? TableStamps::changedBetween(*m_counters, *now.counters) : AllSharedTables;
+    m_counters = now.counters;
+    return tables;
 }
 
 bool ChangeWatcher::triggersPresent(const Database& database)

@@ -900,8 +900,11 @@ QSqlQuery Database::run(const QString& sql, const QVariantList& values) const
     }
     if (!m_writable && !onlyReads(sql))
         awaitWritable();
-    if (!onlyReads(sql) && !controlsTransaction(sql))
+    if (!onlyReads(sql) && !controlsTransaction(sql)) {
         ++m_ownWrites;
+        // Own changes are not notified back.
+        m_current.clear();
+    }
     const Clock::time_point deadline = start + std::chrono::milliseconds(StatementTimeoutMs);
     const auto attempt = [&](QSqlQuery& query, bool& cut) {
         if (isServer())
@@ -1091,10 +1094,36 @@ ChangeStamp Database::changeStampWithoutWaiting() const
     if (isServer())
         return {};
     // Reading the data version takes the file's shared lock, which a writing planner may hold for a while.
-    QSqlQuery(connection()).exec(QStringLiteral("PRAGMA busy_timeout = 0"));
-    const ChangeStamp stamp = changeStamp();
-    QSqlQuery(connection()).exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(m_busyTimeoutMs));
+    ChangeStamp stamp;
+    withoutWaiting([&] { stamp = changeStamp(); });
     return stamp;
+}
+
+void Database::withoutWaiting(const std::function<void()>& work) const
+{
+    if (isServer()) {
+        work();
+        return;
+    }
+    QSqlQuery(connection()).exec(QStringLiteral("PRAGMA busy_timeout = 0"));
+    const auto restore = qScopeGuard(
+        [this] { QSqlQuery(connection()).exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(m_busyTimeoutMs)); });
+    work();
+}
+
+void Database::setChangesHeard(bool heard) const
+{
+    m_changesHeard = heard && isServer();
+    if (!m_changesHeard)
+        m_current.clear();
+}
+
+void Database::forgetRead(const QByteArray& table) const
+{
+    if (table.isEmpty())
+        m_current.clear();
+    else
+        m_current.remove(table);
 }
 
 void Database::setServerLost(bool lost) const
@@ -1105,6 +1134,9 @@ void Database::setServerLost(bool lost) const
     if (m_connectionObserver)
         m_connectionObserver(!lost);
     if (lost) {
+        // Changes made meanwhile are not heard; the connection that comes back listens anew.
+        m_current.clear();
+        m_changesHeard = false;
         // Nothing more goes to the lost connection; its socket may hang on a dead path.
         m_prepared.clear();
         connection().close();

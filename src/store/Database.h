@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -130,6 +131,8 @@ public:
     ChangeStamp changeStamp() const;
     // The same without waiting for another program's lock on the file: invalid while one holds it.
     ChangeStamp changeStampWithoutWaiting() const;
+    // Runs work whose statements fail at once, instead of waiting, while another program holds the file.
+    void withoutWaiting(const std::function<void()>& work) const;
 
     // Told false when the connection to the server was found lost and true when it is back (the status
     // bar's server panel). Never called for the file.
@@ -146,10 +149,17 @@ public:
     bool connectionLost() const { return m_serverLost; }
     // The connection was found closed under the program (the driver closes it when the server goes away).
     void noticeClosedConnection() const;
-    // A read the window repeats at every edit step (the treatments): while the server is away its last
-    // answer is given instead of a failure, so that editing goes on; other workstations' changes cannot be
-    // heard meanwhile anyway, and the return of the connection looks at what was missed.
+    // A read the window repeats at every edit step (the treatments), kept under the name of the table it
+    // reads: while the server is away its last answer is given instead of a failure, so that editing goes on;
+    // other workstations' changes cannot be heard meanwhile anyway, and the return of the connection looks at
+    // what was missed. While the connection hears the server's change notifications, the last answer is given
+    // without asking the server until a notification for its table, an own write or a loss says otherwise: an
+    // edit step never waits on the network, not even on a path that has just died unnoticed.
     template <class T> T readOrLastKnown(const QByteArray& key, const std::function<T()>& read) const;
+    // Told by the change notifications' listener: true once the connection listens, false when it stops.
+    void setChangesHeard(bool heard) const;
+    // A notification for `table` (empty: for any table) arrived: its kept read is asked anew.
+    void forgetRead(const QByteArray& table) const;
 
 private:
     void connectServer() const;
@@ -204,6 +214,9 @@ private:
     std::unique_ptr<ServerReconnector> m_reconnector;
     std::function<void(int)> m_retryObserver;
     mutable QHash<QByteArray, std::any> m_lastKnown;
+    // The kept reads that no notification, own write or loss has made doubtful since they were read.
+    mutable QSet<QByteArray> m_current;
+    mutable bool m_changesHeard = false;
     mutable bool m_transactionOpen = false;
     // A statement runs whose loss leaves it unknown whether it was written: it is not tried again.
     mutable bool m_writingAlone = false;
@@ -222,12 +235,15 @@ private:
 
 template <class T> T Database::readOrLastKnown(const QByteArray& key, const std::function<T()>& read) const
 {
-    if (m_serverLost && m_lastKnown.contains(key))
+    if ((m_serverLost || m_current.contains(key)) && m_lastKnown.contains(key))
         return std::any_cast<T>(m_lastKnown.value(key));
     try {
         T value = read();
-        if (isServer())
+        if (isServer()) {
             m_lastKnown.insert(key, value);
+            if (m_changesHeard && !m_serverLost)
+                m_current.insert(key);
+        }
         return value;
     } catch (...) {
         // The read that found the server away.

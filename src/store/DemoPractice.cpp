@@ -34,6 +34,15 @@ PracticeContents PracticeContents::of(const Database& db)
     return contents;
 }
 
+PracticeContents PracticeContents::masterData(const Database& db)
+{
+    QSqlQuery q = db.run(QStringLiteral("SELECT (SELECT COUNT(*) FROM Stuhl), (SELECT COUNT(*) FROM Behand)"));
+    PracticeContents contents;
+    if (readNext(q))
+        contents = {q.value(0).toInt(), q.value(1).toInt(), 0};
+    return contents;
+}
+
 bool DemoPractice::load(const Database& db)
 {
     bool loaded = false;

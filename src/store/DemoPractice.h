@@ -9,6 +9,8 @@ struct PracticeContents {
     int dayRows = 0; // rows of Idealtag and Template
 
     static PracticeContents of(const Database& db); // one statement
+    // Only the chairs and treatments, which a first start's guide asks for: without counting the large Template.
+    static PracticeContents masterData(const Database& db);
     bool isEmpty() const { return chairs == 0 && treatments == 0 && dayRows == 0; }
 };
 

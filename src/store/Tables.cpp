@@ -103,8 +103,9 @@ QStringList TreatmentTable::codes() const
 
 std::optional<Treatment> TreatmentTable::find(const QString& code) const
 {
-    if (m_db.connectionLost()) {
-        // The treatments last read, so that placing goes on while the server is away.
+    if (m_db.isServer()) {
+        // The treatments as an edit step knows them: last read while the server is away or while nothing has
+        // changed since, so that placing goes on without waiting on the network.
         const QList<Treatment> known = all();
         const auto first =
             std::find_if(known.cbegin(), known.cend(), [&](const Treatment& t) { return t.code == code; });
