@@ -359,6 +359,8 @@ void OpenDay::keepUnfinishedRead(const QList<DayViewModel>& read, const RowsOnSc
             column.insert(column.count(), block);
     }
     m_rowsOnScreen = shown;
+    // The previous day's unsaved rows kept aside are not this day's: a save would write them under its name.
+    m_unsavedUnshown.clear();
 }
 
 DoctorLoad OpenDay::redrawDoctor(const QHash<QString, Treatment>& treatments)

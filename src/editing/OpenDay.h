@@ -73,8 +73,9 @@ public:
     // emptyChairs() as the load filled them (the chairs' captions), `shown` the stored rows. The rows are
     // placed as replace() places them; the notice names what is not shown.
     QString replaceByRead(const QList<DayViewModel>& read, const RowsOnScreen& shown, DayReplacement reason);
-    // A load that ended early: the columns show what was read up to then and no more, so that no other
-    // day's blocks can be saved under this day's name. Nothing is placed, no notice, no dayReplaced.
+    // A load that ended early: the columns show what was read up to then and no more, and the previous
+    // day's unsaved rows kept aside are dropped, so that no other day's blocks can be saved under this day's
+    // name. Nothing is placed, no notice, no dayReplaced.
     void keepUnfinishedRead(const QList<DayViewModel>& read, const RowsOnScreen& shown);
     // Every row of the day as it stands: the shown blocks (with the id of the stored row each shows), the
     // stored rows not shown and the unsaved rows not shown.
