@@ -521,15 +521,37 @@ void TestMainWindow::loadSkipsRefusedRowsAndReportsOthers()
 void TestMainWindow::loadAfterChairsWereDeleted()
 {
     MainWindowFixture f(3);
+    TempDatabase& db = f.ctx.tempDatabase;
+    db.addTreatment("A", 10, 0, 10);
+    for (const char* chair : {"Stuhl 1", "Stuhl 2", "Stuhl 3"})
+        db.addBlock("Dienstag", chair, "A", "08:00", "08:10");
+    db.addBlock("Montag", "Stuhl 1", "A", "09:00", "09:10");
+    db.addBlock("Montag", "Stuhl 3", "A", "10:00", "10:10");
     frmLunaris window(f.ctx.state, f.ctx.services);
     QVERIFY(window.Form_Load(1024));
-    f.ctx.tempDatabase.exec("DELETE FROM Stuhl WHERE STUHL = 'Stuhl 3'");
     f.ctx.state.DayOpen = true;
+    f.ctx.state.CurrentIdealtag = "Dienstag";
+    window.Termin_load();
+    QCOMPARE(blocksOn(*window.SSDay1(2)), QStringList({"08:00-08:10 A"}));
+    // Dienstag also has an unsaved row kept aside (a block before the opening, as a restored version leaves).
+    window.openDay().replace(window.openDay().allRows() + QList<StoredBlock>{{0, {"Stuhl 1", "A", "07:00", "07:10"}}},
+                             DayReplacement::Version, false);
+    QCOMPARE(window.openDay().unsavedUnshown().size(), 1);
+    db.exec("DELETE FROM Stuhl WHERE STUHL = 'Stuhl 3'");
     f.ctx.state.CurrentIdealtag = "Montag";
     f.ctx.messages.answer(QMessageBox::Ok);
     window.Termin_load();
     QCOMPARE(f.ctx.messages.last().text, QString("3021 Fehler: Bitte Öffnungszeit und Datenbank überprüfen"));
     QCOMPARE(window.SSDay1(1)->caption(), QString("Stuhl 2"));
+    // The chairs read before the failure show this day; the column without a chair shows no other day's blocks.
+    QCOMPARE(blocksOn(*window.SSDay1(0)), QStringList({"09:00-09:10 A"}));
+    QCOMPARE(blocksOn(*window.SSDay1(1)), QStringList());
+    QCOMPARE(blocksOn(*window.SSDay1(2)), QStringList());
+    // What a save would write is Montag's rows alone: the one shown and the stored one not read.
+    QStringList rows;
+    for (const StoredBlock& block : window.openDay().allRows())
+        rows.append(block.row.chair + ' ' + block.row.startTime.toString() + ' ' + block.row.code.toString());
+    QCOMPARE(rows, QStringList({"Stuhl 1 09:00 A", "Stuhl 3 10:00 A"}));
 }
 
 void TestMainWindow::doctorColumnAndFeeOnScreen()

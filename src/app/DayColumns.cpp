@@ -32,15 +32,21 @@ DayColumns::DayColumns(Parts parts, OpenDay& day, LunarisState& state, AppServic
 bool DayColumns::load(DayReplacement reason)
 {
     DayView* doctor = m_parts.columns[m_state.ChairCount];
-    m_day.doctor().clear();
+    m_day.clearDoctor();
     doctor->showAllBlocks();
     // Another day: the steps of the previous one cannot be taken back here.
     m_day.forgetHistory();
+    // The rows are read into columns of the load's own; the open day takes them in one step.
+    QList<DayViewModel> read = std::as_const(m_day).emptyChairs();
+    QList<DayViewModel*> readColumns;
+    for (DayViewModel& column : read)
+        readColumns.append(&column);
+    RowsOnScreen shown;
     int rowFailure = 0;
     try {
-        rowFailure = IdealDayLoader::load(m_services.database, m_day.chairModels(), m_state.CurrentIdealtag,
-                                          m_day.rowsOnScreen());
+        rowFailure = IdealDayLoader::load(m_services.database, readColumns, m_state.CurrentIdealtag, shown);
     } catch (const LunarisError& e) {
+        m_day.keepUnfinishedRead(read, shown);
         for (int i = 0; i < m_state.ChairCount; ++i)
             m_parts.columns[i]->showAllBlocks();
         readUnshownEntries();
@@ -53,7 +59,7 @@ bool DayColumns::load(DayReplacement reason)
         return false;
     }
     // The rows read are placed by the one replacement of the day, which keeps what does not fit.
-    m_day.replace(m_day.rowsOnScreen().stored, reason, false);
+    m_day.replaceByRead(read, shown, reason);
     scrollToFirstBlock();
     // Rows that could not be shown are reported once for the whole load.
     if (rowFailure)
@@ -87,7 +93,7 @@ void DayColumns::drawDoctorColumn()
     const QList<const DayViewModel*> chairs = std::as_const(m_day).chairs();
     // The column is emptied before anything is read, so a failed read leaves no stale demand. Only
     // its rows that change are repainted.
-    m_day.doctor().clear();
+    m_day.clearDoctor();
     std::optional<QHash<QString, Treatment>> treatments;
     std::optional<DoctorLoad> load;
     try {
@@ -98,7 +104,7 @@ void DayColumns::drawDoctorColumn()
             anyBlock ? DoctorColumn::byCode(TreatmentTable(m_services.database).all()) : QHash<QString, Treatment>();
         if (anyBlock)
             setKnownCodes(QSet<QString>(treatments->keyBegin(), treatments->keyEnd()));
-        load = DoctorColumn::redraw(chairs, m_day.doctor(), *treatments);
+        load = m_day.redrawDoctor(*treatments);
         m_parts.fee.setText(QString::number(DoctorColumn::wholeUnits(load->feeCents)));
     } catch (const LunarisError& e) {
         doctor->showChangedBlocks();

@@ -2,6 +2,7 @@
 
 #include "editing/BlockEdits.h"
 #include "editing/BlockRules.h"
+#include "editing/DoctorColumn.h"
 #include "kernel/LunarisState.h"
 #include "kernel/Steps.h"
 
@@ -329,12 +330,42 @@ int OpenDay::chairCount() const
     return m_state.ChairCount;
 }
 
-QList<DayViewModel*> OpenDay::chairModels()
+QList<DayViewModel> OpenDay::emptyChairs() const
 {
-    QList<DayViewModel*> models;
-    for (int i = 0; i < chairCount(); ++i)
-        models.append(&m_columns[i]);
-    return models;
+    QList<DayViewModel> columns;
+    for (int i = 0; i < chairCount(); ++i) {
+        columns.append(m_columns[i]);
+        columns.last().clear();
+    }
+    return columns;
+}
+
+QString OpenDay::replaceByRead(const QList<DayViewModel>& read, const RowsOnScreen& shown, DayReplacement reason)
+{
+    // The placement takes the columns' captions, not their blocks.
+    for (int i = 0; i < chairCount() && i < read.size(); ++i)
+        m_columns[i].setCaption(read[i].caption());
+    m_rowsOnScreen = shown;
+    return replace(shown.stored, reason, false);
+}
+
+void OpenDay::keepUnfinishedRead(const QList<DayViewModel>& read, const RowsOnScreen& shown)
+{
+    for (int i = 0; i < chairCount() && i < read.size(); ++i) {
+        DayViewModel& column = m_columns[i];
+        column.setCaption(read[i].caption());
+        column.clear();
+        for (const DayBlock& block : read[i].blocks())
+            column.insert(column.count(), block);
+    }
+    m_rowsOnScreen = shown;
+    // The previous day's unsaved rows kept aside are not this day's: a save would write them under its name.
+    m_unsavedUnshown.clear();
+}
+
+DoctorLoad OpenDay::redrawDoctor(const QHash<QString, Treatment>& treatments)
+{
+    return DoctorColumn::redraw(chairs(), m_columns[chairCount()], treatments);
 }
 
 QList<const DayViewModel*> OpenDay::chairs() const

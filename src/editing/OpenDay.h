@@ -11,6 +11,7 @@
 #include <array>
 
 class ColumnLayout;
+struct DoctorLoad;
 struct LunarisState;
 
 // The ideal day in the editor: its chair columns' blocks (and the doctor column drawn from them),
@@ -66,6 +67,16 @@ public:
     // `step`: the step's name on the history, when not the reason's own.
     QString replace(const QList<StoredBlock>& rows, DayReplacement reason, bool undoable,
                     const QString& step = QString());
+    // The chair columns' captions and hours without their blocks: columns to read a stored day into.
+    QList<DayViewModel> emptyChairs() const;
+    // The day read from the store takes the open day's place with no history: `read` the columns of
+    // emptyChairs() as the load filled them (the chairs' captions), `shown` the stored rows. The rows are
+    // placed as replace() places them; the notice names what is not shown.
+    QString replaceByRead(const QList<DayViewModel>& read, const RowsOnScreen& shown, DayReplacement reason);
+    // A load that ended early: the columns show what was read up to then and no more, and the previous
+    // day's unsaved rows kept aside are dropped, so that no other day's blocks can be saved under this day's
+    // name. Nothing is placed, no notice, no dayReplaced.
+    void keepUnfinishedRead(const QList<DayViewModel>& read, const RowsOnScreen& shown);
     // Every row of the day as it stands: the shown blocks (with the id of the stored row each shows), the
     // stored rows not shown and the unsaved rows not shown.
     QList<StoredBlock> allRows() const;
@@ -86,10 +97,12 @@ public:
     };
     DayViewModel& columnForView(int index, ViewKey) { return m_columns.at(index); }
     int chairCount() const;
-    QList<DayViewModel*> chairModels();
     QList<const DayViewModel*> chairs() const;
-    // The doctor column, drawn from the chairs (not part of the history).
-    DayViewModel& doctor() { return m_columns.at(chairCount()); }
+    // The doctor column is drawn from the chairs and is not part of the history. Emptied first, so that a
+    // read of the treatments that fails leaves no stale demand on screen.
+    void clearDoctor() { m_columns.at(chairCount()).clear(); }
+    // Draws it from the chairs' blocks; throws as DoctorColumn::redraw does.
+    DoctorLoad redrawDoctor(const QHash<QString, Treatment>& treatments);
     // The chair columns followed by the doctor column.
     QList<const DayViewModel*> columnsWithDoctor() const;
     // The stored rows of the day that are on screen: a save replaces only these.
