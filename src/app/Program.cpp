@@ -55,14 +55,16 @@ bool confirmPracticeDatabase(const Database& database, MessageService& messages)
 
 bool claimSingleInstance(SingleInstance& instance, MessageService& messages)
 {
-    switch (instance.acquire()) {
+    SingleInstance::Start start = instance.acquire();
+    // The running instance shows its window instead; nothing new appears. One that does not answer may
+    // be ending just now (its window gone, its guard not yet marked): a second look waits for it then.
+    if (start == SingleInstance::Start::AlreadyRunning && !instance.askRunningToShow())
+        start = instance.acquire();
+    switch (start) {
     case SingleInstance::Start::Alone:
         return true;
     case SingleInstance::Start::AlreadyRunning:
-        // The running instance shows its window instead; nothing new appears. One that does not answer
-        // is left alone.
-        instance.askRunningToShow();
-        return false;
+        return false; // shown, or it hangs: left alone
     case SingleInstance::Start::StillClosing:
         break;
     }

@@ -95,6 +95,8 @@ void SingleInstance::announceClosing()
         return;
     QFile mark(m_closingMark);
     mark.open(QIODevice::WriteOnly);
+    // An ending instance shows no window any more: a later start is not told it did.
+    m_server.reset();
 }
 
 SingleInstance::~SingleInstance() = default;

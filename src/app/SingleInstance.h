@@ -29,7 +29,7 @@ public:
     // Alone: this is the only instance, and the guard is held until destruction. AlreadyRunning: another
     // instance runs. StillClosing: another instance is ending but still had the guard after the wait.
     Start acquire();
-    // Tells later starts that this instance is ending; they wait for the guard then.
+    // Tells later starts that this instance is ending, and stops answering them; they wait for the guard then.
     void announceClosing();
     // After acquire() gave Alone: a later start that asks is answered, and `bringForward` runs (in the
     // event loop of this thread). False when nothing could listen: later starts then end unseen.
