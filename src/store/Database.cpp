@@ -457,8 +457,9 @@ QString Database::readOnlyReason() const
     return damageFound() ? QStringLiteral("Nur Lesen: die Datenbankdatei ist beschädigt") : QString();
 }
 
-void Database::connectServer() const
+void Database::connectServer(std::optional<std::chrono::steady_clock::time_point> deadline) const
 {
+    using namespace std::chrono;
     m_prepared.clear();
     {
         QSqlDatabase old = QSqlDatabase::database(m_connectionName, false);
@@ -466,10 +467,31 @@ void Database::connectServer() const
             old.close();
     }
     QSqlDatabase::removeDatabase(m_connectionName);
-    const ServerConnection::Login login = ServerConnection::login(*m_server, m_connectionName);
+    ServerAddress address = *m_server;
+    if (deadline) {
+        // libpq waits whole seconds, two at the least.
+        const qint64 left = duration_cast<seconds>(*deadline - steady_clock::now()).count();
+        if (left < 2)
+            throw noAnswerFailure();
+        bool set = false;
+        const int configured = address.option(QStringLiteral("connect_timeout")).toInt(&set);
+        const int timeout = set && configured > 0 ? configured : ServerConnection::DefaultConnectTimeoutSeconds;
+        address.options.removeIf([](const auto& option) { return option.first == u"connect_timeout"; });
+        address.options.append({QStringLiteral("connect_timeout"), QString::number(std::min<qint64>(timeout, left))});
+    }
+    const ServerConnection::Login login = ServerConnection::login(address, m_connectionName);
     if (!login.ok())
         throw LunarisError(ServerUnreachable, login.failure);
     QSqlDatabase db = login.db;
+    // A path that dies right after the login leaves these statements without an answer; without TCP's user
+    // timeout (Windows) nothing else would end the wait.
+    m_deadline->arm(db, deadline.value_or(steady_clock::now() + milliseconds(StatementTimeoutMs)));
+    const auto cutShort = [this] {
+        if (!m_deadline->disarm())
+            return;
+        QSqlDatabase::database(m_connectionName, false).close();
+        throw noAnswerFailure();
+    };
     // Another workstation's lock is waited for as long as on the file, then the statement fails; no
     // statement runs longer than a user would wait for a window.
     QSqlQuery(db).exec(QStringLiteral("SET lock_timeout = %1").arg(m_busyTimeoutMs));
@@ -484,13 +506,14 @@ void Database::connectServer() const
     // The server itself refuses writes too (a reconnection keeps it so).
     if (m_readOnly)
         QSqlQuery(db).exec(QStringLiteral("SET default_transaction_read_only = on"));
+    cutShort();
 }
 
-void Database::reconnectNow() const
+void Database::reconnectNow(std::optional<std::chrono::steady_clock::time_point> deadline) const
 {
     m_quickLoss = false;
     try {
-        connectServer();
+        connectServer(deadline);
     } catch (const LunarisError& e) {
         m_awayReason = e.description();
         setServerLost(true);
@@ -519,6 +542,15 @@ void Database::noticeClosedConnection() const
         return;
     m_awayReason = QStringLiteral("Die Verbindung zum Datenbankserver ist unterbrochen.");
     setServerLost(true);
+}
+
+LunarisError Database::noAnswerFailure() const
+{
+    return LunarisError(ServerUnreachable,
+                        QStringLiteral("Der Server „%1“ hat %2 Sekunden lang nicht geantwortet; die Verbindung "
+                                       "wurde getrennt.")
+                            .arg(m_server->displayName())
+                            .arg(StatementTimeoutMs / 1000));
 }
 
 LunarisError Database::awayFailure() const
@@ -896,7 +928,7 @@ QSqlQuery Database::run(const QString& sql, const QVariantList& values) const
         // is a new login worth it here; otherwise the background tries tell when it is back.
         if (!m_quickLoss || m_transactionOpen)
             throw awayFailure();
-        reconnectNow();
+        reconnectNow(start + std::chrono::milliseconds(StatementTimeoutMs));
     }
     if (!m_writable && !onlyReads(sql))
         awaitWritable();
@@ -914,10 +946,7 @@ QSqlQuery Database::run(const QString& sql, const QVariantList& values) const
         return error;
     };
     const auto cutFailure = [this] {
-        m_awayReason = QStringLiteral("Der Server „%1“ hat %2 Sekunden lang nicht geantwortet; die Verbindung "
-                                      "wurde getrennt.")
-                           .arg(m_server->displayName())
-                           .arg(StatementTimeoutMs / 1000);
+        m_awayReason = noAnswerFailure().description();
         setServerLost(true);
         return LunarisError(ServerUnreachable, m_awayReason);
     };
@@ -940,7 +969,7 @@ QSqlQuery Database::run(const QString& sql, const QVariantList& values) const
     // connection before anything is reported. Inside one, the whole transaction is gone with the connection.
     if (m_transactionOpen || m_writingAlone || !m_quickLoss)
         throw lostConnectionFailure(error);
-    reconnectNow();
+    reconnectNow(deadline);
     QSqlQuery again(connection());
     error = attempt(again, cut);
     if (!error.isValid())

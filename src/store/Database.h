@@ -9,6 +9,7 @@
 #include <QVariantList>
 
 #include <any>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -162,16 +163,20 @@ public:
     void forgetRead(const QByteArray& table) const;
 
 private:
-    void connectServer() const;
+    // A login and the connection's settings. With a deadline (a statement waiting to be tried again), the
+    // login and the settings end at it; without one, the settings get a statement's bound after the login.
+    void connectServer(std::optional<std::chrono::steady_clock::time_point> deadline = {}) const;
     void ensureOwnServerTables() const;
     void ensureSaveFunction() const;
     bool lostConnection(const QSqlError& error) const;
     void setServerLost(bool lost) const;
     // A new connection made now, on this thread: after a loss that showed at once, or once the background
     // try has reached the server.
-    void reconnectNow() const;
+    void reconnectNow(std::optional<std::chrono::steady_clock::time_point> deadline = {}) const;
     void serverReached() const;
     LunarisError awayFailure() const;
+    // The statement's bound has passed without an answer (the connection is dropped).
+    LunarisError noAnswerFailure() const;
     QSqlError execute(QSqlQuery& query, const QString& sql, const QVariantList& values) const;
     // After COMMIT's answer was lost: whether the transaction was stored after all (see inTransaction()).
     bool commitStoredAfterAll(const std::function<bool()>& storedAfterAll, const LunarisError& lost) const;
