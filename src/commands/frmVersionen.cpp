@@ -66,7 +66,7 @@ frmVersionen::frmVersionen(AppServices& services, const QString& openDay, QWidge
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(panes);
     layout->addWidget(buttons);
-    resize(860, 420);
+    resize(980, 420);
 
     connect(m_list, &QTreeWidget::currentItemChanged, this, [this] { showChosen(); });
     connect(m_restore, &QPushButton::clicked, this, [this] {
