@@ -50,6 +50,8 @@ private slots:
     void refusesHostsTheUriCannotHold();
     void failureClassFromSqlstate_data();
     void failureClassFromSqlstate();
+    void driverLinesStayLines_data();
+    void driverLinesStayLines();
     void serverErrorInGermanFromSqlstate_data();
     void serverErrorInGermanFromSqlstate();
     void certificateFailureFromHandshakeErrors_data();
@@ -413,6 +415,39 @@ void TestConnectSetting::failureClassFromSqlstate()
     const ServerAddress address{"PRAXIS-SERVER", 5432, "kavemo", "praxis", {}};
     const QString head = "Die Verbindung zum Server „PRAXIS-SERVER:5432“ ist fehlgeschlagen: ";
     QCOMPARE(ServerConnection::describeFailure(error, address), head + reason + "\r(Meldung: " + text + ")");
+}
+
+void TestConnectSetting::driverLinesStayLines_data()
+{
+    QTest::addColumn<QString>("text"); // libpq's, as the driver passes it on
+    QTest::addColumn<QString>("detail");
+    QTest::newRow("one line") << "FATAL:  Datenbank »kavemo« existiert nicht\n"
+                              << "FATAL: Datenbank »kavemo« existiert nicht";
+    QTest::newRow("hint on a tabbed line")
+        << "Verbindung zum Server auf »db« (10.0.0.5), Port 5432 fehlgeschlagen: Verbindungsaufbau abgelehnt\n"
+           "\tLäuft der Server auf diesem Host und akzeptiert er TCP/IP-Verbindungen?\n"
+        << "Verbindung zum Server auf »db« (10.0.0.5), Port 5432 fehlgeschlagen: Verbindungsaufbau abgelehnt\r"
+           "Läuft der Server auf diesem Host und akzeptiert er TCP/IP-Verbindungen?";
+    QTest::newRow("two addresses, CR LF, an empty line")
+        << "connection to server at \"db\" (::1), port 5432 failed: Connection refused\r\n\tIs the server "
+           "running?\r\n\r\nconnection to server at \"db\" (10.0.0.5), port 5432 failed: timeout expired"
+        << "connection to server at \"db\" (::1), port 5432 failed: Connection refused\rIs the server "
+           "running?\rconnection to server at \"db\" (10.0.0.5), port 5432 failed: timeout expired";
+}
+
+// The start message's detail keeps libpq's lines apart (a hint glued to the sentence before it reads as one).
+void TestConnectSetting::driverLinesStayLines()
+{
+    if (!ServerConnection::driverAvailable())
+        QSKIP("Qt's QPSQL driver is missing: every failure is that one");
+    QFETCH(QString, text);
+    QFETCH(QString, detail);
+    const QSqlError error("QPSQL: Fehler", text, QSqlError::ConnectionError, "08001");
+    const ServerAddress address{"PRAXIS-SERVER", 5432, "kavemo", "praxis", {}};
+    const QString described = ServerConnection::describeFailure(error, address);
+    QVERIFY2(described.startsWith("Die Verbindung zum Server „PRAXIS-SERVER:5432“ ist fehlgeschlagen: "),
+             qPrintable(described));
+    QVERIFY2(described.endsWith("\r(Meldung: " + detail + ")"), qPrintable(described));
 }
 
 LUNARIS_TEST_MAIN(TestConnectSetting)

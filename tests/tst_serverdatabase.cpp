@@ -401,14 +401,15 @@ void TestServerDatabase::startChoiceWhenTheServerFails_data()
     QTest::addColumn<QString>("database"); // in the setting at the start
     QTest::addColumn<QString>("reason");   // %1 the port
     QTest::addColumn<bool>("opened");
+    QTest::addColumn<int>("detailLines"); // libpq's: a refused connection has its hint on a line of its own
     QTest::newRow("Erneut versuchen, the server is back")
         << 0 << "kavemo"
-        << "Auf dem Rechner „127.0.0.1“ nimmt kein Datenbankserver Verbindungen an Port %1 an." << true;
+        << "Auf dem Rechner „127.0.0.1“ nimmt kein Datenbankserver Verbindungen an Port %1 an." << true << 2;
     QTest::newRow("Verbindung ändern..., OK tries at once")
         << 1 << "kavmo"
-        << "Die Datenbank „kavmo“ gibt es auf dem Server nicht." << true;
+        << "Die Datenbank „kavmo“ gibt es auf dem Server nicht." << true << 1;
     QTest::newRow("Beenden") << 2 << "kavmo"
-                             << "Die Datenbank „kavmo“ gibt es auf dem Server nicht." << false;
+                             << "Die Datenbank „kavmo“ gibt es auf dem Server nicht." << false << 1;
 }
 
 void TestServerDatabase::startChoiceWhenTheServerFails()
@@ -417,6 +418,7 @@ void TestServerDatabase::startChoiceWhenTheServerFails()
     QFETCH(QString, database);
     QFETCH(QString, reason);
     QFETCH(bool, opened);
+    QFETCH(int, detailLines);
     TempSettings temp;
     SettingsStore settings;
     ScriptedMessages messages;
@@ -446,9 +448,16 @@ void TestServerDatabase::startChoiceWhenTheServerFails()
     QCOMPARE(messages.shown().size(), 1);
     const MessageRequest box = messages.last();
     // The server and the reason in plain German, without an error number; the driver's words only as the detail.
-    QVERIFY2(box.text.startsWith(QStringLiteral("Die Verbindung zum Server „%1“ ist fehlgeschlagen: %2\r(Meldung: ")
-                                     .arg(address.displayName(), reason.arg(address.port))),
-             qPrintable(box.text));
+    const QString sentence = QStringLiteral("Die Verbindung zum Server „%1“ ist fehlgeschlagen: %2\r(Meldung: ")
+                                 .arg(address.displayName(), reason.arg(address.port));
+    QVERIFY2(box.text.startsWith(sentence) && box.text.endsWith(')'), qPrintable(box.text));
+    // libpq's lines stay lines, without its tab or a line of blanks (in any locale: its words decide nothing).
+    const QString detail = box.text.mid(sentence.size()).chopped(1);
+    const QStringList lines = detail.split('\r');
+    QVERIFY2(lines.size() == detailLines, qPrintable(box.text));
+    for (const QString& line : lines)
+        QVERIFY2(line == line.simplified() && !line.isEmpty(), qPrintable(box.text));
+    QVERIFY(!box.text.contains(TestServer::password()));
     QCOMPARE(box.title, "Lunaris");
     QCOMPARE(box.icon, QMessageBox::Critical);
     QCOMPARE(box.choices, QStringList({"Erneut versuchen", "Verbindung ändern...", "Beenden"}));

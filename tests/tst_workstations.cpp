@@ -20,6 +20,7 @@
 #include "ui/NoticeBar.h"
 
 #include <QAbstractItemModel>
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
@@ -217,6 +218,8 @@ private slots:
     void changeDuringAModalWindowFollowedWhenItCloses();
     void overwrittenSaveIsSaid_data();
     void overwrittenSaveIsSaid();
+    void versionsNameWhatReplacedThem_data();
+    void versionsNameWhatReplacedThem();
     void practiceValuesFollowedByEveryWorkstation_data();
     void practiceValuesFollowedByEveryWorkstation();
     void practiceValuesFallBackOnTheFamilys_data();
@@ -1115,6 +1118,67 @@ void TestWorkstations::overwrittenSaveIsSaid()
     QCOMPARE(versions.first().rows.size(), 2); // A's 08:00 and 09:00
     QCOMPARE(versions.first().overwritten, unseen);
     QVERIFY(!versions.first().deleted && !versions.first().renamed);
+    // Where the notice sends the user: the version named as overwritten there.
+    frmVersionen dialog(a.services, "Montag");
+    const QString shown = dialog.list()->topLevelItem(0)->child(0)->text(0);
+    QVERIFY2(shown.endsWith(" (überschrieben an " + QSysInfo::machineHostName() + ")") == unseen, qPrintable(shown));
+}
+
+void TestWorkstations::versionsNameWhatReplacedThem_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<int>("cause");     // VersionCause
+    QTest::addColumn<QVariant>("host"); // ARBEITSPLATZ as stored
+    QTest::addColumn<QString>("kind");  // shown behind the time
+    for (const char* backend : {"file", "server"}) {
+        QTest::addRow("%s: saved", backend)
+            << QString(backend) << int(VersionCause::Saved) << QVariant("PRAXIS-2") << QString();
+        QTest::addRow("%s: deleted", backend)
+            << QString(backend) << int(VersionCause::Deleted) << QVariant("PRAXIS-2") << QString();
+        QTest::addRow("%s: renamed", backend)
+            << QString(backend) << int(VersionCause::Renamed) << QVariant("PRAXIS-2") << " (umbenannt)";
+        QTest::addRow("%s: overwritten", backend) << QString(backend) << int(VersionCause::Overwritten)
+                                                  << QVariant("PRAXIS-2") << " (überschrieben an PRAXIS-2)";
+        QTest::addRow("%s: overwritten, no workstation stored", backend)
+            << QString(backend) << int(VersionCause::Overwritten) << QVariant(QMetaType(QMetaType::QString))
+            << " (überschrieben)";
+        QTest::addRow("%s: overwritten, blank workstation", backend)
+            << QString(backend) << int(VersionCause::Overwritten) << QVariant("  ") << " (überschrieben)";
+    }
+}
+
+// The versions dialog says what replaced each version, in the row a screen reader reads too.
+void TestWorkstations::versionsNameWhatReplacedThem()
+{
+    QFETCH(QString, backend);
+    QFETCH(int, cause);
+    QFETCH(QVariant, host);
+    QFETCH(QString, kind);
+    Practice p(backend);
+    IdealDayStore(*p.here).replaceDay("Montag", blocks("Stuhl 1", {"08:00", "09:00"}));
+    const QList<StoredBlock> rows = IdealDayStore(*p.here).storedBlocksOfDay("Montag");
+    DayVersionTable(*p.here).keep("Montag", rows, VersionCause(cause));
+    p.here->run("UPDATE IdealtagVersion SET ARBEITSPLATZ = ? WHERE rowid = (SELECT MAX(rowid) FROM IdealtagVersion)",
+                {host});
+    const DayVersion stored = DayVersionTable(*p.here).versionsOf("Montag").first();
+
+    ServerServices at(*p.here);
+    frmVersionen dialog(at.services, "Montag");
+    dialog.show();
+    QTreeWidgetItem* row = dialog.list()->topLevelItem(0)->child(0);
+    const QString expected = frmVersionen::timeText(stored.time) + kind;
+    QCOMPARE(row->text(0), expected);
+    QCOMPARE(row->text(1), host.toString());
+    QCOMPARE(row->text(3), QString("2"));
+
+    // The list's cells as the accessibility interface gives them to the screen reader.
+    dialog.list()->setCurrentItem(row);
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(dialog.list());
+    QVERIFY(list && list->tableInterface());
+    QStringList spoken;
+    for (int i = 0; i < list->childCount(); ++i)
+        spoken.append(list->child(i)->text(QAccessible::Name));
+    QVERIFY2(spoken.contains(expected), qPrintable(spoken.join(" | ")));
 }
 
 void TestWorkstations::practiceValuesFollowedByEveryWorkstation_data()

@@ -26,6 +26,18 @@ QString feeText(const QList<TemplateRow>& rows, const QHash<QString, double>& fe
         cents += qRound64(fees.value(row.code.toString()) * 100);
     return QLocale(QLocale::German, QLocale::Germany).toString(double(cents) / 100, 'f', 2) + QStringLiteral(" €");
 }
+
+// Behind the time, what replaced the version. An overwritten one names the workstation the user is told
+// about when it happens, so that its notice leads here.
+QString kindText(const DayVersion& version)
+{
+    if (version.renamed)
+        return QStringLiteral(" (umbenannt)");
+    if (!version.overwritten)
+        return {};
+    const QString host = version.host.trimmed();
+    return host.isEmpty() ? QStringLiteral(" (überschrieben)") : QStringLiteral(" (überschrieben an %1)").arg(host);
+}
 } // namespace
 
 frmVersionen::frmVersionen(AppServices& services, const QString& openDay, QWidget* parent)
@@ -54,7 +66,7 @@ frmVersionen::frmVersionen(AppServices& services, const QString& openDay, QWidge
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(panes);
     layout->addWidget(buttons);
-    resize(860, 420);
+    resize(980, 420);
 
     connect(m_list, &QTreeWidget::currentItemChanged, this, [this] { showChosen(); });
     connect(m_restore, &QPushButton::clicked, this, [this] {
@@ -86,10 +98,9 @@ void frmVersionen::fill(const QString& openDay)
         }
         const auto add = [&](QTreeWidgetItem* parent, const QList<DayVersion>& versions) {
             for (const DayVersion& version : versions) {
-                auto* item = new QTreeWidgetItem(
-                    parent,
-                    {timeText(version.time) + (version.renamed ? QStringLiteral(" (umbenannt)") : QString()),
-                     version.host, version.user, QString::number(version.rows.size()), feeText(version.rows, fees)});
+                auto* item =
+                    new QTreeWidgetItem(parent, {timeText(version.time) + kindText(version), version.host, version.user,
+                                                 QString::number(version.rows.size()), feeText(version.rows, fees)});
                 item->setData(0, VersionRole, int(m_versions.size()));
                 m_versions.append(version);
             }

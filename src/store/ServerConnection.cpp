@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTcpSocket>
 #include <QUuid>
@@ -319,8 +320,14 @@ QString ServerConnection::describeFailure(Failure failure, const QSqlError& erro
     QString serverText = error.databaseText().trimmed();
     if (serverText.isEmpty())
         serverText = error.driverText().trimmed();
-    // On one line, without libpq's tab before its hint.
-    serverText = serverText.simplified();
+    // libpq puts its hint on a line of its own, indented by a tab: the lines stay lines (with the
+    // message box's break), each without its indent or doubled spaces.
+    static const QRegularExpression lineBreaks(QStringLiteral("[\\r\\n]+"));
+    QStringList lines;
+    for (const QString& line : serverText.split(lineBreaks))
+        if (const QString plain = line.simplified(); !plain.isEmpty())
+            lines.append(plain);
+    serverText = lines.join(QLatin1Char('\r'));
     const QString head = QStringLiteral("Die Verbindung zum Server „%1“ ist fehlgeschlagen").arg(address.displayName());
     // Always a reason of our own: the driver's words follow the locale (and are English where libpq has no
     // translations), so they are only the detail.

@@ -45,6 +45,14 @@ def run(step, log):
     log('# Speichern')
     step('Speichern', 'ctrl+s', expect=['Gespeichert'])
 
+    log('# Die Versionen: die eben gespeicherte und eine an einem anderen Arbeitsplatz überschriebene')
+    step('Menü Datei', 'alt+d', expect=['Neu'], retry='Escape')
+    # The list opens on the day; Orca reads a version's whole row.
+    step('Versionen', 'v', expect=['Versionen dialog', 'Versionen tree'])
+    step('die eben ersetzte', 'Down', expect=['73,00 €'])
+    step('die überschriebene', 'Down', expect=['08.12.2026 10:42 (überschrieben an EMPFANG)', 'EMPFANG', 'anna'])
+    step('schließen', 'Escape', expect=['Template: Montag'])
+
     log('# Der Einstellungsdialog')
     edit_menu()
     step('zu Einstellungen', 'Up Up', expect=['Einstellungen bearbeiten'])

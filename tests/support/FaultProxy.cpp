@@ -116,6 +116,9 @@ private:
         m_links.emplace_back();
         const LinkIt link = std::prev(m_links.end());
         keepToThisProcess(client->socketDescriptor());
+        // Passed on as it comes, as a router would: with Nagle's wait for an acknowledgement, a reply that
+        // arrived in two reads had its second part held until the peer's delayed ACK (about 40 ms).
+        client->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         link->client = client;
         link->server = new QTcpSocket(this);
         link->up.to = link->server;
@@ -151,6 +154,7 @@ private:
         });
         QObject::connect(link->server, &QTcpSocket::connected, this, [this, link] {
             keepToThisProcess(link->server->socketDescriptor());
+            link->server->setSocketOption(QAbstractSocket::LowDelayOption, 1);
             link->serverReady = true;
             pump(*link, link->up);
         });
