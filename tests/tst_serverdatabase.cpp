@@ -132,8 +132,8 @@ template <class Call> qint64 timed(Call call)
     return clock.elapsed();
 }
 
-// A password file of the test's own for a workstation that connects through the fault relay, in force
-// until the guard goes.
+// A password file of the test's own for a workstation at this address (through the fault relay, whose port
+// no entry of the machine's names), in force until the guard goes.
 auto relayPasswordFile(const QTemporaryDir& home, const ServerAddress& address)
 {
     PasswordFile(home.filePath("pgpass"))
@@ -602,11 +602,7 @@ void TestServerDatabase::lostCommitIsCheckedBeforeTheSaveFails()
     ServerAddress address = TestServer::tcpAddress("kavemo");
     address.port = proxy.port();
     QTemporaryDir home;
-    PasswordFile(home.filePath("pgpass"))
-        .store(address.host, address.port, address.database, address.user, TestServer::password());
-    const QByteArray passwordFile = qgetenv("PGPASSFILE");
-    qputenv("PGPASSFILE", home.filePath("pgpass").toUtf8());
-    const auto restore = qScopeGuard([&] { qputenv("PGPASSFILE", passwordFile); });
+    const auto passwords = relayPasswordFile(home, address);
     Database db(address);
     QCOMPARE(db.hasSaveFunction(), !transaction);
     ServerServices app(db);
@@ -673,11 +669,7 @@ void TestServerDatabase::saveIsOneRoundTrip()
     ServerAddress address = server == "owner" ? TestServer::adminAddress("kavemo") : TestServer::tcpAddress("kavemo");
     address.port = proxy.port();
     QTemporaryDir home;
-    PasswordFile(home.filePath("pgpass"))
-        .store(address.host, address.port, address.database, address.user, TestServer::password());
-    const QByteArray passwordFile = qgetenv("PGPASSFILE");
-    qputenv("PGPASSFILE", home.filePath("pgpass").toUtf8());
-    const auto restore = qScopeGuard([&] { qputenv("PGPASSFILE", passwordFile); });
+    const auto passwords = relayPasswordFile(home, address);
     Database db(address);
     QCOMPARE(db.hasSaveFunction(), saveTrips == 1);
     ServerServices app(db);
@@ -903,9 +895,7 @@ void TestServerDatabase::deadPathFailsWithinFifteenSeconds()
     ServerAddress address = TestServer::tcpAddress("kavemo");
     address.port = proxy.port();
     QTemporaryDir home;
-    PasswordFile(home.filePath("pgpass"))
-        .store(address.host, address.port, address.database, address.user, TestServer::password());
-    qputenv("PGPASSFILE", home.filePath("pgpass").toUtf8());
+    const auto passwords = relayPasswordFile(home, address);
     QElapsedTimer clock;
     clock.start();
     const QString failure = failureOf([&] { Database db(address); });
@@ -931,9 +921,7 @@ void TestServerDatabase::deadPathUnderAnOpenConnection()
     const auto back = qScopeGuard([] { TestServer::setMessageLocale({}); });
     const ServerAddress address = TestServer::tcpAddress("kavemo");
     QTemporaryDir home;
-    PasswordFile(home.filePath("pgpass"))
-        .store(address.host, address.port, address.database, address.user, TestServer::password());
-    qputenv("PGPASSFILE", home.filePath("pgpass").toUtf8());
+    const auto passwords = relayPasswordFile(home, address);
     Database db(address);
     ServerServices app(db);
     frmLunaris window(app.state, app.services);
