@@ -231,6 +231,8 @@ private slots:
     void lostCommitIsCheckedBeforeTheSaveFails();
     void saveIsOneRoundTrip_data();
     void saveIsOneRoundTrip();
+    void saveBoundIsToldInTheServersTime_data();
+    void saveBoundIsToldInTheServersTime();
     void scriptMakesTheProgramsSaveFunction();
     void statementsDoNotGrowWithTheDay();
     void firstStartsTogetherOnAnEmptyServer();
@@ -705,6 +707,62 @@ void TestServerDatabase::saveIsOneRoundTrip()
                  QStringList({"true"}));
 }
 
+void TestServerDatabase::saveBoundIsToldInTheServersTime_data()
+{
+    QTest::addColumn<int>("offAtLoginS"); // the workstation's clock against the server's at the login
+    QTest::addColumn<int>("setAfterS");   // how far it is set after the login
+    QTest::newRow("7 minutes behind") << -420 << 0;
+    QTest::newRow("7 minutes ahead") << 420 << 0;
+    QTest::newRow("set forward after the login") << 0 << 420;
+    // The bound seems to have passed before the save is sent.
+    QTest::newRow("set back after the login") << 0 << -20;
+}
+
+void TestServerDatabase::saveBoundIsToldInTheServersTime()
+{
+    // A save that reaches the server after the workstation gave up writes nothing. The workstation tells the
+    // server the end of its bound in the server's time: its own clock may be minutes off.
+    QFETCH(int, offAtLoginS);
+    QFETCH(int, setAfterS);
+    FaultProxy network(QHostAddress::LocalHost, quint16(TestServer::port()));
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.port = network.port();
+    QTemporaryDir home;
+    const auto passwords = relayPasswordFile(home, address);
+    Database db(address);
+    qint64 offMs = qint64(offAtLoginS) * 1000;
+    db.setWorkstationClock([&offMs] { return QDateTime::currentDateTimeUtc().addMSecs(offMs); });
+    // The offset is measured at a login: a cut connection makes a new one.
+    const qint64 backend = TestServer::backendPid(db.connection());
+    network.cutAll();
+    QCOMPARE(ChairTable(db).count(), 0);
+    QVERIFY(TestServer::backendPid(db.connection()) != backend);
+    ServerServices app(db);
+    frmLunaris window(app.state, app.services);
+    QVERIFY(beginUnsavedMonday(db, app.state, window));
+
+    offMs += qint64(setAfterS) * 1000;
+    const bool refused = offMs < offAtLoginS * 1000 - Database::StatementTimeoutMs;
+    if (refused)
+        app.messages.answer(QMessageBox::Ok);
+    QCOMPARE(window.Speichern(), !refused);
+    if (refused) {
+        compareBox(app.messages.last(),
+                   "Daten konnten nicht gespeichert werden\rDer Datenbankserver konnte das Speichern nicht innerhalb "
+                   "von 15 Sekunden ausführen und hat es verworfen; es wurde nichts gespeichert. Bitte speichern Sie "
+                   "erneut.",
+                   "Speichern", QMessageBox::Critical);
+        QVERIFY(app.state.modified());
+        QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), 0);
+        QVERIFY(DayVersionTable(db).versionsOf("Montag").isEmpty());
+        // The refusal told the server's time: the next save keeps to it.
+        QVERIFY(window.Speichern());
+    }
+    QCOMPARE(app.messages.shown().size(), refused ? 1 : 0);
+    QVERIFY(!app.state.modified());
+    QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), 1);
+}
+
 void TestServerDatabase::scriptMakesTheProgramsSaveFunction()
 {
     // The administrator's script and the program make the same function, so that neither replaces the
@@ -960,14 +1018,17 @@ void TestServerDatabase::deadPathUnderAnOpenConnection()
 
 void TestServerDatabase::windowKeepsAnsweringWhileTheServerIsAway_data()
 {
-    QTest::addColumn<bool>("deadPath"); // else the server is down
-    QTest::newRow("dead path") << true;
-    QTest::newRow("server down") << false;
+    QTest::addColumn<bool>("deadPath");      // else the server is down
+    QTest::addColumn<bool>("heldDelivered"); // the path comes back with what it held, the abandoned save too
+    QTest::newRow("dead path, its connections lost") << true << false;
+    QTest::newRow("dead path, the held save delivered late") << true << true;
+    QTest::newRow("server down") << false << false;
 }
 
 void TestServerDatabase::windowKeepsAnsweringWhileTheServerIsAway()
 {
     QFETCH(bool, deadPath);
+    QFETCH(bool, heldDelivered);
     FaultProxy network(QHostAddress::LocalHost, quint16(TestServer::port()));
     ServerAddress address = TestServer::tcpAddress("kavemo");
     address.port = network.port();
@@ -981,6 +1042,7 @@ void TestServerDatabase::windowKeepsAnsweringWhileTheServerIsAway()
     QVERIFY(beginUnsavedMonday(db, app.state, window));
     QVERIFY(window.Speichern());
     QVERIFY(placeBlock(window, 0, "09:00", "09:20", "KONT"));
+    const qint64 backend = TestServer::backendPid(db.connection());
 
     // The first save finds out: a dead path only by its silence, cut at the statement's bound; a server
     // that is down at once.
@@ -1060,16 +1122,30 @@ void TestServerDatabase::windowKeepsAnsweringWhileTheServerIsAway()
 
     // Back: the connection returns by itself, and the next save works in the same window.
     if (deadPath) {
-        // A path dead this long has lost its connections: what the abandoned save had sent never arrives.
-        network.cutAll();
+        // A path dead this long has mostly lost its connections: what the abandoned save had sent never arrives.
+        // Or it comes back with the old connection and all it had sent, but without the cancel request, which
+        // needed a new one.
+        if (heldDelivered)
+            network.cutOpenedWhileDead();
+        else
+            network.cutAll();
         network.setBlackHole(false);
+        // Or the save the workstation gave up on reaches the server now: it comes too late to write anything.
+        QTRY_COMPARE_WITH_TIMEOUT(TestServer::asAdmin("kavemo", QStringLiteral("SELECT count(*) FROM "
+                                                                               "pg_stat_activity WHERE pid = %1")
+                                                                    .arg(backend)),
+                                  QStringList({"0"}), 10000);
     } else {
         TestServer::restart();
         serverDown = false;
     }
     QTRY_VERIFY_WITH_TIMEOUT(!db.connectionLost(), 30000);
     QVERIFY2(!panel->text().contains("keine Verbindung"), qPrintable(panel->text()));
+    // The day stored is still the window's own: no question whether to overwrite it.
+    QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), 1);
+    const qsizetype before = app.messages.shown().size();
     QVERIFY(window.Speichern());
+    QCOMPARE(app.messages.shown().size(), before);
     QVERIFY(!app.state.modified());
     QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), edited.size());
 }
