@@ -143,6 +143,27 @@ auto relayPasswordFile(const QTemporaryDir& home, const ServerAddress& address)
     return qScopeGuard([before] { qputenv("PGPASSFILE", before); });
 }
 
+// A workstation's path to the server through the fault relay, with a password file of its own in force while
+// the path lasts.
+class RelayedServer {
+public:
+    explicit RelayedServer(ServerAddress target = TestServer::tcpAddress("kavemo"))
+        : address(through(std::move(target), relay.port())), m_passwords(relayPasswordFile(m_home, address))
+    {
+    }
+    FaultProxy relay{QHostAddress::LocalHost, quint16(TestServer::port())};
+    const ServerAddress address;
+
+private:
+    static ServerAddress through(ServerAddress target, quint16 port)
+    {
+        target.port = port;
+        return target;
+    }
+    QTemporaryDir m_home;
+    decltype(relayPasswordFile(std::declval<const QTemporaryDir&>(), std::declval<const ServerAddress&>())) m_passwords;
+};
+
 QStringList chairs(const Database& db)
 {
     QStringList names;
@@ -600,11 +621,9 @@ void TestServerDatabase::lostCommitIsCheckedBeforeTheSaveFails()
     QFETCH(bool, transaction);
     if (transaction) // a server set up before the save function, reached by a role that may not make it
         TestServer::asAdmin("kavemo", "DROP FUNCTION " + ServerSchema::SaveFunction);
-    FaultProxy proxy(QHostAddress::LocalHost, quint16(TestServer::port()));
-    ServerAddress address = TestServer::tcpAddress("kavemo");
-    address.port = proxy.port();
-    QTemporaryDir home;
-    const auto passwords = relayPasswordFile(home, address);
+    RelayedServer path;
+    FaultProxy& proxy = path.relay;
+    const ServerAddress& address = path.address;
     Database db(address);
     QCOMPARE(db.hasSaveFunction(), !transaction);
     ServerServices app(db);
@@ -667,11 +686,9 @@ void TestServerDatabase::saveIsOneRoundTrip()
     TestServer::createDatabase("kavemo");
     if (server != "script")
         TestServer::asAdmin("kavemo", "DROP FUNCTION " + ServerSchema::SaveFunction);
-    FaultProxy proxy(QHostAddress::LocalHost, quint16(TestServer::port()));
-    ServerAddress address = server == "owner" ? TestServer::adminAddress("kavemo") : TestServer::tcpAddress("kavemo");
-    address.port = proxy.port();
-    QTemporaryDir home;
-    const auto passwords = relayPasswordFile(home, address);
+    RelayedServer path(server == "owner" ? TestServer::adminAddress("kavemo") : TestServer::tcpAddress("kavemo"));
+    FaultProxy& proxy = path.relay;
+    const ServerAddress& address = path.address;
     Database db(address);
     QCOMPARE(db.hasSaveFunction(), saveTrips == 1);
     ServerServices app(db);
@@ -724,11 +741,9 @@ void TestServerDatabase::saveBoundIsToldInTheServersTime()
     // server the end of its bound in the server's time: its own clock may be minutes off.
     QFETCH(int, offAtLoginS);
     QFETCH(int, setAfterS);
-    FaultProxy network(QHostAddress::LocalHost, quint16(TestServer::port()));
-    ServerAddress address = TestServer::tcpAddress("kavemo");
-    address.port = network.port();
-    QTemporaryDir home;
-    const auto passwords = relayPasswordFile(home, address);
+    RelayedServer path;
+    FaultProxy& network = path.relay;
+    const ServerAddress& address = path.address;
     Database db(address);
     qint64 offMs = qint64(offAtLoginS) * 1000;
     db.setWorkstationClock([&offMs] { return QDateTime::currentDateTimeUtc().addMSecs(offMs); });
@@ -948,12 +963,10 @@ void TestServerDatabase::deadPathFailsWithinFifteenSeconds()
     // A switch or a WLAN that dies: the path accepts the connection and then swallows everything.
     TestServer::setMessageLocale("de_DE.UTF-8");
     const auto back = qScopeGuard([] { TestServer::setMessageLocale({}); });
-    FaultProxy proxy(QHostAddress::LocalHost, quint16(TestServer::port()));
+    RelayedServer path;
+    FaultProxy& proxy = path.relay;
+    const ServerAddress& address = path.address;
     proxy.setBlackHole(true);
-    ServerAddress address = TestServer::tcpAddress("kavemo");
-    address.port = proxy.port();
-    QTemporaryDir home;
-    const auto passwords = relayPasswordFile(home, address);
     QElapsedTimer clock;
     clock.start();
     const QString failure = failureOf([&] { Database db(address); });
@@ -1029,11 +1042,9 @@ void TestServerDatabase::windowKeepsAnsweringWhileTheServerIsAway()
 {
     QFETCH(bool, deadPath);
     QFETCH(bool, heldDelivered);
-    FaultProxy network(QHostAddress::LocalHost, quint16(TestServer::port()));
-    ServerAddress address = TestServer::tcpAddress("kavemo");
-    address.port = network.port();
-    QTemporaryDir home;
-    const auto passwords = relayPasswordFile(home, address);
+    RelayedServer path;
+    FaultProxy& network = path.relay;
+    const ServerAddress& address = path.address;
     Database db(address);
     ServerServices app(db);
     QTemporaryDir recoveryFolder;
@@ -1167,11 +1178,9 @@ void TestServerDatabase::statementWaitsAtMostFifteenSeconds()
     constexpr bool bySignal = true;
 #endif
     QFETCH(bool, stopped);
-    FaultProxy network(QHostAddress::LocalHost, quint16(TestServer::port()));
-    ServerAddress address = TestServer::tcpAddress("kavemo");
-    address.port = network.port();
-    QTemporaryDir home;
-    const auto passwords = relayPasswordFile(home, address);
+    RelayedServer path;
+    FaultProxy& network = path.relay;
+    const ServerAddress& address = path.address;
     Database db(address);
     QCOMPARE(ChairTable(db).count(), 0);
     // The server's process for this connection stops, TCP keeps answering: nothing else would end the wait.
@@ -1218,11 +1227,9 @@ void TestServerDatabase::editStepsNeverAskTheServer()
     // The treatments an edit step needs are known from the last reading while the connection hears of every
     // change: a path that has just died (nothing noticed it yet) cannot hold up the window. A treatment added
     // elsewhere (told by the server) or here is read anew.
-    FaultProxy network(QHostAddress::LocalHost, quint16(TestServer::port()));
-    ServerAddress address = TestServer::tcpAddress("kavemo");
-    address.port = network.port();
-    QTemporaryDir home;
-    const auto passwords = relayPasswordFile(home, address);
+    RelayedServer path;
+    FaultProxy& network = path.relay;
+    const ServerAddress& address = path.address;
     Database db(address);
     ServerServices app(db);
     frmLunaris window(app.state, app.services);
