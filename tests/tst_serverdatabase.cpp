@@ -132,8 +132,8 @@ template <class Call> qint64 timed(Call call)
     return clock.elapsed();
 }
 
-// A password file of the test's own for a workstation that connects through the fault relay, in force
-// until the guard goes.
+// A password file of the test's own for a workstation at this address (through the fault relay, whose port
+// no entry of the machine's names), in force until the guard goes.
 auto relayPasswordFile(const QTemporaryDir& home, const ServerAddress& address)
 {
     PasswordFile(home.filePath("pgpass"))
@@ -142,6 +142,27 @@ auto relayPasswordFile(const QTemporaryDir& home, const ServerAddress& address)
     qputenv("PGPASSFILE", home.filePath("pgpass").toUtf8());
     return qScopeGuard([before] { qputenv("PGPASSFILE", before); });
 }
+
+// A workstation's path to the server through the fault relay, with a password file of its own in force while
+// the path lasts.
+class RelayedServer {
+public:
+    explicit RelayedServer(ServerAddress target = TestServer::tcpAddress("kavemo"))
+        : address(through(std::move(target), relay.port())), m_passwords(relayPasswordFile(m_home, address))
+    {
+    }
+    FaultProxy relay{QHostAddress::LocalHost, quint16(TestServer::port())};
+    const ServerAddress address;
+
+private:
+    static ServerAddress through(ServerAddress target, quint16 port)
+    {
+        target.port = port;
+        return target;
+    }
+    QTemporaryDir m_home;
+    decltype(relayPasswordFile(std::declval<const QTemporaryDir&>(), std::declval<const ServerAddress&>())) m_passwords;
+};
 
 QStringList chairs(const Database& db)
 {
@@ -231,6 +252,8 @@ private slots:
     void lostCommitIsCheckedBeforeTheSaveFails();
     void saveIsOneRoundTrip_data();
     void saveIsOneRoundTrip();
+    void saveBoundIsToldInTheServersTime_data();
+    void saveBoundIsToldInTheServersTime();
     void scriptMakesTheProgramsSaveFunction();
     void statementsDoNotGrowWithTheDay();
     void firstStartsTogetherOnAnEmptyServer();
@@ -607,15 +630,9 @@ void TestServerDatabase::lostCommitIsCheckedBeforeTheSaveFails()
     QFETCH(bool, transaction);
     if (transaction) // a server set up before the save function, reached by a role that may not make it
         TestServer::asAdmin("kavemo", "DROP FUNCTION " + ServerSchema::SaveFunction);
-    FaultProxy proxy(QHostAddress::LocalHost, quint16(TestServer::port()));
-    ServerAddress address = TestServer::tcpAddress("kavemo");
-    address.port = proxy.port();
-    QTemporaryDir home;
-    PasswordFile(home.filePath("pgpass"))
-        .store(address.host, address.port, address.database, address.user, TestServer::password());
-    const QByteArray passwordFile = qgetenv("PGPASSFILE");
-    qputenv("PGPASSFILE", home.filePath("pgpass").toUtf8());
-    const auto restore = qScopeGuard([&] { qputenv("PGPASSFILE", passwordFile); });
+    RelayedServer path;
+    FaultProxy& proxy = path.relay;
+    const ServerAddress& address = path.address;
     Database db(address);
     QCOMPARE(db.hasSaveFunction(), !transaction);
     ServerServices app(db);
@@ -678,15 +695,9 @@ void TestServerDatabase::saveIsOneRoundTrip()
     TestServer::createDatabase("kavemo");
     if (server != "script")
         TestServer::asAdmin("kavemo", "DROP FUNCTION " + ServerSchema::SaveFunction);
-    FaultProxy proxy(QHostAddress::LocalHost, quint16(TestServer::port()));
-    ServerAddress address = server == "owner" ? TestServer::adminAddress("kavemo") : TestServer::tcpAddress("kavemo");
-    address.port = proxy.port();
-    QTemporaryDir home;
-    PasswordFile(home.filePath("pgpass"))
-        .store(address.host, address.port, address.database, address.user, TestServer::password());
-    const QByteArray passwordFile = qgetenv("PGPASSFILE");
-    qputenv("PGPASSFILE", home.filePath("pgpass").toUtf8());
-    const auto restore = qScopeGuard([&] { qputenv("PGPASSFILE", passwordFile); });
+    RelayedServer path(server == "owner" ? TestServer::adminAddress("kavemo") : TestServer::tcpAddress("kavemo"));
+    FaultProxy& proxy = path.relay;
+    const ServerAddress& address = path.address;
     Database db(address);
     QCOMPARE(db.hasSaveFunction(), saveTrips == 1);
     ServerServices app(db);
@@ -720,6 +731,60 @@ void TestServerDatabase::saveIsOneRoundTrip()
         QCOMPARE(TestServer::asAdmin("kavemo", "SELECT to_regprocedure('" + ServerSchema::SaveFunctionSignature +
                                                    "') IS NOT NULL"),
                  QStringList({"true"}));
+}
+
+void TestServerDatabase::saveBoundIsToldInTheServersTime_data()
+{
+    QTest::addColumn<int>("offAtLoginS"); // the workstation's clock against the server's at the login
+    QTest::addColumn<int>("setAfterS");   // how far it is set after the login
+    QTest::newRow("7 minutes behind") << -420 << 0;
+    QTest::newRow("7 minutes ahead") << 420 << 0;
+    QTest::newRow("set forward after the login") << 0 << 420;
+    // The bound seems to have passed before the save is sent.
+    QTest::newRow("set back after the login") << 0 << -20;
+}
+
+void TestServerDatabase::saveBoundIsToldInTheServersTime()
+{
+    // A save that reaches the server after the workstation gave up writes nothing. The workstation tells the
+    // server the end of its bound in the server's time: its own clock may be minutes off.
+    QFETCH(int, offAtLoginS);
+    QFETCH(int, setAfterS);
+    RelayedServer path;
+    FaultProxy& network = path.relay;
+    const ServerAddress& address = path.address;
+    Database db(address);
+    qint64 offMs = qint64(offAtLoginS) * 1000;
+    db.setWorkstationClock([&offMs] { return QDateTime::currentDateTimeUtc().addMSecs(offMs); });
+    // The offset is measured at a login: a cut connection makes a new one.
+    const qint64 backend = TestServer::backendPid(db.connection());
+    network.cutAll();
+    QCOMPARE(ChairTable(db).count(), 0);
+    QVERIFY(TestServer::backendPid(db.connection()) != backend);
+    ServerServices app(db);
+    frmLunaris window(app.state, app.services);
+    QVERIFY(beginUnsavedMonday(db, app.state, window));
+
+    offMs += qint64(setAfterS) * 1000;
+    const bool refused = offMs < offAtLoginS * 1000 - Database::StatementTimeoutMs;
+    if (refused)
+        app.messages.answer(QMessageBox::Ok);
+    QCOMPARE(window.Speichern(), !refused);
+    if (refused) {
+        compareBox(app.messages.last(),
+                   "Daten konnten nicht gespeichert werden\rDer Datenbankserver konnte das Speichern nicht innerhalb "
+                   "von 15 Sekunden ausführen und hat es verworfen; es wurde nichts gespeichert. Bitte speichern Sie "
+                   "erneut.",
+                   "Speichern", QMessageBox::Critical);
+        QVERIFY(app.state.modified());
+        QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), 0);
+        QVERIFY(DayVersionTable(db).versionsOf("Montag").isEmpty());
+        // The refusal told the server's time: the next save keeps to it.
+        QVERIFY(window.Speichern());
+    }
+    QCOMPARE(app.messages.shown().size(), refused ? 1 : 0);
+    QVERIFY(!app.state.modified());
+    QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), 1);
 }
 
 void TestServerDatabase::scriptMakesTheProgramsSaveFunction()
@@ -907,14 +972,10 @@ void TestServerDatabase::deadPathFailsWithinFifteenSeconds()
     // A switch or a WLAN that dies: the path accepts the connection and then swallows everything.
     TestServer::setMessageLocale("de_DE.UTF-8");
     const auto back = qScopeGuard([] { TestServer::setMessageLocale({}); });
-    FaultProxy proxy(QHostAddress::LocalHost, quint16(TestServer::port()));
+    RelayedServer path;
+    FaultProxy& proxy = path.relay;
+    const ServerAddress& address = path.address;
     proxy.setBlackHole(true);
-    ServerAddress address = TestServer::tcpAddress("kavemo");
-    address.port = proxy.port();
-    QTemporaryDir home;
-    PasswordFile(home.filePath("pgpass"))
-        .store(address.host, address.port, address.database, address.user, TestServer::password());
-    qputenv("PGPASSFILE", home.filePath("pgpass").toUtf8());
     QElapsedTimer clock;
     clock.start();
     const QString failure = failureOf([&] { Database db(address); });
@@ -940,9 +1001,7 @@ void TestServerDatabase::deadPathUnderAnOpenConnection()
     const auto back = qScopeGuard([] { TestServer::setMessageLocale({}); });
     const ServerAddress address = TestServer::tcpAddress("kavemo");
     QTemporaryDir home;
-    PasswordFile(home.filePath("pgpass"))
-        .store(address.host, address.port, address.database, address.user, TestServer::password());
-    qputenv("PGPASSFILE", home.filePath("pgpass").toUtf8());
+    const auto passwords = relayPasswordFile(home, address);
     Database db(address);
     ServerServices app(db);
     frmLunaris window(app.state, app.services);
@@ -981,19 +1040,20 @@ void TestServerDatabase::deadPathUnderAnOpenConnection()
 
 void TestServerDatabase::windowKeepsAnsweringWhileTheServerIsAway_data()
 {
-    QTest::addColumn<bool>("deadPath"); // else the server is down
-    QTest::newRow("dead path") << true;
-    QTest::newRow("server down") << false;
+    QTest::addColumn<bool>("deadPath");      // else the server is down
+    QTest::addColumn<bool>("heldDelivered"); // the path comes back with what it held, the abandoned save too
+    QTest::newRow("dead path, its connections lost") << true << false;
+    QTest::newRow("dead path, the held save delivered late") << true << true;
+    QTest::newRow("server down") << false << false;
 }
 
 void TestServerDatabase::windowKeepsAnsweringWhileTheServerIsAway()
 {
     QFETCH(bool, deadPath);
-    FaultProxy network(QHostAddress::LocalHost, quint16(TestServer::port()));
-    ServerAddress address = TestServer::tcpAddress("kavemo");
-    address.port = network.port();
-    QTemporaryDir home;
-    const auto passwords = relayPasswordFile(home, address);
+    QFETCH(bool, heldDelivered);
+    RelayedServer path;
+    FaultProxy& network = path.relay;
+    const ServerAddress& address = path.address;
     Database db(address);
     ServerServices app(db);
     QTemporaryDir recoveryFolder;
@@ -1002,6 +1062,7 @@ void TestServerDatabase::windowKeepsAnsweringWhileTheServerIsAway()
     QVERIFY(beginUnsavedMonday(db, app.state, window));
     QVERIFY(window.Speichern());
     QVERIFY(placeBlock(window, 0, "09:00", "09:20", "KONT"));
+    const qint64 backend = TestServer::backendPid(db.connection());
 
     // The first save finds out: a dead path only by its silence, cut at the statement's bound; a server
     // that is down at once.
@@ -1081,16 +1142,30 @@ void TestServerDatabase::windowKeepsAnsweringWhileTheServerIsAway()
 
     // Back: the connection returns by itself, and the next save works in the same window.
     if (deadPath) {
-        // A path dead this long has lost its connections: what the abandoned save had sent never arrives.
-        network.cutAll();
+        // A path dead this long has mostly lost its connections: what the abandoned save had sent never arrives.
+        // Or it comes back with the old connection and all it had sent, but without the cancel request, which
+        // needed a new one.
+        if (heldDelivered)
+            network.cutOpenedWhileDead();
+        else
+            network.cutAll();
         network.setBlackHole(false);
+        // Or the save the workstation gave up on reaches the server now: it comes too late to write anything.
+        QTRY_COMPARE_WITH_TIMEOUT(TestServer::asAdmin("kavemo", QStringLiteral("SELECT count(*) FROM "
+                                                                               "pg_stat_activity WHERE pid = %1")
+                                                                    .arg(backend)),
+                                  QStringList({"0"}), 10000);
     } else {
         TestServer::restart();
         serverDown = false;
     }
     QTRY_VERIFY_WITH_TIMEOUT(!db.connectionLost(), 30000);
     QVERIFY2(!panel->text().contains("keine Verbindung"), qPrintable(panel->text()));
+    // The day stored is still the window's own: no question whether to overwrite it.
+    QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), 1);
+    const qsizetype before = app.messages.shown().size();
     QVERIFY(window.Speichern());
+    QCOMPARE(app.messages.shown().size(), before);
     QVERIFY(!app.state.modified());
     QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), edited.size());
 }
@@ -1112,11 +1187,9 @@ void TestServerDatabase::statementWaitsAtMostFifteenSeconds()
     constexpr bool bySignal = true;
 #endif
     QFETCH(bool, stopped);
-    FaultProxy network(QHostAddress::LocalHost, quint16(TestServer::port()));
-    ServerAddress address = TestServer::tcpAddress("kavemo");
-    address.port = network.port();
-    QTemporaryDir home;
-    const auto passwords = relayPasswordFile(home, address);
+    RelayedServer path;
+    FaultProxy& network = path.relay;
+    const ServerAddress& address = path.address;
     Database db(address);
     QCOMPARE(ChairTable(db).count(), 0);
     // The server's process for this connection stops, TCP keeps answering: nothing else would end the wait.
@@ -1163,11 +1236,9 @@ void TestServerDatabase::editStepsNeverAskTheServer()
     // The treatments an edit step needs are known from the last reading while the connection hears of every
     // change: a path that has just died (nothing noticed it yet) cannot hold up the window. A treatment added
     // elsewhere (told by the server) or here is read anew.
-    FaultProxy network(QHostAddress::LocalHost, quint16(TestServer::port()));
-    ServerAddress address = TestServer::tcpAddress("kavemo");
-    address.port = network.port();
-    QTemporaryDir home;
-    const auto passwords = relayPasswordFile(home, address);
+    RelayedServer path;
+    FaultProxy& network = path.relay;
+    const ServerAddress& address = path.address;
     Database db(address);
     ServerServices app(db);
     frmLunaris window(app.state, app.services);

@@ -47,17 +47,22 @@ CREATE OR REPLACE TRIGGER lunaris_aenderung AFTER INSERT OR UPDATE OR DELETE OR 
 -- Speichern eines Idealtags in einer einzigen Anweisung (über ein VPN ist jede Anweisung ein Weg hin
 -- und zurück): der Vergleich mit dem Stand, den der Arbeitsplatz erwartet, die frühere Fassung und das
 -- Schreiben. Stimmt der Stand nicht, wird nichts geschrieben und der Tag, wie er jetzt ist, geliefert.
--- Lunaris legt die Funktion selbst an, wenn es sich als Eigentümer der Datenbank verbindet.
-CREATE OR REPLACE FUNCTION lunaris_idealtag_speichern_1(tag text, geloescht_fragen boolean, pruefen boolean,
+-- Kommt der Aufruf erst an, nachdem der Arbeitsplatz aufgegeben hat (spaetestens, in der Uhrzeit des
+-- Servers), wird ebenfalls nichts geschrieben. Lunaris legt die Funktion selbst an, wenn es sich als
+-- Eigentümer der Datenbank verbindet; frühere Fassungen (…_1) bleiben für ältere Arbeitsplätze bestehen.
+CREATE OR REPLACE FUNCTION lunaris_idealtag_speichern_2(tag text, geloescht_fragen boolean, pruefen boolean,
     erwartet jsonb, zeit text, arbeitsplatz text, benutzer text, anlass integer, behalten integer,
-    alle_ersetzen boolean, ersetzt bigint[], stuehle text[], behandlungen text[], anfaenge text[], enden text[])
+    alle_ersetzen boolean, ersetzt bigint[], stuehle text[], behandlungen text[], anfaenge text[], enden text[],
+    spaetestens timestamptz)
     RETURNS TABLE (art integer, id bigint, stuhl text, beh text, startzeit text, endzeit text)
     LANGUAGE sql VOLATILE AS $f$
 LOCK TABLE "Template", "Idealtag" IN SHARE ROW EXCLUSIVE MODE;
-WITH cur AS (SELECT "ID", "STUHL", "BEH", "STARTZEIT", "ENDZEIT" FROM "Template" WHERE "IDEALTAG" = $1),
+WITH intime AS (SELECT jetzt, $16 IS NULL OR jetzt <= $16 AS v FROM clock_timestamp() AS jetzt),
+cur AS (SELECT "ID", "STUHL", "BEH", "STARTZEIT", "ENDZEIT" FROM "Template" WHERE "IDEALTAG" = $1),
 listed AS (SELECT EXISTS (SELECT 1 FROM "Idealtag" WHERE "IDEALTAG" = $1) AS v),
-ok AS (SELECT NOT ($2 AND NOT (SELECT v FROM listed)) AND (NOT $3 OR (SELECT coalesce(jsonb_agg(jsonb_build_array(
-    "ID", coalesce("STUHL", ''), "BEH", "STARTZEIT", "ENDZEIT") ORDER BY "ID"), '[]') FROM cur) = $4) AS v),
+ok AS (SELECT (SELECT v FROM intime) AND NOT ($2 AND NOT (SELECT v FROM listed)) AND (NOT $3 OR
+    (SELECT coalesce(jsonb_agg(jsonb_build_array("ID", coalesce("STUHL", ''), "BEH", "STARTZEIT", "ENDZEIT")
+    ORDER BY "ID"), '[]') FROM cur) = $4) AS v),
 kept AS (SELECT EXISTS (SELECT 1 FROM cur) OR (SELECT v FROM listed) AS v),
 version AS (INSERT INTO "IdealtagVersion" ("IDEALTAG", "ZEIT", "ARBEITSPLATZ", "BENUTZER", "ZEILEN", "GELOESCHT")
     SELECT $1, $5, $6, $7, coalesce((SELECT json_agg(json_build_array("STUHL", "BEH", "STARTZEIT", "ENDZEIT")
@@ -74,9 +79,12 @@ ins AS (INSERT INTO "Template" ("IDEALTAG", "STUHL", "BEH", "STARTZEIT", "ENDZEI
 SELECT 0, "ID", NULL::text, NULL::text, NULL::text, NULL::text FROM ins
 UNION ALL SELECT 1, "ID", "STUHL", "BEH", "STARTZEIT", "ENDZEIT" FROM cur
     WHERE (SELECT v FROM ok) AND "ID" NOT IN (SELECT "ID" FROM removed)
-UNION ALL SELECT 2, "ID", "STUHL", "BEH", "STARTZEIT", "ENDZEIT" FROM cur WHERE NOT (SELECT v FROM ok)
-UNION ALL SELECT 3, CAST((SELECT v FROM listed) AS integer)::bigint, NULL, NULL, NULL, NULL WHERE NOT (SELECT v FROM ok)
+UNION ALL SELECT 2, "ID", "STUHL", "BEH", "STARTZEIT", "ENDZEIT" FROM cur
+    WHERE NOT (SELECT v FROM ok) AND (SELECT v FROM intime)
+UNION ALL SELECT 3, CAST((SELECT v FROM listed) AS integer)::bigint, NULL, NULL, NULL, NULL
+    WHERE NOT (SELECT v FROM ok) AND (SELECT v FROM intime)
 UNION ALL SELECT 4, NULL, NULL, NULL, NULL, NULL WHERE (SELECT v FROM ok)
+UNION ALL SELECT 5, floor(extract(epoch FROM jetzt) * 1000)::bigint, NULL, NULL, NULL, NULL FROM intime WHERE NOT v
 $f$;
 -- Ende des Speicherns
 

@@ -17,6 +17,7 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSet>
+#include <QTimeZone>
 
 #include <chrono>
 
@@ -497,16 +498,43 @@ void Database::connectServer(std::optional<std::chrono::steady_clock::time_point
     QSqlQuery(db).exec(QStringLiteral("SET lock_timeout = %1").arg(m_busyTimeoutMs));
     QSqlQuery(db).exec(QStringLiteral("SET statement_timeout = %1").arg(StatementTimeoutMs));
     QSqlQuery ssl(db);
-    const bool known = ssl.exec(QStringLiteral("SELECT s.ssl, a.pid, a.backend_start::text FROM pg_stat_ssl s JOIN "
-                                               "pg_stat_activity a ON a.pid = s.pid WHERE s.pid = pg_backend_pid()")) &&
-                       ssl.next();
+    // The server's clock too, taken as read halfway through the round trip: no statement of its own.
+    const qint64 sentMs = workstationMs();
+    const bool known =
+        ssl.exec(QStringLiteral("SELECT s.ssl, a.pid, a.backend_start::text, "
+                                "floor(extract(epoch FROM clock_timestamp()) * 1000)::bigint FROM pg_stat_ssl s "
+                                "JOIN pg_stat_activity a ON a.pid = s.pid WHERE s.pid = pg_backend_pid()")) &&
+        ssl.next();
+    const qint64 receivedMs = workstationMs();
     m_encrypted = known && ssl.value(0).toBool();
     m_backendPid = known ? ssl.value(1).toLongLong() : 0;
     m_backendStart = known ? ssl.value(2).toString() : QString();
+    m_serverClockOffsetMs.reset();
+    if (known)
+        m_serverClockOffsetMs = ssl.value(3).toLongLong() - (sentMs + (receivedMs - sentMs) / 2);
     // The server itself refuses writes too (a reconnection keeps it so).
     if (m_readOnly)
         QSqlQuery(db).exec(QStringLiteral("SET default_transaction_read_only = on"));
     cutShort();
+}
+
+qint64 Database::workstationMs() const
+{
+    return (m_clock ? m_clock() : QDateTime::currentDateTimeUtc()).toMSecsSinceEpoch();
+}
+
+QDateTime Database::serverDeadline() const
+{
+    if (!m_serverClockOffsetMs)
+        return {};
+    return QDateTime::fromMSecsSinceEpoch(
+        workstationMs() + *m_serverClockOffsetMs + StatementTimeoutMs - AnswerMarginMs, QTimeZone::utc());
+}
+
+void Database::serverClockRead(qint64 serverMsSinceEpoch) const
+{
+    // Read a moment before the answer arrived: the deadlines err on the early side by the answer's way.
+    m_serverClockOffsetMs = serverMsSinceEpoch - workstationMs();
 }
 
 void Database::reconnectNow(std::optional<std::chrono::steady_clock::time_point> deadline) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QHash>
 #include <QSet>
 #include <QSqlDatabase>
@@ -38,6 +39,9 @@ public:
     static constexpr int DamagedFile = 3049;
     // The number of a failure to reach the database server (at login or when the connection broke).
     static constexpr int ServerUnreachable = 3151;
+    // Milliseconds a save leaves for its answer's way back: the server writes it only until this long before
+    // the workstation gives up.
+    static constexpr int AnswerMarginMs = 1000;
     // Milliseconds a statement on the server may run before the server stops it. The workstation waits no
     // longer either, connection and retry included: then it cancels the statement and drops the connection.
     static constexpr int StatementTimeoutMs = 15000;
@@ -127,6 +131,16 @@ public:
     // Whether the server has the function that saves a day in one statement (ServerSchema::SaveFunction): made
     // when a role that may create it connects; without it a save is a transaction of four statements.
     bool hasSaveFunction() const { return m_saveFunction; }
+    // The latest moment, in the server's clock, at which a statement sent now may still write: the end of
+    // its bound, less the answer's way back. The workstation has given up by then, and a write that arrives
+    // later (held on a dead path, or behind a lock) must not land. Null while the offset between the
+    // workstation's clock and the server's is unknown (measured at each login).
+    QDateTime serverDeadline() const;
+    // The server's clock as a statement read it just now (milliseconds since 1970): the offset follows it, as
+    // the workstation's clock may have been set since the login.
+    void serverClockRead(qint64 serverMsSinceEpoch) const;
+    // The workstation's clock that the offset is measured from, from the next login on (tests: one that is off).
+    void setWorkstationClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
 
     // The file's change stamp now (see ChangeStamp); invalid on the server.
     ChangeStamp changeStamp() const;
@@ -177,6 +191,8 @@ private:
     LunarisError awayFailure() const;
     // The statement's bound has passed without an answer (the connection is dropped).
     LunarisError noAnswerFailure() const;
+    // The workstation's clock now, in milliseconds since 1970.
+    qint64 workstationMs() const;
     QSqlError execute(QSqlQuery& query, const QString& sql, const QVariantList& values) const;
     // After COMMIT's answer was lost: whether the transaction was stored after all (see inTransaction()).
     bool commitStoredAfterAll(const std::function<bool()>& storedAfterAll, const LunarisError& lost) const;
@@ -226,6 +242,9 @@ private:
     // A statement runs whose loss leaves it unknown whether it was written: it is not tried again.
     mutable bool m_writingAlone = false;
     mutable bool m_saveFunction = false;
+    std::function<QDateTime()> m_clock;
+    // The server's clock less the workstation's, in milliseconds; none when the login could not measure it.
+    mutable std::optional<qint64> m_serverClockOffsetMs;
     // The server process of the connection and when it started (the process number alone may be reused).
     mutable qint64 m_backendPid = 0;
     mutable QString m_backendStart;

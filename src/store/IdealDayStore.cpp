@@ -164,6 +164,14 @@ QString textArray(const QList<QVariant>& values)
     return QLatin1Char('{') + elements.join(QLatin1Char(',')) + QLatin1Char('}');
 }
 
+// A moment for the server, which reads it in its own time zone; none (unknown) as NULL.
+QVariant serverTime(const QDateTime& moment)
+{
+    if (!moment.isValid())
+        return QVariant(QMetaType::fromType<QString>());
+    return moment.toUTC().toString(Qt::ISODateWithMs);
+}
+
 // What the server did with a save: written, or refused because the day is no longer as expected.
 struct ServerSave {
     bool written = false;
@@ -200,11 +208,11 @@ ServerSave saveOnServer(const Database& db, const QString& day, bool checking, b
                                        "CAST(? AS jsonb), CAST(? AS text), CAST(? AS text), CAST(? AS text), "
                                        "CAST(? AS integer), CAST(? AS integer), CAST(? AS boolean), "
                                        "CAST(? AS bigint[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), "
-                                       "CAST(? AS text[]))")
+                                       "CAST(? AS text[]), CAST(? AS timestamptz))")
                             .arg(ServerSchema::SaveFunction),
                         {day, askDeleted, checking, storedRowsToJson(expected), version[1], version[2], version[3],
                          int(cause), DayVersionTable::Kept, replaceAll, idArray, textArray(chairs), textArray(codes),
-                         textArray(starts), textArray(ends)});
+                         textArray(starts), textArray(ends), serverTime(db.serverDeadline())});
     } else {
         QVariantList values{day, day, askDeleted, checking, storedRowsToJson(expected)};
         values << version.mid(0, 4) << int(cause) << day << day << DayVersionTable::Kept << day << replaceAll << idArray
@@ -242,6 +250,7 @@ ServerSave saveOnServer(const Database& db, const QString& day, bool checking, b
     }
     ServerSave save;
     bool answered = false;
+    bool tooLate = false;
     QList<qint64> insertedIds;
     while (readNext(result)) {
         const StoredBlock block{result.value(1).toLongLong(),
@@ -260,10 +269,20 @@ ServerSave saveOnServer(const Database& db, const QString& day, bool checking, b
             answered = true;
             save.now.listed = block.rowId != 0;
             break;
+        case 5:
+            tooLate = true;
+            db.serverClockRead(block.rowId);
+            break;
         default:
             answered = save.written = true;
         }
     }
+    if (tooLate)
+        throw LunarisError(Database::ServerUnreachable,
+                           QStringLiteral("Der Datenbankserver konnte das Speichern nicht innerhalb von %1 Sekunden "
+                                          "ausführen und hat es verworfen; es wurde nichts gespeichert. Bitte "
+                                          "speichern Sie erneut.")
+                               .arg(Database::StatementTimeoutMs / 1000));
     // A connection lost at the wrong moment has been seen to end the result early without an error:
     // a save is written only when the server says so.
     if (!answered && db.hasSaveFunction()) {

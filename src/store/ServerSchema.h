@@ -20,12 +20,15 @@ void ensure(const QSqlDatabase& db, const QString& serverName);
 
 // The function that saves a day in one statement (IdealDayStore calls it): its name and its definition,
 // word for word as in the server script. The number in the name changes whenever its parameters or its
-// work change, so that a server with an older one gets the new one beside it.
-inline const QString SaveFunction = QStringLiteral("lunaris_idealtag_speichern_1");
+// work change, so that a server with an older one gets the new one beside it (the older one stays, for
+// workstations of an older version). Its last argument is the latest server time at which it may still write (the
+// workstation has given up by then); a later call writes nothing and answers only with the server's time (art 5, in the
+// id column, in milliseconds since 1970).
+inline const QString SaveFunction = QStringLiteral("lunaris_idealtag_speichern_2");
 // Its signature, as to_regprocedure() finds it.
 inline const QString SaveFunctionSignature =
     SaveFunction + QStringLiteral("(text,boolean,boolean,jsonb,text,text,text,integer,integer,boolean,bigint[],"
-                                  "text[],text[],text[],text[])");
+                                  "text[],text[],text[],text[],timestamp with time zone)");
 QString saveFunctionDefinition();
 
 // "Name" quoted as an identifier.

@@ -34,6 +34,7 @@ struct Link {
     bool clientSpokeLast = false;
     bool closing = false;
     bool cutAtAnswer = false; // the server's next bytes end the link instead of reaching the client
+    bool openedWhileDead = false;
 };
 // On Windows a socket is inherited by every process started after it, and a closed socket stays
 // connected while a child holds it: a cut connection of the workstation started first stayed open in
@@ -100,6 +101,15 @@ public:
             drop(m_links.begin());
     }
 
+    void cutOpenedWhileDead()
+    {
+        for (auto it = m_links.begin(); it != m_links.end();) {
+            const LinkIt link = it++;
+            if (link->openedWhileDead)
+                drop(link);
+        }
+    }
+
     void cutAtRequest(int request, FaultProxy::Loss loss)
     {
         m_requestsBeforeCut = request;
@@ -120,6 +130,7 @@ private:
         // arrived in two reads had its second part held until the peer's delayed ACK (about 40 ms).
         client->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         link->client = client;
+        link->openedWhileDead = m_blackHole;
         link->server = new QTcpSocket(this);
         link->up.to = link->server;
         link->down.to = client;
@@ -228,12 +239,17 @@ private:
             timer->stop();
             timer->deleteLater();
         }
-        // deleteLater: this may run inside one of the sockets' own signals.
+        // deleteLater: this may run inside one of the sockets' own signals. A socket closed in order goes only
+        // once it has written what it holds: deleting it before would throw that away.
         for (QTcpSocket* side : {link->client, link->server}) {
-            if (cut)
+            if (cut) {
                 side->abort();
-            else
+            } else {
+                QObject::connect(side, &QAbstractSocket::disconnected, side, &QObject::deleteLater);
                 side->disconnectFromHost();
+                if (side->state() != QAbstractSocket::UnconnectedState)
+                    continue;
+            }
             side->deleteLater();
         }
         m_links.erase(link);
@@ -287,6 +303,12 @@ void FaultProxy::cutAll()
 {
     QMetaObject::invokeMethod(
         m_relay, [this] { m_relay->cutAll(); }, Qt::BlockingQueuedConnection);
+}
+
+void FaultProxy::cutOpenedWhileDead()
+{
+    QMetaObject::invokeMethod(
+        m_relay, [this] { m_relay->cutOpenedWhileDead(); }, Qt::BlockingQueuedConnection);
 }
 
 void FaultProxy::setTarget(const QHostAddress& target, quint16 targetPort)

@@ -41,6 +41,9 @@ public:
     void setBlackHole(bool on);
     // Closes every relayed connection at once (both sides), as a restarted server or a cut cable does.
     void cutAll();
+    // Closes the connections opened while the black hole was on: on a real dead path their handshakes never got
+    // through (a cancel request's among them), while what the older ones had sent goes on once the path is back.
+    void cutOpenedWhileDead();
     // Relays the connections that come from now on to another server (one that took over the address).
     void setTarget(const QHostAddress& target, quint16 targetPort);
 
