@@ -14,6 +14,7 @@
 #include "FailureOf.h"
 #include "FaultProxy.h"
 #include "MainWindowFixture.h"
+#include "NameDialogs.h"
 #include "ScriptedMessages.h"
 #include "ScriptedModalRunner.h"
 #include "ServerProgram.h"
@@ -39,9 +40,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
+#include <QSqlDriver>
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -244,6 +248,9 @@ private slots:
     void deadPathUnderAnOpenConnection();
     void windowKeepsAnsweringWhileTheServerIsAway_data();
     void windowKeepsAnsweringWhileTheServerIsAway();
+    void firstWaitOnADeadPathKeepsTheWindowAnswering_data();
+    void firstWaitOnADeadPathKeepsTheWindowAnswering();
+    void followUpWaitsForAnAwaitedAnswer();
     void statementWaitsAtMostFifteenSeconds_data();
     void statementWaitsAtMostFifteenSeconds();
     void editStepsNeverAskTheServer_data();
@@ -1110,8 +1117,12 @@ void TestServerDatabase::windowKeepsAnsweringWhileTheServerIsAway()
         QVERIFY(app.messages.shown().isEmpty());
     }
     app.messages.answer(QMessageBox::Ok);
+    StallMeter stalls;
+    stalls.start();
     const qint64 firstSave = timed([&] { QVERIFY(!window.Speichern()); });
     QVERIFY2(firstSave <= Database::StatementTimeoutMs + 500, qPrintable(QString::number(firstSave)));
+    // The save that finds the path dead waits for its answer without stopping the window.
+    QVERIFY2(stalls.longest() < 100, qPrintable(QString::number(stalls.longest())));
     QVERIFY(db.connectionLost());
     const QString keptLine = "\rIhre Änderungen bleiben erhalten. Bitte speichern Sie erneut, sobald der Server "
                              "wieder erreichbar ist.";
@@ -1139,7 +1150,6 @@ void TestServerDatabase::windowKeepsAnsweringWhileTheServerIsAway()
     QVERIFY2(retrying.match(panel->text()).hasMatch(), qPrintable(panel->text()));
 
     // Meanwhile the window answers: edits go on without a box, and Speichern says at once why not.
-    StallMeter stalls;
     stalls.start();
     const qsizetype boxes = app.messages.shown().size();
     qint64 longestCall = timed([&] { QVERIFY(placeBlock(window, 0, "10:00", "10:20", "KONT")); });
@@ -1180,6 +1190,120 @@ void TestServerDatabase::windowKeepsAnsweringWhileTheServerIsAway()
     QVERIFY(window.Speichern());
     QVERIFY(!app.state.modified());
     QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), edited.size());
+}
+
+void TestServerDatabase::firstWaitOnADeadPathKeepsTheWindowAnswering_data()
+{
+    QTest::addColumn<bool>("list"); // else the day is opened again
+    QTest::newRow("opening the day") << false;
+    QTest::newRow("the Open dialog's list") << true;
+}
+
+void TestServerDatabase::firstWaitOnADeadPathKeepsTheWindowAnswering()
+{
+    // The path dies unnoticed; the first statement a user starts waits out the bound, and the window keeps
+    // painting and running its timers meanwhile.
+    QFETCH(bool, list);
+    FaultProxy network(QHostAddress::LocalHost, quint16(TestServer::port()));
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.port = network.port();
+    QTemporaryDir home;
+    const auto passwords = relayPasswordFile(home, address);
+    Database db(address);
+    ServerServices app(db);
+    frmLunaris window(app.state, app.services);
+    QVERIFY(beginUnsavedMonday(db, app.state, window));
+    QVERIFY(window.Speichern());
+    QAction* open = window.findChild<QAction*>("mnuFileOpen");
+    QVERIFY(open);
+    const auto start = [&] {
+        if (!list)
+            return window.Termin_load();
+        app.modals.handleNext(clickCancel());
+        open->trigger();
+    };
+
+    network.setBlackHole(true);
+    app.messages.answer(QMessageBox::Ok);
+    StallMeter stalls;
+    stalls.start();
+    const qint64 waited = timed(start);
+    QVERIFY2(stalls.longest() < 100, qPrintable(QString::number(stalls.longest())));
+    QVERIFY2(waited >= Database::StatementTimeoutMs - 1000 && waited <= Database::StatementTimeoutMs + 500,
+             qPrintable(QString::number(waited)));
+    QVERIFY(db.connectionLost());
+    const QString reason =
+        QStringLiteral("Der Server „%1“ hat 15 Sekunden lang nicht geantwortet; die Verbindung wurde getrennt.")
+            .arg(address.displayName());
+    const MessageRequest box = app.messages.last();
+    if (list) {
+        QCOMPARE(box.text, "Die Liste der Idealtage konnte nicht gelesen werden.\r" + reason);
+        compareBox(box, box.text, "Template öffnen", QMessageBox::Warning);
+        QCOMPARE(app.modals.pendingHandlers(), 0);
+    } else {
+        // The load's own box, as for any day that cannot be read (the analysis panel names the reason).
+        compareBox(box, "3151 Fehler: Bitte Öffnungszeit und Datenbank überprüfen", "Datenfehler",
+                   QMessageBox::Warning);
+    }
+
+    // Back: the connection returns by itself, and the same works.
+    network.cutAll();
+    network.setBlackHole(false);
+    QTRY_VERIFY_WITH_TIMEOUT(!db.connectionLost(), 30000);
+    const qsizetype boxes = app.messages.shown().size();
+    if (list) {
+        app.modals.handleNext([](QDialog& dialog) {
+            auto* days = dialog.findChild<QListWidget*>();
+            QVERIFY(days);
+            QCOMPARE(days->count(), 1);
+            dialog.reject();
+        });
+        open->trigger();
+        QCOMPARE(app.modals.pendingHandlers(), 0);
+    } else {
+        window.Termin_load();
+        QCOMPARE(blocksOn(*window.SSDay1(0)), QStringList({"08:00-08:20 KONT"}));
+    }
+    QCOMPARE(app.messages.shown().size(), boxes);
+}
+
+void TestServerDatabase::followUpWaitsForAnAwaitedAnswer()
+{
+    // Another workstation's change is heard just before a save whose answer the network holds up: its follow-up
+    // would use the connection the save holds, so it waits for the answer, and runs after it, without a box.
+    FaultProxy network(QHostAddress::LocalHost, quint16(TestServer::port()));
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.port = network.port();
+    QTemporaryDir home;
+    const auto passwords = relayPasswordFile(home, address);
+    Database db(address);
+    ServerServices app(db);
+    frmLunaris window(app.state, app.services);
+    QVERIFY(beginUnsavedMonday(db, app.state, window));
+    QVERIFY(window.Speichern());
+    QVERIFY(placeBlock(window, 0, "09:00", "09:20", "KONT"));
+    auto* treatments = window.findChild<QComboBox*>("DBComboBeh");
+    QVERIFY(treatments);
+    const int known = treatments->count();
+
+    QSignalSpy heard(db.connection().driver(), &QSqlDriver::notification);
+    TestServer::asAdmin("kavemo", "INSERT INTO \"Behand\" (\"BEH\", \"DAUER\") VALUES ('NEU', 30)");
+    QTRY_VERIFY(heard.count() > 0);
+    // The follow-up is due in a moment; the save's answer comes in much later.
+    network.setDelay(0, 600);
+    bool followedDuringSave = false;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] { followedDuringSave |= treatments->count() != known; });
+    look.start(10);
+    const qint64 saved = timed([&] { QVERIFY(window.Speichern()); });
+    look.stop();
+    network.setDelay(0, 0);
+    QVERIFY2(saved >= 600, qPrintable(QString::number(saved)));
+    QVERIFY(!followedDuringSave);
+    QVERIFY(!app.state.modified());
+    QTRY_COMPARE(treatments->count(), known + 1);
+    QVERIFY(app.messages.shown().isEmpty());
+    QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), 2);
 }
 
 void TestServerDatabase::statementWaitsAtMostFifteenSeconds_data()

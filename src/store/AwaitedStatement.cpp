@@ -302,8 +302,11 @@ QSqlError AwaitedStatement::run(const QSqlDatabase& db, const QString& statement
     RestingNotifiers driverNotifiers(db.driver(), socket);
     // Sending must not wait on a full send buffer either (a dead path takes a large day's rows no more).
     pq.setNonblocking(conn, 1);
+    // Back to the driver's way once the exchange is complete; a broken one is given up, and switching would try
+    // to send what is left first.
+    bool complete = false;
     const auto blocking = qScopeGuard([&] {
-        if (libpqConnection(db) == conn)
+        if (complete)
             pq.setNonblocking(conn, 0);
     });
     const QByteArray text = numbered(statement).toUtf8();
@@ -349,12 +352,14 @@ QSqlError AwaitedStatement::run(const QSqlDatabase& db, const QString& statement
     // The deadline's cut (the socket shut down) wakes the notifier; where it does not, this ends the wait.
     QTimer bound;
     bound.setSingleShot(true);
+    // A coarse timer may fire up to 5 % early, before the deadline's cut.
+    bound.setTimerType(Qt::PreciseTimer);
     QObject::connect(&bound, &QTimer::timeout, &loop, [&] {
         finish(QSqlError(QStringLiteral("QPSQL: Unable to get result"),
                          QStringLiteral("Der Server hat nicht rechtzeitig geantwortet."), QSqlError::StatementError));
     });
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    bound.start(int(qMax<qint64>(0, left.count()) + 100));
+    bound.start(int(qMax<qint64>(0, left.count()) + 200));
     bool shown = false;
     QTimer show;
     show.setSingleShot(true);
@@ -371,6 +376,7 @@ QSqlError AwaitedStatement::run(const QSqlDatabase& db, const QString& statement
         feedback(false);
     if (error.isValid())
         return error;
+    complete = true;
     driverNotifiers.lookForNotifications();
     // One statement has one result; a failed one says why.
     for (LibpqFunctions::Result* answer : std::as_const(answers)) {

@@ -1168,9 +1168,11 @@ void Database::setServerLost(bool lost) const
         // Changes made meanwhile are not heard; the connection that comes back listens anew.
         m_current.clear();
         m_changesHeard = false;
-        // Nothing more goes to the lost connection; its socket may hang on a dead path.
-        m_prepared.clear();
+        // Nothing more goes to the lost connection; its socket may hang on a dead path. Closed before its
+        // prepared statements are dropped: a statement whose answer was awaited leaves it waiting for that answer,
+        // and releasing a statement there would wait for ever.
         connection().close();
+        m_prepared.clear();
         m_reconnector->start();
     } else {
         m_reconnector->stop();
