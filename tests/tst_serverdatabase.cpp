@@ -36,9 +36,11 @@
 #include "store/Tables.h"
 #include "ui/ServerStatusPanel.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
@@ -1225,9 +1227,22 @@ void TestServerDatabase::firstWaitOnADeadPathKeepsTheWindowAnswering()
 
     network.setBlackHole(true);
     app.messages.answer(QMessageBox::Ok);
+    // A long wait shows: the busy pointer, and the status panel says what the window waits for.
+    auto* status = window.findChild<QLabel*>("sbStatusBar_Panel1");
+    QVERIFY(status);
+    QString statusWhileWaiting;
+    bool busyPointer = false;
+    QTimer::singleShot(1000, [&] {
+        statusWhileWaiting = status->text();
+        busyPointer = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    });
     StallMeter stalls;
     stalls.start();
     const qint64 waited = timed(start);
+    QVERIFY2(statusWhileWaiting.endsWith("Warte auf den Datenbankserver ..."), qPrintable(statusWhileWaiting));
+    QVERIFY(busyPointer);
+    QVERIFY(!QApplication::overrideCursor());
+    QVERIFY(!status->text().contains("Warte"));
     QVERIFY2(stalls.longest() < 100, qPrintable(QString::number(stalls.longest())));
     QVERIFY2(waited >= Database::StatementTimeoutMs - 1000 && waited <= Database::StatementTimeoutMs + 500,
              qPrintable(QString::number(waited)));
@@ -1292,9 +1307,8 @@ void TestServerDatabase::followUpWaitsForAnAwaitedAnswer()
     // The follow-up is due in a moment; the save's answer comes in much later, and a change made meanwhile
     // comes with it.
     network.setDelay(0, 600);
-    QTimer::singleShot(100, [] {
-        TestServer::asAdmin("kavemo", "INSERT INTO \"Behand\" (\"BEH\", \"DAUER\") VALUES ('NEU2', 30)");
-    });
+    QTimer::singleShot(
+        100, [] { TestServer::asAdmin("kavemo", "INSERT INTO \"Behand\" (\"BEH\", \"DAUER\") VALUES ('NEU2', 30)"); });
     bool followedDuringSave = false;
     QTimer look;
     QObject::connect(&look, &QTimer::timeout, [&] { followedDuringSave |= treatments->count() != known; });

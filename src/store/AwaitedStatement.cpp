@@ -19,6 +19,8 @@
 namespace {
 // Milliseconds before a wait shows (busy pointer, status text): a round trip of a normal network does not.
 constexpr int ShownAfterMs = 300;
+// Milliseconds between looks at an answer that no notifier may announce.
+constexpr int LookMs = 10;
 
 // libpq's type identities (PostgreSQL's catalogue) and the value types the server driver gives them.
 QMetaType typeOf(unsigned int oid)
@@ -349,6 +351,11 @@ QSqlError AwaitedStatement::run(const QSqlDatabase& db, const QString& statement
     };
     QObject::connect(&readable, &QSocketNotifier::activated, &loop, step);
     QObject::connect(&writable, &QSocketNotifier::activated, &loop, step);
+    // The driver's look for notifications, queued by its last statement, may run in this loop and read the
+    // answer from the socket into libpq, where no notifier sees it: looked at now and then as well.
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, &loop, step);
+    look.start(LookMs);
     // The deadline's cut (the socket shut down) wakes the notifier; where it does not, this ends the wait.
     QTimer bound;
     bound.setSingleShot(true);
