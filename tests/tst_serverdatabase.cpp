@@ -14,6 +14,7 @@
 #include "FailureOf.h"
 #include "FaultProxy.h"
 #include "MainWindowFixture.h"
+#include "NameDialogs.h"
 #include "ScriptedMessages.h"
 #include "ScriptedModalRunner.h"
 #include "ServerProgram.h"
@@ -35,14 +36,21 @@
 #include "store/Tables.h"
 #include "ui/ServerStatusPanel.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
+#include <QSqlDriver>
+#include <QSqlField>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QStatusBar>
 
 #include <QRegularExpression>
@@ -241,6 +249,8 @@ private slots:
     void refusedAtOpen();
     void describesServerErrors_data();
     void describesServerErrors();
+    void awaitedAnswersReadAsTheDriverReadsThem_data();
+    void awaitedAnswersReadAsTheDriverReadsThem();
     void reconnectsAfterTheServerWasGone();
     void startChoiceWhenTheServerFails_data();
     void startChoiceWhenTheServerFails();
@@ -263,6 +273,9 @@ private slots:
     void deadPathUnderAnOpenConnection();
     void windowKeepsAnsweringWhileTheServerIsAway_data();
     void windowKeepsAnsweringWhileTheServerIsAway();
+    void firstWaitOnADeadPathKeepsTheWindowAnswering_data();
+    void firstWaitOnADeadPathKeepsTheWindowAnswering();
+    void followUpWaitsForAnAwaitedAnswer();
     void statementWaitsAtMostFifteenSeconds_data();
     void statementWaitsAtMostFifteenSeconds();
     void editStepsNeverAskTheServer_data();
@@ -375,6 +388,89 @@ void TestServerDatabase::describesServerErrors()
     address.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
     Database db(address);
     QTEST(failureOf([&] { db.run(sql, values); }), "failure");
+    // The same when the window goes on while the answer is awaited.
+    QTEST(failureOf([&] { db.runAwaited(sql, values); }), "failure");
+}
+
+void TestServerDatabase::awaitedAnswersReadAsTheDriverReadsThem_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QVariantList>("values");
+    // The shapes of the statements the window awaits: a day with its chairs (kinds, identities, texts, nulls),
+    // the list of days, the save function's refusal (it returns the day as stored and writes nothing).
+    QTest::newRow("a day and the chairs")
+        << "SELECT 0, rowid, STUHL, BEH, STARTZEIT, ENDZEIT FROM Template WHERE IDEALTAG = ? UNION ALL "
+           "SELECT 1, rowid, NULL, NULL, NULL, NULL FROM Idealtag WHERE IDEALTAG = ? UNION ALL "
+           "SELECT 2, rowid, STUHL, NULL, NULL, NULL FROM Stuhl ORDER BY 1, 2"
+        << QVariantList{"Montag", "Montag"};
+    QTest::newRow("the days") << "SELECT IDEALTAG FROM Idealtag WHERE IDEALTAG IS NOT NULL ORDER BY rowid"
+                              << QVariantList{};
+    QTest::newRow("a save refused")
+        << "SELECT * FROM " + ServerSchema::SaveFunction +
+               "(CAST(? AS text), CAST(? AS boolean), CAST(? AS boolean), CAST(? AS jsonb), CAST(? AS text), "
+               "CAST(? AS text), CAST(? AS text), CAST(? AS integer), CAST(? AS integer), CAST(? AS boolean), "
+               "CAST(? AS bigint[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]))"
+        << QVariantList{"Montag", false,           true,     "[]",      "2026-12-09 10:42:00",
+                        "PLATZ",  "anna",          1,        100,       false,
+                        "{}",     "{\"Stuhl 1\"}", "{KONT}", "{08:00}", "{08:20}"};
+    // Every other type the driver knows, with nulls, a null text bound, and texts that need care.
+    QTest::newRow("every type")
+        << "SELECT CAST(? AS boolean), CAST(? AS boolean), CAST(2 AS smallint), CAST(? AS integer), CAST(? AS bigint), "
+           "CAST(? AS numeric), CAST(1.25 AS double precision), CAST(? AS text), DATE '2026-12-09', "
+           "TIME '10:42:05', TIMESTAMP '2026-12-09 10:42:05.123', TIMESTAMPTZ '2026-12-09 10:42:05.123+01', "
+           "CAST(NULL AS integer), CAST(NULL AS text), CAST(NULL AS timestamptz), CAST(? AS text), "
+           "CAST(? AS text) = '?', CAST(? AS double precision)"
+        << QVariantList{true, false, 42, Q_INT64_C(9000000000), "12.50", "Grüße „Stuhl 1“ \\ 'x'", QString(), "?", 0.1};
+}
+
+void TestServerDatabase::awaitedAnswersReadAsTheDriverReadsThem()
+{
+    // The statements the window awaits are read by the program's own code as the driver's would be: the
+    // same columns, value types and values.
+    QFETCH(QString, sql);
+    QFETCH(QVariantList, values);
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.host = qEnvironmentVariable("LUNARIS_PG_SOCKET");
+    Database db(address);
+    db.run("INSERT INTO Stuhl (STUHL) VALUES ('Stuhl 1'), ('Stuhl „2“')");
+    db.run("INSERT INTO Idealtag (IDEALTAG) VALUES ('Montag'), ('Dienstag')");
+    db.run("INSERT INTO Template (IDEALTAG, STUHL, BEH, STARTZEIT, ENDZEIT) VALUES ('Montag', 'Stuhl 1', 'KONT', "
+           "'08:00', '08:20'), ('Montag', 'Stuhl „2“', NULL, '09:00', NULL)");
+    const auto rowsOf = [](QSqlQuery& q) {
+        QList<QVariantList> rows;
+        while (readNext(q)) {
+            QVariantList row;
+            for (int i = 0; i < q.record().count(); ++i)
+                row.append(q.value(i));
+            rows.append(row);
+        }
+        return rows;
+    };
+    QSqlQuery driver = db.run(sql, values);
+    const QSqlRecord driverColumns = driver.record();
+    const QList<QVariantList> expected = rowsOf(driver);
+    QSqlQuery awaited = db.runAwaited(sql, values);
+    const QSqlRecord awaitedColumns = awaited.record();
+    const QList<QVariantList> rows = rowsOf(awaited);
+    QVERIFY(!expected.isEmpty());
+    QCOMPARE(awaitedColumns.count(), driverColumns.count());
+    for (int i = 0; i < driverColumns.count(); ++i) {
+        QCOMPARE(awaitedColumns.fieldName(i), driverColumns.fieldName(i));
+        QCOMPARE(awaitedColumns.field(i).metaType(), driverColumns.field(i).metaType());
+    }
+    QCOMPARE(rows.size(), expected.size());
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        QCOMPARE(rows[r].size(), expected[r].size());
+        for (qsizetype c = 0; c < rows[r].size(); ++c) {
+            const QString where = QStringLiteral("row %1, column %2: %3 / %4")
+                                      .arg(r)
+                                      .arg(c)
+                                      .arg(rows[r][c].toString(), expected[r][c].toString());
+            QVERIFY2(rows[r][c].metaType() == expected[r][c].metaType(), qPrintable(where));
+            QVERIFY2(rows[r][c].isNull() == expected[r][c].isNull(), qPrintable(where));
+            QVERIFY2(rows[r][c] == expected[r][c], qPrintable(where));
+        }
+    }
 }
 
 void TestServerDatabase::reconnectsAfterTheServerWasGone()
@@ -680,9 +776,11 @@ void TestServerDatabase::saveIsOneRoundTrip_data()
 {
     QTest::addColumn<QString>("server");
     QTest::addColumn<int>("saveTrips");
-    QTest::newRow("set up by the script") << "script" << 1;
-    QTest::newRow("set up before the function, the owner connects") << "owner" << 1;
-    QTest::newRow("set up before the function, a workstation's role") << "role" << 4;
+    // Opening after a save: the save in a transaction is an own write, after which the treatments are read anew.
+    QTest::addColumn<int>("openTrips");
+    QTest::newRow("set up by the script") << "script" << 1 << 1;
+    QTest::newRow("set up before the function, the owner connects") << "owner" << 1 << 1;
+    QTest::newRow("set up before the function, a workstation's role") << "role" << 4 << 2;
 }
 
 void TestServerDatabase::saveIsOneRoundTrip()
@@ -692,6 +790,7 @@ void TestServerDatabase::saveIsOneRoundTrip()
     // the function gets it when its owner connects; until then a workstation saves in a transaction.
     QFETCH(QString, server);
     QFETCH(int, saveTrips);
+    QFETCH(int, openTrips);
     TestServer::createDatabase("kavemo");
     if (server != "script")
         TestServer::asAdmin("kavemo", "DROP FUNCTION " + ServerSchema::SaveFunction);
@@ -703,7 +802,11 @@ void TestServerDatabase::saveIsOneRoundTrip()
     ServerServices app(db);
     frmLunaris window(app.state, app.services);
     QVERIFY(beginUnsavedMonday(db, app.state, window));
-    QVERIFY(window.Speichern()); // the statements prepared
+    // The function's call is sent unprepared: the first save is one round trip too.
+    proxy.resetCounts();
+    QVERIFY(window.Speichern());
+    if (saveTrips == 1)
+        QCOMPARE(proxy.roundTrips(), 1);
     QCOMPARE(IdealtagTable(db).names(), QStringList({"Montag"}));
 
     QVERIFY(placeBlock(window, 0, "09:00", "09:20", "KONT"));
@@ -719,9 +822,11 @@ void TestServerDatabase::saveIsOneRoundTrip()
     proxy.resetCounts();
     QCOMPARE(IdealtagTable(db).names(), QStringList({"Montag"}));
     QCOMPARE(proxy.roundTrips(), 1);
-    // Opening the day again: its rows in one statement, the treatments as last heard (the first opening
-    // prepares the statement, one round trip more per connection).
+    // Opening the day again: its rows in one statement, the treatments as last heard; unprepared, so the first
+    // opening is one round trip as well.
+    proxy.resetCounts();
     window.Termin_load();
+    QCOMPARE(proxy.roundTrips(), openTrips);
     proxy.resetCounts();
     window.Termin_load();
     QCOMPARE(proxy.roundTrips(), 1);
@@ -1084,8 +1189,12 @@ void TestServerDatabase::windowKeepsAnsweringWhileTheServerIsAway()
         QVERIFY(app.messages.shown().isEmpty());
     }
     app.messages.answer(QMessageBox::Ok);
+    StallMeter stalls;
+    stalls.start();
     const qint64 firstSave = timed([&] { QVERIFY(!window.Speichern()); });
     QVERIFY2(firstSave <= Database::StatementTimeoutMs + 500, qPrintable(QString::number(firstSave)));
+    // The save that finds the path dead waits for its answer without stopping the window.
+    QVERIFY2(stalls.longest() < 100, qPrintable(QString::number(stalls.longest())));
     QVERIFY(db.connectionLost());
     const QString keptLine = "\rIhre Änderungen bleiben erhalten. Bitte speichern Sie erneut, sobald der Server "
                              "wieder erreichbar ist.";
@@ -1113,7 +1222,6 @@ void TestServerDatabase::windowKeepsAnsweringWhileTheServerIsAway()
     QVERIFY2(retrying.match(panel->text()).hasMatch(), qPrintable(panel->text()));
 
     // Meanwhile the window answers: edits go on without a box, and Speichern says at once why not.
-    StallMeter stalls;
     stalls.start();
     const qsizetype boxes = app.messages.shown().size();
     qint64 longestCall = timed([&] { QVERIFY(placeBlock(window, 0, "10:00", "10:20", "KONT")); });
@@ -1168,6 +1276,136 @@ void TestServerDatabase::windowKeepsAnsweringWhileTheServerIsAway()
     QCOMPARE(app.messages.shown().size(), before);
     QVERIFY(!app.state.modified());
     QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), edited.size());
+}
+
+void TestServerDatabase::firstWaitOnADeadPathKeepsTheWindowAnswering_data()
+{
+    QTest::addColumn<bool>("list"); // else the day is opened again
+    QTest::newRow("opening the day") << false;
+    QTest::newRow("the Open dialog's list") << true;
+}
+
+void TestServerDatabase::firstWaitOnADeadPathKeepsTheWindowAnswering()
+{
+    // The path dies unnoticed; the first statement a user starts waits out the bound, and the window keeps
+    // painting and running its timers meanwhile.
+    QFETCH(bool, list);
+    FaultProxy network(QHostAddress::LocalHost, quint16(TestServer::port()));
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.port = network.port();
+    QTemporaryDir home;
+    const auto passwords = relayPasswordFile(home, address);
+    Database db(address);
+    ServerServices app(db);
+    frmLunaris window(app.state, app.services);
+    QVERIFY(beginUnsavedMonday(db, app.state, window));
+    QVERIFY(window.Speichern());
+    QAction* open = window.findChild<QAction*>("mnuFileOpen");
+    QVERIFY(open);
+    const auto start = [&] {
+        if (!list)
+            return window.Termin_load();
+        app.modals.handleNext(clickCancel());
+        open->trigger();
+    };
+
+    network.setBlackHole(true);
+    app.messages.answer(QMessageBox::Ok);
+    // A long wait shows: the busy pointer, and the status panel says what the window waits for.
+    auto* status = window.findChild<QLabel*>("sbStatusBar_Panel1");
+    QVERIFY(status);
+    QString statusWhileWaiting;
+    bool busyPointer = false;
+    QTimer::singleShot(1000, [&] {
+        statusWhileWaiting = status->text();
+        busyPointer = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    });
+    StallMeter stalls;
+    stalls.start();
+    const qint64 waited = timed(start);
+    QVERIFY2(statusWhileWaiting.endsWith("Warte auf den Datenbankserver ..."), qPrintable(statusWhileWaiting));
+    QVERIFY(busyPointer);
+    QVERIFY(!QApplication::overrideCursor());
+    QVERIFY(!status->text().contains("Warte"));
+    QVERIFY2(stalls.longest() < 100, qPrintable(QString::number(stalls.longest())));
+    QVERIFY2(waited >= Database::StatementTimeoutMs - 1000 && waited <= Database::StatementTimeoutMs + 500,
+             qPrintable(QString::number(waited)));
+    QVERIFY(db.connectionLost());
+    const QString reason =
+        QStringLiteral("Der Server „%1“ hat 15 Sekunden lang nicht geantwortet; die Verbindung wurde getrennt.")
+            .arg(address.displayName());
+    const MessageRequest box = app.messages.last();
+    if (list) {
+        QCOMPARE(box.text, "Die Liste der Idealtage konnte nicht gelesen werden.\r" + reason);
+        compareBox(box, box.text, "Template öffnen", QMessageBox::Warning);
+        QCOMPARE(app.modals.pendingHandlers(), 0);
+    } else {
+        // The load's own box, as for any day that cannot be read (the analysis panel names the reason).
+        compareBox(box, "3151 Fehler: Bitte Öffnungszeit und Datenbank überprüfen", "Datenfehler",
+                   QMessageBox::Warning);
+    }
+
+    // Back: the connection returns by itself, and the same works.
+    network.cutAll();
+    network.setBlackHole(false);
+    QTRY_VERIFY_WITH_TIMEOUT(!db.connectionLost(), 30000);
+    const qsizetype boxes = app.messages.shown().size();
+    if (list) {
+        app.modals.handleNext([](QDialog& dialog) {
+            auto* days = dialog.findChild<QListWidget*>();
+            QVERIFY(days);
+            QCOMPARE(days->count(), 1);
+            dialog.reject();
+        });
+        open->trigger();
+        QCOMPARE(app.modals.pendingHandlers(), 0);
+    } else {
+        window.Termin_load();
+        QCOMPARE(blocksOn(*window.SSDay1(0)), QStringList({"08:00-08:20 KONT"}));
+    }
+    QCOMPARE(app.messages.shown().size(), boxes);
+}
+
+void TestServerDatabase::followUpWaitsForAnAwaitedAnswer()
+{
+    // Another workstation's change is heard just before a save whose answer the network holds up: its follow-up
+    // would use the connection the save holds, so it waits for the answer, and runs after it, without a box.
+    FaultProxy network(QHostAddress::LocalHost, quint16(TestServer::port()));
+    ServerAddress address = TestServer::tcpAddress("kavemo");
+    address.port = network.port();
+    QTemporaryDir home;
+    const auto passwords = relayPasswordFile(home, address);
+    Database db(address);
+    ServerServices app(db);
+    frmLunaris window(app.state, app.services);
+    QVERIFY(beginUnsavedMonday(db, app.state, window));
+    QVERIFY(window.Speichern());
+    QVERIFY(placeBlock(window, 0, "09:00", "09:20", "KONT"));
+    auto* treatments = window.findChild<QComboBox*>("DBComboBeh");
+    QVERIFY(treatments);
+    const int known = treatments->count();
+
+    QSignalSpy heard(db.connection().driver(), &QSqlDriver::notification);
+    TestServer::asAdmin("kavemo", "INSERT INTO \"Behand\" (\"BEH\", \"DAUER\") VALUES ('NEU', 30)");
+    QTRY_VERIFY(heard.count() > 0);
+    // The follow-up is due in a moment; the save's answer comes in much later, and a change made meanwhile
+    // comes with it.
+    network.setDelay(0, 600);
+    QTimer::singleShot(
+        100, [] { TestServer::asAdmin("kavemo", "INSERT INTO \"Behand\" (\"BEH\", \"DAUER\") VALUES ('NEU2', 30)"); });
+    bool followedDuringSave = false;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] { followedDuringSave |= treatments->count() != known; });
+    look.start(10);
+    const qint64 saved = timed([&] { QVERIFY(window.Speichern()); });
+    look.stop();
+    network.setDelay(0, 0);
+    QVERIFY2(saved >= 600, qPrintable(QString::number(saved)));
+    QVERIFY(!followedDuringSave);
+    QVERIFY(!app.state.modified());
+    QTRY_COMPARE(treatments->count(), known + 2);
+    QVERIFY(app.messages.shown().isEmpty());
+    QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), 2);
 }
 
 void TestServerDatabase::statementWaitsAtMostFifteenSeconds_data()

@@ -11,7 +11,7 @@
 DatabaseCheckWait::DatabaseCheckWait(Database& database, MessageService& messages, QWidget& window, StatusText status)
     : m_database(database), m_messages(messages), m_window(window), m_status(std::move(status))
 {
-    m_database.setWaitFeedback([this](bool waiting) { showWait(waiting); });
+    m_database.setWaitFeedback([this](bool waiting, const QString& notice) { showWait(waiting, notice); });
     if (IntegrityCheck* check = m_database.integrityCheck()) {
         if (check->outcome() == IntegrityCheck::Outcome::Damaged)
             QTimer::singleShot(0, this, &DatabaseCheckWait::checkFinished);
@@ -41,13 +41,18 @@ void DatabaseCheckWait::checkFinished()
     }
 }
 
-void DatabaseCheckWait::showWait(bool waiting)
+bool DatabaseCheckWait::waiting() const
+{
+    return m_waiting || m_database.answerPending();
+}
+
+void DatabaseCheckWait::showWait(bool waiting, const QString& notice)
 {
     m_waiting = waiting;
     if (waiting) {
         // The notice alone: the panel's text also carries the saved state, which the window adds itself.
         m_statusBefore = m_status.get();
-        m_status.set(QStringLiteral("Datenbank wird geprüft ..."));
+        m_status.set(notice);
         QApplication::setOverrideCursor(Qt::WaitCursor);
     } else {
         m_status.set(m_statusBefore);

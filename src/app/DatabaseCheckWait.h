@@ -12,7 +12,8 @@ class QWidget;
 
 // The wait for the background check of the whole database file: a write waits for it with the busy
 // pointer and "Datenbank wird geprüft ..." in the status panel; damage found is reported once, with
-// the number and the description that names the file, and turns the window to reading only.
+// the number and the description that names the file, and turns the window to reading only. A long wait
+// for the server's answer shows the same way, with its own notice.
 class DatabaseCheckWait : public QObject {
     Q_OBJECT
 public:
@@ -27,8 +28,8 @@ public:
 
     // Waits for the check. False when the file must not be written (the message was shown).
     bool writable();
-    // A write waits for the check: the window cannot close meanwhile.
-    bool waiting() const { return m_waiting; }
+    // A write waits for the check, or a statement for the server's answer: the window cannot close meanwhile.
+    bool waiting() const;
     void showFailure(const LunarisError& failure);
 
 signals:
@@ -36,7 +37,7 @@ signals:
     void becameReadOnly();
 
 private:
-    void showWait(bool waiting);
+    void showWait(bool waiting, const QString& notice);
     void checkFinished();
 
     Database& m_database;

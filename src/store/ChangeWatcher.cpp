@@ -23,6 +23,11 @@ ChangeWatcher::ChangeWatcher(Database& database, QObject* parent) : QObject(pare
     m_settle.setSingleShot(true);
     m_settle.setInterval(SettleMs);
     connect(&m_settle, &QTimer::timeout, this, [this] {
+        // The follow-up reads from the connection, which a statement awaiting its answer holds: later.
+        if (m_database.answerPending()) {
+            m_settle.start();
+            return;
+        }
         const SharedTables tables = m_pending;
         m_pending = {};
         if (tables)

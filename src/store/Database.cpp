@@ -1,6 +1,7 @@
 #include "store/Database.h"
 
 #include "kernel/LunarisError.h"
+#include "store/AwaitedStatement.h"
 #include "store/ChangeWatcher.h"
 #include "store/DayVersions.h"
 #include "store/IntegrityCheck.h"
@@ -566,7 +567,8 @@ void Database::serverReached() const
 
 void Database::noticeClosedConnection() const
 {
-    if (m_serverLost || !isServer())
+    // A statement awaiting its answer finds out itself, and the connection is in its hands until then.
+    if (m_serverLost || !isServer() || m_answerPending)
         return;
     m_awayReason = QStringLiteral("Die Verbindung zum Datenbankserver ist unterbrochen.");
     setServerLost(true);
@@ -774,11 +776,12 @@ void Database::awaitWritable() const
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (m_check->outcome() != IntegrityCheck::Outcome::Passed &&
             m_check->outcome() != IntegrityCheck::Outcome::Damaged) {
+            const QString notice = QStringLiteral("Datenbank wird geprüft ...");
             if (m_waitFeedback)
-                m_waitFeedback(true);
-            const auto done = qScopeGuard([this] {
+                m_waitFeedback(true, notice);
+            const auto done = qScopeGuard([this, notice] {
                 if (m_waitFeedback)
-                    m_waitFeedback(false);
+                    m_waitFeedback(false, notice);
             });
             m_check->waitForOutcome();
         }
@@ -910,9 +913,22 @@ QSqlError errorOf(const QSqlQuery& query)
 }
 } // namespace
 
-QSqlError Database::execute(QSqlQuery& query, const QString& sql, const QVariantList& values) const
+QSqlError Database::execute(QSqlQuery& query, const QString& sql, const QVariantList& values, bool awaited,
+                            std::chrono::steady_clock::time_point deadline) const
 {
     query.setForwardOnly(true);
+    if (awaited && isServer() && AwaitedStatement::possible(connection())) {
+        m_answerPending = true;
+        const auto answered = qScopeGuard([this] { m_answerPending = false; });
+        const QString notice = QStringLiteral("Warte auf den Datenbankserver ...");
+        return AwaitedStatement::run(
+            connection(), this->sql(sql), values, deadline,
+            [this, notice](bool waiting) {
+                if (m_waitFeedback)
+                    m_waitFeedback(waiting, notice);
+            },
+            query);
+    }
     // The server prepares only queries and row changes: a statement without values runs directly.
     if (isServer() && values.isEmpty())
         return query.exec(this->sql(sql)) ? QSqlError() : errorOf(query);
@@ -949,8 +965,23 @@ QSqlError Database::execute(QSqlQuery& query, const QString& sql, const QVariant
 
 QSqlQuery Database::run(const QString& sql, const QVariantList& values) const
 {
+    return runStatement(sql, values, false);
+}
+
+QSqlQuery Database::runAwaited(const QString& sql, const QVariantList& values) const
+{
+    return runStatement(sql, values, true);
+}
+
+QSqlQuery Database::runStatement(const QString& sql, const QVariantList& values, bool awaited) const
+{
     using Clock = StatementDeadline::Clock;
     const Clock::time_point start = Clock::now();
+    // Whatever a timer or a notification asks while a statement awaits its answer must wait for it; this is
+    // only the last guard, the connection cannot take a second statement now.
+    if (m_answerPending)
+        throw LunarisError(ConnectionBusy, QStringLiteral("Der Datenbankserver beantwortet noch eine andere "
+                                                          "Anfrage. Bitte versuchen Sie es gleich noch einmal."));
     if (m_serverLost) {
         // The window never waits for a server that is away: only right after a loss that showed at once
         // is a new login worth it here; otherwise the background tries tell when it is back.
@@ -969,7 +1000,7 @@ QSqlQuery Database::run(const QString& sql, const QVariantList& values) const
     const auto attempt = [&](QSqlQuery& query, bool& cut) {
         if (isServer())
             m_deadline->arm(connection(), deadline);
-        const QSqlError error = execute(query, sql, values);
+        const QSqlError error = execute(query, sql, values, awaited, deadline);
         cut = isServer() && m_deadline->disarm();
         return error;
     };
@@ -1194,9 +1225,11 @@ void Database::setServerLost(bool lost) const
         // Changes made meanwhile are not heard; the connection that comes back listens anew.
         m_current.clear();
         m_changesHeard = false;
-        // Nothing more goes to the lost connection; its socket may hang on a dead path.
-        m_prepared.clear();
+        // Nothing more goes to the lost connection; its socket may hang on a dead path. Closed before its
+        // prepared statements are dropped: a statement whose answer was awaited leaves it waiting for that answer,
+        // and releasing a statement there would wait for ever.
         connection().close();
+        m_prepared.clear();
         m_reconnector->start();
     } else {
         m_reconnector->stop();

@@ -98,6 +98,15 @@ public:
     // Prepares, binds the values in order and runs one statement; throws LunarisError on failure.
     // A statement that may write waits for awaitWritable() first.
     QSqlQuery run(const QString& sql, const QVariantList& values = {}) const;
+    // The same, but on the server the window's events go on while the answer is awaited (user input waits
+    // for it, the wait feedback shows a long one): for the statements a user starts and a network may hold up
+    // (a save, opening a day, the list of days). Within the same bound, in one round trip.
+    QSqlQuery runAwaited(const QString& sql, const QVariantList& values = {}) const;
+    // True while such a statement awaits its answer: nothing else may use the connection meanwhile, so
+    // whatever a timer or a notification would ask waits until it is false (other statements are refused).
+    bool answerPending() const { return m_answerPending; }
+    // The number of the failure of a statement sent while another one awaits its answer.
+    static constexpr int ConnectionBusy = 3218;
 
     // How many values the store binds in one statement: the server's limit there, few in the file.
     int maxBoundValues() const;
@@ -114,8 +123,12 @@ public:
     // with the damage message when it found damage anywhere (the file then stays as it is), or with the
     // reason when the file could not be read twice in a row.
     void awaitWritable() const;
-    // Told true before awaitWritable() waits for the check and false after (busy pointer, status text).
-    void setWaitFeedback(std::function<void(bool waiting)> feedback) { m_waitFeedback = std::move(feedback); }
+    // Told true before awaitWritable() waits for the check, or a statement's answer has been awaited for a
+    // while, and false after (busy pointer, and the notice for the status bar).
+    void setWaitFeedback(std::function<void(bool waiting, const QString& notice)> feedback)
+    {
+        m_waitFeedback = std::move(feedback);
+    }
 
     // Runs work inside one write transaction: all of it is stored, or nothing when it throws. Write
     // transactions of all workstations run one after the other.
@@ -193,7 +206,10 @@ private:
     LunarisError noAnswerFailure() const;
     // The workstation's clock now, in milliseconds since 1970.
     qint64 workstationMs() const;
-    QSqlError execute(QSqlQuery& query, const QString& sql, const QVariantList& values) const;
+    QSqlQuery runStatement(const QString& sql, const QVariantList& values, bool awaited) const;
+    // awaited: the answer is awaited in an event loop until the deadline (see runAwaited()).
+    QSqlError execute(QSqlQuery& query, const QString& sql, const QVariantList& values, bool awaited,
+                      std::chrono::steady_clock::time_point deadline) const;
     // After COMMIT's answer was lost: whether the transaction was stored after all (see inTransaction()).
     bool commitStoredAfterAll(const std::function<bool()>& storedAfterAll, const LunarisError& lost) const;
     bool storedAfterAllOnNewConnection(const std::function<bool()>& storedAfterAll) const;
@@ -224,7 +240,7 @@ private:
     mutable bool m_checkScheduled = false;
     // False until the whole file has passed its check; until then the connection refuses every write.
     mutable bool m_writable = true;
-    std::function<void(bool)> m_waitFeedback;
+    std::function<void(bool, const QString&)> m_waitFeedback;
     std::optional<ServerAddress> m_server;
     mutable bool m_serverLost = false;
     // The loss showed at once: the next statement may log in again before the background tries.
@@ -245,6 +261,7 @@ private:
     std::function<QDateTime()> m_clock;
     // The server's clock less the workstation's, in milliseconds; none when the login could not measure it.
     mutable std::optional<qint64> m_serverClockOffsetMs;
+    mutable bool m_answerPending = false;
     // The server process of the connection and when it started (the process number alone may be reused).
     mutable qint64 m_backendPid = 0;
     mutable QString m_backendStart;
@@ -259,7 +276,7 @@ private:
 
 template <class T> T Database::readOrLastKnown(const QByteArray& key, const std::function<T()>& read) const
 {
-    if ((m_serverLost || m_current.contains(key)) && m_lastKnown.contains(key))
+    if ((m_serverLost || m_answerPending || m_current.contains(key)) && m_lastKnown.contains(key))
         return std::any_cast<T>(m_lastKnown.value(key));
     try {
         T value = read();

@@ -57,7 +57,8 @@ DayInStore IdealDayStore::storedDay(const QString& day) const
 
 DayInStore IdealDayStore::storedDayWithChairs(const QString& day) const
 {
-    return readDay(m_db.run(
+    // Opening a day is the user's: the window goes on answering while the network holds the answer up.
+    return readDay(m_db.runAwaited(
         DayStatement + QStringLiteral(" UNION ALL SELECT 2, rowid, STUHL, NULL, NULL, NULL FROM Stuhl ORDER BY 1, 2"),
         {day, day}));
 }
@@ -182,10 +183,10 @@ struct ServerSave {
 
 // Across a network every statement is a round trip: the comparison with what the window expects, the
 // version, the removal, the name and the rows go in one statement, whatever the size of the day; it
-// writes nothing when the comparison fails and then returns the day as stored. Its text is fixed, so
-// the server prepares it once. With the server's save function (ServerSchema::SaveFunction) that
-// statement runs on its own, in autocommit, and takes the table lock itself; without it the caller's
-// transaction has taken the lock before, so no other save comes between the comparison and the write.
+// writes nothing when the comparison fails and then returns the day as stored. With the server's save function
+// (ServerSchema::SaveFunction) that statement runs on its own, in autocommit, and takes the table lock itself; without
+// it the caller's transaction has taken the lock before, so no other save comes between the comparison and the write.
+// The function's call is sent unprepared: its one round trip is the first one too.
 ServerSave saveOnServer(const Database& db, const QString& day, bool checking, bool askDeleted,
                         const QList<StoredBlock>& expected, bool replaceAll, const QSet<qint64>& replaced,
                         const QList<TemplateRow>& rows, VersionCause cause)
@@ -204,15 +205,17 @@ ServerSave saveOnServer(const Database& db, const QString& day, bool checking, b
     const QString idArray = QLatin1Char('{') + ids.join(QLatin1Char(',')) + QLatin1Char('}');
     QSqlQuery result;
     if (db.hasSaveFunction()) {
-        result = db.run(QStringLiteral("SELECT * FROM %1(CAST(? AS text), CAST(? AS boolean), CAST(? AS boolean), "
-                                       "CAST(? AS jsonb), CAST(? AS text), CAST(? AS text), CAST(? AS text), "
-                                       "CAST(? AS integer), CAST(? AS integer), CAST(? AS boolean), "
-                                       "CAST(? AS bigint[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), "
-                                       "CAST(? AS text[]), CAST(? AS timestamptz))")
-                            .arg(ServerSchema::SaveFunction),
-                        {day, askDeleted, checking, storedRowsToJson(expected), version[1], version[2], version[3],
-                         int(cause), DayVersionTable::Kept, replaceAll, idArray, textArray(chairs), textArray(codes),
-                         textArray(starts), textArray(ends), serverTime(db.serverDeadline())});
+        // The window goes on answering while the network holds the answer up.
+        result = db.runAwaited(
+            QStringLiteral("SELECT * FROM %1(CAST(? AS text), CAST(? AS boolean), CAST(? AS boolean), "
+                           "CAST(? AS jsonb), CAST(? AS text), CAST(? AS text), CAST(? AS text), "
+                           "CAST(? AS integer), CAST(? AS integer), CAST(? AS boolean), "
+                           "CAST(? AS bigint[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), "
+                           "CAST(? AS text[]), CAST(? AS timestamptz))")
+                .arg(ServerSchema::SaveFunction),
+            {day, askDeleted, checking, storedRowsToJson(expected), version[1], version[2], version[3], int(cause),
+             DayVersionTable::Kept, replaceAll, idArray, textArray(chairs), textArray(codes), textArray(starts),
+             textArray(ends), serverTime(db.serverDeadline())});
     } else {
         QVariantList values{day, day, askDeleted, checking, storedRowsToJson(expected)};
         values << version.mid(0, 4) << int(cause) << day << day << DayVersionTable::Kept << day << replaceAll << idArray

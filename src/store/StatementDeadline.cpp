@@ -1,61 +1,12 @@
 #include "store/StatementDeadline.h"
 
-#include <QLibrary>
-#include <QSqlDriver>
-#include <QVariant>
+#include "store/LibpqFunctions.h"
 
 #ifdef Q_OS_WIN
 #include <winsock2.h>
 #else
 #include <sys/socket.h>
 #endif
-
-namespace {
-// libpq's few functions for this, taken from the library the server driver has already loaded (the
-// program needs neither its headers nor a link to it).
-struct Libpq {
-    using GetCancel = void* (*)(void* conn);
-    using Cancel = int (*)(void* cancel, char* errbuf, int errbufsize);
-    using FreeCancel = void (*)(void* cancel);
-    using Socket = int (*)(const void* conn);
-    GetCancel getCancel = nullptr;
-    Cancel cancel = nullptr;
-    FreeCancel freeCancel = nullptr;
-    Socket socket = nullptr;
-
-    bool usable() const { return getCancel && cancel && freeCancel && socket; }
-
-    static const Libpq& get()
-    {
-        static const Libpq functions = [] {
-            Libpq f;
-#ifdef Q_OS_WIN
-            QLibrary library(QStringLiteral("libpq"));
-#else
-            QLibrary library(QStringLiteral("pq"), 5);
-#endif
-            if (!library.load())
-                return f;
-            f.getCancel = reinterpret_cast<GetCancel>(library.resolve("PQgetCancel"));
-            f.cancel = reinterpret_cast<Cancel>(library.resolve("PQcancel"));
-            f.freeCancel = reinterpret_cast<FreeCancel>(library.resolve("PQfreeCancel"));
-            f.socket = reinterpret_cast<Socket>(library.resolve("PQsocket"));
-            return f;
-        }();
-        return functions;
-    }
-};
-
-void* connectionHandle(const QSqlDatabase& db)
-{
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    // The driver's PGconn, named by libpq's struct behind the typedef.
-    if (!handle.isValid() ||
-        (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
-        return nullptr;
-    return *static_cast<void* const*>(handle.data());
-}
-} // namespace
 
 StatementDeadline::~StatementDeadline()
 {
@@ -67,13 +18,13 @@ StatementDeadline::~StatementDeadline()
     if (m_watcher.joinable())
         m_watcher.join();
     if (m_cancel)
-        Libpq::get().freeCancel(m_cancel);
+        LibpqFunctions::get().freeCancel(m_cancel);
 }
 
 void StatementDeadline::arm(const QSqlDatabase& db, Clock::time_point deadline)
 {
-    const Libpq& libpq = Libpq::get();
-    void* conn = libpq.usable() ? connectionHandle(db) : nullptr;
+    const LibpqFunctions& libpq = LibpqFunctions::get();
+    void* conn = libpq.canCancel() ? libpqConnection(db) : nullptr;
     if (!conn)
         return;
     // Taken here, by the connection's own thread: the cancel object is what another thread may use.
@@ -128,8 +79,8 @@ void StatementDeadline::watch()
         if (void* cancel = std::exchange(m_cancel, nullptr)) {
             std::thread([cancel] {
                 char ignored[256];
-                Libpq::get().cancel(cancel, ignored, int(sizeof ignored));
-                Libpq::get().freeCancel(cancel);
+                LibpqFunctions::get().cancel(cancel, ignored, int(sizeof ignored));
+                LibpqFunctions::get().freeCancel(cancel);
             }).detach();
         }
     }

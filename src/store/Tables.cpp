@@ -133,7 +133,9 @@ QStringList IdealtagTable::names() const
 {
     // A row without a name (another program may leave one) cannot be opened; listing it as an
     // empty line would only puzzle.
-    QSqlQuery q = m_db.run(QStringLiteral("SELECT IDEALTAG FROM Idealtag WHERE IDEALTAG IS NOT NULL ORDER BY rowid"));
+    // Asked for by the Open dialog: the window goes on answering while the network holds the answer up.
+    QSqlQuery q =
+        m_db.runAwaited(QStringLiteral("SELECT IDEALTAG FROM Idealtag WHERE IDEALTAG IS NOT NULL ORDER BY rowid"));
     QStringList names;
     while (readNext(q))
         names.append(q.value(0).toString());
