@@ -409,10 +409,10 @@ void TestServerDatabase::awaitedAnswersReadAsTheDriverReadsThem_data()
         << "SELECT * FROM " + ServerSchema::SaveFunction +
                "(CAST(? AS text), CAST(? AS boolean), CAST(? AS boolean), CAST(? AS jsonb), CAST(? AS text), "
                "CAST(? AS text), CAST(? AS text), CAST(? AS integer), CAST(? AS integer), CAST(? AS boolean), "
-               "CAST(? AS bigint[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]))"
+               "CAST(? AS bigint[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS text[]), CAST(? AS timestamptz))"
         << QVariantList{"Montag", false,           true,     "[]",      "2026-12-09 10:42:00",
                         "PLATZ",  "anna",          1,        100,       false,
-                        "{}",     "{\"Stuhl 1\"}", "{KONT}", "{08:00}", "{08:20}"};
+                        "{}",     "{\"Stuhl 1\"}", "{KONT}", "{08:00}", "{08:20}", QString()};
     // Every other type the driver knows, with nulls, a null text bound, and texts that need care.
     QTest::newRow("every type")
         << "SELECT CAST(? AS boolean), CAST(? AS boolean), CAST(2 AS smallint), CAST(? AS integer), CAST(? AS bigint), "
