@@ -223,11 +223,12 @@ QStringList TestServer::StatementLog::statementsOf(qint64 backendPid) const
         if (at < 0)
             continue;
         QString message = line.mid(at + marker.size());
-        // A server speaking German logs "Anweisung: ..." and "führe <name> aus: ...".
-        static const QRegularExpression germanExecute(QStringLiteral("^führe (\\S+) aus: "));
+        // A server speaking German logs "Anweisung: ..." and "Ausführen <name>: ..." (older ones "führe <name>
+        // aus: ...").
+        static const QRegularExpression germanExecute(QStringLiteral("^(?:Ausführen (\\S+)|führe (\\S+) aus): "));
         if (message.startsWith(QLatin1String("Anweisung: ")))
             message = QLatin1String("statement: ") + message.mid(11);
-        message.replace(germanExecute, QStringLiteral("execute \\1: "));
+        message.replace(germanExecute, QStringLiteral("execute \\1\\2: "));
         if (message.startsWith(QLatin1String("statement: ")) || message.startsWith(QLatin1String("execute ")))
             statements.append(message);
     }
