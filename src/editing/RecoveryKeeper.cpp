@@ -14,11 +14,17 @@ RecoveryKeeper::RecoveryKeeper(OpenDay& day, LunarisState& state, const Recovery
 {
     m_timer.setSingleShot(true);
     m_timer.setInterval(DelayMs);
-    connect(&m_timer, &QTimer::timeout, this, &RecoveryKeeper::flush);
+    connect(&m_timer, &QTimer::timeout, this, &RecoveryKeeper::writeInBackground);
     connect(&m_day.history(), &QUndoStack::indexChanged, this, &RecoveryKeeper::follow);
     connect(&m_day.history(), &QUndoStack::cleanChanged, this, &RecoveryKeeper::follow);
     connect(&m_day, &OpenDay::blocksChanged, this, &RecoveryKeeper::follow);
     connect(&m_day, &OpenDay::dayReplaced, this, &RecoveryKeeper::follow);
+}
+
+RecoveryKeeper::~RecoveryKeeper()
+{
+    if (m_writing)
+        m_writing->wait();
 }
 
 void RecoveryKeeper::follow()
@@ -62,15 +68,69 @@ RecoveryCopy RecoveryKeeper::snapshot() const
 void RecoveryKeeper::flush()
 {
     m_timer.stop();
+    awaitBackgroundWrite();
     if (!m_day.isModified() || !m_state.DayOpen) {
         removeCopy();
         return;
     }
+    QString failure;
     try {
         m_file.write(snapshot());
     } catch (const LunarisError& e) {
+        failure = e.description();
+    }
+    reportWrite(failure);
+}
+
+void RecoveryKeeper::writeInBackground()
+{
+    if (m_writing) {
+        m_writeAgain = true;
+        return;
+    }
+    if (!m_day.isModified() || !m_state.DayOpen) {
+        removeCopy();
+        return;
+    }
+    m_writing.reset(QThread::create([this, file = m_file, copy = snapshot()] {
+        try {
+            file.write(copy);
+        } catch (const LunarisError& e) {
+            m_writeFailure = e.description();
+        }
+    }));
+    connect(m_writing.get(), &QThread::finished, this, &RecoveryKeeper::backgroundWriteEnded);
+    m_writing->start();
+}
+
+void RecoveryKeeper::backgroundWriteEnded()
+{
+    // A write already waited for, or the signal of one that was: nothing more to do.
+    if (!m_writing || !m_writing->isFinished())
+        return;
+    // The thread may still be in its last steps after the signal.
+    m_writing->wait();
+    m_writing.reset();
+    reportWrite(std::exchange(m_writeFailure, QString()));
+    if (std::exchange(m_writeAgain, false))
+        writeInBackground();
+}
+
+void RecoveryKeeper::awaitBackgroundWrite()
+{
+    if (!m_writing)
+        return;
+    // Whatever the caller does next takes the place of a further write.
+    m_writeAgain = false;
+    m_writing->wait();
+    backgroundWriteEnded();
+}
+
+void RecoveryKeeper::reportWrite(const QString& failure)
+{
+    if (!failure.isEmpty()) {
         if (!std::exchange(m_failing, true))
-            emit failed(e.description());
+            emit failed(failure);
         return;
     }
     if (std::exchange(m_failing, false))
@@ -80,6 +140,8 @@ void RecoveryKeeper::flush()
 
 void RecoveryKeeper::removeCopy()
 {
+    // A write under way would bring the copy back after it.
+    awaitBackgroundWrite();
     m_file.remove();
     // Nothing unsaved is left to keep: the failure to keep it is past.
     if (std::exchange(m_failing, false))
@@ -89,5 +151,6 @@ void RecoveryKeeper::removeCopy()
 void RecoveryKeeper::discard()
 {
     m_timer.stop();
+    awaitBackgroundWrite();
     m_file.remove();
 }

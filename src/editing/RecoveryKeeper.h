@@ -3,7 +3,10 @@
 #include "editing/RecoveryCopy.h"
 
 #include <QObject>
+#include <QThread>
 #include <QTimer>
+
+#include <memory>
 
 class OpenDay;
 struct LunarisState;
@@ -17,6 +20,7 @@ public:
     static constexpr int DelayMs = 1000;
 
     RecoveryKeeper(OpenDay& day, LunarisState& state, const RecoveryFile& file, QObject* parent = nullptr);
+    ~RecoveryKeeper() override;
 
     const RecoveryFile& file() const { return m_file; }
     // See RecoveryFile::setMidWriteHook (tests only).
@@ -27,7 +31,7 @@ public:
     static QString databaseOf(const LunarisState& state);
     // The copy of the day as it is now.
     RecoveryCopy snapshot() const;
-    // Writes (or removes) at once what is due.
+    // Writes (or removes) at once what is due, on this thread.
     void flush();
     // The program closes normally or the copy was dealt with: no copy is left.
     void discard();
@@ -42,6 +46,13 @@ signals:
 
 private:
     void follow();
+    // A moment after a step: the copy is written on a thread of its own, as the disk's flush may take long
+    // (a busy disk, a virus scanner) and the window goes on meanwhile.
+    void writeInBackground();
+    // The background write has ended (or is waited for before the file is touched again).
+    void backgroundWriteEnded();
+    void awaitBackgroundWrite();
+    void reportWrite(const QString& failure);
     // Removes the copy of a day that equals what is stored.
     void removeCopy();
 
@@ -49,6 +60,11 @@ private:
     LunarisState& m_state;
     RecoveryFile m_file;
     QTimer m_timer;
+    std::unique_ptr<QThread> m_writing;
+    // Set by the writing thread: why its write failed.
+    QString m_writeFailure;
+    // A step came while a write was under way: written again after it.
+    bool m_writeAgain = false;
     // True after a failed write until one succeeds: the user is told once, not at every step.
     bool m_failing = false;
 };
