@@ -481,7 +481,8 @@ void Database::connectServer(std::optional<std::chrono::steady_clock::time_point
         address.options.removeIf([](const auto& option) { return option.first == u"connect_timeout"; });
         address.options.append({QStringLiteral("connect_timeout"), QString::number(std::min<qint64>(timeout, left))});
     }
-    const ServerConnection::Login login = ServerConnection::login(address, m_connectionName);
+    const ServerConnection::Login login = ServerConnection::login(
+        address, m_connectionName, {}, deadline ? QDeadlineTimer(*deadline) : QDeadlineTimer(QDeadlineTimer::Forever));
     if (!login.ok())
         throw LunarisError(ServerUnreachable, login.failure);
     QSqlDatabase db = login.db;

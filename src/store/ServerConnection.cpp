@@ -121,6 +121,24 @@ ServerConnection::Failure loginDiagnosis(const ServerAddress& address, const QSt
     QSqlDatabase::removeDatabase(name);
     return failure;
 }
+// Each step only where the time left allows its longest wait; a step left out leaves the host "not reachable".
+template <typename TimeFor>
+ServerConnection::Failure examined(const ServerAddress& address, const QString& password, const TimeFor& timeFor)
+{
+    using ServerConnection::Failure;
+    if (!timeFor(ReachabilityTimeoutMs))
+        return Failure::Unreachable;
+    if (const Failure failure = reachability(address); failure != Failure::Other)
+        return failure;
+    // Without encryption it may look twice.
+    if (!timeFor(2 * ServerHandshake::TimeoutMs))
+        return Failure::Unreachable;
+    if (const Failure failure = encryptionDiagnosis(address); failure != Failure::Other)
+        return failure;
+    if (!timeFor(connectTimeoutSeconds(address) * 1000))
+        return Failure::Unreachable;
+    return loginDiagnosis(address, password);
+}
 } // namespace
 
 QString ServerConnection::rootCertificatePath(const ServerAddress& address)
@@ -179,8 +197,11 @@ QSqlDatabase ServerConnection::open(const ServerAddress& address, const QString&
 }
 
 ServerConnection::Login ServerConnection::login(const ServerAddress& address, const QString& connectionName,
-                                                const QString& password)
+                                                const QString& password, QDeadlineTimer examinationEnds)
 {
+    const auto timeFor = [&](qint64 longestMs) {
+        return examinationEnds.isForever() || examinationEnds.remainingTime() >= longestMs;
+    };
     QElapsedTimer clock;
     clock.start();
     Login result{open(address, connectionName, password), {}};
@@ -193,9 +214,8 @@ ServerConnection::Login ServerConnection::login(const ServerAddress& address, co
         // counts the timeout in whole seconds of the clock, so it may end up to a second early.
         if (clock.elapsed() >= (connectTimeoutSeconds(address) - 1) * 1000 - 100)
             failure = Failure::NoAnswer;
-        else if (failure = reachability(address); failure == Failure::Other)
-            if (failure = encryptionDiagnosis(address); failure == Failure::Other)
-                failure = loginDiagnosis(address, password);
+        else
+            failure = examined(address, password, timeFor);
     }
     result.failure = describeFailure(failure, error, address);
     return result;

@@ -2,6 +2,7 @@
 
 #include "store/ConnectionSetting.h"
 
+#include <QDeadlineTimer>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
@@ -38,8 +39,10 @@ struct Login {
 // Opens like open(); a failed login is then examined (is the host known, does it answer at the port, does
 // its TLS meet the setting, does the login work for another database of the server, is there a password)
 // to name the reason, since the driver reports a failed login without the server's error class. No
-// examination logs in with less encryption or less checking than the address asks for.
-Login login(const ServerAddress& address, const QString& connectionName, const QString& password = {});
+// examination logs in with less encryption or less checking than the address asks for. A statement waiting
+// on the login gives its deadline: a step of the examination that could outlast it is left out.
+Login login(const ServerAddress& address, const QString& connectionName, const QString& password = {},
+            QDeadlineTimer examinationEnds = QDeadlineTimer(QDeadlineTimer::Forever));
 
 // Why something failed on the server, as the user should read it.
 enum class Failure {
