@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 // Milliseconds before a wait shows (busy pointer, status text): a round trip of a normal network does not.
@@ -301,7 +302,17 @@ QSqlError AwaitedStatement::run(const QSqlDatabase& db, const QString& statement
     while (LibpqFunctions::Result* unread = pq.getResult(conn))
         pq.clear(unread);
     const qintptr socket = pq.socket(conn);
-    RestingNotifiers driverNotifiers(db.driver(), socket);
+#ifdef Q_OS_WIN
+    // Windows keeps one notifier per socket and kind: a second one takes the driver's place, and the driver's
+    // is not heard again after both were switched. There the driver's stays as it is, and the answer is looked
+    // at by the timer below (the driver's look on its arrival reads it into libpq, which is harmless).
+    const bool ownNotifiers = false;
+#else
+    const bool ownNotifiers = true;
+#endif
+    std::optional<RestingNotifiers> driverNotifiers;
+    if (ownNotifiers)
+        driverNotifiers.emplace(db.driver(), socket);
     // Sending must not wait on a full send buffer either (a dead path takes a large day's rows no more).
     pq.setNonblocking(conn, 1);
     // Back to the driver's way once the exchange is complete; a broken one is given up, and switching would try
@@ -322,15 +333,21 @@ QSqlError AwaitedStatement::run(const QSqlDatabase& db, const QString& statement
             pq.clear(answer);
     });
     QEventLoop loop;
-    QSocketNotifier readable(socket, QSocketNotifier::Read);
-    QSocketNotifier writable(socket, QSocketNotifier::Write);
+    // Made only where they may be: even a disabled one would have taken the driver's place on Windows.
+    std::optional<QSocketNotifier> readable, writable;
+    if (ownNotifiers) {
+        readable.emplace(socket, QSocketNotifier::Read);
+        writable.emplace(socket, QSocketNotifier::Write);
+    }
     bool done = false;
     QSqlError error;
     const auto finish = [&](const QSqlError& failed) {
         done = true;
         error = failed;
-        readable.setEnabled(false);
-        writable.setEnabled(false);
+        if (ownNotifiers) {
+            readable->setEnabled(false);
+            writable->setEnabled(false);
+        }
         loop.quit();
     };
     const auto step = [&] {
@@ -339,7 +356,8 @@ QSqlError AwaitedStatement::run(const QSqlDatabase& db, const QString& statement
         const int unsent = pq.flush(conn);
         if (unsent < 0)
             return finish(failure(pq, conn, QStringLiteral("Unable to send query")));
-        writable.setEnabled(unsent == 1);
+        if (ownNotifiers)
+            writable->setEnabled(unsent == 1);
         if (!pq.consumeInput(conn))
             return finish(failure(pq, conn, QStringLiteral("Unable to get result")));
         while (!pq.isBusy(conn)) {
@@ -349,8 +367,10 @@ QSqlError AwaitedStatement::run(const QSqlDatabase& db, const QString& statement
             answers.append(answer);
         }
     };
-    QObject::connect(&readable, &QSocketNotifier::activated, &loop, step);
-    QObject::connect(&writable, &QSocketNotifier::activated, &loop, step);
+    if (ownNotifiers) {
+        QObject::connect(&*readable, &QSocketNotifier::activated, &loop, step);
+        QObject::connect(&*writable, &QSocketNotifier::activated, &loop, step);
+    }
     // The driver's look for notifications, queued by its last statement, may run in this loop and read the
     // answer from the socket into libpq, where no notifier sees it: looked at now and then as well.
     QTimer look;
@@ -384,7 +404,8 @@ QSqlError AwaitedStatement::run(const QSqlDatabase& db, const QString& statement
     if (error.isValid())
         return error;
     complete = true;
-    driverNotifiers.lookForNotifications();
+    if (driverNotifiers)
+        driverNotifiers->lookForNotifications();
     // One statement has one result; a failed one says why.
     for (LibpqFunctions::Result* answer : std::as_const(answers)) {
         const int status = pq.resultStatus(answer);
