@@ -1,6 +1,7 @@
 #include "store/AwaitedStatement.h"
 
 #include "store/LibpqFunctions.h"
+#include "store/SqlText.h"
 
 #include <QDateTime>
 #include <QEventLoop>
@@ -227,9 +228,8 @@ QString AwaitedStatement::numbered(const QString& statement)
     int number = 0;
     for (qsizetype i = 0; i < statement.size();) {
         const QChar c = statement.at(i);
-        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
-            const qsizetype end = statement.indexOf(c, i + 1);
-            const qsizetype next = end < 0 ? statement.size() : end + 1;
+        if (SqlText::isQuote(c)) {
+            const qsizetype next = SqlText::afterQuoted(statement, i);
             result += QStringView(statement).mid(i, next - i);
             i = next;
             continue;

@@ -11,6 +11,7 @@
 #include "store/ServerReconnector.h"
 #include "store/ServerRights.h"
 #include "store/ServerSchema.h"
+#include "store/SqlText.h"
 #include "store/StatementDeadline.h"
 
 #include <QFile>
@@ -375,10 +376,9 @@ QString Database::sql(const QString& statement) const
     result.reserve(statement.size() + 32);
     for (qsizetype i = 0; i < statement.size();) {
         const QChar c = statement.at(i);
-        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+        if (SqlText::isQuote(c)) {
             // A literal or an already quoted name stays as it is.
-            const qsizetype end = statement.indexOf(c, i + 1);
-            const qsizetype next = end < 0 ? statement.size() : end + 1;
+            const qsizetype next = SqlText::afterQuoted(statement, i);
             result += QStringView(statement).mid(i, next - i);
             i = next;
         } else if (c.isLetter() || c == QLatin1Char('_')) {
