@@ -21,13 +21,13 @@ qint64 queuedMs()
     return fields.size() >= 2 ? fields.at(1).toLongLong() / 1000000 : 0;
 }
 
+#ifdef Q_OS_LINUX
 enum class Seen { Unknown, InEventLoop, Busy };
 
-// What the thread `tid` of this process does now: blocked in a poll over several descriptors (the event loop's
+// What the thread whose syscall file is `path` does now: blocked in a poll over several descriptors (the event loop's
 // wait; libpq's own wait polls one), or anything else.
 Seen seen(const QString& path)
 {
-#ifdef Q_OS_LINUX
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Seen::Unknown;
@@ -40,11 +40,8 @@ Seen seen(const QString& path)
         return Seen::Unknown;
     const qlonglong descriptors = fields.at(2).toLongLong(&ok, 16);
     return (call == SYS_poll || call == SYS_ppoll) && ok && descriptors >= 2 ? Seen::InEventLoop : Seen::Busy;
-#else
-    Q_UNUSED(path);
-    return Seen::Unknown;
-#endif
 }
+#endif
 } // namespace
 
 StallMeter::StallMeter()
@@ -77,22 +74,22 @@ void StallMeter::start()
     m_watching = true;
     const QString path = QStringLiteral("/proc/self/task/%1/syscall").arg(long(syscall(SYS_gettid)));
     m_watcher = std::make_unique<std::thread>([this, path] {
-        using Clock = std::chrono::steady_clock;
-        std::optional<Clock::time_point> busySince;
+        using namespace std::chrono;
+        const auto nowMs = [] { return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count(); };
+        qint64 busySince = -1; // none while the thread is seen in the event loop's wait
         qint64 longest = -1;
         while (m_watching) {
             const Seen now = seen(path);
-            const Clock::time_point at = Clock::now();
+            const qint64 at = nowMs();
             if (now == Seen::Unknown)
                 return;
             longest = qMax<qint64>(longest, 0);
-            if (now == Seen::Busy && !busySince)
+            if (now == Seen::Busy && busySince < 0)
                 busySince = at;
-            if (busySince)
-                longest = qMax<qint64>(longest,
-                                       std::chrono::duration_cast<std::chrono::milliseconds>(at - *busySince).count());
+            if (busySince >= 0)
+                longest = qMax(longest, at - busySince);
             if (now == Seen::InEventLoop)
-                busySince.reset();
+                busySince = -1;
             m_longestBusy = longest;
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }

@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <memory>
-#include <optional>
 #include <thread>
 
 // The longest time the window's event loop could not answer, from start() on: the longest gap of a 10 ms timer
