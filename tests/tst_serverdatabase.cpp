@@ -39,6 +39,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -53,12 +54,14 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStatusBar>
+#include <QThread>
 
 #include <QRegularExpression>
 #include <QTimer>
 
 #include <algorithm>
 #include <csignal>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -73,12 +76,22 @@ QString noServerAt(const ServerAddress& address)
         .arg(address.port);
 }
 
+// Milliseconds the calling thread has run on a processor (on the wall where the system does not tell).
+qint64 threadTimeMs()
+{
+#ifdef Q_OS_LINUX
+    timespec time{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
+    return qint64(time.tv_sec) * 1000 + time.tv_nsec / 1000000;
+#else
+    return QDateTime::currentMSecsSinceEpoch();
+#endif
+}
+
 // "Montag" new in the window and not saved: one KONT block in chair 1.
-// The window's longest stall while a statement waits on a dead path. On a quiet machine it is 11 to 16 ms; in
-// CI, with builds beside the suites on two cores, 105 to 110 ms were measured now and then, also with a watcher
-// that sees the window's thread outside the event loop's wait, and the cause was not found. A wait for the
-// network on this thread would take seconds.
-constexpr qint64 WaitStallBoundMs = 250;
+// The window's longest stall while a statement waits on a dead path (on a quiet machine 11 to 16 ms). A wait for
+// the network on this thread would take seconds.
+constexpr qint64 WaitStallBoundMs = 100;
 
 bool beginUnsavedMonday(Database& db, LunarisState& state, frmLunaris& window)
 {
@@ -244,6 +257,8 @@ private slots:
     void faultProxyDelaysCountsAndCuts();
     void deadPathFailsWithinFifteenSeconds();
     void deadPathUnderAnOpenConnection();
+    void stallMeterTellsTheWindowsStallFromAPause_data();
+    void stallMeterTellsTheWindowsStallFromAPause();
     void windowKeepsAnsweringWhileTheServerIsAway_data();
     void windowKeepsAnsweringWhileTheServerIsAway();
     void firstWaitOnADeadPathKeepsTheWindowAnswering_data();
@@ -1117,6 +1132,59 @@ void TestServerDatabase::deadPathUnderAnOpenConnection()
     QCOMPARE(IdealDayStore(db).blocksOfDay("Montag").size(), 1);
 }
 
+void TestServerDatabase::stallMeterTellsTheWindowsStallFromAPause_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<bool>("stall");
+    QTest::newRow("the window's thread works") << "work" << true;
+    QTest::newRow("the window's thread sleeps") << "sleep" << true;
+    QTest::newRow("the whole program is stopped") << "stopped" << false;
+}
+
+void TestServerDatabase::stallMeterTellsTheWindowsStallFromAPause()
+{
+    // The meter the stall bounds rest on: 300 ms of the window's own are a stall, the program stopped from outside
+    // as long (as a paused processor stops it) is none.
+    QFETCH(QString, what);
+    QFETCH(bool, stall);
+    constexpr qint64 lengthMs = 300;
+    StallMeter stalls;
+    stalls.start();
+    QTest::qWait(50);
+    if (what == "work") {
+        // 300 ms on a processor: the meter leaves out what the thread waited for one.
+        volatile quint64 sum = 0;
+        for (const qint64 start = threadTimeMs(); threadTimeMs() - start < lengthMs;)
+            sum = sum + 1;
+    } else if (what == "sleep") {
+        QThread::msleep(lengthMs);
+    } else {
+#ifdef Q_OS_LINUX
+        QProcess stopper;
+        stopper.start("sh", {"-c", QStringLiteral("kill -STOP %1; sleep %2; kill -CONT %1")
+                                       .arg(QCoreApplication::applicationPid())
+                                       .arg(double(lengthMs) / 1000)});
+        QTRY_VERIFY_WITH_TIMEOUT(stopper.state() == QProcess::NotRunning, 10000);
+        QCOMPARE(stopper.exitCode(), 0);
+#else
+        QSKIP("the pause probe is Linux's");
+#endif
+    }
+    QTest::qWait(50);
+    const qint64 longest = stalls.longest();
+    const QString seen = QStringLiteral("%1 ms, %2 ms on the wall, %3 ms paused")
+                             .arg(longest)
+                             .arg(stalls.longestOnTheWall())
+                             .arg(stalls.paused());
+    if (stall) {
+        // Less only what the machine itself paused meanwhile (the thread's processor time counts that too).
+        QVERIFY2(longest >= lengthMs - 30 - stalls.paused() && stalls.paused() < lengthMs - 30, qPrintable(seen));
+    } else {
+        QVERIFY2(stalls.longestOnTheWall() >= lengthMs - 30, qPrintable(seen));
+        QVERIFY2(longest < 100, qPrintable(seen));
+    }
+}
+
 void TestServerDatabase::windowKeepsAnsweringWhileTheServerIsAway_data()
 {
     QTest::addColumn<bool>("deadPath");      // else the server is down
@@ -1168,9 +1236,10 @@ void TestServerDatabase::windowKeepsAnsweringWhileTheServerIsAway()
     const qint64 firstSave = timed([&] { QVERIFY(!window.Speichern()); });
     QVERIFY2(firstSave <= Database::StatementTimeoutMs + 500, qPrintable(QString::number(firstSave)));
     // The save that finds the path dead waits for its answer without stopping the window.
-    QVERIFY2(
-        stalls.longest() < WaitStallBoundMs,
-        qPrintable(QStringLiteral("%1 ms (%2 ms on the wall)").arg(stalls.longest()).arg(stalls.longestOnTheWall())));
+    QVERIFY2(stalls.longest() < WaitStallBoundMs, qPrintable(QStringLiteral("%1 ms (%2 ms on the wall, %3 ms paused)")
+                                                                 .arg(stalls.longest())
+                                                                 .arg(stalls.longestOnTheWall())
+                                                                 .arg(stalls.paused())));
     QVERIFY(db.connectionLost());
     const QString keptLine = "\rIhre Änderungen bleiben erhalten. Bitte speichern Sie erneut, sobald der Server "
                              "wieder erreichbar ist.";
@@ -1303,9 +1372,10 @@ void TestServerDatabase::firstWaitOnADeadPathKeepsTheWindowAnswering()
     QVERIFY(busyPointer);
     QVERIFY(!QApplication::overrideCursor());
     QVERIFY(!status->text().contains("Warte"));
-    QVERIFY2(
-        stalls.longest() < WaitStallBoundMs,
-        qPrintable(QStringLiteral("%1 ms (%2 ms on the wall)").arg(stalls.longest()).arg(stalls.longestOnTheWall())));
+    QVERIFY2(stalls.longest() < WaitStallBoundMs, qPrintable(QStringLiteral("%1 ms (%2 ms on the wall, %3 ms paused)")
+                                                                 .arg(stalls.longest())
+                                                                 .arg(stalls.longestOnTheWall())
+                                                                 .arg(stalls.paused())));
     QVERIFY2(waited >= Database::StatementTimeoutMs - 1000 && waited <= Database::StatementTimeoutMs + 500,
              qPrintable(QString::number(waited)));
     QVERIFY(db.connectionLost());
@@ -1488,9 +1558,10 @@ void TestServerDatabase::editStepsNeverAskTheServer()
     QVERIFY(nine.y() >= 0);
     const qint64 edit = timed([&] { QTest::mouseClick(chair, Qt::LeftButton, {}, nine); });
     QVERIFY2(edit < 100, qPrintable(QString::number(edit)));
-    QVERIFY2(
-        stalls.longest() < WaitStallBoundMs,
-        qPrintable(QStringLiteral("%1 ms (%2 ms on the wall)").arg(stalls.longest()).arg(stalls.longestOnTheWall())));
+    QVERIFY2(stalls.longest() < WaitStallBoundMs, qPrintable(QStringLiteral("%1 ms (%2 ms on the wall, %3 ms paused)")
+                                                                 .arg(stalls.longest())
+                                                                 .arg(stalls.longestOnTheWall())
+                                                                 .arg(stalls.paused())));
     QCOMPARE(network.roundTrips(), 0);
     QCOMPARE(blocksOn(*window.SSDay1(0)), QStringList({"08:00-08:20 KONT", "09:00-09:20 KONT"}));
     QVERIFY(app.messages.shown().isEmpty());

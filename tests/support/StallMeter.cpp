@@ -1,24 +1,39 @@
 #include "StallMeter.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 
+#include <algorithm>
 #include <chrono>
 
 #ifdef Q_OS_LINUX
+#include <poll.h>
+#include <sched.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #endif
 
 namespace {
-// Milliseconds this thread has spent ready to run, waiting for a processor; 0 where the system does not say.
-qint64 queuedMs()
+// A timer gap up to this long cannot hide a stall that matters, nor a pause worth leaving out.
+constexpr qint64 ShortGapMs = 20;
+// A probe's late return counts as a pause from this on (its own round is 2 ms).
+constexpr qint64 PauseMs = 5;
+
+qint64 nowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Nanoseconds the calling thread has spent ready to run, waiting for a processor; 0 where the system does not say.
+qint64 queuedNs()
 {
     QFile stat(QStringLiteral("/proc/thread-self/schedstat"));
     if (!stat.open(QIODevice::ReadOnly))
         return 0;
     // "time on a processor, time waiting for one, slices", in nanoseconds.
     const QList<QByteArray> fields = stat.readAll().simplified().split(' ');
-    return fields.size() >= 2 ? fields.at(1).toLongLong() / 1000000 : 0;
+    return fields.size() >= 2 ? fields.at(1).toLongLong() : 0;
 }
 
 #ifdef Q_OS_LINUX
@@ -41,6 +56,14 @@ Seen seen(const QString& path)
     const qlonglong descriptors = fields.at(2).toLongLong(&ok, 16);
     return (call == SYS_poll || call == SYS_ppoll) && ok && descriptors >= 2 ? Seen::InEventLoop : Seen::Busy;
 }
+
+bool pinToProcessor(int processor)
+{
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(processor, &one);
+    return sched_setaffinity(0, sizeof one, &one) == 0;
+}
 #endif
 } // namespace
 
@@ -52,30 +75,50 @@ StallMeter::StallMeter()
 
 StallMeter::~StallMeter()
 {
-    m_watching = false;
-    if (m_watcher)
-        m_watcher->join();
+    stop();
 }
 
 void StallMeter::start()
 {
-    m_longestTick = 0;
+    stop();
+    m_measuring = true;
+    m_watching = true;
     m_longestOnTheWall = 0;
-    m_clock.start();
-    m_last = 0;
-    m_lastQueuedMs = queuedMs();
-    m_tick.start();
+    m_paused = 0;
+    m_longestShortGap = 0;
+    m_gaps.clear();
+    {
+        std::lock_guard lock(m_pausesMutex);
+        m_pauses.clear();
+    }
 #ifdef Q_OS_LINUX
-    if (m_watcher) {
-        m_watching = false;
-        m_watcher->join();
+    // The window's thread and the probe on one processor: a pause of that processor shows in both.
+    const int processor = sched_getcpu();
+    cpu_set_t before;
+    // Without the time a thread waited for a processor, the probe would take the window's own work for pauses.
+    const bool queueTold = QFile::exists(QStringLiteral("/proc/thread-self/schedstat"));
+    if (queueTold && processor >= 0 && sched_getaffinity(0, sizeof before, &before) == 0 && pinToProcessor(processor)) {
+        m_savedAffinity = QByteArray(reinterpret_cast<const char*>(&before), sizeof before);
+        m_probeRounds = 0;
+        m_probe = std::make_unique<std::thread>([this, processor] {
+            pinToProcessor(processor);
+            while (m_watching) {
+                const qint64 queuedBefore = queuedNs();
+                const qint64 from = nowMs();
+                poll(nullptr, 0, 2);
+                const qint64 to = nowMs();
+                const qint64 unexplained = (to - from - 2) - (queuedNs() - queuedBefore) / 1000000;
+                if (unexplained >= PauseMs) {
+                    std::lock_guard lock(m_pausesMutex);
+                    m_pauses.append({{from, to}, unexplained});
+                }
+                ++m_probeRounds;
+            }
+        });
     }
     m_longestBusy = -1;
-    m_watching = true;
     const QString path = QStringLiteral("/proc/self/task/%1/syscall").arg(long(syscall(SYS_gettid)));
     m_watcher = std::make_unique<std::thread>([this, path] {
-        using namespace std::chrono;
-        const auto nowMs = [] { return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count(); };
         qint64 busySince = -1; // none while the thread is seen in the event loop's wait
         qint64 longest = -1;
         while (m_watching) {
@@ -95,25 +138,84 @@ void StallMeter::start()
         }
     });
 #endif
-}
-
-qint64 StallMeter::longest()
-{
-    tick();
-    // A real stall shows in both: the timer cannot fire, and the thread is not in the event loop's wait. Each
-    // alone also sees what is none: the timer a late wake-up, the watcher a test's own wait (qWait sleeps
-    // between its rounds of events).
-    const qint64 busy = m_longestBusy;
-    return busy >= 0 ? qMin(busy, m_longestTick) : m_longestTick;
+    m_last = nowMs();
+    m_lastQueuedMs = queuedNs() / 1000000;
+    m_tick.start();
 }
 
 void StallMeter::tick()
 {
-    const qint64 now = m_clock.elapsed();
-    const qint64 queued = queuedMs();
+    if (!m_measuring)
+        return;
+    const qint64 now = nowMs();
+    const qint64 queued = queuedNs() / 1000000;
     const qint64 gap = now - m_last;
     m_longestOnTheWall = qMax(m_longestOnTheWall, gap);
-    m_longestTick = qMax(m_longestTick, gap - (queued - m_lastQueuedMs));
+    if (gap <= ShortGapMs)
+        m_longestShortGap = qMax(m_longestShortGap, gap - (queued - m_lastQueuedMs));
+    else
+        m_gaps.append({{m_last, now}, queued - m_lastQueuedMs});
     m_last = now;
     m_lastQueuedMs = queued;
+}
+
+qint64 StallMeter::pausedWithin(const Span& gap) const
+{
+    std::lock_guard lock(m_pausesMutex);
+    qint64 paused = 0;
+    // The round may also hold the probe's own wait for the processor after the pause: a gap that shares only
+    // part of the round has at most the shared part left out.
+    for (const Pause& pause : m_pauses)
+        paused +=
+            qMin(pause.pausedMs, qMax<qint64>(0, qMin(gap.to, pause.round.to) - qMax(gap.from, pause.round.from)));
+    return paused;
+}
+
+qint64 StallMeter::longest()
+{
+    if (!m_measuring)
+        return m_result;
+    tick();
+    // A pause that ended the last gap is noted by the probe once it runs again: two more of its rounds.
+    if (m_probe) {
+        const qint64 rounds = m_probeRounds;
+        QElapsedTimer waited;
+        waited.start();
+        while (m_probeRounds < rounds + 2 && !waited.hasExpired(1000))
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    qint64 longestTick = m_longestShortGap;
+    for (const Gap& gap : std::as_const(m_gaps))
+        longestTick = qMax(longestTick, gap.span.to - gap.span.from - gap.queuedMs - pausedWithin(gap.span));
+    {
+        std::lock_guard lock(m_pausesMutex);
+        for (const Pause& pause : std::as_const(m_pauses))
+            m_paused += pause.pausedMs;
+    }
+    // A real stall shows in both: the timer cannot fire, and the thread is not in the event loop's wait. Each
+    // alone also sees what is none: the timer a late wake-up, the watcher a test's own wait (qWait sleeps
+    // between its rounds of events).
+    const qint64 busy = m_longestBusy;
+    m_result = busy >= 0 ? qMin(busy, longestTick) : longestTick;
+    stop();
+    return m_result;
+}
+
+void StallMeter::stop()
+{
+    m_tick.stop();
+    m_measuring = false;
+    m_watching = false;
+    if (m_watcher)
+        m_watcher->join();
+    if (m_probe)
+        m_probe->join();
+    m_watcher.reset();
+    m_probe.reset();
+#ifdef Q_OS_LINUX
+    if (!m_savedAffinity.isEmpty())
+        sched_setaffinity(0, size_t(m_savedAffinity.size()),
+                          reinterpret_cast<const cpu_set_t*>(m_savedAffinity.constData()));
+#endif
+    m_savedAffinity.clear();
 }
