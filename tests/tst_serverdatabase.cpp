@@ -262,6 +262,7 @@ private slots:
     void statusPanelNamesTheServer();
     void faultProxyDelaysCountsAndCuts();
     void deadPathFailsWithinFifteenSeconds();
+    void saveAndItsCheckShareTheBound();
     void deadPathUnderAnOpenConnection();
     void stallMeterTellsTheWindowsStallFromAPause_data();
     void stallMeterTellsTheWindowsStallFromAPause();
@@ -1091,6 +1092,35 @@ void TestServerDatabase::deadPathFailsWithinFifteenSeconds()
     proxy.setBlackHole(false);
     Database db(address);
     QVERIFY(db.isServer());
+}
+
+void TestServerDatabase::saveAndItsCheckShareTheBound()
+{
+    // A save's connection breaks at once, late in the save; the path dies while the check after the loss (on a new
+    // login) reads what was stored. The user waited for one save: its statements together end within the bound.
+    RelayedServer path;
+    FaultProxy& proxy = path.relay;
+    Database db(path.address);
+    constexpr int workBeforeMs = 3000;
+    QElapsedTimer clock;
+    clock.start();
+    const QString failure = failureOf([&] {
+        db.writeAlone(
+            [&] {
+                QThread::msleep(workBeforeMs);
+                proxy.cutAtRequest(1, FaultProxy::Loss::RequestLost);
+                db.run("SELECT 1");
+            },
+            [&] {
+                proxy.setBlackHole(true);
+                db.run("SELECT 1");
+                return true;
+            });
+    });
+    const qint64 waited = clock.elapsed();
+    proxy.setBlackHole(false);
+    QVERIFY2(waited <= Database::StatementTimeoutMs + 500, qPrintable(QString::number(waited)));
+    QVERIFY2(failure.contains("Ob zuvor noch gespeichert wurde, ließ sich nicht prüfen."), qPrintable(failure));
 }
 
 void TestServerDatabase::deadPathUnderAnOpenConnection()

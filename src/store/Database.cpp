@@ -978,6 +978,12 @@ QSqlQuery Database::runStatement(const QString& sql, const QVariantList& values,
 {
     using Clock = StatementDeadline::Clock;
     const Clock::time_point start = Clock::now();
+    Clock::time_point deadline = start + std::chrono::milliseconds(StatementTimeoutMs);
+    if (m_saveDeadline) {
+        if (start >= *m_saveDeadline)
+            throw noAnswerFailure();
+        deadline = std::min(deadline, *m_saveDeadline);
+    }
     // Whatever a timer or a notification asks while a statement awaits its answer must wait for it; this is
     // only the last guard, the connection cannot take a second statement now.
     if (m_answerPending)
@@ -988,7 +994,7 @@ QSqlQuery Database::runStatement(const QString& sql, const QVariantList& values,
         // is a new login worth it here; otherwise the background tries tell when it is back.
         if (!m_quickLoss || m_transactionOpen)
             throw awayFailure();
-        reconnectNow(start + std::chrono::milliseconds(StatementTimeoutMs));
+        reconnectNow(deadline);
     }
     if (!m_writable && !onlyReads(sql))
         awaitWritable();
@@ -997,7 +1003,6 @@ QSqlQuery Database::runStatement(const QString& sql, const QVariantList& values,
         // Own changes are not notified back.
         m_current.clear();
     }
-    const Clock::time_point deadline = start + std::chrono::milliseconds(StatementTimeoutMs);
     const auto attempt = [&](QSqlQuery& query, bool& cut) {
         if (isServer())
             m_deadline->arm(connection(), deadline);
@@ -1107,6 +1112,15 @@ void Database::writeAlone(const std::function<void()>& work, const std::function
     // The statement looks like a read (a function called by SELECT): a role that may not write is refused here.
     if (!m_writable)
         awaitWritable();
+    // The user waits for the save, not for its statements one by one: its check after a lost answer (a new
+    // login, the lost statement's end, the read) and its one more try share the save's bound.
+    const bool ownBound = !m_saveDeadline;
+    if (ownBound)
+        m_saveDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(StatementTimeoutMs);
+    const auto endBound = qScopeGuard([&] {
+        if (ownBound)
+            m_saveDeadline.reset();
+    });
     for (int attempt = 1;; ++attempt) {
         // Away already (and not to be tried now): nothing is sent.
         const bool awayBefore = m_serverLost && !m_quickLoss;

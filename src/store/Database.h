@@ -257,6 +257,8 @@ private:
     mutable bool m_transactionOpen = false;
     // A statement runs whose loss leaves it unknown whether it was written: it is not tried again.
     mutable bool m_writingAlone = false;
+    // A save and the look at what it stored after a lost answer (with their new logins) end by this together.
+    mutable std::optional<std::chrono::steady_clock::time_point> m_saveDeadline;
     mutable bool m_saveFunction = false;
     std::function<QDateTime()> m_clock;
     // The server's clock less the workstation's, in milliseconds; none when the login could not measure it.
