@@ -260,6 +260,7 @@ private slots:
     void faultProxyDelaysCountsAndCuts();
     void deadPathFailsWithinFifteenSeconds();
     void saveAndItsCheckShareTheBound();
+    void examinationOfAFailedLoginEndsInItsTime();
     void deadPathUnderAnOpenConnection();
     void stallMeterTellsTheWindowsStallFromAPause_data();
     void stallMeterTellsTheWindowsStallFromAPause();
@@ -1118,6 +1119,44 @@ void TestServerDatabase::saveAndItsCheckShareTheBound()
     proxy.setBlackHole(false);
     QVERIFY2(waited <= Database::StatementTimeoutMs + 500, qPrintable(QString::number(waited)));
     QVERIFY2(failure.contains("Ob zuvor noch gespeichert wurde, ließ sich nicht prüfen."), qPrintable(failure));
+}
+
+void TestServerDatabase::examinationOfAFailedLoginEndsInItsTime()
+{
+    // A login breaks at once (the server restarting), so the failure is examined: the host, its encryption, then a
+    // login to the maintenance database and one question. When the path dies at that login's last request that
+    // awaits an answer (its prepared question released), the examination still ends in the time it was given, and
+    // calls the server unreachable, not refusing.
+    RelayedServer path;
+    FaultProxy& proxy = path.relay;
+    ServerAddress address = path.address;
+    address.options.append({QStringLiteral("connect_timeout"), QStringLiteral("2")});
+    // Enough for every step: the port (3 s), the encryption looked at twice (3 s each), the login (2 s).
+    constexpr int examinationMs = 7000;
+    const auto examine = [&] {
+        proxy.cutAtRequest(1, FaultProxy::Loss::RequestLost);
+        QString failure;
+        {
+            const ServerConnection::Login login =
+                ServerConnection::login(address, QStringLiteral("examined"), {}, QDeadlineTimer(examinationMs));
+            failure = login.ok() ? QString() : login.failure;
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("examined"));
+        return failure;
+    };
+    const QString intact = examine();
+    QVERIFY2(intact.contains("Der Server hat die Verbindung nicht angenommen."), qPrintable(intact));
+    // The very last request ends the login and awaits nothing.
+    const int question = proxy.roundTrips() - 1;
+    proxy.resetCounts();
+    proxy.cutAtRequest(question, FaultProxy::Loss::PathDies);
+    QElapsedTimer clock;
+    clock.start();
+    const QString failure = examine();
+    const qint64 waited = clock.elapsed();
+    proxy.setBlackHole(false);
+    QVERIFY2(waited <= examinationMs + 500, qPrintable(QString::number(waited)));
+    QVERIFY2(failure.contains("Der Server ist nicht erreichbar."), qPrintable(failure));
 }
 
 void TestServerDatabase::deadPathUnderAnOpenConnection()

@@ -2,6 +2,7 @@
 
 #include "store/PasswordFile.h"
 #include "store/ServerHandshake.h"
+#include "store/StatementDeadline.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,6 +12,7 @@
 #include <QSqlQuery>
 #include <QTcpSocket>
 #include <QUuid>
+#include <algorithm>
 
 namespace {
 const QString Driver = QStringLiteral("QPSQL");
@@ -88,8 +90,10 @@ ServerConnection::Failure encryptionDiagnosis(const ServerAddress& address)
 // The host answers and its encryption is as asked, but the login failed: the same login to the server's
 // maintenance database tells a missing database (or a missing right to it) from a refused login. It goes
 // to the same server with the same encryption and checks as the login that failed, so the password reaches
-// no one that login would not have given it to.
-ServerConnection::Failure loginDiagnosis(const ServerAddress& address, const QString& password)
+// no one that login would not have given it to. Its question ends with the examination: a path that dies just
+// after this login would hold it until TCP gives up, and on Windows longer.
+ServerConnection::Failure loginDiagnosis(const ServerAddress& address, const QString& password,
+                                         QDeadlineTimer examinationEnds)
 {
     using ServerConnection::Failure;
     // The password file's line names the practice database, not the maintenance one: the password is passed on.
@@ -100,20 +104,40 @@ ServerConnection::Failure loginDiagnosis(const ServerAddress& address, const QSt
     ServerAddress maintenance = address;
     maintenance.database =
         address.database == QLatin1String("postgres") ? QStringLiteral("template1") : QStringLiteral("postgres");
+    // The driver's own settings right after the login wait for answers too; where TCP can give up on a dead path
+    // (not on Windows), it does so with the examination.
+    if (!examinationEnds.isForever() && maintenance.option(QStringLiteral("tcp_user_timeout")).isEmpty()) {
+        const qint64 leftMs =
+            std::clamp<qint64>(examinationEnds.remainingTime(), 1000, ServerConnection::TcpUserTimeoutMs);
+        maintenance.options.append({QStringLiteral("tcp_user_timeout"), QString::number(leftMs)});
+    }
     Failure failure = known.isEmpty() ? Failure::PasswordMissing : Failure::LoginRefused;
     const QString name = uniqueName("pruefung");
     {
         QSqlDatabase db = ServerConnection::open(maintenance, name, known);
         if (db.isOpen()) {
             {
-                QSqlQuery query(db);
-                query.prepare(QStringLiteral("SELECT has_database_privilege(datname, 'CONNECT') FROM pg_database "
-                                             "WHERE datname = ?"));
-                query.addBindValue(address.database);
-                if (query.exec())
-                    failure = !query.next()              ? Failure::DatabaseMissing
-                              : !query.value(0).toBool() ? Failure::NoConnectRight
-                                                         : Failure::Other;
+                StatementDeadline bound;
+                if (!examinationEnds.isForever())
+                    bound.arm(db, examinationEnds.deadline<StatementDeadline::Clock>());
+                bool answered = false;
+                bool exists = false;
+                bool mayConnect = false;
+                {
+                    // The query ends inside the bound: releasing its prepared statement asks the server too.
+                    QSqlQuery query(db);
+                    query.prepare(QStringLiteral("SELECT has_database_privilege(datname, 'CONNECT') FROM "
+                                                 "pg_database WHERE datname = ?"));
+                    query.addBindValue(address.database);
+                    answered = query.exec();
+                    exists = answered && query.next();
+                    mayConnect = exists && query.value(0).toBool();
+                }
+                // The login got through, so a question left unanswered is the path's fault, not a refusal.
+                failure = bound.disarm() || !answered ? Failure::Unreachable
+                          : !exists                   ? Failure::DatabaseMissing
+                          : !mayConnect               ? Failure::NoConnectRight
+                                                      : Failure::Other;
             }
             db.close();
         }
@@ -123,7 +147,8 @@ ServerConnection::Failure loginDiagnosis(const ServerAddress& address, const QSt
 }
 // Each step only where the time left allows its longest wait; a step left out leaves the host "not reachable".
 template <typename TimeFor>
-ServerConnection::Failure examined(const ServerAddress& address, const QString& password, const TimeFor& timeFor)
+ServerConnection::Failure examined(const ServerAddress& address, const QString& password, const TimeFor& timeFor,
+                                   QDeadlineTimer examinationEnds)
 {
     using ServerConnection::Failure;
     if (!timeFor(ReachabilityTimeoutMs))
@@ -137,7 +162,7 @@ ServerConnection::Failure examined(const ServerAddress& address, const QString& 
         return failure;
     if (!timeFor(connectTimeoutSeconds(address) * 1000))
         return Failure::Unreachable;
-    return loginDiagnosis(address, password);
+    return loginDiagnosis(address, password, examinationEnds);
 }
 } // namespace
 
@@ -215,7 +240,7 @@ ServerConnection::Login ServerConnection::login(const ServerAddress& address, co
         if (clock.elapsed() >= (connectTimeoutSeconds(address) - 1) * 1000 - 100)
             failure = Failure::NoAnswer;
         else
-            failure = examined(address, password, timeFor);
+            failure = examined(address, password, timeFor, examinationEnds);
     }
     result.failure = describeFailure(failure, error, address);
     return result;

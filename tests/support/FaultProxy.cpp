@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <list>
+#include <map>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -110,11 +111,7 @@ public:
         }
     }
 
-    void cutAtRequest(int request, FaultProxy::Loss loss)
-    {
-        m_requestsBeforeCut = request;
-        m_cutLoss = loss;
-    }
+    void cutAtRequest(int request, FaultProxy::Loss loss) { m_faults[m_requests + request] = loss; }
 
 private:
     using LinkIt = std::list<Link>::iterator;
@@ -145,12 +142,17 @@ private:
             if (request)
                 ++m_owner.m_roundTrips;
             link->clientSpokeLast = true;
-            if (request && m_requestsBeforeCut > 0 && --m_requestsBeforeCut == 0) {
-                if (m_cutLoss == FaultProxy::Loss::RequestLost) {
+            if (const auto fault = request ? m_faults.find(++m_requests) : m_faults.end(); fault != m_faults.end()) {
+                const FaultProxy::Loss loss = fault->second;
+                m_faults.erase(fault);
+                if (loss == FaultProxy::Loss::RequestLost) {
                     drop(link);
                     return;
                 }
-                link->cutAtAnswer = true;
+                if (loss == FaultProxy::Loss::PathDies)
+                    m_blackHole = true;
+                else
+                    link->cutAtAnswer = true;
             }
             queue(*link, link->up, link->client->readAll(), m_upDelayMs);
         });
@@ -265,8 +267,9 @@ private:
     int m_upDelayMs = 0;
     int m_downDelayMs = 0;
     bool m_blackHole = false;
-    int m_requestsBeforeCut = 0;
-    FaultProxy::Loss m_cutLoss = FaultProxy::Loss::RequestLost;
+    // Requests relayed so far, and the faults due at a request's number.
+    int m_requests = 0;
+    std::map<int, FaultProxy::Loss> m_faults;
 };
 
 FaultProxy::FaultProxy(const QHostAddress& target, quint16 targetPort)

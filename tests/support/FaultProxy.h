@@ -24,6 +24,7 @@ class FaultRelay;
 //     proxy.setBlackHole(true);      // the next statement waits for an answer that does not come
 //     proxy.cutAll();                // the server "restarted": every connection is gone
 //     proxy.cutAtRequest(4, FaultProxy::Loss::AnswerLost); // the fourth request acted on, never answered
+//     proxy.cutAtRequest(6, FaultProxy::Loss::PathDies);   // from the sixth on, nothing gets through
 class FaultProxy {
 public:
     // Listens on 127.0.0.1 at a free port and relays every connection to target:targetPort.
@@ -50,8 +51,9 @@ public:
     // A connection that breaks around one request (counted as round trips are, over all connections;
     // the traffic is encrypted, so requests are known by their place only): the requestth from now cuts
     // its connection, before it reaches the server (RequestLost) or after the server has acted on it,
-    // instead of passing on its answer (AnswerLost). Happens once.
-    enum class Loss { RequestLost, AnswerLost };
+    // instead of passing on its answer (AnswerLost), or the path dies with it: the black hole goes on and
+    // holds the request (PathDies). Happens once; faults at different requests all stay due.
+    enum class Loss { RequestLost, AnswerLost, PathDies };
     void cutAtRequest(int request, Loss loss);
 
     // Round trips since the last reset (over all connections), and connections accepted.
