@@ -20,6 +20,7 @@
 #include "settings/frmEinstellungenT.h"
 #include "ui/Announcer.h"
 #include "ui/NoticeBar.h"
+#include <QMenu>
 
 #include <QAbstractItemView>
 #include <QAccessible>
@@ -108,6 +109,7 @@ private slots:
     void everyStepIsAnnouncedOnce_data();
     void everyStepIsAnnouncedOnce();
     void aSaveAndAnOpenAreAnnounced();
+    void aTypedCountIsSaid();
     void aCancelledNameDialogIsSaid_data();
     void aCancelledNameDialogIsSaid();
     void aStepIsDescribed_data();
@@ -276,6 +278,36 @@ void TestAccessibility::aSaveAndAnOpenAreAnnounced()
     e.window->Termin_load();
     QTRY_COMPARE(events.announcements(),
                  QStringList({"Gespeichert", "Montag neu geladen, 3 Termine, Honorar 60", "Neuer Idealtag, leer"}));
+}
+
+void TestAccessibility::aTypedCountIsSaid()
+{
+    // Tag füllen: a digit typed on a count opens its editor, Return confirms it and the cell is not read again.
+    Editor e;
+    e.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(e.window.get()));
+    e.settleAnnouncements();
+    AccessibleEvents events;
+    QStringList said;
+    e.ctx.modals.handleNext([&](QDialog& d) {
+        d.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        auto* table = d.findChild<QTableWidget*>("tblWanted");
+        QVERIFY(table);
+        const QList<QTableWidgetItem*> kont = table->findItems("KONT", Qt::MatchExactly);
+        QCOMPARE(kont.size(), 1);
+        table->setCurrentCell(kont.first()->row(), 1);
+        table->setFocus();
+        QTest::keyClick(table, Qt::Key_2);
+        QVERIFY(QApplication::focusWidget() != table); // the editor has it
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_COMPARE(events.announcements().size(), 1);
+        said = events.announcements();
+        d.reject();
+    });
+    emit e.window->findChild<QMenu*>("mnuEdit")->aboutToShow();
+    e.action("mnuEditFuellen")->trigger();
+    QCOMPARE(said, QStringList{"2 × KONT zusätzlich"});
 }
 
 void TestAccessibility::aCancelledNameDialogIsSaid_data()

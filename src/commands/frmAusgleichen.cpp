@@ -18,6 +18,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -96,6 +97,16 @@ frmAusgleichen::frmAusgleichen(Mode mode, BalanceSnapshot snapshot, const QStrin
         }
         m_tblWanted->setTabKeyNavigation(false);
         m_tblWanted->setCurrentCell(0, 1);
+        // A count typed into a cell is confirmed with Return, and the cell is not read again then: the count is said.
+        connect(m_tblWanted, &QTableWidget::itemChanged, this, [this](const QTableWidgetItem* item) {
+            if (item->column() != 1)
+                return;
+            const QString said = QStringLiteral("%1 × %2 zusätzlich")
+                                     .arg(item->data(Qt::EditRole).toInt())
+                                     .arg(m_tblWanted->item(item->row(), 0)->text());
+            // Once the cell's editor has closed and the focus is back in the table.
+            QTimer::singleShot(0, this, [this, said] { m_announcer.announce(said); });
+        });
         optionsLayout->addWidget(m_tblWanted);
     }
     layout->addWidget(options);

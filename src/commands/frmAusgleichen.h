@@ -4,6 +4,8 @@
 #include "editing/DayAnalysis.h"
 #include "editing/DayBalancer.h"
 
+#include "ui/Announcer.h"
+
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QMutex>
@@ -101,4 +103,5 @@ private:
     QTimer m_progress;
     QElapsedTimer m_clock;
     qint64 m_limitMs = 2000;
+    Announcer m_announcer;
 };

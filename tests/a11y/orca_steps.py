@@ -86,7 +86,7 @@ def run(step, log):
     step('zu KONT', 'Down', expect=['KONT'])
     # The typed digit opens the cell's spin box; Return at once closed it before Orca had read it.
     step('eins mehr', '1', expect=['1 spin button'])
-    step('eintragen', 'Return')
+    step('eintragen', 'Return', expect=['1 × KONT zusätzlich'])
     step('zu Berechnen', 'Tab', expect=['Berechnen'])
     step('Berechnen', 'space', expect=['Übernehmen', '1 Block eingefügt. Bestmögliche Lösung'])
     step('schließen', 'Escape', expect=['Template: Montag'])
