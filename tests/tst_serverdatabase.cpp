@@ -261,6 +261,7 @@ private slots:
     void deadPathFailsWithinFifteenSeconds();
     void saveAndItsCheckShareTheBound();
     void examinationOfAFailedLoginEndsInItsTime();
+    void loginWhosePathDiesInTheDriversSetUpEndsInTime();
     void deadPathUnderAnOpenConnection();
     void stallMeterTellsTheWindowsStallFromAPause_data();
     void stallMeterTellsTheWindowsStallFromAPause();
@@ -1157,6 +1158,43 @@ void TestServerDatabase::examinationOfAFailedLoginEndsInItsTime()
     proxy.setBlackHole(false);
     QVERIFY2(waited <= examinationMs + 500, qPrintable(QString::number(waited)));
     QVERIFY2(failure.contains("Der Server ist nicht erreichbar."), qPrintable(failure));
+}
+
+void TestServerDatabase::loginWhosePathDiesInTheDriversSetUpEndsInTime()
+{
+    // The connection is lost, and the path dies while the new login's driver sets the connection up (statements of
+    // its own right after the login, which no bound of the program reaches). The statement still ends within its
+    // bound, and the login it gave up ends by itself once the path is back.
+    RelayedServer path;
+    FaultProxy& proxy = path.relay;
+    Database db(path.address);
+    db.run(QStringLiteral("SELECT 1"));
+    // A login's requests, up to the last of the driver's set-up (the very last one ends the connection).
+    proxy.resetCounts();
+    {
+        const ServerConnection::Login counted = ServerConnection::login(path.address, QStringLiteral("counted"));
+        QVERIFY2(counted.ok(), qPrintable(counted.failure));
+        QSqlDatabase(counted.db).close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("counted"));
+    const int setUp = proxy.roundTrips() - 1;
+    const QStringList connectionsBefore = QSqlDatabase::connectionNames();
+
+    proxy.cutAll();
+    proxy.cutAtRequest(setUp, FaultProxy::Loss::PathDies);
+    QElapsedTimer clock;
+    clock.start();
+    const QString failure = failureOf([&] { db.run(QStringLiteral("SELECT 1")); });
+    const qint64 waited = clock.elapsed();
+    proxy.setBlackHole(false);
+    QVERIFY2(waited <= Database::StatementTimeoutMs + 500, qPrintable(QString::number(waited)));
+    QVERIFY2(failure.contains(QStringLiteral("hat 15 Sekunden lang nicht geantwortet")), qPrintable(failure));
+
+    // The path is back: the tries in the background connect again, and the given-up login has closed its
+    // connection.
+    QTRY_VERIFY_WITH_TIMEOUT(!db.connectionLost(), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(QSqlDatabase::connectionNames().size(), connectionsBefore.size(), 10000);
+    QCOMPARE(db.run(QStringLiteral("SELECT 2")).next(), true);
 }
 
 void TestServerDatabase::deadPathUnderAnOpenConnection()

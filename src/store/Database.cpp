@@ -307,7 +307,7 @@ LunarisError databaseFailure(const QSqlError& error)
 }
 
 Database::Database(const QString& filePath, const QString& connectionName, int busyTimeoutMs, StartCheck startCheck)
-    : m_filePath(filePath), m_connectionName(connectionName), m_busyTimeoutMs(busyTimeoutMs)
+    : m_filePath(filePath), m_connectionName(connectionName), m_liveName(connectionName), m_busyTimeoutMs(busyTimeoutMs)
 {
     if (!QFileInfo::exists(m_filePath)) {
         create();
@@ -331,7 +331,7 @@ Database::Database(const QString& filePath, const QString& connectionName, int b
 
 Database::Database(const ServerAddress& server, const QString& connectionName)
     : m_filePath(QStringLiteral("%1 auf %2").arg(server.database, server.displayName())),
-      m_connectionName(connectionName), m_busyTimeoutMs(BusyTimeoutMs), m_server(server),
+      m_connectionName(connectionName), m_liveName(connectionName), m_busyTimeoutMs(BusyTimeoutMs), m_server(server),
       m_deadline(std::make_unique<StatementDeadline>()), m_reconnector(std::make_unique<ServerReconnector>(server))
 {
     QObject::connect(m_reconnector.get(), &ServerReconnector::reached, m_reconnector.get(),
@@ -464,11 +464,12 @@ void Database::connectServer(std::optional<std::chrono::steady_clock::time_point
     using namespace std::chrono;
     m_prepared.clear();
     {
-        QSqlDatabase old = QSqlDatabase::database(m_connectionName, false);
+        QSqlDatabase old = QSqlDatabase::database(m_liveName, false);
         if (old.isValid())
             old.close();
     }
-    QSqlDatabase::removeDatabase(m_connectionName);
+    QSqlDatabase::removeDatabase(m_liveName);
+    const QString name = QStringLiteral("%1-%2").arg(m_connectionName).arg(++m_logins);
     ServerAddress address = *m_server;
     if (deadline) {
         // libpq waits whole seconds, two at the least.
@@ -481,8 +482,15 @@ void Database::connectServer(std::optional<std::chrono::steady_clock::time_point
         address.options.removeIf([](const auto& option) { return option.first == u"connect_timeout"; });
         address.options.append({QStringLiteral("connect_timeout"), QString::number(std::min<qint64>(timeout, left))});
     }
-    const ServerConnection::Login login = ServerConnection::login(
-        address, m_connectionName, {}, deadline ? QDeadlineTimer(*deadline) : QDeadlineTimer(QDeadlineTimer::Forever));
+    // With a deadline the login runs apart, so that the driver's own statements right after it cannot hold the
+    // statement past it.
+    const ServerConnection::Login login = deadline
+                                              ? ServerConnection::loginWithin(address, name, QDeadlineTimer(*deadline))
+                                              : ServerConnection::login(address, name);
+    // A login given up still belongs to its own thread until it has ended there.
+    if (!login.inTime)
+        throw noAnswerFailure();
+    m_liveName = name;
     if (!login.ok())
         throw LunarisError(ServerUnreachable, login.failure);
     QSqlDatabase db = login.db;
@@ -492,7 +500,7 @@ void Database::connectServer(std::optional<std::chrono::steady_clock::time_point
     const auto cutShort = [this] {
         if (!m_deadline->disarm())
             return;
-        QSqlDatabase::database(m_connectionName, false).close();
+        QSqlDatabase::database(m_liveName, false).close();
         throw noAnswerFailure();
     };
     // Another workstation's lock is waited for as long as on the file, then the statement fails; no
@@ -558,9 +566,10 @@ void Database::serverReached() const
 {
     if (!m_serverLost)
         return;
-    // The server has just answered a login of the background's: this one will hardly wait.
+    // The server has just answered a login of the background's: this one will hardly wait, and never longer than
+    // a statement.
     try {
-        reconnectNow();
+        reconnectNow(std::chrono::steady_clock::now() + std::chrono::milliseconds(StatementTimeoutMs));
     } catch (const LunarisError&) {
         m_reconnector->start();
     }
@@ -608,16 +617,16 @@ void Database::close()
 {
     m_prepared.clear();
     {
-        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        QSqlDatabase db = QSqlDatabase::database(m_liveName, false);
         if (db.isOpen())
             db.close();
     }
-    QSqlDatabase::removeDatabase(m_connectionName);
+    QSqlDatabase::removeDatabase(m_liveName);
 }
 
 QSqlDatabase Database::connection() const
 {
-    return QSqlDatabase::database(m_connectionName, false);
+    return QSqlDatabase::database(m_liveName, false);
 }
 
 void Database::checkIsDatabaseFile() const

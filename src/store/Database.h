@@ -232,6 +232,10 @@ private:
 
     QString m_filePath;
     QString m_connectionName;
+    // The connection in use: on the server each login has a name of its own (one given up at its deadline still
+    // ends on its own thread), on the file it is the connection's name.
+    mutable QString m_liveName;
+    mutable int m_logins = 0;
     int m_busyTimeoutMs;
     bool m_readOnly = false;
     mutable bool m_encrypted = false;

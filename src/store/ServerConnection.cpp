@@ -9,10 +9,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QTcpSocket>
+#include <QThread>
 #include <QUuid>
 #include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 namespace {
 const QString Driver = QStringLiteral("QPSQL");
@@ -244,6 +250,50 @@ ServerConnection::Login ServerConnection::login(const ServerAddress& address, co
     }
     result.failure = describeFailure(failure, error, address);
     return result;
+}
+
+ServerConnection::Login ServerConnection::loginWithin(const ServerAddress& address, const QString& connectionName,
+                                                      QDeadlineTimer ends)
+{
+    // What the login's thread hands over, or leaves behind when the caller has given up.
+    struct Handover {
+        std::mutex mutex;
+        std::condition_variable finished;
+        bool done = false;
+        bool givenUp = false;
+        Login login;
+    };
+    const auto handover = std::make_shared<Handover>();
+    QThread* const caller = QThread::currentThread();
+    std::thread([handover, address, connectionName, ends, caller] {
+        Login login = ServerConnection::login(address, connectionName, {}, ends);
+        std::unique_lock lock(handover->mutex);
+        if (handover->givenUp) {
+            lock.unlock();
+            login.db.close();
+            login.db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(connectionName);
+            return;
+        }
+        // The connection is used where it was asked for (the driver's thread is the connection's).
+        if (QSqlDriver* driver = login.db.driver())
+            driver->moveToThread(caller);
+        handover->login = login;
+        login.db = QSqlDatabase();
+        handover->done = true;
+        handover->finished.notify_all();
+    }).detach();
+    std::unique_lock lock(handover->mutex);
+    const bool done = ends.isForever() ? (handover->finished.wait(lock, [&] { return handover->done; }), true)
+                                       : handover->finished.wait_until(lock, ends.deadline<std::chrono::steady_clock>(),
+                                                                       [&] { return handover->done; });
+    if (!done) {
+        handover->givenUp = true;
+        Login late;
+        late.inTime = false;
+        return late;
+    }
+    return std::exchange(handover->login, Login());
 }
 
 ServerConnection::Failure ServerConnection::classify(const QSqlError& error)

@@ -34,7 +34,9 @@ QSqlDatabase open(const ServerAddress& address, const QString& connectionName, c
 struct Login {
     QSqlDatabase db;
     QString failure;
-    bool ok() const { return failure.isEmpty(); }
+    // loginWithin(): false when the login was given up at its deadline (no connection, no reason).
+    bool inTime = true;
+    bool ok() const { return inTime && failure.isEmpty(); }
 };
 // Opens like open(); a failed login is then examined (is the host known, does it answer at the port, does
 // its TLS meet the setting, does the login work for another database of the server, is there a password)
@@ -43,6 +45,11 @@ struct Login {
 // on the login gives its deadline: a step of the examination that could outlast it is left out.
 Login login(const ServerAddress& address, const QString& connectionName, const QString& password = {},
             QDeadlineTimer examinationEnds = QDeadlineTimer(QDeadlineTimer::Forever));
+// As login(), on a thread of its own, and the caller waits at most until the deadline. Right after a login the
+// driver sends statements of its own that no bound of the program reaches; on a path that died just then they wait
+// until TCP gives up (on Windows longer). A login given up so ends by itself and closes its connection, so each
+// call needs a connection name of its own. The connection, once open, belongs to the calling thread.
+Login loginWithin(const ServerAddress& address, const QString& connectionName, QDeadlineTimer ends);
 
 // Why something failed on the server, as the user should read it.
 enum class Failure {
