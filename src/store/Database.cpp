@@ -469,7 +469,7 @@ void Database::connectServer(std::optional<std::chrono::steady_clock::time_point
             old.close();
     }
     QSqlDatabase::removeDatabase(m_liveName);
-    const QString name = QStringLiteral("%1-%2").arg(m_connectionName).arg(++m_logins);
+    const QString name = QStringLiteral("%1#%2").arg(m_connectionName).arg(++m_logins);
     ServerAddress address = *m_server;
     if (deadline) {
         // libpq waits whole seconds, two at the least.

@@ -232,8 +232,9 @@ private:
 
     QString m_filePath;
     QString m_connectionName;
-    // The connection in use: on the server each login has a name of its own (one given up at its deadline still
-    // ends on its own thread), on the file it is the connection's name.
+    // The connection in use: on the server each login has a name of its own, the connection's name with "#" and a
+    // number (one given up at its deadline still ends on its own thread; other names count with "-"), on the file
+    // it is the connection's name.
     mutable QString m_liveName;
     mutable int m_logins = 0;
     int m_busyTimeoutMs;
