@@ -37,16 +37,24 @@ qint64 queuedNs()
 }
 
 #ifdef Q_OS_LINUX
-enum class Seen { Unknown, InEventLoop, Busy };
+enum class Seen { Unknown, InEventLoop, Busy, InFault };
 
 // What the thread whose syscall file is `path` does now: blocked in a poll over several descriptors (the event loop's
-// wait; libpq's own wait polls one), or anything else.
-Seen seen(const QString& path)
+// wait; libpq's own wait polls one), blocked outside any system call (a page fault waiting for the disk), or
+// anything else. `callSeen` gets the system call's number, "running", or "-1" and where the kernel waits.
+Seen seen(const QString& path, QByteArray& callSeen)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Seen::Unknown;
     const QList<QByteArray> fields = file.readAll().simplified().split(' ');
+    callSeen = fields.value(0);
+    if (callSeen == "-1") {
+        QFile where(QString(path).replace(QLatin1String("/syscall"), QLatin1String("/wchan")));
+        if (where.open(QIODevice::ReadOnly))
+            callSeen += ' ' + where.readAll().trimmed();
+        return Seen::InFault;
+    }
     if (fields.isEmpty() || fields.at(0) == "running")
         return Seen::Busy;
     bool ok = false;
@@ -117,22 +125,44 @@ void StallMeter::start()
         });
     }
     m_longestBusy = -1;
+    m_longestBusyCalls.clear();
     const QString path = QStringLiteral("/proc/self/task/%1/syscall").arg(long(syscall(SYS_gettid)));
     m_watcher = std::make_unique<std::thread>([this, path] {
-        qint64 busySince = -1; // none while the thread is seen in the event loop's wait
+        // The busy span under way (none while the thread is seen in the event loop's wait): how long it counts,
+        // and what the thread was seen in, how often.
+        bool inSpan = false;
+        qint64 spanMs = 0;
+        QMap<QByteArray, int> calls;
+        Seen before = Seen::InEventLoop;
+        qint64 lastAt = nowMs();
         qint64 longest = -1;
         while (m_watching) {
-            const Seen now = seen(path);
+            QByteArray call;
+            const Seen now = seen(path, call);
             const qint64 at = nowMs();
             if (now == Seen::Unknown)
                 return;
             longest = qMax<qint64>(longest, 0);
-            if (now == Seen::Busy && busySince < 0)
-                busySince = at;
-            if (busySince >= 0)
-                longest = qMax(longest, at - busySince);
+            if (now != Seen::InEventLoop && !inSpan) {
+                inSpan = true;
+                spanMs = 0;
+                calls.clear();
+            }
+            // The time since the last look counts as what the thread was seen in then; a page fault's wait
+            // for the disk is the machine's, not the program's.
+            if (inSpan && before == Seen::Busy)
+                spanMs += at - lastAt;
+            if (inSpan)
+                ++calls[call];
+            if (inSpan && spanMs > longest) {
+                longest = spanMs;
+                std::lock_guard lock(m_pausesMutex);
+                m_longestBusyCalls = calls;
+            }
             if (now == Seen::InEventLoop)
-                busySince = -1;
+                inSpan = false;
+            before = now;
+            lastAt = at;
             m_longestBusy = longest;
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
@@ -218,4 +248,13 @@ void StallMeter::stop()
                           reinterpret_cast<const cpu_set_t*>(m_savedAffinity.constData()));
 #endif
     m_savedAffinity.clear();
+}
+
+QString StallMeter::longestBusyCalls() const
+{
+    std::lock_guard lock(m_pausesMutex);
+    QStringList seen;
+    for (auto it = m_longestBusyCalls.cbegin(); it != m_longestBusyCalls.cend(); ++it)
+        seen.append(QStringLiteral("%1 ×%2").arg(QString::fromLatin1(it.key())).arg(it.value()));
+    return seen.join(QStringLiteral(", "));
 }

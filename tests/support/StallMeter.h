@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QTimer>
 
 #include <atomic>
@@ -13,7 +14,9 @@
 // of the window's thread, less the time the thread waited for a processor where the system tells that. Where
 // the system shows what a thread waits in (Linux), a watcher thread also looks at the window's thread every
 // 2 ms: waiting in the event loop's own poll (several descriptors) is answering, anything else (working, a
-// blocking network or disk call) is not. A stall counts as long as both saw it.
+// blocking network or disk call) is not, except a page fault's wait for the disk (the thread blocked outside any
+// system call): beside builds writing to disk that alone held the window's thread up to 110 ms, the machine's
+// delay as much as a paused processor. A stall counts as long as both saw it.
 //
 // On the suites' two-core virtual machine, with builds writing beside them, a processor now and then runs
 // nothing of the machine for up to about 100 ms: a plain program's 2 ms poll returns that late without having
@@ -33,6 +36,9 @@ public:
     qint64 longestOnTheWall() const { return m_longestOnTheWall; }
     // How long the processor was paused in all, as the probe saw it (for a failure's message).
     qint64 paused() const { return m_paused; }
+    // What the watcher saw the thread in during its longest busy span: system call numbers ("running": on a
+    // processor or ready for one), each with its count of 2 ms looks (for a failure's message).
+    QString longestBusyCalls() const;
 
 private:
     struct Span {
@@ -63,6 +69,7 @@ private:
     qint64 m_longestShortGap = 0;
     // The watcher: -1 while it cannot tell (then the timer's figure holds).
     std::atomic<qint64> m_longestBusy{-1};
+    QMap<QByteArray, int> m_longestBusyCalls; // under m_pausesMutex
     std::atomic<bool> m_watching{false};
     std::unique_ptr<std::thread> m_watcher;
     // The probe and the pauses it saw.
