@@ -18,6 +18,9 @@ namespace {
 constexpr qint64 ShortGapMs = 20;
 // A probe's late return counts as a pause from this on (its own round is 2 ms).
 constexpr qint64 PauseMs = 5;
+// The watcher's looks are 2 ms apart; of a longer time between two of them (the watcher itself paused or waiting
+// for a processor) at most this much counts, since nothing of it was seen.
+constexpr qint64 UnseenMs = ShortGapMs;
 
 qint64 nowMs()
 {
@@ -151,7 +154,7 @@ void StallMeter::start()
             // The time since the last look counts as what the thread was seen in then; a page fault's wait
             // for the disk is the machine's, not the program's.
             if (inSpan && before == Seen::Busy)
-                spanMs += at - lastAt;
+                spanMs += qMin(at - lastAt, UnseenMs);
             if (inSpan)
                 ++calls[call];
             if (inSpan && spanMs > longest) {
