@@ -1224,9 +1224,6 @@ void TestServerDatabase::examinationOfAFailedLoginEndsInItsTime()
 
 void TestServerDatabase::loginWhosePathDiesInTheDriversSetUpEndsInTime()
 {
-#ifdef Q_OS_WIN
-    QSKIP("the login runs apart on Linux only (Windows logs in on the calling thread for now)");
-#endif
     // The connection is lost, and the path dies while the new login's driver sets the connection up (statements of
     // its own right after the login, which no bound of the program reaches). The statement still ends within its
     // bound, and the login it gave up ends by itself once the path is back.

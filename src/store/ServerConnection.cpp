@@ -172,6 +172,16 @@ ServerConnection::Failure examined(const ServerAddress& address, const QString& 
 }
 } // namespace
 
+#if defined(Q_OS_WIN) && defined(Q_CC_MINGW)
+namespace {
+// With MinGW a thread_local's destructor runs after its storage was freed when the thread ends. A regular
+// expression matched with Qt's JIT leaves such a thread_local on its thread (every login's: the driver reads the
+// server's version with one), and a login's thread crashed once it ended. Without the JIT no thread_local is made.
+// Qt reads the setting at the first match, which may come before QCoreApplication: set when the program loads.
+const bool regularExpressionsWithoutJit = qputenv("QT_ENABLE_REGEXP_JIT", "0");
+} // namespace
+#endif
+
 QString ServerConnection::rootCertificatePath(const ServerAddress& address)
 {
     if (const QString file = address.option(QStringLiteral("sslrootcert")); !file.isEmpty())
@@ -255,11 +265,6 @@ ServerConnection::Login ServerConnection::login(const ServerAddress& address, co
 ServerConnection::Login ServerConnection::loginWithin(const ServerAddress& address, const QString& connectionName,
                                                       QDeadlineTimer ends)
 {
-#ifdef Q_OS_WIN
-    // Under Wine a login given up crashed on its own thread once it ended (the cause is not found yet): on Windows
-    // the login stays on the calling thread, where only TCP's retransmission ends the driver's own statements.
-    return login(address, connectionName, {}, ends);
-#else
     // What the login's thread hands over, or leaves behind when the caller has given up.
     struct Handover {
         std::mutex mutex;
@@ -299,7 +304,6 @@ ServerConnection::Login ServerConnection::loginWithin(const ServerAddress& addre
         return late;
     }
     return std::exchange(handover->login, Login());
-#endif
 }
 
 ServerConnection::Failure ServerConnection::classify(const QSqlError& error)

@@ -45,8 +45,7 @@ struct Login {
 // on the login gives its deadline: a step of the examination that could outlast it is left out.
 Login login(const ServerAddress& address, const QString& connectionName, const QString& password = {},
             QDeadlineTimer examinationEnds = QDeadlineTimer(QDeadlineTimer::Forever));
-// As login(), on a thread of its own (on Linux; Windows logs in on the calling thread for now), and the caller
-// waits at most until the deadline. Right after a login the
+// As login(), on a thread of its own, and the caller waits at most until the deadline. Right after a login the
 // driver sends statements of its own that no bound of the program reaches; on a path that died just then they wait
 // until TCP gives up (on Windows longer). A login given up so ends by itself and closes its connection, so each
 // call needs a connection name of its own. The connection, once open, belongs to the calling thread.
