@@ -195,14 +195,8 @@ QStringList violations(const Database& db, const QString& server, const Run& run
     }
     if (run.saves.size() > 0 && !archivedAny)
         found.append(QStringLiteral("no version was archived"));
-        // A statement's bound is 15 s, held to the half second (a busy machine may start the clock late). Windows logs
-        // in on the calling thread, where the driver's own statements right after a login wait until the relay's dead
-        // path comes back (17 s): there the run allows 20 s, and a wait without any bound still fails it.
-#ifdef Q_OS_WIN
-    constexpr qint64 longestAllowedMs = 20000;
-#else
+    // A statement's bound is 15 s, held to the half second (a busy machine may start the clock late).
     constexpr qint64 longestAllowedMs = 15500;
-#endif
     if (run.longestMs > longestAllowedMs)
         found.append(QStringLiteral("a workstation waited %1 ms (%2)").arg(run.longestMs).arg(run.longestWhat));
     return found;
