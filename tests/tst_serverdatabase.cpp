@@ -141,7 +141,7 @@ bool waitInAPageFault(qint64 ms)
 // "Montag" new in the window and not saved: one KONT block in chair 1.
 // The window's longest stall while a statement waits on a dead path: 5 to 35 ms beside a build writing to disk, once
 // the meter leaves out the machine's own delays (processor pauses, page faults waiting for the disk; the latter
-// alone had held the thread 110 to 130 ms). A wait for the network on this thread would take seconds. The Windows
+// alone had held the thread up to 112 ms). A wait for the network on this thread would take seconds. The Windows
 // build's meter cannot leave out any of them (under Wine, three tests at a time: 171 ms).
 #ifdef Q_OS_WIN
 constexpr qint64 WaitStallBoundMs = 250;

@@ -15,7 +15,7 @@
 // the system shows what a thread waits in (Linux), a watcher thread also looks at the window's thread every
 // 2 ms: waiting in the event loop's own poll (several descriptors) is answering, anything else (working, a
 // blocking network or disk call) is not, except a page fault's wait for the disk (the thread blocked outside any
-// system call): beside builds writing to disk that alone held the window's thread up to 110 ms, the machine's
+// system call): beside builds writing to disk that alone held the window's thread up to 112 ms, the machine's
 // delay as much as a paused processor. A stall counts as long as both saw it.
 //
 // On the suites' two-core virtual machine, with builds writing beside them, a processor now and then runs
