@@ -24,6 +24,10 @@ using namespace Gecode;
 namespace {
 
 constexpr int Midnight = 24 * 60;
+// The share of the time limit the least overload may take when it is not found sooner: the rest goes to fewer moves.
+constexpr double OverloadShare = 0.6;
+// The failures one neighbourhood of a restarting search may have.
+constexpr unsigned long int NeighbourhoodFailures = 300;
 
 // Adds one doctor window to `cells` exactly as the doctor column does: a window that starts outside the day's
 // rows adds nothing; it fills whole rows from the start of its first row on and puts the rest into the next.
@@ -55,8 +59,19 @@ public:
     {
         m_clock.start();
     }
-    bool stop(const Search::Statistics&, const Search::Options&) override { return m_reached || timeUp(); }
+    bool stop(const Search::Statistics&, const Search::Options&) override
+    {
+        return m_reached || timeUp() || (m_phaseEndMs && m_clock.elapsed() >= *m_phaseEndMs);
+    }
     bool timeUp() const { return m_cancel.load() || m_clock.elapsed() >= m_limitMs; }
+    // Ends the running search, not the whole, `ms` after the start; none: at the limit.
+    void phaseUntil(std::optional<qint64> ms) { m_phaseEndMs = ms; }
+    // A point `share` of the way from now to the limit.
+    qint64 shareOfTheRest(double share) const
+    {
+        const qint64 now = m_clock.elapsed();
+        return now + qint64(double(std::max<qint64>(0, m_limitMs - now)) * share);
+    }
     qint64 elapsed() const { return m_clock.elapsed(); }
     // The answer has reached a proven bound: the running search need not go on.
     void reached() { m_reached = true; }
@@ -65,6 +80,7 @@ public:
 
 private:
     bool m_reached = false;
+    std::optional<qint64> m_phaseEndMs;
     int m_limitMs;
     const std::atomic<bool>& m_cancel;
     QElapsedTimer m_clock;
@@ -196,10 +212,12 @@ public:
 
         IntVarArgs over, under;
         int reachable = 0;
+        std::vector<bool> reachableRows(sums.rows(), false);
         for (int r = 0; r < sums.rows(); ++r) {
             if (sums.empty(r))
                 continue;
             ++reachable;
+            reachableRows[r] = true;
             IntVar demand(*this, 0, sums.most(r));
             linear(*this, sums.coefficients(r), sums.places(r), IRT_EQ, demand);
             if (sums.most(r) > day.slotMinutes)
@@ -211,6 +229,7 @@ public:
         // the doctor is needed beyond that is overload in any case. Reaching this bound ends the hunt for less.
         m_doctorMinutes = doctorMinutes;
         m_reachableRows = reachable;
+        m_reachable = std::make_shared<const std::vector<bool>>(std::move(reachableRows));
         rel(*this, m_overload >= overloadFloor());
         if (goal.maxOverload)
             rel(*this, m_overload <= *goal.maxOverload);
@@ -250,7 +269,8 @@ public:
 
     BalanceSpace(BalanceSpace& other)
         : IntLexMinimizeSpace(other), m_day(other.m_day), m_objective(other.m_objective),
-          m_doctorMinutes(other.m_doctorMinutes), m_reachableRows(other.m_reachableRows), m_seed(other.m_seed)
+          m_doctorMinutes(other.m_doctorMinutes), m_reachableRows(other.m_reachableRows),
+          m_reachable(other.m_reachable), m_neighbourhood(other.m_neighbourhood), m_seed(other.m_seed)
     {
         m_place.update(*this, other.m_place);
         m_chair.update(*this, other.m_chair);
@@ -314,6 +334,9 @@ public:
     {
         if (mi.type() == MetaInfo::RESTART && mi.last() != nullptr)
             constrain(*mi.last());
+        // The engine's restart count stays when a neighbourhood fails at once; the next one must differ.
+        if (mi.type() == MetaInfo::RESTART)
+            ++m_neighbourhood;
         return mi.type() == MetaInfo::RESTART && mi.restart() > 0;
     }
 
@@ -336,18 +359,33 @@ public:
             placed[b].chair = best.chair(b);
         }
         const QList<int> demand = DayBalancer::demandPerRow(day, placed);
-        std::vector<int> redRows;
-        for (int r = 0; r < demand.size(); ++r)
+        std::vector<int> redRows, idleRows;
+        for (int r = 0; r < demand.size(); ++r) {
             if (demand[r] > day.slotMinutes)
                 redRows.push_back(r);
-        QRandomGenerator random(quint32(mi.restart()));
+            else if (demand[r] < day.slotMinutes && (*m_reachable)[r])
+                idleRows.push_back(r);
+        }
+        QRandomGenerator random(m_neighbourhood);
         std::vector<bool> free(n, false);
+        if (m_objective != BalanceGoal::Overload)
+            freeAroundMoved(placed, random, free);
+        // Overload above the floor is the doctor's idle time in rows some block could fill: every third restart
+        // frees the blocks of all chairs around an idle row, so that a block can take its doctor time there.
+        if (!idleRows.empty() && (redRows.empty() || m_neighbourhood % 3 == 1)) {
+            const int row = idleRows[random.bounded(int(idleRows.size()))];
+            const int from = day.dayStart + row * day.slotMinutes - 10 * (2 + int(random.bounded(5)));
+            const int to = day.dayStart + (row + 1) * day.slotMinutes + 10 * (1 + int(random.bounded(4)));
+            for (int b = 0; b < n; ++b)
+                if (placed[b].start < to && from < placed[b].start + placed[b].minutes)
+                    free[b] = true;
+        }
         // Around a few red rows: the blocks that need the doctor near them (every one, or on every other restart
         // one of them), and their neighbours in their chairs.
-        const bool all = mi.restart() % 2 == 0;
-        const int picks = 1 + int(mi.restart() % 3);
-        const int rows = int(mi.restart() % 3);
-        const int reach = 20 + 20 * int(mi.restart() % 3);
+        const bool all = m_neighbourhood % 2 == 0;
+        const int picks = 1 + int(m_neighbourhood % 3);
+        const int rows = int(m_neighbourhood % 3);
+        const int reach = 20 + 20 * int(m_neighbourhood % 3);
         for (int i = 0; i < picks && !redRows.empty(); ++i) {
             const int row = redRows[random.bounded(int(redRows.size()))];
             std::vector<int> nearby;
@@ -365,7 +403,7 @@ public:
                         free[o] = true;
             }
         }
-        for (int i = 0; n > 0 && i < 2 + int(mi.restart() % 5); ++i)
+        for (int i = 0; n > 0 && i < 2 + int(m_neighbourhood % 5); ++i)
             free[random.bounded(n)] = true;
         for (int b = 0; b < n; ++b) {
             if (free[b])
@@ -377,10 +415,34 @@ public:
     }
 
 private:
+    // For fewer moves: a few moved blocks, the blocks in their own chair around their own place (so that they can
+    // go back) and those of all chairs that need the doctor there (so that its load can go elsewhere).
+    void freeAroundMoved(const QList<BalanceBlock>& placed, QRandomGenerator& random, std::vector<bool>& free) const
+    {
+        const QList<BalanceBlock>& own = m_day->blocks;
+        std::vector<int> moved;
+        for (int b = 0; b < own.size(); ++b)
+            if (placed[b].start != own[b].start || placed[b].chair != own[b].chair)
+                moved.push_back(b);
+        const int picks = 1 + int(random.bounded(3));
+        for (int i = 0; i < picks && !moved.empty(); ++i) {
+            const BalanceBlock& back = own[moved[random.bounded(int(moved.size()))]];
+            const int margin = 10 * int(random.bounded(4));
+            for (int o = 0; o < placed.size(); ++o) {
+                const bool overlaps = placed[o].start < back.start + back.minutes + margin &&
+                                      back.start - margin < placed[o].start + placed[o].minutes;
+                if (overlaps && (placed[o].chair == back.chair || random.bounded(2) == 0))
+                    free[o] = true;
+            }
+        }
+    }
+
     const BalanceDay* m_day; // outlives the search
     BalanceGoal::Objective m_objective;
     int m_doctorMinutes = 0;
     int m_reachableRows = 0;
+    std::shared_ptr<const std::vector<bool>> m_reachable; // rows some place of some block needs the doctor in
+    quint32 m_neighbourhood = 0;                          // restarts so far, also those the engine does not count
     const BalanceSpace* m_seed = nullptr;
     IntVarArray m_place;
     IntVarArray m_chair;
@@ -550,7 +612,8 @@ private:
 // practice's day, the neighbourhoods short.
 class FirstLongCutoff : public Search::Cutoff {
 public:
-    unsigned long int operator()() const override { return m_first ? 5000 : 300; }
+    explicit FirstLongCutoff(unsigned long int first) : m_firstFailures(first) {}
+    unsigned long int operator()() const override { return m_first ? m_firstFailures : NeighbourhoodFailures; }
     unsigned long int operator++() override
     {
         m_first = false;
@@ -558,21 +621,23 @@ public:
     }
 
 private:
+    unsigned long int m_firstFailures;
     bool m_first = true;
 };
 
 // Runs branch and bound to its end or the stop, handing every better answer to `take`. True when the search
-// ended by itself: the last answer is the best there is. With `restarts`, the model's master and slave steer
-// restarts after the first run (a large neighbourhood search).
+// ended by itself: the last answer is the best there is. With `firstRunFailures`, the model's master and slave
+// steer restarts after a first, complete run of that many failures (a large neighbourhood search).
 template <class Model, class Take>
-bool runSearch(std::unique_ptr<Model> root, BalanceStop& stop, const Take& take, bool restarts = false)
+bool runSearch(std::unique_ptr<Model> root, BalanceStop& stop, const Take& take,
+               std::optional<unsigned long int> firstRunFailures = {})
 {
     Search::Options o;
     o.threads = 1; // the same answer on every machine
     o.stop = &stop;
-    if (restarts) {
-        o.cutoff = new FirstLongCutoff;        // the engine deletes it
-        RBS<Model, BAB> engine(root.get(), o); // works on a clone of the root
+    if (firstRunFailures) {
+        o.cutoff = new FirstLongCutoff(*firstRunFailures); // the engine deletes it
+        RBS<Model, BAB> engine(root.get(), o);             // works on a clone of the root
         root.reset();
         while (Model* answer = engine.next()) {
             take(*answer);
@@ -721,55 +786,89 @@ BalanceResult DayBalancer::balance(const BalanceOptions& options, const Progress
     const int idleAtNoOverload = root->idleCeiling(0);
     // The greedy repair's answer is the first one: the searches only look for better ones, so the answer is never
     // worse, and the neighbourhoods start around a good day rather than the red one.
-    const std::unique_ptr<BalanceSpace> seed = root->placedAs(GreedyRepair::repair(m_day, options), options);
-    if (seed) {
+    if (const std::unique_ptr<BalanceSpace> seed = root->placedAs(GreedyRepair::repair(m_day, options), options))
         take(*seed);
-        root->startFrom(*seed);
-    }
+    root.reset();
 
-    // The objectives one after the other, each search with the earlier ones fixed at their proven best: first the
-    // least overload (ended early when it reaches the floor that no arrangement goes below).
-    if (!seed || seed->overload() > overloadFloor) {
+    // The least overload from the best answer so far, ended early when it reaches the floor that no arrangement
+    // goes below, or at `share` of the time. True when that overload is proven the least.
+    auto leastOverload = [&](std::optional<double> share) {
+        if (result.found && result.overloadAfter <= overloadFloor)
+            return true;
+        auto search = std::make_unique<BalanceSpace>(m_day, options);
+        std::unique_ptr<BalanceSpace> from;
+        if (search->status() != SS_FAILED && result.found)
+            from = search->placedAs(result.blocks, options);
+        if (from)
+            search->startFrom(*from);
         auto reachedFloor = [&](const BalanceSpace& answer) {
             take(answer);
             if (answer.overload() <= overloadFloor)
                 stop.reached();
         };
-        const bool ended = root->status() == SS_FAILED || runSearch(std::move(root), stop, reachedFloor, true);
-        if (!ended && !stop.wasReached())
-            return finish(false);
+        if (share)
+            stop.phaseUntil(stop.shareOfTheRest(*share));
+        const bool ended = search->status() == SS_FAILED || runSearch(std::move(search), stop, reachedFloor, 5000);
+        stop.phaseUntil({});
+        const bool reached = stop.wasReached();
         stop.next();
-    }
-    if (!result.found) // nothing better than the day as it is
-        return finish(true);
-    const int overload = result.overloadAfter;
-
-    // Then the fewest moves at that overload, from a bound on them upwards.
+        return ended || reached;
+    };
     std::vector<bool> reachable(std::max(0, m_day.rowCount()), false);
     for (const BalanceBlock& b : m_day.blocks)
         for (int start : BalancePlaces::of(m_day, b, options).starts)
             for (const auto& [row, minutes] : demandOf(m_day, b.code, start))
                 reachable[row] = true;
-    BalanceGoal goal;
-    goal.maxOverload = overload;
-    goal.leastMoves = leastMoves(m_day, options, overload, idleAtNoOverload + overload, reachable);
-    if (bestMoves > goal.leastMoves) {
-        goal.objective = BalanceGoal::Moves;
-        goal.maxMoves = bestMoves - 1;
-        auto fewer = std::make_unique<BalanceSpace>(m_day, options, goal);
-        if (fewer->status() != SS_FAILED && !runSearch(std::move(fewer), stop, take))
-            return finish(false);
-    }
 
-    // Then the smallest shift with that many moves.
-    goal.objective = BalanceGoal::Shift;
-    goal.leastMoves = bestMoves;
-    goal.maxMoves = bestMoves;
-    goal.maxShift = result.totalShiftMinutes - 1;
-    auto nearer = std::make_unique<BalanceSpace>(m_day, options, goal);
-    if (nearer->status() != SS_FAILED && !runSearch(std::move(nearer), stop, take))
-        return finish(false);
-    return finish(true);
+    // The objectives one after the other, each search with the earlier ones fixed at their best. When the least
+    // overload is not proven in its share of the time and the later searches end early, the rest of the time goes
+    // to the overload again, and the later ones follow its answer.
+    for (std::optional<double> share = OverloadShare;; share.reset()) {
+        const bool overloadProven = leastOverload(share);
+        if (!overloadProven && stop.timeUp())
+            return finish(false);
+        if (!result.found && overloadProven) // nothing better than the day as it is
+            return finish(true);
+        if (!result.found)
+            continue;
+        const int overload = result.overloadAfter;
+
+        // Then the fewest moves at that overload, ended by a bound on them: a complete search for a third of the
+        // time left (it proves a practice's day), then large neighbourhoods around the moved blocks.
+        BalanceGoal goal;
+        goal.maxOverload = overload;
+        goal.leastMoves = leastMoves(m_day, options, overload, idleAtNoOverload + overload, reachable);
+        goal.objective = BalanceGoal::Moves;
+        for (const bool neighbourhoods : {false, true}) {
+            if (bestMoves <= goal.leastMoves)
+                break;
+            auto fewer = std::make_unique<BalanceSpace>(m_day, options, goal);
+            const std::unique_ptr<BalanceSpace> best =
+                fewer->status() != SS_FAILED ? fewer->placedAs(result.blocks, options) : nullptr;
+            if (!best)
+                return finish(false);
+            fewer->startFrom(*best);
+            stop.phaseUntil(neighbourhoods ? std::nullopt : std::optional(stop.shareOfTheRest(1.0 / 3)));
+            const bool ended = neighbourhoods ? runSearch(std::move(fewer), stop, take, NeighbourhoodFailures)
+                                              : runSearch(std::move(fewer), stop, take);
+            stop.phaseUntil({});
+            if (ended)
+                break;
+            if (stop.timeUp())
+                return finish(false);
+        }
+
+        // Then the smallest shift with that many moves.
+        goal.objective = BalanceGoal::Shift;
+        goal.leastMoves = bestMoves;
+        goal.maxMoves = bestMoves;
+        goal.maxShift = result.totalShiftMinutes - 1;
+        auto nearer = std::make_unique<BalanceSpace>(m_day, options, goal);
+        if (nearer->status() != SS_FAILED && !runSearch(std::move(nearer), stop, take))
+            return finish(false);
+        if (overloadProven)
+            return finish(true);
+    }
 }
 
 BalanceResult DayBalancer::fill(const QList<WantedBlocks>& wanted, int timeLimitMs, const Progress& onBetter)

@@ -10,12 +10,14 @@
 // keeps its treatment and length. Blocks move by whole rows, so each keeps its place inside a row and its doctor
 // windows fall into rows exactly as the doctor column counts them.
 //
-// The objectives are searched one after the other, each with the earlier ones fixed at their proven best, all under
-// one time limit: the least overload, by branch and bound started from the greedy repair's answer (so the result is
-// never worse) with restarts that search neighbourhoods of the best answer, ended as soon as it reaches the floor
-// that no arrangement goes below; then the fewest moved blocks, from a bound on them; then the least shift. The
-// answer is proven only when all three searches ended. cancel() (from any thread, also before the search has begun)
-// ends it early with the best answer found so far. A cancelled balancer stays cancelled: one balancer per search.
+// The objectives are searched one after the other, each with the earlier ones fixed at their best, all under one
+// time limit: the least overload, by branch and bound started from the greedy repair's answer (so the result is
+// never worse) with restarts that search neighbourhoods of the best answer (around red rows and around rows where
+// the doctor is idle), ended as soon as it reaches the floor that no arrangement goes below, or at 60 % of the time;
+// then the fewest moved blocks, the same way around the moved blocks, ended by a bound on them; then the least
+// shift. The answer is proven only when all three searches ended. cancel() (from any thread, also before the search has
+// begun) ends it early with the best answer found so far. A cancelled balancer stays cancelled: one balancer per
+// search.
 class DayBalancer {
 public:
     // Called from the searching thread with every better answer.
