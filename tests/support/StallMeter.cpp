@@ -128,7 +128,10 @@ void StallMeter::start()
         });
     }
     m_longestBusy = -1;
-    m_longestBusyCalls.clear();
+    {
+        std::lock_guard lock(m_busyCallsMutex);
+        m_longestBusyCalls.clear();
+    }
     const QString path = QStringLiteral("/proc/self/task/%1/syscall").arg(long(syscall(SYS_gettid)));
     m_watcher = std::make_unique<std::thread>([this, path] {
         // The busy span under way (none while the thread is seen in the event loop's wait): how long it counts,
@@ -151,19 +154,19 @@ void StallMeter::start()
                 spanMs = 0;
                 calls.clear();
             }
-            // The time since the last look counts as what the thread was seen in then; a page fault's wait
-            // for the disk is the machine's, not the program's.
-            if (inSpan && before == Seen::Busy)
-                spanMs += qMin(at - lastAt, UnseenMs);
-            if (inSpan)
+            if (inSpan) {
+                // The time since the last look counts as what the thread was seen in then; a page fault's wait
+                // for the disk is the machine's, not the program's.
+                if (before == Seen::Busy)
+                    spanMs += qMin(at - lastAt, UnseenMs);
                 ++calls[call];
-            if (inSpan && spanMs > longest) {
-                longest = spanMs;
-                std::lock_guard lock(m_pausesMutex);
-                m_longestBusyCalls = calls;
+                if (spanMs > longest) {
+                    longest = spanMs;
+                    std::lock_guard lock(m_busyCallsMutex);
+                    m_longestBusyCalls = calls;
+                }
+                inSpan = now != Seen::InEventLoop;
             }
-            if (now == Seen::InEventLoop)
-                inSpan = false;
             before = now;
             lastAt = at;
             m_longestBusy = longest;
@@ -255,7 +258,7 @@ void StallMeter::stop()
 
 QString StallMeter::longestBusyCalls() const
 {
-    std::lock_guard lock(m_pausesMutex);
+    std::lock_guard lock(m_busyCallsMutex);
     QStringList seen;
     for (auto it = m_longestBusyCalls.cbegin(); it != m_longestBusyCalls.cend(); ++it)
         seen.append(QStringLiteral("%1 ×%2").arg(QString::fromLatin1(it.key())).arg(it.value()));

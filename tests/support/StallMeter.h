@@ -69,7 +69,8 @@ private:
     qint64 m_longestShortGap = 0;
     // The watcher: -1 while it cannot tell (then the timer's figure holds).
     std::atomic<qint64> m_longestBusy{-1};
-    QMap<QByteArray, int> m_longestBusyCalls; // under m_pausesMutex
+    mutable std::mutex m_busyCallsMutex;
+    QMap<QByteArray, int> m_longestBusyCalls; // under m_busyCallsMutex
     std::atomic<bool> m_watching{false};
     std::unique_ptr<std::thread> m_watcher;
     // The probe and the pauses it saw.
