@@ -82,22 +82,27 @@ struct DayOutcome {
 
 // Runs `way` on all 100 generated days once per iteration and sets the counters, over the days of the last
 // iteration; `solver`: also those only a search has (proof, comparison with greedy).
-template <class Way> void overGeneratedDays(benchmark::State& state, bool solver, const Way& way)
+// `blocks`: only the first that many blocks of each day (0: all).
+template <class Way> void overGeneratedDays(benchmark::State& state, bool solver, const Way& way, int blocks = 0)
 {
     QList<double> times, timesProven;
-    int balanced = 0, proven = 0, worseThanGreedy = 0, moved = 0;
+    int balanced = 0, proven = 0, worseThanGreedy = 0, moved = 0, overload = 0;
     for (auto _ : state) {
         times.clear();
         timesProven.clear();
-        balanced = proven = worseThanGreedy = moved = 0;
+        balanced = proven = worseThanGreedy = moved = overload = 0;
         for (quint32 seed = 1; seed <= 100; ++seed) {
-            const DayOutcome o = way(generatedDay(seed));
+            BalanceDay day = generatedDay(seed);
+            if (blocks > 0)
+                day.blocks = day.blocks.mid(0, blocks);
+            const DayOutcome o = way(day);
             times.append(o.ms);
             if (o.proven)
                 timesProven.append(o.ms);
             balanced += o.overload == 0 ? 1 : 0;
             proven += o.proven ? 1 : 0;
             moved += o.moved;
+            overload += o.overload;
             worseThanGreedy += o.worseThanGreedy ? 1 : 0;
         }
     }
@@ -105,6 +110,7 @@ template <class Way> void overGeneratedDays(benchmark::State& state, bool solver
     state.counters["median_ms"] = percentile(times, 0.5);
     state.counters["p95_ms"] = percentile(times, 0.95);
     state.counters["mean_moved"] = moved / 100.0;
+    state.counters["mean_overload"] = overload / 100.0;
     if (solver) {
         state.counters["proven_share"] = proven / 100.0;
         state.counters["median_ms_proven"] = percentile(timesProven, 0.5);
@@ -112,16 +118,26 @@ template <class Way> void overGeneratedDays(benchmark::State& state, bool solver
     }
 }
 
+DayOutcome balanceOneDay(benchmark::State& state, const BalanceDay& day)
+{
+    DayBalancer balancer(day);
+    const BalanceResult r = balancer.balance(BalanceOptions{});
+    state.PauseTiming();
+    const bool worse = r.overloadAfter > greedyRepair(day).overload;
+    state.ResumeTiming();
+    return DayOutcome{double(r.elapsedMs), r.overloadAfter, int(r.moves.size()), r.proven, worse};
+}
+
 void balanceGeneratedDays(benchmark::State& state)
 {
-    overGeneratedDays(state, true, [&state](const BalanceDay& day) {
-        DayBalancer balancer(day);
-        const BalanceResult r = balancer.balance(BalanceOptions{});
-        state.PauseTiming();
-        const bool worse = r.overloadAfter > greedyRepair(day).overload;
-        state.ResumeTiming();
-        return DayOutcome{double(r.elapsedMs), r.overloadAfter, int(r.moves.size()), r.proven, worse};
-    });
+    overGeneratedDays(state, true, [&state](const BalanceDay& day) { return balanceOneDay(state, day); });
+}
+
+// A practice's size: the first 20 or 30 blocks of each generated day.
+void balancePracticeSizedDays(benchmark::State& state)
+{
+    overGeneratedDays(
+        state, true, [&state](const BalanceDay& day) { return balanceOneDay(state, day); }, int(state.range(0)));
 }
 
 void greedyGeneratedDays(benchmark::State& state)
@@ -182,6 +198,7 @@ BENCHMARK(balanceDemoMonday)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(greedyDemoMonday)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(balanceGeneratedDays)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(greedyGeneratedDays)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(balancePracticeSizedDays)->Arg(20)->Arg(30)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(balanceLargestDay)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(greedyLargestDay)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(fillDemoMonday)->Unit(benchmark::kMillisecond)->Iterations(3);
