@@ -415,8 +415,8 @@ public:
     }
 
 private:
-    // For fewer moves: a few moved blocks, the blocks in their own chair around their own place (so that they can
-    // go back) and those of all chairs that need the doctor there (so that its load can go elsewhere).
+    // For fewer moves: around the own places of a few moved blocks, the blocks of their chair (so that they can go
+    // back) and about half of those of the other chairs (so that the doctor's load there can go elsewhere).
     void freeAroundMoved(const QList<BalanceBlock>& placed, QRandomGenerator& random, std::vector<bool>& free) const
     {
         const QList<BalanceBlock>& own = m_day->blocks;
