@@ -93,5 +93,28 @@ name_case "a folder built from a variable" 'PasswordFile(root + "/home/.pgpass")
 name_case "a system file every Debian has" '/usr/share/keyrings/debian-archive-keyring.gpg' 0
 name_case "a Windows program folder" 'C:\\\\Program Files\\\\Lunaris' 0
 
+# Stopping a phase early: a process tree (its sleeps) -> how many sleeps are left, and stop-tree's exit status.
+sleeps_reach() { # marker, count: waits up to 20 s for that many sleeps (processes start and die late under load)
+    local i
+    for ((i = 0; i < 200; i++)); do
+        (($(pgrep -fc "^sleep $1") == $2)) && break
+        sleep 0.1
+    done
+    pgrep -fc "^sleep $1"
+}
+tree_case() { # name, command that starts the tree, its sleeps, expected "left status"
+    local marker="9$RANDOM$RANDOM" root_pid status
+    bash -c "${2//SLEEP/sleep $marker}" &
+    root_pid=$!
+    disown
+    sleeps_reach "$marker" "$3" >/dev/null
+    "$root/scripts/stop-tree" "$root_pid" 999999999
+    status=$?
+    check "stop-tree: $1" "$4" "$(sleeps_reach "$marker" 0) $status"
+    pkill -f "sleep $marker"
+}
+tree_case "children and grandchildren go with it" '(SLEEP & SLEEP & wait) & bash -c "SLEEP & wait" & SLEEP' 4 "0 0"
+tree_case "one that has ended already is no fault" 'true' 0 "0 0"
+
 echo "Totals: $failures failed"
 exit $((failures != 0))
