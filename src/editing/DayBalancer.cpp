@@ -428,8 +428,8 @@ private:
         }
     }
 
-    // For fewer moves: around the own places of a few moved blocks, the blocks of their chair (so that they can go
-    // back) and about half of those of the other chairs (so that the doctor's load there can go elsewhere).
+    // For fewer moves: a few moved blocks and, around their own places, the blocks of their chair (so that they can
+    // go back) and about half of those of the other chairs (so that the doctor's load there can go elsewhere).
     void freeAroundMoved(const QList<BalanceBlock>& placed, QRandomGenerator& random, std::vector<bool>& free) const
     {
         const QList<BalanceBlock>& own = m_day->blocks;
@@ -439,7 +439,9 @@ private:
                 moved.push_back(b);
         const int picks = 1 + int(random.bounded(3));
         for (int i = 0; i < picks && !moved.empty(); ++i) {
-            const BalanceBlock& back = own[moved[random.bounded(int(moved.size()))]];
+            const int picked = moved[random.bounded(int(moved.size()))];
+            free[picked] = true; // moved far, it is not among the blocks around its own place
+            const BalanceBlock& back = own[picked];
             const int margin = 10 * int(random.bounded(4));
             for (int o = 0; o < placed.size(); ++o) {
                 const bool overlaps = placed[o].start < back.start + back.minutes + margin &&
